@@ -1,0 +1,95 @@
+#include "launcher/process.h"
+
+#include <cstring>
+
+#include "memory/tracker.h"
+
+ProcessState gProcess;
+
+Error::Error(const char* text, std::source_location where) : function_(where.function_name()) {
+  snprintf(text_, sizeof text_, "%s", text ? text : "");
+}
+
+void RaiseError(const char* text, std::source_location where) { throw Error(text, where); }
+
+int ConsolePrintV(const char* format, va_list args) {
+  OutputLevels& o = gProcess.out;
+  int level = o.message;
+  if (level <= o.console) {
+    va_list copy;
+    va_copy(copy, args);
+    vfprintf(stdout, format, copy);
+    va_end(copy);
+  }
+  if (level <= o.log && o.logFile) {
+    va_list copy;
+    va_copy(copy, args);
+    vfprintf(o.logFile, format, copy);
+    va_end(copy);
+  }
+  o.message = 0;
+  return 0;
+}
+
+int ConsolePrint(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  ConsolePrintV(format, args);
+  va_end(args);
+  return 0;
+}
+
+void DebugPrint(int level, const char* format, ...) {
+  if (gProcess.out.effective < level) {
+    gProcess.out.message = 0;
+    return;
+  }
+  gProcess.out.message = level;
+  va_list args;
+  va_start(args, format);
+  ConsolePrintV(format, args);
+  va_end(args);
+}
+
+void SetOutputLevels(int console, int log) {
+  gProcess.out.console = console;
+  gProcess.out.log = log;
+  gProcess.out.effective = console > log ? console : log;
+}
+
+void SetLogging(bool on) {
+  OutputLevels& o = gProcess.out;
+  if (!on) {
+    if (o.logFile) fclose(o.logFile);
+    o.logFile = nullptr;
+    o.log = -1;
+  } else {
+    if (!o.logFile) o.logFile = fopen("debug.out", "w+");
+    o.log = o.logFile ? 2 : -1;
+    if (!o.logFile) ConsolePrint("Could not open debug.out for logging\n");
+  }
+}
+
+TextBuffer* TextCreate(const char* tag) {
+  auto* t = static_cast<TextBuffer*>(mallocloga(sizeof(TextBuffer), tag));
+  *t = TextBuffer{};
+  return t;
+}
+
+void TextAppend(TextBuffer* t, const char* bytes, size_t n) {
+  if (t->length + n + 1 > t->capacity) {
+    size_t cap = t->capacity ? t->capacity : 4096;
+    while (cap < t->length + n + 1) cap *= 2;
+    t->data = static_cast<char*>(t->data ? reallocloga(t->data, cap) : mallocloga(cap, "TextAppend-data"));
+    t->capacity = cap;
+  }
+  memcpy(t->data + t->length, bytes, n);
+  t->length += n;
+  t->data[t->length] = 0;
+}
+
+void TextDestroy(TextBuffer* t) {
+  if (!t) return;
+  if (t->data) freeloga(t->data);
+  freeloga(t);
+}

@@ -1,0 +1,111 @@
+// State that exists once in the process and is shared by all five runtimes,
+// plus the output primitive and the error exception.
+#pragma once
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <source_location>
+
+#include "random/types.h"
+
+constexpr int kSourceRootSize = 732;
+constexpr int kBuildNumber = 1033;
+constexpr int kRuntimeCount = 5;
+
+// The program's one error exception; carries only its text (no heap use, so it
+// can be raised from inside the memory tracker).
+class Error {
+ public:
+  explicit Error(const char* text, std::source_location where);
+  const char* what() const { return text_; }
+  const char* function() const { return function_; }
+
+ private:
+  char text_[256];
+  const char* function_;
+};
+
+[[noreturn]] void RaiseError(const char* text,
+                             std::source_location where = std::source_location::current());
+
+struct OutputLevels {
+  int message = 0;
+  int console = 0;
+  int log = -1;
+  int effective = 0;
+  FILE* logFile = nullptr;  // null: log goes to standard output (logging off)
+};
+
+// A growable text buffer in tracked memory (the consistency output of a runtime).
+struct TextBuffer {
+  char* data = nullptr;
+  size_t length = 0;
+  size_t capacity = 0;
+};
+TextBuffer* TextCreate(const char* tag);
+void TextAppend(TextBuffer* text, const char* bytes, size_t n);
+void TextDestroy(TextBuffer* text);
+
+struct ProcessState {
+  // Launcher.
+  alignas(8) uint8_t sourceRoot[kSourceRootSize];
+  void* symbolNames = nullptr;
+  bool regionHeld = false;
+  bool rebuild = false;
+  bool silent = false;
+  int64_t perfFrequency = 1000000000;
+  long pageSize = 4096;
+  OutputLevels out;
+
+  // Run settings shared by the runtimes.
+  int threadCount = 1;
+  int debugOutput = 0;
+  bool extendedDebug = false;
+
+  // Random service.
+  uint32_t lcg = 1;
+  bool isaacMode = false;
+  bool seededThisBatch = false;
+  bool benchmark = false;
+  int recordFlag = 1;
+  bool recordFlagWasOne = false;
+  bool replayActive = false;
+  bool chooseEverything = false;
+  bool savedChooseEverything = false;
+  bool labelFlag = false;
+  int32_t backPosition = 0;
+  int32_t* stream = nullptr;     // decision stream of the running creation
+  int32_t* streamPos = nullptr;  // its position word
+  int32_t scratchStream[kStreamWords + 1] = {};
+  int32_t scratchPos = 0;
+  bool streamFullReported = false;
+  StickyEntry sticky[kStickyCapacity] = {};
+  int stickyCount = 0;
+
+  // Per-thread ISAAC states (seed memory), allocated by the runtime entry per batch.
+  IsaacState** seeds = nullptr;
+  uint8_t* seedData = nullptr;
+  int seedThreads = 0;
+
+  // Reproduction.
+  bool reproduceInRuntime0 = false;
+  int32_t transferRecord[kRecordWords] = {};
+  bool savingAllowed = false;
+
+  // Consistency check across runtimes.
+  bool consistencyCleanup = false;
+  TextBuffer* consistencyText = nullptr;
+};
+
+extern ProcessState gProcess;
+
+// printf-style output to console and log by message level; returns 0.
+int ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int ConsolePrintV(const char* format, va_list args);
+// Debug print of level k: printed only when the effective level admits it.
+void DebugPrint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+inline bool DebugOn(int level) { return gProcess.out.effective >= level; }
+void SetOutputLevels(int console, int log);
+
+// Opens "debug.out" (log level 2) or closes it (log level -1).
+void SetLogging(bool on);

@@ -1,0 +1,28 @@
+// Keyboard and line input. On a terminal keys are read raw and unechoed and lines
+// cooked; otherwise everything comes byte by byte from standard input. At end of
+// input a key read returns the key the caller names as the one that leaves its loop,
+// and a line read returns an empty line, so a piped run never hangs.
+#pragma once
+#include <cstddef>
+
+constexpr int kKeyEnter = '\r';
+
+bool InputIsTerminal();
+bool InputAtEnd();
+// True when a key can be read without waiting; also true at end of input.
+bool KeyWaiting();
+int ReadKey(int atEnd);
+// Reads one line (the rest of an overlong line is dropped). False at end of input
+// with nothing read; buf is then empty.
+bool ReadLine(char* buf, size_t size);
+// Skips blanks and line ends and reads one word (scanf "%s"). False at end of input.
+bool ReadWord(char* buf, size_t size);
+// One character (getchar), -1 at end of input.
+int ReadChar();
+// Both act only on a terminal: pending key presses and typed-ahead input are dropped.
+void DiscardPendingKeys();
+void FlushConsoleInput();
+void RestoreTerminal();
+
+// Tests feed input from memory; nullptr returns to standard input.
+void InputUseText(const char* text);
