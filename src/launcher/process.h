@@ -78,7 +78,6 @@ struct ProcessState {
   int32_t* streamPos = nullptr;  // its position word
   int32_t scratchStream[kStreamWords + 1] = {};
   int32_t scratchPos = 0;
-  bool streamFullReported = false;
   StickyEntry sticky[kStickyCapacity] = {};
   int stickyCount = 0;
 
@@ -91,6 +90,12 @@ struct ProcessState {
   bool reproduceInRuntime0 = false;
   int32_t transferRecord[kRecordWords] = {};
   bool savingAllowed = false;
+  bool reproFileOpen = false;  // a loaded reproduction's first creation is still to come
+  bool replayAtStart = false;
+
+  // Run state.
+  bool loopRunning = false;
+  bool firstLoop = false;
 
   // Consistency check across runtimes.
   bool consistencyCleanup = false;

@@ -20,7 +20,13 @@ struct ScreenBuffer {
 
 namespace {
 
-ScreenBuffer gStandard{true};
+ScreenBuffer MakeStandard() {
+  ScreenBuffer s;
+  s.standard = true;
+  return s;
+}
+
+ScreenBuffer gStandard = MakeStandard();
 ScreenBuffer* gActive = &gStandard;
 int gTerminalMode = -1;
 bool gAlternate = false;

@@ -1,0 +1,122 @@
+#include "launcher/dump_loader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/region.h"
+
+namespace {
+
+size_t gRegionSize = 0;
+
+// Reads up to n bytes; returns how many arrived (short only at end of file or error).
+size_t ReadFully(int fd, void* buffer, size_t n) {
+  size_t done = 0;
+  auto* p = static_cast<uint8_t*>(buffer);
+  while (done < n) {
+    ssize_t got = read(fd, p + done, n - done);
+    if (got <= 0) break;
+    done += (size_t)got;
+  }
+  return done;
+}
+
+bool ReadLength(int fd, uint32_t* value) {
+  uint8_t b[4];
+  if (ReadFully(fd, b, 4) != 4) return false;
+  *value = (uint32_t)b[0] | (uint32_t)b[1] << 8 | (uint32_t)b[2] << 16 | (uint32_t)b[3] << 24;
+  return true;
+}
+
+}  // namespace
+
+bool ReleaseFixedRegion() {
+  if (!gProcess.regionHeld) return true;
+  gProcess.regionHeld = false;
+  bool ok = RegionRelease(reinterpret_cast<void*>(kFixedRegionAddress), gRegionSize);
+  gRegionSize = 0;
+  return ok;
+}
+
+int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots) {
+  ConsolePrint("Loading Source Dump...");
+  const char* error = nullptr;
+  int fd = open(name, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "Could not open File\n";
+  } else {
+    do {
+      if (lseek(fd, 5, SEEK_SET) != 5) {
+        error = "Error reading File\n";
+        break;
+      }
+      uint32_t n;
+      if (!ReadLength(fd, &n)) {
+        error = "Error reading File\n";
+        break;
+      }
+      void* region = RegionReserve(kFixedRegionAddress, n);
+      if (!region || !RegionCommit(region, n)) {
+        if (region) RegionRelease(region, n);
+        error = "Memmory Allocation Error\n";
+        break;
+      }
+      gProcess.regionHeld = true;
+      gRegionSize = n;
+      if (ReadFully(fd, region, n) != n) {
+        error = "Could not read file\n";
+        break;
+      }
+      uint32_t rootLength = 0;
+      bool gotLength = ReadLength(fd, &rootLength);
+      if (gotLength && rootLength != (uint32_t)rootSize) {
+        error = "Size of Source Class Differs, Dump too old?\n";
+        break;
+      }
+      if (!gotLength || ReadFully(fd, root, (size_t)rootSize) != (size_t)rootSize) {
+        error = "Error Reading File\n";
+        break;
+      }
+      for (void** const* slot = slots; slot && *slot; ++slot) {
+        uint32_t length;
+        if (!ReadLength(fd, &length)) {
+          error = "Error Reading File\n";
+          break;
+        }
+        // A garbage length must not take the whole machine's memory.
+        struct stat st;
+        if (fstat(fd, &st) != 0 || (uint64_t)length > (uint64_t)st.st_size) {
+          error = "Error Reading File\n";
+          break;
+        }
+        void* block = mallocloga(length, "ReAlloc-curarg");
+        **slot = block;
+        if (ReadFully(fd, block, length) != length) {
+          error = "Error Reading File\n";
+          break;
+        }
+      }
+      if (error) break;
+      struct stat st;
+      off_t position = lseek(fd, 0, SEEK_CUR);
+      if (fstat(fd, &st) != 0 || position != st.st_size) {
+        error = "Dump File Size did not fit\n";
+        break;
+      }
+    } while (false);
+  }
+  if (!error) {
+    ConsolePrint("Done\n\n");
+    close(fd);
+    return 0;
+  }
+  if (fd >= 0) close(fd);
+  ReleaseFixedRegion();
+  ConsolePrint("%s", error);
+  return 1;
+}

@@ -1,0 +1,83 @@
+#include "launcher/launcher.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "launcher/cpu.h"
+#include "launcher/dump_loader.h"
+#include "launcher/process.h"
+#include "launcher/runtimes.h"
+#include "memory/tracker.h"
+#include "platform/files.h"
+#include "platform/keys.h"
+#include "platform/timer.h"
+
+int EnsureDirectory(const char* path) {
+  if (IsDirectory(path)) return 0;
+  return MakeDirectory(path) ? 0 : 1;
+}
+
+namespace {
+
+int ChooseRuntime(int argc, char** argv) {
+  if (argc == 2) {
+    ConsolePrint("Runtime choosen by Argument\n");
+    return atoi(argv[1]);
+  }
+  if (HasSSE3()) {
+    ConsolePrint("SSE3 capable CPU found, using Intel Compiler Runtime\n\n");
+    return 1;
+  }
+  if (IsAthlonClass()) {
+    ConsolePrint("Athlon CPU found, using VectorC Optimized Runtime\n\n");
+    return 2;
+  }
+  ConsolePrint("No SSE or 3DNow capable CPU found, using Microsoft Compiler Generic Runtime\n\n");
+  return 4;
+}
+
+}  // namespace
+
+int LauncherMain(int argc, char** argv) {
+  gProcess.pageSize = SystemPageSize();
+  ConsolePrint("Kreaturenschmiede V. 1.2 (Build %d)\n\n", kBuildNumber);
+  CheckFloatConsistency();
+
+  int result = 0;
+  if (EnsureDirectory("save") != 0 || EnsureDirectory("export") != 0) {
+    ConsolePrint("Cannot Create Save Directory\n");
+    result = 1;
+  } else {
+    gProcess.perfFrequency = PerfFrequency();
+    void** slots[] = {&gProcess.symbolNames, nullptr};
+    if (LoadSourceDump("source.mrg", gProcess.sourceRoot, kSourceRootSize, slots) != 0) {
+      gProcess.rebuild = true;
+      ConsolePrint("will rebuild later...\n\n");
+    }
+    result = RunRuntime(ChooseRuntime(argc, argv), argc, argv);
+
+    if (!ReleaseFixedRegion()) {
+      ConsolePrint("Failed freeing Memory for some reason, Shouldn't make a difference yet though :|\n\n");
+      result = 1;
+    }
+    memset(gProcess.sourceRoot, 0, sizeof gProcess.sourceRoot);
+    try {
+      ListAlloc(1);
+    } catch (const Error&) {
+      result = 1;
+    }
+  }
+
+  DiscardPendingKeys();
+  FlushConsoleInput();
+  if (result != 0) {
+    ConsolePrint("Aborting...\n");
+    ReadKey('\r');
+  } else {
+    ConsolePrint("\nExiting...\n");
+  }
+  SetLogging(false);
+  fflush(stdout);
+  RestoreTerminal();
+  return result;
+}

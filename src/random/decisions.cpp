@@ -1,0 +1,386 @@
+#include "random/decisions.h"
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/keys.h"
+#include "random/isaac.h"
+#include "random/repro.h"
+#include "shell/entry.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+constexpr const char* kRandomHeader =
+    "\n-------------------------------------------------------------------------------\n"
+    "Manuel Random (%s):\n"
+    "Bitte Zahl zwischen %d und %d eingeben! (-1 = This Random, -2 = All Random, -3 = One Step Back)  ";
+
+bool gStreamFullReported = false;
+
+// Appends one answered decision to the stream while recording. The last words of the
+// stream stay free for the end marker that saving writes behind the position.
+void Record(int32_t value) {
+  if (gProcess.recordFlag != 1 || !gProcess.stream) return;
+  int32_t& pos = *gProcess.streamPos;
+  if (pos < 0 || pos + 3 >= kStreamWords) {
+    if (!gStreamFullReported) {
+      ConsolePrint("Decision stream full: further decisions of this creature are not recorded\n");
+      gStreamFullReported = true;
+    }
+    return;
+  }
+  gProcess.stream[pos] = gProcess.chooseEverything ? 1 : 0;
+  gProcess.stream[pos + 1] = value;
+  pos += 2;
+}
+
+enum class Replay { kInactive, kValue, kEnded };
+
+// Takes the next value of the replayed stream.
+Replay ReplayNext(bool asks, int32_t* value) {
+  if (!gProcess.replayActive || !gProcess.stream) return Replay::kInactive;
+  int32_t* s = gProcess.stream;
+  int32_t& pos = *gProcess.streamPos;
+  if (pos >= 1 && pos + 1 < kStreamWords && s[pos] != kStreamEnd) {
+    if (asks) {
+      gProcess.backPosition = pos - 1;
+      DebugPrint(2, "reposused Set to %d\n", gProcess.backPosition);
+    }
+    if (s[pos - 1] == 0) gProcess.chooseEverything = gProcess.savedChooseEverything = false;
+    *value = s[pos];
+    int32_t next = s[pos + 1];
+    pos += 2;
+    if (next == 1) gProcess.chooseEverything = gProcess.savedChooseEverything = true;
+    return Replay::kValue;
+  }
+  if (pos >= 1) pos -= 1;
+  gProcess.replayActive = false;
+  return Replay::kEnded;
+}
+
+void AddSticky(uint32_t caller, int32_t value) {
+  if (gProcess.stickyCount >= kStickyCapacity) {
+    ConsolePrint("Stack Table Overflow, Increase BufferLen and recompile!\n");
+    RaiseError("random");
+  }
+  gProcess.sticky[gProcess.stickyCount++] = StickyEntry{caller, value};
+}
+
+using Validator = bool (*)(int32_t value, const void* context);
+
+// The manual part of a decision: sticky answers, then the user. Returns true with
+// *answer set for a valid answer; false when the decision falls to chance.
+bool ManualAnswer(uint32_t caller, bool asks, Validator valid, const void* context, int32_t* answer) {
+  int skip = 0;
+  for (;;) {
+    int seen = 0;
+    const StickyEntry* found = nullptr;
+    for (int i = 0; i < gProcess.stickyCount; ++i)
+      if (gProcess.sticky[i].caller == caller && seen++ == skip) {
+        found = &gProcess.sticky[i];
+        break;
+      }
+    if (!found) break;
+    int32_t v = found->value;
+    if (v >= -3 && v <= -1) {
+      if (v == -3) throw xRestartChar();
+      gProcess.chooseEverything = false;
+      if (v == -2) {
+        gProcess.savedChooseEverything = false;
+        gInput.ChooseClass = 0;
+      }
+      RecomputeOutputLevels();
+      return false;
+    }
+    if (valid(v, context)) {
+      *answer = v;
+      return true;
+    }
+    ++skip;
+  }
+  if (!asks) return false;
+
+  for (;;) {
+    char word[256];
+    int32_t v;
+    bool sticky = false;
+    if (!ReadWord(word, sizeof word)) {
+      // Nobody is left to answer: the rest of the creature falls to chance.
+      v = -2;
+    } else {
+      const char* p = word;
+      if (*p == '*') {
+        sticky = true;
+        ++p;
+      }
+      v = WordToInt(p);
+    }
+    if (v != -3 && gProcess.streamPos) {
+      gProcess.backPosition = *gProcess.streamPos;
+      DebugPrint(2, "reposused Set to %d\n", gProcess.backPosition);
+    }
+    if (v >= -3 && v <= -1) {
+      if (sticky) AddSticky(caller, v);
+      if (v == -3) throw xRestartChar();
+      gProcess.chooseEverything = false;
+      if (v == -2) {
+        gProcess.savedChooseEverything = false;
+        gInput.ChooseClass = 0;
+      }
+      RecomputeOutputLevels();
+      return false;
+    }
+    if (valid(v, context)) {
+      if (sticky) AddSticky(caller, v);
+      *answer = v;
+      return true;
+    }
+  }
+}
+
+struct Range {
+  uint32_t min, max;
+};
+
+bool InRange(int32_t value, const void* context) {
+  const Range* r = static_cast<const Range*>(context);
+  return (uint32_t)value >= r->min && (uint32_t)value <= r->max;
+}
+
+struct Options {
+  int n;
+  const void* weights;
+  int stride;
+};
+
+int32_t WeightAt(const Options& o, int i) {
+  int32_t w;
+  memcpy(&w, static_cast<const char*>(o.weights) + (size_t)i * o.stride, sizeof w);
+  return w;
+}
+
+bool ValidOption(int32_t value, const void* context) {
+  const Options* o = static_cast<const Options*>(context);
+  return value >= 0 && value < o->n && WeightAt(*o, value) > 0;
+}
+
+const char* TextAt(const void* texts, int stride, bool indirect, int i) {
+  if (!texts) return "";
+  const char* at = static_cast<const char*>(texts) + (size_t)i * stride;
+  if (!indirect) return at;
+  const char* p;
+  memcpy(&p, at, sizeof p);
+  return p ? p : "";
+}
+
+}  // namespace
+
+uint32_t CallerIdOf(const std::source_location& where) {
+  // File hash and line: constant for the run, readable enough in a prompt.
+  uint32_t h = 2166136261u;
+  for (const char* p = where.file_name(); *p; ++p) h = (h ^ (unsigned char)*p) * 16777619u;
+  return (h % 20000u) * 100000u + (where.line() % 100000u);
+}
+
+void SetDecisionStream(int32_t* words, int32_t* position) {
+  gProcess.stream = words;
+  gProcess.streamPos = position;
+  gStreamFullReported = false;
+}
+
+void UseScratchStream() {
+  gProcess.scratchPos = 0;
+  SetDecisionStream(gProcess.scratchStream, &gProcess.scratchPos);
+}
+
+void ClearStickyAnswers() { gProcess.stickyCount = 0; }
+
+int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, int ask, bool internal,
+               std::source_location where) {
+  if (min == max) return min;
+  if (min > max) RaiseError("random");
+  if (!label) label = "";
+  bool asks = ask != -1 && *label && (ask == 1 || gProcess.chooseEverything);
+
+  if (gProcess.isaacMode) {
+    int32_t v = IsaacRange(state, min, max);
+    if (!internal && DebugOn(1)) {
+      DebugPrint(2, kRandomHeader, label, min, max);
+      DebugPrint(2, "\n(Called from %d)   :", CallerIdOf(where));
+      DebugPrint(1, "\nSelected: %d\n\n", v);
+    }
+    return v;
+  }
+
+  uint32_t caller = CallerIdOf(where);
+  int32_t v;
+  if (ReplayNext(asks, &v) == Replay::kValue) {
+    if ((uint32_t)v >= (uint32_t)min && (uint32_t)v <= (uint32_t)max) return v;
+    ConsolePrint("Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n");
+    QuitOnError(false);
+  }
+
+  if (asks || DebugOn(2)) DebugPrint(asks ? 0 : 2, kRandomHeader, label, min, max);
+  if (DebugOn(2)) DebugPrint(2, "\n(Called from %d)   :", caller);
+
+  Range range{(uint32_t)min, (uint32_t)max};
+  if (!ManualAnswer(caller, asks, InRange, &range, &v)) v = RecordedModeValue(min, max);
+  if (!internal) Record(v);
+  return v;
+}
+
+int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts,
+                 int textStride, const char* label, int ask, bool indirect, uint32_t caller,
+                 bool zeroTotalIsError, std::source_location where) {
+  if (!caller) caller = CallerIdOf(where);
+  if (n == 1) return 0;
+  if (!label) label = "";
+  bool asks = false;
+  if (ask != -1 && (*label || *TextAt(texts, textStride, indirect, 0)))
+    asks = ask == 1 || gProcess.chooseEverything;
+
+  int32_t replayed;
+  Replay r = ReplayNext(asks, &replayed);
+  if (r == Replay::kValue) return replayed;
+  if (r == Replay::kEnded) zeroTotalIsError = true;
+
+  Options opts{n < 0 ? 0 : n, weights, weightStride};
+  TrackedPtr<int64_t> cumulative(
+      static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)(opts.n ? opts.n : 1), "AdvancedRand-tempvals")));
+
+  int calctype = gInput.calctype;
+  int32_t divisor = 0;
+  if (calctype == 1 || calctype == 2) {
+    int32_t largest = 0;
+    int index = 0;
+    for (int i = 0; i < opts.n; ++i)
+      if (WeightAt(opts, i) > largest) {
+        largest = WeightAt(opts, i);
+        index = i;
+      }
+    if (calctype == 2 && ask != 1 && !gProcess.chooseEverything) {
+      Record(index);
+      return index;
+    }
+    if (largest > 30000)
+      divisor = largest / 16384 > 1 ? largest / 16384 : 1;
+    else if (largest > 15000)
+      divisor = 1;
+  }
+
+  int64_t total = 0;
+  for (int i = 0; i < opts.n; ++i) {
+    int64_t raw = WeightAt(opts, i);
+    if (raw < 0) {
+      ConsolePrint("Negative Probability...\n");
+      QuitOnError(true);
+      return -2;
+    }
+    int64_t w = raw;
+    if (calctype == 1) {
+      if (divisor) w /= divisor;
+      w *= w;
+    } else if (calctype == -1) {
+      w = (int64_t)std::sqrt((double)raw);
+    }
+    total += w;
+    cumulative[i] = total;
+  }
+
+  if (total == 0) {
+    if (zeroTotalIsError) {
+      gProcess.loopRunning = false;
+      ConsolePrint("No Probability given\n");
+      QuitOnError(true);
+    }
+    Record(-1);
+    DebugPrint(asks ? 0 : 2, "Rückgabe -1 da keine wahrscheinlichkeit\n");
+    return -1;
+  }
+
+  // Squared weights can pass the 31 bits a draw covers; scale the sums down together
+  // (options of weight 0 keep an empty share).
+  int shift = 0;
+  while ((total >> shift) > INT32_MAX) ++shift;
+
+  if (asks || gProcess.debugOutput || gProcess.out.log >= 1) {
+    DebugPrint(1,
+               "\n-------------------------------------------------------------------------------\n"
+               "Manuel AdvancedRand (-1 = This Random, -2 = All Random, -3 = One Step Back)\n");
+    DebugPrint(1, "(%s:)\n", label);
+    DebugPrint(2, "(Called from %d)\n", caller);
+    if (DebugOn(1))
+      for (int i = 0; i < opts.n; ++i)
+        if (WeightAt(opts, i) > 0)
+          DebugPrint(1, "%d: (%d / %d): %s\n", i, (int)(cumulative[i] - (i ? cumulative[i - 1] : 0)),
+                     (int)(total >> shift), TextAt(texts, textStride, indirect, i));
+  }
+
+  int32_t answer;
+  if (ManualAnswer(caller, asks, ValidOption, &opts, &answer)) {
+    Record(answer);
+    return answer;
+  }
+
+  int32_t top = (int32_t)(total >> shift);
+  int64_t drawn = random(state, 1, top, "", 0, true);
+  int chosen = opts.n - 1;
+  for (int i = 0; i < opts.n; ++i) {
+    int64_t upper = cumulative[i] >> shift;
+    int64_t lower = i ? cumulative[i - 1] >> shift : 0;
+    if (upper > lower && upper >= drawn) {
+      chosen = i;
+      break;
+    }
+  }
+  DebugPrint(2, "Selected: %d\n", chosen);
+  Record(chosen);
+  return chosen;
+}
+
+int multirand(IsaacState* state, const char* label, int ask, uint32_t caller, int32_t terminator,
+              std::initializer_list<RandOption> options, std::source_location where) {
+  if (!caller) caller = CallerIdOf(where);
+  int count = 0;
+  for (const RandOption& o : options) {
+    if (o.weight == terminator) break;
+    ++count;
+  }
+  TrackedPtr<int32_t> weights(
+      static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(count ? count : 1), "multirand-prob")));
+  TrackedPtr<const char*> texts(
+      static_cast<const char**>(mallocloga(sizeof(const char*) * (size_t)(count ? count : 1), "multirand-texts")));
+  int i = 0;
+  for (const RandOption& o : options) {
+    if (i == count) break;
+    weights[i] = o.weight;
+    texts[i] = o.text;
+    ++i;
+  }
+  return AdvancedRand(state, count, weights.get(), sizeof(int32_t), texts.get(), sizeof(const char*), label, ask,
+                      true, caller, true);
+}
+
+int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weightYes, int ask, uint32_t caller,
+          std::source_location where) {
+  if (weightNo == 0) return 1;
+  if (weightYes == 0) return 0;
+  if (!caller) caller = CallerIdOf(where);
+  return multirand(state, label, ask, caller, INT32_MIN, {{weightNo, "Nein"}, {weightYes, "Ja"}});
+}
+
+int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high, int32_t value, bool invert,
+                 int ask, std::source_location where) {
+  if (value >= high) return invert ? 0 : 1;
+  if (value <= low) return invert ? 1 : 0;
+  uint32_t caller = CallerIdOf(where);
+  if (invert) return YesNo(state, label, value - low, high - value, ask, caller);
+  return YesNo(state, label, high - value, value - low, ask, caller);
+}
+
+}  // namespace RUNTIME_NS

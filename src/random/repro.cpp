@@ -1,0 +1,318 @@
+#include "random/repro.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "launcher/process.h"
+#include "launcher/runtimes.h"
+#include "memory/tracker.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/keys.h"
+#include "random/decisions.h"
+#include "random/isaac.h"
+#include "shell/batch.h"
+#include "shell/entry.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+// Every creation start writes it, on whichever thread; a reader must see one whole record.
+int32_t gLastRecord[kRecordWords];
+std::mutex gLastRecordLock;
+
+constexpr char kMagic[4] = {'M', 'R', 'G', 'R'};
+
+void PutWord(uint8_t* p, int32_t v) {
+  uint32_t u = (uint32_t)v;
+  p[0] = (uint8_t)u;
+  p[1] = (uint8_t)(u >> 8);
+  p[2] = (uint8_t)(u >> 16);
+  p[3] = (uint8_t)(u >> 24);
+}
+
+int32_t GetWord(const uint8_t* p) {
+  return (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
+}
+
+// "save/" + name; separators inside the name become "-", so nothing lands in a subdirectory.
+std::string SavePath(const char* name) {
+  std::string path = "save/";
+  for (const char* p = name; *p; ++p) path += (*p == '\\' || *p == '/') ? '-' : *p;
+  return path;
+}
+
+bool EndsWithNoCase(const std::string& s, const char* suffix) {
+  size_t n = strlen(suffix);
+  if (s.size() < n) return false;
+  return strncasecmp(s.c_str() + s.size() - n, suffix, n) == 0;
+}
+
+}  // namespace
+
+void CopyLastRecord(int32_t* destination) {
+  std::lock_guard<std::mutex> lock(gLastRecordLock);
+  memcpy(destination, gLastRecord, kRecordBytes);
+}
+
+void BeginCreationRandom(int32_t* record, IsaacState* state) {
+  bool replay = record[rec::kReplayMark] != 0 || gProcess.reproduceInRuntime0;
+  if (replay) {
+    gInput.DrawType = record[rec::kDrawType];
+    gInput.calctype = record[rec::kCalcType];
+    gInput.monsterSelHigh = record[rec::kMonsterSelHigh];
+    gInput.monsterSelChosen = record[rec::kMonsterSelChosen];
+    gProcess.isaacMode = record[rec::kRandomMode] == kModeIsaac;
+    gProcess.seededThisBatch = false;
+    record[rec::kReplayMark] = 0;
+  } else {
+    record[rec::kDrawType] = gInput.DrawType;
+    record[rec::kCalcType] = gInput.calctype;
+    record[rec::kMonsterSelHigh] = gInput.monsterSelHigh;
+    record[rec::kMonsterSelChosen] = gInput.monsterSelChosen;
+  }
+
+  if (gProcess.stickyCount == 0 && gInput.ChooseClass == 0 && !gProcess.chooseEverything &&
+      !gProcess.savedChooseEverything && !replay) {
+    gProcess.isaacMode = true;
+    gProcess.recordFlagWasOne = true;
+    gProcess.recordFlag = 0;
+  } else if (!replay) {
+    gProcess.isaacMode = false;
+  }
+
+  if (gProcess.isaacMode) {
+    if (!gProcess.seededThisBatch) {
+      if (replay)
+        IsaacLoad(state, record + rec::kStream);
+      else
+        SeedThreads();
+      gProcess.seededThisBatch = true;
+    }
+    IsaacSave(state, record + rec::kStream);
+    replay = false;
+    record[rec::kRandomMode] = kModeIsaac;
+  } else {
+    record[rec::kRandomMode] = kModeRecorded;
+  }
+
+  SetDecisionStream(record + rec::kStream, record + rec::kStreamPosition);
+  record[rec::kStreamPosition] = replay ? 1 : 0;
+  gProcess.replayActive = replay;
+
+  if (gProcess.isaacMode) PrintCharacterSeed(record);
+
+  std::lock_guard<std::mutex> lock(gLastRecordLock);
+  memcpy(gLastRecord, record, kRecordBytes);
+}
+
+void EndCreationRandom(int32_t* record, int32_t* hitPoints) {
+  if (record[rec::kStoredHitPoints] != kNoHitPoints)
+    *hitPoints = record[rec::kStoredHitPoints];
+  else
+    record[rec::kStoredHitPoints] = *hitPoints;
+  gProcess.replayActive = false;
+}
+
+void SaveReproduction(const char* name, bool forced, int32_t* records, int count, bool keep) {
+  TrackedPtr<int32_t> lastCopy;
+  bool given = records != nullptr;
+  if (!given) {
+    lastCopy.reset(static_cast<int32_t*>(mallocloga(kRecordBytes, "SaveReproduction-record")));
+    CopyLastRecord(lastCopy.get());
+    records = lastCopy.get();
+    count = 1;
+  }
+  if (gProcess.recordFlag != 1 && !gProcess.recordFlagWasOne && !forced) return;
+
+  int32_t headerCount = count, headerCR;
+  if (count == gBatch.size) {
+    headerCR = gBatch.cr;
+  } else {
+    headerCR = gBatch.firstCR;
+  }
+
+  for (int i = 0; i < count; ++i) {
+    int32_t* r = records + (size_t)i * kRecordWords;
+    if (r[rec::kRandomMode] != kModeRecorded) continue;
+    int32_t* stream = given ? r + rec::kStream : gProcess.stream;
+    int32_t position = given ? r[rec::kStreamPosition] : (gProcess.streamPos ? *gProcess.streamPos : 0);
+    if (!stream) continue;
+    if (position >= -1 && position + 1 < kStreamWords) stream[position + 1] = kStreamEnd;
+    if (stream != r + rec::kStream) {
+      memcpy(r + rec::kStream, stream, kStreamWords * sizeof(int32_t));
+      r[rec::kStreamPosition] = position;
+    }
+  }
+
+  if (!name || !*name) return;
+
+  std::string path = SavePath(name);
+  if (keep && IsRegularFile(path.c_str())) {
+    std::string base = path;
+    if (EndsWithNoCase(base, ".rep")) base.resize(base.size() - 4);
+    for (int n = 0;; ++n) {
+      std::string candidate = base + std::to_string(n) + ".rep";
+      if (!PathExists(candidate.c_str())) {
+        path = candidate;
+        break;
+      }
+    }
+  }
+
+  uint8_t header[kRepHeaderBytes];
+  memcpy(header, kMagic, 4);
+  PutWord(header + 4, headerCount);
+  PutWord(header + 8, headerCR);
+  // Records are little-endian words, which is the machine's own layout here.
+  const void* parts[2] = {header, records};
+  size_t sizes[2] = {sizeof header, (size_t)count * kRecordBytes};
+  if (!WriteFileAtomically(path.c_str(), parts, sizes, 2)) {
+    ConsolePrint("Fatal Error\nCould not Open Output File\n");
+    ReadChar();
+    return;
+  }
+  if (!gProcess.loopRunning) ConsolePrint("Reproduction file has been saved as %s\n", path.c_str() + 5);
+}
+
+const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
+  if (size < 4 || memcmp(bytes, kMagic, 4) != 0) return "File is not a MRG Reproduce File\nExiting\n";
+  if (size < kRepHeaderBytes) return "Reproduce File is damaged: its header is cut off\n";
+  int32_t n = GetWord(bytes + 4);
+  if (n < 1 || n > kMaxRepRecords) return "Reproduce File is damaged: it announces an impossible number of creatures\n";
+  if (size != kRepHeaderBytes + (size_t)n * kRecordBytes)
+    return "Reproduce File is damaged: its size does not fit the number of creatures it announces\n";
+  for (int i = 0; i < n; ++i) {
+    const uint8_t* r = bytes + kRepHeaderBytes + (size_t)i * kRecordBytes;
+    int32_t mode = GetWord(r + 4 * rec::kRandomMode);
+    int32_t pos = GetWord(r + 4 * rec::kStreamPosition);
+    if (mode != kModeIsaac && mode != kModeRecorded)
+      return "Reproduce File is damaged: a record holds neither a seed nor a decision stream\n";
+    if (mode == kModeRecorded && (pos < 0 || pos >= kStreamWords))
+      return "Reproduce File is damaged: a decision stream position lies outside its stream\n";
+    if (mode == kModeIsaac && (uint32_t)GetWord(r + 4 * (rec::kStream + 516)) > 256)
+      return "Reproduce File is damaged: a character seed is broken\n";
+  }
+  return nullptr;
+}
+
+int LoadReproduction() {
+  gProcess.recordFlag = 0;
+  gProcess.replayAtStart = true;
+  if (gProcess.streamPos) *gProcess.streamPos = 0;
+
+  if (gProcess.reproduceInRuntime0) {
+    AllocateBatch(1);
+    gBatch.cr = -1;
+    memcpy(gBatch.records, gProcess.transferRecord, kRecordBytes);
+    gBatch.records[rec::kReplayMark] = 1;
+    gProcess.reproFileOpen = false;
+    gProcess.reproduceInRuntime0 = false;
+    return 0;
+  }
+
+  ConsolePrint("Gespeicherte Dateien:\n");
+  for (const std::string& entry : ListDirectory("save"))
+    if (entry[0] != '.') ConsolePrint("\t%s\n", entry.c_str());
+  ConsolePrint("\nDateinamen zum reproduzieren eingeben! ");
+
+  char line[1024];
+  ReadLine(line, sizeof line);
+  char word[1024] = "";
+  sscanf(line, "%1023s", word);
+  if (!*word) {
+    ConsolePrint("\nFatal Error: Could not open File\n");
+    return 1;
+  }
+
+  std::string path = SavePath(word);
+  if (!IsRegularFile(path.c_str())) {
+    ConsolePrint("Error: File not found: %s\n\tTrying %s.rep\n", word, word);
+    path += ".rep";
+    if (!IsRegularFile(path.c_str())) {
+      ConsolePrint("Fatal Error: Could not open File\n");
+      return 1;
+    }
+  }
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) {
+    ConsolePrint("Fatal Error: Could not open File\n");
+    return 1;
+  }
+  int64_t size = FileSize(f);
+  // The largest sound file is the header and 99 records; anything bigger is refused
+  // before it is read.
+  const int64_t largest = kRepHeaderBytes + (int64_t)kMaxRepRecords * kRecordBytes;
+  int64_t wanted = size < 0 ? 4 : (size > largest ? largest + 1 : size);
+  TrackedPtr<uint8_t> image(static_cast<uint8_t*>(mallocloga((size_t)wanted + 1, "LoadReproduction-file")));
+  size_t got = fread(image.get(), 1, (size_t)wanted, f);
+  fclose(f);
+  if (const char* problem = CheckReproductionImage(image.get(), got)) {
+    ConsolePrint("%s", problem);
+    return 1;
+  }
+  int32_t n = GetWord(image.get() + 4);
+  AllocateBatch(n);
+  gBatch.cr = GetWord(image.get() + 8);
+  for (int i = 0; i < n; ++i) {
+    int32_t* r = gBatch.records + (size_t)i * kRecordWords;
+    memcpy(r, image.get() + kRepHeaderBytes + (size_t)i * kRecordBytes, kRecordBytes);
+    r[rec::kReplayMark] = 1;
+  }
+  // The file is read whole; the flag tells the run driver that the first replayed
+  // creation is still to come.
+  gProcess.reproFileOpen = true;
+  return 0;
+}
+
+void QuitOnError(bool save) {
+  gProcess.loopRunning = false;
+  if (gProcess.savingAllowed && save) {
+    SaveReproduction("error.rep", false, nullptr, 1, true);
+#if RUNTIME_INDEX != 0
+    ConsolePrint("Press [D] to reproduce this character in Debug Runtime\n");
+    FlushConsoleInput();
+    int key = ReadKey('q');
+    if (key == 'd' || key == 'D') {
+      gProcess.reproduceInRuntime0 = true;
+      CopyLastRecord(gProcess.transferRecord);
+      static char empty[1] = "";
+      static char* none[2] = {empty, nullptr};
+      RunRuntime(0, 0, none);
+    }
+#endif
+  }
+  ConsolePrint("Quitting due to error\n");
+  ConsoleSetActive(ConsoleStandard());
+  FlushConsoleInput();
+  ReadChar();
+  fflush(nullptr);
+  RestoreTerminal();
+  std::_Exit(1);
+}
+
+bool ReadLineWithSuffix(char* buffer, size_t size, const char* suffix) {
+  DiscardPendingKeys();
+  size_t limit = size < 251 ? size : 251;
+  buffer[0] = 0;
+  for (;;) {
+    if (!ReadLine(buffer, limit)) {
+      buffer[0] = 0;
+      return false;
+    }
+    if (buffer[0]) break;
+  }
+  for (char* p = buffer; *p; ++p)
+    if (*p == '\n' || *p == '\r') {
+      *p = 0;
+      break;
+    }
+  std::string s = buffer;
+  if (!EndsWithNoCase(s, suffix) && s.size() + strlen(suffix) < size) strcat(buffer, suffix);
+  return true;
+}
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,324 @@
+#include "shell/entry.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "launcher/process.h"
+#include "launcher/runtimes.h"
+#include "memory/tracker.h"
+#include "platform/keys.h"
+#include "random/decisions.h"
+#include "random/isaac.h"
+#include "shell/batch.h"
+
+namespace RUNTIME_NS {
+
+InputFields gInput;
+
+namespace {
+
+constexpr const char* kHelpFields =
+    "\nDurch Leerzeichen getrennt eingeben:\n"
+    "\tArt (0: Standartkklassen, 1: Monster, 2: Gemischt, 3: Treasure, 4 = NPC-Klasse, -1: Zufällig (0-2))\n"
+    "\tMinimum HG, Maximum HG\n"
+    "\tMinimale Anzahl, Maximale Anzahl\n"
+    "\tWürfelart (0 Standart, -1 Schlecht, 1 Gut)\n"
+    "\tKlasse/Monster wählen (0 = Nein, 1 = Ja, 2 = Alles wählen)\n"
+    "\tBerechnungsart (-1 = Wurzel, 0 = Linear, 1 = Quadratisch, 2 = Maximal\n"
+    "\tSpezieller Parameter: 0 = Normal, 1 = CR-List, 2 = Spell-List, 3 = Loop , 4 = Reproduce, 5 = Benchmark, "
+    "6 = Consistence)\n"
+    "\tDebug Output: 1 = Ja, 0 = Nein, 2 = Erweitert\n";
+constexpr const char* kHelpRuntimes =
+    "\n\t\tAndere Runtimes:\t100 = Debugruntime\n"
+    "\t\t\t\t\t101 = Intel Compiler SSE3 Optimized Runtime\n"
+    "\t\t\t\t\t102 = VectorC Compiler (P4) Optimized Runtime\n"
+    "\t\t\t\t\t103 = GCC SSE3 Optimized Runtime\n"
+    "\t\t\t\t\t104 = Visual C++ .NET Generic Optimized Runtime\n";
+constexpr const char* kHelpCodes =
+    "\n\t300 = Force Rebuild\n\t40X = Spezieller Parameter X\n\t50X = Use X Threads\n\t60x = Log to file\n"
+    "\tq   = Quit\n\n";
+
+void AllocateSeeds() {
+  int threads = gProcess.threadCount < 1 ? 1 : gProcess.threadCount;
+  size_t tableBytes = sizeof(IsaacState*) * (size_t)threads;
+  size_t dataBytes = sizeof(IsaacState) * (size_t)threads;
+  if (gProcess.seeds) {
+    gProcess.seeds = static_cast<IsaacState**>(reallocloga(gProcess.seeds, tableBytes));
+    gProcess.seedData = static_cast<uint8_t*>(reallocloga(gProcess.seedData, dataBytes));
+  } else {
+    gProcess.seeds = static_cast<IsaacState**>(mallocloga(tableBytes, "mrgmain-isaacseds"));
+    gProcess.seedData = static_cast<uint8_t*>(mallocloga(dataBytes, "mrgmain-isaacseeddata"));
+  }
+  memset(gProcess.seedData, 0, dataBytes);
+  for (int i = 0; i < threads; ++i)
+    gProcess.seeds[i] = reinterpret_cast<IsaacState*>(gProcess.seedData + (size_t)i * sizeof(IsaacState));
+  gProcess.seedThreads = threads;
+}
+
+void FreeSeeds() {
+  if (gProcess.seeds) freeloga(gProcess.seeds);
+  if (gProcess.seedData) freeloga(gProcess.seedData);
+  gProcess.seeds = nullptr;
+  gProcess.seedData = nullptr;
+  gProcess.seedThreads = 0;
+}
+
+void Swap(int& a, int& b) {
+  if (a > b) {
+    int t = a;
+    a = b;
+    b = t;
+  }
+}
+
+bool FieldsValid(const InputFields& f) {
+  return f.CreatureType >= -1 && f.CreatureType <= 4 && f.CRMin >= 0 && f.CRMax <= 50 && f.AmountMin >= 0 &&
+         f.AmountMax <= 99 && f.DrawType >= -1 && f.DrawType <= 1 && f.ChooseClass >= 0 && f.ChooseClass <= 2 &&
+         f.calctype >= -1 && f.calctype <= 2 && f.worktype >= 0 && f.worktype <= 6;
+}
+
+// Fields 1 to 6, 8 and 9 start each prompt at 0; ChooseClass and DebugOutput carry over.
+void ResetForPrompt() {
+  gInput.testScript = false;
+  gProcess.benchmark = false;
+  gInput.monsterSelHigh = 0;
+  gInput.monsterSelChosen = -1;
+  ClearStickyAnswers();
+  gProcess.recordFlag = 1;
+  gInput.CreatureType = gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = 0;
+  gInput.DrawType = gInput.calctype = gInput.worktype = 0;
+}
+
+enum class Step { kPrompt, kProcess, kLeave };
+
+// One pass of the prompt: read the line. kLeave ends the runtime with result 0.
+Step Prompt() {
+  ResetForPrompt();
+  ConsolePrint("%s", kHelpFields);
+  ConsolePrint("%s", kHelpRuntimes);
+  ConsolePrint("%s", kHelpCodes);
+  char line[1024];
+  // End of input counts as "q": a piped run ends instead of starting empty batches forever.
+  if (!ReadLine(line, sizeof line)) return Step::kLeave;
+  if (line[0] == 'q' || line[0] == 'Q') return Step::kLeave;
+  int v[kFieldCount] = {0, 0, 0, 0, 0, 0, gInput.ChooseClass, 0, 0, gProcess.debugOutput};
+  ParseIntegers(line, v, kFieldCount);
+  gInput.CreatureType = v[0];
+  gInput.CRMin = v[1];
+  gInput.CRMax = v[2];
+  gInput.AmountMin = v[3];
+  gInput.AmountMax = v[4];
+  gInput.DrawType = v[5];
+  gInput.ChooseClass = v[6];
+  gInput.calctype = v[7];
+  gInput.worktype = v[8];
+  gProcess.debugOutput = v[9];
+  if (gProcess.debugOutput == 0) gProcess.extendedDebug = false;
+  return Step::kProcess;
+}
+
+}  // namespace
+
+int ParseIntegers(const char* line, int* values, int count) {
+  const char* p = line;
+  int read = 0;
+  while (read < count) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    const char* start = p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p < '0' || *p > '9') {
+      (void)start;
+      break;
+    }
+    long long v = 0;
+    while (*p >= '0' && *p <= '9') {
+      if (v <= (long long)INT_MAX + 1) v = v * 10 + (*p - '0');
+      ++p;
+    }
+    if (negative) v = -v;
+    if (v > INT_MAX) v = INT_MAX;
+    if (v < INT_MIN) v = INT_MIN;
+    values[read++] = (int)v;
+  }
+  return read;
+}
+
+int WordToInt(const char* word) {
+  int v = 0;
+  ParseIntegers(word ? word : "", &v, 1);
+  return v;
+}
+
+void RecomputeOutputLevels() {
+  int console = 0;
+  if (gProcess.extendedDebug)
+    console = 3;
+  else if (gProcess.debugOutput != 0)
+    console = 2;
+  else if (gInput.ChooseClass || gProcess.chooseEverything)
+    console = 1;
+  SetOutputLevels(console, gProcess.out.log);
+}
+
+namespace {
+
+int RunEntry(int argc, char** argv) {
+  Step step = Step::kPrompt;
+  if (gProcess.reproduceInRuntime0) {
+    gInput.CreatureType = 404;
+    gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = gInput.DrawType = 0;
+    gInput.calctype = gInput.worktype = 0;
+    step = Step::kProcess;
+  } else if (argc == 10) {
+    int* fields[9] = {&gInput.CreatureType, &gInput.CRMin,    &gInput.CRMax,
+                      &gInput.AmountMin,    &gInput.AmountMax, &gInput.DrawType,
+                      &gInput.ChooseClass,  &gInput.calctype,  &gInput.worktype};
+    for (int i = 0; i < 9; ++i) *fields[i] = WordToInt(argv[i + 1]);
+    ConsolePrint(
+        "Took Arguments from Command Line:\nCreatureType: %d\tCR: %d - %d\tAmount: %d-%d\nDrawType: %d\t"
+        "ChooseClass: %d\tcalctype: %d\tworktype: %d\n",
+        gInput.CreatureType, gInput.CRMin, gInput.CRMax, gInput.AmountMin, gInput.AmountMax, gInput.DrawType,
+        gInput.ChooseClass, gInput.calctype, gInput.worktype);
+    step = Step::kProcess;
+  }
+
+  int result = 0;
+  for (;;) {
+    if (step == Step::kPrompt) {
+      step = Prompt();
+      if (step == Step::kLeave) return 0;
+    }
+    step = Step::kPrompt;
+
+    InputFields& in = gInput;
+    int code = in.CreatureType;
+    if (code >= 100 && code <= 199) {
+      ConsolePrint("Switching Runtime\n");
+      ConsolePrint("%s\n", std::string(120, '-').c_str());
+      return RunRuntime(code - 100, 1, argv);
+    }
+    if (code == 200) {
+      in.CreatureType = 0;
+      in.testScript = true;
+    } else if (code == 300) {
+      gProcess.rebuild = true;
+      in.CreatureType = 0;
+    } else if (code >= 400 && code <= 499) {
+      in.worktype = code - 400;
+      if (in.worktype != 3 || in.AmountMax != 0) {
+        in.CreatureType = 0;
+        in.AmountMin = in.AmountMax = 1;
+      } else {
+        in.CreatureType = -1;
+        in.CRMin = 0;
+        in.CRMax = 50;
+        in.AmountMin = in.AmountMax = 1;
+        in.DrawType = in.ChooseClass = in.calctype = 0;
+      }
+    } else if (code >= 501 && code <= 599) {
+      gProcess.threadCount = code - 500;
+      ConsolePrint("Using %d Threads\n", gProcess.threadCount);
+      continue;
+    } else if (code >= 600 && code <= 699) {
+      SetLogging(code != 600);
+      RecomputeOutputLevels();
+      continue;
+    }
+
+    if (gProcess.threadCount < 1) gProcess.threadCount = 1;
+    Swap(in.AmountMin, in.AmountMax);
+    Swap(in.CRMin, in.CRMax);
+    if (in.CreatureType == 3) {
+      in.treasureLow = in.AmountMin;
+      in.treasureHigh = in.AmountMax;
+      in.AmountMin = in.AmountMax = 1;
+    }
+    if (!FieldsValid(in)) {
+      ConsolePrint("Fehlerhafte eingabe\n");
+      continue;
+    }
+    if (gProcess.debugOutput > 1) {
+      gProcess.debugOutput = 1;
+      gProcess.extendedDebug = true;
+    }
+    if (in.worktype == 5) {
+      in.CreatureType = -1;
+      in.CRMin = 0;
+      in.CRMax = 50;
+      in.AmountMin = in.AmountMax = 1;
+      in.DrawType = in.ChooseClass = in.calctype = 0;
+      in.worktype = 3;
+      gProcess.debugOutput = 0;
+      gProcess.benchmark = true;
+    }
+    if (!gProcess.silent) AllocateSeeds();
+    gProcess.seededThisBatch = false;
+
+    if (in.worktype == 6) {
+      result = ConsistencyCheck();
+      if (result != 0) return result;
+    } else {
+      if (in.worktype == 4) {
+        gProcess.recordFlag = 2;
+        in.ChooseClass = 0;
+        gProcess.chooseEverything = false;
+        gProcess.threadCount = 1;
+      }
+      if (in.worktype == 3) {
+        gProcess.loopRunning = true;
+        gProcess.firstLoop = true;
+      }
+      if (in.ChooseClass == 2) {
+        in.ChooseClass = 1;
+        gProcess.chooseEverything = true;
+      }
+      if (in.ChooseClass != 0) {
+        gProcess.threadCount = 1;
+      } else {
+        gProcess.isaacMode = true;
+        gProcess.recordFlagWasOne = gProcess.recordFlag == 1;
+        if (gProcess.recordFlag == 1) gProcess.recordFlag = 0;
+        if (!gProcess.silent) SeedThreads();
+      }
+      RecomputeOutputLevels();
+      gProcess.labelFlag = in.ChooseClass || gProcess.chooseEverything || gProcess.debugOutput ||
+                           gProcess.out.log >= 0;
+      result = RunBatch();
+    }
+
+    if (!gProcess.silent) FreeSeeds();
+    if (!in.restart) return result;
+    ConsolePrint("\nRestarting\n");
+    in.restart = false;
+    DiscardPendingKeys();
+    FlushConsoleInput();
+  }
+}
+
+}  // namespace
+
+int RuntimeMain(int argc, char** argv) {
+  if (gProcess.consistencyCleanup) {
+    TextDestroy(gProcess.consistencyText);
+    gProcess.consistencyText = nullptr;
+    return 0;
+  }
+  if (gProcess.silent) gProcess.consistencyText = TextCreate("strConsistenceCheck");
+  int result;
+  try {
+    result = RunEntry(argc, argv);
+  } catch (const Error& e) {
+    // An internal failure ends this runtime; what it held is given back so the
+    // leak report shows only real leaks.
+    ConsolePrint("Internal Error: %s\n", e.what());
+    ReleaseBatch();
+    if (!gProcess.silent) FreeSeeds();
+    result = 1;
+  }
+  return result;
+}
+
+}  // namespace RUNTIME_NS

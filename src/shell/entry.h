@@ -1,0 +1,51 @@
+// The runtime entry: input line, command codes and the per-runtime input fields.
+#pragma once
+#include <cstdint>
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+constexpr int kFieldCount = 10;
+
+// The ten values of the input line; DebugOutput lives in the process state.
+struct InputFields {
+  int CreatureType = 0;
+  int CRMin = 0;
+  int CRMax = 0;
+  int AmountMin = 0;
+  int AmountMax = 0;
+  int DrawType = 0;
+  int ChooseClass = 0;
+  int calctype = 0;
+  int worktype = 0;
+  // Monster-selection values the reproduction record carries.
+  int monsterSelHigh = 0;
+  int monsterSelChosen = -1;
+  // Treasure amounts handed on to treasure generation.
+  int treasureLow = 0;
+  int treasureHigh = 0;
+  // Flags of this runtime.
+  bool testScript = false;
+  bool restart = false;
+};
+
+extern InputFields gInput;
+
+int RuntimeMain(int argc, char** argv);
+double FloatProbe(double x);
+
+// Console level from the manual-mode and debug settings; effective level from both.
+void RecomputeOutputLevels();
+
+// Parses up to `count` integers the way "%d %d ..." does: blanks skipped, reading stops
+// at the first text that is no number. Values beyond 32 bits saturate, so an absurd
+// number fails the range check instead of wrapping into a valid one. Returns how many
+// were read.
+int ParseIntegers(const char* line, int* values, int count);
+// Integer value of one word, 0 when it is no number (saturating like ParseIntegers).
+int WordToInt(const char* word);
+
+}  // namespace RUNTIME_NS
