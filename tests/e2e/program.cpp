@@ -1,0 +1,118 @@
+#include "e2e/program.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+WorkDir::WorkDir() {
+  char pattern[] = "/tmp/schmiede-e2e-XXXXXX";
+  if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+  std::string build = std::string(SCHMIEDE_SOURCE_DIR) + "/Build";
+  if (symlink(build.c_str(), (path_ + "/Build").c_str()) != 0) throw std::runtime_error("symlink failed");
+}
+
+WorkDir::~WorkDir() {
+  std::string cmd = "rm -rf '" + path_ + "'";
+  if (system(cmd.c_str()) != 0) {
+  }
+}
+
+void WorkDir::Write(const std::string& relative, const std::string& bytes) const {
+  std::ofstream f(File(relative), std::ios::binary);
+  f.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+std::string WorkDir::Read(const std::string& relative) const {
+  std::ifstream f(File(relative), std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool WorkDir::Exists(const std::string& relative) const {
+  struct stat st;
+  return stat(File(relative).c_str(), &st) == 0;
+}
+
+ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, const char* stdinText,
+                      int timeoutSeconds) {
+  ProgramRun run;
+  int out[2], in[2];
+  if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.path().c_str()) != 0) _exit(127);
+    dup2(out[1], 1);
+    dup2(out[1], 2);
+    if (stdinText) {
+      dup2(in[0], 0);
+    } else {
+      int devnull = open("/dev/null", O_RDONLY);
+      dup2(devnull, 0);
+    }
+    close(out[0]);
+    close(out[1]);
+    close(in[0]);
+    close(in[1]);
+    std::vector<char*> argv;
+    std::string exe = SCHMIEDE_EXE;
+    argv.push_back(exe.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(in[0]);
+  signal(SIGPIPE, SIG_IGN);
+  if (stdinText) {
+    size_t n = strlen(stdinText), done = 0;
+    // Input is small; write it all, then close so the program sees end of input.
+    while (done < n) {
+      ssize_t w = write(in[1], stdinText + done, n - done);
+      if (w <= 0) break;
+      done += (size_t)w;
+    }
+  }
+  close(in[1]);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  char buf[65536];
+  for (;;) {
+    int left = (int)std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                   .count();
+    if (left <= 0) {
+      run.timedOut = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, left) <= 0) continue;
+    ssize_t got = read(out[0], buf, sizeof buf);
+    if (got <= 0) break;
+    run.output.append(buf, (size_t)got);
+  }
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (!run.timedOut && WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  return run;
+}
+
+int CountOf(const std::string& haystack, const std::string& needle) {
+  int n = 0;
+  for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + needle.size()))
+    ++n;
+  return n;
+}

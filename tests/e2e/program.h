@@ -1,0 +1,35 @@
+// Runs the built program as a user would: in a fresh working directory with the
+// shipped Build/ linked in, standard input from a string, output captured.
+#pragma once
+#include <string>
+#include <vector>
+
+struct ProgramRun {
+  int exitCode = -1;   // -1 when the program did not end by itself (killed on timeout)
+  bool timedOut = false;
+  std::string output;  // standard output and standard error, interleaved
+};
+
+// A fresh temporary working directory holding a link to the repository's Build/.
+class WorkDir {
+ public:
+  WorkDir();
+  ~WorkDir();
+  WorkDir(const WorkDir&) = delete;
+  WorkDir& operator=(const WorkDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& relative) const { return path_ + "/" + relative; }
+  void Write(const std::string& relative, const std::string& bytes) const;
+  std::string Read(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+
+ private:
+  std::string path_;
+};
+
+// stdinText null: standard input is /dev/null.
+ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, const char* stdinText,
+                      int timeoutSeconds = 20);
+
+// How often `needle` occurs in `haystack`.
+int CountOf(const std::string& haystack, const std::string& needle);
