@@ -181,9 +181,10 @@ const char* TextAt(const void* texts, int stride, bool indirect, int i) {
 }  // namespace
 
 uint32_t CallerIdOf(const std::source_location& where) {
-  // File hash and line: constant for the run, readable enough in a prompt.
+  // File and column hash, then the line: constant for the run, readable enough in a prompt.
   uint32_t h = 2166136261u;
   for (const char* p = where.file_name(); *p; ++p) h = (h ^ (unsigned char)*p) * 16777619u;
+  h = (h ^ where.column()) * 16777619u;
   return (h % 20000u) * 100000u + (where.line() % 100000u);
 }
 
@@ -241,7 +242,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   if (n == 1) return 0;
   if (!label) label = "";
   bool asks = false;
-  if (ask != -1 && (*label || *TextAt(texts, textStride, indirect, 0)))
+  if (ask != -1 && (*label || (n > 0 && *TextAt(texts, textStride, indirect, 0))))
     asks = ask == 1 || gProcess.chooseEverything;
 
   int32_t replayed;
@@ -355,6 +356,8 @@ int multirand(IsaacState* state, const char* label, int ask, uint32_t caller, in
       static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(count ? count : 1), "multirand-prob")));
   TrackedPtr<const char*> texts(
       static_cast<const char**>(mallocloga(sizeof(const char*) * (size_t)(count ? count : 1), "multirand-texts")));
+  weights[0] = 0;
+  texts[0] = "";
   int i = 0;
   for (const RandOption& o : options) {
     if (i == count) break;

@@ -116,3 +116,13 @@ int CountOf(const std::string& haystack, const std::string& needle) {
     ++n;
   return n;
 }
+
+::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode) {
+  if (run.timedOut) return ::testing::AssertionFailure() << "timed out; output:\n" << run.output;
+  if (run.exitCode != exitCode)
+    return ::testing::AssertionFailure() << "exit code " << run.exitCode << ", expected " << exitCode << "; output:\n"
+                                         << run.output;
+  if (run.output.find("Memmory Leak Found") != std::string::npos)
+    return ::testing::AssertionFailure() << "leak report; output:\n" << run.output;
+  return ::testing::AssertionSuccess();
+}

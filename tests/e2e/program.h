@@ -1,6 +1,8 @@
 // Runs the built program as a user would: in a fresh working directory with the
 // shipped Build/ linked in, standard input from a string, output captured.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -33,3 +35,7 @@ ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, 
 
 // How often `needle` occurs in `haystack`.
 int CountOf(const std::string& haystack, const std::string& needle);
+
+// Success when the run ended by itself with `exitCode` and reported no leaked blocks;
+// otherwise the failure shows the output.
+::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode);

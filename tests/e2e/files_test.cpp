@@ -1,0 +1,221 @@
+// Files the program reads back: reproduction files in save/ and the source dump.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "e2e/program.h"
+
+namespace {
+
+constexpr size_t kRecordWords = 8216;
+constexpr int kSeedMode = 49, kStreamMode = 48;
+constexpr size_t kSeedNextWord = 23 + 516, kStreamPosWord = 8215;
+
+std::string Le32(uint32_t v) {
+  return {char(v & 0xff), char((v >> 8) & 0xff), char((v >> 16) & 0xff), char(v >> 24)};
+}
+
+std::string Record(int mode, int32_t seedNext = 0, int32_t streamPos = 0) {
+  std::vector<int32_t> words(kRecordWords, 0);
+  words[0] = mode;
+  words[1] = 1;
+  words[8] = -1;
+  words[17] = -100;
+  for (size_t i = 23; i < kSeedNextWord; ++i) words[i] = int32_t(i * 2654435761u);
+  words[kSeedNextWord] = seedNext;
+  words[kStreamPosWord] = streamPos;
+  std::string bytes;
+  for (int32_t w : words) bytes += Le32(uint32_t(w));
+  return bytes;
+}
+
+std::string RepFile(int32_t count, const std::vector<std::string>& records, const char* magic = "MRGR") {
+  std::string bytes = std::string(magic, 4) + Le32(uint32_t(count)) + Le32(3);
+  for (const std::string& r : records) bytes += r;
+  return bytes;
+}
+
+class ReproductionFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(mkdir(dir_.File("save").c_str(), 0755), 0); }
+  void Put(const std::string& name, const std::string& bytes) { dir_.Write("save/" + name, bytes); }
+  ProgramRun Reproduce(const std::string& typed) {
+    return RunProgram(dir_, {}, ("404\n" + typed + "\nq\n").c_str());
+  }
+  WorkDir dir_;
+};
+
+TEST_F(ReproductionFiles, GoodFileLoadsWithOrWithoutExtension) {
+  std::string file = RepFile(2, {Record(kSeedMode, 256), Record(kStreamMode, 0, 8191)});
+  Put("gut.rep", file);
+
+  ProgramRun bare = Reproduce("gut");
+  ASSERT_TRUE(EndedWith(bare, 0));
+  EXPECT_NE(bare.output.find("Gespeicherte Dateien:\n"), std::string::npos) << bare.output;
+  EXPECT_NE(bare.output.find("\tgut.rep\n"), std::string::npos);
+  EXPECT_NE(bare.output.find("Dateinamen zum reproduzieren eingeben! "), std::string::npos);
+  EXPECT_NE(bare.output.find("Error: File not found: gut\n\tTrying gut.rep\n"), std::string::npos);
+  EXPECT_NE(bare.output.find("Loaded 2 reproduction record(s)."), std::string::npos);
+  EXPECT_NE(bare.output.find("\nRestarting\n"), std::string::npos);
+
+  ProgramRun full = Reproduce("gut.rep");
+  ASSERT_TRUE(EndedWith(full, 0));
+  EXPECT_EQ(full.output.find("File not found"), std::string::npos) << full.output;
+  EXPECT_NE(full.output.find("Loaded 2 reproduction record(s)."), std::string::npos);
+  EXPECT_EQ(dir_.Read("save/gut.rep"), file);
+}
+
+TEST_F(ReproductionFiles, MissingFileIsReported) {
+  ProgramRun run = Reproduce("nothing");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Error: File not found: nothing\n\tTrying nothing.rep\nFatal Error: Could not open File\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+}
+
+TEST_F(ReproductionFiles, WrongMagicIsRefusedEvenAtTheRightLength) {
+  std::string file = RepFile(1, {Record(kSeedMode)}, "MRGS");
+  Put("fremd.rep", file);
+  ProgramRun run = Reproduce("fremd.rep");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("File is not a MRG Reproduce File\nExiting\n"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Loaded"), std::string::npos);
+  EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+  EXPECT_EQ(dir_.Read("save/fremd.rep"), file);
+}
+
+TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
+  std::string good = RepFile(2, {Record(kSeedMode), Record(kStreamMode)});
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"short_by_one", good.substr(0, good.size() - 1)},
+      {"one_extra", good + "x"},
+      {"header_only", RepFile(2, {})},
+      {"header_cut", good.substr(0, 6)},
+      {"count_zero", RepFile(0, {})},
+      {"count_huge", RepFile(1000000, {Record(kSeedMode)})},
+      {"count_negative", RepFile(-1, {Record(kSeedMode)})},
+      {"mode_garbage", RepFile(1, {Record(7)})},
+      {"stream_pos_high", RepFile(1, {Record(kStreamMode, 0, 8192)})},
+      {"stream_pos_negative", RepFile(1, {Record(kStreamMode, 0, -1)})},
+      {"seed_next_high", RepFile(1, {Record(kSeedMode, 257)})},
+      {"seed_next_negative", RepFile(1, {Record(kSeedMode, -1)})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Put(std::string(c.name) + ".rep", c.bytes);
+    ProgramRun run = Reproduce(std::string(c.name) + ".rep");
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find("\nReproduce File is damaged:"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Loaded"), std::string::npos);
+    EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+    EXPECT_EQ(dir_.Read("save/" + std::string(c.name) + ".rep"), c.bytes);
+  }
+}
+
+// Dump layout: 5-byte magic, image length and image, root length and root, then the one
+// extra block with its length.
+std::string Dump(uint32_t rootLength = 732, const std::string& tail = "") {
+  std::string image(4096, '\0');
+  for (size_t i = 1; i < image.size(); ++i) image[i] = char(i * 7);
+  std::string block = "sym_a\0sym_b\0";
+  return std::string("MRGS\0", 5) + Le32(uint32_t(image.size())) + image + Le32(rootLength) +
+         std::string(732, '\x11') + Le32(uint32_t(block.size())) + block + tail;
+}
+
+class SourceDump : public ::testing::Test {
+ protected:
+  ProgramRun Load(const std::string& dump) {
+    dir_.Write("source.mrg", dump);
+    return RunProgram(dir_, {}, "q\n");
+  }
+  WorkDir dir_;
+};
+
+TEST_F(SourceDump, WellFormedDumpLoads) {
+  ProgramRun run = Load(Dump());
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Loading Source Dump...Done\n\n"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("will rebuild later"), std::string::npos);
+  EXPECT_EQ(run.output.find("Failed freeing Memory"), std::string::npos);
+}
+
+TEST_F(SourceDump, BrokenDumpsGiveTheirOwnMessage) {
+  std::string good = Dump();
+  const size_t rootLengthAt = 9 + 4096, blockLengthAt = rootLengthAt + 4 + 732;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"root too small", Dump(731), "Size of Source Class Differs, Dump too old?\n"},
+      {"trailing byte", Dump(732, "x"), "Dump File Size did not fit\n"},
+      {"cut in length", good.substr(0, 7), "Error reading File\n"},
+      {"cut in image", good.substr(0, rootLengthAt - 1), "Could not read file\n"},
+      {"cut in root", good.substr(0, blockLengthAt - 1), "Error Reading File\n"},
+      {"no block length", good.substr(0, blockLengthAt), "Error Reading File\n"},
+      {"cut in block", good.substr(0, good.size() - 1), "Error Reading File\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    dir.Write("source.mrg", c.bytes);
+    ProgramRun run = RunProgram(dir, {}, "q\n");
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find(std::string("Loading Source Dump...") + c.message + "will rebuild later...\n\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Durch Leerzeichen getrennt eingeben:"), std::string::npos);
+  }
+}
+
+// Whatever the file holds, loading must fail with one of the loader's texts and go on.
+TEST_F(SourceDump, GarbageNeverCrashes) {
+  std::mt19937 gen(1033);
+  std::string noise(20000, '\0');
+  for (char& ch : noise) ch = char(gen());
+  const std::string cases[] = {
+      noise,
+      "MRG",
+      std::string("MRGS\0", 5) + Le32(0xFFFFFFF0u) + "short image",
+      std::string("MRGS\0", 5) + Le32(0),  // empty image, then nothing
+  };
+  const char* const messages[] = {"Error reading File\n", "Memmory Allocation Error\n", "Could not read file\n",
+                                  "Size of Source Class Differs, Dump too old?\n", "Error Reading File\n",
+                                  "Dump File Size did not fit\n"};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    WorkDir dir;
+    dir.Write("source.mrg", cases[i]);
+    ProgramRun run = RunProgram(dir, {}, "q\n");
+    ASSERT_TRUE(EndedWith(run, 0));
+    bool known = false;
+    for (const char* m : messages)
+      known |= run.output.find(std::string("Loading Source Dump...") + m + "will rebuild later...\n") !=
+               std::string::npos;
+    EXPECT_TRUE(known) << run.output;
+  }
+}
+
+TEST(Valgrind, PromptReproduceAndBatchRunWithoutMemoryErrors) {
+  if (system("command -v valgrind >/dev/null 2>&1") != 0) GTEST_SKIP() << "valgrind not installed";
+  WorkDir dir;
+  // Run the wrapper instead of the program: RunProgram executes SCHMIEDE_EXE directly.
+  std::string wrapper = dir.File("under-valgrind.sh");
+  dir.Write("under-valgrind.sh", std::string("#!/bin/sh\nexec valgrind --error-exitcode=99 -q '") + SCHMIEDE_EXE +
+                                     "' \"$@\"\n");
+  ASSERT_EQ(chmod(wrapper.c_str(), 0755), 0);
+  ProgramRun run = RunProgram(dir, {}, "501\n0 0 0 0 0\n404\nnothing\nq\n", 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+}
+
+}  // namespace

@@ -1,0 +1,205 @@
+// Start-up, runtime choice and the input prompt, driven through standard input.
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/program.h"
+
+namespace {
+
+const char kHelp[] = "Durch Leerzeichen getrennt eingeben:";
+const char kBatchStub[] = "Creature generation is not built yet";
+const char kRejected[] = "Fehlerhafte eingabe\n";
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class Startup : public ::testing::Test {
+ protected:
+  ProgramRun Run(const std::vector<std::string>& args, const char* input) { return RunProgram(dir_, args, input); }
+  WorkDir dir_;
+};
+
+TEST_F(Startup, QuitWordsEndCleanlyAfterBannerAndMissingDump) {
+  for (const char* input : {"q\n", "Quit\n", "Q\n"}) {
+    SCOPED_TRACE(input);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {}, input);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_EQ(run.output.rfind("Kreaturenschmiede V. 1.2 (Build 1033)\n\n", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("Loading Source Dump...Could not open File\nwill rebuild later...\n"), std::string::npos);
+    EXPECT_EQ(CountOf(run.output, kHelp), 1);
+    EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n")) << run.output;
+    EXPECT_EQ(run.output.find("Aborting"), std::string::npos);
+    EXPECT_TRUE(IsDirectory(dir.File("save")));
+    EXPECT_TRUE(IsDirectory(dir.File("export")));
+  }
+}
+
+// A plain file where a directory belongs must stop the program before any runtime starts.
+TEST_F(Startup, PlainFileInPlaceOfSaveOrExportAborts) {
+  for (const char* blocker : {"save", "export"}) {
+    SCOPED_TRACE(blocker);
+    WorkDir dir;
+    dir.Write(blocker, "not a directory");
+    ProgramRun run = RunProgram(dir, {}, "q\n");
+    ASSERT_TRUE(EndedWith(run, 1));
+    EXPECT_NE(run.output.find("Cannot Create Save Directory\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
+    EXPECT_EQ(run.output.find(kHelp), std::string::npos);
+    EXPECT_EQ(dir.Read(blocker), "not a directory");
+  }
+}
+
+TEST_F(Startup, UnknownRuntimeArgumentFails) {
+  ProgramRun run = Run({"7"}, nullptr);
+  ASSERT_TRUE(EndedWith(run, 1));
+  EXPECT_NE(run.output.find("Runtime choosen by Argument\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Unknown Runtime\nExiting...\n"), std::string::npos);
+  EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
+  EXPECT_EQ(run.output.find(kHelp), std::string::npos);
+}
+
+TEST_F(Startup, SingleArgumentSelectsRuntime) {
+  struct Case {
+    const char* arg;
+    const char* startLine;
+  };
+  // Text that is no number reads as 0.
+  for (Case c : {Case{"0", "\nRunning Debug Code\n"}, Case{"abc", "\nRunning Debug Code\n"},
+                 Case{"4", "Running Visual C++ .NET Compiler Optimized Code\n"}}) {
+    SCOPED_TRACE(c.arg);
+    ProgramRun run = Run({c.arg}, nullptr);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find(std::string("Runtime choosen by Argument\n") + c.startLine), std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find("CPU found"), std::string::npos);
+    EXPECT_EQ(CountOf(run.output, kHelp), 1);
+  }
+}
+
+TEST_F(Startup, NineArgumentsAreTakenAsParameters) {
+  ProgramRun run = Run({"0", "5", "1", "2", "1", "0", "0", "0", "0"}, "q\n");
+  ASSERT_TRUE(EndedWith(run, 0));
+  // The echo shows the values as given; swapping happens later.
+  EXPECT_NE(run.output.find("Took Arguments from Command Line:\nCreatureType: 0\tCR: 5 - 1\tAmount: 2-1\n"
+                            "DrawType: 0\tChooseClass: 0\tcalctype: 0\tworktype: 0\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("Runtime choosen by Argument"), std::string::npos);
+  EXPECT_NE(run.output.find(kBatchStub), std::string::npos);
+  EXPECT_LT(run.output.find("Took Arguments"), run.output.find(kHelp));
+}
+
+TEST_F(Startup, OtherArgumentCountsGoToThePrompt) {
+  for (int count : {2, 8, 11}) {
+    SCOPED_TRACE(count);
+    ProgramRun run = Run(std::vector<std::string>(count, "0"), "q\n");
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_EQ(run.output.find("Took Arguments"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Runtime choosen by Argument"), std::string::npos);
+    EXPECT_NE(run.output.find("CPU found, using"), std::string::npos);
+    EXPECT_EQ(run.output.find(kBatchStub), std::string::npos);
+    EXPECT_EQ(CountOf(run.output, kHelp), 1);
+  }
+}
+
+// Without a "q" the program must notice the end of input at whichever prompt it waits.
+TEST_F(Startup, EndOfInputEndsTheProgram) {
+  for (const char* input : {"", "501\n", "0 0 0 0 0\n", "0 0 51", "104\n", "404\n", "404\nnothing\n"}) {
+    SCOPED_TRACE(input);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {}, input);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(EndsWith(run.output, "Exiting...\n")) << run.output;
+  }
+  ProgramRun run = Run({}, nullptr);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n")) << run.output;
+}
+
+class InputLine : public Startup {};
+
+TEST_F(InputLine, RuntimeSwitchStartsTheOtherRuntimesPrompt) {
+  ProgramRun run = Run({}, "104\nq\n");
+  ASSERT_TRUE(EndedWith(run, 0));
+  std::string switchBlock =
+      "Switching Runtime\n" + std::string(120, '-') + "\nRunning Visual C++ .NET Compiler Optimized Code\n";
+  size_t at = run.output.find(switchBlock);
+  ASSERT_NE(at, std::string::npos) << run.output;
+  EXPECT_EQ(CountOf(run.output, kHelp), 2);
+  EXPECT_NE(run.output.find(kHelp, at), std::string::npos);
+}
+
+TEST_F(InputLine, SwitchToUnknownRuntimeFails) {
+  ProgramRun run = Run({}, "107\nq\n");
+  ASSERT_TRUE(EndedWith(run, 1));
+  EXPECT_NE(run.output.find("Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\nExiting...\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
+}
+
+TEST_F(InputLine, ThreadCodes) {
+  ProgramRun run = Run({}, "501\n508\n500\nq\n");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Using 1 Threads\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Using 8 Threads\n"), std::string::npos);
+  EXPECT_EQ(CountOf(run.output, kRejected), 1);
+  EXPECT_EQ(CountOf(run.output, kHelp), 4);
+  EXPECT_EQ(run.output.find(kBatchStub), std::string::npos);
+}
+
+TEST_F(InputLine, FieldRangesAreChecked) {
+  struct Case {
+    const char* line;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"0 0 51", false},           {"0 0 0 0 100", false},      {"0 -1 0", false},
+      {"0 0 0 -1 0", false},       {"5", false},                {"-2", false},
+      {"0 0 0 0 0 2", false},      {"0 0 0 0 0 0 3", false},    {"0 0 0 0 0 0 0 -2", false},
+      {"0 0 0 0 0 0 0 0 7", false}, {"99999999999999999999 0 0", false}, {"0 0 0 0 0 0 0 0 99999999999", false},
+      {"abc", true},               {"1 5 1", true},             {"0 50 0 99 0", true},
+      {"-1 0 0", true},            {"4 0 0 0 0 -1 0 2 0 7", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ProgramRun run = Run({}, (std::string(c.line) + "\nq\n").c_str());
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_EQ(CountOf(run.output, kRejected), c.accepted ? 0 : 1) << run.output;
+    EXPECT_EQ(CountOf(run.output, kBatchStub), c.accepted ? 1 : 0);
+    EXPECT_EQ(CountOf(run.output, "\nRestarting\n"), c.accepted ? 1 : 0);
+    EXPECT_EQ(CountOf(run.output, kHelp), 2);
+  }
+}
+
+TEST_F(InputLine, LoggingCodesOpenAndCloseDebugOut) {
+  ProgramRun on = Run({}, "601\n0 0 0 0 0 0 0 0 0 1\nq\n");
+  ASSERT_TRUE(EndedWith(on, 0));
+  ASSERT_TRUE(dir_.Exists("debug.out"));
+  std::string log = dir_.Read("debug.out");
+  EXPECT_NE(log.find(kBatchStub), std::string::npos) << log;
+  EXPECT_TRUE(EndsWith(log, "\nExiting...\n")) << log;
+
+  WorkDir offDir;
+  ProgramRun off = RunProgram(offDir, {}, "601\n600\n0 0 0 0 0 0 0 0 0 1\nq\n");
+  ASSERT_TRUE(EndedWith(off, 0));
+  EXPECT_NE(off.output.find(kBatchStub), std::string::npos);
+  std::string offLog = offDir.Read("debug.out");
+  EXPECT_EQ(offLog.find(kBatchStub), std::string::npos) << offLog;
+  EXPECT_EQ(offLog.find("Exiting"), std::string::npos);
+
+  WorkDir never;
+  ASSERT_TRUE(EndedWith(RunProgram(never, {}, "0 0 0 0 0 0 0 0 0 1\nq\n"), 0));
+  EXPECT_FALSE(never.Exists("debug.out"));
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// Puts the process-wide random state into a known mode for each test.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "launcher/process.h"
+#include "platform/keys.h"
+#include "random/decisions.h"
+#include "random/isaac.h"
+#include "shell/entry.h"
+
+class DecisionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Reset();
+    std::vector<uint32_t> seed(512);
+    for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 2246822519u + 3266489917u;
+    debugspace::IsaacRange(&state, 0, 0, true, seed.data());
+  }
+  void TearDown() override {
+    InputUseText(nullptr);
+    Reset();
+  }
+  static void Reset() {
+    gProcess.isaacMode = false;
+    gProcess.recordFlag = 0;
+    gProcess.replayActive = false;
+    gProcess.chooseEverything = false;
+    gProcess.savedChooseEverything = false;
+    gProcess.stickyCount = 0;
+    gProcess.backPosition = 0;
+    gProcess.debugOutput = 0;
+    gProcess.extendedDebug = false;
+    gProcess.stream = nullptr;
+    gProcess.streamPos = nullptr;
+    debugspace::gInput = debugspace::InputFields{};
+    SetOutputLevels(0, -1);
+  }
+  // Recorded mode writing into this test's own stream.
+  void Recording() {
+    std::memset(stream, 0, sizeof stream);
+    position = 0;
+    debugspace::SetDecisionStream(stream, &position);
+    gProcess.recordFlag = 1;
+    debugspace::LcgSeed(12345);
+  }
+  void Isaac() { gProcess.isaacMode = true; }
+
+  IsaacState state{};
+  int32_t stream[kStreamWords];
+  int32_t position = 0;
+};

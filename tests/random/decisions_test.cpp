@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "random/decision_fixture.h"
+#include "memory/tracker.h"
+#include "random/repro.h"
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace debugspace;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+// Makes the next ISAAC draw of 1..total come out as r.
+void NextDrawIs(IsaacState* s, int32_t total, int32_t r) {
+  (void)total;
+  if (s->next >= 256) {
+    s->next = 0;
+    IsaacGenerate(s);
+  }
+  s->results[s->next] = (uint32_t)(r - 1);
+}
+
+int Pick(IsaacState* s, std::initializer_list<int32_t> weights) {
+  std::vector<int32_t> w(weights);
+  return AdvancedRand(s, (int)w.size(), w.data(), 4, nullptr, 0, "", 0, false);
+}
+
+int CountOf(const std::string& haystack, const std::string& needle) {
+  int n = 0;
+  for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST_F(DecisionTest, SingleOutcomesDecideNothing) {
+  Recording();
+  gProcess.chooseEverything = true;
+  InputUseText("");
+  EXPECT_EQ(random(&state, 3, 3, "Label", 1), 3);
+  int32_t one = 9;
+  EXPECT_EQ(AdvancedRand(&state, 1, &one, 4, "x", 2, "Label", 1, false), 0);
+  EXPECT_EQ(position, 0);
+  EXPECT_EQ(YesNo(&state, "l", 0, 5, 1), 1);
+  EXPECT_EQ(YesNo(&state, "l", 5, 0, 1), 0);
+  EXPECT_EQ(position, 0);
+  EXPECT_THROW(random(&state, 4, 3), Error);
+}
+
+TEST_F(DecisionTest, RandomStaysInRangeWithEvenDistribution) {
+  Isaac();
+  int counts[6] = {};
+  for (int i = 0; i < 60000; ++i) {
+    int32_t v = random(&state, 1, 6, "W6");
+    ASSERT_GE(v, 1);
+    ASSERT_LE(v, 6);
+    ++counts[v - 1];
+  }
+  for (int c : counts) EXPECT_NEAR(c, 10000, 500);
+  // Negative ranges are drawn too.
+  for (int i = 0; i < 1000; ++i) {
+    int32_t v = random(&state, -5, -2);
+    ASSERT_TRUE(v >= -5 && v <= -2);
+  }
+  // The recorded-mode source covers its range as well.
+  gProcess.isaacMode = false;
+  LcgSeed(7);
+  int seen[4] = {};
+  for (int i = 0; i < 4000; ++i) ++seen[random(&state, 0, 3)];
+  for (int c : seen) EXPECT_NEAR(c, 1000, 150);
+}
+
+TEST_F(DecisionTest, LinearWeightsMapDrawsToCumulativeSums) {
+  Isaac();
+  for (int r = 1; r <= 10; ++r) {
+    NextDrawIs(&state, 10, r);
+    EXPECT_EQ(Pick(&state, {0, 5, 0, 5}), r <= 5 ? 1 : 3) << r;
+  }
+  int counts[4] = {};
+  for (int i = 0; i < 100000; ++i) ++counts[Pick(&state, {1, 2, 3, 4})];
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(counts[i], 10000 * (i + 1), 600) << i;
+}
+
+TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
+  Isaac();
+  gInput.calctype = 1;  // 100 and 40000: divisor 2, weights 2500 and 400000000
+  NextDrawIs(&state, 0, 2500);
+  EXPECT_EQ(Pick(&state, {100, 40000}), 0);
+  NextDrawIs(&state, 0, 2501);
+  EXPECT_EQ(Pick(&state, {100, 40000}), 1);
+  // Below 15000 no division: 3 and 4 become 9 and 16.
+  NextDrawIs(&state, 0, 9);
+  EXPECT_EQ(Pick(&state, {3, 4}), 0);
+  NextDrawIs(&state, 0, 10);
+  EXPECT_EQ(Pick(&state, {3, 4}), 1);
+  // Many large squares exceed 31 bits and still draw every option.
+  int big[3] = {};
+  for (int i = 0; i < 3000; ++i) ++big[Pick(&state, {30000, 30000, 30000})];
+  for (int c : big) EXPECT_NEAR(c, 1000, 150);
+
+  gInput.calctype = -1;  // square roots: 10 and 20
+  NextDrawIs(&state, 0, 10);
+  EXPECT_EQ(Pick(&state, {100, 400}), 0);
+  NextDrawIs(&state, 0, 11);
+  EXPECT_EQ(Pick(&state, {100, 400}), 1);
+
+  gInput.calctype = 2;  // first index of the largest weight, nothing drawn
+  gProcess.isaacMode = false;
+  Recording();
+  EXPECT_EQ(Pick(&state, {3, 9, 1, 9}), 1);
+  EXPECT_EQ(position, 2);
+  EXPECT_EQ(stream[1], 1);
+}
+
+TEST_F(DecisionTest, ZeroAndNegativeWeights) {
+  Recording();
+  int32_t zero[3] = {0, 0, 0};
+  CaptureStdout();
+  EXPECT_EQ(AdvancedRand(&state, 3, zero, 4, nullptr, 0, "", 0, false, 0, false), -1);
+  GetCapturedStdout();
+  EXPECT_EQ(position, 2);
+  EXPECT_EQ(stream[1], -1);
+  EXPECT_EXIT(AdvancedRand(&state, 3, zero, 4, nullptr, 0, "", 0, false, 0, true), testing::ExitedWithCode(1),
+              "");
+  int32_t negative[2] = {4, -1};
+  EXPECT_EXIT(
+      {
+        CaptureStdout();
+        AdvancedRand(&state, 2, negative, 4, nullptr, 0, "", 0, false);
+      },
+      testing::ExitedWithCode(1), "");
+}
+
+TEST_F(DecisionTest, ErrorPathTextsForBadWeights) {
+  // The texts go to standard output; run in a child and look at what it printed.
+  Recording();
+  for (int which = 0; which < 2; ++which) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], 1);
+      InputUseText("");
+      int32_t zero[2] = {0, 0}, negative[2] = {3, -2};
+      AdvancedRand(&state, 2, which ? negative : zero, 4, nullptr, 0, "", 0, false);
+      _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
+    close(fds[0]);
+    int status;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(out.find(which ? "Negative Probability...\n" : "No Probability given\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Quitting due to error\n"), std::string::npos);
+  }
+}
+
+TEST_F(DecisionTest, ManualAnswersAskAgainUntilValidAndRecord) {
+  Recording();
+  InputUseText("7\nabc\n3\n");
+  gInput.ChooseClass = 1;
+  CaptureStdout();
+  int32_t v = random(&state, 1, 6, "Wurf", 1);
+  std::string out = GetCapturedStdout();
+  EXPECT_EQ(v, 3);
+  EXPECT_EQ(CountOf(out, "Manuel Random (Wurf):"), 1) << out;
+  EXPECT_NE(out.find("Bitte Zahl zwischen 1 und 6 eingeben!"), std::string::npos);
+  EXPECT_EQ(position, 2);
+  EXPECT_EQ(stream[0], 0);
+  EXPECT_EQ(stream[1], 3);
+
+  // Zero-weight options are no valid answer.
+  InputUseText("0\n1\n");
+  RecomputeOutputLevels();
+  int32_t w[2] = {0, 4};
+  const char* texts[2] = {"Nichts", "Etwas"};
+  CaptureStdout();
+  EXPECT_EQ(AdvancedRand(&state, 2, w, 4, texts, sizeof(char*), "Wahl", 1, true), 1);
+  out = GetCapturedStdout();
+  EXPECT_NE(out.find("1: (4 / 4): Etwas"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Nichts"), std::string::npos);
+  EXPECT_EQ(stream[3], 1);
+}
+
+TEST_F(DecisionTest, StickyAnswersRepeatForTheSameCallSite) {
+  Recording();
+  InputUseText("*2\n5\n");
+  CaptureStdout();
+  int32_t got[3];
+  for (int i = 0; i < 3; ++i) got[i] = random(&state, 1, 6, "Wurf", 1);  // one call site
+  int32_t other = random(&state, 1, 6, "Anderer", 1);                     // another one asks
+  GetCapturedStdout();
+  EXPECT_EQ(got[0], 2);
+  EXPECT_EQ(got[1], 2);
+  EXPECT_EQ(got[2], 2);
+  EXPECT_EQ(other, 5);
+  EXPECT_EQ(gProcess.stickyCount, 1);
+  // A sticky value that is invalid at a call is passed over: that call asks.
+  auto roll = [&](int32_t lo, int32_t hi) { return random(&state, lo, hi, "Wurf", 1); };
+  InputUseText("*5\n3\n");
+  CaptureStdout();
+  EXPECT_EQ(roll(1, 6), 5);
+  EXPECT_EQ(roll(1, 4), 3);
+  EXPECT_EQ(roll(1, 6), 5);
+  GetCapturedStdout();
+}
+
+TEST_F(DecisionTest, SpecialAnswersLeaveManualModeOrStepBack) {
+  Recording();
+  gInput.ChooseClass = 1;
+  gProcess.chooseEverything = true;
+  gProcess.savedChooseEverything = true;
+  InputUseText("-1\n");
+  CaptureStdout();
+  int32_t v = random(&state, 1, 6, "Wurf", 1);
+  EXPECT_TRUE(v >= 1 && v <= 6);
+  EXPECT_FALSE(gProcess.chooseEverything);
+  EXPECT_TRUE(gProcess.savedChooseEverything);
+  EXPECT_EQ(gInput.ChooseClass, 1);
+
+  InputUseText("-2\n");
+  random(&state, 1, 6, "Wurf", 1);
+  EXPECT_FALSE(gProcess.savedChooseEverything);
+  EXPECT_EQ(gInput.ChooseClass, 0);
+  EXPECT_EQ(position, 4);  // both drawn values are recorded
+
+  InputUseText("-3\n");
+  EXPECT_THROW(random(&state, 1, 6, "Wurf", 1), xRestartChar);
+  InputUseText("");  // nobody left to answer: the decision falls to chance
+  v = random(&state, 1, 6, "Wurf", 1);
+  GetCapturedStdout();
+  EXPECT_TRUE(v >= 1 && v <= 6);
+}
+
+TEST_F(DecisionTest, RecordedStreamReplaysAndContinuesRecording) {
+  Recording();
+  int32_t w[3] = {1, 1, 1};
+  std::vector<int32_t> first;
+  for (int i = 0; i < 5; ++i) {
+    first.push_back(random(&state, 0, 1000));
+    first.push_back(AdvancedRand(&state, 3, w, 4, nullptr, 0, "", 0, false));
+  }
+  ASSERT_EQ(position, 20);
+  // Cut the stream after six decisions, as saving does, then replay it.
+  stream[13] = kStreamEnd;
+  position = 1;
+  gProcess.replayActive = true;
+  LcgSeed(999);
+  std::vector<int32_t> second;
+  for (int i = 0; i < 5; ++i) {
+    second.push_back(random(&state, 0, 1000));
+    second.push_back(AdvancedRand(&state, 3, w, 4, nullptr, 0, "", 0, false));
+  }
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(second[i], first[i]) << i;
+  EXPECT_FALSE(gProcess.replayActive);
+  // Decision 7 is recorded at the flag word behind decision 6.
+  EXPECT_EQ(position, 20);
+  EXPECT_EQ(stream[13], second[6]);
+  EXPECT_EQ(stream[19], second[9]);
+}
+
+TEST_F(DecisionTest, ReplayRestoresChooseEverythingFromFlagWords) {
+  Recording();
+  random(&state, 1, 6, "A", 0);  // flag word 0
+  gProcess.chooseEverything = true;
+  InputUseText("4\n");
+  CaptureStdout();
+  random(&state, 1, 6, "B", 1);  // flag word 1
+  GetCapturedStdout();
+  gProcess.chooseEverything = false;
+  int32_t last = random(&state, 1, 6, "C", 0);  // flag word 0
+  stream[position + 1] = kStreamEnd;
+
+  position = 1;
+  gProcess.replayActive = true;
+  random(&state, 1, 6, "A", 0);
+  EXPECT_TRUE(gProcess.chooseEverything);  // the next decision was asked for
+  EXPECT_TRUE(gProcess.savedChooseEverything);
+  EXPECT_EQ(random(&state, 1, 6, "B", 1), 4);
+  EXPECT_EQ(random(&state, 1, 6, "C", 0), last);
+  EXPECT_FALSE(gProcess.chooseEverything);
+  EXPECT_FALSE(gProcess.savedChooseEverything);
+}
+
+TEST_F(DecisionTest, ReplayedValueOutsideTheRangeEndsTheRun) {
+  Recording();
+  stream[0] = 0;
+  stream[1] = 50;
+  stream[3] = kStreamEnd;
+  position = 1;
+  gProcess.replayActive = true;
+  EXPECT_EXIT(random(&state, 1, 6), testing::ExitedWithCode(1), "");
+}
+
+TEST_F(DecisionTest, YesNoAndLinearChanceOdds) {
+  Isaac();
+  int yes = 0;
+  for (int i = 0; i < 60000; ++i) yes += YesNo(&state, "", 5, 1, 0);
+  EXPECT_NEAR(yes, 10000, 500);
+  int linear = 0, inverted = 0;
+  for (int i = 0; i < 50000; ++i) {
+    linear += LinearChance(&state, "", 0, 10, 3, false, 0);
+    inverted += LinearChance(&state, "", 0, 10, 3, true, 0);
+  }
+  EXPECT_NEAR(linear, 15000, 600);
+  EXPECT_NEAR(inverted, 35000, 600);
+  EXPECT_EQ(LinearChance(&state, "", 0, 10, 10, false, 0), 1);
+  EXPECT_EQ(LinearChance(&state, "", 0, 10, 10, true, 0), 0);
+  EXPECT_EQ(LinearChance(&state, "", 0, 10, 0, false, 0), 0);
+  EXPECT_EQ(LinearChance(&state, "", 0, 10, -4, true, 0), 1);
+}
+
+TEST_F(DecisionTest, MultirandStopsAtTheTerminator) {
+  Isaac();
+  int counts[3] = {};
+  for (int i = 0; i < 3000; ++i)
+    ++counts[multirand(&state, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, nullptr}, {1000, "c"}})];
+  EXPECT_EQ(counts[2], 0);
+  EXPECT_NEAR(counts[0], 1500, 150);
+  // A terminator equal to the first weight leaves no option at all.
+  EXPECT_EXIT(multirand(&state, "", 0, 0, 1, {{1, "a"}, {2, "b"}}), testing::ExitedWithCode(1), "");
+}
+
+TEST_F(DecisionTest, StickyTableOverflowRaises) {
+  Recording();
+  gProcess.stickyCount = kStickyCapacity;
+  InputUseText("*2\n");
+  CaptureStdout();
+  EXPECT_THROW(random(&state, 1, 6, "Wurf", 1), Error);
+  std::string out = GetCapturedStdout();
+  EXPECT_NE(out.find("Stack Table Overflow, Increase BufferLen and recompile!"), std::string::npos);
+}
+
+TEST_F(DecisionTest, CumulativeTableIsFreedWhenRestartPasses) {
+  Recording();
+  gProcess.chooseEverything = true;
+  int32_t w[2] = {1, 1};
+  int before = TrackerCount();
+  InputUseText("-3\n");
+  CaptureStdout();
+  EXPECT_THROW(AdvancedRand(&state, 2, w, 4, nullptr, 0, "Wahl", 1, false), xRestartChar);
+  GetCapturedStdout();
+  EXPECT_EQ(TrackerCount(), before);
+}
+
+TEST_F(DecisionTest, StepBackReplaysEarlierAnswersAndAsksTheLastOneAgain) {
+  Recording();
+  auto ask = [&](const char* label) { return random(&state, 1, 6, label, 1); };
+  InputUseText("2\n5\n-3\n4\n6\n");
+  CaptureStdout();
+  EXPECT_EQ(ask("Erste"), 2);
+  EXPECT_EQ(ask("Zweite"), 5);
+  EXPECT_THROW(ask("Dritte"), xRestartChar);
+  // What the creation loop does: truncate at the back position and replay.
+  position = gProcess.backPosition;
+  stream[position + 1] = kStreamEnd;
+  position = 1;
+  gProcess.replayActive = true;
+  EXPECT_EQ(ask("Erste"), 2);
+  EXPECT_EQ(ask("Zweite"), 4);  // asked again
+  EXPECT_EQ(ask("Dritte"), 6);
+  std::string out = GetCapturedStdout();
+  EXPECT_EQ(CountOf(out, "Manuel Random (Erste)"), 1);
+  EXPECT_EQ(CountOf(out, "Manuel Random (Zweite)"), 2);
+  EXPECT_EQ(position, 6);
+  EXPECT_EQ(stream[3], 4);
+  EXPECT_EQ(stream[5], 6);
+}
