@@ -209,12 +209,8 @@ TEST_F(SourceDump, GarbageNeverCrashes) {
 TEST(Valgrind, PromptReproduceAndBatchRunWithoutMemoryErrors) {
   if (system("command -v valgrind >/dev/null 2>&1") != 0) GTEST_SKIP() << "valgrind not installed";
   WorkDir dir;
-  // Run the wrapper instead of the program: RunProgram executes SCHMIEDE_EXE directly.
-  std::string wrapper = dir.File("under-valgrind.sh");
-  dir.Write("under-valgrind.sh", std::string("#!/bin/sh\nexec valgrind --error-exitcode=99 -q '") + SCHMIEDE_EXE +
-                                     "' \"$@\"\n");
-  ASSERT_EQ(chmod(wrapper.c_str(), 0755), 0);
-  ProgramRun run = RunProgram(dir, {}, "501\n0 0 0 0 0\n404\nnothing\nq\n", 120);
+  ProgramRun run = RunProgramUnder({"valgrind", "--error-exitcode=99", "-q"}, dir, {},
+                                   "501\n0 0 0 0 0\n404\nnothing\nq\n", 120);
   ASSERT_TRUE(EndedWith(run, 0));
 }
 

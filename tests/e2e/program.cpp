@@ -47,6 +47,11 @@ bool WorkDir::Exists(const std::string& relative) const {
 
 ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, const char* stdinText,
                       int timeoutSeconds) {
+  return RunProgramUnder({}, dir, args, stdinText, timeoutSeconds);
+}
+
+ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
+                           const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds) {
   ProgramRun run;
   int out[2], in[2];
   if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
@@ -65,13 +70,13 @@ ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, 
     close(out[1]);
     close(in[0]);
     close(in[1]);
+    std::vector<std::string> words = wrapper;
+    words.push_back(SCHMIEDE_EXE);
+    words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
-    std::string exe = SCHMIEDE_EXE;
-    argv.push_back(exe.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
+    for (std::string& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    execv(exe.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(out[1]);

@@ -32,6 +32,9 @@ class WorkDir {
 // stdinText null: standard input is /dev/null.
 ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, const char* stdinText,
                       int timeoutSeconds = 20);
+// The same, with the program started through `wrapper` (a tool and its options, found on PATH).
+ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
+                           const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds);
 
 // How often `needle` occurs in `haystack`.
 int CountOf(const std::string& haystack, const std::string& needle);
