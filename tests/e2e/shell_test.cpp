@@ -73,8 +73,13 @@ TEST_F(Startup, SingleArgumentSelectsRuntime) {
     const char* startLine;
   };
   // Text that is no number reads as 0.
-  for (Case c : {Case{"0", "\nRunning Debug Code\n"}, Case{"abc", "\nRunning Debug Code\n"},
-                 Case{"4", "Running Visual C++ .NET Compiler Optimized Code\n"}}) {
+  const Case cases[] = {{"0", "\nRunning Debug Code\n"},
+                        {"abc", "\nRunning Debug Code\n"},
+                        {"1", "\nRunning Intel Compiler Prescott Optimized Code\n"},
+                        {"2", "\nRunning VectorC Compiler Optimized Code\n"},
+                        {"3", "\nRunning GCC Compiler SSE3 Optimized Code\n"},
+                        {"4", "Running Visual C++ .NET Compiler Optimized Code\n"}};
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.arg);
     ProgramRun run = Run({c.arg}, nullptr);
     ASSERT_TRUE(EndedWith(run, 0));
@@ -125,9 +130,9 @@ TEST_F(Startup, EndOfInputEndsTheProgram) {
   EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n")) << run.output;
 }
 
-class InputLine : public Startup {};
+class Prompt : public Startup {};
 
-TEST_F(InputLine, RuntimeSwitchStartsTheOtherRuntimesPrompt) {
+TEST_F(Prompt, RuntimeSwitchStartsTheOtherRuntimesPrompt) {
   ProgramRun run = Run({}, "104\nq\n");
   ASSERT_TRUE(EndedWith(run, 0));
   std::string switchBlock =
@@ -138,7 +143,7 @@ TEST_F(InputLine, RuntimeSwitchStartsTheOtherRuntimesPrompt) {
   EXPECT_NE(run.output.find(kHelp, at), std::string::npos);
 }
 
-TEST_F(InputLine, SwitchToUnknownRuntimeFails) {
+TEST_F(Prompt, SwitchToUnknownRuntimeFails) {
   ProgramRun run = Run({}, "107\nq\n");
   ASSERT_TRUE(EndedWith(run, 1));
   EXPECT_NE(run.output.find("Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\nExiting...\n"),
@@ -147,7 +152,7 @@ TEST_F(InputLine, SwitchToUnknownRuntimeFails) {
   EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
 }
 
-TEST_F(InputLine, ThreadCodes) {
+TEST_F(Prompt, ThreadCodes) {
   ProgramRun run = Run({}, "501\n508\n500\nq\n");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_NE(run.output.find("Using 1 Threads\n"), std::string::npos) << run.output;
@@ -157,7 +162,7 @@ TEST_F(InputLine, ThreadCodes) {
   EXPECT_EQ(run.output.find(kBatchStub), std::string::npos);
 }
 
-TEST_F(InputLine, FieldRangesAreChecked) {
+TEST_F(Prompt, FieldRangesAreChecked) {
   struct Case {
     const char* line;
     bool accepted;
@@ -181,8 +186,22 @@ TEST_F(InputLine, FieldRangesAreChecked) {
   }
 }
 
-TEST_F(InputLine, LoggingCodesOpenAndCloseDebugOut) {
-  ProgramRun on = Run({}, "601\n0 0 0 0 0 0 0 0 0 1\nq\n");
+// Lines beyond the input buffer must be cut, not written past its end.
+TEST_F(Prompt, OverlongLinesAreSurvived) {
+  const std::string longWord(5000, '7');
+  for (std::string input : {"0 " + longWord + "\nq\n", "404\n" + longWord + "\nq\n"}) {
+    SCOPED_TRACE(input.substr(0, 8));
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {}, input.c_str());
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n"));
+    EXPECT_EQ(run.output.find("Loaded"), std::string::npos);
+  }
+}
+
+TEST_F(Prompt, LoggingCodesOpenAndCloseDebugOut) {
+  // The second 601 must keep the open log rather than truncate it.
+  ProgramRun on = Run({}, "601\n0 0 0 0 0 0 0 0 0 1\n601\nq\n");
   ASSERT_TRUE(EndedWith(on, 0));
   ASSERT_TRUE(dir_.Exists("debug.out"));
   std::string log = dir_.Read("debug.out");
