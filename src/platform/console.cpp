@@ -187,12 +187,11 @@ void ConsoleWrite(ScreenBuffer* s, const char* text, size_t length) {
       continue;
     }
     if (cp == '\n' || s->cursorX >= s->columns) {
+      // The row a line end leaves counts as used, even when empty.
+      if (s->cursorY + 1 > s->usedRows) s->usedRows = s->cursorY + 1;
       s->cursorX = 0;
       if (s->cursorY + 1 < s->rows) ++s->cursorY;
-      if (cp == '\n') {
-        if (s->cursorY + 1 > s->usedRows) s->usedRows = s->cursorY + 1;
-        continue;
-      }
+      if (cp == '\n') continue;
     }
     size_t i = (size_t)s->cursorY * s->columns + s->cursorX;
     s->cells[i] = cp;
