@@ -71,6 +71,17 @@ void AddSticky(uint32_t caller, int32_t value) {
   gProcess.sticky[gProcess.stickyCount++] = StickyEntry{caller, value};
 }
 
+// The answers -1 (this one at random), -2 (everything at random), -3 (step back).
+void LeaveManualMode(int32_t answer) {
+  if (answer == -3) throw xRestartChar();
+  gProcess.chooseEverything = false;
+  if (answer == -2) {
+    gProcess.savedChooseEverything = false;
+    gInput.ChooseClass = 0;
+  }
+  RecomputeOutputLevels();
+}
+
 using Validator = bool (*)(int32_t value, const void* context);
 
 // The manual part of a decision: sticky answers, then the user. Returns true with
@@ -88,13 +99,7 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, const void* conte
     if (!found) break;
     int32_t v = found->value;
     if (v >= -3 && v <= -1) {
-      if (v == -3) throw xRestartChar();
-      gProcess.chooseEverything = false;
-      if (v == -2) {
-        gProcess.savedChooseEverything = false;
-        gInput.ChooseClass = 0;
-      }
-      RecomputeOutputLevels();
+      LeaveManualMode(v);
       return false;
     }
     if (valid(v, context)) {
@@ -126,13 +131,7 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, const void* conte
     }
     if (v >= -3 && v <= -1) {
       if (sticky) AddSticky(caller, v);
-      if (v == -3) throw xRestartChar();
-      gProcess.chooseEverything = false;
-      if (v == -2) {
-        gProcess.savedChooseEverything = false;
-        gInput.ChooseClass = 0;
-      }
-      RecomputeOutputLevels();
+      LeaveManualMode(v);
       return false;
     }
     if (valid(v, context)) {

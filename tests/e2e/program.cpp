@@ -115,12 +115,6 @@ ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDi
   return run;
 }
 
-int CountOf(const std::string& haystack, const std::string& needle) {
-  int n = 0;
-  for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + needle.size()))
-    ++n;
-  return n;
-}
 
 ::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode) {
   if (run.timedOut) return ::testing::AssertionFailure() << "timed out; output:\n" << run.output;

@@ -36,8 +36,7 @@ ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, 
 ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
                            const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds);
 
-// How often `needle` occurs in `haystack`.
-int CountOf(const std::string& haystack, const std::string& needle);
+#include "text_util.h"
 
 // Success when the run ended by itself with `exitCode` and reported no leaked blocks;
 // otherwise the failure shows the output.

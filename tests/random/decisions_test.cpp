@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "text_util.h"
+
 #include <climits>
 #include <string>
 
@@ -28,12 +30,6 @@ void NextDrawIs(IsaacState* s, int32_t total, int32_t r) {
 int Pick(IsaacState* s, std::initializer_list<int32_t> weights) {
   std::vector<int32_t> w(weights);
   return AdvancedRand(s, (int)w.size(), w.data(), 4, nullptr, 0, "", 0, false);
-}
-
-int CountOf(const std::string& haystack, const std::string& needle) {
-  int n = 0;
-  for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++n;
-  return n;
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text_util.h"
+
 #include <climits>
 #include <string>
 #include <unistd.h>
@@ -13,16 +15,6 @@
 using namespace debugspace;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
-
-namespace {
-
-int CountOf(const std::string& haystack, const std::string& needle) {
-  int n = 0;
-  for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++n;
-  return n;
-}
-
-}  // namespace
 
 TEST(InputLine, ParsesLikeScanfButSaturates) {
   int v[10] = {9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
