@@ -95,6 +95,7 @@ struct ProcessState {
 
   // Run state.
   bool loopRunning = false;
+  bool scriptTrace = false;  // trace every script node (the test script run)
   bool firstLoop = false;
 
   // Consistency check across runtimes.

@@ -1,0 +1,406 @@
+#include "script/compile.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "script/functions.h"
+#include "script/grammar.h"
+#include "script/matcher.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+struct ActionEntry {
+  const char* name;
+  ScriptAction action;
+};
+
+const ActionEntry kActions[] = {
+    {"func_appendtext_a", ActAppendText},
+    {"func_appendtext_b", ActAppendTextLine},
+    {"func_addfeat_a", ActAddFeat},
+    {"func_addfeat_c", ActAddFeat},
+    {"func_addfeat_b", ActAddFeatPlain},
+    {"func_addfeat_d", ActAddFeatPerFeat},
+    {"func_setequip", ActSetEquip},
+    {"func_subtext", ActSubText},
+    {"func_maintext", ActMainText},
+    {"func_featpresent", ActFeatPresent},
+    {"func_israce", ActIsRace},
+    {"func_isclass", ActIsClass},
+    {"func_boostskill_a", ActBoostSkillA},
+    {"func_boostskill_b", ActBoostSkillB},
+    {"func_boostskill_c", ActBoostSkillC},
+    {"func_boostskill_d", ActBoostSkillD},
+    {"func_boostskill_e", ActBoostSkillE},
+    {"func_getskilllevel", ActGetSkillLevel},
+    {"func_getarmortype", ActGetArmorType},
+    {"func_random", ActRandom},
+    {"func_enhence", ActEnhance},
+    {"func_getelement", ActGetElement},
+    {"eval_expression", ActEvalExpression},
+    {"func_max", ActMax},
+    {"func_min", ActMin},
+    {"variable", ActVariable},
+    {"variablepointer", ActVariablePointer},
+    {"valset", ActValSet},
+    {"valseta", ActValSetA},
+    {"valincrement", ActValIncrement},
+    {"condition_all", ActConditionAll},
+    {"condition", ActCondition},
+    {"condition_types", ActConditionTypes},
+    {"if_conditional_order", ActIfOrder},
+    {"while_structure", ActWhile},
+    {"for_structure", ActFor},
+    {"if_block", ActIfBlock},
+    {"else_block", ActElseBlock},
+    {"alleq_order", ActAllEquipment},
+    {"func_spelldc_a", ActSpellDCA},
+    {"func_spelldc_b", ActSpellDCB},
+    {"func_psidc", ActPsiDC},
+    {"func_addbonus", ActAddBonus},
+};
+
+struct ExtractorEntry {
+  const char* name;
+  Extractor extractor;
+};
+
+const ExtractorEntry kExtractors[] = {
+    {"string", kExtractText},           {"identifier", kExtractText},
+    {"compare_operator", kExtractText}, {"setting_operator", kExtractText},
+    {"increment_operator", kExtractText}, {"condition_link", kExtractFirstChar},
+    {"operator", kExtractFirstChar},    {"val", kExtractNumber},
+};
+
+// One 4-byte slot at every name's offset in the name block: 1-based index of the
+// action (or the extractor code), 0 for none.
+uint8_t* gActionSlots = nullptr;
+uint8_t* gExtractSlots = nullptr;
+uint32_t gSlotBytes = 0;
+uint32_t gOrderBlock = UINT32_MAX, gConditionInverse = UINT32_MAX, gVal = UINT32_MAX;
+
+uint32_t Slot(const uint8_t* slots, uint32_t offset) {
+  uint32_t v;
+  memcpy(&v, slots + offset, 4);
+  return v;
+}
+
+const char* NameBlock(uint32_t* size) {
+  const char* names = gGrammar.names ? gGrammar.names : static_cast<const char*>(gProcess.symbolNames);
+  if (!names) return nullptr;
+  const char* p = names;
+  while (*p) p += strlen(p) + 1;
+  *size = (uint32_t)(p - names + 1);
+  return names;
+}
+
+uint32_t ReadU32(const uint8_t* p) {
+  uint32_t v;
+  memcpy(&v, p, 4);
+  return v;
+}
+
+// Output buffer of a compilation pass.
+struct Out {
+  uint8_t* data;
+  size_t length = 0;
+  void Put(const void* bytes, size_t n) {
+    memcpy(data + length, bytes, n);
+    length += n;
+  }
+  void Byte(uint8_t b) { data[length++] = b; }
+  void Node(uint32_t offset) {
+    Byte(1);
+    Put(&offset, 4);
+  }
+  void Number(int32_t v) {
+    Byte(2);
+    Put(&v, 4);
+  }
+};
+
+bool Traced() { return gProcess.scriptTrace || gProcess.out.console >= 2; }
+
+// First pass over the items of one node of the parse tree; returns the position after
+// its end byte (or the tree's end at the top level).
+size_t Walk(const uint8_t* tree, size_t length, size_t pos, bool keep, uint32_t node, Out& out) {
+  while (pos < length) {
+    uint8_t b = tree[pos];
+    if (b == 0) return pos + 1;
+    if (b == 1) {
+      uint32_t offset = ReadU32(tree + pos + 1);
+      bool action = ActionOf(offset) != nullptr;
+      bool extractor = ExtractorOf(offset) != kExtractNone;
+      bool childKeep = keep || extractor;
+      if (!keep && Traced())
+        DebugPrint(2, extractor ? "Using Text for %s\n" : "Skipping Text for %s\n", SymbolNameAt(offset));
+      if (!action && !extractor && offset != gOrderBlock && offset != gConditionInverse) {
+        DebugPrint(2, "Skipping Symbol: %s\n", SymbolNameAt(offset));
+        pos = Walk(tree, length, pos + 5, childKeep, offset, out);
+      } else {
+        DebugPrint(2, "Using Symbol: %s\n", SymbolNameAt(offset));
+        out.Node(offset);
+        pos = Walk(tree, length, pos + 5, childKeep, offset, out);
+        out.Byte(0);
+      }
+      continue;
+    }
+    size_t end = pos;
+    while (end < length && tree[end] > 1) ++end;
+    const char* run = reinterpret_cast<const char*>(tree + pos);
+    size_t n = end - pos;
+    if (node == gVal) {
+      std::string digits(run, n);
+      out.Number((int32_t)strtol(digits.c_str(), nullptr, 10));
+    } else {
+      if (node != UINT32_MAX && strcmp(SymbolNameAt(node), "string") == 0 && n && (run[0] == '"' || run[0] == '\'')) {
+        const char* close = static_cast<const char*>(memchr(run + 1, run[0], n - 1));
+        size_t inner = close ? (size_t)(close - run - 1) : n - 1;
+        ++run;
+        n = inner;
+      }
+      if (keep) out.Put(run, n);
+    }
+    pos = end;
+  }
+  return pos;
+}
+
+}  // namespace
+
+int RedirectSymbols() {
+  if (gActionSlots) return 0;
+  uint32_t size = 0;
+  const char* names = NameBlock(&size);
+  if (!names) {
+    ConsolePrint("No script symbols to redirect\n");
+    return 1;
+  }
+  for (const char* p = names; *p; p += strlen(p) + 1)
+    if (strlen(p) < 3) {
+      ConsolePrint("Small Symbol Found, cannot redirect (%s)\n", p);
+      return 1;
+    }
+  gSlotBytes = size + 4;
+  gActionSlots = static_cast<uint8_t*>(mallocloga(gSlotBytes, "RedirectSymbols-RedirFuncs"));
+  gExtractSlots = static_cast<uint8_t*>(mallocloga(gSlotBytes, "RedirectSymbols-RedirExtract"));
+  memset(gActionSlots, 0, gSlotBytes);
+  memset(gExtractSlots, 0, gSlotBytes);
+  gOrderBlock = gConditionInverse = gVal = UINT32_MAX;
+  for (const char* p = names; *p; p += strlen(p) + 1) {
+    uint32_t offset = (uint32_t)(p - names);
+    for (uint32_t i = 0; i < sizeof kActions / sizeof kActions[0]; ++i)
+      if (strcmp(p, kActions[i].name) == 0) {
+        uint32_t v = i + 1;
+        memcpy(gActionSlots + offset, &v, 4);
+      }
+    for (const ExtractorEntry& e : kExtractors)
+      if (strcmp(p, e.name) == 0) memcpy(gExtractSlots + offset, &e.extractor, 4);
+    if (strcmp(p, "order_block") == 0) gOrderBlock = offset;
+    if (strcmp(p, "condition_inverse") == 0) gConditionInverse = offset;
+    if (strcmp(p, "val") == 0) gVal = offset;
+  }
+  DebugPrint(2, "Symbols Redirected to Functions\n");
+  return 0;
+}
+
+void ReleaseRedirection() {
+  if (gActionSlots) freeloga(gActionSlots);
+  if (gExtractSlots) freeloga(gExtractSlots);
+  gActionSlots = gExtractSlots = nullptr;
+  gSlotBytes = 0;
+}
+
+bool SymbolsRedirected() { return gActionSlots != nullptr; }
+
+ScriptAction ActionOf(uint32_t offset) {
+  if (!gActionSlots || offset >= gSlotBytes) return nullptr;
+  uint32_t i = Slot(gActionSlots, offset);
+  return i ? kActions[i - 1].action : nullptr;
+}
+
+Extractor ExtractorOf(uint32_t offset) {
+  if (!gExtractSlots || offset >= gSlotBytes) return kExtractNone;
+  return (Extractor)Slot(gExtractSlots, offset);
+}
+
+uint32_t OrderBlockOffset() { return gOrderBlock; }
+uint32_t ConditionInverseOffset() { return gConditionInverse; }
+uint32_t ValOffset() { return gVal; }
+
+size_t OptimizeScript(uint8_t** script, size_t length) {
+  Out out{static_cast<uint8_t*>(mallocloga(length * 2 + 16, "OptimizeScript-pScript"))};
+  TrackedPtr<uint8_t> scratch(out.data);
+  // Numbers can be longer than their digits ("1" becomes five bytes), hence the room.
+  Walk(*script, length, 0, false, 0, out);
+  size_t n = out.length ? out.length : 1;
+  uint8_t* compiled = static_cast<uint8_t*>(mallocloga(n, "OptimizeScript-pNewScript"));
+  if (out.length)
+    memcpy(compiled, out.data, out.length);
+  else
+    compiled[0] = 0;
+  freeloga(*script);
+  *script = compiled;
+  if (n > gMatch.largest) gMatch.largest = n;
+  return n;
+}
+
+namespace {
+
+struct Resolution {
+  const char* function;
+  int argument;
+  NameTable table;
+};
+
+// Name arguments that become record codes. The argument positions follow the
+// argument layouts of the actions.
+const Resolution kResolutions[] = {
+    {"func_spelldc_a", 1, kNamesSchool},     {"func_addbonus", 3, kNamesBonusType},
+    {"func_addfeat_a", 1, kNamesFeat},       {"func_addfeat_b", 1, kNamesFeat},
+    {"func_addfeat_c", 1, kNamesFeat},       {"func_addfeat_d", 1, kNamesFeat},
+    {"func_addfeat_d", 2, kNamesFeat},       {"func_boostskill_a", 1, kNamesSkill},
+    {"func_boostskill_d", 2, kNamesBonusType}, {"func_boostskill_e", 1, kNamesSkill},
+    {"func_boostskill_e", 3, kNamesBonusType}, {"func_getskilllevel", 1, kNamesSkill},
+    {"func_featpresent", 1, kNamesFeat},     {"func_israce", 1, kNamesRace},
+    {"func_isclass", 1, kNamesClass},
+};
+
+bool Resolves(uint32_t function, int argument, NameTable* table) {
+  const char* name = SymbolNameAt(function);
+  for (const Resolution& r : kResolutions)
+    if (r.argument == argument && strcmp(r.function, name) == 0) {
+      *table = r.table;
+      return true;
+    }
+  return false;
+}
+
+// Copies the items of one node, numbering its child nodes; returns the position
+// after its end byte.
+size_t Copy2(const uint8_t* s, size_t pos, uint32_t node, NameResolver resolve, Out& out) {
+  int child = 0;
+  for (;;) {
+    uint8_t b = s[pos];
+    if (b == 0) {
+      out.Byte(0);
+      return pos + 1;
+    }
+    if (b == 2) {
+      out.Put(s + pos, 5);
+      pos += 5;
+      continue;
+    }
+    if (b != 1) {
+      size_t end = pos;
+      while (s[end] > 2) ++end;
+      out.Put(s + pos, end - pos);
+      pos = end;
+      continue;
+    }
+    uint32_t offset = ReadU32(s + pos + 1);
+    ++child;
+    NameTable table;
+    const uint8_t* content = s + pos + 5;
+    if (node != UINT32_MAX && *content > 2 && Resolves(node, child, &table)) {
+      size_t end = 0;
+      while (content[end] > 2) ++end;
+      if (content[end] == 0) {
+        std::string name(reinterpret_cast<const char*>(content), end);
+        out.Node(gVal);
+        out.Number(resolve(table, name.c_str()));
+        out.Byte(0);
+        pos += 5 + end + 1;
+        continue;
+      }
+    }
+    out.Node(offset);
+    pos = Copy2(s, pos + 5, offset, resolve, out);
+  }
+}
+
+}  // namespace
+
+void OptimizeScript2(uint8_t** script, NameResolver resolve) {
+  if (!resolve || !*script || gVal == UINT32_MAX) return;
+  const uint8_t* s = *script;
+  if (s[0] != 1) return;  // empty script
+  size_t length = (size_t)SkipItems(s, 0);
+  // A resolved name can grow to a number item, never by more than five bytes per node.
+  Out out{static_cast<uint8_t*>(mallocloga(length * 2 + 16, "OptimizeScript2-tmpScript"))};
+  TrackedPtr<uint8_t> scratch(out.data);
+  out.Node(ReadU32(s + 1));
+  Copy2(s, 5, ReadU32(s + 1), resolve, out);
+  uint8_t* replaced = static_cast<uint8_t*>(mallocloga(out.length, "OptimizeScript2B-pScript"));
+  memcpy(replaced, out.data, out.length);
+  freeloga(*script);
+  *script = replaced;
+}
+
+int bnfparse(const char* text, uint8_t** out, size_t* outLength) {
+  *out = nullptr;
+  DebugPrint(2, "Splitting Script\n");
+  size_t length = strlen(text);
+  bool whole = MatchWholeText(text, length);
+  if (!whole) {
+    char excerpt[96];
+    MismatchExcerpt(excerpt);
+    if (gMatch.aborted) ConsolePrint("Script nested too deeply or too complex to match\n");
+    ConsolePrint("Content does not match Grammar near:\n\n%s\n\n%s\n\n", excerpt, text);
+    ResetParseTree();
+    return 1;
+  }
+  size_t treeLength;
+  uint8_t* tree = TakeParseTree(&treeLength);
+  size_t n = OptimizeScript(&tree, treeLength);
+  DebugPrint(2, "Script Matches Grammar\n");
+  uint8_t* result = static_cast<uint8_t*>(mallocloga(n, "bnfparse-ppTree"));
+  memcpy(result, tree, n);
+  freeloga(tree);
+  *out = result;
+  if (outLength) *outLength = n;
+  return 0;
+}
+
+int SplitFile(const char* name, uint8_t** out) {
+  *out = nullptr;
+  ConsolePrint("Opening Source File\n");
+  char* content = nullptr;
+  uint32_t size = ReadFileToBuffer(name, &content);
+  if (!size) {
+    ConsolePrint("Error loading Source File\n");
+    return 1;
+  }
+  TrackedPtr<char> guard(content);
+  ConsolePrint("Splitting Source file\n");
+  bool whole = MatchWholeText(content, size);
+  if (!whole) {
+    char excerpt[96];
+    MismatchExcerpt(excerpt);
+    if (gMatch.aborted) ConsolePrint("Script nested too deeply or too complex to match\n");
+    ConsolePrint("Content does not match Grammar\n");
+    ConsolePrint("near:\n\n%s\n\n", excerpt);
+    ResetParseTree();
+    return 1;
+  }
+  ConsolePrint("Content Matches Grammar\n");
+  size_t treeLength;
+  uint8_t* tree = TakeParseTree(&treeLength);
+  OptimizeScript(&tree, treeLength);
+  *out = tree;
+  std::string base = name;
+  size_t dot = base.rfind('.');
+  if (dot != std::string::npos && dot >= 1) base.resize(dot);
+  base += ".kfa";
+  ConsolePrint("Writing Output to %s\n", base.c_str());
+  DebugPrint(2, "Freeing Memory\n");
+  DebugPrint(2, "Finished\n");
+  return 0;
+}
+
+}  // namespace RUNTIME_NS

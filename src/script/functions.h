@@ -1,0 +1,52 @@
+// The game functions and variables of the rule scripts.
+#pragma once
+#include <cstdint>
+
+#include "script/interp.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+int ActAppendText(ScriptContext*, const uint8_t*);
+int ActAppendTextLine(ScriptContext*, const uint8_t*);
+int ActMainText(ScriptContext*, const uint8_t*);
+int ActSubText(ScriptContext*, const uint8_t*);
+int ActVariable(ScriptContext*, const uint8_t*);
+int ActVariablePointer(ScriptContext*, const uint8_t*);
+int ActRandom(ScriptContext*, const uint8_t*);
+int ActGetElement(ScriptContext*, const uint8_t*);
+
+// Functions that act on the creature record and the rule database.
+int ActAddFeat(ScriptContext*, const uint8_t*);
+int ActAddFeatPlain(ScriptContext*, const uint8_t*);
+int ActAddFeatPerFeat(ScriptContext*, const uint8_t*);
+int ActSetEquip(ScriptContext*, const uint8_t*);
+int ActFeatPresent(ScriptContext*, const uint8_t*);
+int ActIsRace(ScriptContext*, const uint8_t*);
+int ActIsClass(ScriptContext*, const uint8_t*);
+int ActBoostSkillA(ScriptContext*, const uint8_t*);
+int ActBoostSkillB(ScriptContext*, const uint8_t*);
+int ActBoostSkillC(ScriptContext*, const uint8_t*);
+int ActBoostSkillD(ScriptContext*, const uint8_t*);
+int ActBoostSkillE(ScriptContext*, const uint8_t*);
+int ActGetSkillLevel(ScriptContext*, const uint8_t*);
+int ActGetArmorType(ScriptContext*, const uint8_t*);
+int ActEnhance(ScriptContext*, const uint8_t*);
+int ActSpellDCA(ScriptContext*, const uint8_t*);
+int ActSpellDCB(ScriptContext*, const uint8_t*);
+int ActPsiDC(ScriptContext*, const uint8_t*);
+int ActAddBonus(ScriptContext*, const uint8_t*);
+
+// The creature's assignment lock (set while one feat stage runs).
+bool AssignmentLocked(const ScriptContext* ctx);
+// Equipment entries of the creature, for the all-equipment block.
+int CreatureItemCount(const ScriptContext* ctx);
+void* CreatureItem(const ScriptContext* ctx, int index);
+
+// The 26 temporaries a to z of the calling thread.
+int32_t* Temporaries();
+
+}  // namespace RUNTIME_NS
