@@ -43,7 +43,7 @@ bool ReleaseFixedRegion() {
   return ok;
 }
 
-int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots) {
+int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes) {
   ConsolePrint("Loading Source Dump...");
   const char* error = nullptr;
   int fd = open(name, O_RDONLY | O_CLOEXEC);
@@ -96,6 +96,7 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         }
         void* block = mallocloga(length, "ReAlloc-curarg");
         **slot = block;
+        if (sizes) sizes[slot - slots] = length;
         if (ReadFully(fd, block, length) != length) {
           error = "Error Reading File\n";
           break;

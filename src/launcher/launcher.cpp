@@ -50,7 +50,7 @@ int LauncherMain(int argc, char** argv) {
   } else {
     gProcess.perfFrequency = PerfFrequency();
     void** slots[] = {&gProcess.symbolNames, nullptr};
-    if (LoadSourceDump("source.mrg", gProcess.sourceRoot, kSourceRootSize, slots) != 0) {
+    if (LoadSourceDump("source.mrg", gProcess.sourceRoot, kSourceRootSize, slots, &gProcess.symbolNamesSize) != 0) {
       gProcess.rebuild = true;
       ConsolePrint("will rebuild later...\n\n");
     }

@@ -50,6 +50,7 @@ struct ProcessState {
   // Launcher.
   alignas(8) uint8_t sourceRoot[kSourceRootSize];
   void* symbolNames = nullptr;
+  uint32_t symbolNamesSize = 0;  // bytes of the name block
   bool regionHeld = false;
   bool rebuild = false;
   bool silent = false;

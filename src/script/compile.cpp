@@ -90,12 +90,19 @@ uint32_t Slot(const uint8_t* slots, uint32_t offset) {
   return v;
 }
 
+// The name block, checked to end with its empty name inside its size.
 const char* NameBlock(uint32_t* size) {
-  const char* names = gGrammar.names ? gGrammar.names : static_cast<const char*>(gProcess.symbolNames);
-  if (!names) return nullptr;
-  const char* p = names;
-  while (*p) p += strlen(p) + 1;
-  *size = (uint32_t)(p - names + 1);
+  const char* names = static_cast<const char*>(gProcess.symbolNames);
+  uint32_t limit = gProcess.symbolNamesSize;
+  if (!names || limit == 0) return nullptr;
+  uint32_t at = 0;
+  while (at < limit && names[at]) {
+    const void* end = memchr(names + at, 0, limit - at);
+    if (!end) return nullptr;
+    at = (uint32_t)(static_cast<const char*>(end) - names) + 1;
+  }
+  if (at >= limit) return nullptr;
+  *size = at + 1;
   return names;
 }
 
@@ -178,7 +185,7 @@ int RedirectSymbols() {
   uint32_t size = 0;
   const char* names = NameBlock(&size);
   if (!names) {
-    ConsolePrint("No script symbols to redirect\n");
+    ConsolePrint("The script symbol names are missing or damaged\n");
     return 1;
   }
   for (const char* p = names; *p; p += strlen(p) + 1)

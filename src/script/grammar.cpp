@@ -333,6 +333,7 @@ int ProcessGrammar(char* text, size_t n) {
   // The names of an earlier load (or of a loaded dump) give way to these.
   if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
   gProcess.symbolNames = names;
+  gProcess.symbolNamesSize = namesSize;
   gGrammar.names = names;
   gGrammar.namesSize = namesSize;
   gGrammar.nameOffsets = offsets;
@@ -485,14 +486,18 @@ void UnloadGrammar() {
 }
 
 const char* SymbolNameAt(uint32_t offset) {
-  const char* names = gGrammar.names ? gGrammar.names : static_cast<const char*>(gProcess.symbolNames);
-  return names ? names + offset : "";
+  const char* names = static_cast<const char*>(gProcess.symbolNames);
+  return names && offset < gProcess.symbolNamesSize ? names + offset : "";
 }
 
 uint32_t FindSymbolName(const char* name) {
-  const char* names = gGrammar.names ? gGrammar.names : static_cast<const char*>(gProcess.symbolNames);
-  if (!names) return UINT32_MAX;
-  for (const char* p = names; *p; p += strlen(p) + 1)
-    if (strcmp(p, name) == 0) return (uint32_t)(p - names);
+  const char* names = static_cast<const char*>(gProcess.symbolNames);
+  uint32_t size = gProcess.symbolNamesSize;
+  for (uint32_t at = 0; names && at < size && names[at];) {
+    const void* end = memchr(names + at, 0, size - at);
+    if (!end) break;
+    if (strcmp(names + at, name) == 0) return at;
+    at = (uint32_t)(static_cast<const char*>(end) - names) + 1;
+  }
   return UINT32_MAX;
 }

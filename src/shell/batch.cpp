@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#include "platform/console.h"
+#include "platform/keys.h"
+#include "script/compile.h"
+#include "script/grammar.h"
+#include "script/interp.h"
+
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/timer.h"
@@ -44,12 +50,83 @@ void NotBuiltYet() {
   gInput.restart = true;
 }
 
+constexpr int kSourceMissing = 2;
+
+// Compiles and runs Build/TestScript.scr once with tracing, then shows its text.
+void RunTestScript() {
+  uint8_t* script = nullptr;
+  if (SplitFile("Build/TestScript.scr", &script) != 0) return;
+  TextBuffer* text = TextCreate("InitSource-TestText");
+  int savedDebug = gProcess.debugOutput;
+  gProcess.debugOutput = 1;
+  gProcess.scriptTrace = true;
+  RecomputeOutputLevels();
+  SetScriptRandomState(gProcess.seeds ? gProcess.seeds[0] : nullptr);
+  RunScript(nullptr, nullptr, text, script, "Testscript", -1, text);
+  SetScriptRandomState(nullptr);
+  gProcess.scriptTrace = false;
+  gProcess.debugOutput = savedDebug;
+  RecomputeOutputLevels();
+  freeloga(script);
+  ConsolePrint("\n\nText:\n\n%s", text->data ? text->data : "");
+  TextDestroy(text);
+}
+
+}  // namespace
+
+// 0 ready, 1 failed, -1 the test script ran; kSourceMissing while the rule database
+// cannot be built yet.
+int InitSource() {
+  if (!gProcess.silent) ConsolePrint("Initializing Data...\n");
+  if (gProcess.rebuild || gInput.testScript) {
+    ConsolePrint("Initializing Script Grammar\n");
+    if (ReadGrammarConfig() != 0) {
+      ConsolePrint("Error initialising Script Grammer\n");
+      return 1;
+    }
+  }
+  if (RedirectSymbols() != 0) return 1;
+  if (gInput.testScript) {
+    RunTestScript();
+    return -1;
+  }
+  if (!gProcess.rebuild) {
+    if (!gProcess.silent) {
+      ConsolePrint("No Source Rebuild required\n");
+      ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());
+    }
+    return 0;
+  }
+  return kSourceMissing;
+}
+
+namespace {
+
+// After a listing or the test script: back to the prompt or out.
+int EndMenu() {
+  ConsolePrint("[N] Zurück ins Hauptmenü\n[Q] Beenden\n");
+  DiscardPendingKeys();
+  for (;;) {
+    int key = ReadKey('q');
+    if (key == 'q' || key == 'Q') return 0;
+    if (key == 'n' || key == 'N') {
+      gInput.restart = true;
+      if (gInput.worktype != 1 && gInput.worktype != 2) ConsoleClear(ConsoleStandard());
+      return 0;
+    }
+  }
+}
+
 }  // namespace
 
 int RunBatch() {
   UseScratchStream();
   LcgSeed((uint32_t)PerfCounter());
   gProcess.savedChooseEverything = gProcess.chooseEverything;
+
+  int init = InitSource();
+  if (init == 1) return 1;
+  if (init == -1) return EndMenu();
 
   if (gProcess.recordFlag == 2) {
     if (LoadReproduction()) {

@@ -21,6 +21,7 @@ extern Batch gBatch;
 void AllocateBatch(int size);
 void ReleaseBatch();
 int RunBatch();
+int InitSource();
 // Worktype 6: the same creatures built in all runtimes must agree.
 int ConsistencyCheck();
 

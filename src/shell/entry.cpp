@@ -11,6 +11,8 @@
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/isaac.h"
+#include "script/compile.h"
+#include "script/grammar.h"
 #include "shell/batch.h"
 
 namespace RUNTIME_NS {
@@ -318,6 +320,8 @@ int RuntimeMain(int argc, char** argv) {
     if (!gProcess.silent) FreeSeeds();
     result = 1;
   }
+  ReleaseRedirection();
+  UnloadGrammar();
   return result;
 }
 

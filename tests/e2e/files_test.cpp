@@ -138,7 +138,7 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
 std::string Dump(uint32_t rootLength = 732, const std::string& tail = "") {
   std::string image(4096, '\0');
   for (size_t i = 1; i < image.size(); ++i) image[i] = char(i * 7);
-  std::string block = "sym_a\0sym_b\0";
+  std::string block("sym_a\0sym_b\0\0", 13);  // a name block: names, then an empty one
   return std::string("MRGS\0", 5) + Le32(uint32_t(image.size())) + image + Le32(rootLength) +
          std::string(732, '\x11') + Le32(uint32_t(block.size())) + block + tail;
 }
