@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/keys.h"
+#include "script/matcher.h"
 
 Grammar gGrammar;
 
@@ -474,6 +475,7 @@ void UnloadGrammar() {
   if (!gGrammar.loaded) return;
   ConsolePrint("Unloading Grammar\n");
   ConsolePrint("Freeing Grammar Tree\n");
+  ReleaseMatcher();
   freeloga(gGrammar.tree);
   if (gGrammar.nameOffsets) freeloga(gGrammar.nameOffsets);
   FreeSettings();

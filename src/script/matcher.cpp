@@ -12,6 +12,31 @@ MatchState gMatch;
 
 namespace {
 
+// Rules that failed at a position fail there again: remembering that keeps nested
+// alternatives (a group tried as an expression, then as a condition) from trying
+// the same inner text over and over.
+struct FailEntry {
+  uint64_t key;
+  uint32_t generation;
+};
+constexpr uint32_t kFailSlots = 1u << 15;
+FailEntry* gFailed = nullptr;
+uint32_t gGeneration = 0;
+
+uint64_t FailKey(size_t position, uint32_t rule, bool inherited) {
+  return (uint64_t)position << 33 | (uint64_t)rule << 1 | (inherited ? 1u : 0u);
+}
+
+FailEntry& FailSlot(uint64_t key) {
+  uint64_t h = key;
+  h ^= h >> 31;
+  h *= 0x7FB5D329728EA185ull;
+  h ^= h >> 27;
+  h *= 0x81DADEF4BC2DD44Dull;
+  h ^= h >> 33;
+  return gFailed[h & (kFailSlots - 1)];
+}
+
 inline uint8_t Fold(uint8_t c) {
   if (!gGrammar.caseSensitive && c >= 'A' && c <= 'Z') return (uint8_t)(c + 32);
   return c;
@@ -205,12 +230,19 @@ void AddTree(const void* bytes, size_t count) {
 }
 
 size_t DoRule(size_t position, uint32_t rule, bool inheritedCompressed) {
+  uint64_t key = FailKey(position, rule, inheritedCompressed);
+  if (gFailed) {
+    FailEntry& e = FailSlot(key);
+    if (e.generation == gGeneration && e.key == key) return kNoMatch;
+  }
   const uint8_t* symbol = gGrammar.tree + rule - 1;
   uint32_t compressed = GrammarWord(symbol);
   const char* name = reinterpret_cast<const char*>(symbol + 8);
   uint32_t index = GrammarWord(symbol + 4);
   const uint8_t* elements = symbol + 8 + strlen(name) + 1;
-  return Match(position, elements, compressed != 0, inheritedCompressed, gGrammar.nameOffsets[index], false);
+  size_t r = Match(position, elements, compressed != 0, inheritedCompressed, gGrammar.nameOffsets[index], false);
+  if (r == kNoMatch && gFailed && !gMatch.aborted) FailSlot(key) = FailEntry{key, gGeneration};
+  return r;
 }
 
 bool MatchWholeText(const char* text, size_t length) {
@@ -221,6 +253,12 @@ bool MatchWholeText(const char* text, size_t length) {
   gMatch.depth = 0;
   gMatch.steps = 0;
   gMatch.aborted = false;
+  if (!gFailed) {
+    gFailed = static_cast<FailEntry*>(mallocloga(sizeof(FailEntry) * kFailSlots, "MatchWholeText-FailCache"));
+    memset(gFailed, 0, sizeof(FailEntry) * kFailSlots);
+    gGeneration = 0;
+  }
+  ++gGeneration;
   size_t end = DoRule(0, gGrammar.start, false);
   return !gMatch.aborted && end == length;
 }
@@ -238,6 +276,12 @@ void ResetParseTree() {
   if (gMatch.tree) freeloga(gMatch.tree);
   gMatch.tree = nullptr;
   gMatch.treeLength = gMatch.treeCapacity = 0;
+}
+
+void ReleaseMatcher() {
+  ResetParseTree();
+  if (gFailed) freeloga(gFailed);
+  gFailed = nullptr;
 }
 
 void MismatchExcerpt(char excerpt[96]) {

@@ -23,7 +23,7 @@ extern MatchState gMatch;
 constexpr size_t kNoMatch = SIZE_MAX;
 // Deepest rule nesting and most rule entries one script may cost.
 constexpr int kMaxRuleDepth = 2000;
-constexpr uint64_t kMaxRuleSteps = 20000000;
+constexpr uint64_t kMaxRuleSteps = 2000000;
 
 // Matches the start symbol against the whole text; true when all of it matched. The
 // parse tree is then in gMatch.
@@ -32,6 +32,8 @@ bool MatchWholeText(const char* text, size_t length);
 uint8_t* TakeParseTree(size_t* length);
 // Forgets the current tree.
 void ResetParseTree();
+// Frees what the matcher keeps between scripts.
+void ReleaseMatcher();
 void AddTree(const void* bytes, size_t count);
 // DoRule at a position; kNoMatch when the rule fails.
 size_t DoRule(size_t position, uint32_t rule, bool inheritedCompressed);
