@@ -208,6 +208,7 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, i
   bool asks = ask != -1 && *label && (ask == 1 || gProcess.chooseEverything);
 
   if (gProcess.isaacMode) {
+    if (!state) RaiseError("random");  // a draw outside any creation and test run
     int32_t v = IsaacRange(state, min, max);
     if (!internal && DebugOn(1)) {
       DebugPrint(2, kRandomHeader, label, min, max);

@@ -1,5 +1,7 @@
 #include "script/compile.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -163,7 +165,9 @@ size_t Walk(const uint8_t* tree, size_t length, size_t pos, bool keep, uint32_t 
     size_t n = end - pos;
     if (node == gVal) {
       std::string digits(run, n);
-      out.Number((int32_t)strtol(digits.c_str(), nullptr, 10));
+      long long v = strtoll(digits.c_str(), nullptr, 10);
+      // Numbers beyond 32 bits saturate rather than wrap into another value.
+      out.Number(v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : (int32_t)v);
     } else {
       if (node != UINT32_MAX && strcmp(SymbolNameAt(node), "string") == 0 && n && (run[0] == '"' || run[0] == '\'')) {
         const char* close = static_cast<const char*>(memchr(run + 1, run[0], n - 1));

@@ -1,0 +1,221 @@
+// Scripts as the rule tables hold them. Each must compile to the expected form;
+// those that need no creature also run, and must write the expected text and
+// leave exactly the expected temporaries.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "random/isaac.h"
+#include "script/script_fixture.h"
+#include "script/script_render.h"
+
+#include "script/corpus_data.h"
+
+namespace {
+
+using corpus::CorpusScript;
+using corpus::TempValue;
+using namespace corpus;
+
+void PrintTo(const CorpusScript& s, std::ostream* os) { *os << s.name; }
+
+std::string CaseName(const testing::TestParamInfo<CorpusScript>& info) { return info.param.name; }
+
+// Random() and Element() draw from a seeded ISAAC state of the test's own, whatever
+// random mode earlier tests left the process in.
+class SeededScripts : public ShippedGrammar {
+ protected:
+  void SetUp() override {
+    savedMode_ = gProcess.isaacMode;
+    uint32_t seed[512];
+    for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 2654435761u + 12345u;
+    debugspace::IsaacRange(&state_, 0, 0, true, seed);
+    gProcess.isaacMode = true;
+    debugspace::SetScriptRandomState(&state_);
+  }
+  void TearDown() override {
+    debugspace::SetScriptRandomState(nullptr);
+    gProcess.isaacMode = savedMode_;
+  }
+
+ private:
+  IsaacState state_;
+  bool savedMode_ = false;
+};
+
+class CorpusScripts : public SeededScripts, public testing::WithParamInterface<CorpusScript> {};
+
+TEST_P(CorpusScripts, CompileAndRun) {
+  const CorpusScript& s = GetParam();
+  ASSERT_TRUE(s.bytes || s.text) << "a corpus script must check something";
+  std::string compiled = Compile(s.script);
+  ASSERT_FALSE(compiled.empty()) << lastMessage;
+  if (s.bytes) {
+    EXPECT_EQ(script_render::Render(compiled), s.bytes);
+  }
+  if (!s.text) return;
+  ClearTemps();
+  for (const TempValue& t : s.preset) Temp(t.name) = t.low;
+  EXPECT_EQ(Run(compiled), s.text);
+  for (char c = 'a'; c <= 'z'; ++c) {
+    int32_t low = 0, high = 0;
+    for (const TempValue& t : s.temps)
+      if (t.name == c) low = t.low, high = t.high;
+    EXPECT_GE(Temp(c), low) << "temporary " << c;
+    EXPECT_LE(Temp(c), high) << "temporary " << c;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(CorpusDocs, CorpusScripts, testing::ValuesIn(kDocExamples), CaseName);
+
+INSTANTIATE_TEST_SUITE_P(CorpusLexical, CorpusScripts, testing::ValuesIn(kLexical), CaseName);
+
+INSTANTIATE_TEST_SUITE_P(CorpusArithmetic, CorpusScripts, testing::ValuesIn(kArithmetic), CaseName);
+
+INSTANTIATE_TEST_SUITE_P(CorpusControl, CorpusScripts, testing::ValuesIn(kControl), CaseName);
+
+INSTANTIATE_TEST_SUITE_P(CorpusSheetText, CorpusScripts, testing::ValuesIn(kSheetText), CaseName);
+
+INSTANTIATE_TEST_SUITE_P(CorpusCreature, CorpusScripts, testing::ValuesIn(kCreatureScripts), CaseName);
+
+// The byte form itself, spelled out once so the renderer is checked too.
+class CorpusBytes : public ShippedGrammar {
+ protected:
+  static std::string Node(const char* name) {
+    uint32_t offset = FindSymbolName(name);
+    EXPECT_NE(offset, UINT32_MAX) << name;
+    std::string out(1, '\1');
+    out.append(reinterpret_cast<const char*>(&offset), 4);  // little-endian host
+    return out;
+  }
+  static std::string Number(int32_t v) {
+    std::string out(1, '\2');
+    out.append(reinterpret_cast<const char*>(&v), 4);
+    return out;
+  }
+};
+
+TEST_F(CorpusBytes, AssignmentSpelledOut) {
+  const std::string end(1, '\0');
+  std::string expected = Node("order_block") + Node("valset") + Node("variablepointer") + Node("identifier") + "a" +
+                         end + end + Node("val") + Number(-300) + end + end + end;
+  std::string compiled = Compile("a = -300;");
+  EXPECT_EQ(compiled, expected);
+  EXPECT_EQ(script_render::Render(compiled), R"(order_block(valset(variablepointer(identifier"a")val[-300])))");
+}
+
+TEST_F(CorpusBytes, EmptyScriptIsOneEndByte) {
+  std::string compiled = Compile("");
+  EXPECT_EQ(compiled, std::string(1, '\0')) << lastMessage;
+  EXPECT_EQ(Run(compiled), "");
+}
+
+TEST_F(CorpusBytes, CrLfAndLfCompileAlike) {
+  const char* lf = "a = 1;\nif (a == 1) {\n  Text(\"x\");\n}\n";
+  std::string crlf;
+  for (const char* p = lf; *p; ++p) crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+  std::string expected = Compile(lf);
+  ASSERT_FALSE(expected.empty()) << lastMessage;
+  EXPECT_EQ(Compile(crlf), expected);
+}
+
+// Every script block of the manual (all fenced blocks but ```text) is a corpus script.
+TEST(CorpusManual, ExamplesAreInTheCorpus) {
+  std::ifstream in(SCHMIEDE_SOURCE_DIR "/docs/scripts.md");
+  ASSERT_TRUE(in) << "docs/scripts.md";
+  std::vector<std::string> blocks;
+  std::string line, block;
+  bool inside = false, script = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("```", 0) == 0) {
+      if (inside && script) blocks.push_back(block.substr(0, block.empty() ? 0 : block.size() - 1));
+      script = !inside && line != "```text";
+      inside = !inside;
+      block.clear();
+    } else if (inside) {
+      block += line + "\n";
+    }
+  }
+  EXPECT_FALSE(inside) << "unclosed code block";
+  EXPECT_GE(blocks.size(), 10u);
+  for (const std::string& b : blocks) {
+    bool found = false;
+    for (const CorpusScript& s : kDocExamples) found = found || b == s.script;
+    EXPECT_TRUE(found) << "manual example not in the corpus:\n" << b;
+  }
+  EXPECT_EQ(blocks.size(), std::size(kDocExamples));
+}
+
+class CorpusRuns : public SeededScripts {};
+
+TEST_F(CorpusRuns, TemporariesSurviveBetweenRunsPerThread) {
+  ClearTemps();
+  std::string set = Compile("a = 5;"), read = Compile("b = a + 1;");
+  ASSERT_FALSE(set.empty());
+  ASSERT_FALSE(read.empty());
+  Run(set);
+  Run(read);
+  EXPECT_EQ(Temp('b'), 6);
+  int32_t seenA = -1, seenB = -1;
+  std::thread other([&] {
+    Run(read);
+    seenA = Temp('a');
+    seenB = Temp('b');
+  });
+  other.join();
+  EXPECT_EQ(seenA, 0);
+  EXPECT_EQ(seenB, 1);
+  EXPECT_EQ(Temp('b'), 6);
+}
+
+TEST_F(CorpusRuns, RandomCoversItsRangeInEitherOrder) {
+  ClearTemps();
+  std::string c = Compile(R"(l = 99; h = -99; n = 0;
+while (n < 300) {
+  r = Random(6, 1);
+  l = Min(l, r);
+  h = Max(h, r);
+  q = Random(-3, -1);
+  if (q < -3 | q > -1) { f++; }
+  if (Random(4, 4) != 4) { f++; }
+  n++;
+})");
+  ASSERT_FALSE(c.empty()) << lastMessage;
+  Run(c);
+  EXPECT_EQ(Temp('l'), 1);
+  EXPECT_EQ(Temp('h'), 6);
+  EXPECT_EQ(Temp('f'), 0);
+}
+
+TEST_F(CorpusRuns, ElementWithoutArgumentIsOneOfTheFirstFive) {
+  std::string c = Compile("Text(Element());");
+  ASSERT_FALSE(c.empty()) << lastMessage;
+  std::vector<std::string> seen;
+  for (int i = 0; i < 200; ++i) {
+    std::string t = Run(c);
+    EXPECT_TRUE(t == "\"Feuer\"" || t == "\"Kälte\"" || t == "\"Blitz\"" || t == "\"Schall\"" || t == "\"Säure\"") << t;
+    if (std::find(seen.begin(), seen.end(), t) == seen.end()) seen.push_back(t);
+  }
+  EXPECT_EQ(seen.size(), 5u);
+}
+
+// Element() keeps its text in one buffer per thread that the next call overwrites,
+// so two calls in one statement both show the later element.
+TEST_F(CorpusRuns, ElementTextIsOverwrittenByTheNextCall) {
+  std::string c = Compile("Text(Element(0), Element(1)); if (Element(0) == Element(1)) { a = 1; }");
+  ASSERT_FALSE(c.empty()) << lastMessage;
+  ClearTemps();
+  EXPECT_EQ(Run(c), "\"Kälte\"\"Kälte\"");
+  EXPECT_EQ(Temp('a'), 1);
+}
+
+// A comment's end marker may overlap its start marker: "/*/" is a whole comment.
+TEST_F(CorpusRuns, CommentEndMayOverlapItsStart) {
+  EXPECT_EQ(Compile("/*/ a = 1;"), Compile("a = 1;"));
+  EXPECT_TRUE(Compile("/*/ Kommentar */ a = 1;").empty());
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// Scripts the grammar must refuse, with the message that tells the game master
+// where; and the limits of what it accepts.
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/keys.h"
+#include "script/script_fixture.h"
+#include "script/script_render.h"
+
+namespace {
+
+const char kMismatch[] = "Content does not match Grammar near:\n\n";
+const char kTooDeep[] = "Script nested too deeply or too complex to match\n";
+
+struct MalformedScript {
+  const char* name;
+  const char* script;
+  const char* excerpt = nullptr;  // expected excerpt; null: not compared
+};
+
+void PrintTo(const MalformedScript& s, std::ostream* os) { *os << s.name; }
+
+class MalformedScripts : public ShippedGrammar, public testing::WithParamInterface<MalformedScript> {};
+
+TEST_P(MalformedScripts, AreRefusedWithTheScriptQuoted) {
+  const MalformedScript& s = GetParam();
+  EXPECT_EQ(Compile(s.script), "");
+  std::string tail = std::string("\n\n") + s.script + "\n\n";
+  ASSERT_EQ(lastMessage.rfind(kMismatch, 0), 0u) << lastMessage;
+  ASSERT_GE(lastMessage.size(), sizeof kMismatch - 1 + tail.size());
+  EXPECT_EQ(lastMessage.substr(lastMessage.size() - tail.size()), tail);
+  if (s.excerpt) {
+    EXPECT_EQ(lastMessage, kMismatch + std::string(s.excerpt) + tail);
+  }
+  // A refused script leaves nothing behind for the next one.
+  EXPECT_EQ(script_render::Render(Compile("a = 1;")), R"(order_block(valset(variablepointer(identifier"a")val[1])))");
+}
+
+const MalformedScript kMalformed[] = {
+    {"MissingSemicolonAtEnd", "a = 1", ""},
+    {"MissingSemicolonBetween", "a = 1 b = 2;", "b = 2;"},
+    {"MissingLastOfTwoSemicolons", "a = 1; b = 2", ""},
+    {"MissingClosingBrace", "if (a > 1) { b = 1;\nc = 2;", ""},
+    {"StatementAfterMissingBrace", "if (a > 1) { b = 1;\nAddFeat(\"Ausweichen\");\nc = 2;"},
+    {"MissingOpeningBrace", "if (a > 1) b = 1; }", "b = 1; }"},
+    {"StrayClosingBrace", "a = 1; }", "}"},
+    {"MissingParenthesisInIf", "if (a > 1 { b = 1; }", "{ b = 1; }"},
+    {"UnbalancedOpeningParenthesis", "a = (1 + 2;", ";"},
+    {"UnbalancedClosingParenthesis", "a = 1 + 2);", ");"},
+    {"UnterminatedString", "Text(\"abc);", ""},
+    {"MismatchedQuotes", "Text('abc\");"},
+    {"ThreeOperandsWithoutParentheses", "a = a + b + c;"},
+    {"TwoOperatorsBesideParentheses", "a = (1 + 2) * (3 + 4) + 5;"},
+    {"ComparisonAsStatement", "x == 3;", "= 3;"},
+    {"KeywordCapitalised", "If (a) { }"},
+    {"KeywordMisspelled", "whiel (a < 3) { a++; }"},
+    {"ElseMisspelled", "if (a) { } esle { b = 1; }"},
+    {"FunctionNameCase", "Textline(\"x\");"},
+    {"IfWithoutParentheses", "if a > 1 { b = 1; }"},
+    {"EmptyCondition", "if () { }"},
+    {"ElseIfWithoutCondition", "if (a > 1) { } else if { }"},
+    {"SecondElse", "if (a > 1) { } else { } else { }"},
+    {"ElseWithoutIf", "else { a = 1; }"},
+    {"ForWithoutBlock", "for (i = 0; i < 3; i++) Text(i);"},
+    {"ForWithCommas", "for (i = 0, i < 3, i++) { }"},
+    {"ForWithoutStart", "for (i < 3; i++) { }"},
+    {"WhileWithoutBlock", "while (a < 3) ;"},
+    {"ForAllItemsWithParentheses", "ForAllItems ( ) { }"},
+    {"UnaryMinusOnName", "a = -b;"},
+    {"MinusApartFromDigits", "a = - 3;"},
+    {"MissingOperand", "a = 3 +;"},
+    {"DecimalPoint", "a = 1.5;"},
+    {"HexNumber", "a = 0x10;"},
+    {"NameStartsWithDigit", "1a = 2;"},
+    {"UmlautInName", "Stärke = 1;"},
+    {"BlankInsideOperator", "a + = 1;"},
+    {"PrefixIncrement", "++a;"},
+    {"AssignmentChain", "a = b = 1;"},
+    {"StringAsValue", "a = \"text\";"},
+    {"ConditionAsValue", "a = 1 < 2;"},
+    {"ComparedCondition", "if ((a > 1) == 1) { }"},
+    {"DoubleNegation", "if (!!a) { }"},
+    {"TextWithoutArguments", "Text();"},
+    {"TrailingComma", "TextLine(\"a\",);"},
+    {"TooFewArguments", "a = Max(1);"},
+    {"TooManyArguments", "a = Random(1, 2, 3);"},
+    {"ValueFunctionAsStatement", "HasFeat(\"Ausweichen\");"},
+    {"StatementFunctionAsValue", "a = TextLine(\"x\");"},
+    {"NameArgumentWithoutQuotes", "AddFeat(Waffenfokus);"},
+    {"BonusOnNumber", "AddBonus(3, 2, \"Moral\");"},
+    {"ElementOfString", "a = Element(\"Feuer\");"},
+    {"TwoCallsWithoutSemicolon", "Text(\"a\") Text(\"b\");", ") Text(\"b\");"},
+    {"StrayCommentEnd", "/* Kommentar */ */", "*/"},
+};
+
+std::string MalformedName(const testing::TestParamInfo<MalformedScript>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(MalformedCorpus, MalformedScripts, testing::ValuesIn(kMalformed), MalformedName);
+
+class MalformedLimits : public ShippedGrammar {
+ protected:
+  // `depth` if blocks around `inner`.
+  static std::string NestedIfs(int depth, const std::string& inner) {
+    std::string s;
+    for (int i = 0; i < depth; ++i) s += "if (1) { ";
+    s += inner;
+    for (int i = 0; i < depth; ++i) s += " }";
+    return s;
+  }
+};
+
+// An unclosed comment runs to the end of the script: accepted, the rest ignored.
+TEST_F(MalformedLimits, UnterminatedCommentSwallowsTheRest) {
+  std::string plain = Compile("a = 1;");
+  ASSERT_FALSE(plain.empty());
+  EXPECT_EQ(Compile("a = 1; /* offen\nb = 2;"), plain) << lastMessage;
+  EXPECT_EQ(Compile("a = 1; /*"), plain) << lastMessage;
+}
+
+TEST_F(MalformedLimits, ExcerptIsAtMost95Characters) {
+  std::string script = "a = 1 b = 2;";
+  for (int i = 0; i < 30; ++i) script += " c = 3;";
+  EXPECT_EQ(Compile(script), "");
+  std::string excerpt = script.substr(6, 95);
+  EXPECT_EQ(lastMessage, kMismatch + excerpt + "\n\n" + script + "\n\n");
+}
+
+TEST_F(MalformedLimits, DeepNestingIsRefusedQuickly) {
+  std::string script = "a = " + std::string(5000, '(') + "1" + std::string(5000, ')') + ";";
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Compile(script), "");
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+  EXPECT_EQ(lastMessage.rfind(std::string(kTooDeep) + kMismatch, 0), 0u) << lastMessage.substr(0, 200);
+  std::string tail = "\n\n" + script + "\n\n";
+  ASSERT_GT(lastMessage.size(), tail.size());
+  EXPECT_EQ(lastMessage.substr(lastMessage.size() - tail.size()), tail);
+  // The refusal does not stick to the next script.
+  ClearTemps();
+  std::string next = Compile("a = (((1)));");
+  ASSERT_FALSE(next.empty()) << lastMessage;
+  EXPECT_EQ(lastMessage.find(kTooDeep), std::string::npos);
+  Run(next);
+  EXPECT_EQ(Temp('a'), 1);
+}
+
+TEST_F(MalformedLimits, LongScriptCompilesAndRuns) {
+  std::string script;
+  for (int i = 0; i < 2000; ++i) script += i % 2 ? "a = a + 1;\n" : "a++; /* zählt */\n";
+  std::string compiled = Compile(script);
+  ASSERT_FALSE(compiled.empty()) << lastMessage.substr(0, 200);
+  ClearTemps();
+  Run(compiled);
+  EXPECT_EQ(Temp('a'), 2000);
+}
+
+// One statement holds at most 2048 values; the surplus is dropped with one message
+// per thread, so a fresh thread shows it.
+TEST_F(MalformedLimits, SurplusTextArgumentsAreDropped) {
+  std::string script = "Text(\"x\"";
+  for (int i = 1; i < 2100; ++i) script += ", \"x\"";
+  script += ");";
+  std::string compiled = Compile(script);
+  ASSERT_FALSE(compiled.empty()) << lastMessage.substr(0, 200);
+  std::string text, printed;
+  std::thread fresh([&] {
+    testing::internal::CaptureStdout();
+    text = Run(compiled);
+    printed = testing::internal::GetCapturedStdout();
+  });
+  fresh.join();
+  EXPECT_EQ(text, std::string(2048, 'x'));
+  EXPECT_EQ(printed, "Script value stack full, value dropped\n");
+}
+
+TEST_F(MalformedLimits, IfAndWhileNestAtMost256DeepWhenRun) {
+  for (const char* inner : {"a++;", "while (a < 1) { a++; }"}) {
+    SCOPED_TRACE(inner);
+    int depth = inner[0] == 'a' ? 256 : 255;  // the while is one more level
+    std::string ok = Compile(NestedIfs(depth, inner));
+    ASSERT_FALSE(ok.empty()) << lastMessage.substr(0, 200);
+    ClearTemps();
+    Run(ok);
+    EXPECT_EQ(Temp('a'), 1);
+    std::string deep = Compile(NestedIfs(depth + 1, inner));
+    ASSERT_FALSE(deep.empty()) << lastMessage.substr(0, 200);
+    EXPECT_EXIT(
+        {
+          InputUseText("");
+          Run(deep);
+        },
+        testing::ExitedWithCode(1), "");
+  }
+}
+
+}  // namespace
