@@ -2,7 +2,7 @@
 BUILD_DIR := out
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test clean
+.PHONY: all build run test bench clean
 
 all: build
 
@@ -19,6 +19,11 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Speed of the random draws and of matching, compiling and running rule scripts.
+bench: build
+	./$(BUILD_DIR)/bench/random_bench
+	./$(BUILD_DIR)/bench/script_bench
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -1,0 +1,84 @@
+// The rule-script language as the program uses it: grammar loading at the first
+// batch, and the test script of input code 200.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "e2e/program.h"
+
+namespace {
+
+std::string ShippedGrammar() {
+  std::ifstream f(std::string(SCHMIEDE_SOURCE_DIR) + "/Build/Script.bnf");
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+// The grammar file is found relative to the working directory: give the run its own
+// Build/ with the grammar given, the rest linked from the repository.
+void OwnGrammar(const WorkDir& dir, const std::string& grammar) {
+  std::string build = dir.File("Build");
+  ASSERT_EQ(unlink(build.c_str()), 0);
+  ASSERT_EQ(mkdir(build.c_str(), 0777), 0);
+  dir.Write("Build/Script.bnf", grammar);
+  std::string script = std::string(SCHMIEDE_SOURCE_DIR) + "/Build/TestScript.scr";
+  ASSERT_EQ(symlink(script.c_str(), dir.File("Build/TestScript.scr").c_str()), 0);
+}
+
+}  // namespace
+
+TEST(ScriptGrammar, ARemovedRuleIsNamed) {
+  WorkDir dir;
+  std::string grammar = std::regex_replace(ShippedGrammar(), std::regex("\nvalincrement = [^;]*;"), "\n");
+  ASSERT_NE(grammar, ShippedGrammar());
+  OwnGrammar(dir, grammar);
+  ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n");
+  ASSERT_TRUE(EndedWith(run, 1));
+  EXPECT_NE(run.output.find("Initializing Script Grammar\nCoult not find Symbol valincrement\nError\n"
+                            "Error Initializing Grammar\nError initialising Script Grammer\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
+}
+
+TEST(ScriptGrammar, SyntaxErrorInTheGrammarFileFailsTheLoad) {
+  WorkDir dir;
+  OwnGrammar(dir, ShippedGrammar() + "\nbroken = ( \"x\" ;\n");
+  ProgramRun run = RunProgram(dir, {"0"}, "200\nq\n");
+  ASSERT_TRUE(EndedWith(run, 1));
+  EXPECT_NE(run.output.find("Error while processing Grammar\n"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Content Matches Grammar"), std::string::npos);
+}
+
+TEST(ScriptGrammar, TestScriptRunsWithTraceAndText) {
+  for (const char* runtime : {"0", "3"}) {
+    SCOPED_TRACE(runtime);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {runtime}, "200\nn0 0 0 0 0\nq\n");
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find("Content Matches Grammar\n"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(" - valset: Setting Value:"), std::string::npos);  // the trace
+    EXPECT_NE(run.output.find("\n\nText:\n\na = 4, b = 10\nRunde 1: nicht zwei\nRunde 2: zwei\n"),
+              std::string::npos);
+    EXPECT_NE(run.output.find("[N] Zurück ins Hauptmenü\n[Q] Beenden\n"), std::string::npos);
+    // "n" returned to the prompt, and the next batch found the grammar still loaded.
+    EXPECT_EQ(CountOf(run.output, "Initializing Script Grammar\n"), 2);
+    EXPECT_EQ(CountOf(run.output, "Unloading Grammar\n"), 1);
+  }
+}
+
+TEST(ScriptGrammar, BrokenTestScriptIsReportedAndTheProgramGoesOn) {
+  WorkDir dir;
+  OwnGrammar(dir, ShippedGrammar());
+  ASSERT_EQ(unlink(dir.File("Build/TestScript.scr").c_str()), 0);
+  dir.Write("Build/TestScript.scr", "a = 1;\nb = ;\n");
+  ProgramRun run = RunProgram(dir, {"0"}, "200\nq\n");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Content does not match Grammar\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("[N] Zurück ins Hauptmenü"), std::string::npos);
+}
