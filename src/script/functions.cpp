@@ -83,41 +83,49 @@ int ActAppendTextLine(ScriptContext* ctx, const uint8_t* at) {
   return n;
 }
 
-int ActMainText(ScriptContext* ctx, const uint8_t* at) {
-  ctx->text = ctx->mainText;
+namespace {
+
+// Further text goes to `target` for the rest of the run.
+int SwitchText(ScriptContext* ctx, const uint8_t* at, TextBuffer* target) {
+  ctx->text = target;
   int t;
   int n = Arguments(ctx, at, &t);
   ctx->top = t;
   return n;
 }
 
-int ActSubText(ScriptContext* ctx, const uint8_t* at) {
-  ctx->text = ctx->subText;
-  int t;
-  int n = Arguments(ctx, at, &t);
-  ctx->top = t;
-  return n;
-}
+}  // namespace
 
-int ActVariable(ScriptContext* ctx, const uint8_t* at) {
+int ActMainText(ScriptContext* ctx, const uint8_t* at) { return SwitchText(ctx, at, ctx->mainText); }
+int ActSubText(ScriptContext* ctx, const uint8_t* at) { return SwitchText(ctx, at, ctx->subText); }
+
+namespace {
+
+// Runs the node's identifier and finds the variable it names; *length receives the
+// node's length.
+int32_t* NamedVariable(ScriptContext* ctx, const uint8_t* at, int* length) {
   int t;
-  int n = Arguments(ctx, at, &t);
+  *length = Arguments(ctx, at, &t);
   const char* name = NameArgument(ctx, t);
   int32_t* field = Temporary(name);
   if (!field) UnknownVariable(name);
   ctx->top = t;
+  return field;
+}
+
+}  // namespace
+
+int ActVariable(ScriptContext* ctx, const uint8_t* at) {
+  int n;
+  int32_t* field = NamedVariable(ctx, at, &n);
   PushInt(ctx, *field);
   DebugPrint(2, " is int: %d", *field);
   return n;
 }
 
 int ActVariablePointer(ScriptContext* ctx, const uint8_t* at) {
-  int t;
-  int n = Arguments(ctx, at, &t);
-  const char* name = NameArgument(ctx, t);
-  int32_t* field = Temporary(name);
-  if (!field) UnknownVariable(name);
-  ctx->top = t;
+  int n;
+  int32_t* field = NamedVariable(ctx, at, &n);
   Value v;
   v.type = kValueIntRef;
   v.ref = field;

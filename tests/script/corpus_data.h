@@ -23,6 +23,24 @@ struct CorpusScript {
 };
 
 
+// Scripts that run more than once with other starting values.
+inline constexpr const char* kIfChainHighScript = R"s(if (l >= 11) {
+  Text("Meister");
+} else if (l >= 6) {
+  Text("Veteran");
+} else {
+  Text("Anfänger");
+})s";
+inline constexpr const char* kSneakAttackLevel1Script = R"s(w = (l + 1) / 2; Text("Hinterhältiger Angriff +", w, "W6");)s";
+inline constexpr const char* kMonkUnarmedDamageScript = R"s(/* Waffenloser Schlag des Mönchs, l = Stufe */
+Text("Waffenloser Schlag ");
+if (l >= 20) { Text("2W10"); }
+else if (l >= 16) { Text("2W8"); }
+else if (l >= 12) { Text("2W6"); }
+else if (l >= 8) { Text("1W10"); }
+else if (l >= 4) { Text("1W8"); }
+else { Text("1W6"); })s";
+
 // The examples of docs/scripts.md, verbatim.
 inline const CorpusScript kDocExamples[] = {
     {.name = "IntroFighterBonusFeat",
@@ -102,13 +120,7 @@ if ((!a) & b) { w = 1; })s",
      .text = "",
      .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
     {.name = "IfChainHigh",
-     .script = R"s(if (l >= 11) {
-  Text("Meister");
-} else if (l >= 6) {
-  Text("Veteran");
-} else {
-  Text("Anfänger");
-})s",
+     .script = kIfChainHighScript,
      .bytes = R"b(order_block(if_conditional_order(if_block(condition_types(condition_all(condition(variable()b"
               R"b(identifier"l")compare_operator">="val[11])))order_block(func_appendtext_a(string"Meister"))))b"
               R"b(if_block(condition_types(condition_all(condition(variable(identifier"l"))b"
@@ -441,24 +453,12 @@ inline const CorpusScript kControl[] = {
               R"b(func_appendtext_a(string"b")))else_block(order_block(func_appendtext_a(string"c"))))))b",
      .text = "a"},
     {.name = "IfChainMiddle",
-     .script = R"s(if (l >= 11) {
-  Text("Meister");
-} else if (l >= 6) {
-  Text("Veteran");
-} else {
-  Text("Anfänger");
-})s",
+     .script = kIfChainHighScript,
      .text = "Veteran",
      .preset = {{'l', 6}},
      .temps = {{'l', 6}}},
     {.name = "IfChainElse",
-     .script = R"s(if (l >= 11) {
-  Text("Meister");
-} else if (l >= 6) {
-  Text("Veteran");
-} else {
-  Text("Anfänger");
-})s",
+     .script = kIfChainHighScript,
      .text = "Anfänger",
      .preset = {{'l', 1}},
      .temps = {{'l', 1}}},
@@ -552,7 +552,7 @@ while (n < 4) {
 // Level-dependent character sheet lines.
 inline const CorpusScript kSheetText[] = {
     {.name = "SneakAttackLevel1",
-     .script = R"s(w = (l + 1) / 2; Text("Hinterhältiger Angriff +", w, "W6");)s",
+     .script = kSneakAttackLevel1Script,
      .bytes = R"b(order_block(valset(variablepointer(identifier"w")eval_expression(eval_expression(variable()b"
               R"b(identifier"l")operator"+"val[1])operator"/"val[2]))func_appendtext_a()b"
               R"b(string"Hinterhältiger Angriff +"variable(identifier"w")string"W6")))b",
@@ -560,31 +560,17 @@ inline const CorpusScript kSheetText[] = {
      .preset = {{'l', 1}},
      .temps = {{'l', 1}, {'w', 1}}},
     {.name = "SneakAttackLevel20",
-     .script = R"s(w = (l + 1) / 2; Text("Hinterhältiger Angriff +", w, "W6");)s",
+     .script = kSneakAttackLevel1Script,
      .text = "Hinterhältiger Angriff +10W6",
      .preset = {{'l', 20}},
      .temps = {{'l', 20}, {'w', 10}}},
     {.name = "MonkUnarmedDamage",
-     .script = R"s(/* Waffenloser Schlag des Mönchs, l = Stufe */
-Text("Waffenloser Schlag ");
-if (l >= 20) { Text("2W10"); }
-else if (l >= 16) { Text("2W8"); }
-else if (l >= 12) { Text("2W6"); }
-else if (l >= 8) { Text("1W10"); }
-else if (l >= 4) { Text("1W8"); }
-else { Text("1W6"); })s",
+     .script = kMonkUnarmedDamageScript,
      .text = "Waffenloser Schlag 2W6",
      .preset = {{'l', 13}},
      .temps = {{'l', 13}}},
     {.name = "MonkUnarmedDamageLevel4",
-     .script = R"s(/* Waffenloser Schlag des Mönchs, l = Stufe */
-Text("Waffenloser Schlag ");
-if (l >= 20) { Text("2W10"); }
-else if (l >= 16) { Text("2W8"); }
-else if (l >= 12) { Text("2W6"); }
-else if (l >= 8) { Text("1W10"); }
-else if (l >= 4) { Text("1W8"); }
-else { Text("1W6"); })s",
+     .script = kMonkUnarmedDamageScript,
      .text = "Waffenloser Schlag 1W8",
      .preset = {{'l', 4}},
      .temps = {{'l', 4}}},
