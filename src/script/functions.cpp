@@ -7,6 +7,12 @@
 #include "random/decisions.h"
 #include "random/repro.h"
 #include "script/interp.h"
+#include "generator/char.h"
+#include "source/records.h"
+#include "source/reader.h"
+#include "memory/tracker.h"
+#include <cmath>
+#include <cstddef>
 
 namespace RUNTIME_NS {
 
@@ -44,7 +50,7 @@ const char* NameArgument(ScriptContext* ctx, int t) {
   return "";
 }
 
-// Integer or float field a script variable names; null when none.
+// The temporary a script variable names; null when it names none.
 int32_t* Temporary(const char* name) {
   if (name[0] >= 'a' && name[0] <= 'z' && name[1] == 0) return &tTemporaries[name[0] - 'a'];
   return nullptr;
@@ -55,19 +61,21 @@ int32_t* Temporary(const char* name) {
   QuitOnError(true);
 }
 
-// Functions whose creature record and rule tables are not part of this build yet.
-[[noreturn]] int NeedsCreature(const char* function) {
-  ConsolePrint("Fatal Error\nScript function %s needs a creature, which this program cannot build yet\n", function);
-  QuitOnError(true);
+Char* Creature(ScriptContext* ctx, const char* function) {
+  if (!ctx->creature) {
+    ConsolePrint("Fatal Error\nScript function %s needs a creature\n", function);
+    QuitOnError(true);
+  }
+  return ctx->creature;
 }
 
 }  // namespace
 
 int32_t* Temporaries() { return tTemporaries; }
 
-bool AssignmentLocked(const ScriptContext*) { return false; }
-int CreatureItemCount(const ScriptContext*) { return 0; }
-void* CreatureItem(const ScriptContext* ctx, int) { return ctx->item; }
+bool AssignmentLocked(const ScriptContext* ctx) { return ctx->creature && ctx->creature->assignmentLock; }
+int CreatureItemCount(const ScriptContext* ctx) { return ctx->creature ? ctx->creature->itemCount : 0; }
+void* CreatureItem(const ScriptContext* ctx, int index) { return &ctx->creature->items[index]; }
 
 int ActAppendText(ScriptContext* ctx, const uint8_t* at) {
   int t;
@@ -102,35 +110,54 @@ int ActSubText(ScriptContext* ctx, const uint8_t* at) { return SwitchText(ctx, a
 namespace {
 
 // Runs the node's identifier and finds the variable it names; *length receives the
-// node's length.
-int32_t* NamedVariable(ScriptContext* ctx, const uint8_t* at, int* length) {
+// node's length. Names are resolved at every run: temporaries first, then the
+// creature's fields.
+Value NamedVariable(ScriptContext* ctx, const uint8_t* at, int* length) {
   int t;
   *length = Arguments(ctx, at, &t);
   const char* name = NameArgument(ctx, t);
-  int32_t* field = Temporary(name);
-  if (!field) UnknownVariable(name);
   ctx->top = t;
-  return field;
+  Value v;
+  if (int32_t* temporary = Temporary(name)) {
+    v.type = kValueIntRef;
+    v.ref = temporary;
+    return v;
+  }
+  bool isFloat = false;
+  int offset = ctx->creature ? CharVariableOffset(name, &isFloat) : -1;
+  if (offset < 0) UnknownVariable(name);
+  char* field = reinterpret_cast<char*>(ctx->creature) + offset;
+  if (isFloat) {
+    v.type = kValueFloatRef;
+    v.fref = reinterpret_cast<float*>(field);
+  } else {
+    v.type = kValueIntRef;
+    v.ref = reinterpret_cast<int32_t*>(field);
+  }
+  return v;
 }
 
 }  // namespace
 
 int ActVariable(ScriptContext* ctx, const uint8_t* at) {
   int n;
-  int32_t* field = NamedVariable(ctx, at, &n);
-  PushInt(ctx, *field);
-  DebugPrint(2, " is int: %d", *field);
+  Value v = NamedVariable(ctx, at, &n);
+  if (v.type == kValueFloatRef) {
+    int32_t truncated = (int32_t)*v.fref;
+    PushInt(ctx, truncated);
+    DebugPrint(2, " is float: %f (=%d)", (double)*v.fref, truncated);
+  } else {
+    PushInt(ctx, *v.ref);
+    DebugPrint(2, " is int: %d", *v.ref);
+  }
   return n;
 }
 
 int ActVariablePointer(ScriptContext* ctx, const uint8_t* at) {
   int n;
-  int32_t* field = NamedVariable(ctx, at, &n);
-  Value v;
-  v.type = kValueIntRef;
-  v.ref = field;
+  Value v = NamedVariable(ctx, at, &n);
   Push(ctx, v);
-  DebugPrint(3, " is pointer: %d", *field);
+  DebugPrint(3, " is pointer: %d", v.type == kValueIntRef ? *v.ref : (int32_t)*v.fref);
   return n;
 }
 
@@ -166,24 +193,325 @@ int ActGetElement(ScriptContext* ctx, const uint8_t* at) {
   return n;
 }
 
-int ActAddFeat(ScriptContext*, const uint8_t*) { NeedsCreature("func_addfeat_a"); }
-int ActAddFeatPlain(ScriptContext*, const uint8_t*) { NeedsCreature("func_addfeat_b"); }
-int ActAddFeatPerFeat(ScriptContext*, const uint8_t*) { NeedsCreature("func_addfeat_d"); }
-int ActSetEquip(ScriptContext*, const uint8_t*) { NeedsCreature("func_setequip"); }
-int ActFeatPresent(ScriptContext*, const uint8_t*) { NeedsCreature("func_featpresent"); }
-int ActIsRace(ScriptContext*, const uint8_t*) { NeedsCreature("func_israce"); }
-int ActIsClass(ScriptContext*, const uint8_t*) { NeedsCreature("func_isclass"); }
-int ActBoostSkillA(ScriptContext*, const uint8_t*) { NeedsCreature("func_boostskill_a"); }
-int ActBoostSkillB(ScriptContext*, const uint8_t*) { NeedsCreature("func_boostskill_b"); }
-int ActBoostSkillC(ScriptContext*, const uint8_t*) { NeedsCreature("func_boostskill_c"); }
-int ActBoostSkillD(ScriptContext*, const uint8_t*) { NeedsCreature("func_boostskill_d"); }
-int ActBoostSkillE(ScriptContext*, const uint8_t*) { NeedsCreature("func_boostskill_e"); }
-int ActGetSkillLevel(ScriptContext*, const uint8_t*) { NeedsCreature("func_getskilllevel"); }
-int ActGetArmorType(ScriptContext*, const uint8_t*) { NeedsCreature("func_getarmortype"); }
-int ActEnhance(ScriptContext*, const uint8_t*) { NeedsCreature("func_enhence"); }
-int ActSpellDCA(ScriptContext*, const uint8_t*) { NeedsCreature("func_spelldc_a"); }
-int ActSpellDCB(ScriptContext*, const uint8_t*) { NeedsCreature("func_spelldc_b"); }
-int ActPsiDC(ScriptContext*, const uint8_t*) { NeedsCreature("func_psidc"); }
-int ActAddBonus(ScriptContext*, const uint8_t*) { NeedsCreature("func_addbonus"); }
+namespace {
+
+// Arguments of a function node: runs the content, returns its values from t on.
+struct Args {
+  ScriptContext* ctx;
+  int t = 0, length = 0;
+  Args(ScriptContext* c, const uint8_t* at) : ctx(c) { length = Arguments(c, at, &t); }
+  ~Args() { ctx->top = t; }
+  int Count() const { return ctx->top - t; }
+  const Value& operator[](int i) const { return ctx->stack[t + i]; }
+  int32_t Int(int i) const { return i < Count() ? IntOf(ctx->stack[t + i]) : 0; }
+};
+
+// The parameter of the feat entry whose script runs.
+int32_t FeatSlotParameter(ScriptContext* ctx, Char* c) {
+  return ctx->featSlot >= 0 && ctx->featSlot < c->featCount ? c->featParameters[ctx->featSlot] : -1;
+}
+
+// Typed-bonus rule on one field of the Char: the record is kept, the field rises by
+// what the new amount adds over the best earlier bonus of a non-stacking type.
+void ApplyTypedBonus(Char* c, int32_t* field, int32_t amount, int32_t type, const char* source) {
+  int32_t offset = (int32_t)(reinterpret_cast<char*>(field) - reinterpret_cast<char*>(c));
+  int32_t best = 0;
+  bool stacks = type >= 0 && type < gSource.bonusCount && gSource.bonuses[type].stack != 0;
+  CharBonus** tail = &c->bonuses;
+  for (CharBonus* b = c->bonuses; b; b = b->next) {
+    if (!stacks && b->variable == offset && b->bonusType == type && b->amount > best) best = b->amount;
+    tail = &b->next;
+  }
+  CharBonus* record = static_cast<CharBonus*>(mallocloga(sizeof(CharBonus), "AddBonus-Record"));
+  *record = CharBonus{offset, amount, type, source, nullptr};
+  *tail = record;
+  if (amount > best) *field += amount - best;
+}
+
+CharSkill& SkillEntry(Char* c, int32_t skill) {
+  for (int i = 0; i < c->skillCount; ++i)
+    if (c->skills[i].skill == skill) return c->skills[i];
+  if (c->skillCount >= kMaxSkillEntries) {
+    ConsolePrint("Fatal Error\nToo many skills\n");
+    QuitOnError(true);
+  }
+  CharSkill& e = c->skills[c->skillCount++];
+  e = CharSkill{};
+  e.skill = skill;
+  return e;
+}
+
+void BoostSkill(ScriptContext* ctx, Char* c, int32_t skill, int32_t amount, bool ranks, int32_t type) {
+  DebugPrint(2, " Boosting Skill:");
+  CharSkill& e = SkillEntry(c, skill);
+  if (ranks)
+    e.ranks += amount;
+  else if (type != -1)
+    ApplyTypedBonus(c, &e.bonus, amount, type, ctx->label);
+  else
+    e.bonus += amount;
+}
+
+int32_t Lookup(const Value& v, int kind, const char* feat) {
+  if (v.type == kValueInt) return v.i;
+  if (v.type != kValueText) {
+    ConsolePrint("Scripting Error\nInvalid Argument for Feat: %s\n", feat);
+    QuitOnError(true);
+  }
+  switch (kind) {
+    case 1: return FindByName(gSource.equipment, gSource.equipmentCount, v.text, false, true);
+    case 2: return FindByName(gSource.spells, gSource.spellCount, v.text, false, true);
+    case 3: return FindByName(gSource.skills, gSource.skillCount, v.text, false, true);
+    default:
+      ConsolePrint("Scripting Error\nFeat doesnt match for dependancy: %s\n", feat);
+      QuitOnError(true);
+  }
+}
+
+int32_t FeatCode(const Value& v) {
+  if (v.type == kValueText) return FindByName(gSource.feats, gSource.featCount, v.text, false, true);
+  return IntOf(v);
+}
+
+}  // namespace
+
+void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter) {
+  for (int i = 0; i < c->featCount; ++i) {
+    if (c->feats[i] != feat) continue;
+    if (parameter == -1) {
+      c->featParameters[i] = -1;
+      return;
+    }
+    if (c->featParameters[i] == parameter || c->featParameters[i] == -1) return;
+  }
+  if (c->featCount >= kMaxFeats) return;
+  c->feats[c->featCount] = feat;
+  c->featParameters[c->featCount] = parameter;
+  c->featListed[c->featCount] = 0;
+  ++c->featCount;
+  if (secondCounter) ++*secondCounter;
+}
+
+int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact) {
+  if (level >= 21 && !noArtifact && !gProcess.chooseEverything) {
+    int32_t no = 55 - level > 1 ? 55 - level : 1;
+    if (YesNo(state, "Artifakt?", no, level - 20, 0)) return 6;
+  }
+  int32_t weights[7];
+  for (int i = 0; i < 7; ++i) {
+    double x = level / 4.0 - i;
+    weights[i] = (int32_t)std::floor(50000.0 / (4.0 * std::fabs(x * x * x) + 1.0));
+  }
+  weights[6] /= 1000;
+  int chosen = AdvancedRand(state, 7, weights, 4, nullptr, 0, "Verbesserung Auswählen!", noArtifact, false);
+  return chosen < 0 ? 0 : chosen;
+}
+
+int ActAddFeat(ScriptContext* ctx, const uint8_t* at) {
+  DebugPrint(2, " Adding feat:");
+  Char* c = Creature(ctx, "func_addfeat_a");
+  Args a(ctx, at);
+  if (a.Count() < 1) return a.length;
+  int32_t feat = FeatCode(a[0]);
+  const FeatSource& source = gSource.feats[feat];
+  for (int i = 1; i < a.Count(); ++i) AddFeat(c, feat, c->secondCounter, Lookup(a[i], source.dep, source.name.c_str()));
+  return a.length;
+}
+
+int ActAddFeatPlain(ScriptContext* ctx, const uint8_t* at) {
+  DebugPrint(2, " Adding feat:");
+  Char* c = Creature(ctx, "func_addfeat_b");
+  Args a(ctx, at);
+  if (a.Count() >= 1) AddFeat(c, FeatCode(a[0]), c->secondCounter, -2);
+  return a.length;
+}
+
+int ActAddFeatPerFeat(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_addfeat_d");
+  Args a(ctx, at);
+  if (a.Count() < 2) return a.length;
+  int32_t feat = FeatCode(a[0]), per = FeatCode(a[1]);
+  int owned = c->featCount;
+  for (int i = 0; i < owned; ++i)
+    if (c->feats[i] == per) AddFeat(c, feat, c->secondCounter, c->featParameters[i]);
+  return a.length;
+}
+
+int ActSetEquip(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_setequip");
+  int32_t parameter = FeatSlotParameter(ctx, c);
+  static CharItem empty;
+  empty = CharItem{};
+  ctx->item = &empty;
+  for (int i = 0; i < c->itemCount; ++i)
+    if (c->items[i].equipment == parameter) {
+      ctx->item = &c->items[i];
+      break;
+    }
+  Args a(ctx, at);
+  return a.length;
+}
+
+int ActFeatPresent(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_featpresent");
+  int32_t feat, result = 0;
+  int n;
+  {
+    Args a(ctx, at);
+    feat = a.Count() ? FeatCode(a[0]) : -1;
+    n = a.length;
+  }
+  for (int i = 0; i < c->featCount; ++i) result |= c->feats[i] == feat;
+  PushInt(ctx, result);
+  return n;
+}
+
+int ActIsRace(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_israce");
+  int32_t race;
+  int n;
+  {
+    Args a(ctx, at);
+    race = a.Int(0);
+    n = a.length;
+  }
+  PushInt(ctx, c->race == race ? 1 : 0);
+  return n;
+}
+
+int ActIsClass(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_isclass");
+  int32_t cls;
+  int n;
+  {
+    Args a(ctx, at);
+    cls = a.Int(0);
+    n = a.length;
+  }
+  int32_t result = 0;
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) result |= c->classes[i] == cls;
+  PushInt(ctx, result);
+  return n;
+}
+
+int ActBoostSkillA(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_boostskill_a");
+  Args a(ctx, at);
+  BoostSkill(ctx, c, a.Int(0), a.Int(1), false, -1);
+  return a.length;
+}
+
+int ActBoostSkillB(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_boostskill_b");
+  Args a(ctx, at);
+  BoostSkill(ctx, c, FeatSlotParameter(ctx, c), a.Int(0), false, -1);
+  return a.length;
+}
+
+int ActBoostSkillC(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_boostskill_c");
+  Args a(ctx, at);
+  BoostSkill(ctx, c, FeatSlotParameter(ctx, c), a.Int(0), true, -1);
+  return a.length;
+}
+
+int ActBoostSkillD(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_boostskill_d");
+  Args a(ctx, at);
+  BoostSkill(ctx, c, FeatSlotParameter(ctx, c), a.Int(0), false, a.Int(1));
+  return a.length;
+}
+
+int ActBoostSkillE(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_boostskill_e");
+  Args a(ctx, at);
+  BoostSkill(ctx, c, a.Int(0), a.Int(1), false, a.Int(2));
+  return a.length;
+}
+
+int ActGetSkillLevel(ScriptContext* ctx, const uint8_t* at) {
+  DebugPrint(2, " Catching Skill Level:");
+  Char* c = Creature(ctx, "func_getskilllevel");
+  int32_t skill;
+  int n;
+  {
+    Args a(ctx, at);
+    skill = a.Int(0);
+    n = a.length;
+  }
+  int32_t ranks = 0;
+  for (int i = 0; i < c->skillCount; ++i)
+    if (c->skills[i].skill == skill) ranks = c->skills[i].ranks;
+  PushInt(ctx, ranks);
+  return n;
+}
+
+int ActGetArmorType(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_getarmortype");
+  int32_t type = -1;
+  for (int i = 0; i < c->itemCount; ++i)
+    if (c->items[i].equipType == 1 && c->items[i].type > type) type = c->items[i].type;
+  PushInt(ctx, type);
+  int t;
+  int n = Arguments(ctx, at, &t);
+  ctx->top = t;
+  return n;
+}
+
+int ActEnhance(ScriptContext* ctx, const uint8_t* at) {
+  int t;
+  int n = Arguments(ctx, at, &t);
+  if (ctx->top > t) {
+    int32_t bonus = EnhancementDraw(ctx->random, IntOf(ctx->stack[t]), 0);
+    ctx->stack[t].type = kValueInt;
+    ctx->stack[t].i = bonus;
+  }
+  return n;
+}
+
+int ActSpellDCA(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_spelldc_a");
+  Args a(ctx, at);
+  int32_t school = a.Int(0);
+  if (school >= 0 && school < kMaxSchools) c->schoolDC[school] += a.Int(1);
+  return a.length;
+}
+
+int ActSpellDCB(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_spelldc_b");
+  Args a(ctx, at);
+  int32_t school;
+  if (ctx->featSlot >= 0)
+    school = FeatSlotParameter(ctx, c);
+  else if (c->specialist)
+    school = c->specialistSchool;
+  else
+    RaiseError("SpellDC_b");
+  if (school >= 0 && school < kMaxSchools) c->schoolDC[school] += a.Int(0);
+  return a.length;
+}
+
+int ActPsiDC(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_psidc");
+  Args a(ctx, at);
+  if (ctx->featSlot < 0) RaiseError("PsiDC");
+  int32_t discipline = FeatSlotParameter(ctx, c);
+  if (discipline >= 0 && discipline < kDisciplines) c->disciplineDC[discipline] += a.Int(0);
+  return a.length;
+}
+
+int ActAddBonus(ScriptContext* ctx, const uint8_t* at) {
+  Char* c = Creature(ctx, "func_addbonus");
+  Args a(ctx, at);
+  if (a.Count() < 3 || a[0].type != kValueIntRef) return a.length;
+  const char* source = ctx->label;
+  if (a.Count() >= 4 && a[3].type == kValueText) {
+    // The record outlives this run: keep the source name with the creature's texts.
+    source = a[3].text;
+  }
+  if (AssignmentLocked(ctx)) return a.length;
+  ApplyTypedBonus(c, a[0].ref, a.Int(1), a.Int(2), source);
+  return a.length;
+}
 
 }  // namespace RUNTIME_NS

@@ -46,6 +46,12 @@ bool AssignmentLocked(const ScriptContext* ctx);
 int CreatureItemCount(const ScriptContext* ctx);
 void* CreatureItem(const ScriptContext* ctx, int index);
 
+// Adds a feat unless it is owned with this parameter (or with -1); -1 makes every
+// owned entry of the feat general. The second counter, when given, counts the addition.
+void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter);
+// The enhancement bonus (0 to 6) for a level; noArtifact is also the ask flag.
+int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact);
+
 // The 26 temporaries a to z of the calling thread.
 int32_t* Temporaries();
 

@@ -1,12 +1,15 @@
 #include "shell/batch.h"
 
 #include <cstring>
+#include <new>
 
 #include "platform/console.h"
 #include "platform/keys.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/interp.h"
+#include "generator/char.h"
+#include "source/source_init.h"
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -50,32 +53,56 @@ void NotBuiltYet() {
   gInput.restart = true;
 }
 
-constexpr int kSourceMissing = 2;
-
-// Compiles and runs Build/TestScript.scr once with tracing, then shows its text.
+// Compiles and runs Build/TestScript.scr once with tracing against a fresh creature,
+// then shows the text it wrote.
 void RunTestScript() {
   uint8_t* script = nullptr;
   if (SplitFile("Build/TestScript.scr", &script) != 0) return;
+  if (gSource.initialised)
+    OptimizeScript2(&script, [](NameTable table, const char* name) { return ResolveScriptName((int)table, name); });
   TextBuffer* text = TextCreate("InitSource-TestText");
+  Char* creature = static_cast<Char*>(mallocloga(sizeof(Char), "InitSource-TestChar"));
+  new (creature) Char();
+  creature->specialText = text;
   int savedDebug = gProcess.debugOutput;
   gProcess.debugOutput = 1;
   gProcess.scriptTrace = true;
   RecomputeOutputLevels();
   SetScriptRandomState(gProcess.seeds ? gProcess.seeds[0] : nullptr);
-  RunScript(nullptr, nullptr, text, script, "Testscript", -1, text);
+  RunScript(creature, nullptr, text, script, "Testscript", -1, text);
   SetScriptRandomState(nullptr);
   gProcess.scriptTrace = false;
   gProcess.debugOutput = savedDebug;
   RecomputeOutputLevels();
   freeloga(script);
+  FreeCharBonuses(creature);
+  creature->~Char();
+  freeloga(creature);
   ConsolePrint("\n\nText:\n\n%s", text->data ? text->data : "");
   TextDestroy(text);
 }
 
+// Builds the rule database from Build/ (only the debug runtime carries this code).
+int RebuildSource() {
+  ConsolePrint("Initializing Source\n");
+  ConsolePrint("Rebuilding as Dump could not be loaded correctly\n");
+#if RUNTIME_HAS_REBUILD
+  int64_t start = PerfCounter();
+  if (SourceInit() != 0) return 1;
+  int64_t elapsed = PerfCounter() - start;
+  ConsolePrint("Init took %d usec\n\n", (int)(elapsed * 1000000 / gProcess.perfFrequency));
+  ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());
+  DebugPrint(1, "%d rows and %d scripts read\n", gSourceStats.rows, gSourceStats.scripts);
+  return 0;
+#else
+  ConsolePrint("Cannot Rebuild AS Rebuild Code is not included!\n");
+  return 1;
+#endif
+}
+
 }  // namespace
 
-// 0 ready, 1 failed, -1 the test script ran; kSourceMissing while the rule database
-// cannot be built yet.
+// 0 ready, 1 failed, -1 the test script ran.
 int InitSource() {
   if (!gProcess.silent) ConsolePrint("Initializing Data...\n");
   if (gProcess.rebuild || gInput.testScript) {
@@ -85,19 +112,22 @@ int InitSource() {
       return 1;
     }
   }
+  gSource.symbolNames = static_cast<const char*>(gProcess.symbolNames);
   if (RedirectSymbols() != 0) return 1;
   if (gInput.testScript) {
+    // The test script calls the rule functions, which need the rule database.
+    if (!gSource.initialised && gProcess.rebuild && RebuildSource() != 0) return 1;
     RunTestScript();
     return -1;
   }
-  if (!gProcess.rebuild) {
+  if (!gProcess.rebuild || gSource.initialised) {
     if (!gProcess.silent) {
       ConsolePrint("No Source Rebuild required\n");
       ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());
     }
     return 0;
   }
-  return kSourceMissing;
+  return RebuildSource();
 }
 
 namespace {
@@ -127,6 +157,12 @@ int RunBatch() {
   int init = InitSource();
   if (init == 1) return 1;
   if (init == -1) return EndMenu();
+  if (!gSource.initialised) {
+    // A loaded image of the rule database comes with its own issue; until then only
+    // a rebuilt one exists.
+    ConsolePrint("The rule database is not available in this runtime\n");
+    return 1;
+  }
 
   if (gProcess.recordFlag == 2) {
     if (LoadReproduction()) {

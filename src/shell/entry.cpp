@@ -14,6 +14,7 @@
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "shell/batch.h"
+#include "source/source_init.h"
 
 namespace RUNTIME_NS {
 
@@ -322,6 +323,9 @@ int RuntimeMain(int argc, char** argv) {
   }
   ReleaseRedirection();
   UnloadGrammar();
+#if RUNTIME_HAS_REBUILD
+  FreeSource();
+#endif
   return result;
 }
 

@@ -1,0 +1,103 @@
+// The creature record: one generated creature. The fields the scripts address are
+// named as the script variables name them.
+#pragma once
+#include <cstdint>
+
+#include "launcher/process.h"
+
+constexpr int kMaxClassSlots = 32;
+constexpr int kMaxFeats = 512;
+constexpr int kMaxSkillEntries = 512;
+constexpr int kMaxItems = 64;
+constexpr int kMaxSchools = 16;
+constexpr int kDisciplines = 6;
+
+struct CharSkill {
+  int32_t skill = 0, ranks = 0, halfRank = 0, bonus = 0, ability = 0, penalty = 0, total = 0;
+};
+
+struct CharItem {
+  int32_t equipment = -1;  // index into the equipment table
+  int32_t equipType = 0;
+  int32_t type = 0;
+};
+
+struct CharBonus {
+  int32_t variable;  // byte offset of the raised field in the Char
+  int32_t amount;
+  int32_t bonusType;
+  const char* source;
+  CharBonus* next;
+};
+
+struct Char {
+  int32_t* record = nullptr;  // the reproduction record
+  CharBonus* bonuses = nullptr;
+
+  int32_t profileMode = 0, profileWeight = 0, profile = -1, mixed = 0, crShare = 0, templateIndex = 0;
+  int32_t region = 0, npcClasses = 0;
+  int64_t creationTime = 0;
+  int32_t cr = 0;
+
+  int32_t ST = 0, GE = 0, KO = 0, IN = 0, WE = 0, CH = 0;
+  int32_t MST = 0, MGE = 0, MKO = 0, MIN = 0, MWE = 0, MCH = 0;
+  int32_t absent[6] = {};
+
+  int32_t classCount = 0;
+  int32_t classes[kMaxClassSlots] = {};
+  int32_t Level = 0;
+  int32_t classLevels[kMaxClassSlots] = {};
+  int32_t preEpicLevels[kMaxClassSlots] = {};
+
+  int32_t hitPoints = 0, TP = 0, shownHitPoints = 0, GA = 0;
+  int32_t RWRefMage = 0, RWWilMage = 0, RWZaehMage = 0, RWRefRest = 0, RWWilRest = 0, RWZaehRest = 0;
+
+  int32_t featCount = 0;
+  int32_t feats[kMaxFeats] = {};
+  int32_t featParameters[kMaxFeats] = {};
+  int32_t featListed[kMaxFeats] = {};
+  int32_t groupCounters[5] = {};
+  int32_t getAllRequired = 0, limitedFeats = 1, BonusFeats = 0, fightingStyle = 0, fightingStyle2 = 0;
+  int32_t Attacks = 1, Attacks2 = 0, BonusAttacks = 0, AttacksOpportunity = 1, MonkAttacks = 0;
+  int32_t* secondCounter = nullptr;  // the counter a feat stage designates for script additions
+
+  int32_t itemCount = 0;
+  CharItem items[kMaxItems] = {};
+  int32_t RingMax = 2;
+
+  CharSkill skills[kMaxSkillEntries] = {};
+  int32_t skillCount = 0, skillPoints = 0;
+  int32_t BonusSkillPoints = 0;
+
+  int32_t race = -1, subRace = -1;
+
+  int32_t SpellFailure = 0;
+  int32_t ArcaneDC = 0, DivineDC = 0, GeneralDC = 0;
+  int32_t schoolDC[kMaxSchools] = {};
+  int32_t disciplineDC[kDisciplines] = {};
+  int32_t specialist = 0, specialistSchool = -1;
+
+  TextBuffer* specialText = nullptr;
+  TextBuffer* texts[3] = {};
+
+  int32_t AC = 0;
+  float Range = 0;
+  int32_t MR = 0, MRBonus = 0, BeatMR = 0;
+  int32_t SpecialAbilities = 0, Lores = 0, Arcanas = 0, HierophantAbilities = 0;
+  int32_t Init = 0, AttackMod = 0, DmgMod = 0;
+  int32_t Unarmed1 = 0, Unarmed2 = 0, PowerPoints = 0, Crystals = 0, CombatModes = 0;
+  int32_t kind = 0, monster = -1, creatureType = -1, MonsterTWType = 0;
+  int32_t Sneak = 0, Evasion = 0, Smite = 0, Dex2AC = 0, UncannyDodge = 0, LowLightVision = 0, DarkVision = 0;
+  int32_t Concealment = 0, LayOnHands = 0, SacretDefense = 0, PoisonUse = 0, TouchReach = 0, ClassLevel = 0;
+  int32_t SurpremeCleave = 0;
+
+  uint8_t assignmentLock = 0;
+
+  int32_t Familiar = 0, AnimalCompanion = 0, Mount = 0, Servant = 0;
+};
+
+// Frees the creature's bonus records.
+void FreeCharBonuses(Char* c);
+
+// The integer field a script variable names (the float `Range` aside); -1 when none.
+int CharVariableOffset(const char* name, bool* isFloat);

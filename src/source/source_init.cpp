@@ -1,0 +1,645 @@
+#include "source/source_init.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "generator/char.h"
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "random/repro.h"
+#include "script/compile.h"
+#include "script/functions.h"
+#include "script/interp.h"
+#include "source/reader.h"
+#include "source/tables.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+// ---- codes ----
+
+// Items of a list whose ";" the reader turned into NUL: up to the first empty one.
+template <class Visit>
+void ForItems(const String& list, Visit visit) {
+  const char* p = list.c_str();
+  const char* end = p + list.length;
+  while (p < end && *p) {
+    visit(p);
+    p += strlen(p) + 1;
+  }
+}
+
+// Builds an owned integer code: word 0 counts the words.
+struct CodeBuilder {
+  int32_t* words;
+  int count = 0;
+  explicit CodeBuilder(size_t capacity, const char* tag)
+      : words(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (capacity + 2), tag))) {}
+  void Add(int32_t w) { words[1 + count++] = w; }
+  uint8_t* Finish(const char* tag) {
+    words[0] = count;
+    uint8_t* code = static_cast<uint8_t*>(mallocloga(sizeof(int32_t) * (size_t)(count + 1), tag));
+    memcpy(code, words, sizeof(int32_t) * (size_t)(count + 1));
+    freeloga(words);
+    return code;
+  }
+};
+
+int Opcode(const char* item) { return (unsigned char)item[0] | (unsigned char)item[1] << 8; }
+constexpr int Op(char a, char b) { return (unsigned char)a | (unsigned char)b << 8; }
+
+void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
+  CodeBuilder code(text.length * 4 + 4, "ResolveSourceReq-ByteCode");
+  ForItems(text, [&](const char* item) {
+    if (strlen(item) < 2) {
+      ConsolePrint("Unknown Feat Rule: %s\n", item);
+      QuitOnError(true);
+    }
+    int op = Opcode(item);
+    code.Add(op);
+    const char* operand = strlen(item) >= 3 ? item + 3 : "";
+    switch (op) {
+      case Op('P', 'R'):
+        code.Add(FindByName(gSource.feats, gSource.featCount, operand, false, true));
+        break;
+      case Op('P', 'G'): {
+        int feat = FindByName(gSource.feats, gSource.featCount, operand, false, true);
+        code.Add(feat);
+        if (dependency && *dependency == -1) *dependency = feat;
+        break;
+      }
+      case Op('N', 'C'):
+        code.Add(FindByName(gSource.classes, gSource.classCount, operand, false, true));
+        break;
+      case Op('S', 'P'):
+        code.Add(FindByName(gSource.spells, gSource.spellCount, operand, false, true));
+        break;
+      case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('S', 'T'): case Op('G', 'E'):
+      case Op('K', 'O'): case Op('I', 'N'): case Op('W', 'E'): case Op('C', 'H'): case Op('L', 'V'):
+      case Op('S', 'F'): case Op('S', 'W'): case Op('S', 'R'): case Op('P', 'F'): case Op('M', 'F'):
+        code.Add(Number(operand));
+        break;
+      case Op('C', 'L'):
+      case Op('R', 'A'): {
+        std::string alternatives = operand;
+        int parts = 1;
+        for (char c : alternatives) parts += c == '|';
+        code.Add(parts);
+        size_t start = 0;
+        for (int i = 0; i < parts; ++i) {
+          size_t bar = alternatives.find('|', start);
+          std::string part = alternatives.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+          start = bar + 1;
+          char name[256] = "";
+          int level = 0;
+          sscanf(part.c_str(), "%255s %d", name, &level);
+          if (op == Op('C', 'L')) {
+            code.Add(FindByName(gSource.classes, gSource.classCount, name, false, true));
+            code.Add(level);
+          } else {
+            code.Add(FindByName(gSource.races, gSource.raceCount, name, false, true));
+          }
+        }
+        break;
+      }
+      case Op('S', 'N'): case Op('D', 'V'): case Op('S', 'S'):
+        break;
+      default:
+        ConsolePrint("Unknown Feat Rule: %s\n", item);
+        QuitOnError(true);
+    }
+  });
+  out.Reset(code.Finish("ResolveSourceReq-ReqCode"));
+}
+
+void ResolveSkillRequirement(const String& text, Owned& out) {
+  CodeBuilder code(text.length * 4 + 4, "ResolveSourceSkill-BytePos");
+  ForItems(text, [&](const char* item) {
+    char name[256] = "";
+    int number = 0;
+    sscanf(item, "%255s %d", name, &number);
+    code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
+    code.Add(number);
+  });
+  out.Reset(code.Finish("ResolveSourceSkill-SkillCode"));
+}
+
+void ResolveSkillBonus(const String& text, Owned& out) {
+  CodeBuilder code(text.length * 4 + 4, "ResolveSourceSkillbonus-BytePos");
+  ForItems(text, [&](const char* item) {
+    char name[256] = "";
+    int number = 0;
+    sscanf(item, "%255s %d", name, &number);
+    int32_t bonusType = -1;
+    if (char* colon = strchr(name, ':')) {
+      *colon = 0;
+      bonusType = FindByName(gSource.bonuses, gSource.bonusCount, colon + 1, false, true);
+    }
+    code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
+    code.Add(bonusType);
+    code.Add(number);
+  });
+  out.Reset(code.Finish("ResolveSourceSkillbonus-SkillCode"));
+}
+
+void ResolveFeatList(const String& text, Owned& out) {
+  CodeBuilder code(text.length * 4 + 4, "ResolveSourceFeats-BytePos");
+  const char* prefixes[4] = {"MIN_METAMAGIC", "MIN_FIGHTER", "MIN_METAPSIONIC", "MIN_DIVINE"};
+  ForItems(text, [&](const char* item) {
+    for (int k = 0; k < 4; ++k)
+      if (strncmp(item, prefixes[k], strlen(prefixes[k])) == 0) {
+        code.Add(-(k + 1));
+        const char* colon = strchr(item, ':');
+        code.Add(colon ? Number(colon + 1) : 0);
+        return;
+      }
+    code.Add(FindByName(gSource.feats, gSource.featCount, item, false, true));
+  });
+  out.Reset(code.Finish("ResolveSourceFeats-FeatCode"));
+}
+
+template <class T>
+void ResolveNames(const String& text, Owned& out, const T* table, int count, const char* work, const char* tag) {
+  CodeBuilder code(text.length * 4 + 4, work);
+  ForItems(text, [&](const char* item) { code.Add(FindByName(table, count, item, false, true)); });
+  out.Reset(code.Finish(tag));
+}
+
+bool StartsWithSemicolon(const String& s) { return s.length == 0 || s.c_str()[0] == ';'; }
+
+// ---- profiles ----
+
+char* gProfileBuffer = nullptr;
+
+// Reads a key of a profile as a list: "," ends items, ":" separates words.
+const char* ProfileValue(const std::string& section, const char* key) {
+  std::string value = IniReadString("Build/Profiles.txt", section.c_str(), key, "");
+  if (value.size() > 65533) value.resize(65533);
+  if (value.find(' ') != std::string::npos) {
+    ConsolePrint("Error in Profile Database\n");
+    QuitOnError(true);
+  }
+  size_t n = value.size();
+  memcpy(gProfileBuffer, value.data(), n);
+  for (size_t i = 0; i < n; ++i) {
+    if (gProfileBuffer[i] == ',') gProfileBuffer[i] = 0;
+    else if (gProfileBuffer[i] == ':') gProfileBuffer[i] = ' ';
+  }
+  gProfileBuffer[n] = 0;
+  gProfileBuffer[n + 1] = 0;
+  return gProfileBuffer;
+}
+
+template <class Visit>
+void ProfileItems(const char* list, Visit visit) {
+  for (const char* p = list; *p; p += strlen(p) + 1) visit(p);
+}
+
+[[noreturn]] void ProfileTooLong(const char* profile, const char* key) {
+  ConsolePrint("Profile %s has too many entries in %s\n", profile, key);
+  QuitOnError(true);
+}
+
+int ProfileSourceInit() {
+  std::vector<std::string> names = IniSectionNames("Build/Profiles.txt");
+  DebugPrint(2, "Profiles: ");
+  for (const std::string& n : names) DebugPrint(2, " %s ", n.c_str());
+  DebugPrint(2, "\n");
+  gProfileBuffer = static_cast<char*>(mallocloga(65536, "ProfileSourceInit-Buffer"));
+  gSource.profileCount = (int32_t)names.size();
+  gSource.profiles = NewRecords<ProfileSource>(gSource.profileCount, "ProfileSourceInit-Profiles");
+  char name[256];
+  for (int i = 0; i < gSource.profileCount; ++i) {
+    ProfileSource& p = gSource.profiles[i];
+    const std::string& section = names[i];
+    snprintf(p.name, sizeof p.name, "%s", section.c_str());
+    const char* s = p.name;
+    ProfileItems(ProfileValue(section, "Classes"), [&](const char* item) {
+      int weight = 0;
+      sscanf(item, "%255s %d", name, &weight);
+      if (p.classCount >= 32) ProfileTooLong(s, "Classes");
+      p.classes[p.classCount][0] = FindByName(gSource.classes, gSource.classCount, name, false, true);
+      p.classes[p.classCount++][1] = weight;
+    });
+    const char* attack = ProfileValue(section, "AttackType");
+    p.attackType[0] = attack[0] ? attack[0] - '0' : 0;
+    p.attackType[1] = attack[0] && attack[1] ? attack[1] - '0' : 0;
+    ProfileItems(ProfileValue(section, "Weapons"), [&](const char* item) {
+      if (p.weaponCount >= 32) ProfileTooLong(s, "Weapons");
+      p.weapons[p.weaponCount++] = FindByName(gSource.equipment, gSource.equipmentCount, item, false, true);
+    });
+    ProfileItems(ProfileValue(section, "Feats"), [&](const char* item) {
+      if (p.featCount >= 64) ProfileTooLong(s, "Feats");
+      p.feats[p.featCount++] = FindByName(gSource.feats, gSource.featCount, item, false, true);
+    });
+    ProfileItems(ProfileValue(section, "Spells"), [&](const char* item) {
+      int number = 0;
+      sscanf(item, "%255s %d", name, &number);
+      if (p.spellCount >= 256) ProfileTooLong(s, "Spells");
+      p.spells[p.spellCount][0] = FindByName(gSource.spells, gSource.spellCount, name, false, true);
+      p.spells[p.spellCount++][1] = number;
+    });
+    ProfileItems(ProfileValue(section, "Skills"), [&](const char* item) {
+      int a = 0, b = 0;
+      sscanf(item, "%255s %d %d", name, &a, &b);
+      if (p.skillCount >= 64) ProfileTooLong(s, "Skills");
+      p.skills[p.skillCount][0] = FindByName(gSource.skills, gSource.skillCount, name, false, true);
+      p.skills[p.skillCount][1] = a;
+      p.skills[p.skillCount++][2] = b;
+    });
+    ProfileItems(ProfileValue(section, "Effects"), [&](const char* item) {
+      if (p.effectCount >= 256) ProfileTooLong(s, "Effects");
+      p.effects[p.effectCount++] = FindByName(gSource.effects, gSource.effectCount, item, false, true);
+    });
+    ProfileItems(ProfileValue(section, "Specials"), [&](const char* item) {
+      if (p.specialCount >= 128) ProfileTooLong(s, "Specials");
+      p.specials[p.specialCount++] = FindSpecial(item, -1);
+    });
+    name[0] = 0;
+    sscanf(ProfileValue(section, "Armor"), "%255s %d", name, &p.armorNumber);
+    p.armor = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+    p.race = FindByName(gSource.races, gSource.raceCount, ProfileValue(section, "Race"), false, true);
+    p.minLevel = Number(ProfileValue(section, "MinLevel"));
+    name[0] = 0;
+    sscanf(ProfileValue(section, "Shield"), "%255s %d %d", name, &p.shieldNumbers[0], &p.shieldNumbers[1]);
+    p.shield = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+    p.school = FindByName(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"), false, true);
+    int32_t* a = p.attributes;
+    sscanf(ProfileValue(section, "Attributes"), "%d %d %d %d %d %d", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5]);
+  }
+  freeloga(gProfileBuffer);
+  gProfileBuffer = nullptr;
+  return 0;
+}
+
+// ---- monster texts ----
+
+struct TextNode {
+  std::string path;  // upper-case
+  String text;
+  int32_t spellResistance = 0;
+};
+
+void Upper(std::string& s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+}
+
+void DoMonsterDesc(String& text, const std::string& path, int depth) {
+  FILE* f = fopen(path.c_str(), "r");
+  if (!f || !IsRegularFile(path.c_str()) || depth > 32) {
+    if (f) fclose(f);
+    ConsolePrint("Error opening File %s\n", path.c_str());
+    QuitOnError(true);
+  }
+  char* line = static_cast<char*>(mallocloga(8192, "DoMonsterDesc-buffer"));
+  TrackedPtr<char> guard(line);
+  while (fgets(line, 8192, f)) {
+    for (char* p = line; *p; ++p)
+      if (*p == '\r' || *p == '\n') *p = 0;
+    if (strncmp(line, "include", 7) == 0) {
+      char name[1024] = "";
+      sscanf(line, "include %1023s", name);
+      DoMonsterDesc(text, std::string("Build/MonsterText/") + name, depth + 1);
+      continue;
+    }
+    size_t n = strlen(line);
+    text.Append(line, n);
+    text.Append(n ? " " : "\n", 1);
+  }
+  text.Append("\n", 1);
+  fclose(f);
+}
+
+// Takes "Spell Resistance <n>" out of the text.
+int32_t TakeSpellResistance(String& text) {
+  const char* phrase = "Spell Resistance ";
+  char* at = strstr(text.text, phrase);
+  if (!at) return 0;
+  char* value = at + strlen(phrase);
+  if (*value < '0' || *value > '9') return 0;
+  int32_t sr = Number(value);
+  char* lineEnd = strchr(value, '\n');
+  std::string rest = lineEnd ? std::string(lineEnd + 1) : std::string();
+  std::string before(text.text, (size_t)(at - text.text));
+  text.Assign((before + rest).c_str());
+  return sr > 0 ? sr : 0;
+}
+
+void InitMonsterDesc() {
+  std::vector<std::string> entries = ListDirectory("Build/MonsterText");
+  int n = 0;
+  for (const std::string& e : entries) n += e[0] != '.';
+  TextNode* nodes = NewRecords<TextNode>(n, "InitMonsterDesc-CurDesc");
+  int i = 0;
+  for (const std::string& e : entries) {
+    if (e[0] == '.') continue;
+    std::string path = "Build/MonsterText/" + e;
+    DoMonsterDesc(nodes[i].text, path, 0);
+    nodes[i].path = path;
+    Upper(nodes[i].path);
+    nodes[i].spellResistance = TakeSpellResistance(nodes[i].text);
+    ++i;
+  }
+  auto find = [&](const String& name) -> TextNode* {
+    std::string path = std::string("Build/MonsterText/") + name.c_str();
+    Upper(path);
+    for (int k = 0; k < n; ++k)
+      if (nodes[k].path == path) return &nodes[k];
+    ConsolePrint("Could not Find Text for Monster\n");
+    QuitOnError(true);
+  };
+  for (int m = 0; m < gSource.monsterCount; ++m) {
+    TextNode* node = find(gSource.monsters[m].name);
+    gSource.monsters[m].description.Assign(node->text.c_str(), node->text.length);
+    gSource.monsters[m].spellResistance = node->spellResistance;
+  }
+  for (int t = 0; t < gSource.templateCount; ++t) {
+    TextNode* node = find(gSource.templates[t].name);
+    gSource.templates[t].description.Assign(node->text.c_str(), node->text.length);
+  }
+  DeleteRecords(nodes);
+}
+
+// ---- the second compilation pass over every script ----
+
+void Optimize2(Owned& script) {
+  if (script.data) OptimizeScript2(&script.data, [](NameTable table, const char* name) {
+    return ResolveScriptName((int)table, name);
+  });
+}
+
+void OptimizeAllScripts() {
+  for (int i = 0; i < gSource.classCount; ++i) {
+    Optimize2(gSource.classes[i].effectScript);
+    Optimize2(gSource.classes[i].featScript);
+  }
+  for (int i = 0; i < gSource.effectCount; ++i) {
+    Optimize2(gSource.effects[i].effectScript);
+    Optimize2(gSource.effects[i].variableScript);
+  }
+  for (int i = 0; i < gSource.equipmentCount; ++i) Optimize2(gSource.equipment[i].script);
+  for (int i = 0; i < gSource.featCount; ++i) Optimize2(gSource.feats[i].effectScript);
+  for (int i = 0; i < gSource.monsterCount; ++i) Optimize2(gSource.monsters[i].familiar);
+  for (int i = 0; i < gSource.raceCount; ++i) {
+    Optimize2(gSource.races[i].effectScript);
+    Optimize2(gSource.races[i].featScript);
+  }
+  for (int i = 0; i < gSource.specialCount; ++i) Optimize2(gSource.specials[i].script);
+  for (int i = 0; i < gSource.specificCount; ++i) Optimize2(gSource.specifics[i].script);
+  for (int i = 0; i < gSource.templateCount; ++i) {
+    Optimize2(gSource.templates[i].crScript);
+    Optimize2(gSource.templates[i].script);
+  }
+}
+
+int gSkeleton = -2;
+
+}  // namespace
+
+int32_t ResolveScriptName(int table, const char* name) {
+  switch ((NameTable)table) {
+    case kNamesSchool: return FindByName(gSource.schools, gSource.schoolCount, name, false, true);
+    case kNamesBonusType: return FindByName(gSource.bonuses, gSource.bonusCount, name, false, true);
+    case kNamesFeat: return FindByName(gSource.feats, gSource.featCount, name, false, true);
+    case kNamesSkill: return FindByName(gSource.skills, gSource.skillCount, name, false, true);
+    case kNamesRace: return FindByName(gSource.races, gSource.raceCount, name, false, true);
+    case kNamesClass: return FindByName(gSource.classes, gSource.classCount, name, false, true);
+  }
+  return -1;
+}
+
+int ResolveSource() {
+  for (int i = 0; i < gSource.featCount; ++i) {
+    FeatSource& f = gSource.feats[i];
+    f.dependency = -1;
+    ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency);
+    ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
+  }
+  for (int i = 0; i < gSource.classCount; ++i) {
+    CharSource& c = gSource.classes[i];
+    CharTexts& t = gTexts.classes[i];
+    ResolveRequirement(t.req, c.requirement, nullptr);
+    ResolveSkillRequirement(t.skillReq, c.skillRequirement);
+    ResolveFeatList(t.featReq, c.featList);
+    c.attachClass = StartsWithSemicolon(t.attachClass)
+                        ? -1
+                        : FindByName(gSource.classes, gSource.classCount, t.attachClass.c_str(), false, true);
+    c.forceWeapon = StartsWithSemicolon(t.forceWeapon)
+                        ? -1
+                        : FindByName(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str(), false, true);
+  }
+  for (int i = 0; i < gSource.effectCount; ++i) ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
+  for (int i = 0; i < gSource.specificCount; ++i)
+    ResolveSkillBonus(gTexts.specifics[i].skillBoost, gSource.specifics[i].skillBonus);
+  for (int i = 0; i < gSource.skillCount; ++i)
+    ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
+                 "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
+  for (int i = 0; i < gSource.raceCount; ++i) {
+    const String& sub = gTexts.races[i].subRace;
+    gSource.races[i].parent =
+        StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
+  }
+  for (int i = 0; i < gSource.monsterCount; ++i)
+    ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities,
+                 gSource.abilityCount, "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
+  const char* proficiency[3][3] = {{"EinfacheWaffen", "KriegsWaffen", "ExotischeWaffen"},
+                                   {"LeichteRüstung", "MittelschwereRüstung", "SchwereRüstung"},
+                                   {"Schilde", nullptr, nullptr}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c)
+      gSource.proficiencyFeats[r][c] =
+          proficiency[r][c] ? FindByName(gSource.feats, gSource.featCount, proficiency[r][c], false, true) : -1;
+  return 0;
+}
+
+// ---- monster CR table ----
+
+namespace {
+
+bool TypeListed(const String& list, int type) {
+  bool found = false;
+  ForItems(list, [&](const char* item) {
+    int t = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, item, true, false);
+    if (t == type) found = true;
+  });
+  return found;
+}
+
+int32_t Step(int32_t h, int32_t d) {
+  if (h < 1) h = 1;
+  return (int32_t)(4.0 * std::log2((double)h / (double)d) + 0.5);
+}
+
+int32_t OptionCR(int m, int k, int t, int32_t* high) {
+  const MonsterSource& mon = gSource.monsters[m];
+  const TemplateSource& tpl = gSource.templates[t];
+  int32_t value = mon.cr;
+  if (tpl.forbidTypes.length && tpl.forbidTypes.c_str()[0] && TypeListed(tpl.forbidTypes, mon.type))
+    value += 1024;
+  else if (tpl.forceTypes.length && tpl.forceTypes.c_str()[0] && !TypeListed(tpl.forceTypes, mon.type))
+    value += 1024;
+  if (t == gSkeleton && strncmp(mon.name.c_str(), "Hydra", 5) == 0) value += 1024;
+  if (value < 1024 && tpl.crScript.data) {
+    // The template's CR script sees the monster's abilities; a is the CR, b the HD.
+    static Char scratch;
+    scratch.ST = mon.abilities[0];
+    scratch.GE = mon.abilities[1];
+    scratch.KO = mon.abilities[2];
+    scratch.IN = mon.abilities[3];
+    scratch.WE = mon.abilities[4];
+    scratch.CH = mon.abilities[5];
+    int32_t* temps = Temporaries();
+    temps[0] = value;
+    temps[1] = mon.hd;
+    RunScript(&scratch, nullptr, nullptr, tpl.crScript.data, tpl.name.c_str(), -1, nullptr);
+    value = temps[0];
+  }
+  int32_t low = mon.hd, top = mon.hd;
+  switch (k) {
+    case 1:
+      low = mon.hdMin;
+      top = mon.hdInc ? mon.hdInc - 1 : mon.hdMax;
+      if (mon.hdMin < 1 || mon.hdMin == mon.hdInc) value += 1024;
+      break;
+    case 2:
+      low = mon.hdInc;
+      top = mon.hdInc2 ? mon.hdInc2 - 1 : mon.hdMax;
+      if (mon.hdInc < 1 || mon.hdInc == mon.hdInc2) value += 1024;
+      break;
+    case 3:
+      low = mon.hdInc2;
+      top = mon.hdMax;
+      if (mon.hdInc2 < 1) value += 1024;
+      break;
+    default:
+      break;
+  }
+  int32_t d = mon.hd < 2 ? 1 : mon.hd;
+  int32_t stepLow = Step(low, d), stepHigh = Step(top, d);
+  *high = value + (stepHigh > k ? stepHigh : k);
+  return value + (stepLow > k ? stepLow : k);
+}
+
+}  // namespace
+
+int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
+  if (build) {
+    gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
+    size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4;
+    gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
+    for (int m = 0; m < gSource.monsterCount; ++m)
+      for (int t = 0; t < gSource.templateCount; ++t)
+        for (int k = 0; k < 4; ++k) {
+          size_t e = ((size_t)m * gSource.templateCount + t) * 4 + k;
+          gSource.monsterCR[2 * e] = OptionCR(m, k, t, &gSource.monsterCR[2 * e + 1]);
+        }
+    return 0;
+  }
+  size_t e = ((size_t)monster * gSource.templateCount + templ) * 4 + variant;
+  int32_t low = gSource.monsterCR[2 * e];
+  if (high) *high = gSource.monsterCR[2 * e + 1];
+  if (mixed) {
+    if (gSource.monsterTypes[gSource.monsters[monster].type].mixed == 0) low += 1024;
+    if (gSource.templates[templ].mixed == 0) low += 1024;
+  }
+  return low;
+}
+
+int SourceInit() {
+  if (gSource.initialised) return 0;
+  const char* names = gSource.symbolNames;
+  gSource = Source{};
+  gSource.symbolNames = names ? names : static_cast<const char*>(gProcess.symbolNames);
+  gSourceStats = SourceStats{};
+  int failed = ReadMinorTables();
+  if (!failed) {
+    const char* attributes[kAttributes] = {"Stärke", "Geschicklichkeit", "Konstitution",
+                                           "Intelligenz", "Weisheit", "Charisma"};
+    gSource.attributeNames = NewRecords<NamedSource>(kAttributes, "SourceInit-Attributes");
+    for (int i = 0; i < kAttributes; ++i) gSource.attributeNames[i].name.Assign(attributes[i]);
+    failed = ReadClassTables();
+  }
+  if (!failed) DetermineCR(0, 0, 0, nullptr, false, true);
+  if (!failed) failed = ReadItemTables();
+  if (!failed) failed = ProfileSourceInit();
+  if (!failed) {
+    RaceSource& monster = gSource.races[gSource.raceCount];
+    monster.name.Assign("Monster");
+    monster.attackType = 1;
+    failed = ReadIntArray("Build/Data/StartMoney.txt", gSource.startMoney, 51) ||
+             ReadIntArray("Build/Data/Treasure.txt", gSource.treasure, 51);
+  }
+  if (!failed) {
+    InitMonsterDesc();
+    ResolveSource();
+  }
+  FreeReadingState();
+  if (failed) {
+    gSource.initialised = true;  // lets FreeSource release what was read
+    FreeSource();
+    return 1;
+  }
+  OptimizeAllScripts();
+  gSource.initialised = true;
+  return 0;
+}
+
+void FreeSource() {
+  if (!gSource.initialised) return;
+  ConsolePrint("Freeing Source Data:");
+  ConsolePrint("Chars, ");
+  DeleteRecords(gSource.classes);
+  ConsolePrint("Races, ");
+  DeleteRecords(gSource.races);
+  ConsolePrint("Feats, ");
+  DeleteRecords(gSource.feats);
+  ConsolePrint("Equipment, ");
+  DeleteRecords(gSource.equipment);
+  ConsolePrint("Skills, ");
+  DeleteRecords(gSource.skills);
+  ConsolePrint("Spells, ");
+  DeleteRecords(gSource.spells);
+  ConsolePrint("Powers, ");
+  DeleteRecords(gSource.powers);
+  ConsolePrint("Effects, ");
+  DeleteRecords(gSource.effects);
+  ConsolePrint("Monsters, ");
+  DeleteRecords(gSource.monsters);
+  if (gSource.monsterCR) freeloga(gSource.monsterCR);
+  ConsolePrint("Specific, ");
+  DeleteRecords(gSource.specifics);
+  ConsolePrint("Domains, ");
+  DeleteRecords(gSource.domains);
+  ConsolePrint("MonsterTypes, ");
+  DeleteRecords(gSource.monsterTypes);
+  ConsolePrint("Regions, ");
+  DeleteRecords(gSource.regions);
+  ConsolePrint("Schools, ");
+  DeleteRecords(gSource.schools);
+  ConsolePrint("Size, ");
+  DeleteRecords(gSource.sizes);
+  ConsolePrint("Abbilities, ");
+  DeleteRecords(gSource.abilities);
+  ConsolePrint("Specials, ");
+  DeleteRecords(gSource.specials);
+  ConsolePrint("Templates, ");
+  DeleteRecords(gSource.templates);
+  ConsolePrint("Bonuses, ");
+  DeleteRecords(gSource.bonuses);
+  ConsolePrint("Profiles\n");
+  DeleteRecords(gSource.profiles);
+  DeleteRecords(gSource.attributeNames);
+  const char* names = gSource.symbolNames;
+  gSource = Source{};
+  gSource.symbolNames = names;
+}
+
+}  // namespace RUNTIME_NS

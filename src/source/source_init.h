@@ -1,0 +1,31 @@
+// Building the rule database from the tables under Build/ and releasing it.
+#pragma once
+#include <cstdint>
+
+#include "source/records.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// 0 on success, 1 when a table file could not be opened or the profiles failed.
+int SourceInit();
+void FreeSource();
+int ResolveSource();
+
+// Lookup used by the second compilation pass of scripts.
+int32_t ResolveScriptName(int table, const char* name);
+
+// Monster CR table: the lowest CR of an option; *high receives the highest.
+int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build);
+
+// Rows and scripts read by the last SourceInit (for the report).
+struct SourceStats {
+  int rows = 0;
+  int scripts = 0;
+};
+extern SourceStats gSourceStats;
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,211 @@
+// The table reader: splitting, skipped lines, field counts, lookups, number arrays.
+#include "source/reader.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "temp_dir.h"
+
+using namespace debugspace;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<char> buffer(line.begin(), line.end());
+  buffer.push_back(0);
+  char* fields[32];
+  int n = SplitLine(buffer.data(), fields, 32);
+  std::vector<std::string> out;
+  for (int i = 0; i < n && i < 32; ++i) out.push_back(fields[i]);
+  return out;
+}
+
+using Fields = std::vector<std::string>;
+
+}  // namespace
+
+TEST(TableReader, SplitsFieldsByBlanksAndQuotes) {
+  EXPECT_EQ(Split("Name  \"Text mit Blank\"  Wert\n"), (Fields{"Name", "Text mit Blank", "Wert"}));
+  EXPECT_EQ(Split("ab\"cd ef\r\n"), (Fields{"ab\"cd", "ef"}));  // a quote inside a word is a character
+  EXPECT_EQ(Split("\"erstes Feld\" zwei"), (Fields{"erstes Feld", "zwei"}));
+  EXPECT_EQ(Split("a \"\" b"), (Fields{"a", "", "b"}));
+  EXPECT_EQ(Split("a\t\tb   \n"), (Fields{"a", "b"}));  // trailing blanks add no field
+  EXPECT_EQ(Split("   eingerückt x"), (Fields{"eingerückt", "x"}));
+  EXPECT_EQ(Split("\"if (a) { Text('x'); }\" ;"), (Fields{"if (a) { Text('x'); }", ";"}));
+  EXPECT_EQ(Split(""), Fields{});
+}
+
+namespace {
+
+// A table of (name, number) rows read through the generic reader.
+struct Row {
+  String name;
+  int32_t value = 0;
+};
+
+int gNameColumn, gValueColumn, gColumns, gHeaderCalls;
+int RowHandler(char** f, void* record, void*, int count, bool header) {
+  if (header) {
+    ++gHeaderCalls;
+    gNameColumn = FindColumn(f, "name", count, true);
+    gValueColumn = FindColumn(f, "WERT", count, true);
+    gColumns = count;
+    return 0;
+  }
+  if (count != gColumns) {
+    ConsolePrint("Invalid Number of Arguments in TestSource Database (%s)\n", f[0]);
+    QuitOnError(true);
+  }
+  Row& r = *static_cast<Row*>(record);
+  r.name.Assign(f[gNameColumn]);
+  r.value = Number(f[gValueColumn]);
+  return 0;
+}
+
+void* MakeRows(int n) { return NewRecords<Row>(n, "SourceInit-Source"); }
+
+struct Table {
+  Row* rows = nullptr;
+  int32_t count = 0;
+  ~Table() { DeleteRecords(rows); }
+};
+
+int ReadRows(const std::string& path, Table* t, int extra = 0) {
+  TableSpec spec;
+  spec.path = path.c_str();
+  spec.handler = RowHandler;
+  spec.recordSize = sizeof(Row);
+  spec.makeRecords = MakeRows;
+  spec.extra = extra;
+  void* records = nullptr;
+  int r = ReadTable(spec, &records, nullptr, &t->count);
+  t->rows = static_cast<Row*>(records);
+  return r;
+}
+
+}  // namespace
+
+class TableFiles : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir.path() + "/" + name, std::ios::binary) << text;
+    return dir.path() + "/" + name;
+  }
+  TempWorkDir dir;
+};
+
+TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
+  Table t;
+  // Columns in any order and any case; line 2 is lost even when it holds data.
+  ASSERT_EQ(ReadRows(Write("a.txt", "Wert Name\r\n5 Verloren\r\n1 Erster\r\n\r\n\n2 \"Zweiter Eintrag\"\n"), &t, 1), 0);
+  ASSERT_EQ(t.count, 2);
+  EXPECT_STREQ(t.rows[0].name.c_str(), "Erster");
+  EXPECT_EQ(t.rows[0].value, 1);
+  EXPECT_STREQ(t.rows[1].name.c_str(), "Zweiter Eintrag");
+  EXPECT_EQ(t.rows[1].value, 2);
+  EXPECT_STREQ(t.rows[2].name.c_str(), "");  // the extra slot is default-made
+  EXPECT_EQ(t.rows[2].name.owned, 0u);
+}
+
+TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
+  Table t;
+  CaptureStdout();
+  EXPECT_EQ(ReadRows(dir.path() + "/fehlt.txt", &t), 1);
+  EXPECT_EQ(GetCapturedStdout(), "FAILED\n");
+
+  std::string path = Write("b.txt", "Name Wert\n-\nEins 1\nZwei 2 zuviel\n");
+  pid_t pid = fork();
+  if (pid == 0) {
+    Table u;
+    ReadRows(path, &u);
+    _exit(0);
+  }
+  int status;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+
+  std::string missing = Write("c.txt", "Name Anderes\n-\nEins 1\n");
+  EXPECT_EXIT({ Table u; ReadRows(missing, &u); }, testing::ExitedWithCode(1), "");
+}
+
+TEST_F(TableFiles, MessagesOfAWrongFieldCount) {
+  std::string path = Write("d.txt", "Name Wert\n-\nZwei 2 zuviel\n");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    Table u;
+    ReadRows(path, &u);
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string out;
+  char buf[4096];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
+  close(fds[0]);
+  waitpid(pid, nullptr, 0);
+  EXPECT_NE(out.find("Invalid Number in Database (3 instead of 2)\nInvalid Number of Arguments in TestSource Database (Zwei)\n"),
+            std::string::npos)
+      << out;
+  std::string missing = Write("e.txt", "Name Anderes\n-\nEins 1\n");
+  ASSERT_EQ(pipe(fds), 0);
+  pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    Table u;
+    ReadRows(missing, &u);
+    _exit(0);
+  }
+  close(fds[1]);
+  out.clear();
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
+  close(fds[0]);
+  waitpid(pid, nullptr, 0);
+  EXPECT_NE(out.find("Value not found: WERT\n"), std::string::npos) << out;
+}
+
+TEST(TableLookup, SubstringLookupTakesTheFirstInTableOrder) {
+  NamedSource* types = NewRecords<NamedSource>(3, "test");
+  types[0].name.Assign("MagicalBeast");
+  types[1].name.Assign("Beast");
+  types[2].name.Assign("Animal");
+  EXPECT_EQ(FindByName(types, 3, "Beast", true, false), 0);  // contains wins over a later equal name
+  EXPECT_EQ(FindByName(types, 3, "Beast", false, false), 1);
+  EXPECT_EQ(FindByName(types, 3, "beast", false, false), -1);  // names are case-sensitive
+  EXPECT_EQ(FindByName(types, 3, "Drache", true, false), -1);
+  EXPECT_EXIT(FindByName(types, 3, "Drache", false, true), testing::ExitedWithCode(1), "");
+  DeleteRecords(types);
+}
+
+TEST_F(TableFiles, IntArraysRepeatTheirLastValue) {
+  std::string text;
+  for (int i = 0; i < 20; ++i) text += std::to_string(i + 1) + "\t" + std::to_string((i + 1) * 100) + "\n";
+  int32_t values[51];
+  ASSERT_EQ(ReadIntArray(Write("money.txt", text).c_str(), values, 51), 0);
+  EXPECT_EQ(values[0], 100);
+  EXPECT_EQ(values[19], 2000);
+  for (int i = 20; i < 51; ++i) EXPECT_EQ(values[i], 2000) << i;
+}
+
+TEST(TableStrings, AssignAppendAndCompare) {
+  String s;
+  EXPECT_EQ(s.owned, 0u);
+  s.Assign("Langschwert");
+  EXPECT_TRUE(s == "Langschwert");
+  EXPECT_FALSE(s == "langschwert");
+  s.Append(" +1", 3);
+  EXPECT_STREQ(s.c_str(), "Langschwert +1");
+  EXPECT_EQ(s.length, 14u);
+  s.Assign("");
+  EXPECT_EQ(s.owned, 0u);
+  EXPECT_EQ(s.length, 0u);
+}
