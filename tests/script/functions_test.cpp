@@ -1,0 +1,189 @@
+// The game functions and creature variables of the scripts, on a real creature record
+// and a small rule database made for the test.
+#include <new>
+
+#include "generator/char.h"
+#include "random/isaac.h"
+#include "script/script_fixture.h"
+#include "source/records.h"
+#include "source/source_init.h"
+
+using namespace debugspace;
+
+namespace {
+
+template <class T>
+T* Table(std::initializer_list<const char*> names, int32_t* count) {
+  T* t = NewRecords<T>((int)names.size(), "test-table");
+  int i = 0;
+  for (const char* n : names) t[i++].name.Assign(n);
+  *count = (int32_t)names.size();
+  return t;
+}
+
+class CreatureScripts : public ShippedGrammar {
+ protected:
+  void SetUp() override {
+    saved_ = gSource;
+    gSource = Source{};
+    gSource.feats = Table<FeatSource>({"Ausweichen", "Waffenfokus", "Finte", "Zauberfokus"}, &gSource.featCount);
+    gSource.feats[1].dep = 1;  // parameter: a weapon
+    gSource.feats[3].dep = 4;  // a kind the scripts cannot name
+    gSource.equipment = Table<EquipSource>({"Langschwert", "Dolch", "Kettenhemd"}, &gSource.equipmentCount);
+    gSource.skills = Table<SkillSource>({"Lauschen", "Springen"}, &gSource.skillCount);
+    gSource.bonuses = Table<BonusSource>({"Kompetenz", "Ausweichbonus"}, &gSource.bonusCount);
+    gSource.bonuses[1].stack = 1;
+    gSource.races = Table<RaceSource>({"Mensch", "Zwerg"}, &gSource.raceCount);
+    gSource.classes = Table<CharSource>({"Kämpfer", "Magier"}, &gSource.classCount);
+    gSource.schools = Table<NamedSource>({"Allgemein", "Hervorrufung"}, &gSource.schoolCount);
+    gSource.spells = Table<SpellSource>({"Feuerball"}, &gSource.spellCount);
+    creature = static_cast<Char*>(mallocloga(sizeof(Char), "test-char"));
+    new (creature) Char();
+    uint32_t seed[512] = {};
+    IsaacRange(&rng, 0, 0, true, seed);
+    SetScriptRandomState(&rng);
+    gProcess.isaacMode = true;
+  }
+  void TearDown() override {
+    SetScriptRandomState(nullptr);
+    FreeCharBonuses(creature);
+    creature->~Char();
+    freeloga(creature);
+    DeleteRecords(gSource.feats);
+    DeleteRecords(gSource.equipment);
+    DeleteRecords(gSource.skills);
+    DeleteRecords(gSource.bonuses);
+    DeleteRecords(gSource.races);
+    DeleteRecords(gSource.classes);
+    DeleteRecords(gSource.schools);
+    DeleteRecords(gSource.spells);
+    gSource = saved_;
+  }
+  // Compiles, resolves names and runs a script on the creature; returns its text.
+  std::string RunOn(const std::string& text, int featSlot = -1) {
+    std::string compiled = Compile(text);
+    EXPECT_FALSE(compiled.empty()) << lastMessage;
+    uint8_t* script = static_cast<uint8_t*>(mallocloga(compiled.size(), "test-script"));
+    memcpy(script, compiled.data(), compiled.size());
+    OptimizeScript2(&script, [](NameTable t, const char* n) { return ResolveScriptName((int)t, n); });
+    TextBuffer* out = TextCreate("test-text");
+    RunScript(creature, nullptr, out, script, "Testquelle", featSlot, out);
+    std::string result = out->data ? std::string(out->data, out->length) : std::string();
+    TextDestroy(out);
+    freeloga(script);
+    return result;
+  }
+  int BonusRecords() const {
+    int n = 0;
+    for (CharBonus* b = creature->bonuses; b; b = b->next) ++n;
+    return n;
+  }
+  Char* creature = nullptr;
+  IsaacState rng{};
+  Source saved_;
+};
+
+}  // namespace
+
+TEST_F(CreatureScripts, VariablesReadAndWriteTheCreature) {
+  creature->Level = 5;
+  creature->Range = 2.75f;
+  RunOn("GA = Level * 2; GA += 1; TP++; Attacks = Max(Attacks, 3); a = Range; Range *= 2;");
+  EXPECT_EQ(creature->GA, 11);
+  EXPECT_EQ(creature->TP, 1);
+  EXPECT_EQ(creature->Attacks, 3);
+  EXPECT_EQ(Temp('a'), 2);  // a float reads truncated
+  EXPECT_FLOAT_EQ(creature->Range, 5.5f);
+  creature->Range = -2.75f;
+  RunOn("b = Range;");
+  EXPECT_EQ(Temp('b'), -2);
+  // The assignment lock keeps every assignment from taking effect, the script goes on.
+  creature->assignmentLock = 1;
+  EXPECT_EQ(RunOn("GA = 99; GA += 1; GA++; Text('weiter');"), "weiter");
+  EXPECT_EQ(creature->GA, 11);
+  creature->assignmentLock = 0;
+  EXPECT_EXIT(RunOn("A = 1;"), testing::ExitedWithCode(1), "");
+}
+
+TEST_F(CreatureScripts, TypedBonusesTakeOnlyTheBestOfANonStackingType) {
+  RunOn("AddBonus(AC, 2, 'Kompetenz'); AddBonus(AC, 3, 'Kompetenz');");
+  EXPECT_EQ(creature->AC, 3);  // +2, then +1
+  RunOn("AddBonus(Init, 3, 'Kompetenz'); AddBonus(Init, 2, 'Kompetenz', 'Ring');");
+  EXPECT_EQ(creature->Init, 3);  // +3, then nothing
+  EXPECT_EQ(BonusRecords(), 4);  // every record stays
+  RunOn("AddBonus(MR, 2, 'Ausweichbonus'); AddBonus(MR, 2, 'Ausweichbonus');");
+  EXPECT_EQ(creature->MR, 4);  // a stacking type adds up
+  CharBonus* last = creature->bonuses;
+  while (last->next) last = last->next;
+  EXPECT_STREQ(last->source, "Testquelle");
+}
+
+TEST_F(CreatureScripts, FeatsAreAddedOncePerParameter) {
+  RunOn("AddFeat('Waffenfokus', 'Langschwert', 'Dolch'); AddFeat('Waffenfokus', 'Dolch'); AddFeat('Ausweichen');");
+  ASSERT_EQ(creature->featCount, 3);
+  EXPECT_EQ(creature->featParameters[0], 0);
+  EXPECT_EQ(creature->featParameters[1], 1);
+  EXPECT_EQ(creature->featParameters[2], -2);
+  // One entry per owned Waffenfokus.
+  RunOn("AddFeatPerFeat('Finte', 'Waffenfokus');");
+  EXPECT_EQ(creature->featCount, 5);
+  EXPECT_EQ(RunOn("if (HasFeat('Finte')) { Text('ja'); } if (HasFeat('Zauberfokus')) { Text('nein'); }"), "ja");
+  // A parameter of -1 makes the owned entry general instead of adding one.
+  RunOn("AddFeatValue('Waffenfokus', 0 - 1);");
+  EXPECT_EQ(creature->featParameters[0], -1);
+  EXPECT_EQ(creature->featCount, 5);
+  EXPECT_EXIT(RunOn("AddFeat('Zauberfokus', 'Irgendwas');"), testing::ExitedWithCode(1), "");
+}
+
+TEST_F(CreatureScripts, RaceClassAndSkillFunctions) {
+  creature->race = 1;
+  creature->classCount = 2;
+  creature->classes[0] = 1;
+  creature->classes[1] = 0;
+  EXPECT_EQ(RunOn("if (IsRace('Zwerg')) { Text('Z'); } if (IsRace('Mensch')) { Text('M'); } "
+                  "if (IsClass('Kämpfer') & IsClass('Magier')) { Text('K'); }"),
+            "ZK");
+  RunOn("BoostSkill('Lauschen', 2); BoostSkillTyped('Lauschen', 3, 'Kompetenz'); "
+        "BoostSkillTyped('Lauschen', 1, 'Kompetenz');");
+  ASSERT_EQ(creature->skillCount, 1);
+  EXPECT_EQ(creature->skills[0].bonus, 5);
+  // Skills a feat names: the feat entry's parameter picks the skill.
+  creature->featCount = 1;
+  creature->feats[0] = 0;
+  creature->featParameters[0] = 1;
+  RunOn("BoostFeatSkillRanks(4); BoostFeatSkill(1); BoostFeatSkillTyped(2, 'Kompetenz');", 0);
+  ASSERT_EQ(creature->skillCount, 2);
+  EXPECT_EQ(creature->skills[1].skill, 1);
+  EXPECT_EQ(creature->skills[1].ranks, 4);
+  EXPECT_EQ(creature->skills[1].bonus, 3);
+  EXPECT_EQ(RunOn("Text(SkillRanks('Springen'), '/', SkillRanks('Lauschen'));"), "4/0");
+}
+
+TEST_F(CreatureScripts, ItemsElementsAndSaveDCs) {
+  creature->itemCount = 3;
+  creature->items[0] = CharItem{0, 0, 0};
+  creature->items[1] = CharItem{2, 1, 1};
+  creature->items[2] = CharItem{2, 1, 2};
+  EXPECT_EQ(RunOn("Text(ArmorType()); n = 0; ForAllItems { n++; }"), "2");
+  EXPECT_EQ(Temp('n'), 3);
+  creature->itemCount = 0;
+  EXPECT_EQ(RunOn("Text(ArmorType());"), "-1");
+  EXPECT_EQ(RunOn("Text(Element(5));"), "\"Gift\"");
+  RunOn("SpellDC('Hervorrufung', 2);");
+  EXPECT_EQ(creature->schoolDC[1], 2);
+  creature->specialist = 1;
+  creature->specialistSchool = 0;
+  RunOn("FeatSpellDC(1);");
+  EXPECT_EQ(creature->schoolDC[0], 1);
+  creature->specialist = 0;
+  EXPECT_THROW(RunOn("FeatSpellDC(1);"), Error);
+  EXPECT_THROW(RunOn("PsiDC(1);"), Error);
+  creature->featCount = 1;
+  creature->featParameters[0] = 3;
+  RunOn("PsiDC(2);", 0);
+  EXPECT_EQ(creature->disciplineDC[3], 2);
+  int e = 0;
+  RunOn("e = Enhancement(8);");
+  e = Temp('e');
+  EXPECT_TRUE(e >= 0 && e <= 6) << e;
+}
