@@ -1,0 +1,173 @@
+// The shipped rule data: everything loads, the counts are complete, and names
+// resolve to the rows they name.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/keys.h"
+#include "script/compile.h"
+#include "script/grammar.h"
+#include "source/reader.h"
+#include "source/records.h"
+#include "source/source_init.h"
+#include "temp_dir.h"
+
+using namespace debugspace;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+class ShippedData : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempWorkDir;
+    CaptureStdout();
+    before_ = TrackerCount();
+    ASSERT_EQ(ReadGrammarConfig(), 0) << GetCapturedStdout();
+    ASSERT_EQ(RedirectSymbols(), 0);
+    int result = SourceInit();
+    std::string out = GetCapturedStdout();
+    ASSERT_EQ(result, 0) << out;
+  }
+  static void TearDownTestSuite() {
+    CaptureStdout();
+    FreeSource();
+    ReleaseRedirection();
+    UnloadGrammar();
+    GetCapturedStdout();
+    if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
+    gProcess.symbolNames = nullptr;
+    gProcess.symbolNamesSize = 0;
+    gGrammar.names = nullptr;
+    delete dir_;
+  }
+  template <class T>
+  static int Find(const T* table, int count, const char* name) {
+    return FindByName(table, count, name, false, false);
+  }
+  static inline TempWorkDir* dir_ = nullptr;
+  static inline int before_ = 0;
+};
+
+const int32_t* Words(const Owned& o) { return o.Code(); }
+
+}  // namespace
+
+TEST_F(ShippedData, TablesAreComplete) {
+  EXPECT_GE(gSource.classCount, 18);
+  EXPECT_GE(gSource.raceCount, 7 + 12);
+  EXPECT_GE(gSource.featCount, 60);
+  EXPECT_GE(gSource.skillCount, 45);
+  EXPECT_GE(gSource.spellCount, 100);
+  EXPECT_GE(gSource.powerCount, 30);
+  EXPECT_GE(gSource.effectCount, 30);
+  EXPECT_GE(gSource.specificCount, 40);
+  EXPECT_GE(gSource.monsterCount, 40);
+  EXPECT_GE(gSource.templateCount, 8);
+  EXPECT_EQ(gSource.sizeCount, 9);
+  EXPECT_EQ(gSource.monsterTypeCount, 15);
+  EXPECT_EQ(gSource.schoolCount, 9);
+  EXPECT_GE(gSource.domainCount, 22);
+  EXPECT_TRUE(gSource.races[gSource.raceCount].name == "Monster");
+  EXPECT_EQ(gSource.races[gSource.raceCount].attackType, 1);
+  EXPECT_GT(gSource.startMoney[1], gSource.startMoney[0]);
+  EXPECT_GT(gSource.treasure[20], gSource.treasure[1]);
+}
+
+TEST_F(ShippedData, NamesTheProgramLooksUpExist) {
+  for (const char* c : {"Kämpfer", "Barbar", "Schurke", "Assasin", "Paladin", "Barde", "Kleriker", "Magier",
+                        "Hexenmeister", "OrderOfTheBow"})
+    EXPECT_GE(Find(gSource.classes, gSource.classCount, c), 0) << c;
+  for (const char* r : {"Mensch", "Zwerg", "Halbork", "Elf", "Halbelf"})
+    EXPECT_GE(Find(gSource.races, gSource.raceCount, r), 0) << r;
+  for (const char* f : {"Waffenfokus", "Waffenfinesse", "VerbesserteInitiative", "Abhärtung", "EinfacheWaffen",
+                        "Schilde", "Cosmopolitan"})
+    EXPECT_GE(Find(gSource.feats, gSource.featCount, f), 0) << f;
+  for (const char* s : {"Lauschen", "Entdecken", "Suchen", "Bluffen", "Konzentration", "Diplomatie",
+                        "Entfesselungskünstler", "WissenArkanes", "Ausspähen"})
+    EXPECT_GE(Find(gSource.skills, gSource.skillCount, s), 0) << s;
+  for (const char* e : {"Klaue", "Magierrobe", "Kurzbogen", "Dolch", "Elfenkettenhemd", "Armreif", "Kleidung",
+                        "Tartsche", "Pfeile", "Amulett", "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm",
+                        "Weste"})
+    EXPECT_GE(Find(gSource.equipment, gSource.equipmentCount, e), 0) << e;
+  EXPECT_GE(Find(gSource.templates, gSource.templateCount, "Skelleton"), 0);
+  EXPECT_GE(Find(gSource.templates, gSource.templateCount, "Keins"), 0);
+  EXPECT_GE(Find(gSource.sizes, gSource.sizeCount, "Medium"), 0);
+  for (int r = 0; r < 3; ++r) EXPECT_GE(gSource.proficiencyFeats[r][0], 0);
+}
+
+TEST_F(ShippedData, ReferencesResolveToTheRowsTheyName) {
+  int fighter = Find(gSource.classes, gSource.classCount, "Kämpfer");
+  ASSERT_GE(fighter, 0);
+  EXPECT_EQ(gSource.classes[fighter].hitDie, 10);
+  int dwarf = Find(gSource.races, gSource.raceCount, "Zwerg");
+  int deep = Find(gSource.races, gSource.raceCount, "Tiefenzwerg");
+  ASSERT_GE(deep, 0);
+  EXPECT_EQ(gSource.races[deep].parent, dwarf);
+  EXPECT_EQ(gSource.races[dwarf].parent, -1);
+  // Every feat requirement names feats, classes, races and spells that exist.
+  int withCodes = 0;
+  for (int f = 0; f < gSource.featCount; ++f) {
+    const int32_t* code = Words(gSource.feats[f].requirement);
+    ASSERT_NE(code, nullptr) << gSource.feats[f].name.c_str();
+    if (code[0] > 0) ++withCodes;
+    for (int i = 1; i <= code[0];) {
+      int op = code[i++];
+      if (op == ('P' | 'R' << 8) || op == ('P' | 'G' << 8)) {
+        ASSERT_LT(code[i], gSource.featCount);
+        ASSERT_GE(code[i], 0);
+        ++i;
+      } else if (op == ('C' | 'L' << 8)) {
+        int n = code[i++];
+        for (int k = 0; k < n; ++k, i += 2) ASSERT_LT(code[i], gSource.classCount);
+      } else if (op == ('R' | 'A' << 8)) {
+        int n = code[i++];
+        i += n;
+      } else if (op == ('S' | 'N' << 8) || op == ('D' | 'V' << 8) || op == ('S' | 'S' << 8)) {
+      } else {
+        ++i;
+      }
+    }
+  }
+  EXPECT_GT(withCodes, 10);
+  // Skill synergies name skills.
+  int synergies = 0;
+  for (int s = 0; s < gSource.skillCount; ++s) {
+    const int32_t* code = Words(gSource.skills[s].synergy);
+    for (int i = 1; i <= code[0]; ++i) {
+      EXPECT_LT(code[i], gSource.skillCount);
+      ++synergies;
+    }
+  }
+  EXPECT_GT(synergies, 5);
+  // Every monster has its description and a CR table entry at its base hit dice.
+  for (int m = 0; m < gSource.monsterCount; ++m) {
+    EXPECT_GT(gSource.monsters[m].description.length, 10u) << gSource.monsters[m].name.c_str();
+    int32_t high = 0;
+    int32_t low = DetermineCR(m, 0, 0, &high, false, false);
+    EXPECT_EQ(low, gSource.monsters[m].cr) << gSource.monsters[m].name.c_str();
+  }
+}
+
+// Building and releasing the whole Source gives back every block it took.
+TEST(ShippedDataRelease, FreeingTheSourceLeavesNothing) {
+  TempWorkDir dir;
+  CaptureStdout();
+  int before = TrackerCount();
+  ASSERT_EQ(ReadGrammarConfig(), 0);
+  ASSERT_EQ(RedirectSymbols(), 0);
+  ASSERT_EQ(SourceInit(), 0);
+  FreeSource();
+  ReleaseRedirection();
+  UnloadGrammar();
+  if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
+  gProcess.symbolNames = nullptr;
+  gProcess.symbolNamesSize = 0;
+  gGrammar.names = nullptr;
+  int after = TrackerCount();
+  GetCapturedStdout();
+  EXPECT_EQ(after, before);
+}
