@@ -9,6 +9,7 @@
 #include "script/grammar.h"
 #include "script/interp.h"
 #include "generator/char.h"
+#include "source/reader.h"
 #include "source/source_init.h"
 
 #include "launcher/process.h"
@@ -64,12 +65,20 @@ void RunTestScript() {
   Char* creature = static_cast<Char*>(mallocloga(sizeof(Char), "InitSource-TestChar"));
   new (creature) Char();
   creature->specialText = text;
+  // One feat entry, so that the functions that act on "the feat's" skill, school or
+  // discipline have one: Zauberfokus with parameter 4.
+  int focus = gSource.initialised ? FindByName(gSource.feats, gSource.featCount, "Zauberfokus", false, false) : -1;
+  if (focus >= 0) {
+    creature->featCount = 1;
+    creature->feats[0] = focus;
+    creature->featParameters[0] = 4;
+  }
   int savedDebug = gProcess.debugOutput;
   gProcess.debugOutput = 1;
   gProcess.scriptTrace = true;
   RecomputeOutputLevels();
   SetScriptRandomState(gProcess.seeds ? gProcess.seeds[0] : nullptr);
-  RunScript(creature, nullptr, text, script, "Testscript", -1, text);
+  RunScript(creature, nullptr, text, script, "Testscript", creature->featCount ? 0 : -1, text);
   SetScriptRandomState(nullptr);
   gProcess.scriptTrace = false;
   gProcess.debugOutput = savedDebug;

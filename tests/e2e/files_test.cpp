@@ -44,7 +44,7 @@ class ReproductionFiles : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(mkdir(dir_.File("save").c_str(), 0755), 0); }
   void Put(const std::string& name, const std::string& bytes) { dir_.Write("save/" + name, bytes); }
   ProgramRun Reproduce(const std::string& typed) {
-    return RunProgram(dir_, {}, ("404\n" + typed + "\nq\n").c_str());
+    return RunProgram(dir_, {"0"}, ("404\n" + typed + "\nq\n").c_str());
   }
   WorkDir dir_;
 };
@@ -226,8 +226,15 @@ TEST(Valgrind, RunsWithoutMemoryErrors) {
     WorkDir dir;
     if (std::string(dump) == "good") dir.Write("source.mrg", Dump());
     if (std::string(dump) == "refused") dir.Write("source.mrg", Dump(732, "x"));
-    ProgramRun run = RunProgramUnder({"valgrind", "--error-exitcode=99", "-q"}, dir, {},
-                                     "501\n0 0 0 0 0\n404\nnothing\nq\n", 120);
+    ProgramRun run = RunProgramUnder({"valgrind", "--error-exitcode=99", "-q"}, dir, {"0"},
+                                     "501\n0 0 0 0 0\n404\nnothing\nq\n", 300);
+    if (std::string(dump) == "good") {
+      // This image holds no rule database, so the first batch cannot run; the exit
+      // is still orderly.
+      ASSERT_TRUE(EndedWith(run, 1));
+      EXPECT_NE(run.output.find("No Source Rebuild required\n"), std::string::npos);
+      continue;
+    }
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_NE(run.output.find("Fatal Error: Could not open File"), std::string::npos);
   }
