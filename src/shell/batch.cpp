@@ -97,7 +97,10 @@ int RebuildSource() {
   ConsolePrint("Rebuilding as Dump could not be loaded correctly\n");
 #if RUNTIME_HAS_REBUILD
   int64_t start = PerfCounter();
-  if (SourceInit() != 0) return 1;
+  if (SourceInit() != 0) {
+    ConsolePrint("The rule database could not be built from Build/\n");
+    return 1;
+  }
   int64_t elapsed = PerfCounter() - start;
   ConsolePrint("Init took %d usec\n\n", (int)(elapsed * 1000000 / gProcess.perfFrequency));
   ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());

@@ -1,0 +1,167 @@
+// Faults put into a copy of the shipped rule data: each stops the rebuild with its
+// own message and the fatal-error exit, and nothing crashes.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/program.h"
+
+namespace {
+
+// Splits a table line the way the reader does (blanks separate, quotes hold blanks).
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i >= line.size()) break;
+    if (line[i] == '"') {
+      size_t close = line.find('"', i + 1);
+      out.push_back(line.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      size_t end = line.find_first_of(" \t", i);
+      if (end == std::string::npos) end = line.size();
+      out.push_back(line.substr(i, end - i));
+      i = end;
+    }
+  }
+  return out;
+}
+
+std::string Join(const std::vector<std::string>& fields) {
+  std::string out;
+  for (const std::string& f : fields) {
+    if (!out.empty()) out += "  ";
+    out += f.find(' ') != std::string::npos || f.empty() ? "\"" + f + "\"" : f;
+  }
+  return out;
+}
+
+class DataFault : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A real copy of Build/, so that the faults never touch the shipped data.
+    ASSERT_EQ(unlink(dir.File("Build").c_str()), 0);
+    std::string cmd = "cp -r '" + std::string(SCHMIEDE_SOURCE_DIR) + "/Build' '" + dir.File("Build") + "'";
+    ASSERT_EQ(system(cmd.c_str()), 0);
+  }
+  std::vector<std::string> Lines(const std::string& file) {
+    std::stringstream s(dir.Read(file));
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(s, l);) lines.push_back(l);
+    return lines;
+  }
+  void WriteLines(const std::string& file, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& l : lines) text += l + "\n";
+    dir.Write(file, text);
+  }
+  // Sets one field of the row whose first field is `row`; returns the old value.
+  std::string SetField(const std::string& file, const std::string& row, const std::string& column,
+                       const std::string& value) {
+    std::vector<std::string> lines = Lines(file);
+    std::vector<std::string> header = Fields(lines[0]);
+    size_t col = 0;
+    while (col < header.size() && header[col] != column) ++col;
+    EXPECT_LT(col, header.size()) << column;
+    for (size_t i = 2; i < lines.size(); ++i) {
+      std::vector<std::string> f = Fields(lines[i]);
+      if (f.empty() || f[0] != row) continue;
+      std::string old = f[col];
+      f[col] = value;
+      lines[i] = Join(f);
+      WriteLines(file, lines);
+      return old;
+    }
+    ADD_FAILURE() << row << " not found in " << file;
+    return "";
+  }
+  // Runs a batch in the debug runtime; the rebuild must stop with `message`.
+  void ExpectFatal(const std::string& message) {
+    ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
+    ASSERT_TRUE(EndedWith(run, 1));
+    EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("Quitting due to error\n"), std::string::npos);
+    EXPECT_EQ(run.output.find("Init took"), std::string::npos);
+  }
+  WorkDir dir;
+};
+
+}  // namespace
+
+TEST_F(DataFault, TheCopyItselfBuilds) {
+  ProgramRun run = RunProgram(dir, {"0"}, "0 0 0 0 0 0 0 0 0 1\nq\n", 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Init took "), std::string::npos) << run.output;
+  // Debug output lists every table with its row count.
+  EXPECT_NE(run.output.find("Opening File (Build/Data/Races.txt)\tOK\nReading List\t\t\t19\n"), std::string::npos);
+  EXPECT_NE(run.output.find("Opening File (Build/Data/Characters.txt)\tOK\nReading List\t\t\t18\n"),
+            std::string::npos);
+}
+
+TEST_F(DataFault, MissingTable) {
+  ASSERT_EQ(unlink(dir.File("Build/Data/Regions.txt").c_str()), 0);
+  ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
+  ASSERT_TRUE(EndedWith(run, 1));
+  size_t failed = run.output.find("FAILED\n");
+  EXPECT_NE(failed, std::string::npos) << run.output;
+  EXPECT_GT(run.output.find("The rule database could not be built from Build/\n"), failed);
+  EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
+}
+
+TEST_F(DataFault, MissingColumn) {
+  std::vector<std::string> lines = Lines("Build/Data/Races.txt");
+  std::vector<std::string> header = Fields(lines[0]);
+  for (std::string& h : header)
+    if (h == "Range") h = "Reichweite";
+  lines[0] = Join(header);
+  WriteLines("Build/Data/Races.txt", lines);
+  ExpectFatal("Value not found: Range\n");
+}
+
+TEST_F(DataFault, WrongFieldCount) {
+  std::vector<std::string> lines = Lines("Build/Data/Skills.txt");
+  size_t columns = Fields(lines[0]).size();
+  std::string name = Fields(lines[2])[0];
+  lines[2] += "  zuviel";
+  WriteLines("Build/Data/Skills.txt", lines);
+  ExpectFatal("Invalid Number in Database (" + std::to_string(columns + 1) + " instead of " +
+              std::to_string(columns) + ")\nInvalid Number of Arguments in SkillSource Database (" + name + ")\n");
+}
+
+TEST_F(DataFault, UnknownName) {
+  std::string profiles = dir.Read("Build/Profiles.txt");
+  size_t at = profiles.find("Race=Mensch");
+  ASSERT_NE(at, std::string::npos);
+  profiles.replace(at, 11, "Race=Marsmensch");
+  dir.Write("Build/Profiles.txt", profiles);
+  ExpectFatal("Not found: Marsmensch\n");
+}
+
+TEST_F(DataFault, ScriptThatDoesNotCompile) {
+  SetField("Build/Data/Races.txt", "Mensch", "EffectScript", "GA += ;");
+  ExpectFatal("Content does not match Grammar near:");
+  ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
+  EXPECT_NE(run.output.find("Error in Race Script Mensch\n"), std::string::npos);
+}
+
+TEST_F(DataFault, MonsterWithoutText) {
+  ASSERT_EQ(unlink(dir.File("Build/MonsterText/Katze").c_str()), 0);
+  ExpectFatal("Monster Description not foundKatze\n");
+}
+
+TEST_F(DataFault, HitDiceMinimumBelowHitDice) {
+  SetField("Build/Data/Monsters.txt", "AnimatedObjectMedium", "HDMin", "1");
+  ExpectFatal("HDMin < HD: AnimatedObjectMedium: 1 < 2\n");
+}
+
+TEST_F(DataFault, UnknownRequirementRule) {
+  std::string old = SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;");
+  ASSERT_FALSE(old.empty());
+  ExpectFatal("Unknown Feat Rule: XY 1\n");
+}
