@@ -273,6 +273,14 @@ int32_t FeatCode(const Value& v) {
   return IntOf(v);
 }
 
+// Runs the arguments and takes the first (a feat name or code when feat is set);
+// returns the node's length. The stack is back as before.
+int OneArgument(ScriptContext* ctx, const uint8_t* at, int32_t* value, bool feat) {
+  Args a(ctx, at);
+  *value = a.Count() == 0 ? -1 : feat ? FeatCode(a[0]) : a.Int(0);
+  return a.length;
+}
+
 }  // namespace
 
 void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter) {
@@ -355,12 +363,7 @@ int ActSetEquip(ScriptContext* ctx, const uint8_t* at) {
 int ActFeatPresent(ScriptContext* ctx, const uint8_t* at) {
   Char* c = Creature(ctx, "func_featpresent");
   int32_t feat, result = 0;
-  int n;
-  {
-    Args a(ctx, at);
-    feat = a.Count() ? FeatCode(a[0]) : -1;
-    n = a.length;
-  }
+  int n = OneArgument(ctx, at, &feat, true);
   for (int i = 0; i < c->featCount; ++i) result |= c->feats[i] == feat;
   PushInt(ctx, result);
   return n;
@@ -369,12 +372,7 @@ int ActFeatPresent(ScriptContext* ctx, const uint8_t* at) {
 int ActIsRace(ScriptContext* ctx, const uint8_t* at) {
   Char* c = Creature(ctx, "func_israce");
   int32_t race;
-  int n;
-  {
-    Args a(ctx, at);
-    race = a.Int(0);
-    n = a.length;
-  }
+  int n = OneArgument(ctx, at, &race, false);
   PushInt(ctx, c->race == race ? 1 : 0);
   return n;
 }
@@ -382,12 +380,7 @@ int ActIsRace(ScriptContext* ctx, const uint8_t* at) {
 int ActIsClass(ScriptContext* ctx, const uint8_t* at) {
   Char* c = Creature(ctx, "func_isclass");
   int32_t cls;
-  int n;
-  {
-    Args a(ctx, at);
-    cls = a.Int(0);
-    n = a.length;
-  }
+  int n = OneArgument(ctx, at, &cls, false);
   int32_t result = 0;
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) result |= c->classes[i] == cls;
   PushInt(ctx, result);
@@ -433,12 +426,7 @@ int ActGetSkillLevel(ScriptContext* ctx, const uint8_t* at) {
   DebugPrint(2, " Catching Skill Level:");
   Char* c = Creature(ctx, "func_getskilllevel");
   int32_t skill;
-  int n;
-  {
-    Args a(ctx, at);
-    skill = a.Int(0);
-    n = a.length;
-  }
+  int n = OneArgument(ctx, at, &skill, false);
   int32_t ranks = 0;
   for (int i = 0; i < c->skillCount; ++i)
     if (c->skills[i].skill == skill) ranks = c->skills[i].ranks;
