@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "launcher/process.h"
+#include "random/types.h"
 
 constexpr int kMaxClassSlots = 32;
 constexpr int kMaxFeats = 512;
@@ -28,6 +29,18 @@ struct CharBonus {
   int32_t bonusType;
   const char* source;
   CharBonus* next;
+};
+
+struct Char;
+
+// One per worker thread: what survives the reset of a Char between creations.
+struct CreationContext {
+  int32_t* effectDone = nullptr;    // one mark per magic effect
+  int32_t* againDependency = nullptr;  // one mark per feat
+  int32_t* featNotAgain = nullptr;  // one mark per feat
+  Char* classPart = nullptr;        // the class part of a mixed creature
+  int32_t* spareRecord = nullptr;   // its reproduction record
+  IsaacState* random = nullptr;     // the thread's random state
 };
 
 struct Char {
@@ -92,6 +105,15 @@ struct Char {
   int32_t SurpremeCleave = 0;
 
   uint8_t assignmentLock = 0;
+
+  int32_t mixedPart = 0;          // this Char is the class part of a mixed creature
+  Char* mixedMonster = nullptr;    // the monster it belongs to
+  int32_t noEquipment = 0;
+  int32_t wealth = 0, money = 0, budget = 0, saleValue = 0, treasureIndex = 0;
+  int32_t diceMethod = 0;
+  int64_t classPartTime = 0;
+
+  CreationContext context;
 
   int32_t Familiar = 0, AnimalCompanion = 0, Mount = 0, Servant = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "generator/char.h"
 #include "launcher/process.h"
 #include "random/repro.h"
 #include "script/compile.h"
@@ -196,7 +197,8 @@ int RunScript(Char* creature, void* item, TextBuffer* text, const uint8_t* scrip
   ctx.label = label ? label : "";
   ctx.featSlot = featSlot;
   ctx.script = script;
-  ctx.random = tScriptRandom;
+  // Scripts of a creature draw from its thread's random state.
+  ctx.random = creature && creature->context.random ? creature->context.random : tScriptRandom;
   return Execute(&ctx, script, 0, kNoNode);
 }
 

@@ -1,7 +1,10 @@
 #include "shell/batch.h"
 
 #include <cstring>
+#include <atomic>
 #include <new>
+#include <thread>
+#include <vector>
 
 #include "platform/console.h"
 #include "platform/keys.h"
@@ -10,6 +13,11 @@
 #include "script/interp.h"
 #include "generator/char.h"
 #include "source/reader.h"
+#include "generator/creation.h"
+#include "shell/sheet.h"
+#include "shell/viewer.h"
+#include "random/isaac.h"
+#include "launcher/runtimes.h"
 #include "source/source_init.h"
 
 #include "launcher/process.h"
@@ -23,36 +31,51 @@
 
 namespace RUNTIME_NS {
 
+namespace {
+const int32_t kOneWeight = 1;
+}
+
 Batch gBatch;
 
 void AllocateBatch(int size) {
   ReleaseBatch();
+  size_t n = (size_t)(size > 0 ? size : 1);
   try {
-    gBatch.records =
-        static_cast<int32_t*>(mallocloga((size_t)(size > 0 ? size : 1) * kRecordBytes, "run_alloc-CT"));
+    gBatch.records = static_cast<int32_t*>(mallocloga(n * kRecordBytes, "run_alloc-CT"));
+    gBatch.chars = static_cast<Char*>(mallocloga(n * sizeof(Char), "run_alloc-Characters"));
+    gBatch.hitPoints = static_cast<int32_t*>(mallocloga((n + 1) * sizeof(int32_t), "run_alloc-HitPoints"));
   } catch (const Error&) {
     QuitOnError(true);
   }
-  memset(gBatch.records, 0, (size_t)(size > 0 ? size : 1) * kRecordBytes);
+  memset(gBatch.records, 0, n * kRecordBytes);
+  memset(gBatch.hitPoints, 0, (n + 1) * sizeof(int32_t));
+  for (size_t i = 0; i < n; ++i) {
+    new (&gBatch.chars[i]) Char();
+    gBatch.chars[i].record = gBatch.records + i * kRecordWords;
+    gBatch.chars[i].specialText = TextCreate("run_alloc-SpecialText");
+  }
   gBatch.size = size;
   gBatch.cr = -1;
   gBatch.firstCR = 0;
 }
 
 void ReleaseBatch() {
+  ReleaseScreens();
+  if (gBatch.chars) {
+    int n = gBatch.size > 0 ? gBatch.size : 1;
+    for (int i = 0; i < n; ++i) {
+      FreeCharBonuses(&gBatch.chars[i]);
+      TextDestroy(gBatch.chars[i].specialText);
+      gBatch.chars[i].~Char();
+    }
+    freeloga(gBatch.chars);
+  }
   if (gBatch.records) freeloga(gBatch.records);
+  if (gBatch.hitPoints) freeloga(gBatch.hitPoints);
   gBatch = Batch{};
 }
 
 namespace {
-
-// Until the creation stages exist, a batch ends here and the prompt returns.
-void NotBuiltYet() {
-  ConsolePrint("Creature generation is not built yet: no creature was made.\n");
-  gProcess.loopRunning = false;
-  gProcess.firstLoop = false;
-  gInput.restart = true;
-}
 
 // Compiles and runs Build/TestScript.scr once with tracing against a fresh creature,
 // then shows the text it wrote.
@@ -161,20 +184,299 @@ int EndMenu() {
 
 }  // namespace
 
+namespace {
+
+// Loop statistics: every thread of a loop adds to them.
+struct LoopStats {
+  std::atomic<int64_t> count{0};
+  std::atomic<int64_t> timeSum{0};
+  std::atomic<int64_t> secondSum{0};
+  int64_t start = 0;
+};
+LoopStats gLoop;
+std::atomic<bool> gStop{false};
+std::atomic<int> gFinished{0};
+bool gQuit = false;
+bool gLoopWithThreads = false;
+
+struct ThreadDescriptor {
+  int first = 0, end = 0;
+  bool main = false;
+  int handle = 0;
+};
+
+void Generate(Char* c) {
+  for (;;) {
+    try {
+      CreateCreature(c, 0);
+      return;
+    } catch (const xRestartChar&) {
+      // Step back: replay the answers up to the question before the last one.
+      if (gProcess.streamPos) *gProcess.streamPos = gProcess.backPosition;
+      SaveReproduction("", true, nullptr, 1, false);
+      c->record[rec::kReplayMark] = 1;
+      gProcess.reproFileOpen = false;
+    }
+  }
+}
+
+// Keys while a loop runs on the main thread; true when the loop must end here.
+bool LoopKeys(bool* leave) {
+  int key = ReadKey('q');
+  int lower = key >= 'A' && key <= 'Z' ? key + 32 : key;
+  if (lower == 'l') {
+    ConsoleClear(ConsoleStandard());
+    gProcess.loopRunning = false;
+    gStop = true;
+  } else if (lower == 'n') {
+    gProcess.loopRunning = false;
+    gInput.restart = true;
+    gStop = true;
+    *leave = true;
+  } else if (lower == 'r') {
+    gLoop.timeSum = 1;
+    gLoop.secondSum = 1;
+    gLoop.start = PerfCounter();
+    gLoop.count = 0;
+  } else if (lower == 'q') {
+    gStop = true;
+    gQuit = true;
+    *leave = true;
+  }
+  return *leave;
+}
+
+void LoopStatistics(const Char* c, bool main) {
+  int64_t count = ++gLoop.count;
+  int64_t sum = (gLoop.timeSum += c->creationTime);
+  gLoop.secondSum += c->classPartTime;
+  int64_t average = sum / (count ? count : 1);
+  if (main && count % 100 == 0) {
+    int64_t elapsed = PerfCounter() - gLoop.start;
+    int64_t last = c->creationTime ? c->creationTime : 1;
+    ConsolePrint("%d Loop (%d/%3d usec, %d / sec    -    AVG: %d/%3d usec, %d / sec (%d))", (int)count,
+                 (int)c->creationTime, (int)c->classPartTime, (int)(1000000 / last), (int)average,
+                 (int)(gLoop.secondSum / count), (int)(1000000 / (average ? average : 1)),
+                 (int)(elapsed > 0 ? count * gProcess.perfFrequency / elapsed : 0));
+    if (c->mixed) ConsolePrint(" Dummy: %d", c->crShare);
+    ConsolePrint("\n");
+  }
+  if (count > 100 && c->creationTime > 25 * average) {
+    ConsolePrint("\tCreation took unecspected long...\n");
+    SaveReproduction("long.rep", true, nullptr, 1, true);
+  }
+  if (count % 256 == 0) SleepMilliseconds(0);
+}
+
+int CreationLoop(ThreadDescriptor* d) {
+  for (int i = d->first; i < d->end; ++i) {
+    Char* c = &gBatch.chars[i];
+    if (!gProcess.silent) {
+      ConsolePrint("Generating Char %d (Thread: %d)\n", i, d->handle);
+      if (d->main) ShowScreen(0);
+    }
+    bool replayStart = gProcess.replayAtStart && !gProcess.silent;
+    for (;;) {
+      Generate(c);
+      if (i == 0) gBatch.firstCR = c->cr;
+      gBatch.hitPoints[i + 1] = c->shownHitPoints;
+      if (gProcess.firstLoop) {
+        if (gProcess.loopRunning) PrintChar(c, i + 1, gProcess.silent, nullptr);
+        ClearConsole(i + 1);
+      }
+      if (replayStart || c->record[rec::kReplayMark]) {
+        gProcess.reproFileOpen = false;
+        gProcess.replayAtStart = false;
+        replayStart = false;
+        SeedThreads();
+      }
+      if (gProcess.loopRunning) LoopStatistics(c, d->main);
+      if (!d->main && gStop) {
+        ++gFinished;
+        return 0;
+      }
+      bool leave = false;
+      if (d->main && gProcess.loopRunning && KeyWaiting() && LoopKeys(&leave)) return 1;
+      if (!gProcess.loopRunning) break;
+      c->record[rec::kStoredHitPoints] = kNoHitPoints;
+    }
+    gProcess.firstLoop = false;
+    if (d->main && !gProcess.silent) ShowScreen(i + 1);
+    ClearConsole(i + 1);
+    PrintChar(c, i + 1, gProcess.silent, nullptr);
+  }
+  if (!d->main) ++gFinished;
+  return 0;
+}
+
+int RunThreads() {
+  int threads = gProcess.threadCount < 1 ? 1 : gProcess.threadCount;
+  int n = gBatch.size;
+  TrackedPtr<ThreadDescriptor> descriptors(
+      static_cast<ThreadDescriptor*>(mallocloga(sizeof(ThreadDescriptor) * (size_t)threads, "run_main-threaddata")));
+  for (int t = 0; t < threads; ++t) descriptors[t] = ThreadDescriptor{};
+  gStop = false;
+  gFinished = 0;
+  gLoop.start = PerfCounter();
+  gLoop.count = 0;
+  gLoop.timeSum = 0;
+  gLoop.secondSum = 0;
+  CreateCharContext(threads);
+  for (int t = 0; t < threads; ++t)
+    if (CreationContext* x = ThreadContext(t)) x->random = gProcess.seeds[t < gProcess.seedThreads ? t : 0];
+  auto assign = [&](int i, int t) {
+    CreationContext* x = ThreadContext(t);
+    if (x) gBatch.chars[i].context = *x;
+  };
+  if (!gLoopWithThreads && n != 0) {
+    descriptors[0] = ThreadDescriptor{0, 1, true, 0};
+    assign(0, 0);
+    int r = CreationLoop(&descriptors[0]);
+    if (r) return r;
+  }
+  if (n >= 2 || gLoopWithThreads) {
+    int start = gLoopWithThreads ? 0 : 1;
+    int previous = start;
+    for (int t = 0; t < threads; ++t) {
+      int end = (n - start) * (t + 1) / threads + start;
+      if (end > n) end = n;
+      descriptors[t] = ThreadDescriptor{previous, end, t == 0, t};
+      for (int i = previous; i < end; ++i) assign(i, t);
+      previous = end;
+    }
+    std::vector<std::thread> workers;
+    for (int t = 1; t < threads; ++t) {
+      try {
+        workers.emplace_back(CreationLoop, &descriptors[t]);
+      } catch (...) {
+        ConsolePrint("Could not Create Thread\n");
+        gStop = true;
+        for (std::thread& w : workers) w.join();
+        return -1;
+      }
+    }
+    int r = CreationLoop(&descriptors[0]);
+    if (threads > 1) {
+      ConsolePrint("Waiting for Threads to terminate\n");
+      while (gFinished < threads - 1) SleepMilliseconds(10);
+    }
+    for (std::thread& w : workers) w.join();
+    if (r) return r;
+  }
+  for (int i = 0; i < n; ++i) assign(i, 0);
+  int s = n < 2 ? 1 : 0;
+  if (!gProcess.silent && n != 0) {
+    ShowScreen(s);
+    DoTable();
+  }
+  return s;
+}
+
+int PrepareBatch() {
+  IsaacState* state = gProcess.seeds[0];
+  int n = random(state, gInput.AmountMin, gInput.AmountMax, "Anzahl eingeben!", 0);
+  gInput.monsterSelHigh = gInput.CRMax > 20;
+  AllocateBatch(n);
+  std::vector<int32_t> cr((size_t)(n > 0 ? n : 1), 0);
+  if (n > 1) {
+    gBatch.cr = random(state, gInput.CRMin, gInput.CRMax, "HG Eingeben!", 0);
+    int32_t value = gBatch.cr;
+    for (int k = n; k > 1; k /= 2) {
+      value -= 1;
+      if (value > 5) value -= 1;
+      if (value > 10) value -= 1;
+      if (value < 0) value = 0;
+    }
+    for (int i = 0; i < n; ++i) cr[(size_t)i] = value;
+    for (int i = 0, j = n - 1; i < j; ++i, --j) {
+      int32_t dv = random(state, 0, gBatch.cr / 5 + 1, "HG Abweichung bei Gegner", 0);
+      if (random(state, 0, 1, "Abweichung umkehren?", 0) == 1) dv = -dv;
+      if (cr[(size_t)i] + dv < gBatch.cr && cr[(size_t)j] - dv > 0) {
+        cr[(size_t)i] += dv;
+        cr[(size_t)j] -= dv;
+      }
+    }
+  }
+  for (int i = 0; i < n; ++i) {
+    int32_t* r = gBatch.records + (size_t)i * kRecordWords;
+    r[rec::kFixedAbilities] = 0;
+    r[rec::kDiceMethod] = (gInput.ChooseClass == 0 || gProcess.chooseEverything) ? -1 : 1;
+    if (gInput.DrawType == -1) r[rec::kDiceMethod] = 0;
+    r[rec::kFixedClasses] = 0;
+    r[rec::kCRMin] = r[rec::kCRMax] = cr[(size_t)i];
+    r[rec::kKind] = gInput.CreatureType == -1 ? -1 : (gInput.CreatureType == 0 || gInput.CreatureType == 4) ? 0 : 1;
+    r[rec::kFixedMonster] = -1;
+    r[rec::kForceMixed] = gInput.CreatureType == 2;
+    r[rec::kTreasureOnly] = gInput.CreatureType == 3;
+    r[rec::kNpcClasses] = gInput.CreatureType == 4;
+    r[rec::kTreasureLow] = gInput.treasureLow;
+    r[rec::kTreasureHigh] = gInput.treasureHigh;
+    r[rec::kFixedRace] = -1;
+    r[rec::kStoredHitPoints] = kNoHitPoints;
+    r[rec::kReplayMark] = 0;
+  }
+  if (n == 1) {
+    gBatch.records[rec::kCRMin] = gInput.CRMin;
+    gBatch.records[rec::kCRMax] = gInput.CRMax;
+    gBatch.cr = -1;
+  }
+  gLoopWithThreads = false;
+  if (gProcess.loopRunning && n == 1 && gProcess.threadCount >= 2) {
+    std::vector<int32_t> kept(gBatch.records, gBatch.records + kRecordWords);
+    AllocateBatch(gProcess.threadCount);
+    for (int i = 0; i < gBatch.size; ++i)
+      memcpy(gBatch.records + (size_t)i * kRecordWords, kept.data(), kRecordBytes);
+    gLoopWithThreads = true;
+  }
+  return 0;
+}
+
+// 0: no listing; -1: a listing was shown.
+int ListingMode() {
+  if (gInput.worktype == 2) {
+    PrintSpellList();
+    return -1;
+  }
+  if (gInput.worktype != 1) return 0;
+  IsaacState* state = gProcess.seeds[0];
+  int type = AdvancedRand(state, gSource.monsterTypeCount, &kOneWeight, 0, &gSource.monsterTypes[0].name.text,
+                          sizeof(MonsterTypeSource), "Typ wählen!", 1, true, 0, true);
+  int n = gSource.monsterCount;
+  TrackedPtr<int32_t> weights(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(n ? n : 1), "run-mprob")));
+  for (int m = 0; m < n; ++m) weights[m] = gSource.monsters[m].type == type ? 1 : 0;
+  int monster = AdvancedRand(state, n, weights.get(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
+                             "Monster wählen!", 1, true, 0, true);
+  if (monster < 0) return -1;
+  ConsolePrint("\n\n\n%s:\n\n", gSource.monsters[monster].name.c_str());
+  int templates = gSource.templateCount < 11 ? gSource.templateCount : 11;
+  for (int t = 0; t < templates; ++t) {
+    ConsolePrint("Template: %s\n", gSource.templates[t].name.c_str());
+    for (int k = 0; k < 4; ++k) {
+      int32_t high;
+      int32_t low = DetermineCR(monster, k, t, &high, false, false);
+      if (low < 61) ConsolePrint("\tHD Inc: %2d - Possible CRs: %2d - %2d\n", k, low, high);
+    }
+    ConsolePrint("\n");
+  }
+  return -1;
+}
+
+}  // namespace
+
 int RunBatch() {
   UseScratchStream();
   LcgSeed((uint32_t)PerfCounter());
   gProcess.savedChooseEverything = gProcess.chooseEverything;
+  gQuit = false;
 
   int init = InitSource();
   if (init == 1) return 1;
   if (init == -1) return EndMenu();
   if (!gSource.initialised) {
-    // A loaded image of the rule database comes with its own issue; until then only
-    // a rebuilt one exists.
     ConsolePrint("The rule database is not available in this runtime\n");
     return 1;
   }
+  if (ListingMode() == -1) return EndMenu();
 
   if (gProcess.recordFlag == 2) {
     if (LoadReproduction()) {
@@ -182,17 +484,96 @@ int RunBatch() {
       gInput.restart = true;
       return 0;
     }
-    ConsolePrint("Loaded %d reproduction record(s).\n", gBatch.size);
-    gProcess.reproFileOpen = false;
+  } else {
+    PrepareBatch();
   }
-  NotBuiltYet();
+  CreateScreens();
+  gProcess.savingAllowed = true;
+  gProcess.seededThisBatch = false;
+  int s = RunThreads();
+  if (!gQuit && !gInput.restart && s != -1 && !gProcess.silent) ViewerLoop(s);
+  gProcess.loopRunning = false;
+  gProcess.firstLoop = false;
   ReleaseBatch();
   return 0;
 }
 
 int ConsistencyCheck() {
-  NotBuiltYet();
-  return 0;
+  DiscardPendingKeys();
+  // Every runtime builds from the one rule database: make sure it exists first.
+  UseScratchStream();
+  int init = InitSource();
+  if (init != 0 || !gSource.initialised) return 1;
+  int64_t start = PerfCounter();
+  gProcess.silent = true;
+  gProcess.isaacMode = true;
+  gProcess.recordFlag = 0;
+  SeedThreads();
+  int32_t* transfer = gProcess.transferRecord;
+  memset(transfer, 0, kRecordBytes);
+  transfer[rec::kKind] = -1;
+  transfer[rec::kFixedMonster] = -1;
+  transfer[rec::kCRMax] = 50;
+  transfer[rec::kFixedRace] = -1;
+  transfer[rec::kDiceMethod] = -1;
+  int result = -1, count = 0;
+  TextBuffer* reference = nullptr;
+  static char emptyArg[1] = "";
+  static char* args[2] = {emptyArg, nullptr};
+  while (result < 0) {
+    if (count % 10 == 0) {
+      int64_t elapsed = PerfCounter() - start;
+      ConsolePrint("%d Consistent Chars (%d / sec)\n", count,
+                   (int)(elapsed > 0 ? (int64_t)count * gProcess.perfFrequency / elapsed : 0));
+    }
+    ++count;
+    gProcess.isaacMode = true;
+    gProcess.recordFlag = 0;
+    IsaacSave(gProcess.seeds[0], transfer + rec::kStream);
+    for (int r = 0; r < 5 && result < 0; ++r) {
+      gProcess.reproduceInRuntime0 = true;
+      transfer[rec::kReplayMark] = 1;
+      transfer[rec::kRandomMode] = kModeIsaac;
+      transfer[rec::kStoredHitPoints] = kNoHitPoints;
+      gProcess.seededThisBatch = false;
+      int returned = RunRuntime(r, 1, args);
+      if (returned == 0 && gProcess.consistencyText) {
+        TextBuffer* text = gProcess.consistencyText;
+        if (r == 0) {
+          if (reference) TextDestroy(reference);
+          reference = TextCreate("strConsistenceReference");
+          TextAppend(reference, text->data ? text->data : "", text->length);
+        } else if (!reference || text->length != reference->length ||
+                   (text->length && memcmp(text->data, reference->data, text->length) != 0)) {
+          ConsolePrint("Insonsistence Found: Runtime (%d)\n\n\nReference:\n%s\n\n\nError:\n%s\n\n", r,
+                       reference && reference->data ? reference->data : "", text->data ? text->data : "");
+          SaveReproduction("inconsistent.rep", true, transfer, 1, true);
+          result = 1;
+        }
+      }
+      gProcess.consistencyCleanup = true;
+      RunRuntime(r, 1, args);
+      gProcess.consistencyCleanup = false;
+    }
+    if (result >= 0) break;
+    if (KeyWaiting()) {
+      int key = ReadKey('q');
+      int lower = key >= 'A' && key <= 'Z' ? key + 32 : key;
+      if (lower == 'q') {
+        result = 0;
+      } else if (lower == 'n') {
+        gInput.restart = true;
+        result = 0;
+      } else if (lower == 'r') {
+        count = 0;
+        start = PerfCounter();
+      }
+    }
+  }
+  if (reference) TextDestroy(reference);
+  gProcess.silent = false;
+  gProcess.reproduceInRuntime0 = false;
+  return result;
 }
 
 }  // namespace RUNTIME_NS

@@ -1,11 +1,14 @@
-// The batch of one run: its reproduction records and size. The creation stages, the
-// screens and the threads attach here as they are built.
+// The run driver: one batch of creatures from the input line to the viewer.
 #pragma once
 #include <cstdint>
+
+#include "generator/char.h"
 
 #ifndef RUNTIME_NS
 #error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
 #endif
+
+struct ScreenBuffer;
 
 namespace RUNTIME_NS {
 
@@ -14,6 +17,9 @@ struct Batch {
   int cr = -1;        // -1 for a batch of one
   int firstCR = 0;    // the CR drawn for the first creature
   int32_t* records = nullptr;  // size records of 8216 words, back to back
+  Char* chars = nullptr;       // size creatures
+  ScreenBuffer** screens = nullptr;  // size + 1: screen 0 is the standard output
+  int32_t* hitPoints = nullptr;      // remaining hit points per screen
 };
 
 extern Batch gBatch;

@@ -15,6 +15,7 @@
 #include "script/grammar.h"
 #include "shell/batch.h"
 #include "source/source_init.h"
+#include "generator/creation.h"
 
 namespace RUNTIME_NS {
 
@@ -311,6 +312,7 @@ int RuntimeMain(int argc, char** argv) {
   }
   if (gProcess.silent) gProcess.consistencyText = TextCreate("strConsistenceCheck");
   int result;
+  [[maybe_unused]] bool hadSource = gSource.initialised;
   try {
     result = RunEntry(argc, argv);
   } catch (const Error& e) {
@@ -321,10 +323,13 @@ int RuntimeMain(int argc, char** argv) {
     if (!gProcess.silent) FreeSeeds();
     result = 1;
   }
+  FreeCharContexts();
   ReleaseRedirection();
   UnloadGrammar();
 #if RUNTIME_HAS_REBUILD
-  FreeSource();
+  // Only the runtime call that built the rule database releases it: a runtime
+  // entered again inside a run (a switch, the consistency check) leaves it alone.
+  if (!hadSource) FreeSource();
 #endif
   return result;
 }

@@ -1,0 +1,239 @@
+#include "generator/creation.h"
+
+#include <cstring>
+#include <new>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/timer.h"
+#include "random/decisions.h"
+#include "random/repro.h"
+#include "script/interp.h"
+#include "script/functions.h"
+#include "shell/entry.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+CreationContext* gContexts = nullptr;
+int gContextCount = 0;
+
+// Equal weights for draws over a whole table.
+const int32_t kOne = 1;
+
+template <class T>
+int DrawOne(IsaacState* state, const T* table, int count, const char* label, int ask) {
+  if (count <= 0) return -1;
+  return AdvancedRand(state, count, &kOne, 0, &table[0].name.text, sizeof(T), label, ask, true, 0, false);
+}
+
+void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
+  // A mixed part whose monster type carries no equipment never follows a profile.
+  bool skipProfile = c->mixedPart && c->mixedMonster && c->mixedMonster->creatureType >= 0 &&
+                     gSource.monsterTypes[c->mixedMonster->creatureType].mixedEq == 0;
+  if (!skipProfile) c->profileMode = YesNo(state, "Create Char According to Profile", 3, 1, gInput.ChooseClass);
+  if (!c->mixedPart && !c->profileMode && YesNo(state, "Template", 20, 1, gInput.ChooseClass)) {
+    int t = DrawOne(state, gSource.templates, gSource.templateCount, "Template wählen!", gInput.ChooseClass);
+    if (t >= 0 && !(gSource.templates[t].name == "Skelleton")) {
+      c->templateIndex = t;
+      const TemplateSource& tpl = gSource.templates[t];
+      int32_t* temps = Temporaries();
+      temps[0] = c->cr;
+      temps[1] = c->Level;
+      RunScript(c, nullptr, c->specialText, tpl.crScript.data, tpl.name.c_str(), -1, c->specialText);
+      int32_t adjusted = temps[0];
+      c->Level = c->Level + c->cr - adjusted;
+      if (c->Level < 1) c->Level = 1;
+      RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
+      if (strstr(tpl.newType.c_str(), "Undead")) {
+        c->absent[2] = 1;
+        c->KO = 0;
+      }
+    }
+  }
+  if (c->profileMode) {
+    int k = random(state, 1, 10, "Profilwahrscheinlichkeit als 2er Potenz", gInput.ChooseClass);
+    c->profileWeight = 1 << k;
+    int n = gSource.profileCount;
+    if (n <= 0) {
+      c->profileMode = 0;
+      return;
+    }
+    TrackedPtr<int32_t> weights(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "CreateCreature-ProfileProb")));
+    TrackedPtr<const char*> names(static_cast<const char**>(mallocloga(sizeof(char*) * (size_t)n, "CreateCreature-ProfileNames")));
+    for (int i = 0; i < n; ++i) {
+      weights[i] = gSource.profiles[i].minLevel <= c->Level ? 1 : 0;
+      names[i] = gSource.profiles[i].name;
+    }
+    int p = AdvancedRand(state, n, weights.get(), 4, names.get(), sizeof(char*), "Profil wählen!", gInput.ChooseClass,
+                         true, 0, false);
+    if (p < 0)
+      c->profileMode = 0;
+    else
+      c->profile = p;
+  }
+}
+
+void ResetDefaults(Char* c) {
+  c->Attacks = 1;
+  c->AttacksOpportunity = 1;
+  c->RingMax = 2;
+  c->limitedFeats = 1;
+  c->subRace = -1;
+  c->race = -1;
+  c->profile = -1;
+  c->monster = -1;
+  c->creatureType = -1;
+  c->specialistSchool = -1;
+}
+
+}  // namespace
+
+void ResetChar(Char* c) {
+  int32_t* record = c->record;
+  Char* monster = c->mixedMonster;
+  int32_t mixedPart = c->mixedPart, noEquipment = c->noEquipment;
+  CreationContext context = c->context;
+  TextBuffer* special = c->specialText;
+  TextBuffer* texts[3] = {c->texts[0], c->texts[1], c->texts[2]};
+  FreeCharBonuses(c);
+  c->~Char();
+  new (c) Char();
+  c->record = record;
+  c->mixedMonster = monster;
+  c->mixedPart = mixedPart;
+  c->noEquipment = noEquipment;
+  c->context = context;
+  c->specialText = special;
+  for (int i = 0; i < 3; ++i) c->texts[i] = texts[i];
+  // Texts are kept as blocks but emptied.
+  if (special) special->length = 0;
+  for (TextBuffer* t : texts)
+    if (t) t->length = 0;
+  if (special && special->data) special->data[0] = 0;
+  ResetDefaults(c);
+  int effects = gSource.effectCount, feats = gSource.featCount;
+  if (context.effectDone) memset(context.effectDone, 0, sizeof(int32_t) * (size_t)(effects ? effects : 1));
+  if (context.againDependency) memset(context.againDependency, 0, sizeof(int32_t) * (size_t)(feats ? feats : 1));
+  if (context.featNotAgain) memset(context.featNotAgain, 0, sizeof(int32_t) * (size_t)(feats ? feats : 1));
+}
+
+int64_t CreateCreature(Char* c, int sub) {
+  int64_t start = PerfCounter();
+  int32_t* r = c->record;
+  IsaacState* state = c->context.random;
+  if (!sub) BeginCreationRandom(r, state);
+  ResetChar(c);
+  gProcess.chooseEverything = gProcess.savedChooseEverything;
+
+  bool treasureOnly = r[rec::kTreasureOnly] != 0;
+  if (!treasureOnly) {
+    c->region = DrawOne(state, gSource.regions, gSource.regionCount, "Region auswählen!", 0);
+    DebugPrint(2, "Starting Character Creation\n");
+    bool kindByChance = r[rec::kKind] == -1;
+    c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gInput.ChooseClass) : r[rec::kKind];
+    gProcess.chooseEverything = gProcess.savedChooseEverything;
+    DebugPrint(1, "\nHG wird festgelegt\n");
+    c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
+
+    if (c->kind == 1) {
+      if (c->cr > 1) {
+        if (r[rec::kForceMixed])
+          c->mixed = 1;
+        else if (kindByChance)
+          c->mixed = YesNo(state, "Mixed Charakter?", 5, 1, gInput.ChooseClass);
+        if (c->mixed) {
+          c->crShare = random(state, 0, c->cr, "Wie viel der HG für Klasse verwnden?", gInput.ChooseClass);
+          c->cr -= c->crShare;
+        }
+      }
+      // The monster choice and build (with their retries) come with the monster stages.
+    } else {
+      c->Level = c->cr + 1;
+      c->npcClasses = r[rec::kNpcClasses];
+      if (c->npcClasses == 0) ChooseProfileAndTemplate(c, state);
+      if (c->profileMode)
+        c->diceMethod = 1;
+      else if (r[rec::kDiceMethod] != -1)
+        c->diceMethod = r[rec::kDiceMethod];
+      else if (!gProcess.chooseEverything)
+        c->diceMethod = random(state, 1, 2, "Würfelmethode wählen: 1 = 3W6, 2 = 4W6\n", 0);
+      else
+        c->diceMethod = 2;
+      if (kindByChance && !c->profileMode && c->templateIndex == 0) {
+        c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
+        if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
+      }
+      c->getAllRequired = 1;
+      DebugPrint(1, "\nAngriffsart wird bestimmt\n");
+      DebugPrint(1, "\nAusrüstung wird bestimmt\n");
+      if (c->noEquipment) {
+        c->wealth = 0;
+      } else if (c->mixedPart && c->mixedMonster) {
+        c->wealth = c->mixedMonster->wealth;
+      } else {
+        int32_t share = random(state, 75, 125, "Geldwert in %%", 0);
+        int cr = c->cr < 0 ? 0 : c->cr > 50 ? 50 : c->cr;
+        c->wealth = 2 * (share * gSource.treasure[cr] / 100);
+      }
+      c->money = c->wealth;
+      DebugPrint(1, "\nZauber etc werden bestimmt\n");
+      DebugPrint(1, "\nTalente werden festgelegt\n");
+      DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
+      if (c->templateIndex > 0) {
+        const char* name = gSource.templates[c->templateIndex].name.c_str();
+        if (c->specialText) TextAppend(c->specialText, name, strlen(name));
+      }
+    }
+  }
+  c->treasureIndex = c->itemCount;
+  if (!sub) {
+    c->shownHitPoints = c->hitPoints;
+    EndCreationRandom(r, &c->shownHitPoints);
+  }
+  c->creationTime = (PerfCounter() - start) * 1000000 / gProcess.perfFrequency;
+  return c->creationTime;
+}
+
+void CreateCharContext(int threads) {
+  if (gContexts) return;
+  gContextCount = threads < 1 ? 1 : threads;
+  gContexts = NewRecords<CreationContext>(gContextCount, "CreateCharContext-CharContexts");
+  for (int t = 0; t < gContextCount; ++t) {
+    CreationContext& x = gContexts[t];
+    size_t effects = (size_t)(gSource.effectCount ? gSource.effectCount : 1);
+    size_t feats = (size_t)(gSource.featCount ? gSource.featCount : 1);
+    x.effectDone = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * effects, "CreateCharContext-EffectDone"));
+    x.againDependency = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * feats, "CreateCharContext-AgainDep"));
+    x.featNotAgain = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * feats, "CreateCharContext-FeatNotAgain"));
+    x.classPart = static_cast<Char*>(mallocloga(sizeof(Char), "CreChCont-CD"));
+    new (x.classPart) Char();
+    x.spareRecord = static_cast<int32_t*>(mallocloga(kRecordBytes, "CreChCont-CTD"));
+    memset(x.spareRecord, 0, kRecordBytes);
+    x.random = gProcess.seeds && t < gProcess.seedThreads ? gProcess.seeds[t] : nullptr;
+  }
+}
+
+void FreeCharContexts() {
+  if (!gContexts) return;
+  for (int t = 0; t < gContextCount; ++t) {
+    CreationContext& x = gContexts[t];
+    freeloga(x.effectDone);
+    freeloga(x.againDependency);
+    freeloga(x.featNotAgain);
+    FreeCharBonuses(x.classPart);
+    x.classPart->~Char();
+    freeloga(x.classPart);
+    freeloga(x.spareRecord);
+  }
+  DeleteRecords(gContexts);
+  gContextCount = 0;
+}
+
+CreationContext* ThreadContext(int thread) {
+  return gContexts && thread < gContextCount ? &gContexts[thread] : nullptr;
+}
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,371 @@
+#include "shell/sheet.h"
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/console.h"
+#include "platform/keys.h"
+#include "random/repro.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+ScreenBuffer** gScreens = nullptr;
+int gScreenCount = 0;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char buffer[4096];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+size_t CodePoints(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// Cuts UTF-8 text after `width` code points.
+std::string Cut(const std::string& s, size_t width) {
+  size_t n = 0, i = 0;
+  for (; i < s.size(); ++i) {
+    if (((unsigned char)s[i] & 0xC0) != 0x80) {
+      if (n == width) break;
+      ++n;
+    }
+  }
+  return s.substr(0, i);
+}
+
+const char* kTop = "┌";
+const char* kTopRight = "┐";
+const char* kHorizontal = "─";
+const char* kVertical = "│";
+const char* kTeeRight = "├";
+const char* kTeeLeft = "┤";
+const char* kTeeDown = "┬";
+const char* kTeeUp = "┴";
+const char* kCross = "┼";
+const char* kBottomLeft = "└";
+const char* kBottomRight = "┘";
+
+std::string Repeat(const char* s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// Writes sheet lines to a screen, or to the consistency text in silent mode.
+struct SheetOut {
+  ScreenBuffer* screen;
+  void Line(const std::string& text, int attribute = kAttrNormal) {
+    std::string line = text + "\n";
+    if (gProcess.silent) {
+      if (gProcess.consistencyText) TextAppend(gProcess.consistencyText, line.data(), line.size());
+      return;
+    }
+    if (!screen) return;
+    ConsoleSetAttribute(screen, attribute);
+    ConsoleWrite(screen, line.data(), line.size());
+    ConsoleSetAttribute(screen, kAttrNormal);
+  }
+  // A row of the three columns (0-39, 39-79, 79-119).
+  void Row(const std::string& a, const std::string& b, const std::string& c) {
+    Line(std::string(kVertical) + PadRight(a, 38) + kVertical + PadRight(b, 39) + kVertical + PadRight(c, 39) +
+         kVertical);
+  }
+  void Wide(const std::string& a) { Line(std::string(kVertical) + PadRight(a, 118) + kVertical); }
+  void Rule(const char* left, const char* middle1, const char* middle2, const char* right) {
+    Line(std::string(left) + Repeat(kHorizontal, 38) + middle1 + Repeat(kHorizontal, 39) + middle2 +
+         Repeat(kHorizontal, 39) + right);
+  }
+  void WideRule(const char* left, const char* right) {
+    Line(std::string(left) + Repeat(kHorizontal, 118) + right);
+  }
+};
+
+const char* SizeName(int size) {
+  return size >= 0 && size < gSource.sizeCount ? gSource.sizes[size].name.c_str() : "Medium";
+}
+
+const char* RaceName(const Char* c) {
+  int r = c->subRace >= 0 ? c->subRace : c->race;
+  return r >= 0 && r <= gSource.raceCount ? gSource.races[r].name.c_str() : "";
+}
+
+int RaceSize(const Char* c) {
+  int medium = -1;
+  for (int i = 0; i < gSource.sizeCount; ++i)
+    if (gSource.sizes[i].name == "Medium") medium = i;
+  int r = c->race;
+  int relative = r >= 0 && r <= gSource.raceCount ? gSource.races[r].size : 0;
+  return medium >= 0 ? medium + relative : relative;
+}
+
+const char* TemplateName(const Char* c) {
+  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? gSource.templates[c->templateIndex].name.c_str()
+                                                                          : "Keins";
+}
+
+const int32_t* Abilities(const Char* c) { return &c->ST; }
+const int32_t* Modifiers(const Char* c) { return &c->MST; }
+
+// Text wrapped at 110 characters on word boundaries.
+std::vector<std::string> Wrap(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  size_t i = 0;
+  while (i <= text.size()) {
+    size_t end = text.find_first_of(" \n", i);
+    if (end == std::string::npos) end = text.size();
+    std::string word = text.substr(i, end - i);
+    if (CodePoints(line) + CodePoints(word) + 1 > 110 && !line.empty()) {
+      lines.push_back(line);
+      line.clear();
+    }
+    if (!line.empty()) line += " ";
+    line += word;
+    if (end < text.size() && text[end] == '\n') {
+      lines.push_back(line);
+      line.clear();
+    }
+    i = end + 1;
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+void Sheet(Char* c, SheetOut& out, int quiet) {
+  if (!quiet)
+    out.Line(Format("Character Creation took %lld (%lld) microseconds, Concurrent Allocs: %d, Current Allocs: %d",
+                    (long long)c->creationTime, (long long)c->classPartTime, TrackerHighestCount(), TrackerCount()));
+  out.Rule(kTop, kTeeDown, kTeeDown, kTopRight);
+  std::string head;
+  if (c->kind == 1) {
+    const char* type = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount
+                           ? gSource.monsterTypes[c->creatureType].name.c_str()
+                           : "";
+    const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
+    head = Format("%s %s, %s", type, name, SizeName(c->monster >= 0 ? gSource.monsters[c->monster].size : 0));
+  } else {
+    head = Format("Humanoid %s, %s", RaceName(c), SizeName(RaceSize(c)));
+  }
+  if (c->templateIndex > 0) head += std::string(" - ") + TemplateName(c);
+  std::string cr = c->mixed ? Format("HG:    %d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("HG:    %d", c->cr);
+  out.Row(" " + head, "", " " + cr);
+  out.Rule(kTeeRight, kCross, kCross, kTeeLeft);
+
+  std::vector<std::string> left, middle, right;
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    int cls = c->classes[i];
+    const char* name = cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
+    left.push_back(Format(" Klasse: %15s Level: %2d", name, c->classLevels[i]));
+  }
+  if (c->kind == 1) {
+    const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
+    left.push_back(Format(" Monster:%18s TW: %2d", name, c->Level));
+  }
+  if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
+    left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
+  else
+    left.push_back(" Nicht spezialisiert");
+  left.push_back(Format(" Stufe: %d", c->Level));
+  for (int a = 0; a < kAttributes; ++a) {
+    std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
+    middle.push_back(Format(" %s: %2d (%2d)", label.c_str(), Abilities(c)[a], Modifiers(c)[a]));
+  }
+  right.push_back(Format(" Trefferpunkte: %d", c->shownHitPoints));
+  right.push_back(Format(" Grundangriffsbonus: %d", c->GA));
+  right.push_back(Format(" Zauberresistenz: %d", c->MR));
+  right.push_back(Format(" Bewegung: %g", (double)c->Range));
+  right.push_back(Format(" Angriffe: %d", c->Attacks));
+  right.push_back(Format(" Gelegenheitsangriffe: %d", c->AttacksOpportunity));
+  right.push_back(Format(" Initiative: %d", c->Init + c->MGE));
+  size_t rows = std::max(left.size(), std::max(middle.size(), right.size()));
+  for (size_t i = 0; i < rows; ++i)
+    out.Row(i < left.size() ? left[i] : "", i < middle.size() ? middle[i] : "", i < right.size() ? right[i] : "");
+  out.Rule(kTeeRight, kTeeUp, kTeeUp, kTeeLeft);
+  out.Wide(Format(" Rettungswurf   Reflex %3d   Wille %3d   Zähigkeit %3d", c->RWRefRest + c->RWRefMage,
+                  c->RWWilRest + c->RWWilMage, c->RWZaehRest + c->RWZaehMage));
+  out.Wide(Format(" RK = 10 + Sonst. Mod. %d = %d", c->AC, 10 + c->AC));
+  out.WideRule(kTeeRight, kTeeLeft);
+  out.Wide(Format(" Talente: %d", c->featCount));
+  for (int f = 0; f < c->featCount; ++f) {
+    int feat = c->feats[f];
+    out.Wide(std::string("   ") + (feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : ""));
+  }
+  out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
+  for (int s = 0; s < c->skillCount; ++s) {
+    const CharSkill& k = c->skills[s];
+    const char* name = k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "";
+    out.Wide(PadRight(std::string("   ") + name, 40) +
+             Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks, k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty));
+  }
+  out.Wide(" Ausrüstung:");
+  for (int i = 0; i < c->itemCount; ++i) {
+    int e = c->items[i].equipment;
+    out.Wide(std::string("   ") + (e >= 0 && e < gSource.equipmentCount ? gSource.equipment[e].name.c_str() : ""));
+  }
+  out.Wide(Format(" Wert: %8d, davon Geld: %8d, Endwert bei Verkauf: %8d, Treasure: %d (%d Geld)", c->wealth, c->money,
+                  c->saleValue, 0, 0));
+  out.Wide(" Zauber / Powers:");
+  out.Wide(" Anmerkungen:");
+  if (c->specialText && c->specialText->length)
+    for (const std::string& line : Wrap(std::string(c->specialText->data, c->specialText->length))) out.Wide("   " + line);
+  out.WideRule(kBottomLeft, kBottomRight);
+}
+
+void Export(Char* c, FILE* f) {
+  fprintf(f, "STARTCHARACTER\n");
+  if (c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount) {
+    const MonsterSource& m = gSource.monsters[c->monster];
+    fprintf(f, "TYPE=%s\nMONSTER=%s\nSIZE=%s\n", gSource.monsterTypes[m.type].name.c_str(), m.name.c_str(),
+            SizeName(m.size));
+  } else {
+    fprintf(f, "TYPE=Humanoid\nRACE=%s\nSIZE=%s\n", RaceName(c), SizeName(RaceSize(c)));
+  }
+  fprintf(f, "TEMPLATE=%s\n", TemplateName(c));
+  fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->SpellFailure);
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    int cls = c->classes[i];
+    fprintf(f, "CLASS=%d,%s,%d,%d,%d\n", i, cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "",
+            c->classLevels[i], c->preEpicLevels[i], 0);
+  }
+  if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
+    fprintf(f, "SPECIALIZED=%s\n", gSource.schools[c->specialistSchool].name.c_str());
+  for (int a = 0; a < kAttributes; ++a) fprintf(f, "ATTRIBUTE=%d,%d,%d\n", a, Abilities(c)[a], Modifiers(c)[a]);
+  fprintf(f, "TP=%d\n", c->shownHitPoints);
+  fprintf(f, "GA=%d,%d,%d\n", c->GA, c->GA, 0);
+  fprintf(f, "BREAKSR=%d\n", c->BeatMR);
+  fprintf(f, "SPEED=%f\n", (double)c->Range);
+  fprintf(f, "SR=%d\n", c->MR);
+  fprintf(f, "ATTACKS=%d,%d\n", c->Attacks, c->Attacks2);
+  fprintf(f, "ATTACKSOPP=%d\n", c->AttacksOpportunity);
+  fprintf(f, "ARMORMALUS=%d\n", 0);
+  fprintf(f, "INITIATIVE=%d,%d,%d\n", c->Init + c->MGE, c->MGE, c->Init);
+  fprintf(f, "GAMELEE=%d,%d,%d,%d\n", c->GA + c->MST, c->MST, 0, c->AttackMod);
+  fprintf(f, "GARANGE=%d,%d,%d,%d\n", c->GA + c->MGE, c->MGE, 0, c->AttackMod);
+  fprintf(f, "RWREF=%d,%d,%d,%d,%d\n", c->RWRefRest + c->RWRefMage, c->RWRefRest, c->MGE, c->RWRefMage, 0);
+  fprintf(f, "RWWIL=%d,%d,%d,%d,%d\n", c->RWWilRest + c->RWWilMage, c->RWWilRest, c->MWE, c->RWWilMage, 0);
+  fprintf(f, "RWFORT=%d,%d,%d,%d,%d\n", c->RWZaehRest + c->RWZaehMage, c->RWZaehRest, c->MKO, c->RWZaehMage, 0);
+  fprintf(f, "RK=%d,%d,%d,%d,%d,%d\n", 10 + c->AC, 0, 0, 0, 0, c->AC);
+  fprintf(f, "FEATCOUNT=%d\n", c->featCount);
+  for (int i = 0; i < c->featCount; ++i) {
+    int feat = c->feats[i];
+    fprintf(f, "FEAT=%d,%d,%s,%s\n", i, 0, feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : "",
+            c->featParameters[i] == -1 ? ":Alle" : "");
+  }
+  fprintf(f, "SKILLS=%d\nSKILLPOINTS=%d\n", c->skillCount, c->skillPoints);
+  for (int i = 0; i < c->skillCount; ++i) {
+    const CharSkill& k = c->skills[i];
+    fprintf(f, "SKILL=%d,%s,%d,%d.%d,%d,%d,%d\n", i,
+            k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "", k.total, k.ranks,
+            k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty);
+  }
+  fprintf(f, "ATTACKTYPES=%d,%d\n", c->fightingStyle, c->fightingStyle2);
+  for (int i = 0; i < c->itemCount; ++i) {
+    const CharItem& it = c->items[i];
+    fprintf(f, i >= c->treasureIndex ? "TREASURESTART=%d\n" : "EQUIPSTART=%d\n", i);
+    fprintf(f, "EQUIPMATERIAL=%d\n", 0);
+    fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType,
+            it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "",
+            0, i >= c->treasureIndex ? 1 : 0);
+    fprintf(f, "EQUIPEND\n");
+  }
+  fprintf(f, "MONEY=%d,%d,%d,%d,%d\n", c->wealth, c->money, c->saleValue, 0, 0);
+  const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
+  fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, text);
+  for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, "");
+  fprintf(f, "ENDCHARACTER\n");
+}
+
+}  // namespace
+
+std::string PadRight(const std::string& text, int width) {
+  std::string t = Cut(text, (size_t)width);
+  return t + std::string((size_t)width - CodePoints(t), ' ');
+}
+
+std::string PadLeft(const std::string& text, int width) {
+  std::string t = Cut(text, (size_t)width);
+  return std::string((size_t)width - CodePoints(t), ' ') + t;
+}
+
+void SetSheetScreens(ScreenBuffer** screens, int count) {
+  gScreens = screens;
+  gScreenCount = count;
+}
+
+void PrintChar(Char* c, int screen, int quiet, FILE* exportFile) {
+  if (exportFile) {
+    Export(c, exportFile);
+    return;
+  }
+  SheetOut out{screen >= 0 && screen < gScreenCount && gScreens ? gScreens[screen] : nullptr};
+  Sheet(c, out, quiet);
+}
+
+std::string SummaryRow(const Char* c, int screen) {
+  std::string cls;
+  if (c->classCount > 0 && c->classes[0] >= 0 && c->classes[0] < gSource.classCount)
+    cls = gSource.classes[c->classes[0]].name.c_str();
+  else if (c->kind == 1 && c->monster >= 0)
+    cls = gSource.monsters[c->monster].name.c_str();
+  return Format("| %2d:%2d   %2s | %s | %3d | %3d | %s | %8s | %3s %3s   %2s| %3d | %3d | %4d |\n", screen,
+                c->cr + c->crShare, "", PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC,
+                PadLeft("", 21).c_str(), "", "", "", "", c->RWRefRest + c->RWRefMage, c->RWWilRest + c->RWWilMage,
+                c->RWZaehRest + c->RWZaehMage);
+}
+
+void PrintSpellList() {
+  for (int c = 0; c < gSource.classCount; ++c) {
+    const CharSource& cls = gSource.classes[c];
+    if (cls.spellType == -1) continue;
+    int total = 0;
+    for (int level = 0; level <= 9; ++level) {
+      int count = 0;
+      auto print = [&](int s) {
+        const SpellSource& sp = gSource.spells[s];
+        if (sp.Levels()[c] != level) return;
+        ConsolePrint("%s(%d): %s       (%s)\n", cls.name.c_str(), level, sp.name.c_str(),
+                     sp.school >= 0 && sp.school < gSource.schoolCount ? gSource.schools[sp.school].name.c_str() : "");
+        ++count;
+      };
+      if (cls.specialise == 0) {
+        for (int s = 0; s < gSource.spellCount; ++s) print(s);
+      } else {
+        for (int school = 0; school < gSource.schoolCount; ++school)
+          for (int s = 0; s < gSource.spellCount; ++s)
+            if (gSource.spells[s].school == school) print(s);
+      }
+      ConsolePrint("%s: %d Spells in Level %d\n\n", cls.name.c_str(), count, level);
+      total += count;
+    }
+    if (total > 0) {
+      ConsolePrint("Press a key to view next char!\n");
+      DiscardPendingKeys();
+      ReadKey(kKeyEnter);
+    }
+  }
+  for (int d = 0; d < gSource.domainCount; ++d)
+    for (int level = 0; level <= 10; ++level)
+      for (int s = 0; s < gSource.spellCount; ++s) {
+        const SpellSource& sp = gSource.spells[s];
+        for (int k = 0; k < sp.domainCount && k < 2; ++k)
+          if (sp.domains[k] == d && sp.domainLevel == level)
+            ConsolePrint("%s(%d): %s\n", gSource.domains[d].name.c_str(), level, sp.name.c_str());
+      }
+  ConsolePrint("\n");
+}
+
+}  // namespace RUNTIME_NS

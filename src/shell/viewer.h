@@ -1,0 +1,19 @@
+// The console viewer: one screen per creature, the summary table on screen 0, keys.
+#pragma once
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+void CreateScreens();
+void ReleaseScreens();
+void ClearConsole(int screen);
+void DoConsoleTP(int screen);
+void DoTable();
+// Shows screen s and runs the key loop until Q or N.
+void ViewerLoop(int screen);
+void ShowScreen(int screen);
+
+}  // namespace RUNTIME_NS
