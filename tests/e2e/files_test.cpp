@@ -50,7 +50,7 @@ class ReproductionFiles : public ::testing::Test {
 };
 
 TEST_F(ReproductionFiles, GoodFileLoadsWithOrWithoutExtension) {
-  std::string file = RepFile(2, {Record(kSeedMode, 256), Record(kStreamMode, 0, 8191)});
+  std::string file = RepFile(2, {Record(kSeedMode, 256), Record(kSeedMode, 0)});
   Put("gut.rep", file);
   Put(".hidden", "");
 
@@ -61,13 +61,14 @@ TEST_F(ReproductionFiles, GoodFileLoadsWithOrWithoutExtension) {
   EXPECT_EQ(bare.output.find(".hidden"), std::string::npos);
   EXPECT_NE(bare.output.find("Dateinamen zum reproduzieren eingeben! "), std::string::npos);
   EXPECT_NE(bare.output.find("Error: File not found: gut\n\tTrying gut.rep\n"), std::string::npos);
-  EXPECT_NE(bare.output.find("Loaded 2 reproduction record(s)."), std::string::npos);
-  EXPECT_NE(bare.output.find("\nRestarting\n"), std::string::npos);
+  // Both creatures are rebuilt and shown.
+  EXPECT_NE(bare.output.find("Generating Char 1 (Thread: 0)\n"), std::string::npos);
+  EXPECT_NE(bare.output.find("[Q]  : Beenden"), std::string::npos);
 
   ProgramRun full = Reproduce("gut.rep");
   ASSERT_TRUE(EndedWith(full, 0));
   EXPECT_EQ(full.output.find("File not found"), std::string::npos) << full.output;
-  EXPECT_NE(full.output.find("Loaded 2 reproduction record(s)."), std::string::npos);
+  EXPECT_NE(full.output.find("Generating Char 1 (Thread: 0)\n"), std::string::npos);
   EXPECT_EQ(dir_.Read("save/gut.rep"), file);
 }
 
@@ -77,7 +78,7 @@ TEST_F(ReproductionFiles, NameIsFirstWordWithBackslashAsDash) {
   ProgramRun run = Reproduce("a\\b.rep and more");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(run.output.find("File not found"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("Loaded 1 reproduction record(s)."), std::string::npos);
+  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)\n"), std::string::npos);
 }
 
 TEST_F(ReproductionFiles, MissingFileIsReported) {
@@ -95,7 +96,7 @@ TEST_F(ReproductionFiles, WrongMagicIsRefusedEvenAtTheRightLength) {
   ProgramRun run = Reproduce("fremd.rep");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_NE(run.output.find("File is not a MRG Reproduce File\nExiting\n"), std::string::npos) << run.output;
-  EXPECT_EQ(run.output.find("Loaded"), std::string::npos);
+  EXPECT_EQ(run.output.find("Generating Char"), std::string::npos);
   EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
   EXPECT_EQ(dir_.Read("save/fremd.rep"), file);
 }
@@ -127,7 +128,7 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
     ASSERT_TRUE(EndedWith(run, 0));
     // With piped input the typed name is not echoed, so the message follows the prompt text.
     EXPECT_NE(run.output.find("eingeben! Reproduce File is damaged: "), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("Loaded"), std::string::npos);
+    EXPECT_EQ(run.output.find("Generating Char"), std::string::npos);
     EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
     EXPECT_EQ(dir_.Read("save/" + std::string(c.name) + ".rep"), c.bytes);
   }
@@ -227,7 +228,7 @@ TEST(Valgrind, RunsWithoutMemoryErrors) {
     if (std::string(dump) == "good") dir.Write("source.mrg", Dump());
     if (std::string(dump) == "refused") dir.Write("source.mrg", Dump(732, "x"));
     ProgramRun run = RunProgramUnder({"valgrind", "--error-exitcode=99", "-q"}, dir, {"0"},
-                                     "501\n0 0 0 0 0\n404\nnothing\nq\n", 300);
+                                     "501\n0 0 0 0 0\nn404\nnothing\nq\n", 300);
     if (std::string(dump) == "good") {
       // This image holds no rule database, so the first batch cannot run; the exit
       // is still orderly.

@@ -9,7 +9,8 @@
 namespace {
 
 const char kHelp[] = "Durch Leerzeichen getrennt eingeben:";
-const char kBatchStub[] = "Creature generation is not built yet";
+// An accepted line runs a batch, which first builds the rule database.
+const char kBatchStub[] = "Initializing Data...\n";
 const char kRejected[] = "Fehlerhafte eingabe\n";
 
 bool IsDirectory(const std::string& path) {
@@ -184,8 +185,8 @@ TEST_F(Prompt, FieldRangesAreChecked) {
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_EQ(CountOf(run.output, kRejected), c.accepted ? 0 : 1) << run.output;
     EXPECT_EQ(CountOf(run.output, kBatchStub), c.accepted ? 1 : 0);
-    EXPECT_EQ(CountOf(run.output, "\nRestarting\n"), c.accepted ? 1 : 0);
-    EXPECT_EQ(CountOf(run.output, kHelp), 2);
+    // After a batch the viewer takes the "q"; after a refused line the prompt does.
+    EXPECT_EQ(CountOf(run.output, kHelp), c.accepted ? 1 : 2);
   }
 }
 
@@ -198,7 +199,7 @@ TEST_F(Prompt, OverlongLinesAreSurvived) {
     ProgramRun run = RunProgram(dir, {"0"}, input.c_str());
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n"));
-    EXPECT_EQ(run.output.find("Loaded"), std::string::npos);
+    EXPECT_EQ(run.output.find("Generating Char"), std::string::npos);
   }
 }
 

@@ -105,7 +105,7 @@ TEST_F(QuitTest, OptimisedRuntimeOffersTheDebugRuntime) {
   EXPECT_EQ(o.status, 1);
   size_t offer = o.output.find("Press [D] to reproduce this character in Debug Runtime\n");
   size_t debug = o.output.find("\nRunning Debug Code\n");
-  size_t loaded = o.output.find("Loaded 1 reproduction record(s).");
+  size_t loaded = o.output.find("Generating Char 0 (Thread: 0)");
   size_t quit = o.output.find("Quitting due to error\n");
   ASSERT_NE(offer, std::string::npos) << o.output;
   ASSERT_NE(debug, std::string::npos) << o.output;
