@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "launcher/process.h"
+#include "memory/tracker.h"
 #include "script/grammar.h"
 
 // A temporary working directory with the shipped Build/ linked in, as the program
@@ -32,3 +34,13 @@ class TempWorkDir {
   std::string path_;
   char old_[4096];
 };
+
+// Unloads the grammar and drops its name block, which the program keeps on purpose
+// for compiled scripts; tests that count blocks start from nothing again.
+inline void DropGrammarForTests() {
+  UnloadGrammar();
+  if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
+  gProcess.symbolNames = nullptr;
+  gProcess.symbolNamesSize = 0;
+  gGrammar.names = nullptr;
+}

@@ -12,6 +12,7 @@
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/matcher.h"
+#include "temp_dir.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
@@ -38,12 +39,8 @@ class GrammarLoad : public ::testing::Test {
   void Unload() {
     debugspace::ReleaseRedirection();
     CaptureStdout();
-    UnloadGrammar();
+    DropGrammarForTests();
     GetCapturedStdout();
-    if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
-    gProcess.symbolNames = nullptr;
-    gProcess.symbolNamesSize = 0;
-    gGrammar.names = nullptr;
   }
   void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ + "/" + name) << text; }
   // Writes the configuration and grammar and loads them; returns the loader's output.

@@ -36,12 +36,8 @@ class ShippedData : public ::testing::Test {
     CaptureStdout();
     FreeSource();
     ReleaseRedirection();
-    UnloadGrammar();
+    DropGrammarForTests();
     GetCapturedStdout();
-    if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
-    gProcess.symbolNames = nullptr;
-    gProcess.symbolNamesSize = 0;
-    gGrammar.names = nullptr;
     delete dir_;
   }
   template <class T>
@@ -162,11 +158,7 @@ TEST(ShippedDataRelease, FreeingTheSourceLeavesNothing) {
   ASSERT_EQ(SourceInit(), 0);
   FreeSource();
   ReleaseRedirection();
-  UnloadGrammar();
-  if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
-  gProcess.symbolNames = nullptr;
-  gProcess.symbolNamesSize = 0;
-  gGrammar.names = nullptr;
+  DropGrammarForTests();
   int after = TrackerCount();
   GetCapturedStdout();
   EXPECT_EQ(after, before);
