@@ -195,9 +195,32 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   for (size_t i = 0; i < rows; ++i)
     out.Row(i < left.size() ? left[i] : "", i < middle.size() ? middle[i] : "", i < right.size() ? right[i] : "");
   out.Rule(kTeeRight, kTeeUp, kTeeUp, kTeeLeft);
-  out.Wide(Format(" Rettungswurf   Reflex %3d   Wille %3d   Zähigkeit %3d", c->RWRefRest + c->RWRefMage,
-                  c->RWWilRest + c->RWWilMage, c->RWZaehRest + c->RWZaehMage));
-  out.Wide(Format(" RK = 10 + Sonst. Mod. %d = %d", c->AC, 10 + c->AC));
+  // Attack, save and armour tables: totals and their parts.
+  auto cells = [](std::initializer_list<std::string> parts) {
+    std::string row;
+    for (const std::string& p : parts) row += PadLeft(p, 17);
+    return row;
+  };
+  out.Wide(" " + PadRight("Angriffsbonus", 16) +
+           cells({" = Grundbonus", " + Attributsmod.", " + Größenmod.", " + Sonst. Mod."}));
+  out.Wide(" " + PadRight(Format("Nahkampf  %4d", c->GA + c->MST + c->AttackMod), 16) +
+           cells({Format("%d", c->GA), Format("%d", c->MST), "0", Format("%d", c->AttackMod)}));
+  out.Wide(" " + PadRight(Format("Fernkampf %4d", c->GA + c->MGE + c->AttackMod), 16) +
+           cells({Format("%d", c->GA), Format("%d", c->MGE), "0", Format("%d", c->AttackMod)}));
+  out.Wide(" " + PadRight("Rettungswurf", 16) +
+           cells({" = Grundbonus", " + Attributsmod.", " + Magiemod.", " + Sonst. Mod."}));
+  struct Save {
+    const char* name;
+    int32_t base, ability, magic;
+  } saves[3] = {{"Reflex", c->RWRefRest, c->MGE, c->RWRefMage},
+                {"Wille", c->RWWilRest, c->MWE, c->RWWilMage},
+                {"Zähigkeit", c->RWZaehRest, c->MKO, c->RWZaehMage}};
+  for (const Save& sv : saves)
+    out.Wide(" " + PadRight(PadRight(sv.name, 10) + Format(" %4d", sv.base + sv.ability + sv.magic), 16) +
+             cells({Format("%d", sv.base), Format("%d", sv.ability), Format("%d", sv.magic), "0"}));
+  out.Wide(Format(" RK %3d", 10 + c->AC) + " = 10" +
+           cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
+  out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
   out.WideRule(kTeeRight, kTeeLeft);
   out.Wide(Format(" Talente: %d", c->featCount));
   for (int f = 0; f < c->featCount; ++f) {
