@@ -198,7 +198,9 @@ int64_t CreateCreature(Char* c, int sub) {
 }
 
 void CreateCharContext(int threads) {
-  if (gContexts) return;
+  // Made once; a later batch with more threads needs more contexts.
+  if (gContexts && gContextCount >= threads) return;
+  FreeCharContexts();
   gContextCount = threads < 1 ? 1 : threads;
   gContexts = NewRecords<CreationContext>(gContextCount, "CreateCharContext-CharContexts");
   for (int t = 0; t < gContextCount; ++t) {
