@@ -345,7 +345,7 @@ std::string SummaryRow(const Char* c, int screen) {
   else if (c->kind == 1 && c->monster >= 0)
     cls = gSource.monsters[c->monster].name.c_str();
   return Format("| %2d:%2d   %2s | %s | %3d | %3d | %s | %8s | %3s %3s   %2s| %3d | %3d | %4d |\n", screen,
-                c->cr + c->crShare, "", PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC,
+                c->Level, "", PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC,
                 PadLeft("", 21).c_str(), "", "", "", "", c->RWRefRest + c->RWRefMage, c->RWWilRest + c->RWWilMage,
                 c->RWZaehRest + c->RWZaehMage);
 }

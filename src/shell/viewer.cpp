@@ -92,7 +92,12 @@ void Save(int screen) {
 }
 
 void DamageInput(int screen) {
-  ConsoleSetCursor(Screen(screen), 30, 0);
+  ScreenBuffer* b = Screen(screen);
+  int x, y;
+  ConsoleGetCursor(b, &x, &y);
+  // The field of an earlier entry is cleared first.
+  ConsoleFill(b, ' ', 40, 30, y);
+  ConsoleSetCursor(b, 30, y);
   Write(screen, "Schaden eingeben!: ");
   ShowScreen(screen);
   int value = 0, sign = 1;
@@ -111,6 +116,7 @@ void DamageInput(int screen) {
     }
     Write(screen, std::string(1, (char)key));
   }
+  ConsoleSetCursor(b, x, y);
   int damage = sign * value;
   gBatch.hitPoints[screen] -= damage;
   gBatch.chars[screen - 1].record[rec::kStoredHitPoints] -= damage;

@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -45,13 +47,13 @@ bool WorkDir::Exists(const std::string& relative) const {
   return stat(File(relative).c_str(), &st) == 0;
 }
 
-ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, const char* stdinText,
-                      int timeoutSeconds) {
-  return RunProgramUnder({}, dir, args, stdinText, timeoutSeconds);
-}
+namespace {
 
-ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
-                           const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds) {
+// Runs the program; `input` null means standard input is /dev/null. Each chunk is written
+// once its delay (counted from the previous chunk) has passed, while the output keeps being
+// drained; standard input is closed after the last chunk.
+ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, const std::vector<std::string>& args,
+                   const std::vector<TimedInput>* input, int timeoutSeconds) {
   ProgramRun run;
   int out[2], in[2];
   if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
@@ -60,7 +62,7 @@ ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDi
     if (chdir(dir.path().c_str()) != 0) _exit(127);
     dup2(out[1], 1);
     dup2(out[1], 2);
-    if (stdinText) {
+    if (input) {
       dup2(in[0], 0);
     } else {
       int devnull = open("/dev/null", O_RDONLY);
@@ -82,32 +84,56 @@ ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDi
   close(out[1]);
   close(in[0]);
   signal(SIGPIPE, SIG_IGN);
-  if (stdinText) {
-    size_t n = strlen(stdinText), done = 0;
-    // Input is small; write it all, then close so the program sees end of input.
-    while (done < n) {
-      ssize_t w = write(in[1], stdinText + done, n - done);
-      if (w <= 0) break;
-      done += (size_t)w;
+  using Clock = std::chrono::steady_clock;
+  auto msUntil = [](Clock::time_point t) {
+    return (int)std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
+  };
+  auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+  // Non-blocking, so that a program busy writing output never leaves both sides waiting.
+  int inFd = in[1];
+  fcntl(inFd, F_SETFL, O_NONBLOCK);
+  size_t chunk = 0, offset = 0;
+  auto due = Clock::now();
+  auto nextChunk = [&] {
+    if (!input || chunk >= input->size()) {
+      close(inFd);
+      inFd = -1;
+    } else {
+      due = Clock::now() + std::chrono::milliseconds((*input)[chunk].delayMs);
     }
-  }
-  close(in[1]);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  };
+  nextChunk();
   char buf[65536];
   for (;;) {
-    int left = (int)std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
-                   .count();
+    int left = msUntil(deadline);
     if (left <= 0) {
       run.timedOut = true;
       kill(pid, SIGKILL);
       break;
     }
-    pollfd p{out[0], POLLIN, 0};
-    if (poll(&p, 1, left) <= 0) continue;
-    ssize_t got = read(out[0], buf, sizeof buf);
-    if (got <= 0) break;
-    run.output.append(buf, (size_t)got);
+    bool writing = inFd >= 0 && msUntil(due) <= 0;
+    int wait = inFd >= 0 && !writing ? std::min(left, std::max(0, msUntil(due))) : left;
+    pollfd p[2] = {{out[0], POLLIN, 0}, {writing ? inFd : -1, POLLOUT, 0}};
+    if (poll(p, 2, wait) <= 0) continue;
+    if (p[1].revents) {
+      const std::string& text = (*input)[chunk].text;
+      ssize_t w = offset < text.size() ? write(inFd, text.data() + offset, text.size() - offset) : 0;
+      if (w < 0 && errno != EAGAIN) {
+        close(inFd);
+        inFd = -1;
+      } else if (w >= 0 && (offset += (size_t)w) >= text.size()) {
+        ++chunk;
+        offset = 0;
+        nextChunk();
+      }
+    }
+    if (p[0].revents) {
+      ssize_t got = read(out[0], buf, sizeof buf);
+      if (got <= 0) break;
+      run.output.append(buf, (size_t)got);
+    }
   }
+  if (inFd >= 0) close(inFd);
   close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -115,6 +141,24 @@ ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDi
   return run;
 }
 
+}  // namespace
+
+ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, const char* stdinText,
+                      int timeoutSeconds) {
+  return RunProgramUnder({}, dir, args, stdinText, timeoutSeconds);
+}
+
+ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
+                           const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds) {
+  if (!stdinText) return Execute(wrapper, dir, args, nullptr, timeoutSeconds);
+  std::vector<TimedInput> input{{0, stdinText}};
+  return Execute(wrapper, dir, args, &input, timeoutSeconds);
+}
+
+ProgramRun RunProgramTimed(const WorkDir& dir, const std::vector<std::string>& args,
+                           const std::vector<TimedInput>& input, int timeoutSeconds) {
+  return Execute({}, dir, args, &input, timeoutSeconds);
+}
 
 ::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode) {
   if (run.timedOut) return ::testing::AssertionFailure() << "timed out; output:\n" << run.output;

@@ -35,6 +35,14 @@ ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, 
 // The same, with the program started through `wrapper` (a tool and its options, found on PATH).
 ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
                            const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds);
+// Standard input in chunks: each is written `delayMs` after the previous one (the first after
+// the start), while the output is collected; input ends after the last chunk.
+struct TimedInput {
+  int delayMs;
+  std::string text;
+};
+ProgramRun RunProgramTimed(const WorkDir& dir, const std::vector<std::string>& args,
+                           const std::vector<TimedInput>& input, int timeoutSeconds = 60);
 
 #include "text_util.h"
 

@@ -1,0 +1,344 @@
+// The viewer after a batch, the listing end menu, loop and benchmark, the consistency
+// check, and the viewer on a real terminal.
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <regex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/program.h"
+
+namespace {
+
+const char kBatch3[] = "0 1 5 3 3 0 0 0 0 0\n";
+const char kBatch20[] = "0 1 10 20 20 0 0 0 0 0\n";
+const char kEndMenu[] = "[N] Zurück ins Hauptmenü\n[Q] Beenden\n";
+const char kKeyHelp[] = "[Q]  : Beenden\n";
+const char kPrompt[] = "Durch Leerzeichen getrennt eingeben:";
+
+struct Shown {
+  int screen, of, hitPoints;
+};
+
+// Every creature screen printed, in order: in a pipe each activation prints the screen's rows.
+std::vector<Shown> ScreensShown(const std::string& out) {
+  static const std::regex kHead(R"(Screenbuffer: +(\d+) / +(\d+)[^\n]*\nVerbleibende Trefferpunkte: +(-?\d+))");
+  std::vector<Shown> shown;
+  for (std::sregex_iterator m(out.begin(), out.end(), kHead), end; m != end; ++m)
+    shown.push_back({std::stoi((*m)[1]), std::stoi((*m)[2]), std::stoi((*m)[3])});
+  return shown;
+}
+
+// The hit points screen `k` showed, repeats folded.
+std::vector<int> HitPointsOf(const std::vector<Shown>& shown, int k) {
+  std::vector<int> values;
+  for (const Shown& s : shown)
+    if (s.screen == k && (values.empty() || values.back() != s.hitPoints)) values.push_back(s.hitPoints);
+  return values;
+}
+
+// The creatures of an export file, each from STARTCHARACTER to ENDCHARACTER.
+std::vector<std::string> Creatures(const std::string& exported) {
+  std::vector<std::string> blocks;
+  size_t at = 0;
+  for (size_t end; (end = exported.find("ENDCHARACTER\n", at)) != std::string::npos; at = end + 13)
+    blocks.push_back(exported.substr(at, end + 13 - at));
+  return blocks;
+}
+
+std::set<std::string> Entries(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.insert(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+// The line of `key` ("MONEY=...") in one creature's export.
+std::string Line(const std::string& block, const std::string& key) {
+  size_t at = block.find("\n" + key);
+  return at == std::string::npos ? "" : block.substr(at + 1, block.find('\n', at + 1) - at - 1);
+}
+
+class Viewer : public ::testing::Test {
+ protected:
+  ProgramRun Run(const std::string& input, int timeout = 60) { return RunProgram(dir_, {"0"}, input.c_str(), timeout); }
+  WorkDir dir_;
+};
+
+TEST_F(Viewer, KeysPageBetweenScreens) {
+  // s, a on screen 0 and e print no creature screen; 9 and 4 exceed the three screens.
+  ProgramRun run = Run(std::string(kBatch3) + "dD29sdWdA4saeee1Q");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Generating Char "), 3);
+  EXPECT_NE(run.output.find("Generating Char 2 (Thread: 0)\n"), std::string::npos);
+  std::vector<int> screens;
+  for (const Shown& s : ScreensShown(run.output)) {
+    EXPECT_EQ(s.of, 3);
+    screens.push_back(s.screen);
+  }
+  EXPECT_EQ(screens, (std::vector<int>{1, 2, 3, 1, 2, 2, 2, 1, 3, 3, 2, 2, 1})) << run.output;
+  EXPECT_NE(run.output.find("Manual mode set to: 1\nManual mode set to: 2\nManual mode set to: 0\n"),
+            std::string::npos);
+  EXPECT_EQ(CountOf(run.output, kPrompt), 1);
+}
+
+TEST_F(Viewer, DamageInputChangesHitPointsAndIsSaved) {
+  // "-" after a digit is ignored, a leading "-" heals, two of them cancel, Enter alone subtracts 0.
+  ProgramRun run = Run(std::string(kBatch3) + "1t12\nt1-2\nt-5\nt\n3t--7\n1vhurt\nn404\nhurt\nt9");
+  ASSERT_TRUE(EndedWith(run, 0));
+  size_t restart = run.output.find("\nRestarting\n");
+  ASSERT_NE(restart, std::string::npos) << run.output;
+  std::vector<Shown> first = ScreensShown(run.output.substr(0, restart));
+  EXPECT_EQ(HitPointsOf(first, 1), (std::vector<int>{0, -12, -24, -19})) << run.output;
+  EXPECT_EQ(HitPointsOf(first, 2), (std::vector<int>{0}));
+  EXPECT_EQ(HitPointsOf(first, 3), (std::vector<int>{0, -7}));
+  EXPECT_NE(run.output.find("Verbleibende Trefferpunkte:  -12"), std::string::npos);
+  EXPECT_NE(run.output.find("Reproduction file has been saved as hurt.rep\n"), std::string::npos);
+  // The replay starts from the damaged value; the damage input cut by the end of input still counts.
+  std::vector<int> replayed = HitPointsOf(ScreensShown(run.output.substr(restart)), 1);
+  ASSERT_GE(replayed.size(), 2u) << run.output.substr(restart);
+  EXPECT_EQ(std::vector<int>(replayed.end() - 2, replayed.end()), (std::vector<int>{-19, -28}));
+}
+
+TEST_F(Viewer, ExportAllFromOverviewOrOneFromItsScreen) {
+  ProgramRun run = Run(std::string(kBatch3) + "xall\n2xtwo.exp\n3xthree\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Enter Export Filename! "), 3);
+  EXPECT_EQ(run.output.find("Coult not"), std::string::npos) << run.output;
+  std::string all = dir_.Read("export/all.exp");
+  EXPECT_EQ(CountOf(all, "STARTCHARACTER\n"), 3);
+  EXPECT_EQ(CountOf(all, "ENDCHARACTER\n"), 3);
+  std::vector<std::string> blocks = Creatures(all);
+  ASSERT_EQ(blocks.size(), 3u) << all;
+  EXPECT_EQ(blocks[0] + blocks[1] + blocks[2], all);
+  EXPECT_EQ(blocks[0].rfind("STARTCHARACTER\n", 0), 0u);
+  EXPECT_EQ(dir_.Read("export/two.exp"), blocks[1]);
+  EXPECT_EQ(dir_.Read("export/three.exp"), blocks[2]);
+  EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"all.exp", "two.exp", "three.exp"}));
+}
+
+TEST_F(Viewer, ExportNamesStayInsideExportDirectory) {
+  ProgramRun run = Run(std::string(kBatch3) + "xa/b\\c\nx../../outside\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"a-b-c.exp", "..-..-outside.exp"}));
+  EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"Build", "export", "save"}));
+  EXPECT_EQ(CountOf(dir_.Read("export/..-..-outside.exp"), "STARTCHARACTER\n"), 3);
+}
+
+TEST_F(Viewer, FailedExportIsReportedAndViewingGoesOn) {
+  // A directory in the way fails for every user, root included.
+  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir_.File("export/blocked.exp").c_str(), 0755), 0);
+  ProgramRun run = Run(std::string(kBatch3) + "2xblocked\nxfine\nx");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Coult not oepn export file!\n"), 1) << run.output;
+  EXPECT_EQ(CountOf(dir_.Read("export/fine.exp"), "STARTCHARACTER\n"), 1);
+  EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"blocked.exp", "fine.exp"}));
+  EXPECT_TRUE(Entries(dir_.File("export/blocked.exp")).empty());
+}
+
+TEST_F(Viewer, ExportIntoReadOnlyDirectory) {
+  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0555), 0);
+  if (access(dir_.File("export").c_str(), W_OK) == 0) GTEST_SKIP() << "this user can write anywhere";
+  ProgramRun run = Run(std::string(kBatch3) + "xnope\n1q");
+  chmod(dir_.File("export").c_str(), 0755);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Coult not oepn export file!\n"), 1) << run.output;
+  EXPECT_TRUE(Entries(dir_.File("export")).empty());
+  // The viewer still answers keys afterwards.
+  EXPECT_EQ(ScreensShown(run.output).back().screen, 1);
+}
+
+// Saved batches rebuild byte for byte, in runtime 0 and, after runtime 0 built the rule
+// database, in runtime 4; so does a single creature saved from its screen.
+TEST_F(Viewer, SavedBatchReplaysIdentically) {
+  ProgramRun run = Run(std::string(kBatch20) + "xorig\nvbatch\n7vseven\n" + "n404\nbatch\nxreplay1\n" +
+                       "n404\nseven\nxone\n" + "n104\n404\nbatch\nxreplay4\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Reproduction file has been saved as batch.rep\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Running Visual C++ .NET Compiler Optimized Code"), std::string::npos);
+  std::string orig = dir_.Read("export/orig.exp");
+  std::vector<std::string> blocks = Creatures(orig);
+  ASSERT_EQ(blocks.size(), 20u) << orig;
+  // The creatures differ, so equal files mean each one was rebuilt in its place.
+  std::set<std::string> money;
+  for (const std::string& b : blocks) money.insert(Line(b, "MONEY="));
+  EXPECT_GT(money.size(), 2u);
+  EXPECT_EQ(dir_.Read("export/replay1.exp"), orig);
+  EXPECT_EQ(dir_.Read("export/replay4.exp"), orig);
+  EXPECT_EQ(dir_.Read("export/one.exp"), blocks[6]);
+}
+
+TEST_F(Viewer, TwoThreadBatchReplaysIdentically) {
+  ProgramRun run = Run("502\n" + std::string(kBatch20) + "xorig\nvbatch\nn404\nbatch\nxreplay\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Generating Char 19 (Thread: 1)\n"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Waiting for Threads to terminate\n"), std::string::npos);
+  std::string orig = dir_.Read("export/orig.exp");
+  EXPECT_EQ(CountOf(orig, "STARTCHARACTER\n"), 20);
+  EXPECT_EQ(dir_.Read("export/replay.exp"), orig);
+}
+
+TEST_F(Viewer, ListingsEndInTheEndMenu) {
+  // More keys than classes with spells: the surplus falls to the end menu, which ignores them.
+  ProgramRun spells = Run("402\n" + std::string(30, ' ') + "nq\n");
+  ASSERT_TRUE(EndedWith(spells, 0));
+  size_t lastPress = spells.output.rfind("Press a key to view next char!\n");
+  ASSERT_NE(lastPress, std::string::npos) << spells.output;
+  size_t menu = spells.output.find(kEndMenu, lastPress);
+  ASSERT_NE(menu, std::string::npos);
+  EXPECT_NE(spells.output.find("\nRestarting\n", menu), std::string::npos);
+  EXPECT_EQ(CountOf(spells.output, kPrompt), 2);
+
+  // End of input inside the spell list; a CR list of a random monster, where the
+  // numbers fall to the end menu.
+  for (const char* input : {"402\n", "401\n0\n0\nq"}) {
+    SCOPED_TRACE(input);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {"0"}, input, 60);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find(kEndMenu), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find(kKeyHelp), std::string::npos);
+    EXPECT_EQ(run.output.find("Template: Keins\n") != std::string::npos, input[2] == '1');
+  }
+  // The asked type (0) and monster (43) decide the listing.
+  ProgramRun chosen = Run("401 0 0 0 0 0 1\n0\n43\nq");
+  ASSERT_TRUE(EndedWith(chosen, 0));
+  EXPECT_NE(chosen.output.find("(Typ wählen!:)\n"), std::string::npos) << chosen.output;
+  EXPECT_NE(chosen.output.find("(Monster wählen!:)\n"), std::string::npos);
+  size_t head = chosen.output.find("\n\n\nOtyugh:\n\nTemplate: Keins\n");
+  ASSERT_NE(head, std::string::npos) << chosen.output;
+  EXPECT_LT(head, chosen.output.find(kEndMenu));
+  EXPECT_LE(CountOf(chosen.output, "Template: "), 11);
+  EXPECT_LE(CountOf(chosen.output, "\tHD Inc: "), 44);
+}
+
+// Loop and benchmark run until a key arrives; it must arrive after the program started looping.
+TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
+  struct Case {
+    const char* start;
+    std::vector<const char*> keys;  // each sent after a pause
+    bool viewer, restart;
+    int hundreds;  // "100 Loop" lines; -1 with threads, whose shared count the main thread may pass by
+  };
+  const Case cases[] = {{"403\n", {"q"}, false, false, 1},         {"403\n", {"lt5\nq"}, true, false, 1},
+                        {"403\n", {"nq\n"}, false, true, 1},      {"403\n", {"r", "q"}, false, false, 2},
+                        {"405\n", {"q"}, false, false, 1},         {"502\n405\n", {"q"}, false, false, -1},
+                        {"502\n403\n", {"q"}, false, false, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.start) + c.keys[0]);
+    std::vector<TimedInput> input{{0, c.start}};
+    for (const char* k : c.keys) input.push_back({1000, k});
+    WorkDir dir;
+    ProgramRun run = RunProgramTimed(dir, {"0"}, input, 60);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find("00 Loop ("), std::string::npos) << run.output.substr(0, 4000);
+    if (c.hundreds >= 0) {
+      EXPECT_EQ(CountOf(run.output, "\n100 Loop ("), c.hundreds);
+    }
+    // Only the viewer takes the damage key after "l".
+    EXPECT_EQ(run.output.find("\nVerbleibende Trefferpunkte:   -5") != std::string::npos, c.viewer);
+    EXPECT_EQ(run.output.find("\nRestarting\n") != std::string::npos, c.restart);
+  }
+}
+
+TEST_F(Viewer, ConsistencyCheckRunsUntilKey) {
+  ProgramRun run = RunProgramTimed(dir_, {"0"}, {{0, "406\n"}, {2000, "q\n"}}, 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("\n10 Consistent Chars ("), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Insonsistence Found"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Inconsistence Found in Line"), std::string::npos);
+  EXPECT_FALSE(dir_.Exists("save/inconsistent.rep"));
+
+  WorkDir again;
+  ProgramRun back = RunProgramTimed(again, {"0"}, {{0, "406\n"}, {500, "nq\n"}}, 120);
+  ASSERT_TRUE(EndedWith(back, 0));
+  EXPECT_NE(back.output.find("\nRestarting\n"), std::string::npos) << back.output;
+  EXPECT_EQ(CountOf(back.output, kPrompt), 2);
+}
+
+// On a terminal keys arrive one at a time without Enter and each screen replaces the last.
+class TmuxViewer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (system("command -v tmux >/dev/null 2>&1") != 0) GTEST_SKIP() << "tmux is not installed";
+    socket_ = dir_.path().substr(dir_.path().rfind('/') + 1);
+  }
+  void TearDown() override {
+    if (socket_.empty()) return;
+    std::string path = Tmux("display-message -p '#{socket_path}'");
+    Tmux("kill-server");
+    // tmux leaves the socket file behind.
+    if (!path.empty()) unlink(path.substr(0, path.find('\n')).c_str());
+  }
+  std::string Tmux(const std::string& args) {
+    std::string out, cmd = "tmux -L '" + socket_ + "' " + args + " 2>/dev/null";
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+      char buf[4096];
+      for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+      pclose(p);
+    }
+    return out;
+  }
+  std::string Pane() { return Tmux("capture-pane -p -t v"); }
+  // Waits up to 10 s for the pane to show `text`; returns the last capture.
+  std::string WaitFor(const std::string& text) {
+    std::string pane;
+    for (int i = 0; i < 200; ++i) {
+      pane = Pane();
+      if (pane.find(text) != std::string::npos) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return pane;
+  }
+  WorkDir dir_;
+  std::string socket_;
+};
+
+TEST_F(TmuxViewer, KeysSwitchTheVisibleScreen) {
+  // The shell reports the exit code: tmux itself does not always learn it.
+  Tmux("new-session -d -s v -x 125 -y 60 -c '" + dir_.path() + "' '" SCHMIEDE_EXE " 0; echo \"[exit $?]\"'");
+  Tmux("set-option -t v remain-on-exit on");
+  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  Tmux("send-keys -t v '0 1 5 3 3 0 0 0 0 0' Enter");
+  ASSERT_NE(WaitFor("HG Level").find("[Q]  : Beenden"), std::string::npos) << Pane();
+  struct Step {
+    const char* key;
+    int screen;  // 0: the overview
+  };
+  for (Step s : {Step{"d", 1}, Step{"d", 2}, Step{"a", 1}, Step{"3", 3}, Step{"d", 3}, Step{"s", 0}}) {
+    SCOPED_TRACE(s.key);
+    Tmux(std::string("send-keys -t v ") + s.key);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    std::string want = s.screen ? "Screenbuffer:  " + std::to_string(s.screen) + " /  3" : "HG Level";
+    std::string pane = WaitFor(want);
+    ASSERT_NE(pane.find(want), std::string::npos) << pane;
+    if (s.screen) {
+      EXPECT_EQ(pane.rfind(want, 0), 0u) << pane;
+      EXPECT_NE(pane.find("\nVerbleibende Trefferpunkte:    0"), std::string::npos);
+    } else {
+      EXPECT_EQ(pane.find("Screenbuffer:"), std::string::npos) << pane;
+    }
+  }
+  Tmux("send-keys -t v q");
+  std::string pane = WaitFor("[exit ");
+  EXPECT_NE(pane.find("Exiting...\n[exit 0]"), std::string::npos) << pane;
+  std::string dead;
+  for (int i = 0; i < 100 && dead != "1\n"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    dead = Tmux("display-message -p -t v '#{pane_dead}'");
+  }
+  EXPECT_EQ(dead, "1\n");
+}
+
+}  // namespace
