@@ -84,6 +84,11 @@ struct Char {
 
   int32_t race = -1, subRace = -1;
 
+  // Spells per class slot and spell level: known, per day, to draw (-1 = none).
+  int32_t spellsKnown[kMaxClassSlots][10];
+  int32_t spellsPerDay[kMaxClassSlots][10];
+  int32_t spellsToDraw[kMaxClassSlots][10];
+  int32_t domains[16];
   int32_t SpellFailure = 0;
   int32_t ArcaneDC = 0, DivineDC = 0, GeneralDC = 0;
   int32_t schoolDC[kMaxSchools] = {};
@@ -93,6 +98,7 @@ struct Char {
   TextBuffer* specialText = nullptr;
   TextBuffer* texts[3] = {};
 
+  int32_t maxDex = 1024;
   int32_t AC = 0;
   float Range = 0;
   int32_t MR = 0, MRBonus = 0, BeatMR = 0;

@@ -87,6 +87,11 @@ void ResetDefaults(Char* c) {
   c->monster = -1;
   c->creatureType = -1;
   c->specialistSchool = -1;
+  c->maxDex = 1024;
+  memset(c->spellsKnown, 0xFF, sizeof c->spellsKnown);
+  memset(c->spellsPerDay, 0xFF, sizeof c->spellsPerDay);
+  memset(c->spellsToDraw, 0xFF, sizeof c->spellsToDraw);
+  memset(c->domains, 0xFF, sizeof c->domains);
 }
 
 }  // namespace

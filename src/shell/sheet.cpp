@@ -179,6 +179,10 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
   else
     left.push_back(" Nicht spezialisiert");
+  std::string domains;
+  for (int d : c->domains)
+    if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + gSource.domains[d].name.c_str();
+  if (!domains.empty()) left.push_back(" Domänen: " + domains);
   left.push_back(Format(" Stufe: %d", c->Level));
   for (int a = 0; a < kAttributes; ++a) {
     std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
@@ -266,6 +270,9 @@ void Export(Char* c, FILE* f) {
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
     fprintf(f, "SPECIALIZED=%s\n", gSource.schools[c->specialistSchool].name.c_str());
+  int domain = 0;
+  for (int d : c->domains)
+    if (d >= 0 && d < gSource.domainCount) fprintf(f, "DOMAIN=%d,%s\n", domain++, gSource.domains[d].name.c_str());
   for (int a = 0; a < kAttributes; ++a) fprintf(f, "ATTRIBUTE=%d,%d,%d\n", a, Abilities(c)[a], Modifiers(c)[a]);
   fprintf(f, "TP=%d\n", c->shownHitPoints);
   fprintf(f, "GA=%d,%d,%d\n", c->GA, c->GA, 0);
