@@ -94,6 +94,8 @@ struct Char {
   int32_t schoolDC[kMaxSchools] = {};
   int32_t disciplineDC[kDisciplines] = {};
   int32_t specialist = 0, specialistSchool = -1;
+  int32_t forbidden[kMaxSchools] = {};  // one flag per school
+  int32_t casterLevel[kMaxClassSlots] = {};
 
   TextBuffer* specialText = nullptr;
   TextBuffer* texts[3] = {};

@@ -12,6 +12,7 @@
 #include "script/functions.h"
 #include "shell/entry.h"
 #include "source/records.h"
+#include "source/reader.h"
 
 namespace RUNTIME_NS {
 
@@ -191,6 +192,27 @@ int64_t CreateCreature(Char* c, int sub) {
         const char* name = gSource.templates[c->templateIndex].name.c_str();
         if (c->specialText) TextAppend(c->specialText, name, strlen(name));
       }
+    }
+  }
+  if (c->mixed) {
+    // The class part: a character of the class share, built by a recursive call.
+    DebugPrint(1, "Creating Mixed Char\n");
+    Char* part = c->context.classPart;
+    int32_t* spare = c->context.spareRecord;
+    if (part && spare) {
+      memset(spare, 0, kRecordBytes);
+      spare[rec::kDiceMethod] = -1;
+      spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
+      spare[rec::kKind] = 0;
+      spare[rec::kFixedMonster] = -1;
+      spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
+      spare[rec::kStoredHitPoints] = kNoHitPoints;
+      part->record = spare;
+      part->mixedPart = 1;
+      part->mixedMonster = c;
+      part->context = c->context;
+      c->classPartTime = CreateCreature(part, 1);
+      // Merging the class part into the monster comes with the mixed-creature stage.
     }
   }
   c->treasureIndex = c->itemCount;

@@ -266,10 +266,13 @@ void Export(Char* c, FILE* f) {
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
     fprintf(f, "CLASS=%d,%s,%d,%d,%d\n", i, cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "",
-            c->classLevels[i], c->preEpicLevels[i], 0);
+            c->classLevels[i], c->preEpicLevels[i], c->casterLevel[i]);
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
     fprintf(f, "SPECIALIZED=%s\n", gSource.schools[c->specialistSchool].name.c_str());
+  int forbidden = 0;
+  for (int k = 0; k < gSource.schoolCount && k < kMaxSchools; ++k)
+    if (c->forbidden[k]) fprintf(f, "FORBIDDEN=%d,%s\n", forbidden++, gSource.schools[k].name.c_str());
   int domain = 0;
   for (int d : c->domains)
     if (d >= 0 && d < gSource.domainCount) fprintf(f, "DOMAIN=%d,%s\n", domain++, gSource.domains[d].name.c_str());
@@ -283,6 +286,10 @@ void Export(Char* c, FILE* f) {
   fprintf(f, "ATTACKSOPP=%d\n", c->AttacksOpportunity);
   fprintf(f, "ARMORMALUS=%d\n", 0);
   fprintf(f, "INITIATIVE=%d,%d,%d\n", c->Init + c->MGE, c->MGE, c->Init);
+  if (c->Unarmed1 > 0) {
+    fprintf(f, "ATTACKSMONK=%d\n", c->Attacks + c->MonkAttacks);
+    fprintf(f, "MONKDAMAGE=%d,%d\n", c->Unarmed1, c->Unarmed2);
+  }
   fprintf(f, "GAMELEE=%d,%d,%d,%d\n", c->GA + c->MST, c->MST, 0, c->AttackMod);
   fprintf(f, "GARANGE=%d,%d,%d,%d\n", c->GA + c->MGE, c->MGE, 0, c->AttackMod);
   fprintf(f, "RWREF=%d,%d,%d,%d,%d\n", c->RWRefRest + c->RWRefMage, c->RWRefRest, c->MGE, c->RWRefMage, 0);
@@ -313,6 +320,15 @@ void Export(Char* c, FILE* f) {
     fprintf(f, "EQUIPEND\n");
   }
   fprintf(f, "MONEY=%d,%d,%d,%d,%d\n", c->wealth, c->money, c->saleValue, 0, 0);
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    int cls = c->classes[i];
+    if (cls < 0 || cls >= gSource.classCount || gSource.classes[cls].powerType == 0) continue;
+    fprintf(f, "PSIPOINTS=%d\n", c->PowerPoints);
+  }
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i)
+    for (int level = 0; level <= 9; ++level)
+      if (c->spellsKnown[i][level] >= 0 || c->spellsPerDay[i][level] >= 0)
+        fprintf(f, "SPELLSKNOWN=%d,%d,%d,%d\n", i, level, c->spellsKnown[i][level], c->spellsPerDay[i][level]);
   const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
   fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, text);
   for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, "");
