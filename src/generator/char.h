@@ -17,10 +17,32 @@ struct CharSkill {
   int32_t skill = 0, ranks = 0, halfRank = 0, bonus = 0, ability = 0, penalty = 0, total = 0;
 };
 
+constexpr int kItemEffects = 24;
+
+// An equipped item: one bought or found object.
 struct CharItem {
   int32_t equipment = -1;  // index into the equipment table
-  int32_t equipType = 0;
+  int32_t equipType = 0;   // kind: 0 weapon, 1 armour, 2 shield, 3 ring, 4 amulet, 5 cloak, 6 boots,
+                           // 7 belt, 8 gloves, 9 helm, 10 goods, 11 ammunition, 12 bracers, 13 vest
+  int32_t enhancement = 0;
+  int32_t effects[kItemEffects] = {};
+  int32_t strengths[kItemEffects] = {};
+  int32_t effectCount = 0;
+  int32_t secondEffect = 0;
+  int32_t keptEnhancement = 0;
+  int32_t damage[3] = {};
+  int32_t size = 0;
   int32_t type = 0;
+  int32_t critical = 0, criticalMultiplier = 0, criticalFurther = 0, criticalBonus = 0;
+  int32_t attackType = 0;
+  int32_t armor = 0, maxDex = 0, penalty = 0, spellFailure = 0, metal = 0;
+  int32_t attackBonus = 0, attackBonusA = 0, twoWeapon = 0, twoWeaponSecond = 0, twoHanded = 0, bowStrength = 0;
+  int32_t primary = 0, secondary = 0;
+  int32_t value = 0, price = 0;
+  int32_t masterwork = 0, mithril = 0, mercury = 0, magic = 0, handsConflict = 0, treasure = 0;
+  int32_t charEnhancement = 0;
+  char label[64] = {};
+  int32_t specific = 0;
 };
 
 struct CharBonus {
@@ -118,6 +140,7 @@ struct Char {
   Char* mixedMonster = nullptr;    // the monster it belongs to
   int32_t noEquipment = 0;
   int32_t wealth = 0, money = 0, budget = 0, saleValue = 0, treasureIndex = 0;
+  int32_t treasureBudget = 0, treasureMoney = 0, itemArmorBonus = 0, protectiveItems = 0;
   int32_t diceMethod = 0;
   int64_t classPartTime = 0;
 

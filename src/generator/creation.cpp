@@ -1,4 +1,5 @@
 #include "generator/creation.h"
+#include "generator/treasure.h"
 
 #include <cstring>
 #include <new>
@@ -135,7 +136,10 @@ int64_t CreateCreature(Char* c, int sub) {
   gProcess.chooseEverything = gProcess.savedChooseEverything;
 
   bool treasureOnly = r[rec::kTreasureOnly] != 0;
-  if (!treasureOnly) {
+  if (treasureOnly) {
+    CreateTreasure(c, 0);
+    c->wealth = c->budget;
+  } else {
     c->region = DrawOne(state, gSource.regions, gSource.regionCount, "Region auswählen!", 0);
     DebugPrint(2, "Starting Character Creation\n");
     bool kindByChance = r[rec::kKind] == -1;
@@ -215,7 +219,15 @@ int64_t CreateCreature(Char* c, int sub) {
       // Merging the class part into the monster comes with the mixed-creature stage.
     }
   }
-  c->treasureIndex = c->itemCount;
+  if (!treasureOnly) {
+    c->treasureIndex = c->itemCount;
+    if (!c->mixedPart && !c->noEquipment) {
+      // What the character did not spend becomes its item treasure.
+      c->treasureBudget = c->treasureMoney = c->money;
+      ItemTreasure(c);
+    }
+  }
+  if (!c->mixedPart && !c->noEquipment) InsertTreasure(c);
   if (!sub) {
     c->shownHitPoints = c->hitPoints;
     EndCreationRandom(r, &c->shownHitPoints);

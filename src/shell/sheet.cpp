@@ -145,6 +145,23 @@ std::vector<std::string> Wrap(const std::string& text) {
   return lines;
 }
 
+const char* EquipmentName(const CharItem& it) {
+  return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
+}
+
+// The shown name: label or equipment name, enhancement, effects.
+std::string ItemLabel(const CharItem& it) {
+  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? std::string(it.label) : EquipmentName(it);
+  if (strstr(it.label, "Stück")) text += std::string(" (") + it.label + ")";
+  if (it.enhancement > 0 && !strstr(it.label, "+")) text += Format(" +%d", it.enhancement);
+  for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
+    int e = it.effects[k];
+    if (e >= 0 && e < gSource.effectCount) text += std::string(k ? ", " : " (") + gSource.effects[e].name.c_str();
+    if (k + 1 == it.effectCount) text += ")";
+  }
+  return text;
+}
+
 void Sheet(Char* c, SheetOut& out, int quiet) {
   if (!quiet)
     out.Line(Format("Character Creation took %lld (%lld) microseconds, Concurrent Allocs: %d, Current Allocs: %d",
@@ -240,11 +257,12 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   }
   out.Wide(" Ausrüstung:");
   for (int i = 0; i < c->itemCount; ++i) {
-    int e = c->items[i].equipment;
-    out.Wide(std::string("   ") + (e >= 0 && e < gSource.equipmentCount ? gSource.equipment[e].name.c_str() : ""));
+    const CharItem& it = c->items[i];
+    std::string line = std::string(i >= c->treasureIndex ? "   * " : "   ") + ItemLabel(it);
+    out.Wide(PadRight(line, 90) + Format("%10d GM", it.value + it.price));
   }
   out.Wide(Format(" Wert: %8d, davon Geld: %8d, Endwert bei Verkauf: %8d, Treasure: %d (%d Geld)", c->wealth, c->money,
-                  c->saleValue, 0, 0));
+                  c->saleValue, c->treasureBudget, c->treasureMoney));
   out.Wide(" Zauber / Powers:");
   out.Wide(" Anmerkungen:");
   if (c->specialText && c->specialText->length)
@@ -313,13 +331,29 @@ void Export(Char* c, FILE* f) {
   for (int i = 0; i < c->itemCount; ++i) {
     const CharItem& it = c->items[i];
     fprintf(f, i >= c->treasureIndex ? "TREASURESTART=%d\n" : "EQUIPSTART=%d\n", i);
-    fprintf(f, "EQUIPMATERIAL=%d\n", 0);
-    fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType,
-            it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "",
-            0, i >= c->treasureIndex ? 1 : 0);
+    for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
+      int e = it.effects[k];
+      fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k, e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "",
+              "");
+    }
+    int material = (it.magic ? 1 : 0) | (it.mithril ? 2 : 0) | (it.masterwork ? 4 : 0) | (it.mercury ? 8 : 0);
+    fprintf(f, "EQUIPMATERIAL=%d\n", material);
+    fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentName(it), it.value + it.price, it.treasure);
+    if (it.equipType == 0)
+      fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2], it.critical,
+              it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect, it.attackBonus);
+    else if (it.equipType == 1)
+      fprintf(f, "EQUIPARMOR=%d,%d,%d,%d,%d,%d,%d\n", it.armor, it.maxDex, it.penalty, it.enhancement, it.effectCount,
+              it.secondEffect, it.spellFailure);
+    else if (it.equipType == 11)
+      fprintf(f, "EQUIPARROWS=%d,%d,%d\n", it.enhancement, it.effectCount, it.secondEffect);
+    else if (it.equipType == 2)
+      fprintf(f, "EQUIPSHIELD=%d,%d,%d,%d,%d,%d\n", it.armor, it.penalty, it.enhancement, it.effectCount,
+              it.secondEffect, it.spellFailure);
+    if (it.label[0]) fprintf(f, "EQUIPDESC=%s\n", it.label);
     fprintf(f, "EQUIPEND\n");
   }
-  fprintf(f, "MONEY=%d,%d,%d,%d,%d\n", c->wealth, c->money, c->saleValue, 0, 0);
+  fprintf(f, "MONEY=%d,%d,%d,%d,%d\n", c->wealth, c->money, c->saleValue, c->treasureBudget, c->treasureMoney);
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
     if (cls < 0 || cls >= gSource.classCount || gSource.classes[cls].powerType == 0) continue;

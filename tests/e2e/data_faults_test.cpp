@@ -165,3 +165,31 @@ TEST_F(DataFault, UnknownRequirementRule) {
   ASSERT_FALSE(old.empty());
   ExpectFatal("Unknown Feat Rule: XY 1\n");
 }
+
+TEST(TreasureBatch, HoardsFollowTheTreasureTable) {
+  WorkDir dir;
+  // Treasure only, CR 1 to 20, one to three items; export the hoard.
+  ProgramRun run = RunProgram(dir, {"0"}, "3 1 20 1 3 0 0 0 0 0\nx\nschatz\nq\n", 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Ausrüstung:"), std::string::npos) << run.output;
+  std::string exported = dir.Read("export/schatz.exp");
+  ASSERT_NE(exported.find("STARTCHARACTER"), std::string::npos);
+  int items = CountOf(exported, "TREASURESTART=");
+  EXPECT_GE(items, 1) << exported;
+  EXPECT_EQ(CountOf(exported, "EQUIPEND"), items);
+  // The hoard's value is its treasure budget; the items' values add up to what was spent.
+  size_t money = exported.find("MONEY=");
+  ASSERT_NE(money, std::string::npos);
+  int wealth = 0, coins = 0, sale = 0, budget = 0, rest = 0;
+  ASSERT_EQ(sscanf(exported.c_str() + money, "MONEY=%d,%d,%d,%d,%d", &wealth, &coins, &sale, &budget, &rest), 5);
+  EXPECT_GT(budget, 0);
+  long spent = 0;
+  for (size_t at = exported.find("EQUIPMENT="); at != std::string::npos; at = exported.find("EQUIPMENT=", at + 1)) {
+    int kind = 0, value = 0, treasure = 0;
+    char name[128];
+    ASSERT_EQ(sscanf(exported.c_str() + at, "EQUIPMENT=%d,%127[^,],%d,%d", &kind, name, &value, &treasure), 4);
+    EXPECT_EQ(treasure, 1);
+    spent += value;
+  }
+  EXPECT_EQ(spent + rest, budget) << exported;
+}

@@ -161,9 +161,16 @@ TEST_F(CreatureScripts, RaceClassAndSkillFunctions) {
 
 TEST_F(CreatureScripts, ItemsElementsAndSaveDCs) {
   creature->itemCount = 3;
-  creature->items[0] = CharItem{0, 0, 0};
-  creature->items[1] = CharItem{2, 1, 1};
-  creature->items[2] = CharItem{2, 1, 2};
+  auto item = [](int equipment, int kind, int type) {
+    CharItem it;
+    it.equipment = equipment;
+    it.equipType = kind;
+    it.type = type;
+    return it;
+  };
+  creature->items[0] = item(0, 0, 0);
+  creature->items[1] = item(2, 1, 1);
+  creature->items[2] = item(2, 1, 2);
   EXPECT_EQ(RunOn("Text(ArmorType()); n = 0; ForAllItems { n++; }"), "2");
   EXPECT_EQ(Temp('n'), 3);
   creature->itemCount = 0;

@@ -1,0 +1,405 @@
+#include "generator/treasure.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "random/decisions.h"
+#include "random/types.h"
+#include "script/functions.h"
+#include "script/interp.h"
+#include "shell/entry.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+constexpr int32_t kCeiling = 500000000;
+
+// The treasure kinds of a hoard; kinds 3 to 13 name the equipment of that name.
+const char* const kTreasureKinds[14] = {"Waffe",  "Rüstung", "Schild",     "Ring",   "Amulett",
+                                        "Umhang", "Stiefel", "Gürtel",     "Handschuhe", "Helm",
+                                        "Schätze", "Pfeile", "Armreif",    "Weste"};
+
+bool TreasureMode(const Char* c) { return c->record && c->record[rec::kTreasureOnly] != 0; }
+
+// The effect slot column of an item kind, -1 when effects have no slot there.
+int SlotOf(int kind) {
+  switch (kind) {
+    case 0: case 11: return 0;  // weapon
+    case 1: return 1;           // armour
+    case 2: return 2;           // shield
+    case 9: return 3;           // helmet
+    case 8: return 4;           // gloves
+    case 6: return 5;           // boots
+    case 7: return 6;           // belt
+    case 5: return 7;           // cloak
+    case 3: return 8;           // ring
+    case 4: return 9;           // amulet
+    default: return -1;
+  }
+}
+
+const char* ItemName(const CharItem& it) {
+  return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
+}
+
+// Strength an effect's variable script leaves in the temporary m (1 unless it changes it).
+int32_t EffectStrength(Char* c, CharItem* it, int effect) {
+  int32_t* temps = Temporaries();
+  temps['m' - 'a'] = 1;
+  const EffectSource& e = gSource.effects[effect];
+  if (e.variableScript.data) RunScript(c, it, nullptr, e.variableScript.data, e.name.c_str(), -1, nullptr);
+  return temps['m' - 'a'];
+}
+
+bool IsArms(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 11; }
+
+int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store) {
+  int kind = it->equipType;
+  if (!IsArms(kind)) {
+    int64_t sum = 0;
+    for (int k = 0; k < count; ++k) sum += gSource.effects[it->effects[k]].cost2;
+    int64_t n = count;
+    int64_t price = n * n * (sum / (n > 1 ? n : 1));
+    for (int k = 0; k < count; ++k) {
+      int32_t m = EffectStrength(c, it, it->effects[k]);
+      if (store) it->strengths[k] = m;
+      if (m * m == 0)
+        price /= 2;
+      else
+        price *= (int64_t)m * m;
+    }
+    return price;
+  }
+  int64_t total = it->enhancement + used;
+  for (int k = 0; k < count; ++k) {
+    int32_t m = EffectStrength(c, it, it->effects[k]);
+    int64_t cap = std::min<int64_t>(10, (it->enhancement + it->effectCount) * 3 / 2);
+    if (total + m - 1 > cap)
+      m = 1;
+    else if (m > 1)
+      total += m - 1;
+    if (store) it->strengths[k] = m;
+  }
+  int64_t price = total * total * 1000 * (kind == 0 ? 2 : 1);
+  for (int k = 0; k < count; ++k) {
+    const EffectSource& e = gSource.effects[it->effects[k]];
+    int64_t base = (int64_t)e.cost * e.cost * (kind == 0 ? 2000 : 1000);
+    if (e.cost2 > base) price += e.cost2 - base;
+  }
+  return price;
+}
+
+}  // namespace
+
+void Pay(Char* c, int64_t price) {
+  int64_t money = (int64_t)c->money - price;
+  if (money < 0) {
+    c->budget += (int32_t)-money;
+    money = 0;
+  }
+  c->money = (int32_t)money;
+}
+
+void EquipItem(Char* c, int equipment, int number, bool buy) {
+  if (number < 0 || number >= kMaxItems) return;
+  CharItem& it = c->items[number];
+  it = CharItem{};
+  if (equipment < 0 || equipment >= gSource.equipmentCount) return;
+  const EquipSource& e = gSource.equipment[equipment];
+  it.equipment = equipment;
+  it.equipType = e.equipType;
+  it.damage[0] = e.damageCount;
+  it.damage[1] = e.damageDie;
+  it.damage[2] = e.damageThird;
+  it.size = e.size;
+  it.type = e.type;
+  it.critical = e.critical;
+  it.criticalMultiplier = e.criticalMultiplier;
+  it.criticalFurther = e.further;
+  it.attackType = e.attackType;
+  it.armor = e.armor;
+  it.maxDex = e.maxDex;
+  it.penalty = e.penalty;
+  it.spellFailure = e.spellFailure;
+  it.metal = e.metal;
+  if (buy) {
+    it.price = e.price;
+    Pay(c, e.price);
+  }
+}
+
+void DoEffects2(Char* c, int number) {
+  CharItem* it = &c->items[number];
+  IsaacState* state = c->context.random;
+  int n = gSource.effectCount;
+  if (n <= 0) return;
+  it->secondEffect = it->effectCount;
+  TrackedPtr<int32_t> weights(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProb")));
+  TrackedPtr<int32_t> saved(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProbA")));
+  int slot = SlotOf(it->equipType);
+  bool treasure = TreasureMode(c);
+  bool ranged = it->attackType == 4;
+  for (int e = 0; e < n; ++e) {
+    const EffectSource& x = gSource.effects[e];
+    int64_t w = slot >= 0 ? x.slots[slot] : 0;
+    if (!treasure) {
+      int64_t groups = 0;
+      for (int k = 0; k < c->classCount && k < kMaxClassSlots; ++k) {
+        int cls = c->classes[k];
+        if (cls < 0 || cls >= gSource.classCount) continue;
+        int bits = gSource.classes[cls].effects;
+        for (int g = 0; g < 4; ++g)
+          if (bits & (1 << g)) groups += x.groups[g];
+      }
+      w *= groups;
+    }
+    if (w) w = w * x.cost2 / 100 * x.cost;
+    if (c->profileMode && c->profile >= 0) {
+      const ProfileSource& p = gSource.profiles[c->profile];
+      for (int k = 0; k < p.effectCount; ++k)
+        if (p.effects[k] == e) w = std::min<int64_t>(kCeiling, w * c->profileWeight);
+    }
+    bool weapon = it->equipType == 0;
+    if (std::sqrt((double)x.cost2) / 20.0 > c->Level) w = 0;
+    if (c->context.effectDone && c->context.effectDone[e]) w = 0;
+    if (x.ranged != 0 && !weapon) w = 0;
+    if (x.ranged == 1 && !ranged) w = 0;
+    if (x.ranged == -1 && ranged) w = 0;
+    if (x.multi == 2) w = 0;
+    weights[e] = (int32_t)std::min<int64_t>(w, kCeiling);
+    saved[e] = weights[e];
+  }
+
+  int entryCount = it->effectCount, entryEnhancement = it->enhancement;
+  int64_t cheapestPrice = -1;
+  CharItem cheapest = *it;
+  for (int tries = 0;; ++tries) {
+    it->effectCount = entryCount;
+    it->enhancement = entryEnhancement;
+    int32_t used = 0;
+    int k = 0;
+    memcpy(weights.get(), saved.get(), sizeof(int32_t) * (size_t)n);
+    while (used < it->effectCount && k < kItemEffects) {
+      if (IsArms(it->equipType))
+        for (int e = 0; e < n; ++e)
+          if (gSource.effects[e].cost > it->effectCount - k) weights[e] = 0;
+      char label[128] = "Effeckt wählen! ()";
+      if (gProcess.labelFlag) snprintf(label, sizeof label, "Effeckt wählen! (%s)", ItemName(*it));
+      int chosen = AdvancedRand(state, n, weights.get(), 4, &gSource.effects[0].name.text, sizeof(EffectSource), label,
+                                0, true, 0, false);
+      if (chosen < 0) break;
+      const EffectSource& x = gSource.effects[chosen];
+      it->effects[k] = chosen;
+      if (x.multi == 0) it->effectCount = k + 1;
+      weights[chosen] = 0;
+      used += IsArms(it->equipType) && it->equipType != 11 ? x.cost : 1;
+      ++k;
+    }
+    it->effectCount = k;
+    if (IsArms(it->equipType) && used < it->secondEffect) {
+      int32_t rest = it->secondEffect - used;
+      int32_t limit = EnhancementDraw(state, c->Level, -1) - it->enhancement;
+      if (rest > limit) rest = limit;
+      if (rest > 0) it->enhancement += rest;
+    }
+    if (IsArms(it->equipType)) it->secondEffect = used;
+    int64_t price = Price(c, it, k, used, true);
+    bool later = number + 1 < c->itemCount;
+    int64_t allowed = later ? c->money / 3 : c->money;
+    if (gProcess.chooseEverything || price <= allowed || tries >= 100) {
+      if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
+        *it = cheapest;
+        price = cheapestPrice;
+      }
+      Pay(c, price);
+      if (!treasure && c->context.effectDone)
+        for (int e = 0; e < it->effectCount; ++e) c->context.effectDone[it->effects[e]] = 1;
+      if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;
+      DebugPrint(2, "\n\nSpend %d from %d Money\n\n", (int)price, c->money);
+      return;
+    }
+    if (cheapestPrice < 0 || price < cheapestPrice) {
+      cheapestPrice = price;
+      cheapest = *it;
+    }
+    DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
+  }
+}
+
+void ProtectiveItem(Char* c) {
+  int number = c->itemCount;
+  CharItem* it = &c->items[number];
+  IsaacState* state = c->context.random;
+  int kind = it->equipType;
+  it->effectCount = 0;
+  if (kind == 3 || kind == 4 || kind == 5) {
+    bool protective;
+    int limit = c->Level >= 15 ? 3 : 2;
+    if (TreasureMode(c))
+      protective = YesNo(state, "Schutzgegenstand", 10, 1, 0);
+    else if (c->itemArmorBonus * 2 < c->Level && c->protectiveItems < limit)
+      protective = true;
+    else if (c->protectiveItems < 2 && random(state, 0, 1, "Schutzgegenstand? (0 = Nein, 1 = Ja)", 0) == 1)
+      protective = true;
+    else
+      protective = c->protectiveItems < 4 && YesNo(state, "Schutzgegenstand", 5, 1, 0);
+    if (protective) {
+      ++c->protectiveItems;
+      int32_t b = std::max(1, EnhancementDraw(state, c->Level, 0));
+      while (b >= 2 && (int64_t)b * b * 2000 > c->money / 3) --b;
+      int32_t price = b * b * 2000;
+      Pay(c, price);
+      DebugPrint(2, "\n\nSpend %d from %d Money\n\n", price, c->money);
+      it->value = price;
+      c->itemArmorBonus += b;
+      snprintf(it->label, sizeof it->label, " Schutz%s +%d", ItemName(*it), b);
+      return;
+    }
+  }
+  int count = 0;
+  while (YesNo(state, "Weiterer Effeckt", 2 * count * count * count, 1, 0)) ++count;
+  it->effectCount = count;
+  DoEffects2(c, number);
+}
+
+void InsertTreasure(Char* c) {
+  IsaacState* state = c->context.random;
+  int32_t start = c->treasureMoney;
+  int added = 0;
+  while (c->treasureMoney > c->treasureBudget / 20 && c->itemCount < kMaxItems) {
+    if (!YesNo(state, "Weiteren Schatz hinzufügen?", added, 1, 0)) break;
+    int n = gSource.equipmentCount;
+    std::vector<int32_t> weights((size_t)n, 0);
+    for (int e = 0; e < n; ++e)
+      weights[(size_t)e] = gSource.equipment[e].equipType == 10 && gSource.equipment[e].price > 0 &&
+                                   gSource.equipment[e].price < c->treasureMoney
+                               ? 1
+                               : 0;
+    int chosen = AdvancedRand(state, n, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
+                              "Schatz wählen!", 0, true, 0, false);
+    if (chosen < 0) break;
+    const EquipSource& e = gSource.equipment[chosen];
+    int32_t maximum = c->treasureMoney / e.price;
+    if (e.amount != 0 && maximum > e.amount) maximum = e.amount;
+    if (maximum < 1) maximum = 1;
+    int32_t q = random(state, 1, maximum, "Anzahl?", 0);
+    int32_t money = c->money;
+    EquipItem(c, chosen, c->itemCount, true);
+    c->money = money;  // goods are paid from the treasure money
+    CharItem& it = c->items[c->itemCount];
+    snprintf(it.label, sizeof it.label, "%d Stück", q);
+    it.value = e.price * q;
+    it.price = 0;
+    it.treasure = 1;
+    c->treasureMoney -= it.value;
+    ++c->itemCount;
+    ++added;
+  }
+  Pay(c, (int64_t)start - c->treasureMoney);
+}
+
+void CreateTreasure(Char* c, int itemTreasure) {
+  IsaacState* state = c->context.random;
+  int32_t* r = c->record;
+  int level = c->Level;
+  if (!itemTreasure) {
+    level = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG für Treasure wählen!", 0);
+    c->Level = level;
+    c->cr = level;
+    int32_t p = random(state, 75, 125, "Wert in %", 0);
+    int idx = level < 0 ? 0 : level > 50 ? 50 : level;
+    c->money = c->budget = (int32_t)((int64_t)p * gSource.treasure[idx] / 100);
+  }
+  int n;
+  if (r[rec::kTreasureHigh] > 0) {
+    n = random(state, r[rec::kTreasureLow], r[rec::kTreasureHigh], "Anzahl der Gegenstände", 0);
+  } else {
+    int top = std::max(1, (int)std::sqrt(c->budget / 200.0));
+    n = random(state, 1, top, "Anzahl der Gegenstände wählen!", 0);
+    for (int j = 5; j < n; ++j)
+      if (YesNo(state, "Gegenstände reduzieren?", 1, j - 4, 0)) {
+        n = j;
+        break;
+      }
+  }
+  if (n > kMaxItems - c->itemCount) n = kMaxItems - c->itemCount;
+  static const int32_t kEqual[14] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  int first = c->itemCount;
+  for (int j = 0; j < n; ++j) {
+    int number = first + j;
+    for (int draws = 0;; ++draws) {
+      int kind;
+      do {
+        kind = AdvancedRand(state, 14, kEqual, 4, kTreasureKinds, sizeof(char*), "Ausrüstungsart wählen!", 0, true, 0,
+                            true);
+      } while (kind == 10);
+      int32_t noted = c->money;
+      c->itemCount = number;
+      if (kind >= 3) {
+        int e = FindByName(gSource.equipment, gSource.equipmentCount, kTreasureKinds[kind], false, true);
+        EquipItem(c, e, number, false);
+        c->items[number].equipType = kind;
+      } else {
+        int m = gSource.equipmentCount;
+        std::vector<int32_t> weights((size_t)m, 0);
+        for (int e = 0; e < m; ++e) {
+          const EquipSource& x = gSource.equipment[e];
+          if (x.equipType != kind) continue;
+          weights[(size_t)e] = random(state, 0, x.rare > 0 ? x.rare : 0, "", 0) == 0 ? x.probability : 0;
+        }
+        int e = AdvancedRand(state, m, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
+                             "Gegenstand wählen!", 0, true, 0, false);
+        EquipItem(c, e, number, true);
+        c->items[number].enhancement = EnhancementDraw(state, level, 0);
+        c->items[number].magic = c->items[number].enhancement > 0;
+      }
+      ProtectiveItem(c);
+      CharItem& it = c->items[number];
+      bool keep = noted == 0 || draws >= 50 ||
+                  (it.value + it.price > 0 && (int64_t)(it.value + it.price) * 100 >= (int64_t)noted * 66 / (n - j));
+      if (keep) break;
+      c->money = noted;
+      it = CharItem{};
+    }
+    c->items[number].treasure = 1;
+  }
+  c->itemCount = first + n;
+  c->treasureBudget = c->budget;
+  c->treasureMoney = c->money;
+}
+
+void ItemTreasure(Char* c) {
+  if (c->itemCount > 0 || c->treasureMoney <= 0) return;
+  Char* scratch = static_cast<Char*>(mallocloga(sizeof(Char), "ItemTreasure-Scratch"));
+  new (scratch) Char();
+  int32_t* record = static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record"));
+  memset(record, 0, kRecordBytes);
+  record[rec::kTreasureOnly] = 1;
+  record[rec::kCRMin] = record[rec::kCRMax] = c->Level;
+  record[rec::kTreasureLow] = 0;
+  record[rec::kTreasureHigh] = 4;
+  scratch->record = record;
+  scratch->context = c->context;
+  scratch->Level = c->Level;
+  IsaacState* state = c->context.random;
+  int32_t t = random(state, 0, c->treasureMoney, "Treasure für Gegenstände bereitstellen", 0);
+  scratch->money = scratch->budget = t;
+  CreateTreasure(scratch, 1);
+  int64_t change = (int64_t)scratch->treasureMoney - t;
+  c->treasureMoney += (int32_t)change;
+  Pay(c, -change);
+  for (int i = 0; i < scratch->itemCount && c->itemCount < kMaxItems; ++i) c->items[c->itemCount++] = scratch->items[i];
+  FreeCharBonuses(scratch);
+  scratch->~Char();
+  freeloga(scratch);
+  freeloga(record);
+}
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,30 @@
+// Items and treasure: putting equipment into items, magic effects and their prices,
+// protective wondrous items, goods and treasure hoards.
+#pragma once
+#include <cstdint>
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Fills item `number` from an equipment record; with buy its price is paid.
+void EquipItem(Char* c, int equipment, int number, bool buy);
+// Chooses and prices the magic effects of one item.
+void DoEffects2(Char* c, int number);
+// Protection or effects for the wondrous item being bought (the item at the item count).
+void ProtectiveItem(Char* c);
+// Goods bought from the treasure money.
+void InsertTreasure(Char* c);
+// A hoard into the Char's items; itemTreasure 0 for a treasure-only creature.
+void CreateTreasure(Char* c, int itemTreasure);
+// Turns part of a Char's treasure money into a hoard of items.
+void ItemTreasure(Char* c);
+
+// Pays a price: a shortfall raises the budget and leaves the money at 0.
+void Pay(Char* c, int64_t price);
+
+}  // namespace RUNTIME_NS
