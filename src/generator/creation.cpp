@@ -1,5 +1,6 @@
 #include "generator/creation.h"
 #include "generator/treasure.h"
+#include "generator/equipment.h"
 
 #include <cstring>
 #include <new>
@@ -179,6 +180,7 @@ int64_t CreateCreature(Char* c, int sub) {
       c->getAllRequired = 1;
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");
+      if (!c->noEquipment && !c->mixedPart) GenerateEquipment(c);
       if (c->noEquipment) {
         c->wealth = 0;
       } else if (c->mixedPart && c->mixedMonster) {
@@ -188,7 +190,7 @@ int64_t CreateCreature(Char* c, int sub) {
         int cr = c->cr < 0 ? 0 : c->cr > 50 ? 50 : c->cr;
         c->wealth = 2 * (share * gSource.treasure[cr] / 100);
       }
-      c->money = c->wealth;
+      c->treasureMoney = c->wealth;
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       DebugPrint(1, "\nTalente werden festgelegt\n");
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
@@ -222,8 +224,8 @@ int64_t CreateCreature(Char* c, int sub) {
   if (!treasureOnly) {
     c->treasureIndex = c->itemCount;
     if (!c->mixedPart && !c->noEquipment) {
-      // What the character did not spend becomes its item treasure.
-      c->treasureBudget = c->treasureMoney = c->money;
+      // The character's wealth becomes its item treasure.
+      c->treasureBudget = c->treasureMoney;
       ItemTreasure(c);
     }
   }

@@ -348,7 +348,7 @@ int ActAddFeatPerFeat(ScriptContext* ctx, const uint8_t* at) {
 int ActSetEquip(ScriptContext* ctx, const uint8_t* at) {
   Char* c = Creature(ctx, "func_setequip");
   int32_t parameter = FeatSlotParameter(ctx, c);
-  static CharItem empty;
+  thread_local CharItem empty;
   empty = CharItem{};
   ctx->item = &empty;
   for (int i = 0; i < c->itemCount; ++i)

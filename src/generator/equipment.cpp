@@ -1,0 +1,476 @@
+#include "generator/equipment.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "generator/treasure.h"
+#include "launcher/process.h"
+#include "random/decisions.h"
+#include "script/functions.h"
+#include "script/interp.h"
+#include "shell/entry.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+constexpr int64_t kCeiling = 500000000;
+
+int MainClass(const Char* c) {
+  int best = -1, levels = 0;
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i)
+    if (c->classLevels[i] > levels) {
+      levels = c->classLevels[i];
+      best = i;
+    }
+  if (best < 0 && c->classCount > 0) best = 0;
+  return best >= 0 ? c->classes[best] : -1;
+}
+
+template <class F>
+bool AnyClass(const Char* c, F test) {
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    int cls = c->classes[i];
+    if (cls >= 0 && cls < gSource.classCount && test(gSource.classes[cls])) return true;
+  }
+  return false;
+}
+
+int RaceSize(const Char* c) { return c->race >= 0 && c->race <= gSource.raceCount ? gSource.races[c->race].size : 0; }
+
+bool HasFeat(const Char* c, int feat) {
+  if (feat < 0) return false;
+  for (int i = 0; i < c->featCount; ++i)
+    if (c->feats[i] == feat) return true;
+  return false;
+}
+
+int Equipment(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
+
+int NewItem(Char* c) { return c->itemCount < kMaxItems ? c->itemCount++ : kMaxItems - 1; }
+
+bool RareFails(IsaacState* state, int rare) { return rare > 0 && random(state, 0, rare, "", 0) != 0; }
+
+// Weighted choice of a weapon for a hand wish; -1 when nothing fits.
+int ChooseWeapon(Char* c, int wish, int firstSize) {
+  IsaacState* state = c->context.random;
+  int n = gSource.equipmentCount, raceSize = RaceSize(c);
+  int forcedType = -1;
+  for (int i = 0; i < c->classCount; ++i) {
+    int cls = c->classes[i];
+    if (cls >= 0 && cls < gSource.classCount && gSource.classes[cls].forceWeaponType) {
+      forcedType = gSource.classes[cls].forceWeaponType;
+      break;
+    }
+  }
+  std::vector<int32_t> weights((size_t)n, 0);
+  for (int e = 0; e < n; ++e) {
+    const EquipSource& x = gSource.equipment[e];
+    if (x.equipType != 0) continue;
+    if (wish != 3 && x.attackType != wish) continue;
+    bool fits = wish == 3 ? (x.size == raceSize + 1 && x.attackType == 1)
+                          : wish == 4 ? x.size <= raceSize + 1 : x.size <= raceSize;
+    if (!fits) continue;
+    if (firstSize != -1000 && x.size == firstSize && !YesNo(state, "Beide Waffen gleich groß", 3, 1, 0) &&
+        firstSize >= raceSize)
+      continue;
+    if (x.minLevel > c->Level || RareFails(state, x.rare)) continue;
+    if (forcedType >= 0 && x.specialType != forcedType) continue;
+    int64_t w = 1;
+    bool anyPositive = false;
+    const int32_t* classWeights = reinterpret_cast<const int32_t*>(x.classWeights.data);
+    for (int i = 0; i < c->classCount && classWeights; ++i) {
+      int cls = c->classes[i];
+      if (cls < 0 || cls >= gSource.classCount) continue;
+      int32_t cw = classWeights[cls];
+      if (cw > 0) anyPositive = true;
+      w = std::min<int64_t>(kCeiling, w * std::max(1, cw));
+    }
+    w = std::min<int64_t>(w, 10000000);
+    if (!anyPositive) w = 0;
+    const int32_t* raceWeights = reinterpret_cast<const int32_t*>(x.raceWeights.data);
+    if (raceWeights && c->race >= 0 && c->race < gSource.raceCount) w *= raceWeights[c->race];
+    w *= x.probability;
+    if (c->profileMode && c->profile >= 0) {
+      const ProfileSource& p = gSource.profiles[c->profile];
+      for (int k = 0; k < p.weaponCount; ++k)
+        if (p.weapons[k] == e) w *= c->profileWeight;
+    }
+    weights[(size_t)e] = (int32_t)std::min<int64_t>(w, kCeiling);
+  }
+  return AdvancedRand(state, n, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
+                      "Waffe wählen!\n", 0, true, 0, false);
+}
+
+void BuyWeapons(Char* c, int* lastDivisor) {
+  IsaacState* state = c->context.random;
+  int raceSize = RaceSize(c);
+  int firstWeapon = -1;
+  for (int hand = 0; hand < 2; ++hand) {
+    int wish = c->handWish[hand];
+    if (wish == 0) continue;
+    int toBuy = 1;
+    int forced = -1;
+    if (hand == 0)
+      for (int i = 0; i < c->classCount && forced < 0; ++i) {
+        int cls = c->classes[i];
+        if (cls >= 0 && cls < gSource.classCount && gSource.classes[cls].forceWeapon >= 0)
+          forced = gSource.classes[cls].forceWeapon;
+      }
+    if (forced >= 0) {
+      wish = gSource.equipment[forced].attackType;
+      if (wish == 1 && gSource.equipment[forced].size > raceSize) wish = 3;
+    } else if (wish == 2) {
+      c->Attacks2 = 1;
+      if (!YesNo(state, "Doppelklingenwaffe", 4, 1, 0)) {
+        wish = 1;
+        toBuy = 2;
+      }
+    }
+    for (int k = 0; k < toBuy; ++k) {
+      int e = forced >= 0 ? forced
+                          : ChooseWeapon(c, wish, k == 1 && firstWeapon >= 0 ? c->items[firstWeapon].size : -1000);
+      if (e < 0) e = Equipment(wish == 4 ? "Kurzbogen" : "Dolch");
+      int number = NewItem(c);
+      EquipItem(c, e, number, true);
+      CharItem& it = c->items[number];
+      it.criticalFurther = 1;
+      int main = MainClass(c);
+      int divisor = main >= 0 && gSource.classes[main].noEquipment == 2
+                        ? random(state, 1, 4, "Verbesserungsbonus der Waffe teilen durch...", 0)
+                        : 1;
+      *lastDivisor = divisor;
+      BuyEnhancement(c, number, 300, hand, divisor);
+      CharItem& w = c->items[number];
+      if (hand == 0) w.primary = 1; else w.secondary = 1;
+      w.twoHanded = wish == 3;
+      const char* name = gSource.equipment[e].name.c_str();
+      if (strstr(name, "MächtigerKomposit") && c->money >= 100) {
+        int limit = std::min(5, std::max(1, c->MST + c->Level / 2));
+        int top = std::max(1, std::min(limit, c->money / 100));
+        w.bowStrength = random(state, 1, top, "Maximaler Stärkebonus von mächtigem bogen:", 0);
+        w.price += 100 * w.bowStrength;
+        Pay(c, 100 * w.bowStrength);
+      }
+      if (strstr(name, "Wurf")) c->throwing = 1;
+      if (toBuy == 2) {
+        w.twoWeapon = 1;
+        w.attackBonus -= 6;
+        if (k == 1) {
+          w.twoWeaponSecond = 1;
+          w.attackBonus -= 4;
+          if (w.size != c->items[firstWeapon].size) {
+            w.attackBonus += 2;
+            c->items[firstWeapon].attackBonus += 2;
+          }
+        }
+      }
+      if (w.attackType == 2) {
+        w.attackBonus -= 4;
+        w.attackBonusA = 4;
+      }
+      if (k == 0) firstWeapon = number;
+    }
+  }
+}
+
+void BuyBracers(Char* c) {
+  IsaacState* state = c->context.random;
+  int b = std::min(8, EnhancementDraw(state, c->Level, 0) + EnhancementDraw(state, c->Level, 0));
+  int number = NewItem(c);
+  EquipItem(c, Equipment("Armreif"), number, false);
+  CharItem& it = c->items[number];
+  it.equipType = 12;
+  it.value = b * b * 1000;
+  Pay(c, it.value);
+  snprintf(it.label, sizeof it.label, "RK-Armbänder +%d", b);
+  c->bracerBonus += b;
+}
+
+void BuyArmor(Char* c) {
+  IsaacState* state = c->context.random;
+  int main = MainClass(c);
+  int noEq = main >= 0 ? gSource.classes[main].noEquipment : 0;
+  if (c->profileMode && c->profile >= 0) {
+    int a = gSource.profiles[c->profile].armor;
+    const char* name = a >= 0 ? gSource.equipment[a].name.c_str() : "None";
+    if (strcmp(name, "None") == 0) return;
+    if (strcmp(name, "Armreif") == 0) {
+      BuyBracers(c);
+      return;
+    }
+    if (strcmp(name, "Elfenkettenhemd") == 0 || strcmp(name, "Magierrobe") == 0) {
+      int number = NewItem(c);
+      EquipItem(c, a, number, true);
+      c->items[number].equipType = 1;
+      if (name[0] == 'E') BuyEnhancement(c, number, 150, 0, 1);
+      return;
+    }
+  } else if (noEq == 1) {
+    if (c->handWish[0] == 0 || YesNo(state, "Keine Rüstung", 1, 2, 0)) return;
+  } else if (noEq == 2) {
+    if (YesNo(state, "Keine Rüstung", 1, 6, 0)) {
+      int s = (int)std::sqrt(10.0 * c->Level);
+      if (!YesNo(state, "Magierrüstung/RK Armband?", std::max(1, 14 - s), s, 0)) return;
+      int choice = multirand(state, "Ausrüstung wählen!", 0, 0, -1,
+                             {{5, "Magierrobe"}, {3, "RK-Armbänder"}, {2, "Elfenkettenhemd"}});
+      if (choice == 0 && c->money >= 75000) {
+        int number = NewItem(c);
+        EquipItem(c, Equipment("Magierrobe"), number, true);
+        c->items[number].equipType = 1;
+        return;
+      }
+      bool elf = c->race >= 0 && (gSource.races[c->race].name == "Elf" || gSource.races[c->race].name == "Halbelf");
+      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4)) {
+        int number = NewItem(c);
+        EquipItem(c, Equipment("Elfenkettenhemd"), number, true);
+        c->items[number].equipType = 1;
+        BuyEnhancement(c, number, 150, 0, 1);
+        return;
+      }
+      BuyBracers(c);
+      return;
+    }
+  }
+  // The normal choice.
+  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
+  bool spellFailure = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  int n = gSource.equipmentCount;
+  int32_t best = 0;
+  for (int e = 0; e < n; ++e) {
+    const EquipSource& x = gSource.equipment[e];
+    if (x.equipType != 1 || x.rare != 0 || (noMetal && x.metal)) continue;
+    if (x.type >= 0 && x.type < 3 && !HasFeat(c, gSource.proficiencyFeats[1][x.type])) continue;
+    best = std::max(best, x.armor + std::min(x.maxDex, c->MGE));
+  }
+  best = std::min(best, c->Level);
+  std::vector<int32_t> weights((size_t)n, 0);
+  for (int e = 0; e < n; ++e) {
+    const EquipSource& x = gSource.equipment[e];
+    if (x.equipType != 1 || x.probability < 1 || (noMetal && x.metal)) continue;
+    int32_t value = x.armor + std::min(x.maxDex, c->MGE);
+    if (value < best - 2 || x.minLevel > c->Level || RareFails(state, x.rare)) continue;
+    int64_t w = x.probability;
+    if (value < best) w /= std::max(1, c->Level);
+    w *= (x.armor + std::max(0, std::min(x.maxDex, c->MGE))) * 100;
+    if (spellFailure && x.spellFailure > 0) w = w / x.spellFailure / x.spellFailure;
+    if (x.type == 0 && !HasFeat(c, gSource.proficiencyFeats[1][0])) w /= 2;
+    if (x.type == 1 && !HasFeat(c, gSource.proficiencyFeats[1][1])) w /= 4;
+    if (x.type == 2 && !HasFeat(c, gSource.proficiencyFeats[1][2])) w /= 6;
+    weights[(size_t)e] = (int32_t)std::min<int64_t>(w, kCeiling);
+  }
+  int e = AdvancedRand(state, n, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
+                       "Rüstung wählen!\n", 0, true, 0, false);
+  if (e < 0) e = Equipment("Kleidung");
+  int number = NewItem(c);
+  EquipItem(c, e, number, true);
+  if (c->items[number].type > 0 && !(c->race >= 0 && gSource.races[c->race].name == "Zwerg"))
+    c->Range -= c->Range < 8 ? 1.5f : 3.0f;
+  BuyEnhancement(c, number, 150, 0, 1);
+}
+
+void BuyShield(Char* c) {
+  if (c->profileMode) {
+    if (c->profile < 0) return;
+    const ProfileSource& p = gSource.profiles[c->profile];
+    if (p.shield < 0 || gSource.equipment[p.shield].name == "None") return;
+    int number = NewItem(c);
+    EquipItem(c, p.shield, number, true);
+    BuyEnhancement(c, number, 150, 0, 1);
+    c->items[number].primary = p.shieldNumbers[0];
+    c->items[number].secondary = p.shieldNumbers[1];
+    return;
+  }
+  IsaacState* state = c->context.random;
+  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
+  if (c->handWish[0] == 4 && !noMetal) {
+    if (LinearChance(state, "Use Shield", 0, 6, c->Level, false, 0)) {
+      int number = NewItem(c);
+      EquipItem(c, Equipment("Tartsche"), number, true);
+      c->items[number].enhancement = EnhancementDraw(state, c->Level, 0);
+      c->items[number].primary = 1;
+      c->items[number].secondary = c->handWish[1] == 1;
+    }
+    return;
+  }
+  if (c->handWish[0] != 1 && c->handWish[1] != 1) return;
+  if (random(state, 0, 5, "Use Shield (<lvl = yes)", 0) >= c->Level) return;
+  bool large = c->Level > 7 || random(state, 0, 1, "0 = Kleines Schild, 1 = Großes Schild", 0) == 1;
+  bool metal = !noMetal && random(state, 0, 3, "0 = Holzschild", 0) != 0;
+  const char* name = large ? (metal ? "GroßerMetallschild" : "GroßerHolzschild")
+                           : (metal ? "KleinerMetallschild" : "KleinerHolzschild");
+  int number = NewItem(c);
+  EquipItem(c, Equipment(name), number, true);
+  BuyEnhancement(c, number, 150, 0, 1);
+  CharItem& shield = c->items[number];
+  shield.primary = c->handWish[0] == 1;
+  shield.secondary = c->handWish[1] == 1;
+  for (int i = 0; i < number; ++i) {
+    CharItem& it = c->items[i];
+    if (it.equipType != 1 && ((it.primary && shield.primary) || (it.secondary && shield.secondary))) it.handsConflict = 1;
+  }
+}
+
+void BuyAmmunition(Char* c, int lastDivisor) {
+  IsaacState* state = c->context.random;
+  int n = c->Level;
+  int primary = 0, secondary = 0;
+  if (c->handWish[0] == 4) {
+    n *= 2;
+    primary = 1;
+  }
+  if (c->handWish[1] == 4) {
+    n = 0;
+    secondary = 1;
+  }
+  if (c->throwing) n = 0;
+  if (!LinearChance(state, "Verzauberte Pfeile?", 0, 30, n, false, 0)) return;
+  int number = NewItem(c);
+  EquipItem(c, Equipment("Pfeile"), number, false);
+  CharItem& it = c->items[number];
+  it.equipType = 11;
+  it.primary = primary || !secondary;
+  it.secondary = secondary;
+  it.enhancement = EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0);
+}
+
+void EffectsOnItems(Char* c, int count) {
+  IsaacState* state = c->context.random;
+  for (int i = 0; i < count; ++i) {
+    CharItem& it = c->items[i];
+    const EquipSource* e = it.equipment >= 0 ? &gSource.equipment[it.equipment] : nullptr;
+    if (it.specific || it.enhancement <= 0 || (e && e->forbidEffects)) {
+      it.effectCount = 0;
+      continue;
+    }
+    int budget = it.enhancement;
+    if (it.keptEnhancement) {
+      it.effectCount = it.keptEnhancement;
+    } else {
+      char label[160] = "Mehr Effeckte als Verbesserungsbonus bei ";
+      if (gProcess.labelFlag && e) snprintf(label, sizeof label, "Mehr Effeckte als Verbesserungsbonus bei %s", e->name.c_str());
+      if (YesNo(state, label, 5, 2, 0)) {
+        int old = it.enhancement;
+        it.enhancement = random(state, 1, old, "Neue Verbesserung wählen!", 0);
+        budget = 2 * old - it.enhancement;
+      }
+      it.effectCount = random(state, 0, budget, "Anzahl der Effeckte auf %s wählen!", 0);
+      if (!gProcess.chooseEverything && LinearChance(state, "Mehr Effeckte", 0, 19, c->Level, false, 0))
+        it.effectCount = random(state, it.effectCount, budget, "Anzahl der Effeckte wählen!", 0);
+    }
+    if (it.equipType != 0 || it.primary) DoEffects2(c, i);
+  }
+}
+
+}  // namespace
+
+int ChooseSpecificItem(Char* c, int number) {
+  IsaacState* state = c->context.random;
+  if (!YesNo(state, "Spezifischen Gegenstand?", 10, 1, 0)) return 0;
+  CharItem& it = c->items[number];
+  int n = gSource.specificCount;
+  std::vector<int32_t> weights((size_t)(n ? n : 1), 0);
+  for (int s = 0; s < n; ++s) {
+    const SpecificSource& x = gSource.specifics[s];
+    if (x.base != it.equipment || x.price > c->money) continue;
+    int64_t w = 0;
+    for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+      int cls = c->classes[i];
+      if (cls < 0 || cls >= gSource.classCount) continue;
+      for (int g = 0; g < 4; ++g)
+        if (gSource.classes[cls].effects & (1 << g)) w += x.groups[g];
+    }
+    weights[(size_t)s] = (int32_t)std::min<int64_t>(w, kCeiling);
+  }
+  int chosen = n ? AdvancedRand(state, n, weights.data(), 4, &gSource.specifics[0].name.text, sizeof(SpecificSource),
+                                "Gegenstand wählen!", 0, true, 0, false)
+                 : -1;
+  if (chosen <= 0) return 0;
+  it.specific = chosen;
+  it.value = gSource.specifics[chosen].price - it.price;
+  Pay(c, it.value);
+  return 1;
+}
+
+void BuyEnhancement(Char* c, int number, int32_t base, int hand, int divisor) {
+  IsaacState* state = c->context.random;
+  if (ChooseSpecificItem(c, number)) return;
+  CharItem& it = c->items[number];
+  if (it.specific || c->money < base) return;
+  if (divisor < 1) divisor = 1;
+  int32_t bonus = EnhancementDraw(state, (c->Level - 4 * hand) / divisor, 0);
+  if (bonus == 0) bonus = EnhancementDraw(state, (c->Level + 2 - 4 * hand) / divisor, 0);
+  if (bonus <= 0) return;
+  it.enhancement = bonus;
+  it.magic = 1;
+  it.price += base;
+  Pay(c, base);
+}
+
+void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int kind) {
+  IsaacState* state = c->context.random;
+  bool buy = gProcess.chooseEverything;
+  char label[128];
+  if (!buy && c->money > c->budget / divisor) {
+    snprintf(label, sizeof label, "%s vorhanden? (1 = Ja, 0 = Nein)", equipment);
+    buy = random(state, 0, 1, label, 0) == 1;
+    if (!buy) {
+      // Every draw must reach the level's threshold for the item to be bought.
+      buy = true;
+      int threshold = (int)std::sqrt(10.0 * c->Level);
+      snprintf(label, sizeof label, "%s? 0 = Ja, 14 = Nein", equipment);
+      for (int t = 0; t < tries && buy; ++t)
+        if (random(state, 0, 14, label, 0) < threshold) buy = false;
+    }
+  }
+  if (!buy || c->itemCount >= kMaxItems) return;
+  int number = c->itemCount;
+  EquipItem(c, Equipment(equipment), number, false);
+  c->items[number].equipType = kind;
+  if (!ChooseSpecificItem(c, number)) {
+    ProtectiveItem(c);
+  } else {
+    const SpecificSource& s = gSource.specifics[c->items[number].specific];
+    if (s.script.data) RunScript(c, &c->items[number], c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
+  }
+  ++c->itemCount;
+}
+
+void GenerateEquipment(Char* c) {
+  IsaacState* state = c->context.random;
+  int level = c->Level < 0 ? 0 : c->Level > 50 ? 50 : c->Level;
+  int64_t base = gSource.startMoney[level];
+  int32_t p = random(state, 75, 175, "Ausrüstungswert in ProZent", 0);
+  if (gInput.DrawType == 1) p = p * 3 / 2;
+  int64_t budget = base * p / 100;
+  if (budget > INT32_MAX) budget = INT32_MAX;
+  DebugPrint(2, "Level %d Ausrüstungswert %d (%d%% von %d)\n", c->Level, (int)budget, p, (int)base);
+  c->budget = c->money = (int32_t)budget;
+  c->itemCount = 0;
+  int lastDivisor = 1;
+  BuyWeapons(c, &lastDivisor);
+  BuyArmor(c);
+  BuyShield(c);
+  BuyAmmunition(c, lastDivisor);
+  EffectsOnItems(c, c->itemCount);
+  BuyWondrousItem(c, 2, 1, "Amulett", 4);
+  for (int r = 0; r < c->RingMax; ++r) BuyWondrousItem(c, 2, 2, "Ring", 3);
+  if (!c->bracerBonus) BuyWondrousItem(c, 2, 2, "Handschuhe", 8);
+  BuyWondrousItem(c, 3, 2, "Stiefel", 6);
+  BuyWondrousItem(c, 3, 2, "Umhang", 5);
+  BuyWondrousItem(c, 4, 2, "Gürtel", 7);
+  BuyWondrousItem(c, 4, 2, "Helm", 9);
+  if (random(state, 0, 1, "Weste und Armreif?", 0) == 1) {
+    if (!c->bracerBonus) BuyWondrousItem(c, 4, 2, "Armreif", 12);
+    BuyWondrousItem(c, 4, 2, "Weste", 13);
+  }
+  for (int i = 0; i < c->itemCount; ++i)
+    if (c->items[i].equipType == 0 && c->items[i].secondary && !c->items[i].primary && c->items[i].effectCount)
+      DoEffects2(c, i);
+}
+
+}  // namespace RUNTIME_NS

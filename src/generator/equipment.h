@@ -1,0 +1,20 @@
+// Buying a character's equipment from its budget.
+#pragma once
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Fills the Char's items, budget and money.
+void GenerateEquipment(Char* c);
+// An enhancement for item `number` (base price, hand 0 or 1, divisor of the level).
+void BuyEnhancement(Char* c, int number, int32_t base, int hand, int divisor);
+// One wondrous item of a kind; money divisor and number of tries as the rules give them.
+void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int kind);
+// 1 when a specific magic item was chosen for item `number`.
+int ChooseSpecificItem(Char* c, int number);
+
+}  // namespace RUNTIME_NS
