@@ -8,6 +8,7 @@
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
+#include "random/repro.h"
 #include "script/functions.h"
 #include "script/interp.h"
 #include "shell/entry.h"
@@ -54,6 +55,15 @@ int Equipment(const char* name) { return FindByName(gSource.equipment, gSource.e
 int NewItem(Char* c) { return c->itemCount < kMaxItems ? c->itemCount++ : kMaxItems - 1; }
 
 bool RareFails(IsaacState* state, int rare) { return rare > 0 && random(state, 0, rare, "", 0) != 0; }
+
+// The first class whose own rules raise its weapons (monk fists, soulknife blades); -1 for none.
+int NaturalEnhancementClass(const Char* c) {
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    int cls = c->classes[i];
+    if (cls >= 0 && cls < gSource.classCount && gSource.classes[cls].naturalEnhance != 0) return cls;
+  }
+  return -1;
+}
 
 // Weighted choice of a weapon for a hand wish; -1 when nothing fits.
 int ChooseWeapon(Char* c, int wish, int firstSize) {
@@ -146,6 +156,21 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       *lastDivisor = divisor;
       BuyEnhancement(c, number, 300, hand, divisor);
       CharItem& w = c->items[number];
+      int natural = NaturalEnhancementClass(c);
+      int special = gSource.equipment[e].specialType;
+      if (natural >= 0 && gSource.classes[natural].forceWeaponType == special && special != 2 && special != 3) {
+        int mode = multirand(state, "Natürliche Verbesserung", 0, 0, -1,
+                             {{1, "No Enhencement, Char will Handle it"},
+                              {5, "1 Enhencement but Effects"},
+                              {1, "Keep Enhencement"}});
+        if (mode == 0) {
+          w.enhancement = 0;
+        } else if (mode == 1 && w.enhancement > 0) {
+          w.keptEnhancement = w.enhancement - 1;
+          w.enhancement = 1;
+        }
+        w.charEnhancement = w.enhancement;
+      }
       if (hand == 0) w.primary = 1; else w.secondary = 1;
       w.twoHanded = wish == 3;
       const char* name = gSource.equipment[e].name.c_str();
@@ -181,6 +206,9 @@ void BuyWeapons(Char* c, int* lastDivisor) {
 void BuyBracers(Char* c) {
   IsaacState* state = c->context.random;
   int b = std::min(8, EnhancementDraw(state, c->Level, 0) + EnhancementDraw(state, c->Level, 0));
+  // Bracers come only as strong as the money pays for.
+  while (b > 0 && b * b * 1000 > c->money && !gProcess.chooseEverything) --b;
+  if (b <= 0) return;
   int number = NewItem(c);
   EquipItem(c, Equipment("Armreif"), number, false);
   CharItem& it = c->items[number];
@@ -283,6 +311,11 @@ void BuyShield(Char* c) {
     BuyEnhancement(c, number, 150, 0, 1);
     c->items[number].primary = p.shieldNumbers[0];
     c->items[number].secondary = p.shieldNumbers[1];
+    for (int i = 0; i < number; ++i) {
+      CharItem& it = c->items[i];
+      if (it.equipType != 1 && ((it.primary && p.shieldNumbers[0] == 1) || (it.secondary && p.shieldNumbers[1] == 1)))
+        it.handsConflict = 1;
+    }
     return;
   }
   IsaacState* state = c->context.random;
@@ -328,6 +361,15 @@ void BuyAmmunition(Char* c, int lastDivisor) {
     secondary = 1;
   }
   if (c->throwing) n = 0;
+  int natural = NaturalEnhancementClass(c);
+  int mode = 2;
+  if (natural >= 0 && gSource.classes[natural].forceWeaponType == 2) {
+    mode = multirand(state, "Ammunition Enhencement?", 0, 0, -1,
+                     {{1, "No Enhencement, Char will Handle it"},
+                      {5, "1 Enhencement but Effects"},
+                      {1, "Standard Enhencement"}});
+    if (mode == 0) n = 0;
+  }
   if (!LinearChance(state, "Verzauberte Pfeile?", 0, 30, n, false, 0)) return;
   int number = NewItem(c);
   EquipItem(c, Equipment("Pfeile"), number, false);
@@ -336,6 +378,126 @@ void BuyAmmunition(Char* c, int lastDivisor) {
   it.primary = primary || !secondary;
   it.secondary = secondary;
   it.enhancement = EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0);
+  if (mode == 1 && it.enhancement > 0) {
+    it.keptEnhancement = it.enhancement - 1;
+    it.enhancement = 1;
+  }
+  if (natural >= 0) it.charEnhancement = it.enhancement;
+}
+
+// Adamantine: masterwork metal that hardens armour and sharpens blades.
+void MakeAdamantine(Char* c, CharItem& it) {
+  int32_t cost = 0;
+  if (it.equipType == 1) {
+    cost = it.type <= 0 ? 2000 : it.type == 1 ? 5000 : 10000;
+    if (c->money < cost && !gProcess.chooseEverything) return;
+    it.armor += 1 + it.type - it.enhancement;
+  } else if (it.equipType == 2) {
+    cost = 2000;
+    if (c->money < cost && !gProcess.chooseEverything) return;
+    it.armor += 1;
+  } else {
+    bool large = it.damage[0] * it.damage[1] > 6;
+    if (c->money < (large ? 9000 : 3000) && !gProcess.chooseEverything) return;
+    it.damage[2] += 1;
+    cost = 3000;
+    if (large) {
+      it.damage[2] += 1;
+      cost += 6000;
+    }
+  }
+  it.price += cost;
+  Pay(c, cost);
+  it.masterwork = 1;
+}
+
+// Mithril: lighter armour and shields, one armour type less.
+void MakeMithril(Char* c, CharItem& it) {
+  if (it.equipType != 1 && it.equipType != 2) return;
+  bool shield = it.equipType == 2;
+  int32_t need = shield ? 1000 : (it.type + 1) * (it.type + 1) * 1000;
+  if (!gProcess.chooseEverything && c->money < need) return;
+  it.penalty = std::max(0, it.penalty - 3);
+  it.maxDex += 2;
+  it.spellFailure = std::max(0, it.spellFailure - 10);
+  it.mithril = 1;
+  if (!shield) {
+    if (it.type == 1) c->Range += c->Range < 5 ? 1.5f : 3.0f;
+    if (it.type == 1 || it.type == 2) it.type -= 1;
+  }
+  int32_t cost = shield ? 1000 : (it.type + 1) * (it.type + 1) * 1000;
+  it.price += cost;
+  Pay(c, cost);
+}
+
+void SpecialMaterials(Char* c) {
+  IsaacState* state = c->context.random;
+  int64_t cube = (int64_t)c->Level * c->Level * c->Level;
+  for (int i = 0; i < c->itemCount; ++i) {
+    CharItem& it = c->items[i];
+    if (it.specific || !it.magic || it.equipType > 2 || !it.metal) continue;
+    bool go = LinearChance(state, "Adamantine/Mithril/Mercury?", 0, 12000, (int32_t)std::min<int64_t>(cube, INT32_MAX),
+                           false, 0);
+    bool profileArmor = c->profileMode && c->profile >= 0 && it.equipType == 1;
+    int armorNumber = profileArmor ? gSource.profiles[c->profile].armorNumber : 0;
+    if (!go && !(profileArmor && armorNumber >= 1)) continue;
+    if (profileArmor) {
+      if (armorNumber == 1) {
+        MakeMithril(c, it);
+        continue;
+      }
+      if (armorNumber == 2) {
+        MakeAdamantine(c, it);
+        continue;
+      }
+      if (armorNumber != 0) {
+        ConsolePrint("Invalid Armor Type in Profile %s\n", gSource.profiles[c->profile].name);
+        QuitOnError(true);
+      }
+    }
+    if (it.equipType == 0 && it.metal == 1 && random(state, 0, 1, "0 = Mercury", 0) == 0) {
+      if (c->money >= 500 || gProcess.chooseEverything) {
+        it.criticalMultiplier = 4;
+        it.critical = 20;
+        it.type = 2;
+        it.mercury = 1;
+        it.price += 500;
+        Pay(c, 500);
+      }
+      continue;
+    }
+    if (random(state, 0, 1, "0 Adamantine, 1 Mithril", 0) == 1) {
+      MakeMithril(c, it);
+      continue;
+    }
+    bool adamantine = (it.equipType == 1 && it.enhancement <= it.type) || (it.equipType != 1 && it.enhancement == 0);
+    if (adamantine) MakeAdamantine(c, it); else MakeMithril(c, it);
+  }
+}
+
+void RunSpecificScripts(Char* c, int count) {
+  for (int i = 0; i < count; ++i) {
+    CharItem& it = c->items[i];
+    if (!it.specific) continue;
+    const SpecificSource& s = gSource.specifics[it.specific];
+    if (s.script.data) RunScript(c, &it, c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
+  }
+}
+
+// Lowers the effect count and then the enhancement of a weapon, armour, shield or
+// ammunition until the least it can cost fits the money; an item left without a bonus
+// stays the masterwork piece already paid for.
+void FitToMoney(Char* c, CharItem& it) {
+  if (gProcess.chooseEverything || (it.equipType > 2 && it.equipType != 11)) return;
+  int64_t factor = it.equipType == 0 ? 2000 : 1000;
+  auto least = [&](int64_t total) { return total * total * factor; };
+  while (it.effectCount > 0 && least(it.enhancement + it.effectCount) > c->money) --it.effectCount;
+  while (it.enhancement > 0 && least(it.enhancement) > c->money) --it.enhancement;
+  if (it.enhancement > 0) return;
+  it.effectCount = 0;
+  it.keptEnhancement = 0;
+  it.magic = 0;
+  it.masterwork = it.price > 0;
 }
 
 void EffectsOnItems(Char* c, int count) {
@@ -362,7 +524,10 @@ void EffectsOnItems(Char* c, int count) {
       if (!gProcess.chooseEverything && LinearChance(state, "Mehr Effeckte", 0, 19, c->Level, false, 0))
         it.effectCount = random(state, it.effectCount, budget, "Anzahl der Effeckte wählen!", 0);
     }
-    if (it.equipType != 0 || it.primary) DoEffects2(c, i);
+    if (it.equipType != 0 || it.primary) {
+      FitToMoney(c, it);
+      if (it.enhancement > 0) DoEffects2(c, i);
+    }
   }
 }
 
@@ -429,6 +594,11 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   }
   if (!buy || c->itemCount >= kMaxItems) return;
   int number = c->itemCount;
+  // A wondrous item is optional: one the money cannot pay goes back to the shop
+  // instead of raising the budget, with the effects it would have used.
+  int32_t money = c->money, budget = c->budget, armor = c->itemArmorBonus, protective = c->protectiveItems;
+  std::vector<int32_t> done;
+  if (c->context.effectDone) done.assign(c->context.effectDone, c->context.effectDone + gSource.effectCount);
   EquipItem(c, Equipment(equipment), number, false);
   c->items[number].equipType = kind;
   if (!ChooseSpecificItem(c, number)) {
@@ -436,6 +606,15 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   } else {
     const SpecificSource& s = gSource.specifics[c->items[number].specific];
     if (s.script.data) RunScript(c, &c->items[number], c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
+  }
+  if (c->budget > budget && !gProcess.chooseEverything) {
+    c->money = money;
+    c->budget = budget;
+    if (!done.empty()) std::copy(done.begin(), done.end(), c->context.effectDone);
+    c->itemArmorBonus = armor;
+    c->protectiveItems = protective;
+    c->items[number] = CharItem();
+    return;
   }
   ++c->itemCount;
 }
@@ -449,7 +628,7 @@ void GenerateEquipment(Char* c) {
   int64_t budget = base * p / 100;
   if (budget > INT32_MAX) budget = INT32_MAX;
   DebugPrint(2, "Level %d Ausrüstungswert %d (%d%% von %d)\n", c->Level, (int)budget, p, (int)base);
-  c->budget = c->money = (int32_t)budget;
+  c->budget = c->money = c->drawnBudget = (int32_t)budget;
   c->itemCount = 0;
   int lastDivisor = 1;
   BuyWeapons(c, &lastDivisor);
@@ -457,6 +636,8 @@ void GenerateEquipment(Char* c) {
   BuyShield(c);
   BuyAmmunition(c, lastDivisor);
   EffectsOnItems(c, c->itemCount);
+  SpecialMaterials(c);
+  RunSpecificScripts(c, c->itemCount);
   BuyWondrousItem(c, 2, 1, "Amulett", 4);
   for (int r = 0; r < c->RingMax; ++r) BuyWondrousItem(c, 2, 2, "Ring", 3);
   if (!c->bracerBonus) BuyWondrousItem(c, 2, 2, "Handschuhe", 8);
@@ -469,8 +650,11 @@ void GenerateEquipment(Char* c) {
     BuyWondrousItem(c, 4, 2, "Weste", 13);
   }
   for (int i = 0; i < c->itemCount; ++i)
-    if (c->items[i].equipType == 0 && c->items[i].secondary && !c->items[i].primary && c->items[i].effectCount)
-      DoEffects2(c, i);
+    if (c->items[i].equipType == 0 && c->items[i].secondary && !c->items[i].primary && c->items[i].enhancement > 0 &&
+        !c->items[i].specific) {
+      FitToMoney(c, c->items[i]);
+      if (c->items[i].enhancement > 0) DoEffects2(c, i);
+    }
 }
 
 }  // namespace RUNTIME_NS

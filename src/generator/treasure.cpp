@@ -218,6 +218,12 @@ void DoEffects2(Char* c, int number) {
         *it = cheapest;
         price = cheapestPrice;
       }
+      if (tries >= 100 && !treasure && IsArms(it->equipType) && price > c->money) {
+        // A character's own arms keep the bare enhancement when no effect is affordable.
+        it->effectCount = it->secondEffect = 0;
+        it->enhancement = entryEnhancement;
+        price = Price(c, it, 0, 0, true);
+      }
       Pay(c, price);
       if (!treasure && c->context.effectDone)
         for (int e = 0; e < it->effectCount; ++e) c->context.effectDone[it->effects[e]] = 1;

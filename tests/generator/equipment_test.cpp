@@ -1,0 +1,196 @@
+// Equipment bought from the wealth by level: the money adds up, two-handed weapons
+// leave the off hand free, and every item points at rows that exist.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "generator/char.h"
+#include "generator/creation.h"
+#include "generator/equipment.h"
+#include "launcher/process.h"
+#include "random/isaac.h"
+#include "script/compile.h"
+#include "script/functions.h"
+#include "script/grammar.h"
+#include "shell/entry.h"
+#include "source/reader.h"
+#include "source/records.h"
+#include "source/source_init.h"
+#include "temp_dir.h"
+
+using namespace debugspace;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+class Equipment : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempWorkDir;
+    CaptureStdout();
+    ASSERT_EQ(ReadGrammarConfig(), 0) << GetCapturedStdout();
+    ASSERT_EQ(RedirectSymbols(), 0);
+    int result = SourceInit();
+    std::string out = GetCapturedStdout();
+    ASSERT_EQ(result, 0) << out;
+  }
+  static void TearDownTestSuite() {
+    CaptureStdout();
+    FreeSource();
+    ReleaseRedirection();
+    DropGrammarForTests();
+    GetCapturedStdout();
+    delete dir_;
+  }
+  void SetUp() override {
+    savedIsaac_ = gProcess.isaacMode;
+    gProcess.isaacMode = true;
+    gInput.calctype = 0;
+    gInput.DrawType = 0;
+    uint32_t seed[512];
+    for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 7919u + 11u;
+    IsaacRange(&state_, 0, 0, true, seed);
+    effectDone_.assign((size_t)gSource.effectCount + 1, 0);
+    text_ = TextCreate("equipment-test");
+  }
+  void TearDown() override {
+    TextDestroy(text_);
+    gProcess.isaacMode = savedIsaac_;
+  }
+  // A character as the earlier stages leave it: class, race, abilities, hand wishes.
+  void Prepare(Char* c, int level, const int wishes[2]) {
+    c->context.random = &state_;
+    c->context.effectDone = effectDone_.data();
+    c->specialText = text_;
+    ResetChar(c);
+    c->Level = level;
+    c->classCount = 1;
+    c->classes[0] = IsaacRange(&state_, 0, gSource.classCount - 1);
+    c->classLevels[0] = level;
+    c->race = IsaacRange(&state_, 0, gSource.raceCount - 1);
+    c->MST = IsaacRange(&state_, -1, 4);
+    c->MGE = IsaacRange(&state_, -1, 4);
+    c->Range = 9;
+    c->handWish[0] = wishes[0];
+    c->handWish[1] = wishes[1];
+  }
+  static inline TempWorkDir* dir_ = nullptr;
+  IsaacState state_{};
+  std::vector<int32_t> effectDone_;
+  TextBuffer* text_ = nullptr;
+  bool savedIsaac_ = false;
+};
+
+// The hand wishes the fighting styles produce: none, weapon and shield, two weapons,
+// two-handed, ranged, ranged with a one-handed weapon.
+const int kWishes[][2] = {{0, 0}, {1, 0}, {1, 1}, {2, 0}, {3, 0}, {4, 0}, {4, 1}};
+
+int64_t Cost(const CharItem& it) { return (int64_t)it.price + it.value; }
+
+std::string Describe(const Char* c) {
+  std::string out;
+  for (int i = 0; i < c->itemCount; ++i) {
+    const CharItem& it = c->items[i];
+    out += std::string(gSource.equipment[it.equipment].name.c_str()) + " kind " + std::to_string(it.equipType) +
+           " price " + std::to_string(it.price) + " value " + std::to_string(it.value) + " +" +
+           std::to_string(it.enhancement) + " effects " + std::to_string(it.effectCount) + "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST_F(Equipment, FiveHundredCharactersStayWithinTheirMoney) {
+  Char* c = new Char();
+  int weapons = 0, magic = 0, wondrous = 0, twoHanded = 0, overspent = 0;
+  for (int n = 0; n < 500; ++n) {
+    int level = 1 + n % 20;
+    const int* wishes = kWishes[n % 7];
+    Prepare(c, level, wishes);
+    CaptureStdout();
+    GenerateEquipment(c);
+    GetCapturedStdout();
+    SCOPED_TRACE("character " + std::to_string(n) + " level " + std::to_string(level));
+
+    ASSERT_GE(c->money, 0);
+    ASSERT_GE(c->budget, c->drawnBudget);
+    ASSERT_GE(c->drawnBudget, gSource.startMoney[level] * 75 / 100);
+    ASSERT_LE(c->drawnBudget, gSource.startMoney[level] * 175 / 100);
+    ASSERT_LE(c->itemCount, kMaxItems);
+    int64_t spent = 0, basePrices = 0;
+    for (int i = 0; i < c->itemCount; ++i) {
+      const CharItem& it = c->items[i];
+      ASSERT_GE(it.equipment, 0) << "item " << i;
+      ASSERT_LT(it.equipment, gSource.equipmentCount) << "item " << i;
+      const EquipSource& e = gSource.equipment[it.equipment];
+      ASSERT_FALSE(std::string(e.name.c_str()).empty());
+      ASSERT_GE(it.specific, 0);
+      ASSERT_LT(it.specific, gSource.specificCount);
+      ASSERT_LE(it.effectCount, kItemEffects);
+      for (int k = 0; k < it.effectCount && it.magic; ++k) {
+        ASSERT_GE(it.effects[k], 0);
+        ASSERT_LT(it.effects[k], gSource.effectCount);
+      }
+      ASSERT_GE(it.price, 0);
+      ASSERT_GE(it.value, 0);
+      spent += Cost(it);
+      if (it.equipType <= 2) basePrices += e.price;
+      weapons += it.equipType == 0;
+      magic += it.enhancement > 0 || it.specific > 0;
+      wondrous += it.equipType >= 3 && it.equipType != 11;
+      if (it.twoHanded) {
+        ++twoHanded;
+        EXPECT_EQ(it.secondary, 0);
+        for (int j = 0; j < c->itemCount; ++j)
+          if (j != i && c->items[j].equipType != 1 && c->items[j].equipType < 3)
+            EXPECT_TRUE(!c->items[j].secondary || it.handsConflict) << e.name.c_str() << " shares its off hand";
+      }
+    }
+    // Everything bought is paid: the budget (grown by any shortfall) less what is left.
+    ASSERT_EQ(spent, (int64_t)c->budget - c->money);
+    // Only a base weapon, armour or shield may cost more than what is left; magic never does.
+    ASSERT_LE((int64_t)c->budget - c->drawnBudget, basePrices) << Describe(c);
+    overspent += c->budget > c->drawnBudget;
+    if (wishes[0] == 0 && wishes[1] == 0)
+      for (int i = 0; i < c->itemCount; ++i) EXPECT_NE(c->items[i].equipType, 0) << "a weapon without a hand wish";
+  }
+  // The sample must reach the interesting branches, or the checks above prove little.
+  EXPECT_GT(weapons, 300);
+  EXPECT_GT(magic, 200);
+  EXPECT_GT(wondrous, 200);
+  EXPECT_GT(twoHanded, 40);
+  EXPECT_LT(overspent, 100);
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
+  Char* c = new Char();
+  int pairs = 0;
+  const int wishes[2] = {2, 0};
+  for (int n = 0; n < 200; ++n) {
+    Prepare(c, 6, wishes);
+    CaptureStdout();
+    GenerateEquipment(c);
+    GetCapturedStdout();
+    EXPECT_EQ(c->Attacks2, 1);
+    const CharItem* first = nullptr;
+    const CharItem* second = nullptr;
+    for (int i = 0; i < c->itemCount; ++i) {
+      const CharItem& it = c->items[i];
+      if (it.equipType != 0 || !it.twoWeapon) continue;
+      (it.twoWeaponSecond ? second : first) = &it;
+    }
+    if (!first || !second) continue;
+    ++pairs;
+    int sizeBonus = first->size != second->size ? 2 : 0;
+    int lightFirst = first->attackType == 2 ? -4 : 0, lightSecond = second->attackType == 2 ? -4 : 0;
+    EXPECT_EQ(first->attackBonus, -6 + sizeBonus + lightFirst);
+    EXPECT_EQ(second->attackBonus, -10 + sizeBonus + lightSecond);
+  }
+  // "Doppelklingenwaffe" says no four times in five.
+  EXPECT_GT(pairs, 120);
+  ResetChar(c);
+  delete c;
+}
