@@ -141,6 +141,7 @@ struct Char {
   int32_t noEquipment = 0;
   int32_t wealth = 0, money = 0, budget = 0, saleValue = 0, treasureIndex = 0;
   int32_t drawnBudget = 0;  // the equipment budget as drawn, before any overspending
+  int32_t equipmentFollows = 0;  // more of the character's own equipment is still to be bought
   int32_t treasureBudget = 0, treasureMoney = 0, itemArmorBonus = 0, protectiveItems = 0;
   int32_t handWish[2] = {};  // per hand: 0 none, 1 one-handed, 2 double or two weapons, 3 two-handed, 4 ranged
   int32_t throwing = 0, bracerBonus = 0;

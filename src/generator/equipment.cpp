@@ -485,14 +485,16 @@ void RunSpecificScripts(Char* c, int count) {
 }
 
 // Lowers the effect count and then the enhancement of a weapon, armour, shield or
-// ammunition until the least it can cost fits the money; an item left without a bonus
-// stays the masterwork piece already paid for.
+// ammunition until the least it can cost fits half the money, so that one item never
+// eats the wealth meant for the rest; an item left without a bonus stays the
+// masterwork piece already paid for.
 void FitToMoney(Char* c, CharItem& it) {
   if (gProcess.chooseEverything || (it.equipType > 2 && it.equipType != 11)) return;
   int64_t factor = it.equipType == 0 ? 2000 : 1000;
   auto least = [&](int64_t total) { return total * total * factor; };
-  while (it.effectCount > 0 && least(it.enhancement + it.effectCount) > c->money) --it.effectCount;
-  while (it.enhancement > 0 && least(it.enhancement) > c->money) --it.enhancement;
+  int64_t limit = c->money / 2;
+  while (it.effectCount > 0 && least(it.enhancement + it.effectCount) > limit) --it.effectCount;
+  while (it.enhancement > 0 && least(it.enhancement) > limit) --it.enhancement;
   if (it.enhancement > 0) return;
   it.effectCount = 0;
   it.keptEnhancement = 0;
@@ -584,18 +586,18 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
     snprintf(label, sizeof label, "%s vorhanden? (1 = Ja, 0 = Nein)", equipment);
     buy = random(state, 0, 1, label, 0) == 1;
     if (!buy) {
-      // Every draw must reach the level's threshold for the item to be bought.
-      buy = true;
+      // As the label says, a low draw is a yes: any draw below the level's threshold
+      // buys, so higher levels carry more wondrous items.
       int threshold = (int)std::sqrt(10.0 * c->Level);
       snprintf(label, sizeof label, "%s? 0 = Ja, 14 = Nein", equipment);
-      for (int t = 0; t < tries && buy; ++t)
-        if (random(state, 0, 14, label, 0) < threshold) buy = false;
+      for (int t = 0; t < tries && !buy; ++t)
+        if (random(state, 0, 14, label, 0) < threshold) buy = true;
     }
   }
   if (!buy || c->itemCount >= kMaxItems) return;
   int number = c->itemCount;
-  // A wondrous item is optional: one the money cannot pay goes back to the shop
-  // instead of raising the budget, with the effects it would have used.
+  // A wondrous item is optional: one the money cannot pay, or one that ended up
+  // without any magic, goes back to the shop with the effects it would have used.
   int32_t money = c->money, budget = c->budget, armor = c->itemArmorBonus, protective = c->protectiveItems;
   std::vector<int32_t> done;
   if (c->context.effectDone) done.assign(c->context.effectDone, c->context.effectDone + gSource.effectCount);
@@ -607,7 +609,9 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
     const SpecificSource& s = gSource.specifics[c->items[number].specific];
     if (s.script.data) RunScript(c, &c->items[number], c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
   }
-  if (c->budget > budget && !gProcess.chooseEverything) {
+  const CharItem& bought = c->items[number];
+  bool empty = !bought.specific && bought.effectCount == 0 && bought.value == 0;
+  if ((c->budget > budget || empty) && !gProcess.chooseEverything) {
     c->money = money;
     c->budget = budget;
     if (!done.empty()) std::copy(done.begin(), done.end(), c->context.effectDone);
@@ -631,6 +635,7 @@ void GenerateEquipment(Char* c) {
   c->budget = c->money = c->drawnBudget = (int32_t)budget;
   c->itemCount = 0;
   int lastDivisor = 1;
+  c->equipmentFollows = 1;
   BuyWeapons(c, &lastDivisor);
   BuyArmor(c);
   BuyShield(c);
@@ -649,6 +654,7 @@ void GenerateEquipment(Char* c) {
     if (!c->bracerBonus) BuyWondrousItem(c, 4, 2, "Armreif", 12);
     BuyWondrousItem(c, 4, 2, "Weste", 13);
   }
+  c->equipmentFollows = 0;
   for (int i = 0; i < c->itemCount; ++i)
     if (c->items[i].equipType == 0 && c->items[i].secondary && !c->items[i].primary && c->items[i].enhancement > 0 &&
         !c->items[i].specific) {

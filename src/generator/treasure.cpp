@@ -211,14 +211,14 @@ void DoEffects2(Char* c, int number) {
     }
     if (IsArms(it->equipType)) it->secondEffect = used;
     int64_t price = Price(c, it, k, used, true);
-    bool later = number + 1 < c->itemCount;
+    bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
     if (gProcess.chooseEverything || price <= allowed || tries >= 100) {
       if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
         *it = cheapest;
         price = cheapestPrice;
       }
-      if (tries >= 100 && !treasure && IsArms(it->equipType) && price > c->money) {
+      if (tries >= 100 && !treasure && IsArms(it->equipType) && price > allowed) {
         // A character's own arms keep the bare enhancement when no effect is affordable.
         it->effectCount = it->secondEffect = 0;
         it->enhancement = entryEnhancement;
