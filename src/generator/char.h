@@ -43,6 +43,10 @@ struct CharItem {
   int32_t charEnhancement = 0;
   char label[64] = {};
   int32_t specific = 0;
+  // Detail text of each effect (what its script says it does), packed: effect k's
+  // text starts at effectTextAt[k].
+  int16_t effectTextAt[kItemEffects] = {};
+  char effectTexts[512] = {};
 };
 
 struct CharBonus {

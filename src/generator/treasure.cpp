@@ -135,6 +135,25 @@ void EquipItem(Char* c, int equipment, int number, bool buy) {
   }
 }
 
+// The naming step: each chosen effect's script applies it to the wearer and says
+// in a short text what it does; the texts are packed into the item.
+static void NameEffects(Char* c, CharItem* it) {
+  memset(it->effectTexts, 0, sizeof it->effectTexts);
+  TextBuffer* text = TextCreate("NameEffects-Text");
+  size_t at = 0;
+  for (int k = 0; k < it->effectCount && k < kItemEffects; ++k) {
+    const EffectSource& e = gSource.effects[it->effects[k]];
+    text->length = 0;
+    if (e.effectScript.data) RunScript(c, it, text, e.effectScript.data, e.name.c_str(), -1, text);
+    size_t n = std::min(text->length, sizeof it->effectTexts - 1 - at);
+    it->effectTextAt[k] = (int16_t)at;
+    if (n) memcpy(it->effectTexts + at, text->data, n);
+    at += n;
+    if (at < sizeof it->effectTexts - 1) it->effectTexts[at++] = 0;
+  }
+  TextDestroy(text);
+}
+
 void DoEffects2(Char* c, int number) {
   CharItem* it = &c->items[number];
   IsaacState* state = c->context.random;
@@ -225,6 +244,7 @@ void DoEffects2(Char* c, int number) {
         price = Price(c, it, 0, 0, true);
       }
       Pay(c, price);
+      NameEffects(c, it);
       if (!treasure && c->context.effectDone)
         for (int e = 0; e < it->effectCount; ++e) c->context.effectDone[it->effects[e]] = 1;
       if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;

@@ -145,8 +145,15 @@ std::vector<std::string> Wrap(const std::string& text) {
   return lines;
 }
 
+// A specific magic item is shown by its own name, everything else by its equipment's.
 const char* EquipmentName(const CharItem& it) {
+  if (it.specific > 0 && it.specific < gSource.specificCount) return gSource.specifics[it.specific].name.c_str();
   return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
+}
+
+const char* EffectText(const CharItem& it, int k) {
+  int at = it.effectTextAt[k];
+  return at >= 0 && at < (int)sizeof it.effectTexts ? it.effectTexts + at : "";
 }
 
 // The shown name: label or equipment name, enhancement, effects.
@@ -237,7 +244,7 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
                 {"Wille", c->RWWilRest, c->MWE, c->RWWilMage},
                 {"Zähigkeit", c->RWZaehRest, c->MKO, c->RWZaehMage}};
   for (const Save& sv : saves)
-    out.Wide(" " + PadRight(PadRight(sv.name, 10) + Format(" %4d", sv.base + sv.ability + sv.magic), 16) +
+    out.Wide(std::string(" ").append(PadRight(PadRight(sv.name, 10) + Format(" %4d", sv.base + sv.ability + sv.magic), 16)) +
              cells({Format("%d", sv.base), Format("%d", sv.ability), Format("%d", sv.magic), "0"}));
   out.Wide(Format(" RK %3d", 10 + c->AC) + " = 10" +
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
@@ -260,6 +267,14 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     const CharItem& it = c->items[i];
     std::string line = std::string(i >= c->treasureIndex ? "   * " : "   ") + ItemLabel(it);
     out.Wide(PadRight(line, 90) + Format("%10d GM", it.value + it.price));
+    // What each effect does, one wrapped row per effect under the item.
+    for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
+      int e = it.effects[k];
+      const char* detail = EffectText(it, k);
+      if (e < 0 || e >= gSource.effectCount || !detail[0]) continue;
+      for (const std::string& row : Wrap(std::string(gSource.effects[e].name.c_str()) + ": " + detail))
+        out.Wide("       " + row);
+    }
   }
   out.Wide(Format(" Wert: %8d, davon Geld: %8d, Endwert bei Verkauf: %8d, Treasure: %d (%d Geld)", c->wealth, c->money,
                   c->saleValue, c->treasureBudget, c->treasureMoney));
@@ -334,7 +349,7 @@ void Export(Char* c, FILE* f) {
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
       int e = it.effects[k];
       fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k, e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "",
-              "");
+              EffectText(it, k));
     }
     int material = (it.magic ? 1 : 0) | (it.mithril ? 2 : 0) | (it.masterwork ? 4 : 0) | (it.mercury ? 8 : 0);
     fprintf(f, "EQUIPMATERIAL=%d\n", material);

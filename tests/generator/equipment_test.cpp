@@ -103,7 +103,7 @@ std::string Describe(const Char* c) {
 
 TEST_F(Equipment, FiveHundredCharactersStayWithinTheirMoney) {
   Char* c = new Char();
-  int weapons = 0, magic = 0, wondrous = 0, twoHanded = 0, overspent = 0;
+  int weapons = 0, magic = 0, wondrous = 0, twoHanded = 0, overspent = 0, effects = 0;
   for (int n = 0; n < 500; ++n) {
     int level = 1 + n % 20;
     const int* wishes = kWishes[n % 7];
@@ -131,6 +131,9 @@ TEST_F(Equipment, FiveHundredCharactersStayWithinTheirMoney) {
       for (int k = 0; k < it.effectCount && it.magic; ++k) {
         ASSERT_GE(it.effects[k], 0);
         ASSERT_LT(it.effects[k], gSource.effectCount);
+        // Every effect says on the sheet what it does.
+        EXPECT_NE(it.effectTexts[it.effectTextAt[k]], 0) << gSource.effects[it.effects[k]].name.c_str();
+        ++effects;
       }
       ASSERT_GE(it.price, 0);
       ASSERT_GE(it.value, 0);
@@ -142,9 +145,11 @@ TEST_F(Equipment, FiveHundredCharactersStayWithinTheirMoney) {
       if (it.twoHanded) {
         ++twoHanded;
         EXPECT_EQ(it.secondary, 0);
-        for (int j = 0; j < c->itemCount; ++j)
-          if (j != i && c->items[j].equipType != 1 && c->items[j].equipType < 3)
+        for (int j = 0; j < c->itemCount; ++j) {
+          if (j != i && c->items[j].equipType != 1 && c->items[j].equipType < 3) {
             EXPECT_TRUE(!c->items[j].secondary || it.handsConflict) << e.name.c_str() << " shares its off hand";
+          }
+        }
       }
     }
     // Everything bought is paid: the budget (grown by any shortfall) less what is left.
@@ -152,14 +157,16 @@ TEST_F(Equipment, FiveHundredCharactersStayWithinTheirMoney) {
     // Only a base weapon, armour or shield may cost more than what is left; magic never does.
     ASSERT_LE((int64_t)c->budget - c->drawnBudget, basePrices) << Describe(c);
     overspent += c->budget > c->drawnBudget;
-    if (wishes[0] == 0 && wishes[1] == 0)
+    if (wishes[0] == 0 && wishes[1] == 0) {
       for (int i = 0; i < c->itemCount; ++i) EXPECT_NE(c->items[i].equipType, 0) << "a weapon without a hand wish";
+    }
   }
   // The sample must reach the interesting branches, or the checks above prove little.
   EXPECT_GT(weapons, 300);
   EXPECT_GT(magic, 200);
   EXPECT_GT(wondrous, 200);
   EXPECT_GT(twoHanded, 40);
+  EXPECT_GT(effects, 50);
   EXPECT_LT(overspent, 100);
   ResetChar(c);
   delete c;
