@@ -1,0 +1,98 @@
+// A character batch as a game master runs it: the export lists every item with its
+// enhancement and effects, and every name it uses is a row of the shipped tables.
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/program.h"
+
+namespace {
+
+// First column of every data row (the two header lines skipped).
+std::set<std::string> Names(const std::string& table) {
+  std::ifstream in(std::string(SCHMIEDE_SOURCE_DIR) + "/Build/Data/" + table);
+  std::set<std::string> names;
+  std::string line;
+  for (int row = 0; std::getline(in, line); ++row) {
+    if (row < 2 || line.empty()) continue;
+    std::istringstream words(line);
+    std::string first;
+    words >> first;
+    names.insert(first);
+  }
+  return names;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> out;
+  std::string value = line.substr(line.find('=') + 1), part;
+  std::istringstream in(value);
+  while (std::getline(in, part, ',')) out.push_back(part);
+  return out;
+}
+
+}  // namespace
+
+TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
+  WorkDir dir;
+  ProgramRun run = RunProgram(dir, {"0"}, "0 12 12 4 4 0 0 0 0 0\nx\nausruestung\nd\nd\nd\nd\nq\n", 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  std::string exported = dir.Read("export/ausruestung.exp");
+  ASSERT_EQ(CountOf(exported, "STARTCHARACTER"), 4) << exported;
+  std::set<std::string> equipment = Names("Equipment.txt"), specific = Names("Specific.txt"),
+                        effects = Names("Effects.txt");
+  ASSERT_GT(equipment.size(), 100u);
+
+  std::istringstream lines(exported);
+  std::string line, name;
+  int items = 0, enhanced = 0, shown = 0, effectLines = 0, expectedEffects = 0;
+  bool open = false;
+  while (std::getline(lines, line)) {
+    if (line.rfind("EQUIPSTART=", 0) == 0 || line.rfind("TREASURESTART=", 0) == 0) {
+      ASSERT_FALSE(open) << "an item block is not closed before " << line;
+      open = true;
+      ++items;
+    } else if (line == "EQUIPEND") {
+      ASSERT_TRUE(open);
+      open = false;
+    } else if (line.rfind("EQUIPMENT=", 0) == 0) {
+      std::vector<std::string> f = Fields(line);
+      ASSERT_EQ(f.size(), 4u) << line;
+      name = f[1];
+      EXPECT_TRUE(equipment.count(name) || specific.count(name)) << "unknown item " << line;
+      EXPECT_GE(std::stoi(f[2]), 0) << line;
+    } else if (line.rfind("EQUIPEFFECT=", 0) == 0) {
+      std::vector<std::string> f = Fields(line);
+      ASSERT_GE(f.size(), 4u) << line;
+      EXPECT_TRUE(effects.count(f[2])) << "unknown effect " << line;
+      EXPECT_FALSE(f[3].empty()) << "an effect without its detail text: " << line;
+      ++effectLines;
+    } else {
+      // Enhancement and effect count per kind of item.
+      int enhancement = -1, count = 0;
+      std::vector<std::string> f = line.find('=') != std::string::npos ? Fields(line) : std::vector<std::string>();
+      if (line.rfind("EQUIPWEAPON=", 0) == 0 && f.size() == 9) enhancement = std::stoi(f[5]), count = std::stoi(f[6]);
+      if (line.rfind("EQUIPARMOR=", 0) == 0 && f.size() == 7) enhancement = std::stoi(f[3]), count = std::stoi(f[4]);
+      if (line.rfind("EQUIPSHIELD=", 0) == 0 && f.size() == 6) enhancement = std::stoi(f[2]), count = std::stoi(f[3]);
+      if (line.rfind("EQUIPARROWS=", 0) == 0 && f.size() == 3) enhancement = std::stoi(f[0]), count = std::stoi(f[1]);
+      if (enhancement < 0) continue;
+      EXPECT_LE(enhancement, 6) << line;
+      if (enhancement > 0) {
+        ++enhanced;
+        expectedEffects += count;
+        // Sheets on the screen name the item with its bonus.
+        shown += run.output.find(name + " +" + std::to_string(enhancement)) != std::string::npos;
+      }
+    }
+  }
+  EXPECT_FALSE(open);
+  EXPECT_EQ(CountOf(exported, "EQUIPEND"), items);
+  // Level-13 characters carry equipment, and their magic arms show on the sheets paged through.
+  EXPECT_GE(items, 4) << exported;
+  EXPECT_GE(enhanced, 1) << exported;
+  EXPECT_GE(shown, 1) << run.output;
+  EXPECT_LE(expectedEffects, effectLines);
+}
