@@ -417,6 +417,12 @@ int32_t ResolveScriptName(int table, const char* name) {
 }
 
 int ResolveSource() {
+  // The equipment the generator buys by name must exist before any creature needs it.
+  static const char* const kNamedEquipment[] = {
+      "Kleidung", "Dolch", "Kurzbogen", "Magierrobe", "Elfenkettenhemd", "Armreif", "Tartsche",
+      "KleinerMetallschild", "KleinerHolzschild", "GroßerMetallschild", "GroßerHolzschild", "Pfeile", "Amulett",
+      "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm", "Weste"};
+  for (const char* name : kNamedEquipment) FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
   for (int i = 0; i < gSource.featCount; ++i) {
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;

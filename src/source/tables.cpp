@@ -55,6 +55,21 @@ void CheckCount(int count, int expected, const char* message, const char* first)
   }
 }
 
+// A price or cost must be a whole number: a typo would otherwise become a free item.
+int32_t PriceField(const char* field, const char* column, const char* message, const char* row) {
+  const char* p = field ? field : "";
+  if (*p == '-' || *p == '+') ++p;
+  bool digits = *p != 0;
+  for (; *p; ++p)
+    if (*p < '0' || *p > '9') digits = false;
+  if (!digits) {
+    ConsolePrint("%s is no number: %s\n", column, field ? field : "");
+    ConsolePrint(message, row);
+    QuitOnError(true);
+  }
+  return Number(field);
+}
+
 const char* kAttributeColumns[kAttributes] = {"St", "Ge", "Ko", "In", "We", "Ch"};
 
 // Class position list: entry c = column of class c, or -1.
@@ -517,8 +532,9 @@ int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
   for (int i = 0; i < kEffectSlots; ++i) r.slots[i] = Number(f[gEffectSlots[i]]);
   for (int i = 0; i < 4; ++i) r.groups[i] = Number(f[gEffectGroups[i]]);
   r.multi = Number(f[gEffect[eMulti]]);
-  r.cost = Number(f[gEffect[eCost]]);
-  r.cost2 = Number(f[gEffect[eCost2]]);
+  const char* message = "Invalid Number of Arguments in EffectSource Database (%s)\n";
+  r.cost = PriceField(f[gEffect[eCost]], "Cost", message, f[0]);
+  r.cost2 = PriceField(f[gEffect[eCost2]], "Cost2", message, f[0]);
   r.ranged = Number(f[gEffect[eRanged]]);
   Compile(r.effectScript, f[gEffect[eEffectScript]], "Error in Effect Script %s\n", r.name.c_str());
   Compile(r.variableScript, f[gEffect[eVariable]], "Error in Effect Script %s\n", r.name.c_str());
@@ -562,7 +578,7 @@ int EquipmentRow(char** f, void* record, void*, int count, bool header) {
   r.metal = Number(col(qMetal));
   r.minLevel = Number(col(qMinLevel));
   r.rare = Number(col(qRare));
-  r.price = Number(col(qPrice));
+  r.price = PriceField(col(qPrice), "Price", "Invalid Number of Arguments in Equipment Source Database (%s)\n", f[0]);
   r.forbidEffects = Number(col(qForbidEffects));
   r.amount = Number(col(qAmount));
   Compile(r.script, col(qScript), "Error in Character Script %s\n", r.name.c_str());
@@ -630,7 +646,8 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
   ItemTexts& t = *static_cast<ItemTexts*>(temporary);
   r.name.Assign(f[gSpecific[xName]]);
   r.base = FindByName(gSource.equipment, gSource.equipmentCount, f[gSpecific[xOn]], false, true);
-  r.price = Number(f[gSpecific[xPrice]]);
+  r.price = PriceField(f[gSpecific[xPrice]], "Price", "Invalid Number of Arguments in SpecificSource Database (%s)\n",
+                       f[0]);
   for (int i = 0; i < 4; ++i) r.groups[i] = Number(f[gSpecificGroups[i]]);
   Compile(r.script, f[gSpecific[xScript]], "Error in Specific Script %s\n", r.name.c_str());
   StoreList(t.skillBoost, f[gSpecific[xSkillBoost]], true, false);

@@ -166,6 +166,25 @@ TEST_F(DataFault, UnknownRequirementRule) {
   ExpectFatal("Unknown Feat Rule: XY 1\n");
 }
 
+TEST_F(DataFault, PriceThatIsNoNumber) {
+  SetField("Build/Data/Equipment.txt", "Langschwert", "Price", "15gm");
+  ExpectFatal("Price is no number: 15gm\nInvalid Number of Arguments in Equipment Source Database (Langschwert)\n");
+}
+
+TEST_F(DataFault, SpecificItemOnAnUnknownBase) {
+  SetField("Build/Data/Specific.txt", "SilberDolch", "On", "Silberdolch");
+  ExpectFatal("Not found: Silberdolch\n");
+}
+
+TEST_F(DataFault, EquipmentTheGeneratorBuysByNameIsMissing) {
+  std::vector<std::string> lines = Lines("Build/Data/Equipment.txt"), kept;
+  for (const std::string& line : lines)
+    if (line.rfind("Kleidung ", 0) != 0) kept.push_back(line);
+  ASSERT_EQ(kept.size() + 1, lines.size());
+  WriteLines("Build/Data/Equipment.txt", kept);
+  ExpectFatal("Not found: Kleidung\n");
+}
+
 TEST(TreasureBatch, HoardsFollowTheTreasureTable) {
   WorkDir dir;
   // Treasure only, CR 1 to 20, one to three items; export the hoard.
