@@ -60,7 +60,7 @@ TEST_F(ShippedData, TablesAreComplete) {
   EXPECT_GE(gSource.spellCount, 100);
   EXPECT_GE(gSource.powerCount, 30);
   EXPECT_GE(gSource.effectCount, 30);
-  EXPECT_GE(gSource.specificCount, 40);
+  EXPECT_GE(gSource.specificCount, 160);
   EXPECT_GE(gSource.monsterCount, 40);
   EXPECT_GE(gSource.templateCount, 8);
   EXPECT_EQ(gSource.sizeCount, 9);
@@ -145,6 +145,32 @@ TEST_F(ShippedData, ReferencesResolveToTheRowsTheyName) {
     int32_t high = 0;
     int32_t low = DetermineCR(m, 0, 0, &high, false, false);
     EXPECT_EQ(low, gSource.monsters[m].cr) << gSource.monsters[m].name.c_str();
+  }
+}
+
+// Every named magic item sits on a real base item that can carry it (no goods, no
+// ammunition), costs more than that base, whose price the purchase deducts, and is
+// wanted by at least one class group; row 0 is the never-chosen placeholder.
+TEST_F(ShippedData, SpecificItemsNameTheirBaseAndCostMoreThanIt) {
+  ASSERT_GE(gSource.specificCount, 1);
+  EXPECT_TRUE(gSource.specifics[0].name == "KeinGegenstand");
+  for (int g = 0; g < 4; ++g) EXPECT_EQ(gSource.specifics[0].groups[g], 0);
+  for (int i = 1; i < gSource.specificCount; ++i) {
+    const SpecificSource& s = gSource.specifics[i];
+    ASSERT_GE(s.base, 1) << s.name.c_str();
+    ASSERT_LT(s.base, gSource.equipmentCount) << s.name.c_str();
+    const EquipSource& e = gSource.equipment[s.base];
+    EXPECT_GT(s.price, 0) << s.name.c_str();
+    EXPECT_GT(s.price, e.price) << s.name.c_str() << " on " << e.name.c_str();
+    EXPECT_NE(e.equipType, 10) << s.name.c_str();
+    EXPECT_NE(e.equipType, 11) << s.name.c_str();
+    int weight = 0;
+    for (int g = 0; g < 4; ++g) {
+      EXPECT_GE(s.groups[g], 0) << s.name.c_str();
+      EXPECT_LE(s.groups[g], 10) << s.name.c_str();
+      weight += s.groups[g];
+    }
+    EXPECT_GT(weight, 0) << s.name.c_str();
   }
 }
 
