@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "launcher/process.h"
@@ -139,12 +140,19 @@ void EquipItem(Char* c, int equipment, int number, bool buy) {
 // in a short text what it does; the texts are packed into the item.
 static void NameEffects(Char* c, CharItem* it) {
   memset(it->effectTexts, 0, sizeof it->effectTexts);
+  // Treasure is carried, not worn: its scripts run on a copy so that only their texts remain.
+  Char* wearer = c;
+  if (TreasureMode(c)) {
+    wearer = static_cast<Char*>(mallocloga(sizeof(Char), "NameEffects-Scratch"));
+    new (wearer) Char(*c);
+    wearer->bonuses = nullptr;
+  }
   TextBuffer* text = TextCreate("NameEffects-Text");
   size_t at = 0;
   for (int k = 0; k < it->effectCount && k < kItemEffects; ++k) {
     const EffectSource& e = gSource.effects[it->effects[k]];
     text->length = 0;
-    if (e.effectScript.data) RunScript(c, it, text, e.effectScript.data, e.name.c_str(), -1, text);
+    if (e.effectScript.data) RunScript(wearer, it, text, e.effectScript.data, e.name.c_str(), -1, text);
     size_t n = std::min(text->length, sizeof it->effectTexts - 1 - at);
     it->effectTextAt[k] = (int16_t)at;
     if (n) memcpy(it->effectTexts + at, text->data, n);
@@ -152,6 +160,11 @@ static void NameEffects(Char* c, CharItem* it) {
     if (at < sizeof it->effectTexts - 1) it->effectTexts[at++] = 0;
   }
   TextDestroy(text);
+  if (wearer != c) {
+    FreeCharBonuses(wearer);
+    wearer->~Char();
+    freeloga(wearer);
+  }
 }
 
 void DoEffects2(Char* c, int number) {

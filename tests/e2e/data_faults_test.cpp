@@ -212,3 +212,21 @@ TEST(TreasureBatch, HoardsFollowTheTreasureTable) {
   }
   EXPECT_EQ(spent + rest, budget) << exported;
 }
+
+TEST(TreasureBatch, HoardEffectsDoNotApplyToTheHoard) {
+  WorkDir dir;
+  // A CR-20 hoard nearly always carries magic items whose effects describe themselves;
+  // a few hoards make sure one does ...
+  std::string exported;
+  for (int tries = 0; tries < 5 && CountOf(exported, "EQUIPEFFECT=") == 0; ++tries) {
+    ProgramRun run = RunProgram(dir, {"0"}, "3 20 20 1 1 0 0 0 0 0\nx\nhort\nq\n", 60);
+    ASSERT_TRUE(EndedWith(run, 0));
+    exported = dir.Read("export/hort.exp");
+  }
+  EXPECT_GE(CountOf(exported, "EQUIPEFFECT="), 1) << exported;
+  // ... but nobody wears them: the hoard itself gains no ability, armour or resistance.
+  for (int a = 0; a < 6; ++a)
+    EXPECT_NE(exported.find("ATTRIBUTE=" + std::to_string(a) + ",0,0\n"), std::string::npos) << exported;
+  EXPECT_NE(exported.find("SR=0\n"), std::string::npos);
+  EXPECT_NE(exported.find("RK=10,0,0,0,0,0\n"), std::string::npos);
+}
