@@ -38,6 +38,14 @@ const VariableField kVariables[] = {
 
 }  // namespace
 
+int MainClass(const Char* c) {
+  if (c->classCount <= 0) return -1;
+  int best = 0;
+  for (int i = 1; i < c->classCount && i < kMaxClassSlots; ++i)
+    if (c->classLevels[i] > c->classLevels[best]) best = i;
+  return c->classes[best];
+}
+
 int CharVariableOffset(const char* name, bool* isFloat) {
   for (const VariableField& v : kVariables)
     if (strcmp(v.name, name) == 0) {

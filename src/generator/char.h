@@ -160,5 +160,9 @@ struct Char {
 // Frees the creature's bonus records.
 void FreeCharBonuses(Char* c);
 
+// The class of the slot with the most levels (the first on a tie, slot 0 when no slot
+// has a level); -1 for a creature without classes.
+int MainClass(const Char* c);
+
 // The integer field a script variable names (the float `Range` aside); -1 when none.
 int CharVariableOffset(const char* name, bool* isFloat);

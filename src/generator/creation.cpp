@@ -1,5 +1,6 @@
 #include "generator/creation.h"
 #include "generator/treasure.h"
+#include "generator/combat.h"
 #include "generator/equipment.h"
 
 #include <cstring>
@@ -179,6 +180,7 @@ int64_t CreateCreature(Char* c, int sub) {
       }
       c->getAllRequired = 1;
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
+      ChooseFightingStyle(c);
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");
       if (!c->noEquipment && !c->mixedPart) GenerateEquipment(c);
       if (c->noEquipment) {

@@ -21,17 +21,6 @@ namespace {
 
 constexpr int64_t kCeiling = 500000000;
 
-int MainClass(const Char* c) {
-  int best = -1, levels = 0;
-  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i)
-    if (c->classLevels[i] > levels) {
-      levels = c->classLevels[i];
-      best = i;
-    }
-  if (best < 0 && c->classCount > 0) best = 0;
-  return best >= 0 ? c->classes[best] : -1;
-}
-
 template <class F>
 bool AnyClass(const Char* c, F test) {
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {

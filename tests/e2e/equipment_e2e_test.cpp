@@ -92,6 +92,8 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   EXPECT_EQ(CountOf(exported, "EQUIPEND"), items);
   // Level-13 characters carry equipment, and their magic arms show on the sheets paged through.
   EXPECT_GE(items, 4) << exported;
+  // Every fighting style arms the character: at least one weapon each.
+  EXPECT_GE(CountOf(exported, "EQUIPWEAPON="), 4) << exported;
   EXPECT_GE(enhanced, 1) << exported;
   EXPECT_GE(shown, 1) << run.output;
   EXPECT_LE(expectedEffects, effectLines);

@@ -6,6 +6,7 @@
 
 #include "generator/char.h"
 #include "generator/creation.h"
+#include "generator/combat.h"
 #include "generator/equipment.h"
 #include "launcher/process.h"
 #include "random/isaac.h"
@@ -198,6 +199,53 @@ TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
   }
   // "Doppelklingenwaffe" says no four times in five.
   EXPECT_GT(pairs, 120);
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Equipment, FightingStylesBecomeHandWishes) {
+  Char* c = new Char();
+  const int none[2] = {0, 0};
+  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
+  int monk = FindByName(gSource.classes, gSource.classCount, "Mönch", false, false);
+  ASSERT_GE(bow, 0);
+  ASSERT_GE(monk, 0);
+  int seen[5] = {}, unarmed = 0, secondRanged = 0;
+  for (int n = 0; n < 400; ++n) {
+    Prepare(c, 8, none);
+    c->classCount = 0;
+    ChooseFightingStyle(c);
+    // Without a class nothing allows fighting without a weapon.
+    ASSERT_GE(c->fightingStyle, 1);
+    ASSERT_LE(c->fightingStyle, 4);
+    ++seen[c->fightingStyle];
+    EXPECT_EQ(c->handWish[0], c->fightingStyle);
+    EXPECT_EQ(c->handWish[1], c->fightingStyle2);
+    // A melee style backs up with a ranged weapon; a ranged style with a melee one.
+    if (c->fightingStyle2) {
+      EXPECT_EQ(c->fightingStyle2 == 4, c->fightingStyle != 4);
+    }
+    secondRanged += c->fightingStyle2 == 4;
+
+    Prepare(c, 8, none);
+    c->classes[0] = bow;
+    ChooseFightingStyle(c);
+    EXPECT_EQ(c->fightingStyle, 4) << "the bow order always shoots";
+    EXPECT_EQ(c->handWish[0], 4);
+
+    Prepare(c, 8, none);
+    c->classes[0] = monk;
+    ChooseFightingStyle(c);
+    if (c->fightingStyle == 0) {
+      ++unarmed;
+      EXPECT_EQ(c->handWish[0] + c->handWish[1], 0);
+    }
+  }
+  for (int s = 1; s <= 4; ++s) EXPECT_GT(seen[s], 20) << StyleName(s);
+  EXPECT_GT(secondRanged, 100);
+  // "Mönch kämpft mit Fäusten?" says yes one time in three, and style 0 can also be drawn.
+  EXPECT_GT(unarmed, 100);
+  EXPECT_LT(unarmed, 250);
   ResetChar(c);
   delete c;
 }
