@@ -169,6 +169,22 @@ std::string ItemLabel(const CharItem& it) {
   return text;
 }
 
+// Damage and critical of a weapon, armour bonus of armour and shields; attack bonuses
+// belong to the combat values.
+std::string ItemFigures(const CharItem& it) {
+  if (it.equipType == 0 && it.damage[0] > 0) {
+    int bonus = it.damage[2] + it.enhancement;
+    std::string text = Format("  %dW%d", it.damage[0], it.damage[1]);
+    if (bonus) text += Format("%+d", bonus);
+    text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
+                                                 : Format(" (x%d)", it.criticalMultiplier);
+    return text;
+  }
+  if ((it.equipType == 1 || it.equipType == 2) && it.armor + it.enhancement > 0)
+    return Format("  RK %+d", it.armor + it.enhancement);
+  return std::string();
+}
+
 void Sheet(Char* c, SheetOut& out, int quiet) {
   if (!quiet)
     out.Line(Format("Character Creation took %lld (%lld) microseconds, Concurrent Allocs: %d, Current Allocs: %d",
@@ -266,7 +282,7 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   for (int i = 0; i < c->itemCount; ++i) {
     const CharItem& it = c->items[i];
     std::string line = std::string(i >= c->treasureIndex ? "   * " : "   ") + ItemLabel(it);
-    out.Wide(PadRight(line, 90) + Format("%10d GM", it.value + it.price));
+    out.Wide(PadRight(line + ItemFigures(it), 90) + Format("%10d GM", it.value + it.price));
     // What each effect does, one wrapped row per effect under the item.
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
       int e = it.effects[k];
