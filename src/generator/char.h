@@ -109,6 +109,7 @@ struct Char {
   int32_t BonusSkillPoints = 0;
 
   int32_t race = -1, subRace = -1;
+  int32_t Size = 0;  // the negated size of the race: positive for small creatures
 
   // Spells per class slot and spell level: known, per day, to draw (-1 = none).
   int32_t spellsKnown[kMaxClassSlots][10];

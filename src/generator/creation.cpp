@@ -1,5 +1,6 @@
 #include "generator/creation.h"
 #include "generator/treasure.h"
+#include "generator/attributes.h"
 #include "generator/combat.h"
 #include "generator/equipment.h"
 
@@ -178,6 +179,13 @@ int64_t CreateCreature(Char* c, int sub) {
         c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
         if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
       }
+      // Abilities and race; the class combination between race and adjustments comes
+      // with the class stage.
+      RollAttributes(c, c->diceMethod);
+      ChooseRace(c);
+      ApplyRaceAdjustments(c);
+      IncreaseAttributes(c);
+      ComputeModifiers(c);
       c->getAllRequired = 1;
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
@@ -193,6 +201,8 @@ int64_t CreateCreature(Char* c, int sub) {
         c->wealth = 2 * (share * gSource.treasure[cr] / 100);
       }
       c->treasureMoney = c->wealth;
+      if (!c->noEquipment && !c->mixedPart) InherentBonus(c);
+      ComputeModifiers(c);
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       DebugPrint(1, "\nTalente werden festgelegt\n");
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");

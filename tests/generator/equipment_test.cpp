@@ -17,7 +17,7 @@
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"
-#include "temp_dir.h"
+#include "generator/source_fixture.h"
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;
@@ -25,63 +25,7 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-class Equipment : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempWorkDir;
-    CaptureStdout();
-    ASSERT_EQ(ReadGrammarConfig(), 0) << GetCapturedStdout();
-    ASSERT_EQ(RedirectSymbols(), 0);
-    int result = SourceInit();
-    std::string out = GetCapturedStdout();
-    ASSERT_EQ(result, 0) << out;
-  }
-  static void TearDownTestSuite() {
-    CaptureStdout();
-    FreeSource();
-    ReleaseRedirection();
-    DropGrammarForTests();
-    GetCapturedStdout();
-    delete dir_;
-  }
-  void SetUp() override {
-    savedIsaac_ = gProcess.isaacMode;
-    gProcess.isaacMode = true;
-    gInput.calctype = 0;
-    gInput.DrawType = 0;
-    uint32_t seed[512];
-    for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 7919u + 11u;
-    IsaacRange(&state_, 0, 0, true, seed);
-    effectDone_.assign((size_t)gSource.effectCount + 1, 0);
-    text_ = TextCreate("equipment-test");
-  }
-  void TearDown() override {
-    TextDestroy(text_);
-    gProcess.isaacMode = savedIsaac_;
-  }
-  // A character as the earlier stages leave it: class, race, abilities, hand wishes.
-  void Prepare(Char* c, int level, const int wishes[2]) {
-    c->context.random = &state_;
-    c->context.effectDone = effectDone_.data();
-    c->specialText = text_;
-    ResetChar(c);
-    c->Level = level;
-    c->classCount = 1;
-    c->classes[0] = IsaacRange(&state_, 0, gSource.classCount - 1);
-    c->classLevels[0] = level;
-    c->race = IsaacRange(&state_, 0, gSource.raceCount - 1);
-    c->MST = IsaacRange(&state_, -1, 4);
-    c->MGE = IsaacRange(&state_, -1, 4);
-    c->Range = 9;
-    c->handWish[0] = wishes[0];
-    c->handWish[1] = wishes[1];
-  }
-  static inline TempWorkDir* dir_ = nullptr;
-  IsaacState state_{};
-  std::vector<int32_t> effectDone_;
-  TextBuffer* text_ = nullptr;
-  bool savedIsaac_ = false;
-};
+class Equipment : public generator_test::SourceFixture {};
 
 // The hand wishes the fighting styles produce: none, weapon and shield, two weapons,
 // two-handed, ranged, ranged with a one-handed weapon.

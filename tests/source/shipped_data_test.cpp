@@ -12,6 +12,7 @@
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"
+#include "generator/source_fixture.h"
 #include "temp_dir.h"
 
 using namespace debugspace;
@@ -20,32 +21,13 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-class ShippedData : public ::testing::Test {
+// The loaded database of the generator tests; its per-test set-up is harmless here.
+class ShippedData : public generator_test::SourceFixture {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new TempWorkDir;
-    CaptureStdout();
-    before_ = TrackerCount();
-    ASSERT_EQ(ReadGrammarConfig(), 0) << GetCapturedStdout();
-    ASSERT_EQ(RedirectSymbols(), 0);
-    int result = SourceInit();
-    std::string out = GetCapturedStdout();
-    ASSERT_EQ(result, 0) << out;
-  }
-  static void TearDownTestSuite() {
-    CaptureStdout();
-    FreeSource();
-    ReleaseRedirection();
-    DropGrammarForTests();
-    GetCapturedStdout();
-    delete dir_;
-  }
   template <class T>
   static int Find(const T* table, int count, const char* name) {
     return FindByName(table, count, name, false, false);
   }
-  static inline TempWorkDir* dir_ = nullptr;
-  static inline int before_ = 0;
 };
 
 const int32_t* Words(const Owned& o) { return o.Code(); }

@@ -1,0 +1,185 @@
+// Ability scores and race: the dice methods' bounds, weak sets rejected, absent
+// abilities, racial adjustments with their floors, the increase every fourth level,
+// inherent bonuses, and races allowed by level adjustment.
+#include <gtest/gtest.h>
+
+#include "generator/attributes.h"
+#include "generator/source_fixture.h"
+#include "random/types.h"
+
+using namespace debugspace;
+
+namespace {
+
+class Attributes : public generator_test::SourceFixture {
+ protected:
+  void Fresh(Char* c, int level) {
+    const int none[2] = {0, 0};
+    Prepare(c, level, none);
+    record_[rec::kFixedRace] = -1;
+    c->record = record_.data();
+  }
+  int Sum(Char* c) {
+    int sum = 0;
+    for (int i = 0; i < kAttributes; ++i) sum += AbilityScore(c, i);
+    return sum;
+  }
+  std::vector<int32_t> record_ = std::vector<int32_t>(kRecordWords, 0);
+};
+
+}  // namespace
+
+TEST_F(Attributes, DiceMethodsKeepTheirBoundsAndRejectWeakSets) {
+  Char* c = new Char();
+  for (int method : {1, 2, 3}) {
+    for (int extra : {0, 1}) {
+      long total = 0;
+      for (int n = 0; n < 300; ++n) {
+        Fresh(c, 5);
+        record_[rec::kDrawType] = extra;
+        RollAttributes(c, method);
+        int best = 0, mods = 0;
+        for (int i = 0; i < kAttributes; ++i) {
+          int s = AbilityScore(c, i);
+          ASSERT_GE(s, 3) << "method " << method;
+          ASSERT_LE(s, 18) << "method " << method;
+          EXPECT_EQ(AbilityModifier(c, i), s / 2 - 5);
+          best = std::max(best, s);
+          mods += AbilityModifier(c, i);
+        }
+        if (method != 3) {
+          EXPECT_GE(best, 14);
+          EXPECT_GE(mods, 1);
+        }
+        total += Sum(c);
+      }
+      // The extra die only ever raises a roll: 4W6 averages about 12.2 per ability.
+      if (method == 2 && extra == 0) {
+        EXPECT_NEAR(total / 300.0 / 6, 12.6, 0.6);
+      }
+      if (method == 2 && extra == 1) {
+        EXPECT_GT(total / 300.0 / 6, 13.3);
+      }
+    }
+  }
+  record_[rec::kDrawType] = 0;
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Attributes, AnAbsentAbilityHandsItsRollOn) {
+  Char* c = new Char();
+  for (int n = 0; n < 200; ++n) {
+    Fresh(c, 5);
+    c->absent[2] = 1;
+    RollAttributes(c, 1);
+    EXPECT_EQ(c->KO, 0);
+    EXPECT_EQ(c->MKO, 0);
+    for (int i = 0; i < kAttributes; ++i) {
+      if (i != 2) {
+        EXPECT_GE(AbilityScore(c, i), 3);
+      }
+    }
+  }
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Attributes, RacialAdjustmentsHaveFloors) {
+  Char* c = new Char();
+  Fresh(c, 5);
+  int race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+  int32_t saved[kAttributes];
+  for (int i = 0; i < kAttributes; ++i) saved[i] = gSource.races[race].modifiers[i];
+  int32_t* mods = gSource.races[race].modifiers;
+  mods[0] = -2;
+  mods[3] = -4;
+  mods[5] = -10;
+  SetRace(c, race);
+  c->ST = 2;
+  c->IN = 5;
+  c->CH = 8;
+  c->GE = 10;
+  ApplyRaceAdjustments(c);
+  EXPECT_EQ(c->ST, 1);
+  EXPECT_EQ(c->IN, 3);
+  EXPECT_EQ(c->CH, 1);
+  EXPECT_EQ(c->GE, 10 + mods[1]);
+  for (int i = 0; i < kAttributes; ++i) gSource.races[race].modifiers[i] = saved[i];
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Attributes, IncreasesComeEveryFourthLevel) {
+  Char* c = new Char();
+  for (int level : {3, 4, 8, 20}) {
+    Fresh(c, level);
+    RollAttributes(c, 2);
+    int before = Sum(c);
+    IncreaseAttributes(c);
+    EXPECT_EQ(Sum(c) - before, level / 4) << "level " << level;
+  }
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Attributes, InherentBonusOnlyFromSurplusWealth) {
+  Char* c = new Char();
+  Fresh(c, 15);
+  c->cr = 14;
+  RollAttributes(c, 2);
+  int before = Sum(c);
+  c->budget = gSource.treasure[14] + 26999;
+  c->money = 100000;
+  InherentBonus(c);
+  EXPECT_EQ(Sum(c), before);
+  EXPECT_EQ(c->money, 100000);
+  // Three points are bought, spent on at most three abilities, each at most +5.
+  c->budget = gSource.treasure[14] + 81000;
+  InherentBonus(c);
+  int gained = Sum(c) - before;
+  EXPECT_GE(gained, 1);
+  EXPECT_LE(gained, 3);
+  EXPECT_EQ(c->money, 100000 - gained * 27000);
+  EXPECT_EQ(c->budget, gSource.treasure[14] + 81000 - gained * 27000);
+  ResetChar(c);
+  delete c;
+}
+
+TEST_F(Attributes, RacesRespectTheLevelAdjustment) {
+  Char* c = new Char();
+  int sub = 0;
+  for (int n = 0; n < 400; ++n) {
+    Fresh(c, 1 + n % 6);
+    int level = c->Level;
+    c->race = c->subRace = -1;
+    ChooseRace(c);
+    ASSERT_GE(c->race, 0);
+    const RaceSource& r = gSource.races[c->race];
+    EXPECT_EQ(r.parent, -1);
+    EXPECT_LT(r.crModifier, level);
+    int adjust = r.crModifier;
+    if (c->subRace >= 0) {
+      ++sub;
+      EXPECT_EQ(gSource.races[c->subRace].parent, c->race);
+      EXPECT_LT(gSource.races[c->subRace].crModifier, level);
+      adjust = gSource.races[c->subRace].crModifier;
+    }
+    EXPECT_EQ(c->Level, level - adjust);
+    EXPECT_EQ(c->Range, (float)r.range);
+    EXPECT_EQ(c->Size, -r.size);
+  }
+  // "Subrace?" says yes one time in eleven, and humans have no subraces.
+  EXPECT_GT(sub, 8);
+  EXPECT_LT(sub, 45);
+  // A race fixed by the record is taken as it is; a subrace brings its main race.
+  int duergar = FindByName(gSource.races, gSource.raceCount, "Duergar", false, true);
+  Fresh(c, 5);
+  record_[rec::kFixedRace] = duergar;
+  ChooseRace(c);
+  EXPECT_EQ(c->subRace, duergar);
+  EXPECT_EQ(c->race, gSource.races[duergar].parent);
+  EXPECT_EQ(c->Level, 5 - gSource.races[duergar].crModifier);
+  ResetChar(c);
+  delete c;
+}
