@@ -90,6 +90,9 @@ struct Char {
 
   int32_t hitPoints = 0, TP = 0, shownHitPoints = 0, GA = 0;
   int32_t RWRefMage = 0, RWWilMage = 0, RWZaehMage = 0, RWRefRest = 0, RWWilRest = 0, RWZaehRest = 0;
+  // Class-derived base values (scripts add to the RW* bonuses above, not to these).
+  int32_t baseRef = 0, baseWill = 0, baseFort = 0, epicAttack = 0, epicSave = 0;
+  int32_t meleeMod = 0, rangedMod = 0, sizeMod = 0, refMod = 0, willMod = 0, fortMod = 0;
 
   int32_t featCount = 0;
   int32_t feats[kMaxFeats] = {};

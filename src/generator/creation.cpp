@@ -1,6 +1,7 @@
 #include "generator/creation.h"
 #include "generator/treasure.h"
 #include "generator/attributes.h"
+#include "generator/classes.h"
 #include "generator/combat.h"
 #include "generator/equipment.h"
 
@@ -179,13 +180,13 @@ int64_t CreateCreature(Char* c, int sub) {
         c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
         if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
       }
-      // Abilities and race; the class combination between race and adjustments comes
-      // with the class stage.
       RollAttributes(c, c->diceMethod);
       ChooseRace(c);
+      ChooseClasses(c, c->diceMethod);
       ApplyRaceAdjustments(c);
       IncreaseAttributes(c);
       ComputeModifiers(c);
+      CalcBaseValues(c);
       c->getAllRequired = 1;
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
@@ -206,6 +207,15 @@ int64_t CreateCreature(Char* c, int sub) {
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       DebugPrint(1, "\nTalente werden festgelegt\n");
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
+      ComputeModifiers(c);
+      CalcBaseValues(c);
+      RunRaceScripts(c);
+      RunClassScripts(c);
+      ComputeModifiers(c);
+      CalcBaseValues(c);
+      for (int i = 0; i < kAttributes; ++i)
+        if (c->absent[i]) AbilityScore(c, i) = 0;
+      RollHitPoints(c);
       if (c->templateIndex > 0) {
         const char* name = gSource.templates[c->templateIndex].name.c_str();
         if (c->specialText) TextAppend(c->specialText, name, strlen(name));

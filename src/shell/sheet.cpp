@@ -151,6 +151,22 @@ const char* EquipmentName(const CharItem& it) {
   return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
 }
 
+// Attack and save breakdowns: base (with the epic bonus), ability, size or magic, other.
+struct Breakdown {
+  int32_t base, ability, third, other;
+  int32_t Total() const { return base + ability + third + other; }
+};
+
+Breakdown MeleeAttack(const Char* c) { return {c->GA + c->epicAttack, c->meleeMod, c->sizeMod, c->AttackMod}; }
+Breakdown RangedAttack(const Char* c) { return {c->GA + c->epicAttack, c->rangedMod, c->sizeMod, c->AttackMod}; }
+Breakdown Save(const Char* c, int which) {
+  switch (which) {
+    case 0: return {c->baseRef + c->epicSave, c->refMod, c->RWRefMage, c->RWRefRest};
+    case 1: return {c->baseWill + c->epicSave, c->willMod, c->RWWilMage, c->RWWilRest};
+    default: return {c->baseFort + c->epicSave, c->fortMod, c->RWZaehMage, c->RWZaehRest};
+  }
+}
+
 const char* EffectText(const CharItem& it, int k) {
   int at = it.effectTextAt[k];
   return at >= 0 && at < (int)sizeof it.effectTexts ? it.effectTexts + at : "";
@@ -247,21 +263,17 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   };
   out.Wide(" " + PadRight("Angriffsbonus", 16) +
            cells({" = Grundbonus", " + Attributsmod.", " + Größenmod.", " + Sonst. Mod."}));
-  out.Wide(" " + PadRight(Format("Nahkampf  %4d", c->GA + c->MST + c->AttackMod), 16) +
-           cells({Format("%d", c->GA), Format("%d", c->MST), "0", Format("%d", c->AttackMod)}));
-  out.Wide(" " + PadRight(Format("Fernkampf %4d", c->GA + c->MGE + c->AttackMod), 16) +
-           cells({Format("%d", c->GA), Format("%d", c->MGE), "0", Format("%d", c->AttackMod)}));
+  auto numbers = [&cells](const Breakdown& b) {
+    return cells({Format("%d", b.base), Format("%d", b.ability), Format("%d", b.third), Format("%d", b.other)});
+  };
+  out.Wide(" " + PadRight(Format("Nahkampf  %4d", MeleeAttack(c).Total()), 16) + numbers(MeleeAttack(c)));
+  out.Wide(" " + PadRight(Format("Fernkampf %4d", RangedAttack(c).Total()), 16) + numbers(RangedAttack(c)));
   out.Wide(" " + PadRight("Rettungswurf", 16) +
            cells({" = Grundbonus", " + Attributsmod.", " + Magiemod.", " + Sonst. Mod."}));
-  struct Save {
-    const char* name;
-    int32_t base, ability, magic;
-  } saves[3] = {{"Reflex", c->RWRefRest, c->MGE, c->RWRefMage},
-                {"Wille", c->RWWilRest, c->MWE, c->RWWilMage},
-                {"Zähigkeit", c->RWZaehRest, c->MKO, c->RWZaehMage}};
-  for (const Save& sv : saves)
-    out.Wide(std::string(" ").append(PadRight(PadRight(sv.name, 10) + Format(" %4d", sv.base + sv.ability + sv.magic), 16)) +
-             cells({Format("%d", sv.base), Format("%d", sv.ability), Format("%d", sv.magic), "0"}));
+  const char* saveNames[3] = {"Reflex", "Wille", "Zähigkeit"};
+  for (int i = 0; i < 3; ++i)
+    out.Wide(std::string(" ").append(PadRight(PadRight(saveNames[i], 10) + Format(" %4d", Save(c, i).Total()), 16)) +
+             numbers(Save(c, i)));
   out.Wide(Format(" RK %3d", 10 + c->AC) + " = 10" +
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
   out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
@@ -327,7 +339,7 @@ void Export(Char* c, FILE* f) {
     if (d >= 0 && d < gSource.domainCount) fprintf(f, "DOMAIN=%d,%s\n", domain++, gSource.domains[d].name.c_str());
   for (int a = 0; a < kAttributes; ++a) fprintf(f, "ATTRIBUTE=%d,%d,%d\n", a, Abilities(c)[a], Modifiers(c)[a]);
   fprintf(f, "TP=%d\n", c->shownHitPoints);
-  fprintf(f, "GA=%d,%d,%d\n", c->GA, c->GA, 0);
+  fprintf(f, "GA=%d,%d,%d\n", c->GA + c->epicAttack, c->GA, c->sizeMod);
   fprintf(f, "BREAKSR=%d\n", c->BeatMR);
   fprintf(f, "SPEED=%f\n", (double)c->Range);
   fprintf(f, "SR=%d\n", c->MR);
@@ -339,11 +351,14 @@ void Export(Char* c, FILE* f) {
     fprintf(f, "ATTACKSMONK=%d\n", c->Attacks + c->MonkAttacks);
     fprintf(f, "MONKDAMAGE=%d,%d\n", c->Unarmed1, c->Unarmed2);
   }
-  fprintf(f, "GAMELEE=%d,%d,%d,%d\n", c->GA + c->MST, c->MST, 0, c->AttackMod);
-  fprintf(f, "GARANGE=%d,%d,%d,%d\n", c->GA + c->MGE, c->MGE, 0, c->AttackMod);
-  fprintf(f, "RWREF=%d,%d,%d,%d,%d\n", c->RWRefRest + c->RWRefMage, c->RWRefRest, c->MGE, c->RWRefMage, 0);
-  fprintf(f, "RWWIL=%d,%d,%d,%d,%d\n", c->RWWilRest + c->RWWilMage, c->RWWilRest, c->MWE, c->RWWilMage, 0);
-  fprintf(f, "RWFORT=%d,%d,%d,%d,%d\n", c->RWZaehRest + c->RWZaehMage, c->RWZaehRest, c->MKO, c->RWZaehMage, 0);
+  Breakdown melee = MeleeAttack(c), ranged = RangedAttack(c);
+  fprintf(f, "GAMELEE=%d,%d,%d,%d\n", melee.Total(), melee.ability, melee.third, melee.other);
+  fprintf(f, "GARANGE=%d,%d,%d,%d\n", ranged.Total(), ranged.ability, ranged.third, ranged.other);
+  const char* saveKeys[3] = {"RWREF", "RWWIL", "RWFORT"};
+  for (int i = 0; i < 3; ++i) {
+    Breakdown b = Save(c, i);
+    fprintf(f, "%s=%d,%d,%d,%d,%d\n", saveKeys[i], b.Total(), b.base, b.ability, b.third, b.other);
+  }
   fprintf(f, "RK=%d,%d,%d,%d,%d,%d\n", 10 + c->AC, 0, 0, 0, 0, c->AC);
   fprintf(f, "FEATCOUNT=%d\n", c->featCount);
   for (int i = 0; i < c->featCount; ++i) {
@@ -434,8 +449,7 @@ std::string SummaryRow(const Char* c, int screen) {
     cls = gSource.monsters[c->monster].name.c_str();
   return Format("| %2d:%2d   %2s | %s | %3d | %3d | %s | %8s | %3s %3s   %2s| %3d | %3d | %4d |\n", screen,
                 c->Level, "", PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC,
-                PadLeft("", 21).c_str(), "", "", "", "", c->RWRefRest + c->RWRefMage, c->RWWilRest + c->RWWilMage,
-                c->RWZaehRest + c->RWZaehMage);
+                PadLeft("", 21).c_str(), "", "", "", "", Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
 }
 
 void PrintSpellList() {

@@ -13,18 +13,11 @@ namespace {
 
 class Attributes : public generator_test::SourceFixture {
  protected:
-  void Fresh(Char* c, int level) {
-    const int none[2] = {0, 0};
-    Prepare(c, level, none);
-    record_[rec::kFixedRace] = -1;
-    c->record = record_.data();
-  }
   int Sum(Char* c) {
     int sum = 0;
     for (int i = 0; i < kAttributes; ++i) sum += AbilityScore(c, i);
     return sum;
   }
-  std::vector<int32_t> record_ = std::vector<int32_t>(kRecordWords, 0);
 };
 
 }  // namespace
@@ -114,6 +107,8 @@ TEST_F(Attributes, IncreasesComeEveryFourthLevel) {
   Char* c = new Char();
   for (int level : {3, 4, 8, 20}) {
     Fresh(c, level);
+    c->classCount = 1;  // the class Prepare drew gives the weights
+    c->classLevels[0] = level;
     RollAttributes(c, 2);
     int before = Sum(c);
     IncreaseAttributes(c);

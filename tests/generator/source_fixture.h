@@ -10,6 +10,7 @@
 #include "generator/creation.h"
 #include "launcher/process.h"
 #include "random/isaac.h"
+#include "random/types.h"
 #include "script/compile.h"
 #include "script/functions.h"
 #include "script/grammar.h"
@@ -76,6 +77,16 @@ class SourceFixture : public ::testing::Test {
     c->handWish[0] = wishes[0];
     c->handWish[1] = wishes[1];
   }
+  // A character before the ability stage: no race or class chosen, no record options.
+  void Fresh(Char* c, int level) {
+    const int none[2] = {0, 0};
+    Prepare(c, level, none);
+    record_.assign(kRecordWords, 0);
+    record_[rec::kFixedRace] = -1;
+    c->record = record_.data();
+    c->classCount = 0;
+  }
+  std::vector<int32_t> record_ = std::vector<int32_t>(kRecordWords, 0);
   static inline TempWorkDir* dir_ = nullptr;
   IsaacState state_{};
   std::vector<int32_t> effectDone_;

@@ -86,7 +86,11 @@ TEST_F(EntryTest, ExtendedDebugRaisesTheConsoleLevel) {
   // Manual choice alone gives level 1; the choice carries over to the next prompt.
   gProcess.debugOutput = 0;
   gProcess.extendedDebug = false;
-  Run("0 0 1 1 1 0 1 0 0 0\nn0 0 0 0 0\nq\n");
+  // The class choice and the placement of the rolled scores are asked; "-1" leaves each
+  // to chance (answers beyond the questions are harmless viewer keys).
+  std::string answers;
+  for (int i = 0; i < 8; ++i) answers += "-1\n";
+  Run(("0 0 1 1 1 0 1 0 0 0\n" + answers + "n0 0 0 0 0\nq\n").c_str());
   EXPECT_EQ(gInput.ChooseClass, 1);
   EXPECT_EQ(levels.console, 1);
 }

@@ -1,0 +1,302 @@
+#include "generator/classes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "generator/attributes.h"
+#include "launcher/process.h"
+#include "random/decisions.h"
+#include "random/types.h"
+#include "script/interp.h"
+#include "shell/entry.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+const CharSource* ClassAt(int cls) { return cls >= 0 && cls < gSource.classCount ? &gSource.classes[cls] : nullptr; }
+
+// Rank 6 for the highest value down to 1; on ties the earlier index ranks higher.
+void Ranks(const int32_t* values, int* ranks) {
+  for (int i = 0; i < kAttributes; ++i) {
+    int above = 0;
+    for (int j = 0; j < kAttributes; ++j)
+      if (values[j] > values[i] || (values[j] == values[i] && j < i)) ++above;
+    ranks[i] = kAttributes - above;
+  }
+}
+
+bool HasClass(const Char* c, int cls, int slots) {
+  for (int i = 0; i < slots && i < kMaxClassSlots; ++i)
+    if (c->classes[i] == cls) return true;
+  return false;
+}
+
+int32_t BaseAttack(int type, int levels) {
+  switch (type) {
+    case 1: return levels;
+    case 2: return levels * 3 / 4;
+    case 3: return levels / 2;
+    default: return 0;
+  }
+}
+
+int32_t BaseSave(int type, int levels) { return type == 1 ? levels / 2 + 2 : type == 2 ? levels / 3 : 0; }
+
+int MostWeighted(const CharSource& k) {
+  int best = 0;
+  for (int i = 1; i < kAttributes; ++i)
+    if (k.attributeWeights[i] > k.attributeWeights[best]) best = i;
+  return best;
+}
+
+int Draw(Char* c, const std::vector<int32_t>& weights, const char* label) {
+  return AdvancedRand(c->context.random, gSource.classCount, weights.data(), 4, &gSource.classes[0].name.text,
+                      sizeof(CharSource), label, 0, true, 0, false);
+}
+
+}  // namespace
+
+void RandClass(Char* c, int method, int slot, int* count) {
+  int n = gSource.classCount;
+  bool saved = gProcess.chooseEverything;
+  if (gInput.ChooseClass) gProcess.chooseEverything = true;
+  std::vector<int32_t> weights((size_t)n, 0);
+  for (int k = 0; k < n; ++k)
+    if (!HasClass(c, k, slot) && gSource.classes[k].npc == c->npcClasses) weights[(size_t)k] = gSource.classes[k].probability;
+
+  if (method == 1 && slot == 0 && !c->mixedPart) {
+    for (int k = 0; k < n; ++k)
+      if (gSource.classes[k].prestige) weights[(size_t)k] = 0;
+    int chosen = Draw(c, weights, "Klasse wählen\n");
+    if (count) *count = (int)std::count_if(weights.begin(), weights.end(), [](int32_t w) { return w > 0; }) - 1;
+    if (chosen >= 0) {
+      c->classes[0] = chosen;
+      if (c->classCount < 1) c->classCount = 1;
+      ArrangeAttributes(c);
+      ComputeModifiers(c);
+    }
+    gProcess.chooseEverything = saved;
+    return;
+  }
+
+  int32_t scores[kAttributes] = {c->ST, c->GE, c->KO, c->IN, c->WE, c->CH};
+  int scoreRank[kAttributes];
+  Ranks(scores, scoreRank);
+  std::vector<int64_t> fit((size_t)n, 0);
+  int64_t least = INT64_MAX;
+  for (int k = 0; k < n; ++k) {
+    const int32_t* w = gSource.classes[k].attributeWeights;
+    int classRank[kAttributes];
+    Ranks(w, classRank);
+    int32_t sum = 0;
+    for (int i = 0; i < kAttributes; ++i) sum += w[i];
+    int64_t f = 0;
+    for (int i = 0; i < kAttributes; ++i) {
+      int64_t share = sum > 0 ? (int64_t)w[i] * 100 / sum : 0;
+      int64_t term = share * (5 - std::abs(classRank[i] - scoreRank[i]));
+      f += term * term;
+    }
+    fit[(size_t)k] = f;
+    least = std::min(least, f);
+  }
+  int levelsBefore = 0;
+  for (int i = 0; i < slot && i < kMaxClassSlots; ++i) levelsBefore += c->classLevels[i];
+  if (slot > 0) CalcBaseValues(c);
+  for (int k = 0; k < n; ++k) {
+    const CharSource& x = gSource.classes[k];
+    int64_t w = (fit[(size_t)k] - least + 1) * weights[(size_t)k];
+    if (x.prestige) {
+      // Prestige classes wait for the prerequisite checker of the feat stage.
+      w = 0;
+    }
+    if (slot > 0 && c->mixedPart && x.attackType != 1) w /= 10;
+    weights[(size_t)k] = (int32_t)std::min<int64_t>(w, INT32_MAX);
+  }
+  std::string label;
+  char line[96];
+  for (int i = 0; i < kAttributes; ++i) {
+    snprintf(line, sizeof line, "Attribut %d: %d\n", i, scores[i]);
+    label += line;
+  }
+  for (int i = 0; i < slot; ++i) {
+    const CharSource* k = ClassAt(c->classes[i]);
+    snprintf(line, sizeof line, "Bisherige Klasse: %s\n", k ? k->name.c_str() : "");
+    label += line;
+  }
+  label += "Klasse wählen!\n\n";
+  if (count) *count = (int)std::count_if(weights.begin(), weights.end(), [](int32_t w) { return w > 0; }) - 1;
+  int chosen = Draw(c, weights, label.c_str());
+  if (method == 2 && chosen >= 0) {
+    for (int redraw = 0; redraw < 15 && c->KO > 14; ++redraw) {
+      if (AbilityScore(c, MostWeighted(gSource.classes[chosen])) >= 14) break;
+      chosen = Draw(c, weights, "Klasse wählen!\n");
+      if (chosen < 0) break;
+    }
+  }
+  if (chosen >= 0) c->classes[slot] = chosen;
+  else c->classes[slot] = -1;
+  gProcess.chooseEverything = saved;
+}
+
+void ChooseClasses(Char* c, int method) {
+  IsaacState* state = c->context.random;
+  DebugPrint(1, "\nKlasse wird festgelegt\n");
+  int remaining = c->Level, preEpic = std::min(c->Level, 20);
+  if (c->profileMode && c->profile >= 0) {
+    const ProfileSource& p = gSource.profiles[c->profile];
+    c->classCount = 0;
+    for (int e = 0; e < p.classCount && remaining > 0; ++e) {
+      int cls = p.classes[e][0];
+      int levels = p.classes[e][1] < 0 ? remaining : std::min(p.classes[e][1], remaining);
+      int pre = std::min(levels, preEpic);
+      int slot = 0;
+      while (slot < c->classCount && c->classes[slot] != cls) ++slot;
+      if (slot == c->classCount) {
+        if (slot >= kMaxClassSlots) break;
+        c->classes[slot] = cls;
+        c->classLevels[slot] = c->preEpicLevels[slot] = 0;
+        ++c->classCount;
+      }
+      c->classLevels[slot] += levels;
+      c->preEpicLevels[slot] += pre;
+      remaining -= levels;
+      preEpic -= pre;
+    }
+    if (!c->mixedPart && !gProcess.chooseEverything) ArrangeAttributes(c);
+    return;
+  }
+  int count = 1;
+  c->classCount = 1;
+  RandClass(c, method, 0, &count);
+  DebugPrint(1, "\nKlassenkombinationen werden festgelegt\n");
+  int positive = 0;
+  for (int i = 0; i < kAttributes; ++i) positive += AbilityModifier(c, i) > 0;
+  int slot = 0;
+  bool force = false;
+  while (slot + 2 < kMaxClassSlots) {
+    if (remaining < 3 || count <= 0) break;
+    if (!force && !YesNo(state, "Weitere Klasse hinzufügen", 20 - positive, positive, 0)) break;
+    const CharSource* k = ClassAt(c->classes[slot]);
+    auto cap = [&](const CharSource* x) {
+      if (!x) return 0;
+      return x->maxLevel == 20 ? std::min(std::max(c->Level - 20, 0) + 10, 20) : x->maxLevel;
+    };
+    char label[96];
+    snprintf(label, sizeof label, "Level der Klasse %s\n", k ? k->name.c_str() : "");
+    int levels = random(state, std::min(remaining - 1, 2), remaining - 1, label, 0);
+    int limit = cap(k);
+    if (limit > 0 && levels > limit) levels = limit;
+    c->classLevels[slot] = levels;
+    c->preEpicLevels[slot] = std::min(levels, preEpic);
+    remaining -= levels;
+    preEpic -= c->preEpicLevels[slot];
+    ++slot;
+    c->classCount = slot + 1;
+    RandClass(c, method, slot, &count);
+    const CharSource* added = ClassAt(c->classes[slot]);
+    if (added && added->prestige && added->attachClass >= 0 && !HasClass(c, added->attachClass, slot)) {
+      c->classes[slot + 1] = c->classes[slot];
+      c->classes[slot] = added->attachClass;
+      c->classLevels[slot] = 1;
+      c->preEpicLevels[slot] = std::min(preEpic, 1);
+      remaining -= 1;
+      preEpic -= c->preEpicLevels[slot];
+      ++slot;
+      c->classCount = slot + 1;
+    }
+    int limitNew = cap(ClassAt(c->classes[slot]));
+    force = limitNew > 0 && limitNew < remaining;
+  }
+  c->classLevels[slot] = remaining;
+  c->preEpicLevels[slot] = std::min(remaining, preEpic);
+  c->classCount = slot + 1;
+  while (c->classCount > 0 &&
+         (!ClassAt(c->classes[c->classCount - 1]) || c->classLevels[c->classCount - 1] < 1))
+    --c->classCount;
+}
+
+void CalcBaseValues(Char* c) {
+  c->GA = 0;
+  c->baseRef = c->baseWill = c->baseFort = 0;
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    const CharSource* k = ClassAt(c->classes[i]);
+    if (!k) continue;
+    c->GA += BaseAttack(k->attackType, c->preEpicLevels[i]);
+    c->baseRef += BaseSave(k->reflex, c->classLevels[i]);
+    c->baseWill += BaseSave(k->will, c->preEpicLevels[i]);
+    c->baseFort += BaseSave(k->fortitude, c->preEpicLevels[i]);
+  }
+  int epic = std::max(c->Level - 20, 0);
+  c->epicAttack = (epic + 1) / 2;
+  c->epicSave = epic / 2;
+  c->Attacks = std::min((c->GA - 1) / 5 + 1, 4);
+  c->meleeMod = c->MST;
+  c->sizeMod = c->Size;
+  int zen = FindByName(gSource.feats, gSource.featCount, "ZenArchery", false, false);
+  bool hasZen = false;
+  for (int i = 0; i < c->featCount && zen >= 0; ++i) hasZen |= c->feats[i] == zen;
+  c->rangedMod = hasZen ? std::max(c->MGE, c->MWE) : c->MGE;
+  c->refMod = c->MGE;
+  c->willMod = c->MWE;
+  c->fortMod = c->MKO;
+  int paladin = FindByName(gSource.classes, gSource.classCount, "Paladin", false, false);
+  if (paladin >= 0 && HasClass(c, paladin, c->classCount) && c->MCH > 0) {
+    c->refMod += c->MCH;
+    c->willMod += c->MCH;
+    c->fortMod += c->MCH;
+  }
+}
+
+void RollHitPoints(Char* c) {
+  IsaacState* state = c->context.random;
+  const CharSource* first = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
+  int32_t start = std::max((first ? first->hitDie : 0) + c->MKO, 1);
+  int64_t total = start, maximum = 0;
+  char label[96];
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* k = ClassAt(c->classes[s]);
+    if (!k) continue;
+    int die = c->MonsterTWType ? c->MonsterTWType : k->hitDie;
+    for (int level = s == 0 ? 1 : 0; level < c->classLevels[s]; ++level) {
+      if (gProcess.chooseEverything) {
+        maximum += std::max(die + c->MKO, 1);
+        continue;
+      }
+      snprintf(label, sizeof label, "Class %s Level %d TW\n", k->name.c_str(), level);
+      total += std::max(random(state, 1, std::max(die, 1), label, 0) + c->MKO, 1);
+    }
+  }
+  if (gProcess.chooseEverything) {
+    int64_t low = start + (int64_t)(c->Level - 1) * std::max(c->MKO + 1, 1);
+    total = random(state, (int32_t)low, (int32_t)(start + maximum), "Trefferpunkte", 0);
+  }
+  c->hitPoints = (int32_t)std::min<int64_t>(total, INT32_MAX);
+}
+
+void RunRaceScripts(Char* c) {
+  for (int r : {c->race, c->subRace}) {
+    if (r < 0 || r >= gSource.raceCount) continue;
+    const RaceSource& x = gSource.races[r];
+    DebugPrint(2, "\nRunning Script for %s\n", x.name.c_str());
+    if (x.effectScript.data) RunScript(c, nullptr, c->specialText, x.effectScript.data, x.name.c_str(), -1, c->specialText);
+  }
+}
+
+void RunClassScripts(Char* c) {
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* k = ClassAt(c->classes[s]);
+    if (!k) continue;
+    c->ClassLevel = c->classLevels[s];
+    DebugPrint(2, "\nRunning Script for %s\n", k->name.c_str());
+    if (k->effectScript.data) RunScript(c, nullptr, c->specialText, k->effectScript.data, k->name.c_str(), -1, c->specialText);
+  }
+  c->ClassLevel = 0;
+}
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,22 @@
+// Classes of a character: the weighted class choice by ability fit, the split of the
+// levels among classes, the class-derived base values and the hit points.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Chooses the class of `slot`; *count (when given) receives the number of classes
+// that had a weight, minus 1.
+void RandClass(Char* c, int method, int slot, int* count);
+void ChooseClasses(Char* c, int method);
+void CalcBaseValues(Char* c);
+void RollHitPoints(Char* c);
+void RunRaceScripts(Char* c);
+void RunClassScripts(Char* c);
+
+}  // namespace RUNTIME_NS
