@@ -124,6 +124,9 @@ struct Char {
   int32_t schoolDC[kMaxSchools] = {};
   int32_t disciplineDC[kDisciplines] = {};
   int32_t specialist = 0, specialistSchool = -1;
+  int32_t highestSpellLevel = -1;  // highest castable spell level, -1 without spells
+  int32_t knownSpellCount = 0;     // spells known over all class slots
+  int32_t knownSpells[256] = {};
   int32_t forbidden[kMaxSchools] = {};  // one flag per school
   int32_t casterLevel[kMaxClassSlots] = {};
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/rules.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/types.h"
@@ -111,11 +112,13 @@ void RandClass(Char* c, int method, int slot, int* count) {
   for (int k = 0; k < n; ++k) {
     const CharSource& x = gSource.classes[k];
     int64_t w = (fit[(size_t)k] - least + 1) * weights[(size_t)k];
-    if (x.prestige) {
-      // Prestige classes wait for the prerequisite checker of the feat stage.
-      w = 0;
+    if (slot == 0) {
+      if (x.prestige) w = 0;
+    } else if (w > 0) {
+      if (!ClassPrerequisitesMet(c, k, levelsBefore)) w = 0;
+      else if (x.prestige) w *= 100;
+      if (c->mixedPart && x.attackType != 1) w /= 10;
     }
-    if (slot > 0 && c->mixedPart && x.attackType != 1) w /= 10;
     weights[(size_t)k] = (int32_t)std::min<int64_t>(w, INT32_MAX);
   }
   std::string label;

@@ -1,0 +1,134 @@
+#include "generator/rules.h"
+
+#include "launcher/process.h"
+#include "random/repro.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+constexpr int Op(char a, char b) { return (unsigned char)a | (unsigned char)b << 8; }
+
+int OwnedCount(const Char* c, int feat, int limit) {
+  int n = 0;
+  for (int i = 0; i < c->featCount && i < limit; ++i) n += c->feats[i] == feat;
+  return n;
+}
+
+int LevelsIn(const Char* c, int cls) {
+  int levels = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    if (c->classes[s] == cls) levels += c->classLevels[s];
+  return levels;
+}
+
+bool HasClassNamed(const Char* c, const char* name) {
+  int cls = FindByName(gSource.classes, gSource.classCount, name, false, false);
+  return cls >= 0 && LevelsIn(c, cls) > 0;
+}
+
+bool RaceNamed(const Char* c, const char* name) {
+  return c->race >= 0 && c->race < gSource.raceCount && gSource.races[c->race].name == name;
+}
+
+int GroupCount(const Char* c, int group, int limit) {
+  int n = 0;
+  for (int i = 0; i < c->featCount && i < limit; ++i) {
+    int f = c->feats[i];
+    n += f >= 0 && f < gSource.featCount && gSource.feats[f].featType == group;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int level, int32_t* weights) {
+  if (!rules) return true;
+  int count = rules[0];
+  const int32_t* w = rules + 1;
+  int at = 0;
+  auto arg = [&]() { return at < count ? w[at++] : 0; };
+  while (at < count) {
+    int op = arg();
+    bool pass = true, soft = false;
+    switch (op) {
+      case Op('P', 'R'): pass = OwnedCount(c, arg(), c->featCount) > 0; soft = true; break;
+      case Op('P', 'G'): {
+        int other = arg();
+        pass = OwnedCount(c, other, c->featCount) > (feat >= 0 ? OwnedCount(c, feat, c->featCount) : 0);
+        soft = true;
+        break;
+      }
+      case Op('H', 'S'): pass = c->highestSpellLevel >= arg(); break;
+      case Op('K', 'R'): {
+        int n = arg();
+        int cls = FindByName(gSource.classes, gSource.classCount, "Barbar", false, false);
+        int levels = cls >= 0 ? LevelsIn(c, cls) : 0;
+        pass = levels > 0 && levels / 4 + 1 >= n;
+        break;
+      }
+      case Op('G', 'A'): pass = c->GA >= arg(); break;
+      case Op('C', 'L'): {
+        int pairs = arg();
+        pass = false;
+        for (int i = 0; i < pairs; ++i) {
+          int cls = arg(), levels = arg();
+          if (cls >= 0 && LevelsIn(c, cls) >= levels && LevelsIn(c, cls) > 0) pass = true;
+        }
+        break;
+      }
+      case Op('S', 'T'): pass = c->ST >= arg(); break;
+      case Op('G', 'E'): pass = c->GE >= arg(); break;
+      case Op('K', 'O'): pass = c->KO >= arg(); break;
+      case Op('I', 'N'): pass = c->IN >= arg(); break;
+      case Op('W', 'E'): pass = c->WE >= arg(); break;
+      case Op('C', 'H'): pass = c->CH >= arg(); break;
+      case Op('R', 'A'): {
+        int races = arg();
+        pass = false;
+        for (int i = 0; i < races; ++i) pass |= arg() == c->race;
+        break;
+      }
+      case Op('N', 'C'): pass = LevelsIn(c, arg()) == 0; break;
+      case Op('L', 'V'): pass = level >= arg(); break;
+      case Op('S', 'F'): pass = c->baseFort >= arg(); break;
+      case Op('S', 'W'): pass = c->baseWill >= arg(); break;
+      case Op('S', 'R'): pass = c->baseRef >= arg(); break;
+      case Op('P', 'F'): pass = GroupCount(c, 3, featCount) >= arg(); break;
+      case Op('M', 'F'): pass = GroupCount(c, 1, featCount) >= arg(); break;
+      case Op('S', 'N'): pass = HasClassNamed(c, "Schurke") || HasClassNamed(c, "Assasin"); break;
+      case Op('D', 'V'): pass = RaceNamed(c, "Zwerg") || RaceNamed(c, "Halbork"); break;
+      case Op('S', 'P'): {
+        int spell = arg();
+        pass = false;
+        for (int s = 0; s < c->knownSpellCount; ++s) pass |= c->knownSpells[s] == spell;
+        break;
+      }
+      case Op('S', 'S'): pass = c->specialist != 0; break;
+      default:
+        ConsolePrint("Unknown Feat Rule\n");
+        QuitOnError(true);
+    }
+    if (pass) continue;
+    if (!soft && feat >= 0) {
+      if (c->context.featNotAgain) c->context.featNotAgain[feat] = 1;
+      if (weights) weights[feat] = 0;
+    }
+    return false;
+  }
+  return true;
+}
+
+bool ClassPrerequisitesMet(Char* c, int cls, int levelTotal) {
+  const CharSource& k = gSource.classes[cls];
+  if (!CheckRules(c, -1, c->featCount, k.requirement.Code(), levelTotal, nullptr)) return false;
+  const int32_t* skills = k.skillRequirement.Code();
+  if (skills)
+    for (int i = 0; i + 1 < skills[0]; i += 2)
+      if (skills[1 + i + 1] > levelTotal + 3) return false;
+  return true;
+}
+
+}  // namespace RUNTIME_NS
