@@ -90,6 +90,17 @@ TEST_F(Classes, LevelsAreSplitWithoutLoss) {
       total += c->classLevels[s];
     }
     EXPECT_EQ(total, level);
+    // Multiclass values add up slot by slot.
+    CalcBaseValues(c);
+    int ga = 0, ref = 0;
+    for (int s = 0; s < c->classCount; ++s) {
+      const CharSource& k = gSource.classes[c->classes[s]];
+      int (*attack[])(int) = {nullptr, Good, Medium, Poor};
+      ga += k.attackType >= 1 && k.attackType <= 3 ? attack[k.attackType](c->classLevels[s]) : 0;
+      ref += k.reflex == 1 ? GoodSave(c->classLevels[s]) : PoorSave(c->classLevels[s]);
+    }
+    EXPECT_EQ(c->GA, ga);
+    EXPECT_EQ(c->baseRef, ref);
     if (level <= 2) {
       EXPECT_EQ(c->classCount, 1) << "two levels leave no room for a second class";
     }
