@@ -98,3 +98,18 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   EXPECT_GE(shown, 1) << run.output;
   EXPECT_LE(expectedEffects, effectLines);
 }
+
+// Choose-class mode asks for the class on the console; piped answers choose a fighter
+// every time, whatever the dice decide for the rest.
+TEST(ChooseClassMode, PipedAnswersChooseTheFighter) {
+  for (int run = 0; run < 3; ++run) {
+    WorkDir dir;
+    // No profile, no template, class 4 ("Kämpfer"), then chance for everything else.
+    ProgramRun r = RunProgram(dir, {"0"}, "0 5 5 1 1 0 1 0 0 0\n0\n0\n4\n-2\nx\nkaempfer\nq\n", 60);
+    ASSERT_TRUE(EndedWith(r, 0));
+    EXPECT_NE(r.output.find("(Klasse w"), std::string::npos) << r.output.substr(0, 4000);
+    EXPECT_NE(r.output.find("4: ("), std::string::npos);
+    std::string exported = dir.Read("export/kaempfer.exp");
+    EXPECT_NE(exported.find("CLASS=0,Kämpfer,"), std::string::npos) << exported.substr(0, 2000);
+  }
+}
