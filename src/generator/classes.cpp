@@ -302,4 +302,20 @@ void RunClassScripts(Char* c) {
   c->ClassLevel = 0;
 }
 
+void ClassFeatScripts(Char* c) {
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* k = ClassAt(c->classes[s]);
+    if (!k) continue;
+    c->ClassLevel = c->classLevels[s];
+    DebugPrint(2, "\nRunning ClassFeat - Script for %s\n", k->name.c_str());
+    if (k->featScript.data) RunScript(c, nullptr, c->specialText, k->featScript.data, k->name.c_str(), -1, c->specialText);
+  }
+  for (int r : {c->race, c->subRace}) {
+    if (r < 0 || r >= gSource.raceCount) continue;
+    const RaceSource& x = gSource.races[r];
+    if (x.featScript.data) RunScript(c, nullptr, c->specialText, x.featScript.data, x.name.c_str(), -1, c->specialText);
+  }
+  c->ClassLevel = 0;
+}
+
 }  // namespace RUNTIME_NS

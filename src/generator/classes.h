@@ -18,5 +18,7 @@ void CalcBaseValues(Char* c);
 void RollHitPoints(Char* c);
 void RunRaceScripts(Char* c);
 void RunClassScripts(Char* c);
+// The feats classes, race and subrace grant outright (proficiencies and the like).
+void ClassFeatScripts(Char* c);
 
 }  // namespace RUNTIME_NS

@@ -188,6 +188,7 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       CalcBaseValues(c);
       c->getAllRequired = 1;
+      ClassFeatScripts(c);
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");

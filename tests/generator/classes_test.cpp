@@ -110,3 +110,35 @@ TEST_F(Classes, LevelsAreSplitWithoutLoss) {
   ResetChar(c);
   delete c;
 }
+
+TEST_F(Classes, ClassFeatScriptsGrantProficiencies) {
+  Char* c = new Char();
+  int medium = FindByName(gSource.feats, gSource.featCount, "MittelschwereRüstung", false, true);
+  int martial = FindByName(gSource.feats, gSource.featCount, "KriegsWaffen", false, true);
+  auto owns = [&](int feat) {
+    for (int i = 0; i < c->featCount; ++i)
+      if (c->feats[i] == feat) return true;
+    return false;
+  };
+  struct Expect {
+    const char* name;
+    bool medium, martial;
+  } table[] = {{"Barbar", true, true}, {"Magier", false, false}, {"Kämpfer", true, true}, {"Schurke", false, false}};
+  for (const Expect& e : table) {
+    SCOPED_TRACE(e.name);
+    Fresh(c, 3);
+    c->race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+    c->classCount = 1;
+    c->classes[0] = FindByName(gSource.classes, gSource.classCount, e.name, false, true);
+    c->classLevels[0] = c->preEpicLevels[0] = 3;
+    ClassFeatScripts(c);
+    EXPECT_EQ(owns(medium), e.medium);
+    // Rogues and wizards may hold the martial feat for a few named weapons only.
+    if (e.martial) {
+      EXPECT_TRUE(owns(martial));
+    }
+    EXPECT_EQ(c->ClassLevel, 0);
+  }
+  ResetChar(c);
+  delete c;
+}
