@@ -323,8 +323,9 @@ class TmuxViewer : public ::testing::Test {
 };
 
 TEST_F(TmuxViewer, KeysSwitchTheVisibleScreen) {
-  // The shell reports the exit code: tmux itself does not always learn it.
-  Tmux("new-session -d -s v -x 125 -y 60 -c '" + dir_.path() + "' '" SCHMIEDE_EXE " 0; echo \"[exit $?]\"'");
+  // A pane tall enough for a whole sheet. The shell reports the exit code: tmux itself
+  // does not always learn it.
+  Tmux("new-session -d -s v -x 125 -y 200 -c '" + dir_.path() + "' '" SCHMIEDE_EXE " 0; echo \"[exit $?]\"'");
   Tmux("set-option -t v remain-on-exit on");
   ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
   Tmux("send-keys -t v '0 1 5 3 3 0 0 0 0 0' Enter");
