@@ -284,6 +284,20 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
   r.spellAttribute = Number(col(cSpellAttr));
   r.bonusClassSkills = Number(col(cBonusClassSkills));
   r.noMetal = Number(col(cNoMetal));
+  // The progressions decide base attack, saves and hit points: a typo must not
+  // silently give a class no attack bonus or no hit die.
+  const char* progression = nullptr;
+  if (r.attackType < 1 || r.attackType > 3) progression = "GAType (1 good, 2 medium, 3 poor)";
+  else if (r.reflex < 1 || r.reflex > 2) progression = "Ref (1 good, 2 poor)";
+  else if (r.will < 1 || r.will > 2) progression = "Wil (1 good, 2 poor)";
+  else if (r.fortitude < 1 || r.fortitude > 2) progression = "Zäh (1 good, 2 poor)";
+  else if (r.hitDie < 1) progression = "TW (a die such as W8)";
+  else if (r.maxLevel < 1) progression = "MaxLvl (at least 1)";
+  if (progression) {
+    ConsolePrint("Invalid progression %s\n", progression);
+    ConsolePrint("Invalid Number of Arguments in CharSource Database (%s)\n", f[0]);
+    QuitOnError(true);
+  }
   Compile(r.effectScript, col(cEffectScript), "Error in Character Script %s\n", r.name.c_str());
   Compile(r.featScript, col(cGiveFeats), "Error in Character Script %s\n", r.name.c_str());
   t.derrive.Assign(col(cDerrive));

@@ -171,6 +171,12 @@ TEST_F(DataFault, PriceThatIsNoNumber) {
   ExpectFatal("Price is no number: 15gm\nInvalid Number of Arguments in Equipment Source Database (Langschwert)\n");
 }
 
+TEST_F(DataFault, ClassWithoutAProgression) {
+  SetField("Build/Data/Characters.txt", "Kämpfer", "GAType", "gut");
+  ExpectFatal("Invalid progression GAType (1 good, 2 medium, 3 poor)\n"
+              "Invalid Number of Arguments in CharSource Database (Kämpfer)\n");
+}
+
 TEST_F(DataFault, SpecificItemOnAnUnknownBase) {
   SetField("Build/Data/Specific.txt", "SilberDolch", "On", "Silberdolch");
   ExpectFatal("Not found: Silberdolch\n");
