@@ -18,11 +18,7 @@ namespace RUNTIME_NS {
 
 namespace {
 
-const char* AbilityName(int i) {
-  static const char* const kFallback[kAttributes] = {"Stärke", "Geschicklichkeit", "Konstitution",
-                                                    "Intelligenz", "Weisheit", "Charisma"};
-  return gSource.attributeNames ? gSource.attributeNames[i].name.c_str() : kFallback[i];
-}
+const char* AbilityName(int i) { return gSource.attributeNames[i].name.c_str(); }
 
 int32_t Die(IsaacState* state, const char* label) { return random(state, 1, 6, label, 0); }
 
@@ -52,14 +48,17 @@ bool TooWeak(Char* c) {
   return sum < 1 || best < 14;
 }
 
+bool ProfileWeights(const Char* c, int32_t* weights) {
+  if (!c->profileMode || c->profile < 0) return false;
+  for (int i = 0; i < kAttributes; ++i) weights[i] = gSource.profiles[c->profile].attributes[i];
+  return true;
+}
+
 // Class weights of slot 0, or the profile's in profile mode.
 void PlacementWeights(const Char* c, int32_t* weights) {
   for (int i = 0; i < kAttributes; ++i) weights[i] = 0;
-  if (c->profileMode && c->profile >= 0) {
-    for (int i = 0; i < kAttributes; ++i) weights[i] = gSource.profiles[c->profile].attributes[i];
-  } else if (c->classCount > 0 && c->classes[0] >= 0 && c->classes[0] < gSource.classCount) {
+  if (!ProfileWeights(c, weights) && c->classCount > 0 && c->classes[0] >= 0 && c->classes[0] < gSource.classCount)
     for (int i = 0; i < kAttributes; ++i) weights[i] = gSource.classes[c->classes[0]].attributeWeights[i];
-  }
   for (int i = 0; i < kAttributes; ++i)
     if (c->absent[i]) weights[i] = 0;
 }
@@ -67,10 +66,7 @@ void PlacementWeights(const Char* c, int32_t* weights) {
 // Summed class weights, or the profile's in profile mode.
 void SummedWeights(const Char* c, int32_t* weights) {
   for (int i = 0; i < kAttributes; ++i) weights[i] = 0;
-  if (c->profileMode && c->profile >= 0) {
-    for (int i = 0; i < kAttributes; ++i) weights[i] = gSource.profiles[c->profile].attributes[i];
-    return;
-  }
+  if (ProfileWeights(c, weights)) return;
   for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
     int cls = c->classes[s];
     if (cls < 0 || cls >= gSource.classCount) continue;
@@ -79,7 +75,7 @@ void SummedWeights(const Char* c, int32_t* weights) {
 }
 
 int ChooseAbility(Char* c, int32_t* weights, const char* label) {
-  return AdvancedRand(c->context.random, kAttributes, weights, 4, gSource.attributeNames ? &gSource.attributeNames[0].name.text : nullptr,
+  return AdvancedRand(c->context.random, kAttributes, weights, 4, &gSource.attributeNames[0].name.text,
                       sizeof(NamedSource), label, 0, true, 0, false);
 }
 
@@ -270,9 +266,7 @@ void ApplyRaceAdjustments(Char* c) {
 void IncreaseAttributes(Char* c) {
   for (int level = 4; level <= c->Level; level += 4) {
     int32_t weights[kAttributes] = {};
-    if (c->profileMode && c->profile >= 0) {
-      for (int i = 0; i < kAttributes; ++i) weights[i] = gSource.profiles[c->profile].attributes[i];
-    } else {
+    if (!ProfileWeights(c, weights)) {
       for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
         int cls = c->classes[s];
         if (cls < 0 || cls >= gSource.classCount) continue;

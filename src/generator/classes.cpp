@@ -20,8 +20,6 @@ namespace RUNTIME_NS {
 
 namespace {
 
-const CharSource* ClassAt(int cls) { return cls >= 0 && cls < gSource.classCount ? &gSource.classes[cls] : nullptr; }
-
 // Rank 6 for the highest value down to 1; on ties the earlier index ranks higher.
 void Ranks(const int32_t* values, int* ranks) {
   for (int i = 0; i < kAttributes; ++i) {

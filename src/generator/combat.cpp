@@ -5,12 +5,6 @@
 
 namespace RUNTIME_NS {
 
-namespace {
-
-const CharSource* ClassRecord(int cls) { return cls >= 0 && cls < gSource.classCount ? &gSource.classes[cls] : nullptr; }
-
-}  // namespace
-
 const char* StyleName(int style) {
   static const char* const kNames[] = {"-", "Waffe und Schild", "Zwei Waffen", "Zweihänder", "Fernkampf",
                                        "Monster: Natürlich"};
@@ -24,7 +18,7 @@ void ChooseFightingStyle(Char* c) {
     style = gSource.profiles[c->profile].attackType[0];
     second = gSource.profiles[c->profile].attackType[1];
   } else {
-    const CharSource* main = ClassRecord(MainClass(c));
+    const CharSource* main = ClassAt(MainClass(c));
     int lowest = main && main->noEquipment ? 0 : 1;
     if (main && main->noEquipment == 1 && YesNo(state, "Mönch kämpft mit Fäusten?", 2, 1, 0)) {
       c->fightingStyle = c->fightingStyle2 = 0;
@@ -33,7 +27,7 @@ void ChooseFightingStyle(Char* c) {
     }
     const CharSource* forcing = nullptr;
     for (int i = 0; i < c->classCount && i < kMaxClassSlots && !forcing; ++i) {
-      const CharSource* k = ClassRecord(c->classes[i]);
+      const CharSource* k = ClassAt(c->classes[i]);
       if (k && k->forceAttack) forcing = k;
     }
     if (forcing) {

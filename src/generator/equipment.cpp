@@ -24,8 +24,8 @@ constexpr int64_t kCeiling = 500000000;
 template <class F>
 bool AnyClass(const Char* c, F test) {
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
-    int cls = c->classes[i];
-    if (cls >= 0 && cls < gSource.classCount && test(gSource.classes[cls])) return true;
+    const CharSource* k = ClassAt(c->classes[i]);
+    if (k && test(*k)) return true;
   }
   return false;
 }
@@ -464,13 +464,14 @@ void SpecialMaterials(Char* c) {
   }
 }
 
+void RunSpecificScript(Char* c, CharItem& it) {
+  const SpecificSource& s = gSource.specifics[it.specific];
+  if (s.script.data) RunScript(c, &it, c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
+}
+
 void RunSpecificScripts(Char* c, int count) {
-  for (int i = 0; i < count; ++i) {
-    CharItem& it = c->items[i];
-    if (!it.specific) continue;
-    const SpecificSource& s = gSource.specifics[it.specific];
-    if (s.script.data) RunScript(c, &it, c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
-  }
+  for (int i = 0; i < count; ++i)
+    if (c->items[i].specific) RunSpecificScript(c, c->items[i]);
 }
 
 // Lowers the effect count and then the enhancement of a weapon, armour, shield or
@@ -592,12 +593,10 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   if (c->context.effectDone) done.assign(c->context.effectDone, c->context.effectDone + gSource.effectCount);
   EquipItem(c, Equipment(equipment), number, false);
   c->items[number].equipType = kind;
-  if (!ChooseSpecificItem(c, number)) {
+  if (!ChooseSpecificItem(c, number))
     ProtectiveItem(c);
-  } else {
-    const SpecificSource& s = gSource.specifics[c->items[number].specific];
-    if (s.script.data) RunScript(c, &c->items[number], c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
-  }
+  else
+    RunSpecificScript(c, c->items[number]);
   const CharItem& bought = c->items[number];
   bool empty = !bought.specific && bought.effectCount == 0 && bought.value == 0;
   if ((c->budget > budget || empty) && !gProcess.chooseEverything) {

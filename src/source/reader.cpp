@@ -74,10 +74,10 @@ bool EmptyLine(const char* line) { return line[0] == '\n' || line[0] == '\r' || 
 
 }  // namespace
 
-int ReadTable(const TableSpec& spec, void** records, void** temporaries, int32_t* count) {
-  DebugPrint(2, "Opening File (%s)\t", spec.path);
-  FILE* f = fopen(spec.path, "rb");
-  if (!f || !IsRegularFile(spec.path)) {
+int ReadTable(const TableLayout& layout, void** records, void** temporaries, int32_t* count) {
+  DebugPrint(2, "Opening File (%s)\t", layout.path);
+  FILE* f = fopen(layout.path, "rb");
+  if (!f || !IsRegularFile(layout.path)) {
     if (f) fclose(f);
     ConsolePrint("FAILED\n");
     return 1;
@@ -118,7 +118,7 @@ int ReadTable(const TableSpec& spec, void** records, void** temporaries, int32_t
   int header = 0;
   while (header < n && EmptyLine(lines[header])) ++header;
   int columns = header < n ? SplitLine(lines[header], fields, capacity) : 0;
-  spec.handler(fields, nullptr, nullptr, columns, true);
+  layout.handler(fields, nullptr, nullptr, columns, true);
 
   // Line 2 is skipped whatever it holds; empty lines count nowhere.
   int rows = 0;
@@ -128,10 +128,10 @@ int ReadTable(const TableSpec& spec, void** records, void** temporaries, int32_t
 
   char* recordBase = nullptr;
   char* temporaryBase = nullptr;
-  if (spec.recordSize) {
-    recordBase = static_cast<char*>(spec.makeRecords(rows + spec.extra));
-    if (spec.temporarySize && spec.makeTemporaries)
-      temporaryBase = static_cast<char*>(spec.makeTemporaries(rows + spec.extra));
+  if (layout.recordSize) {
+    recordBase = static_cast<char*>(layout.makeRecords(rows + layout.extra));
+    if (layout.temporarySize && layout.makeTemporaries)
+      temporaryBase = static_cast<char*>(layout.makeTemporaries(rows + layout.extra));
     *records = recordBase;
     if (temporaries) *temporaries = temporaryBase;
     *count = rows;
@@ -143,10 +143,10 @@ int ReadTable(const TableSpec& spec, void** records, void** temporaries, int32_t
     int fieldCount = SplitLine(lines[i], fields, capacity);
     if (fieldCount != columns)
       ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, columns);
-    void* record = recordBase ? recordBase + (size_t)row * spec.recordSize : nullptr;
-    void* temporary = temporaryBase ? temporaryBase + (size_t)row * spec.temporarySize : nullptr;
-    spec.handler(fields, record, temporary, fieldCount > capacity ? capacity : fieldCount, false);
-    if (recordBase && spec.nameOf) DebugPrint(2, "%s ", spec.nameOf(recordBase, row));
+    void* record = recordBase ? recordBase + (size_t)row * layout.recordSize : nullptr;
+    void* temporary = temporaryBase ? temporaryBase + (size_t)row * layout.temporarySize : nullptr;
+    layout.handler(fields, record, temporary, fieldCount > capacity ? capacity : fieldCount, false);
+    if (recordBase && layout.nameOf) DebugPrint(2, "%s ", layout.nameOf(recordBase, row));
     ++row;
   }
   DebugPrint(2, ")\n\n");

@@ -19,7 +19,7 @@ int SplitLine(char* line, char** fields, int capacity);
 // Called with header = true (records null) for the header line, then once per row.
 using RowHandler = int (*)(char** fields, void* record, void* temporary, int count, bool header);
 
-struct TableSpec {
+struct TableLayout {
   const char* path;
   RowHandler handler;
   size_t recordSize = 0;       // 0: update mode (no records of its own)
@@ -33,7 +33,7 @@ struct TableSpec {
 
 // Reads one table; 0 on success, 1 when the file cannot be opened. *records,
 // *temporaries and *count receive the arrays and the row count.
-int ReadTable(const TableSpec& spec, void** records, void** temporaries, int32_t* count);
+int ReadTable(const TableLayout& layout, void** records, void** temporaries, int32_t* count);
 
 // Index of the first field equal to name (ASCII letters compared without case).
 int FindColumn(char** fields, const char* name, int count, bool mustExist);

@@ -294,6 +294,11 @@ struct Source {
 
 extern Source gSource;
 
+// The class record of a class code; null for none (-1) or an invalid code.
+inline const CharSource* ClassAt(int cls) {
+  return cls >= 0 && cls < gSource.classCount ? &gSource.classes[cls] : nullptr;
+}
+
 // Arrays of records with their element count in front (so they can be destroyed).
 template <class T>
 T* NewRecords(int count, const char* tag) {

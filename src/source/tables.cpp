@@ -809,8 +809,8 @@ void* Make(int count) {
 }
 
 template <class R, class T = R>
-TableSpec Spec(const char* path, RowHandler handler, bool temporaries, int extra = 0) {
-  TableSpec s;
+TableLayout Layout(const char* path, RowHandler handler, bool temporaries, int extra = 0) {
+  TableLayout s;
   s.path = path;
   s.handler = handler;
   s.recordSize = sizeof(R);
@@ -828,10 +828,10 @@ TableSpec Spec(const char* path, RowHandler handler, bool temporaries, int extra
 template <class R, class T = R>
 int Read(const char* path, RowHandler handler, R** records, int32_t* count, T** temporaries = nullptr,
          int extra = 0) {
-  TableSpec spec = Spec<R, T>(path, handler, temporaries != nullptr, extra);
+  TableLayout layout = Layout<R, T>(path, handler, temporaries != nullptr, extra);
   void* r = nullptr;
   void* t = nullptr;
-  int result = ReadTable(spec, &r, temporaries ? &t : nullptr, count);
+  int result = ReadTable(layout, &r, temporaries ? &t : nullptr, count);
   *records = static_cast<R*>(r);
   if (temporaries) *temporaries = static_cast<T*>(t);
   gSourceStats.rows += *count;
@@ -839,11 +839,11 @@ int Read(const char* path, RowHandler handler, R** records, int32_t* count, T** 
 }
 
 int Update(const char* path, RowHandler handler) {
-  TableSpec spec;
-  spec.path = path;
-  spec.handler = handler;
+  TableLayout layout;
+  layout.path = path;
+  layout.handler = handler;
   int32_t dummy = 0;
-  return ReadTable(spec, nullptr, nullptr, &dummy);
+  return ReadTable(layout, nullptr, nullptr, &dummy);
 }
 
 }  // namespace

@@ -79,14 +79,14 @@ struct Table {
 };
 
 int ReadRows(const std::string& path, Table* t, int extra = 0) {
-  TableSpec spec;
-  spec.path = path.c_str();
-  spec.handler = RowHandler;
-  spec.recordSize = sizeof(Row);
-  spec.makeRecords = MakeRows;
-  spec.extra = extra;
+  TableLayout layout;
+  layout.path = path.c_str();
+  layout.handler = RowHandler;
+  layout.recordSize = sizeof(Row);
+  layout.makeRecords = MakeRows;
+  layout.extra = extra;
   void* records = nullptr;
-  int r = ReadTable(spec, &records, nullptr, &t->count);
+  int r = ReadTable(layout, &records, nullptr, &t->count);
   t->rows = static_cast<Row*>(records);
   return r;
 }
