@@ -134,6 +134,7 @@ struct Char {
   TextBuffer* texts[3] = {};
 
   int32_t maxDex = 1024;
+  int32_t armorCheckPenalty = 0;  // from missing armour and shield proficiency; items add theirs
   int32_t AC = 0;
   float Range = 0;
   int32_t MR = 0, MRBonus = 0, BeatMR = 0;

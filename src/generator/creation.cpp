@@ -4,6 +4,7 @@
 #include "generator/classes.h"
 #include "generator/combat.h"
 #include "generator/equipment.h"
+#include "generator/feats.h"
 
 #include <cstring>
 #include <new>
@@ -188,6 +189,13 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       CalcBaseValues(c);
       c->getAllRequired = 1;
+      if (const CharSource* main = ClassAt(MainClass(c)); main && main->noEquipment == 2)
+        if (random(state, 0, 3, "0 > Get All Required Feats for Weapon/Armor/Shield", 0) == 0) c->getAllRequired = 0;
+      for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+        if (const CharSource* k = ClassAt(c->classes[s]); k && k->psiCrystals) {
+          ++c->Crystals;
+          break;
+        }
       ClassFeatScripts(c);
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
@@ -207,9 +215,22 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       DebugPrint(1, "\nTalente werden festgelegt\n");
+      if (c->mixedPart && c->mixedMonster) {
+        const Char* m = c->mixedMonster;
+        for (int i = 0; i < m->featCount; ++i) {
+          int f = m->feats[i];
+          if (f >= 0 && f < gSource.featCount && gSource.feats[f].multi == 2 && !OwnsFeat(c, f))
+            AddFeat(c, f, nullptr, m->featParameters[i]);
+        }
+      }
+      ClassFeatGroups(c);
+      CalculateFeats(c);
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
       ComputeModifiers(c);
       CalcBaseValues(c);
+      ReArrangeFeats(c);
+      RunFeatScripts(c);
+      ComputeModifiers(c);
       RunRaceScripts(c);
       RunClassScripts(c);
       ComputeModifiers(c);
@@ -245,6 +266,8 @@ int64_t CreateCreature(Char* c, int sub) {
     }
   }
   if (!treasureOnly) {
+    RemoveDuplicateFeats(c);
+    ReArrangeFeats(c);
     c->treasureIndex = c->itemCount;
     if (!c->mixedPart && !c->noEquipment) {
       // The character's wealth becomes its item treasure.

@@ -1,5 +1,6 @@
 #include "shell/sheet.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "memory/tracker.h"
 #include "platform/console.h"
 #include "platform/keys.h"
+#include "generator/feats.h"
 #include "random/repro.h"
 #include "source/records.h"
 
@@ -278,11 +280,32 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
   out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
   out.WideRule(kTeeRight, kTeeLeft);
-  out.Wide(Format(" Talente: %d", c->featCount));
+  // Feats whose rule became a special-ability line are not listed again; feats whose
+  // script folded them into the numbers are, so the game master sees where they come
+  // from. A feat taken for several weapons or schools is one entry with its parameters.
+  std::vector<std::pair<int, std::string>> shown;
+  int listed = 0;
   for (int f = 0; f < c->featCount; ++f) {
     int feat = c->feats[f];
-    out.Wide(std::string("   ") + (feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : ""));
+    if (feat < 0 || feat >= gSource.featCount || gSource.feats[feat].text.length > 0) continue;
+    ++listed;
+    const char* parameter = FeatParameterText(c, f);
+    auto at = std::find_if(shown.begin(), shown.end(), [&](const auto& e) { return e.first == feat; });
+    if (at == shown.end()) {
+      shown.emplace_back(feat, parameter);
+    } else if (*parameter) {
+      if (!at->second.empty()) at->second += ", ";
+      at->second += parameter;
+    }
   }
+  std::string featLine;
+  for (const auto& [feat, parameters] : shown) {
+    if (!featLine.empty()) featLine += ", ";
+    featLine += gSource.feats[feat].name.c_str();
+    if (!parameters.empty()) featLine.append(" (").append(parameters).append(")");
+  }
+  out.Wide(Format(" Talente: %d", listed));
+  for (const std::string& row : Wrap(featLine)) out.Wide("   " + row);
   out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
   for (int s = 0; s < c->skillCount; ++s) {
     const CharSkill& k = c->skills[s];
@@ -363,8 +386,10 @@ void Export(Char* c, FILE* f) {
   fprintf(f, "FEATCOUNT=%d\n", c->featCount);
   for (int i = 0; i < c->featCount; ++i) {
     int feat = c->feats[i];
-    fprintf(f, "FEAT=%d,%d,%s,%s\n", i, 0, feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : "",
-            c->featParameters[i] == -1 ? ":Alle" : "");
+    const char* parameter = FeatParameterText(c, i);
+    fprintf(f, "FEAT=%d,%d,%s,%s%s\n", i, c->featListed[i],
+            feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : "", *parameter ? ":" : "",
+            parameter);
   }
   fprintf(f, "SKILLS=%d\nSKILLPOINTS=%d\n", c->skillCount, c->skillPoints);
   for (int i = 0; i < c->skillCount; ++i) {

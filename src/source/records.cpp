@@ -3,6 +3,7 @@
 #include <cstring>
 
 Source gSource;
+uint32_t gSourceGeneration = 0;
 
 namespace {
 char gEmptyString[1] = "";

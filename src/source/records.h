@@ -293,6 +293,8 @@ struct Source {
 };
 
 extern Source gSource;
+// Counts the builds of the Source, so that lookups cached by name know when to renew.
+extern uint32_t gSourceGeneration;
 
 // The class record of a class code; null for none (-1) or an invalid code.
 inline const CharSource* ClassAt(int cls) {

@@ -595,6 +595,7 @@ int SourceInit() {
   }
   OptimizeAllScripts();
   gSource.initialised = true;
+  ++gSourceGeneration;
   return 0;
 }
 

@@ -1,0 +1,741 @@
+#include "generator/feats.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "generator/classes.h"
+#include "generator/rules.h"
+#include "launcher/process.h"
+#include "random/decisions.h"
+#include "script/functions.h"
+#include "script/interp.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+// Codes of the rows the feat stage treats specially, renewed with every Source build.
+struct Named {
+  uint32_t generation = UINT32_MAX;
+  int finesse, zen, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
+  int psionicBody, mindOverBody, improvised, toughness, weaponFocus;
+  int fighter, bow, bard, human, robe, war, claw;
+};
+
+int FeatNamed(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, false); }
+
+const Named& Names() {
+  thread_local Named n;
+  if (n.generation == gSourceGeneration) return n;
+  n.finesse = FeatNamed("Waffenfinesse");
+  n.zen = FeatNamed("ZenArchery");
+  n.familiarSpell = FeatNamed("FamiliarSpell");
+  n.alignmentCasting = FeatNamed("ImprovedAlignmentBaseCasting");
+  n.arrowOfDeath = FeatNamed("ImprovedArrowOfDeath");
+  n.spellCasting = FeatNamed("ImprovedSpellCasting");
+  n.spellKnowledge = FeatNamed("SpellKnowledge");
+  n.instantReload = FeatNamed("InstantReload");
+  n.psionicBody = FeatNamed("PsionicBody");
+  n.mindOverBody = FeatNamed("MindOverBody");
+  n.improvised = FeatNamed("ImprovisedWeaponProficiency");
+  n.toughness = FeatNamed("Abhärtung");
+  n.weaponFocus = FeatNamed("Waffenfokus");
+  n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
+  n.bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
+  n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);
+  n.human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
+  n.robe = FindByName(gSource.equipment, gSource.equipmentCount, "Magierrobe", false, false);
+  n.war = FindByName(gSource.domains, gSource.domainCount, "Krieg", false, false);
+  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue", false, false);
+  n.generation = gSourceGeneration;
+  return n;
+}
+
+int LevelsIn(const Char* c, int cls) {
+  int levels = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    if (c->classes[s] == cls) levels += c->classLevels[s];
+  return levels;
+}
+
+// Whether an entry other than `except` holds the feat with this parameter.
+bool OwnsWith(const Char* c, int feat, int parameter, int except) {
+  for (int i = 0; i < c->featCount; ++i)
+    if (i != except && c->feats[i] == feat && c->featParameters[i] == parameter) return true;
+  return false;
+}
+
+// The feat covers the item: owned in general, for this very item, or without parameter.
+bool Covers(const Char* c, int feat, int equipment) {
+  if (feat < 0) return true;
+  for (int i = 0; i < c->featCount; ++i) {
+    if (c->feats[i] != feat) continue;
+    int p = c->featParameters[i];
+    if (p == -1 || p == equipment || gSource.feats[feat].dep == 0) return true;
+  }
+  return false;
+}
+
+bool FinesseWeapon(const CharItem& item) {
+  if (item.equipType != 0 || item.equipment < 0) return false;
+  const EquipSource& e = gSource.equipment[item.equipment];
+  if (e.attackType == 4) return false;
+  return e.specialType == 1 || e.specialType == 5 || e.size < 0;
+}
+
+void Block(Char* c, int feat, int32_t* weights) {
+  if (c->context.featNotAgain) c->context.featNotAgain[feat] = 1;
+  if (weights) weights[feat] = 0;
+}
+
+// The feats of the class's bonus groups ("2;" fighter feats); empty list = any.
+bool InBonusGroups(int cls, int group) {
+  const CharSource* k = ClassAt(cls);
+  if (!k || k->bonusFeatTypes.length == 0 || k->bonusFeatTypes.c_str()[0] == 0) return true;
+  const char* p = k->bonusFeatTypes.c_str();
+  const char* end = p + k->bonusFeatTypes.length;
+  while (p < end) {
+    if (*p && atoi(p) == group) return true;
+    p += strlen(p) + 1;
+  }
+  return false;
+}
+
+bool HasGroupList(int cls) {
+  const CharSource* k = ClassAt(cls);
+  return k && k->bonusFeatTypes.length > 0 && k->bonusFeatTypes.c_str()[0] != 0;
+}
+
+// The again rule: what the weight of a feat becomes once the Char owns it.
+int32_t AgainWeight(Char* c, int feat, int32_t weight) {
+  const FeatSource& f = gSource.feats[feat];
+  if (f.multi == 0) return 0;
+  if (f.multi == 2) return weight;
+  int threshold = 1;
+  if (f.dep == 1 && c->context.againDependency) {
+    int32_t& mark = c->context.againDependency[feat];
+    threshold = mark ? mark : 1;
+    mark /= 2;
+  }
+  if (!gProcess.chooseEverything) {
+    char label[160];
+    snprintf(label, sizeof label, "Enter 1 to make Feat %s possible again\n", f.name.c_str());
+    if (random(c->context.random, 1, 8, label, 0) > threshold) return 0;
+  }
+  return weight > 0 ? std::max(weight / 2, 1) : 0;
+}
+
+// The proficiency feat an item needs; -1 for items that need none.
+int ProficiencyFeat(const Char* c, const CharItem& item) {
+  if (item.equipType < 0 || item.equipType > 2 || item.equipment < 0) return -1;
+  const EquipSource& e = gSource.equipment[item.equipment];
+  int category = std::clamp<int>(e.type, 0, 2);
+  if (item.equipType == 2) category = 0;
+  int feat = gSource.proficiencyFeats[item.equipType][category];
+  if (item.equipType == 1) {
+    // Heavy armour is learnt through medium armour, medium through light.
+    for (int k = category; k > 0 && !OwnsFeat(c, gSource.proficiencyFeats[1][k - 1]); --k)
+      if (feat == gSource.proficiencyFeats[1][k]) feat = gSource.proficiencyFeats[1][k - 1];
+  }
+  return feat;
+}
+
+int RequiredProficiency(const Char* c, int* parameter) {
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& item = c->items[i];
+    if (item.treasure) continue;
+    int feat = ProficiencyFeat(c, item);
+    if (feat < 0 || Covers(c, feat, item.equipment)) continue;
+    if (gSource.feats[feat].dep == 0)
+      *parameter = -2;
+    else if (feat == gSource.proficiencyFeats[0][0])
+      *parameter = -1;
+    else
+      *parameter = item.equipment;
+    return feat;
+  }
+  return -1;
+}
+
+int AutomaticClassFeat(const Char* c) {
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* k = ClassAt(c->classes[s]);
+    if (!k || !k->featList.data) continue;
+    const int32_t* w = k->featList.Code();
+    for (int i = 1; i <= w[0]; ++i) {
+      if (w[i] < 0) {
+        ++i;  // (-group, count) pair
+        continue;
+      }
+      if (w[i] < gSource.featCount && !OwnsFeat(c, w[i])) return w[i];
+    }
+  }
+  return -1;
+}
+
+int32_t* Alloc(int n, const char* tag) {
+  return static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(n > 0 ? n : 1), tag));
+}
+
+}  // namespace
+
+bool OwnsFeat(const Char* c, int feat) {
+  for (int i = 0; i < c->featCount; ++i)
+    if (c->feats[i] == feat) return true;
+  return false;
+}
+
+bool CanTakeFeat(Char* c, int feat, int slot, int32_t* weights) {
+  if (feat < 0 || feat >= gSource.featCount) return false;
+  const FeatSource& f = gSource.feats[feat];
+  if (!CheckRules(c, feat, slot, f.requirement.Code(), 0, weights)) return false;
+  if (const int32_t* w = f.skillRequirement.Code()) {
+    for (int i = 1; i + 1 <= w[0]; i += 2)
+      if (w[i + 1] > c->Level + 3) {
+        Block(c, feat, weights);
+        return false;
+      }
+  }
+  const Named& n = Names();
+  bool pass = true;
+  if (feat == n.finesse) {
+    pass = false;
+    if (c->GE > c->ST)
+      for (int i = 0; i < c->itemCount && !pass; ++i) pass = FinesseWeapon(c->items[i]);
+  } else if (feat == n.zen) {
+    pass = c->WE > c->GE || (n.bow >= 0 && LevelsIn(c, n.bow) > 0);
+  } else if (feat == n.familiarSpell) {
+    pass = c->IN >= 25 || c->WE >= 25;
+  } else if (feat == n.alignmentCasting) {
+    pass = false;
+    if (c->highestSpellLevel >= 9)
+      for (int d : c->domains) {
+        if (d < 0 || d >= gSource.domainCount) continue;
+        const String& name = gSource.domains[d].name;
+        if (name == "Gutes" || name == "Böses" || name == "Chaos" || name == "Ordnung") pass = true;
+      }
+  } else if (feat == n.arrowOfDeath) {
+    pass = c->GE >= 19 || c->WE >= 19;
+  } else if (feat == n.spellCasting || feat == n.spellKnowledge) {
+    pass = (n.bard >= 0 && LevelsIn(c, n.bard) >= 16) || c->highestSpellLevel >= 9;
+  } else if (feat == n.instantReload) {
+    pass = false;
+    for (int i = 0; i < c->itemCount && !pass; ++i) {
+      const CharItem& item = c->items[i];
+      pass = item.equipType == 0 && item.equipment >= 0 && gSource.equipment[item.equipment].specialType == 3;
+    }
+  }
+  // These conditions may change within the creation (abilities, items), so they block
+  // only the current draw.
+  if (!pass && weights) weights[feat] = 0;
+  return pass;
+}
+
+void ClassFeatGroups(Char* c) {
+  for (int k = 0; k < 5; ++k) c->groupCounters[k] = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* x = ClassAt(c->classes[s]);
+    if (!x || !x->featList.data) continue;
+    const int32_t* w = x->featList.Code();
+    for (int i = 1; i + 1 <= w[0]; ++i)
+      if (w[i] < 0 && w[i] >= -4) {
+        int k = -w[i];
+        c->groupCounters[k] = std::max(c->groupCounters[k], w[i + 1]);
+        ++i;
+      }
+  }
+  for (int i = 0; i < c->featCount; ++i) {
+    int f = c->feats[i];
+    if (f < 0 || f >= gSource.featCount) continue;
+    int k = gSource.feats[f].featType;
+    if (k >= 1 && k <= 4 && c->groupCounters[k] > 0) --c->groupCounters[k];
+  }
+}
+
+int BonusFeatCount(int cls, int level) {
+  const CharSource* k = ClassAt(cls);
+  if (!k) return 0;
+  int total = 0;
+  const char* p = k->bonusFeats.c_str();
+  const char* end = p + k->bonusFeats.length;
+  while (p < end) {
+    int a = 0, b = 0;
+    int got = *p ? sscanf(p, "%d %d", &a, &b) : 0;
+    if (got == 2 && b > 0)
+      total += (level + a) / b;
+    else if (got == 1 && level > a)
+      total += 1;
+    p += strlen(p) + 1;
+  }
+  return total;
+}
+
+void DoFeatDep(Char* c, int slot) {
+  int feat = c->feats[slot];
+  if (feat < 0 || feat >= gSource.featCount) return;
+  const FeatSource& f = gSource.feats[feat];
+  int parameter = -2;
+  const int32_t* proficiency = gSource.proficiencyFeats[0];
+  bool weaponClass = feat == proficiency[0] || feat == proficiency[1] || feat == proficiency[2];
+  if (!weaponClass) {
+    bool found = false;
+    if (f.dependency >= 0) {
+      for (int i = 0; i < c->featCount && !found; ++i)
+        if (i != slot && c->feats[i] == f.dependency && !OwnsWith(c, feat, c->featParameters[i], slot)) {
+          parameter = c->featParameters[i];
+          found = true;
+        }
+    }
+    if (!found && f.dep == 1) {
+      for (int i = 0; i < c->itemCount && !found; ++i) {
+        const CharItem& item = c->items[i];
+        if (item.equipType == 0 && item.equipment >= 0 && !item.treasure && !OwnsWith(c, feat, item.equipment, slot)) {
+          parameter = item.equipment;
+          found = true;
+        }
+      }
+      if (!found) {
+        int32_t* w = Alloc(gSource.equipmentCount, "DoFeatDep-TempProb");
+        for (int e = 0; e < gSource.equipmentCount; ++e)
+          w[e] = gSource.equipment[e].equipType == 0 && !OwnsWith(c, feat, e, slot) ? 1 : 0;
+        int pick = AdvancedRand(c->context.random, gSource.equipmentCount, w, 4, &gSource.equipment[0].name.text,
+                                sizeof(EquipSource), "Waffe für Talent wählen!\n", 0, true, 0, false);
+        freeloga(w);
+        if (pick >= 0) parameter = pick;
+      }
+    } else if (!found && f.dep == 4) {
+      int32_t w[kAttributes];
+      for (int a = 0; a < kAttributes; ++a) w[a] = OwnsWith(c, feat, a, slot) ? 0 : 1;
+      int pick = AdvancedRand(c->context.random, kAttributes, w, 4, &gSource.attributeNames[0].name.text,
+                              sizeof(NamedSource), "Disciple für Talent wählen!", 0, true, 0, false);
+      if (pick >= 0) parameter = pick;
+    } else if (!found && f.dep == 2) {
+      int schools = gSource.schoolCount;
+      int32_t* w = Alloc(schools, "DoFeatDep-TempProb");
+      for (int s = 0; s < schools; ++s) w[s] = 0;
+      for (int i = 0; i < c->knownSpellCount && i < 256; ++i) {
+        int spell = c->knownSpells[i];
+        if (spell < 0 || spell >= gSource.spellCount) continue;
+        int school = gSource.spells[spell].school;
+        if (school >= 0 && school < schools) ++w[school];
+      }
+      if (schools > 0) w[schools - 1] = 0;  // the general school is no focus
+      for (int s = 0; s < schools; ++s) {
+        if (OwnsWith(c, feat, s, slot)) w[s] = 0;
+        if (c->profileMode && c->profile >= 0 && gSource.profiles[c->profile].school == s) w[s] *= c->profileWeight;
+        if (c->specialist) {
+          if (s < kMaxSchools && c->forbidden[s]) w[s] = 0;
+          if (s == c->specialistSchool) w[s] *= 3;
+        }
+      }
+      int pick = AdvancedRand(c->context.random, schools, w, 4, &gSource.schools[0].name.text, sizeof(NamedSource),
+                              "Schule für Zauberfokus wählen!\n", 0, true, 0, false);
+      freeloga(w);
+      if (pick >= 0) {
+        parameter = pick;
+      } else if (Names().toughness >= 0) {
+        c->feats[slot] = Names().toughness;
+        parameter = -2;
+      }
+    }
+  }
+  c->featParameters[slot] = parameter;
+}
+
+void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first, int epic) {
+  int target = std::min(c->featCount, kMaxFeats);
+  int n = gSource.featCount;
+  if (*first >= target || n == 0) {
+    *first = std::max(*first, c->featCount);
+    return;
+  }
+  c->featCount = *first;
+  int32_t* prob = Alloc(n, "DoFeats-Probability");
+  int32_t* save = Alloc(n, "DoFeats-ProbSave");
+  const Named& names = Names();
+  int style = c->fightingStyle, style2 = c->fightingStyle2;
+  int region = c->region;
+  for (int f = 0; f < n; ++f) {
+    const FeatSource& x = gSource.feats[f];
+    int32_t w = 0;
+    if (!c->context.featNotAgain || !c->context.featNotAgain[f]) {
+      const int32_t* cw = x.Weights();
+      if (!bonus) {
+        for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+          if (c->classes[s] >= 0 && c->classes[s] < gSource.classCount) w += cw[c->classes[s]] * c->classLevels[s];
+      } else if (cls >= 0 && cls < gSource.classCount) {
+        w = cw[cls] * c->Level;
+      }
+      if (extra) w += extra[f] * c->Level;
+      if (x.epic > epic) w = 0;
+      else if (x.epic < epic) w /= 10;
+      if (x.regionCount > 0) {
+        bool here = false;
+        const int32_t* r = reinterpret_cast<const int32_t*>(x.regions.data);
+        for (int k = 0; k < x.regionCount; ++k) here = here || r[k] == region;
+        w = here ? w * 5 : 0;
+      }
+      if (x.standard) w *= 5;
+      if (x.attackDep == 2 && style != 2 && style2 != 2) w = 0;
+      if (x.attackDep == 1 && ((style == 0 && style2 == 0) || (style == 4 && style2 == 0))) w = 0;
+      if (x.attackDep == 4 && style != 4 && style2 != 4) w = 0;
+      if (x.inborn && c->limitedFeats <= 0) w = 0;
+      if (bonus && !InBonusGroups(cls, x.featType)) w = 0;
+    }
+    prob[f] = w;
+  }
+  for (int i = 0; i < c->featCount; ++i) {
+    int f = c->feats[i];
+    if (f >= 0 && f < n && prob[f] > 0) prob[f] = AgainWeight(c, f, prob[f]);
+  }
+  const CharSource* bonusClass = bonus ? ClassAt(cls) : nullptr;
+  for (int slot = *first; slot < target; ++slot) {
+    c->featCount = slot;
+    int chosen = AutomaticClassFeat(c);
+    int parameter = -2;
+    bool automatic = chosen >= 0;
+    if (chosen < 0 && c->getAllRequired == 1 && !(bonus && HasGroupList(cls))) chosen = RequiredProficiency(c, &parameter);
+    bool proficiency = !automatic && chosen >= 0;
+    if (chosen < 0) {
+      memcpy(save, prob, sizeof(int32_t) * (size_t)n);
+      if (c->profileMode && c->profile >= 0 && c->profile < gSource.profileCount) {
+        const ProfileSource& p = gSource.profiles[c->profile];
+        for (int k = 0; k < p.featCount; ++k) {
+          int f = p.feats[k];
+          if (f < 0 || f >= n || save[f] <= 0 || OwnsFeat(c, f)) continue;
+          if (!CanTakeFeat(c, f, slot, save)) continue;
+          save[f] *= c->profileWeight;
+          break;
+        }
+      }
+      for (int k = 1; k <= 4; ++k) {
+        if (c->groupCounters[k] == 0) continue;
+        for (int f = 0; f < n; ++f)
+          if (gSource.feats[f].featType != k) save[f] = 0;
+        break;
+      }
+      if (gProcess.chooseEverything)
+        for (int f = 0; f < n; ++f)
+          if (save[f] > 0 && !CanTakeFeat(c, f, slot, save)) save[f] = 0;
+      char label[256];
+      if (bonusClass)
+        snprintf(label, sizeof label, "Bonustalent: %s\nTalent wählen!\n", bonusClass->name.c_str());
+      else
+        snprintf(label, sizeof label, "Talent %d / %d\nTalent wählen!\n", slot, target);
+      int last = -1;
+      for (int attempt = 0;; ++attempt) {
+        if (last >= 0) {
+          save[last] = 0;
+          DebugPrint(1, "Feat not allowed yet, trying some other... :|\n");
+        }
+        int pick = -1;
+        if (attempt < 1000)
+          pick = AdvancedRand(c->context.random, n, save, 4, &gSource.feats[0].name.text, sizeof(FeatSource), label, 0,
+                              true, 0, false);
+        if (pick < 0) {
+          if (attempt >= 1000 + 20 * n && names.toughness >= 0) {
+            // Nothing passes: a feat without prerequisites ends the search.
+            pick = names.toughness;
+          } else {
+            DebugPrint(1, "No apropriate Feat found %d\n", slot);
+            if (gProcess.chooseEverything) {
+              for (int f = 0; f < n; ++f) ConsolePrint("%d: %s\n", f, gSource.feats[f].name.c_str());
+              ConsolePrint("Select a Feat!\n");
+            }
+            pick = random(c->context.random, 0, n - 1, "Select a Feat!\n", 0);
+          }
+        }
+        if (pick == names.toughness && attempt >= 1000 + 20 * n) {
+          chosen = pick;
+          break;
+        }
+        if (CanTakeFeat(c, pick, slot, save)) {
+          chosen = pick;
+          break;
+        }
+        last = pick;
+        if (attempt >= 1000) last = -1;
+      }
+    }
+    const FeatSource& x = gSource.feats[chosen];
+    if (x.inborn && --c->limitedFeats <= 0)
+      for (int f = 0; f < n; ++f)
+        if (gSource.feats[f].inborn) prob[f] = 0;
+    if (prob[chosen] > 0) prob[chosen] = AgainWeight(c, chosen, prob[chosen]);
+    c->feats[slot] = chosen;
+    c->featParameters[slot] = parameter;
+    c->featListed[slot] = 0;
+    c->featCount = slot + 1;
+    if (!proficiency) DoFeatDep(c, slot);
+    int k = gSource.feats[c->feats[slot]].featType;
+    if (k >= 0 && k <= 4 && c->groupCounters[k] > 0) --c->groupCounters[k];
+  }
+  c->featCount = target;
+  *first = target;
+  freeloga(prob);
+  freeloga(save);
+}
+
+void CalculateFeats(Char* c) {
+  const Named& names = Names();
+  int n = gSource.featCount;
+  if (c->context.againDependency) {
+    int mark = 3;
+    if (c->fightingStyle == 2 && c->itemCount > 0 && c->items[0].attackType != 3) mark = 6;
+    if (c->fightingStyle2) ++mark;
+    for (int f = 0; f < n; ++f) c->context.againDependency[f] = mark;
+  }
+  int32_t first = c->featCount;
+  c->secondCounter = &first;
+  c->assignmentLock = 1;
+  ClassFeatScripts(c);
+  c->assignmentLock = 0;
+  c->secondCounter = nullptr;
+
+  if (names.war >= 0) {
+    for (int d : c->domains) {
+      if (d != names.war) continue;
+      for (int i = 0; i < c->itemCount; ++i) {
+        const CharItem& item = c->items[i];
+        if (item.equipType != 0 || item.equipment < 0 || item.treasure) continue;
+        if (names.weaponFocus >= 0) AddFeat(c, names.weaponFocus, &first, item.equipment);
+        int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
+        int feat = gSource.proficiencyFeats[0][category];
+        if (feat >= 0) AddFeat(c, feat, &first, category == 0 ? -1 : item.equipment);
+        break;
+      }
+      break;
+    }
+  }
+
+  c->limitedFeats = 1;
+  if (names.fighter >= 0 && LevelsIn(c, names.fighter) > 0) ++c->limitedFeats;
+  bool human = c->race == names.human && names.human >= 0 && !c->mixedPart;
+  if (human) ++c->limitedFeats;
+
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    int bonus = BonusFeatCount(c->classes[s], c->preEpicLevels[s]);
+    if (bonus <= 0) continue;
+    c->featCount = std::min(c->featCount + bonus, kMaxFeats);
+    DoFeats(c, nullptr, c->classes[s], true, &first, 0);
+  }
+
+  int general = std::min(c->Level, 20) / 3 + 1 + c->BonusFeats + (human ? 1 : 0);
+  while (c->SpecialAbilities > 0 && YesNo(c->context.random, "Use Special Abbility as Feat?", 2, 1, 0)) {
+    --c->SpecialAbilities;
+    ++general;
+  }
+  c->featCount = std::min(c->featCount + std::max(general, 0), kMaxFeats);
+  DoFeats(c, nullptr, -1, false, &first, 0);
+
+  int epic = std::max(c->Level - 18, 0) / 3;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* k = ClassAt(c->classes[s]);
+    if (k && k->epicFeats > 0) epic += (c->classLevels[s] - c->preEpicLevels[s]) / k->epicFeats;
+  }
+  if (epic > 0) {
+    c->featCount = std::min(c->featCount + epic, kMaxFeats);
+    DoFeats(c, nullptr, -1, false, &first, 1);
+  }
+}
+
+void RunFeatScripts(Char* c) {
+  const Named& names = Names();
+  int count = c->featCount;
+  for (int i = 0; i < count; ++i) {
+    int feat = c->feats[i];
+    if (feat < 0 || feat >= gSource.featCount) continue;
+    const FeatSource& f = gSource.feats[feat];
+    if (feat == names.psionicBody) {
+      int mainPsionic = -1;
+      for (int s = 0; s < c->classCount; ++s) {
+        const CharSource* k = ClassAt(c->classes[s]);
+        if (k && k->psiDisciplines && k->spellAttribute >= 0 && k->spellAttribute < kAttributes) {
+          mainPsionic = k->spellAttribute;
+          break;
+        }
+      }
+      if (mainPsionic >= 0) {
+        int mod = (&c->MST)[mainPsionic];
+        if (mod > c->MKO) c->TP += mod - c->MKO;
+      }
+      for (int j = 0; j < count; ++j)
+        if (j != i && c->feats[j] >= 0 && c->feats[j] < gSource.featCount && gSource.feats[c->feats[j]].featType == 3)
+          ++c->TP;
+      continue;
+    }
+    if (feat == names.mindOverBody) {
+      if (c->MIN > c->MKO) c->TP += c->MIN - c->MKO;
+      for (int j = 0; j < count; ++j)
+        if (j != i && c->feats[j] >= 0 && c->feats[j] < gSource.featCount && gSource.feats[c->feats[j]].featType == 1)
+          ++c->TP;
+      continue;
+    }
+    c->featListed[i] = 1;
+    const uint8_t* script = f.effectScript.data;
+    // A script of just ";" compiles to a root node whose text starts at byte 5.
+    if (script && script[0] != 0 && script[5] != ';') {
+      DebugPrint(2, "\nRunning Script for %s\n", f.name.c_str());
+      if (RunScript(c, nullptr, c->specialText, script, f.name.c_str(), i, c->specialText) > 1) c->featListed[i] = 0;
+    }
+    if (f.text.length > 0 && c->specialText) {
+      c->featListed[i] = 0;
+      TextAppend(c->specialText, f.text.c_str(), f.text.length);
+      TextAppend(c->specialText, "\n", 1);
+    }
+  }
+
+  const int32_t* weaponFeats = gSource.proficiencyFeats[0];
+  int armourPenalty = 0;
+  int highest = -1;
+  bool shieldUnskilled = false;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& item = c->items[i];
+    if (item.treasure || item.equipment < 0) continue;
+    if (item.equipType == 1 && item.equipment != names.robe)
+      highest = std::max(highest, std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2));
+    if (item.equipType == 2 && !Covers(c, gSource.proficiencyFeats[2][0], item.equipment)) shieldUnskilled = true;
+  }
+  if (highest >= 0 && !Covers(c, gSource.proficiencyFeats[1][highest], -1)) armourPenalty += 4;
+  if (shieldUnskilled) armourPenalty += 4;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    CharItem& item = c->items[i];
+    if (item.treasure || item.equipType != 0 || item.equipment < 0) continue;
+    bool skilled = false;
+    for (int k = 0; k < 3 && !skilled; ++k) {
+      int feat = weaponFeats[k];
+      for (int j = 0; j < c->featCount && !skilled; ++j)
+        skilled = c->feats[j] == feat && (c->featParameters[j] == -1 || c->featParameters[j] == item.equipment);
+    }
+    if (!skilled) {
+      item.attackBonus -= 2;
+      if (!OwnsFeat(c, names.improvised)) item.attackBonus -= 2;
+    }
+    item.attackBonus -= armourPenalty;
+  }
+  c->armorCheckPenalty += armourPenalty;
+}
+
+void RemoveDuplicateFeats(Char* c) {
+  for (int i = 0; i < c->featCount; ++i) {
+    for (int j = i + 1; j < c->featCount;) {
+      int f = c->feats[i];
+      bool duplicate = c->feats[j] == f && f >= 0 && f < gSource.featCount && gSource.feats[f].multi != 2 &&
+                       !(c->featParameters[j] != c->featParameters[i] && c->featParameters[i] != -1);
+      if (!duplicate) {
+        ++j;
+        continue;
+      }
+      int last = --c->featCount;
+      c->feats[j] = c->feats[last];
+      c->featParameters[j] = c->featParameters[last];
+      c->featListed[j] = c->featListed[last];
+    }
+  }
+}
+
+void ReArrangeFeats(Char* c) {
+  struct Entry {
+    int32_t feat, parameter, listed;
+  };
+  int n = std::min(c->featCount, kMaxFeats);
+  Entry entries[kMaxFeats];
+  for (int i = 0; i < n; ++i) entries[i] = {c->feats[i], c->featParameters[i], c->featListed[i]};
+  auto key = [](const Entry& e) -> const FeatSource* {
+    return e.feat >= 0 && e.feat < gSource.featCount ? &gSource.feats[e.feat] : nullptr;
+  };
+  std::stable_sort(entries, entries + n, [&](const Entry& a, const Entry& b) {
+    const FeatSource* x = key(a);
+    const FeatSource* y = key(b);
+    if (!x || !y) return x != nullptr && y == nullptr;
+    if (x->inborn != y->inborn) return x->inborn > y->inborn;
+    if (x->regionCount != y->regionCount) return x->regionCount > y->regionCount;
+    if (x->epic != y->epic) return x->epic < y->epic;
+    if (x->standard != y->standard) return x->standard > y->standard;
+    if (x->dep != y->dep) return x->dep > y->dep;
+    if (x->featType != y->featType) return x->featType < y->featType;
+    if (x->attackDep != y->attackDep) return x->attackDep < y->attackDep;
+    if (a.parameter != b.parameter) return a.parameter < b.parameter;
+    return strcmp(x->name.c_str(), y->name.c_str()) < 0;
+  });
+  for (int i = 0; i < n; ++i) {
+    c->feats[i] = entries[i].feat;
+    c->featParameters[i] = entries[i].parameter;
+    c->featListed[i] = entries[i].listed;
+  }
+}
+
+void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDie, int featInterval) {
+  if (featInterval != 0) {
+    int extra = newDice / featInterval - oldDice / featInterval;
+    if (extra > 0) {
+      int oldCount = c->featCount;
+      int32_t* mod = Alloc(gSource.featCount, "IncreaseHDFeatSkill-PMod");
+      for (int f = 0; f < gSource.featCount; ++f) mod[f] = 0;
+      bool temporary = c->classCount == 0;
+      if (temporary && Names().fighter >= 0) {
+        c->classCount = 1;
+        c->classes[0] = Names().fighter;
+        c->classLevels[0] = 10;
+      }
+      c->featCount = std::min(c->featCount + extra, kMaxFeats);
+      int32_t first = oldCount;
+      DoFeats(c, mod, -1, false, &first, 0);
+      if (temporary) {
+        c->classCount = 0;
+        c->classes[0] = 0;
+        c->classLevels[0] = 0;
+      }
+      freeloga(mod);
+      for (int i = oldCount; i < c->featCount; ++i) {
+        c->featListed[i] = 1;
+        int f = c->feats[i];
+        if (f >= 0 && f < gSource.featCount && gSource.feats[f].dep == 1 && c->featParameters[i] >= 0 &&
+            Names().claw >= 0) {
+          c->featParameters[i] = Names().claw;
+          c->featListed[i] = 0;
+        }
+      }
+    }
+  }
+  if (skillPointsPerDie != 0 && newDice > oldDice && c->skillCount > 0) {
+    int points = (skillPointsPerDie + std::max(c->MIN, 0)) * (newDice - oldDice);
+    int32_t* weights = Alloc(c->skillCount, "IncreaseHDFeatSkill-pSkills");
+    const char* texts[kMaxSkillEntries];
+    for (int i = 0; i < c->skillCount; ++i) {
+      weights[i] = std::max(c->skills[i].ranks, 0);
+      int s = c->skills[i].skill;
+      texts[i] = s >= 0 && s < gSource.skillCount ? gSource.skills[s].name.c_str() : "";
+    }
+    while (points > 0) {
+      int pick = AdvancedRand(c->context.random, c->skillCount, weights, 4, texts, sizeof(const char*),
+                              "Welche Fertigkeit erhöhen?", 0, true, 0, false);
+      if (pick < 0) break;
+      int amount = random(c->context.random, 1, std::min(points, newDice - oldDice),
+                          "Wie viel Punkte in diese Fertigkeit stecken?", 0);
+      c->skills[pick].ranks += amount;
+      c->skills[pick].total += amount;
+      points -= amount;
+    }
+    freeloga(weights);
+  }
+}
+
+const char* FeatParameterText(const Char* c, int entry) {
+  if (entry < 0 || entry >= c->featCount) return "";
+  int feat = c->feats[entry], p = c->featParameters[entry];
+  if (p == -1) return "Alle";
+  if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
+  switch (gSource.feats[feat].dep) {
+    case 1: return p < gSource.equipmentCount ? gSource.equipment[p].name.c_str() : "";
+    case 2: return p < gSource.schoolCount ? gSource.schools[p].name.c_str() : "";
+    case 3: return p < gSource.skillCount ? gSource.skills[p].name.c_str() : "";
+    case 4: return p < kAttributes ? gSource.attributeNames[p].name.c_str() : "";
+    default: return "";
+  }
+}
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,50 @@
+// Feats of a character: how many it gets, which it takes (a weighted draw over the
+// feat table that its classes, style, region, profile and owned feats shape), their
+// parameters, their scripts and the penalties for missing proficiencies.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Whether the Char owns the feat, with any parameter.
+bool OwnsFeat(const Char* c, int feat);
+
+// Prerequisites, impossible skill ranks and the feats with conditions of their own.
+// A failure other than a missing feat blocks the feat for the rest of the creation.
+bool CanTakeFeat(Char* c, int feat, int slot, int32_t* weights);
+
+// The feats still owed per feat group (MIN_FIGHTER and the like in a class's feat list).
+void ClassFeatGroups(Char* c);
+
+// Bonus feats a class grants at `level` by its BonusFeats schedule.
+int BonusFeatCount(int cls, int level);
+
+// Fills the slots from *first up to the feat count; *first becomes the feat count.
+// extra: per feat extra weight × Level (may be null). cls/bonus: a class's bonus pass.
+void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first, int epic);
+
+// Chooses the parameter (weapon, school, discipline) of the feat in `slot`.
+void DoFeatDep(Char* c, int slot);
+
+// The feat stage: counts every feat slot and fills it.
+void CalculateFeats(Char* c);
+
+// Runs the feat scripts, marks the feats the sheet lists and applies the penalties for
+// weapons, armour and shields without proficiency.
+void RunFeatScripts(Char* c);
+
+void RemoveDuplicateFeats(Char* c);
+void ReArrangeFeats(Char* c);
+
+// Feats and skill ranks for the hit dice from oldDice to newDice.
+void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDie, int featInterval);
+
+// The parameter of a feat entry as the sheet and export name it ("" without one).
+const char* FeatParameterText(const Char* c, int entry);
+
+}  // namespace RUNTIME_NS
