@@ -604,12 +604,13 @@ void RunFeatScripts(Char* c) {
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     CharItem& item = c->items[i];
     if (item.treasure || item.equipType != 0 || item.equipment < 0) continue;
-    bool skilled = false;
-    for (int k = 0; k < 3 && !skilled; ++k) {
-      int feat = weaponFeats[k];
-      for (int j = 0; j < c->featCount && !skilled; ++j)
-        skilled = c->feats[j] == feat && (c->featParameters[j] == -1 || c->featParameters[j] == item.equipment);
-    }
+    // The category's feat in general or any of the three named for this very weapon;
+    // simple weapons in general do not cover a longsword.
+    int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
+    bool skilled = Covers(c, weaponFeats[category], item.equipment);
+    for (int j = 0; j < c->featCount && !skilled; ++j)
+      skilled = c->featParameters[j] == item.equipment &&
+                (c->feats[j] == weaponFeats[0] || c->feats[j] == weaponFeats[1] || c->feats[j] == weaponFeats[2]);
     if (!skilled) {
       item.attackBonus -= 2;
       if (!OwnsFeat(c, names.improvised)) item.attackBonus -= 2;
