@@ -186,6 +186,7 @@ void ArrangeAttributes(Char* c) {
   int32_t weights[kAttributes], pool[kAttributes];
   PlacementWeights(c, weights);
   for (int i = 0; i < kAttributes; ++i) pool[i] = AbilityScore(c, i);
+  bool placed[kAttributes] = {};
   char label[64];
   for (int round = 0; round < kAttributes; ++round) {
     int best = 0;
@@ -194,7 +195,14 @@ void ArrangeAttributes(Char* c) {
     if (pool[best] == 0) break;
     snprintf(label, sizeof label, "Attribut für Wert %d wählen!\n", pool[best]);
     int chosen = ChooseAbility(c, weights, label);
-    if (chosen < 0) break;
+    if (chosen < 0) {
+      // Only abilities the class does not care about are left: they share the rest
+      // evenly, so no rolled value is lost and none is placed twice.
+      for (int i = 0; i < kAttributes; ++i) weights[i] = !placed[i] && !c->absent[i];
+      chosen = ChooseAbility(c, weights, label);
+      if (chosen < 0) break;
+    }
+    placed[chosen] = true;
     AbilityScore(c, chosen) = pool[best];
     pool[best] = 0;
     weights[chosen] = 0;

@@ -3,6 +3,8 @@
 // inherent bonuses, and races allowed by level adjustment.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "generator/attributes.h"
 #include "generator/source_fixture.h"
 #include "random/types.h"
@@ -177,4 +179,23 @@ TEST_F(Attributes, RacesRespectTheLevelAdjustment) {
   EXPECT_EQ(c->Level, 5 - gSource.races[duergar].crModifier);
   ResetChar(c);
   delete c;
+}
+
+TEST_F(Attributes, PlacementKeepsEveryRolledValue) {
+  // The fighter weighs Wisdom and Charisma 0: the last two values still land on them.
+  int fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  for (int n = 0; n < 50; ++n) {
+    Char* c = new Char();
+    Fresh(c, 5);
+    c->classCount = 1;
+    c->classes[0] = fighter;
+    const int rolled[kAttributes] = {8, 17, 11, 14, 9, 13};
+    for (int i = 0; i < kAttributes; ++i) AbilityScore(c, i) = rolled[i];
+    ArrangeAttributes(c);
+    std::multiset<int> before(rolled, rolled + kAttributes), after;
+    for (int i = 0; i < kAttributes; ++i) after.insert(AbilityScore(c, i));
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(c->WE + c->CH, 8 + 9);  // the two lowest values go where the class cares least
+    delete c;
+  }
 }
