@@ -71,10 +71,11 @@ struct RaceSource {
   int32_t modifiers[kAttributes] = {};
   int32_t range = 0, parent = -1, crModifier = 0;
   Owned featScript;
+  int32_t favouredClass = -1;  // -1: any class ("Alle")
 };
 
 struct RaceTexts {
-  String subRace;
+  String subRace, favoured;
 };
 
 struct FeatSource {

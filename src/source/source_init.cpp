@@ -55,11 +55,20 @@ struct CodeBuilder {
 int Opcode(const char* item) { return (unsigned char)item[0] | (unsigned char)item[1] << 8; }
 constexpr int Op(char a, char b) { return (unsigned char)a | (unsigned char)b << 8; }
 
-void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
+void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, const char* owner) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceReq-ByteCode");
+  // A name the tables lack names the row whose requirement uses it.
+  auto named = [&](const auto* table, int count, const char* name) {
+    int index = FindByName(table, count, name, false, false);
+    if (index < 0) {
+      ConsolePrint("Not found: %s (%s)\n", name, owner);
+      QuitOnError(true);
+    }
+    return index;
+  };
   ForItems(text, [&](const char* item) {
     if (strlen(item) < 2) {
-      ConsolePrint("Unknown Feat Rule: %s\n", item);
+      ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
       QuitOnError(true);
     }
     int op = Opcode(item);
@@ -67,19 +76,19 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
     const char* operand = strlen(item) >= 3 ? item + 3 : "";
     switch (op) {
       case Op('P', 'R'):
-        code.Add(FindByName(gSource.feats, gSource.featCount, operand, false, true));
+        code.Add(named(gSource.feats, gSource.featCount, operand));
         break;
       case Op('P', 'G'): {
-        int feat = FindByName(gSource.feats, gSource.featCount, operand, false, true);
+        int feat = named(gSource.feats, gSource.featCount, operand);
         code.Add(feat);
         if (dependency && *dependency == -1) *dependency = feat;
         break;
       }
       case Op('N', 'C'):
-        code.Add(FindByName(gSource.classes, gSource.classCount, operand, false, true));
+        code.Add(named(gSource.classes, gSource.classCount, operand));
         break;
       case Op('S', 'P'):
-        code.Add(FindByName(gSource.spells, gSource.spellCount, operand, false, true));
+        code.Add(named(gSource.spells, gSource.spellCount, operand));
         break;
       case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('S', 'T'): case Op('G', 'E'):
       case Op('K', 'O'): case Op('I', 'N'): case Op('W', 'E'): case Op('C', 'H'): case Op('L', 'V'):
@@ -101,10 +110,10 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
           int level = 0;
           sscanf(part.c_str(), "%255s %d", name, &level);
           if (op == Op('C', 'L')) {
-            code.Add(FindByName(gSource.classes, gSource.classCount, name, false, true));
+            code.Add(named(gSource.classes, gSource.classCount, name));
             code.Add(level);
           } else {
-            code.Add(FindByName(gSource.races, gSource.raceCount, name, false, true));
+            code.Add(named(gSource.races, gSource.raceCount, name));
           }
         }
         break;
@@ -112,7 +121,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
       case Op('S', 'N'): case Op('D', 'V'): case Op('S', 'S'):
         break;
       default:
-        ConsolePrint("Unknown Feat Rule: %s\n", item);
+        ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
         QuitOnError(true);
     }
   });
@@ -426,13 +435,13 @@ int ResolveSource() {
   for (int i = 0; i < gSource.featCount; ++i) {
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;
-    ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency);
+    ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency, f.name.c_str());
     ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
   }
   for (int i = 0; i < gSource.classCount; ++i) {
     CharSource& c = gSource.classes[i];
     CharTexts& t = gTexts.classes[i];
-    ResolveRequirement(t.req, c.requirement, nullptr);
+    ResolveRequirement(t.req, c.requirement, nullptr, c.name.c_str());
     ResolveSkillRequirement(t.skillReq, c.skillRequirement);
     ResolveFeatList(t.featReq, c.featList);
     c.attachClass = StartsWithSemicolon(t.attachClass)
@@ -452,6 +461,16 @@ int ResolveSource() {
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
         StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
+    const String& favoured = gTexts.races[i].favoured;
+    if (favoured == "Alle") {
+      gSource.races[i].favouredClass = -1;
+    } else {
+      gSource.races[i].favouredClass = FindByName(gSource.classes, gSource.classCount, favoured.c_str(), false, false);
+      if (gSource.races[i].favouredClass < 0) {
+        ConsolePrint("Unknown favoured class %s of race %s\n", favoured.c_str(), gSource.races[i].name.c_str());
+        QuitOnError(true);
+      }
+    }
   }
   for (int i = 0; i < gSource.monsterCount; ++i)
     ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities,

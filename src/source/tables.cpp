@@ -312,9 +312,10 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
 
 // ---- races ----
 
-enum { rName, rProb, rSize, rAttackType, rEffectScript, rRaceMod, rRange, rSubRace, rHGMod, rGiveFeats, rColumns };
-const char* kRaceColumns[rColumns] = {"Name",  "Prob",    "Size",  "AttackType", "EffectScript",
-                                      "RaceMod", "Range", "SubRace", "HGMod",      "GiveFeats"};
+enum { rName, rProb, rSize, rAttackType, rEffectScript, rRaceMod, rRange, rSubRace, rHGMod, rGiveFeats, rFavClass,
+       rColumns };
+const char* kRaceColumns[rColumns] = {"Name",  "Prob",    "Size",  "AttackType", "EffectScript", "RaceMod",
+                                      "Range", "SubRace", "HGMod", "GiveFeats",  "FavClass"};
 int gRace[rColumns + 1];
 
 int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
@@ -333,6 +334,7 @@ int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   ReadSixNumbers(f[gRace[rRaceMod]], r.modifiers);
   r.range = Number(f[gRace[rRange]]);
   t.subRace.Assign(f[gRace[rSubRace]]);
+  t.favoured.Assign(f[gRace[rFavClass]]);
   r.crModifier = Number(f[gRace[rHGMod]]);
   Compile(r.effectScript, f[gRace[rEffectScript]], "Error in Race Script %s\n", r.name.c_str());
   Compile(r.featScript, f[gRace[rGiveFeats]], "Error in Race Script %s\n", r.name.c_str());

@@ -100,7 +100,7 @@ TEST_F(DataFault, TheCopyItselfBuilds) {
   EXPECT_NE(run.output.find("Init took "), std::string::npos) << run.output;
   // Debug output lists every table with its row count.
   EXPECT_NE(run.output.find("Opening File (Build/Data/Races.txt)\tOK\nReading List\t\t\t19\n"), std::string::npos);
-  EXPECT_NE(run.output.find("Opening File (Build/Data/Characters.txt)\tOK\nReading List\t\t\t18\n"),
+  EXPECT_NE(run.output.find("Opening File (Build/Data/Characters.txt)\tOK\nReading List\t\t\t45\n"),
             std::string::npos);
 }
 
@@ -163,7 +163,17 @@ TEST_F(DataFault, HitDiceMinimumBelowHitDice) {
 TEST_F(DataFault, UnknownRequirementRule) {
   std::string old = SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;");
   ASSERT_FALSE(old.empty());
-  ExpectFatal("Unknown Feat Rule: XY 1\n");
+  ExpectFatal("Unknown Feat Rule: XY 1 (Doppelschlag)\n");
+}
+
+TEST_F(DataFault, RequirementNamesAnUnknownFeat) {
+  SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;");
+  ExpectFatal("Not found: Kraftangriff (Doppelschlag)\n");
+}
+
+TEST_F(DataFault, RaceWithAnUnknownFavouredClass) {
+  SetField("Build/Data/Races.txt", "Halbork", "FavClass", "Ork-Schamane");
+  ExpectFatal("Unknown favoured class Ork-Schamane of race Halbork\n");
 }
 
 TEST_F(DataFault, PriceThatIsNoNumber) {
