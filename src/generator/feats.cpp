@@ -290,13 +290,18 @@ void DoFeatDep(Char* c, int slot) {
         }
     }
     if (!found && f.dep == 1) {
-      for (int i = 0; i < c->itemCount && !found; ++i) {
-        const CharItem& item = c->items[i];
-        if (item.equipType == 0 && item.equipment >= 0 && !item.treasure && !OwnsWith(c, feat, item.equipment, slot)) {
+      // A ranged feat goes to a ranged weapon, a melee feat to a melee weapon, when the
+      // Char carries one; otherwise the first weapon without the feat.
+      for (int pass = 0; pass < 2 && !found; ++pass)
+        for (int i = 0; i < c->itemCount && !found; ++i) {
+          const CharItem& item = c->items[i];
+          if (item.equipType != 0 || item.equipment < 0 || item.treasure || OwnsWith(c, feat, item.equipment, slot))
+            continue;
+          bool ranged = gSource.equipment[item.equipment].attackType == 4;
+          if (pass == 0 && f.attackDep != 0 && ranged != (f.attackDep == 4)) continue;
           parameter = item.equipment;
           found = true;
         }
-      }
       if (!found) {
         int32_t* w = Alloc(gSource.equipmentCount, "DoFeatDep-TempProb");
         for (int e = 0; e < gSource.equipmentCount; ++e)
@@ -576,8 +581,8 @@ void RunFeatScripts(Char* c) {
     }
     c->featListed[i] = 1;
     const uint8_t* script = f.effectScript.data;
-    // A script of just ";" compiles to a root node whose text starts at byte 5.
-    if (script && script[0] != 0 && script[5] != ';') {
+    // A script of just ";" compiles to a root node that ends at once (byte 5 is its end).
+    if (script && script[0] != 0 && script[5] != 0 && script[5] != ';') {
       DebugPrint(2, "\nRunning Script for %s\n", f.name.c_str());
       if (RunScript(c, nullptr, c->specialText, script, f.name.c_str(), i, c->specialText) > 1) c->featListed[i] = 0;
     }

@@ -298,12 +298,21 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
       at->second += parameter;
     }
   }
-  std::string featLine;
+  // Weapon, armour and shield proficiencies go on a line of their own after the feats.
+  auto proficiency = [](int feat) {
+    for (int i = 0; i < 3; ++i)
+      for (int k = 0; k < 3; ++k)
+        if (gSource.proficiencyFeats[i][k] == feat) return true;
+    return gSource.feats[feat].name == "Turmschilde";
+  };
+  std::string featLine, proficiencyLine;
   for (const auto& [feat, parameters] : shown) {
-    if (!featLine.empty()) featLine += ", ";
-    featLine += gSource.feats[feat].name.c_str();
-    if (!parameters.empty()) featLine.append(" (").append(parameters).append(")");
+    std::string& line = proficiency(feat) ? proficiencyLine : featLine;
+    if (!line.empty()) line += ", ";
+    line += gSource.feats[feat].name.c_str();
+    if (!parameters.empty()) line.append(" (").append(parameters).append(")");
   }
+  if (!proficiencyLine.empty()) featLine += (featLine.empty() ? "Geübt mit: " : "\nGeübt mit: ") + proficiencyLine;
   out.Wide(Format(" Talente: %d", listed));
   for (const std::string& row : Wrap(featLine)) out.Wide("   " + row);
   out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
