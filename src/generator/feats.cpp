@@ -457,7 +457,9 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
           chosen = pick;
           break;
         }
-        if (CanTakeFeat(c, pick, slot, save)) {
+        // The list draw may hit a feat the Char already has and may not repeat.
+        bool repeat = gSource.feats[pick].multi == 0 && OwnsFeat(c, pick);
+        if (!repeat && CanTakeFeat(c, pick, slot, save)) {
           chosen = pick;
           break;
         }
