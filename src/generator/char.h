@@ -49,6 +49,19 @@ struct CharItem {
   char effectTexts[512] = {};
 };
 
+constexpr int kMonsterOptions = 32;
+constexpr int kNaturalAttacks = 6;
+
+// A natural attack of a monster: the slot of its stat block, with totals.
+struct CharAttack {
+  char name[32] = {};
+  int32_t attack = 0;    // bonus of the first attack
+  int32_t number = 0;    // attacks of the slot
+  int32_t step = 0;      // reduction per further attack (5 for iterative weapons)
+  int32_t damage[3] = {};  // dice, die size, bonus
+  int32_t category = 0;  // 0 primary routine, 1 to 3 alternatives
+};
+
 struct CharBonus {
   int32_t variable;  // byte offset of the raised field in the Char
   int32_t amount;
@@ -142,6 +155,15 @@ struct Char {
   int32_t Init = 0, AttackMod = 0, DmgMod = 0;
   int32_t Unarmed1 = 0, Unarmed2 = 0, PowerPoints = 0, Crystals = 0, CombatModes = 0;
   int32_t kind = 0, monster = -1, creatureType = -1, MonsterTWType = 0;
+  // Monster options the choice found (variant, template, lowest CR), and the build.
+  int32_t optionCount = 0;
+  int32_t optionVariant[kMonsterOptions] = {}, optionTemplate[kMonsterOptions] = {}, optionCR[kMonsterOptions] = {};
+  int32_t attackCount = 0;
+  CharAttack naturals[kNaturalAttacks] = {};
+  int32_t sizeIndex = -1;     // monsters: row of the size table
+  int32_t monsterBase[4] = {};  // base attack, Reflex, Will, Fortitude of the type at the built hit dice
+  int32_t snapshot[5] = {};
+  int32_t monsterCaster = 0, clericSpells = 0;  // spell-list settings of a casting monster's classes   // attacks, armour class, hit points, spell resistance, spell failure after the build
   int32_t Sneak = 0, Evasion = 0, Smite = 0, Dex2AC = 0, UncannyDodge = 0, LowLightVision = 0, DarkVision = 0;
   int32_t Concealment = 0, LayOnHands = 0, SacretDefense = 0, PoisonUse = 0, TouchReach = 0, ClassLevel = 0;
   int32_t SurpremeCleave = 0;

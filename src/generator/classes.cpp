@@ -36,16 +36,6 @@ bool HasClass(const Char* c, int cls, int slots) {
   return false;
 }
 
-int32_t BaseAttack(int type, int levels) {
-  switch (type) {
-    case 1: return levels;
-    case 2: return levels * 3 / 4;
-    case 3: return levels / 2;
-    default: return 0;
-  }
-}
-
-int32_t BaseSave(int type, int levels) { return type == 1 ? levels / 2 + 2 : type == 2 ? levels / 3 : 0; }
 
 int MostWeighted(const CharSource& k) {
   int best = 0;
@@ -60,6 +50,17 @@ int Draw(Char* c, const std::vector<int32_t>& weights, const char* label) {
 }
 
 }  // namespace
+
+int32_t BaseAttack(int type, int levels) {
+  switch (type) {
+    case 1: return levels;
+    case 2: return levels * 3 / 4;
+    case 3: return levels / 2;
+    default: return 0;
+  }
+}
+
+int32_t BaseSave(int type, int levels) { return type == 1 ? levels / 2 + 2 : type == 2 ? levels / 3 : 0; }
 
 void RandClass(Char* c, int method, int slot, int* count) {
   int n = gSource.classCount;

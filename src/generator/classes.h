@@ -10,6 +10,11 @@
 
 namespace RUNTIME_NS {
 
+// Base attack and base save of a progression (1 good, 2 medium, 3 poor; saves 1 good,
+// 2 poor) at a number of levels or hit dice.
+int32_t BaseAttack(int type, int levels);
+int32_t BaseSave(int type, int levels);
+
 // Chooses the class of `slot`; *count (when given) receives the number of classes
 // that had a weight, minus 1.
 void RandClass(Char* c, int method, int slot, int* count);

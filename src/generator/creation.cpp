@@ -5,6 +5,7 @@
 #include "generator/combat.h"
 #include "generator/equipment.h"
 #include "generator/feats.h"
+#include "generator/monster.h"
 
 #include <cstring>
 #include <new>
@@ -81,6 +82,41 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
     else
       c->profile = p;
   }
+}
+
+// The monster of a kind-1 creature: a fixed one, or one chosen for the CR. A CR
+// without any monster gives a mixed creature's class share back first, then moves
+// the CR towards the nearest one that has monsters.
+void BuildMonster(Char* c, const int32_t* r) {
+  int fixed = r[rec::kFixedMonster];
+  if (fixed >= 0 && fixed < gSource.monsterCount) {
+    c->monster = fixed;
+    c->optionCount = 1;
+    c->optionVariant[0] = 0;
+    c->optionTemplate[0] = r[rec::kParam10] >= 0 && r[rec::kParam10] < gSource.templateCount ? r[rec::kParam10] : 0;
+    c->optionCR[0] = r[rec::kCRMin];
+    SetMonster(c);
+  } else {
+    int start = c->cr;
+    for (int attempt = 0; DetermineMonster(c) != 0; ++attempt) {
+      if (c->mixed && c->crShare > 0) {
+        c->cr += c->crShare;
+        c->crShare = 0;
+        continue;
+      }
+      // Alternate below and above the asked CR: start-1, start+1, start-2, ...
+      int distance = attempt / 2 + 1;
+      int next = attempt % 2 == 0 ? start - distance : start + distance;
+      if (distance > 60) return;
+      c->cr = next < 0 ? start + distance : next;
+    }
+  }
+  // The monster snapshot: what the sheet shows as the build left it.
+  c->snapshot[0] = c->Attacks;
+  c->snapshot[1] = c->AC;
+  c->snapshot[2] = c->hitPoints;
+  c->snapshot[3] = c->MR;
+  c->snapshot[4] = c->SpellFailure;
 }
 
 void ResetDefaults(Char* c) {
@@ -164,7 +200,7 @@ int64_t CreateCreature(Char* c, int sub) {
           c->cr -= c->crShare;
         }
       }
-      // The monster choice and build (with their retries) come with the monster stages.
+      BuildMonster(c, r);
     } else {
       c->Level = c->cr + 1;
       c->npcClasses = r[rec::kNpcClasses];

@@ -14,6 +14,7 @@
 #include "generator/char.h"
 #include "source/reader.h"
 #include "generator/creation.h"
+#include "generator/monster.h"
 #include "shell/sheet.h"
 #include "shell/viewer.h"
 #include "random/isaac.h"
@@ -490,6 +491,7 @@ int RunBatch() {
   CreateScreens();
   gProcess.savingAllowed = true;
   gProcess.seededThisBatch = false;
+  ResetReferenceMonster();
   int s = RunThreads();
   if (!gQuit && !gInput.restart && s != -1 && !gProcess.silent) ViewerLoop(s);
   gProcess.loopRunning = false;

@@ -498,10 +498,7 @@ bool TypeListed(const String& list, int type) {
   return found;
 }
 
-int32_t Step(int32_t h, int32_t d) {
-  if (h < 1) h = 1;
-  return (int32_t)(4.0 * std::log2((double)h / (double)d) + 0.5);
-}
+int32_t Step(int32_t h, int32_t d) { return MonsterCRStep(h, d); }
 
 int32_t OptionCR(int m, int k, int t, int32_t* high) {
   const MonsterSource& mon = gSource.monsters[m];
@@ -554,6 +551,12 @@ int32_t OptionCR(int m, int k, int t, int32_t* high) {
 }
 
 }  // namespace
+
+int32_t MonsterCRStep(int32_t h, int32_t d) {
+  if (h < 1) h = 1;
+  if (d < 1) d = 1;
+  return (int32_t)(4.0 * std::log2((double)h / (double)d) + 0.5);
+}
 
 int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
   if (build) {

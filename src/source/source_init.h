@@ -18,6 +18,9 @@ int ResolveSource();
 // Lookup used by the second compilation pass of scripts.
 int32_t ResolveScriptName(int table, const char* name);
 
+// CR added by advancing a monster from d to h hit dice (doubling adds 4).
+int32_t MonsterCRStep(int32_t h, int32_t d);
+
 // Monster CR table: the lowest CR of an option; *high receives the highest.
 int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build);
 

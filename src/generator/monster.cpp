@@ -1,0 +1,597 @@
+#include "generator/monster.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "generator/attributes.h"
+#include "generator/classes.h"
+#include "generator/feats.h"
+#include "launcher/process.h"
+#include "random/decisions.h"
+#include "script/functions.h"
+#include "script/interp.h"
+#include "shell/entry.h"
+#include "source/reader.h"
+#include "source/records.h"
+#include "source/source_init.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+std::atomic<int> gReferenceMonster{-1};
+
+// Rows the monster build names, renewed with every Source build.
+struct Named {
+  uint32_t generation = UINT32_MAX;
+  int celestial, fiendish, skeleton, none;
+  int beast, animal, magicalBeast, dragon;
+  int fighter, sorcerer, wizard;
+  int claw, medium, largest, improvedInitiative;
+};
+
+const Named& Names() {
+  thread_local Named n;
+  if (n.generation == gSourceGeneration) return n;
+  auto tpl = [](const char* name) { return FindByName(gSource.templates, gSource.templateCount, name, false, false); };
+  auto type = [](const char* name) {
+    return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name, false, false);
+  };
+  auto cls = [](const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, false); };
+  n.celestial = tpl("Celestial");
+  n.fiendish = tpl("Fiendish");
+  n.skeleton = tpl("Skelleton");
+  n.none = tpl("Keins");
+  n.beast = type("Beast");
+  n.animal = type("Animal");
+  n.magicalBeast = type("MagicalBeast");
+  n.dragon = type("Dragon");
+  n.fighter = cls("Kämpfer");
+  n.sorcerer = cls("Hexenmeister");
+  n.wizard = cls("Magier");
+  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue", false, false);
+  n.medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium", false, false);
+  n.largest = FindByName(gSource.sizes, gSource.sizeCount, "Colo", true, false);
+  n.improvedInitiative = FindByName(gSource.feats, gSource.featCount, "VerbesserteInitiative", false, false);
+  n.generation = gSourceGeneration;
+  return n;
+}
+
+void Append(Char* c, const std::string& text) {
+  if (c->specialText && !text.empty()) TextAppend(c->specialText, text.data(), text.size());
+}
+
+void Append(Char* c, const String& text) {
+  if (c->specialText && text.length > 0) TextAppend(c->specialText, text.c_str(), text.length);
+}
+
+const MonsterTypeSource* TypeOf(const Char* c) {
+  return c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? &gSource.monsterTypes[c->creatureType]
+                                                                            : nullptr;
+}
+
+// Base attack, Reflex, Will and Fortitude of the creature's type at `dice`.
+void TypeBase(const Char* c, int dice, int32_t out[4]) {
+  const MonsterTypeSource* t = TypeOf(c);
+  out[0] = t ? BaseAttack(t->attackType, dice) : 0;
+  out[1] = t ? BaseSave(t->reflex, dice) : 0;
+  out[2] = t ? BaseSave(t->will, dice) : 0;
+  out[3] = t ? BaseSave(t->fortitude, dice) : 0;
+}
+
+// Hit dice of a variant: base dice, or the bracket's range.
+void VariantRange(const MonsterSource& m, int variant, int* low, int* high) {
+  switch (variant) {
+    case 1:
+      *low = m.hdMin;
+      *high = m.hdInc >= 1 ? m.hdInc - 1 : m.hdMax;
+      break;
+    case 2:
+      *low = m.hdInc;
+      *high = m.hdInc2 >= 1 ? m.hdInc2 - 1 : m.hdMax;
+      break;
+    case 3:
+      *low = m.hdInc2;
+      *high = m.hdMax;
+      break;
+    default:
+      *low = *high = m.hd;
+  }
+  if (*high < *low) *high = *low;
+  if (*low < 1) *low = *high = std::max(m.hd, 1);
+}
+
+// The hit dice of the chosen option, drawn among those whose CR is the creature's.
+int DrawHitDice(Char* c, int variant) {
+  const MonsterSource& m = gSource.monsters[c->monster];
+  int low, high;
+  VariantRange(m, variant, &low, &high);
+  if (variant == 0) return m.hd;
+  int32_t top = 0;
+  int32_t base = DetermineCR(c->monster, 0, c->templateIndex, &top, false, false);
+  int32_t d = m.hd < 2 ? 1 : m.hd;
+  std::vector<int32_t> fitting;
+  for (int h = low; h <= high; ++h)
+    if (base + std::max(MonsterCRStep(h, d), (int32_t)variant) == c->cr) fitting.push_back(h);
+  if (fitting.empty()) return random(c->context.random, low, high, "Trefferwürfel:", 0);
+  return fitting[(size_t)random(c->context.random, 0, (int32_t)fitting.size() - 1, "Trefferwürfel:", 0)];
+}
+
+void CopyAttacks(Char* c, const MonsterSource& m) {
+  c->attackCount = std::min(m.attackCount, kNaturalAttacks);
+  bool slap = false;
+  for (int i = 0; i < c->attackCount; ++i) {
+    CharAttack& a = c->naturals[i];
+    const MonsterAttack& x = m.attacks[i];
+    snprintf(a.name, sizeof a.name, "%s", m.attackNames[i].c_str());
+    a.attack = x.attack;
+    a.number = x.number;
+    a.step = x.reduction;
+    a.damage[0] = x.damageA;
+    a.damage[1] = x.damageB;
+    a.damage[2] = x.damageC;
+    if (m.attackNames[i] == "Slap") slap = true;
+    a.category = i < 2 ? m.alternatives[i] : slap ? 3 : 0;
+  }
+}
+
+void EnterSkills(Char* c, const MonsterSource& m) {
+  c->skillCount = 0;
+  for (int i = 0; i < m.skillCount && i < 7; ++i) {
+    int s = m.skills[i][0];
+    if (s < 0 || s >= gSource.skillCount) continue;
+    CharSkill& k = c->skills[c->skillCount++];
+    k = CharSkill();
+    k.skill = s;
+    k.ranks = m.skills[i][1];
+    k.ability = AbilityModifier(c, gSource.skills[s].attribute);
+    k.total = k.ranks + k.ability;
+  }
+  c->skillPoints = 0;
+}
+
+// A true dragon without listed feats chooses them like a fighter, then like a wizard.
+void DragonFeats(Char* c, const MonsterSource& m) {
+  const Named& n = Names();
+  int count = m.hd / 4;
+  c->skillPoints = (m.hd + 3) * (c->IN + 6);
+  if (count <= 0 || n.fighter < 0) return;
+  int32_t first = c->featCount;
+  c->classCount = 1;
+  c->classes[0] = n.fighter;
+  c->classLevels[0] = c->preEpicLevels[0] = 20;
+  c->featCount = std::min(c->featCount + count / 2, kMaxFeats);
+  DoFeats(c, nullptr, n.fighter, true, &first, m.epic ? 1 : 0);
+  if (n.sorcerer >= 0 && n.wizard >= 0) {
+    c->classes[0] = n.sorcerer;
+    c->featCount = std::min(c->featCount + count - count / 2, kMaxFeats);
+    DoFeats(c, nullptr, n.wizard, true, &first, m.epic ? 1 : 0);
+  }
+  c->classCount = 0;
+  c->classes[0] = c->classLevels[0] = c->preEpicLevels[0] = 0;
+  for (int i = 0; i < c->featCount; ++i) {
+    int f = c->feats[i];
+    if (f >= 0 && f < gSource.featCount && gSource.feats[f].dep == 1 && c->featParameters[i] >= 0 && n.claw >= 0)
+      c->featParameters[i] = n.claw;
+    c->featListed[i] = 1;
+  }
+}
+
+void RunMonsterAbilities(Char* c, const MonsterSource& m) {
+  const int32_t* code = m.abilityCode.Code();
+  if (!code) return;
+  for (int i = 1; i <= code[0]; ++i) {
+    int a = code[i];
+    if (a < 0 || a >= gSource.abilityCount) continue;
+    const AbilitySource& x = gSource.abilities[a];
+    if (x.text.length > 0) {
+      Append(c, x.text);
+      Append(c, std::string("\n"));
+    }
+    if (x.script.data) RunScript(c, nullptr, c->specialText, x.script.data, x.name.c_str(), -1, c->specialText);
+  }
+}
+
+void StoreMoney(Char* c, int32_t value) {
+  c->wealth = c->money = c->treasureMoney = value;
+}
+
+}  // namespace
+
+void ResetReferenceMonster() { gReferenceMonster = -1; }
+
+int SizeModifier(int sizeIndex) {
+  int v = 4 - sizeIndex;
+  if (v == -5) v = -4;
+  if (v == 3 || v == -3) v = v * 4 / 3;
+  else if (v == 4 || v == -4) v *= 2;
+  return v;
+}
+
+void StepDamageDie(int32_t* dice, int32_t* die) {
+  switch (*die) {
+    case 2: *die = 3; break;
+    case 3: *die = 4; break;
+    case 4: *die = 6; break;
+    case 6: *die = 8; break;
+    case 8: case 10: *die = 6; *dice *= 2; break;
+    case 12: *die = 8; *dice *= 2; break;
+    default: break;
+  }
+}
+
+void SizeAndAbilityChange(Char* c, const int32_t* changes, int count) {
+  int32_t before[kAttributes];
+  for (int i = 0; i < kAttributes; ++i) before[i] = AbilityModifier(c, i);
+  for (int i = 0; i < count && i < kAttributes; ++i)
+    if (!c->absent[i]) AbilityScore(c, i) = std::max(AbilityScore(c, i) + changes[i], 1);
+  ComputeModifiers(c);
+  int32_t delta[kAttributes];
+  for (int i = 0; i < kAttributes; ++i) delta[i] = AbilityModifier(c, i) - before[i];
+  // Dexterity to armour class, Constitution to hit points, Strength to attack and damage
+  // of every natural attack; the saves follow the modifiers by themselves.
+  c->AC += delta[1];
+  c->refMod = c->MGE;
+  c->willMod = c->MWE;
+  c->fortMod = c->MKO;
+  c->hitPoints = std::max(c->hitPoints + delta[2] * c->Level, 1);
+  for (int i = 0; i < c->attackCount; ++i) {
+    c->naturals[i].attack += delta[0];
+    c->naturals[i].damage[2] += delta[0];
+  }
+}
+
+void MonsterSizeIncrease(Char* c) {
+  if (c->sizeIndex < 0 || c->sizeIndex + 1 >= gSource.sizeCount) return;
+  const SizeSource& row = gSource.sizes[c->sizeIndex];
+  c->AC += row.ac + row.sizeMod;
+  for (int i = 0; i < c->attackCount; ++i) {
+    c->naturals[i].attack += row.sizeMod;
+    StepDamageDie(&c->naturals[i].damage[0], &c->naturals[i].damage[1]);
+  }
+  int32_t changes[3] = {row.st, row.ge, row.ko};
+  SizeAndAbilityChange(c, changes, 3);
+  ++c->sizeIndex;
+  c->Size = 4 - c->sizeIndex;
+}
+
+void SetMonsterSpellChar(Char* c) {
+  const MonsterSource& m = gSource.monsters[c->monster];
+  const char* p = reinterpret_cast<const char*>(m.spellChar.data);
+  if (!p || !*p || strcmp(p, "0") == 0) return;
+  c->classCount = 0;
+  while (*p && c->classCount < kMaxClassSlots) {
+    std::string entry = p;
+    p += entry.size() + 1;
+    size_t blank = entry.rfind(' ');
+    if (blank == std::string::npos) continue;
+    std::string names = entry.substr(0, blank);
+    int level = atoi(entry.c_str() + blank + 1);
+    int bars = (int)std::count(names.begin(), names.end(), '|');
+    if (bars > 0) {
+      int pick = random(c->context.random, 0, bars, "Welcher Spellchar", 0);
+      size_t start = 0;
+      for (int k = 0; k < pick; ++k) start = names.find('|', start) + 1;
+      names = names.substr(start, names.find('|', start) - start);
+    }
+    int cls = FindByName(gSource.classes, gSource.classCount, names.c_str(), false, false);
+    if (cls < 0 || level <= 0) continue;
+    int s = c->classCount++;
+    c->classes[s] = cls;
+    c->classLevels[s] = c->preEpicLevels[s] = level;
+  }
+  c->monsterCaster = c->classCount > 0;
+  c->clericSpells = m.clericSpells;
+}
+
+void MonsterFinalValues(Char* c) {
+  int32_t now[4];
+  TypeBase(c, c->Level, now);
+  c->GA = now[0];
+  c->baseRef = now[1];
+  c->baseWill = now[2];
+  c->baseFort = now[3];
+  // Saves are base + ability + the rest of the stat block's total, so the new base
+  // carries itself; natural attacks are totals and take the change of the base attack.
+  int32_t delta = now[0] - c->monsterBase[0];
+  for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += delta;
+  for (int i = 0; i < 4; ++i) c->monsterBase[i] = now[i];
+  c->sizeMod = SizeModifier(c->sizeIndex);
+  c->meleeMod = c->MST;
+  c->rangedMod = c->MGE;
+  c->refMod = c->MGE;
+  c->willMod = c->MWE;
+  c->fortMod = c->MKO;
+  c->Attacks = 0;
+  for (int i = 0; i < c->attackCount; ++i)
+    if (c->naturals[i].category == 0) c->Attacks += c->naturals[i].number;
+  if (c->Attacks == 0) c->Attacks = 1;
+}
+
+void SetMonster(Char* c) {
+  const Named& n = Names();
+  IsaacState* state = c->context.random;
+  const MonsterSource& m = gSource.monsters[c->monster];
+
+  // 1. The option: untemplated and unadvanced ones are much more likely.
+  std::vector<int32_t> weights((size_t)std::max(c->optionCount, 1), 0);
+  std::vector<std::string> texts((size_t)std::max(c->optionCount, 1));
+  std::vector<const char*> names((size_t)std::max(c->optionCount, 1), "");
+  for (int i = 0; i < c->optionCount; ++i) {
+    weights[(size_t)i] = 1 + (c->optionTemplate[i] == 0 ? 15 : 0) + (c->optionVariant[i] == 0 ? 5 : 0);
+    int t = c->optionTemplate[i];
+    char line[160];
+    snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d", t >= 0 && t < gSource.templateCount ? gSource.templates[t].name.c_str() : "",
+             c->optionVariant[i]);
+    texts[(size_t)i] = line;
+  }
+  for (int i = 0; i < c->optionCount; ++i) names[(size_t)i] = texts[(size_t)i].c_str();
+  int option = c->optionCount > 0 ? AdvancedRand(state, c->optionCount, weights.data(), 4, names.data(), sizeof(char*),
+                                                 "Template wählen!\n", gInput.ChooseClass, true, 0, false)
+                                  : -1;
+  if (option < 0) option = 0;
+  int variant = c->optionCount > 0 ? c->optionVariant[option] : 0;
+  c->templateIndex = c->optionCount > 0 ? c->optionTemplate[option] : 0;
+  if (c->templateIndex < 0 || c->templateIndex >= gSource.templateCount) c->templateIndex = 0;
+  const TemplateSource& tpl = gSource.templates[c->templateIndex];
+  char line[200];
+  snprintf(line, sizeof line, "Template: %s, Bonus TW Level: %d\n", tpl.name.c_str(), variant);
+  Append(c, std::string(line));
+
+  // 2. The row: hit die, size, type; no classes; the type's base values at base dice.
+  c->kind = 1;
+  c->MonsterTWType = m.hdType;
+  c->sizeIndex = m.size;
+  c->Size = 4 - m.size;
+  c->creatureType = m.type;
+  c->classCount = 0;
+  c->Level = std::max(m.hd, 1);
+  TypeBase(c, c->Level, c->monsterBase);
+  Append(c, tpl.description);
+
+  // 3. Type changes of the template.
+  if ((c->templateIndex == n.celestial || c->templateIndex == n.fiendish) && c->templateIndex >= 0 &&
+      (c->creatureType == n.beast || c->creatureType == n.animal) && n.magicalBeast >= 0)
+    c->creatureType = n.magicalBeast;
+  if (tpl.newType.length > 0 && tpl.newType.c_str()[0] != ';' && tpl.newType.c_str()[0] != 0) {
+    int t = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, tpl.newType.c_str(), true, false);
+    if (t >= 0) c->creatureType = t;
+  }
+
+  // 4. Abilities and the totals of the stat block.
+  for (int i = 0; i < kAttributes; ++i) {
+    AbilityScore(c, i) = m.abilities[i];
+    c->absent[i] = m.abilities[i] == 0;
+  }
+  ComputeModifiers(c);
+  c->AC = m.ac - 10;
+  // Saves: the type's base part, the ability part and the rest of the total.
+  c->RWRefRest = m.reflex - c->monsterBase[1] - c->MGE;
+  c->RWWilRest = m.will - c->monsterBase[2] - c->MWE;
+  c->RWZaehRest = m.fortitude - c->monsterBase[3] - c->MKO;
+  c->hitPoints = m.tp;
+  c->Init = m.init - c->MGE;
+
+  // 5. Treasure.
+  auto wealth = [](int cr) { return gSource.treasure[std::clamp(cr, 0, 50)]; };
+  int32_t value = wealth(c->cr + c->crShare) * m.treasure;
+  if (value == 0 && c->crShare > 0) value = wealth(c->crShare);
+  int32_t share = random(state, 75, 175, "Geldwert in %%", 0);
+  StoreMoney(c, (int32_t)((int64_t)share * value / 100));
+
+  // 6. Speed in metres.
+  c->Range = (float)m.speed / 10.0f * 3.0f;
+
+  // 7. Feats and skills.
+  if (c->creatureType == n.dragon && m.featCount == 0 && m.type == n.dragon) {
+    EnterSkills(c, m);
+    DragonFeats(c, m);
+  } else {
+    for (int i = 0; i < m.featCount && c->featCount < kMaxFeats; ++i) {
+      c->feats[c->featCount] = m.feats[i];
+      c->featParameters[c->featCount] = -2;
+      c->featListed[c->featCount] = 0;
+      ++c->featCount;
+    }
+    EnterSkills(c, m);
+  }
+
+  // 8. Natural attacks.
+  CopyAttacks(c, m);
+
+  // 9. to 11. Hit dice, their feats and skills, and the growth they bring.
+  int dice = DrawHitDice(c, variant);
+  const MonsterTypeSource* type = TypeOf(c);
+  if (dice != m.hd && dice > 0) {
+    if (dice > m.hd) IncreaseHDFeatSkill(c, m.hd, dice, type ? type->skills : 0, type ? type->feats : 0);
+    c->Level = dice;
+  }
+  if (m.hdInc > 0 && dice > m.hdInc) MonsterSizeIncrease(c);
+  if (m.hdInc2 > 0 && dice > m.hdInc2) MonsterSizeIncrease(c);
+
+  // 12. Hit points: the row's bonus grows with the hit dice (it is mostly Constitution).
+  if (dice > m.hd && m.hd > 0) c->hitPoints = (int32_t)((int64_t)c->hitPoints * dice / m.hd);
+  for (int i = 0; i < c->Level; ++i)
+    c->hitPoints += random(state, 1, std::max(c->MonsterTWType, 1), "Trefferwürfel", 0);
+  c->hitPoints = std::max(c->hitPoints, 1);
+
+  // 13. The template's ability changes and script.
+  SizeAndAbilityChange(c, tpl.attributeMods, kAttributes);
+  if (c->templateIndex != n.none && tpl.script.data)
+    RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
+
+  // 14. A skeleton keeps one claw, no skills and Improved Initiative.
+  bool skeleton = c->templateIndex == n.skeleton && n.skeleton >= 0;
+  if (skeleton) {
+    CharAttack claw;
+    snprintf(claw.name, sizeof claw.name, "Klaue");
+    claw.number = 2;
+    claw.damage[0] = 1;
+    claw.damage[1] = 4;
+    for (int s = n.medium; s >= 0 && s < c->sizeIndex; ++s) StepDamageDie(&claw.damage[0], &claw.damage[1]);
+    claw.damage[2] = c->MST;
+    c->naturals[0] = claw;
+    c->attackCount = 1;
+    c->skillCount = 0;
+    c->featCount = 0;
+    if (n.improvedInitiative >= 0) {
+      c->feats[0] = n.improvedInitiative;
+      c->featParameters[0] = -2;
+      c->featCount = 1;
+    }
+  }
+
+  // 15. Description, spellcasting, spell resistance and monster abilities.
+  ComputeModifiers(c);
+  if (!skeleton) {
+    Append(c, m.description);
+    SetMonsterSpellChar(c);
+    c->MR = std::max(c->MR, m.spellResistance);
+    RunMonsterAbilities(c, m);
+  }
+
+  // 16. Final values for the final type and hit dice. The skeleton's claw is made
+  // anew, so it takes the undead base attack as it stands.
+  MonsterFinalValues(c);
+  if (skeleton) c->naturals[0].attack = c->GA + c->MGE + c->sizeMod;
+}
+
+int DetermineMonster(Char* c) {
+  IsaacState* state = c->context.random;
+  int n = gSource.monsterCount;
+  if (n <= 0) return 1;
+  int savedChoose = gProcess.chooseEverything;
+  if (gInput.ChooseClass) gProcess.chooseEverything = 1;
+  std::vector<int32_t> weights((size_t)n, 0), counts((size_t)n, 0);
+  int templates = std::min(gSource.templateCount, 11);
+  bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
+  // Options are kept only for the chosen monster; count them per monster first.
+  for (int m = 0; m < n; ++m)
+    for (int k = 0; k < 4; ++k)
+      for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
+        int32_t high = 0;
+        int32_t low = DetermineCR(m, k, t, &high, c->mixed != 0, false);
+        if (c->cr < low || c->cr > high) continue;
+        weights[(size_t)m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
+        ++counts[(size_t)m];
+      }
+  int reference = gReferenceMonster;
+  bool manyCR = c->record && c->record[rec::kCRMax] > 20;
+  for (int m = 0; m < n; ++m) {
+    int32_t& w = weights[(size_t)m];
+    if (w == 0) continue;
+    const MonsterSource& x = gSource.monsters[m];
+    if (x.epic != 0 && !gProcess.chooseEverything && !manyCR) {
+      w = 0;
+      continue;
+    }
+    if (reference >= 0 && reference < n) {
+      int64_t v = w;
+      v *= m == reference ? 30 : x.mixed;
+      if (x.type == gSource.monsters[reference].type) v *= 20;
+      w = (int32_t)std::min<int64_t>(v, 1 << 30);
+    }
+  }
+  int types = gSource.monsterTypeCount;
+  std::vector<int32_t> present((size_t)std::max(types, 1), 0);
+  for (int m = 0; m < n; ++m)
+    if (weights[(size_t)m] > 0) {
+      int t = gSource.monsters[m].type;
+      if (t >= 0 && t < types) present[(size_t)t] = 1;
+    }
+  int type = AdvancedRand(state, types, present.data(), 4, &gSource.monsterTypes[0].name.text, sizeof(MonsterTypeSource),
+                          "Monsterart wählen!", gInput.ChooseClass, true, 0, false);
+  if (type < 0) {
+    gProcess.chooseEverything = savedChoose;
+    return 1;
+  }
+  for (int m = 0; m < n; ++m)
+    if (gSource.monsters[m].type != type) weights[(size_t)m] = 0;
+  int chosen = AdvancedRand(state, n, weights.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
+                            "Monster wählen", 0, true, 0, true);
+  gProcess.chooseEverything = savedChoose;
+  if (chosen < 0) return 1;
+  c->monster = chosen;
+  c->optionCount = 0;
+  for (int k = 0; k < 4; ++k)
+    for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
+      int32_t high = 0;
+      int32_t low = DetermineCR(chosen, k, t, &high, c->mixed != 0, false);
+      if (c->cr < low || c->cr > high || c->optionCount >= kMonsterOptions) continue;
+      c->optionVariant[c->optionCount] = k;
+      c->optionTemplate[c->optionCount] = t;
+      c->optionCR[c->optionCount] = low;
+      ++c->optionCount;
+    }
+  int expected = -1;
+  gReferenceMonster.compare_exchange_strong(expected, chosen);
+  SetMonster(c);
+  return 0;
+}
+
+void ChangeHitDice(Char* c, int key) {
+  IsaacState* state = c->context.random;
+  if (key == '*') {
+    const Named& n = Names();
+    if (c->kind != 1 || c->sizeIndex < 0 || (n.largest >= 0 && c->sizeIndex >= n.largest)) return;
+    MonsterSizeIncrease(c);
+    MonsterFinalValues(c);
+    return;
+  }
+  if (key != '+' && key != '-') return;
+  int old = c->Level;
+  if (key == '-' && old <= 1) return;
+  int now = key == '+' ? old + 1 : old - 1;
+  int32_t before[4], after[4];
+  bool monster = c->kind == 1;
+  if (monster) {
+    TypeBase(c, old, before);
+    TypeBase(c, now, after);
+  } else {
+    // Characters: the first class's progressions at the old and new level.
+    const CharSource* k = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
+    int l0 = c->classCount > 0 ? c->classLevels[0] : 0;
+    int l1 = l0 + (now - old);
+    before[0] = k ? BaseAttack(k->attackType, l0) : 0;
+    after[0] = k ? BaseAttack(k->attackType, l1) : 0;
+    before[1] = k ? BaseSave(k->reflex, l0) : 0;
+    after[1] = k ? BaseSave(k->reflex, l1) : 0;
+    before[2] = k ? BaseSave(k->will, l0) : 0;
+    after[2] = k ? BaseSave(k->will, l1) : 0;
+    before[3] = k ? BaseSave(k->fortitude, l0) : 0;
+    after[3] = k ? BaseSave(k->fortitude, l1) : 0;
+    if (c->classCount > 0) {
+      c->classLevels[0] = std::max(l1, 1);
+      c->preEpicLevels[0] = std::min(c->classLevels[0], 20);
+    }
+  }
+  int32_t attack = after[0] - before[0];
+  c->GA += attack;
+  for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += attack;
+  c->baseRef += after[1] - before[1];
+  c->baseWill += after[2] - before[2];
+  c->baseFort += after[3] - before[3];
+  if (monster) {
+    for (int i = 0; i < 4; ++i) c->monsterBase[i] += after[i] - before[i];
+  }
+  if (key == '+') {
+    const MonsterTypeSource* t = TypeOf(c);
+    const CharSource* k = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
+    int points = monster ? (t ? t->skills : 0) : (k ? k->skillPoints : 0);
+    IncreaseHDFeatSkill(c, old, now, points, 0);
+  }
+  c->Level = now;
+  int die = monster ? std::max(c->MonsterTWType, 1) : 10;
+  int roll = random(state, 1, die, "TW änderung", 0) + (c->absent[2] ? 0 : c->MKO);
+  roll = std::max(roll, 1);
+  if (key == '+')
+    c->hitPoints += roll;
+  else
+    c->hitPoints = std::max(c->hitPoints - roll, 1);
+}
+
+}  // namespace RUNTIME_NS

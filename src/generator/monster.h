@@ -1,0 +1,46 @@
+// Monsters: the choice of a monster for a CR, and its build from the monster row with
+// template, advanced hit dice and size, abilities and spellcasting.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Collects the options whose CR range holds the creature's CR, draws a type and a
+// monster and builds it. 0 when built, 1 when no monster fits the CR.
+int DetermineMonster(Char* c);
+
+// Builds the chosen monster (c->monster and its options) into the Char.
+void SetMonster(Char* c);
+
+// Class slots from the monster's spellcasting text ("Hexenmeister 7").
+void SetMonsterSpellChar(Char* c);
+
+// One size category larger: armour, attacks, abilities and damage dice.
+void MonsterSizeIncrease(Char* c);
+
+// Adds changes to the first `count` ability scores and carries the modifier changes
+// into armour class, saves, hit points and natural attacks.
+void SizeAndAbilityChange(Char* c, const int32_t* changes, int count);
+
+// Size modifier of attack and armour class for a row of the size table (Medium 0).
+int SizeModifier(int sizeIndex);
+
+// Damage die one size larger (d8 becomes 2d6 and so on).
+void StepDamageDie(int32_t* dice, int32_t* die);
+
+// Base attack and saves of the monster's type at its hit dice, with the changes carried
+// into the totals; the values the sheet shows for attacks and armour class.
+void MonsterFinalValues(Char* c);
+
+// The viewer's + (one hit die more), - (one less) and * (a monster one size larger).
+void ChangeHitDice(Char* c, int key);
+
+// Forgets the batch's reference monster (every batch starts without one).
+void ResetReferenceMonster();
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,197 @@
+// Monsters: the choice for a CR, the build of every row with and without templates,
+// size steps, the skeleton, and the viewer's hit-die and size keys.
+#include <gtest/gtest.h>
+
+#include "generator/attributes.h"
+#include "generator/classes.h"
+#include "generator/monster.h"
+#include "generator/source_fixture.h"
+#include "source/source_init.h"
+
+using namespace debugspace;
+
+namespace {
+
+class Monsters : public generator_test::SourceFixture {
+ protected:
+  void SetUp() override {
+    SourceFixture::SetUp();
+    again_.assign((size_t)gSource.featCount, 0);
+    notAgain_.assign((size_t)gSource.featCount, 0);
+    ResetReferenceMonster();
+  }
+  Char* Blank(int cr) {
+    Char* c = new Char();
+    Fresh(c, 1);
+    c->context.againDependency = again_.data();
+    c->context.featNotAgain = notAgain_.data();
+    c->kind = 1;
+    c->cr = cr;
+    c->race = -1;
+    c->Level = 0;
+    record_[rec::kCRMin] = cr;
+    record_[rec::kCRMax] = 40;
+    return c;
+  }
+  // Builds monster m with one option.
+  Char* Build(int m, int variant, int templ, int cr) {
+    Char* c = Blank(cr);
+    c->monster = m;
+    c->optionCount = 1;
+    c->optionVariant[0] = variant;
+    c->optionTemplate[0] = templ;
+    c->optionCR[0] = cr;
+    SetMonster(c);
+    return c;
+  }
+  static int Monster(const char* name) { return FindByName(gSource.monsters, gSource.monsterCount, name, false, true); }
+  static int Template(const char* name) { return FindByName(gSource.templates, gSource.templateCount, name, false, true); }
+  std::vector<int32_t> again_, notAgain_;
+};
+
+}  // namespace
+
+TEST_F(Monsters, EveryCRFromOneToThirtyFindsAMonster) {
+  for (int cr = 1; cr <= 30; ++cr) {
+    for (int n = 0; n < 5; ++n) {
+      Char* c = Blank(cr);
+      ASSERT_EQ(DetermineMonster(c), 0) << "no monster for CR " << cr;
+      EXPECT_EQ(c->cr, cr);
+      ASSERT_GE(c->monster, 0);
+      // The built option's range holds the CR.
+      bool held = false;
+      for (int k = 0; k < 4; ++k)
+        for (int t = 0; t < std::min(gSource.templateCount, 11); ++t) {
+          int32_t high = 0;
+          int32_t low = DetermineCR(c->monster, k, t, &high, false, false);
+          held = held || (low <= cr && cr <= high);
+        }
+      EXPECT_TRUE(held) << gSource.monsters[c->monster].name.c_str() << " at CR " << cr;
+      FreeCharBonuses(c);
+      delete c;
+    }
+  }
+}
+
+TEST_F(Monsters, SizeModifiersAndDamageSteps) {
+  const int expected[9] = {8, 4, 2, 1, 0, -1, -2, -4, -8};
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(SizeModifier(i), expected[i]) << i;
+  int32_t dice = 1, die = 8;
+  StepDamageDie(&dice, &die);
+  EXPECT_EQ(dice * 100 + die, 206);
+  StepDamageDie(&dice, &die);
+  EXPECT_EQ(dice * 100 + die, 208);
+  dice = 1, die = 12;
+  StepDamageDie(&dice, &die);
+  EXPECT_EQ(dice * 100 + die, 208);
+  dice = 1, die = 2;
+  StepDamageDie(&dice, &die);
+  EXPECT_EQ(dice * 100 + die, 103);
+}
+
+TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
+  int skeleton = Template("Skelleton");
+  int built = 0;
+  for (int m = 0; m < gSource.monsterCount; ++m) {
+    const MonsterSource& row = gSource.monsters[m];
+    for (int t = 0; t < std::min(gSource.templateCount, 11); ++t) {
+      for (int k = 0; k < 4; ++k) {
+        int32_t high = 0;
+        int32_t low = DetermineCR(m, k, t, &high, false, false);
+        if (low >= 1024) continue;
+        Char* c = Build(m, k, t, low);
+        std::string who = std::string(row.name.c_str()) + " template " + gSource.templates[t].name.c_str() + " variant " +
+                          std::to_string(k);
+        ++built;
+        // Hit dice within the row's advancement.
+        EXPECT_GE(c->Level, std::max(row.hd, 1)) << who;
+        if (row.hdMax > 0 && k > 0) {
+          EXPECT_LE(c->Level, row.hdMax) << who;
+        }
+        // Size: one step past each bracket.
+        int grown = (row.hdInc > 0 && c->Level > row.hdInc) + (row.hdInc2 > 0 && c->Level > row.hdInc2);
+        EXPECT_EQ(c->sizeIndex, row.size + grown) << who;
+        EXPECT_EQ(c->sizeMod, SizeModifier(c->sizeIndex)) << who;
+        // Attacks: the row's slots, or the skeleton's single claw.
+        if (t == skeleton) {
+          ASSERT_EQ(c->attackCount, 1) << who;
+          EXPECT_STREQ(c->naturals[0].name, "Klaue");
+          ASSERT_EQ(c->featCount, 1) << who;
+          EXPECT_TRUE(gSource.feats[c->feats[0]].name == "VerbesserteInitiative");
+          EXPECT_EQ(c->skillCount, 0);
+        } else {
+          EXPECT_EQ(c->attackCount, std::min(row.attackCount, kNaturalAttacks)) << who;
+        }
+        EXPECT_GE(c->hitPoints, 1) << who;
+        FreeCharBonuses(c);
+        delete c;
+      }
+    }
+  }
+  EXPECT_GT(built, gSource.monsterCount);
+}
+
+TEST_F(Monsters, CelestialAnimalsBecomeMagicalBeasts) {
+  int wolf = Monster("Wolf");
+  Char* c = Build(wolf, 0, Template("Celestial"), 1);
+  EXPECT_TRUE(gSource.monsterTypes[c->creatureType].name == "MagicalBeast");
+  // A magical beast has the good base attack: 2 hit dice give +2 where the animal had +1.
+  EXPECT_EQ(c->GA, 2);
+  EXPECT_EQ(c->naturals[0].attack, gSource.monsters[wolf].attacks[0].attack + 1);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Monsters, GrowingPastBothBracketsStepsDamageTwice) {
+  // A row with two brackets and a d8 bite: 2d6 after the first step, 2d8 after the second.
+  for (int m = 0; m < gSource.monsterCount; ++m) {
+    const MonsterSource& row = gSource.monsters[m];
+    if (row.hdInc2 <= 0 || row.attackCount == 0 || row.attacks[0].damageA != 1 || row.attacks[0].damageB != 8) continue;
+    Char* c = Build(m, 0, 0, row.cr);
+    int32_t attack = c->naturals[0].attack;
+    MonsterSizeIncrease(c);
+    EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 206);
+    MonsterSizeIncrease(c);
+    EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 208);
+    EXPECT_LT(c->naturals[0].attack, attack + 8);  // strength rises, size costs
+    FreeCharBonuses(c);
+    delete c;
+    return;
+  }
+  GTEST_SKIP() << "no row with a d8 first attack and two brackets";
+}
+
+TEST_F(Monsters, HitDieAndSizeKeys) {
+  int wolf = Monster("Wolf");
+  Char* c = Build(wolf, 0, 0, 1);
+  int dice = c->Level, ga = c->GA, bite = c->naturals[0].attack, hp = c->hitPoints;
+  ChangeHitDice(c, '+');
+  EXPECT_EQ(c->Level, dice + 1);
+  EXPECT_EQ(c->GA, ga + (BaseAttack(2, dice + 1) - BaseAttack(2, dice)));
+  EXPECT_EQ(c->naturals[0].attack, bite + (c->GA - ga));
+  EXPECT_GT(c->hitPoints, hp);
+  ChangeHitDice(c, '-');
+  EXPECT_EQ(c->Level, dice);
+  EXPECT_EQ(c->GA, ga);
+  int size = c->sizeIndex;
+  ChangeHitDice(c, '*');
+  EXPECT_EQ(c->sizeIndex, size + 1);
+  EXPECT_EQ(c->sizeMod, SizeModifier(size + 1));
+  // One hit die: '-' changes nothing; hit points never fall below 1.
+  c->Level = 1;
+  c->hitPoints = 1;
+  ChangeHitDice(c, '-');
+  EXPECT_EQ(c->Level, 1);
+  EXPECT_EQ(c->hitPoints, 1);
+  FreeCharBonuses(c);
+  delete c;
+
+  // '*' is for monsters only.
+  Char* hero = Blank(3);
+  hero->kind = 0;
+  hero->sizeIndex = -1;
+  ChangeHitDice(hero, '*');
+  EXPECT_EQ(hero->sizeIndex, -1);
+  FreeCharBonuses(hero);
+  delete hero;
+}
