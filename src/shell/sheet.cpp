@@ -100,6 +100,11 @@ const char* SizeName(int size) {
   return size >= 0 && size < gSource.sizeCount ? gSource.sizes[size].name.c_str() : "Medium";
 }
 
+int MonsterSize(const Char* c) {
+  if (c->sizeIndex >= 0) return c->sizeIndex;
+  return c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].size : 0;
+}
+
 const char* RaceName(const Char* c) {
   int r = c->subRace >= 0 ? c->subRace : c->race;
   return r >= 0 && r <= gSource.raceCount ? gSource.races[r].name.c_str() : "";
@@ -203,6 +208,25 @@ std::string ItemFigures(const CharItem& it) {
   return std::string();
 }
 
+const char* const kAttackCategories[4] = {"Primär  : ", "Sekundär: ", "Tertiär : ", "Quartär : "};
+
+// Bonuses of a natural attack: one per attack, each `step` below the one before; a
+// long row of equal attacks as "count * bonus".
+std::string AttackBonuses(const CharAttack& a, const char* separator, const char* format) {
+  if (a.number > 10 && a.step == 0) return Format("%d * %d", a.number, a.attack);
+  std::string text;
+  for (int k = 0; k < std::max(a.number, 1); ++k) {
+    if (k) text += separator;
+    text += Format(format, a.attack - k * a.step);
+  }
+  return text;
+}
+
+std::string AttackDamage(const CharAttack& a) {
+  if (a.damage[0] <= 0 || a.damage[1] <= 0) return Format("%d", a.damage[2]);
+  return a.damage[2] ? Format("%dW%d%+d", a.damage[0], a.damage[1], a.damage[2]) : Format("%dW%d", a.damage[0], a.damage[1]);
+}
+
 void Sheet(Char* c, SheetOut& out, int quiet) {
   if (!quiet)
     out.Line(Format("Character Creation took %lld (%lld) microseconds, Concurrent Allocs: %d, Current Allocs: %d",
@@ -214,7 +238,7 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
                            ? gSource.monsterTypes[c->creatureType].name.c_str()
                            : "";
     const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
-    head = Format("%s %s, %s", type, name, SizeName(c->monster >= 0 ? gSource.monsters[c->monster].size : 0));
+    head = Format("%s %s, %s", type, name, SizeName(MonsterSize(c)));
   } else {
     head = Format("Humanoid %s, %s", RaceName(c), SizeName(RaceSize(c)));
   }
@@ -279,6 +303,20 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   out.Wide(Format(" RK %3d", 10 + c->AC) + " = 10" +
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
   out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
+  if (c->kind == 1 && c->attackCount > 0) {
+    out.Wide(" Natürliche Angriffe:");
+    for (int category = 0; category < 4; ++category) {
+      std::string row;
+      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
+        const CharAttack& a = c->naturals[i];
+        if (a.category != category) continue;
+        if (!row.empty()) row += ", ";
+        row += Format("%s %s (%s)", a.name, AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
+      }
+      if (!row.empty())
+        for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
+    }
+  }
   out.WideRule(kTeeRight, kTeeLeft);
   // Feats whose rule became a special-ability line are not listed again; feats whose
   // script folded them into the numbers are, so the game master sees where they come
@@ -349,8 +387,9 @@ void Export(Char* c, FILE* f) {
   fprintf(f, "STARTCHARACTER\n");
   if (c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount) {
     const MonsterSource& m = gSource.monsters[c->monster];
-    fprintf(f, "TYPE=%s\nMONSTER=%s\nSIZE=%s\n", gSource.monsterTypes[m.type].name.c_str(), m.name.c_str(),
-            SizeName(m.size));
+    int type = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m.type;
+    fprintf(f, "TYPE=%s\nMONSTER=%s\nSIZE=%s\n", gSource.monsterTypes[type].name.c_str(), m.name.c_str(),
+            SizeName(MonsterSize(c)));
   } else {
     fprintf(f, "TYPE=Humanoid\nRACE=%s\nSIZE=%s\n", RaceName(c), SizeName(RaceSize(c)));
   }
@@ -377,6 +416,25 @@ void Export(Char* c, FILE* f) {
   fprintf(f, "SR=%d\n", c->MR);
   fprintf(f, "ATTACKS=%d,%d\n", c->Attacks, c->Attacks2);
   fprintf(f, "ATTACKSOPP=%d\n", c->AttacksOpportunity);
+  if (c->kind == 1) {
+    for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i)
+      if (c->naturals[i].category < 0 || c->naturals[i].category > 3) {
+        ConsolePrint("Unbekannter Angriff\n");
+        QuitOnError(true);
+      }
+    for (int category = 0; category < 4; ++category)
+      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
+        const CharAttack& a = c->naturals[i];
+        if (a.category != category) continue;
+        fprintf(f, "MONSTERATTACK=%d,%s,\"%s\",%d,%d,%d", i, kAttackCategories[category], a.name, a.damage[0],
+                a.damage[1], a.damage[2]);
+        if (a.number > 10 && a.step == 0)
+          fprintf(f, ",%s\n", Format("%d * %d", a.number, a.attack).c_str());
+        else
+          fprintf(f, "%s", AttackBonuses(a, ":", ",%d").c_str());
+        fprintf(f, "\n");
+      }
+  }
   fprintf(f, "ARMORMALUS=%d\n", 0);
   fprintf(f, "INITIATIVE=%d,%d,%d\n", c->Init + c->MGE, c->MGE, c->Init);
   if (c->Unarmed1 > 0) {
@@ -481,6 +539,19 @@ std::string SummaryRow(const Char* c, int screen) {
     cls = gSource.classes[c->classes[0]].name.c_str();
   else if (c->kind == 1 && c->monster >= 0)
     cls = gSource.monsters[c->monster].name.c_str();
+  if (c->kind == 1 && c->classCount == 0) {
+    // Monsters show their first natural attack where characters show their weapon.
+    std::string weapon, bonus, damage;
+    if (c->attackCount > 0) {
+      const CharAttack& a = c->naturals[0];
+      weapon = a.number > 1 ? Format("%s(%d)", a.name, a.number) : std::string(a.name);
+      bonus = Format("%+d", a.attack);
+      damage = AttackDamage(a);
+    }
+    return Format("| %2d:%4d    | %s | %3d | %3d | %s | %8s | %s| %3d | %3d | %4d |\n", screen, c->Level,
+                  PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC, PadLeft(weapon, 21).c_str(), bonus.c_str(),
+                  (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
+  }
   return Format("| %2d:%2d   %2s | %s | %3d | %3d | %s | %8s | %3s %3s   %2s| %3d | %3d | %4d |\n", screen,
                 c->Level, "", PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC,
                 PadLeft("", 21).c_str(), "", "", "", "", Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());

@@ -7,11 +7,13 @@
 #include <string>
 
 #include "generator/creation.h"
+#include "generator/monster.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/keys.h"
+#include "random/decisions.h"
 #include "random/repro.h"
 #include "shell/batch.h"
 #include "shell/entry.h"
@@ -224,6 +226,24 @@ void DoTable() {
   ConsoleWrite(ConsoleStandard(), out.data(), out.size());
 }
 
+// +, - and * on a creature screen: one hit die more or less, or a monster one size
+// larger, changed in place; the remaining hit points move by the same amount.
+static void ChangeCreature(int screen, int key) {
+  Char* c = &gBatch.chars[screen - 1];
+  int before = c->hitPoints;
+  // Draws after the build go to the scratch stream, never into a creature's record.
+  UseScratchStream();
+  ChangeHitDice(c, key);
+  int change = c->hitPoints - before;
+  c->shownHitPoints += change;
+  gBatch.hitPoints[screen] += change;
+  ClearConsole(0);
+  ClearConsole(screen);
+  PrintChar(c, screen, 0, nullptr);
+  DoTable();
+  DoConsoleTP(screen);
+}
+
 void ViewerLoop(int screen) {
   int n = gBatch.size;
   DoTable();
@@ -263,8 +283,9 @@ void ViewerLoop(int screen) {
     } else if (lower == 't' && screen > 0) {
       DamageInput(screen);
       DoConsoleTP(screen);
+    } else if ((key == '+' || key == '-' || key == '*') && screen > 0) {
+      ChangeCreature(screen, key);
     }
-    // "+", "-" and "*" change hit dice and size once that is built; other keys mean nothing.
     ShowScreen(screen);
   }
 }

@@ -142,23 +142,25 @@ TEST_F(Monsters, CelestialAnimalsBecomeMagicalBeasts) {
   delete c;
 }
 
-TEST_F(Monsters, GrowingPastBothBracketsStepsDamageTwice) {
-  // A row with two brackets and a d8 bite: 2d6 after the first step, 2d8 after the second.
-  for (int m = 0; m < gSource.monsterCount; ++m) {
-    const MonsterSource& row = gSource.monsters[m];
-    if (row.hdInc2 <= 0 || row.attackCount == 0 || row.attacks[0].damageA != 1 || row.attacks[0].damageB != 8) continue;
-    Char* c = Build(m, 0, 0, row.cr);
-    int32_t attack = c->naturals[0].attack;
-    MonsterSizeIncrease(c);
-    EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 206);
-    MonsterSizeIncrease(c);
-    EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 208);
-    EXPECT_LT(c->naturals[0].attack, attack + 8);  // strength rises, size costs
-    FreeCharBonuses(c);
-    delete c;
-    return;
-  }
-  GTEST_SKIP() << "no row with a d8 first attack and two brackets";
+TEST_F(Monsters, GrowingTwoSizesStepsDamageTwice) {
+  // A medium wolf given a d8 bite: Large gives 2d6, Huge 2d8; each step adds the size
+  // row's natural armour and size change and the ability changes.
+  Char* c = Build(Monster("Wolf"), 0, 0, 1);
+  ASSERT_TRUE(gSource.sizes[c->sizeIndex].name == "Medium");
+  c->naturals[0].damage[0] = 1;
+  c->naturals[0].damage[1] = 8;
+  int32_t attack = c->naturals[0].attack, ac = c->AC, strength = c->ST, mst = c->MST, mge = c->MGE;
+  const SizeSource& medium = gSource.sizes[c->sizeIndex];
+  MonsterSizeIncrease(c);
+  EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 206);
+  EXPECT_EQ(c->ST, strength + medium.st);
+  EXPECT_EQ(c->naturals[0].attack, attack + medium.sizeMod + (c->MST - mst));
+  EXPECT_EQ(c->AC, ac + medium.ac + medium.sizeMod + (c->MGE - mge));
+  MonsterSizeIncrease(c);
+  EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 208);
+  EXPECT_TRUE(gSource.sizes[c->sizeIndex].name == "Huge");
+  FreeCharBonuses(c);
+  delete c;
 }
 
 TEST_F(Monsters, HitDieAndSizeKeys) {
