@@ -325,7 +325,8 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   int listed = 0;
   for (int f = 0; f < c->featCount; ++f) {
     int feat = c->feats[f];
-    if (feat < 0 || feat >= gSource.featCount || gSource.feats[feat].text.length > 0) continue;
+    // A monster's feats are its stat block's: their scripts and texts never ran.
+    if (feat < 0 || feat >= gSource.featCount || (c->kind == 0 && gSource.feats[feat].text.length > 0)) continue;
     ++listed;
     const char* parameter = FeatParameterText(c, f);
     auto at = std::find_if(shown.begin(), shown.end(), [&](const auto& e) { return e.first == feat; });
