@@ -513,8 +513,10 @@ int DetermineMonster(Char* c) {
     if (gSource.monsters[m].type != type) weights[(size_t)m] = 0;
   int chosen = AdvancedRand(state, n, weights.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
                             "Monster wählen", 0, true, 0, true);
-  gProcess.chooseEverything = savedChoose;
-  if (chosen < 0) return 1;
+  if (chosen < 0) {
+    gProcess.chooseEverything = savedChoose;
+    return 1;
+  }
   c->monster = chosen;
   c->optionCount = 0;
   for (int k = 0; k < 4; ++k)
@@ -530,6 +532,7 @@ int DetermineMonster(Char* c) {
   int expected = -1;
   gReferenceMonster.compare_exchange_strong(expected, chosen);
   SetMonster(c);
+  gProcess.chooseEverything = savedChoose;
   return 0;
 }
 
