@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "generator/classes.h"
 #include "generator/rules.h"
@@ -350,6 +351,40 @@ void DoFeatDep(Char* c, int slot) {
   c->featParameters[slot] = parameter;
 }
 
+namespace {
+
+// No feat has weight left: the numbered list of the feats that could still fill the
+// slot (not owned unless repeatable, no epic feat in an ordinary slot, inside a bonus
+// pass's groups, not bound to monsters or a class), drawn until one passes.
+int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save) {
+  int n = gSource.featCount;
+  DebugPrint(1, "No apropriate Feat found %d\n", slot);
+  std::vector<int> list;
+  std::vector<const char*> names;
+  for (int f = 0; f < n; ++f) {
+    const FeatSource& x = gSource.feats[f];
+    if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !InBonusGroups(cls, x.featType)) || x.exclusive)
+      continue;
+    list.push_back(f);
+    names.push_back(x.name.c_str());
+  }
+  while (!list.empty()) {
+    if (gProcess.chooseEverything) {
+      for (size_t i = 0; i < list.size(); ++i) ConsolePrint("%d: %s\n", (int)i, names[i]);
+      ConsolePrint("Select a Feat!\n");
+    }
+    int k = random(c->context.random, 0, (int32_t)list.size() - 1, "Select a Feat!\n", 0);
+    if (CanTakeFeat(c, list[(size_t)k], slot, save)) return list[(size_t)k];
+    list.erase(list.begin() + k);
+    names.erase(names.begin() + k);
+  }
+  // Nothing passes at all: a feat without prerequisites ends the search.
+  int toughness = Names().toughness;
+  return toughness >= 0 ? toughness : 0;
+}
+
+}  // namespace
+
 void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first, int epic) {
   int target = std::min(c->featCount, kMaxFeats);
   int n = gSource.featCount;
@@ -360,7 +395,6 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
   c->featCount = *first;
   int32_t* prob = Alloc(n, "DoFeats-Probability");
   int32_t* save = Alloc(n, "DoFeats-ProbSave");
-  const Named& names = Names();
   int style = c->fightingStyle, style2 = c->fightingStyle2;
   int region = c->region;
   for (int f = 0; f < n; ++f) {
@@ -431,41 +465,18 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       else
         snprintf(label, sizeof label, "Talent %d / %d\nTalent wählen!\n", slot, target);
       int last = -1;
-      for (int attempt = 0;; ++attempt) {
+      for (int attempt = 0; attempt < 1000 && chosen < 0; ++attempt) {
         if (last >= 0) {
           save[last] = 0;
           DebugPrint(1, "Feat not allowed yet, trying some other... :|\n");
         }
-        int pick = -1;
-        if (attempt < 1000)
-          pick = AdvancedRand(c->context.random, n, save, 4, &gSource.feats[0].name.text, sizeof(FeatSource), label, 0,
-                              true, 0, false);
-        if (pick < 0) {
-          if (attempt >= 1000 + 20 * n && names.toughness >= 0) {
-            // Nothing passes: a feat without prerequisites ends the search.
-            pick = names.toughness;
-          } else {
-            DebugPrint(1, "No apropriate Feat found %d\n", slot);
-            if (gProcess.chooseEverything) {
-              for (int f = 0; f < n; ++f) ConsolePrint("%d: %s\n", f, gSource.feats[f].name.c_str());
-              ConsolePrint("Select a Feat!\n");
-            }
-            pick = random(c->context.random, 0, n - 1, "Select a Feat!\n", 0);
-          }
-        }
-        if (pick == names.toughness && attempt >= 1000 + 20 * n) {
-          chosen = pick;
-          break;
-        }
-        // The list draw may hit a feat the Char already has and may not repeat.
-        bool repeat = gSource.feats[pick].multi == 0 && OwnsFeat(c, pick);
-        if (!repeat && CanTakeFeat(c, pick, slot, save)) {
-          chosen = pick;
-          break;
-        }
+        int pick = AdvancedRand(c->context.random, n, save, 4, &gSource.feats[0].name.text, sizeof(FeatSource), label,
+                                0, true, 0, false);
+        if (pick < 0) break;
+        if (CanTakeFeat(c, pick, slot, save)) chosen = pick;
         last = pick;
-        if (attempt >= 1000) last = -1;
       }
+      if (chosen < 0) chosen = ListFallback(c, slot, epic, bonus, cls, save);
     }
     const FeatSource& x = gSource.feats[chosen];
     if (x.inborn && --c->limitedFeats <= 0)

@@ -158,7 +158,8 @@ void EnterSkills(Char* c, const MonsterSource& m) {
 void DragonFeats(Char* c, const MonsterSource& m) {
   const Named& n = Names();
   int count = m.hd / 4;
-  c->skillPoints = (m.hd + 3) * (c->IN + 6);
+  // Skill points of a dragon: (6 + Intelligence modifier) per hit die, four times at the first.
+  c->skillPoints = (m.hd + 3) * std::max(c->MIN + 6, 1);
   if (count <= 0 || n.fighter < 0) return;
   int32_t first = c->featCount;
   c->classCount = 1;

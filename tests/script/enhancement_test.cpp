@@ -32,5 +32,8 @@ TEST(EnhancementDraw, CentresOnAQuarterOfTheLevel) {
   }
   EXPECT_NEAR(artifacts, 1000 + 12, 150);
   EXPECT_LT(plain, 40);
+  // Far beyond level 20 (a monster of a hundred hit dice) every weight rounds to 0:
+  // the draw still ends, on +5.
+  for (int level : {120, 400, 5000}) EXPECT_EQ(EnhancementDraw(&state, level, -1), 5) << level;
   gProcess.isaacMode = mode;
 }
