@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -37,13 +38,34 @@ int DrawOne(IsaacState* state, const T* table, int count, const char* label, int
   return AdvancedRand(state, count, &kOne, 0, &table[0].name.text, sizeof(T), label, ask, true, 0, false);
 }
 
+bool Lists(const String& list, const char* name) {
+  const char* p = list.c_str();
+  const char* end = p + list.length;
+  for (; p < end && *p; p += strlen(p) + 1)
+    if (strcmp(p, name) == 0) return true;
+  return false;
+}
+
+// Characters are humanoids: a template that excludes them, or demands another type,
+// is not offered to them.
+bool FitsCharacters(const TemplateSource& t) {
+  bool forbidden = t.forbidTypes.length > 0 && t.forbidTypes.c_str()[0] && Lists(t.forbidTypes, "Humanoid");
+  bool forced = t.forceTypes.length > 0 && t.forceTypes.c_str()[0] && !Lists(t.forceTypes, "Humanoid");
+  return !forbidden && !forced;
+}
+
 void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
   // A mixed part whose monster type carries no equipment never follows a profile.
   bool skipProfile = c->mixedPart && c->mixedMonster && c->mixedMonster->creatureType >= 0 &&
                      gSource.monsterTypes[c->mixedMonster->creatureType].mixedEq == 0;
   if (!skipProfile) c->profileMode = YesNo(state, "Create Char According to Profile", 3, 1, gInput.ChooseClass);
   if (!c->mixedPart && !c->profileMode && YesNo(state, "Template", 20, 1, gInput.ChooseClass)) {
-    int t = DrawOne(state, gSource.templates, gSource.templateCount, "Template wählen!", gInput.ChooseClass);
+    std::vector<int32_t> weights((size_t)std::max(gSource.templateCount, 1), 0);
+    for (int k = 0; k < gSource.templateCount; ++k) weights[(size_t)k] = FitsCharacters(gSource.templates[k]) ? 1 : 0;
+    int t = gSource.templateCount > 0
+                ? AdvancedRand(state, gSource.templateCount, weights.data(), 4, &gSource.templates[0].name.text,
+                               sizeof(TemplateSource), "Template wählen!", gInput.ChooseClass, true, 0, false)
+                : -1;
     if (t >= 0 && !(gSource.templates[t].name == "Skelleton")) {
       c->templateIndex = t;
       const TemplateSource& tpl = gSource.templates[t];
