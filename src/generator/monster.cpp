@@ -28,7 +28,7 @@ std::atomic<int> gReferenceMonster{-1};
 // Rows the monster build names, renewed with every Source build.
 struct Named {
   uint32_t generation = UINT32_MAX;
-  int celestial, fiendish, skeleton, none;
+  int celestial, fiendish, skeleton, zombie, none;
   int beast, animal, magicalBeast, dragon;
   int fighter, sorcerer, wizard;
   int claw, medium, largest, improvedInitiative;
@@ -45,6 +45,7 @@ const Named& Names() {
   n.celestial = tpl("Celestial");
   n.fiendish = tpl("Fiendish");
   n.skeleton = tpl("Skelleton");
+  n.zombie = tpl("Zombie");
   n.none = tpl("Keins");
   n.beast = type("Beast");
   n.animal = type("Animal");
@@ -420,8 +421,24 @@ void SetMonster(Char* c) {
     c->hitPoints += random(state, 1, std::max(c->MonsterTWType, 1), "Trefferwürfel", 0);
   c->hitPoints = std::max(c->hitPoints, 1);
 
-  // 13. The template's ability changes and script.
+  // 13. The template's ability changes and script. An undead template takes the
+  // Constitution (and its hit points) away and gives d12 hit dice; the mindless
+  // skeleton and zombie lose Intelligence too.
   SizeAndAbilityChange(c, tpl.attributeMods, kAttributes);
+  if (c->templateIndex > 0 && strstr(tpl.newType.c_str(), "Undead") && !c->absent[2]) {
+    c->hitPoints -= c->MKO * c->Level;
+    c->hitPoints += c->Level * (12 - c->MonsterTWType) / 2;
+    c->hitPoints = std::max(c->hitPoints, c->Level);
+    c->MonsterTWType = 12;
+    c->absent[2] = 1;
+    c->KO = 0;
+    if (c->templateIndex == n.skeleton || c->templateIndex == n.zombie) {
+      c->absent[3] = 1;
+      c->IN = 0;
+    }
+    ComputeModifiers(c);
+    c->fortMod = 0;
+  }
   if (c->templateIndex != n.none && tpl.script.data)
     RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
 
@@ -456,9 +473,9 @@ void SetMonster(Char* c) {
   }
 
   // 16. Final values for the final type and hit dice. The skeleton's claw is made
-  // anew, so it takes the undead base attack as it stands.
+  // anew, so it takes the undead base attack, Strength and size as they stand.
   MonsterFinalValues(c);
-  if (skeleton) c->naturals[0].attack = c->GA + c->MGE + c->sizeMod;
+  if (skeleton) c->naturals[0].attack = c->GA + c->MST + c->sizeMod;
 }
 
 int DetermineMonster(Char* c) {

@@ -119,6 +119,12 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
           ASSERT_EQ(c->featCount, 1) << who;
           EXPECT_TRUE(gSource.feats[c->feats[0]].name == "VerbesserteInitiative");
           EXPECT_EQ(c->skillCount, 0);
+          // Mindless undead: no Constitution, no Intelligence, d12 hit dice; the claw
+          // hits with the undead base attack, Strength and size.
+          EXPECT_TRUE(c->absent[2] && c->absent[3]) << who;
+          EXPECT_EQ(c->KO, 0);
+          EXPECT_EQ(c->MonsterTWType, 12);
+          EXPECT_EQ(c->naturals[0].attack, c->GA + c->MST + c->sizeMod) << who;
         } else {
           EXPECT_EQ(c->attackCount, std::min(row.attackCount, kNaturalAttacks)) << who;
         }
