@@ -540,7 +540,7 @@ std::string SummaryRow(const Char* c, int screen) {
     cls = gSource.classes[c->classes[0]].name.c_str();
   else if (c->kind == 1 && c->monster >= 0)
     cls = gSource.monsters[c->monster].name.c_str();
-  if (c->kind == 1 && c->classCount == 0) {
+  if (c->kind == 1) {
     // Monsters show their first natural attack where characters show their weapon.
     std::string weapon, bonus, damage;
     if (c->attackCount > 0) {

@@ -560,6 +560,19 @@ int32_t MonsterCRStep(int32_t h, int32_t d) {
 
 int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
   if (build) {
+    // A template that no monster type may take is a mistake of the table.
+    for (int t = 0; t < gSource.templateCount; ++t) {
+      const TemplateSource& tpl = gSource.templates[t];
+      bool forbids = tpl.forbidTypes.length && tpl.forbidTypes.c_str()[0];
+      bool forces = tpl.forceTypes.length && tpl.forceTypes.c_str()[0];
+      int fitting = 0;
+      for (int type = 0; type < gSource.monsterTypeCount; ++type)
+        fitting += !(forbids && TypeListed(tpl.forbidTypes, type)) && !(forces && !TypeListed(tpl.forceTypes, type));
+      if (fitting == 0) {
+        ConsolePrint("Template %s fits no monster type\n", tpl.name.c_str());
+        QuitOnError(true);
+      }
+    }
     gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4;
     gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));

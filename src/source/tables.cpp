@@ -726,8 +726,16 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   fclose(text);
   r.name.Assign(monster);
   r.cr = Number(col(mCR));
-  r.type = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, col(mType), true, true);
-  r.size = FindByName(gSource.sizes, gSource.sizeCount, col(mSize), true, true);
+  r.type = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, col(mType), true, false);
+  if (r.type < 0) {
+    ConsolePrint("Unknown monster type %s of monster %s\n", col(mType), monster);
+    QuitOnError(true);
+  }
+  r.size = FindByName(gSource.sizes, gSource.sizeCount, col(mSize), true, false);
+  if (r.size < 0) {
+    ConsolePrint("Unknown size %s of monster %s\n", col(mSize), monster);
+    QuitOnError(true);
+  }
   r.epic = Number(col(mEpic));
   r.hd = hd;
   r.hdType = Number(col(mHDT));
@@ -749,9 +757,24 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   r.treasure = Number(col(mTreasur));
   int32_t alternatives[2] = {Number(col(mAltern1)), Number(col(mAltern2))};
   int slots = 0;
+  // The list of attack slots ends at the first name "0": a named slot needs at least one
+  // attack, and no slot after the end may carry a name.
+  bool ended = false;
   for (int s = 0; s < kMonsterAttacks; ++s) {
     const char* type = f[gAttack[s][6]];
-    if (type[0] == '0') break;
+    if (ended || type[0] == '0') {
+      if (ended && type[0] != '0') {
+        ConsolePrint("Attack %d of monster %s (%s) follows the end of its attack list\n", s + 1, monster, type);
+        QuitOnError(true);
+      }
+      ended = true;
+      continue;
+    }
+    if (Number(f[gAttack[s][1]]) < 1) {
+      ConsolePrint("Attack %d of monster %s (%s) has no attacks: Number%d is %s\n", s + 1, monster, type, s + 1,
+                   f[gAttack[s][1]]);
+      QuitOnError(true);
+    }
     MonsterAttack& a = r.attacks[s];
     a.attack = Number(f[gAttack[s][0]]);
     a.number = Number(f[gAttack[s][1]]);

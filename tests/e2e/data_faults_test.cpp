@@ -176,6 +176,47 @@ TEST_F(DataFault, RaceWithAnUnknownFavouredClass) {
   ExpectFatal("Unknown favoured class Ork-Schamane of race Halbork\n");
 }
 
+TEST_F(DataFault, MonsterRowsThatContradictThemselves) {
+  struct Case {
+    const char *column, *value, *message;
+  } cases[] = {
+      {"Number1", "0", "Attack 1 of monster Wolf (Biss) has no attacks: Number1 is 0\n"},
+      {"Type3", "Klaue", "Attack 3 of monster Wolf (Klaue) follows the end of its attack list\n"},
+      {"Type", "Drache", "Unknown monster type Drache of monster Wolf\n"},
+      {"Size", "Riesig", "Unknown size Riesig of monster Wolf\n"},
+  };
+  std::string pristine = dir.Read("Build/Data/Monsters.txt");
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.column);
+    dir.Write("Build/Data/Monsters.txt", pristine);
+    SetField("Build/Data/Monsters.txt", "Wolf", k.column, k.value);
+    ExpectFatal(k.message);
+  }
+}
+
+TEST_F(DataFault, TemplateThatFitsNoType) {
+  SetField("Build/Data/Templates.txt", "Celestial", "ForbitType",
+           "Aberration;Animal;Construct;Dragon;Elemental;Fey;Giant;Humanoid;MagicalBeast;MonstrousHumanoid;Ooze;"
+           "Outsider;Plant;Undead;Vermin;");
+  ExpectFatal("Template Celestial fits no monster type\n");
+}
+
+TEST_F(DataFault, ACRWithoutMonstersFallsBackAndEnds) {
+  // Every monster made CR 0: a batch asking for CR 30 finds the nearest CR that has
+  // monsters (advanced ones reach a few CR higher) and ends normally.
+  std::vector<std::string> lines = Lines("Build/Data/Monsters.txt");
+  for (size_t i = 2; i < lines.size(); ++i) {
+    std::vector<std::string> f = Fields(lines[i]);
+    if (f.size() > 2) f[1] = "0";
+    lines[i] = Join(f);
+  }
+  WriteLines("Build/Data/Monsters.txt", lines);
+  ProgramRun run = RunProgram(dir, {"0"}, "1 30 30 3 3 0 0 0 0 0\nq\n", 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Generating Char "), 3) << run.output.substr(0, 3000);
+  EXPECT_NE(run.output.find("HG Level"), std::string::npos);
+}
+
 TEST_F(DataFault, PriceThatIsNoNumber) {
   SetField("Build/Data/Equipment.txt", "Langschwert", "Price", "15gm");
   ExpectFatal("Price is no number: 15gm\nInvalid Number of Arguments in Equipment Source Database (Langschwert)\n");
