@@ -9,6 +9,7 @@
 constexpr int kMaxClassSlots = 32;
 constexpr int kMaxFeats = 512;
 constexpr int kMaxSkillEntries = 512;
+constexpr int kMaxSkillCodes = 128;
 constexpr int kMaxItems = 64;
 constexpr int kMaxSchools = 16;
 constexpr int kDisciplines = 6;
@@ -122,6 +123,7 @@ struct Char {
 
   CharSkill skills[kMaxSkillEntries] = {};
   int32_t skillCount = 0, skillPoints = 0;
+  int32_t requiredRanks[kMaxSkillCodes] = {};  // per skill code: the rank feats and classes demand
   int32_t BonusSkillPoints = 0;
 
   int32_t race = -1, subRace = -1;

@@ -6,6 +6,7 @@
 #include "generator/equipment.h"
 #include "generator/feats.h"
 #include "generator/monster.h"
+#include "generator/skills.h"
 
 #include <cstring>
 #include <new>
@@ -283,7 +284,10 @@ int64_t CreateCreature(Char* c, int sub) {
       }
       ClassFeatGroups(c);
       CalculateFeats(c);
+      RequiredSkillRanks(c);
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
+      CalculateSkills(c, 0);
+      SkillFeatChoice(c);
       ComputeModifiers(c);
       CalcBaseValues(c);
       ReArrangeFeats(c);
@@ -296,6 +300,7 @@ int64_t CreateCreature(Char* c, int sub) {
       for (int i = 0; i < kAttributes; ++i)
         if (c->absent[i]) AbilityScore(c, i) = 0;
       RollHitPoints(c);
+      FinishSkills(c);
       if (c->templateIndex > 0) {
         const char* name = gSource.templates[c->templateIndex].name.c_str();
         if (c->specialText) TextAppend(c->specialText, name, strlen(name));
@@ -325,7 +330,9 @@ int64_t CreateCreature(Char* c, int sub) {
   }
   if (!treasureOnly) {
     RemoveDuplicateFeats(c);
+    TotalSkills(c);
     ReArrangeFeats(c);
+    ReArrangeSkills(c);
     c->treasureIndex = c->itemCount;
     if (!c->mixedPart && !c->noEquipment) {
       // The character's wealth becomes its item treasure.

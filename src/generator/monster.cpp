@@ -10,6 +10,7 @@
 #include "generator/attributes.h"
 #include "generator/classes.h"
 #include "generator/feats.h"
+#include "generator/skills.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/functions.h"
@@ -392,6 +393,7 @@ void SetMonster(Char* c) {
   if (c->creatureType == n.dragon && m.featCount == 0 && m.type == n.dragon) {
     EnterSkills(c, m);
     DragonFeats(c, m);
+    CalculateSkills(c, 1);
   } else {
     for (int i = 0; i < m.featCount && c->featCount < kMaxFeats; ++i) {
       c->feats[c->featCount] = m.feats[i];

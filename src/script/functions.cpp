@@ -283,6 +283,8 @@ int OneArgument(ScriptContext* ctx, const uint8_t* at, int32_t* value, bool feat
 
 }  // namespace
 
+CharSkill& CharSkillEntry(Char* c, int32_t skill) { return SkillEntry(c, skill); }
+
 void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter) {
   for (int i = 0; i < c->featCount; ++i) {
     if (c->feats[i] != feat) continue;

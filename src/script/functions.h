@@ -4,6 +4,8 @@
 
 #include "script/interp.h"
 
+struct CharSkill;
+
 #ifndef RUNTIME_NS
 #error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
 #endif
@@ -49,6 +51,8 @@ void* CreatureItem(const ScriptContext* ctx, int index);
 // Adds a feat unless it is owned with this parameter (or with -1); -1 makes every
 // owned entry of the feat general. The second counter, when given, counts the addition.
 void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter);
+// The creature's entry of a skill, made (with 0 ranks) when it has none.
+CharSkill& CharSkillEntry(Char* c, int32_t skill);
 // The enhancement bonus (0 to 6) for a level; noArtifact is also the ask flag.
 int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact);
 

@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "platform/keys.h"
 #include "generator/feats.h"
+#include "generator/skills.h"
 #include "random/repro.h"
 #include "source/records.h"
 
@@ -276,6 +277,7 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   right.push_back(Format(" Bewegung: %g", (double)c->Range));
   right.push_back(Format(" Angriffe: %d", c->Attacks));
   right.push_back(Format(" Gelegenheitsangriffe: %d", c->AttacksOpportunity));
+  right.push_back(Format(" Rüstungsmalus: %d", ArmorCheckPenaltyShown(c)));
   right.push_back(Format(" Initiative: %d", c->Init + c->MGE));
   size_t rows = std::max(left.size(), std::max(middle.size(), right.size()));
   for (size_t i = 0; i < rows; ++i)
@@ -359,7 +361,7 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     const CharSkill& k = c->skills[s];
     const char* name = k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "";
     out.Wide(PadRight(std::string("   ") + name, 40) +
-             Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks, k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty));
+             Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks, k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty));
   }
   out.Wide(" Ausrüstung:");
   for (int i = 0; i < c->itemCount; ++i) {
@@ -436,7 +438,7 @@ void Export(Char* c, FILE* f) {
         fprintf(f, "\n");
       }
   }
-  fprintf(f, "ARMORMALUS=%d\n", 0);
+  fprintf(f, "ARMORMALUS=%d\n", ArmorCheckPenaltyShown(c));
   fprintf(f, "INITIATIVE=%d,%d,%d\n", c->Init + c->MGE, c->MGE, c->Init);
   if (c->Unarmed1 > 0) {
     fprintf(f, "ATTACKSMONK=%d\n", c->Attacks + c->MonkAttacks);

@@ -404,10 +404,10 @@ std::map<std::string, FeatRow> ReadFeatRows() {
   return rows;
 }
 
-// Feat names the class and race feat scripts grant outright (they skip prerequisites).
+// Feat names the class, race and template scripts grant outright (they skip prerequisites).
 std::set<std::string> ScriptedFeats() {
   std::set<std::string> names;
-  for (const char* table : {"Build/Data/Characters.txt", "Build/Data/Races.txt"}) {
+  for (const char* table : {"Build/Data/Characters.txt", "Build/Data/Races.txt", "Build/Data/Templates.txt"}) {
     std::ifstream in(table);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (size_t at = text.find("AddFeat"); at != std::string::npos; at = text.find("AddFeat", at + 1)) {
@@ -548,6 +548,34 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
       int score = (&c->ST)[a];
       EXPECT_GE(score, 3 - 4) << who;
       EXPECT_LE(score, 18 + 4 + c->Level / 4 + 5) << who;
+    }
+
+    // Skill ranks: at most level + 3, half that for a skill no class of the character
+    // has as a class skill (unless a feat or class demands more); the points spent
+    // stay within the points the character has.
+    // (Extra class skills of the Experte and the Cosmopolitan's skill are class skills
+    // the tables do not show: those characters are left out.)
+    int spent = 0;
+    bool demanded = false;
+    bool extraClassSkills = Owned(c, "Cosmopolitan") > 0;
+    for (int s = 0; s < c->classCount; ++s) extraClassSkills |= gSource.classes[c->classes[s]].bonusClassSkills > 0;
+    for (int e = 0; e < c->skillCount && !extraClassSkills; ++e) {
+      const CharSkill& k = c->skills[e];
+      ASSERT_GE(k.skill, 0);
+      const int32_t* per = gSource.skills[k.skill].ClassSkill();
+      bool classSkill = false;
+      for (int s = 0; s < c->classCount; ++s) classSkill = classSkill || per[c->classes[s]] >= 2;
+      bool required = c->requiredRanks[k.skill] > 0;
+      demanded = demanded || (required && !classSkill);
+      EXPECT_LE(k.ranks, c->Level + 3) << who << " " << gSource.skills[k.skill].name.c_str();
+      if (!classSkill && !required) {
+        EXPECT_LE(2 * k.ranks + (k.halfRank ? 1 : 0), c->Level + 3) << who << " " << gSource.skills[k.skill].name.c_str();
+      }
+      spent += classSkill ? k.ranks : 2 * k.ranks + (k.halfRank ? 1 : 0);
+    }
+    // (A profile's own skills cost a point per rank, cross-class or not.)
+    if (!demanded && !extraClassSkills && !c->profileMode) {
+      EXPECT_LE(spent, c->skillPoints) << who;
     }
 
     // Hit points, base attack and saves, for the classes of the tables above.
