@@ -134,6 +134,13 @@ struct Char {
   int32_t spellsPerDay[kMaxClassSlots][10];
   int32_t spellsToDraw[kMaxClassSlots][10];
   int32_t domains[16];
+  int32_t domainCount = 0;
+  int32_t domainSpells[10];  // per spell level 1 to 9: the domain spell, -1 none
+  // The spells drawn per class slot and spell level (-1 = none could be drawn).
+  int32_t spellsChosen[kMaxClassSlots][10][10];
+  int32_t spellsChosenCount[kMaxClassSlots][10] = {};
+  int32_t mainCastingSlot = -1;
+  int32_t spellBonus[3] = {};  // bonus spells per day and the spell levels (lowest, highest) they apply to
   int32_t SpellFailure = 0;
   int32_t ArcaneDC = 0, DivineDC = 0, GeneralDC = 0;
   int32_t schoolDC[kMaxSchools] = {};

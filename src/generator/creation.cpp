@@ -7,6 +7,7 @@
 #include "generator/feats.h"
 #include "generator/monster.h"
 #include "generator/skills.h"
+#include "generator/spells.h"
 
 #include <cstring>
 #include <new>
@@ -134,6 +135,11 @@ void BuildMonster(Char* c, const int32_t* r) {
       c->cr = next < 0 ? start + distance : next;
     }
   }
+  // A casting monster's spells.
+  if (c->classCount > 0) {
+    CalculateSpellCount(c);
+    CalculateSpells(c);
+  }
   // The monster snapshot: what the sheet shows as the build left it.
   c->snapshot[0] = c->Attacks;
   c->snapshot[1] = c->AC;
@@ -158,6 +164,8 @@ void ResetDefaults(Char* c) {
   memset(c->spellsPerDay, 0xFF, sizeof c->spellsPerDay);
   memset(c->spellsToDraw, 0xFF, sizeof c->spellsToDraw);
   memset(c->domains, 0xFF, sizeof c->domains);
+  memset(c->domainSpells, 0xFF, sizeof c->domainSpells);
+  memset(c->spellsChosen, 0xFF, sizeof c->spellsChosen);
 }
 
 }  // namespace
@@ -273,6 +281,10 @@ int64_t CreateCreature(Char* c, int sub) {
       if (!c->noEquipment && !c->mixedPart) InherentBonus(c);
       ComputeModifiers(c);
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
+      ComputeModifiers(c);
+      DoDomainsSpecial(c);
+      CalculateSpellCount(c);
+      CalculateSpells(c);
       DebugPrint(1, "\nTalente werden festgelegt\n");
       if (c->mixedPart && c->mixedMonster) {
         const Char* m = c->mixedMonster;

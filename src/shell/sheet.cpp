@@ -12,6 +12,7 @@
 #include "platform/keys.h"
 #include "generator/feats.h"
 #include "generator/skills.h"
+#include "generator/spells.h"
 #include "random/repro.h"
 #include "source/records.h"
 
@@ -258,10 +259,15 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
     left.push_back(Format(" Monster:%18s TW: %2d", name, c->Level));
   }
-  if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
+  if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount) {
     left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
-  else
+    std::string forbidden;
+    for (int k = 0; k < gSource.schoolCount && k < kMaxSchools; ++k)
+      if (c->forbidden[k]) forbidden += std::string(forbidden.empty() ? "" : ", ") + gSource.schools[k].name.c_str();
+    if (!forbidden.empty()) left.push_back(" Verboten: " + forbidden);
+  } else {
     left.push_back(" Nicht spezialisiert");
+  }
   std::string domains;
   for (int d : c->domains)
     if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + gSource.domains[d].name.c_str();
@@ -380,6 +386,41 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   out.Wide(Format(" Wert: %8d, davon Geld: %8d, Endwert bei Verkauf: %8d, Treasure: %d (%d Geld)", c->wealth, c->money,
                   c->saleValue, c->treasureBudget, c->treasureMoney));
   out.Wide(" Zauber / Powers:");
+  for (int slot = 0; slot < c->classCount && slot < kMaxClassSlots; ++slot) {
+    int cls = c->classes[slot];
+    if (cls < 0 || cls >= gSource.classCount) continue;
+    const CharSource& k = gSource.classes[cls];
+    bool any = false;
+    for (int level = 0; level < 10; ++level) any = any || c->spellsToDraw[slot][level] >= 0;
+    if (!any) continue;
+    out.Wide(Format("   %s (Zauberstufe %d):", k.name.c_str(), c->casterLevel[slot]));
+    for (int level = 0; level < 10; ++level) {
+      if (c->spellsToDraw[slot][level] < 0) continue;
+      std::string row = k.spontaneous ? Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
+                                               c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level))
+                                      : Format("Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level],
+                                               SpellDC(c, slot, -1, level));
+      std::string names;
+      for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
+        int sp = c->spellsChosen[slot][level][i];
+        if (sp < 0 || sp >= gSource.spellCount) continue;
+        if (!names.empty()) names += ", ";
+        names += gSource.spells[sp].name.c_str();
+      }
+      for (const std::string& line : Wrap(row + (names.empty() ? "-" : names))) out.Wide("     " + line);
+    }
+    if (k.domains > 0) {
+      std::string names;
+      for (int level = 1; level < 10; ++level) {
+        int sp = c->domainSpells[level];
+        if (sp < 0 || sp >= gSource.spellCount) continue;
+        if (!names.empty()) names += ", ";
+        names += Format("%d: %s", level, gSource.spells[sp].name.c_str());
+      }
+      if (!names.empty())
+        for (const std::string& line : Wrap("Domänenzauber: " + names)) out.Wide("     " + line);
+    }
+  }
   out.Wide(" Anmerkungen:");
   if (c->specialText && c->specialText->length)
     for (const std::string& line : Wrap(std::string(c->specialText->data, c->specialText->length))) out.Wide("   " + line);
@@ -500,10 +541,25 @@ void Export(Char* c, FILE* f) {
     if (cls < 0 || cls >= gSource.classCount || gSource.classes[cls].powerType == 0) continue;
     fprintf(f, "PSIPOINTS=%d\n", c->PowerPoints);
   }
-  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i)
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     for (int level = 0; level <= 9; ++level)
       if (c->spellsKnown[i][level] >= 0 || c->spellsPerDay[i][level] >= 0)
         fprintf(f, "SPELLSKNOWN=%d,%d,%d,%d\n", i, level, c->spellsKnown[i][level], c->spellsPerDay[i][level]);
+    int entry = 0;
+    for (int level = 0; level <= 9; ++level)
+      for (int k = 0; k < c->spellsChosenCount[i][level] && k < 10; ++k) {
+        int sp = c->spellsChosen[i][level][k];
+        if (sp < 0 || sp >= gSource.spellCount) continue;
+        fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.spells[sp].name.c_str(), SpellDC(c, i, sp, level));
+      }
+    const CharSource* k = ClassAt(c->classes[i]);
+    if (k && k->domains > 0)
+      for (int level = 1; level <= 9; ++level) {
+        int sp = c->domainSpells[level];
+        if (sp >= 0 && sp < gSource.spellCount)
+          fprintf(f, "SPELL=%d,%d,-1,%s,%d\n", i, level - 1, gSource.spells[sp].name.c_str(), level);
+      }
+  }
   const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
   fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, text);
   for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, "");

@@ -1,0 +1,31 @@
+// Spells of a creature: domains, school specialisation and forbidden schools, spells
+// known and per day by caster type, bonus spells, and the individual spells drawn.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Domains for the classes that have them, then the school specialisation.
+void DoDomainsSpecial(Char* c);
+
+// Spells known, per day and to draw per class slot and level; caster levels; the
+// highest castable spell level.
+void CalculateSpellCount(Char* c);
+
+// Draws the spells of every slot and level, the specialist's extra spell and the
+// domain spells.
+void CalculateSpells(Char* c);
+
+// Spells known (K) and per day (D) of a caster type at pre-epic level L for spell
+// level s, before the key ability and bonus spells; -1 = none.
+void SpellProgression(int type, int level, int spellLevel, int32_t* known, int32_t* perDay);
+
+// Save DC of a spell cast by the class of `slot`.
+int SpellDC(const Char* c, int slot, int spell, int spellLevel);
+
+}  // namespace RUNTIME_NS
