@@ -42,6 +42,8 @@ struct CharItem {
   int32_t value = 0, price = 0;
   int32_t masterwork = 0, mithril = 0, mercury = 0, magic = 0, handsConflict = 0, treasure = 0;
   int32_t charEnhancement = 0;
+  int32_t finalAttack = 0, finalDamage = 0, finalPenalty = 0;  // after the combat values
+  int32_t figured = 0;  // the combat values were computed for this item
   char label[64] = {};
   int32_t specific = 0;
   // Detail text of each effect (what its script says it does), packed: effect k's
@@ -156,7 +158,9 @@ struct Char {
   TextBuffer* texts[3] = {};
 
   int32_t maxDex = 1024;
-  int32_t armorCheckPenalty = 0;  // from missing armour and shield proficiency; items add theirs
+  int32_t armorCheckPenalty = 0;
+  // Combat values: armour class parts and total, the penalty and spell failure shown.
+  int32_t armorAC = 0, shieldAC = 0, dexToAC = 0, totalAC = 10, shownCheckPenalty = 0, shownSpellFailure = 0;  // from missing armour and shield proficiency; items add theirs
   int32_t AC = 0;
   float Range = 0;
   int32_t MR = 0, MRBonus = 0, BeatMR = 0;

@@ -1,6 +1,15 @@
 #include "generator/combat.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "launcher/process.h"
 #include "random/decisions.h"
+#include "script/functions.h"
+#include "source/reader.h"
 #include "source/records.h"
 
 namespace RUNTIME_NS {
@@ -66,6 +75,242 @@ void ChooseFightingStyle(Char* c) {
   // The styles are the hand wishes: the first for the main hand, the second for the other.
   c->handWish[0] = style >= 0 && style <= 4 ? style : 0;
   c->handWish[1] = c->fightingStyle2 >= 0 && c->fightingStyle2 <= 4 ? c->fightingStyle2 : 0;
+}
+
+namespace {
+
+void Line(Char* c, const char* text) {
+  if (c->specialText) TextAppend(c->specialText, text, strlen(text));
+}
+
+template <class... Args>
+void Linef(Char* c, const char* format, Args... args) {
+  char line[512];
+  snprintf(line, sizeof line, format, args...);
+  Line(c, line);
+}
+
+bool OwnsFeatNamed(const Char* c, const char* name) {
+  int f = FindByName(gSource.feats, gSource.featCount, name, false, false);
+  for (int i = 0; i < c->featCount && f >= 0; ++i)
+    if (c->feats[i] == f) return true;
+  return false;
+}
+
+int FeatCount(const Char* c, const char* name, int weapon) {
+  int f = FindByName(gSource.feats, gSource.featCount, name, false, false);
+  int n = 0;
+  for (int i = 0; i < c->featCount && f >= 0; ++i)
+    n += c->feats[i] == f && (c->featParameters[i] == weapon || c->featParameters[i] == -1);
+  return n;
+}
+
+// The feats bound to a weapon: focus and specialisation (and their greater and epic
+// forms) for the weapon they name, and finesse for light weapons.
+void WeaponFeats(Char* c, CharItem& it, const EquipSource& e) {
+  int w = it.equipment;
+  int attack = FeatCount(c, "Waffenfokus", w) + FeatCount(c, "MächtigerWaffenfokus", w) +
+               2 * FeatCount(c, "EpischerWaffenfokus", w);
+  int damage = 2 * FeatCount(c, "Waffenspezialisierung", w) + 2 * FeatCount(c, "MächtigeWaffenspezialisierung", w) +
+               4 * FeatCount(c, "EpischeWaffenspezialisierung", w);
+  bool light = e.attackType != 4 && (e.specialType == 1 || e.specialType == 5 || e.size < 0);
+  if (light && OwnsFeatNamed(c, "Waffenfinesse") && c->MGE > c->MST) {
+    attack += c->MGE - c->MST;
+    DebugPrint(2, "+%d Att (Finesse) - ", c->MGE - c->MST);
+  }
+  if (attack || damage) DebugPrint(2, "+%d Att +%d Dmg (Feats) - ", attack, damage);
+  it.finalAttack += attack;
+  it.finalDamage += damage;
+}
+
+}  // namespace
+
+int32_t SaveTotal(const Char* c, int which) {
+  switch (which) {
+    case 0: return c->baseRef + c->epicSave + c->refMod + c->RWRefMage + c->RWRefRest;
+    case 1: return c->baseWill + c->epicSave + c->willMod + c->RWWilMage + c->RWWilRest;
+    default: return c->baseFort + c->epicSave + c->fortMod + c->RWZaehMage + c->RWZaehRest;
+  }
+}
+
+void CalcWeapons(Char* c, bool finish) {
+  c->snapshot[0] = c->armorCheckPenalty;
+  c->snapshot[1] = c->Attacks;
+  c->snapshot[2] = c->hitPoints;
+  c->snapshot[3] = c->MR;
+  c->snapshot[4] = c->SpellFailure;
+  c->shownCheckPenalty = c->armorCheckPenalty;
+  c->shownSpellFailure = c->SpellFailure;
+  int32_t melee = c->GA + c->epicAttack + c->meleeMod + c->sizeMod;
+  int32_t ranged = c->GA + c->epicAttack + c->rangedMod + c->sizeMod;
+  c->armorAC = c->shieldAC = 0;
+  c->maxDex = 1024;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    CharItem& it = c->items[i];
+    if (it.treasure || it.equipment < 0) continue;
+    it.finalAttack = it.attackBonus;
+    it.finalDamage = it.damage[2];
+    it.finalPenalty = it.penalty;
+    if (it.equipType == 1 || it.equipType == 2) {
+      c->shownSpellFailure += it.spellFailure;
+      if (it.masterwork && it.finalPenalty > 0) --it.finalPenalty;
+      if (it.equipType == 1) {
+        c->armorAC = it.armor + it.enhancement;
+        c->maxDex = std::min(c->maxDex, it.maxDex);
+      } else {
+        c->shieldAC = std::max(c->shieldAC, it.armor + it.enhancement);
+      }
+      c->shownCheckPenalty += std::max(it.finalPenalty, 0);
+      continue;
+    }
+    if (it.equipType != 0) continue;
+    const EquipSource& e = gSource.equipment[it.equipment];
+    DebugPrint(2, "Doing Weapon %s (Att %d Dmg %d): - ", e.name.c_str(), it.finalAttack, it.finalDamage);
+    if (it.masterwork && it.enhancement == 0) {
+      ++it.finalAttack;
+      DebugPrint(2, "+1 Att (Masterwork) - ");
+    }
+    bool second = it.secondary && !it.primary;
+    if (e.attackType != 4) {
+      it.finalAttack += melee + it.enhancement;
+      it.finalDamage += it.enhancement;
+      DebugPrint(2, "+%d Att (GA Melee) - +%d Att/Dmg (Enhence) - ", melee, it.enhancement);
+      if (!second) {
+        it.finalDamage += c->MST;
+        DebugPrint(2, "+%d Dmg (Str) - ", c->MST);
+        if (it.twoHanded) {
+          it.finalDamage += c->MST / 2;
+          DebugPrint(2, "+%d Dmg (Str Twohand) - ", c->MST / 2);
+        }
+      } else {
+        it.finalDamage += c->MST / 2;
+        DebugPrint(2, "+%d Dmg (Str 2nd Hand) - ", c->MST / 2);
+      }
+    } else {
+      it.finalAttack += ranged + it.enhancement;
+      it.finalDamage += it.enhancement;
+      DebugPrint(2, "+%d Att (GA Range) - +%d Att/Dmg (Enhencement)", ranged, it.enhancement);
+      if (e.specialType == 3) {
+        // Crossbows add no Strength.
+      } else if (e.specialType == 4) {
+        if (c->MST >= 1) {
+          it.finalDamage += c->MST / 2;
+          DebugPrint(2, "+%d Dmg (Throw Str) - ", c->MST / 2);
+        }
+      } else {
+        int add = std::min(c->MST, it.bowStrength);
+        it.finalDamage += add;
+        DebugPrint(2, "+%d Dmg (Bow Str) - ", add);
+      }
+    }
+    it.finalAttack += c->AttackMod;
+    it.finalDamage += c->DmgMod;
+    DebugPrint(2, "+%d Att +%d Dmg (CharBonus) - ", c->AttackMod, c->DmgMod);
+    WeaponFeats(c, it, e);
+    for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+      const CharSource* k = ClassAt(c->classes[s]);
+      if (!k || !k->naturalEnhance || k->forceWeaponType != e.specialType) continue;
+      int enh = (c->classLevels[s] + 1) / 2;
+      if (enh > it.charEnhancement) {
+        it.finalAttack += enh - it.charEnhancement;
+        it.finalDamage += enh - it.charEnhancement;
+        DebugPrint(2, "+%d Att/Dmg (CharEnh) - ", enh - it.charEnhancement);
+      }
+    }
+    DebugPrint(2, "= %d/%d\n", it.finalAttack, it.finalDamage);
+    it.figured = 1;
+  }
+  c->dexToAC = std::min(c->maxDex, c->MGE);
+  c->totalAC = c->armorAC + c->dexToAC + 10 + c->AC + c->shieldAC + c->sizeMod;
+  c->shownHitPoints = c->hitPoints + c->TP;
+  c->MR += c->MRBonus;
+  if (c->money < 0) c->money = 0;
+  if (finish) {
+    BuyPotions(c);
+    DoFinalVals(c);
+  }
+}
+
+void BuyPotions(Char* c) {
+  IsaacState* state = c->context.random;
+  int32_t money = c->money;
+  if (money <= 600) return;
+  int n = EnhancementDraw(state, c->Level, -1);
+  if (n <= 0) return;
+  if (money >= 30001 && c->Level >= 15) {
+    Linef(c, "%d Träkne Heilung\n", n);
+    money -= 5000 * n;
+  } else if (money >= 6901) {
+    Linef(c, "%d Träkne kritische Wunden heilen (4W8 + %d)\n", n, random(state, 1, 6, "Heiltrank +?", 0) + 7);
+    money -= 1150 * n;
+  } else if (money >= 4201) {
+    Linef(c, "%d Träkne schwere Wunden heilen (3W8 + %d)\n", n, random(state, 1, 5, "Heiltrank +?", 0) + 5);
+    money -= 700 * n;
+  } else if (money >= 2101) {
+    Linef(c, "%d Träkne mittelschwere Wunden heilen (2W8 + %d)\n", n, random(state, 1, 4, "Heiltrank +?", 0) + 3);
+    money -= 350 * n;
+  } else {
+    Linef(c, "%d Träkne kleinere Wunden heilen (1W8 + %d)\n", n, 1);
+    money -= 100 * n;
+  }
+  c->money = std::max(money, 0);
+}
+
+void DoFinalVals(Char* c) {
+  IsaacState* state = c->context.random;
+  int32_t budget = c->wealth;
+  int n = std::min(c->itemCount, kMaxItems);
+  std::vector<char> done((size_t)std::max(n, 1), 0);
+  for (int k = 0; k < n; ++k) {
+    int i = random(state, 0, n - 1, "Ausrütung in Treasure...", -1);
+    for (int tries = 0; tries < n && done[(size_t)i]; ++tries) i = (i + 1) % n;
+    done[(size_t)i] = 1;
+    CharItem& it = c->items[i];
+    int32_t cost = it.price + it.value;
+    if (cost < budget) {
+      it.treasure = 1;
+      budget -= cost;
+    }
+  }
+  c->treasureBudget = budget;
+}
+
+void SaleValue(Char* c) {
+  int64_t prices = 0, effects = 0, magic = 0;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& it = c->items[i];
+    if (!it.treasure) continue;
+    prices += it.price;
+    effects += it.value;
+    magic += it.enhancement > 0 || it.effectCount > 0 || it.magic;
+  }
+  int32_t share = random(c->context.random, 85, 95, "Ergebnis beim Verkauf in %", 0);
+  int64_t value = (int64_t)std::max(c->treasureBudget, 0) + share * prices / 100 + effects / 2 - 100 * magic;
+  c->saleValue = (int32_t)std::clamp<int64_t>(value, 0, INT32_MAX);
+}
+
+void SpecialTexts(Char* c) {
+  if (c->Sneak) Linef(c, "Hinterhältiger Angriff: %dW%d Schaden\n", c->Sneak, OwnsFeatNamed(c, "ImprovedSneakAttack") ? 8 : 6);
+  if (c->Evasion == 2) Line(c, "Verbessertes Entrinnen\n");
+  else if (c->Evasion == 1) Line(c, "Entrinnen\n");
+  if (c->Smite) {
+    Line(c, "Einmal pro Tag");
+    if (c->MCH > 0) Linef(c, " +%d auf Angriff und", c->MCH);
+    Linef(c, " +%d Auf Schaden\n", c->Smite);
+  }
+  if (c->Dex2AC) Line(c, "Behält seinen Geschicklichtkeitsmodifikator auf die Rüstung auch wenn er überrascht ist.\n");
+  if (c->UncannyDodge) Linef(c, "Kann nicht in die Zange genommen werden, außer von einem Schurken ab Stufe %d\n", c->UncannyDodge + 4);
+  if (c->LowLightVision) Linef(c, "Dämmersicht: %d Meter\n", c->LowLightVision);
+  if (c->DarkVision) Linef(c, "Dunkelsicht: %d Meter\n", c->DarkVision);
+  if (c->TouchReach)
+    Linef(c, "Kann Zauber die einen Berührungsangriff erfordern durch einen Berührungsangriff auf Entfernung mit Reichweite %d feet wirken",
+          c->TouchReach * 30);
+  if (c->Concealment) Linef(c, "%d%% Tarnung\n", c->Concealment);
+  if (c->LayOnHands) Linef(c, "Hände auflegen: %d TP\n", c->LayOnHands * std::max(c->MCH, 1));
+  if (c->SacretDefense)
+    Linef(c, "+%d RW gegen Göttliche Zauber sowie Zauberähnliche und Übernatürliche Fähigkeiten von Outsidern", c->SacretDefense);
+  if (c->PoisonUse) Line(c, "Riskiert beim Einsatz von Gift nicht sich selbst zu verletzen\n");
+  if (c->SurpremeCleave) Line(c, "Kann vor einem Doppel/Rundumschlag einen 1,5 Meter schritt machen\n");
 }
 
 }  // namespace RUNTIME_NS

@@ -17,4 +17,23 @@ void ChooseFightingStyle(Char* c);
 // "-", "Waffe und Schild", ... for 0 to 5; an empty text for other values.
 const char* StyleName(int style);
 
+// Attack and damage of every weapon (traced at debug level 2), armour class, saves and
+// initiative; with `finish` also healing potions and the equipment that goes to treasure.
+void CalcWeapons(Char* c, bool finish);
+
+// Healing potions bought with the money left.
+void BuyPotions(Char* c);
+
+// Items drawn into the treasure while the wealth allows.
+void DoFinalVals(Char* c);
+
+// What selling the treasure brings.
+void SaleValue(Char* c);
+
+// Sneak attack, evasion, smite, vision and the like as special-ability lines.
+void SpecialTexts(Char* c);
+
+// Save totals: base, epic, ability and both script bonuses.
+int32_t SaveTotal(const Char* c, int which);
+
 }  // namespace RUNTIME_NS

@@ -312,6 +312,7 @@ int64_t CreateCreature(Char* c, int sub) {
       for (int i = 0; i < kAttributes; ++i)
         if (c->absent[i]) AbilityScore(c, i) = 0;
       RollHitPoints(c);
+      CalcWeapons(c, !c->noEquipment && !c->mixedPart);
       FinishSkills(c);
       if (c->templateIndex > 0) {
         const char* name = gSource.templates[c->templateIndex].name.c_str();
@@ -319,6 +320,7 @@ int64_t CreateCreature(Char* c, int sub) {
       }
     }
   }
+  if (!treasureOnly) SpecialTexts(c);
   if (c->mixed) {
     // The class part: a character of the class share, built by a recursive call.
     DebugPrint(1, "Creating Mixed Char\n");
@@ -353,8 +355,9 @@ int64_t CreateCreature(Char* c, int sub) {
     }
   }
   if (!c->mixedPart && !c->noEquipment) InsertTreasure(c);
+  SaleValue(c);
   if (!sub) {
-    c->shownHitPoints = c->hitPoints;
+    c->shownHitPoints = c->hitPoints + c->TP;
     EndCreationRandom(r, &c->shownHitPoints);
   }
   c->creationTime = (PerfCounter() - start) * 1000000 / gProcess.perfFrequency;

@@ -194,11 +194,26 @@ std::string ItemLabel(const CharItem& it) {
   return text;
 }
 
-// Damage and critical of a weapon, armour bonus of armour and shields; attack bonuses
-// belong to the combat values.
-std::string ItemFigures(const CharItem& it) {
+// Attack bonuses of a weapon the character fights with: iterative attacks in the main
+// hand, one attack in the other.
+std::string WeaponAttacks(const Char* c, const CharItem& it) {
+  int attacks = it.secondary && !it.primary ? 1 : std::max(c->Attacks, 1);
+  std::string text;
+  for (int k = 0; k < attacks; ++k) text += Format(k ? "/%+d" : "%+d", it.finalAttack - 5 * k);
+  return text;
+}
+
+// Attack, damage and critical of a weapon, armour bonus of armour and shields.
+std::string ItemFigures(const Char* c, const CharItem& it) {
   if (it.equipType == 0 && it.damage[0] > 0) {
-    int bonus = it.damage[2] + it.enhancement;
+    int bonus = it.figured ? it.finalDamage : it.damage[2] + it.enhancement;
+    if (it.figured) {
+      std::string text = "  " + WeaponAttacks(c, it) + Format("  %dW%d", it.damage[0], it.damage[1]);
+      if (bonus) text += Format("%+d", bonus);
+      text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
+                                                   : Format(" (x%d)", it.criticalMultiplier);
+      return text;
+    }
     std::string text = Format("  %dW%d", it.damage[0], it.damage[1]);
     if (bonus) text += Format("%+d", bonus);
     text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
@@ -308,9 +323,16 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   for (int i = 0; i < 3; ++i)
     out.Wide(std::string(" ").append(PadRight(PadRight(saveNames[i], 10) + Format(" %4d", Save(c, i).Total()), 16)) +
              numbers(Save(c, i)));
-  out.Wide(Format(" RK %3d", 10 + c->AC) + " = 10" +
+  // A character's armour class comes from the combat values; a monster's stat block
+  // gives it whole.
+  bool figured = c->kind == 0;
+  out.Wide(Format(" RK %3d", figured ? c->totalAC : 10 + c->AC) + " = 10" +
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
-  out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
+  if (figured)
+    out.Wide(std::string(12, ' ') + cells({Format("%d", c->armorAC), Format("%d", c->shieldAC), Format("%d", c->dexToAC),
+                                           Format("%d", c->sizeMod), Format("%d", c->AC)}));
+  else
+    out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
   if (c->kind == 1 && c->attackCount > 0) {
     out.Wide(" Natürliche Angriffe:");
     for (int category = 0; category < 4; ++category) {
@@ -373,7 +395,7 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   for (int i = 0; i < c->itemCount; ++i) {
     const CharItem& it = c->items[i];
     std::string line = std::string(i >= c->treasureIndex ? "   * " : "   ") + ItemLabel(it);
-    out.Wide(PadRight(line + ItemFigures(it), 90) + Format("%10d GM", it.value + it.price));
+    out.Wide(PadRight(line + ItemFigures(c, it), 90) + Format("%10d GM", it.value + it.price));
     // What each effect does, one wrapped row per effect under the item.
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
       int e = it.effects[k];
@@ -611,9 +633,21 @@ std::string SummaryRow(const Char* c, int screen) {
                   PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC, PadLeft(weapon, 21).c_str(), bonus.c_str(),
                   (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
   }
-  return Format("| %2d:%2d   %2s | %s | %3d | %3d | %s | %8s | %3s %3s   %2s| %3d | %3d | %4d |\n", screen,
-                c->Level, "", PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC,
-                PadLeft("", 21).c_str(), "", "", "", "", Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
+  // Characters show their main weapon.
+  std::string weapon, bonus, damage;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& it = c->items[i];
+    if (it.equipType != 0 || !it.figured || it.equipment < 0) continue;
+    weapon = gSource.equipment[it.equipment].name.c_str();
+    bonus = Format("%+d", it.finalAttack);
+    damage = it.finalDamage ? Format("%dW%d%+d", it.damage[0], it.damage[1], it.finalDamage)
+                            : Format("%dW%d", it.damage[0], it.damage[1]);
+    if (it.primary) break;
+  }
+  return Format("| %2d:%2d      | %s | %3d | %3d | %s | %8s | %s| %3d | %3d | %4d |\n", screen, c->Level,
+                PadLeft(cls, 23).c_str(), c->shownHitPoints, c->kind == 0 ? c->totalAC : 10 + c->AC,
+                PadLeft(weapon, 21).c_str(), bonus.c_str(), (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(),
+                Save(c, 1).Total(), Save(c, 2).Total());
 }
 
 void PrintSpellList() {
