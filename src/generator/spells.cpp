@@ -413,8 +413,8 @@ void CalculateSpells(Char* c) {
         for (int sp = 0; sp < n; ++sp) {
           const SpellSource& x = gSource.spells[sp];
           bool ours = false;
-          if (x.domainLevel == level)
-            for (int e = 0; e < x.domainCount && e < 2; ++e)
+          for (int e = 0; e < x.domainCount && e < 2; ++e)
+            if (x.DomainLevel(e) == level)
               for (int d = 0; d < c->domainCount && d < 16; ++d) ours = ours || (x.domains[e] >= 0 && x.domains[e] == c->domains[d]);
           int64_t w = std::max(x.probability, 1);
           weights[(size_t)sp] = ours ? (int32_t)std::min<int64_t>(w * w, 1 << 28) : 0;

@@ -685,7 +685,7 @@ void PrintSpellList() {
       for (int s = 0; s < gSource.spellCount; ++s) {
         const SpellSource& sp = gSource.spells[s];
         for (int k = 0; k < sp.domainCount && k < 2; ++k)
-          if (sp.domains[k] == d && sp.domainLevel == level)
+          if (sp.domains[k] == d && sp.DomainLevel(k) == level)
             ConsolePrint("%s(%d): %s\n", gSource.domains[d].name.c_str(), level, sp.name.c_str());
       }
   ConsolePrint("\n");

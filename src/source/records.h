@@ -116,7 +116,9 @@ struct SpellSource {
   String name;
   int32_t probability = 0;
   Owned classLevels;  // one int32 per class, -1 = not on the class's list
-  int32_t domainCount = 0, domainLevel = 0;
+  int32_t domainCount = 0, domainLevel = 0, domainLevel2 = 0;
+  // The domain spell level of domain entry e.
+  int32_t DomainLevel(int e) const { return e == 0 ? domainLevel : domainLevel2; }
   int32_t domains[2] = {-1, -1};
   int32_t school = 0, convert = 0;
   int32_t* Levels() const { return reinterpret_cast<int32_t*>(classLevels.data); }

@@ -454,9 +454,29 @@ int ResolveSource() {
   for (int i = 0; i < gSource.effectCount; ++i) ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
   for (int i = 0; i < gSource.specificCount; ++i)
     ResolveSkillBonus(gTexts.specifics[i].skillBoost, gSource.specifics[i].skillBonus);
-  for (int i = 0; i < gSource.skillCount; ++i)
+  for (int i = 0; i < gSource.skillCount; ++i) {
+    ForItems(gTexts.skills[i].synergy, [&](const char* item) {
+      if (FindByName(gSource.skills, gSource.skillCount, item, false, false) < 0) {
+        ConsolePrint("Unknown synergy skill %s of skill %s\n", item, gSource.skills[i].name.c_str());
+        QuitOnError(true);
+      }
+    });
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
                  "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
+  }
+  // Every domain grants one spell of each level 1 to 9.
+  for (int d = 0; d < gSource.domainCount; ++d)
+    for (int level = 1; level <= 9; ++level) {
+      bool found = false;
+      for (int sp = 0; sp < gSource.spellCount && !found; ++sp) {
+        const SpellSource& x = gSource.spells[sp];
+        for (int e = 0; e < x.domainCount && e < 2; ++e) found = found || (x.domains[e] == d && x.DomainLevel(e) == level);
+      }
+      if (!found) {
+        ConsolePrint("Domain %s has no spell of level %d\n", gSource.domains[d].name.c_str(), level);
+        QuitOnError(true);
+      }
+    }
   for (int i = 0; i < gSource.raceCount; ++i) {
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =

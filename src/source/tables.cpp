@@ -445,8 +445,9 @@ int SkillRow(char** f, void* record, void* temporary, int count, bool header) {
 
 // ---- spells ----
 
-enum { spName, spProbability, spDomain, spDomain2, spDomainL, spSchool, spConvert, spColumns };
-const char* kSpellColumns[spColumns] = {"Name", "Probability", "Domäne", "Domäne2", "DomäneL", "Schule", "Convert"};
+enum { spName, spProbability, spDomain, spDomain2, spDomainL, spDomainL2, spSchool, spConvert, spColumns };
+const char* kSpellColumns[spColumns] = {"Name",    "Probability", "Domäne", "Domäne2",
+                                        "DomäneL", "DomäneL2",    "Schule", "Convert"};
 int gSpell[spColumns + 1];
 
 int SpellRow(char** f, void* record, void*, int count, bool header) {
@@ -454,6 +455,15 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
     for (int i = 0; i < spColumns; ++i) gSpell[i] = FindColumn(f, kSpellColumns[i], count, true);
     gSpell[spColumns] = count;
     FillClassPositions(f, count);
+    // Every other column is the spell level of a class.
+    for (int i = 0; i < count; ++i) {
+      bool known = false;
+      for (int k = 0; k < spColumns && !known; ++k) known = gSpell[k] == i;
+      if (!known && FindByName(gSource.classes, gSource.classCount, f[i], false, false) < 0) {
+        ConsolePrint("Spell level column %s names no class\n", f[i]);
+        QuitOnError(true);
+      }
+    }
     return 0;
   }
   CheckCount(count, gSpell[spColumns], "Invalid Number of Arguments in Spell Source Database (%s)\n", f[0]);
@@ -469,6 +479,7 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
   const char* d2 = f[gSpell[spDomain2]];
   r.domainCount = strcmp(d1, "-") == 0 ? 0 : strcmp(d2, "-") == 0 ? 1 : 2;
   r.domainLevel = Number(f[gSpell[spDomainL]]);
+  r.domainLevel2 = Number(f[gSpell[spDomainL2]]);
   if (r.domainCount >= 1) r.domains[0] = FindByName(gSource.domains, gSource.domainCount, d1, false, true);
   if (r.domainCount >= 2) r.domains[1] = FindByName(gSource.domains, gSource.domainCount, d2, false, true);
   r.school = FindByName(gSource.schools, gSource.schoolCount, f[gSpell[spSchool]], false, true);
@@ -490,7 +501,11 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
     return 0;
   }
   CheckCount(count, gSpells2Count, "Invalid Number of Arguments in Spell Source Database (%s)\n", f[0]);
-  int cls = FindByName(gSource.classes, gSource.classCount, f[gSpells2[0]], false, true);
+  int cls = FindByName(gSource.classes, gSource.classCount, f[gSpells2[0]], false, false);
+  if (cls < 0) {
+    ConsolePrint("Spell list row %s names no class\n", f[gSpells2[0]]);
+    QuitOnError(true);
+  }
   for (int l = 0; l < 10; ++l) {
     char* list = f[gSpells2[1 + l]];
     size_t n = strlen(list);

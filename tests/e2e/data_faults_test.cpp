@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -215,6 +216,45 @@ TEST_F(DataFault, ACRWithoutMonstersFallsBackAndEnds) {
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(CountOf(run.output, "Generating Char "), 3) << run.output.substr(0, 3000);
   EXPECT_NE(run.output.find("HG Level"), std::string::npos);
+}
+
+TEST_F(DataFault, SpellAndSkillTablesNameWhatTheyMiss) {
+  struct Case {
+    const char* what;
+    std::function<void()> fault;
+    const char* message;
+  } cases[] = {
+      {"class column",
+       [&] {
+         std::vector<std::string> lines = Lines("Build/Data/Spells.txt");
+         size_t at = lines[0].find("Adept");
+         ASSERT_NE(at, std::string::npos);
+         lines[0].replace(at, 5, "Zauberlehrling");
+         WriteLines("Build/Data/Spells.txt", lines);
+       },
+       "Spell level column Zauberlehrling names no class\n"},
+      {"class row",
+       [&] {
+         std::vector<std::string> lines = Lines("Build/Data/Spells2.txt");
+         ASSERT_EQ(lines[2].rfind("Barbar", 0), 0u);
+         lines[2].replace(0, 6, "Berserker");
+         WriteLines("Build/Data/Spells2.txt", lines);
+       },
+       "Spell list row Berserker names no class\n"},
+      {"domain gap", [&] { SetField("Build/Data/Spells.txt", "Erdbeben", "DomäneL2", "7"); },
+       "Domain Zerstörung has no spell of level 8\n"},
+      {"synergy", [&] { SetField("Build/Data/Skills.txt", "Springen", "Synergy", "Purzeln;"); },
+       "Unknown synergy skill Purzeln of skill Springen\n"},
+  };
+  std::vector<std::string> files = {"Build/Data/Spells.txt", "Build/Data/Spells2.txt", "Build/Data/Skills.txt"};
+  std::vector<std::string> pristine;
+  for (const std::string& f : files) pristine.push_back(dir.Read(f));
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    for (size_t i = 0; i < files.size(); ++i) dir.Write(files[i], pristine[i]);
+    k.fault();
+    ExpectFatal(k.message);
+  }
 }
 
 TEST_F(DataFault, PriceThatIsNoNumber) {
