@@ -167,6 +167,7 @@ struct Char {
   int32_t SpecialAbilities = 0, Lores = 0, Arcanas = 0, HierophantAbilities = 0;
   int32_t Init = 0, AttackMod = 0, DmgMod = 0;
   int32_t Unarmed1 = 0, Unarmed2 = 0, PowerPoints = 0, Crystals = 0, CombatModes = 0;
+  int32_t mainPsionic = -1;  // the main psionic ability, -1 without powers
   int32_t kind = 0, monster = -1, creatureType = -1, MonsterTWType = 0;
   // Monster options the choice found (variant, template, lowest CR), and the build.
   int32_t optionCount = 0;

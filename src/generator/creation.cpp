@@ -7,6 +7,7 @@
 #include "generator/feats.h"
 #include "generator/monster.h"
 #include "generator/skills.h"
+#include "generator/powers.h"
 #include "generator/spells.h"
 
 #include <cstring>
@@ -285,6 +286,7 @@ int64_t CreateCreature(Char* c, int sub) {
       DoDomainsSpecial(c);
       CalculateSpellCount(c);
       CalculateSpells(c);
+      DoPowers(c);
       DebugPrint(1, "\nTalente werden festgelegt\n");
       if (c->mixedPart && c->mixedMonster) {
         const Char* m = c->mixedMonster;
@@ -309,6 +311,7 @@ int64_t CreateCreature(Char* c, int sub) {
       RunClassScripts(c);
       ComputeModifiers(c);
       CalcBaseValues(c);
+      DoCrystal(c);
       for (int i = 0; i < kAttributes; ++i)
         if (c->absent[i]) AbilityScore(c, i) = 0;
       RollHitPoints(c);

@@ -225,6 +225,14 @@ std::string ItemFigures(const Char* c, const CharItem& it) {
   return std::string();
 }
 
+// Save DC of a power: 10 + level + the key ability's modifier and DC bonuses.
+int PowerDC(const Char* c, int power, int level) {
+  int attribute = gSource.powers[power].attribute;
+  int dc = 10 + level + c->GeneralDC;
+  if (attribute >= 0 && attribute < kAttributes) dc += Modifiers(c)[attribute] + c->disciplineDC[attribute];
+  return dc;
+}
+
 const char* const kAttackCategories[4] = {"Primär  : ", "Sekundär: ", "Tertiär : ", "Quartär : "};
 
 // Bonuses of a natural attack: one per attack, each `step` below the one before; a
@@ -415,6 +423,22 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     bool any = false;
     for (int level = 0; level < 10; ++level) any = any || c->spellsToDraw[slot][level] >= 0;
     if (!any) continue;
+    if (k.powerType != 0) {
+      out.Wide(Format("   %s (Kraftpunkte %d):", k.name.c_str(), c->PowerPoints));
+      for (int level = 0; level < 10; ++level) {
+        if (c->spellsToDraw[slot][level] <= 0) continue;
+        std::string names;
+        for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
+          int p = c->spellsChosen[slot][level][i];
+          if (p < 0 || p >= gSource.powerCount) continue;
+          if (!names.empty()) names += ", ";
+          names += gSource.powers[p].name.c_str();
+        }
+        for (const std::string& line : Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
+          out.Wide("     " + line);
+      }
+      continue;
+    }
     out.Wide(Format("   %s (Zauberstufe %d):", k.name.c_str(), c->casterLevel[slot]));
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
@@ -562,15 +586,22 @@ void Export(Char* c, FILE* f) {
     int cls = c->classes[i];
     if (cls < 0 || cls >= gSource.classCount || gSource.classes[cls].powerType == 0) continue;
     fprintf(f, "PSIPOINTS=%d\n", c->PowerPoints);
+    if (gSource.classes[cls].psiDisciplines) fprintf(f, "PSIDISCIPLE=%d\n", c->mainPsionic);
   }
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     for (int level = 0; level <= 9; ++level)
       if (c->spellsKnown[i][level] >= 0 || c->spellsPerDay[i][level] >= 0)
         fprintf(f, "SPELLSKNOWN=%d,%d,%d,%d\n", i, level, c->spellsKnown[i][level], c->spellsPerDay[i][level]);
     int entry = 0;
+    bool psionic = ClassAt(c->classes[i]) && ClassAt(c->classes[i])->powerType != 0;
     for (int level = 0; level <= 9; ++level)
       for (int k = 0; k < c->spellsChosenCount[i][level] && k < 10; ++k) {
         int sp = c->spellsChosen[i][level][k];
+        if (psionic) {
+          if (sp < 0 || sp >= gSource.powerCount) continue;
+          fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.powers[sp].name.c_str(), PowerDC(c, sp, level));
+          continue;
+        }
         if (sp < 0 || sp >= gSource.spellCount) continue;
         fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.spells[sp].name.c_str(), SpellDC(c, i, sp, level));
       }

@@ -127,6 +127,7 @@ struct SpellSource {
 struct PowerSource {
   String name;
   int32_t psion = 0, psychicWarrior = 0, attribute = 0;
+  int32_t discipline = -1;  // discipline list (0 psychometabolism .. 5 telepathy), -1 general
 };
 
 struct EquipSource {

@@ -520,22 +520,35 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
   return 0;
 }
 
-int gPower[5];
+int gPower[6];
+const char* const kDisciplines[6] = {"Psychometabolismus", "Psychoportation", "Psychokinese",
+                                     "Metakreation",       "Hellsicht",       "Telepathie"};
 int PowerRow(char** f, void* record, void*, int count, bool header) {
   if (header) {
     gPower[0] = FindColumn(f, "Name", count, true);
     gPower[1] = FindColumn(f, "Psion", count, true);
     gPower[2] = FindColumn(f, "PsychicW", count, true);
     gPower[3] = FindColumn(f, "Attribute", count, true);
-    gPower[4] = count;
+    gPower[4] = FindColumn(f, "Discipline", count, true);
+    gPower[5] = count;
     return 0;
   }
-  CheckCount(count, gPower[4], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
+  CheckCount(count, gPower[5], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
   PowerSource& r = *static_cast<PowerSource*>(record);
   r.name.Assign(f[gPower[0]]);
   r.psion = Number(f[gPower[1]]);
   r.psychicWarrior = Number(f[gPower[2]]);
   r.attribute = Number(f[gPower[3]]);
+  // The discipline list the power belongs to, by the ability it keys off; -1 general.
+  const char* discipline = f[gPower[4]];
+  r.discipline = -2;
+  if (strcmp(discipline, "Allgemein") == 0) r.discipline = -1;
+  for (int d = 0; d < 6; ++d)
+    if (strcmp(discipline, kDisciplines[d]) == 0) r.discipline = d;
+  if (r.discipline == -2) {
+    ConsolePrint("Unknown discipline %s of power %s\n", discipline, f[gPower[0]]);
+    QuitOnError(true);
+  }
   return 0;
 }
 

@@ -245,8 +245,11 @@ TEST_F(DataFault, SpellAndSkillTablesNameWhatTheyMiss) {
        "Domain Zerstörung has no spell of level 8\n"},
       {"synergy", [&] { SetField("Build/Data/Skills.txt", "Springen", "Synergy", "Purzeln;"); },
        "Unknown synergy skill Purzeln of skill Springen\n"},
+      {"discipline", [&] { SetField("Build/Data/Powers.txt", "Ablenken", "Discipline", "Hellseherei"); },
+       "Unknown discipline Hellseherei of power Ablenken\n"},
   };
-  std::vector<std::string> files = {"Build/Data/Spells.txt", "Build/Data/Spells2.txt", "Build/Data/Skills.txt"};
+  std::vector<std::string> files = {"Build/Data/Spells.txt", "Build/Data/Spells2.txt", "Build/Data/Skills.txt",
+                                    "Build/Data/Powers.txt"};
   std::vector<std::string> pristine;
   for (const std::string& f : files) pristine.push_back(dir.Read(f));
   for (const Case& k : cases) {

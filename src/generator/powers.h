@@ -1,0 +1,25 @@
+// Psionic powers of a creature: power points, the main psionic ability, powers known
+// per level and the powers drawn; then psicrystals and psionic combat modes.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Power points, main ability, powers known and drawn, for every psionic class slot.
+void DoPowers(Char* c);
+
+// Psicrystal personalities and psionic combat modes as special-ability lines.
+void DoCrystal(Char* c);
+
+// Base power points of a psionic class of `type` (1 full, 2 partial) at `levels`.
+int BasePowerPoints(int type, int levels);
+
+// Powers known of a psionic class of `type` at `levels` for power level `s`.
+int PowersKnown(int type, int levels, int s);
+
+}  // namespace RUNTIME_NS
