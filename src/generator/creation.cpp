@@ -4,6 +4,7 @@
 #include "generator/classes.h"
 #include "generator/combat.h"
 #include "generator/equipment.h"
+#include "generator/extras.h"
 #include "generator/feats.h"
 #include "generator/monster.h"
 #include "generator/skills.h"
@@ -265,6 +266,8 @@ int64_t CreateCreature(Char* c, int sub) {
           break;
         }
       ClassFeatScripts(c);
+      DoLores(c);
+      DoHierophantAbilities(c);
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");
@@ -285,6 +288,7 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       DoDomainsSpecial(c);
       CalculateSpellCount(c);
+      DoArcanas(c);
       CalculateSpells(c);
       DoPowers(c);
       DebugPrint(1, "\nTalente werden festgelegt\n");
@@ -308,7 +312,9 @@ int64_t CreateCreature(Char* c, int sub) {
       RunFeatScripts(c);
       ComputeModifiers(c);
       RunRaceScripts(c);
+      DoSpecialAbilities(c);
       RunClassScripts(c);
+      EquipmentSkillBonuses(c);
       ComputeModifiers(c);
       CalcBaseValues(c);
       DoCrystal(c);

@@ -285,6 +285,14 @@ int OneArgument(ScriptContext* ctx, const uint8_t* at, int32_t* value, bool feat
 
 CharSkill& CharSkillEntry(Char* c, int32_t skill) { return SkillEntry(c, skill); }
 
+void BoostSkillTyped(Char* c, int32_t skill, int32_t amount, int32_t type, const char* source) {
+  CharSkill& e = SkillEntry(c, skill);
+  if (type >= 0)
+    ApplyTypedBonus(c, &e.bonus, amount, type, source);
+  else
+    e.bonus += amount;
+}
+
 void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter) {
   for (int i = 0; i < c->featCount; ++i) {
     if (c->feats[i] != feat) continue;

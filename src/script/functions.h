@@ -53,6 +53,8 @@ void* CreatureItem(const ScriptContext* ctx, int index);
 void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter);
 // The creature's entry of a skill, made (with 0 ranks) when it has none.
 CharSkill& CharSkillEntry(Char* c, int32_t skill);
+// Raises a skill's bonus; a bonus type (-1 none) counts only its best bonus.
+void BoostSkillTyped(Char* c, int32_t skill, int32_t amount, int32_t type, const char* source);
 // The enhancement bonus (0 to 6) for a level; noArtifact is also the ask flag.
 int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact);
 
