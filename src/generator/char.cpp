@@ -55,6 +55,19 @@ int CharVariableOffset(const char* name, bool* isFloat) {
   return -1;
 }
 
+namespace {
+
+void FreeCompanion(Char*& companion) {
+  if (!companion) return;
+  FreeCharBonuses(companion);
+  if (companion->specialText) TextDestroy(companion->specialText);
+  companion->~Char();
+  freeloga(companion);
+  companion = nullptr;
+}
+
+}  // namespace
+
 void FreeCharBonuses(Char* c) {
   for (CharBonus* b = c->bonuses; b;) {
     CharBonus* next = b->next;
@@ -62,4 +75,9 @@ void FreeCharBonuses(Char* c) {
     b = next;
   }
   c->bonuses = nullptr;
+  FreeCompanion(c->familiarChar);
+  FreeCompanion(c->mountChar);
+  FreeCompanion(c->servantChar);
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i) FreeCompanion(c->companionChars[i]);
+  c->companionCount = 0;
 }

@@ -53,6 +53,7 @@ struct CharItem {
 };
 
 constexpr int kMonsterOptions = 32;
+constexpr int kMaxCompanions = 8;
 constexpr int kNaturalAttacks = 6;
 
 // A natural attack of a monster: the slot of its stat block, with totals.
@@ -199,9 +200,16 @@ struct Char {
   CreationContext context;
 
   int32_t Familiar = 0, AnimalCompanion = 0, Mount = 0, Servant = 0;
+  // Companions, built as creatures of their own and owned by this one.
+  Char* familiarChar = nullptr;
+  Char* companionChars[kMaxCompanions] = {};
+  int32_t companionCount = 0;
+  Char* mountChar = nullptr;
+  Char* servantChar = nullptr;
+  int32_t familiarFlags[3] = {};  // share spells, empathic link, speaks with its master
 };
 
-// Frees the creature's bonus records.
+// Frees what the creature owns: its bonus records and its companions.
 void FreeCharBonuses(Char* c);
 
 // The class of the slot with the most levels (the first on a tie, slot 0 when no slot

@@ -4,6 +4,7 @@
 #include "generator/classes.h"
 #include "generator/combat.h"
 #include "generator/equipment.h"
+#include "generator/companions.h"
 #include "generator/extras.h"
 #include "generator/feats.h"
 #include "generator/monster.h"
@@ -318,6 +319,7 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       CalcBaseValues(c);
       DoCrystal(c);
+      DoCompanions(c);
       for (int i = 0; i < kAttributes; ++i)
         if (c->absent[i]) AbilityScore(c, i) = 0;
       RollHitPoints(c);

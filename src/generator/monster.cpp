@@ -13,6 +13,7 @@
 #include "generator/skills.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
+#include "random/types.h"
 #include "script/functions.h"
 #include "script/interp.h"
 #include "shell/entry.h"
@@ -408,7 +409,9 @@ void SetMonster(Char* c) {
   CopyAttacks(c, m);
 
   // 9. to 11. Hit dice, their feats and skills, and the growth they bring.
-  int dice = DrawHitDice(c, variant);
+  // A companion asks for its hit dice (record word 9 with a fixed monster).
+  int requested = c->record && c->record[rec::kFixedMonster] == c->monster ? c->record[rec::kMonsterOption] : 0;
+  int dice = requested > 0 ? requested : DrawHitDice(c, variant);
   const MonsterTypeSource* type = TypeOf(c);
   if (dice != m.hd && dice > 0) {
     if (dice > m.hd) IncreaseHDFeatSkill(c, m.hd, dice, type ? type->skills : 0, type ? type->feats : 0);

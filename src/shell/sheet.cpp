@@ -470,6 +470,38 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   out.Wide(" Anmerkungen:");
   if (c->specialText && c->specialText->length)
     for (const std::string& line : Wrap(std::string(c->specialText->data, c->specialText->length))) out.Wide("   " + line);
+  // Companions: a compact block each, with their own notes.
+  auto companion = [&](const char* title, const Char* k) {
+    if (!k) return;
+    out.Wide(std::string(" ") + title);
+    const char* name = k->monster >= 0 && k->monster < gSource.monsterCount ? gSource.monsters[k->monster].name.c_str() : "";
+    const char* type = k->creatureType >= 0 && k->creatureType < gSource.monsterTypeCount
+                           ? gSource.monsterTypes[k->creatureType].name.c_str()
+                           : "";
+    out.Wide(Format("   %s (%s, %s) TW %d, TP %d, RK %d, GA %d, RW %d/%d/%d, Initiative %d", name, type,
+                    SizeName(MonsterSize(k)), k->Level, k->shownHitPoints, 10 + k->AC, k->GA, Save(k, 0).Total(),
+                    Save(k, 1).Total(), Save(k, 2).Total(), k->Init + k->MGE));
+    std::string abilities;
+    for (int a = 0; a < kAttributes; ++a)
+      abilities += Format("%s%s %d", a ? ", " : "", gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2).c_str() : "",
+                          Abilities(k)[a]);
+    out.Wide("   " + abilities);
+    std::string attacks;
+    for (int i = 0; i < k->attackCount && i < kNaturalAttacks; ++i) {
+      const CharAttack& a = k->naturals[i];
+      attacks += Format("%s%s %s (%s)", attacks.empty() ? "" : ", ", a.name, AttackBonuses(a, "/", "%+d").c_str(),
+                        AttackDamage(a).c_str());
+    }
+    if (!attacks.empty())
+      for (const std::string& line : Wrap("Angriffe: " + attacks)) out.Wide("   " + line);
+    if (k->specialText && k->specialText->length)
+      for (const std::string& line : Wrap(std::string(k->specialText->data, k->specialText->length))) out.Wide("   " + line);
+  };
+  companion("Vertrauter:", c->familiarChar);
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
+    companion(Format("Tiergefährte (%d / %d):", i + 1, c->companionCount).c_str(), c->companionChars[i]);
+  companion("Paladin Mount:", c->mountChar);
+  companion("Fiendish Servant:", c->servantChar);
   out.WideRule(kBottomLeft, kBottomRight);
 }
 
@@ -616,6 +648,26 @@ void Export(Char* c, FILE* f) {
   const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
   fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, text);
   for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, "");
+  if (c->familiarChar) {
+    fprintf(f, "STARTFAMILIAR\n");
+    Export(c->familiarChar, f);
+    fprintf(f, "ENDFAMILIAR\n");
+  }
+  if (c->mountChar) {
+    fprintf(f, "STARTMOUNT\n");
+    Export(c->mountChar, f);
+    fprintf(f, "ENDMOUNT\n");
+  }
+  if (c->servantChar) {
+    fprintf(f, "STARTSERVANT\n");
+    Export(c->servantChar, f);
+    fprintf(f, "ENDSERVANT\n");
+  }
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i) {
+    fprintf(f, "STARTCOMPANION=%d\n", i);
+    Export(c->companionChars[i], f);
+    fprintf(f, "ENDCOMPANION\n");
+  }
   fprintf(f, "ENDCHARACTER\n");
 }
 

@@ -42,7 +42,7 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   ProgramRun run = RunProgram(dir, {"0"}, "0 12 12 4 4 0 0 0 0 0\nx\nausruestung\nd\nd\nd\nd\nq\n", 60);
   ASSERT_TRUE(EndedWith(run, 0));
   std::string exported = dir.Read("export/ausruestung.exp");
-  ASSERT_EQ(CountOf(exported, "STARTCHARACTER"), 4) << exported;
+  ASSERT_EQ(ExportedCreatures(exported).size(), 4u) << exported;
   std::set<std::string> equipment = Names("Equipment.txt"), specific = Names("Specific.txt"),
                         effects = Names("Effects.txt");
   ASSERT_GT(equipment.size(), 100u);
@@ -94,8 +94,7 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   // Level-13 characters carry equipment, and their magic arms show on the sheets paged through.
   EXPECT_GE(items, 4) << exported;
   // Every fighting style with a weapon arms its character.
-  for (size_t at = 0, end; (end = exported.find("ENDCHARACTER", at)) != std::string::npos; at = end + 1) {
-    std::string block = exported.substr(at, end - at);
+  for (const std::string& block : ExportedCreatures(exported)) {
     size_t style = block.find("ATTACKTYPES=");
     ASSERT_NE(style, std::string::npos);
     if (atoi(block.c_str() + style + 12) != 0) {

@@ -46,14 +46,8 @@ std::vector<int> HitPointsOf(const std::vector<Shown>& shown, int k) {
   return values;
 }
 
-// The creatures of an export file, each from STARTCHARACTER to ENDCHARACTER.
-std::vector<std::string> Creatures(const std::string& exported) {
-  std::vector<std::string> blocks;
-  size_t at = 0;
-  for (size_t end; (end = exported.find("ENDCHARACTER\n", at)) != std::string::npos; at = end + 13)
-    blocks.push_back(exported.substr(at, end + 13 - at));
-  return blocks;
-}
+// The creatures of an export file, companions inside their masters.
+std::vector<std::string> Creatures(const std::string& exported) { return ExportedCreatures(exported); }
 
 std::set<std::string> Entries(const std::string& dir) {
   std::set<std::string> names;
@@ -128,8 +122,7 @@ TEST_F(Viewer, ExportAllFromOverviewOrOneFromItsScreen) {
   EXPECT_EQ(CountOf(run.output, "Enter Export Filename! "), 3);
   EXPECT_EQ(run.output.find("Coult not"), std::string::npos) << run.output;
   std::string all = dir_.Read("export/all.exp");
-  EXPECT_EQ(CountOf(all, "STARTCHARACTER\n"), 3);
-  EXPECT_EQ(CountOf(all, "ENDCHARACTER\n"), 3);
+  EXPECT_EQ(Creatures(all).size(), 3u);
   std::vector<std::string> blocks = Creatures(all);
   ASSERT_EQ(blocks.size(), 3u) << all;
   EXPECT_EQ(blocks[0] + blocks[1] + blocks[2], all);
@@ -144,7 +137,7 @@ TEST_F(Viewer, ExportNamesStayInsideExportDirectory) {
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"a-b-c.exp", "..-..-outside.exp"}));
   EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"Build", "export", "save"}));
-  EXPECT_EQ(CountOf(dir_.Read("export/..-..-outside.exp"), "STARTCHARACTER\n"), 3);
+  EXPECT_EQ(Creatures(dir_.Read("export/..-..-outside.exp")).size(), 3u);
 }
 
 TEST_F(Viewer, FailedExportIsReportedAndViewingGoesOn) {
@@ -154,7 +147,7 @@ TEST_F(Viewer, FailedExportIsReportedAndViewingGoesOn) {
   ProgramRun run = Run(std::string(kBatch3) + "2xblocked\nxfine\nx");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(CountOf(run.output, "Coult not oepn export file!\n"), 1) << run.output;
-  EXPECT_EQ(CountOf(dir_.Read("export/fine.exp"), "STARTCHARACTER\n"), 1);
+  EXPECT_EQ(Creatures(dir_.Read("export/fine.exp")).size(), 1u);
   EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"blocked.exp", "fine.exp"}));
   EXPECT_TRUE(Entries(dir_.File("export/blocked.exp")).empty());
 }
@@ -197,7 +190,7 @@ TEST_F(Viewer, TwoThreadBatchReplaysIdentically) {
   EXPECT_NE(run.output.find("Generating Char 19 (Thread: 1)\n"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("Waiting for Threads to terminate\n"), std::string::npos);
   std::string orig = dir_.Read("export/orig.exp");
-  EXPECT_EQ(CountOf(orig, "STARTCHARACTER\n"), 20);
+  EXPECT_EQ(Creatures(orig).size(), 20u);
   EXPECT_EQ(dir_.Read("export/replay.exp"), orig);
 }
 

@@ -1,0 +1,292 @@
+#include "generator/companions.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "generator/attributes.h"
+#include "generator/creation.h"
+#include "generator/monster.h"
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "random/decisions.h"
+#include "random/types.h"
+#include "script/functions.h"
+#include "script/interp.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+void Text(Char* c, const char* text) {
+  if (c->specialText) TextAppend(c->specialText, text, strlen(text));
+}
+
+int MonsterType(const char* name) {
+  return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name, false, false);
+}
+
+bool OwnsFeatNamed(const Char* c, const char* name) {
+  int f = FindByName(gSource.feats, gSource.featCount, name, false, false);
+  for (int i = 0; i < c->featCount && f >= 0; ++i)
+    if (c->feats[i] == f) return true;
+  return false;
+}
+
+// Builds monster m as a sub-creature of the master, with `dice` hit dice (0: its own)
+// and a template (0: none), on the master's decision stream.
+Char* Create(Char* master, int m, int dice, int templ) {
+  if (m < 0 || m >= gSource.monsterCount) return nullptr;
+  // A record of its own for the build: the context's spare record may be the record of
+  // the master itself (the class part of a mixed creature).
+  TrackedPtr<int32_t> record(static_cast<int32_t*>(mallocloga(kRecordBytes, "DoCompanion-Record")));
+  int32_t* r = record.get();
+  const int32_t* own = master->record;
+  memset(r, 0, kRecordBytes);
+  if (own)
+    for (int w = rec::kDrawType; w <= rec::kMonsterSelChosen; ++w) r[w] = own[w];
+  r[rec::kKind] = 1;
+  r[rec::kFixedMonster] = m;
+  r[rec::kCRMin] = r[rec::kCRMax] = gSource.monsters[m].cr;
+  r[rec::kStoredHitPoints] = -1;
+  r[rec::kMonsterOption] = dice;
+  r[rec::kParam10] = templ;
+  r[rec::kFixedRace] = -1;
+  Char* c = static_cast<Char*>(mallocloga(sizeof(Char), "DoCompanion-Char"));
+  new (c) Char();
+  c->record = r;
+  c->context = master->context;
+  c->noEquipment = 1;
+  c->specialText = TextCreate("DoCompanion-Text");
+  CreateCreature(c, 1);
+  c->shownHitPoints = c->hitPoints + c->TP;
+  c->record = nullptr;  // the record lived for the build only
+  return c;
+}
+
+// A natural attack of every slot takes a change of the base attack.
+void AddAttack(Char* c, int delta) {
+  for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += delta;
+}
+
+void RaiseSavesTo(Char* c, const Char* master) {
+  RaiseToMaster(&c->baseRef, master->baseRef, nullptr);
+  RaiseToMaster(&c->baseWill, master->baseWill, nullptr);
+  RaiseToMaster(&c->baseFort, master->baseFort, nullptr);
+}
+
+void DoFamiliar(Char* c) {
+  IsaacState* state = c->context.random;
+  if (c->Familiar <= 0 || c->money < 100) return;
+  if (random(state, 0, 1, "Vertrauter?", 0) != 1) return;
+  c->money -= 100;
+  int n = gSource.monsterCount;
+  int animal = MonsterType("Animal");
+  bool improved = OwnsFeatNamed(c, "ImprovedFamiliar");
+  std::vector<int32_t> w((size_t)std::max(n, 1), 0);
+  for (int m = 0; m < n; ++m) {
+    const MonsterSource& x = gSource.monsters[m];
+    bool script = x.familiar.data && x.familiar.data[0] != 0 && x.familiar.data[5] != 0;
+    w[(size_t)m] = script && (x.type == animal || improved) ? 1 : 0;
+  }
+  int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
+                       "Vertrauten wählen!", 0, true, 0, false);
+  if (m < 0) return;
+  Char* f = Create(c, m, 0, 0);
+  if (!f) return;
+  c->familiarChar = f;
+  // The familiar's gift to its master.
+  RunScript(c, nullptr, f->specialText, gSource.monsters[m].familiar.data, gSource.monsters[m].name.c_str(), -1,
+            f->specialText);
+  int beast = MonsterType("MagicalBeast");
+  if (beast >= 0) f->creatureType = beast;
+  RaiseSavesTo(f, c);
+  int32_t delta = 0;
+  RaiseToMaster(&f->GA, c->GA, &delta);
+  AddAttack(f, delta);
+  f->hitPoints = std::max(f->hitPoints, (c->hitPoints + c->TP) / 2);
+  f->shownHitPoints = f->hitPoints + f->TP;
+  f->IN = std::max(f->IN, (c->Familiar + 1) / 2 + 5);
+  f->absent[3] = 0;
+  ComputeModifiers(f);
+  f->AC += (c->Familiar + 1) / 2;
+  f->Evasion = 2;
+  for (const char* skill : {"Entdecken", "Lauschen"}) {
+    int s = FindByName(gSource.skills, gSource.skillCount, skill, false, false);
+    if (s >= 0) CharSkillEntry(f, s).bonus += 2;
+  }
+  Text(f, "Kann alle Fertigkeiten des Meisters nutzen wenn diese höher sind\n");
+  f->familiarFlags[0] = f->familiarFlags[1] = 1;
+  if (c->Familiar >= 3)
+    Text(f, "Der Meister kann den Vertauten den Berührungsangriff eines Zaubers durchführen lassen, Der Vertraute muss "
+            "den Meister berühren wenn der Zauber gewirkt wird\n");
+  if (c->Familiar >= 5) f->familiarFlags[2] = 1;
+  if (c->Familiar >= 7) Text(f, "Kann mit Tieren seiner Art sprechen\n");
+  if (c->Familiar >= 11) f->MR = std::max(f->MR, c->Familiar + 5);
+  if (c->Familiar >= 13) Text(f, "Der Meister kann einmal pro Tag den Vertrauten ohne Foku etc ausspäben\n");
+}
+
+void DoAnimalCompanion(Char* c) {
+  IsaacState* state = c->context.random;
+  if (c->AnimalCompanion <= 0 || random(state, 0, 1, "Tiergefährte?", 0) != 1) return;
+  int budget = random(state, 1, c->AnimalCompanion, "HD Für Tiergefährte", 0);
+  std::vector<int> dice;
+  while (budget > 0 && (int)dice.size() < kMaxCompanions) {
+    int h = budget;
+    if (random(state, 0, 1, "Weiterer Tiergefährte", 0) == 1) h = random(state, 1, budget, "HD Für Tiergefährte", 0);
+    dice.push_back(h);
+    budget -= h;
+  }
+  int n = gSource.monsterCount, animal = MonsterType("Animal");
+  for (size_t k = 0; k < dice.size() && c->companionCount < kMaxCompanions; ++k) {
+    int h = dice[k];
+    for (;;) {
+      std::vector<int32_t> w((size_t)std::max(n, 1), 0);
+      bool any = false;
+      for (int m = 0; m < n; ++m) {
+        const MonsterSource& x = gSource.monsters[m];
+        int top = x.hdMax > 0 ? x.hdMax : x.hd;
+        if (x.type != animal || x.epic || x.hd > h || top < h) continue;
+        w[(size_t)m] = x.abilities[3] >= 2 ? 2 : 1;
+        any = true;
+      }
+      if (any) {
+        int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
+                             "Tiergefährten wählen!", 0, true, 0, false);
+        Char* a = Create(c, m, h, 0);
+        if (!a) break;
+        c->companionChars[c->companionCount++] = a;
+        if (a->IN >= 2) {
+          Text(a, "Gelernte Tricks:\n");
+          std::vector<int32_t> tw((size_t)std::max(gSource.specialCount, 1), 0);
+          for (int i = 0; i < gSource.specialCount; ++i) tw[(size_t)i] = gSource.specials[i].type == 5 ? 1 : 0;
+          for (int t = 0; t < a->IN; ++t) {
+            int i = AdvancedRand(state, gSource.specialCount, tw.data(), 4, &gSource.specials[0].name.text,
+                                 sizeof(SpecialSource), "Trick wählen!", 0, true, 0, false);
+            if (i < 0) break;
+            tw[(size_t)i] = 0;
+            std::string line = std::string(gSource.specials[i].name.c_str()) + ": ";
+            Text(a, line.c_str());
+            if (gSource.specials[i].script.data)
+              RunScript(a, nullptr, a->specialText, gSource.specials[i].script.data, gSource.specials[i].name.c_str(), -1,
+                        a->specialText);
+          }
+        }
+        break;
+      }
+      if (h < 2) break;  // nothing of one hit die: no animal
+      int part = random(state, 1, h - 1, "HD Zwischen 2 Tieren aufteilen!", 0);
+      dice.push_back(part);
+      h -= part;
+    }
+  }
+}
+
+void DoMount(Char* c) {
+  IsaacState* state = c->context.random;
+  if (c->Mount <= 0 || random(state, 0, 1, "Paladin Mount?", 0) != 1) return;
+  int n = gSource.specialCount, dragon = MonsterType("Dragon");
+  int raceSize = c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].size : 0;
+  int medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium", false, false);
+  int wanted = medium + raceSize + 1;  // one size larger than the master
+  std::vector<int32_t> w((size_t)std::max(n, 1), 0);
+  std::vector<int> monsterOf((size_t)std::max(n, 1), -1);
+  for (int i = 0; i < n; ++i) {
+    const SpecialSource& x = gSource.specials[i];
+    if (x.type != 6 || x.spellLevel > c->Mount) continue;
+    int m = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false);
+    if (m < 0 || gSource.monsters[m].size != wanted) continue;
+    monsterOf[(size_t)i] = m;
+    w[(size_t)i] = x.spellLevel == 1 ? 500 : gSource.monsters[m].type == dragon ? 1 : 10;
+  }
+  int row = AdvancedRand(state, n, w.data(), 4, &gSource.specials[0].name.text, sizeof(SpecialSource),
+                         "Paladin Mount wählen!", 0, true, 0, false);
+  if (row < 0) return;
+  int m = monsterOf[(size_t)row];
+  int level = gSource.specials[row].spellLevel;
+  int t = c->Mount < 12 ? (c->Mount - level) / 3 : (c->Mount - level - 6) / 4 + 2;
+  t = std::max(t, 0);
+  Char* mount = Create(c, m, gSource.monsters[m].hd + 2 * t + 2, 0);
+  if (!mount) return;
+  c->mountChar = mount;
+  RaiseSavesTo(mount, c);
+  mount->IN = std::max(mount->IN, t + 6);
+  mount->absent[3] = 0;
+  mount->AC += 2 * t + 4;
+  RaiseStrength(mount, t + 1);
+  mount->familiarFlags[0] = mount->familiarFlags[1] = 1;
+  mount->Evasion = 2;
+  if (t >= 2)
+    Text(mount,
+         "Command: The mount's command ability is a spell-like ability that it can use at will against other creatures "
+         "of its kind with\nfewer hit dice than it has. Those creatures must succeed on a Will save (DC 10 + 1/2 the "
+         "mount's hit dice + its\nCharisma modifier) or become its followers, as the command spell, for as long as it "
+         "stays near them.\nThe mount uses this ability only on its master's bidding and never against allies.\nIt has "
+         "as many uses.\n");
+  if (t >= 3) mount->MR = std::max(mount->MR, c->Mount + 5);
+}
+
+void DoServant(Char* c) {
+  IsaacState* state = c->context.random;
+  if (c->Servant <= 0 || random(state, 0, 1, "Servant", 0) != 1) return;
+  int n = gSource.monsterCount;
+  std::vector<int32_t> w((size_t)std::max(n, 1), 0);
+  for (int i = 0; i < gSource.specialCount; ++i) {
+    if (gSource.specials[i].type != 7) continue;
+    int m = FindByName(gSource.monsters, n, gSource.specials[i].name.c_str(), false, false);
+    if (m >= 0) w[(size_t)m] = 1;
+  }
+  int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
+                       "Fiendish Servant wählen!", 0, true, 0, false);
+  if (m < 0) return;
+  int u = std::max((c->Servant - 10) / 3, 0);
+  int fiendish = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, false);
+  Char* s = Create(c, m, gSource.monsters[m].hd + 2 * u + 2, std::max(fiendish, 0));
+  if (!s) return;
+  c->servantChar = s;
+  RaiseSavesTo(s, c);
+  s->IN = std::max(s->IN, u + 6);
+  s->absent[3] = 0;
+  s->AC += 2 * u + 1;
+  RaiseStrength(s, u + 1);
+  s->Evasion = 2;
+  s->familiarFlags[0] = s->familiarFlags[1] = 1;
+  if (c->Servant >= 13) s->familiarFlags[2] = 1;
+  if (c->Servant >= 16)
+    Text(s, "+2 auf Angriff, Fertigkeiten und RW wenn der Fiendish Servant einen Bedrohten/Verwundeten meister Schützt\n");
+  if (c->Servant >= 19) s->MR = std::max(s->MR, c->Servant + 5);
+}
+
+}  // namespace
+
+int RaiseToMaster(int32_t* field, int32_t master, int32_t* counter) {
+  if (master <= *field) return 0;
+  int difference = master - *field;
+  *field = master;
+  if (counter) *counter += difference;
+  return difference;
+}
+
+void RaiseStrength(Char* c, int n) {
+  int before = c->ST;
+  c->ST += n;
+  int change = c->ST / 2 - before / 2;
+  for (int i = 0; i < c->attackCount; ++i) {
+    c->naturals[i].attack += change;
+    c->naturals[i].damage[2] += change;
+  }
+  ComputeModifiers(c);
+}
+
+void DoCompanions(Char* c) {
+  DoFamiliar(c);
+  DoAnimalCompanion(c);
+  DoMount(c);
+  DoServant(c);
+}
+
+}  // namespace RUNTIME_NS

@@ -1,0 +1,22 @@
+// Companions: familiars, animal companions, a paladin's mount and a fiendish servant,
+// built as monsters of their own through the creation driver and adjusted to their master.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Familiar, animal companions, mount and servant, in this order.
+void DoCompanions(Char* c);
+
+// Raises a field to the master's value; the difference goes to *counter (when given).
+int RaiseToMaster(int32_t* field, int32_t master, int32_t* counter);
+
+// Strength up by n; natural attacks follow the modifier.
+void RaiseStrength(Char* c, int n);
+
+}  // namespace RUNTIME_NS
