@@ -243,7 +243,8 @@ TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.start) + c.keys[0]);
     std::vector<TimedInput> input{{0, c.start}};
-    for (const char* k : c.keys) input.push_back({1000, k});
+    // Time enough for a hundred creatures even when other tests load both cores.
+    for (const char* k : c.keys) input.push_back({2500, k});
     WorkDir dir;
     ProgramRun run = RunProgramTimed(dir, {"0"}, input, 60);
     ASSERT_TRUE(EndedWith(run, 0));
