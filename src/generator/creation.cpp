@@ -7,6 +7,7 @@
 #include "generator/companions.h"
 #include "generator/extras.h"
 #include "generator/feats.h"
+#include "generator/mixed.h"
 #include "generator/monster.h"
 #include "generator/skills.h"
 #include "generator/powers.h"
@@ -251,7 +252,17 @@ int64_t CreateCreature(Char* c, int sub) {
         c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
         if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
       }
-      RollAttributes(c, c->diceMethod);
+      if (c->mixedPart && c->mixedMonster) {
+        // The class part has the monster's body: its scores, its missing abilities.
+        for (int a = 0; a < kAttributes; ++a) {
+          int score = AbilityScore(c->mixedMonster, a);
+          AbilityScore(c, a) = score < 1 ? 0 : score;
+          c->absent[a] = score < 1;
+        }
+        ComputeModifiers(c);
+      } else {
+        RollAttributes(c, c->diceMethod);
+      }
       ChooseRace(c);
       ChooseClasses(c, c->diceMethod);
       ApplyRaceAdjustments(c);
@@ -350,7 +361,7 @@ int64_t CreateCreature(Char* c, int sub) {
       part->mixedMonster = c;
       part->context = c->context;
       c->classPartTime = CreateCreature(part, 1);
-      // Merging the class part into the monster comes with the mixed-creature stage.
+      MergeMixed(c, part);
     }
   }
   if (!treasureOnly) {
@@ -390,6 +401,7 @@ void CreateCharContext(int threads) {
     x.featNotAgain = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * feats, "CreateCharContext-FeatNotAgain"));
     x.classPart = static_cast<Char*>(mallocloga(sizeof(Char), "CreChCont-CD"));
     new (x.classPart) Char();
+    x.classPart->specialText = TextCreate("CreChCont-CDText");
     x.spareRecord = static_cast<int32_t*>(mallocloga(kRecordBytes, "CreChCont-CTD"));
     memset(x.spareRecord, 0, kRecordBytes);
     x.random = gProcess.seeds && t < gProcess.seedThreads ? gProcess.seeds[t] : nullptr;
@@ -404,6 +416,7 @@ void FreeCharContexts() {
     freeloga(x.againDependency);
     freeloga(x.featNotAgain);
     FreeCharBonuses(x.classPart);
+    if (x.classPart->specialText) TextDestroy(x.classPart->specialText);
     x.classPart->~Char();
     freeloga(x.classPart);
     freeloga(x.spareRecord);

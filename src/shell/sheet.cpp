@@ -333,12 +333,12 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
              numbers(Save(c, i)));
   // A character's armour class comes from the combat values; a monster's stat block
   // gives it whole.
-  bool figured = c->kind == 0;
+  bool figured = c->kind == 0 || c->mixed;
   out.Wide(Format(" RK %3d", figured ? c->totalAC : 10 + c->AC) + " = 10" +
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
   if (figured)
     out.Wide(std::string(12, ' ') + cells({Format("%d", c->armorAC), Format("%d", c->shieldAC), Format("%d", c->dexToAC),
-                                           Format("%d", c->sizeMod), Format("%d", c->AC)}));
+                                           Format("%d", c->kind == 0 ? c->sizeMod : 0), Format("%d", c->AC)}));
   else
     out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
   if (c->kind == 1 && c->attackCount > 0) {

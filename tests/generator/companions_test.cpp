@@ -7,6 +7,7 @@
 #include "generator/attributes.h"
 #include "generator/classes.h"
 #include "generator/companions.h"
+#include "generator/mixed.h"
 #include "generator/source_fixture.h"
 #include "shell/sheet.h"
 #include "text_util.h"
@@ -110,6 +111,49 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
   }
   EXPECT_GT(companions, 20);
   EXPECT_EQ(nested, companions);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
+  // Half ranks of the same skill make a whole rank; a new entry takes the better ability.
+  Char* c = new Char();
+  Wire(c);
+  c->skillCount = 0;
+  MergeSkill(c, 0, 2, 5, 0, 1, 0);
+  MergeSkill(c, 0, 1, 5, 2, 3, 0);
+  ASSERT_EQ(c->skillCount, 1);
+  EXPECT_EQ(c->skills[0].ranks, 2 + 1 + 1);
+  EXPECT_EQ(c->skills[0].halfRank, 0);
+  EXPECT_EQ(c->skills[0].ability, 3);
+  delete c;
+
+  // Forced mixed monsters: the class part's classes join the monster, its base attack adds
+  // to the monster's, an absent ability stays absent.
+  c = new Char();
+  Wire(c);
+  int merged = 0;
+  for (int n = 0; n < 60; ++n) {
+    record_.assign(kRecordWords, 0);
+    record_[rec::kDiceMethod] = -1;
+    record_[rec::kCRMin] = record_[rec::kCRMax] = 4 + n % 12;
+    record_[rec::kKind] = 1;
+    record_[rec::kForceMixed] = 1;
+    record_[rec::kFixedMonster] = -1;
+    record_[rec::kFixedRace] = -1;
+    record_[rec::kStoredHitPoints] = kNoHitPoints;
+    c->record = record_.data();
+    CreateCreature(c, 1);
+    if (!c->mixed) continue;
+    ++merged;
+    EXPECT_GE(c->classCount, part_->classCount) << n;
+    EXPECT_EQ(c->GA, c->monsterBase[0] + part_->GA) << n;
+    for (int a = 0; a < kAttributes; ++a)
+      if (c->absent[a]) {
+        EXPECT_EQ(AbilityScore(c, a), 0);
+      }
+  }
+  EXPECT_GT(merged, 30);
   FreeCharBonuses(c);
   delete c;
 }

@@ -1,0 +1,19 @@
+// Mixed creatures: a monster with class levels. The class part is built as a character
+// of its own and then merged into the monster.
+#pragma once
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+// Merges the built class part (the context's class-part Char) into the monster.
+void MergeMixed(Char* monster, Char* part);
+
+// Adds a skill entry into a Char, combining it with an entry of the same skill.
+void MergeSkill(Char* c, int skill, int ranks, int half, int bonus, int ability, int penalty);
+
+}  // namespace RUNTIME_NS
