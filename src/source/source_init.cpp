@@ -464,6 +464,14 @@ int ResolveSource() {
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
                  "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
   }
+  // Paladin mounts (kind 6) and fiendish servants (kind 7) name the monster they are.
+  for (int i = 0; i < gSource.specialCount; ++i) {
+    const SpecialSource& x = gSource.specials[i];
+    if ((x.type == 6 || x.type == 7) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
+      ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
+      QuitOnError(true);
+    }
+  }
   // Every domain grants one spell of each level 1 to 9.
   for (int d = 0; d < gSource.domainCount; ++d)
     for (int level = 1; level <= 9; ++level) {

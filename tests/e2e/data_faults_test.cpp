@@ -247,9 +247,18 @@ TEST_F(DataFault, SpellAndSkillTablesNameWhatTheyMiss) {
        "Unknown synergy skill Purzeln of skill Springen\n"},
       {"discipline", [&] { SetField("Build/Data/Powers.txt", "Ablenken", "Discipline", "Hellseherei"); },
        "Unknown discipline Hellseherei of power Ablenken\n"},
+      {"companion",
+       [&] {
+         std::string specials = dir.Read("Build/Data/Specials.txt");
+         size_t at = specials.find("\nHippogriff\t");
+         ASSERT_NE(at, std::string::npos);
+         specials.replace(at + 1, 10, "Schlachtross");
+         dir.Write("Build/Data/Specials.txt", specials);
+       },
+       "Companion Schlachtross of the class extras names no monster\n"},
   };
   std::vector<std::string> files = {"Build/Data/Spells.txt", "Build/Data/Spells2.txt", "Build/Data/Skills.txt",
-                                    "Build/Data/Powers.txt"};
+                                    "Build/Data/Powers.txt", "Build/Data/Specials.txt"};
   std::vector<std::string> pristine;
   for (const std::string& f : files) pristine.push_back(dir.Read(f));
   for (const Case& k : cases) {
