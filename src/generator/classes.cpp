@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/feats.h"
 #include "generator/rules.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
@@ -240,10 +241,7 @@ void CalcBaseValues(Char* c) {
   c->Attacks = std::min((c->GA - 1) / 5 + 1, 4);
   c->meleeMod = c->MST;
   c->sizeMod = c->Size;
-  int zen = FindByName(gSource.feats, gSource.featCount, "ZenArchery", false, false);
-  bool hasZen = false;
-  for (int i = 0; i < c->featCount && zen >= 0; ++i) hasZen |= c->feats[i] == zen;
-  c->rangedMod = hasZen ? std::max(c->MGE, c->MWE) : c->MGE;
+  c->rangedMod = OwnsFeat(c, Known().zen) ? std::max(c->MGE, c->MWE) : c->MGE;
   c->refMod = c->MGE;
   c->willMod = c->MWE;
   c->fortMod = c->MKO;

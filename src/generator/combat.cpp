@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/feats.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/functions.h"
@@ -90,31 +91,22 @@ void Linef(Char* c, const char* format, Args... args) {
   Line(c, line);
 }
 
-bool OwnsFeatNamed(const Char* c, const char* name) {
-  int f = FindByName(gSource.feats, gSource.featCount, name, false, false);
-  for (int i = 0; i < c->featCount && f >= 0; ++i)
-    if (c->feats[i] == f) return true;
-  return false;
-}
-
-int FeatCount(const Char* c, const char* name, int weapon) {
-  int f = FindByName(gSource.feats, gSource.featCount, name, false, false);
+int FeatCount(const Char* c, int feat, int weapon) {
   int n = 0;
-  for (int i = 0; i < c->featCount && f >= 0; ++i)
-    n += c->feats[i] == f && (c->featParameters[i] == weapon || c->featParameters[i] == -1);
+  for (int i = 0; i < c->featCount && feat >= 0; ++i)
+    n += c->feats[i] == feat && (c->featParameters[i] == weapon || c->featParameters[i] == -1);
   return n;
 }
 
 // The feats bound to a weapon: focus and specialisation (and their greater and epic
 // forms) for the weapon they name, and finesse for light weapons.
-void WeaponFeats(Char* c, CharItem& it, const EquipSource& e) {
+void WeaponFeats(Char* c, CharItem& it) {
+  const KnownRows& k = Known();
   int w = it.equipment;
-  int attack = FeatCount(c, "Waffenfokus", w) + FeatCount(c, "MächtigerWaffenfokus", w) +
-               2 * FeatCount(c, "EpischerWaffenfokus", w);
-  int damage = 2 * FeatCount(c, "Waffenspezialisierung", w) + 2 * FeatCount(c, "MächtigeWaffenspezialisierung", w) +
-               4 * FeatCount(c, "EpischeWaffenspezialisierung", w);
-  bool light = e.attackType != 4 && (e.specialType == 1 || e.specialType == 5 || e.size < 0);
-  if (light && OwnsFeatNamed(c, "Waffenfinesse") && c->MGE > c->MST) {
+  int attack = FeatCount(c, k.weaponFocus, w) + FeatCount(c, k.greaterFocus, w) + 2 * FeatCount(c, k.epicFocus, w);
+  int damage = 2 * FeatCount(c, k.specialization, w) + 2 * FeatCount(c, k.greaterSpecialization, w) +
+               4 * FeatCount(c, k.epicSpecialization, w);
+  if (FinesseWeapon(it) && OwnsFeat(c, k.finesse) && c->MGE > c->MST) {
     attack += c->MGE - c->MST;
     DebugPrint(2, "+%d Att (Finesse) - ", c->MGE - c->MST);
   }
@@ -206,7 +198,7 @@ void CalcWeapons(Char* c, bool finish) {
     it.finalAttack += c->AttackMod;
     it.finalDamage += c->DmgMod;
     DebugPrint(2, "+%d Att +%d Dmg (CharBonus) - ", c->AttackMod, c->DmgMod);
-    WeaponFeats(c, it, e);
+    WeaponFeats(c, it);
     for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
       const CharSource* k = ClassAt(c->classes[s]);
       if (!k || !k->naturalEnhance || k->forceWeaponType != e.specialType) continue;
@@ -290,7 +282,7 @@ void SaleValue(Char* c) {
 }
 
 void SpecialTexts(Char* c) {
-  if (c->Sneak) Linef(c, "Hinterhältiger Angriff: %dW%d Schaden\n", c->Sneak, OwnsFeatNamed(c, "ImprovedSneakAttack") ? 8 : 6);
+  if (c->Sneak) Linef(c, "Hinterhältiger Angriff: %dW%d Schaden\n", c->Sneak, OwnsFeat(c, Known().improvedSneak) ? 8 : 6);
   if (c->Evasion == 2) Line(c, "Verbessertes Entrinnen\n");
   else if (c->Evasion == 1) Line(c, "Entrinnen\n");
   if (c->Smite) {

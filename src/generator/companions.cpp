@@ -8,6 +8,7 @@
 
 #include "generator/attributes.h"
 #include "generator/creation.h"
+#include "generator/feats.h"
 #include "generator/monster.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -28,13 +29,6 @@ void Text(Char* c, const char* text) {
 
 int MonsterType(const char* name) {
   return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name, false, false);
-}
-
-bool OwnsFeatNamed(const Char* c, const char* name) {
-  int f = FindByName(gSource.feats, gSource.featCount, name, false, false);
-  for (int i = 0; i < c->featCount && f >= 0; ++i)
-    if (c->feats[i] == f) return true;
-  return false;
 }
 
 // Builds monster m as a sub-creature of the master, with `dice` hit dice (0: its own)
@@ -79,6 +73,18 @@ void RaiseSavesTo(Char* c, const Char* master) {
   RaiseToMaster(&c->baseFort, master->baseFort, nullptr);
 }
 
+// What binding to a master gives a mount or a servant: the master's saves, some wits,
+// natural armour, strength, evasion and the first two familiar abilities.
+void Bind(Char* k, const Char* master, int intelligence, int armour, int strength) {
+  RaiseSavesTo(k, master);
+  k->IN = std::max(k->IN, intelligence);
+  k->absent[3] = 0;
+  k->AC += armour;
+  RaiseStrength(k, strength);
+  k->Evasion = 2;
+  k->familiarFlags[0] = k->familiarFlags[1] = 1;
+}
+
 void DoFamiliar(Char* c) {
   IsaacState* state = c->context.random;
   if (c->Familiar <= 0 || c->money < 100) return;
@@ -86,7 +92,7 @@ void DoFamiliar(Char* c) {
   c->money -= 100;
   int n = gSource.monsterCount;
   int animal = MonsterType("Animal");
-  bool improved = OwnsFeatNamed(c, "ImprovedFamiliar");
+  bool improved = OwnsFeat(c, Known().improvedFamiliar);
   std::vector<int32_t> w((size_t)std::max(n, 1), 0);
   for (int m = 0; m < n; ++m) {
     const MonsterSource& x = gSource.monsters[m];
@@ -213,13 +219,7 @@ void DoMount(Char* c) {
   Char* mount = Create(c, m, gSource.monsters[m].hd + 2 * t + 2, 0);
   if (!mount) return;
   c->mountChar = mount;
-  RaiseSavesTo(mount, c);
-  mount->IN = std::max(mount->IN, t + 6);
-  mount->absent[3] = 0;
-  mount->AC += 2 * t + 4;
-  RaiseStrength(mount, t + 1);
-  mount->familiarFlags[0] = mount->familiarFlags[1] = 1;
-  mount->Evasion = 2;
+  Bind(mount, c, t + 6, 2 * t + 4, t + 1);
   if (t >= 2)
     Text(mount,
          "Command: The mount's command ability is a spell-like ability that it can use at will against other creatures "
@@ -248,13 +248,7 @@ void DoServant(Char* c) {
   Char* s = Create(c, m, gSource.monsters[m].hd + 2 * u + 2, std::max(fiendish, 0));
   if (!s) return;
   c->servantChar = s;
-  RaiseSavesTo(s, c);
-  s->IN = std::max(s->IN, u + 6);
-  s->absent[3] = 0;
-  s->AC += 2 * u + 1;
-  RaiseStrength(s, u + 1);
-  s->Evasion = 2;
-  s->familiarFlags[0] = s->familiarFlags[1] = 1;
+  Bind(s, c, u + 6, 2 * u + 1, u + 1);
   if (c->Servant >= 13) s->familiarFlags[2] = 1;
   if (c->Servant >= 16)
     Text(s, "+2 auf Angriff, Fertigkeiten und RW wenn der Fiendish Servant einen Bedrohten/Verwundeten meister Schützt\n");

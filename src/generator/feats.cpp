@@ -18,42 +18,7 @@ namespace RUNTIME_NS {
 
 namespace {
 
-// Codes of the rows the feat stage treats specially, renewed with every Source build.
-struct Named {
-  uint32_t generation = UINT32_MAX;
-  int finesse, zen, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
-  int psionicBody, mindOverBody, improvised, toughness, weaponFocus;
-  int fighter, bow, bard, human, robe, war, claw;
-};
-
 int FeatNamed(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, false); }
-
-const Named& Names() {
-  thread_local Named n;
-  if (n.generation == gSourceGeneration) return n;
-  n.finesse = FeatNamed("Waffenfinesse");
-  n.zen = FeatNamed("ZenArchery");
-  n.familiarSpell = FeatNamed("FamiliarSpell");
-  n.alignmentCasting = FeatNamed("ImprovedAlignmentBaseCasting");
-  n.arrowOfDeath = FeatNamed("ImprovedArrowOfDeath");
-  n.spellCasting = FeatNamed("ImprovedSpellCasting");
-  n.spellKnowledge = FeatNamed("SpellKnowledge");
-  n.instantReload = FeatNamed("InstantReload");
-  n.psionicBody = FeatNamed("PsionicBody");
-  n.mindOverBody = FeatNamed("MindOverBody");
-  n.improvised = FeatNamed("ImprovisedWeaponProficiency");
-  n.toughness = FeatNamed("Abhärtung");
-  n.weaponFocus = FeatNamed("Waffenfokus");
-  n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
-  n.bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
-  n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);
-  n.human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
-  n.robe = FindByName(gSource.equipment, gSource.equipmentCount, "Magierrobe", false, false);
-  n.war = FindByName(gSource.domains, gSource.domainCount, "Krieg", false, false);
-  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue", false, false);
-  n.generation = gSourceGeneration;
-  return n;
-}
 
 int LevelsIn(const Char* c, int cls) {
   int levels = 0;
@@ -78,13 +43,6 @@ bool Covers(const Char* c, int feat, int equipment) {
     if (p == -1 || p == equipment || gSource.feats[feat].dep == 0) return true;
   }
   return false;
-}
-
-bool FinesseWeapon(const CharItem& item) {
-  if (item.equipType != 0 || item.equipment < 0) return false;
-  const EquipSource& e = gSource.equipment[item.equipment];
-  if (e.attackType == 4) return false;
-  return e.specialType == 1 || e.specialType == 5 || e.size < 0;
 }
 
 void Block(Char* c, int feat, int32_t* weights) {
@@ -183,6 +141,48 @@ int32_t* Alloc(int n, const char* tag) {
 
 }  // namespace
 
+bool FinesseWeapon(const CharItem& item) {
+  if (item.equipType != 0 || item.equipment < 0) return false;
+  const EquipSource& e = gSource.equipment[item.equipment];
+  if (e.attackType == 4) return false;
+  return e.specialType == 1 || e.specialType == 5 || e.size < 0;
+}
+
+const KnownRows& Known() {
+  thread_local KnownRows n;
+  if (n.generation == gSourceGeneration) return n;
+  n.finesse = FeatNamed("Waffenfinesse");
+  n.zen = FeatNamed("ZenArchery");
+  n.familiarSpell = FeatNamed("FamiliarSpell");
+  n.alignmentCasting = FeatNamed("ImprovedAlignmentBaseCasting");
+  n.arrowOfDeath = FeatNamed("ImprovedArrowOfDeath");
+  n.spellCasting = FeatNamed("ImprovedSpellCasting");
+  n.spellKnowledge = FeatNamed("SpellKnowledge");
+  n.instantReload = FeatNamed("InstantReload");
+  n.psionicBody = FeatNamed("PsionicBody");
+  n.mindOverBody = FeatNamed("MindOverBody");
+  n.improvised = FeatNamed("ImprovisedWeaponProficiency");
+  n.toughness = FeatNamed("Abhärtung");
+  n.weaponFocus = FeatNamed("Waffenfokus");
+  n.greaterFocus = FeatNamed("MächtigerWaffenfokus");
+  n.epicFocus = FeatNamed("EpischerWaffenfokus");
+  n.specialization = FeatNamed("Waffenspezialisierung");
+  n.greaterSpecialization = FeatNamed("MächtigeWaffenspezialisierung");
+  n.epicSpecialization = FeatNamed("EpischeWaffenspezialisierung");
+  n.improvedSneak = FeatNamed("ImprovedSneakAttack");
+  n.improvedFamiliar = FeatNamed("ImprovedFamiliar");
+  n.cosmopolitan = FeatNamed("Cosmopolitan");
+  n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
+  n.bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
+  n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);
+  n.human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
+  n.robe = FindByName(gSource.equipment, gSource.equipmentCount, "Magierrobe", false, false);
+  n.war = FindByName(gSource.domains, gSource.domainCount, "Krieg", false, false);
+  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue", false, false);
+  n.generation = gSourceGeneration;
+  return n;
+}
+
 bool OwnsFeat(const Char* c, int feat) {
   for (int i = 0; i < c->featCount; ++i)
     if (c->feats[i] == feat) return true;
@@ -200,7 +200,7 @@ bool CanTakeFeat(Char* c, int feat, int slot, int32_t* weights) {
         return false;
       }
   }
-  const Named& n = Names();
+  const KnownRows& n = Known();
   bool pass = true;
   if (feat == n.finesse) {
     pass = false;
@@ -342,8 +342,8 @@ void DoFeatDep(Char* c, int slot) {
       freeloga(w);
       if (pick >= 0) {
         parameter = pick;
-      } else if (Names().toughness >= 0) {
-        c->feats[slot] = Names().toughness;
+      } else if (Known().toughness >= 0) {
+        c->feats[slot] = Known().toughness;
         parameter = -2;
       }
     }
@@ -379,7 +379,7 @@ int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save
     names.erase(names.begin() + k);
   }
   // Nothing passes at all: a feat without prerequisites ends the search.
-  int toughness = Names().toughness;
+  int toughness = Known().toughness;
   return toughness >= 0 ? toughness : 0;
 }
 
@@ -498,7 +498,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
 }
 
 void CalculateFeats(Char* c) {
-  const Named& names = Names();
+  const KnownRows& names = Known();
   int n = gSource.featCount;
   if (c->context.againDependency) {
     int mark = 3;
@@ -561,7 +561,7 @@ void CalculateFeats(Char* c) {
 }
 
 void RunFeatScripts(Char* c) {
-  const Named& names = Names();
+  const KnownRows& names = Known();
   int count = c->featCount;
   for (int i = 0; i < count; ++i) {
     int feat = c->feats[i];
@@ -695,9 +695,9 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       int32_t* mod = Alloc(gSource.featCount, "IncreaseHDFeatSkill-PMod");
       for (int f = 0; f < gSource.featCount; ++f) mod[f] = 0;
       bool temporary = c->classCount == 0;
-      if (temporary && Names().fighter >= 0) {
+      if (temporary && Known().fighter >= 0) {
         c->classCount = 1;
-        c->classes[0] = Names().fighter;
+        c->classes[0] = Known().fighter;
         c->classLevels[0] = 10;
       }
       c->featCount = std::min(c->featCount + extra, kMaxFeats);
@@ -713,8 +713,8 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
         c->featListed[i] = 1;
         int f = c->feats[i];
         if (f >= 0 && f < gSource.featCount && gSource.feats[f].dep == 1 && c->featParameters[i] >= 0 &&
-            Names().claw >= 0) {
-          c->featParameters[i] = Names().claw;
+            Known().claw >= 0) {
+          c->featParameters[i] = Known().claw;
           c->featListed[i] = 0;
         }
       }

@@ -3,6 +3,8 @@
 // parameters, their scripts and the penalties for missing proficiencies.
 #pragma once
 
+#include <cstdint>
+
 #include "generator/char.h"
 
 #ifndef RUNTIME_NS
@@ -10,6 +12,21 @@
 #endif
 
 namespace RUNTIME_NS {
+
+// Codes of the rows the generator treats specially (-1 when a table lacks one),
+// looked up once per Source build and thread.
+struct KnownRows {
+  uint32_t generation = UINT32_MAX;
+  int finesse, zen, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
+  int psionicBody, mindOverBody, improvised, toughness;
+  int weaponFocus, greaterFocus, epicFocus, specialization, greaterSpecialization, epicSpecialization;
+  int improvedSneak, improvedFamiliar, cosmopolitan;
+  int fighter, bow, bard, human, robe, war, claw;
+};
+const KnownRows& Known();
+
+// A melee weapon that weapon finesse applies to: light ones, the rapier, whip and chain.
+bool FinesseWeapon(const CharItem& item);
 
 // Whether the Char owns the feat, with any parameter.
 bool OwnsFeat(const Char* c, int feat);

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "generator/attributes.h"
-#include "generator/monster.h"
 #include "launcher/process.h"
 #include "source/records.h"
 
@@ -136,7 +135,7 @@ void MergeMixed(Char* m, Char* p) {
   m->AttackMod = p->AttackMod;
   m->DmgMod = p->DmgMod;
   m->AttacksOpportunity = std::max(m->AttacksOpportunity, p->AttacksOpportunity);
-  m->Init = m->Init + (p->Init);
+  m->Init += p->Init;
   m->Range = m->Range - 9 + p->Range;
   // Domains.
   int at = 0;

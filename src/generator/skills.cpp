@@ -123,8 +123,6 @@ void FreeSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& syn
   }
 }
 
-int FeatNamed(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, false); }
-
 }  // namespace
 
 int CharacterSkillPoints(const Char* c) {
@@ -134,7 +132,7 @@ int CharacterSkillPoints(const Char* c) {
   };
   if (c->classCount <= 0) return 0;
   int points = perLevel(0) * 4;
-  int human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
+  int human = Known().human;
   if (human >= 0 && c->race == human && !c->mixedPart) points += c->Level + 3;
   for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
     for (int level = s == 0 ? 1 : 0; level < c->classLevels[s]; ++level) points += perLevel(s);
@@ -178,7 +176,7 @@ void CalculateSkills(Char* c, int mode) {
       status[(size_t)s] = best;
     }
     // Cosmopolitan: a skill that is not a class skill becomes an important one.
-    int cosmopolitan = FeatNamed("Cosmopolitan");
+    int cosmopolitan = Known().cosmopolitan;
     for (int i = 0; i < c->featCount && cosmopolitan >= 0; ++i) {
       if (c->feats[i] != cosmopolitan) continue;
       int s = DrawSkill(c, status, [](int32_t v) { return v < 2; }, "Fertigkeit für Talent Cosmopolitan wählen!");
@@ -280,7 +278,7 @@ void CalculateSkills(Char* c, int mode) {
 }
 
 void SkillFeatChoice(Char* c) {
-  int cosmopolitan = FeatNamed("Cosmopolitan");
+  int cosmopolitan = Known().cosmopolitan;
   char label[200];
   for (int i = 0; i < c->featCount; ++i) {
     int f = c->feats[i];
