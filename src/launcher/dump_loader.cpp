@@ -9,6 +9,7 @@
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/region.h"
+#include "source/dump.h"
 
 namespace {
 
@@ -35,8 +36,25 @@ bool ReadLength(int fd, uint32_t* value) {
 
 }  // namespace
 
+bool HoldFixedRegion(size_t size) {
+  if (gProcess.regionHeld) return false;
+  void* region = RegionReserve(kFixedRegionAddress, size);
+  if (!region) return false;
+  if (!RegionCommit(region, size)) {
+    RegionRelease(region, size);
+    return false;
+  }
+  gProcess.regionHeld = true;
+  gRegionSize = size;
+  return true;
+}
+
+size_t FixedRegionSize() { return gProcess.regionHeld ? gRegionSize : 0; }
+
 bool ReleaseFixedRegion() {
   if (!gProcess.regionHeld) return true;
+  ForgetLoadedSource();
+  UseEmptyText(nullptr);
   gProcess.regionHeld = false;
   bool ok = RegionRelease(reinterpret_cast<void*>(kFixedRegionAddress), gRegionSize);
   gRegionSize = 0;
@@ -46,6 +64,7 @@ bool ReleaseFixedRegion() {
 int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes) {
   ConsolePrint("Loading Source Dump...");
   const char* error = nullptr;
+  int filled = 0;  // slots that received a block in this call
   int fd = open(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = "Could not open File\n";
@@ -60,14 +79,11 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         error = "Error reading File\n";
         break;
       }
-      void* region = RegionReserve(kFixedRegionAddress, n);
-      if (!region || !RegionCommit(region, n)) {
-        if (region) RegionRelease(region, n);
+      if (!HoldFixedRegion(n)) {
         error = "Memmory Allocation Error\n";
         break;
       }
-      gProcess.regionHeld = true;
-      gRegionSize = n;
+      void* region = reinterpret_cast<void*>(kFixedRegionAddress);
       if (ReadFully(fd, region, n) != n) {
         error = "Could not read file\n";
         break;
@@ -96,6 +112,7 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         }
         void* block = mallocloga(length, "ReAlloc-curarg");
         **slot = block;
+        ++filled;
         if (sizes) sizes[slot - slots] = length;
         if (ReadFully(fd, block, length) != length) {
           error = "Error Reading File\n";
@@ -117,7 +134,24 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
     return 0;
   }
   if (fd >= 0) close(fd);
+  // Nothing of a refused dump stays: no region, no half-read block.
+  for (int i = 0; i < filled; ++i) {
+    freeloga(*slots[i]);
+    *slots[i] = nullptr;
+    if (sizes) sizes[i] = 0;
+  }
   ReleaseFixedRegion();
   ConsolePrint("%s", error);
+  return 1;
+}
+
+int LoadInstalledDump(const char* name) {
+  void** slots[] = {&gProcess.symbolNames, nullptr};
+  if (LoadSourceDump(name, gProcess.sourceRoot, kSourceRootSize, slots, &gProcess.symbolNamesSize) != 0) return 1;
+  if (InstallLoadedSource(gProcess.sourceRoot, (uint32_t)FixedRegionSize()) == 0) return 0;
+  ReleaseFixedRegion();
+  freeloga(gProcess.symbolNames);
+  gProcess.symbolNames = nullptr;
+  gProcess.symbolNamesSize = 0;
   return 1;
 }

@@ -7,5 +7,13 @@
 // printing the reason.
 int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes = nullptr);
 
-// Releases the fixed region when it is held; false when the release failed.
+// Reserves and commits the fixed region for `size` bytes; false when it is taken.
+bool HoldFixedRegion(size_t size);
+size_t FixedRegionSize();
+// Releases the fixed region when it is held (a Source loaded into it is forgotten);
+// false when the release failed.
 bool ReleaseFixedRegion();
+
+// Loads `name` with the root into gProcess and the symbol names as its one block, then
+// installs the image as the process's Source. 0 on success; 1 leaves nothing behind.
+int LoadInstalledDump(const char* name);

@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/keys.h"
 #include "platform/timer.h"
+#include "source/dump.h"
 
 int EnsureDirectory(const char* path) {
   if (IsDirectory(path)) return 0;
@@ -49,8 +50,8 @@ int LauncherMain(int argc, char** argv) {
     result = 1;
   } else {
     gProcess.perfFrequency = PerfFrequency();
-    void** slots[] = {&gProcess.symbolNames, nullptr};
-    if (LoadSourceDump("source.mrg", gProcess.sourceRoot, kSourceRootSize, slots, &gProcess.symbolNamesSize) != 0) {
+    gProcess.plainLayout = getenv("SCHMIEDE_PLAIN_LAYOUT") && *getenv("SCHMIEDE_PLAIN_LAYOUT") == '1';
+    if (LoadInstalledDump("source.mrg") != 0) {
       gProcess.rebuild = true;
       ConsolePrint("will rebuild later...\n\n");
     }

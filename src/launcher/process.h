@@ -52,6 +52,9 @@ struct ProcessState {
   void* symbolNames = nullptr;
   uint32_t symbolNamesSize = 0;  // bytes of the name block
   bool regionHeld = false;
+  bool sourceLoaded = false;   // gSource lives in a loaded image (nothing of it is tracked)
+  bool sourceRebuilt = false;  // this process built the Source from Build/ already
+  bool plainLayout = false;    // lay the compact Source out in allocation order (no analysis)
   bool rebuild = false;
   bool silent = false;
   int64_t perfFrequency = 1000000000;

@@ -21,11 +21,46 @@ bool gPoolSwitch = false;
 const PoolRecord* gPool = nullptr;
 int gPoolCount = 0;
 int gPoolCursor = 0;
+int gPoolMismatches = 0;
 
-int FindEntry(void* pointer) {
-  for (int i = gCount; i >= 1; --i)
-    if (gTable[i].pointer == pointer) return i;
-  return 0;
+// Pointer → table index, open addressing with linear probing (0 = empty slot). Twice
+// the table's capacity keeps the probes short.
+constexpr uint32_t kIndexSize = 1u << 19;
+static_assert(kIndexSize >= 2 * (kMaxTrackedBlocks + 1));
+int32_t gIndex[kIndexSize];
+
+uint32_t Slot(const void* pointer) {
+  uint64_t v = reinterpret_cast<uintptr_t>(pointer);
+  v ^= v >> 29;
+  v *= 0xBF58476D1CE4E5B9ull;
+  return (uint32_t)(v >> 40) & (kIndexSize - 1);
+}
+
+uint32_t SlotOf(const void* pointer) {
+  uint32_t s = Slot(pointer);
+  while (gIndex[s] && gTable[gIndex[s]].pointer != pointer) s = (s + 1) & (kIndexSize - 1);
+  return s;
+}
+
+int FindEntry(void* pointer) { return gIndex[SlotOf(pointer)]; }
+
+void IndexInsert(int entry) { gIndex[SlotOf(gTable[entry].pointer)] = entry; }
+
+// Removes a pointer and shifts later members of its probe run back into the hole.
+void IndexRemove(const void* pointer) {
+  uint32_t hole = SlotOf(pointer);
+  if (!gIndex[hole]) return;
+  gIndex[hole] = 0;
+  for (uint32_t s = (hole + 1) & (kIndexSize - 1); gIndex[s]; s = (s + 1) & (kIndexSize - 1)) {
+    uint32_t home = Slot(gTable[gIndex[s]].pointer);
+    // The entry may move into the hole when its home is not in (hole, s].
+    bool between = hole < s ? (home > hole && home <= s) : (home > hole || home <= s);
+    if (!between) {
+      gIndex[hole] = gIndex[s];
+      gIndex[s] = 0;
+      hole = s;
+    }
+  }
 }
 
 void CopyTag(char* dst, const char* tag) {
@@ -42,12 +77,17 @@ void* mallocloga(size_t size, const char* tag) {
   void* block = nullptr;
   int32_t entrySize = (int32_t)size;
   int pooled = 0;
-  if (gPoolSwitch && gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial) {
+  if (gPoolSwitch && gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial &&
+      (int64_t)size <= gPool[gPoolCursor].size) {
     block = gPool[gPoolCursor].address;
     entrySize = gPool[gPoolCursor].size;
     ++gPoolCursor;
     pooled = 1;
   } else {
+    if (gPoolSwitch && gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial) {
+      ++gPoolMismatches;
+      ++gPoolCursor;
+    }
     block = std::malloc(size ? size : 1);
   }
   if (!block) {
@@ -70,6 +110,7 @@ void* mallocloga(size_t size, const char* tag) {
   e.pooled = pooled;
   e.time = PerfCounter();
   CopyTag(e.tag, tag);
+  IndexInsert(gCount);
   return block;
 }
 
@@ -83,7 +124,11 @@ void freeloga(void* pointer) {
   }
   DebugPrint(3, "Freeing %s\n", gTable[i].tag);
   int pooled = gTable[i].pooled;
-  if (i != gCount) gTable[i] = gTable[gCount];
+  IndexRemove(pointer);
+  if (i != gCount) {
+    gTable[i] = gTable[gCount];
+    gIndex[SlotOf(gTable[i].pointer)] = i;
+  }
   --gCount;
   if (!pooled) std::free(pointer);
 }
@@ -107,7 +152,11 @@ void* reallocloga(void* pointer, size_t size) {
     RaiseError("Memory Allocation Error");
   }
   if ((int64_t)size > e.size) e.size = (int32_t)size;
-  e.pointer = moved;
+  if (moved != pointer) {
+    IndexRemove(pointer);
+    e.pointer = moved;
+    IndexInsert(i);
+  }
   size_t len = strlen(e.tag);
   if (len < 240) {
     memcpy(e.tag + len, "-re", 4);
@@ -162,6 +211,17 @@ void TrackerSetPool(const PoolRecord* records, int count) {
   gPool = records;
   gPoolCount = records ? count : 0;
   gPoolCursor = 0;
+  gPoolMismatches = 0;
+}
+
+int TrackerPoolMismatches() {
+  std::lock_guard<std::mutex> lock(gLock);
+  return gPoolMismatches;
+}
+
+void TrackerSetNextSerial(int32_t serial) {
+  std::lock_guard<std::mutex> lock(gLock);
+  gSerial = serial;
 }
 
 void TrackerSetPoolSwitch(bool on) {

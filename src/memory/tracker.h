@@ -39,6 +39,11 @@ const TrackedBlock* TrackerEntry(int index);
 // Pool service for placed builds: while the switch is on, an allocation whose serial
 // equals the record under the cursor takes that record's address.
 void TrackerSetPool(const PoolRecord* records, int count);
+// Allocations that met their pool record but asked for more than its size (they come
+// from the heap instead); a placed build with any of them has diverged from its plan.
+int TrackerPoolMismatches();
+// Lets a second build hand out the same serial numbers as the first.
+void TrackerSetNextSerial(int32_t serial);
 void TrackerSetPoolSwitch(bool on);
 bool TrackerPoolSwitch();
 int TrackerPoolCursor();

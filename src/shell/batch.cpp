@@ -29,6 +29,7 @@
 #include "random/repro.h"
 #include "random/types.h"
 #include "shell/entry.h"
+#include "shell/rebuild.h"
 
 namespace RUNTIME_NS {
 
@@ -116,17 +117,11 @@ void RunTestScript() {
 }
 
 // Builds the rule database from Build/ (only the debug runtime carries this code).
-int RebuildSource() {
+int RebuildSource([[maybe_unused]] int64_t start) {
   ConsolePrint("Initializing Source\n");
   ConsolePrint("Rebuilding as Dump could not be loaded correctly\n");
 #if RUNTIME_HAS_REBUILD
-  int64_t start = PerfCounter();
-  if (SourceInit() != 0) {
-    ConsolePrint("The rule database could not be built from Build/\n");
-    return 1;
-  }
-  int64_t elapsed = PerfCounter() - start;
-  ConsolePrint("Init took %d usec\n\n", (int)(elapsed * 1000000 / gProcess.perfFrequency));
+  if (RebuildCompactSource(start) != 0) return 1;
   ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());
   DebugPrint(1, "%d rows and %d scripts read\n", gSourceStats.rows, gSourceStats.scripts);
   return 0;
@@ -140,6 +135,7 @@ int RebuildSource() {
 
 // 0 ready, 1 failed, -1 the test script ran.
 int InitSource() {
+  int64_t start = PerfCounter();
   if (!gProcess.silent) ConsolePrint("Initializing Data...\n");
   if (gProcess.rebuild || gInput.testScript) {
     ConsolePrint("Initializing Script Grammar\n");
@@ -152,18 +148,21 @@ int InitSource() {
   if (RedirectSymbols() != 0) return 1;
   if (gInput.testScript) {
     // The test script calls the rule functions, which need the rule database.
-    if (!gSource.initialised && gProcess.rebuild && RebuildSource() != 0) return 1;
+    if (!gSource.initialised && gProcess.rebuild && RebuildSource(start) != 0) return 1;
     RunTestScript();
     return -1;
   }
-  if (!gProcess.rebuild || gSource.initialised) {
+  // A Source built in this process (or handed in ready) stays; a loaded one gives way
+  // only to a rebuild that was asked for.
+  bool ready = gProcess.sourceRebuilt || (gSource.initialised && !gProcess.sourceLoaded);
+  if (!gProcess.rebuild || ready) {
     if (!gProcess.silent) {
       ConsolePrint("No Source Rebuild required\n");
       ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());
     }
     return 0;
   }
-  return RebuildSource();
+  return RebuildSource(start);
 }
 
 namespace {

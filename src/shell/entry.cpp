@@ -313,6 +313,7 @@ int RuntimeMain(int argc, char** argv) {
   if (gProcess.silent) gProcess.consistencyText = TextCreate("strConsistenceCheck");
   int result;
   [[maybe_unused]] bool hadSource = gSource.initialised;
+  [[maybe_unused]] bool rebuiltBefore = gProcess.sourceRebuilt;
   try {
     result = RunEntry(argc, argv);
   } catch (const Error& e) {
@@ -328,8 +329,9 @@ int RuntimeMain(int argc, char** argv) {
   UnloadGrammar();
 #if RUNTIME_HAS_REBUILD
   // Only the runtime call that built the rule database releases it: a runtime
-  // entered again inside a run (a switch, the consistency check) leaves it alone.
-  if (!hadSource) FreeSource();
+  // entered again inside a run (a switch, the consistency check) leaves it alone, and
+  // a loaded image is the launcher's to release.
+  if ((!hadSource || (!rebuiltBefore && gProcess.sourceRebuilt)) && !gProcess.sourceLoaded) FreeSource();
 #endif
   return result;
 }

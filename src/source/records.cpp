@@ -1,5 +1,6 @@
 #include "source/records.h"
 
+#include <cstddef>
 #include <cstring>
 
 Source gSource;
@@ -7,15 +8,53 @@ uint32_t gSourceGeneration = 0;
 
 namespace {
 char gEmptyString[1] = "";
+char* gEmptyText = gEmptyString;
+
+// FNV-1a over 32-bit words.
+struct Stamp {
+  uint32_t value = 2166136261u;
+  void Add(uint64_t word) {
+    for (int i = 0; i < 8; ++i) {
+      value ^= (uint32_t)(word >> (8 * i)) & 0xFF;
+      value *= 16777619u;
+    }
+  }
+};
+
+}  // namespace
+
+void UseEmptyText(char* text) { gEmptyText = text ? text : gEmptyString; }
+
+uint32_t SourceLayoutStamp() {
+  Stamp s;
+  s.Add(kSourceFormat);
+  s.Add(sizeof(void*));
+  const size_t sizes[] = {sizeof(String),         sizeof(Owned),           sizeof(CharSource),
+                          sizeof(RaceSource),     sizeof(FeatSource),      sizeof(SkillSource),
+                          sizeof(SpellSource),    sizeof(PowerSource),     sizeof(EquipSource),
+                          sizeof(EffectSource),   sizeof(SpecificSource),  sizeof(NamedSource),
+                          sizeof(SizeSource),     sizeof(MonsterTypeSource), sizeof(AbilitySource),
+                          sizeof(SpecialSource),  sizeof(BonusSource),     sizeof(TemplateSource),
+                          sizeof(MonsterAttack),  sizeof(MonsterSource),   sizeof(ProfileSource),
+                          sizeof(Source)};
+  for (size_t size : sizes) s.Add(size);
+  // A few fields whose place moves when a record gains or loses one.
+  const size_t offsets[] = {offsetof(CharSource, noMetal),      offsetof(FeatSource, exclusive),
+                            offsetof(SpellSource, convert),      offsetof(EquipSource, amount),
+                            offsetof(EffectSource, ranged),      offsetof(MonsterSource, spellResistance),
+                            offsetof(ProfileSource, minLevel),   offsetof(TemplateSource, description),
+                            offsetof(RaceSource, favouredClass), offsetof(PowerSource, discipline)};
+  for (size_t offset : offsets) s.Add(offset);
+  return s.value;
 }
 
-String::String() : text(gEmptyString) {}
+String::String() : text(gEmptyText) {}
 
 String::~String() { Clear(); }
 
 void String::Clear() {
   if (owned) freeloga(text);
-  text = gEmptyString;
+  text = gEmptyText;
   owned = 0;
   length = 0;
 }

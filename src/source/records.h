@@ -7,6 +7,11 @@
 
 #include "memory/tracker.h"
 
+// The shared empty string of new texts: normally a static one; while the Source is
+// built into the fixed region, the region's first byte, so that the image never points
+// outside itself. Null selects the static one again.
+void UseEmptyText(char* text);
+
 // Text of a Source record. Empty texts share one empty string and own nothing.
 struct String {
   uint32_t length = 0;
@@ -297,6 +302,12 @@ struct Source {
 };
 
 extern Source gSource;
+
+// Fingerprint of the record layouts and of the meaning of their fields; a dump made by
+// a build with another fingerprint is refused. Raise kSourceFormat whenever a record
+// field changes its meaning or the compiled script format changes.
+constexpr uint32_t kSourceFormat = 1;
+uint32_t SourceLayoutStamp();
 // Counts the builds of the Source, so that lookups cached by name know when to renew.
 extern uint32_t gSourceGeneration;
 
