@@ -2,7 +2,7 @@
 BUILD_DIR := out
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test bench clean
+.PHONY: all build run test bench bench-dump clean
 
 all: build
 
@@ -12,10 +12,19 @@ $(BUILD_DIR)/CMakeCache.txt:
 build: $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Runtime 0 is the one that can rebuild the rule database from Build/, so it starts
-# unless ARGS names something else.
+# Only runtime 0 can build the rule database from Build/: it writes source.mrg whenever
+# the tables or the program are newer than the dump; then the processor's runtime starts
+# (or the one ARGS names) and loads the dump.
+DATA_FILES := $(shell find Build -type f 2>/dev/null)
+
 run: build
-	./$(BUILD_DIR)/schmiede $(or $(ARGS),0)
+	@$(MAKE) --no-print-directory source.mrg
+	./$(BUILD_DIR)/schmiede $(ARGS)
+
+source.mrg: $(BUILD_DIR)/schmiede $(DATA_FILES)
+	@echo "Building the rule database (source.mrg), log in $(BUILD_DIR)/rebuild.log ..."
+	@printf '300\nq\n' | ./$(BUILD_DIR)/schmiede 0 > $(BUILD_DIR)/rebuild.log 2>&1 || true
+	@grep -q "Dumping Source...Done" $(BUILD_DIR)/rebuild.log || { cat $(BUILD_DIR)/rebuild.log; exit 1; }
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -24,6 +33,11 @@ test: build
 bench: build
 	./$(BUILD_DIR)/bench/random_bench
 	./$(BUILD_DIR)/bench/script_bench
+
+# Start from source.mrg versus a rebuild, and the creation rate of the compacted versus
+# the allocation-order layout (BENCH_SECONDS per rate run, RUNTIME to compare in).
+bench-dump: build
+	./$(BUILD_DIR)/bench/dump_bench $(or $(BENCH_SECONDS),10) $(or $(RUNTIME),3)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -61,7 +61,8 @@ bool ReleaseFixedRegion() {
   return ok;
 }
 
-int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes) {
+int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes,
+                   DumpCheck accept) {
   ConsolePrint("Loading Source Dump...");
   const char* error = nullptr;
   int filled = 0;  // slots that received a block in this call
@@ -126,6 +127,7 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         error = "Dump File Size did not fit\n";
         break;
       }
+      if (accept && accept(root, n) != 0) error = "";
     } while (false);
   }
   if (!error) {
@@ -147,11 +149,8 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
 
 int LoadInstalledDump(const char* name) {
   void** slots[] = {&gProcess.symbolNames, nullptr};
-  if (LoadSourceDump(name, gProcess.sourceRoot, kSourceRootSize, slots, &gProcess.symbolNamesSize) != 0) return 1;
-  if (InstallLoadedSource(gProcess.sourceRoot, (uint32_t)FixedRegionSize()) == 0) return 0;
-  ReleaseFixedRegion();
-  freeloga(gProcess.symbolNames);
-  gProcess.symbolNames = nullptr;
-  gProcess.symbolNamesSize = 0;
-  return 1;
+  auto install = [](const void* root, uint32_t imageSize) {
+    return InstallLoadedSource(static_cast<const uint8_t*>(root), imageSize);
+  };
+  return LoadSourceDump(name, gProcess.sourceRoot, kSourceRootSize, slots, &gProcess.symbolNamesSize, install);
 }

@@ -5,7 +5,11 @@
 // Loads the source dump: the fixed-region image at its fixed address, the root and
 // one tracked block per slot (the slot list ends with a null). 0 on success, 1 after
 // printing the reason.
-int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes = nullptr);
+// `accept`, when given, judges the root and image once everything is read; it prints its
+// own reason and returns 1 to refuse the dump.
+using DumpCheck = int (*)(const void* root, uint32_t imageSize);
+int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes = nullptr,
+                   DumpCheck accept = nullptr);
 
 // Reserves and commits the fixed region for `size` bytes; false when it is taken.
 bool HoldFixedRegion(size_t size);

@@ -27,7 +27,12 @@ void* RegionReserve(uintptr_t address, size_t size) {
 }
 
 bool RegionCommit(void* address, size_t size) {
-  return size && mprotect(address, size, PROT_READ | PROT_WRITE) == 0;
+  // Mapping the reserved range anew with all pages present costs one call instead of a
+  // page fault per page when the image is read in.
+  if (!size) return false;
+  void* got = mmap(address, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_POPULATE,
+                   -1, 0);
+  return got == address;
 }
 
 bool RegionRelease(void* address, size_t size) { return munmap(address, size) == 0; }

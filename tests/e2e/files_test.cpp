@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "e2e/program.h"
+#include "e2e/shipped_dump.h"
 
 namespace {
 
@@ -134,109 +135,20 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
   }
 }
 
-// Dump layout: 5-byte magic, image length and image, root length and root, then the one
-// extra block with its length.
-std::string Dump(uint32_t rootLength = 732, const std::string& tail = "") {
-  std::string image(4096, '\0');
-  for (size_t i = 1; i < image.size(); ++i) image[i] = char(i * 7);
-  std::string block("sym_a\0sym_b\0\0", 13);  // a name block: names, then an empty one
-  return std::string("MRGS\0", 5) + Le32(uint32_t(image.size())) + image + Le32(rootLength) +
-         std::string(732, '\x11') + Le32(uint32_t(block.size())) + block + tail;
-}
-
-class SourceDump : public ::testing::Test {
- protected:
-  ProgramRun Load(const std::string& dump) {
-    dir_.Write("source.mrg", dump);
-    return RunProgram(dir_, {}, "q\n");
-  }
-  WorkDir dir_;
-};
-
-TEST_F(SourceDump, WellFormedDumpLoads) {
-  ProgramRun run = Load(Dump());
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_NE(run.output.find("Loading Source Dump...Done\n\n"), std::string::npos) << run.output;
-  EXPECT_EQ(run.output.find("will rebuild later"), std::string::npos);
-  EXPECT_EQ(run.output.find("Failed freeing Memory"), std::string::npos);
-}
-
-TEST_F(SourceDump, BrokenDumpsGiveTheirOwnMessage) {
-  std::string good = Dump();
-  const size_t rootLengthAt = 9 + 4096, blockLengthAt = rootLengthAt + 4 + 732;
-  struct Case {
-    const char* what;
-    std::string bytes;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"root too small", Dump(731), "Size of Source Class Differs, Dump too old?\n"},
-      {"trailing byte", Dump(732, "x"), "Dump File Size did not fit\n"},
-      {"cut in length", good.substr(0, 7), "Error reading File\n"},
-      {"cut in image", good.substr(0, rootLengthAt - 1), "Could not read file\n"},
-      {"cut in root", good.substr(0, blockLengthAt - 1), "Error Reading File\n"},
-      {"no block length", good.substr(0, blockLengthAt), "Error Reading File\n"},
-      {"cut in block", good.substr(0, good.size() - 1), "Error Reading File\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    WorkDir dir;
-    dir.Write("source.mrg", c.bytes);
-    ProgramRun run = RunProgram(dir, {}, "q\n");
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_NE(run.output.find(std::string("Loading Source Dump...") + c.message + "will rebuild later...\n\n"),
-              std::string::npos)
-        << run.output;
-    EXPECT_NE(run.output.find("Durch Leerzeichen getrennt eingeben:"), std::string::npos);
-  }
-}
-
-// Whatever the file holds, loading must fail with one of the loader's texts and go on.
-TEST_F(SourceDump, GarbageNeverCrashes) {
-  std::mt19937 gen(1033);
-  std::string noise(20000, '\0');
-  for (char& ch : noise) ch = char(gen());
-  const std::string cases[] = {
-      noise,
-      "MRG",
-      std::string("MRGS\0", 5) + Le32(0xFFFFFFF0u) + "short image",
-      std::string("MRGS\0", 5) + Le32(0),  // empty image, then nothing
-  };
-  const char* const messages[] = {"Error reading File\n", "Memmory Allocation Error\n", "Could not read file\n",
-                                  "Size of Source Class Differs, Dump too old?\n", "Error Reading File\n",
-                                  "Dump File Size did not fit\n"};
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(i);
-    WorkDir dir;
-    dir.Write("source.mrg", cases[i]);
-    ProgramRun run = RunProgram(dir, {}, "q\n");
-    ASSERT_TRUE(EndedWith(run, 0));
-    bool known = false;
-    for (const char* m : messages)
-      known |= run.output.find(std::string("Loading Source Dump...") + m + "will rebuild later...\n") !=
-               std::string::npos;
-    EXPECT_TRUE(known) << run.output;
-  }
-}
-
 // Covers the fixed-address mapping too: kept after a good dump, released after a refused one.
 TEST(Valgrind, RunsWithoutMemoryErrors) {
   if (system("command -v valgrind >/dev/null 2>&1") != 0) GTEST_SKIP() << "valgrind not installed";
   for (const char* dump : {"none", "good", "refused"}) {
     SCOPED_TRACE(dump);
     WorkDir dir;
-    if (std::string(dump) == "good") dir.Write("source.mrg", Dump());
-    if (std::string(dump) == "refused") dir.Write("source.mrg", Dump(732, "x"));
+    if (std::string(dump) == "good") dir.Write("source.mrg", ShippedDump());
+    if (std::string(dump) == "refused") dir.Write("source.mrg", ShippedDump() + "x");
     ProgramRun run = RunProgramUnder({"valgrind", "--error-exitcode=99", "-q"}, dir, {"0"},
                                      "501\n0 0 0 0 0\nn404\nnothing\nq\n", 300);
-    if (std::string(dump) == "good") {
-      // This image holds no rule database, so the first batch cannot run; the exit
-      // is still orderly.
-      ASSERT_TRUE(EndedWith(run, 1));
-      EXPECT_NE(run.output.find("No Source Rebuild required\n"), std::string::npos);
-      continue;
-    }
     ASSERT_TRUE(EndedWith(run, 0));
+    bool loaded = run.output.find("Loading Source Dump...Done\n") != std::string::npos;
+    EXPECT_EQ(loaded, std::string(dump) == "good") << run.output;
+    EXPECT_EQ(run.output.find("Init took ") == std::string::npos, loaded);
     EXPECT_NE(run.output.find("Fatal Error: Could not open File"), std::string::npos);
   }
 }

@@ -1,0 +1,151 @@
+// The source dump as a user meets it: the first start builds and writes it, later starts
+// load it, a bad one is refused and replaced, and creatures do not depend on where the
+// rule database came from.
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "e2e/program.h"
+#include "e2e/shipped_dump.h"
+
+namespace {
+
+constexpr const char* kOneCreature = "0 1 1 1 1 0 0 0 0 0\nq\n";
+
+std::string Le32(uint32_t v) {
+  return {char(v & 0xff), char((v >> 8) & 0xff), char((v >> 16) & 0xff), char(v >> 24)};
+}
+
+uint32_t ImageSize(const std::string& dump) {
+  return (uint32_t)(uint8_t)dump[5] | (uint32_t)(uint8_t)dump[6] << 8 | (uint32_t)(uint8_t)dump[7] << 16 |
+         (uint32_t)(uint8_t)dump[8] << 24;
+}
+
+bool Has(const ProgramRun& run, const std::string& text) { return run.output.find(text) != std::string::npos; }
+
+TEST(SourceDump, FirstStartBuildsItAndTheSecondLoadsIt) {
+  WorkDir dir;
+  ProgramRun first = RunProgram(dir, {"0"}, kOneCreature, 120);
+  ASSERT_TRUE(EndedWith(first, 0));
+  EXPECT_TRUE(Has(first, "Loading Source Dump...Could not open File\nwill rebuild later...\n\n")) << first.output;
+  EXPECT_TRUE(Has(first, "Rebuilding as Dump could not be loaded correctly\n"));
+  EXPECT_TRUE(Has(first, "\nDoing Runtime Analysis...\n"));
+  EXPECT_TRUE(Has(first, "Init took "));
+  EXPECT_TRUE(Has(first, "Dumping Source...Done\n\n"));
+  EXPECT_TRUE(Has(first, "Generating Char 0"));
+  ASSERT_TRUE(dir.Exists("source.mrg"));
+  std::string dump = dir.Read("source.mrg");
+  EXPECT_EQ(dump.substr(0, 5), std::string("MRGS\0", 5));
+  // magic, size, image, root size, 732-byte root, name block length and names
+  EXPECT_GT(dump.size(), 9 + ImageSize(dump) + 4 + 732 + 4);
+  EXPECT_EQ(dump, ShippedDump()) << "two rebuilds from the same tables differ";
+
+  for (const char* runtime : {"0", "1", "2", "3", "4"}) {
+    SCOPED_TRACE(runtime);
+    ProgramRun again = RunProgram(dir, {runtime}, kOneCreature, 60);
+    ASSERT_TRUE(EndedWith(again, 0));
+    EXPECT_TRUE(Has(again, "Loading Source Dump...Done\n\n")) << again.output;
+    EXPECT_TRUE(Has(again, "No Source Rebuild required\n"));
+    EXPECT_FALSE(Has(again, "Rebuilding"));
+    EXPECT_TRUE(Has(again, "Generating Char 0"));
+  }
+  EXPECT_EQ(dir.Read("source.mrg"), dump) << "a load must not rewrite the dump";
+}
+
+TEST(SourceDump, OptimisedRuntimesCannotBuildWithoutIt) {
+  for (const char* runtime : {"1", "2", "3", "4"}) {
+    SCOPED_TRACE(runtime);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {runtime}, kOneCreature, 60);
+    EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
+                         "Cannot Rebuild AS Rebuild Code is not included!\n"))
+        << run.output;
+    EXPECT_FALSE(Has(run, "Generating Char"));
+    EXPECT_FALSE(dir.Exists("source.mrg"));
+  }
+}
+
+// Creatures saved while the rule database was freshly built come back identical from
+// the loaded image in every runtime.
+TEST(SourceDump, CreaturesAreTheSameFromRebuildAndFromDump) {
+  WorkDir dir;
+  ProgramRun built = RunProgram(dir, {"0"}, "-1 1 20 6 6 0 0 0 0 0\nv\nheld\nx\nbuilt\nq\n", 120);
+  ASSERT_TRUE(EndedWith(built, 0));
+  ASSERT_TRUE(Has(built, "Init took ")) << built.output;
+  ASSERT_TRUE(dir.Exists("source.mrg"));
+  std::string reference = dir.Read("export/built.exp");
+  ASSERT_NE(reference.find("STARTCHARACTER"), std::string::npos) << built.output;
+  for (int r = 0; r < 5; ++r) {
+    SCOPED_TRACE(r);
+    std::string name = "loaded" + std::to_string(r);
+    ProgramRun loaded = RunProgram(dir, {std::to_string(r)}, ("404\nheld\nx\n" + name + "\nq\n").c_str(), 60);
+    ASSERT_TRUE(EndedWith(loaded, 0));
+    EXPECT_TRUE(Has(loaded, "No Source Rebuild required\n")) << loaded.output;
+    EXPECT_EQ(dir.Read("export/" + name + ".exp"), reference);
+  }
+}
+
+TEST(SourceDump, ForcedRebuildReplacesALoadedDump) {
+  WorkDir dir;
+  std::string good = ShippedDump();
+  ASSERT_FALSE(good.empty());
+  dir.Write("source.mrg", good.substr(0, 5) == "MRGS" ? "XXXXX" + good.substr(5) : good);
+  ProgramRun run = RunProgram(dir, {"0"}, "300\nq\n", 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+  // The magic is not checked: the altered first bytes still load.
+  EXPECT_TRUE(Has(run, "Loading Source Dump...Done\n\n")) << run.output;
+  EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"));
+  EXPECT_TRUE(Has(run, "Dumping Source...Done\n\n"));
+  EXPECT_EQ(dir.Read("source.mrg"), good);
+}
+
+// Whatever is wrong with the file, the start says why, rebuilds, and leaves a good dump
+// that the next start loads.
+TEST(SourceDump, BadDumpsAreRefusedRebuiltAndReplaced) {
+  const std::string good = ShippedDump();
+  ASSERT_GT(good.size(), 2000u);
+  const size_t image = ImageSize(good), rootAt = 9 + image + 4;
+  std::mt19937 noise(1033);
+  std::string random(good.size(), '\0');
+  for (char& c : random) c = char(noise());
+  std::string older = good;
+  older[rootAt + 41 * 4 + 16] ^= 0x5A;  // the layout stamp of another build
+  std::string damaged = good;
+  damaged[9 + image / 2] ^= 0x01;
+  std::string rootSize = good;
+  rootSize.replace(9 + image, 4, Le32(731));
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* message;
+  } cases[] = {
+      {"zero length", "", "Error reading File\n"},
+      {"random bytes", random, nullptr},
+      {"one byte appended", good + "x", "Dump File Size did not fit\n"},
+      {"cut in the image", good.substr(0, 9 + image / 2), "Could not read file\n"},
+      {"cut in the name block", good.substr(0, good.size() - 3), "Error Reading File\n"},
+      {"root size 731", rootSize, "Size of Source Class Differs, Dump too old?\n"},
+      {"older build", older, "Size of Source Class Differs, Dump too old?\n"},
+      {"damaged image", damaged, "Dump File is damaged\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WorkDir dir;
+    dir.Write("source.mrg", c.bytes);
+    ProgramRun run = RunProgram(dir, {"0"}, kOneCreature, 120);
+    ASSERT_TRUE(EndedWith(run, 0));
+    if (c.message)
+      EXPECT_TRUE(Has(run, std::string("Loading Source Dump...") + c.message + "will rebuild later...\n\n"))
+          << run.output;
+    else
+      EXPECT_TRUE(Has(run, "will rebuild later...\n\n")) << run.output;
+    EXPECT_TRUE(Has(run, "Init took "));
+    EXPECT_TRUE(Has(run, "Generating Char 0"));
+    EXPECT_EQ(dir.Read("source.mrg"), good);
+    ProgramRun next = RunProgram(dir, {"3"}, kOneCreature, 60);
+    ASSERT_TRUE(EndedWith(next, 0));
+    EXPECT_TRUE(Has(next, "No Source Rebuild required\n")) << next.output;
+  }
+}
+
+}  // namespace

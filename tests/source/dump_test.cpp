@@ -1,0 +1,622 @@
+// The source dump: the image checksum, the 732-byte root on a fake Source whose tables
+// lie in the fixed region, the writer, and the loader with every way a file can be bad.
+#include "source/dump.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "launcher/dump_loader.h"
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/region.h"
+#include "source/records.h"
+#include "temp_dir.h"
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+constexpr uintptr_t kBase = kFixedRegionAddress;
+uint8_t* Region() { return reinterpret_cast<uint8_t*>(kBase); }
+
+uint32_t Word(const uint8_t* root, int word) {
+  const uint8_t* p = root + 4 * word;
+  return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+void SetWord(uint8_t* root, int word, uint32_t value) {
+  for (int b = 0; b < 4; ++b) root[4 * word + b] = (uint8_t)(value >> (8 * b));
+}
+
+void AppendWord(std::vector<uint8_t>& out, uint32_t value) {
+  for (int b = 0; b < 4; ++b) out.push_back((uint8_t)(value >> (8 * b)));
+}
+
+// The tables as the root carries them: pointer word, count in the word after it.
+struct TableField {
+  int word;
+  const char* name;
+  size_t recordSize;
+  int extraRecords;
+  const void* (*get)(const Source&);
+  void (*set)(Source&, uintptr_t);
+  int32_t Source::*count;
+};
+
+#define TABLE(word, ptr, cnt, extra)                                                          \
+  TableField {                                                                                \
+    word, #ptr, sizeof(*Source{}.ptr), extra, [](const Source& s) -> const void* { return s.ptr; }, \
+        [](Source& s, uintptr_t a) { s.ptr = reinterpret_cast<decltype(s.ptr)>(a); }, &Source::cnt  \
+  }
+
+const TableField kTables[] = {
+    TABLE(0, classes, classCount, 0),        TABLE(2, feats, featCount, 0),
+    TABLE(4, equipment, equipmentCount, 0),  TABLE(6, skills, skillCount, 0),
+    TABLE(8, races, raceCount, 1),           TABLE(10, spells, spellCount, 0),
+    TABLE(12, powers, powerCount, 0),        TABLE(14, effects, effectCount, 0),
+    TABLE(16, specifics, specificCount, 0),  TABLE(18, monsters, monsterCount, 0),
+    TABLE(21, profiles, profileCount, 0),    TABLE(23, schools, schoolCount, 0),
+    TABLE(25, sizes, sizeCount, 0),          TABLE(27, monsterTypes, monsterTypeCount, 0),
+    TABLE(29, domains, domainCount, 0),      TABLE(31, templates, templateCount, 0),
+    TABLE(33, regions, regionCount, 0),      TABLE(35, abilities, abilityCount, 0),
+    TABLE(37, specials, specialCount, 0),    TABLE(39, bonuses, bonusCount, 0),
+};
+#undef TABLE
+constexpr int kTableCount = sizeof kTables / sizeof kTables[0];
+// Feats have no record but still need room for one.
+constexpr int32_t kCounts[kTableCount] = {3, 0, 2, 1, 2, 4, 1, 1, 1, 2, 1, 9, 9, 2, 1, 3, 1, 1, 1, 1};
+constexpr int kMonsterCRWord = 20, kNamesWord = 44, kStampWord = 45, kChecksumWord = 50;
+// Monsters 2 × templates 3 × 4 variants × (low, high).
+constexpr uint64_t kMonsterCRBytes = 2 * 3 * 4 * 8;
+
+uint64_t TableBytes(int t, int32_t count) {
+  return (uint64_t)((count > 0 ? count : 1) + kTables[t].extraRecords) * kTables[t].recordSize;
+}
+
+// Where a fake Source puts its tables: back to back from offset 16, then the CR table,
+// the attribute names and their texts; the image ends a little after them.
+struct FakeLayout {
+  uint32_t table[kTableCount];
+  uint32_t monsterCR, names, texts, imageSize;
+  FakeLayout() {
+    uint64_t at = 16;
+    auto take = [&](uint64_t bytes) {
+      uint32_t address = (uint32_t)(kBase + at);
+      at = (at + bytes + 7) / 8 * 8;
+      return address;
+    };
+    for (int t = 0; t < kTableCount; ++t) table[t] = take(TableBytes(t, kCounts[t]));
+    monsterCR = take(kMonsterCRBytes);
+    names = take(sizeof(NamedSource) * kAttributes);
+    texts = take(6 * 4);
+    imageSize = (uint32_t)at + 3;  // not a whole number of checksum words
+  }
+};
+
+// Fills the held region with the fake Source's image and returns the Source.
+Source MakeFakeSource(const FakeLayout& layout) {
+  for (uint32_t i = 0; i < layout.imageSize; ++i) Region()[i] = (uint8_t)(i * 131 + 17);
+  Source s;
+  for (int t = 0; t < kTableCount; ++t) {
+    kTables[t].set(s, layout.table[t]);
+    s.*kTables[t].count = kCounts[t];
+  }
+  s.monsterCR = reinterpret_cast<int32_t*>((uintptr_t)layout.monsterCR);
+  static const char* const kNames[kAttributes] = {"St", "Ge", "Ko", "In", "We", "Ch"};
+  auto* names = reinterpret_cast<NamedSource*>((uintptr_t)layout.names);
+  char* texts = reinterpret_cast<char*>((uintptr_t)layout.texts);
+  for (int a = 0; a < kAttributes; ++a) {
+    memcpy(texts + 4 * a, kNames[a], 3);
+    new (&names[a]) NamedSource();  // the region goes away without destroying it
+    names[a].name.text = texts + 4 * a;
+    names[a].name.length = 2;
+  }
+  s.attributeNames = names;
+  for (int i = 0; i < 51; ++i) {
+    s.startMoney[i] = 10 * i - 25;
+    s.treasure[i] = -i * i;
+  }
+  for (int i = 0; i < 9; ++i) s.proficiencyFeats[i / 3][i % 3] = i - 1;
+  return s;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), (std::streamsize)bytes.size());
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// Keeps the process's Source, its name block and the region as they were.
+class DumpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(gProcess.regionHeld);
+    ASSERT_FALSE(gProcess.sourceLoaded);
+    savedSource_ = gSource;
+    savedNames_ = gProcess.symbolNames;
+    savedNamesSize_ = gProcess.symbolNamesSize;
+  }
+  void TearDown() override {
+    ForgetLoadedSource();
+    ReleaseFixedRegion();
+    gSource = savedSource_;
+    gProcess.symbolNames = savedNames_;
+    gProcess.symbolNamesSize = savedNamesSize_;
+  }
+
+  // Installs the root; returns the result and what was printed.
+  std::pair<int, std::string> Install(const uint8_t* root, uint32_t imageSize) {
+    CaptureStdout();
+    int result = InstallLoadedSource(root, imageSize);
+    return {result, GetCapturedStdout()};
+  }
+
+ private:
+  Source savedSource_;
+  void* savedNames_ = nullptr;
+  uint32_t savedNamesSize_ = 0;
+};
+
+using DumpRoot = DumpTest;
+
+}  // namespace
+
+TEST(DumpChecksum, EveryBitAndTheLengthCount) {
+  std::vector<uint8_t> bytes(1000);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = (uint8_t)(i * 7 + 3);
+  const uint32_t sum = ImageChecksum(bytes.data(), bytes.size());
+  EXPECT_EQ(ImageChecksum(bytes.data(), bytes.size()), sum);
+  // First, middle (both in the 32-byte rounds) and last byte (in the tail).
+  for (size_t at : {size_t{0}, size_t{500}, size_t{999}})
+    for (int bit : {0, 7}) {
+      bytes[at] ^= (uint8_t)(1 << bit);
+      EXPECT_NE(ImageChecksum(bytes.data(), bytes.size()), sum) << at << " bit " << bit;
+      bytes[at] ^= (uint8_t)(1 << bit);
+    }
+  EXPECT_NE(ImageChecksum(bytes.data(), 999), sum);
+  EXPECT_NE(ImageChecksum(bytes.data(), 999), ImageChecksum(bytes.data(), 998));
+
+  // Each of the four lanes and the tail sees every bit of its bytes.
+  uint8_t small[37] = {};
+  const uint32_t zero = ImageChecksum(small, sizeof small);
+  for (size_t i = 0; i < sizeof small; ++i)
+    for (int bit = 0; bit < 8; ++bit) {
+      small[i] = (uint8_t)(1 << bit);
+      EXPECT_NE(ImageChecksum(small, sizeof small), zero) << i << " bit " << bit;
+      small[i] = 0;
+    }
+  // Zeros of other lengths differ too: the length is part of the sum.
+  EXPECT_NE(ImageChecksum(small, 32), ImageChecksum(small, 33));
+  EXPECT_NE(ImageChecksum(small, 32), ImageChecksum(small, 0));
+}
+
+TEST_F(DumpRoot, PacksEveryFieldAndInstallsWhatItPacked) {
+  FakeLayout layout;
+  ASSERT_TRUE(HoldFixedRegion(layout.imageSize));
+  const Source fake = MakeFakeSource(layout);
+  uint8_t root[kSourceRootSize];
+  memset(root, 0xAB, sizeof root);
+  PackSourceRoot(fake, layout.imageSize, root);
+
+  for (int t = 0; t < kTableCount; ++t) {
+    EXPECT_EQ(Word(root, kTables[t].word), layout.table[t]) << kTables[t].name;
+    EXPECT_EQ(Word(root, kTables[t].word + 1), (uint32_t)kCounts[t]) << kTables[t].name;
+  }
+  EXPECT_EQ(Word(root, kMonsterCRWord), layout.monsterCR);
+  // Slot a: text, length, owned, record address; the fifth word carries stamp and sum
+  // in the first two slots and nothing in the others.
+  for (int a = 0; a < kAttributes; ++a) {
+    EXPECT_EQ(Word(root, 41 + 5 * a), layout.texts + 4 * a) << a;
+    EXPECT_EQ(Word(root, 42 + 5 * a), 2u) << a;
+    EXPECT_EQ(Word(root, 43 + 5 * a), 0u) << a;
+    EXPECT_EQ(Word(root, 44 + 5 * a), layout.names + sizeof(NamedSource) * a) << a;
+    if (a >= 2) EXPECT_EQ(Word(root, 45 + 5 * a), 0u) << a;
+  }
+  EXPECT_EQ(Word(root, kStampWord), SourceLayoutStamp());
+  EXPECT_EQ(Word(root, kChecksumWord), ImageChecksum(Region(), layout.imageSize));
+  for (int i = 0; i < 51; ++i) {
+    EXPECT_EQ(Word(root, 71 + i), (uint32_t)(10 * i - 25)) << i;
+    EXPECT_EQ(Word(root, 122 + i), (uint32_t)(-i * i)) << i;
+  }
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(Word(root, 173 + i), (uint32_t)(i - 1)) << i;
+  EXPECT_EQ(Word(root, 182), 0u);
+
+  static char nameBlock[] = "Namen";
+  gProcess.symbolNames = nameBlock;
+  const uint32_t generation = gSourceGeneration;
+  auto [result, out] = Install(root, layout.imageSize);
+  ASSERT_EQ(result, 0) << out;
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(gProcess.sourceLoaded);
+  EXPECT_TRUE(gSource.initialised);
+  EXPECT_EQ(gSourceGeneration, generation + 1);
+  for (int t = 0; t < kTableCount; ++t) {
+    EXPECT_EQ(kTables[t].get(gSource), kTables[t].get(fake)) << kTables[t].name;
+    EXPECT_EQ(gSource.*kTables[t].count, kCounts[t]) << kTables[t].name;
+  }
+  EXPECT_EQ(gSource.monsterCR, fake.monsterCR);
+  EXPECT_EQ(gSource.attributeNames, fake.attributeNames);
+  EXPECT_TRUE(gSource.attributeNames[5].name == "Ch");
+  EXPECT_EQ(0, memcmp(gSource.startMoney, fake.startMoney, sizeof fake.startMoney));
+  EXPECT_EQ(0, memcmp(gSource.treasure, fake.treasure, sizeof fake.treasure));
+  EXPECT_EQ(0, memcmp(gSource.proficiencyFeats, fake.proficiencyFeats, sizeof fake.proficiencyFeats));
+  EXPECT_EQ(gSource.symbolNames, nameBlock);
+
+  // Forgetting keeps the name block, which lives outside the image.
+  ForgetLoadedSource();
+  EXPECT_FALSE(gProcess.sourceLoaded);
+  EXPECT_EQ(gSource.classes, nullptr);
+  EXPECT_EQ(gSource.classCount, 0);
+  EXPECT_EQ(gSource.startMoney[1], 0);
+  EXPECT_FALSE(gSource.initialised);
+  EXPECT_EQ(gSource.symbolNames, nameBlock);
+}
+
+TEST_F(DumpRoot, RefusesAnOldLayoutAndADamagedImage) {
+  FakeLayout layout;
+  ASSERT_TRUE(HoldFixedRegion(layout.imageSize));
+  MakeFakeSource(layout);
+  uint8_t root[kSourceRootSize];
+  PackSourceRoot(MakeFakeSource(layout), layout.imageSize, root);
+  const uint32_t generation = gSourceGeneration;
+
+  uint8_t old[kSourceRootSize];
+  memcpy(old, root, sizeof root);
+  SetWord(old, kStampWord, Word(root, kStampWord) ^ 0x100);
+  EXPECT_EQ(Install(old, layout.imageSize), std::make_pair(1, std::string("Size of Source Class Differs, Dump too old?\n")));
+
+  for (uint32_t at : {0u, layout.imageSize / 2, layout.imageSize - 1}) {
+    Region()[at] ^= 0x10;
+    EXPECT_EQ(Install(root, layout.imageSize), std::make_pair(1, std::string("Dump File is damaged\n"))) << at;
+    Region()[at] ^= 0x10;
+  }
+  // The sum covers exactly the image: one byte more or less is another image.
+  EXPECT_EQ(Install(root, layout.imageSize - 1).first, 1);
+  EXPECT_EQ(Install(root, layout.imageSize + 1).first, 1);
+  EXPECT_FALSE(gProcess.sourceLoaded);
+  EXPECT_EQ(gSourceGeneration, generation);
+
+  EXPECT_EQ(Install(root, layout.imageSize).first, 0);
+}
+
+TEST_F(DumpRoot, EveryTablePointerMustLieInsideTheImage) {
+  FakeLayout layout;
+  ASSERT_TRUE(HoldFixedRegion(layout.imageSize));
+  uint8_t root[kSourceRootSize];
+  PackSourceRoot(MakeFakeSource(layout), layout.imageSize, root);
+  const uint32_t end = (uint32_t)kBase + layout.imageSize;
+  const std::string damaged = "Dump File is damaged\n";
+
+  // Each pointer word: flush with the image's end is fine, one byte further is not,
+  // and the region's first byte is never a table.
+  auto probe = [&](int word, uint64_t bytes, const char* what) {
+    uint8_t r[kSourceRootSize];
+    memcpy(r, root, sizeof r);
+    SetWord(r, word, end - (uint32_t)bytes);
+    EXPECT_EQ(Install(r, layout.imageSize).first, 0) << what;
+    ForgetLoadedSource();
+    SetWord(r, word, end - (uint32_t)bytes + 1);
+    EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged)) << what;
+    SetWord(r, word, (uint32_t)kBase);
+    EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged)) << what;
+    SetWord(r, word, 0);
+    EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged)) << what;
+  };
+  for (int t = 0; t < kTableCount; ++t) probe(kTables[t].word, TableBytes(t, kCounts[t]), kTables[t].name);
+  probe(kMonsterCRWord, kMonsterCRBytes, "monsterCR");
+  probe(kNamesWord, sizeof(NamedSource) * kAttributes, "attributeNames");
+
+  // The counts size the check: a larger count no longer fits where its table ends.
+  uint8_t r[kSourceRootSize];
+  memcpy(r, root, sizeof r);
+  const int last = kTableCount - 1;
+  SetWord(r, kTables[last].word, end - (uint32_t)TableBytes(last, kCounts[last]));
+  SetWord(r, kTables[last].word + 1, (uint32_t)kCounts[last] + 1);
+  EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged));
+  SetWord(r, kTables[last].word + 1, (uint32_t)-1);
+  EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged));
+  // More templates make the CR table larger than the image holds.
+  memcpy(r, root, sizeof r);
+  SetWord(r, kMonsterCRWord, end - (uint32_t)kMonsterCRBytes);
+  SetWord(r, 32, 4);
+  EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged));
+  EXPECT_FALSE(gProcess.sourceLoaded);
+}
+
+namespace {
+
+// A dump in a temporary directory: an image of kImage bytes, a root of pattern bytes
+// and three blocks (the last one empty).
+class DumpFile : public DumpTest {
+ protected:
+  static constexpr uint32_t kImage = 5000;
+  const std::string kBlock1 = std::string("Namensblock\0mit Nullen\0und Ende", 31);
+  const std::string kBlock2 = "0123456789";
+
+  void SetUp() override {
+    DumpTest::SetUp();
+    dir_ = std::make_unique<TempWorkDir>();
+    for (int i = 0; i < kSourceRootSize; ++i) root_[i] = (uint8_t)(i * 13 + 1);
+    ASSERT_TRUE(HoldFixedRegion(kImage));
+    for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
+    const DumpBlock blocks[] = {{kBlock1.data(), (uint32_t)kBlock1.size()},
+                                {kBlock2.data(), (uint32_t)kBlock2.size()},
+                                {"", 0},
+                                {nullptr, 0}};
+    CaptureStdout();
+    int result = DumpSource(kImage, "source.mrg", root_, kSourceRootSize, blocks);
+    std::string out = GetCapturedStdout();
+    ASSERT_EQ(result, 0) << out;
+    EXPECT_EQ(out, "Dumping Source...Done\n\n");
+    ASSERT_TRUE(ReleaseFixedRegion());
+    valid_ = ReadBytes("source.mrg");
+  }
+  void TearDown() override {
+    DumpTest::TearDown();
+    dir_.reset();
+  }
+
+  // The file as written, built field by field.
+  std::vector<uint8_t> Expected() const {
+    std::vector<uint8_t> out = {'M', 'R', 'G', 'S', 0};
+    AppendWord(out, kImage);
+    for (uint32_t i = 0; i < kImage; ++i) out.push_back((uint8_t)(i * 251 + 9));
+    AppendWord(out, kSourceRootSize);
+    out.insert(out.end(), root_, root_ + kSourceRootSize);
+    for (const std::string& b : {kBlock1, kBlock2, std::string()}) {
+      AppendWord(out, (uint32_t)b.size());
+      out.insert(out.end(), b.begin(), b.end());
+    }
+    return out;
+  }
+
+  struct Outcome {
+    int result;
+    std::string out;
+    int countChange;
+    void* blocks[3];
+    uint32_t sizes[3];
+  };
+
+  // Loads `name` into three slots and measures the live blocks around the call only.
+  Outcome Load(const char* name) {
+    Outcome o{};
+    void* a = nullptr;
+    void* b = nullptr;
+    void* c = nullptr;
+    void** const slots[] = {&a, &b, &c, nullptr};
+    memset(loadedRoot_, 0, sizeof loadedRoot_);
+    CaptureStdout();
+    int before = TrackerCount();
+    o.result = LoadSourceDump(name, loadedRoot_, kSourceRootSize, slots, o.sizes);
+    o.countChange = TrackerCount() - before;
+    o.out = GetCapturedStdout();
+    o.blocks[0] = a;
+    o.blocks[1] = b;
+    o.blocks[2] = c;
+    return o;
+  }
+
+  // A refused file leaves nothing behind.
+  void ExpectRefused(const Outcome& o, const std::string& message, const std::string& what) {
+    EXPECT_EQ(o.result, 1) << what;
+    EXPECT_EQ(o.out, "Loading Source Dump..." + message) << what;
+    EXPECT_FALSE(gProcess.regionHeld) << what;
+    EXPECT_EQ(FixedRegionSize(), 0u) << what;
+    EXPECT_EQ(o.countChange, 0) << what;
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(o.blocks[i], nullptr) << what << " slot " << i;
+      EXPECT_EQ(o.sizes[i], 0u) << what << " slot " << i;
+    }
+  }
+
+  void ExpectRefusedFile(const std::vector<uint8_t>& bytes, const std::string& message, const std::string& what) {
+    WriteBytes("bad.mrg", bytes);
+    ExpectRefused(Load("bad.mrg"), message, what);
+  }
+
+  uint8_t root_[kSourceRootSize];
+  uint8_t loadedRoot_[kSourceRootSize];
+  std::vector<uint8_t> valid_;
+  std::unique_ptr<TempWorkDir> dir_;
+};
+
+}  // namespace
+
+TEST_F(DumpFile, WritesEveryFieldInOrderAndLoadsItBack) {
+  EXPECT_EQ(valid_, Expected());
+  EXPECT_FALSE(Exists("source.mrg.new"));
+
+  Outcome o = Load("source.mrg");
+  ASSERT_EQ(o.result, 0) << o.out;
+  EXPECT_EQ(o.out, "Loading Source Dump...Done\n\n");
+  EXPECT_TRUE(gProcess.regionHeld);
+  EXPECT_EQ(FixedRegionSize(), kImage);
+  bool imageIntact = true;
+  for (uint32_t i = 0; i < kImage; ++i) imageIntact = imageIntact && Region()[i] == (uint8_t)(i * 251 + 9);
+  EXPECT_TRUE(imageIntact);
+  EXPECT_EQ(0, memcmp(loadedRoot_, root_, kSourceRootSize));
+  // One tracked block per slot.
+  EXPECT_EQ(o.countChange, 3);
+  EXPECT_EQ(o.sizes[0], kBlock1.size());
+  EXPECT_EQ(o.sizes[1], kBlock2.size());
+  EXPECT_EQ(o.sizes[2], 0u);
+  ASSERT_NE(o.blocks[0], nullptr);
+  ASSERT_NE(o.blocks[1], nullptr);
+  ASSERT_NE(o.blocks[2], nullptr);
+  EXPECT_EQ(std::string(static_cast<char*>(o.blocks[0]), kBlock1.size()), kBlock1);
+  EXPECT_EQ(std::string(static_cast<char*>(o.blocks[1]), kBlock2.size()), kBlock2);
+  for (void* b : o.blocks) freeloga(b);
+  EXPECT_TRUE(ReleaseFixedRegion());
+
+  // The magic is not looked at.
+  std::vector<uint8_t> other = valid_;
+  memcpy(other.data(), "\x01\xFFxy\x7F", 5);
+  WriteBytes("other.mrg", other);
+  o = Load("other.mrg");
+  ASSERT_EQ(o.result, 0) << o.out;
+  EXPECT_EQ(FixedRegionSize(), kImage);
+  for (void* b : o.blocks) freeloga(b);
+}
+
+TEST_F(DumpFile, ReplacesTheOldFileOnlyWhenTheWriteSucceeded) {
+  WriteBytes("source.mrg", {'a', 'l', 't'});
+  ASSERT_TRUE(HoldFixedRegion(kImage));
+  for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
+  const DumpBlock blocks[] = {{kBlock1.data(), (uint32_t)kBlock1.size()},
+                              {kBlock2.data(), (uint32_t)kBlock2.size()},
+                              {"", 0},
+                              {nullptr, 0}};
+  CaptureStdout();
+  EXPECT_EQ(DumpSource(kImage, "source.mrg", root_, kSourceRootSize, blocks), 0);
+  GetCapturedStdout();
+  EXPECT_EQ(ReadBytes("source.mrg"), Expected());
+
+  // A directory cannot be replaced by the file: the error is reported and no
+  // half-written file stays beside it.
+  ASSERT_EQ(mkdir("taken", 0755), 0);
+  CaptureStdout();
+  EXPECT_EQ(DumpSource(kImage, "taken", root_, kSourceRootSize, blocks), 1);
+  EXPECT_EQ(GetCapturedStdout(), "Dumping Source...Error Writing File\n");
+  EXPECT_FALSE(Exists("taken.new"));
+
+  CaptureStdout();
+  EXPECT_EQ(DumpSource(kImage, "no/such/dir/source.mrg", root_, kSourceRootSize, blocks), 1);
+  EXPECT_EQ(GetCapturedStdout(), "Dumping Source...Could not Open File: no/such/dir/source.mrg\n");
+}
+
+TEST_F(DumpFile, ACutFileIsRefusedAtEveryFieldAndInsideIt) {
+  // Fields of the file and the message when the first missing byte lies in them.
+  struct Field {
+    const char* name;
+    size_t length;
+    const char* message;
+  };
+  const char* kShortHeader = "Error reading File\n";
+  const char* kShortImage = "Could not read file\n";
+  const char* kShort = "Error Reading File\n";
+  const Field fields[] = {
+      {"magic", 5, kShortHeader},      {"image size", 4, kShortHeader},   {"image", kImage, kShortImage},
+      {"root size", 4, kShort},        {"root", kSourceRootSize, kShort}, {"length 1", 4, kShort},
+      {"block 1", kBlock1.size(), kShort}, {"length 2", 4, kShort},       {"block 2", kBlock2.size(), kShort},
+      {"length 3", 4, kShort},
+  };
+  size_t start = 0;
+  for (const Field& f : fields) {
+    for (size_t cut : {start, start + f.length / 2, start + f.length - 1}) {
+      std::vector<uint8_t> bytes(valid_.begin(), valid_.begin() + (ptrdiff_t)cut);
+      ExpectRefusedFile(bytes, f.message, std::string(f.name) + " cut at " + std::to_string(cut));
+    }
+    start += f.length;
+  }
+  ASSERT_EQ(start, valid_.size());
+
+  std::vector<uint8_t> longer = valid_;
+  longer.push_back(0);
+  ExpectRefusedFile(longer, "Dump File Size did not fit\n", "one byte more");
+}
+
+TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
+  Outcome o = Load("missing.mrg");
+  ExpectRefused(o, "Could not open File\n", "missing");
+
+  const size_t rootSizeAt = 9 + kImage;
+  for (uint32_t size : {kSourceRootSize - 1u, kSourceRootSize + 1u, 0u}) {
+    std::vector<uint8_t> bytes = valid_;
+    SetWord(bytes.data() + rootSizeAt, 0, size);
+    ExpectRefusedFile(bytes, "Size of Source Class Differs, Dump too old?\n", "root size " + std::to_string(size));
+  }
+
+  // A block length beyond the file is refused before anything is allocated for it;
+  // the second one fails after the first block was read.
+  const size_t length1At = rootSizeAt + 4 + kSourceRootSize;
+  const size_t length2At = length1At + 4 + kBlock1.size();
+  for (size_t at : {length1At, length2At}) {
+    std::vector<uint8_t> bytes = valid_;
+    SetWord(bytes.data() + at, 0, 0xFFFFFFF0u);
+    ExpectRefusedFile(bytes, "Error Reading File\n", "length at " + std::to_string(at));
+  }
+  // A longer first block swallows the rest: the last length is missing then.
+  std::vector<uint8_t> bytes = valid_;
+  SetWord(bytes.data() + length1At, 0, (uint32_t)kBlock1.size() + 4);
+  ExpectRefusedFile(bytes, "Error Reading File\n", "longer block");
+  SetWord(bytes.data() + length1At, 0, (uint32_t)kBlock1.size() - 1);
+  ExpectRefusedFile(bytes, "Error Reading File\n", "shorter block");
+
+  ASSERT_TRUE(HoldFixedRegion(4096));
+  o = Load("source.mrg");
+  ExpectRefused(o, "Memmory Allocation Error\n", "region held");
+}
+
+TEST_F(DumpFile, InstalledDumpBecomesTheSourceOrLeavesNothing) {
+  FakeLayout layout;
+  ASSERT_TRUE(HoldFixedRegion(layout.imageSize));
+  const Source fake = MakeFakeSource(layout);
+  uint8_t root[kSourceRootSize];
+  PackSourceRoot(fake, layout.imageSize, root);
+  const std::string names = std::string("Kobold\0Ork\0", 11);
+  const DumpBlock blocks[] = {{names.data(), (uint32_t)names.size()}, {nullptr, 0}};
+  CaptureStdout();
+  ASSERT_EQ(DumpSource(layout.imageSize, "fake.mrg", root, kSourceRootSize, blocks), 0);
+  GetCapturedStdout();
+  ASSERT_TRUE(ReleaseFixedRegion());
+  gProcess.symbolNames = nullptr;
+  gProcess.symbolNamesSize = 0;
+
+  CaptureStdout();
+  int before = TrackerCount();
+  int result = LoadInstalledDump("fake.mrg");
+  int change = TrackerCount() - before;
+  std::string out = GetCapturedStdout();
+  ASSERT_EQ(result, 0) << out;
+  EXPECT_EQ(change, 1);
+  EXPECT_TRUE(gProcess.sourceLoaded);
+  EXPECT_EQ(gSource.featCount, 0);
+  EXPECT_EQ(gSource.schoolCount, 9);
+  EXPECT_EQ(gSource.races, fake.races);
+  EXPECT_TRUE(gSource.attributeNames[0].name == "St");
+  EXPECT_EQ(gSource.treasure[50], -2500);
+  ASSERT_EQ(gProcess.symbolNamesSize, names.size());
+  EXPECT_EQ(gSource.symbolNames, gProcess.symbolNames);
+  EXPECT_EQ(std::string(gSource.symbolNames, names.size()), names);
+  ForgetLoadedSource();
+  ASSERT_TRUE(ReleaseFixedRegion());
+  freeloga(gProcess.symbolNames);
+  gProcess.symbolNames = nullptr;
+  gProcess.symbolNamesSize = 0;
+
+  // One flipped image byte: refused after the load, nothing of it stays.
+  std::vector<uint8_t> bytes = ReadBytes("fake.mrg");
+  bytes[9 + layout.imageSize / 3] ^= 1;
+  WriteBytes("fake.mrg", bytes);
+  CaptureStdout();
+  before = TrackerCount();
+  result = LoadInstalledDump("fake.mrg");
+  change = TrackerCount() - before;
+  out = GetCapturedStdout();
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(out, "Loading Source Dump...Done\n\nDump File is damaged\n");
+  EXPECT_EQ(change, 0);
+  EXPECT_FALSE(gProcess.regionHeld);
+  EXPECT_FALSE(gProcess.sourceLoaded);
+  EXPECT_EQ(gProcess.symbolNames, nullptr);
+  EXPECT_EQ(gProcess.symbolNamesSize, 0u);
+}
