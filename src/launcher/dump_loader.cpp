@@ -65,7 +65,8 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
                    DumpCheck accept) {
   ConsolePrint("Loading Source Dump...");
   const char* error = nullptr;
-  int filled = 0;  // slots that received a block in this call
+  int filled = 0;     // slots that received a block in this call
+  bool took = false;  // the region was taken by this call
   int fd = open(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = "Could not open File\n";
@@ -84,6 +85,7 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         error = "Memmory Allocation Error\n";
         break;
       }
+      took = true;
       void* region = reinterpret_cast<void*>(kFixedRegionAddress);
       if (ReadFully(fd, region, n) != n) {
         error = "Could not read file\n";
@@ -142,7 +144,7 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
     *slots[i] = nullptr;
     if (sizes) sizes[i] = 0;
   }
-  ReleaseFixedRegion();
+  if (took) ReleaseFixedRegion();
   ConsolePrint("%s", error);
   return 1;
 }

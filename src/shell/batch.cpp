@@ -154,7 +154,7 @@ int InitSource() {
   }
   // A Source built in this process (or handed in ready) stays; a loaded one gives way
   // only to a rebuild that was asked for.
-  bool ready = gProcess.sourceRebuilt || (gSource.initialised && !gProcess.sourceLoaded);
+  bool ready = gSource.initialised && (gProcess.sourceRebuilt || !gProcess.sourceLoaded);
   if (!gProcess.rebuild || ready) {
     if (!gProcess.silent) {
       ConsolePrint("No Source Rebuild required\n");

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "launcher/dump_loader.h"
 #include "launcher/process.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
@@ -331,7 +332,13 @@ int RuntimeMain(int argc, char** argv) {
   // Only the runtime call that built the rule database releases it: a runtime
   // entered again inside a run (a switch, the consistency check) leaves it alone, and
   // a loaded image is the launcher's to release.
-  if ((!hadSource || (!rebuiltBefore && gProcess.sourceRebuilt)) && !gProcess.sourceLoaded) FreeSource();
+  if ((!hadSource || (!rebuiltBefore && gProcess.sourceRebuilt)) && !gProcess.sourceLoaded) {
+    FreeSource();
+    if (!rebuiltBefore && gProcess.sourceRebuilt) {
+      gProcess.sourceRebuilt = false;
+      ReleaseFixedRegion();
+    }
+  }
 #endif
   return result;
 }

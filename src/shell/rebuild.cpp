@@ -1,6 +1,5 @@
 #include "shell/rebuild.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -44,7 +43,7 @@ struct Analysis {
 };
 Analysis gAnalysis;
 
-constexpr size_t kMaxMoves = 1 << 22;
+constexpr size_t kMaxMoves = 1 << 20;  // one creature makes some ten thousand
 // One instruction faulting this often in a row spans pages that must stay open together.
 constexpr int kMaxSameInstruction = 64;
 
@@ -186,19 +185,6 @@ bool PlacedInit(const LayoutPlan& plan, int32_t firstSerial) {
   return followed;
 }
 
-// Every live block with a serial in [first, end): the blocks the Source owns.
-std::vector<LayoutBlock> SourceBlocks(int32_t first, int32_t end) {
-  std::vector<LayoutBlock> blocks;
-  std::vector<LayoutBlock> live;
-  for (int i = 1, n = TrackerCount(); i <= n; ++i) {
-    const TrackedBlock* e = TrackerEntry(i);
-    if (e && e->serial >= first && e->serial < end) live.push_back(LayoutBlock{e->serial, e->size});
-  }
-  std::sort(live.begin(), live.end(), [](const LayoutBlock& a, const LayoutBlock& b) { return a.serial < b.serial; });
-  blocks.swap(live);
-  return blocks;
-}
-
 // Watches one creation on the first plan's image; returns what it saw.
 CoAccess Analyse(const LayoutPlan& plan, int blockCount) {
   CoAccess access;
@@ -230,7 +216,6 @@ CoAccess Analyse(const LayoutPlan& plan, int blockCount) {
 int RebuildCompactSource(int64_t start) {
   ResetMatcher();
   int32_t firstSerial = TrackerNextSerial();
-  int liveBefore = TrackerCount();
   ForgetLoadedSource();
   if (SourceInit() != 0) {
     ConsolePrint("The rule database could not be built from Build/\n");
@@ -241,7 +226,7 @@ int RebuildCompactSource(int64_t start) {
   if (gProcess.regionHeld && !ReleaseFixedRegion()) FatalInit("Could not free Virtual Memmory - Cannot rebuild");
 
   ConsolePrint("Rebuilding Compact Source...\n\t");
-  std::vector<LayoutBlock> blocks = SourceBlocks(firstSerial, TrackerNextSerial());
+  std::vector<LayoutBlock> blocks = LiveBlocks(firstSerial, TrackerNextSerial());
   LayoutPlan first = FirstPlan(blocks, kFixedRegionAddress, (size_t)gProcess.pageSize);
   FreeSource();
   bool placed = PlacedInit(first, firstSerial);
@@ -270,8 +255,6 @@ int RebuildCompactSource(int64_t start) {
   ConsolePrint("Done\n");
   ConsolePrint("Init took %d usec\n\n", (int)((PerfCounter() - start) * 1000000 / gProcess.perfFrequency));
   gProcess.sourceRebuilt = true;
-  if (TrackerCount() - liveBefore != (int)blocks.size())
-    DebugPrint(1, "Source blocks: %d planned, %d live\n", (int)blocks.size(), TrackerCount() - liveBefore);
 
   uint8_t root[kSourceRootSize];
   PackSourceRoot(gSource, final.imageSize, root);

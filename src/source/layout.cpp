@@ -21,6 +21,16 @@ uint64_t Footprint(int32_t size) { return size > 0 ? (uint64_t)size : 1; }
 
 }  // namespace
 
+std::vector<LayoutBlock> LiveBlocks(int32_t first, int32_t end) {
+  std::vector<LayoutBlock> blocks;
+  for (int i = 1, n = TrackerCount(); i <= n; ++i) {
+    const TrackedBlock* e = TrackerEntry(i);
+    if (e && e->serial >= first && e->serial < end) blocks.push_back(LayoutBlock{e->serial, e->size});
+  }
+  std::sort(blocks.begin(), blocks.end(), [](const LayoutBlock& a, const LayoutBlock& b) { return a.serial < b.serial; });
+  return blocks;
+}
+
 LayoutPlan FirstPlan(const std::vector<LayoutBlock>& blocks, uintptr_t base, size_t pageSize) {
   LayoutPlan plan;
   plan.records.reserve(blocks.size());

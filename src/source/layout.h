@@ -15,6 +15,10 @@ struct LayoutBlock {
   int32_t size;
 };
 
+// Every block the tracker holds with a serial in [first, end), sorted by serial: after a
+// build, the blocks the Source owns.
+std::vector<LayoutBlock> LiveBlocks(int32_t first, int32_t end);
+
 struct LayoutPlan {
   std::vector<PoolRecord> records;  // sorted by serial, one per block (same order as the blocks)
   uint32_t imageSize = 0;           // end address minus the region's base

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -148,13 +149,15 @@ bool Exists(const std::string& path) {
 class DumpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(gProcess.regionHeld);
-    ASSERT_FALSE(gProcess.sourceLoaded);
+    ASSERT_FALSE(gProcess.regionHeld) << "an earlier test left the fixed region held";
+    ASSERT_FALSE(gProcess.sourceLoaded) << "an earlier test left a loaded Source";
     savedSource_ = gSource;
     savedNames_ = gProcess.symbolNames;
     savedNamesSize_ = gProcess.symbolNamesSize;
+    prepared_ = true;
   }
   void TearDown() override {
+    if (!prepared_) return;  // what an earlier test left is not ours to drop
     ForgetLoadedSource();
     ReleaseFixedRegion();
     gSource = savedSource_;
@@ -171,6 +174,7 @@ class DumpTest : public ::testing::Test {
 
  private:
   Source savedSource_;
+  bool prepared_ = false;
   void* savedNames_ = nullptr;
   uint32_t savedNamesSize_ = 0;
 };
@@ -203,7 +207,7 @@ TEST(DumpChecksum, EveryBitAndTheLengthCount) {
       EXPECT_NE(ImageChecksum(small, sizeof small), zero) << i << " bit " << bit;
       small[i] = 0;
     }
-  // Zeros of other lengths differ too: the length is part of the sum.
+  // Zeros of other lengths differ too.
   EXPECT_NE(ImageChecksum(small, 32), ImageChecksum(small, 33));
   EXPECT_NE(ImageChecksum(small, 32), ImageChecksum(small, 0));
 }
@@ -228,7 +232,9 @@ TEST_F(DumpRoot, PacksEveryFieldAndInstallsWhatItPacked) {
     EXPECT_EQ(Word(root, 42 + 5 * a), 2u) << a;
     EXPECT_EQ(Word(root, 43 + 5 * a), 0u) << a;
     EXPECT_EQ(Word(root, 44 + 5 * a), layout.names + sizeof(NamedSource) * a) << a;
-    if (a >= 2) EXPECT_EQ(Word(root, 45 + 5 * a), 0u) << a;
+    if (a >= 2) {
+      EXPECT_EQ(Word(root, 45 + 5 * a), 0u) << a;
+    }
   }
   EXPECT_EQ(Word(root, kStampWord), SourceLayoutStamp());
   EXPECT_EQ(Word(root, kChecksumWord), ImageChecksum(Region(), layout.imageSize));
@@ -273,7 +279,6 @@ TEST_F(DumpRoot, PacksEveryFieldAndInstallsWhatItPacked) {
 TEST_F(DumpRoot, RefusesAnOldLayoutAndADamagedImage) {
   FakeLayout layout;
   ASSERT_TRUE(HoldFixedRegion(layout.imageSize));
-  MakeFakeSource(layout);
   uint8_t root[kSourceRootSize];
   PackSourceRoot(MakeFakeSource(layout), layout.imageSize, root);
   const uint32_t generation = gSourceGeneration;
@@ -333,11 +338,14 @@ TEST_F(DumpRoot, EveryTablePointerMustLieInsideTheImage) {
   EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged));
   SetWord(r, kTables[last].word + 1, (uint32_t)-1);
   EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged));
-  // More templates make the CR table larger than the image holds.
+  // A fourth template makes the CR table a third larger.
   memcpy(r, root, sizeof r);
+  SetWord(r, kTables[15].word + 1, 4);  // templates
   SetWord(r, kMonsterCRWord, end - (uint32_t)kMonsterCRBytes);
-  SetWord(r, 32, 4);
   EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, damaged));
+  SetWord(r, kMonsterCRWord, end - (uint32_t)kMonsterCRBytes * 4 / 3);
+  EXPECT_EQ(Install(r, layout.imageSize).first, 0);
+  ForgetLoadedSource();
   EXPECT_FALSE(gProcess.sourceLoaded);
 }
 
@@ -353,6 +361,7 @@ class DumpFile : public DumpTest {
 
   void SetUp() override {
     DumpTest::SetUp();
+    if (HasFatalFailure()) return;
     dir_ = std::make_unique<TempWorkDir>();
     for (int i = 0; i < kSourceRootSize; ++i) root_[i] = (uint8_t)(i * 13 + 1);
     ASSERT_TRUE(HoldFixedRegion(kImage));
@@ -397,7 +406,7 @@ class DumpFile : public DumpTest {
   };
 
   // Loads `name` into three slots and measures the live blocks around the call only.
-  Outcome Load(const char* name) {
+  Outcome Load(const char* name, DumpCheck accept = nullptr) {
     Outcome o{};
     void* a = nullptr;
     void* b = nullptr;
@@ -406,7 +415,7 @@ class DumpFile : public DumpTest {
     memset(loadedRoot_, 0, sizeof loadedRoot_);
     CaptureStdout();
     int before = TrackerCount();
-    o.result = LoadSourceDump(name, loadedRoot_, kSourceRootSize, slots, o.sizes);
+    o.result = LoadSourceDump(name, loadedRoot_, kSourceRootSize, slots, o.sizes, accept);
     o.countChange = TrackerCount() - before;
     o.out = GetCapturedStdout();
     o.blocks[0] = a;
@@ -554,16 +563,73 @@ TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
     SetWord(bytes.data() + at, 0, 0xFFFFFFF0u);
     ExpectRefusedFile(bytes, "Error Reading File\n", "length at " + std::to_string(at));
   }
-  // A longer first block swallows the rest: the last length is missing then.
+  // A first block that swallows the second: the second block is then the empty one
+  // and the third length is missing.
   std::vector<uint8_t> bytes = valid_;
-  SetWord(bytes.data() + length1At, 0, (uint32_t)kBlock1.size() + 4);
+  SetWord(bytes.data() + length1At, 0, (uint32_t)(kBlock1.size() + 4 + kBlock2.size()));
   ExpectRefusedFile(bytes, "Error Reading File\n", "longer block");
+  // One byte short: the next length is read one byte early and the block runs out.
   SetWord(bytes.data() + length1At, 0, (uint32_t)kBlock1.size() - 1);
   ExpectRefusedFile(bytes, "Error Reading File\n", "shorter block");
 
+  // Someone else's region stays theirs: the refused load must not release it.
   ASSERT_TRUE(HoldFixedRegion(4096));
   o = Load("source.mrg");
-  ExpectRefused(o, "Memmory Allocation Error\n", "region held");
+  EXPECT_EQ(o.result, 1);
+  EXPECT_EQ(o.out, "Loading Source Dump...Memmory Allocation Error\n");
+  EXPECT_TRUE(gProcess.regionHeld);
+  EXPECT_EQ(FixedRegionSize(), 4096u);
+  EXPECT_EQ(o.countChange, 0);
+  EXPECT_EQ(o.blocks[0], nullptr);
+  EXPECT_TRUE(ReleaseFixedRegion());
+}
+
+namespace {
+
+// What the judge of a dump saw; it runs without captures, so it reports here.
+struct Judged {
+  int calls = 0;
+  const void* root = nullptr;
+  uint32_t imageSize = 0;
+  uint8_t lastRootByte = 0, lastImageByte = 0;
+};
+Judged gJudged;
+
+int Judge(const void* root, uint32_t imageSize, int verdict) {
+  ++gJudged.calls;
+  gJudged.root = root;
+  gJudged.imageSize = imageSize;
+  gJudged.lastRootByte = static_cast<const uint8_t*>(root)[kSourceRootSize - 1];
+  gJudged.lastImageByte = Region()[imageSize - 1];
+  if (verdict) ConsolePrint("Abgelehnt\n");
+  return verdict;
+}
+
+}  // namespace
+
+TEST_F(DumpFile, AJudgeSeesTheWholeDumpAndMayRefuseIt) {
+  gJudged = Judged{};
+  Outcome o = Load("source.mrg", [](const void* root, uint32_t n) { return Judge(root, n, 1); });
+  ExpectRefused(o, "Abgelehnt\n", "refused");
+  EXPECT_EQ(gJudged.calls, 1);
+  EXPECT_EQ(gJudged.root, loadedRoot_);
+  EXPECT_EQ(gJudged.imageSize, kImage);
+  EXPECT_EQ(gJudged.lastRootByte, root_[kSourceRootSize - 1]);
+  EXPECT_EQ(gJudged.lastImageByte, (uint8_t)((kImage - 1) * 251 + 9));
+
+  // A file refused on its own is never judged.
+  WriteBytes("cut.mrg", std::vector<uint8_t>(valid_.begin(), valid_.end() - 1));
+  gJudged = Judged{};
+  ExpectRefused(Load("cut.mrg", [](const void* root, uint32_t n) { return Judge(root, n, 0); }),
+                "Error Reading File\n", "cut");
+  EXPECT_EQ(gJudged.calls, 0);
+
+  o = Load("source.mrg", [](const void* root, uint32_t n) { return Judge(root, n, 0); });
+  ASSERT_EQ(o.result, 0) << o.out;
+  EXPECT_EQ(o.out, "Loading Source Dump...Done\n\n");
+  EXPECT_EQ(gJudged.calls, 1);
+  EXPECT_TRUE(gProcess.regionHeld);
+  for (void* b : o.blocks) freeloga(b);
 }
 
 TEST_F(DumpFile, InstalledDumpBecomesTheSourceOrLeavesNothing) {
@@ -613,7 +679,7 @@ TEST_F(DumpFile, InstalledDumpBecomesTheSourceOrLeavesNothing) {
   change = TrackerCount() - before;
   out = GetCapturedStdout();
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(out, "Loading Source Dump...Done\n\nDump File is damaged\n");
+  EXPECT_EQ(out, "Loading Source Dump...Dump File is damaged\n");
   EXPECT_EQ(change, 0);
   EXPECT_FALSE(gProcess.regionHeld);
   EXPECT_FALSE(gProcess.sourceLoaded);
