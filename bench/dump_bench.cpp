@@ -95,12 +95,21 @@ const char* kReady = "Memmory Allocs after Init";
 const char* kPrompt = "q   = Quit";
 const std::string kOneCreature = "0 1 1 1 1 0 0 0 0 0\nq\n";
 
-// The last benchmark line's batch rate ("... / sec (N))").
-int LastRate(const std::string& output) {
+// From the last benchmark line: the batch rate ("... / sec (N))") and the average
+// creation time in microseconds ("AVG: T/").
+struct Rate {
+  int perSecond = 0, averageMicros = 0;
+};
+Rate LastRate(const std::string& output) {
+  Rate rate;
   size_t at = output.rfind(" Loop (");
-  if (at == std::string::npos) return 0;
-  size_t open = output.find(" / sec (", output.find("AVG:", at));
-  return open == std::string::npos ? 0 : atoi(output.c_str() + open + 8);
+  if (at == std::string::npos) return rate;
+  size_t average = output.find("AVG:", at);
+  if (average == std::string::npos) return rate;
+  rate.averageMicros = atoi(output.c_str() + average + 4);
+  size_t open = output.find(" / sec (", average);
+  if (open != std::string::npos) rate.perSecond = atoi(output.c_str() + open + 8);
+  return rate;
 }
 
 }  // namespace
@@ -141,13 +150,20 @@ int main(int argc, char** argv) {
          Median(loadPrompt));
   printf("  the load is %.0f times faster\n", Median(rebuild) / std::max(0.001, Median(loadReady)));
 
-  printf("Benchmark mode (405) in runtime %s, %d s each:\n", runtime.c_str(), seconds);
-  for (int round = 0; round < 2; ++round)
-    for (const auto& [name, dir] : {std::pair<const char*, std::string>{"compacted layout", compact},
-                                    std::pair<const char*, std::string>{"allocation order", plain}}) {
-      Run r = Start(dir, runtime, "405\n", kReady, "q", seconds * 1000);
-      printf("  %-17s %7d creatures/s\n", name, LastRate(r.output));
+  printf("Benchmark mode (405) in runtime %s, %d s per run, rounds alternate:\n", runtime.c_str(), seconds);
+  std::vector<double> rates[2], averages[2];
+  const std::string dirs[2] = {compact, plain};
+  const char* names[2] = {"compacted layout", "allocation order"};
+  for (int round = 0; round < 3; ++round)
+    for (int k = 0; k < 2; ++k) {
+      Rate rate = LastRate(Start(dirs[k], runtime, "405\n", kReady, "q", seconds * 1000).output);
+      rates[k].push_back(rate.perSecond);
+      averages[k].push_back(rate.averageMicros);
+      printf("  %-17s %7d creatures/s, %4d usec per creation\n", names[k], rate.perSecond, rate.averageMicros);
     }
+  for (int k = 0; k < 2; ++k)
+    printf("  median %-10s %7.0f creatures/s, %4.0f usec per creation\n", names[k] + 0, Median(rates[k]),
+           Median(averages[k]));
   std::string cleanup = "rm -rf '" + compact + "' '" + plain + "'";
   return system(cleanup.c_str()) == 0 ? 0 : 1;
 }

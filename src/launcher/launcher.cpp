@@ -1,5 +1,7 @@
 #include "launcher/launcher.h"
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -40,6 +42,10 @@ int ChooseRuntime(int argc, char** argv) {
 }  // namespace
 
 int LauncherMain(int argc, char** argv) {
+  // Creatures allocate and free the same large blocks over and over; keeping them in the
+  // heap instead of mapping and unmapping each saves a page fault per page per creature.
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   gProcess.pageSize = SystemPageSize();
   ConsolePrint("Kreaturenschmiede V. 1.2 (Build %d)\n\n", kBuildNumber);
   CheckFloatConsistency();
