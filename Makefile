@@ -2,7 +2,7 @@
 BUILD_DIR := out
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test bench bench-dump clean
+.PHONY: all build run test bench bench-dump clean fuzz
 
 all: build
 
@@ -38,6 +38,11 @@ bench: build
 # the allocation-order layout (BENCH_SECONDS per rate run, RUNTIME to compare in).
 bench-dump: build
 	./$(BUILD_DIR)/bench/dump_bench $(or $(BENCH_SECONDS),10) $(or $(RUNTIME),3)
+
+# libFuzzer targets (clang) in out-fuzz/, FUZZ_SECONDS each (default 60); fails on any
+# crash, leak or hang.
+fuzz:
+	FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) scripts/fuzz.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

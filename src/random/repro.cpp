@@ -270,6 +270,11 @@ int LoadReproduction() {
 
 void QuitOnError(bool save) {
   gProcess.loopRunning = false;
+#ifdef SCHMIEDE_FUZZ
+  // A fuzz target takes the rejected input back and goes on with the next one.
+  (void)save;
+  RaiseError("Quitting due to error");
+#endif
   if (gProcess.savingAllowed && save) {
     SaveReproduction("error.rep", false, nullptr, 1, true);
 #if RUNTIME_INDEX != 0

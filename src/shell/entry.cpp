@@ -107,9 +107,8 @@ Step Prompt() {
   char line[1024];
   // End of input counts as "q": a piped run ends instead of starting empty batches forever.
   if (!ReadLine(line, sizeof line)) return Step::kLeave;
-  if (line[0] == 'q' || line[0] == 'Q') return Step::kLeave;
   int v[kFieldCount] = {0, 0, 0, 0, 0, 0, gInput.ChooseClass, 0, 0, gProcess.debugOutput};
-  ParseIntegers(line, v, kFieldCount);
+  if (!DecodeInputLine(line, v)) return Step::kLeave;
   gInput.CreatureType = v[0];
   gInput.CRMin = v[1];
   gInput.CRMax = v[2];
@@ -125,6 +124,54 @@ Step Prompt() {
 }
 
 }  // namespace
+
+bool DecodeInputLine(const char* line, int* values) {
+  if (line[0] == 'q' || line[0] == 'Q') return false;
+  ParseIntegers(line, values, kFieldCount);
+  return true;
+}
+
+LineAction DecodeCommand(InputFields& in, int* argument) {
+  int code = in.CreatureType;
+  if (code >= 100 && code <= 199) {
+    *argument = code - 100;
+    return LineAction::kSwitchRuntime;
+  }
+  if (code == 200) {
+    in.CreatureType = 0;
+    in.testScript = true;
+  } else if (code == 300) {
+    gProcess.rebuild = true;
+    in.CreatureType = 0;
+  } else if (code >= 400 && code <= 499) {
+    in.worktype = code - 400;
+    if (in.worktype != 3 || in.AmountMax != 0) {
+      in.CreatureType = 0;
+      in.AmountMin = in.AmountMax = 1;
+    } else {
+      in.CreatureType = -1;
+      in.CRMin = 0;
+      in.CRMax = 50;
+      in.AmountMin = in.AmountMax = 1;
+      in.DrawType = in.ChooseClass = in.calctype = 0;
+    }
+  } else if (code >= 501 && code <= 599) {
+    *argument = code - 500;
+    return LineAction::kThreads;
+  } else if (code >= 600 && code <= 699) {
+    *argument = code != 600;
+    return LineAction::kLogging;
+  }
+  if (gProcess.threadCount < 1) gProcess.threadCount = 1;
+  Swap(in.AmountMin, in.AmountMax);
+  Swap(in.CRMin, in.CRMax);
+  if (in.CreatureType == 3) {
+    in.treasureLow = in.AmountMin;
+    in.treasureHigh = in.AmountMax;
+    in.AmountMin = in.AmountMax = 1;
+  }
+  return FieldsValid(in) ? LineAction::kRun : LineAction::kInvalid;
+}
 
 int ParseIntegers(const char* line, int* values, int count) {
   const char* p = line;
@@ -199,49 +246,24 @@ int RunEntry(int argc, char** argv) {
     step = Step::kPrompt;
 
     InputFields& in = gInput;
-    int code = in.CreatureType;
-    if (code >= 100 && code <= 199) {
+    int argument = 0;
+    LineAction action = DecodeCommand(in, &argument);
+    if (action == LineAction::kSwitchRuntime) {
       ConsolePrint("Switching Runtime\n");
       ConsolePrint("%s\n", std::string(120, '-').c_str());
-      return RunRuntime(code - 100, 1, argv);
+      return RunRuntime(argument, 1, argv);
     }
-    if (code == 200) {
-      in.CreatureType = 0;
-      in.testScript = true;
-    } else if (code == 300) {
-      gProcess.rebuild = true;
-      in.CreatureType = 0;
-    } else if (code >= 400 && code <= 499) {
-      in.worktype = code - 400;
-      if (in.worktype != 3 || in.AmountMax != 0) {
-        in.CreatureType = 0;
-        in.AmountMin = in.AmountMax = 1;
-      } else {
-        in.CreatureType = -1;
-        in.CRMin = 0;
-        in.CRMax = 50;
-        in.AmountMin = in.AmountMax = 1;
-        in.DrawType = in.ChooseClass = in.calctype = 0;
-      }
-    } else if (code >= 501 && code <= 599) {
-      gProcess.threadCount = code - 500;
+    if (action == LineAction::kThreads) {
+      gProcess.threadCount = argument;
       ConsolePrint("Using %d Threads\n", gProcess.threadCount);
       continue;
-    } else if (code >= 600 && code <= 699) {
-      SetLogging(code != 600);
+    }
+    if (action == LineAction::kLogging) {
+      SetLogging(argument != 0);
       RecomputeOutputLevels();
       continue;
     }
-
-    if (gProcess.threadCount < 1) gProcess.threadCount = 1;
-    Swap(in.AmountMin, in.AmountMax);
-    Swap(in.CRMin, in.CRMax);
-    if (in.CreatureType == 3) {
-      in.treasureLow = in.AmountMin;
-      in.treasureHigh = in.AmountMax;
-      in.AmountMin = in.AmountMax = 1;
-    }
-    if (!FieldsValid(in)) {
+    if (action == LineAction::kInvalid) {
       ConsolePrint("Fehlerhafte eingabe\n");
       continue;
     }

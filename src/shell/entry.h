@@ -45,6 +45,16 @@ void RecomputeOutputLevels();
 // number fails the range check instead of wrapping into a valid one. Returns how many
 // were read.
 int ParseIntegers(const char* line, int* values, int count);
+
+// One prompt line into the ten values (those it leaves out keep what `values` held);
+// false for "q", which ends the runtime.
+bool DecodeInputLine(const char* line, int* values);
+
+// What a line asks for once its fields are in `in`. Command codes are applied to the
+// fields, counts and CRs put in order and the ranges checked; for a runtime switch,
+// a thread count or logging, *argument holds the runtime, the threads or the on flag.
+enum class LineAction { kRun, kInvalid, kSwitchRuntime, kThreads, kLogging };
+LineAction DecodeCommand(InputFields& in, int* argument);
 // Integer value of one word, 0 when it is no number (saturating like ParseIntegers).
 int WordToInt(const char* word);
 
