@@ -409,6 +409,7 @@ void CreateCharContext(int threads) {
 }
 
 void FreeCharContexts() {
+  ReleaseMonsterCaches();
   if (!gContexts) return;
   for (int t = 0; t < gContextCount; ++t) {
     CreationContext& x = gContexts[t];

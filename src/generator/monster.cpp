@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,67 @@ namespace RUNTIME_NS {
 namespace {
 
 std::atomic<int> gReferenceMonster{-1};
+
+// How many options of each monster hold a CR, weighted as the draw weighs them, for
+// every CR, mixed flag and template use: the same for every creature of a rule database,
+// so each combination is counted once. Kept in tracked memory and released with the
+// runtime's contexts.
+struct OptionWeights {
+  uint32_t generation = 0;
+  int32_t* weights = nullptr;  // [cr][mixed][templates][monster]; a row is filled on first use
+  uint8_t* filled = nullptr;   // per row
+  int rows = 0;
+};
+OptionWeights gOptionWeights;
+std::mutex gOptionLock;
+constexpr int kCachedCRs = 64;
+
+int OptionRow(int cr, bool mixed, bool templates) { return (cr * 2 + mixed) * 2 + templates; }
+
+void ReleaseOptionWeights() {
+  if (gOptionWeights.weights) freeloga(gOptionWeights.weights);
+  if (gOptionWeights.filled) freeloga(gOptionWeights.filled);
+  gOptionWeights = OptionWeights{};
+}
+
+// The option weights of every monster for one CR; copies them into `out`.
+void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, int32_t* out) {
+  int n = gSource.monsterCount;
+  auto count = [&](int32_t* row) {
+    for (int m = 0; m < n; ++m) {
+      row[m] = 0;
+      for (int k = 0; k < 4; ++k)
+        for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
+          int32_t high = 0;
+          int32_t low = DetermineCR(m, k, t, &high, mixed, false);
+          if (cr < low || cr > high) continue;
+          row[m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
+        }
+    }
+  };
+  if (cr < 0 || cr >= kCachedCRs) {
+    count(out);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(gOptionLock);
+  OptionWeights& w = gOptionWeights;
+  if (w.generation != gSourceGeneration || !w.weights) {
+    ReleaseOptionWeights();
+    w.rows = kCachedCRs * 4;
+    w.weights = static_cast<int32_t*>(
+        mallocloga(sizeof(int32_t) * (size_t)w.rows * (size_t)(n > 0 ? n : 1), "MonsterOptionWeights"));
+    w.filled = static_cast<uint8_t*>(mallocloga((size_t)w.rows, "MonsterOptionWeights-Filled"));
+    memset(w.filled, 0, (size_t)w.rows);
+    w.generation = gSourceGeneration;
+  }
+  int row = OptionRow(cr, mixed, useTemplates);
+  int32_t* cached = w.weights + (size_t)row * (size_t)n;
+  if (!w.filled[row]) {
+    count(cached);
+    w.filled[row] = 1;
+  }
+  memcpy(out, cached, sizeof(int32_t) * (size_t)n);
+}
 
 // Rows the monster build names, renewed with every Source build.
 struct Named {
@@ -205,6 +267,11 @@ void StoreMoney(Char* c, int32_t value) {
 }
 
 }  // namespace
+
+void ReleaseMonsterCaches() {
+  std::lock_guard<std::mutex> lock(gOptionLock);
+  ReleaseOptionWeights();
+}
 
 void ResetReferenceMonster() { gReferenceMonster = -1; }
 
@@ -489,19 +556,11 @@ int DetermineMonster(Char* c) {
   if (n <= 0) return 1;
   int savedChoose = gProcess.chooseEverything;
   if (gInput.ChooseClass) gProcess.chooseEverything = 1;
-  std::vector<int32_t> weights((size_t)n, 0), counts((size_t)n, 0);
+  std::vector<int32_t> weights((size_t)n, 0);
   int templates = std::min(gSource.templateCount, 11);
   bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
-  // Options are kept only for the chosen monster; count them per monster first.
-  for (int m = 0; m < n; ++m)
-    for (int k = 0; k < 4; ++k)
-      for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
-        int32_t high = 0;
-        int32_t low = DetermineCR(m, k, t, &high, c->mixed != 0, false);
-        if (c->cr < low || c->cr > high) continue;
-        weights[(size_t)m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
-        ++counts[(size_t)m];
-      }
+  // Options are kept only for the chosen monster; weigh them per monster first.
+  MonsterOptionWeights(c->cr, c->mixed != 0, useTemplates, templates, weights.data());
   int reference = gReferenceMonster;
   bool manyCR = c->record && c->record[rec::kCRMax] > 20;
   for (int m = 0; m < n; ++m) {

@@ -42,5 +42,7 @@ void ChangeHitDice(Char* c, int key);
 
 // Forgets the batch's reference monster (every batch starts without one).
 void ResetReferenceMonster();
+// Frees what the monster choice keeps between creatures (at the end of a runtime).
+void ReleaseMonsterCaches();
 
 }  // namespace RUNTIME_NS

@@ -1,6 +1,9 @@
 #include "memory/tracker.h"
 
 #include <cstdlib>
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -9,6 +12,16 @@
 #include "platform/timer.h"
 
 namespace {
+
+// The allocation time stamp: the processor's time-stamp counter where there is one (a
+// clock call per allocation cost several percent of a creation).
+inline int64_t StampCounter() {
+#if defined(__x86_64__) || defined(__i386__)
+  return (int64_t)__rdtsc();
+#else
+  return PerfCounter();
+#endif
+}
 
 // Entries 1..count are live; entry 0 is unused so indexes match the report.
 TrackedBlock gTable[kMaxTrackedBlocks + 1];
@@ -108,7 +121,7 @@ void* mallocloga(size_t size, const char* tag) {
   e.pointer = block;
   e.size = entrySize;
   e.pooled = pooled;
-  e.time = PerfCounter();
+  e.time = StampCounter();
   CopyTag(e.tag, tag);
   IndexInsert(gCount);
   return block;
@@ -146,17 +159,16 @@ void* reallocloga(void* pointer, size_t size) {
     lock.unlock();
     RaiseError("Cannot Realloc Dump Memory");
   }
+  IndexRemove(pointer);
   void* moved = std::realloc(pointer, size ? size : 1);
   if (!moved) {
+    IndexInsert(i);  // the block stays where it was
     lock.unlock();
     RaiseError("Memory Allocation Error");
   }
   if ((int64_t)size > e.size) e.size = (int32_t)size;
-  if (moved != pointer) {
-    IndexRemove(pointer);
-    e.pointer = moved;
-    IndexInsert(i);
-  }
+  e.pointer = moved;
+  IndexInsert(i);
   size_t len = strlen(e.tag);
   if (len < 240) {
     memcpy(e.tag + len, "-re", 4);

@@ -181,8 +181,17 @@ const char* TextAt(const void* texts, int stride, bool indirect, int i) {
 
 uint32_t CallerIdOf(const std::source_location& where) {
   // File and column hash, then the line: constant for the run, readable enough in a prompt.
-  uint32_t h = 2166136261u;
-  for (const char* p = where.file_name(); *p; ++p) h = (h ^ (unsigned char)*p) * 16777619u;
+  // A file's name is one string for the whole run; its hash is kept for the next draw.
+  thread_local const char* lastFile = nullptr;
+  thread_local uint32_t lastHash = 0;
+  const char* file = where.file_name();
+  if (file != lastFile) {
+    uint32_t f = 2166136261u;
+    for (const char* p = file; *p; ++p) f = (f ^ (unsigned char)*p) * 16777619u;
+    lastFile = file;
+    lastHash = f;
+  }
+  uint32_t h = lastHash;
   h = (h ^ where.column()) * 16777619u;
   return (h % 20000u) * 100000u + (where.line() % 100000u);
 }
@@ -251,8 +260,6 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   if (r == Replay::kEnded) zeroTotalIsError = true;
 
   Options opts{n < 0 ? 0 : n, weights, weightStride};
-  TrackedPtr<int64_t> cumulative(
-      static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)(opts.n ? opts.n : 1), "AdvancedRand-tempvals")));
 
   int calctype = gInput.calctype;
   int32_t divisor = 0;
@@ -273,24 +280,42 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
     else if (largest > 15000)
       divisor = 1;
   }
-
-  int64_t total = 0;
-  for (int i = 0; i < opts.n; ++i) {
-    int64_t raw = WeightAt(opts, i);
-    if (raw < 0) {
-      ConsolePrint("Negative Probability...\n");
-      QuitOnError(true);
-      return -2;
-    }
-    int64_t w = raw;
+  // The share of option i in the draw.
+  auto share = [&](int i) -> int64_t {
+    int64_t w = WeightAt(opts, i);
     if (calctype == 1) {
       if (divisor) w /= divisor;
-      w *= w;
-    } else if (calctype == -1) {
-      w = (int64_t)std::sqrt((double)raw);
+      return w * w;
     }
-    total += w;
-    cumulative[i] = total;
+    if (calctype == -1) return (int64_t)std::sqrt((double)w);
+    return w;
+  };
+
+  // Most draws are plain weights in an int32 array: one tight pass finds the total.
+  bool plain = calctype != 1 && calctype != -1;
+  bool dense = plain && weightStride == (int)sizeof(int32_t);
+  int64_t total = 0;
+  int32_t lowest = 0;
+  if (dense) {
+    const int32_t* w = static_cast<const int32_t*>(weights);
+    for (int i = 0; i < opts.n; ++i) {
+      total += w[i];
+      lowest = w[i] < lowest ? w[i] : lowest;
+    }
+  } else {
+    for (int i = 0; i < opts.n; ++i) {
+      int32_t raw = WeightAt(opts, i);
+      if (raw < 0) {
+        lowest = raw;
+        break;
+      }
+      total += share(i);
+    }
+  }
+  if (lowest < 0) {
+    ConsolePrint("Negative Probability...\n");
+    QuitOnError(true);
+    return -2;
   }
 
   if (total == 0) {
@@ -318,8 +343,8 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
     if (DebugOn(1))
       for (int i = 0; i < opts.n; ++i)
         if (WeightAt(opts, i) > 0)
-          DebugPrint(1, "%d: (%d / %d): %s\n", i, (int)(cumulative[i] - (i ? cumulative[i - 1] : 0)),
-                     (int)(total >> shift), TextAt(texts, textStride, indirect, i));
+          DebugPrint(1, "%d: (%d / %d): %s\n", i, (int)share(i), (int)(total >> shift),
+                     TextAt(texts, textStride, indirect, i));
   }
 
   int32_t answer;
@@ -330,13 +355,26 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
 
   int32_t top = (int32_t)(total >> shift);
   int64_t drawn = random(state, 1, top, "", 0, true);
+  // The first option whose running sum reaches the drawn value; it always has a share,
+  // since the sum before it stayed below the value.
   int chosen = opts.n - 1;
-  for (int i = 0; i < opts.n; ++i) {
-    int64_t upper = cumulative[i] >> shift;
-    int64_t lower = i ? cumulative[i - 1] >> shift : 0;
-    if (upper > lower && upper >= drawn) {
-      chosen = i;
-      break;
+  int64_t running = 0;
+  if (dense) {
+    const int32_t* w = static_cast<const int32_t*>(weights);
+    for (int i = 0; i < opts.n; ++i) {
+      running += w[i];
+      if ((running >> shift) >= drawn) {
+        chosen = i;
+        break;
+      }
+    }
+  } else {
+    for (int i = 0; i < opts.n; ++i) {
+      running += share(i);
+      if ((running >> shift) >= drawn) {
+        chosen = i;
+        break;
+      }
     }
   }
   DebugPrint(2, "Selected: %d\n", chosen);
@@ -352,10 +390,20 @@ int multirand(IsaacState* state, const char* label, int ask, uint32_t caller, in
     if (o.weight == terminator) break;
     ++count;
   }
-  TrackedPtr<int32_t> weights(
-      static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(count ? count : 1), "multirand-prob")));
-  TrackedPtr<const char*> texts(
-      static_cast<const char**>(mallocloga(sizeof(const char*) * (size_t)(count ? count : 1), "multirand-texts")));
+  // A handful of options written out at the call: their tables live on the stack.
+  constexpr int kStackOptions = 32;
+  int32_t stackWeights[kStackOptions];
+  const char* stackTexts[kStackOptions];
+  TrackedPtr<int32_t> heapWeights;
+  TrackedPtr<const char*> heapTexts;
+  int32_t* weights = stackWeights;
+  const char** texts = stackTexts;
+  if (count > kStackOptions) {
+    heapWeights.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)count, "multirand-prob")));
+    heapTexts.reset(static_cast<const char**>(mallocloga(sizeof(const char*) * (size_t)count, "multirand-texts")));
+    weights = heapWeights.get();
+    texts = heapTexts.get();
+  }
   weights[0] = 0;
   texts[0] = "";
   int i = 0;
@@ -365,8 +413,8 @@ int multirand(IsaacState* state, const char* label, int ask, uint32_t caller, in
     texts[i] = o.text;
     ++i;
   }
-  return AdvancedRand(state, count, weights.get(), sizeof(int32_t), texts.get(), sizeof(const char*), label, ask,
-                      true, caller, true);
+  return AdvancedRand(state, count, weights, sizeof(int32_t), texts, sizeof(const char*), label, ask, true, caller,
+                      true);
 }
 
 int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weightYes, int ask, uint32_t caller,

@@ -261,6 +261,8 @@ void LoopStatistics(const Char* c, bool main) {
     if (c->mixed) ConsolePrint(" Dummy: %d", c->crShare);
     ConsolePrint("\n");
   }
+  // The live block count now and then: a long loop shows whether it grows (the soak test).
+  if (main && count % 1000 == 0) ConsolePrint("Memmory Allocs in Loop: %d\n", TrackerCount());
   if (count > 100 && c->creationTime > 25 * average) {
     ConsolePrint("\tCreation took unecspected long...\n");
     SaveReproduction("long.rep", true, nullptr, 1, true);
@@ -276,11 +278,12 @@ int CreationLoop(ThreadDescriptor* d) {
       if (d->main) ShowScreen(0);
     }
     bool replayStart = gProcess.replayAtStart && !gProcess.silent;
-    for (;;) {
+    for (bool firstPass = true;; firstPass = false) {
       Generate(c);
       if (i == 0) gBatch.firstCR = c->cr;
       gBatch.hitPoints[i + 1] = c->shownHitPoints;
-      if (gProcess.firstLoop) {
+      // A loop shows its first creature only; later passes are measured, not drawn.
+      if (gProcess.firstLoop && firstPass) {
         if (gProcess.loopRunning) PrintChar(c, i + 1, gProcess.silent, nullptr);
         ClearConsole(i + 1);
       }

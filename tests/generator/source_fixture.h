@@ -8,6 +8,7 @@
 
 #include "generator/char.h"
 #include "generator/creation.h"
+#include "generator/monster.h"
 #include "launcher/process.h"
 #include "random/isaac.h"
 #include "random/types.h"
@@ -39,6 +40,7 @@ class SourceFixture : public ::testing::Test {
   }
   static void TearDownTestSuite() {
     CaptureStdout();
+    ReleaseMonsterCaches();  // kept by the monster choice between creatures
     FreeSource();
     ReleaseRedirection();
     DropGrammarForTests();
