@@ -2,7 +2,7 @@
 BUILD_DIR := out
 JOBS ?= $(shell nproc)
 
-.PHONY: all build run test bench bench-dump clean fuzz
+.PHONY: all build run test bench bench-dump clean fuzz test-asan test-tsan soak
 
 all: build
 
@@ -38,6 +38,25 @@ bench: build
 # the allocation-order layout (BENCH_SECONDS per rate run, RUNTIME to compare in).
 bench-dump: build
 	./$(BUILD_DIR)/bench/dump_bench $(or $(BENCH_SECONDS),10) $(or $(RUNTIME),3)
+
+# The whole suite once under AddressSanitizer + UndefinedBehaviorSanitizer (out-asan/).
+test-asan:
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	ctest --preset asan
+
+# The tests that run several threads (threaded batches, loop, consistency check) under
+# ThreadSanitizer (out-tsan/); only the program and the end-to-end tests are built.
+test-tsan:
+	cmake --preset tsan >/dev/null
+	cmake --build --preset tsan --target e2e_tests
+	ctest --preset tsan
+
+# Loop on two threads for 100,000 creatures and the consistency check for 10,000; not
+# part of make test (SOAK_LOOP / SOAK_CONSISTENCY change the counts).
+soak: build
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target soak_tests
+	./$(BUILD_DIR)/tests/soak_tests
 
 # libFuzzer targets (clang) in out-fuzz/, FUZZ_SECONDS each (default 60); fails on any
 # crash, leak or hang.
