@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "memory/tracker.h"
 
@@ -67,6 +68,14 @@ void FreeCompanion(Char*& companion) {
 }
 
 }  // namespace
+
+static_assert(std::is_trivially_copyable_v<Char> && std::is_trivially_destructible_v<Char>,
+              "a Char is copied and reset byte for byte");
+
+void MakeFreshChar(Char* c) {
+  static const Char fresh{};
+  memcpy(static_cast<void*>(c), &fresh, sizeof(Char));
+}
 
 void FreeCharBonuses(Char* c) {
   for (CharBonus* b = c->bonuses; b;) {

@@ -211,6 +211,9 @@ struct Char {
 
 // Frees what the creature owns: its bonus records and its companions.
 void FreeCharBonuses(Char* c);
+// Turns *c into a freshly constructed Char by copying one made once: constructing the
+// record member by member costs far more than copying its bytes.
+void MakeFreshChar(Char* c);
 
 // The class of the slot with the most levels (the first on a tie, slot 0 when no slot
 // has a level); -1 for a creature without classes.

@@ -51,7 +51,7 @@ Char* Create(Char* master, int m, int dice, int templ) {
   r[rec::kParam10] = templ;
   r[rec::kFixedRace] = -1;
   Char* c = static_cast<Char*>(mallocloga(sizeof(Char), "DoCompanion-Char"));
-  new (c) Char();
+  MakeFreshChar(c);
   c->record = r;
   c->context = master->context;
   c->noEquipment = 1;

@@ -182,8 +182,7 @@ void ResetChar(Char* c) {
   TextBuffer* special = c->specialText;
   TextBuffer* texts[3] = {c->texts[0], c->texts[1], c->texts[2]};
   FreeCharBonuses(c);
-  c->~Char();
-  new (c) Char();
+  MakeFreshChar(c);
   c->record = record;
   c->mixedMonster = monster;
   c->mixedPart = mixedPart;

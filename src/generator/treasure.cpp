@@ -417,7 +417,7 @@ void CreateTreasure(Char* c, int itemTreasure) {
 void ItemTreasure(Char* c) {
   if (c->itemCount > 0 || c->treasureMoney <= 0) return;
   Char* scratch = static_cast<Char*>(mallocloga(sizeof(Char), "ItemTreasure-Scratch"));
-  new (scratch) Char();
+  MakeFreshChar(scratch);
   int32_t* record = static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record"));
   memset(record, 0, kRecordBytes);
   record[rec::kTreasureOnly] = 1;
