@@ -81,6 +81,12 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         error = "Error reading File\n";
         break;
       }
+      // Nor may the image length: the region is committed page by page at once.
+      struct stat whole;
+      if (fstat(fd, &whole) != 0 || (uint64_t)n > (uint64_t)whole.st_size) {
+        error = "Could not read file\n";
+        break;
+      }
       if (!HoldFixedRegion(n)) {
         error = "Memmory Allocation Error\n";
         break;

@@ -3,6 +3,7 @@
 #include "source/dump.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -552,6 +553,18 @@ TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
     std::vector<uint8_t> bytes = valid_;
     SetWord(bytes.data() + rootSizeAt, 0, size);
     ExpectRefusedFile(bytes, "Size of Source Class Differs, Dump too old?\n", "root size " + std::to_string(size));
+  }
+
+  // An image length beyond the file is refused before the region is committed: a
+  // garbage length must not populate gigabytes first.
+  for (uint32_t size : {kImage + 1u, 0x7FFFFFF0u, 0xFFFFFFF0u}) {
+    std::vector<uint8_t> bytes = valid_;
+    SetWord(bytes.data() + 5, 0, size);
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    ExpectRefusedFile(bytes, "Could not read file\n", "image size " + std::to_string(size));
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "image size " << size;  // KiB
   }
 
   // A block length beyond the file is refused before anything is allocated for it;
