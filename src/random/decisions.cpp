@@ -359,11 +359,13 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   // since the sum before it stayed below the value.
   int chosen = opts.n - 1;
   int64_t running = 0;
+  // (running >> shift) >= drawn, without a shift per option.
+  const int64_t threshold = drawn << shift;
   if (dense) {
     const int32_t* w = static_cast<const int32_t*>(weights);
     for (int i = 0; i < opts.n; ++i) {
       running += w[i];
-      if ((running >> shift) >= drawn) {
+      if (running >= threshold) {
         chosen = i;
         break;
       }
@@ -371,7 +373,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   } else {
     for (int i = 0; i < opts.n; ++i) {
       running += share(i);
-      if ((running >> shift) >= drawn) {
+      if (running >= threshold) {
         chosen = i;
         break;
       }
