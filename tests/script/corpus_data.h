@@ -44,14 +44,14 @@ else { Text("1W6"); })s";
 // The examples of docs/scripts.md, verbatim.
 inline const CorpusScript kDocExamples[] = {
     {.name = "IntroFighterBonusFeat",
-     .script = R"s(/* Kämpfer: Bonustalent auf Stufe 1 und jeder geraden Stufe */
+     .script = R"s(/* Stufe 1 oder eine gerade Stufe: Ausweichen */
 if (Level == 1 | (Level % 2) == 0) {
-  AddFeatValue("Bonustalent", 1);
+  AddFeat("Ausweichen");
 })s",
      .bytes = R"b(order_block(if_conditional_order(if_block(condition_types(condition_all(condition(variable()b"
               R"b(identifier"Level")compare_operator"=="val[1])condition_link"|"condition_types(condition_all()b"
               R"b(condition(eval_expression(variable(identifier"Level")operator"%"val[2]))b"
-              R"b(compare_operator"=="val[0])))))order_block(func_addfeat_c(string"Bonustalent"val[1]))))))b"},
+              R"b(compare_operator"=="val[0])))))order_block(func_addfeat_b(string"Ausweichen"))))))b"},
     {.name = "Comments",
      .script = R"s(a = 1; /* eins */
 /* mehrzeilig:
@@ -167,11 +167,10 @@ if (2) { Text("wahr"); })s",
      .text = "wahr"},
     {.name = "ForAllItemsArmor",
      .script = R"s(ForAllItems {
-  if (ArmorType() == 3) { AddBonus(RK, Enhancement(1), "Rüstung"); }
+  a++;
 })s",
-     .bytes = R"b(order_block(alleq_order(order_block(if_conditional_order(if_block(condition_types()b"
-              R"b(condition_all(condition(func_getarmortype()compare_operator"=="val[3])))order_block()b"
-              R"b(func_addbonus(variablepointer(identifier"RK")func_enhence(val[1])string"Rüstung"))))))))b"},
+     .bytes = R"b(order_block(alleq_order(order_block(valincrement(variablepointer(identifier"a"))b"
+              R"b(increment_operator"++")))))b"},
     {.name = "ValueFunctionsAndSubText",
      .script = R"s(a = Max(3, 8);
 b = Min(0 - 2, 5);
@@ -189,15 +188,15 @@ MainText();)s",
      .temps = {{'a', 8}, {'b', -2}, {'c', 1, 6}}},
     {.name = "PowerAttackRequirement",
      .script = R"s(/* Heftiger Angriff verlangt ST 13 */
-if ((ST >= 13) & !HasFeat("Heftiger_Angriff")) {
-  AddFeat("Heftiger_Angriff");
+if ((ST >= 13) & !HasFeat("HeftigerAngriff")) {
+  AddFeat("HeftigerAngriff");
 }
 SpecialAbilities += 1;
 AddBonus(RWRefMage, 2, "Volk", "gegen Zauber");)s",
      .bytes = R"b(order_block(if_conditional_order(if_block(condition_types(condition_all(condition_types()b"
               R"b(condition_all(condition(variable(identifier"ST")compare_operator">="val[13]))))b"
               R"b(condition_link"&"condition_types(condition_all(condition_inverse()func_featpresent()b"
-              R"b(string"Heftiger Angriff")))))order_block(func_addfeat_b(string"Heftiger Angriff"))))valseta()b"
+              R"b(string"HeftigerAngriff")))))order_block(func_addfeat_b(string"HeftigerAngriff"))))valseta()b"
               R"b(variablepointer(identifier"SpecialAbilities")setting_operator"+="val[1])func_addbonus()b"
               R"b(variablepointer(identifier"RWRefMage")val[2]string"Volk"string"gegen Zauber")))b"},
 };
