@@ -51,8 +51,7 @@ void Block(Char* c, int feat, int32_t* weights) {
 }
 
 // The feats of the class's bonus groups ("2;" fighter feats); empty list = any.
-bool InBonusGroups(int cls, int group) {
-  const CharSource* k = ClassAt(cls);
+bool InBonusGroupList(const CharSource* k, int group) {
   if (!k || k->bonusFeatTypes.length == 0 || k->bonusFeatTypes.c_str()[0] == 0) return true;
   const char* p = k->bonusFeatTypes.c_str();
   const char* end = p + k->bonusFeatTypes.length;
@@ -61,6 +60,29 @@ bool InBonusGroups(int cls, int group) {
     p += strlen(p) + 1;
   }
   return false;
+}
+
+// The bonus-feat groups of every class as bit masks, read from their lists once per
+// rule database (the feat draw asks for every feat of every slot).
+constexpr int kMaskedClasses = 256, kMaskedGroups = 64;
+struct GroupMasks {
+  uint32_t generation = 0;
+  uint64_t masks[kMaskedClasses] = {};
+};
+
+bool InBonusGroups(int cls, int group) {
+  const CharSource* k = ClassAt(cls);
+  if (!k || cls >= kMaskedClasses || group < 0 || group >= kMaskedGroups) return InBonusGroupList(k, group);
+  thread_local GroupMasks m;
+  if (m.generation != gSourceGeneration) {
+    for (int c = 0; c < gSource.classCount && c < kMaskedClasses; ++c) {
+      m.masks[c] = 0;
+      for (int g = 0; g < kMaskedGroups; ++g)
+        if (InBonusGroupList(&gSource.classes[c], g)) m.masks[c] |= uint64_t{1} << g;
+    }
+    m.generation = gSourceGeneration;
+  }
+  return (m.masks[cls] >> group) & 1;
 }
 
 bool HasGroupList(int cls) {
