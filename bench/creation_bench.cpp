@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
   gProcess.out.console = -1;  // the build's messages are not the subject
   if (ReadGrammarConfig() != 0 || RedirectSymbols() != 0 || SourceInit() != 0) return 1;
   gProcess.out.console = 0;
-  if (getenv("BENCH_SIZES")) printf("effects %d feats %d spells %d monsters %d\n", gSource.effectCount, gSource.featCount, gSource.spellCount, gSource.monsterCount);
+  // BENCH_TRACE=1 lists every allocation of the creations (tracker's own trace level).
+  if (getenv("BENCH_TRACE")) gProcess.out.console = gProcess.out.effective = 3;
   gProcess.benchmark = true;
   gProcess.isaacMode = true;
   gProcess.recordFlag = 0;
