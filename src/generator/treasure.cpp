@@ -173,8 +173,16 @@ void DoEffects2(Char* c, int number) {
   int n = gSource.effectCount;
   if (n <= 0) return;
   it->secondEffect = it->effectCount;
-  TrackedPtr<int32_t> weights(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProb")));
-  TrackedPtr<int32_t> saved(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProbA")));
+  // The effect tables are small: their weights stay on the stack unless a table grows.
+  constexpr int kStackEffects = 512;
+  int32_t stackWeights[kStackEffects], stackSaved[kStackEffects];
+  TrackedPtr<int32_t> heapWeights, heapSaved;
+  if (n > kStackEffects) {
+    heapWeights.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProb")));
+    heapSaved.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProbA")));
+  }
+  int32_t* weights = n > kStackEffects ? heapWeights.get() : stackWeights;
+  int32_t* saved = n > kStackEffects ? heapSaved.get() : stackSaved;
   int slot = SlotOf(it->equipType);
   bool treasure = TreasureMode(c);
   bool ranged = it->attackType == 4;
@@ -217,14 +225,14 @@ void DoEffects2(Char* c, int number) {
     it->enhancement = entryEnhancement;
     int32_t used = 0;
     int k = 0;
-    memcpy(weights.get(), saved.get(), sizeof(int32_t) * (size_t)n);
+    memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
     while (used < it->effectCount && k < kItemEffects) {
       if (IsArms(it->equipType))
         for (int e = 0; e < n; ++e)
           if (gSource.effects[e].cost > it->effectCount - k) weights[e] = 0;
       char label[128] = "Effeckt wählen! ()";
       if (gProcess.labelFlag) snprintf(label, sizeof label, "Effeckt wählen! (%s)", ItemName(*it));
-      int chosen = AdvancedRand(state, n, weights.get(), 4, &gSource.effects[0].name.text, sizeof(EffectSource), label,
+      int chosen = AdvancedRand(state, n, weights, 4, &gSource.effects[0].name.text, sizeof(EffectSource), label,
                                 0, true, 0, false);
       if (chosen < 0) break;
       const EffectSource& x = gSource.effects[chosen];
