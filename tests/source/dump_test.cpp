@@ -557,7 +557,7 @@ TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
 
   // An image length beyond the file is refused before the region is committed: a
   // garbage length must not populate gigabytes first.
-  for (uint32_t size : {kImage + 1u, 0x7FFFFFF0u, 0xFFFFFFF0u}) {
+  for (uint32_t size : {(uint32_t)valid_.size() + 1u, 0x7FFFFFF0u, 0xFFFFFFF0u}) {
     std::vector<uint8_t> bytes = valid_;
     SetWord(bytes.data() + 5, 0, size);
     rusage before{}, after{};
