@@ -138,6 +138,9 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
 // Covers the fixed-address mapping too: kept after a good dump, released after a refused one.
 TEST(Valgrind, RunsWithoutMemoryErrors) {
   if (system("command -v valgrind >/dev/null 2>&1") != 0) GTEST_SKIP() << "valgrind not installed";
+#ifdef SCHMIEDE_SANITIZED
+  GTEST_SKIP() << "valgrind cannot run a program built with a sanitizer";
+#endif
   for (const char* dump : {"none", "good", "refused"}) {
     SCOPED_TRACE(dump);
     WorkDir dir;

@@ -49,6 +49,12 @@ bool WorkDir::Exists(const std::string& relative) const {
 
 namespace {
 
+#ifdef SCHMIEDE_TIME_SCALE
+constexpr int kTimeScale = SCHMIEDE_TIME_SCALE;
+#else
+constexpr int kTimeScale = 1;
+#endif
+
 // Runs the program; `input` null means standard input is /dev/null. Each chunk is written
 // once its delay (counted from the previous chunk) has passed, while the output keeps being
 // drained; standard input is closed after the last chunk.
@@ -88,7 +94,7 @@ ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, 
   auto msUntil = [](Clock::time_point t) {
     return (int)std::chrono::duration_cast<std::chrono::milliseconds>(t - Clock::now()).count();
   };
-  auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+  auto deadline = Clock::now() + std::chrono::seconds(timeoutSeconds * kTimeScale);
   // Non-blocking, so that a program busy writing output never leaves both sides waiting.
   int inFd = in[1];
   fcntl(inFd, F_SETFL, O_NONBLOCK);
@@ -99,7 +105,7 @@ ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, 
       close(inFd);
       inFd = -1;
     } else {
-      due = Clock::now() + std::chrono::milliseconds((*input)[chunk].delayMs);
+      due = Clock::now() + std::chrono::milliseconds((*input)[chunk].delayMs * kTimeScale);
     }
   };
   nextChunk();
