@@ -12,9 +12,12 @@ Error::Error(const char* text, std::source_location where) : function_(where.fun
 
 void RaiseError(const char* text, std::source_location where) { throw Error(text, where); }
 
-int ConsolePrintV(const char* format, va_list args) {
-  OutputLevels& o = gProcess.out;
-  int level = o.message;
+namespace {
+
+// Prints at a given message level. Worker threads print at the same time, so the
+// shared message level is only read here, never written for a print that did not set it.
+void PrintAtLevel(int level, const char* format, va_list args) {
+  const OutputLevels& o = gProcess.out;
   if (level <= o.console) {
     va_list copy;
     va_copy(copy, args);
@@ -27,7 +30,14 @@ int ConsolePrintV(const char* format, va_list args) {
     vfprintf(o.logFile, format, copy);
     va_end(copy);
   }
-  o.message = 0;
+}
+
+}  // namespace
+
+int ConsolePrintV(const char* format, va_list args) {
+  int level = gProcess.out.message;
+  if (level != 0) gProcess.out.message = 0;
+  PrintAtLevel(level, format, args);
   return 0;
 }
 
@@ -40,14 +50,10 @@ int ConsolePrint(const char* format, ...) {
 }
 
 void DebugPrint(int level, const char* format, ...) {
-  if (gProcess.out.effective < level) {
-    gProcess.out.message = 0;
-    return;
-  }
-  gProcess.out.message = level;
+  if (gProcess.out.effective < level) return;
   va_list args;
   va_start(args, format);
-  ConsolePrintV(format, args);
+  PrintAtLevel(level, format, args);
   va_end(args);
 }
 
