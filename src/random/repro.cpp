@@ -75,12 +75,14 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     record[rec::kMonsterSelChosen] = gInput.monsterSelChosen;
   }
 
+  // Threads of a batch start creations at the same time: the shared flags are written
+  // only when they change, so the threads only read them.
   if (gProcess.stickyCount == 0 && gInput.ChooseClass == 0 && !gProcess.chooseEverything &&
       !gProcess.savedChooseEverything && !replay) {
-    gProcess.isaacMode = true;
-    gProcess.recordFlagWasOne = true;
-    gProcess.recordFlag = 0;
-  } else if (!replay) {
+    if (!gProcess.isaacMode) gProcess.isaacMode = true;
+    if (!gProcess.recordFlagWasOne) gProcess.recordFlagWasOne = true;
+    if (gProcess.recordFlag != 0) gProcess.recordFlag = 0;
+  } else if (!replay && gProcess.isaacMode) {
     gProcess.isaacMode = false;
   }
 

@@ -347,6 +347,14 @@ int RunThreads() {
       for (int i = previous; i < end; ++i) assign(i, t);
       previous = end;
     }
+    // A loop on several threads starts all of them at once: the seeding that the first
+    // creation would do happens here, before any of them draws.
+    if (gLoopWithThreads && gProcess.isaacMode && !gProcess.seededThisBatch && !gProcess.reproduceInRuntime0 &&
+        gBatch.records[rec::kReplayMark] == 0 && gProcess.stickyCount == 0 && gInput.ChooseClass == 0 &&
+        !gProcess.chooseEverything && !gProcess.savedChooseEverything) {
+      SeedThreads();
+      gProcess.seededThisBatch = true;
+    }
     std::vector<std::thread> workers;
     for (int t = 1; t < threads; ++t) {
       try {
