@@ -18,6 +18,7 @@
 #include "generator/creation.h"
 #include "launcher/process.h"
 #include "random/isaac.h"
+#include "random/repro.h"
 #include "random/types.h"
 #include "script/compile.h"
 #include "script/grammar.h"
@@ -41,13 +42,7 @@ void Build(int thread, int count) {
   c->record = record.data();
   c->specialText = TextCreate("bench-text");
   for (int n = 0; n < count; ++n) {
-    record[rec::kKind] = -1;
-    record[rec::kCRMin] = 0;
-    record[rec::kCRMax] = 50;
-    record[rec::kFixedMonster] = -1;
-    record[rec::kFixedRace] = -1;
-    record[rec::kDiceMethod] = -1;
-    record[rec::kStoredHitPoints] = kNoHitPoints;
+    PresetAnyCreatureRecord(record.data());
     CreateCreature(c, 0);
   }
   FreeCharBonuses(c);

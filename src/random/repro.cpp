@@ -58,6 +58,17 @@ void CopyLastRecord(int32_t* destination) {
   memcpy(destination, gLastRecord, kRecordBytes);
 }
 
+void PresetAnyCreatureRecord(int32_t* record) {
+  memset(record, 0, kRecordBytes);
+  record[rec::kKind] = -1;
+  record[rec::kCRMin] = 0;
+  record[rec::kCRMax] = 50;
+  record[rec::kFixedMonster] = -1;
+  record[rec::kFixedRace] = -1;
+  record[rec::kDiceMethod] = -1;
+  record[rec::kStoredHitPoints] = kNoHitPoints;
+}
+
 void BeginCreationRandom(int32_t* record, IsaacState* state) {
   bool replay = record[rec::kReplayMark] != 0 || gProcess.reproduceInRuntime0;
   if (replay) {

@@ -16,6 +16,10 @@ constexpr int kRepHeaderBytes = 12;
 // A batch never has more creatures than the input line allows (nor more than threads).
 constexpr int kMaxRepRecords = 99;
 
+// A cleared record for any creature of CR 0 to 50, everything left to chance: the
+// creature of the runtime analysis, the benchmark and the consistency check.
+void PresetAnyCreatureRecord(int32_t* record);
+
 // Set-up of the random state at the start of a creation.
 void BeginCreationRandom(int32_t* record, IsaacState* state);
 // Stored hit points and the end of replay when a creation ends.

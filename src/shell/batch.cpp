@@ -522,12 +522,7 @@ int ConsistencyCheck() {
   gProcess.recordFlag = 0;
   SeedThreads();
   int32_t* transfer = gProcess.transferRecord;
-  memset(transfer, 0, kRecordBytes);
-  transfer[rec::kKind] = -1;
-  transfer[rec::kFixedMonster] = -1;
-  transfer[rec::kCRMax] = 50;
-  transfer[rec::kFixedRace] = -1;
-  transfer[rec::kDiceMethod] = -1;
+  PresetAnyCreatureRecord(transfer);
   int result = -1, count = 0;
   TextBuffer* reference = nullptr;
   static char emptyArg[1] = "";

@@ -14,6 +14,7 @@
 #include "platform/timer.h"
 #include "random/decisions.h"
 #include "random/isaac.h"
+#include "random/repro.h"
 #include "random/types.h"
 #include "script/matcher.h"
 #include "shell/entry.h"
@@ -106,14 +107,7 @@ void AnalysisCreature() {
   IsaacRange(state.get(), 0, 0, true, seed);
   p.seededThisBatch = true;
   TrackedPtr<int32_t> record(static_cast<int32_t*>(mallocloga(kRecordBytes, "RuntimeAnalysis-Record")));
-  memset(record.get(), 0, kRecordBytes);
-  record[rec::kKind] = -1;
-  record[rec::kCRMin] = 0;
-  record[rec::kCRMax] = 50;
-  record[rec::kFixedMonster] = -1;
-  record[rec::kFixedRace] = -1;
-  record[rec::kDiceMethod] = -1;
-  record[rec::kStoredHitPoints] = kNoHitPoints;
+  PresetAnyCreatureRecord(record.get());
   CreateCharContext(1);
   Char* c = static_cast<Char*>(mallocloga(sizeof(Char), "RuntimeAnalysis-Char"));
   new (c) Char();

@@ -66,6 +66,11 @@ T& Field(Source& s, size_t offset) {
   return *reinterpret_cast<T*>(reinterpret_cast<char*>(&s) + offset);
 }
 
+template <class T>
+const T& Field(const Source& s, size_t offset) {
+  return *reinterpret_cast<const T*>(reinterpret_cast<const char*>(&s) + offset);
+}
+
 size_t MonsterCRBytes(const Source& s) {
   size_t pairs = (size_t)s.monsterCount * (size_t)(s.templateCount ? s.templateCount : 1) * 4;
   return sizeof(int32_t) * 2 * (pairs ? pairs : 1);
@@ -109,9 +114,8 @@ uint32_t ImageChecksum(const void* bytes, size_t n) {
   return (uint32_t)h;
 }
 
-void PackSourceRoot(const Source& source, uint32_t imageSize, uint8_t* root) {
+void PackSourceRoot(const Source& s, uint32_t imageSize, uint8_t* root) {
   memset(root, 0, kSourceRootSize);
-  Source& s = const_cast<Source&>(source);
   for (int t = 0; t < (int)(sizeof kTables / sizeof kTables[0]); ++t) {
     PutWord(root, TableWord(t), Address(Field<void*>(s, kTables[t].pointer)));
     PutWord(root, TableWord(t) + 1, (uint32_t)Field<int32_t>(s, kTables[t].count));

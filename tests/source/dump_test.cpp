@@ -366,13 +366,9 @@ class DumpFile : public DumpTest {
     dir_ = std::make_unique<TempWorkDir>();
     for (int i = 0; i < kSourceRootSize; ++i) root_[i] = (uint8_t)(i * 13 + 1);
     ASSERT_TRUE(HoldFixedRegion(kImage));
-    for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
-    const DumpBlock blocks[] = {{kBlock1.data(), (uint32_t)kBlock1.size()},
-                                {kBlock2.data(), (uint32_t)kBlock2.size()},
-                                {"", 0},
-                                {nullptr, 0}};
+    FillRegion();
     CaptureStdout();
-    int result = DumpSource(kImage, "source.mrg", root_, kSourceRootSize, blocks);
+    int result = DumpSource(kImage, "source.mrg", root_, kSourceRootSize, Blocks().data());
     std::string out = GetCapturedStdout();
     ASSERT_EQ(result, 0) << out;
     EXPECT_EQ(out, "Dumping Source...Done\n\n");
@@ -382,6 +378,15 @@ class DumpFile : public DumpTest {
   void TearDown() override {
     DumpTest::TearDown();
     dir_.reset();
+  }
+
+  // The known image in the held region, and the blocks written after the root.
+  void FillRegion() {
+    for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
+  }
+  std::vector<DumpBlock> Blocks() const {
+    return {{kBlock1.data(), (uint32_t)kBlock1.size()}, {kBlock2.data(), (uint32_t)kBlock2.size()}, {"", 0},
+            {nullptr, 0}};
   }
 
   // The file as written, built field by field.
@@ -490,11 +495,9 @@ TEST_F(DumpFile, WritesEveryFieldInOrderAndLoadsItBack) {
 TEST_F(DumpFile, ReplacesTheOldFileOnlyWhenTheWriteSucceeded) {
   WriteBytes("source.mrg", {'a', 'l', 't'});
   ASSERT_TRUE(HoldFixedRegion(kImage));
-  for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
-  const DumpBlock blocks[] = {{kBlock1.data(), (uint32_t)kBlock1.size()},
-                              {kBlock2.data(), (uint32_t)kBlock2.size()},
-                              {"", 0},
-                              {nullptr, 0}};
+  FillRegion();
+  const std::vector<DumpBlock> list = Blocks();
+  const DumpBlock* blocks = list.data();
   CaptureStdout();
   EXPECT_EQ(DumpSource(kImage, "source.mrg", root_, kSourceRootSize, blocks), 0);
   GetCapturedStdout();
