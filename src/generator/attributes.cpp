@@ -102,7 +102,7 @@ void ComputeModifiers(Char* c) {
 void RollAttributes(Char* c, int method) {
   IsaacState* state = c->context.random;
   char label[96];
-  if (gProcess.chooseEverything) {
+  if (gDecide.chooseEverything) {
     for (int i = 0; i < kAttributes; ++i) {
       snprintf(label, sizeof label, "Wert für Attribut %s (%d) eingeben!", AbilityName(i), i);
       AbilityScore(c, i) = random(state, 3, 18, label, 0);

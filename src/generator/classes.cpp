@@ -65,8 +65,8 @@ int32_t BaseSave(int type, int levels) { return type == 1 ? levels / 2 + 2 : typ
 
 void RandClass(Char* c, int method, int slot, int* count) {
   int n = gSource.classCount;
-  bool saved = gProcess.chooseEverything;
-  if (gInput.ChooseClass) gProcess.chooseEverything = true;
+  bool saved = gDecide.chooseEverything;
+  if (gInput.ChooseClass) gDecide.chooseEverything = true;
   std::vector<int32_t> weights((size_t)n, 0);
   for (int k = 0; k < n; ++k)
     if (!HasClass(c, k, slot) && gSource.classes[k].npc == c->npcClasses) weights[(size_t)k] = gSource.classes[k].probability;
@@ -82,7 +82,7 @@ void RandClass(Char* c, int method, int slot, int* count) {
       ArrangeAttributes(c);
       ComputeModifiers(c);
     }
-    gProcess.chooseEverything = saved;
+    gDecide.chooseEverything = saved;
     return;
   }
 
@@ -144,7 +144,7 @@ void RandClass(Char* c, int method, int slot, int* count) {
   }
   if (chosen >= 0) c->classes[slot] = chosen;
   else c->classes[slot] = -1;
-  gProcess.chooseEverything = saved;
+  gDecide.chooseEverything = saved;
 }
 
 void ChooseClasses(Char* c, int method) {
@@ -171,7 +171,7 @@ void ChooseClasses(Char* c, int method) {
       remaining -= levels;
       preEpic -= pre;
     }
-    if (!c->mixedPart && !gProcess.chooseEverything) ArrangeAttributes(c);
+    if (!c->mixedPart && !gDecide.chooseEverything) ArrangeAttributes(c);
     return;
   }
   int count = 1;
@@ -264,7 +264,7 @@ void RollHitPoints(Char* c) {
     if (!k) continue;
     int die = c->MonsterTWType ? c->MonsterTWType : k->hitDie;
     for (int level = s == 0 ? 1 : 0; level < c->classLevels[s]; ++level) {
-      if (gProcess.chooseEverything) {
+      if (gDecide.chooseEverything) {
         maximum += std::max(die + c->MKO, 1);
         continue;
       }
@@ -272,7 +272,7 @@ void RollHitPoints(Char* c) {
       total += std::max(random(state, 1, std::max(die, 1), label, 0) + c->MKO, 1);
     }
   }
-  if (gProcess.chooseEverything) {
+  if (gDecide.chooseEverything) {
     int64_t low = start + (int64_t)(c->Level - 1) * std::max(c->MKO + 1, 1);
     total = random(state, (int32_t)low, (int32_t)(start + maximum), "Trefferpunkte", 0);
   }

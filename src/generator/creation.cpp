@@ -208,7 +208,7 @@ int64_t CreateCreature(Char* c, int sub) {
   IsaacState* state = c->context.random;
   if (!sub) BeginCreationRandom(r, state);
   ResetChar(c);
-  if (gProcess.chooseEverything != gProcess.savedChooseEverything) gProcess.chooseEverything = gProcess.savedChooseEverything;
+  if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
 
   bool treasureOnly = r[rec::kTreasureOnly] != 0;
   if (treasureOnly) {
@@ -219,7 +219,7 @@ int64_t CreateCreature(Char* c, int sub) {
     DebugPrint(2, "Starting Character Creation\n");
     bool kindByChance = r[rec::kKind] == -1;
     c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gInput.ChooseClass) : r[rec::kKind];
-    if (gProcess.chooseEverything != gProcess.savedChooseEverything) gProcess.chooseEverything = gProcess.savedChooseEverything;
+    if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
     DebugPrint(1, "\nHG wird festgelegt\n");
     c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
 
@@ -243,7 +243,7 @@ int64_t CreateCreature(Char* c, int sub) {
         c->diceMethod = 1;
       else if (r[rec::kDiceMethod] != -1)
         c->diceMethod = r[rec::kDiceMethod];
-      else if (!gProcess.chooseEverything)
+      else if (!gDecide.chooseEverything)
         c->diceMethod = random(state, 1, 2, "Würfelmethode wählen: 1 = 3W6, 2 = 4W6\n", 0);
       else
         c->diceMethod = 2;

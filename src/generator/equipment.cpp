@@ -196,7 +196,7 @@ void BuyBracers(Char* c) {
   IsaacState* state = c->context.random;
   int b = std::min(8, EnhancementDraw(state, c->Level, 0) + EnhancementDraw(state, c->Level, 0));
   // Bracers come only as strong as the money pays for.
-  while (b > 0 && b * b * 1000 > c->money && !gProcess.chooseEverything) --b;
+  while (b > 0 && b * b * 1000 > c->money && !gDecide.chooseEverything) --b;
   if (b <= 0) return;
   int number = NewItem(c);
   EquipItem(c, Equipment("Armreif"), number, false);
@@ -379,15 +379,15 @@ void MakeAdamantine(Char* c, CharItem& it) {
   int32_t cost = 0;
   if (it.equipType == 1) {
     cost = it.type <= 0 ? 2000 : it.type == 1 ? 5000 : 10000;
-    if (c->money < cost && !gProcess.chooseEverything) return;
+    if (c->money < cost && !gDecide.chooseEverything) return;
     it.armor += 1 + it.type - it.enhancement;
   } else if (it.equipType == 2) {
     cost = 2000;
-    if (c->money < cost && !gProcess.chooseEverything) return;
+    if (c->money < cost && !gDecide.chooseEverything) return;
     it.armor += 1;
   } else {
     bool large = it.damage[0] * it.damage[1] > 6;
-    if (c->money < (large ? 9000 : 3000) && !gProcess.chooseEverything) return;
+    if (c->money < (large ? 9000 : 3000) && !gDecide.chooseEverything) return;
     it.damage[2] += 1;
     cost = 3000;
     if (large) {
@@ -405,7 +405,7 @@ void MakeMithril(Char* c, CharItem& it) {
   if (it.equipType != 1 && it.equipType != 2) return;
   bool shield = it.equipType == 2;
   int32_t need = shield ? 1000 : (it.type + 1) * (it.type + 1) * 1000;
-  if (!gProcess.chooseEverything && c->money < need) return;
+  if (!gDecide.chooseEverything && c->money < need) return;
   it.penalty = std::max(0, it.penalty - 3);
   it.maxDex += 2;
   it.spellFailure = std::max(0, it.spellFailure - 10);
@@ -445,7 +445,7 @@ void SpecialMaterials(Char* c) {
       }
     }
     if (it.equipType == 0 && it.metal == 1 && random(state, 0, 1, "0 = Mercury", 0) == 0) {
-      if (c->money >= 500 || gProcess.chooseEverything) {
+      if (c->money >= 500 || gDecide.chooseEverything) {
         it.criticalMultiplier = 4;
         it.critical = 20;
         it.type = 2;
@@ -479,7 +479,7 @@ void RunSpecificScripts(Char* c, int count) {
 // eats the wealth meant for the rest; an item left without a bonus stays the
 // masterwork piece already paid for.
 void FitToMoney(Char* c, CharItem& it) {
-  if (gProcess.chooseEverything || (it.equipType > 2 && it.equipType != 11)) return;
+  if (gDecide.chooseEverything || (it.equipType > 2 && it.equipType != 11)) return;
   int64_t factor = it.equipType == 0 ? 2000 : 1000;
   auto least = [&](int64_t total) { return total * total * factor; };
   int64_t limit = c->money / 2;
@@ -513,7 +513,7 @@ void EffectsOnItems(Char* c, int count) {
         budget = 2 * old - it.enhancement;
       }
       it.effectCount = random(state, 0, budget, "Anzahl der Effeckte auf %s wählen!", 0);
-      if (!gProcess.chooseEverything && LinearChance(state, "Mehr Effeckte", 0, 19, c->Level, false, 0))
+      if (!gDecide.chooseEverything && LinearChance(state, "Mehr Effeckte", 0, 19, c->Level, false, 0))
         it.effectCount = random(state, it.effectCount, budget, "Anzahl der Effeckte wählen!", 0);
     }
     if (it.equipType != 0 || it.primary) {
@@ -570,7 +570,7 @@ void BuyEnhancement(Char* c, int number, int32_t base, int hand, int divisor) {
 
 void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int kind) {
   IsaacState* state = c->context.random;
-  bool buy = gProcess.chooseEverything;
+  bool buy = gDecide.chooseEverything;
   char label[128];
   if (!buy && c->money > c->budget / divisor) {
     snprintf(label, sizeof label, "%s vorhanden? (1 = Ja, 0 = Nein)", equipment);
@@ -599,7 +599,7 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
     RunSpecificScript(c, c->items[number]);
   const CharItem& bought = c->items[number];
   bool empty = !bought.specific && bought.effectCount == 0 && bought.value == 0;
-  if ((c->budget > budget || empty) && !gProcess.chooseEverything) {
+  if ((c->budget > budget || empty) && !gDecide.chooseEverything) {
     c->money = money;
     c->budget = budget;
     if (!done.empty()) std::copy(done.begin(), done.end(), c->context.effectDone);

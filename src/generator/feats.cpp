@@ -101,7 +101,7 @@ int32_t AgainWeight(Char* c, int feat, int32_t weight) {
     threshold = mark ? mark : 1;
     mark /= 2;
   }
-  if (!gProcess.chooseEverything) {
+  if (!gDecide.chooseEverything) {
     char label[160];
     snprintf(label, sizeof label, "Enter 1 to make Feat %s possible again\n", f.name.c_str());
     if (random(c->context.random, 1, 8, label, 0) > threshold) return 0;
@@ -391,7 +391,7 @@ int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save
     names.push_back(x.name.c_str());
   }
   while (!list.empty()) {
-    if (gProcess.chooseEverything) {
+    if (gDecide.chooseEverything) {
       for (size_t i = 0; i < list.size(); ++i) ConsolePrint("%d: %s\n", (int)i, names[i]);
       ConsolePrint("Select a Feat!\n");
     }
@@ -478,7 +478,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
           if (gSource.feats[f].featType != k) save[f] = 0;
         break;
       }
-      if (gProcess.chooseEverything)
+      if (gDecide.chooseEverything)
         for (int f = 0; f < n; ++f)
           if (save[f] > 0 && !CanTakeFeat(c, f, slot, save)) save[f] = 0;
       char label[256];

@@ -554,8 +554,8 @@ int DetermineMonster(Char* c) {
   IsaacState* state = c->context.random;
   int n = gSource.monsterCount;
   if (n <= 0) return 1;
-  int savedChoose = gProcess.chooseEverything;
-  if (gInput.ChooseClass) gProcess.chooseEverything = 1;
+  int savedChoose = gDecide.chooseEverything;
+  if (gInput.ChooseClass) gDecide.chooseEverything = 1;
   std::vector<int32_t> weights((size_t)n, 0);
   int templates = std::min(gSource.templateCount, 11);
   bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
@@ -567,7 +567,7 @@ int DetermineMonster(Char* c) {
     int32_t& w = weights[(size_t)m];
     if (w == 0) continue;
     const MonsterSource& x = gSource.monsters[m];
-    if (x.epic != 0 && !gProcess.chooseEverything && !manyCR) {
+    if (x.epic != 0 && !gDecide.chooseEverything && !manyCR) {
       w = 0;
       continue;
     }
@@ -588,7 +588,7 @@ int DetermineMonster(Char* c) {
   int type = AdvancedRand(state, types, present.data(), 4, &gSource.monsterTypes[0].name.text, sizeof(MonsterTypeSource),
                           "Monsterart wählen!", gInput.ChooseClass, true, 0, false);
   if (type < 0) {
-    gProcess.chooseEverything = savedChoose;
+    gDecide.chooseEverything = savedChoose;
     return 1;
   }
   for (int m = 0; m < n; ++m)
@@ -596,7 +596,7 @@ int DetermineMonster(Char* c) {
   int chosen = AdvancedRand(state, n, weights.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
                             "Monster wählen", 0, true, 0, true);
   if (chosen < 0) {
-    gProcess.chooseEverything = savedChoose;
+    gDecide.chooseEverything = savedChoose;
     return 1;
   }
   c->monster = chosen;
@@ -614,7 +614,7 @@ int DetermineMonster(Char* c) {
   int expected = -1;
   gReferenceMonster.compare_exchange_strong(expected, chosen);
   SetMonster(c);
-  gProcess.chooseEverything = savedChoose;
+  gDecide.chooseEverything = savedChoose;
   return 0;
 }
 

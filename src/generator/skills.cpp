@@ -64,7 +64,7 @@ void ImportantSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>
     } else {
       int lower = Required(c, s) > 0 ? Required(c, s) : 1;
       lower = std::min(lower, cap);
-      if (gProcess.chooseEverything) {
+      if (gDecide.chooseEverything) {
         snprintf(label, sizeof label, "Level der wichtigen Fertigkeit %s wählen\n", SkillName(s));
         r = random(state, lower, cap, label, 0);
       } else {
@@ -98,7 +98,7 @@ void FreeSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& syn
       if (!list.empty()) kind = wanted;
     }
     if (list.empty()) break;
-    if (gProcess.chooseEverything) {
+    if (gDecide.chooseEverything) {
       ConsolePrint("Fertigkeit wählen!\n");
       for (size_t i = 0; i < list.size(); ++i) ConsolePrint("%d: %s\n", (int)i + 1, SkillName(list[i]));
     }

@@ -253,7 +253,7 @@ void DoEffects2(Char* c, int number) {
     int64_t price = Price(c, it, k, used, true);
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
-    if (gProcess.chooseEverything || price <= allowed || tries >= 100) {
+    if (gDecide.chooseEverything || price <= allowed || tries >= 100) {
       if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
         *it = cheapest;
         price = cheapestPrice;

@@ -73,13 +73,8 @@ struct ProcessState {
   bool benchmark = false;
   int recordFlag = 1;
   bool recordFlagWasOne = false;
-  bool replayActive = false;
-  bool chooseEverything = false;
-  bool savedChooseEverything = false;
+  bool savedChooseEverything = false;  // every decision asked, as the batch started
   bool labelFlag = false;
-  int32_t backPosition = 0;
-  int32_t* stream = nullptr;     // decision stream of the running creation
-  int32_t* streamPos = nullptr;  // its position word
   int32_t scratchStream[kStreamWords + 1] = {};
   int32_t scratchPos = 0;
   StickyEntry sticky[kStickyCapacity] = {};
@@ -108,6 +103,18 @@ struct ProcessState {
 };
 
 extern ProcessState gProcess;
+
+// The decisions of the creation running on this thread: each thread of a batch makes its
+// own creature from its own record, so none of this is shared.
+struct CreationDecisions {
+  int32_t* stream = nullptr;     // decision stream of the running creation
+  int32_t* streamPos = nullptr;  // its position word
+  bool replayActive = false;
+  bool chooseEverything = false;  // ask the user at every decision
+  bool streamFullReported = false;
+  int32_t backPosition = 0;  // where a step back resumes the replay
+};
+extern thread_local CreationDecisions gDecide;
 
 // printf-style output to console and log by message level; returns 0.
 int ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));

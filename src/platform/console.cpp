@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 struct ScreenBuffer {
@@ -28,6 +29,9 @@ ScreenBuffer MakeStandard() {
 
 ScreenBuffer gStandard = MakeStandard();
 ScreenBuffer* gActive = &gStandard;
+// Worker threads write their creatures' sheets while the main thread switches screens.
+std::recursive_mutex gLock;
+using Guard = std::lock_guard<std::recursive_mutex>;
 int gTerminalMode = -1;
 bool gAlternate = false;
 
@@ -128,12 +132,14 @@ ScreenBuffer* ConsoleCreate() {
 }
 
 void ConsoleDestroy(ScreenBuffer* s) {
+  Guard g(gLock);
   if (!s || s->standard) return;
   if (gActive == s) ConsoleSetActive(&gStandard);
   delete s;
 }
 
 bool ConsoleSetSize(ScreenBuffer* s, int columns, int rows) {
+  Guard g(gLock);
   if (!s || s->standard || columns <= 0 || rows <= 0) return s && s->standard;
   std::vector<uint32_t> cells((size_t)columns * rows, ' ');
   std::vector<uint8_t> attrs((size_t)columns * rows, kAttrNormal);
@@ -153,6 +159,7 @@ bool ConsoleSetSize(ScreenBuffer* s, int columns, int rows) {
 }
 
 void ConsoleSetActive(ScreenBuffer* s) {
+  Guard g(gLock);
   if (!s) return;
   gActive = s;
   if (s->standard) {
@@ -170,9 +177,13 @@ void ConsoleSetActive(ScreenBuffer* s) {
   Draw(s);
 }
 
-ScreenBuffer* ConsoleActive() { return gActive; }
+ScreenBuffer* ConsoleActive() {
+  Guard g(gLock);
+  return gActive;
+}
 
 void ConsoleWrite(ScreenBuffer* s, const char* text, size_t length) {
+  Guard g(gLock);
   if (!s) return;
   if (s->standard) {
     fwrite(text, 1, length, stdout);
@@ -205,6 +216,7 @@ void ConsoleWrite(ScreenBuffer* s, const char* text, size_t length) {
 void ConsoleWriteText(ScreenBuffer* s, const char* text) { ConsoleWrite(s, text, strlen(text)); }
 
 void ConsoleFill(ScreenBuffer* s, uint32_t cp, int count, int x, int y) {
+  Guard g(gLock);
   if (!s || s->standard) return;
   for (size_t i = (size_t)y * s->columns + x; count > 0 && i < s->cells.size(); ++i, --count) {
     s->cells[i] = cp;
@@ -214,12 +226,14 @@ void ConsoleFill(ScreenBuffer* s, uint32_t cp, int count, int x, int y) {
 }
 
 void ConsoleFillAttribute(ScreenBuffer* s, int attribute, int count, int x, int y) {
+  Guard g(gLock);
   if (!s || s->standard) return;
   for (size_t i = (size_t)y * s->columns + x; count > 0 && i < s->attributes.size(); ++i, --count)
     s->attributes[i] = (uint8_t)attribute;
 }
 
 void ConsoleSetCursor(ScreenBuffer* s, int x, int y) {
+  Guard g(gLock);
   if (!s) return;
   if (s->standard) {
     if (OnTerminal()) printf("\x1b[%d;%dH", y + 1, x + 1);
@@ -230,17 +244,20 @@ void ConsoleSetCursor(ScreenBuffer* s, int x, int y) {
 }
 
 void ConsoleGetCursor(ScreenBuffer* s, int* x, int* y) {
+  Guard g(gLock);
   *x = s ? s->cursorX : 0;
   *y = s ? s->cursorY : 0;
 }
 
 void ConsoleSetAttribute(ScreenBuffer* s, int attribute) {
+  Guard g(gLock);
   if (!s) return;
   s->attribute = attribute;
   if (s->standard && OnTerminal()) fputs(AnsiFor(attribute), stdout);
 }
 
 void ConsoleClear(ScreenBuffer* s) {
+  Guard g(gLock);
   if (!s) return;
   if (s->standard) {
     if (OnTerminal()) fputs("\x1b[H\x1b[2J", stdout);
@@ -255,11 +272,13 @@ void ConsoleClear(ScreenBuffer* s) {
 int ConsoleUsedRows(ScreenBuffer* s) { return s ? s->usedRows : 0; }
 
 std::string ConsoleRowText(ScreenBuffer* s, int row) {
+  Guard g(gLock);
   if (!s || s->standard || row < 0 || row >= s->rows) return {};
   return RowText(s, row, false);
 }
 
 int ConsoleCellAttribute(ScreenBuffer* s, int x, int y) {
+  Guard g(gLock);
   if (!s || s->standard || x < 0 || y < 0 || x >= s->columns || y >= s->rows) return kAttrNormal;
   return s->attributes[(size_t)y * s->columns + x];
 }

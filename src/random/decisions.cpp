@@ -20,22 +20,20 @@ constexpr const char* kRandomHeader =
     "Manuel Random (%s):\n"
     "Bitte Zahl zwischen %d und %d eingeben! (-1 = This Random, -2 = All Random, -3 = One Step Back)  ";
 
-bool gStreamFullReported = false;
-
 // Appends one answered decision to the stream while recording. The last words of the
 // stream stay free for the end marker that saving writes behind the position.
 void Record(int32_t value) {
-  if (gProcess.recordFlag != 1 || !gProcess.stream) return;
-  int32_t& pos = *gProcess.streamPos;
+  if (gProcess.recordFlag != 1 || !gDecide.stream) return;
+  int32_t& pos = *gDecide.streamPos;
   if (pos < 0 || pos + 3 >= kStreamWords) {
-    if (!gStreamFullReported) {
+    if (!gDecide.streamFullReported) {
       ConsolePrint("Decision stream full: further decisions of this creature are not recorded\n");
-      gStreamFullReported = true;
+      gDecide.streamFullReported = true;
     }
     return;
   }
-  gProcess.stream[pos] = gProcess.chooseEverything ? 1 : 0;
-  gProcess.stream[pos + 1] = value;
+  gDecide.stream[pos] = gDecide.chooseEverything ? 1 : 0;
+  gDecide.stream[pos + 1] = value;
   pos += 2;
 }
 
@@ -43,23 +41,29 @@ enum class Replay { kInactive, kValue, kEnded };
 
 // Takes the next value of the replayed stream.
 Replay ReplayNext(bool asks, int32_t* value) {
-  if (!gProcess.replayActive || !gProcess.stream) return Replay::kInactive;
-  int32_t* s = gProcess.stream;
-  int32_t& pos = *gProcess.streamPos;
+  if (!gDecide.replayActive || !gDecide.stream) return Replay::kInactive;
+  int32_t* s = gDecide.stream;
+  int32_t& pos = *gDecide.streamPos;
   if (pos >= 1 && pos + 1 < kStreamWords && s[pos] != kStreamEnd) {
     if (asks) {
-      gProcess.backPosition = pos - 1;
-      DebugPrint(2, "reposused Set to %d\n", gProcess.backPosition);
+      gDecide.backPosition = pos - 1;
+      DebugPrint(2, "reposused Set to %d\n", gDecide.backPosition);
     }
-    if (s[pos - 1] == 0) gProcess.chooseEverything = gProcess.savedChooseEverything = false;
+    if (s[pos - 1] == 0) {
+      gDecide.chooseEverything = false;
+      if (gProcess.savedChooseEverything) gProcess.savedChooseEverything = false;
+    }
     *value = s[pos];
     int32_t next = s[pos + 1];
     pos += 2;
-    if (next == 1) gProcess.chooseEverything = gProcess.savedChooseEverything = true;
+    if (next == 1) {
+      gDecide.chooseEverything = true;
+      if (!gProcess.savedChooseEverything) gProcess.savedChooseEverything = true;
+    }
     return Replay::kValue;
   }
   if (pos >= 1) pos -= 1;
-  gProcess.replayActive = false;
+  gDecide.replayActive = false;
   return Replay::kEnded;
 }
 
@@ -74,7 +78,7 @@ void AddSticky(uint32_t caller, int32_t value) {
 // The answers -1 (this one at random), -2 (everything at random), -3 (step back).
 void LeaveManualMode(int32_t answer) {
   if (answer == -3) throw xRestartChar();
-  gProcess.chooseEverything = false;
+  gDecide.chooseEverything = false;
   if (answer == -2) {
     gProcess.savedChooseEverything = false;
     gInput.ChooseClass = 0;
@@ -125,9 +129,9 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, const void* conte
       }
       v = WordToInt(p);
     }
-    if (v != -3 && gProcess.streamPos) {
-      gProcess.backPosition = *gProcess.streamPos;
-      DebugPrint(2, "reposused Set to %d\n", gProcess.backPosition);
+    if (v != -3 && gDecide.streamPos) {
+      gDecide.backPosition = *gDecide.streamPos;
+      DebugPrint(2, "reposused Set to %d\n", gDecide.backPosition);
     }
     if (v >= -3 && v <= -1) {
       if (sticky) AddSticky(caller, v);
@@ -197,9 +201,9 @@ uint32_t CallerIdOf(const std::source_location& where) {
 }
 
 void SetDecisionStream(int32_t* words, int32_t* position) {
-  gProcess.stream = words;
-  gProcess.streamPos = position;
-  gStreamFullReported = false;
+  gDecide.stream = words;
+  gDecide.streamPos = position;
+  gDecide.streamFullReported = false;
 }
 
 void UseScratchStream() {
@@ -214,7 +218,7 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, i
   if (min == max) return min;
   if (min > max) RaiseError("random");
   if (!label) label = "";
-  bool asks = ask != -1 && *label && (ask == 1 || gProcess.chooseEverything);
+  bool asks = ask != -1 && *label && (ask == 1 || gDecide.chooseEverything);
 
   if (gProcess.isaacMode) {
     if (!state) RaiseError("random");  // a draw outside any creation and test run
@@ -252,7 +256,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   if (!label) label = "";
   bool asks = false;
   if (ask != -1 && (*label || (n > 0 && *TextAt(texts, textStride, indirect, 0))))
-    asks = ask == 1 || gProcess.chooseEverything;
+    asks = ask == 1 || gDecide.chooseEverything;
 
   int32_t replayed;
   Replay r = ReplayNext(asks, &replayed);
@@ -271,7 +275,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
         largest = WeightAt(opts, i);
         index = i;
       }
-    if (calctype == 2 && ask != 1 && !gProcess.chooseEverything) {
+    if (calctype == 2 && ask != 1 && !gDecide.chooseEverything) {
       Record(index);
       return index;
     }

@@ -109,10 +109,10 @@ void SeedThreads() {
   uint32_t seed[512];
   for (int t = 0; t < gProcess.seedThreads; ++t) {
     int savedDebug = gProcess.debugOutput;
-    bool savedChooseAll = gProcess.chooseEverything;
+    bool savedChooseAll = gDecide.chooseEverything;
     int savedEffective = gProcess.out.effective;
     gProcess.debugOutput = 0;
-    gProcess.chooseEverything = false;
+    gDecide.chooseEverything = false;
     gProcess.out.effective = -1;
     for (uint32_t i = 0; i < 512; ++i) {
       if (gProcess.benchmark)
@@ -121,7 +121,7 @@ void SeedThreads() {
         seed[i] = (uint32_t)RecordedModeValue(0, (int32_t)0xFFFFFFFE);
     }
     gProcess.debugOutput = savedDebug;
-    gProcess.chooseEverything = savedChooseAll;
+    gDecide.chooseEverything = savedChooseAll;
     gProcess.out.effective = savedEffective;
     IsaacRange(gProcess.seeds[t], 0, 0, true, seed);
   }

@@ -88,7 +88,7 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
 
   // Threads of a batch start creations at the same time: the shared flags are written
   // only when they change, so the threads only read them.
-  if (gProcess.stickyCount == 0 && gInput.ChooseClass == 0 && !gProcess.chooseEverything &&
+  if (gProcess.stickyCount == 0 && gInput.ChooseClass == 0 && !gDecide.chooseEverything &&
       !gProcess.savedChooseEverything && !replay) {
     if (!gProcess.isaacMode) gProcess.isaacMode = true;
     if (!gProcess.recordFlagWasOne) gProcess.recordFlagWasOne = true;
@@ -114,7 +114,7 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
 
   SetDecisionStream(record + rec::kStream, record + rec::kStreamPosition);
   record[rec::kStreamPosition] = replay ? 1 : 0;
-  gProcess.replayActive = replay;
+  gDecide.replayActive = replay;
 
   if (gProcess.isaacMode) PrintCharacterSeed(record);
 
@@ -127,7 +127,7 @@ void EndCreationRandom(int32_t* record, int32_t* hitPoints) {
     *hitPoints = record[rec::kStoredHitPoints];
   else
     record[rec::kStoredHitPoints] = *hitPoints;
-  gProcess.replayActive = false;
+  gDecide.replayActive = false;
 }
 
 void SaveReproduction(const char* name, bool forced, int32_t* records, int count, bool keep) {
@@ -151,8 +151,8 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
   for (int i = 0; i < count; ++i) {
     int32_t* r = records + (size_t)i * kRecordWords;
     if (r[rec::kRandomMode] != kModeRecorded) continue;
-    int32_t* stream = given ? r + rec::kStream : gProcess.stream;
-    int32_t position = given ? r[rec::kStreamPosition] : (gProcess.streamPos ? *gProcess.streamPos : 0);
+    int32_t* stream = given ? r + rec::kStream : gDecide.stream;
+    int32_t position = given ? r[rec::kStreamPosition] : (gDecide.streamPos ? *gDecide.streamPos : 0);
     if (!stream) continue;
     if (position >= -1 && position + 1 < kStreamWords) stream[position + 1] = kStreamEnd;
     if (stream != r + rec::kStream) {
@@ -215,7 +215,7 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
 int LoadReproduction() {
   gProcess.recordFlag = 0;
   gProcess.replayAtStart = true;
-  if (gProcess.streamPos) *gProcess.streamPos = 0;
+  if (gDecide.streamPos) *gDecide.streamPos = 0;
 
   if (gProcess.reproduceInRuntime0) {
     AllocateBatch(1);

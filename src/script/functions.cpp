@@ -311,7 +311,7 @@ void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter) {
 }
 
 int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact) {
-  if (level >= 21 && !noArtifact && !gProcess.chooseEverything) {
+  if (level >= 21 && !noArtifact && !gDecide.chooseEverything) {
     int32_t no = 55 - level > 1 ? 55 - level : 1;
     if (YesNo(state, "Artifakt?", no, level - 20, 0)) return 6;
   }

@@ -212,7 +212,7 @@ void Generate(Char* c) {
       return;
     } catch (const xRestartChar&) {
       // Step back: replay the answers up to the question before the last one.
-      if (gProcess.streamPos) *gProcess.streamPos = gProcess.backPosition;
+      if (gDecide.streamPos) *gDecide.streamPos = gDecide.backPosition;
       SaveReproduction("", true, nullptr, 1, false);
       c->record[rec::kReplayMark] = 1;
       gProcess.reproFileOpen = false;
@@ -271,6 +271,8 @@ void LoopStatistics(const Char* c, bool main) {
 }
 
 int CreationLoop(ThreadDescriptor* d) {
+  // Each thread shows its own first loop creature; the shared flag is cleared after the batch.
+  bool firstLoop = gProcess.firstLoop;
   for (int i = d->first; i < d->end; ++i) {
     Char* c = &gBatch.chars[i];
     if (!gProcess.silent) {
@@ -283,7 +285,7 @@ int CreationLoop(ThreadDescriptor* d) {
       if (i == 0) gBatch.firstCR = c->cr;
       gBatch.hitPoints[i + 1] = c->shownHitPoints;
       // A loop shows its first creature only; later passes are measured, not drawn.
-      if (gProcess.firstLoop && firstPass) {
+      if (firstLoop && firstPass) {
         if (gProcess.loopRunning) PrintChar(c, i + 1, gProcess.silent, nullptr);
         ClearConsole(i + 1);
       }
@@ -303,7 +305,7 @@ int CreationLoop(ThreadDescriptor* d) {
       if (!gProcess.loopRunning) break;
       c->record[rec::kStoredHitPoints] = kNoHitPoints;
     }
-    gProcess.firstLoop = false;
+    firstLoop = false;
     if (d->main && !gProcess.silent) ShowScreen(i + 1);
     ClearConsole(i + 1);
     PrintChar(c, i + 1, gProcess.silent, nullptr);
@@ -351,7 +353,7 @@ int RunThreads() {
     // creation would do happens here, before any of them draws.
     if (gLoopWithThreads && gProcess.isaacMode && !gProcess.seededThisBatch && !gProcess.reproduceInRuntime0 &&
         gBatch.records[rec::kReplayMark] == 0 && gProcess.stickyCount == 0 && gInput.ChooseClass == 0 &&
-        !gProcess.chooseEverything && !gProcess.savedChooseEverything) {
+        !gDecide.chooseEverything && !gProcess.savedChooseEverything) {
       SeedThreads();
       gProcess.seededThisBatch = true;
     }
@@ -411,7 +413,7 @@ int PrepareBatch() {
   for (int i = 0; i < n; ++i) {
     int32_t* r = gBatch.records + (size_t)i * kRecordWords;
     r[rec::kFixedAbilities] = 0;
-    r[rec::kDiceMethod] = (gInput.ChooseClass == 0 || gProcess.chooseEverything) ? -1 : 1;
+    r[rec::kDiceMethod] = (gInput.ChooseClass == 0 || gDecide.chooseEverything) ? -1 : 1;
     if (gInput.DrawType == -1) r[rec::kDiceMethod] = 0;
     r[rec::kFixedClasses] = 0;
     r[rec::kCRMin] = r[rec::kCRMax] = cr[(size_t)i];
@@ -477,7 +479,7 @@ int ListingMode() {
 int RunBatch() {
   UseScratchStream();
   LcgSeed((uint32_t)PerfCounter());
-  gProcess.savedChooseEverything = gProcess.chooseEverything;
+  gProcess.savedChooseEverything = gDecide.chooseEverything;
   gQuit = false;
 
   int init = InitSource();

@@ -210,7 +210,7 @@ void RecomputeOutputLevels() {
     console = 3;
   else if (gProcess.debugOutput != 0)
     console = 2;
-  else if (gInput.ChooseClass || gProcess.chooseEverything)
+  else if (gInput.ChooseClass || gDecide.chooseEverything)
     console = 1;
   SetOutputLevels(console, gProcess.out.log);
 }
@@ -291,7 +291,7 @@ int RunEntry(int argc, char** argv) {
       if (in.worktype == 4) {
         gProcess.recordFlag = 2;
         in.ChooseClass = 0;
-        gProcess.chooseEverything = false;
+        gDecide.chooseEverything = false;
         gProcess.threadCount = 1;
       }
       if (in.worktype == 3) {
@@ -300,7 +300,7 @@ int RunEntry(int argc, char** argv) {
       }
       if (in.ChooseClass == 2) {
         in.ChooseClass = 1;
-        gProcess.chooseEverything = true;
+        gDecide.chooseEverything = true;
       }
       if (in.ChooseClass != 0) {
         gProcess.threadCount = 1;
@@ -311,7 +311,7 @@ int RunEntry(int argc, char** argv) {
         if (!gProcess.silent) SeedThreads();
       }
       RecomputeOutputLevels();
-      gProcess.labelFlag = in.ChooseClass || gProcess.chooseEverything || gProcess.debugOutput ||
+      gProcess.labelFlag = in.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput ||
                            gProcess.out.log >= 0;
       result = RunBatch();
     }

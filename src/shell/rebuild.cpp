@@ -85,9 +85,9 @@ void OnGuardFault(uintptr_t address, uintptr_t instruction) {
 void AnalysisCreature() {
   InputFields savedInput = gInput;
   ProcessState& p = gProcess;
-  bool benchmark = p.benchmark, isaac = p.isaacMode, seeded = p.seededThisBatch, choose = p.chooseEverything,
+  bool benchmark = p.benchmark, isaac = p.isaacMode, seeded = p.seededThisBatch, choose = gDecide.chooseEverything,
        savedChoose = p.savedChooseEverything, wasOne = p.recordFlagWasOne, inRuntime0 = p.reproduceInRuntime0,
-       replay = p.replayActive;
+       replay = gDecide.replayActive;
   int recordFlag = p.recordFlag, debug = p.debugOutput, sticky = p.stickyCount;
   gInput.ChooseClass = 0;
   gInput.DrawType = 0;
@@ -95,7 +95,7 @@ void AnalysisCreature() {
   p.benchmark = true;
   p.isaacMode = true;
   p.recordFlag = 0;
-  p.chooseEverything = p.savedChooseEverything = false;
+  gDecide.chooseEverything = p.savedChooseEverything = false;
   p.debugOutput = 0;
   p.stickyCount = 0;
   p.reproduceInRuntime0 = false;  // a reproduction waiting for this runtime is not this creature
@@ -135,14 +135,14 @@ void AnalysisCreature() {
   p.benchmark = benchmark;
   p.isaacMode = isaac;
   p.seededThisBatch = seeded;
-  p.chooseEverything = choose;
+  gDecide.chooseEverything = choose;
   p.savedChooseEverything = savedChoose;
   p.recordFlagWasOne = wasOne;
   p.recordFlag = recordFlag;
   p.debugOutput = debug;
   p.stickyCount = sticky;
   p.reproduceInRuntime0 = inRuntime0;
-  p.replayActive = replay;
+  gDecide.replayActive = replay;
   RecomputeOutputLevels();
 }
 

@@ -126,19 +126,19 @@ void DamageInput(int screen) {
 
 void CycleManualMode(int screen) {
   int mode;
-  if (gInput.ChooseClass == 0 && !gProcess.chooseEverything) {
+  if (gInput.ChooseClass == 0 && !gDecide.chooseEverything) {
     gInput.ChooseClass = 1;
     mode = 1;
   } else if (gInput.ChooseClass) {
     gInput.ChooseClass = 0;
-    gProcess.chooseEverything = true;
+    gDecide.chooseEverything = true;
     mode = 2;
   } else {
-    gProcess.chooseEverything = false;
+    gDecide.chooseEverything = false;
     mode = 0;
   }
-  gProcess.recordFlag = gInput.ChooseClass || gProcess.chooseEverything ? 1 : 0;
-  gProcess.savedChooseEverything = gProcess.chooseEverything;
+  gProcess.recordFlag = gInput.ChooseClass || gDecide.chooseEverything ? 1 : 0;
+  gProcess.savedChooseEverything = gDecide.chooseEverything;
   RecomputeOutputLevels();
   int x, y;
   ConsoleGetCursor(Screen(screen), &x, &y);

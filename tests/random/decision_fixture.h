@@ -26,15 +26,15 @@ class DecisionTest : public ::testing::Test {
   static void Reset() {
     gProcess.isaacMode = false;
     gProcess.recordFlag = 0;
-    gProcess.replayActive = false;
-    gProcess.chooseEverything = false;
+    gDecide.replayActive = false;
+    gDecide.chooseEverything = false;
     gProcess.savedChooseEverything = false;
     gProcess.stickyCount = 0;
-    gProcess.backPosition = 0;
+    gDecide.backPosition = 0;
     gProcess.debugOutput = 0;
     gProcess.extendedDebug = false;
-    gProcess.stream = nullptr;
-    gProcess.streamPos = nullptr;
+    gDecide.stream = nullptr;
+    gDecide.streamPos = nullptr;
     debugspace::gInput = debugspace::InputFields{};
     SetOutputLevels(0, -1);
   }

@@ -36,7 +36,7 @@ int Pick(IsaacState* s, std::initializer_list<int32_t> weights) {
 
 TEST_F(DecisionTest, SingleOutcomesDecideNothing) {
   Recording();
-  gProcess.chooseEverything = true;
+  gDecide.chooseEverything = true;
   InputUseText("");
   EXPECT_EQ(random(&state, 3, 3, "Label", 1), 3);
   int32_t one = 9;
@@ -212,13 +212,13 @@ TEST_F(DecisionTest, StickyAnswersRepeatForTheSameCallSite) {
 TEST_F(DecisionTest, SpecialAnswersLeaveManualModeOrStepBack) {
   Recording();
   gInput.ChooseClass = 1;
-  gProcess.chooseEverything = true;
+  gDecide.chooseEverything = true;
   gProcess.savedChooseEverything = true;
   InputUseText("-1\n");
   CaptureStdout();
   int32_t v = random(&state, 1, 6, "Wurf", 1);
   EXPECT_TRUE(v >= 1 && v <= 6);
-  EXPECT_FALSE(gProcess.chooseEverything);
+  EXPECT_FALSE(gDecide.chooseEverything);
   EXPECT_TRUE(gProcess.savedChooseEverything);
   EXPECT_EQ(gInput.ChooseClass, 1);
 
@@ -248,7 +248,7 @@ TEST_F(DecisionTest, RecordedStreamReplaysAndContinuesRecording) {
   // Cut the stream after six decisions, as saving does, then replay it.
   stream[13] = kStreamEnd;
   position = 1;
-  gProcess.replayActive = true;
+  gDecide.replayActive = true;
   LcgSeed(999);
   std::vector<int32_t> second;
   for (int i = 0; i < 5; ++i) {
@@ -256,7 +256,7 @@ TEST_F(DecisionTest, RecordedStreamReplaysAndContinuesRecording) {
     second.push_back(AdvancedRand(&state, 3, w, 4, nullptr, 0, "", 0, false));
   }
   for (int i = 0; i < 6; ++i) EXPECT_EQ(second[i], first[i]) << i;
-  EXPECT_FALSE(gProcess.replayActive);
+  EXPECT_FALSE(gDecide.replayActive);
   // Decision 7 is recorded at the flag word behind decision 6.
   EXPECT_EQ(position, 20);
   EXPECT_EQ(stream[13], second[6]);
@@ -266,23 +266,23 @@ TEST_F(DecisionTest, RecordedStreamReplaysAndContinuesRecording) {
 TEST_F(DecisionTest, ReplayRestoresChooseEverythingFromFlagWords) {
   Recording();
   random(&state, 1, 6, "A", 0);  // flag word 0
-  gProcess.chooseEverything = true;
+  gDecide.chooseEverything = true;
   InputUseText("4\n");
   CaptureStdout();
   random(&state, 1, 6, "B", 1);  // flag word 1
   GetCapturedStdout();
-  gProcess.chooseEverything = false;
+  gDecide.chooseEverything = false;
   int32_t last = random(&state, 1, 6, "C", 0);  // flag word 0
   stream[position + 1] = kStreamEnd;
 
   position = 1;
-  gProcess.replayActive = true;
+  gDecide.replayActive = true;
   random(&state, 1, 6, "A", 0);
-  EXPECT_TRUE(gProcess.chooseEverything);  // the next decision was asked for
+  EXPECT_TRUE(gDecide.chooseEverything);  // the next decision was asked for
   EXPECT_TRUE(gProcess.savedChooseEverything);
   EXPECT_EQ(random(&state, 1, 6, "B", 1), 4);
   EXPECT_EQ(random(&state, 1, 6, "C", 0), last);
-  EXPECT_FALSE(gProcess.chooseEverything);
+  EXPECT_FALSE(gDecide.chooseEverything);
   EXPECT_FALSE(gProcess.savedChooseEverything);
 }
 
@@ -292,7 +292,7 @@ TEST_F(DecisionTest, ReplayedValueOutsideTheRangeEndsTheRun) {
   stream[1] = 50;
   stream[3] = kStreamEnd;
   position = 1;
-  gProcess.replayActive = true;
+  gDecide.replayActive = true;
   EXPECT_EXIT(random(&state, 1, 6), testing::ExitedWithCode(1), "");
 }
 
@@ -337,7 +337,7 @@ TEST_F(DecisionTest, StickyTableOverflowRaises) {
 
 TEST_F(DecisionTest, CumulativeTableIsFreedWhenRestartPasses) {
   Recording();
-  gProcess.chooseEverything = true;
+  gDecide.chooseEverything = true;
   int32_t w[2] = {1, 1};
   int before = TrackerCount();
   InputUseText("-3\n");
@@ -356,10 +356,10 @@ TEST_F(DecisionTest, StepBackReplaysEarlierAnswersAndAsksTheLastOneAgain) {
   EXPECT_EQ(ask("Zweite"), 5);
   EXPECT_THROW(ask("Dritte"), xRestartChar);
   // What the creation loop does: truncate at the back position and replay.
-  position = gProcess.backPosition;
+  position = gDecide.backPosition;
   stream[position + 1] = kStreamEnd;
   position = 1;
-  gProcess.replayActive = true;
+  gDecide.replayActive = true;
   EXPECT_EQ(ask("Erste"), 2);
   EXPECT_EQ(ask("Zweite"), 4);  // asked again
   EXPECT_EQ(ask("Dritte"), 6);
