@@ -10,6 +10,7 @@
 #include "memory/tracker.h"
 #include "random/decisions.h"
 #include "random/types.h"
+#include "script/compile.h"
 #include "script/functions.h"
 #include "script/interp.h"
 #include "shell/entry.h"
@@ -142,7 +143,10 @@ static void NameEffects(Char* c, CharItem* it) {
   memset(it->effectTexts, 0, sizeof it->effectTexts);
   // Treasure is carried, not worn: its scripts run on a copy so that only their texts remain.
   Char* wearer = c;
-  if (TreasureMode(c)) {
+  bool keeps = true;
+  for (int k = 0; k < it->effectCount && k < kItemEffects && keeps; ++k)
+    keeps = ScriptKeepsCreature(gSource.effects[it->effects[k]].effectScript.data);
+  if (TreasureMode(c) && !keeps) {
     wearer = static_cast<Char*>(mallocloga(sizeof(Char), "NameEffects-Scratch"));
     new (wearer) Char(*c);
     wearer->bonuses = nullptr;

@@ -240,6 +240,59 @@ Extractor ExtractorOf(uint32_t offset) {
   return (Extractor)Slot(gExtractSlots, offset);
 }
 
+namespace {
+
+// Actions that read the creature or write only the run's own values and texts.
+bool LeavesCreature(ScriptAction a) {
+  static const ScriptAction kReading[] = {
+      ActAppendText, ActAppendTextLine, ActMainText,     ActSubText,    ActVariable,     ActRandom,
+      ActGetElement, ActFeatPresent,    ActIsRace,       ActIsClass,    ActGetSkillLevel, ActGetArmorType,
+      ActEvalExpression, ActMax,        ActMin,          ActCondition,  ActConditionAll, ActConditionTypes,
+      ActValSet,     ActValSetA,        ActValIncrement, ActIfOrder,    ActIfBlock,      ActElseBlock,
+      ActWhile,      ActFor,            ActAllEquipment};
+  for (ScriptAction r : kReading)
+    if (a == r) return true;
+  return false;
+}
+
+// The item at p (a node, a number or a text run); returns the position after it. texts
+// (when given) collects the text runs, *keeps turns false at anything that may change the creature.
+const uint8_t* CheckItem(const uint8_t* p, std::string* texts, bool* keeps) {
+  if (*p == 2) return p + 5;
+  if (*p != 1) {
+    const uint8_t* run = p;
+    while (*p > 2) ++p;
+    if (texts) texts->append(reinterpret_cast<const char*>(run), (size_t)(p - run));
+    return p;
+  }
+  ScriptAction a = ActionOf(ReadU32(p + 1));
+  p += 5;
+  if (a == ActVariablePointer) {
+    // Assignments reach the creature only through a pointer to one of its fields: a
+    // pointer is harmless when it names a one-letter temporary.
+    std::string name;
+    bool plain = true;
+    while (*p != 0) {
+      if (*p == 1 && ActionOf(ReadU32(p + 1))) plain = false;
+      p = CheckItem(p, &name, keeps);
+    }
+    if (!plain || name.size() != 1 || name[0] < 'a' || name[0] > 'z') *keeps = false;
+    return p + 1;
+  }
+  if (a && !LeavesCreature(a)) *keeps = false;
+  while (*p != 0) p = CheckItem(p, texts, keeps);
+  return p + 1;
+}
+
+}  // namespace
+
+bool ScriptKeepsCreature(const uint8_t* script) {
+  if (!script || script[0] == 0) return true;
+  bool keeps = true;
+  CheckItem(script, nullptr, &keeps);
+  return keeps;
+}
+
 uint32_t OrderBlockOffset() { return gOrderBlock; }
 uint32_t ConditionInverseOffset() { return gConditionInverse; }
 uint32_t ValOffset() { return gVal; }

@@ -38,6 +38,10 @@ using NameResolver = int32_t (*)(NameTable table, const char* name);
 // Second pass over one script (a tracked block, replaced).
 void OptimizeScript2(uint8_t** script, NameResolver resolve);
 
+// True when running the compiled script cannot change its creature: it only reads the
+// creature, writes texts and assigns to one-letter temporaries.
+bool ScriptKeepsCreature(const uint8_t* script);
+
 // Matches and compiles one script; *out receives a tracked block ("bnfparse-ppTree").
 // 0 on success, 1 after the mismatch message.
 int bnfparse(const char* text, uint8_t** out, size_t* outLength = nullptr);

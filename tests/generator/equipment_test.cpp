@@ -195,3 +195,35 @@ TEST_F(Equipment, FightingStylesBecomeHandWishes) {
   ResetChar(c);
   delete c;
 }
+
+// Treasure names its effects on the creature itself when no effect script can change it:
+// every shipped script the check lets through must leave the creature byte for byte.
+TEST_F(Equipment, EffectScriptsThatKeepTheCreatureLeaveItUnchanged) {
+  const int none[2] = {0, 0};
+  Char* c = new Char();
+  std::vector<unsigned char> before(sizeof(Char));
+  int keeping = 0, changing = 0;
+  for (int e = 0; e < gSource.effectCount; ++e) {
+    const uint8_t* script = gSource.effects[e].effectScript.data;
+    if (!script) continue;
+    SCOPED_TRACE(gSource.effects[e].name.c_str());
+    Prepare(c, 12, none);
+    c->record = record_.data();
+    memcpy(before.data(), static_cast<void*>(c), sizeof(Char));
+    CharItem item{};
+    TextBuffer* text = TextCreate("effect-text");
+    RunScript(c, &item, text, script, gSource.effects[e].name.c_str(), -1, text);
+    TextDestroy(text);
+    bool same = memcmp(before.data(), static_cast<void*>(c), sizeof(Char)) == 0;
+    if (ScriptKeepsCreature(script)) {
+      EXPECT_TRUE(same);
+      ++keeping;
+    } else if (!same) {
+      ++changing;
+    }
+    FreeCharBonuses(c);
+  }
+  delete c;
+  EXPECT_GT(keeping, 50);
+  EXPECT_GT(changing, 10);
+}

@@ -194,3 +194,29 @@ TEST_F(CreatureScripts, ItemsElementsAndSaveDCs) {
   e = Temp('e');
   EXPECT_TRUE(e >= 0 && e <= 6) << e;
 }
+
+TEST_F(CreatureScripts, KeepingTheCreatureIsToldFromTheCompiledScript) {
+  struct Case {
+    const char* script;
+    bool keeps;
+  };
+  const Case cases[] = {
+      {"", true},
+      {"t = Random(0, 5); if (t == 0) { Text('a'); } else { Text('b', Element()); }", true},
+      {"n = Max(1, Min(5, (Level - 1) / 3)); n++; n += GA; Text('+', n);", true},
+      {"ForAllItems { i++; } if (HasFeat('Finte') && IsRace('Zwerg')) { Text('x'); }", true},
+      {"MR = Max(MR, 13);", false},
+      {"Range += 3;", false},
+      {"TP++;", false},
+      {"if (Level > 99) { GA = 1; }", false},  // a branch never taken still counts
+      {"AddBonus(AC, 2, 'Kompetenz');", false},
+      {"AddFeat('Ausweichen');", false},
+      {"SpellDC('Hervorrufung', 2);", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    std::string compiled = Compile(c.script);
+    ASSERT_TRUE(c.script[0] == 0 || !compiled.empty()) << lastMessage;
+    EXPECT_EQ(ScriptKeepsCreature(reinterpret_cast<const uint8_t*>(compiled.c_str())), c.keeps);
+  }
+}
