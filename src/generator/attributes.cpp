@@ -27,12 +27,12 @@ int32_t ThreeDice(IsaacState* state, int total, bool extra) {
   char label[64];
   int32_t d[3], lowest = 0;
   for (int k = 0; k < 3; ++k) {
-    snprintf(label, sizeof label, "Attribut %d / Würfel %d\n", total + 1, k + 1);
+    FormatLabel(label, sizeof label, "Attribut %d / Würfel %d\n", total + 1, k + 1);
     d[k] = Die(state, label);
     if (d[k] < d[lowest]) lowest = k;
   }
   if (extra) {
-    snprintf(label, sizeof label, "Attribut %d / Würfel %d\n", total + 1, 4);
+    FormatLabel(label, sizeof label, "Attribut %d / Würfel %d\n", total + 1, 4);
     int32_t fourth = Die(state, label);
     if (fourth > d[lowest]) d[lowest] = fourth;
   }
@@ -104,7 +104,7 @@ void RollAttributes(Char* c, int method) {
   char label[96];
   if (gDecide.chooseEverything) {
     for (int i = 0; i < kAttributes; ++i) {
-      snprintf(label, sizeof label, "Wert für Attribut %s (%d) eingeben!", AbilityName(i), i);
+      FormatLabel(label, sizeof label, "Wert für Attribut %s (%d) eingeben!", AbilityName(i), i);
       AbilityScore(c, i) = random(state, 3, 18, label, 0);
     }
     ComputeModifiers(c);
@@ -141,7 +141,7 @@ void RollAttributes(Char* c, int method) {
       for (int i = 0; i < kAttributes; ++i) {
         int32_t d[4], lowest = 0, sum = 0;
         for (int k = 0; k < 4; ++k) {
-          snprintf(label, sizeof label, "%s: Würfel %d\n", AbilityName(i), k + 1);
+          FormatLabel(label, sizeof label, "%s: Würfel %d\n", AbilityName(i), k + 1);
           d[k] = Die(state, label);
           sum += d[k];
           if (d[k] < d[lowest]) lowest = k;
@@ -152,7 +152,7 @@ void RollAttributes(Char* c, int method) {
           int kept = -1;
           for (int k = 0; k < 4; ++k)
             if (k != lowest && (kept < 0 || d[k] < d[kept])) kept = k;
-          snprintf(label, sizeof label, "%s: Würfel %d\n", AbilityName(i), 5);
+          FormatLabel(label, sizeof label, "%s: Würfel %d\n", AbilityName(i), 5);
           int32_t fifth = Die(state, label);
           if (fifth > d[kept]) sum += fifth - d[kept];
         }
@@ -163,7 +163,7 @@ void RollAttributes(Char* c, int method) {
       for (int i = 0; i < kAttributes; ++i) {
         int32_t sum = 0;
         for (int k = 0; k < 3; ++k) {
-          snprintf(label, sizeof label, "%s: Würfel %d\n", AbilityName(i), k + 1);
+          FormatLabel(label, sizeof label, "%s: Würfel %d\n", AbilityName(i), k + 1);
           sum += Die(state, label);
         }
         AbilityScore(c, i) = sum;
@@ -193,7 +193,7 @@ void ArrangeAttributes(Char* c) {
     for (int i = 1; i < kAttributes; ++i)
       if (pool[i] > pool[best]) best = i;
     if (pool[best] == 0) break;
-    snprintf(label, sizeof label, "Attribut für Wert %d wählen!\n", pool[best]);
+    FormatLabel(label, sizeof label, "Attribut für Wert %d wählen!\n", pool[best]);
     int chosen = ChooseAbility(c, weights, label);
     if (chosen < 0) {
       // Only abilities the class does not care about are left: they share the rest

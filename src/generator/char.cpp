@@ -1,6 +1,7 @@
 #include "generator/char.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -14,7 +15,6 @@ struct VariableField {
 };
 
 #define FIELD(x) {#x, offsetof(Char, x)}
-// In the order the lookup tries them.
 const VariableField kVariables[] = {
     FIELD(GA),           FIELD(TP),           FIELD(Attacks),       FIELD(Attacks2),
     FIELD(BonusAttacks), FIELD(MonkAttacks),  FIELD(Init),          FIELD(RWRefRest),
@@ -47,12 +47,43 @@ int MainClass(const Char* c) {
   return c->classes[best];
 }
 
+namespace {
+
+constexpr int kVariableCount = (int)(sizeof kVariables / sizeof kVariables[0]);
+constexpr uint32_t kVariableSlots = 256;  // a power of two, well above the variable count
+static_assert(kVariableCount < (int)kVariableSlots / 2);
+
+uint32_t NameHash(const char* name) {
+  uint32_t h = 2166136261u;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) h = (h ^ *p) * 16777619u;
+  return h;
+}
+
+// Scripts name creature fields at every run: an open-addressing table instead of a
+// search through all names.
+struct VariableIndex {
+  int8_t slots[kVariableSlots];
+  VariableIndex() {
+    memset(slots, -1, sizeof slots);
+    for (int i = 0; i < kVariableCount; ++i) {
+      uint32_t at = NameHash(kVariables[i].name) & (kVariableSlots - 1);
+      while (slots[at] >= 0) at = (at + 1) & (kVariableSlots - 1);
+      slots[at] = (int8_t)i;
+    }
+  }
+};
+
+}  // namespace
+
 int CharVariableOffset(const char* name, bool* isFloat) {
-  for (const VariableField& v : kVariables)
+  static const VariableIndex index;
+  for (uint32_t at = NameHash(name) & (kVariableSlots - 1); index.slots[at] >= 0; at = (at + 1) & (kVariableSlots - 1)) {
+    const VariableField& v = kVariables[index.slots[at]];
     if (strcmp(v.name, name) == 0) {
       *isFloat = v.offset == offsetof(Char, Range);
       return (int)v.offset;
     }
+  }
   return -1;
 }
 

@@ -122,17 +122,19 @@ void RandClass(Char* c, int method, int slot, int* count) {
     weights[(size_t)k] = (int32_t)std::min<int64_t>(w, INT32_MAX);
   }
   std::string label;
-  char line[96];
-  for (int i = 0; i < kAttributes; ++i) {
-    snprintf(line, sizeof line, "Attribut %d: %d\n", i, scores[i]);
-    label += line;
+  if (LabelWanted()) {
+    char line[96];
+    for (int i = 0; i < kAttributes; ++i) {
+      snprintf(line, sizeof line, "Attribut %d: %d\n", i, scores[i]);
+      label += line;
+    }
+    for (int i = 0; i < slot; ++i) {
+      const CharSource* k = ClassAt(c->classes[i]);
+      snprintf(line, sizeof line, "Bisherige Klasse: %s\n", k ? k->name.c_str() : "");
+      label += line;
+    }
+    label += "Klasse wählen!\n\n";
   }
-  for (int i = 0; i < slot; ++i) {
-    const CharSource* k = ClassAt(c->classes[i]);
-    snprintf(line, sizeof line, "Bisherige Klasse: %s\n", k ? k->name.c_str() : "");
-    label += line;
-  }
-  label += "Klasse wählen!\n\n";
   if (count) *count = (int)std::count_if(weights.begin(), weights.end(), [](int32_t w) { return w > 0; }) - 1;
   int chosen = Draw(c, weights, label.c_str());
   if (method == 2 && chosen >= 0) {
@@ -191,7 +193,7 @@ void ChooseClasses(Char* c, int method) {
       return x->maxLevel == 20 ? std::min(std::max(c->Level - 20, 0) + 10, 20) : x->maxLevel;
     };
     char label[96];
-    snprintf(label, sizeof label, "Level der Klasse %s\n", k ? k->name.c_str() : "");
+    FormatLabel(label, sizeof label, "Level der Klasse %s\n", k ? k->name.c_str() : "");
     int levels = random(state, std::min(remaining - 1, 2), remaining - 1, label, 0);
     int limit = cap(k);
     if (limit > 0 && levels > limit) levels = limit;
@@ -268,7 +270,7 @@ void RollHitPoints(Char* c) {
         maximum += std::max(die + c->MKO, 1);
         continue;
       }
-      snprintf(label, sizeof label, "Class %s Level %d TW\n", k->name.c_str(), level);
+      FormatLabel(label, sizeof label, "Class %s Level %d TW\n", k->name.c_str(), level);
       total += std::max(random(state, 1, std::max(die, 1), label, 0) + c->MKO, 1);
     }
   }

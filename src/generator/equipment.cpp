@@ -573,13 +573,13 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   bool buy = gDecide.chooseEverything;
   char label[128];
   if (!buy && c->money > c->budget / divisor) {
-    snprintf(label, sizeof label, "%s vorhanden? (1 = Ja, 0 = Nein)", equipment);
+    FormatLabel(label, sizeof label, "%s vorhanden? (1 = Ja, 0 = Nein)", equipment);
     buy = random(state, 0, 1, label, 0) == 1;
     if (!buy) {
       // As the label says, a low draw is a yes: any draw below the level's threshold
       // buys, so higher levels carry more wondrous items.
       int threshold = (int)std::sqrt(10.0 * c->Level);
-      snprintf(label, sizeof label, "%s? 0 = Ja, 14 = Nein", equipment);
+      FormatLabel(label, sizeof label, "%s? 0 = Ja, 14 = Nein", equipment);
       for (int t = 0; t < tries && !buy; ++t)
         if (random(state, 0, 14, label, 0) < threshold) buy = true;
     }

@@ -103,7 +103,7 @@ int32_t AgainWeight(Char* c, int feat, int32_t weight) {
   }
   if (!gDecide.chooseEverything) {
     char label[160];
-    snprintf(label, sizeof label, "Enter 1 to make Feat %s possible again\n", f.name.c_str());
+    FormatLabel(label, sizeof label, "Enter 1 to make Feat %s possible again\n", f.name.c_str());
     if (random(c->context.random, 1, 8, label, 0) > threshold) return 0;
   }
   return weight > 0 ? std::max(weight / 2, 1) : 0;
@@ -483,9 +483,9 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
           if (save[f] > 0 && !CanTakeFeat(c, f, slot, save)) save[f] = 0;
       char label[256];
       if (bonusClass)
-        snprintf(label, sizeof label, "Bonustalent: %s\nTalent wählen!\n", bonusClass->name.c_str());
+        FormatLabel(label, sizeof label, "Bonustalent: %s\nTalent wählen!\n", bonusClass->name.c_str());
       else
-        snprintf(label, sizeof label, "Talent %d / %d\nTalent wählen!\n", slot, target);
+        FormatLabel(label, sizeof label, "Talent %d / %d\nTalent wählen!\n", slot, target);
       int last = -1;
       for (int attempt = 0; attempt < 1000 && chosen < 0; ++attempt) {
         if (last >= 0) {

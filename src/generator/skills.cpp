@@ -57,7 +57,7 @@ void ImportantSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>
   char label[160];
   for (int s = 0; s < SkillCount(); ++s) {
     if (status[(size_t)s] != 3) continue;
-    snprintf(label, sizeof label, "Fertigkeit Maximieren (%s)", SkillName(s));
+    FormatLabel(label, sizeof label, "Fertigkeit Maximieren (%s)", SkillName(s));
     int r;
     if (YesNo(state, label, 1, 2, 0)) {
       r = cap;
@@ -65,7 +65,7 @@ void ImportantSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>
       int lower = Required(c, s) > 0 ? Required(c, s) : 1;
       lower = std::min(lower, cap);
       if (gDecide.chooseEverything) {
-        snprintf(label, sizeof label, "Level der wichtigen Fertigkeit %s wählen\n", SkillName(s));
+        FormatLabel(label, sizeof label, "Level der wichtigen Fertigkeit %s wählen\n", SkillName(s));
         r = random(state, lower, cap, label, 0);
       } else {
         r = lower;
@@ -87,7 +87,7 @@ void FreeSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& syn
   int cap = LevelsTotal(c) + 3;
   char label[200];
   while (*points >= 1) {
-    snprintf(label, sizeof label, "Verbleibende Fertigkeitspunkte: %d\nArt der Fertigkeit wählen: 1 = Klassenfertigkeit\n",
+    FormatLabel(label, sizeof label, "Verbleibende Fertigkeitspunkte: %d\nArt der Fertigkeit wählen: 1 = Klassenfertigkeit\n",
              *points);
     int kind = YesNo(state, label, 1, 3, 0) ? 2 : 1;
     std::vector<int> list;
@@ -105,7 +105,7 @@ void FreeSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& syn
     int s = list[(size_t)random(state, 1, (int32_t)list.size(), "Fertigkeit wählen!\n", 0) - 1];
     bool classSkill = kind == 2;
     int k = classSkill ? 2 : 1;
-    snprintf(label, sizeof label, "Fertigkeit Maximieren (%s)", SkillName(s));
+    FormatLabel(label, sizeof label, "Fertigkeit Maximieren (%s)", SkillName(s));
     int p;
     if (YesNo(state, label, 2, k, 0)) {
       p = cap;
@@ -202,7 +202,7 @@ void CalculateSkills(Char* c, int mode) {
       for (int i = 0; i < p.skillCount; ++i) {
         int s = p.skills[i][0];
         if (s < 0 || s >= n || status[(size_t)s] == 0) continue;
-        snprintf(label, sizeof label, "Fertigkeit: %s: ", SkillName(s));
+        FormatLabel(label, sizeof label, "Fertigkeit: %s: ", SkillName(s));
         int low = std::min(p.skills[i][1], p.skills[i][2]), high = std::max(p.skills[i][1], p.skills[i][2]);
         int r = random(state, low, high, label, 0);
         r = std::max(r, Required(c, s));
@@ -219,7 +219,7 @@ void CalculateSkills(Char* c, int mode) {
       int required = Required(c, s);
       if (required <= 0 || (status[(size_t)s] != 1 && status[(size_t)s] != 2)) continue;
       if (status[(size_t)s] == 2) {
-        snprintf(label, sizeof label, "Level der benötigten Fertigkeit %s wahlen!\n", SkillName(s));
+        FormatLabel(label, sizeof label, "Level der benötigten Fertigkeit %s wahlen!\n", SkillName(s));
         // A demand beyond the level's cap (a feat a template granted) stops at the cap.
         int r = random(state, std::min(required, cap), cap, label, 0);
         r = std::min(r, points);
@@ -283,7 +283,7 @@ void SkillFeatChoice(Char* c) {
   for (int i = 0; i < c->featCount; ++i) {
     int f = c->feats[i];
     if (f < 0 || f >= gSource.featCount || gSource.feats[f].dep != 3 || f == cosmopolitan) continue;
-    snprintf(label, sizeof label, "Fertigkeit für Fertigkeitsbezogenes Talent %s wählen! wählen!\n",
+    FormatLabel(label, sizeof label, "Fertigkeit für Fertigkeitsbezogenes Talent %s wählen! wählen!\n",
              gSource.feats[f].name.c_str());
     if (c->skillCount > 0)
       c->featParameters[i] = c->skills[random(c->context.random, 0, c->skillCount - 1, label, 0)].skill;

@@ -179,14 +179,18 @@ void DoEffects2(Char* c, int number) {
   it->secondEffect = it->effectCount;
   // The effect tables are small: their weights stay on the stack unless a table grows.
   constexpr int kStackEffects = 512;
-  int32_t stackWeights[kStackEffects], stackSaved[kStackEffects];
-  TrackedPtr<int32_t> heapWeights, heapSaved;
+  int32_t stackWeights[kStackEffects], stackSaved[kStackEffects], stackCosts[kStackEffects];
+  TrackedPtr<int32_t> heapWeights, heapSaved, heapCosts;
   if (n > kStackEffects) {
     heapWeights.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProb")));
     heapSaved.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProbA")));
+    heapCosts.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectCost")));
   }
   int32_t* weights = n > kStackEffects ? heapWeights.get() : stackWeights;
   int32_t* saved = n > kStackEffects ? heapSaved.get() : stackSaved;
+  // The points of each effect side by side: arms drop the effects they cannot afford
+  // before every draw.
+  int32_t* costs = n > kStackEffects ? heapCosts.get() : stackCosts;
   int slot = SlotOf(it->equipType);
   bool treasure = TreasureMode(c);
   bool ranged = it->attackType == 4;
@@ -211,7 +215,8 @@ void DoEffects2(Char* c, int number) {
         if (p.effects[k] == e) w = std::min<int64_t>(kCeiling, w * c->profileWeight);
     }
     bool weapon = it->equipType == 0;
-    if (std::sqrt((double)x.cost2) / 20.0 > c->Level) w = 0;
+    // Too costly for the level when sqrt(cost2) / 20 > Level, in whole numbers.
+    if (x.cost2 >= 0 && (c->Level < 0 || (int64_t)x.cost2 > 400 * (int64_t)c->Level * c->Level)) w = 0;
     if (c->context.effectDone && c->context.effectDone[e]) w = 0;
     if (x.ranged != 0 && !weapon) w = 0;
     if (x.ranged == 1 && !ranged) w = 0;
@@ -219,6 +224,7 @@ void DoEffects2(Char* c, int number) {
     if (x.multi == 2) w = 0;
     weights[e] = (int32_t)std::min<int64_t>(w, kCeiling);
     saved[e] = weights[e];
+    costs[e] = x.cost;
   }
 
   int entryCount = it->effectCount, entryEnhancement = it->enhancement;
@@ -231,9 +237,10 @@ void DoEffects2(Char* c, int number) {
     int k = 0;
     memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
     while (used < it->effectCount && k < kItemEffects) {
-      if (IsArms(it->equipType))
-        for (int e = 0; e < n; ++e)
-          if (gSource.effects[e].cost > it->effectCount - k) weights[e] = 0;
+      if (IsArms(it->equipType)) {
+        int32_t points = it->effectCount - k;
+        for (int e = 0; e < n; ++e) weights[e] = costs[e] > points ? 0 : weights[e];
+      }
       char label[128] = "Effeckt wählen! ()";
       if (gProcess.labelFlag) snprintf(label, sizeof label, "Effeckt wählen! (%s)", ItemName(*it));
       int chosen = AdvancedRand(state, n, weights, 4, &gSource.effects[0].name.text, sizeof(EffectSource), label,

@@ -1,6 +1,8 @@
 #include "random/decisions.h"
 
 #include <climits>
+#include <cstdarg>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 
@@ -198,6 +200,17 @@ uint32_t CallerIdOf(const std::source_location& where) {
   uint32_t h = lastHash;
   h = (h ^ where.column()) * 16777619u;
   return (h % 20000u) * 100000u + (where.line() % 100000u);
+}
+
+const char* FormatLabel(char* buf, size_t size, const char* format, ...) {
+  if (size == 0) return buf;
+  buf[0] = 0;
+  if (!LabelWanted()) return buf;
+  va_list args;
+  va_start(args, format);
+  vsnprintf(buf, size, format, args);
+  va_end(args);
+  return buf;
 }
 
 void SetDecisionStream(int32_t* words, int32_t* position) {

@@ -1,10 +1,12 @@
 // The random-decision service: every choice of the generator goes through here.
 // A decision is answered by replay, a sticky answer, the user or the random source.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <source_location>
 
+#include "launcher/process.h"
 #include "random/types.h"
 
 #ifndef RUNTIME_NS
@@ -46,6 +48,12 @@ int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weight
 // Yes with a chance growing linearly from low to high.
 int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high, int32_t value, bool invert,
                  int ask, std::source_location where = std::source_location::current());
+
+// Whether a decision's label can be read: by a user asked at every decision, or in the
+// debug output. Without a reader, draws skip formatting their labels.
+inline bool LabelWanted() { return gProcess.labelFlag || gDecide.chooseEverything || DebugOn(1); }
+// snprintf of a label when LabelWanted(), an empty label otherwise; returns buf.
+const char* FormatLabel(char* buf, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
 // The sticky-answer table is emptied at every input prompt.
 void ClearStickyAnswers();

@@ -83,4 +83,9 @@ void String::Append(const char* bytes, size_t n) {
   text[length] = 0;
 }
 
-bool String::operator==(const char* s) const { return strlen(s) == length && memcmp(text, s, length) == 0; }
+bool String::operator==(const char* s) const {
+  // Names are mostly looked up among many: most differ in their first byte already.
+  if (length == 0) return *s == 0;
+  if (text[0] != s[0]) return false;
+  return strlen(s) == length && memcmp(text, s, length) == 0;
+}
