@@ -287,13 +287,15 @@ void IncreaseAttributes(Char* c) {
     }
     std::string label;
     char line[64];
+    bool labelled = LabelWanted();
     for (int i = 0; i < kAttributes; ++i) {
       if (AbilityScore(c, i) % 2) weights[i] = weights[i] * 3 / 2;
       weights[i] = c->absent[i] ? 0 : weights[i] * weights[i];
+      if (!labelled) continue;
       snprintf(line, sizeof line, "%20s: %d\n", AbilityName(i), AbilityScore(c, i));
       label += line;
     }
-    label += "Zu erhöhendes Attribut wählen!\n\n";
+    if (labelled) label += "Zu erhöhendes Attribut wählen!\n\n";
     int chosen = ChooseAbility(c, weights, label.c_str());
     if (chosen < 0) continue;
     AbilityScore(c, chosen) += 1;

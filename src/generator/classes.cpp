@@ -9,6 +9,7 @@
 #include "generator/attributes.h"
 #include "generator/feats.h"
 #include "generator/rules.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/types.h"
@@ -20,6 +21,9 @@
 namespace RUNTIME_NS {
 
 namespace {
+
+// One weight per class.
+using ClassWeights = Scratch<int32_t, 256>;
 
 // Rank 6 for the highest value down to 1; on ties the earlier index ranks higher.
 void Ranks(const int32_t* values, int* ranks) {
@@ -45,7 +49,7 @@ int MostWeighted(const CharSource& k) {
   return best;
 }
 
-int Draw(Char* c, const std::vector<int32_t>& weights, const char* label) {
+int Draw(Char* c, const ClassWeights& weights, const char* label) {
   return AdvancedRand(c->context.random, gSource.classCount, weights.data(), 4, &gSource.classes[0].name.text,
                       sizeof(CharSource), label, 0, true, 0, false);
 }
@@ -67,7 +71,7 @@ void RandClass(Char* c, int method, int slot, int* count) {
   int n = gSource.classCount;
   bool saved = gDecide.chooseEverything;
   if (gInput.ChooseClass) gDecide.chooseEverything = true;
-  std::vector<int32_t> weights((size_t)n, 0);
+  ClassWeights weights((size_t)n, 0);
   for (int k = 0; k < n; ++k)
     if (!HasClass(c, k, slot) && gSource.classes[k].npc == c->npcClasses) weights[(size_t)k] = gSource.classes[k].probability;
 
@@ -89,7 +93,7 @@ void RandClass(Char* c, int method, int slot, int* count) {
   int32_t scores[kAttributes] = {c->ST, c->GE, c->KO, c->IN, c->WE, c->CH};
   int scoreRank[kAttributes];
   Ranks(scores, scoreRank);
-  std::vector<int64_t> fit((size_t)n, 0);
+  Scratch<int64_t, 256> fit((size_t)n, 0);
   int64_t least = INT64_MAX;
   for (int k = 0; k < n; ++k) {
     const int32_t* w = gSource.classes[k].attributeWeights;

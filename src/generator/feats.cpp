@@ -7,6 +7,7 @@
 
 #include "generator/classes.h"
 #include "generator/rules.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/functions.h"
@@ -156,6 +157,9 @@ int AutomaticClassFeat(const Char* c) {
   }
   return -1;
 }
+
+// One weight per feat.
+using FeatWeights = Scratch<int32_t, 1024>;
 
 int32_t* Alloc(int n, const char* tag) {
   return static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(n > 0 ? n : 1), tag));
@@ -383,6 +387,8 @@ int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save
   DebugPrint(1, "No apropriate Feat found %d\n", slot);
   std::vector<int> list;
   std::vector<const char*> names;
+  list.reserve((size_t)n);
+  names.reserve((size_t)n);
   for (int f = 0; f < n; ++f) {
     const FeatSource& x = gSource.feats[f];
     if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !InBonusGroups(cls, x.featType)) || x.exclusive)
@@ -415,8 +421,9 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
     return;
   }
   c->featCount = *first;
-  int32_t* prob = Alloc(n, "DoFeats-Probability");
-  int32_t* save = Alloc(n, "DoFeats-ProbSave");
+  FeatWeights probWeights((size_t)n, 0), saveWeights((size_t)n, 0);
+  int32_t* prob = probWeights.data();
+  int32_t* save = saveWeights.data();
   int style = c->fightingStyle, style2 = c->fightingStyle2;
   int region = c->region;
   for (int f = 0; f < n; ++f) {
@@ -515,8 +522,6 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
   }
   c->featCount = target;
   *first = target;
-  freeloga(prob);
-  freeloga(save);
 }
 
 void CalculateFeats(Char* c) {

@@ -180,6 +180,7 @@ int DrawHitDice(Char* c, int variant) {
   int32_t base = DetermineCR(c->monster, 0, c->templateIndex, &top, false, false);
   int32_t d = m.hd < 2 ? 1 : m.hd;
   std::vector<int32_t> fitting;
+  fitting.reserve((size_t)std::max(high - low + 1, 0));
   for (int h = low; h <= high; ++h)
     if (base + std::max(MonsterCRStep(h, d), (int32_t)variant) == c->cr) fitting.push_back(h);
   if (fitting.empty()) return random(c->context.random, low, high, "Trefferwürfel:", 0);
@@ -390,17 +391,22 @@ void SetMonster(Char* c) {
 
   // 1. The option: untemplated and unadvanced ones are much more likely.
   std::vector<int32_t> weights((size_t)std::max(c->optionCount, 1), 0);
-  std::vector<std::string> texts((size_t)std::max(c->optionCount, 1));
+  std::vector<std::string> texts;
   std::vector<const char*> names((size_t)std::max(c->optionCount, 1), "");
+  // The option texts are for the user choosing the template and for the debug output.
+  bool shown = gInput.ChooseClass || LabelWanted();
+  if (shown) texts.resize((size_t)std::max(c->optionCount, 1));
   for (int i = 0; i < c->optionCount; ++i) {
     weights[(size_t)i] = 1 + (c->optionTemplate[i] == 0 ? 15 : 0) + (c->optionVariant[i] == 0 ? 5 : 0);
+    if (!shown) continue;
     int t = c->optionTemplate[i];
     char line[160];
     snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d", t >= 0 && t < gSource.templateCount ? gSource.templates[t].name.c_str() : "",
              c->optionVariant[i]);
     texts[(size_t)i] = line;
   }
-  for (int i = 0; i < c->optionCount; ++i) names[(size_t)i] = texts[(size_t)i].c_str();
+  if (shown)
+    for (int i = 0; i < c->optionCount; ++i) names[(size_t)i] = texts[(size_t)i].c_str();
   int option = c->optionCount > 0 ? AdvancedRand(state, c->optionCount, weights.data(), 4, names.data(), sizeof(char*),
                                                  "Template wählen!\n", gInput.ChooseClass, true, 0, false)
                                   : -1;

@@ -8,6 +8,7 @@
 
 #include "generator/attributes.h"
 #include "generator/feats.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/functions.h"
@@ -17,6 +18,9 @@
 namespace RUNTIME_NS {
 
 namespace {
+
+// One mark per skill code.
+using SkillMarks = Scratch<int32_t, 256>;
 
 int SkillCount() { return std::min(gSource.skillCount, kMaxSkillCodes); }
 
@@ -37,9 +41,9 @@ void Append(Char* c, int skill, int ranks, int half) {
 
 // Equal-weight draw over the skills whose status passes `fits`; -1 when none does.
 template <class Fits>
-int DrawSkill(Char* c, const std::vector<int32_t>& status, Fits fits, const char* label) {
+int DrawSkill(Char* c, const SkillMarks& status, Fits fits, const char* label) {
   int n = SkillCount();
-  std::vector<int32_t> weights((size_t)std::max(n, 1), 0);
+  SkillMarks weights((size_t)std::max(n, 1), 0);
   bool any = false;
   for (int s = 0; s < n; ++s) {
     weights[(size_t)s] = fits(status[(size_t)s]) ? 1 : 0;
@@ -51,7 +55,7 @@ int DrawSkill(Char* c, const std::vector<int32_t>& status, Fits fits, const char
 }
 
 // The important skills (status 3): mostly maximised, else a rank drawn upward.
-void ImportantSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& synergy, int* points) {
+void ImportantSkills(Char* c, SkillMarks& status, SkillMarks& synergy, int* points) {
   IsaacState* state = c->context.random;
   int cap = LevelsTotal(c) + 3;
   char label[160];
@@ -82,7 +86,7 @@ void ImportantSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>
 }
 
 // Free points: class skills three times as often as cross-class ones.
-void FreeSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& synergy, int* points) {
+void FreeSkills(Char* c, SkillMarks& status, SkillMarks& synergy, int* points) {
   IsaacState* state = c->context.random;
   int cap = LevelsTotal(c) + 3;
   char label[200];
@@ -90,19 +94,20 @@ void FreeSkills(Char* c, std::vector<int32_t>& status, std::vector<int32_t>& syn
     FormatLabel(label, sizeof label, "Verbleibende Fertigkeitspunkte: %d\nArt der Fertigkeit wählen: 1 = Klassenfertigkeit\n",
              *points);
     int kind = YesNo(state, label, 1, 3, 0) ? 2 : 1;
-    std::vector<int> list;
-    for (int pass = 0; pass < 2 && list.empty(); ++pass) {
+    SkillMarks list((size_t)std::max(SkillCount(), 1), 0);
+    int listed = 0;
+    for (int pass = 0; pass < 2 && listed == 0; ++pass) {
       int wanted = pass == 0 ? kind : 3 - kind;
       for (int s = 0; s < SkillCount(); ++s)
-        if (status[(size_t)s] == wanted) list.push_back(s);
-      if (!list.empty()) kind = wanted;
+        if (status[(size_t)s] == wanted) list[(size_t)listed++] = s;
+      if (listed) kind = wanted;
     }
-    if (list.empty()) break;
+    if (listed == 0) break;
     if (gDecide.chooseEverything) {
       ConsolePrint("Fertigkeit wählen!\n");
-      for (size_t i = 0; i < list.size(); ++i) ConsolePrint("%d: %s\n", (int)i + 1, SkillName(list[i]));
+      for (int i = 0; i < listed; ++i) ConsolePrint("%d: %s\n", i + 1, SkillName(list[(size_t)i]));
     }
-    int s = list[(size_t)random(state, 1, (int32_t)list.size(), "Fertigkeit wählen!\n", 0) - 1];
+    int s = list[(size_t)random(state, 1, listed, "Fertigkeit wählen!\n", 0) - 1];
     bool classSkill = kind == 2;
     int k = classSkill ? 2 : 1;
     FormatLabel(label, sizeof label, "Fertigkeit Maximieren (%s)", SkillName(s));
@@ -159,7 +164,7 @@ void RequiredSkillRanks(Char* c) {
 void CalculateSkills(Char* c, int mode) {
   IsaacState* state = c->context.random;
   int n = SkillCount();
-  std::vector<int32_t> status((size_t)std::max(n, 1), 0), synergy((size_t)std::max(n, 1), 0);
+  SkillMarks status((size_t)std::max(n, 1), 0), synergy((size_t)std::max(n, 1), 0);
   int points = 0;
   int firstNew = c->skillCount;
   if (mode == 0) {
@@ -294,7 +299,7 @@ void SkillFeatChoice(Char* c) {
 
 void FinishSkills(Char* c) {
   int n = SkillCount();
-  std::vector<int32_t> present((size_t)std::max(n, 1), 0);
+  SkillMarks present((size_t)std::max(n, 1), 0);
   for (int e = 0; e < c->skillCount; ++e)
     if (c->skills[e].skill >= 0 && c->skills[e].skill < n) present[(size_t)c->skills[e].skill] = 1;
   for (int s = 0; s < n; ++s) {

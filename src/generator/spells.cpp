@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "source/reader.h"
@@ -332,7 +333,7 @@ void CalculateSpells(Char* c) {
   int n = gSource.spellCount;
   if (n <= 0) return;
   int cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker", false, false);
-  std::vector<int32_t> weights((size_t)n, 0);
+  Scratch<int32_t, 2048> weights((size_t)n, 0);
   std::vector<int32_t> profileDone;
   const ProfileSource* profile =
       c->profileMode && c->profile >= 0 && c->profile < gSource.profileCount ? &gSource.profiles[c->profile] : nullptr;

@@ -1,5 +1,6 @@
 #include "random/decisions.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -308,17 +309,34 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
     return w;
   };
 
-  // Most draws are plain weights in an int32 array: one tight pass finds the total.
+  // Most draws are plain weights in an int32 array: one tight pass finds the total and
+  // the sums of blocks of options, so that the pick skips whole blocks.
+  constexpr int kBlock = 16, kStackBlocks = 128;
   bool plain = calctype != 1 && calctype != -1;
   bool dense = plain && weightStride == (int)sizeof(int32_t);
+  int blocks = dense ? (opts.n + kBlock - 1) / kBlock : 0;
+  int64_t stackBlockSums[kStackBlocks];
+  TrackedPtr<int64_t> heapBlockSums;
+  if (blocks > kStackBlocks)
+    heapBlockSums.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)blocks, "AdvancedRand-Blocks")));
+  int64_t* blockSums = blocks > kStackBlocks ? heapBlockSums.get() : stackBlockSums;
   int64_t total = 0;
   int32_t lowest = 0;
   if (dense) {
     const int32_t* w = static_cast<const int32_t*>(weights);
-    for (int i = 0; i < opts.n; ++i) {
-      total += w[i];
-      lowest = w[i] < lowest ? w[i] : lowest;
+    uint32_t signs = 0;
+    for (int b = 0; b < blocks; ++b) {
+      int end = std::min(opts.n, (b + 1) * kBlock);
+      // Summed as unsigned: a negative weight ends the draw below, before the sums count.
+      uint64_t sum = 0;
+      for (int i = b * kBlock; i < end; ++i) {
+        sum += (uint32_t)w[i];
+        signs |= (uint32_t)w[i];
+      }
+      blockSums[b] = (int64_t)sum;
+      total += (int64_t)sum;
     }
+    if ((int32_t)signs < 0) lowest = -1;
   } else {
     for (int i = 0; i < opts.n; ++i) {
       int32_t raw = WeightAt(opts, i);
@@ -380,7 +398,9 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   const int64_t threshold = drawn << shift;
   if (dense) {
     const int32_t* w = static_cast<const int32_t*>(weights);
-    for (int i = 0; i < opts.n; ++i) {
+    int b = 0;
+    while (b + 1 < blocks && running + blockSums[b] < threshold) running += blockSums[b++];
+    for (int i = b * kBlock; i < opts.n; ++i) {
       running += w[i];
       if (running >= threshold) {
         chosen = i;

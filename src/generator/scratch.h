@@ -1,0 +1,41 @@
+// Per-call arrays of the draws (weights, marks): on the stack up to N elements, which the
+// shipped tables stay below, and on the tracked heap beyond. A creature makes hundreds of
+// them; from the heap each would take the allocator and the tracker's lock.
+#pragma once
+#include <algorithm>
+#include <cstddef>
+#include <type_traits>
+
+#include "memory/tracker.h"
+
+template <class T, size_t N>
+class Scratch {
+  static_assert(std::is_trivially_copyable_v<T>);
+
+ public:
+  Scratch(size_t n, T fill) : size_(n) {
+    if (n > N) {
+      heap_.reset(static_cast<T*>(mallocloga(sizeof(T) * n, "Scratch")));
+      data_ = heap_.get();
+    }
+    std::fill(data_, data_ + n, fill);
+  }
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+
+  T* data() { return data_; }
+  const T* data() const { return data_; }
+  size_t size() const { return size_; }
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  T* begin() { return data_; }
+  T* end() { return data_ + size_; }
+  const T* begin() const { return data_; }
+  const T* end() const { return data_ + size_; }
+
+ private:
+  T stack_[N];
+  TrackedPtr<T> heap_;
+  T* data_ = stack_;
+  size_t size_;
+};
