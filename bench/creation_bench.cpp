@@ -44,11 +44,15 @@ void Build(int thread, int count, FILE* exportFile) {
   c->context.random = &state;
   c->record = record.data();
   c->specialText = TextCreate("bench-text");
+  auto begin = std::chrono::steady_clock::now();
   for (int n = 0; n < count; ++n) {
     PresetAnyCreatureRecord(record.data());
     CreateCreature(c, 0);
     if (exportFile) PrintChar(c, 0, 1, exportFile);
   }
+  if (getenv("BENCH_THREADS"))
+    fprintf(stderr, "thread %d: %.3f s\n", thread,
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
   FreeCharBonuses(c);
   TextDestroy(c->specialText);
   delete c;

@@ -84,6 +84,7 @@ struct CreationContext {
   Char* classPart = nullptr;        // the class part of a mixed creature
   int32_t* spareRecord = nullptr;   // its reproduction record
   IsaacState* random = nullptr;     // the thread's random state
+  TextBuffer* effectText = nullptr;  // scratch for the text of one item effect
 };
 
 struct Char {

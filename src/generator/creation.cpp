@@ -401,6 +401,7 @@ void CreateCharContext(int threads) {
     x.classPart = static_cast<Char*>(mallocloga(sizeof(Char), "CreChCont-CD"));
     new (x.classPart) Char();
     x.classPart->specialText = TextCreate("CreChCont-CDText");
+    x.effectText = TextCreate("CreChCont-EffectText");
     x.spareRecord = static_cast<int32_t*>(mallocloga(kRecordBytes, "CreChCont-CTD"));
     memset(x.spareRecord, 0, kRecordBytes);
     x.random = gProcess.seeds && t < gProcess.seedThreads ? gProcess.seeds[t] : nullptr;
@@ -420,6 +421,7 @@ void FreeCharContexts() {
     x.classPart->~Char();
     freeloga(x.classPart);
     freeloga(x.spareRecord);
+    TextDestroy(x.effectText);
   }
   DeleteRecords(gContexts);
   gContextCount = 0;

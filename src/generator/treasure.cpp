@@ -151,7 +151,8 @@ static void NameEffects(Char* c, CharItem* it) {
     new (wearer) Char(*c);
     wearer->bonuses = nullptr;
   }
-  TextBuffer* text = TextCreate("NameEffects-Text");
+  // The thread's scratch text when the creature has one (every creation does).
+  TextBuffer* text = c->context.effectText ? c->context.effectText : TextCreate("NameEffects-Text");
   size_t at = 0;
   for (int k = 0; k < it->effectCount && k < kItemEffects; ++k) {
     const EffectSource& e = gSource.effects[it->effects[k]];
@@ -163,7 +164,7 @@ static void NameEffects(Char* c, CharItem* it) {
     at += n;
     if (at < sizeof it->effectTexts - 1) it->effectTexts[at++] = 0;
   }
-  TextDestroy(text);
+  if (text != c->context.effectText) TextDestroy(text);
   if (wearer != c) {
     FreeCharBonuses(wearer);
     wearer->~Char();

@@ -5,7 +5,9 @@
 #include <x86intrin.h>
 #endif
 #include <cstring>
+#include <atomic>
 #include <mutex>
+#include <thread>
 #include <new>
 
 #include "launcher/process.h"
@@ -28,7 +30,35 @@ TrackedBlock gTable[kMaxTrackedBlocks + 1];
 int gCount = 0;
 int gHighest = 0;
 int32_t gSerial = 0;
-std::mutex gLock;
+// Held for a few hundred instructions per allocation by every creating thread: a short
+// spin costs less than sleeping in the kernel and being woken (expensive in a VM), and a
+// waiter that spins too long yields its time slice to the holder.
+class SpinLock {
+ public:
+  void lock() {
+    for (int spins = 0; flag_.exchange(true, std::memory_order_acquire); ++spins) {
+      while (flag_.load(std::memory_order_relaxed)) {
+        if (++spins > 64) {
+          std::this_thread::yield();
+          spins = 0;
+        } else {
+          Pause();
+        }
+      }
+    }
+  }
+  void unlock() { flag_.store(false, std::memory_order_release); }
+
+ private:
+  static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#endif
+  }
+  std::atomic<bool> flag_{false};
+};
+
+alignas(64) SpinLock gLock;
 
 bool gPoolSwitch = false;
 const PoolRecord* gPool = nullptr;
@@ -85,23 +115,27 @@ void CopyTag(char* dst, const char* tag) {
 }  // namespace
 
 void* mallocloga(size_t size, const char* tag) {
-  std::unique_lock<std::mutex> lock(gLock);
   DebugPrint(3, "Allocating %d Bytes (%s)\n", (int)size, tag ? tag : "");
-  void* block = nullptr;
+  // Worker threads allocate at the same time: the heap is asked outside the table's lock
+  // (the pool is only switched on while one thread builds the database).
+  bool pool = gPoolSwitch;
+  void* block = pool ? nullptr : std::malloc(size ? size : 1);
+  std::unique_lock<SpinLock> lock(gLock);
   int32_t entrySize = (int32_t)size;
   int pooled = 0;
-  if (gPoolSwitch && gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial &&
-      (int64_t)size <= gPool[gPoolCursor].size) {
-    block = gPool[gPoolCursor].address;
-    entrySize = gPool[gPoolCursor].size;
-    ++gPoolCursor;
-    pooled = 1;
-  } else {
-    if (gPoolSwitch && gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial) {
-      ++gPoolMismatches;
+  if (pool) {
+    if (gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial && (int64_t)size <= gPool[gPoolCursor].size) {
+      block = gPool[gPoolCursor].address;
+      entrySize = gPool[gPoolCursor].size;
       ++gPoolCursor;
+      pooled = 1;
+    } else {
+      if (gPoolCursor < gPoolCount && gPool[gPoolCursor].serial == gSerial) {
+        ++gPoolMismatches;
+        ++gPoolCursor;
+      }
+      block = std::malloc(size ? size : 1);
     }
-    block = std::malloc(size ? size : 1);
   }
   if (!block) {
     lock.unlock();
@@ -128,7 +162,7 @@ void* mallocloga(size_t size, const char* tag) {
 }
 
 void freeloga(void* pointer) {
-  std::unique_lock<std::mutex> lock(gLock);
+  std::unique_lock<SpinLock> lock(gLock);
   int i = FindEntry(pointer);
   if (!i) {
     lock.unlock();
@@ -143,11 +177,12 @@ void freeloga(void* pointer) {
     gIndex[SlotOf(gTable[i].pointer)] = i;
   }
   --gCount;
+  lock.unlock();
   if (!pooled) std::free(pointer);
 }
 
 void* reallocloga(void* pointer, size_t size) {
-  std::unique_lock<std::mutex> lock(gLock);
+  std::unique_lock<SpinLock> lock(gLock);
   int i = FindEntry(pointer);
   if (!i) {
     lock.unlock();
@@ -181,7 +216,7 @@ void* reallocloga(void* pointer, size_t size) {
 }
 
 void ListAlloc(int first) {
-  std::unique_lock<std::mutex> lock(gLock);
+  std::unique_lock<SpinLock> lock(gLock);
   if (gCount <= first) return;
   ConsolePrint("Memmory Leak Found\n\n");
   for (int i = first; i <= gCount; ++i) {
@@ -199,27 +234,27 @@ void ListAlloc(int first) {
 }
 
 int TrackerCount() {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return gCount;
 }
 
 int TrackerHighestCount() {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return gHighest;
 }
 
 int32_t TrackerNextSerial() {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return gSerial;
 }
 
 const TrackedBlock* TrackerEntry(int index) {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return (index >= 1 && index <= gCount) ? &gTable[index] : nullptr;
 }
 
 void TrackerSetPool(const PoolRecord* records, int count) {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   gPool = records;
   gPoolCount = records ? count : 0;
   gPoolCursor = 0;
@@ -227,27 +262,27 @@ void TrackerSetPool(const PoolRecord* records, int count) {
 }
 
 int TrackerPoolMismatches() {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return gPoolMismatches;
 }
 
 void TrackerSetNextSerial(int32_t serial) {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   gSerial = serial;
 }
 
 void TrackerSetPoolSwitch(bool on) {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   gPoolSwitch = on;
 }
 
 bool TrackerPoolSwitch() {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return gPoolSwitch;
 }
 
 int TrackerPoolCursor() {
-  std::lock_guard<std::mutex> lock(gLock);
+  std::lock_guard<SpinLock> lock(gLock);
   return gPoolCursor;
 }
 
