@@ -1,6 +1,7 @@
 #include "generator/treasure.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -230,7 +231,11 @@ void DoEffects2(Char* c, int number) {
 
   int entryCount = it->effectCount, entryEnhancement = it->enhancement;
   int64_t cheapestPrice = -1;
-  CharItem cheapest = *it;
+  // A try changes the effects, their strengths, the enhancement and the counts; the
+  // effect texts come only after the last try, so the copies leave them out.
+  constexpr size_t kTried = offsetof(CharItem, effectTextAt);
+  CharItem cheapest;
+  memcpy(static_cast<void*>(&cheapest), it, kTried);
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
@@ -267,7 +272,7 @@ void DoEffects2(Char* c, int number) {
     int64_t allowed = later ? c->money / 3 : c->money;
     if (gDecide.chooseEverything || price <= allowed || tries >= 100) {
       if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
-        *it = cheapest;
+        memcpy(static_cast<void*>(it), &cheapest, kTried);
         price = cheapestPrice;
       }
       if (tries >= 100 && !treasure && IsArms(it->equipType) && price > allowed) {
@@ -286,7 +291,7 @@ void DoEffects2(Char* c, int number) {
     }
     if (cheapestPrice < 0 || price < cheapestPrice) {
       cheapestPrice = price;
-      cheapest = *it;
+      memcpy(static_cast<void*>(&cheapest), it, kTried);
     }
     DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
   }

@@ -311,7 +311,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
 
   // Most draws are plain weights in an int32 array: one tight pass finds the total and
   // the sums of blocks of options, so that the pick skips whole blocks.
-  constexpr int kBlock = 16, kStackBlocks = 128;
+  constexpr int kBlock = 64, kStackBlocks = 64;
   bool plain = calctype != 1 && calctype != -1;
   bool dense = plain && weightStride == (int)sizeof(int32_t);
   int blocks = dense ? (opts.n + kBlock - 1) / kBlock : 0;
@@ -324,19 +324,32 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   int32_t lowest = 0;
   if (dense) {
     const int32_t* w = static_cast<const int32_t*>(weights);
-    uint32_t signs = 0;
+    // Weights are mostly small: 32-bit block sums are exact while every weight stays
+    // below 2^25 (64 of them below 2^31), which the OR of all weights shows. Otherwise
+    // the sums are taken again in 64 bits. Unsigned: a negative weight ends the draw
+    // below, before the sums count.
+    static_assert(kBlock <= 64);
+    uint32_t bits = 0;
     for (int b = 0; b < blocks; ++b) {
       int end = std::min(opts.n, (b + 1) * kBlock);
-      // Summed as unsigned: a negative weight ends the draw below, before the sums count.
-      uint64_t sum = 0;
+      uint32_t sum = 0;
       for (int i = b * kBlock; i < end; ++i) {
         sum += (uint32_t)w[i];
-        signs |= (uint32_t)w[i];
+        bits |= (uint32_t)w[i];
       }
-      blockSums[b] = (int64_t)sum;
-      total += (int64_t)sum;
+      blockSums[b] = sum;
     }
-    if ((int32_t)signs < 0) lowest = -1;
+    if ((int32_t)bits < 0) {
+      lowest = -1;
+    } else if (bits >= (1u << 25)) {
+      for (int b = 0; b < blocks; ++b) {
+        int end = std::min(opts.n, (b + 1) * kBlock);
+        uint64_t sum = 0;
+        for (int i = b * kBlock; i < end; ++i) sum += (uint32_t)w[i];
+        blockSums[b] = (int64_t)sum;
+      }
+    }
+    for (int b = 0; b < blocks; ++b) total += blockSums[b];
   } else {
     for (int i = 0; i < opts.n; ++i) {
       int32_t raw = WeightAt(opts, i);

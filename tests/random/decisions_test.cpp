@@ -2,6 +2,7 @@
 
 #include "text_util.h"
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
@@ -80,6 +81,44 @@ TEST_F(DecisionTest, LinearWeightsMapDrawsToCumulativeSums) {
   int counts[4] = {};
   for (int i = 0; i < 100000; ++i) ++counts[Pick(&state, {1, 2, 3, 4})];
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(counts[i], 10000 * (i + 1), 600) << i;
+}
+
+// Long tables are summed and searched in blocks: every draw must still pick the first
+// option whose running sum reaches it, for small weights, weights beyond 2^25 (other
+// block sums) and totals beyond 31 bits (scaled draws), with empty blocks in between.
+TEST_F(DecisionTest, LongTablesPickTheFirstOptionReachingTheDraw) {
+  Isaac();
+  const int32_t scales[] = {1, 1 << 20, 1 << 26, INT32_MAX / 3};
+  for (int32_t scale : scales) {
+    SCOPED_TRACE(scale);
+    std::vector<int32_t> w(300, 0);
+    for (int i = 0; i < 300; ++i)
+      if (i % 7 == 3 && (i < 64 || i >= 128)) w[(size_t)i] = (int32_t)std::min<int64_t>(INT32_MAX, (int64_t)scale * (1 + i % 5));
+    int64_t total = 0;
+    for (int32_t x : w) total += x;
+    int shift = 0;
+    while ((total >> shift) > INT32_MAX) ++shift;
+    int32_t top = (int32_t)(total >> shift);
+    // Draws at both ends and at and just past every prefix sum.
+    std::vector<int32_t> draws{1, top};
+    int64_t running = 0;
+    for (int32_t x : w) {
+      running += x;
+      int32_t at = (int32_t)(running >> shift);
+      if (x && at >= 1 && at <= top) draws.push_back(at);
+      if (x && at + 1 <= top) draws.push_back(at + 1);
+    }
+    for (int32_t r : draws) {
+      int expected = -1;
+      running = 0;
+      for (int i = 0; i < 300 && expected < 0; ++i) {
+        running += w[(size_t)i];
+        if (running >= ((int64_t)r << shift)) expected = i;
+      }
+      NextDrawIs(&state, top, r);
+      EXPECT_EQ(AdvancedRand(&state, 300, w.data(), 4, nullptr, 0, "", 0, false), expected) << r;
+    }
+  }
 }
 
 TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
