@@ -39,7 +39,7 @@ bool HasFeat(const Char* c, int feat) {
   return false;
 }
 
-int Equipment(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
+int Equipment(const char* name) { return EquipmentNamed(name); }
 
 int NewItem(Char* c) { return c->itemCount < kMaxItems ? c->itemCount++ : kMaxItems - 1; }
 
@@ -524,6 +524,29 @@ void EffectsOnItems(Char* c, int count) {
 }
 
 }  // namespace
+
+// Items are looked up by name at every purchase: each thread keeps the last positions it
+// found by the name's address, checked against the record's name before use.
+int EquipmentNamed(const char* name) {
+  struct Memo {
+    const char* name;
+    uint32_t generation;
+    int index;
+  };
+  constexpr int kMemos = 32;
+  thread_local Memo memo[kMemos] = {};
+  thread_local int next = 0;
+  for (const Memo& m : memo)
+    if (m.name == name && m.generation == gSourceGeneration && m.index < gSource.equipmentCount &&
+        gSource.equipment[m.index].name == name)
+      return m.index;
+  int index = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+  if (index >= 0) {
+    memo[next] = Memo{name, gSourceGeneration, index};
+    next = (next + 1) % kMemos;
+  }
+  return index;
+}
 
 int ChooseSpecificItem(Char* c, int number) {
   IsaacState* state = c->context.random;

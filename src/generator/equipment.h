@@ -10,6 +10,9 @@ namespace RUNTIME_NS {
 
 // Fills the Char's items, budget and money.
 void GenerateEquipment(Char* c);
+
+// The equipment record of that name (which must exist).
+int EquipmentNamed(const char* name);
 // An enhancement for item `number` (base price, hand 0 or 1, divisor of the level).
 void BuyEnhancement(Char* c, int number, int32_t base, int hand, int divisor);
 // One wondrous item of a kind; money divisor and number of tries as the rules give them.

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "generator/equipment.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
@@ -407,7 +408,7 @@ void CreateTreasure(Char* c, int itemTreasure) {
       int32_t noted = c->money;
       c->itemCount = number;
       if (kind >= 3) {
-        int e = FindByName(gSource.equipment, gSource.equipmentCount, kTreasureKinds[kind], false, true);
+        int e = EquipmentNamed(kTreasureKinds[kind]);
         EquipItem(c, e, number, false);
         c->items[number].equipType = kind;
       } else {
