@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
-#include <vector>
 
 #include "memory/tracker.h"
 
@@ -106,12 +105,16 @@ static_assert(std::is_trivially_copyable_v<Char> && std::is_trivially_destructib
 
 namespace {
 
-// A fresh Char is nearly all zero bytes: the words that are not, found once.
+// A fresh Char is nearly all zero bytes: the words that are not, found once (kept in
+// fixed arrays: this lives until the very end, after the leak check).
 struct FreshWords {
   static constexpr size_t kWords = sizeof(Char) / sizeof(uint64_t);
   static_assert(sizeof(Char) % sizeof(uint64_t) == 0);
-  std::vector<uint32_t> at;
-  std::vector<uint64_t> value;
+  static constexpr int kMost = 1024;
+  uint32_t at[kMost];
+  uint64_t value[kMost];
+  int count = 0;
+  bool many = false;  // more than kMost: a fresh Char is copied instead
   FreshWords() {
     static const Char fresh{};
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&fresh);
@@ -119,8 +122,12 @@ struct FreshWords {
       uint64_t w;
       memcpy(&w, bytes + i * sizeof w, sizeof w);
       if (!w) continue;
-      at.push_back((uint32_t)i);
-      value.push_back(w);
+      if (count == kMost) {
+        many = true;
+        break;
+      }
+      at[count] = (uint32_t)i;
+      value[count++] = w;
     }
   }
 };
@@ -131,8 +138,13 @@ struct FreshWords {
 void MakeFreshChar(Char* c) {
   static const FreshWords fresh;
   unsigned char* bytes = reinterpret_cast<unsigned char*>(c);
+  if (fresh.many) {
+    static const Char copy{};
+    memcpy(bytes, &copy, sizeof(Char));
+    return;
+  }
   memset(bytes, 0, sizeof(Char));
-  for (size_t i = 0; i < fresh.at.size(); ++i) memcpy(bytes + (size_t)fresh.at[i] * sizeof(uint64_t), &fresh.value[i], sizeof(uint64_t));
+  for (int i = 0; i < fresh.count; ++i) memcpy(bytes + (size_t)fresh.at[i] * sizeof(uint64_t), &fresh.value[i], sizeof(uint64_t));
 }
 
 void FreeCharBonuses(Char* c) {

@@ -373,18 +373,19 @@ void CalculateSpells(Char* c) {
           int sp = profile->spells[i][0];
           if (sp >= 0 && sp < n) weights[(size_t)sp] = (int32_t)std::min<int64_t>((int64_t)weights[(size_t)sp] * c->profileWeight, 1 << 28);
         }
+      WeightedTable table(weights.data(), n);
       for (int d = 0; d < toDraw; ++d) {
-        int sp = AdvancedRand(state, n, weights.data(), 4, &gSource.spells[0].name.text, sizeof(SpellSource),
-                              "Zauberspruch wählen!\n", 0, true, 0, false);
+        int sp = table.Pick(state, &gSource.spells[0].name.text, sizeof(SpellSource), "Zauberspruch wählen!\n", 0,
+                            true, 0, false);
         int& count = c->spellsChosenCount[slot][level];
         if (count < 10) c->spellsChosen[slot][level][count++] = sp;
         if (sp < 0) continue;
         remember(sp);
         if (profile)
           for (int i = 0; i < profile->spellCount; ++i)
-            if (profile->spells[i][0] == sp && ++profileDone[(size_t)i] >= profile->spells[i][1]) weights[(size_t)sp] = 0;
-        if (k->spontaneous) weights[(size_t)sp] = 0;
-        weights[(size_t)sp] = weights[(size_t)sp] * 2 / 3;
+            if (profile->spells[i][0] == sp && ++profileDone[(size_t)i] >= profile->spells[i][1]) table.Set(sp, 0);
+        if (k->spontaneous) table.Set(sp, 0);
+        table.Set(sp, weights[(size_t)sp] * 2 / 3);
       }
       // A specialist's extra spell of the specialist school.
       if (c->specialist && k->specialise && k->spellAttribute >= 0 && !Forbidden(c, c->specialistSchool) &&

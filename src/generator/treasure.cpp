@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "generator/equipment.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
@@ -144,11 +146,18 @@ void EquipItem(Char* c, int equipment, int number, bool buy) {
 static void NameEffects(Char* c, CharItem* it) {
   memset(it->effectTexts, 0, sizeof it->effectTexts);
   // Treasure is carried, not worn: its scripts run on a copy so that only their texts remain.
+  // Most effect scripts only write their text; the others write fields and typed bonuses,
+  // which are taken back afterwards. Only scripts that change more need the copy.
   Char* wearer = c;
-  bool keeps = true;
-  for (int k = 0; k < it->effectCount && k < kItemEffects && keeps; ++k)
-    keeps = ScriptKeepsCreature(gSource.effects[it->effects[k]].effectScript.data);
-  if (TreasureMode(c) && !keeps) {
+  bool keeps = true, undoable = true;
+  for (int k = 0; k < it->effectCount && k < kItemEffects; ++k) {
+    const uint8_t* script = gSource.effects[it->effects[k]].effectScript.data;
+    keeps = keeps && ScriptKeepsCreature(script);
+    undoable = undoable && ScriptUndoable(script);
+  }
+  std::optional<ScriptUndo> undo;
+  if (TreasureMode(c) && !keeps && undoable) undo.emplace(c);
+  if (TreasureMode(c) && !keeps && !undoable) {
     wearer = static_cast<Char*>(mallocloga(sizeof(Char), "NameEffects-Scratch"));
     new (wearer) Char(*c);
     wearer->bonuses = nullptr;
@@ -237,26 +246,50 @@ void DoEffects2(Char* c, int number) {
   constexpr size_t kTried = offsetof(CharItem, effectTextAt);
   CharItem cheapest;
   memcpy(static_cast<void*>(&cheapest), it, kTried);
+  // Up to a hundred tries draw from the same weights: each try takes out what it drew (and
+  // arms what they cannot afford), and the next try puts exactly those back.
+  memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
+  WeightedTable table(weights, n);
+  Scratch<int32_t, kStackEffects + kItemEffects> changed((size_t)n + kItemEffects, 0);
+  int changes = 0;
+  bool lost = false;  // more changes than the list holds: the next try starts from a copy
+  auto takeOut = [&](int e) {
+    if (e < 0 || e >= n) return;
+    if (changes < (int)changed.size())
+      changed[(size_t)changes++] = e;
+    else
+      lost = true;
+    table.Set(e, 0);
+  };
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
     int32_t used = 0;
     int k = 0;
-    memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
+    if (lost) {
+      memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
+      table.Resum();
+      changes = 0;
+      lost = false;
+    }
+    while (changes > 0) {
+      int e = changed[(size_t)--changes];
+      table.Set(e, saved[e]);
+    }
     while (used < it->effectCount && k < kItemEffects) {
       if (IsArms(it->equipType)) {
         int32_t points = it->effectCount - k;
-        for (int e = 0; e < n; ++e) weights[e] = costs[e] > points ? 0 : weights[e];
+        for (int e = 0; e < n; ++e)
+          if (costs[e] > points && weights[e] != 0) takeOut(e);
       }
       char label[128] = "Effeckt wählen! ()";
       if (gProcess.labelFlag) snprintf(label, sizeof label, "Effeckt wählen! (%s)", ItemName(*it));
-      int chosen = AdvancedRand(state, n, weights, 4, &gSource.effects[0].name.text, sizeof(EffectSource), label,
-                                0, true, 0, false);
+      int chosen = table.Pick(state, &gSource.effects[0].name.text, sizeof(EffectSource), label, 0, true, 0, false);
       if (chosen < 0) break;
       const EffectSource& x = gSource.effects[chosen];
       it->effects[k] = chosen;
       if (x.multi == 0) it->effectCount = k + 1;
-      weights[chosen] = 0;
+      takeOut(chosen);
       used += IsArms(it->equipType) && it->equipType != 11 ? x.cost : 1;
       ++k;
     }

@@ -18,6 +18,9 @@ namespace RUNTIME_NS {
 
 namespace {
 
+// Weighted picks sum and search their options in blocks of this many.
+constexpr int kPickBlock = 64;
+
 constexpr const char* kRandomHeader =
     "\n-------------------------------------------------------------------------------\n"
     "Manuel Random (%s):\n"
@@ -311,7 +314,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
 
   // Most draws are plain weights in an int32 array: one tight pass finds the total and
   // the sums of blocks of options, so that the pick skips whole blocks.
-  constexpr int kBlock = 64, kStackBlocks = 64;
+  constexpr int kBlock = kPickBlock, kStackBlocks = 64;
   bool plain = calctype != 1 && calctype != -1;
   bool dense = plain && weightStride == (int)sizeof(int32_t);
   int blocks = dense ? (opts.n + kBlock - 1) / kBlock : 0;
@@ -430,6 +433,69 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
     }
   }
   DebugPrint(2, "Selected: %d\n", chosen);
+  Record(chosen);
+  return chosen;
+}
+
+WeightedTable::WeightedTable(int32_t* weights, int n)
+    : weights_(weights), n_(n < 0 ? 0 : n), blocks_((n_ + kPickBlock - 1) / kPickBlock), sums_(stackSums_) {
+  if (blocks_ > kStackBlocks) {
+    heapSums_.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)blocks_, "WeightedTable-Sums")));
+    sums_ = heapSums_.get();
+  }
+  Resum();
+}
+
+void WeightedTable::Resum() {
+  total_ = 0;
+  negatives_ = 0;
+  for (int b = 0; b < blocks_; ++b) {
+    int end = std::min(n_, (b + 1) * kPickBlock);
+    int64_t sum = 0;
+    for (int i = b * kPickBlock; i < end; ++i) {
+      sum += weights_[i];
+      negatives_ += weights_[i] < 0;
+    }
+    sums_[b] = sum;
+    total_ += sum;
+  }
+}
+
+void WeightedTable::Set(int i, int32_t weight) {
+  int32_t old = weights_[i];
+  weights_[i] = weight;
+  sums_[i / kPickBlock] += (int64_t)weight - old;
+  total_ += (int64_t)weight - old;
+  negatives_ += (weight < 0) - (old < 0);
+}
+
+int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask,
+                        bool indirect, uint32_t caller, bool zeroTotalIsError, std::source_location where) {
+  int calctype = gInput.calctype;
+  // Chance alone decides: nobody is asked or shown anything, no stream is replayed or
+  // recorded, the weights count as they are. Everything else is AdvancedRand's.
+  bool plain = gProcess.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
+               gProcess.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2 &&
+               n_ > 1 && negatives_ == 0 && total_ > 0;
+  if (!plain)
+    return AdvancedRand(state, n_, weights_, 4, texts, textStride, label, ask, indirect, caller, zeroTotalIsError,
+                        where);
+  int shift = 0;
+  while ((total_ >> shift) > INT32_MAX) ++shift;
+  int32_t top = (int32_t)(total_ >> shift);
+  int64_t drawn = top == 1 ? 1 : IsaacRange(state, 1, top);
+  const int64_t threshold = drawn << shift;
+  int64_t running = 0;
+  int b = 0;
+  while (b + 1 < blocks_ && running + sums_[b] < threshold) running += sums_[b++];
+  int chosen = n_ - 1;
+  for (int i = b * kPickBlock; i < n_; ++i) {
+    running += weights_[i];
+    if (running >= threshold) {
+      chosen = i;
+      break;
+    }
+  }
   Record(chosen);
   return chosen;
 }

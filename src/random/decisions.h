@@ -7,6 +7,7 @@
 #include <source_location>
 
 #include "launcher/process.h"
+#include "memory/tracker.h"
 #include "random/types.h"
 
 #ifndef RUNTIME_NS
@@ -30,6 +31,34 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label = 
 int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts,
                  int textStride, const char* label, int ask, bool indirect, uint32_t caller = 0,
                  bool zeroTotalIsError = true, std::source_location where = std::source_location::current());
+
+// Repeated picks from one weight table of which only a few weights change between the
+// picks (the attempts at a feat slot, the spells of one level): the sums of its blocks of
+// options are kept up to date instead of summing the whole table for every pick. Every
+// pick is exactly the one AdvancedRand would make, and is AdvancedRand itself whenever a
+// user, a replay, a sticky answer or the debug output could see it. The table stays the
+// caller's; it changes only through Set (or Resum after changing it directly).
+class WeightedTable {
+ public:
+  WeightedTable(int32_t* weights, int n);
+  WeightedTable(const WeightedTable&) = delete;
+  WeightedTable& operator=(const WeightedTable&) = delete;
+  void Resum();
+  void Set(int i, int32_t weight);
+  int Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask, bool indirect,
+           uint32_t caller = 0, bool zeroTotalIsError = true,
+           std::source_location where = std::source_location::current());
+
+ private:
+  static constexpr int kStackBlocks = 64;
+  int32_t* weights_;
+  int n_, blocks_;
+  int negatives_ = 0;
+  int64_t total_ = 0;
+  int64_t stackSums_[kStackBlocks];
+  int64_t* sums_;
+  TrackedPtr<int64_t> heapSums_;
+};
 
 struct RandOption {
   int32_t weight;

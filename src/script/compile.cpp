@@ -255,9 +255,15 @@ bool LeavesCreature(ScriptAction a) {
   return false;
 }
 
+// What a script may do to its creature.
+struct ScriptEffects {
+  bool writesFields = false;  // assigns to fields or adds typed bonuses
+  bool changesMore = false;   // feats, skills, save DCs, items
+};
+
 // The item at p (a node, a number or a text run); returns the position after it. texts
-// (when given) collects the text runs, *keeps turns false at anything that may change the creature.
-const uint8_t* CheckItem(const uint8_t* p, std::string* texts, bool* keeps) {
+// (when given) collects the text runs.
+const uint8_t* CheckItem(const uint8_t* p, std::string* texts, ScriptEffects* effects) {
   if (*p == 2) return p + 5;
   if (*p != 1) {
     const uint8_t* run = p;
@@ -274,24 +280,33 @@ const uint8_t* CheckItem(const uint8_t* p, std::string* texts, bool* keeps) {
     bool plain = true;
     while (*p != 0) {
       if (*p == 1 && ActionOf(ReadU32(p + 1))) plain = false;
-      p = CheckItem(p, &name, keeps);
+      p = CheckItem(p, &name, effects);
     }
-    if (!plain || name.size() != 1 || name[0] < 'a' || name[0] > 'z') *keeps = false;
+    if (!plain || name.size() != 1 || name[0] < 'a' || name[0] > 'z') effects->writesFields = true;
     return p + 1;
   }
-  if (a && !LeavesCreature(a)) *keeps = false;
-  while (*p != 0) p = CheckItem(p, texts, keeps);
+  if (a == ActAddBonus)
+    effects->writesFields = true;
+  else if (a && !LeavesCreature(a))
+    effects->changesMore = true;
+  while (*p != 0) p = CheckItem(p, texts, effects);
   return p + 1;
+}
+
+ScriptEffects EffectsOf(const uint8_t* script) {
+  ScriptEffects effects;
+  if (script && script[0] != 0) CheckItem(script, nullptr, &effects);
+  return effects;
 }
 
 }  // namespace
 
 bool ScriptKeepsCreature(const uint8_t* script) {
-  if (!script || script[0] == 0) return true;
-  bool keeps = true;
-  CheckItem(script, nullptr, &keeps);
-  return keeps;
+  ScriptEffects e = EffectsOf(script);
+  return !e.writesFields && !e.changesMore;
 }
+
+bool ScriptUndoable(const uint8_t* script) { return !EffectsOf(script).changesMore; }
 
 uint32_t OrderBlockOffset() { return gOrderBlock; }
 uint32_t ConditionInverseOffset() { return gConditionInverse; }

@@ -41,6 +41,9 @@ void OptimizeScript2(uint8_t** script, NameResolver resolve);
 // True when running the compiled script cannot change its creature: it only reads the
 // creature, writes texts and assigns to one-letter temporaries.
 bool ScriptKeepsCreature(const uint8_t* script);
+// True when whatever the script changes of its creature is fields and typed bonuses,
+// which a ScriptUndo takes back.
+bool ScriptUndoable(const uint8_t* script);
 
 // Matches and compiles one script; *out receives a tracked block ("bnfparse-ppTree").
 // 0 on success, 1 after the mismatch message.

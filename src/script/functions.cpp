@@ -20,6 +20,7 @@ namespace {
 
 thread_local int32_t tTemporaries[26];
 thread_local char tElement[16];
+thread_local ScriptUndo* tUndo = nullptr;
 
 // Runs the node's content and leaves its values from t on; returns the length.
 int Arguments(ScriptContext* ctx, const uint8_t* at, int* t) {
@@ -512,8 +513,41 @@ int ActAddBonus(ScriptContext* ctx, const uint8_t* at) {
     source = a[3].text;
   }
   if (AssignmentLocked(ctx)) return a.length;
+  NoteCreatureWrite(ctx, a[0].ref);
   ApplyTypedBonus(c, a[0].ref, a.Int(1), a.Int(2), source);
   return a.length;
+}
+
+ScriptUndo::ScriptUndo(Char* creature) : creature_(creature), bonuses_(creature->bonuses), outer_(tUndo) {
+  // The scripts see the creature without its bonus records, as on a fresh copy.
+  creature->bonuses = nullptr;
+  tUndo = this;
+}
+
+ScriptUndo::~ScriptUndo() {
+  tUndo = outer_;
+  for (size_t i = more_.size(); i-- > 0;) *more_[i].address = more_[i].old;
+  for (int i = count_; i-- > 0;) *stack_[i].address = stack_[i].old;
+  for (CharBonus* b = creature_->bonuses; b;) {
+    CharBonus* next = b->next;
+    freeloga(b);
+    b = next;
+  }
+  creature_->bonuses = bonuses_;
+}
+
+void ScriptUndo::Note(int32_t* address) {
+  if (count_ < kStackWrites)
+    stack_[count_++] = Write{address, *address};
+  else
+    more_.push_back(Write{address, *address});
+}
+
+void NoteCreatureWrite(const ScriptContext* ctx, void* field) {
+  if (!tUndo || !ctx->creature || ctx->creature != tUndo->creature_) return;
+  char* at = static_cast<char*>(field);
+  char* base = reinterpret_cast<char*>(ctx->creature);
+  if (at >= base && at + sizeof(int32_t) <= base + sizeof(Char)) tUndo->Note(reinterpret_cast<int32_t*>(at));
 }
 
 }  // namespace RUNTIME_NS

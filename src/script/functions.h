@@ -1,10 +1,12 @@
 // The game functions and variables of the rule scripts.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "script/interp.h"
 
 struct CharSkill;
+struct CharBonus;
 
 #ifndef RUNTIME_NS
 #error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
@@ -57,6 +59,34 @@ CharSkill& CharSkillEntry(Char* c, int32_t skill);
 void BoostSkillTyped(Char* c, int32_t skill, int32_t amount, int32_t type, const char* source);
 // The enhancement bonus (0 to 6) for a level; noArtifact is also the ask flag.
 int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact);
+
+// Takes back what scripts wrote to a creature's fields while the log was set (on this
+// thread): their assignments and typed bonuses. Scripts that change more than fields
+// (feats, skills, items) must not run under it (ScriptUndoable).
+class ScriptUndo {
+ public:
+  explicit ScriptUndo(Char* creature);
+  ~ScriptUndo();  // takes the writes back
+  ScriptUndo(const ScriptUndo&) = delete;
+  ScriptUndo& operator=(const ScriptUndo&) = delete;
+
+ private:
+  struct Write {
+    int32_t* address;
+    int32_t old;
+  };
+  friend void NoteCreatureWrite(const ScriptContext* ctx, void* field);
+  void Note(int32_t* address);
+  Char* creature_;
+  CharBonus* bonuses_;  // the creature's own records, set aside while the scripts run
+  ScriptUndo* outer_;
+  static constexpr int kStackWrites = 128;
+  Write stack_[kStackWrites];
+  int count_ = 0;
+  std::vector<Write> more_;
+};
+// Called before a script writes the field (a 4-byte int or float) of its creature.
+void NoteCreatureWrite(const ScriptContext* ctx, void* field);
 
 // The 26 temporaries a to z of the calling thread.
 int32_t* Temporaries();

@@ -310,6 +310,7 @@ int ActValSet(ScriptContext* ctx, const uint8_t* at) {
   int32_t value = IntOf(At(ctx, t + 1));
   ctx->top = t;
   if (!AssignmentLocked(ctx)) {
+    if (target.type == kValueFloatRef || target.type == kValueIntRef) NoteCreatureWrite(ctx, target.ref);
     if (target.type == kValueFloatRef)
       *target.fref = (float)value;
     else if (target.type == kValueIntRef)
@@ -328,6 +329,7 @@ int ActValSetA(ScriptContext* ctx, const uint8_t* at) {
   const char* op = "";
   Text(opv, &op);
   if (AssignmentLocked(ctx) || !op[0]) return n;
+  if (target.type == kValueFloatRef || target.type == kValueIntRef) NoteCreatureWrite(ctx, target.ref);
   if (target.type == kValueIntRef) {
     bool known;
     int32_t r = Arithmetic(*target.ref, op[0], value, &known);
@@ -355,6 +357,7 @@ int ActValIncrement(ScriptContext* ctx, const uint8_t* at) {
   const char* op = "";
   Text(opv, &op);
   if (AssignmentLocked(ctx) || target.type != kValueIntRef) return n;
+  NoteCreatureWrite(ctx, target.ref);
   if (op[0] == '+' && op[1] == '+') *target.ref = Wrap((int64_t)*target.ref + 1);
   if (op[0] == '-' && op[1] == '-') *target.ref = Wrap((int64_t)*target.ref - 1);
   return n;

@@ -195,28 +195,59 @@ TEST_F(CreatureScripts, ItemsElementsAndSaveDCs) {
   EXPECT_TRUE(e >= 0 && e <= 6) << e;
 }
 
-TEST_F(CreatureScripts, KeepingTheCreatureIsToldFromTheCompiledScript) {
+TEST_F(CreatureScripts, WhatAScriptChangesIsToldFromTheCompiledScript) {
   struct Case {
     const char* script;
-    bool keeps;
+    bool keeps, undoable;
   };
   const Case cases[] = {
-      {"", true},
-      {"t = Random(0, 5); if (t == 0) { Text('a'); } else { Text('b', Element()); }", true},
-      {"n = Max(1, Min(5, (Level - 1) / 3)); n++; n += GA; Text('+', n);", true},
-      {"ForAllItems { i++; } if (HasFeat('Finte') && IsRace('Zwerg')) { Text('x'); }", true},
-      {"MR = Max(MR, 13);", false},
-      {"Range += 3;", false},
-      {"TP++;", false},
-      {"if (Level > 99) { GA = 1; }", false},  // a branch never taken still counts
-      {"AddBonus(AC, 2, 'Kompetenz');", false},
-      {"AddFeat('Ausweichen');", false},
-      {"SpellDC('Hervorrufung', 2);", false},
+      {"", true, true},
+      {"t = Random(0, 5); if (t == 0) { Text('a'); } else { Text('b', Element()); }", true, true},
+      {"n = Max(1, Min(5, (Level - 1) / 3)); n++; n += GA; Text('+', n);", true, true},
+      {"ForAllItems { i++; } if (HasFeat('Finte') && IsRace('Zwerg')) { Text('x'); }", true, true},
+      {"MR = Max(MR, 13);", false, true},
+      {"Range += 3;", false, true},
+      {"TP++;", false, true},
+      {"if (Level > 99) { GA = 1; }", false, true},  // a branch never taken still counts
+      {"AddBonus(AC, 2, 'Kompetenz');", false, true},
+      {"AddFeat('Ausweichen');", false, false},
+      {"SpellDC('Hervorrufung', 2);", false, false},
+      {"if (Level > 99) { AddFeat('Ausweichen'); } GA = 1;", false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
     std::string compiled = Compile(c.script);
     ASSERT_TRUE(c.script[0] == 0 || !compiled.empty()) << lastMessage;
-    EXPECT_EQ(ScriptKeepsCreature(reinterpret_cast<const uint8_t*>(compiled.c_str())), c.keeps);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(compiled.c_str());
+    EXPECT_EQ(ScriptKeepsCreature(bytes), c.keeps);
+    EXPECT_EQ(ScriptUndoable(bytes), c.undoable);
   }
+}
+
+TEST_F(CreatureScripts, AnUndoTakesBackFieldsAndBonusesInAnyOrder) {
+  creature->Level = 4;
+  creature->MR = 5;
+  creature->Range = 9.0f;
+  RunOn("AddBonus(Init, 2, 'Kompetenz');");
+  CharBonus* own = creature->bonuses;
+  int32_t init = creature->Init;
+  {
+    ScriptUndo undo(creature);
+    // The scripts see no bonus records: Kompetenz +1 after the own +2 still counts.
+    RunOn("MR = Max(MR, 13); MR += 2; Range *= 2; TP++; AddBonus(Init, 1, 'Kompetenz'); AddBonus(AC, 3, 'Ausweichbonus');");
+    EXPECT_EQ(creature->MR, 15);
+    EXPECT_FLOAT_EQ(creature->Range, 18.0f);
+    EXPECT_EQ(creature->Init, init + 1);
+    EXPECT_EQ(BonusRecords(), 2);
+  }
+  EXPECT_EQ(creature->MR, 5);
+  EXPECT_FLOAT_EQ(creature->Range, 9.0f);
+  EXPECT_EQ(creature->TP, 0);
+  EXPECT_EQ(creature->Init, init);
+  EXPECT_EQ(creature->AC, 0);
+  EXPECT_EQ(creature->bonuses, own);
+  EXPECT_EQ(BonusRecords(), 1);
+  // Temporaries are the thread's, not the creature's: they keep what the script left.
+  { ScriptUndo undo(creature); RunOn("q = 7;"); }
+  EXPECT_EQ(Temp('q'), 7);
 }
