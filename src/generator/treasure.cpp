@@ -141,6 +141,32 @@ void EquipItem(Char* c, int equipment, int number, bool buy) {
   }
 }
 
+namespace {
+
+enum ScriptKind : uint8_t { kKeeps = 1, kUndoable = 2, kChangesMore = 3 };
+
+// What an effect's script may do to its carrier, looked at once per effect and thread.
+uint8_t EffectScriptKind(int effect) {
+  auto of = [](int e) -> uint8_t {
+    const uint8_t* script = gSource.effects[e].effectScript.data;
+    return ScriptKeepsCreature(script) ? kKeeps : ScriptUndoable(script) ? kUndoable : kChangesMore;
+  };
+  constexpr int kKnown = 1024;
+  thread_local uint8_t known[kKnown];
+  thread_local uint32_t generation = 0;
+  thread_local const EffectSource* table = nullptr;
+  if (effect >= kKnown) return of(effect);
+  if (generation != gSourceGeneration || table != gSource.effects) {
+    memset(known, 0, sizeof known);
+    generation = gSourceGeneration;
+    table = gSource.effects;
+  }
+  if (!known[effect]) known[effect] = of(effect);
+  return known[effect];
+}
+
+}  // namespace
+
 // The naming step: each chosen effect's script applies it to the wearer and says
 // in a short text what it does; the texts are packed into the item.
 static void NameEffects(Char* c, CharItem* it) {
@@ -151,9 +177,9 @@ static void NameEffects(Char* c, CharItem* it) {
   Char* wearer = c;
   bool keeps = true, undoable = true;
   for (int k = 0; k < it->effectCount && k < kItemEffects; ++k) {
-    const uint8_t* script = gSource.effects[it->effects[k]].effectScript.data;
-    keeps = keeps && ScriptKeepsCreature(script);
-    undoable = undoable && ScriptUndoable(script);
+    uint8_t kind = EffectScriptKind(it->effects[k]);
+    keeps = keeps && kind == kKeeps;
+    undoable = undoable && kind != kChangesMore;
   }
   std::optional<ScriptUndo> undo;
   if (TreasureMode(c) && !keeps && undoable) undo.emplace(c);
@@ -261,6 +287,12 @@ void DoEffects2(Char* c, int number) {
       lost = true;
     table.Set(e, 0);
   };
+  // Arms drop effects dearer than the points left; while a point is left, only effects
+  // of two points and more can drop.
+  Scratch<int32_t, kStackEffects> dear((size_t)n, 0);
+  int dearCount = 0;
+  for (int e = 0; e < n; ++e)
+    if (costs[e] > 1) dear[(size_t)dearCount++] = e;
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
@@ -279,8 +311,11 @@ void DoEffects2(Char* c, int number) {
     while (used < it->effectCount && k < kItemEffects) {
       if (IsArms(it->equipType)) {
         int32_t points = it->effectCount - k;
-        for (int e = 0; e < n; ++e)
+        bool some = points >= 1;
+        for (int i = 0, end = some ? dearCount : n; i < end; ++i) {
+          int e = some ? dear[(size_t)i] : i;
           if (costs[e] > points && weights[e] != 0) takeOut(e);
+        }
       }
       char label[128] = "Effeckt wählen! ()";
       if (gProcess.labelFlag) snprintf(label, sizeof label, "Effeckt wählen! (%s)", ItemName(*it));
