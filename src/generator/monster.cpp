@@ -12,6 +12,7 @@
 #include "generator/classes.h"
 #include "generator/feats.h"
 #include "generator/skills.h"
+#include "generator/spells.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/types.h"
@@ -270,8 +271,11 @@ void StoreMoney(Char* c, int32_t value) {
 }  // namespace
 
 void ReleaseMonsterCaches() {
-  std::lock_guard<std::mutex> lock(gOptionLock);
-  ReleaseOptionWeights();
+  {
+    std::lock_guard<std::mutex> lock(gOptionLock);
+    ReleaseOptionWeights();
+  }
+  ReleaseSpellLists();
 }
 
 void ResetReferenceMonster() { gReferenceMonster = -1; }

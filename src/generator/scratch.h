@@ -13,13 +13,14 @@ class Scratch {
   static_assert(std::is_trivially_copyable_v<T>);
 
  public:
-  Scratch(size_t n, T fill) : size_(n) {
+  // n elements left as they are: for lists the caller fills before reading.
+  explicit Scratch(size_t n) : size_(n) {
     if (n > N) {
       heap_.reset(static_cast<T*>(mallocloga(sizeof(T) * n, "Scratch")));
       data_ = heap_.get();
     }
-    std::fill(data_, data_ + n, fill);
   }
+  Scratch(size_t n, T fill) : Scratch(n) { std::fill(data_, data_ + n, fill); }
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "generator/attributes.h"
 #include "generator/scratch.h"
 #include "launcher/process.h"
+#include "memory/tracker.h"
 #include "random/decisions.h"
 #include "source/reader.h"
 #include "source/records.h"
@@ -197,6 +199,55 @@ void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* 
   }
 }
 
+// The spells of each class and spell level, in table order: a caster's weights are set
+// for these instead of looking at every spell for every level. Built once per rule
+// database under a lock (threads share it), released with the other creation caches.
+struct SpellLists {
+  uint32_t generation = 0;
+  const SpellSource* spells = nullptr;
+  int classes = 0;
+  int32_t* start = nullptr;  // classes * 10 + 1 offsets into spell
+  int32_t* spell = nullptr;
+};
+std::mutex gSpellListLock;
+SpellLists gSpellLists;
+
+void FreeSpellLists() {
+  if (gSpellLists.start) freeloga(gSpellLists.start);
+  if (gSpellLists.spell) freeloga(gSpellLists.spell);
+  gSpellLists = SpellLists{};
+}
+
+const SpellLists& SpellListsNow() {
+  std::lock_guard<std::mutex> lock(gSpellListLock);
+  SpellLists& l = gSpellLists;
+  if (l.start && l.generation == gSourceGeneration && l.spells == gSource.spells && l.classes == gSource.classCount)
+    return l;
+  FreeSpellLists();
+  int classes = std::max(gSource.classCount, 0), n = gSource.spellCount;
+  l.start = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(classes * 10 + 1), "SpellLists-Start"));
+  memset(l.start, 0, sizeof(int32_t) * (size_t)(classes * 10 + 1));
+  for (int sp = 0; sp < n; ++sp)
+    if (const int32_t* per = gSource.spells[sp].Levels())
+      for (int k = 0; k < classes; ++k)
+        if (per[k] >= 0 && per[k] < 10) ++l.start[k * 10 + per[k] + 1];
+  for (int i = 0; i < classes * 10; ++i) l.start[i + 1] += l.start[i];
+  int total = l.start[classes * 10];
+  l.spell = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)std::max(total, 1), "SpellLists-Spells"));
+  Scratch<int32_t, 1024> fill((size_t)std::max(classes * 10, 1), 0);
+  for (int sp = 0; sp < n; ++sp)
+    if (const int32_t* per = gSource.spells[sp].Levels())
+      for (int k = 0; k < classes; ++k)
+        if (per[k] >= 0 && per[k] < 10) {
+          int list = k * 10 + per[k];
+          l.spell[l.start[list] + fill[(size_t)list]++] = sp;
+        }
+  l.generation = gSourceGeneration;
+  l.spells = gSource.spells;
+  l.classes = classes;
+  return l;
+}
+
 }  // namespace
 
 void SpellProgression(int type, int L, int s, int32_t* K, int32_t* D) {
@@ -334,6 +385,7 @@ void CalculateSpells(Char* c) {
   if (n <= 0) return;
   int cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker", false, false);
   Scratch<int32_t, 2048> weights((size_t)n, 0);
+  const SpellLists& lists = SpellListsNow();
   std::vector<int32_t> profileDone;
   const ProfileSource* profile =
       c->profileMode && c->profile >= 0 && c->profile < gSource.profileCount ? &gSource.profiles[c->profile] : nullptr;
@@ -354,20 +406,25 @@ void CalculateSpells(Char* c) {
       int toDraw = c->spellsToDraw[slot][level];
       c->spellsChosenCount[slot][level] = 0;
       if (toDraw < 0) continue;
-      for (int sp = 0; sp < n; ++sp) {
-        const SpellSource& x = gSource.spells[sp];
-        const int32_t* per = x.Levels();
-        bool listed = per && per[cls] == level;
-        if (!listed && monsterSlot && c->clericSpells && cleric >= 0 && per && per[cleric] == level) listed = true;
-        int64_t w = 0;
-        if (listed && !(k->specialise && Forbidden(c, x.school))) {
-          int64_t base = x.probability + 1;
-          w = base * std::min<int64_t>(base, 10);
-          if (c->specialist && x.school == c->specialistSchool) w *= 2;
-          if (k->spontaneousMode && !monsterSlot && x.convert) w = (int64_t)x.probability * x.probability / 4;
+      // Only the spells of the class's list (and, for a monster caster with cleric spells,
+      // the cleric's list) at this level have a weight.
+      std::fill(weights.begin(), weights.end(), 0);
+      auto weigh = [&](int list) {
+        for (int32_t i = lists.start[list]; i < lists.start[list + 1]; ++i) {
+          int sp = lists.spell[i];
+          const SpellSource& x = gSource.spells[sp];
+          int64_t w = 0;
+          if (!(k->specialise && Forbidden(c, x.school))) {
+            int64_t base = x.probability + 1;
+            w = base * std::min<int64_t>(base, 10);
+            if (c->specialist && x.school == c->specialistSchool) w *= 2;
+            if (k->spontaneousMode && !monsterSlot && x.convert) w = (int64_t)x.probability * x.probability / 4;
+          }
+          weights[(size_t)sp] = (int32_t)std::min<int64_t>(w, 1 << 28);
         }
-        weights[(size_t)sp] = (int32_t)std::min<int64_t>(w, 1 << 28);
-      }
+      };
+      if (cls >= 0 && cls < lists.classes) weigh(cls * 10 + level);
+      if (monsterSlot && c->clericSpells && cleric >= 0 && cleric < lists.classes) weigh(cleric * 10 + level);
       if (profile)
         for (int i = 0; i < profile->spellCount; ++i) {
           int sp = profile->spells[i][0];
@@ -442,6 +499,11 @@ int SpellDC(const Char* c, int slot, int spell, int level) {
     if (school >= 0 && school < kMaxSchools) dc += c->schoolDC[school];
   }
   return dc;
+}
+
+void ReleaseSpellLists() {
+  std::lock_guard<std::mutex> lock(gSpellListLock);
+  FreeSpellLists();
 }
 
 }  // namespace RUNTIME_NS

@@ -28,4 +28,8 @@ void SpellProgression(int type, int level, int spellLevel, int32_t* known, int32
 // Save DC of a spell cast by the class of `slot`.
 int SpellDC(const Char* c, int slot, int spell, int spellLevel);
 
+// The spell lists per class and level kept between creatures (freed with the other
+// creation caches).
+void ReleaseSpellLists();
+
 }  // namespace RUNTIME_NS

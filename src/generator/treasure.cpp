@@ -270,13 +270,13 @@ void DoEffects2(Char* c, int number) {
   // A try changes the effects, their strengths, the enhancement and the counts; the
   // effect texts come only after the last try, so the copies leave them out.
   constexpr size_t kTried = offsetof(CharItem, effectTextAt);
-  CharItem cheapest;
-  memcpy(static_cast<void*>(&cheapest), it, kTried);
+  alignas(CharItem) unsigned char cheapest[kTried];
+  memcpy(cheapest, it, kTried);
   // Up to a hundred tries draw from the same weights: each try takes out what it drew (and
   // arms what they cannot afford), and the next try puts exactly those back.
   memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
   WeightedTable table(weights, n);
-  Scratch<int32_t, kStackEffects + kItemEffects> changed((size_t)n + kItemEffects, 0);
+  Scratch<int32_t, kStackEffects + kItemEffects> changed((size_t)n + kItemEffects);
   int changes = 0;
   bool lost = false;  // more changes than the list holds: the next try starts from a copy
   auto takeOut = [&](int e) {
@@ -289,7 +289,7 @@ void DoEffects2(Char* c, int number) {
   };
   // Arms drop effects dearer than the points left; while a point is left, only effects
   // of two points and more can drop.
-  Scratch<int32_t, kStackEffects> dear((size_t)n, 0);
+  Scratch<int32_t, kStackEffects> dear((size_t)n);
   int dearCount = 0;
   for (int e = 0; e < n; ++e)
     if (costs[e] > 1) dear[(size_t)dearCount++] = e;
@@ -317,8 +317,12 @@ void DoEffects2(Char* c, int number) {
           if (costs[e] > points && weights[e] != 0) takeOut(e);
         }
       }
-      char label[128] = "Effeckt wählen! ()";
-      if (gProcess.labelFlag) snprintf(label, sizeof label, "Effeckt wählen! (%s)", ItemName(*it));
+      char named[128];
+      const char* label = "Effeckt wählen! ()";
+      if (gProcess.labelFlag) {
+        snprintf(named, sizeof named, "Effeckt wählen! (%s)", ItemName(*it));
+        label = named;
+      }
       int chosen = table.Pick(state, &gSource.effects[0].name.text, sizeof(EffectSource), label, 0, true, 0, false);
       if (chosen < 0) break;
       const EffectSource& x = gSource.effects[chosen];
@@ -341,7 +345,7 @@ void DoEffects2(Char* c, int number) {
     int64_t allowed = later ? c->money / 3 : c->money;
     if (gDecide.chooseEverything || price <= allowed || tries >= 100) {
       if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
-        memcpy(static_cast<void*>(it), &cheapest, kTried);
+        memcpy(static_cast<void*>(it), cheapest, kTried);
         price = cheapestPrice;
       }
       if (tries >= 100 && !treasure && IsArms(it->equipType) && price > allowed) {
@@ -360,7 +364,7 @@ void DoEffects2(Char* c, int number) {
     }
     if (cheapestPrice < 0 || price < cheapestPrice) {
       cheapestPrice = price;
-      memcpy(static_cast<void*>(&cheapest), it, kTried);
+      memcpy(cheapest, it, kTried);
     }
     DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
   }
