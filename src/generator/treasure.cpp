@@ -56,17 +56,71 @@ const char* ItemName(const CharItem& it) {
 }
 
 // Strength an effect's variable script leaves in the temporary m (1 unless it changes it).
-int32_t EffectStrength(Char* c, CharItem* it, int effect) {
+// The strengths found during one item's tries. A strength script that is a plain formula
+// gives the same result and leaves the same temporaries at every try, since the carrier's
+// fields do not change between them: it runs once.
+struct StrengthMemo {
+  struct Entry {
+    int effect;
+    int32_t written;  // the temporaries it assigns
+    int32_t temps[26];
+  };
+  static constexpr int kEntries = 16;
+  Entry entries[kEntries];
+  int count = 0;
+};
+
+// The bits of the temporaries an effect's strength script assigns, -1 when it is no plain
+// formula; looked at once per effect and thread.
+int32_t StrengthFormula(int effect) {
+  constexpr int kKnown = 1024;
+  thread_local int32_t known[kKnown];
+  thread_local bool seen[kKnown];
+  thread_local uint32_t generation = 0;
+  thread_local const EffectSource* table = nullptr;
+  const uint8_t* script = gSource.effects[effect].variableScript.data;
+  if (effect >= kKnown) return ScriptFormulaTemporaries(script);
+  if (generation != gSourceGeneration || table != gSource.effects) {
+    memset(seen, 0, sizeof seen);
+    generation = gSourceGeneration;
+    table = gSource.effects;
+  }
+  if (!seen[effect]) {
+    known[effect] = ScriptFormulaTemporaries(script);
+    seen[effect] = true;
+  }
+  return known[effect];
+}
+
+int32_t EffectStrength(Char* c, CharItem* it, int effect, StrengthMemo* memo) {
   int32_t* temps = Temporaries();
   temps['m' - 'a'] = 1;
   const EffectSource& e = gSource.effects[effect];
-  if (e.variableScript.data) RunScript(c, it, nullptr, e.variableScript.data, e.name.c_str(), -1, nullptr);
+  if (!e.variableScript.data) return temps['m' - 'a'];
+  bool remember = memo && !DebugOn(2) && !gProcess.scriptTrace && StrengthFormula(effect) >= 0;
+  if (remember)
+    for (int i = 0; i < memo->count; ++i) {
+      const StrengthMemo::Entry& m = memo->entries[i];
+      if (m.effect != effect) continue;
+      for (uint32_t bits = (uint32_t)m.written; bits; bits &= bits - 1) {
+        int t = __builtin_ctz(bits);
+        temps[t] = m.temps[t];
+      }
+      return temps['m' - 'a'];
+    }
+  RunScript(c, it, nullptr, e.variableScript.data, e.name.c_str(), -1, nullptr);
+  if (remember && memo->count < StrengthMemo::kEntries) {
+    StrengthMemo::Entry& m = memo->entries[memo->count++];
+    m.effect = effect;
+    m.written = StrengthFormula(effect);
+    memcpy(m.temps, temps, sizeof m.temps);
+  }
   return temps['m' - 'a'];
 }
 
 bool IsArms(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 11; }
 
-int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store) {
+int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, StrengthMemo* memo = nullptr) {
   int kind = it->equipType;
   if (!IsArms(kind)) {
     int64_t sum = 0;
@@ -74,7 +128,7 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store) {
     int64_t n = count;
     int64_t price = n * n * (sum / (n > 1 ? n : 1));
     for (int k = 0; k < count; ++k) {
-      int32_t m = EffectStrength(c, it, it->effects[k]);
+      int32_t m = EffectStrength(c, it, it->effects[k], memo);
       if (store) it->strengths[k] = m;
       if (m * m == 0)
         price /= 2;
@@ -85,7 +139,7 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store) {
   }
   int64_t total = it->enhancement + used;
   for (int k = 0; k < count; ++k) {
-    int32_t m = EffectStrength(c, it, it->effects[k]);
+    int32_t m = EffectStrength(c, it, it->effects[k], memo);
     int64_t cap = std::min<int64_t>(10, (it->enhancement + it->effectCount) * 3 / 2);
     if (total + m - 1 > cap)
       m = 1;
@@ -267,6 +321,7 @@ void DoEffects2(Char* c, int number) {
 
   int entryCount = it->effectCount, entryEnhancement = it->enhancement;
   int64_t cheapestPrice = -1;
+  StrengthMemo strengths;
   // A try changes the effects, their strengths, the enhancement and the counts; the
   // effect texts come only after the last try, so the copies leave them out.
   constexpr size_t kTried = offsetof(CharItem, effectTextAt);
@@ -340,7 +395,7 @@ void DoEffects2(Char* c, int number) {
       if (rest > 0) it->enhancement += rest;
     }
     if (IsArms(it->equipType)) it->secondEffect = used;
-    int64_t price = Price(c, it, k, used, true);
+    int64_t price = Price(c, it, k, used, true, &strengths);
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
     if (gDecide.chooseEverything || price <= allowed || tries >= 100) {

@@ -50,7 +50,7 @@ int ConsolePrint(const char* format, ...) {
   return 0;
 }
 
-void DebugPrint(int level, const char* format, ...) {
+void DebugPrintAt(int level, const char* format, ...) {
   if (gProcess.out.effective < level) return;
   va_list args;
   va_start(args, format);

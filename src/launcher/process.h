@@ -119,9 +119,11 @@ extern thread_local CreationDecisions gDecide;
 // printf-style output to console and log by message level; returns 0.
 int ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int ConsolePrintV(const char* format, va_list args);
-// Debug print of level k: printed only when the effective level admits it.
-void DebugPrint(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Debug print of level k: printed only when the effective level admits it. The level is
+// tested before the call (the interpreter prints at every node when tracing).
+void DebugPrintAt(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));
 inline bool DebugOn(int level) { return gProcess.out.effective >= level; }
+#define DebugPrint(level, ...) (DebugOn(level) ? DebugPrintAt((level), __VA_ARGS__) : void())
 void SetOutputLevels(int console, int log);
 
 // Opens "debug.out" (log level 2) or closes it (log level -1).

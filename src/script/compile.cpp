@@ -308,6 +308,60 @@ bool ScriptKeepsCreature(const uint8_t* script) {
 
 bool ScriptUndoable(const uint8_t* script) { return !EffectsOf(script).changesMore; }
 
+namespace {
+
+// The text runs of a node's content (a variable's name); false when the content runs an
+// action, so that the name is not plain.
+bool PlainName(const uint8_t*& p, std::string* name) {
+  bool plain = true;
+  while (*p != 0) {
+    if (*p == 1 && ActionOf(ReadU32(p + 1))) plain = false;
+    ScriptEffects ignored;
+    p = CheckItem(p, name, &ignored);
+  }
+  ++p;
+  return plain;
+}
+
+bool IsTemporaryName(const std::string& name) { return name.size() == 1 && name[0] >= 'a' && name[0] <= 'z'; }
+
+// One item of a formula; false at anything else. *written collects the temporaries.
+bool FormulaItem(const uint8_t*& p, int32_t* written) {
+  if (*p == 2) {
+    p += 5;
+    return true;
+  }
+  if (*p != 1) {
+    while (*p > 2) ++p;
+    return true;
+  }
+  ScriptAction a = ActionOf(ReadU32(p + 1));
+  p += 5;
+  if (a == ActVariable || a == ActVariablePointer) {
+    std::string name;
+    if (!PlainName(p, &name)) return false;
+    if (a == ActVariable) return !IsTemporaryName(name);  // reads a creature field
+    if (!IsTemporaryName(name)) return false;             // would write the creature
+    *written |= 1 << (name[0] - 'a');
+    return true;
+  }
+  // (A compound assignment reads its temporary: not a formula.)
+  if (a && a != ActValSet && a != ActEvalExpression && a != ActMax && a != ActMin) return false;
+  while (*p != 0)
+    if (!FormulaItem(p, written)) return false;
+  ++p;
+  return true;
+}
+
+}  // namespace
+
+int32_t ScriptFormulaTemporaries(const uint8_t* script) {
+  if (!script || script[0] == 0) return 0;
+  int32_t written = 0;
+  const uint8_t* p = script;
+  return FormulaItem(p, &written) ? written : -1;
+}
+
 uint32_t OrderBlockOffset() { return gOrderBlock; }
 uint32_t ConditionInverseOffset() { return gConditionInverse; }
 uint32_t ValOffset() { return gVal; }

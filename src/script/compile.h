@@ -44,6 +44,11 @@ bool ScriptKeepsCreature(const uint8_t* script);
 // True when whatever the script changes of its creature is fields and typed bonuses,
 // which a ScriptUndo takes back.
 bool ScriptUndoable(const uint8_t* script);
+// For a plain formula (assignments to temporaries of arithmetic, Max and Min over numbers
+// and creature fields; no branch, function or temporary read): the temporaries it
+// assigns, as bits a = 1 upwards. Its result depends on the creature's fields alone.
+// -1 for any other script.
+int32_t ScriptFormulaTemporaries(const uint8_t* script);
 
 // Matches and compiles one script; *out receives a tracked block ("bnfparse-ppTree").
 // 0 on success, 1 after the mismatch message.

@@ -224,6 +224,30 @@ TEST_F(CreatureScripts, WhatAScriptChangesIsToldFromTheCompiledScript) {
   }
 }
 
+TEST_F(CreatureScripts, PlainFormulasAreToldWithTheTemporariesTheyAssign) {
+  struct Case {
+    const char* script;
+    int32_t temporaries;  // -1: no plain formula
+  };
+  const Case cases[] = {
+      {"", 0},
+      {"m = Max(1, Min(3, (Level - 2) / 5));", 1 << ('m' - 'a')},
+      {"m = 2; b = (Level * 3) + GA;", (1 << ('m' - 'a')) | (1 << ('b' - 'a'))},
+      {"m = a + 1;", -1},                        // reads a temporary
+      {"m += 1;", -1},                           // reads its own temporary
+      {"m = Random(1, 4);", -1},                 // draws
+      {"if (Level > 3) { m = 2; }", -1},         // a branch
+      {"GA = 1;", -1},                           // writes the creature
+      {"m = 1; Text('x');", -1},                 // any function
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    std::string compiled = Compile(c.script);
+    ASSERT_TRUE(c.script[0] == 0 || !compiled.empty()) << lastMessage;
+    EXPECT_EQ(ScriptFormulaTemporaries(reinterpret_cast<const uint8_t*>(compiled.c_str())), c.temporaries);
+  }
+}
+
 TEST_F(CreatureScripts, AnUndoTakesBackFieldsAndBonusesInAnyOrder) {
   creature->Level = 4;
   creature->MR = 5;
