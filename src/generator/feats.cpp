@@ -494,15 +494,20 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       else
         FormatLabel(label, sizeof label, "Talent %d / %d\nTalent wählen!\n", slot, target);
       int last = -1;
+      // The attempts draw from one table; a refused feat loses its weight (the test that
+      // refuses it may already have set it to 0), nothing else changes between them.
+      WeightedTable table(save, n);
       for (int attempt = 0; attempt < 1000 && chosen < 0; ++attempt) {
         if (last >= 0) {
-          save[last] = 0;
+          table.Set(last, 0);
           DebugPrint(1, "Feat not allowed yet, trying some other... :|\n");
         }
-        int pick = AdvancedRand(c->context.random, n, save, 4, &gSource.feats[0].name.text, sizeof(FeatSource), label,
-                                0, true, 0, false);
+        int pick = table.Pick(c->context.random, &gSource.feats[0].name.text, sizeof(FeatSource), label, 0, true, 0,
+                              false);
         if (pick < 0) break;
+        int32_t before = pick < n ? save[pick] : 0;
         if (CanTakeFeat(c, pick, slot, save)) chosen = pick;
+        if (pick < n) table.Changed(pick, before);
         last = pick;
       }
       if (chosen < 0) chosen = ListFallback(c, slot, epic, bonus, cls, save);

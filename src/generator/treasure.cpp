@@ -286,37 +286,38 @@ void DoEffects2(Char* c, int number) {
   int slot = SlotOf(it->equipType);
   bool treasure = TreasureMode(c);
   bool ranged = it->attackType == 4;
+  // How many of the creature's classes are in each effect group: an effect's group weight
+  // counts once per such class.
+  int64_t classesInGroup[4] = {};
+  if (!treasure)
+    for (int k = 0; k < c->classCount && k < kMaxClassSlots; ++k) {
+      int cls = c->classes[k];
+      if (cls < 0 || cls >= gSource.classCount) continue;
+      int bits = gSource.classes[cls].effects;
+      for (int g = 0; g < 4; ++g) classesInGroup[g] += (bits >> g) & 1;
+    }
+  const ProfileSource* profile = c->profileMode && c->profile >= 0 ? &gSource.profiles[c->profile] : nullptr;
+  bool weapon = it->equipType == 0;
+  int64_t levelLimit = c->Level < 0 ? -1 : 400 * (int64_t)c->Level * c->Level;
+  const int32_t* done = c->context.effectDone;
   for (int e = 0; e < n; ++e) {
     const EffectSource& x = gSource.effects[e];
-    int64_t w = slot >= 0 ? x.slots[slot] : 0;
-    if (!treasure) {
-      int64_t groups = 0;
-      for (int k = 0; k < c->classCount && k < kMaxClassSlots; ++k) {
-        int cls = c->classes[k];
-        if (cls < 0 || cls >= gSource.classCount) continue;
-        int bits = gSource.classes[cls].effects;
-        for (int g = 0; g < 4; ++g)
-          if (bits & (1 << g)) groups += x.groups[g];
-      }
-      w *= groups;
-    }
-    if (w) w = w * x.cost2 / 100 * x.cost;
-    if (c->profileMode && c->profile >= 0) {
-      const ProfileSource& p = gSource.profiles[c->profile];
-      for (int k = 0; k < p.effectCount; ++k)
-        if (p.effects[k] == e) w = std::min<int64_t>(kCeiling, w * c->profileWeight);
-    }
-    bool weapon = it->equipType == 0;
-    // Too costly for the level when sqrt(cost2) / 20 > Level, in whole numbers.
-    if (x.cost2 >= 0 && (c->Level < 0 || (int64_t)x.cost2 > 400 * (int64_t)c->Level * c->Level)) w = 0;
-    if (c->context.effectDone && c->context.effectDone[e]) w = 0;
-    if (x.ranged != 0 && !weapon) w = 0;
-    if (x.ranged == 1 && !ranged) w = 0;
-    if (x.ranged == -1 && ranged) w = 0;
-    if (x.multi == 2) w = 0;
-    weights[e] = (int32_t)std::min<int64_t>(w, kCeiling);
-    saved[e] = weights[e];
     costs[e] = x.cost;
+    // Too costly for the level when sqrt(cost2) / 20 > Level, in whole numbers.
+    if ((x.cost2 >= 0 && (int64_t)x.cost2 > levelLimit) || (done && done[e]) || (x.ranged != 0 && !weapon) ||
+        (x.ranged == 1 && !ranged) || (x.ranged == -1 && ranged) || x.multi == 2) {
+      weights[e] = saved[e] = 0;
+      continue;
+    }
+    int64_t w = slot >= 0 ? x.slots[slot] : 0;
+    if (!treasure)
+      w *= classesInGroup[0] * x.groups[0] + classesInGroup[1] * x.groups[1] + classesInGroup[2] * x.groups[2] +
+           classesInGroup[3] * x.groups[3];
+    if (w) w = w * x.cost2 / 100 * x.cost;
+    if (profile)
+      for (int k = 0; k < profile->effectCount; ++k)
+        if (profile->effects[k] == e) w = std::min<int64_t>(kCeiling, w * c->profileWeight);
+    weights[e] = saved[e] = (int32_t)std::min<int64_t>(w, kCeiling);
   }
 
   int entryCount = it->effectCount, entryEnhancement = it->enhancement;

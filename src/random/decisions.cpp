@@ -464,6 +464,11 @@ void WeightedTable::Resum() {
 void WeightedTable::Set(int i, int32_t weight) {
   int32_t old = weights_[i];
   weights_[i] = weight;
+  Changed(i, old);
+}
+
+void WeightedTable::Changed(int i, int32_t old) {
+  int32_t weight = weights_[i];
   sums_[i / kPickBlock] += (int64_t)weight - old;
   total_ += (int64_t)weight - old;
   negatives_ += (weight < 0) - (old < 0);

@@ -45,6 +45,8 @@ class WeightedTable {
   WeightedTable& operator=(const WeightedTable&) = delete;
   void Resum();
   void Set(int i, int32_t weight);
+  // The caller wrote weights[i] itself; it was `old` before.
+  void Changed(int i, int32_t old);
   int Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask, bool indirect,
            uint32_t caller = 0, bool zeroTotalIsError = true,
            std::source_location where = std::source_location::current());

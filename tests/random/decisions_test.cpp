@@ -121,6 +121,39 @@ TEST_F(DecisionTest, LongTablesPickTheFirstOptionReachingTheDraw) {
   }
 }
 
+// A table that keeps its block sums picks exactly what AdvancedRand picks from the same
+// weights, through changes by Set and by the caller's own writes.
+TEST_F(DecisionTest, WeightedTablePicksAsAdvancedRandThroughChanges) {
+  Isaac();
+  std::vector<int32_t> kept(300), plain(300);
+  uint32_t x = 12345;
+  auto next = [&] { return x = x * 1103515245u + 12345u; };
+  for (int i = 0; i < 300; ++i) kept[(size_t)i] = plain[(size_t)i] = (int32_t)(next() >> 20) % 50;
+  WeightedTable table(kept.data(), 300);
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    int i = (int)(next() >> 8) % 300;
+    int32_t w = round % 7 == 0 ? (int32_t)(next() >> 4) : (int32_t)(next() >> 24) % 40;  // now and then a large one
+    if (round % 2) {
+      table.Set(i, w);
+    } else {
+      int32_t old = kept[(size_t)i];
+      kept[(size_t)i] = w;
+      table.Changed(i, old);
+    }
+    plain[(size_t)i] = w;
+    int64_t total = 0;
+    for (int32_t v : plain) total += v;
+    int shift = 0;
+    while ((total >> shift) > INT32_MAX) ++shift;
+    int32_t r = 1 + (int32_t)(next() % (uint32_t)(total >> shift));
+    NextDrawIs(&state, 0, r);
+    int expected = AdvancedRand(&state, 300, plain.data(), 4, nullptr, 0, "", 0, false);
+    NextDrawIs(&state, 0, r);
+    EXPECT_EQ(table.Pick(&state, nullptr, 0, "", 0, false), expected);
+  }
+}
+
 TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
   Isaac();
   gInput.calctype = 1;  // 100 and 40000: divisor 2, weights 2500 and 400000000
