@@ -447,18 +447,32 @@ WeightedTable::WeightedTable(int32_t* weights, int n)
 }
 
 void WeightedTable::Resum() {
-  total_ = 0;
-  negatives_ = 0;
+  // As in AdvancedRand: 32-bit block sums while the weights allow them, exact signed
+  // 64-bit sums (and the count of negative weights) otherwise.
+  uint32_t bits = 0;
   for (int b = 0; b < blocks_; ++b) {
     int end = std::min(n_, (b + 1) * kPickBlock);
-    int64_t sum = 0;
+    uint32_t sum = 0;
     for (int i = b * kPickBlock; i < end; ++i) {
-      sum += weights_[i];
-      negatives_ += weights_[i] < 0;
+      sum += (uint32_t)weights_[i];
+      bits |= (uint32_t)weights_[i];
     }
     sums_[b] = sum;
-    total_ += sum;
   }
+  negatives_ = 0;
+  if (bits >= (1u << 25)) {
+    for (int b = 0; b < blocks_; ++b) {
+      int end = std::min(n_, (b + 1) * kPickBlock);
+      int64_t sum = 0;
+      for (int i = b * kPickBlock; i < end; ++i) {
+        sum += weights_[i];
+        negatives_ += weights_[i] < 0;
+      }
+      sums_[b] = sum;
+    }
+  }
+  total_ = 0;
+  for (int b = 0; b < blocks_; ++b) total_ += sums_[b];
 }
 
 void WeightedTable::Set(int i, int32_t weight) {
