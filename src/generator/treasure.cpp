@@ -1,5 +1,6 @@
 #include "generator/treasure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
@@ -344,16 +345,20 @@ void DoEffects2(Char* c, int number) {
     table.Set(e, 0);
   };
   // Arms drop effects dearer than the points left; while a point is left, only effects
-  // of two points and more can drop.
+  // of two points and more can drop. Dearest first: as the points left only shrink during
+  // a try, what it has dropped so far is a prefix of this list.
   Scratch<int32_t, kStackEffects> dear((size_t)n);
   int dearCount = 0;
   for (int e = 0; e < n; ++e)
     if (costs[e] > 1) dear[(size_t)dearCount++] = e;
+  std::sort(dear.begin(), dear.begin() + dearCount,
+            [&](int a, int b) { return costs[a] != costs[b] ? costs[a] > costs[b] : a < b; });
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
     int32_t used = 0;
     int k = 0;
+    int dropped = 0;
     if (lost) {
       memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
       table.Resum();
@@ -367,10 +372,14 @@ void DoEffects2(Char* c, int number) {
     while (used < it->effectCount && k < kItemEffects) {
       if (IsArms(it->equipType)) {
         int32_t points = it->effectCount - k;
-        bool some = points >= 1;
-        for (int i = 0, end = some ? dearCount : n; i < end; ++i) {
-          int e = some ? dear[(size_t)i] : i;
-          if (costs[e] > points && weights[e] != 0) takeOut(e);
+        if (points >= 1) {
+          for (; dropped < dearCount && costs[dear[(size_t)dropped]] > points; ++dropped) {
+            int e = dear[(size_t)dropped];
+            if (weights[e] != 0) takeOut(e);
+          }
+        } else {
+          for (int e = 0; e < n; ++e)
+            if (costs[e] > points && weights[e] != 0) takeOut(e);
         }
       }
       char named[128];
