@@ -21,6 +21,23 @@ namespace {
 // Weighted picks sum and search their options in blocks of this many.
 constexpr int kPickBlock = 64;
 
+// The first option from `from` on whose running sum reaches the threshold (the last one
+// when none does). The weights are not negative: groups of four that stay below it are
+// passed over whole.
+int FirstReaching(const int32_t* w, int from, int n, int64_t running, int64_t threshold) {
+  int i = from;
+  for (; i + 4 <= n; i += 4) {
+    int64_t four = (int64_t)w[i] + w[i + 1] + w[i + 2] + w[i + 3];
+    if (running + four >= threshold) break;
+    running += four;
+  }
+  for (; i < n; ++i) {
+    running += w[i];
+    if (running >= threshold) return i;
+  }
+  return n - 1;
+}
+
 constexpr const char* kRandomHeader =
     "\n-------------------------------------------------------------------------------\n"
     "Manuel Random (%s):\n"
@@ -416,13 +433,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
     const int32_t* w = static_cast<const int32_t*>(weights);
     int b = 0;
     while (b + 1 < blocks && running + blockSums[b] < threshold) running += blockSums[b++];
-    for (int i = b * kBlock; i < opts.n; ++i) {
-      running += w[i];
-      if (running >= threshold) {
-        chosen = i;
-        break;
-      }
-    }
+    chosen = FirstReaching(w, b * kBlock, opts.n, running, threshold);
   } else {
     for (int i = 0; i < opts.n; ++i) {
       running += share(i);
@@ -507,14 +518,7 @@ int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, co
   int64_t running = 0;
   int b = 0;
   while (b + 1 < blocks_ && running + sums_[b] < threshold) running += sums_[b++];
-  int chosen = n_ - 1;
-  for (int i = b * kPickBlock; i < n_; ++i) {
-    running += weights_[i];
-    if (running >= threshold) {
-      chosen = i;
-      break;
-    }
-  }
+  int chosen = FirstReaching(weights_, b * kPickBlock, n_, running, threshold);
   Record(chosen);
   return chosen;
 }
