@@ -86,6 +86,15 @@ bool InBonusGroups(int cls, int group) {
   return (m.masks[cls] >> group) & 1;
 }
 
+// The bits of InBonusGroups(cls, 0..63) at once; false when the class has no mask.
+bool BonusGroupMask(int cls, uint64_t* mask) {
+  if (!ClassAt(cls) || cls >= kMaskedClasses) return false;
+  *mask = 0;
+  for (int g = 0; g < kMaskedGroups; ++g)
+    if (InBonusGroups(cls, g)) *mask |= uint64_t{1} << g;
+  return true;
+}
+
 bool HasGroupList(int cls) {
   const CharSource* k = ClassAt(cls);
   return k && k->bonusFeatTypes.length > 0 && k->bonusFeatTypes.c_str()[0] != 0;
@@ -426,14 +435,24 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
   int32_t* save = saveWeights.data();
   int style = c->fightingStyle, style2 = c->fightingStyle2;
   int region = c->region;
+  const int32_t* notAgain = c->context.featNotAgain;
+  // The classes the weights count, with their levels, in slot order.
+  int slotClass[kMaxClassSlots], slotLevels[kMaxClassSlots], slots = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    if (c->classes[s] >= 0 && c->classes[s] < gSource.classCount) {
+      slotClass[slots] = c->classes[s];
+      slotLevels[slots++] = c->classLevels[s];
+    }
+  // A bonus slot's groups as one mask when the class has one.
+  uint64_t groupMask = 0;
+  bool masked = bonus && BonusGroupMask(cls, &groupMask);
   for (int f = 0; f < n; ++f) {
     const FeatSource& x = gSource.feats[f];
     int32_t w = 0;
-    if (!c->context.featNotAgain || !c->context.featNotAgain[f]) {
+    if (!notAgain || !notAgain[f]) {
       const int32_t* cw = x.Weights();
       if (!bonus) {
-        for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
-          if (c->classes[s] >= 0 && c->classes[s] < gSource.classCount) w += cw[c->classes[s]] * c->classLevels[s];
+        for (int s = 0; s < slots; ++s) w += cw[slotClass[s]] * slotLevels[s];
       } else if (cls >= 0 && cls < gSource.classCount) {
         w = cw[cls] * c->Level;
       }
@@ -451,7 +470,9 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       if (x.attackDep == 1 && ((style == 0 && style2 == 0) || (style == 4 && style2 == 0))) w = 0;
       if (x.attackDep == 4 && style != 4 && style2 != 4) w = 0;
       if (x.inborn && c->limitedFeats <= 0) w = 0;
-      if (bonus && !InBonusGroups(cls, x.featType)) w = 0;
+      if (bonus && !(x.featType >= 0 && x.featType < kMaskedGroups && masked ? (groupMask >> x.featType) & 1
+                                                                  : InBonusGroups(cls, x.featType)))
+        w = 0;
     }
     prob[f] = w;
   }
