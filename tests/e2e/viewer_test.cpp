@@ -229,18 +229,15 @@ TEST_F(Viewer, ListingsEndInTheEndMenu) {
 }
 
 // Loop and benchmark run until a key arrives; it must arrive after the program started looping.
-TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
-  struct Case {
-    const char* start;
-    std::vector<const char*> keys;  // each sent after a pause
-    bool viewer, restart;
-    int hundreds;  // "100 Loop" lines; -1 with threads, whose shared count the main thread may pass by
-  };
-  const Case cases[] = {{"403\n", {"q"}, false, false, 1},         {"403\n", {"lt5\nq"}, true, false, 1},
-                        {"403\n", {"nq\n"}, false, true, 1},      {"403\n", {"r", "q"}, false, false, 2},
-                        {"405\n", {"q"}, false, false, 1},         {"502\n405\n", {"q"}, false, false, -1},
-                        {"502\n403\n", {"q"}, false, false, -1}};
-  for (const Case& c : cases) {
+struct LoopCase {
+  const char* start;
+  std::vector<const char*> keys;  // each sent after a pause
+  bool viewer, restart;
+  int hundreds;  // "100 Loop" lines; -1 with threads, whose shared count the main thread may pass by
+};
+
+void RunLoopCases(const std::vector<LoopCase>& cases) {
+  for (const LoopCase& c : cases) {
     SCOPED_TRACE(std::string(c.start) + c.keys[0]);
     std::vector<TimedInput> input{{0, c.start}};
     // Time enough for a hundred creatures even when other tests load both cores.
@@ -262,6 +259,18 @@ TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
     EXPECT_EQ(damaged, c.viewer);
     EXPECT_EQ(run.output.find("\nRestarting\n") != std::string::npos, c.restart);
   }
+}
+
+TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
+  RunLoopCases({{"403\n", {"q"}, false, false, 1},
+                {"403\n", {"lt5\nq"}, true, false, 1},
+                {"403\n", {"nq\n"}, false, true, 1},
+                {"403\n", {"r", "q"}, false, false, 2},
+                {"405\n", {"q"}, false, false, 1}});
+}
+
+TEST_F(Viewer, LoopAndBenchmarkOnTwoThreadsStopOnKeys) {
+  RunLoopCases({{"502\n405\n", {"q"}, false, false, -1}, {"502\n403\n", {"q"}, false, false, -1}});
 }
 
 TEST_F(Viewer, ConsistencyCheckRunsUntilKey) {
