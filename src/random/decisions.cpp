@@ -38,6 +38,36 @@ int FirstReaching(const int32_t* w, int from, int n, int64_t running, int64_t th
   return n - 1;
 }
 
+// The sums of the blocks of n weights (sums has (n + 63) / 64 places); returns how many
+// weights are negative. Weights are mostly small: 32-bit sums are exact while the OR of
+// all weights stays below 2^25 (64 of them below 2^31); otherwise, and with negative
+// weights, the sums are taken again in 64 bits.
+int SumBlocks(const int32_t* w, int n, int64_t* sums) {
+  int blocks = (n + kPickBlock - 1) / kPickBlock;
+  uint32_t bits = 0;
+  for (int b = 0; b < blocks; ++b) {
+    int end = std::min(n, (b + 1) * kPickBlock);
+    uint32_t sum = 0;
+    for (int i = b * kPickBlock; i < end; ++i) {
+      sum += (uint32_t)w[i];
+      bits |= (uint32_t)w[i];
+    }
+    sums[b] = sum;
+  }
+  int negatives = 0;
+  if (bits >= (1u << 25))
+    for (int b = 0; b < blocks; ++b) {
+      int end = std::min(n, (b + 1) * kPickBlock);
+      int64_t sum = 0;
+      for (int i = b * kPickBlock; i < end; ++i) {
+        sum += w[i];
+        negatives += w[i] < 0;
+      }
+      sums[b] = sum;
+    }
+  return negatives;
+}
+
 constexpr const char* kRandomHeader =
     "\n-------------------------------------------------------------------------------\n"
     "Manuel Random (%s):\n"
@@ -344,31 +374,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   int32_t lowest = 0;
   if (dense) {
     const int32_t* w = static_cast<const int32_t*>(weights);
-    // Weights are mostly small: 32-bit block sums are exact while every weight stays
-    // below 2^25 (64 of them below 2^31), which the OR of all weights shows. Otherwise
-    // the sums are taken again in 64 bits. Unsigned: a negative weight ends the draw
-    // below, before the sums count.
-    static_assert(kBlock <= 64);
-    uint32_t bits = 0;
-    for (int b = 0; b < blocks; ++b) {
-      int end = std::min(opts.n, (b + 1) * kBlock);
-      uint32_t sum = 0;
-      for (int i = b * kBlock; i < end; ++i) {
-        sum += (uint32_t)w[i];
-        bits |= (uint32_t)w[i];
-      }
-      blockSums[b] = sum;
-    }
-    if ((int32_t)bits < 0) {
-      lowest = -1;
-    } else if (bits >= (1u << 25)) {
-      for (int b = 0; b < blocks; ++b) {
-        int end = std::min(opts.n, (b + 1) * kBlock);
-        uint64_t sum = 0;
-        for (int i = b * kBlock; i < end; ++i) sum += (uint32_t)w[i];
-        blockSums[b] = (int64_t)sum;
-      }
-    }
+    if (SumBlocks(w, opts.n, blockSums) > 0) lowest = -1;
     for (int b = 0; b < blocks; ++b) total += blockSums[b];
   } else {
     for (int i = 0; i < opts.n; ++i) {
@@ -458,30 +464,7 @@ WeightedTable::WeightedTable(int32_t* weights, int n)
 }
 
 void WeightedTable::Resum() {
-  // As in AdvancedRand: 32-bit block sums while the weights allow them, exact signed
-  // 64-bit sums (and the count of negative weights) otherwise.
-  uint32_t bits = 0;
-  for (int b = 0; b < blocks_; ++b) {
-    int end = std::min(n_, (b + 1) * kPickBlock);
-    uint32_t sum = 0;
-    for (int i = b * kPickBlock; i < end; ++i) {
-      sum += (uint32_t)weights_[i];
-      bits |= (uint32_t)weights_[i];
-    }
-    sums_[b] = sum;
-  }
-  negatives_ = 0;
-  if (bits >= (1u << 25)) {
-    for (int b = 0; b < blocks_; ++b) {
-      int end = std::min(n_, (b + 1) * kPickBlock);
-      int64_t sum = 0;
-      for (int i = b * kPickBlock; i < end; ++i) {
-        sum += weights_[i];
-        negatives_ += weights_[i] < 0;
-      }
-      sums_[b] = sum;
-    }
-  }
+  negatives_ = SumBlocks(weights_, n_, sums_);
   total_ = 0;
   for (int b = 0; b < blocks_; ++b) total_ += sums_[b];
 }
