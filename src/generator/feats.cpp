@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "generator/classes.h"
 #include "generator/rules.h"
 #include "generator/scratch.h"
 #include "launcher/process.h"
+#include "memory/tracker.h"
 #include "random/decisions.h"
 #include "script/functions.h"
 #include "script/interp.h"
@@ -93,6 +95,38 @@ bool BonusGroupMask(int cls, uint64_t* mask) {
   for (int g = 0; g < kMaskedGroups; ++g)
     if (InBonusGroups(cls, g)) *mask |= uint64_t{1} << g;
   return true;
+}
+
+// The feat weights of every class as rows (class-major): a feat stage adds the rows of
+// the creature's classes in one pass each. Built once per rule database under a lock
+// (threads share it), released with the other creation caches.
+struct ClassFeatRows {
+  uint32_t generation = 0;
+  const FeatSource* feats = nullptr;
+  int classes = 0, featCount = 0;
+  int32_t* rows = nullptr;
+};
+std::mutex gClassFeatLock;
+ClassFeatRows gClassFeat;
+
+const int32_t* ClassFeatWeights() {
+  std::lock_guard<std::mutex> lock(gClassFeatLock);
+  ClassFeatRows& r = gClassFeat;
+  if (r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats && r.classes == gSource.classCount &&
+      r.featCount == gSource.featCount)
+    return r.rows;
+  if (r.rows) freeloga(r.rows);
+  int classes = std::max(gSource.classCount, 0), n = std::max(gSource.featCount, 0);
+  r.rows = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)std::max(classes * n, 1), "ClassFeatWeights"));
+  for (int f = 0; f < n; ++f) {
+    const int32_t* cw = gSource.feats[f].Weights();
+    for (int k = 0; k < classes; ++k) r.rows[(size_t)k * n + f] = cw[k];
+  }
+  r.generation = gSourceGeneration;
+  r.feats = gSource.feats;
+  r.classes = classes;
+  r.featCount = n;
+  return r.rows;
 }
 
 bool HasGroupList(int cls) {
@@ -446,16 +480,24 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
   // A bonus slot's groups as one mask when the class has one.
   uint64_t groupMask = 0;
   bool masked = bonus && BonusGroupMask(cls, &groupMask);
+  // The class part of each weight first: the rows of the classes, slot by slot (a bonus
+  // slot counts its class at the creature's level).
+  const int32_t* rows = ClassFeatWeights();
+  if (!bonus) {
+    for (int s = 0; s < slots; ++s) {
+      const int32_t* row = rows + (size_t)slotClass[s] * n;
+      int32_t levels = slotLevels[s];
+      for (int f = 0; f < n; ++f) prob[f] += row[f] * levels;
+    }
+  } else if (cls >= 0 && cls < gSource.classCount) {
+    const int32_t* row = rows + (size_t)cls * n;
+    for (int f = 0; f < n; ++f) prob[f] = row[f] * c->Level;
+  }
   for (int f = 0; f < n; ++f) {
     const FeatSource& x = gSource.feats[f];
     int32_t w = 0;
     if (!notAgain || !notAgain[f]) {
-      const int32_t* cw = x.Weights();
-      if (!bonus) {
-        for (int s = 0; s < slots; ++s) w += cw[slotClass[s]] * slotLevels[s];
-      } else if (cls >= 0 && cls < gSource.classCount) {
-        w = cw[cls] * c->Level;
-      }
+      w = prob[f];
       if (extra) w += extra[f] * c->Level;
       if (x.epic > epic) w = 0;
       else if (x.epic < epic) w /= 10;
@@ -808,6 +850,12 @@ const char* FeatParameterText(const Char* c, int entry) {
     case 4: return p < kAttributes ? gSource.attributeNames[p].name.c_str() : "";
     default: return "";
   }
+}
+
+void ReleaseClassFeatWeights() {
+  std::lock_guard<std::mutex> lock(gClassFeatLock);
+  if (gClassFeat.rows) freeloga(gClassFeat.rows);
+  gClassFeat = ClassFeatRows{};
 }
 
 }  // namespace RUNTIME_NS

@@ -64,4 +64,8 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
 // The parameter of a feat entry as the sheet and export name it ("" without one).
 const char* FeatParameterText(const Char* c, int entry);
 
+// The class-major feat weights kept between creatures (freed with the other creation
+// caches).
+void ReleaseClassFeatWeights();
+
 }  // namespace RUNTIME_NS

@@ -276,6 +276,7 @@ void ReleaseMonsterCaches() {
     ReleaseOptionWeights();
   }
   ReleaseSpellLists();
+  ReleaseClassFeatWeights();
 }
 
 void ResetReferenceMonster() { gReferenceMonster = -1; }
