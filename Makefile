@@ -45,8 +45,9 @@ test-asan:
 	cmake --build --preset asan
 	ctest --preset asan
 
-# The tests that run several threads (threaded batches, loop, consistency check) under
-# ThreadSanitizer (out-tsan/); only the program and the end-to-end tests are built.
+# The tests that run several threads (a threaded batch and its replay, the 2-thread loop and
+# benchmark, thread codes) under ThreadSanitizer (out-tsan/); only the program and the
+# end-to-end tests are built.
 test-tsan:
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan --target e2e_tests
