@@ -331,7 +331,6 @@ void DoEffects2(Char* c, int number) {
   memcpy(cheapest, it, kTried);
   // Up to a hundred tries draw from the same weights: each try takes out what it drew (and
   // arms what they cannot afford), and the next try puts exactly those back.
-  memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
   WeightedTable table(weights, n);
   Scratch<int32_t, kStackEffects + kItemEffects> changed((size_t)n + kItemEffects);
   int changes = 0;
