@@ -71,27 +71,45 @@ struct StrengthMemo {
   int count = 0;
 };
 
-// The bits of the temporaries an effect's strength script assigns, -1 when it is no plain
-// formula; looked at once per effect and thread.
-int32_t StrengthFormula(int effect) {
+enum ScriptKind : uint8_t { kKeeps = 1, kUndoable = 2, kChangesMore = 3 };
+
+// What an effect's scripts may do, looked at once per effect and thread: what its text
+// script may do to the carrier, and for its strength script the bits of the temporaries
+// it assigns (-1 when it is no plain formula).
+struct EffectFacts {
+  bool known = false;
+  uint8_t kind = 0;
+  int32_t formula = -1;
+};
+
+const EffectFacts& FactsOf(int effect) {
+  auto find = [](int e, EffectFacts* f) {
+    const EffectSource& x = gSource.effects[e];
+    f->kind = ScriptKeepsCreature(x.effectScript.data)  ? kKeeps
+              : ScriptUndoable(x.effectScript.data) ? kUndoable
+                                                    : kChangesMore;
+    f->formula = ScriptFormulaTemporaries(x.variableScript.data);
+    f->known = true;
+  };
   constexpr int kKnown = 1024;
-  thread_local int32_t known[kKnown];
-  thread_local bool seen[kKnown];
+  thread_local EffectFacts facts[kKnown];
+  thread_local EffectFacts beyond;
   thread_local uint32_t generation = 0;
   thread_local const EffectSource* table = nullptr;
-  const uint8_t* script = gSource.effects[effect].variableScript.data;
-  if (effect >= kKnown) return ScriptFormulaTemporaries(script);
+  if (effect >= kKnown) {
+    find(effect, &beyond);
+    return beyond;
+  }
   if (generation != gSourceGeneration || table != gSource.effects) {
-    memset(seen, 0, sizeof seen);
+    for (EffectFacts& f : facts) f = EffectFacts{};
     generation = gSourceGeneration;
     table = gSource.effects;
   }
-  if (!seen[effect]) {
-    known[effect] = ScriptFormulaTemporaries(script);
-    seen[effect] = true;
-  }
-  return known[effect];
+  if (!facts[effect].known) find(effect, &facts[effect]);
+  return facts[effect];
 }
+
+int32_t StrengthFormula(int effect) { return FactsOf(effect).formula; }
 
 int32_t EffectStrength(Char* c, CharItem* it, int effect, StrengthMemo* memo) {
   int32_t* temps = Temporaries();
@@ -198,27 +216,7 @@ void EquipItem(Char* c, int equipment, int number, bool buy) {
 
 namespace {
 
-enum ScriptKind : uint8_t { kKeeps = 1, kUndoable = 2, kChangesMore = 3 };
-
-// What an effect's script may do to its carrier, looked at once per effect and thread.
-uint8_t EffectScriptKind(int effect) {
-  auto of = [](int e) -> uint8_t {
-    const uint8_t* script = gSource.effects[e].effectScript.data;
-    return ScriptKeepsCreature(script) ? kKeeps : ScriptUndoable(script) ? kUndoable : kChangesMore;
-  };
-  constexpr int kKnown = 1024;
-  thread_local uint8_t known[kKnown];
-  thread_local uint32_t generation = 0;
-  thread_local const EffectSource* table = nullptr;
-  if (effect >= kKnown) return of(effect);
-  if (generation != gSourceGeneration || table != gSource.effects) {
-    memset(known, 0, sizeof known);
-    generation = gSourceGeneration;
-    table = gSource.effects;
-  }
-  if (!known[effect]) known[effect] = of(effect);
-  return known[effect];
-}
+uint8_t EffectScriptKind(int effect) { return FactsOf(effect).kind; }
 
 }  // namespace
 

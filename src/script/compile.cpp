@@ -261,6 +261,22 @@ struct ScriptEffects {
   bool changesMore = false;   // feats, skills, save DCs, items
 };
 
+const uint8_t* CheckItem(const uint8_t* p, std::string* texts, ScriptEffects* effects);
+
+// The text runs of a node's content (a variable's name); false when the content runs an
+// action, so that the name is not plain.
+bool PlainName(const uint8_t*& p, std::string* name, ScriptEffects* effects) {
+  bool plain = true;
+  while (*p != 0) {
+    if (*p == 1 && ActionOf(ReadU32(p + 1))) plain = false;
+    p = CheckItem(p, name, effects);
+  }
+  ++p;
+  return plain;
+}
+
+bool IsTemporaryName(const std::string& name) { return name.size() == 1 && name[0] >= 'a' && name[0] <= 'z'; }
+
 // The item at p (a node, a number or a text run); returns the position after it. texts
 // (when given) collects the text runs.
 const uint8_t* CheckItem(const uint8_t* p, std::string* texts, ScriptEffects* effects) {
@@ -277,13 +293,8 @@ const uint8_t* CheckItem(const uint8_t* p, std::string* texts, ScriptEffects* ef
     // Assignments reach the creature only through a pointer to one of its fields: a
     // pointer is harmless when it names a one-letter temporary.
     std::string name;
-    bool plain = true;
-    while (*p != 0) {
-      if (*p == 1 && ActionOf(ReadU32(p + 1))) plain = false;
-      p = CheckItem(p, &name, effects);
-    }
-    if (!plain || name.size() != 1 || name[0] < 'a' || name[0] > 'z') effects->writesFields = true;
-    return p + 1;
+    if (!PlainName(p, &name, effects) || !IsTemporaryName(name)) effects->writesFields = true;
+    return p;
   }
   if (a == ActAddBonus)
     effects->writesFields = true;
@@ -310,21 +321,6 @@ bool ScriptUndoable(const uint8_t* script) { return !EffectsOf(script).changesMo
 
 namespace {
 
-// The text runs of a node's content (a variable's name); false when the content runs an
-// action, so that the name is not plain.
-bool PlainName(const uint8_t*& p, std::string* name) {
-  bool plain = true;
-  while (*p != 0) {
-    if (*p == 1 && ActionOf(ReadU32(p + 1))) plain = false;
-    ScriptEffects ignored;
-    p = CheckItem(p, name, &ignored);
-  }
-  ++p;
-  return plain;
-}
-
-bool IsTemporaryName(const std::string& name) { return name.size() == 1 && name[0] >= 'a' && name[0] <= 'z'; }
-
 // One item of a formula; false at anything else. *written collects the temporaries.
 bool FormulaItem(const uint8_t*& p, int32_t* written) {
   if (*p == 2) {
@@ -339,7 +335,8 @@ bool FormulaItem(const uint8_t*& p, int32_t* written) {
   p += 5;
   if (a == ActVariable || a == ActVariablePointer) {
     std::string name;
-    if (!PlainName(p, &name)) return false;
+    ScriptEffects ignored;
+    if (!PlainName(p, &name, &ignored)) return false;
     if (a == ActVariable) return !IsTemporaryName(name);  // reads a creature field
     if (!IsTemporaryName(name)) return false;             // would write the creature
     *written |= 1 << (name[0] - 'a');
