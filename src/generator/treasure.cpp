@@ -137,6 +137,36 @@ int32_t EffectStrength(Char* c, CharItem* it, int effect, StrengthMemo* memo) {
   return temps['m' - 'a'];
 }
 
+// The effects of two points and more, dearest first (by index among equals): the same
+// for every item of a rule database, so sorted once per thread.
+const int32_t* DearEffects(int* count) {
+  constexpr int kKnown = 1024;
+  thread_local int32_t dear[kKnown];
+  thread_local int dearCount = 0;
+  thread_local uint32_t generation = 0;
+  thread_local const EffectSource* table = nullptr;
+  thread_local std::vector<int32_t> beyond;
+  int n = gSource.effectCount;
+  if (generation != gSourceGeneration || table != gSource.effects) {
+    int32_t* list = dear;
+    if (n > kKnown) {
+      beyond.resize((size_t)n);
+      list = beyond.data();
+    }
+    dearCount = 0;
+    for (int e = 0; e < n; ++e)
+      if (gSource.effects[e].cost > 1) list[dearCount++] = e;
+    std::sort(list, list + dearCount, [](int a, int b) {
+      int32_t ca = gSource.effects[a].cost, cb = gSource.effects[b].cost;
+      return ca != cb ? ca > cb : a < b;
+    });
+    generation = gSourceGeneration;
+    table = gSource.effects;
+  }
+  *count = dearCount;
+  return n > kKnown ? beyond.data() : dear;
+}
+
 bool IsArms(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 11; }
 
 int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, StrengthMemo* memo = nullptr) {
@@ -344,12 +374,8 @@ void DoEffects2(Char* c, int number) {
   // Arms drop effects dearer than the points left; while a point is left, only effects
   // of two points and more can drop. Dearest first: as the points left only shrink during
   // a try, what it has dropped so far is a prefix of this list.
-  Scratch<int32_t, kStackEffects> dear((size_t)n);
   int dearCount = 0;
-  for (int e = 0; e < n; ++e)
-    if (costs[e] > 1) dear[(size_t)dearCount++] = e;
-  std::sort(dear.begin(), dear.begin() + dearCount,
-            [&](int a, int b) { return costs[a] != costs[b] ? costs[a] > costs[b] : a < b; });
+  const int32_t* dear = DearEffects(&dearCount);
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
@@ -370,8 +396,8 @@ void DoEffects2(Char* c, int number) {
       if (IsArms(it->equipType)) {
         int32_t points = it->effectCount - k;
         if (points >= 1) {
-          for (; dropped < dearCount && costs[dear[(size_t)dropped]] > points; ++dropped) {
-            int e = dear[(size_t)dropped];
+          for (; dropped < dearCount && costs[dear[dropped]] > points; ++dropped) {
+            int e = dear[dropped];
             if (weights[e] != 0) takeOut(e);
           }
         } else {

@@ -5,7 +5,7 @@
 #include "memory/tracker.h"
 
 ProcessState gProcess;
-thread_local CreationDecisions gDecide;
+thread_local constinit CreationDecisions gDecide;
 
 Error::Error(const char* text, std::source_location where) : function_(where.function_name()) {
   snprintf(text_, sizeof text_, "%s", text ? text : "");

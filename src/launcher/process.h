@@ -114,7 +114,8 @@ struct CreationDecisions {
   bool streamFullReported = false;
   int32_t backPosition = 0;  // where a step back resumes the replay
 };
-extern thread_local CreationDecisions gDecide;
+// constinit: no per-access initialisation check through the TLS wrapper.
+extern thread_local constinit CreationDecisions gDecide;
 
 // printf-style output to console and log by message level; returns 0.
 int ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));

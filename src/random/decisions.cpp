@@ -38,28 +38,38 @@ int FirstReaching(const int32_t* w, int from, int n, int64_t running, int64_t th
   return n - 1;
 }
 
-// The sums of the blocks of n weights (sums has (n + 63) / 64 places); returns how many
-// weights are negative. Weights are mostly small: 32-bit sums are exact while the OR of
-// all weights stays below 2^25 (64 of them below 2^31); otherwise, and with negative
-// weights, the sums are taken again in 64 bits.
+// The sums of the blocks of `block` weights among n (sums has (n + block - 1) / block
+// places); returns how many weights are negative. Weights are mostly small: 32-bit sums
+// are exact while the OR of all weights stays below 2^25 (64 of them below 2^31);
+// otherwise, and with negative weights, the sums are taken again in 64 bits.
+template <int block = kPickBlock>
 int SumBlocks(const int32_t* w, int n, int64_t* sums) {
-  int blocks = (n + kPickBlock - 1) / kPickBlock;
+  int blocks = (n + block - 1) / block, full = n / block;
   uint32_t bits = 0;
-  for (int b = 0; b < blocks; ++b) {
-    int end = std::min(n, (b + 1) * kPickBlock);
+  // Whole blocks have a fixed length the compiler unrolls; then the rest.
+  for (int b = 0; b < full; ++b) {
+    const int32_t* x = w + (size_t)b * block;
     uint32_t sum = 0;
-    for (int i = b * kPickBlock; i < end; ++i) {
+    for (int i = 0; i < block; ++i) {
+      sum += (uint32_t)x[i];
+      bits |= (uint32_t)x[i];
+    }
+    sums[b] = sum;
+  }
+  if (full < blocks) {
+    uint32_t sum = 0;
+    for (int i = full * block; i < n; ++i) {
       sum += (uint32_t)w[i];
       bits |= (uint32_t)w[i];
     }
-    sums[b] = sum;
+    sums[full] = sum;
   }
   int negatives = 0;
   if (bits >= (1u << 25))
     for (int b = 0; b < blocks; ++b) {
-      int end = std::min(n, (b + 1) * kPickBlock);
+      int end = std::min(n, (b + 1) * block);
       int64_t sum = 0;
-      for (int i = b * kPickBlock; i < end; ++i) {
+      for (int i = b * block; i < end; ++i) {
         sum += w[i];
         negatives += w[i] < 0;
       }
@@ -455,31 +465,32 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
 }
 
 WeightedTable::WeightedTable(int32_t* weights, int n)
-    : weights_(weights), n_(n < 0 ? 0 : n), blocks_((n_ + kPickBlock - 1) / kPickBlock), sums_(stackSums_) {
+    : weights_(weights),
+      n_(n < 0 ? 0 : n),
+      runCount_((n_ + kRun - 1) / kRun),
+      blocks_((runCount_ + kRunsPerBlock - 1) / kRunsPerBlock),
+      sums_(stackSums_),
+      runs_(stackRuns_) {
+  static_assert(kRun * kRunsPerBlock == kPickBlock);
   if (blocks_ > kStackBlocks) {
-    heapSums_.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)blocks_, "WeightedTable-Sums")));
+    // One allocation: the block sums, then the run sums.
+    size_t places = (size_t)blocks_ * (1 + kRunsPerBlock);
+    heapSums_.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * places, "WeightedTable-Sums")));
     sums_ = heapSums_.get();
+    runs_ = sums_ + blocks_;
   }
   Resum();
 }
 
 void WeightedTable::Resum() {
-  negatives_ = SumBlocks(weights_, n_, sums_);
+  negatives_ = SumBlocks<kRun>(weights_, n_, runs_);
   total_ = 0;
-  for (int b = 0; b < blocks_; ++b) total_ += sums_[b];
-}
-
-void WeightedTable::Set(int i, int32_t weight) {
-  int32_t old = weights_[i];
-  weights_[i] = weight;
-  Changed(i, old);
-}
-
-void WeightedTable::Changed(int i, int32_t old) {
-  int32_t weight = weights_[i];
-  sums_[i / kPickBlock] += (int64_t)weight - old;
-  total_ += (int64_t)weight - old;
-  negatives_ += (weight < 0) - (old < 0);
+  for (int b = 0; b < blocks_; ++b) {
+    int64_t sum = 0;
+    for (int r = b * kRunsPerBlock; r < std::min(runCount_, (b + 1) * kRunsPerBlock); ++r) sum += runs_[r];
+    sums_[b] = sum;
+    total_ += sum;
+  }
 }
 
 int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask,
@@ -501,7 +512,10 @@ int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, co
   int64_t running = 0;
   int b = 0;
   while (b + 1 < blocks_ && running + sums_[b] < threshold) running += sums_[b++];
-  int chosen = FirstReaching(weights_, b * kPickBlock, n_, running, threshold);
+  // The block reaches the threshold (or is the last): so does one of its runs.
+  int r = b * kRunsPerBlock, lastRun = std::min(runCount_, r + kRunsPerBlock) - 1;
+  while (r < lastRun && running + runs_[r] < threshold) running += runs_[r++];
+  int chosen = FirstReaching(weights_, r * kRun, std::min(n_, (r + 1) * kRun), running, threshold);
   Record(chosen);
   return chosen;
 }

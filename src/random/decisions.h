@@ -44,21 +44,35 @@ class WeightedTable {
   WeightedTable(const WeightedTable&) = delete;
   WeightedTable& operator=(const WeightedTable&) = delete;
   void Resum();
-  void Set(int i, int32_t weight);
+  void Set(int i, int32_t weight) {
+    int32_t old = weights_[i];
+    weights_[i] = weight;
+    Changed(i, old);
+  }
   // The caller wrote weights[i] itself; it was `old` before.
-  void Changed(int i, int32_t old);
+  void Changed(int i, int32_t old) {
+    int64_t delta = (int64_t)weights_[i] - old;
+    runs_[i / kRun] += delta;
+    sums_[i / (kRun * kRunsPerBlock)] += delta;
+    total_ += delta;
+    negatives_ += (weights_[i] < 0) - (old < 0);
+  }
   int Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask, bool indirect,
            uint32_t caller = 0, bool zeroTotalIsError = true,
            std::source_location where = std::source_location::current());
 
  private:
-  static constexpr int kStackBlocks = 64;
+  // Sums are kept for runs of 16 options and for blocks of four runs: a pick passes
+  // whole blocks, then whole runs, then at most 16 single weights.
+  static constexpr int kRun = 16, kRunsPerBlock = 4, kStackBlocks = 64;
   int32_t* weights_;
-  int n_, blocks_;
+  int n_, runCount_, blocks_;
   int negatives_ = 0;
   int64_t total_ = 0;
   int64_t stackSums_[kStackBlocks];
+  int64_t stackRuns_[kStackBlocks * kRunsPerBlock];
   int64_t* sums_;
+  int64_t* runs_;
   TrackedPtr<int64_t> heapSums_;
 };
 
