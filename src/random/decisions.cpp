@@ -248,17 +248,23 @@ const char* TextAt(const void* texts, int stride, bool indirect, int i) {
 
 uint32_t CallerIdOf(const std::source_location& where) {
   // File and column hash, then the line: constant for the run, readable enough in a prompt.
-  // A file's name is one string for the whole run; its hash is kept for the next draw.
-  thread_local const char* lastFile = nullptr;
-  thread_local uint32_t lastHash = 0;
+  // A file's name is one string for the whole run: its hash is remembered by address
+  // (draws alternate between files all the time).
+  struct Known {
+    const char* file;
+    uint32_t hash;
+  };
+  constexpr int kKnownFiles = 64;
+  thread_local Known known[kKnownFiles];
   const char* file = where.file_name();
-  if (file != lastFile) {
+  Known& k = known[(reinterpret_cast<uintptr_t>(file) >> 3) & (kKnownFiles - 1)];
+  if (k.file != file) {
     uint32_t f = 2166136261u;
     for (const char* p = file; *p; ++p) f = (f ^ (unsigned char)*p) * 16777619u;
-    lastFile = file;
-    lastHash = f;
+    k.file = file;
+    k.hash = f;
   }
-  uint32_t h = lastHash;
+  uint32_t h = k.hash;
   h = (h ^ where.column()) * 16777619u;
   return (h % 20000u) * 100000u + (where.line() % 100000u);
 }
