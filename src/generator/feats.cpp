@@ -73,9 +73,7 @@ struct GroupMasks {
   uint64_t masks[kMaskedClasses] = {};
 };
 
-bool InBonusGroups(int cls, int group) {
-  const CharSource* k = ClassAt(cls);
-  if (!k || cls >= kMaskedClasses || group < 0 || group >= kMaskedGroups) return InBonusGroupList(k, group);
+const GroupMasks& Masks() {
   thread_local GroupMasks m;
   if (m.generation != gSourceGeneration) {
     for (int c = 0; c < gSource.classCount && c < kMaskedClasses; ++c) {
@@ -85,48 +83,67 @@ bool InBonusGroups(int cls, int group) {
     }
     m.generation = gSourceGeneration;
   }
-  return (m.masks[cls] >> group) & 1;
+  return m;
+}
+
+bool InBonusGroups(int cls, int group) {
+  const CharSource* k = ClassAt(cls);
+  if (!k || cls >= kMaskedClasses || group < 0 || group >= kMaskedGroups) return InBonusGroupList(k, group);
+  return (Masks().masks[cls] >> group) & 1;
 }
 
 // The bits of InBonusGroups(cls, 0..63) at once; false when the class has no mask.
 bool BonusGroupMask(int cls, uint64_t* mask) {
   if (!ClassAt(cls) || cls >= kMaskedClasses) return false;
-  *mask = 0;
-  for (int g = 0; g < kMaskedGroups; ++g)
-    if (InBonusGroups(cls, g)) *mask |= uint64_t{1} << g;
+  *mask = Masks().masks[cls];
   return true;
 }
 
 // The feat weights of every class as rows (class-major): a feat stage adds the rows of
 // the creature's classes in one pass each. Built once per rule database under a lock
 // (threads share it), released with the other creation caches.
+// Beside them, what the weighting reads of every feat, packed: the feat records are
+// large and a stage passes over all of them.
+struct FeatFacts {
+  int32_t epic;
+  int32_t featType;
+  int16_t attackDep;
+  uint8_t standard, inborn;
+  int32_t regionCount;
+};
 struct ClassFeatRows {
   uint32_t generation = 0;
   const FeatSource* feats = nullptr;
   int classes = 0, featCount = 0;
   int32_t* rows = nullptr;
+  FeatFacts* facts = nullptr;
 };
 std::mutex gClassFeatLock;
 ClassFeatRows gClassFeat;
 
-const int32_t* ClassFeatWeights() {
+const ClassFeatRows& FeatRows() {
   std::lock_guard<std::mutex> lock(gClassFeatLock);
   ClassFeatRows& r = gClassFeat;
   if (r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats && r.classes == gSource.classCount &&
       r.featCount == gSource.featCount)
-    return r.rows;
+    return r;
   if (r.rows) freeloga(r.rows);
+  if (r.facts) freeloga(r.facts);
   int classes = std::max(gSource.classCount, 0), n = std::max(gSource.featCount, 0);
   r.rows = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)std::max(classes * n, 1), "ClassFeatWeights"));
+  r.facts = static_cast<FeatFacts*>(mallocloga(sizeof(FeatFacts) * (size_t)std::max(n, 1), "FeatFacts"));
   for (int f = 0; f < n; ++f) {
-    const int32_t* cw = gSource.feats[f].Weights();
+    const FeatSource& x = gSource.feats[f];
+    const int32_t* cw = x.Weights();
     for (int k = 0; k < classes; ++k) r.rows[(size_t)k * n + f] = cw[k];
+    r.facts[f] = FeatFacts{x.epic, x.featType, (int16_t)std::clamp(x.attackDep, -1, 5), (uint8_t)(x.standard != 0),
+                           (uint8_t)(x.inborn != 0), x.regionCount};
   }
   r.generation = gSourceGeneration;
   r.feats = gSource.feats;
   r.classes = classes;
   r.featCount = n;
-  return r.rows;
+  return r;
 }
 
 bool HasGroupList(int cls) {
@@ -432,9 +449,14 @@ int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save
   std::vector<const char*> names;
   list.reserve((size_t)n);
   names.reserve((size_t)n);
+  uint64_t groupMask = 0;
+  bool masked = bonus && BonusGroupMask(cls, &groupMask);
+  auto inGroups = [&](int group) {
+    return masked && group >= 0 && group < kMaskedGroups ? ((groupMask >> group) & 1) != 0 : InBonusGroups(cls, group);
+  };
   for (int f = 0; f < n; ++f) {
     const FeatSource& x = gSource.feats[f];
-    if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !InBonusGroups(cls, x.featType)) || x.exclusive)
+    if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !inGroups(x.featType)) || x.exclusive)
       continue;
     list.push_back(f);
     names.push_back(x.name.c_str());
@@ -480,9 +502,15 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
   // A bonus slot's groups as one mask when the class has one.
   uint64_t groupMask = 0;
   bool masked = bonus && BonusGroupMask(cls, &groupMask);
+  if (bonus && !ClassAt(cls)) {
+    // No class: every group is open.
+    masked = true;
+    groupMask = ~uint64_t{0};
+  }
   // The class part of each weight first: the rows of the classes, slot by slot (a bonus
   // slot counts its class at the creature's level).
-  const int32_t* rows = ClassFeatWeights();
+  const ClassFeatRows& packed = FeatRows();
+  const int32_t* rows = packed.rows;
   if (!bonus) {
     for (int s = 0; s < slots; ++s) {
       const int32_t* row = rows + (size_t)slotClass[s] * n;
@@ -494,7 +522,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
     for (int f = 0; f < n; ++f) prob[f] = row[f] * c->Level;
   }
   for (int f = 0; f < n; ++f) {
-    const FeatSource& x = gSource.feats[f];
+    const FeatFacts& x = packed.facts[f];
     int32_t w = 0;
     if (!notAgain || !notAgain[f]) {
       w = prob[f];
@@ -503,7 +531,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       else if (x.epic < epic) w /= 10;
       if (x.regionCount > 0) {
         bool here = false;
-        const int32_t* r = reinterpret_cast<const int32_t*>(x.regions.data);
+        const int32_t* r = reinterpret_cast<const int32_t*>(gSource.feats[f].regions.data);
         for (int k = 0; k < x.regionCount; ++k) here = here || r[k] == region;
         w = here ? w * 5 : 0;
       }
@@ -855,6 +883,7 @@ const char* FeatParameterText(const Char* c, int entry) {
 void ReleaseClassFeatWeights() {
   std::lock_guard<std::mutex> lock(gClassFeatLock);
   if (gClassFeat.rows) freeloga(gClassFeat.rows);
+  if (gClassFeat.facts) freeloga(gClassFeat.facts);
   gClassFeat = ClassFeatRows{};
 }
 

@@ -22,6 +22,7 @@ namespace {
 
 // Every creation start writes it, on whichever thread; a reader must see one whole record.
 int32_t gLastRecord[kRecordWords];
+bool gLastTailUsed = false;  // the stream area past a seed holds a copied stream
 std::mutex gLastRecordLock;
 
 constexpr char kMagic[4] = {'M', 'R', 'G', 'R'};
@@ -119,7 +120,19 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
   if (gProcess.isaacMode) PrintCharacterSeed(record);
 
   std::lock_guard<std::mutex> lock(gLastRecordLock);
-  memcpy(gLastRecord, record, kRecordBytes);
+  if (gProcess.isaacMode) {
+    // A seeded creation is rebuilt from its head and seed alone: the rest of the stream
+    // area means nothing to it and is kept empty instead of copied (32 KB per creation).
+    constexpr size_t kSeeded = rec::kStream + sizeof(IsaacState) / sizeof(int32_t);
+    static_assert(kSeeded < (size_t)rec::kStreamPosition);
+    memcpy(gLastRecord, record, kSeeded * sizeof(int32_t));
+    if (gLastTailUsed) memset(gLastRecord + kSeeded, 0, (rec::kStreamPosition - kSeeded) * sizeof(int32_t));
+    gLastTailUsed = false;
+    gLastRecord[rec::kStreamPosition] = record[rec::kStreamPosition];
+  } else {
+    memcpy(gLastRecord, record, kRecordBytes);
+    gLastTailUsed = true;
+  }
 }
 
 void EndCreationRandom(int32_t* record, int32_t* hitPoints) {
