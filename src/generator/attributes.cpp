@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/scratch.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
@@ -234,7 +235,7 @@ void ChooseRace(Char* c) {
     SetRace(c, fixed);
   } else {
     int n = gSource.raceCount;
-    std::vector<int32_t> weights((size_t)n);
+    Scratch<int32_t, 256> weights((size_t)n);
     auto choose = [&](int parent) {
       for (int r = 0; r < n; ++r) {
         const RaceSource& x = gSource.races[r];

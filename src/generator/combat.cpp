@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generator/feats.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/functions.h"
@@ -252,7 +253,7 @@ void DoFinalVals(Char* c) {
   IsaacState* state = c->context.random;
   int32_t budget = c->wealth;
   int n = std::min(c->itemCount, kMaxItems);
-  std::vector<char> done((size_t)std::max(n, 1), 0);
+  Scratch<char, kMaxItems> done((size_t)std::max(n, 1), 0);
   for (int k = 0; k < n; ++k) {
     int i = random(state, 0, n - 1, "Ausrütung in Treasure...", -1);
     for (int tries = 0; tries < n && done[(size_t)i]; ++tries) i = (i + 1) % n;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "generator/scratch.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
@@ -66,7 +67,7 @@ int ChooseWeapon(Char* c, int wish, int firstSize) {
       break;
     }
   }
-  std::vector<int32_t> weights((size_t)n, 0);
+  Scratch<int32_t, 1024> weights((size_t)n, 0);
   for (int e = 0; e < n; ++e) {
     const EquipSource& x = gSource.equipment[e];
     if (x.equipType != 0) continue;
@@ -265,7 +266,7 @@ void BuyArmor(Char* c) {
     best = std::max(best, x.armor + std::min(x.maxDex, c->MGE));
   }
   best = std::min(best, c->Level);
-  std::vector<int32_t> weights((size_t)n, 0);
+  Scratch<int32_t, 1024> weights((size_t)n, 0);
   for (int e = 0; e < n; ++e) {
     const EquipSource& x = gSource.equipment[e];
     if (x.equipType != 1 || x.probability < 1 || (noMetal && x.metal)) continue;
@@ -553,7 +554,7 @@ int ChooseSpecificItem(Char* c, int number) {
   if (!YesNo(state, "Spezifischen Gegenstand?", 10, 1, 0)) return 0;
   CharItem& it = c->items[number];
   int n = gSource.specificCount;
-  std::vector<int32_t> weights((size_t)(n ? n : 1), 0);
+  Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
   for (int s = 0; s < n; ++s) {
     const SpecificSource& x = gSource.specifics[s];
     if (x.base != it.equipment || x.price > c->money) continue;
@@ -612,8 +613,9 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   // A wondrous item is optional: one the money cannot pay, or one that ended up
   // without any magic, goes back to the shop with the effects it would have used.
   int32_t money = c->money, budget = c->budget, armor = c->itemArmorBonus, protective = c->protectiveItems;
-  std::vector<int32_t> done;
-  if (c->context.effectDone) done.assign(c->context.effectDone, c->context.effectDone + gSource.effectCount);
+  bool keepDone = c->context.effectDone != nullptr;
+  Scratch<int32_t, 512> done(keepDone ? (size_t)gSource.effectCount : 0);
+  if (keepDone) std::copy(c->context.effectDone, c->context.effectDone + gSource.effectCount, done.begin());
   EquipItem(c, Equipment(equipment), number, false);
   c->items[number].equipType = kind;
   if (!ChooseSpecificItem(c, number))
@@ -625,7 +627,7 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   if ((c->budget > budget || empty) && !gDecide.chooseEverything) {
     c->money = money;
     c->budget = budget;
-    if (!done.empty()) std::copy(done.begin(), done.end(), c->context.effectDone);
+    if (keepDone) std::copy(done.begin(), done.end(), c->context.effectDone);
     c->itemArmorBonus = armor;
     c->protectiveItems = protective;
     c->items[number] = CharItem();

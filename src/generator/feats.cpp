@@ -445,10 +445,9 @@ namespace {
 int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save) {
   int n = gSource.featCount;
   DebugPrint(1, "No apropriate Feat found %d\n", slot);
-  std::vector<int> list;
-  std::vector<const char*> names;
-  list.reserve((size_t)n);
-  names.reserve((size_t)n);
+  Scratch<int, 1024> list((size_t)n);
+  Scratch<const char*, 1024> names((size_t)n);
+  int count = 0;
   uint64_t groupMask = 0;
   bool masked = bonus && BonusGroupMask(cls, &groupMask);
   auto inGroups = [&](int group) {
@@ -458,18 +457,20 @@ int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save
     const FeatSource& x = gSource.feats[f];
     if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !inGroups(x.featType)) || x.exclusive)
       continue;
-    list.push_back(f);
-    names.push_back(x.name.c_str());
+    list[(size_t)count] = f;
+    names[(size_t)count++] = x.name.c_str();
   }
-  while (!list.empty()) {
+  while (count > 0) {
     if (gDecide.chooseEverything) {
-      for (size_t i = 0; i < list.size(); ++i) ConsolePrint("%d: %s\n", (int)i, names[i]);
+      for (int i = 0; i < count; ++i) ConsolePrint("%d: %s\n", i, names[(size_t)i]);
       ConsolePrint("Select a Feat!\n");
     }
-    int k = random(c->context.random, 0, (int32_t)list.size() - 1, "Select a Feat!\n", 0);
+    int k = random(c->context.random, 0, count - 1, "Select a Feat!\n", 0);
     if (CanTakeFeat(c, list[(size_t)k], slot, save)) return list[(size_t)k];
-    list.erase(list.begin() + k);
-    names.erase(names.begin() + k);
+    // Out of the list, the rest keeping its order.
+    std::copy(list.begin() + k + 1, list.begin() + count, list.begin() + k);
+    std::copy(names.begin() + k + 1, names.begin() + count, names.begin() + k);
+    --count;
   }
   // Nothing passes at all: a feat without prerequisites ends the search.
   int toughness = Known().toughness;

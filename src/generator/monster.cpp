@@ -11,6 +11,7 @@
 #include "generator/attributes.h"
 #include "generator/classes.h"
 #include "generator/feats.h"
+#include "generator/scratch.h"
 #include "generator/skills.h"
 #include "generator/spells.h"
 #include "launcher/process.h"
@@ -180,12 +181,12 @@ int DrawHitDice(Char* c, int variant) {
   int32_t top = 0;
   int32_t base = DetermineCR(c->monster, 0, c->templateIndex, &top, false, false);
   int32_t d = m.hd < 2 ? 1 : m.hd;
-  std::vector<int32_t> fitting;
-  fitting.reserve((size_t)std::max(high - low + 1, 0));
+  Scratch<int32_t, 256> fitting((size_t)std::max(high - low + 1, 0));
+  int count = 0;
   for (int h = low; h <= high; ++h)
-    if (base + std::max(MonsterCRStep(h, d), (int32_t)variant) == c->cr) fitting.push_back(h);
-  if (fitting.empty()) return random(c->context.random, low, high, "Trefferwürfel:", 0);
-  return fitting[(size_t)random(c->context.random, 0, (int32_t)fitting.size() - 1, "Trefferwürfel:", 0)];
+    if (base + std::max(MonsterCRStep(h, d), (int32_t)variant) == c->cr) fitting[(size_t)count++] = h;
+  if (count == 0) return random(c->context.random, low, high, "Trefferwürfel:", 0);
+  return fitting[(size_t)random(c->context.random, 0, count - 1, "Trefferwürfel:", 0)];
 }
 
 void CopyAttacks(Char* c, const MonsterSource& m) {
@@ -395,9 +396,9 @@ void SetMonster(Char* c) {
   const MonsterSource& m = gSource.monsters[c->monster];
 
   // 1. The option: untemplated and unadvanced ones are much more likely.
-  std::vector<int32_t> weights((size_t)std::max(c->optionCount, 1), 0);
+  Scratch<int32_t, kMonsterOptions> weights((size_t)std::max(c->optionCount, 1), 0);
   std::vector<std::string> texts;
-  std::vector<const char*> names((size_t)std::max(c->optionCount, 1), "");
+  Scratch<const char*, kMonsterOptions> names((size_t)std::max(c->optionCount, 1), "");
   // The option texts are for the user choosing the template and for the debug output.
   bool shown = gInput.ChooseClass || LabelWanted();
   if (shown) texts.resize((size_t)std::max(c->optionCount, 1));
@@ -567,7 +568,7 @@ int DetermineMonster(Char* c) {
   if (n <= 0) return 1;
   int savedChoose = gDecide.chooseEverything;
   if (gInput.ChooseClass) gDecide.chooseEverything = 1;
-  std::vector<int32_t> weights((size_t)n, 0);
+  Scratch<int32_t, 2048> weights((size_t)n, 0);
   int templates = std::min(gSource.templateCount, 11);
   bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
   // Options are kept only for the chosen monster; weigh them per monster first.
@@ -590,7 +591,7 @@ int DetermineMonster(Char* c) {
     }
   }
   int types = gSource.monsterTypeCount;
-  std::vector<int32_t> present((size_t)std::max(types, 1), 0);
+  Scratch<int32_t, 256> present((size_t)std::max(types, 1), 0);
   for (int m = 0; m < n; ++m)
     if (weights[(size_t)m] > 0) {
       int t = gSource.monsters[m].type;

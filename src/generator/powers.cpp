@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/interp.h"
@@ -72,7 +73,7 @@ int PowersKnown(int type, int L, int s) {
 void DoPowers(Char* c) {
   IsaacState* state = c->context.random;
   int n = gSource.powerCount;
-  std::vector<char> present((size_t)std::max(n, 1), 0);
+  Scratch<char, 1024> present((size_t)std::max(n, 1), 0);
   for (int slot = 0; slot < c->classCount && slot < kMaxClassSlots; ++slot) {
     const CharSource* k = ClassAt(c->classes[slot]);
     if (!k || k->powerType == 0) continue;
@@ -102,7 +103,7 @@ void DoPowers(Char* c) {
     for (int s = 0; s < 10; ++s) {
       int toDraw = c->spellsToDraw[slot][s];
       for (int d = 0; d < toDraw && d < 10; ++d) {
-        std::vector<int32_t> weights((size_t)std::max(n, 1), 0);
+        Scratch<int32_t, 1024> weights((size_t)std::max(n, 1), 0);
         bool any = false;
         bool last = type == 1 && d == toDraw - 1;
         for (int p = 0; p < n; ++p) {
@@ -133,7 +134,7 @@ void DoCrystal(Char* c) {
   int n = gSource.specialCount;
   if (n <= 0) return;
   if (c->Crystals > 0) {
-    std::vector<int32_t> weights((size_t)n, 0);
+    Scratch<int32_t, 1024> weights((size_t)n, 0);
     for (int i = 0; i < n; ++i) weights[(size_t)i] = gSource.specials[i].type == 3 ? std::max(gSource.specials[i].spellLevel, 0) : 0;
     std::string line = "Psicrystal (" + std::to_string(c->Crystals) + ") ";
     for (int k = 0; k < c->Crystals; ++k) {
@@ -150,7 +151,7 @@ void DoCrystal(Char* c) {
     if (c->specialText) TextAppend(c->specialText, line.data(), line.size());
   }
   if (c->CombatModes > 0) {
-    std::vector<int32_t> weights((size_t)n, 0);
+    Scratch<int32_t, 1024> weights((size_t)n, 0);
     int average = 0;
     for (int a = 0; a < kAttributes; ++a) average += AbilityScore(c, a);
     average /= kAttributes;

@@ -501,7 +501,7 @@ void InsertTreasure(Char* c) {
   while (c->treasureMoney > c->treasureBudget / 20 && c->itemCount < kMaxItems) {
     if (!YesNo(state, "Weiteren Schatz hinzufügen?", added, 1, 0)) break;
     int n = gSource.equipmentCount;
-    std::vector<int32_t> weights((size_t)n, 0);
+    Scratch<int32_t, 1024> weights((size_t)n, 0);
     for (int e = 0; e < n; ++e)
       weights[(size_t)e] = gSource.equipment[e].equipType == 10 && gSource.equipment[e].price > 0 &&
                                    gSource.equipment[e].price < c->treasureMoney
@@ -573,7 +573,7 @@ void CreateTreasure(Char* c, int itemTreasure) {
         c->items[number].equipType = kind;
       } else {
         int m = gSource.equipmentCount;
-        std::vector<int32_t> weights((size_t)m, 0);
+        Scratch<int32_t, 1024> weights((size_t)m, 0);
         for (int e = 0; e < m; ++e) {
           const EquipSource& x = gSource.equipment[e];
           if (x.equipType != kind) continue;
