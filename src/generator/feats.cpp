@@ -790,7 +790,7 @@ void ReArrangeFeats(Char* c) {
   auto key = [](const Entry& e) -> const FeatSource* {
     return e.feat >= 0 && e.feat < gSource.featCount ? &gSource.feats[e.feat] : nullptr;
   };
-  std::stable_sort(entries, entries + n, [&](const Entry& a, const Entry& b) {
+  StableSortShort(entries, entries + n, [&](const Entry& a, const Entry& b) {
     const FeatSource* x = key(a);
     const FeatSource* y = key(b);
     if (!x || !y) return x != nullptr && y == nullptr;

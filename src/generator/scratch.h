@@ -40,3 +40,21 @@ class Scratch {
   T* data_ = stack_;
   size_t size_;
 };
+
+// std::stable_sort without its heap buffer for the short lists a creature sorts (its
+// feats, its skills): an insertion sort, stable since an element passes only those that
+// are strictly greater. Long lists still take std::stable_sort.
+template <class T, class Less>
+void StableSortShort(T* first, T* last, Less less) {
+  static_assert(std::is_trivially_copyable_v<T>);
+  if (last - first > 64) {
+    std::stable_sort(first, last, less);
+    return;
+  }
+  for (T* i = first + 1; i < last; ++i) {
+    T value = *i;
+    T* j = i;
+    for (; j > first && less(value, *(j - 1)); --j) *j = *(j - 1);
+    *j = value;
+  }
+}

@@ -328,7 +328,7 @@ void TotalSkills(Char* c) {
 }
 
 void ReArrangeSkills(Char* c) {
-  std::stable_sort(c->skills, c->skills + c->skillCount, [](const CharSkill& a, const CharSkill& b) {
+  StableSortShort(c->skills, c->skills + c->skillCount, [](const CharSkill& a, const CharSkill& b) {
     return strcmp(SkillName(a.skill), SkillName(b.skill)) < 0;
   });
 }
