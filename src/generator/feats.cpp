@@ -1,6 +1,7 @@
 #include "generator/feats.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -119,14 +120,20 @@ struct ClassFeatRows {
   FeatFacts* facts = nullptr;
 };
 std::mutex gClassFeatLock;
+// Set once the rows are built: every feat stage reads them without the lock.
+std::atomic<bool> gClassFeatReady{false};
 ClassFeatRows gClassFeat;
 
 const ClassFeatRows& FeatRows() {
-  std::lock_guard<std::mutex> lock(gClassFeatLock);
   ClassFeatRows& r = gClassFeat;
-  if (r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats && r.classes == gSource.classCount &&
-      r.featCount == gSource.featCount)
-    return r;
+  auto current = [&] {
+    return r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats &&
+           r.classes == gSource.classCount && r.featCount == gSource.featCount;
+  };
+  if (gClassFeatReady.load(std::memory_order_acquire) && current()) return r;
+  std::lock_guard<std::mutex> lock(gClassFeatLock);
+  if (current()) return r;
+  gClassFeatReady.store(false, std::memory_order_relaxed);
   if (r.rows) freeloga(r.rows);
   if (r.facts) freeloga(r.facts);
   int classes = std::max(gSource.classCount, 0), n = std::max(gSource.featCount, 0);
@@ -143,6 +150,7 @@ const ClassFeatRows& FeatRows() {
   r.feats = gSource.feats;
   r.classes = classes;
   r.featCount = n;
+  gClassFeatReady.store(true, std::memory_order_release);
   return r;
 }
 
@@ -883,6 +891,7 @@ const char* FeatParameterText(const Char* c, int entry) {
 
 void ReleaseClassFeatWeights() {
   std::lock_guard<std::mutex> lock(gClassFeatLock);
+  gClassFeatReady.store(false, std::memory_order_relaxed);
   if (gClassFeat.rows) freeloga(gClassFeat.rows);
   if (gClassFeat.facts) freeloga(gClassFeat.facts);
   gClassFeat = ClassFeatRows{};

@@ -42,11 +42,13 @@ struct OptionWeights {
 };
 OptionWeights gOptionWeights;
 std::mutex gOptionLock;
+std::atomic<bool> gOptionsReady{false};  // the rows are allocated for the current database
 constexpr int kCachedCRs = 64;
 
 int OptionRow(int cr, bool mixed, bool templates) { return (cr * 2 + mixed) * 2 + templates; }
 
 void ReleaseOptionWeights() {
+  gOptionsReady.store(false, std::memory_order_relaxed);
   if (gOptionWeights.weights) freeloga(gOptionWeights.weights);
   if (gOptionWeights.filled) freeloga(gOptionWeights.filled);
   gOptionWeights = OptionWeights{};
@@ -71,8 +73,15 @@ void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, 
     count(out);
     return;
   }
-  std::lock_guard<std::mutex> lock(gOptionLock);
   OptionWeights& w = gOptionWeights;
+  int row = OptionRow(cr, mixed, useTemplates);
+  // A filled row is read without the lock: every monster creation asks for one.
+  if (gOptionsReady.load(std::memory_order_acquire) && w.generation == gSourceGeneration &&
+      std::atomic_ref<uint8_t>(w.filled[row]).load(std::memory_order_acquire)) {
+    memcpy(out, w.weights + (size_t)row * (size_t)n, sizeof(int32_t) * (size_t)n);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(gOptionLock);
   if (w.generation != gSourceGeneration || !w.weights) {
     ReleaseOptionWeights();
     w.rows = kCachedCRs * 4;
@@ -81,12 +90,12 @@ void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, 
     w.filled = static_cast<uint8_t*>(mallocloga((size_t)w.rows, "MonsterOptionWeights-Filled"));
     memset(w.filled, 0, (size_t)w.rows);
     w.generation = gSourceGeneration;
+    gOptionsReady.store(true, std::memory_order_release);
   }
-  int row = OptionRow(cr, mixed, useTemplates);
   int32_t* cached = w.weights + (size_t)row * (size_t)n;
   if (!w.filled[row]) {
     count(cached);
-    w.filled[row] = 1;
+    std::atomic_ref<uint8_t>(w.filled[row]).store(1, std::memory_order_release);
   }
   memcpy(out, cached, sizeof(int32_t) * (size_t)n);
 }
@@ -623,8 +632,9 @@ int DetermineMonster(Char* c) {
       c->optionCR[c->optionCount] = low;
       ++c->optionCount;
     }
+  // Only the first monster of a run sets it: most creations read it and leave its line alone.
   int expected = -1;
-  gReferenceMonster.compare_exchange_strong(expected, chosen);
+  if (gReferenceMonster.load(std::memory_order_relaxed) == -1) gReferenceMonster.compare_exchange_strong(expected, chosen);
   SetMonster(c);
   gDecide.chooseEverything = savedChoose;
   return 0;

@@ -1,6 +1,7 @@
 #include "generator/spells.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -210,19 +211,26 @@ struct SpellLists {
   int32_t* spell = nullptr;
 };
 std::mutex gSpellListLock;
+// Set once the lists are built: readers then take no lock (they are many, on every thread).
+std::atomic<bool> gSpellListsReady{false};
 SpellLists gSpellLists;
 
 void FreeSpellLists() {
+  gSpellListsReady.store(false, std::memory_order_relaxed);
   if (gSpellLists.start) freeloga(gSpellLists.start);
   if (gSpellLists.spell) freeloga(gSpellLists.spell);
   gSpellLists = SpellLists{};
 }
 
 const SpellLists& SpellListsNow() {
-  std::lock_guard<std::mutex> lock(gSpellListLock);
   SpellLists& l = gSpellLists;
-  if (l.start && l.generation == gSourceGeneration && l.spells == gSource.spells && l.classes == gSource.classCount)
-    return l;
+  auto current = [&] {
+    return l.start && l.generation == gSourceGeneration && l.spells == gSource.spells &&
+           l.classes == gSource.classCount;
+  };
+  if (gSpellListsReady.load(std::memory_order_acquire) && current()) return l;
+  std::lock_guard<std::mutex> lock(gSpellListLock);
+  if (current()) return l;
   FreeSpellLists();
   int classes = std::max(gSource.classCount, 0), n = gSource.spellCount;
   l.start = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(classes * 10 + 1), "SpellLists-Start"));
@@ -245,6 +253,7 @@ const SpellLists& SpellListsNow() {
   l.generation = gSourceGeneration;
   l.spells = gSource.spells;
   l.classes = classes;
+  gSpellListsReady.store(true, std::memory_order_release);
   return l;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "launcher/process.h"
@@ -20,10 +19,10 @@ namespace RUNTIME_NS {
 
 namespace {
 
-// Every creation start writes it, on whichever thread; a reader must see one whole record.
-int32_t gLastRecord[kRecordWords];
-bool gLastTailUsed = false;  // the stream area past a seed holds a copied stream
-std::mutex gLastRecordLock;
+// The record of the creation this thread started last: what an error, a step back or a
+// long creation on this thread saves. Each thread its own, so no creation waits for another.
+thread_local int32_t gLastRecord[kRecordWords];
+thread_local bool gLastTailUsed = false;  // the stream area past a seed holds a copied stream
 
 constexpr char kMagic[4] = {'M', 'R', 'G', 'R'};
 
@@ -55,7 +54,6 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
 }  // namespace
 
 void CopyLastRecord(int32_t* destination) {
-  std::lock_guard<std::mutex> lock(gLastRecordLock);
   memcpy(destination, gLastRecord, kRecordBytes);
 }
 
@@ -119,7 +117,6 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
 
   if (gProcess.isaacMode) PrintCharacterSeed(record);
 
-  std::lock_guard<std::mutex> lock(gLastRecordLock);
   if (gProcess.isaacMode) {
     // A seeded creation is rebuilt from its head and seed alone: the rest of the stream
     // area means nothing to it and is kept empty instead of copied (32 KB per creation).

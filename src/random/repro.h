@@ -38,7 +38,7 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size);
 // False at end of input (the buffer is then empty).
 bool ReadLineWithSuffix(char* buffer, size_t size, const char* suffix);
 
-// The copy of the record of the creation that started last.
+// The copy of the record of the creation this thread started last.
 void CopyLastRecord(int32_t* destination);
 
 }  // namespace RUNTIME_NS

@@ -270,6 +270,16 @@ void LoopStatistics(const Char* c, bool main) {
   if (count % 256 == 0) SleepMilliseconds(0);
 }
 
+// A loop asks the terminal for keys every two milliseconds, not after every creature:
+// each question is a system call, several microseconds in this VM.
+bool KeyCheckDue() {
+  static int64_t last = 0;
+  int64_t now = PerfCounter();
+  if (now - last < gProcess.perfFrequency / 500) return false;
+  last = now;
+  return true;
+}
+
 int CreationLoop(ThreadDescriptor* d) {
   // Each thread shows its own first loop creature; the shared flag is cleared after the batch.
   bool firstLoop = gProcess.firstLoop;
@@ -301,7 +311,7 @@ int CreationLoop(ThreadDescriptor* d) {
         return 0;
       }
       bool leave = false;
-      if (d->main && gProcess.loopRunning && KeyWaiting() && LoopKeys(&leave)) return 1;
+      if (d->main && gProcess.loopRunning && KeyCheckDue() && KeyWaiting() && LoopKeys(&leave)) return 1;
       if (!gProcess.loopRunning) break;
       c->record[rec::kStoredHitPoints] = kNoHitPoints;
     }
