@@ -167,6 +167,87 @@ const int32_t* DearEffects(int* count) {
   return n > kKnown ? beyond.data() : dear;
 }
 
+// What an item's effect weights depend on besides its creature's level and the effects
+// already used.
+struct EffectRowKey {
+  int slot;
+  bool treasure, weapon, ranged;
+  int64_t groups[4];  // the creature's classes in each effect group
+  const ProfileSource* profile;
+  int32_t profileWeight;
+  bool operator==(const EffectRowKey&) const = default;
+};
+
+// The effect weights of a key: 0 for effects the item cannot carry at all.
+void FillEffectRow(const EffectRowKey& k, int n, int32_t* row) {
+  for (int e = 0; e < n; ++e) {
+    const EffectSource& x = gSource.effects[e];
+    if ((x.ranged != 0 && !k.weapon) || (x.ranged == 1 && !k.ranged) || (x.ranged == -1 && k.ranged) || x.multi == 2) {
+      row[e] = 0;
+      continue;
+    }
+    int64_t w = k.slot >= 0 ? x.slots[k.slot] : 0;
+    if (!k.treasure)
+      w *= k.groups[0] * x.groups[0] + k.groups[1] * x.groups[1] + k.groups[2] * x.groups[2] + k.groups[3] * x.groups[3];
+    if (w) w = w * x.cost2 / 100 * x.cost;
+    if (k.profile)
+      for (int j = 0; j < k.profile->effectCount; ++j)
+        if (k.profile->effects[j] == e) w = std::min<int64_t>(kCeiling, w * k.profileWeight);
+    row[e] = (int32_t)std::min<int64_t>(w, kCeiling);
+  }
+}
+
+// The rows of the last keys a thread used (a creature's items share a few) and the
+// effects' points side by side; null for tables too long to keep.
+struct EffectRows {
+  const int32_t* row = nullptr;
+  const int32_t* cost = nullptr;
+  const int32_t* cost2 = nullptr;
+};
+
+const EffectRows& EffectRowsOf(const EffectRowKey& key) {
+  constexpr int kKept = 32, kLongest = 512;
+  struct Kept {
+    EffectRowKey key;
+    int32_t row[kLongest];
+  };
+  struct Cache {
+    uint32_t generation = 0;
+    const EffectSource* table = nullptr;
+    int count = 0, next = 0;
+    int32_t cost[kLongest], cost2[kLongest];
+    Kept kept[kKept];
+    EffectRows found;
+  };
+  thread_local Cache cache;
+  thread_local EffectRows none;
+  int n = gSource.effectCount;
+  if (n > kLongest) return none;
+  if (cache.generation != gSourceGeneration || cache.table != gSource.effects) {
+    for (int e = 0; e < n; ++e) {
+      cache.cost[e] = gSource.effects[e].cost;
+      cache.cost2[e] = gSource.effects[e].cost2;
+    }
+    cache.count = cache.next = 0;
+    cache.generation = gSourceGeneration;
+    cache.table = gSource.effects;
+  }
+  cache.found.cost = cache.cost;
+  cache.found.cost2 = cache.cost2;
+  for (int i = 0; i < cache.count; ++i)
+    if (cache.kept[i].key == key) {
+      cache.found.row = cache.kept[i].row;
+      return cache.found;
+    }
+  Kept& k = cache.kept[cache.next];
+  cache.next = (cache.next + 1) % kKept;
+  cache.count = std::max(cache.count, cache.next == 0 ? kKept : cache.next);
+  k.key = key;
+  FillEffectRow(key, n, k.row);
+  cache.found.row = k.row;
+  return cache.found;
+}
+
 bool IsArms(int kind) { return kind == 0 || kind == 1 || kind == 2 || kind == 11; }
 
 int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, StrengthMemo* memo = nullptr) {
@@ -325,28 +406,26 @@ void DoEffects2(Char* c, int number) {
       int bits = gSource.classes[cls].effects;
       for (int g = 0; g < 4; ++g) classesInGroup[g] += (bits >> g) & 1;
     }
-  const ProfileSource* profile = c->profileMode && c->profile >= 0 ? &gSource.profiles[c->profile] : nullptr;
-  bool weapon = it->equipType == 0;
+  EffectRowKey key{slot, treasure, it->equipType == 0, ranged, {}, nullptr, 0};
+  std::copy(classesInGroup, classesInGroup + 4, key.groups);
+  if (c->profileMode && c->profile >= 0) {
+    key.profile = &gSource.profiles[c->profile];
+    key.profileWeight = c->profileWeight;
+  }
+  const EffectRows& rows = EffectRowsOf(key);
+  const int32_t* row = rows.row;
+  if (!row) {
+    FillEffectRow(key, n, saved);
+    row = saved;
+  }
   int64_t levelLimit = c->Level < 0 ? -1 : 400 * (int64_t)c->Level * c->Level;
   const int32_t* done = c->context.effectDone;
   for (int e = 0; e < n; ++e) {
-    const EffectSource& x = gSource.effects[e];
-    costs[e] = x.cost;
+    int32_t cost2 = rows.cost2 ? rows.cost2[e] : gSource.effects[e].cost2;
+    costs[e] = rows.cost ? rows.cost[e] : gSource.effects[e].cost;
     // Too costly for the level when sqrt(cost2) / 20 > Level, in whole numbers.
-    if ((x.cost2 >= 0 && (int64_t)x.cost2 > levelLimit) || (done && done[e]) || (x.ranged != 0 && !weapon) ||
-        (x.ranged == 1 && !ranged) || (x.ranged == -1 && ranged) || x.multi == 2) {
-      weights[e] = saved[e] = 0;
-      continue;
-    }
-    int64_t w = slot >= 0 ? x.slots[slot] : 0;
-    if (!treasure)
-      w *= classesInGroup[0] * x.groups[0] + classesInGroup[1] * x.groups[1] + classesInGroup[2] * x.groups[2] +
-           classesInGroup[3] * x.groups[3];
-    if (w) w = w * x.cost2 / 100 * x.cost;
-    if (profile)
-      for (int k = 0; k < profile->effectCount; ++k)
-        if (profile->effects[k] == e) w = std::min<int64_t>(kCeiling, w * c->profileWeight);
-    weights[e] = saved[e] = (int32_t)std::min<int64_t>(w, kCeiling);
+    bool out = (cost2 >= 0 && (int64_t)cost2 > levelLimit) || (done && done[e]);
+    weights[e] = saved[e] = out ? 0 : row[e];
   }
 
   int entryCount = it->effectCount, entryEnhancement = it->enhancement;
@@ -357,9 +436,20 @@ void DoEffects2(Char* c, int number) {
   constexpr size_t kTried = offsetof(CharItem, effectTextAt);
   alignas(CharItem) unsigned char cheapest[kTried];
   memcpy(cheapest, it, kTried);
+  // Arms drop effects dearer than the points left; while a point is left, only effects
+  // of two points and more can drop. Dearest first: as the points left only shrink during
+  // a try, what it has dropped so far is a prefix of this list.
+  int dearCount = 0;
+  const int32_t* dear = DearEffects(&dearCount);
+  // The first draw of every try drops the same effects (those dearer than all the item's
+  // points): they leave the saved weights once, and each try goes on from there.
+  int firstDropped = 0;
+  if (IsArms(it->equipType) && entryCount >= 1)
+    for (; firstDropped < dearCount && costs[dear[firstDropped]] > entryCount; ++firstDropped)
+      weights[dear[firstDropped]] = saved[dear[firstDropped]] = 0;
+  WeightedTable table(weights, n);
   // Up to a hundred tries draw from the same weights: each try takes out what it drew (and
   // arms what they cannot afford), and the next try puts exactly those back.
-  WeightedTable table(weights, n);
   Scratch<int32_t, kStackEffects + kItemEffects> changed((size_t)n + kItemEffects);
   int changes = 0;
   bool lost = false;  // more changes than the list holds: the next try starts from a copy
@@ -371,17 +461,12 @@ void DoEffects2(Char* c, int number) {
       lost = true;
     table.Set(e, 0);
   };
-  // Arms drop effects dearer than the points left; while a point is left, only effects
-  // of two points and more can drop. Dearest first: as the points left only shrink during
-  // a try, what it has dropped so far is a prefix of this list.
-  int dearCount = 0;
-  const int32_t* dear = DearEffects(&dearCount);
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
     int32_t used = 0;
     int k = 0;
-    int dropped = 0;
+    int dropped = firstDropped;
     if (lost) {
       memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
       table.Resum();
