@@ -476,6 +476,14 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   return chosen;
 }
 
+// Chance alone decides a draw: nobody is asked or shown anything, no stream is replayed
+// or recorded, the weights count as they are. Everything else is AdvancedRand's.
+bool ChanceAlone(const IsaacState* state, int ask) {
+  int calctype = gInput.calctype;
+  return gProcess.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
+         gProcess.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2;
+}
+
 WeightedTable::WeightedTable(int32_t* weights, int n)
     : weights_(weights),
       n_(n < 0 ? 0 : n),
@@ -507,12 +515,7 @@ void WeightedTable::Resum() {
 
 int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask,
                         bool indirect, uint32_t caller, bool zeroTotalIsError, std::source_location where) {
-  int calctype = gInput.calctype;
-  // Chance alone decides: nobody is asked or shown anything, no stream is replayed or
-  // recorded, the weights count as they are. Everything else is AdvancedRand's.
-  bool plain = gProcess.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
-               gProcess.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2 &&
-               n_ > 1 && negatives_ == 0 && total_ > 0;
+  bool plain = ChanceAlone(state, ask) && n_ > 1 && negatives_ == 0 && total_ > 0;
   if (!plain)
     return AdvancedRand(state, n_, weights_, 4, texts, textStride, label, ask, indirect, caller, zeroTotalIsError,
                         where);
@@ -571,6 +574,17 @@ int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weight
           std::source_location where) {
   if (weightNo == 0) return 1;
   if (weightYes == 0) return 0;
+  if (weightNo > 0 && weightYes > 0 && ChanceAlone(state, ask)) {
+    // AdvancedRand's draw over the two weights, without building its tables (a creature
+    // asks some thirty of these).
+    int64_t total = (int64_t)weightNo + weightYes;
+    int shift = total > INT32_MAX ? 1 : 0;
+    int32_t top = (int32_t)(total >> shift);
+    int64_t drawn = top == 1 ? 1 : IsaacRange(state, 1, top);
+    int chosen = (int64_t)weightNo >= drawn << shift ? 0 : 1;
+    Record(chosen);
+    return chosen;
+  }
   if (!caller) caller = CallerIdOf(where);
   return multirand(state, label, ask, caller, INT32_MIN, {{weightNo, "Nein"}, {weightYes, "Ja"}});
 }

@@ -387,6 +387,26 @@ TEST_F(DecisionTest, YesNoAndLinearChanceOdds) {
   EXPECT_EQ(LinearChance(&state, "", 0, 10, -4, true, 0), 1);
 }
 
+// Yes/no by chance alone skips AdvancedRand's tables but decides as it does: at both
+// ends of every draw, with sums past 31 bits.
+TEST_F(DecisionTest, YesNoDecidesAsAdvancedRandAtTheBoundaries) {
+  Isaac();
+  const int32_t pairs[][2] = {{1, 1}, {5, 1}, {1, 7}, {3, 4}, {INT32_MAX, 1}, {1, INT32_MAX},
+                              {INT32_MAX, INT32_MAX}, {INT32_MAX - 5, 1000}};
+  for (const auto& p : pairs) {
+    int64_t total = (int64_t)p[0] + p[1];
+    int32_t top = (int32_t)(total > INT32_MAX ? total >> 1 : total);
+    for (int32_t r : {1, top / 2, top / 2 + 1, top - 1, top}) {
+      if (r < 1) continue;
+      SCOPED_TRACE(testing::Message() << p[0] << "/" << p[1] << " draw " << r);
+      NextDrawIs(&state, 0, r);
+      int expected = Pick(&state, {p[0], p[1]});
+      NextDrawIs(&state, 0, r);
+      EXPECT_EQ(YesNo(&state, "", p[0], p[1], 0), expected);
+    }
+  }
+}
+
 TEST_F(DecisionTest, MultirandStopsAtTheTerminator) {
   Isaac();
   int counts[3] = {};
