@@ -147,13 +147,24 @@ void MakeFreshChar(Char* c) {
   for (int i = 0; i < fresh.count; ++i) memcpy(bytes + (size_t)fresh.at[i] * sizeof(uint64_t), &fresh.value[i], sizeof(uint64_t));
 }
 
-void FreeCharBonuses(Char* c) {
-  for (CharBonus* b = c->bonuses; b;) {
+CharBonus* NewCharBonus(Char* c) {
+  if (c->keptBonusCount < kKeptBonuses) return &c->keptBonuses[c->keptBonusCount++];
+  return static_cast<CharBonus*>(mallocloga(sizeof(CharBonus), "AddBonus-Record"));
+}
+
+void FreeBonusRecords(const Char* c, CharBonus* list) {
+  for (CharBonus* b = list; b;) {
     CharBonus* next = b->next;
-    freeloga(b);
+    if (b < c->keptBonuses || b >= c->keptBonuses + kKeptBonuses) freeloga(b);
     b = next;
   }
+}
+
+void FreeCharBonuses(Char* c) {
+  FreeBonusRecords(c, c->bonuses);
   c->bonuses = nullptr;
+  memset(c->keptBonuses, 0, sizeof c->keptBonuses);
+  c->keptBonusCount = 0;
   FreeCompanion(c->familiarChar);
   FreeCompanion(c->mountChar);
   FreeCompanion(c->servantChar);

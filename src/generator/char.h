@@ -87,9 +87,15 @@ struct CreationContext {
   TextBuffer* effectText = nullptr;  // scratch for the text of one item effect
 };
 
+// Bonus records a Char holds in itself before it takes them from the heap: most
+// creatures need a few, and every heap record passes the tracker's lock twice.
+constexpr int kKeptBonuses = 8;
+
 struct Char {
   int32_t* record = nullptr;  // the reproduction record
   CharBonus* bonuses = nullptr;
+  CharBonus keptBonuses[kKeptBonuses] = {};
+  int32_t keptBonusCount = 0;  // the first records of the list, in keptBonuses
 
   int32_t profileMode = 0, profileWeight = 0, profile = -1, mixed = 0, crShare = 0, templateIndex = 0;
   int32_t region = 0, npcClasses = 0;
@@ -212,6 +218,10 @@ struct Char {
 
 // Frees what the creature owns: its bonus records and its companions.
 void FreeCharBonuses(Char* c);
+// A new bonus record for the Char's list: one of its own while they last.
+CharBonus* NewCharBonus(Char* c);
+// Gives back the records of a list of the Char's that are not its own.
+void FreeBonusRecords(const Char* c, CharBonus* list);
 // Turns *c into a freshly constructed Char by copying one made once: constructing the
 // record member by member costs far more than copying its bytes.
 void MakeFreshChar(Char* c);

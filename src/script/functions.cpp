@@ -223,7 +223,7 @@ void ApplyTypedBonus(Char* c, int32_t* field, int32_t amount, int32_t type, cons
     if (!stacks && b->variable == offset && b->bonusType == type && b->amount > best) best = b->amount;
     tail = &b->next;
   }
-  CharBonus* record = static_cast<CharBonus*>(mallocloga(sizeof(CharBonus), "AddBonus-Record"));
+  CharBonus* record = NewCharBonus(c);
   *record = CharBonus{offset, amount, type, source, nullptr};
   *tail = record;
   if (amount > best) *field += amount - best;
@@ -518,7 +518,8 @@ int ActAddBonus(ScriptContext* ctx, const uint8_t* at) {
   return a.length;
 }
 
-ScriptUndo::ScriptUndo(Char* creature) : creature_(creature), bonuses_(creature->bonuses), outer_(tUndo) {
+ScriptUndo::ScriptUndo(Char* creature)
+    : creature_(creature), bonuses_(creature->bonuses), keptBonuses_(creature->keptBonusCount), outer_(tUndo) {
   // The scripts see the creature without its bonus records, as on a fresh copy.
   creature->bonuses = nullptr;
   tUndo = this;
@@ -528,11 +529,10 @@ ScriptUndo::~ScriptUndo() {
   tUndo = outer_;
   for (size_t i = more_.size(); i-- > 0;) *more_[i].address = more_[i].old;
   for (int i = count_; i-- > 0;) *stack_[i].address = stack_[i].old;
-  for (CharBonus* b = creature_->bonuses; b;) {
-    CharBonus* next = b->next;
-    freeloga(b);
-    b = next;
-  }
+  FreeBonusRecords(creature_, creature_->bonuses);
+  // The Char's own records the scripts took are free again, and empty as before.
+  for (int i = keptBonuses_; i < creature_->keptBonusCount; ++i) creature_->keptBonuses[i] = CharBonus{};
+  creature_->keptBonusCount = keptBonuses_;
   creature_->bonuses = bonuses_;
 }
 

@@ -79,6 +79,7 @@ class ScriptUndo {
   void Note(int32_t* address);
   Char* creature_;
   CharBonus* bonuses_;  // the creature's own records, set aside while the scripts run
+  int32_t keptBonuses_;  // how many of the records held in the Char itself were taken
   ScriptUndo* outer_;
   static constexpr int kStackWrites = 128;
   Write stack_[kStackWrites];

@@ -1,8 +1,11 @@
 // The game functions and creature variables of the scripts, on a real creature record
 // and a small rule database made for the test.
+#include <cstring>
 #include <new>
+#include <vector>
 
 #include "generator/char.h"
+#include "memory/tracker.h"
 #include "random/isaac.h"
 #include "script/script_fixture.h"
 #include "source/records.h"
@@ -274,4 +277,29 @@ TEST_F(CreatureScripts, AnUndoTakesBackFieldsAndBonusesInAnyOrder) {
   // Temporaries are the thread's, not the creature's: they keep what the script left.
   { ScriptUndo undo(creature); RunOn("q = 7;"); }
   EXPECT_EQ(Temp('q'), 7);
+}
+
+// The first bonus records live in the Char itself, the rest on the heap: an undo that
+// passes from one to the other leaves the Char byte for byte and the heap as it was,
+// and freeing the list gives back only the heap records.
+TEST_F(CreatureScripts, BonusRecordsBeyondTheCharsOwnGoToTheHeapAndBack) {
+  for (int i = 0; i < kKeptBonuses - 2; ++i) RunOn("AddBonus(AC, 1, 'Ausweichbonus');");
+  std::vector<unsigned char> before(reinterpret_cast<unsigned char*>(creature),
+                                    reinterpret_cast<unsigned char*>(creature) + sizeof(Char));
+  int blocks = TrackerCount();
+  {
+    ScriptUndo undo(creature);
+    for (int i = 0; i < 5; ++i) RunOn("AddBonus(MR, 1, 'Ausweichbonus');");
+    EXPECT_EQ(BonusRecords(), 5);
+    EXPECT_EQ(TrackerCount(), blocks + 3);  // two kept places left, three from the heap
+  }
+  EXPECT_EQ(TrackerCount(), blocks);
+  EXPECT_EQ(memcmp(before.data(), creature, sizeof(Char)), 0);
+  for (int i = 0; i < 4; ++i) RunOn("AddBonus(AC, 1, 'Ausweichbonus');");
+  EXPECT_EQ(BonusRecords(), kKeptBonuses + 2);
+  EXPECT_EQ(creature->AC, kKeptBonuses + 2);
+  EXPECT_EQ(TrackerCount(), blocks + 2);
+  FreeCharBonuses(creature);
+  EXPECT_EQ(TrackerCount(), blocks);
+  EXPECT_EQ(creature->keptBonusCount, 0);
 }
