@@ -85,6 +85,8 @@ struct CreationContext {
   int32_t* spareRecord = nullptr;   // its reproduction record
   IsaacState* random = nullptr;     // the thread's random state
   TextBuffer* effectText = nullptr;  // scratch for the text of one item effect
+  Char* treasureChar = nullptr;      // scratch creature and record a character's item
+  int32_t* treasureRecord = nullptr;  // treasure is drawn with
 };
 
 // Bonus records a Char holds in itself before it takes them from the heap: most

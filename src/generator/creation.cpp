@@ -404,6 +404,9 @@ void CreateCharContext(int threads) {
     x.effectText = TextCreate("CreChCont-EffectText");
     x.spareRecord = static_cast<int32_t*>(mallocloga(kRecordBytes, "CreChCont-CTD"));
     memset(x.spareRecord, 0, kRecordBytes);
+    x.treasureChar = static_cast<Char*>(mallocloga(sizeof(Char), "CreChCont-Treasure"));
+    new (x.treasureChar) Char();
+    x.treasureRecord = static_cast<int32_t*>(mallocloga(kRecordBytes, "CreChCont-TreasureRecord"));
     x.random = gProcess.seeds && t < gProcess.seedThreads ? gProcess.seeds[t] : nullptr;
   }
 }
@@ -422,6 +425,10 @@ void FreeCharContexts() {
     freeloga(x.classPart);
     freeloga(x.spareRecord);
     TextDestroy(x.effectText);
+    FreeCharBonuses(x.treasureChar);
+    x.treasureChar->~Char();
+    freeloga(x.treasureChar);
+    freeloga(x.treasureRecord);
   }
   DeleteRecords(gContexts);
   gContextCount = 0;

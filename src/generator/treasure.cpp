@@ -687,9 +687,12 @@ void CreateTreasure(Char* c, int itemTreasure) {
 
 void ItemTreasure(Char* c) {
   if (c->itemCount > 0 || c->treasureMoney <= 0) return;
-  Char* scratch = static_cast<Char*>(mallocloga(sizeof(Char), "ItemTreasure-Scratch"));
+  // The thread's scratch creature and record when the creature has them (every creation
+  // does): a 100 KB creature and a 32 KB record less to ask the heap for per character.
+  bool own = !c->context.treasureChar || !c->context.treasureRecord;
+  Char* scratch = own ? static_cast<Char*>(mallocloga(sizeof(Char), "ItemTreasure-Scratch")) : c->context.treasureChar;
   MakeFreshChar(scratch);
-  int32_t* record = static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record"));
+  int32_t* record = own ? static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record")) : c->context.treasureRecord;
   memset(record, 0, kRecordBytes);
   record[rec::kTreasureOnly] = 1;
   record[rec::kCRMin] = record[rec::kCRMax] = c->Level;
@@ -707,9 +710,11 @@ void ItemTreasure(Char* c) {
   Pay(c, -change);
   for (int i = 0; i < scratch->itemCount && c->itemCount < kMaxItems; ++i) c->items[c->itemCount++] = scratch->items[i];
   FreeCharBonuses(scratch);
-  scratch->~Char();
-  freeloga(scratch);
-  freeloga(record);
+  if (own) {
+    scratch->~Char();
+    freeloga(scratch);
+    freeloga(record);
+  }
 }
 
 }  // namespace RUNTIME_NS
