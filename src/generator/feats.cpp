@@ -229,10 +229,6 @@ int AutomaticClassFeat(const Char* c) {
 // One weight per feat.
 using FeatWeights = Scratch<int32_t, 1024>;
 
-int32_t* Alloc(int n, const char* tag) {
-  return static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(n > 0 ? n : 1), tag));
-}
-
 }  // namespace
 
 bool FinesseWeapon(const CharItem& item) {
@@ -398,12 +394,12 @@ void DoFeatDep(Char* c, int slot) {
           found = true;
         }
       if (!found) {
-        int32_t* w = Alloc(gSource.equipmentCount, "DoFeatDep-TempProb");
+        Scratch<int32_t, 1024> w((size_t)std::max(gSource.equipmentCount, 1));
         for (int e = 0; e < gSource.equipmentCount; ++e)
-          w[e] = gSource.equipment[e].equipType == 0 && !OwnsWith(c, feat, e, slot) ? 1 : 0;
-        int pick = AdvancedRand(c->context.random, gSource.equipmentCount, w, 4, &gSource.equipment[0].name.text,
-                                sizeof(EquipSource), "Waffe für Talent wählen!\n", 0, true, 0, false);
-        freeloga(w);
+          w[(size_t)e] = gSource.equipment[e].equipType == 0 && !OwnsWith(c, feat, e, slot) ? 1 : 0;
+        int pick = AdvancedRand(c->context.random, gSource.equipmentCount, w.data(), 4,
+                                &gSource.equipment[0].name.text, sizeof(EquipSource), "Waffe für Talent wählen!\n", 0,
+                                true, 0, false);
         if (pick >= 0) parameter = pick;
       }
     } else if (!found && f.dep == 4) {
@@ -414,7 +410,7 @@ void DoFeatDep(Char* c, int slot) {
       if (pick >= 0) parameter = pick;
     } else if (!found && f.dep == 2) {
       int schools = gSource.schoolCount;
-      int32_t* w = Alloc(schools, "DoFeatDep-TempProb");
+      Scratch<int32_t, 256> w((size_t)std::max(schools, 1));
       for (int s = 0; s < schools; ++s) w[s] = 0;
       for (int i = 0; i < c->knownSpellCount && i < 256; ++i) {
         int spell = c->knownSpells[i];
@@ -431,9 +427,8 @@ void DoFeatDep(Char* c, int slot) {
           if (s == c->specialistSchool) w[s] *= 3;
         }
       }
-      int pick = AdvancedRand(c->context.random, schools, w, 4, &gSource.schools[0].name.text, sizeof(NamedSource),
-                              "Schule für Zauberfokus wählen!\n", 0, true, 0, false);
-      freeloga(w);
+      int pick = AdvancedRand(c->context.random, schools, w.data(), 4, &gSource.schools[0].name.text,
+                              sizeof(NamedSource), "Schule für Zauberfokus wählen!\n", 0, true, 0, false);
       if (pick >= 0) {
         parameter = pick;
       } else if (Known().toughness >= 0) {
@@ -824,8 +819,7 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
     int extra = newDice / featInterval - oldDice / featInterval;
     if (extra > 0) {
       int oldCount = c->featCount;
-      int32_t* mod = Alloc(gSource.featCount, "IncreaseHDFeatSkill-PMod");
-      for (int f = 0; f < gSource.featCount; ++f) mod[f] = 0;
+      FeatWeights mod((size_t)std::max(gSource.featCount, 1), 0);
       bool temporary = c->classCount == 0;
       if (temporary && Known().fighter >= 0) {
         c->classCount = 1;
@@ -834,13 +828,12 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       }
       c->featCount = std::min(c->featCount + extra, kMaxFeats);
       int32_t first = oldCount;
-      DoFeats(c, mod, -1, false, &first, 0);
+      DoFeats(c, mod.data(), -1, false, &first, 0);
       if (temporary) {
         c->classCount = 0;
         c->classes[0] = 0;
         c->classLevels[0] = 0;
       }
-      freeloga(mod);
       for (int i = oldCount; i < c->featCount; ++i) {
         c->featListed[i] = 1;
         int f = c->feats[i];
@@ -854,7 +847,7 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
   }
   if (skillPointsPerDie != 0 && newDice > oldDice && c->skillCount > 0) {
     int points = (skillPointsPerDie + std::max(c->MIN, 0)) * (newDice - oldDice);
-    int32_t* weights = Alloc(c->skillCount, "IncreaseHDFeatSkill-pSkills");
+    Scratch<int32_t, kMaxSkillEntries> weights((size_t)c->skillCount);
     const char* texts[kMaxSkillEntries];
     for (int i = 0; i < c->skillCount; ++i) {
       weights[i] = std::max(c->skills[i].ranks, 0);
@@ -862,7 +855,7 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       texts[i] = s >= 0 && s < gSource.skillCount ? gSource.skills[s].name.c_str() : "";
     }
     while (points > 0) {
-      int pick = AdvancedRand(c->context.random, c->skillCount, weights, 4, texts, sizeof(const char*),
+      int pick = AdvancedRand(c->context.random, c->skillCount, weights.data(), 4, texts, sizeof(const char*),
                               "Welche Fertigkeit erhöhen?", 0, true, 0, false);
       if (pick < 0) break;
       int amount = random(c->context.random, 1, std::min(points, newDice - oldDice),
@@ -871,7 +864,6 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       c->skills[pick].total += amount;
       points -= amount;
     }
-    freeloga(weights);
   }
 }
 

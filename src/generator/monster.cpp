@@ -137,8 +137,9 @@ const Named& Names() {
   return n;
 }
 
-void Append(Char* c, const std::string& text) {
-  if (c->specialText && !text.empty()) TextAppend(c->specialText, text.data(), text.size());
+void Append(Char* c, const char* text) {
+  size_t n = strlen(text);
+  if (c->specialText && n > 0) TextAppend(c->specialText, text, n);
 }
 
 void Append(Char* c, const String& text) {
@@ -268,7 +269,7 @@ void RunMonsterAbilities(Char* c, const MonsterSource& m) {
     const AbilitySource& x = gSource.abilities[a];
     if (x.text.length > 0) {
       Append(c, x.text);
-      Append(c, std::string("\n"));
+      Append(c, "\n");
     }
     if (x.script.data) RunScript(c, nullptr, c->specialText, x.script.data, x.name.c_str(), -1, c->specialText);
   }
@@ -432,7 +433,7 @@ void SetMonster(Char* c) {
   const TemplateSource& tpl = gSource.templates[c->templateIndex];
   char line[200];
   snprintf(line, sizeof line, "Template: %s, Bonus TW Level: %d\n", tpl.name.c_str(), variant);
-  Append(c, std::string(line));
+  Append(c, line);
 
   // 2. The row: hit die, size, type; no classes; the type's base values at base dice.
   c->kind = 1;
