@@ -138,33 +138,37 @@ int32_t EffectStrength(Char* c, CharItem* it, int effect, StrengthMemo* memo) {
 }
 
 // The effects of two points and more, dearest first (by index among equals): the same
-// for every item of a rule database, so sorted once per thread.
-const int32_t* DearEffects(int* count) {
-  constexpr int kKnown = 1024;
-  thread_local int32_t dear[kKnown];
+// for every item of a rule database, so sorted once per thread. A table too long to keep
+// is sorted into `spare` (n places) at every call.
+constexpr int kSortedEffects = 1024;
+
+const int32_t* DearEffects(int* count, int32_t* spare) {
+  thread_local int32_t dear[kSortedEffects];
   thread_local int dearCount = 0;
   thread_local uint32_t generation = 0;
   thread_local const EffectSource* table = nullptr;
-  thread_local std::vector<int32_t> beyond;
   int n = gSource.effectCount;
-  if (generation != gSourceGeneration || table != gSource.effects) {
-    int32_t* list = dear;
-    if (n > kKnown) {
-      beyond.resize((size_t)n);
-      list = beyond.data();
-    }
-    dearCount = 0;
+  auto sortInto = [n](int32_t* list) {
+    int listed = 0;
     for (int e = 0; e < n; ++e)
-      if (gSource.effects[e].cost > 1) list[dearCount++] = e;
-    std::sort(list, list + dearCount, [](int a, int b) {
+      if (gSource.effects[e].cost > 1) list[listed++] = e;
+    std::sort(list, list + listed, [](int a, int b) {
       int32_t ca = gSource.effects[a].cost, cb = gSource.effects[b].cost;
       return ca != cb ? ca > cb : a < b;
     });
+    return listed;
+  };
+  if (n > kSortedEffects) {
+    *count = sortInto(spare);
+    return spare;
+  }
+  if (generation != gSourceGeneration || table != gSource.effects) {
+    dearCount = sortInto(dear);
     generation = gSourceGeneration;
     table = gSource.effects;
   }
   *count = dearCount;
-  return n > kKnown ? beyond.data() : dear;
+  return dear;
 }
 
 // What an item's effect weights depend on besides its creature's level and the effects
@@ -440,7 +444,8 @@ void DoEffects2(Char* c, int number) {
   // of two points and more can drop. Dearest first: as the points left only shrink during
   // a try, what it has dropped so far is a prefix of this list.
   int dearCount = 0;
-  const int32_t* dear = DearEffects(&dearCount);
+  Scratch<int32_t, 1> dearSpare(n > kSortedEffects ? (size_t)n : 0);
+  const int32_t* dear = DearEffects(&dearCount, dearSpare.data());
   // The first draw of every try drops the same effects (those dearer than all the item's
   // points): they leave the saved weights once, and each try goes on from there.
   int firstDropped = 0;
