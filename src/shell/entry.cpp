@@ -45,10 +45,15 @@ constexpr const char* kHelpCodes =
     "\n\t300 = Force Rebuild\n\t40X = Spezieller Parameter X\n\t50X = Use X Threads\n\t60x = Log to file\n"
     "\tq   = Quit\n\n";
 
+// Each thread draws from its own state and writes its position at every draw: the states
+// lie a whole cache line apart, so that one thread's draws do not evict the other's lines.
+constexpr size_t kCacheLine = 64;
+constexpr size_t kSeedStride = (sizeof(IsaacState) + 2 * kCacheLine - 1) / kCacheLine * kCacheLine;
+
 void AllocateSeeds() {
   int threads = gProcess.threadCount < 1 ? 1 : gProcess.threadCount;
   size_t tableBytes = sizeof(IsaacState*) * (size_t)threads;
-  size_t dataBytes = sizeof(IsaacState) * (size_t)threads;
+  size_t dataBytes = kSeedStride * (size_t)threads + kCacheLine;
   if (gProcess.seeds) {
     gProcess.seeds = static_cast<IsaacState**>(reallocloga(gProcess.seeds, tableBytes));
     gProcess.seedData = static_cast<uint8_t*>(reallocloga(gProcess.seedData, dataBytes));
@@ -57,8 +62,10 @@ void AllocateSeeds() {
     gProcess.seedData = static_cast<uint8_t*>(mallocloga(dataBytes, "mrgmain-isaacseeddata"));
   }
   memset(gProcess.seedData, 0, dataBytes);
+  uintptr_t base = reinterpret_cast<uintptr_t>(gProcess.seedData);
+  size_t skip = (kCacheLine - base % kCacheLine) % kCacheLine;
   for (int i = 0; i < threads; ++i)
-    gProcess.seeds[i] = reinterpret_cast<IsaacState*>(gProcess.seedData + (size_t)i * sizeof(IsaacState));
+    gProcess.seeds[i] = reinterpret_cast<IsaacState*>(gProcess.seedData + skip + (size_t)i * kSeedStride);
   gProcess.seedThreads = threads;
 }
 
