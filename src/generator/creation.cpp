@@ -406,9 +406,8 @@ void CreateCharContext(int threads) {
     memset(x.spareRecord, 0, kRecordBytes);
     x.treasureChar = static_cast<Char*>(mallocloga(sizeof(Char), "CreChCont-Treasure"));
     new (x.treasureChar) Char();
-    // A cache line to spare at the end: the next thread's blocks follow, and threads
-    // writing neighbouring bytes of one line slow each other down.
-    x.treasureRecord = static_cast<int32_t*>(mallocloga(kRecordBytes + 64, "CreChCont-TreasureRecord"));
+    // A cache line to spare at the end: the next thread's blocks follow.
+    x.treasureRecord = static_cast<int32_t*>(mallocloga(kRecordBytes + kCacheLine, "CreChCont-TreasureRecord"));
     x.random = gProcess.seeds && t < gProcess.seedThreads ? gProcess.seeds[t] : nullptr;
   }
 }

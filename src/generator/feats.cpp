@@ -1,15 +1,14 @@
 #include "generator/feats.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "generator/classes.h"
 #include "generator/rules.h"
 #include "generator/scratch.h"
+#include "generator/shared_table.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
@@ -93,18 +92,31 @@ bool InBonusGroups(int cls, int group) {
   return (Masks().masks[cls] >> group) & 1;
 }
 
-// The bits of InBonusGroups(cls, 0..63) at once; false when the class has no mask.
-bool BonusGroupMask(int cls, uint64_t* mask) {
-  if (!ClassAt(cls) || cls >= kMaskedClasses) return false;
-  *mask = Masks().masks[cls];
-  return true;
-}
+// InBonusGroups(cls, group) for one class and many feats: the class's mask is read once.
+class BonusGroups {
+ public:
+  explicit BonusGroups(int cls) : cls_(cls) {
+    if (!ClassAt(cls)) {
+      masked_ = true;  // no class: every group is open
+      mask_ = ~uint64_t{0};
+    } else if (cls < kMaskedClasses) {
+      masked_ = true;
+      mask_ = Masks().masks[cls];
+    }
+  }
+  bool Has(int group) const {
+    return masked_ && group >= 0 && group < kMaskedGroups ? ((mask_ >> group) & 1) != 0 : InBonusGroups(cls_, group);
+  }
+
+ private:
+  int cls_;
+  bool masked_ = false;
+  uint64_t mask_ = 0;
+};
 
 // The feat weights of every class as rows (class-major): a feat stage adds the rows of
-// the creature's classes in one pass each. Built once per rule database under a lock
-// (threads share it), released with the other creation caches.
-// Beside them, what the weighting reads of every feat, packed: the feat records are
-// large and a stage passes over all of them.
+// the creature's classes in one pass each. Beside them, what the weighting reads of every
+// feat, packed: the feat records are large and a stage passes over all of them.
 struct FeatFacts {
   int32_t epic;
   int32_t featType;
@@ -119,10 +131,14 @@ struct ClassFeatRows {
   int32_t* rows = nullptr;
   FeatFacts* facts = nullptr;
 };
-std::mutex gClassFeatLock;
-// Set once the rows are built: every feat stage reads them without the lock.
-std::atomic<bool> gClassFeatReady{false};
+SharedBuild gClassFeatBuild;
 ClassFeatRows gClassFeat;
+
+void FreeFeatRows() {
+  if (gClassFeat.rows) freeloga(gClassFeat.rows);
+  if (gClassFeat.facts) freeloga(gClassFeat.facts);
+  gClassFeat = ClassFeatRows{};
+}
 
 const ClassFeatRows& FeatRows() {
   ClassFeatRows& r = gClassFeat;
@@ -130,27 +146,23 @@ const ClassFeatRows& FeatRows() {
     return r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats &&
            r.classes == gSource.classCount && r.featCount == gSource.featCount;
   };
-  if (gClassFeatReady.load(std::memory_order_acquire) && current()) return r;
-  std::lock_guard<std::mutex> lock(gClassFeatLock);
-  if (current()) return r;
-  gClassFeatReady.store(false, std::memory_order_relaxed);
-  if (r.rows) freeloga(r.rows);
-  if (r.facts) freeloga(r.facts);
-  int classes = std::max(gSource.classCount, 0), n = std::max(gSource.featCount, 0);
-  r.rows = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)std::max(classes * n, 1), "ClassFeatWeights"));
-  r.facts = static_cast<FeatFacts*>(mallocloga(sizeof(FeatFacts) * (size_t)std::max(n, 1), "FeatFacts"));
-  for (int f = 0; f < n; ++f) {
-    const FeatSource& x = gSource.feats[f];
-    const int32_t* cw = x.Weights();
-    for (int k = 0; k < classes; ++k) r.rows[(size_t)k * n + f] = cw[k];
-    r.facts[f] = FeatFacts{x.epic, x.featType, (int16_t)std::clamp(x.attackDep, -1, 5), (uint8_t)(x.standard != 0),
-                           (uint8_t)(x.inborn != 0), x.regionCount};
-  }
-  r.generation = gSourceGeneration;
-  r.feats = gSource.feats;
-  r.classes = classes;
-  r.featCount = n;
-  gClassFeatReady.store(true, std::memory_order_release);
+  gClassFeatBuild.Ensure(current, [&] {
+    FreeFeatRows();
+    int classes = std::max(gSource.classCount, 0), n = std::max(gSource.featCount, 0);
+    r.rows = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)std::max(classes * n, 1), "ClassFeatWeights"));
+    r.facts = static_cast<FeatFacts*>(mallocloga(sizeof(FeatFacts) * (size_t)std::max(n, 1), "FeatFacts"));
+    for (int f = 0; f < n; ++f) {
+      const FeatSource& x = gSource.feats[f];
+      const int32_t* cw = x.Weights();
+      for (int k = 0; k < classes; ++k) r.rows[(size_t)k * n + f] = cw[k];
+      r.facts[f] = FeatFacts{x.epic, x.featType, (int16_t)std::clamp(x.attackDep, -1, 5), (uint8_t)(x.standard != 0),
+                             (uint8_t)(x.inborn != 0), x.regionCount};
+    }
+    r.generation = gSourceGeneration;
+    r.feats = gSource.feats;
+    r.classes = classes;
+    r.featCount = n;
+  });
   return r;
 }
 
@@ -451,14 +463,10 @@ int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save
   Scratch<int, 1024> list((size_t)n);
   Scratch<const char*, 1024> names((size_t)n);
   int count = 0;
-  uint64_t groupMask = 0;
-  bool masked = bonus && BonusGroupMask(cls, &groupMask);
-  auto inGroups = [&](int group) {
-    return masked && group >= 0 && group < kMaskedGroups ? ((groupMask >> group) & 1) != 0 : InBonusGroups(cls, group);
-  };
+  BonusGroups groups(cls);
   for (int f = 0; f < n; ++f) {
     const FeatSource& x = gSource.feats[f];
-    if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !inGroups(x.featType)) || x.exclusive)
+    if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !groups.Has(x.featType)) || x.exclusive)
       continue;
     list[(size_t)count] = f;
     names[(size_t)count++] = x.name.c_str();
@@ -503,14 +511,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       slotClass[slots] = c->classes[s];
       slotLevels[slots++] = c->classLevels[s];
     }
-  // A bonus slot's groups as one mask when the class has one.
-  uint64_t groupMask = 0;
-  bool masked = bonus && BonusGroupMask(cls, &groupMask);
-  if (bonus && !ClassAt(cls)) {
-    // No class: every group is open.
-    masked = true;
-    groupMask = ~uint64_t{0};
-  }
+  BonusGroups groups(cls);
   // The class part of each weight first: the rows of the classes, slot by slot (a bonus
   // slot counts its class at the creature's level).
   const ClassFeatRows& packed = FeatRows();
@@ -544,9 +545,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       if (x.attackDep == 1 && ((style == 0 && style2 == 0) || (style == 4 && style2 == 0))) w = 0;
       if (x.attackDep == 4 && style != 4 && style2 != 4) w = 0;
       if (x.inborn && c->limitedFeats <= 0) w = 0;
-      if (bonus && !(x.featType >= 0 && x.featType < kMaskedGroups && masked ? (groupMask >> x.featType) & 1
-                                                                  : InBonusGroups(cls, x.featType)))
-        w = 0;
+      if (bonus && !groups.Has(x.featType)) w = 0;
     }
     prob[f] = w;
   }
@@ -881,12 +880,6 @@ const char* FeatParameterText(const Char* c, int entry) {
   }
 }
 
-void ReleaseClassFeatWeights() {
-  std::lock_guard<std::mutex> lock(gClassFeatLock);
-  gClassFeatReady.store(false, std::memory_order_relaxed);
-  if (gClassFeat.rows) freeloga(gClassFeat.rows);
-  if (gClassFeat.facts) freeloga(gClassFeat.facts);
-  gClassFeat = ClassFeatRows{};
-}
+void ReleaseClassFeatWeights() { gClassFeatBuild.Release(FreeFeatRows); }
 
 }  // namespace RUNTIME_NS

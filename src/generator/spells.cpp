@@ -1,15 +1,14 @@
 #include "generator/spells.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "generator/attributes.h"
 #include "generator/scratch.h"
+#include "generator/shared_table.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
@@ -202,7 +201,7 @@ void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* 
 
 // The spells of each class and spell level, in table order: a caster's weights are set
 // for these instead of looking at every spell for every level. Built once per rule
-// database under a lock (threads share it), released with the other creation caches.
+// database (threads share it), released with the other creation caches.
 struct SpellLists {
   uint32_t generation = 0;
   const SpellSource* spells = nullptr;
@@ -210,27 +209,17 @@ struct SpellLists {
   int32_t* start = nullptr;  // classes * 10 + 1 offsets into spell
   int32_t* spell = nullptr;
 };
-std::mutex gSpellListLock;
-// Set once the lists are built: readers then take no lock (they are many, on every thread).
-std::atomic<bool> gSpellListsReady{false};
+SharedBuild gSpellListBuild;
 SpellLists gSpellLists;
 
 void FreeSpellLists() {
-  gSpellListsReady.store(false, std::memory_order_relaxed);
   if (gSpellLists.start) freeloga(gSpellLists.start);
   if (gSpellLists.spell) freeloga(gSpellLists.spell);
   gSpellLists = SpellLists{};
 }
 
-const SpellLists& SpellListsNow() {
+void BuildSpellLists() {
   SpellLists& l = gSpellLists;
-  auto current = [&] {
-    return l.start && l.generation == gSourceGeneration && l.spells == gSource.spells &&
-           l.classes == gSource.classCount;
-  };
-  if (gSpellListsReady.load(std::memory_order_acquire) && current()) return l;
-  std::lock_guard<std::mutex> lock(gSpellListLock);
-  if (current()) return l;
   FreeSpellLists();
   int classes = std::max(gSource.classCount, 0), n = gSource.spellCount;
   l.start = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(classes * 10 + 1), "SpellLists-Start"));
@@ -253,7 +242,16 @@ const SpellLists& SpellListsNow() {
   l.generation = gSourceGeneration;
   l.spells = gSource.spells;
   l.classes = classes;
-  gSpellListsReady.store(true, std::memory_order_release);
+}
+
+const SpellLists& SpellListsNow() {
+  SpellLists& l = gSpellLists;
+  gSpellListBuild.Ensure(
+      [&] {
+        return l.start && l.generation == gSourceGeneration && l.spells == gSource.spells &&
+               l.classes == gSource.classCount;
+      },
+      BuildSpellLists);
   return l;
 }
 
@@ -510,9 +508,6 @@ int SpellDC(const Char* c, int slot, int spell, int level) {
   return dc;
 }
 
-void ReleaseSpellLists() {
-  std::lock_guard<std::mutex> lock(gSpellListLock);
-  FreeSpellLists();
-}
+void ReleaseSpellLists() { gSpellListBuild.Release(FreeSpellLists); }
 
 }  // namespace RUNTIME_NS

@@ -4,6 +4,9 @@
 #include <cstdint>
 
 constexpr int kMaxTrackedBlocks = 0x20000;
+// Blocks that different threads write keep this far apart (a processor cache line):
+// threads writing neighbouring bytes of one line slow each other down.
+constexpr size_t kCacheLine = 64;
 constexpr int kTagLength = 256;
 
 struct TrackedBlock {

@@ -45,7 +45,6 @@ int FirstReaching(const int32_t* w, int from, int n, int64_t running, int64_t th
 template <int block = kPickBlock>
 int SumBlocks(const int32_t* w, int n, int64_t* sums) {
   int blocks = (n + block - 1) / block, full = n / block;
-  uint32_t bits = 0;
   // Whole blocks four weights at a time; then the rest.
   static_assert(block % 4 == 0);
   typedef uint32_t Four __attribute__((vector_size(16)));
@@ -61,7 +60,7 @@ int SumBlocks(const int32_t* w, int n, int64_t* sums) {
     }
     sums[b] = sumFour[0] + sumFour[1] + sumFour[2] + sumFour[3];
   }
-  bits = orFour[0] | orFour[1] | orFour[2] | orFour[3];
+  uint32_t bits = orFour[0] | orFour[1] | orFour[2] | orFour[3];
   if (full < blocks) {
     uint32_t sum = 0;
     for (int i = full * block; i < n; ++i) {
@@ -476,6 +475,8 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   return chosen;
 }
 
+namespace {
+
 // Chance alone decides a draw: nobody is asked or shown anything, no stream is replayed
 // or recorded, the weights count as they are. Everything else is AdvancedRand's.
 bool ChanceAlone(const IsaacState* state, int ask) {
@@ -483,6 +484,18 @@ bool ChanceAlone(const IsaacState* state, int ask) {
   return gProcess.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
          gProcess.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2;
 }
+
+// The running sum a pick by chance alone must reach among weights summing to total > 0:
+// AdvancedRand's draw of 1..total, sums past 31 bits scaled down together.
+int64_t ChanceThreshold(IsaacState* state, int64_t total) {
+  int shift = 0;
+  while ((total >> shift) > INT32_MAX) ++shift;
+  int32_t top = (int32_t)(total >> shift);
+  int64_t drawn = top == 1 ? 1 : IsaacRange(state, 1, top);
+  return drawn << shift;
+}
+
+}  // namespace
 
 WeightedTable::WeightedTable(int32_t* weights, int n)
     : weights_(weights),
@@ -519,11 +532,7 @@ int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, co
   if (!plain)
     return AdvancedRand(state, n_, weights_, 4, texts, textStride, label, ask, indirect, caller, zeroTotalIsError,
                         where);
-  int shift = 0;
-  while ((total_ >> shift) > INT32_MAX) ++shift;
-  int32_t top = (int32_t)(total_ >> shift);
-  int64_t drawn = top == 1 ? 1 : IsaacRange(state, 1, top);
-  const int64_t threshold = drawn << shift;
+  const int64_t threshold = ChanceThreshold(state, total_);
   int64_t running = 0;
   int b = 0;
   while (b + 1 < blocks_ && running + sums_[b] < threshold) running += sums_[b++];
@@ -577,11 +586,7 @@ int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weight
   if (weightNo > 0 && weightYes > 0 && ChanceAlone(state, ask)) {
     // AdvancedRand's draw over the two weights, without building its tables (a creature
     // asks some thirty of these).
-    int64_t total = (int64_t)weightNo + weightYes;
-    int shift = total > INT32_MAX ? 1 : 0;
-    int32_t top = (int32_t)(total >> shift);
-    int64_t drawn = top == 1 ? 1 : IsaacRange(state, 1, top);
-    int chosen = (int64_t)weightNo >= drawn << shift ? 0 : 1;
+    int chosen = weightNo >= ChanceThreshold(state, (int64_t)weightNo + weightYes) ? 0 : 1;
     Record(chosen);
     return chosen;
   }

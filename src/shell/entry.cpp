@@ -47,7 +47,6 @@ constexpr const char* kHelpCodes =
 
 // Each thread draws from its own state and writes its position at every draw: the states
 // lie a whole cache line apart, so that one thread's draws do not evict the other's lines.
-constexpr size_t kCacheLine = 64;
 constexpr size_t kSeedStride = (sizeof(IsaacState) + 2 * kCacheLine - 1) / kCacheLine * kCacheLine;
 
 void AllocateSeeds() {

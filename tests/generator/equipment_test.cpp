@@ -226,7 +226,9 @@ TEST_F(Equipment, EffectScriptsOnTheCarrierLeaveItUnchanged) {
     }
     TextDestroy(text);
     bool same = memcmp(before.data(), static_cast<void*>(c), sizeof(Char)) == 0;
-    if (keeps || undoable) EXPECT_TRUE(same);
+    if (keeps || undoable) {
+      EXPECT_TRUE(same);
+    }
     EXPECT_EQ(c->bonuses, own);
     keeping += keeps;
     undone += !keeps && undoable;

@@ -20,8 +20,6 @@ using corpus::CorpusScript;
 using corpus::TempValue;
 using namespace corpus;
 
-void PrintTo(const CorpusScript& s, std::ostream* os) { *os << s.name; }
-
 std::string CaseName(const testing::TestParamInfo<CorpusScript>& info) { return info.param.name; }
 
 // Random() and Element() draw from a seeded ISAAC state of the test's own, whatever
