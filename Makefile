@@ -14,6 +14,9 @@ all: build
 PREREQS := scripts/install-prereqs.sh
 # Configures once; later builds re-run CMake themselves when a CMakeLists.txt changes.
 CONFIGURE := test -f $(BUILD_DIR)/CMakeCache.txt || cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+# $(call HAVE_TARGET,name,option): configures again with the option on when the build has no
+# such target (made while a library was missing, or with the option off).
+HAVE_TARGET = grep -qs '^$(1):' $(BUILD_DIR)/Makefile || cmake -D$(2)=ON $(BUILD_DIR) >/dev/null
 
 # Everything CMake can configure here: the tests and benchmarks only where their
 # libraries are installed (`make test` and `make bench` install them).
@@ -40,12 +43,11 @@ source.mrg: $(BUILD_DIR)/schmiede $(DATA_FILES)
 	@printf '300\nq\n' | ./$(BUILD_DIR)/schmiede 0 > $(BUILD_DIR)/rebuild.log 2>&1 || true
 	@grep -q "Dumping Source...Done" $(BUILD_DIR)/rebuild.log || { cat $(BUILD_DIR)/rebuild.log; exit 1; }
 
-# A configuration made while GoogleTest was missing has no test targets: configure again.
 # No test may read the terminal, so ctest and everything it starts get /dev/null as input.
 test:
 	@$(PREREQS) test
 	@$(CONFIGURE)
-	@test -d $(BUILD_DIR)/tests/CMakeFiles/unit_tests.dir || cmake -DSCHMIEDE_TESTS=ON $(BUILD_DIR) >/dev/null
+	@$(call HAVE_TARGET,unit_tests,SCHMIEDE_TESTS)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target unit_tests e2e_tests
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) </dev/null
 
@@ -53,7 +55,7 @@ test:
 bench:
 	@$(PREREQS) bench
 	@$(CONFIGURE)
-	@test -d $(BUILD_DIR)/bench/CMakeFiles/random_bench.dir || cmake -DSCHMIEDE_BENCH=ON $(BUILD_DIR) >/dev/null
+	@$(call HAVE_TARGET,random_bench,SCHMIEDE_BENCH)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target random_bench script_bench
 	./$(BUILD_DIR)/bench/random_bench
 	./$(BUILD_DIR)/bench/script_bench
@@ -63,7 +65,7 @@ bench:
 bench-dump:
 	@$(PREREQS) run
 	@$(CONFIGURE)
-	@test -d $(BUILD_DIR)/bench/CMakeFiles/dump_bench.dir || cmake -DSCHMIEDE_BENCH=ON $(BUILD_DIR) >/dev/null
+	@$(call HAVE_TARGET,dump_bench,SCHMIEDE_BENCH)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target dump_bench
 	./$(BUILD_DIR)/bench/dump_bench $(or $(BENCH_SECONDS),10) $(or $(RUNTIME),3)
 
@@ -88,7 +90,7 @@ test-tsan:
 soak:
 	@$(PREREQS) test
 	@$(CONFIGURE)
-	@test -d $(BUILD_DIR)/tests/CMakeFiles/soak_tests.dir || cmake -DSCHMIEDE_TESTS=ON $(BUILD_DIR) >/dev/null
+	@$(call HAVE_TARGET,soak_tests,SCHMIEDE_TESTS)
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target soak_tests
 	./$(BUILD_DIR)/tests/soak_tests
 
