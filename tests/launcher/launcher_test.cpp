@@ -11,8 +11,12 @@
 
 TEST(Processor, FeatureTestsBuildOnEachOther) {
   EXPECT_TRUE(CpuidAvailable());  // every x86-64 processor has it
-  if (HasSSE3()) EXPECT_TRUE(HasSSE2());
-  if (HasSSE2()) EXPECT_TRUE(HasSSE());
+  if (HasSSE3()) {
+    EXPECT_TRUE(HasSSE2());
+  }
+  if (HasSSE2()) {
+    EXPECT_TRUE(HasSSE());
+  }
   // x86-64 guarantees SSE2, so the generic tests must see it.
   EXPECT_TRUE(HasSSE2());
 }
