@@ -34,7 +34,7 @@ constexpr const char* kMoreKeys =
     "[j/k] [Bild\u2191/\u2193] [Pos1/Ende]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
-constexpr int64_t kHitPointLimit = 1000000000;
+constexpr int64_t kHitPointLimit = 1000000;
 
 ScreenBuffer* Screen(int s) { return s >= 0 && s <= gBatch.size && gBatch.screens ? gBatch.screens[s] : nullptr; }
 
