@@ -252,7 +252,6 @@ int ChooseScreen(int screen) {
   return wanted;
 }
 
-
 }  // namespace
 
 void CreateScreens() {

@@ -346,6 +346,12 @@ TEST_F(Viewer, ConsistencyCheckRunsUntilKey) {
   EXPECT_EQ(CountOf(back.output, kPrompt), 2);
 }
 
+#ifdef SCHMIEDE_TIME_SCALE
+constexpr int kWaitScale = SCHMIEDE_TIME_SCALE;  // sanitizer builds are slower
+#else
+constexpr int kWaitScale = 1;
+#endif
+
 // On a terminal keys arrive one at a time without Enter and each screen replaces the last.
 class TmuxViewer : public ::testing::Test {
  protected:
@@ -390,18 +396,18 @@ class TmuxViewer : public ::testing::Test {
     while (!pane.empty() && pane.back() == '\n') pane.pop_back();
     return pane.substr(pane.rfind('\n') + 1);
   }
-  // Waits up to 10 s for the last row to begin with `text`.
+  // Waits up to 10 s (longer when sanitized) for the last row to begin with `text`.
   std::string WaitForLastRow(const std::string& text) {
     std::string row;
-    for (int i = 0; i < 200 && (row = LastRow()).rfind(text, 0) != 0; ++i)
+    for (int i = 0; i < 200 * kWaitScale && (row = LastRow()).rfind(text, 0) != 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return row;
   }
   bool Alternate() { return Tmux("display-message -p -t v '#{alternate_on}'") == "1\n"; }
-  // Waits up to 10 s for the pane to show `text`; returns the last capture.
+  // Waits up to 10 s (longer when sanitized) for the pane to show `text`; returns the last capture.
   std::string WaitFor(const std::string& text) {
     std::string pane;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200 * kWaitScale; ++i) {
       pane = Pane();
       if (pane.find(text) != std::string::npos) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
