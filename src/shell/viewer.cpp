@@ -390,12 +390,13 @@ void ViewerLoop(int screen) {
     else if (key == kKeyPageUp) ConsoleScroll(Screen(screen), 1 - ConsoleWindowRows());
     else if (key == kKeyHome) ConsoleScroll(Screen(screen), kScrollTop);
     else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
-    else if (lower == 'x' && n > 0) {
-      Export(screen);
-      DoTable();
-      NoteCaptured();
-    } else if (lower == 'v' && n > 0) {
-      Save(screen);
+    else if ((lower == 'x' || lower == 'v') && n > 0) {
+      try {
+        lower == 'x' ? Export(screen) : Save(screen);
+      } catch (...) {
+        ConsoleCaptureEnd();  // standard output is the program's own again
+        throw;
+      }
       DoTable();
       NoteCaptured();
     } else if (lower == 'v') {
