@@ -1,11 +1,16 @@
 #include "platform/console.h"
 
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+#include "platform/keys.h"
 
 struct ScreenBuffer {
   bool standard = false;
@@ -17,6 +22,7 @@ struct ScreenBuffer {
   int cursorY = 0;
   int attribute = kAttrNormal;
   int usedRows = 0;
+  int top = 0;  // first row of the terminal window
 };
 
 namespace {
@@ -33,11 +39,52 @@ ScreenBuffer* gActive = &gStandard;
 std::recursive_mutex gLock;
 using Guard = std::lock_guard<std::recursive_mutex>;
 int gTerminalMode = -1;
-bool gAlternate = false;
+// Whether the terminal shows the alternate screen; a signal handler may leave it.
+volatile sig_atomic_t gAlternate = 0;
+bool gDefer = false;
+char gStatus[512] = "";
+int gFakeColumns = 0, gFakeRows = 0;
 
 bool OnTerminal() {
   if (gTerminalMode < 0) gTerminalMode = isatty(1) ? 1 : 0;
   return gTerminalMode == 1;
+}
+
+void TerminalSize(int* columns, int* rows) {
+  *columns = 80;
+  *rows = 24;
+  if (gFakeRows > 0) {
+    *columns = gFakeColumns;
+    *rows = gFakeRows;
+    return;
+  }
+  winsize w{};
+  if (ioctl(1, TIOCGWINSZ, &w) == 0 && w.ws_row > 0 && w.ws_col > 0) {
+    *columns = w.ws_col;
+    *rows = w.ws_row;
+  }
+}
+
+// The window leaves the last row to the status line when there is room for both.
+int WindowOf(int rows) { return rows > 2 ? rows - 1 : rows; }
+
+void ClampTop(ScreenBuffer* s, int window) {
+  int last = s->usedRows - window;
+  if (s->top > last) s->top = last;
+  if (s->top < 0) s->top = 0;
+}
+
+void EnterAlternate() {
+  if (gAlternate) return;
+  static bool hooked = false;
+  if (!hooked) {
+    hooked = true;
+    // Every way out leaves the alternate screen: exit, and the signals that end or stop us.
+    atexit(ConsoleRestoreScreen);
+    InstallTerminalSignals();
+  }
+  fputs("\x1b[?1049h", stdout);
+  gAlternate = 1;
 }
 
 void PutUtf8(std::string& out, uint32_t cp) {
@@ -66,9 +113,11 @@ const char* AnsiFor(int attribute) {
   }
 }
 
-std::string RowText(ScreenBuffer* s, int row, bool ansi) {
+std::string RowText(ScreenBuffer* s, int row, bool ansi, int width = 0) {
   std::string out;
   int last = s->columns - 1;
+  // A terminal narrower than the buffer gets the rows cut: a wrapped row would push the window.
+  if (width > 0 && last >= width) last = width - 1;
   while (last >= 0 && s->cells[(size_t)row * s->columns + last] == ' ') --last;
   int attr = -1;
   for (int x = 0; x <= last; ++x) {
@@ -83,16 +132,49 @@ std::string RowText(ScreenBuffer* s, int row, bool ansi) {
   return out;
 }
 
+// Cuts UTF-8 text to `width` code points.
+std::string Cut(const char* text, int width) {
+  size_t i = 0;
+  for (int count = 0; text[i]; ++i)
+    if (((unsigned char)text[i] & 0xC0) != 0x80 && count++ == width) break;
+  return std::string(text, i);
+}
+
+void DrawTerminal(ScreenBuffer* s) {
+  int columns, rows;
+  TerminalSize(&columns, &rows);
+  int window = WindowOf(rows);
+  ClampTop(s, window);
+  std::string out = "\x1b[?25l\x1b[H";
+  for (int y = 0; y < window; ++y) {
+    int row = s->top + y;
+    if (row < s->usedRows) out += RowText(s, row, true, columns);
+    out += "\x1b[0m\x1b[K";
+    if (y + 1 < rows) out += "\r\n";
+  }
+  if (window < rows) {
+    char hint[160] = "";
+    const char* status = gStatus;
+    if (!*status && s->usedRows > window) {
+      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [j/k] [Bild\u2191/\u2193] [Pos1/Ende]: Blättern", s->top + 1,
+               s->top + window, s->usedRows);
+      status = hint;
+    }
+    // The last column stays free: a character there may scroll some terminals.
+    if (*status) out += "\x1b[7m" + Cut(status, columns - 1) + "\x1b[0m";
+    out += "\x1b[K";
+  }
+  if (s->cursorY >= s->top && s->cursorY < s->top + window) {
+    int x = s->cursorX < columns ? s->cursorX : columns - 1;
+    out += "\x1b[" + std::to_string(s->cursorY - s->top + 1) + ";" + std::to_string(x + 1) + "H";
+  }
+  out += "\x1b[?25h";
+  fwrite(out.data(), 1, out.size(), stdout);
+}
+
 void Draw(ScreenBuffer* s) {
   if (OnTerminal()) {
-    std::string out = "\x1b[H\x1b[2J";
-    int height = s->usedRows;
-    for (int y = 0; y < height; ++y) {
-      out += RowText(s, y, true);
-      out += "\r\n";
-    }
-    out += "\x1b[" + std::to_string(s->cursorY + 1) + ";" + std::to_string(s->cursorX + 1) + "H";
-    fwrite(out.data(), 1, out.size(), stdout);
+    DrawTerminal(s);
   } else {
     for (int y = 0; y < s->usedRows; ++y) {
       std::string row = RowText(s, y, false);
@@ -167,15 +249,106 @@ void ConsoleSetActive(ScreenBuffer* s) {
       fputs("\x1b[0m\x1b[?1049l", stdout);
       fflush(stdout);
     }
-    gAlternate = false;
+    gAlternate = 0;
     return;
   }
-  if (OnTerminal() && !gAlternate) {
-    fputs("\x1b[?1049h", stdout);
-    gAlternate = true;
+  if (OnTerminal()) {
+    if (gDefer) return;
+    EnterAlternate();
   }
   Draw(s);
 }
+
+void ConsoleRefresh() {
+  Guard g(gLock);
+  if (!OnTerminal() || gDefer || gActive->standard) return;
+  EnterAlternate();
+  Draw(gActive);
+}
+
+void ConsoleScroll(ScreenBuffer* s, int rows) {
+  Guard g(gLock);
+  if (!s || s->standard) return;
+  long top = (long)s->top + rows;
+  s->top = top < 0 ? 0 : top > s->rows ? s->rows : (int)top;
+  ClampTop(s, ConsoleWindowRows());
+}
+
+void ConsoleScrollToCursor(ScreenBuffer* s) {
+  Guard g(gLock);
+  if (!s || s->standard) return;
+  int window = ConsoleWindowRows();
+  if (s->cursorY < s->top) s->top = s->cursorY;
+  if (s->cursorY >= s->top + window) s->top = s->cursorY - window + 1;
+}
+
+int ConsoleWindowRows() {
+  if (!OnTerminal()) return kScreenRows;
+  int columns, rows;
+  TerminalSize(&columns, &rows);
+  return WindowOf(rows);
+}
+
+void ConsoleSetStatus(const char* text) { snprintf(gStatus, sizeof gStatus, "%s", text ? text : ""); }
+
+void ConsoleDeferDrawing(bool defer) {
+  Guard g(gLock);
+  gDefer = defer;
+}
+
+void ConsoleRestoreScreen() {
+  if (!gAlternate) return;
+  static const char kLeave[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
+  ssize_t ignored = write(1, kLeave, sizeof kLeave - 1);
+  (void)ignored;
+  gAlternate = 0;
+}
+
+namespace {
+
+struct Capture {
+  FILE* real = nullptr;
+  std::string text;
+} gCapture;
+
+ssize_t CaptureWrite(void*, const char* bytes, size_t n) {
+  gCapture.text.append(bytes, n);
+  fwrite(bytes, 1, n, gCapture.real);
+  return (ssize_t)n;
+}
+
+}  // namespace
+
+void ConsoleCaptureBegin() {
+  if (gCapture.real) return;
+  fflush(stdout);
+  cookie_io_functions_t io{nullptr, CaptureWrite, nullptr, nullptr};
+  FILE* tee = fopencookie(nullptr, "w", io);
+  if (!tee) return;
+  setvbuf(tee, nullptr, _IONBF, 0);
+  gCapture.real = stdout;
+  // The C library lets standard output be replaced; every print of the program goes there.
+  stdout = tee;
+}
+
+std::string ConsoleCaptureEnd() {
+  std::string text;
+  if (!gCapture.real) return text;
+  FILE* tee = stdout;
+  stdout = gCapture.real;
+  fclose(tee);
+  gCapture.real = nullptr;
+  fflush(stdout);
+  text.swap(gCapture.text);
+  return text;
+}
+
+void ConsoleSetTerminalSize(int columns, int rows) {
+  gFakeColumns = columns;
+  gFakeRows = rows;
+}
+
+bool ConsoleIsTerminal() { return OnTerminal(); }
 
 ScreenBuffer* ConsoleActive() {
   Guard g(gLock);
@@ -210,7 +383,6 @@ void ConsoleWrite(ScreenBuffer* s, const char* text, size_t length) {
     ++s->cursorX;
     if (s->cursorY + 1 > s->usedRows) s->usedRows = s->cursorY + 1;
   }
-  if (s == gActive && OnTerminal()) Draw(s);
 }
 
 void ConsoleWriteText(ScreenBuffer* s, const char* text) { ConsoleWrite(s, text, strlen(text)); }
@@ -267,6 +439,7 @@ void ConsoleClear(ScreenBuffer* s) {
   std::fill(s->attributes.begin(), s->attributes.end(), (uint8_t)kAttrNormal);
   s->cursorX = s->cursorY = 0;
   s->usedRows = 0;
+  s->top = 0;
 }
 
 int ConsoleUsedRows(ScreenBuffer* s) { return s ? s->usedRows : 0; }

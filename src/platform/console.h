@@ -36,3 +36,28 @@ std::string ConsoleRowText(ScreenBuffer* screen, int row);
 int ConsoleCellAttribute(ScreenBuffer* screen, int x, int y);
 // Whether activation draws with ANSI sequences (standard output is a terminal).
 void ConsoleSetTerminalMode(int mode);  // -1 detect, 0 plain, 1 terminal
+bool ConsoleIsTerminal();
+
+// On a terminal a buffer is drawn in the alternate screen through a window as tall as
+// the terminal less one row; the last row is the status line (a message, else where
+// the window stands when the buffer is taller). Writes only change the grid: a buffer
+// is drawn when it is made active or refreshed.
+void ConsoleRefresh();  // draws the active buffer again (after a resize or a resume)
+// Moves the active buffer's window by `rows` (clamped); kScrollTop / kScrollEnd jump.
+constexpr int kScrollTop = -1000000;
+constexpr int kScrollEnd = 1000000;
+void ConsoleScroll(ScreenBuffer* screen, int rows);
+void ConsoleScrollToCursor(ScreenBuffer* screen);  // the cursor row comes into view
+int ConsoleWindowRows();  // rows of the window (the terminal's height less the status line)
+// The status line until the next call ("" clears it). Only drawn on a terminal.
+void ConsoleSetStatus(const char* text);
+// While deferred, making a buffer active only remembers it (a batch is being built and
+// the user watches its progress on the standard output).
+void ConsoleDeferDrawing(bool defer);
+// Leaves the alternate screen and resets the colours; safe inside a signal handler.
+void ConsoleRestoreScreen();
+// Everything printed to standard output between the two calls is also collected.
+void ConsoleCaptureBegin();
+std::string ConsoleCaptureEnd();
+// Tests: a terminal size instead of the real one (0, 0: ask the terminal).
+void ConsoleSetTerminalSize(int columns, int rows);

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/console.h"
+
 namespace {
 
 constexpr size_t kBufSize = 4096;
@@ -23,8 +25,8 @@ const char* gText = nullptr;  // test input
 size_t gTextPos = 0;
 
 int gTerminal = -1;  // -1 unknown
-bool gSaved = false;
-bool gRaw = false;
+volatile sig_atomic_t gSaved = 0;
+volatile sig_atomic_t gRaw = 0;
 termios gOriginal;
 
 bool Terminal() {
@@ -33,30 +35,68 @@ bool Terminal() {
   return gTerminal == 1;
 }
 
-void OnSignal(int sig) {
+volatile sig_atomic_t gResumed = 0;
+volatile sig_atomic_t gResized = 0;
+
+termios RawMode() {
+  termios t = gOriginal;
+  t.c_lflag &= ~(ICANON | ECHO);
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  return t;
+}
+
+// Handlers do only what is safe inside a signal: terminal modes, write, flags.
+void OnEndSignal(int sig) {
   if (gSaved) tcsetattr(0, TCSANOW, &gOriginal);
+  ConsoleRestoreScreen();
   signal(sig, SIG_DFL);
   raise(sig);
 }
+
+void Handle(int sig, void (*handler)(int)) {
+  struct sigaction a {};
+  a.sa_handler = handler;
+  sigemptyset(&a.sa_mask);
+  a.sa_flags = SA_RESTART;
+  sigaction(sig, &a, nullptr);
+}
+
+void OnStop(int) {
+  int saved = errno;
+  if (gSaved) tcsetattr(0, TCSANOW, &gOriginal);
+  ConsoleRestoreScreen();
+  signal(SIGTSTP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(SIGTSTP);  // stopped here until the shell continues us
+  Handle(SIGTSTP, OnStop);
+  if (gSaved && gRaw) {
+    termios t = RawMode();
+    tcsetattr(0, TCSANOW, &t);
+  }
+  gResumed = 1;
+  errno = saved;
+}
+
+void OnContinue(int) { gResumed = 1; }
+void OnResize(int) { gResized = 1; }
 
 void SaveTerminal() {
   if (gSaved || !Terminal()) return;
   if (tcgetattr(0, &gOriginal) != 0) return;
   gSaved = true;
   atexit(RestoreTerminal);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(sig, OnSignal);
+  InstallTerminalSignals();
 }
 
 void SetRaw(bool raw) {
   if (!Terminal()) return;
   SaveTerminal();
   if (!gSaved || gRaw == raw) return;
-  termios t = gOriginal;
-  if (raw) {
-    t.c_lflag &= ~(ICANON | ECHO);
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-  }
+  termios t = raw ? RawMode() : gOriginal;
   tcsetattr(0, TCSANOW, &t);
   gRaw = raw;
 }
@@ -111,7 +151,72 @@ void RestoreTerminal() {
     tcsetattr(0, TCSANOW, &gOriginal);
     gRaw = false;
   }
+  ConsoleRestoreScreen();
 }
+
+void InstallTerminalSignals() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction old {};
+    sigaction(sig, nullptr, &old);
+    if (old.sa_handler != SIG_IGN) Handle(sig, OnEndSignal);
+  }
+  struct sigaction old {};
+  sigaction(SIGTSTP, nullptr, &old);
+  if (old.sa_handler != SIG_IGN) Handle(SIGTSTP, OnStop);
+  Handle(SIGCONT, OnContinue);
+  Handle(SIGWINCH, OnResize);
+}
+
+namespace {
+
+// Before a key is awaited on a terminal: after a resume the key mode is set again (the
+// shell may have changed it) and the screen drawn again; so after a resize. A signal
+// ends the wait at once (poll is never restarted).
+void AwaitKey() {
+  for (;;) {
+    if (gResumed || gResized) {
+      bool resumed = gResumed;
+      gResumed = 0;
+      gResized = 0;
+      if (resumed && gSaved) {
+        termios t = gRaw ? RawMode() : gOriginal;
+        tcsetattr(0, TCSANOW, &t);
+      }
+      ConsoleRefresh();
+    }
+    if (gHead < gTail) return;
+    fflush(stdout);
+    pollfd p{0, POLLIN, 0};
+    if (poll(&p, 1, -1) < 0 && errno == EINTR) continue;
+    return;
+  }
+}
+
+int EscapeKey(int first, const std::string& parameters, int final) {
+  if (first == 'O' || parameters.empty()) {
+    switch (final) {
+      case 'A': return kKeyUp;
+      case 'B': return kKeyDown;
+      case 'H': return kKeyHome;
+      case 'F': return kKeyEnd;
+    }
+    return 0;
+  }
+  if (final != '~') return 0;
+  int n = atoi(parameters.c_str());
+  switch (n) {
+    case 1: case 7: return kKeyHome;
+    case 4: case 8: return kKeyEnd;
+    case 5: return kKeyPageUp;
+    case 6: return kKeyPageDown;
+  }
+  return 0;
+}
+
+}  // namespace
 
 bool KeyWaiting() {
   if (gHead < gTail || gEof || gText) return true;
@@ -123,19 +228,27 @@ int ReadKey(int atEnd) {
   fflush(stdout);
   SetRaw(true);
   for (;;) {
+    if (Terminal()) AwaitKey();
     int c = NextByte();
     if (c < 0) return atEnd;
     if (c == '\n') return kKeyEnter;
     if (c == 0x1b && Terminal()) {
-      // Escape sequences (arrows, function keys) are read whole and ignored.
+      // Escape sequences are read whole; the paging keys are kept, the rest ignored.
       if (!ReadyWithin(30)) continue;
       int d = NextByte();
-      if (d == '[' || d == 'O') {
-        while (ReadyWithin(30)) {
-          int e = NextByte();
-          if (e < 0 || (e >= 0x40 && e <= 0x7e)) break;
+      if (d != '[' && d != 'O') continue;
+      std::string parameters;
+      int final = 0;
+      while (ReadyWithin(30)) {
+        int e = NextByte();
+        if (e < 0) break;
+        if (e >= 0x40 && e <= 0x7e) {
+          final = e;
+          break;
         }
+        if (parameters.size() < 16) parameters += (char)e;
       }
+      if (int key = EscapeKey(d, parameters, final)) return key;
       continue;
     }
     return c;

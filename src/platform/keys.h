@@ -6,6 +6,13 @@
 #include <cstddef>
 
 constexpr int kKeyEnter = '\r';
+// Keys a terminal sends as escape sequences; other sequences are read whole and ignored.
+constexpr int kKeyUp = 0x101;
+constexpr int kKeyDown = 0x102;
+constexpr int kKeyPageUp = 0x103;
+constexpr int kKeyPageDown = 0x104;
+constexpr int kKeyHome = 0x105;
+constexpr int kKeyEnd = 0x106;
 
 bool InputIsTerminal();
 bool InputAtEnd();
@@ -22,7 +29,11 @@ int ReadChar();
 // Both act only on a terminal: pending key presses and typed-ahead input are dropped.
 void DiscardPendingKeys();
 void FlushConsoleInput();
+// Gives the terminal back as it was (line mode, echo, normal screen).
 void RestoreTerminal();
+// Signals that end or stop the program give the terminal back first; after a resume
+// or a resize, the next key read restores the key mode and draws the screen again.
+void InstallTerminalSignals();
 
 // Tests feed input from memory; nullptr returns to standard input.
 void InputUseText(const char* text);

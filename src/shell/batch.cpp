@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <atomic>
+#include <cstdio>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -205,7 +207,33 @@ struct ThreadDescriptor {
   int handle = 0;
 };
 
-void Generate(Char* c) {
+// The start of each creature in the output; on a terminal also one progress line that
+// the next start replaces (the sheets themselves are drawn only when the user looks).
+std::mutex gProgressLock;
+int gStarted = 0;
+bool gProgressLine = false;
+
+void ReportStart(int i, int handle) {
+  std::lock_guard<std::mutex> g(gProgressLock);
+  if (gProgressLine) ConsolePrint("\r\x1b[K");
+  ConsolePrint("Generating Char %d (Thread: %d)\n", i, handle);
+  if (gProgressLine) {
+    ConsolePrint("Erzeuge Kreatur %d / %d", ++gStarted, gBatch.size);
+    fflush(stdout);
+  }
+}
+
+void EndProgress() {
+  std::lock_guard<std::mutex> g(gProgressLock);
+  if (gProgressLine) ConsolePrint("\r\x1b[K");
+  gProgressLine = false;
+}
+
+}  // namespace
+
+void BuildCreature(Char* c) {
+  // A step back at the creature's first question has nothing to replay: it is asked again.
+  gDecide.backPosition = 0;
   for (;;) {
     try {
       CreateCreature(c, 0);
@@ -219,6 +247,8 @@ void Generate(Char* c) {
     }
   }
 }
+
+namespace {
 
 // Keys while a loop runs on the main thread; true when the loop must end here.
 bool LoopKeys(bool* leave) {
@@ -286,12 +316,12 @@ int CreationLoop(ThreadDescriptor* d) {
   for (int i = d->first; i < d->end; ++i) {
     Char* c = &gBatch.chars[i];
     if (!gProcess.silent) {
-      ConsolePrint("Generating Char %d (Thread: %d)\n", i, d->handle);
+      ReportStart(i, d->handle);
       if (d->main) ShowScreen(0);
     }
     bool replayStart = gProcess.replayAtStart && !gProcess.silent;
     for (bool firstPass = true;; firstPass = false) {
-      Generate(c);
+      BuildCreature(c);
       if (i == 0) gBatch.firstCR = c->cr;
       gBatch.hitPoints[i + 1] = c->shownHitPoints;
       // A loop shows its first creature only; later passes are measured, not drawn.
@@ -336,6 +366,17 @@ int RunThreads() {
   gLoop.count = 0;
   gLoop.timeSum = 0;
   gLoop.secondSum = 0;
+  // On a terminal the screens stay undrawn while the batch is built; a progress line
+  // shows how far it is.
+  gStarted = 0;
+  gProgressLine = ConsoleIsTerminal() && !gProcess.silent && !gProcess.loopRunning && n > 1;
+  if (ConsoleIsTerminal() && !gProcess.silent) ConsoleDeferDrawing(true);
+  struct DrawAgain {
+    ~DrawAgain() {
+      EndProgress();
+      ConsoleDeferDrawing(false);
+    }
+  } drawAgain;
   CreateCharContext(threads);
   for (int t = 0; t < threads; ++t)
     if (CreationContext* x = ThreadContext(t)) x->random = gProcess.seeds[t < gProcess.seedThreads ? t : 0];
@@ -388,6 +429,8 @@ int RunThreads() {
   }
   for (int i = 0; i < n; ++i) assign(i, 0);
   int s = n < 2 ? 1 : 0;
+  EndProgress();
+  ConsoleDeferDrawing(false);
   if (!gProcess.silent && n != 0) {
     ShowScreen(s);
     DoTable();

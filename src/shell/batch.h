@@ -25,6 +25,9 @@ struct Batch {
 extern Batch gBatch;
 
 void AllocateBatch(int size);
+// Builds one creature; a step back (-3) rebuilds it with the answers before the last
+// question and asks that question again.
+void BuildCreature(Char* c);
 void ReleaseBatch();
 int RunBatch();
 int InitSource();

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,6 +29,12 @@ constexpr const char* kKeyHelp =
     "[D]  : Nächster Screenbuffer\n[S]  : Erster Screenbuffer\n[W]  : Letzter Screenbuffer\n"
     "[T]  : Trefferpunkte ändern\n[*]  : Größe erhöhen (Nur Monster)\n[v]  : Speichern\n[x]  : Exportieren\n"
     "[n]  : Neu starten\n[+/-]: TW erhöhen/senken\n[1-0]: Screenbuffer Anwählen\n";
+// The keys added to the ones above, in a line of their own.
+constexpr const char* kMoreKeys =
+    "[j/k] [Bild\u2191/\u2193] [Pos1/Ende]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
+// A single damage entry and the remaining hit points stay within these bounds.
+constexpr int64_t kDamageLimit = 1000000;
+constexpr int64_t kHitPointLimit = 1000000;
 
 ScreenBuffer* Screen(int s) { return s >= 0 && s <= gBatch.size && gBatch.screens ? gBatch.screens[s] : nullptr; }
 
@@ -37,11 +44,41 @@ void Write(int s, const std::string& text) {
 
 std::string Rule() { return std::string(120, '-') + "\n"; }
 
+// A message of the viewer: on a terminal in the status line (the next drawing would wipe
+// a printed one), in a pipe as a line of the output.
+void Note(const std::string& text) {
+  if (ConsoleIsTerminal())
+    ConsoleSetStatus(text.c_str());
+  else
+    ConsolePrint("%s\n", text.c_str());
+}
+
+// What save and export printed, shown again in the status line after the redraw.
+void NoteCaptured() {
+  std::string text = ConsoleCaptureEnd(), line;
+  for (char ch : text) {
+    if (ch == '\n' || ch == '\r') {
+      if (!line.empty() && line.back() != ' ') line += "   ";
+    } else {
+      line += ch;
+    }
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  ConsoleSetStatus(line.c_str());
+}
+
+bool ManualModeOn() { return gInput.ChooseClass != 0 || gDecide.chooseEverything; }
+
 // Rebuilds one creature in place and redraws its sheet.
 void Recreate(int k) {
   Char* c = &gBatch.chars[k - 1];
   c->record[rec::kStoredHitPoints] = kNoHitPoints;
-  CreateCreature(c, 0);
+  if (ManualModeOn() && ConsoleIsTerminal()) {
+    // The questions are asked below the head of an empty sheet, not over the old one.
+    ClearConsole(k);
+    ShowScreen(k);
+  }
+  BuildCreature(c);
   gBatch.hitPoints[k] = c->shownHitPoints;
   ClearConsole(k);
   PrintChar(c, k, 0, nullptr);
@@ -52,7 +89,9 @@ void Export(int screen) {
   ShowScreen(0);
   ConsolePrint("Enter Export Filename! ");
   char name[256];
-  if (!ReadLineWithSuffix(name, sizeof name, ".exp")) {
+  bool named = ReadLineWithSuffix(name, sizeof name, ".exp");
+  ConsoleCaptureBegin();
+  if (!named) {
     ConsolePrint("\nNo file name given\n");
     return;
   }
@@ -75,6 +114,9 @@ void Export(int screen) {
   if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
     unlink(temporary.c_str());
     ConsolePrint("Coult not oepn export file!\n");
+  } else if (ConsoleIsTerminal()) {
+    // A pipe shows the export as it always did (nothing); a terminal confirms it.
+    ConsolePrint("Export file has been saved as %s\n", path.c_str());
   }
 }
 
@@ -83,7 +125,9 @@ void Save(int screen) {
   ShowScreen(0);
   ConsolePrint("Dateinamen zum speichern angeben! ");
   char name[256];
-  if (!ReadLineWithSuffix(name, sizeof name, ".rep")) {
+  bool named = ReadLineWithSuffix(name, sizeof name, ".rep");
+  ConsoleCaptureBegin();
+  if (!named) {
     ConsolePrint("\nNo file name given\n");
     return;
   }
@@ -101,15 +145,20 @@ void DamageInput(int screen) {
   ConsoleFill(b, ' ', 40, 30, y);
   ConsoleSetCursor(b, 30, y);
   Write(screen, "Schaden eingeben!: ");
+  ConsoleScrollToCursor(b);
   ShowScreen(screen);
-  int value = 0, sign = 1;
-  bool digits = false;
+  int64_t value = 0;
+  int sign = 1;
+  bool digits = false, capped = false;
   for (;;) {
     int key = ReadKey(kKeyEnter);
     if (key == kKeyEnter || key == '\n') break;
     if (key >= '0' && key <= '9') {
       value = value * 10 + (key - '0');
-      if (value > 1000000) value = 1000000;
+      if (value > kDamageLimit) {
+        value = kDamageLimit;
+        capped = true;
+      }
       digits = true;
     } else if (key == '-' && !digits) {
       sign = -sign;
@@ -117,11 +166,37 @@ void DamageInput(int screen) {
       continue;
     }
     Write(screen, std::string(1, (char)key));
+    ConsoleRefresh();
   }
   ConsoleSetCursor(b, x, y);
-  int damage = sign * value;
-  gBatch.hitPoints[screen] -= damage;
-  gBatch.chars[screen - 1].record[rec::kStoredHitPoints] -= damage;
+  int64_t damage = sign * value;
+  // Many large entries would leave the 32-bit range of the hit points: they stop at a bound.
+  auto apply = [&](int32_t* hitPoints) {
+    int64_t left = (int64_t)*hitPoints - damage;
+    bool clamped = left < -kHitPointLimit || left > kHitPointLimit;
+    if (left < -kHitPointLimit) left = -kHitPointLimit;
+    if (left > kHitPointLimit) left = kHitPointLimit;
+    *hitPoints = (int32_t)left;
+    return clamped;
+  };
+  bool clamped = apply(&gBatch.hitPoints[screen]);
+  int32_t* stored = &gBatch.chars[screen - 1].record[rec::kStoredHitPoints];
+  clamped = apply(stored) || clamped;
+  char note[200];
+  if (capped) {
+    snprintf(note, sizeof note, "Schaden auf %" PRId64 " begrenzt (größter Wert einer Eingabe).", kDamageLimit);
+    Note(note);
+  }
+  if (clamped) {
+    snprintf(note, sizeof note, "Trefferpunkte auf %" PRId64 " bis %" PRId64 " begrenzt.", -kHitPointLimit,
+             kHitPointLimit);
+    Note(note);
+  }
+  if (!capped && !clamped && ConsoleIsTerminal()) {
+    // The hit-point line is at the top; the window may show the entry at the bottom.
+    snprintf(note, sizeof note, "Verbleibende Trefferpunkte: %d", gBatch.hitPoints[screen]);
+    ConsoleSetStatus(note);
+  }
 }
 
 void CycleManualMode(int screen) {
@@ -144,6 +219,37 @@ void CycleManualMode(int screen) {
   ConsoleGetCursor(Screen(screen), &x, &y);
   ConsoleSetCursor(Screen(screen), 40, y);
   Write(screen, "Manual mode set to: " + std::to_string(mode) + "\n");
+  // The row written may lie outside the window.
+  ConsoleSetStatus(("Manual mode set to: " + std::to_string(mode)).c_str());
+}
+
+// g, a number and Enter: any screen, also those beyond 9.
+int ChooseScreen(int screen) {
+  int n = gBatch.size;
+  std::string digits;
+  for (;;) {
+    ConsoleSetStatus(("Screenbuffer Nummer (0 - " + std::to_string(n) + "), Enter: " + digits).c_str());
+    ConsoleRefresh();
+    int key = ReadKey(kKeyEnter);
+    if (key >= '0' && key <= '9') {
+      if (digits.size() < 6) digits += (char)key;
+    } else if ((key == 0x7f || key == '\b') && !digits.empty()) {
+      digits.pop_back();
+    } else if (key == kKeyEnter || key == '\n') {
+      break;
+    } else {
+      ConsoleSetStatus("");
+      return screen;
+    }
+  }
+  ConsoleSetStatus("");
+  if (digits.empty()) return screen;
+  int wanted = atoi(digits.c_str());
+  if (wanted > n) {
+    Note("Screenbuffer " + digits + " gibt es nicht (0 - " + std::to_string(n) + ").");
+    return screen;
+  }
+  return wanted;
 }
 
 }  // namespace
@@ -151,9 +257,11 @@ void CycleManualMode(int screen) {
 void CreateScreens() {
   if (gProcess.silent) return;
   gBatch.screens = static_cast<ScreenBuffer**>(mallocloga(sizeof(ScreenBuffer*) * (size_t)(gBatch.size + 1), "run-Screen"));
-  gBatch.screens[0] = ConsoleStandard();
-  for (int i = 1; i <= gBatch.size; ++i) {
-    gBatch.screens[i] = ConsoleCreate();
+  // On a terminal the summary is a buffer like the sheets, drawn and paged the same way;
+  // in a pipe it is the standard output itself.
+  gBatch.screens[0] = ConsoleIsTerminal() ? ConsoleCreate() : ConsoleStandard();
+  for (int i = 1; i <= gBatch.size; ++i) gBatch.screens[i] = ConsoleCreate();
+  for (int i = 0; i <= gBatch.size; ++i) {
     if (!gBatch.screens[i]) {
       ConsolePrint("Could not create screen buffer\n");
       QuitOnError(true);
@@ -166,7 +274,8 @@ void CreateScreens() {
 void ReleaseScreens() {
   if (!gBatch.screens) return;
   ConsoleSetActive(ConsoleStandard());
-  for (int i = 1; i <= gBatch.size; ++i) ConsoleDestroy(gBatch.screens[i]);
+  ConsoleSetStatus("");
+  for (int i = 0; i <= gBatch.size; ++i) ConsoleDestroy(gBatch.screens[i]);
   freeloga(gBatch.screens);
   gBatch.screens = nullptr;
   SetSheetScreens(nullptr, 0);
@@ -201,8 +310,9 @@ void ShowScreen(int screen) {
 }
 
 void DoTable() {
-  if (gBatch.size <= 0) return;
-  ConsoleClear(ConsoleStandard());
+  ScreenBuffer* overview = Screen(0);
+  if (!overview) return;
+  ConsoleClear(overview);
   std::string out = Rule();
   char header[512];
   snprintf(header, sizeof header, "|   %10s %25s %5s %5s %23s %10s %13s %5s %5s %4s |\n", "HG Level |", "Klasse |", "TP |",
@@ -215,15 +325,22 @@ void DoTable() {
     value += gBatch.chars[i].wealth;
   }
   out += Rule();
-  int cr = gBatch.size == 1 ? gBatch.chars[0].cr + gBatch.chars[0].crShare : gBatch.cr;
+  int cr = gBatch.size == 1 ? gBatch.chars[0].cr + gBatch.chars[0].crShare : gBatch.size ? gBatch.cr : 0;
   char total[256];
   snprintf(total, sizeof total,
            "| Wert der Ausrüstung: %10d                  | Erfahrung (HG): %10d (%2d)                                   |\n",
            value, 300 * cr, cr);
   out += total;
   out += Rule();
+  if (gBatch.size == 0)
+    out += "Keine Kreatur erzeugt: die Eingabe ergab 0 Kreaturen (leere Zeile, keine Zahl oder Anzahl 0). "
+           "[N]: zurück zur Eingabe\n";
   out += kKeyHelp;
-  ConsoleWrite(ConsoleStandard(), out.data(), out.size());
+  out += kMoreKeys;
+  int rows = 0;
+  for (char ch : out) rows += ch == '\n';
+  if (overview != ConsoleStandard() && rows >= kScreenRows) ConsoleSetSize(overview, kScreenColumns, rows + 1);
+  ConsoleWrite(overview, out.data(), out.size());
 }
 
 // +, - and * on a creature screen: one hit die more or less, or a monster one size
@@ -246,14 +363,18 @@ static void ChangeCreature(int screen, int key) {
 
 void ViewerLoop(int screen) {
   int n = gBatch.size;
+  if (screen > n) screen = 0;
   DoTable();
   ShowScreen(screen);
   for (;;) {
     int key = ReadKey('q');
+    ConsoleSetStatus("");
     int lower = key >= 'A' && key <= 'Z' ? key + 32 : key;
     if (lower == 'q') return;
     if (lower == 'n') {
       gInput.restart = true;
+      // The summary of a terminal lies in the alternate screen: the prompt's screen is cleared.
+      ConsoleSetActive(ConsoleStandard());
       ConsoleClear(ConsoleStandard());
       return;
     }
@@ -262,12 +383,24 @@ void ViewerLoop(int screen) {
     else if (lower == 's') screen = 0;
     else if (lower == 'w') screen = n;
     else if (key >= '0' && key <= '9' && key - '0' <= n) screen = key - '0';
-    else if (lower == 'x' && n > 0) {
-      Export(screen);
+    else if (lower == 'g') screen = ChooseScreen(screen);
+    else if (lower == 'j' || key == kKeyDown) ConsoleScroll(Screen(screen), 1);
+    else if (lower == 'k' || key == kKeyUp) ConsoleScroll(Screen(screen), -1);
+    else if (key == kKeyPageDown) ConsoleScroll(Screen(screen), ConsoleWindowRows() - 1);
+    else if (key == kKeyPageUp) ConsoleScroll(Screen(screen), 1 - ConsoleWindowRows());
+    else if (key == kKeyHome) ConsoleScroll(Screen(screen), kScrollTop);
+    else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
+    else if ((lower == 'x' || lower == 'v') && n > 0) {
+      try {
+        lower == 'x' ? Export(screen) : Save(screen);
+      } catch (...) {
+        ConsoleCaptureEnd();  // standard output is the program's own again
+        throw;
+      }
       DoTable();
+      NoteCaptured();
     } else if (lower == 'v') {
-      Save(screen);
-      DoTable();
+      Note("Keine Kreatur zum Speichern.");
     } else if (lower == 'e') {
       CycleManualMode(screen);
     } else if (lower == 'r' && n > 0) {

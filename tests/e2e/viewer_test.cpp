@@ -1,6 +1,7 @@
 // The viewer after a batch, the listing end menu, loop and benchmark, the consistency
 // check, and the viewer on a real terminal.
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <regex>
 #include <set>
 #include <cstdlib>
@@ -228,6 +230,61 @@ TEST_F(Viewer, ListingsEndInTheEndMenu) {
   EXPECT_LE(CountOf(chosen.output, "\tHD Inc: "), 44);
 }
 
+// A step back at the first question of a re-roll asks it again; after one answer it asks
+// the answered question again; so on a batch of three rebuilt from the summary.
+TEST_F(Viewer, StepBackAfterAReRollAsksAgain) {
+  struct Case {
+    const char* input;
+    int questions;
+  };
+  for (Case c : {Case{"0 5 5 1 1 0 0 0 0 0\nER\n-3\n", 2}, Case{"0 5 5 1 1 0 0 0 0 0\nER\n0\n-3\n", 3},
+                 Case{"0 5 5 3 3 0 0 0 0 0\nER\n-3\n", 2}}) {
+    SCOPED_TRACE(c.input);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {"0"}, c.input, 60);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_EQ(CountOf(run.output, "-3 = One Step Back)"), c.questions) << run.output;
+  }
+}
+
+// A line that is no number is a batch of 0 creatures: the summary says so and shows the keys.
+TEST_F(Viewer, LineWithoutNumbersShowsAnEmptySummary) {
+  for (const char* line : {"\n", "abc\n", "\x01\x7f\n", "\xff\xfe\xc3\n"}) {
+    SCOPED_TRACE(line);
+    WorkDir dir;
+    ProgramRun run = RunProgram(dir, {"0"}, (std::string(line) + "vq").c_str(), 60);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_NE(run.output.find("Keine Kreatur erzeugt: "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(kKeyHelp), std::string::npos);
+    EXPECT_NE(run.output.find("Keine Kreatur zum Speichern.\n"), std::string::npos);
+    EXPECT_TRUE(Entries(dir.File("save")).empty());
+  }
+}
+
+// One entry stops at 1,000,000 and the remaining hit points at +-1,000,000, each with a note.
+TEST_F(Viewer, HugeDamageIsClampedWithANote) {
+  ProgramRun run = Run(std::string(kBatch3) + "1t" + std::string(20, '9') + "\nt999999\nt-5\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Schaden auf 1000000 begrenzt"), 1) << run.output;
+  EXPECT_EQ(CountOf(run.output, "Trefferpunkte auf -1000000 bis 1000000 begrenzt."), 1);
+  std::vector<int> hp = HitPointsOf(ScreensShown(run.output), 1);
+  if (!hp.empty() && hp.front() == 0) hp.erase(hp.begin());
+  ASSERT_EQ(hp.size(), 4u) << run.output;
+  EXPECT_EQ(std::vector<int>(hp.begin() + 1, hp.end()), (std::vector<int>{hp[0] - 1000000, -1000000, -999995}));
+}
+
+// g, a number and Enter reach screens beyond 9; a number without a screen says so.
+TEST_F(Viewer, ScreensBeyondNineAreReachedByNumber) {
+  ProgramRun run = Run("0 1 5 12 12 0 0 0 0 0\ng12\ng13\ng\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  std::vector<int> screens, expected;
+  for (const Shown& s : ScreensShown(run.output)) screens.push_back(s.screen);
+  for (int k = 1; k <= 12; ++k) expected.push_back(k);
+  expected.insert(expected.end(), {12, 12, 12});
+  EXPECT_EQ(screens, expected) << run.output;
+  EXPECT_NE(run.output.find("Screenbuffer 13 gibt es nicht (0 - 12).\n"), std::string::npos);
+}
+
 // Loop and benchmark run until a key arrives; it must arrive after the program started looping.
 struct LoopCase {
   const char* start;
@@ -289,6 +346,12 @@ TEST_F(Viewer, ConsistencyCheckRunsUntilKey) {
   EXPECT_EQ(CountOf(back.output, kPrompt), 2);
 }
 
+#ifdef SCHMIEDE_TIME_SCALE
+constexpr int kWaitScale = SCHMIEDE_TIME_SCALE;  // sanitizer builds are slower
+#else
+constexpr int kWaitScale = 1;
+#endif
+
 // On a terminal keys arrive one at a time without Enter and each screen replaces the last.
 class TmuxViewer : public ::testing::Test {
  protected:
@@ -313,10 +376,38 @@ class TmuxViewer : public ::testing::Test {
     return out;
   }
   std::string Pane() { return Tmux("capture-pane -p -t v"); }
-  // Waits up to 10 s for the pane to show `text`; returns the last capture.
+  // Runs `command` in a pane of the given size; the shell reports the exit code after it.
+  void Start(const std::string& command, int width, int height) {
+    Tmux("new-session -d -s v -x " + std::to_string(width) + " -y " + std::to_string(height) + " -c '" + dir_.path() +
+         "' '" + command + "; echo \"[exit $?]\"'");
+    Tmux("set-option -t v remain-on-exit on");
+  }
+  // The program started on a batch of three, showing screen 1.
+  void StartOnScreenOne(int height) {
+    Start(SCHMIEDE_EXE " 0", 120, height);
+    ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+    Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
+    ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+    Tmux("send-keys -t v 1");
+    ASSERT_NE(WaitFor("Screenbuffer:  1 /  3").find("Screenbuffer:  1 /  3"), std::string::npos) << Pane();
+  }
+  std::string LastRow() {
+    std::string pane = Pane();
+    while (!pane.empty() && pane.back() == '\n') pane.pop_back();
+    return pane.substr(pane.rfind('\n') + 1);
+  }
+  // Waits up to 10 s (longer when sanitized) for the last row to begin with `text`.
+  std::string WaitForLastRow(const std::string& text) {
+    std::string row;
+    for (int i = 0; i < 200 * kWaitScale && (row = LastRow()).rfind(text, 0) != 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return row;
+  }
+  bool Alternate() { return Tmux("display-message -p -t v '#{alternate_on}'") == "1\n"; }
+  // Waits up to 10 s (longer when sanitized) for the pane to show `text`; returns the last capture.
   std::string WaitFor(const std::string& text) {
     std::string pane;
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200 * kWaitScale; ++i) {
       pane = Pane();
       if (pane.find(text) != std::string::npos) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -365,6 +456,133 @@ TEST_F(TmuxViewer, KeysSwitchTheVisibleScreen) {
     dead = Tmux("display-message -p -t v '#{pane_dead}'");
   }
   EXPECT_EQ(dead, "1\n");
+}
+
+// The results of T, V and X stay in the status line after the redraw; the window pages
+// through a sheet taller than the terminal; the summary follows a changed creature.
+TEST_F(TmuxViewer, MessagesStayVisibleAndLongSheetsPage) {
+  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir_.File("export/blocked.exp").c_str(), 0755), 0);
+  StartOnScreenOne(30);
+  std::string pane = Pane();
+  int hp = atoi(pane.c_str() + pane.find("Verbleibende Trefferpunkte: ") + 28);
+  Tmux("send-keys -t v t 7 Enter");
+  EXPECT_EQ(WaitForLastRow("Verbleibende"), "Verbleibende Trefferpunkte: " + std::to_string(hp - 7));
+  // The entry moved the window to the sheet's end; Home and PgDn page from the top.
+  Tmux("send-keys -t v Home");
+  EXPECT_EQ(WaitForLastRow("Zeilen 1-29 ").rfind("Zeilen 1-29 ", 0), 0u) << Pane();
+  EXPECT_EQ(Pane().rfind("Screenbuffer:  1 /  3", 0), 0u);
+  Tmux("send-keys -t v NPage");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(Pane().find("Screenbuffer:"), std::string::npos) << Pane();
+  EXPECT_EQ(LastRow().rfind("Zeilen 1-", 0), std::string::npos) << Pane();
+  // The file name is typed once the question shows: keys typed ahead of it are dropped.
+  Tmux("send-keys -t v v");
+  WaitFor("Dateinamen zum speichern angeben!");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Tmux("send-keys -t v probe Enter");
+  EXPECT_EQ(WaitForLastRow("Reproduction"), "Reproduction file has been saved as probe.rep") << Pane();
+  Tmux("send-keys -t v x");
+  WaitFor("Enter Export Filename!");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Tmux("send-keys -t v blocked Enter");
+  EXPECT_EQ(WaitForLastRow("Coult"), "Coult not oepn export file!") << Pane();
+  // One hit die more, then the summary: its row shows the new hit points.
+  Tmux("send-keys -t v +");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  pane = Pane();
+  int more = atoi(pane.c_str() + pane.find("Verbleibende Trefferpunkte: ") + 28);
+  Tmux("send-keys -t v s");
+  pane = WaitFor("HG Level");
+  static const std::regex kRow(R"(\|  1: *\d+ +\| +\S+ \| +(\d+) \|)");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(pane, m, kRow)) << pane;
+  // The summary shows the creature's hit points, the sheet what the damage left of them.
+  EXPECT_EQ(std::stoi(m[1]), more + 7) << pane;
+}
+
+// A batch of one shows the summary on S; an empty batch shows an empty summary with keys.
+TEST_F(TmuxViewer, SummaryOfOneAndOfNone) {
+  Start(SCHMIEDE_EXE " 0", 120, 50);
+  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  Tmux("send-keys -t v '0 1 5 1 1 0 0 0 0 0' Enter");
+  ASSERT_NE(WaitFor("Screenbuffer:  1 /  1").find("Screenbuffer:  1 /  1"), std::string::npos) << Pane();
+  Tmux("send-keys -t v s");
+  std::string pane = WaitFor("HG Level");
+  EXPECT_NE(pane.find("|  1: "), std::string::npos) << pane;
+  EXPECT_EQ(pane.find(kPrompt), std::string::npos) << pane;
+  Tmux("send-keys -t v n");
+  WaitFor("Restarting");
+  WaitFor(kPrompt);  // the screen was cleared before "Restarting": this is the new prompt
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  Tmux("send-keys -t v Enter");
+  pane = WaitFor("Keine Kreatur erzeugt");
+  EXPECT_NE(pane.find("Keine Kreatur erzeugt"), std::string::npos) << pane;
+  EXPECT_NE(pane.find("[Q]  : Beenden"), std::string::npos) << pane;
+}
+
+// While a batch is built no sheet is drawn; one progress line counts the creatures.
+TEST_F(TmuxViewer, BatchDrawsOnlyTheScreenShown) {
+  Start(SCHMIEDE_EXE " 0", 120, 50);
+  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  std::string log = dir_.File("pane.log");
+  Tmux("pipe-pane -t v -o 'cat >> " + log + "'");
+  Tmux("send-keys -t v '0 1 5 20 20 0 0 0 0 0' Enter");
+  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  Tmux("pipe-pane -t v");
+  std::string drawn = dir_.Read("pane.log");
+  size_t summary = drawn.find("HG Level");
+  ASSERT_NE(summary, std::string::npos);
+  EXPECT_EQ(drawn.substr(0, summary).find("Screenbuffer:"), std::string::npos);
+  EXPECT_NE(drawn.find("Erzeuge Kreatur 20 / 20"), std::string::npos);
+}
+
+// Ctrl-Z and fg give the viewer back its keys and its screen; a resize redraws at once.
+TEST_F(TmuxViewer, ResumeAndResizeRedraw) {
+  Start("bash --norc --noprofile -i", 120, 40);
+  Tmux("send-keys -t v '" SCHMIEDE_EXE " 0' Enter");
+  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
+  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  Tmux("send-keys -t v C-z");
+  ASSERT_NE(WaitFor("Stopped").find("Stopped"), std::string::npos) << Pane();
+  EXPECT_FALSE(Alternate());
+  Tmux("send-keys -t v fg Enter");
+  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  Tmux("send-keys -t v d");  // no Enter: the key mode is back
+  ASSERT_NE(WaitFor("Screenbuffer:  1 /  3").find("Screenbuffer:  1 /  3"), std::string::npos) << Pane();
+  Tmux("resize-window -t v -x 100 -y 25");
+  EXPECT_EQ(WaitForLastRow("Zeilen 1-24 ").rfind("Zeilen 1-24 ", 0), 0u) << Pane();
+  Tmux("send-keys -t v q");
+}
+
+// Ctrl-C and SIGTERM end the program on the prompt's screen, not in the alternate one.
+TEST_F(TmuxViewer, EndingSignalsRestoreTheScreen) {
+  for (const char* how : {"C-c", "TERM"}) {
+    SCOPED_TRACE(how);
+    StartOnScreenOne(50);
+    ASSERT_TRUE(Alternate());
+    if (std::string(how) == "C-c") {
+      Tmux("send-keys -t v C-c");
+    } else {
+      // The pane runs a shell; the program is its child.
+      std::string shell = Tmux("display-message -p -t v '#{pane_pid}'");
+      shell = shell.substr(0, shell.find('\n'));
+      std::ifstream children("/proc/" + shell + "/task/" + shell + "/children");
+      int pid = 0;
+      ASSERT_TRUE(children >> pid);
+      kill(pid, SIGTERM);
+    }
+    std::string dead;
+    for (int i = 0; i < 100 && dead != "1\n"; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      dead = Tmux("display-message -p -t v '#{pane_dead}'");
+      if (Pane().find("[exit ") != std::string::npos) break;
+    }
+    EXPECT_FALSE(Alternate());
+    EXPECT_NE(Pane().find("Generating Char 2 (Thread: 0)"), std::string::npos) << Pane();
+    Tmux("kill-server");
+  }
 }
 
 }  // namespace

@@ -52,6 +52,36 @@ TEST(ScreenBuffers, ActivatingPrintsUsedRowsWhenNotATerminal) {
   ConsoleSetTerminalMode(-1);
 }
 
+// A fake terminal of 5 rows: a window of 4 rows and the status line below it.
+TEST(ScreenBuffers, TerminalShowsAWindowAndAStatusLine) {
+  ConsoleSetTerminalMode(1);
+  ConsoleSetTerminalSize(40, 5);
+  ScreenBuffer* s = ConsoleCreate();
+  for (int i = 1; i <= 10; ++i) ConsoleWriteText(s, ("Zeile " + std::to_string(i) + "\n").c_str());
+  testing::internal::CaptureStdout();
+  ConsoleSetActive(s);
+  std::string top = testing::internal::GetCapturedStdout();
+  EXPECT_NE(top.find("Zeile 4\x1b"), std::string::npos) << top;
+  EXPECT_EQ(top.find("Zeile 5"), std::string::npos);
+  EXPECT_NE(top.find("Zeilen 1-4 von 10 "), std::string::npos);
+  testing::internal::CaptureStdout();
+  ConsoleScroll(s, kScrollEnd);
+  ConsoleSetStatus("Gespeichert");
+  ConsoleRefresh();
+  ConsoleSetStatus("");
+  ConsoleCaptureBegin();
+  ConsoleSetActive(ConsoleStandard());
+  std::string left = ConsoleCaptureEnd();
+  std::string end = testing::internal::GetCapturedStdout();
+  EXPECT_NE(end.find("Zeile 10\x1b"), std::string::npos) << end;
+  EXPECT_EQ(end.find("Zeile 6\x1b"), std::string::npos);
+  EXPECT_NE(end.find("Gespeichert"), std::string::npos);
+  EXPECT_EQ(left, "\x1b[0m\x1b[?1049l");  // back on the normal screen, also collected
+  ConsoleDestroy(s);
+  ConsoleSetTerminalSize(0, 0);
+  ConsoleSetTerminalMode(-1);
+}
+
 TEST(Keys, PipedInputNeverBlocks) {
   InputUseText("ab\nzeile eins\r\n  wort rest\n");
   EXPECT_EQ(ReadKey('q'), 'a');
