@@ -12,6 +12,8 @@
 #include <cstring>
 #include <string>
 
+#include "launcher/process.h"
+
 namespace {
 
 constexpr size_t kBufSize = 4096;
@@ -169,6 +171,11 @@ bool ReadWord(char* buf, size_t size) {
   }
   if (size) buf[n] = 0;
   return n > 0;
+}
+
+void WaitForKey(const char* note) {
+  ConsolePrint("%s", note);
+  ReadKey(kKeyEnter);
 }
 
 int ReadChar() {

@@ -19,6 +19,11 @@ bool ReadLine(char* buf, size_t size);
 bool ReadWord(char* buf, size_t size);
 // One character (getchar), -1 at end of input.
 int ReadChar();
+// Before a wait for one key: one line that says so, ending or going on.
+constexpr const char* kEndNote = "Taste drücken zum Beenden\n";
+constexpr const char* kContinueNote = "Taste drücken zum Fortfahren\n";
+// Prints the note, then reads one key (a byte when input is no terminal).
+void WaitForKey(const char* note);
 // Both act only on a terminal: pending key presses and typed-ahead input are dropped.
 void DiscardPendingKeys();
 void FlushConsoleInput();
