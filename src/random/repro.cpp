@@ -342,7 +342,7 @@ int LoadReproduction() {
   // A save cut off by a signal leaves its temporary: it is nothing to replay.
   RemoveTemporaryFiles("save");
   for (const std::string& entry : ListDirectory("save"))
-    if (entry[0] != '.') ConsolePrint("\t%s\n", entry.c_str());
+    if (entry[0] != '.' && !EndsWithNoCase(entry, ".tmp")) ConsolePrint("\t%s\n", entry.c_str());
   ConsolePrint("\nDateinamen zum reproduzieren eingeben! ");
 
   char line[1024];
