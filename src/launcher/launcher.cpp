@@ -55,6 +55,9 @@ int LauncherMain(int argc, char** argv) {
     ConsolePrint("Cannot Create Save Directory\n");
     result = 1;
   } else {
+    // What a save or an export interrupted by a signal left behind.
+    RemoveTemporaryFiles("save");
+    RemoveTemporaryFiles("export");
     gProcess.perfFrequency = PerfFrequency();
     gProcess.plainLayout = getenv("SCHMIEDE_PLAIN_LAYOUT") && *getenv("SCHMIEDE_PLAIN_LAYOUT") == '1';
     if (LoadInstalledDump("source.mrg") != 0) {
@@ -79,7 +82,7 @@ int LauncherMain(int argc, char** argv) {
   FlushConsoleInput();
   if (result != 0) {
     ConsolePrint("Aborting...\n");
-    ReadKey('\r');
+    WaitForKey(kEndNote);
   } else {
     ConsolePrint("\nExiting...\n");
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "memory/tracker.h"
+#include "platform/keys.h"
 
 ProcessState gProcess;
 thread_local constinit CreationDecisions gDecide;
@@ -48,6 +49,11 @@ int ConsolePrint(const char* format, ...) {
   ConsolePrintV(format, args);
   va_end(args);
   return 0;
+}
+
+void WaitForKey(const char* note) {
+  ConsolePrint("%s", note);
+  ReadKey(kKeyEnter);
 }
 
 void DebugPrintAt(int level, const char* format, ...) {

@@ -120,6 +120,11 @@ extern thread_local constinit CreationDecisions gDecide;
 // printf-style output to console and log by message level; returns 0.
 int ConsolePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int ConsolePrintV(const char* format, va_list args);
+// Before a wait for one key: one line that says so, ending or going on.
+constexpr const char* kEndNote = "Taste drücken zum Beenden\n";
+constexpr const char* kContinueNote = "Taste drücken zum Fortfahren\n";
+// Prints the note, then reads one key (a byte when input is no terminal).
+void WaitForKey(const char* note);
 // Debug print of level k: printed only when the effective level admits it. The level is
 // tested before the call (the interpreter prints at every node when tracing).
 void DebugPrintAt(int level, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -19,8 +19,7 @@ const RuntimeInfo kRuntimes[5] = {
 int RunRuntime(int n, int argc, char** argv) {
   if (n < 0 || n > 4) {
     ConsolePrint("Unknown Runtime\nExiting...\n");
-    fflush(stdout);
-    ReadChar();
+    WaitForKey(kEndNote);
     return 1;
   }
   const RuntimeInfo& rt = kRuntimes[n];

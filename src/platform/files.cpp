@@ -65,3 +65,9 @@ bool WriteFileAtomically(const char* path, const void* const* parts, const size_
   if (!ok) unlink(tmp.c_str());
   return ok;
 }
+
+void RemoveTemporaryFiles(const char* directory) {
+  for (const std::string& name : ListDirectory(directory))
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0)
+      unlink((std::string(directory) + "/" + name).c_str());
+}

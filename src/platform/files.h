@@ -18,3 +18,5 @@ std::string ExecutableDirectory();
 // Writes a whole file through a temporary name, so a failed write never leaves a
 // half-written file under the real name. Returns false on any failure.
 bool WriteFileAtomically(const char* path, const void* const* parts, const size_t* sizes, int count);
+// Removes the temporaries ("*.tmp") a write cut off by a signal left in a directory.
+void RemoveTemporaryFiles(const char* directory);

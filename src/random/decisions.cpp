@@ -155,10 +155,13 @@ void LeaveManualMode(int32_t answer) {
 }
 
 using Validator = bool (*)(int32_t value, const void* context);
+// Says what a valid answer is, after the user typed something else.
+using Explainer = void (*)(const void* context);
 
 // The manual part of a decision: sticky answers, then the user. Returns true with
 // *answer set for a valid answer; false when the decision falls to chance.
-bool ManualAnswer(uint32_t caller, bool asks, Validator valid, const void* context, int32_t* answer) {
+bool ManualAnswer(uint32_t caller, bool asks, Validator valid, Explainer explain, const void* context,
+                  int32_t* answer) {
   int skip = 0;
   for (;;) {
     int seen = 0;
@@ -211,6 +214,7 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, const void* conte
       *answer = v;
       return true;
     }
+    explain(context);
   }
 }
 
@@ -221,6 +225,12 @@ struct Range {
 bool InRange(int32_t value, const void* context) {
   const Range* r = static_cast<const Range*>(context);
   return (uint32_t)value >= r->min && (uint32_t)value <= r->max;
+}
+
+void ExplainRange(const void* context) {
+  const Range* r = static_cast<const Range*>(context);
+  ConsolePrint("\nUngültige Eingabe: eine Zahl von %d bis %d (oder -1, -2, -3) eingeben!  ", (int32_t)r->min,
+               (int32_t)r->max);
 }
 
 struct Options {
@@ -238,6 +248,31 @@ int32_t WeightAt(const Options& o, int i) {
 bool ValidOption(int32_t value, const void* context) {
   const Options* o = static_cast<const Options*>(context);
   return value >= 0 && value < o->n && WeightAt(*o, value) > 0;
+}
+
+void ExplainOption(const void*) {
+  ConsolePrint("Ungültige Eingabe: eine der oben aufgeführten Nummern (oder -1, -2, -3) eingeben!\n");
+}
+
+// A replayed answer of a weighted pick: what the pick itself can return for these
+// weights. Besides an option of positive weight, that is -1 for an allowed table
+// without weight and, under maximal weighting, the first option when none weighs.
+bool ReplayedOptionValid(int32_t value, const Options& o, bool zeroTotalIsError) {
+  if (ValidOption(value, &o)) return true;
+  bool positive = false, negative = false;
+  for (int i = 0; i < o.n; ++i) {
+    int32_t w = WeightAt(o, i);
+    positive = positive || w > 0;
+    negative = negative || w < 0;
+  }
+  if (positive) return false;
+  if (value == -1) return !zeroTotalIsError && !negative;
+  return value == 0 && o.n > 0 && gInput.calctype == 2;
+}
+
+[[noreturn]] void InconsistentReproduction() {
+  ConsolePrint("Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n");
+  QuitOnError(false);
 }
 
 const char* TextAt(const void* texts, int stride, bool indirect, int i) {
@@ -318,17 +353,16 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, i
 
   uint32_t caller = CallerIdOf(where);
   int32_t v;
+  Range range{(uint32_t)min, (uint32_t)max};
   if (ReplayNext(asks, &v) == Replay::kValue) {
-    if ((uint32_t)v >= (uint32_t)min && (uint32_t)v <= (uint32_t)max) return v;
-    ConsolePrint("Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n");
-    QuitOnError(false);
+    if (InRange(v, &range)) return v;
+    InconsistentReproduction();
   }
 
   if (asks || DebugOn(2)) DebugPrint(asks ? 0 : 2, kRandomHeader, label, min, max);
   if (DebugOn(2)) DebugPrint(2, "\n(Called from %d)   :", caller);
 
-  Range range{(uint32_t)min, (uint32_t)max};
-  if (!ManualAnswer(caller, asks, InRange, &range, &v)) v = RecordedModeValue(min, max);
+  if (!ManualAnswer(caller, asks, InRange, ExplainRange, &range, &v)) v = RecordedModeValue(min, max);
   if (!internal) Record(v);
   return v;
 }
@@ -343,12 +377,15 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   if (ask != -1 && (*label || (n > 0 && *TextAt(texts, textStride, indirect, 0))))
     asks = ask == 1 || gDecide.chooseEverything;
 
+  Options opts{n < 0 ? 0 : n, weights, weightStride};
   int32_t replayed;
   Replay r = ReplayNext(asks, &replayed);
-  if (r == Replay::kValue) return replayed;
+  if (r == Replay::kValue) {
+    // The caller uses the answer as an index: a damaged file must not reach it.
+    if (ReplayedOptionValid(replayed, opts, zeroTotalIsError)) return replayed;
+    InconsistentReproduction();
+  }
   if (r == Replay::kEnded) zeroTotalIsError = true;
-
-  Options opts{n < 0 ? 0 : n, weights, weightStride};
 
   int calctype = gInput.calctype;
   int32_t divisor = 0;
@@ -430,20 +467,23 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   while ((total >> shift) > INT32_MAX) ++shift;
 
   if (asks || gProcess.debugOutput || gProcess.out.log >= 1) {
-    DebugPrint(1,
+    // A question the user must answer shows its options whatever the output level
+    // (a listing asks with the level of a normal run).
+    int level = asks ? 0 : 1;
+    DebugPrint(level,
                "\n-------------------------------------------------------------------------------\n"
                "Manuel AdvancedRand (-1 = This Random, -2 = All Random, -3 = One Step Back)\n");
-    DebugPrint(1, "(%s:)\n", label);
+    DebugPrint(level, "(%s:)\n", label);
     DebugPrint(2, "(Called from %d)\n", caller);
-    if (DebugOn(1))
+    if (DebugOn(level))
       for (int i = 0; i < opts.n; ++i)
         if (WeightAt(opts, i) > 0)
-          DebugPrint(1, "%d: (%d / %d): %s\n", i, (int)share(i), (int)(total >> shift),
+          DebugPrint(level, "%d: (%d / %d): %s\n", i, (int)share(i), (int)(total >> shift),
                      TextAt(texts, textStride, indirect, i));
   }
 
   int32_t answer;
-  if (ManualAnswer(caller, asks, ValidOption, &opts, &answer)) {
+  if (ManualAnswer(caller, asks, ValidOption, ExplainOption, &opts, &answer)) {
     Record(answer);
     return answer;
   }

@@ -1,8 +1,10 @@
 #include "random/repro.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "launcher/process.h"
 #include "launcher/runtimes.h"
@@ -14,6 +16,7 @@
 #include "random/isaac.h"
 #include "shell/batch.h"
 #include "shell/entry.h"
+#include "source/records.h"
 
 namespace RUNTIME_NS {
 
@@ -51,7 +54,88 @@ bool EndsWithNoCase(const std::string& s, const char* suffix) {
   return strncasecmp(s.c_str() + s.size() - n, suffix, n) == 0;
 }
 
+// The numbers already taken by "<stem><k>.rep" in save/ (k from 0): one directory
+// listing instead of a look-up per number.
+std::vector<bool> TakenNumbers(const std::string& stem) {
+  std::vector<bool> taken;
+  for (const std::string& entry : ListDirectory("save")) {
+    if (entry.size() <= stem.size() + 4 || entry.compare(0, stem.size(), stem) != 0 || !EndsWithNoCase(entry, ".rep"))
+      continue;
+    std::string digits = entry.substr(stem.size(), entry.size() - stem.size() - 4);
+    if (digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos ||
+        (digits.size() > 1 && digits[0] == '0'))
+      continue;
+    size_t k = (size_t)atoi(digits.c_str());
+    if (taken.size() <= k) taken.resize(k + 1, false);
+    taken[k] = true;
+  }
+  return taken;
+}
+
+// Recorded answers of a file; a field the creation uses as an index or a range must
+// hold a value the program itself writes there.
+const char* CheckRecordFields(const uint8_t* r) {
+  auto w = [r](int i) { return GetWord(r + 4 * i); };
+  auto within = [](int32_t v, int32_t low, int32_t high) { return v >= low && v <= high; };
+  int32_t monsters = gSource.monsterCount, races = gSource.raceCount, templates = gSource.templateCount;
+  if (!within(w(rec::kDiceMethod), -1, 2) || !within(w(rec::kDrawType), -1, 1) ||
+      !within(w(rec::kCalcType), -1, 2))
+    return "Reproduce File is damaged: a record holds an unknown dice method, draw type or weighting\n";
+  if (!within(w(rec::kCRMin), 0, kMaxRepCR) || !within(w(rec::kCRMax), w(rec::kCRMin), kMaxRepCR))
+    return "Reproduce File is damaged: a record holds a CR range outside 0 to 50\n";
+  if (w(rec::kFixedClasses) != 0 || w(rec::kFixedClassCount) != 0 || w(rec::kFixedAbilities) != 0)
+    return "Reproduce File is damaged: a record refers to fixed classes or abilities\n";
+  if (!within(w(rec::kKind), -1, 1) || !within(w(rec::kForceMixed), 0, 1) || !within(w(rec::kTreasureOnly), 0, 1) ||
+      !within(w(rec::kNpcClasses), 0, 1) || !within(w(rec::kMonsterSelHigh), 0, 1))
+    return "Reproduce File is damaged: a record holds an unknown creature kind\n";
+  int32_t fixed = w(rec::kFixedMonster);
+  if (!within(fixed, -1, monsters - 1) || !within(w(rec::kMonsterSelChosen), -1, monsters > 0 ? monsters - 1 : 0) ||
+      !within(w(rec::kFixedRace), -1, races - 1))
+    return "Reproduce File is damaged: a record names a monster or race the tables do not have\n";
+  if (!within(w(rec::kMonsterOption), 0, fixed >= 0 ? kMaxRepHitDice : 0) ||
+      !within(w(rec::kParam10), 0, fixed >= 0 && templates > 0 ? templates - 1 : 0))
+    return "Reproduce File is damaged: a record holds impossible hit dice or template of its monster\n";
+  if (!within(w(rec::kTreasureLow), 0, kMaxRepAmount) ||
+      !within(w(rec::kTreasureHigh), w(rec::kTreasureLow), kMaxRepAmount))
+    return "Reproduce File is damaged: a record holds an impossible treasure amount\n";
+  return nullptr;
+}
+
 }  // namespace
+
+std::string UsableFileName(const char* typed, const char* suffix) {
+  std::string name = typed;
+  size_t n = strlen(suffix);
+  bool suffixed = EndsWithNoCase(name, suffix);
+  std::string tail = suffixed ? name.substr(name.size() - n) : "";
+  if (suffixed) name.resize(name.size() - n);
+  bool changed = false;
+  // Leading dots hide a file from the list of saved files.
+  size_t dots = std::min(name.find_first_not_of('.'), name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char ch = (unsigned char)name[i];
+    char to = ch == '/' || ch == '\\' ? '-' : ch <= ' ' || ch == 0x7f || i < dots ? '_' : (char)ch;
+    // Separators always became "-" without a word.
+    if (to != (char)ch && ch != '/' && ch != '\\') changed = true;
+    name[i] = to;
+  }
+  if (name.size() > kMaxFileNameBytes) {
+    size_t cut = kMaxFileNameBytes;
+    while (cut > 0 && ((unsigned char)name[cut] & 0xC0) == 0x80) --cut;  // not inside a UTF-8 character
+    name.resize(cut);
+    changed = true;
+  }
+  if (name.empty()) {
+    name = "_";
+    changed = true;
+  }
+  name += tail;
+  if (changed)
+    ConsolePrint("File name changed to \"%s\" so that it can be typed back (no blanks, control characters or "
+                 "leading dots, at most %d bytes)\n",
+                 name.c_str(), (int)kMaxFileNameBytes);
+  return name;
+}
 
 void CopyLastRecord(int32_t* destination) {
   memcpy(destination, gLastRecord, kRecordBytes);
@@ -173,17 +257,14 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
 
   if (!name || !*name) return;
 
-  std::string path = SavePath(name);
+  std::string path = "save/" + UsableFileName(name, ".rep");
   if (keep && IsRegularFile(path.c_str())) {
     std::string base = path;
     if (EndsWithNoCase(base, ".rep")) base.resize(base.size() - 4);
-    for (int n = 0;; ++n) {
-      std::string candidate = base + std::to_string(n) + ".rep";
-      if (!PathExists(candidate.c_str())) {
-        path = candidate;
-        break;
-      }
-    }
+    std::vector<bool> taken = TakenNumbers(base.substr(5));
+    size_t n = 0;
+    while (n < taken.size() && taken[n]) ++n;
+    path = base + std::to_string(n) + ".rep";
   }
 
   uint8_t header[kRepHeaderBytes];
@@ -195,10 +276,20 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
   size_t sizes[2] = {sizeof header, (size_t)count * kRecordBytes};
   if (!WriteFileAtomically(path.c_str(), parts, sizes, 2)) {
     ConsolePrint("Fatal Error\nCould not Open Output File\n");
-    ReadChar();
+    WaitForKey(kContinueNote);
     return;
   }
   if (!gProcess.loopRunning) ConsolePrint("Reproduction file has been saved as %s\n", path.c_str() + 5);
+}
+
+std::string SlotName(const char* stem, int slot) {
+  return std::string(stem) + (slot < 0 ? "" : std::to_string(slot)) + ".rep";
+}
+
+int SlotAfterExisting(const char* stem) {
+  std::vector<bool> taken = TakenNumbers(stem);
+  if (!taken.empty()) return (int)taken.size();
+  return PathExists(("save/" + SlotName(stem, -1)).c_str()) ? 0 : -1;
 }
 
 const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
@@ -208,6 +299,15 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
   if (n < 1 || n > kMaxRepRecords) return "Reproduce File is damaged: it announces an impossible number of creatures\n";
   if (size != kRepHeaderBytes + (size_t)n * kRecordBytes)
     return "Reproduce File is damaged: its size does not fit the number of creatures it announces\n";
+  // The batch CR: drawn from 0 to 50, or -1 for a batch of one (a loop on several
+  // threads keeps -1 for its copies of that one creature).
+  int32_t cr = GetWord(bytes + 8);
+  bool copies = true;
+  for (int i = 1; i < n && copies; ++i)
+    copies = memcmp(bytes + kRepHeaderBytes + 4, bytes + kRepHeaderBytes + (size_t)i * kRecordBytes + 4,
+                    4 * (rec::kStoredHitPoints - 1)) == 0;
+  if (cr < -1 || cr > kMaxRepCR || (cr == -1 && n > 1 && !copies))
+    return "Reproduce File is damaged: its batch CR is impossible\n";
   for (int i = 0; i < n; ++i) {
     const uint8_t* r = bytes + kRepHeaderBytes + (size_t)i * kRecordBytes;
     int32_t mode = GetWord(r + 4 * rec::kRandomMode);
@@ -218,6 +318,7 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
       return "Reproduce File is damaged: a decision stream position lies outside its stream\n";
     if (mode == kModeIsaac && (uint32_t)GetWord(r + 4 * (rec::kStream + 516)) > 256)
       return "Reproduce File is damaged: a character seed is broken\n";
+    if (const char* problem = CheckRecordFields(r)) return problem;
   }
   return nullptr;
 }
@@ -238,8 +339,10 @@ int LoadReproduction() {
   }
 
   ConsolePrint("Gespeicherte Dateien:\n");
+  // A save cut off by a signal leaves its temporary: it is nothing to replay.
+  RemoveTemporaryFiles("save");
   for (const std::string& entry : ListDirectory("save"))
-    if (entry[0] != '.') ConsolePrint("\t%s\n", entry.c_str());
+    if (entry[0] != '.' && !EndsWithNoCase(entry, ".tmp")) ConsolePrint("\t%s\n", entry.c_str());
   ConsolePrint("\nDateinamen zum reproduzieren eingeben! ");
 
   char line[1024];
@@ -316,7 +419,7 @@ void QuitOnError(bool save) {
   ConsolePrint("Quitting due to error\n");
   ConsoleSetActive(ConsoleStandard());
   FlushConsoleInput();
-  ReadChar();
+  WaitForKey(kEndNote);
   fflush(nullptr);
   RestoreTerminal();
   std::_Exit(1);

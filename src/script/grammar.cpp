@@ -445,7 +445,7 @@ int ReadGrammarConfig() {
   std::string path = ConfigPath();
   if (!IsRegularFile(path.c_str())) {
     ConsolePrint("Error Reading Config File\n");
-    ReadKey(kKeyEnter);
+    WaitForKey(kContinueNote);
     return 1;
   }
   gGrammar.caseSensitive = IniReadInt(path.c_str(), "Config", "CaseSensitive", 1) != 0;
@@ -463,7 +463,7 @@ int ReadGrammarConfig() {
   if (InitGrammar() != 0) {
     FreeSettings();
     ConsolePrint("Error Initializing Grammar\n");
-    ReadKey(kKeyEnter);
+    WaitForKey(kContinueNote);
     return 1;
   }
   gGrammar.loaded = true;

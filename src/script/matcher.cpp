@@ -78,7 +78,7 @@ size_t Skip(size_t pos) {
 
 void FatalInternal() {
   ConsolePrint("Internal Error\n");
-  ReadKey(kKeyEnter);
+  WaitForKey(kEndNote);
   fflush(nullptr);
   RestoreTerminal();
   std::_Exit(1);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -276,7 +277,39 @@ bool LoopKeys(bool* leave) {
   return *leave;
 }
 
-void LoopStatistics(const Char* c, bool main) {
+// A creation far slower than the average is kept for a look, but a host that stalls
+// often must not fill the disk: each thread keeps only its slowest one of the loop, in
+// a file of its own (the next free long.rep, long0.rep, ... in thread order), so no two
+// threads ever write one name and the free number is looked up once per loop.
+void SaveLongCreation(int thread, int64_t time) {
+  static std::atomic<int64_t> claimed{-1}, published{-1};
+  static std::atomic<int> base{0};
+  thread_local int64_t loop = -1, slowest = 0;
+  thread_local std::string name;
+  int64_t id = gLoop.start;
+  if (loop != id) {
+    loop = id;
+    slowest = 0;
+    name.clear();
+  }
+  if (time <= slowest) return;
+  slowest = time;
+  if (name.empty()) {
+    // The first thread of the loop to get here lists save/ once; the others wait for it.
+    if (published.load(std::memory_order_acquire) != id) {
+      int64_t seen = claimed.load();
+      if (seen != id && claimed.compare_exchange_strong(seen, id)) {
+        base = SlotAfterExisting("long");
+        published.store(id, std::memory_order_release);
+      }
+      while (published.load(std::memory_order_acquire) != id) SleepMilliseconds(0);
+    }
+    name = SlotName("long", base + thread);
+  }
+  SaveReproduction(name.c_str(), true, nullptr, 1, false);
+}
+
+void LoopStatistics(const Char* c, bool main, int thread) {
   int64_t count = ++gLoop.count;
   int64_t sum = (gLoop.timeSum += c->creationTime);
   gLoop.secondSum += c->classPartTime;
@@ -295,7 +328,7 @@ void LoopStatistics(const Char* c, bool main) {
   if (main && count % 1000 == 0) ConsolePrint("Memmory Allocs in Loop: %d\n", TrackerCount());
   if (count > 100 && c->creationTime > 25 * average) {
     ConsolePrint("\tCreation took unecspected long...\n");
-    SaveReproduction("long.rep", true, nullptr, 1, true);
+    SaveLongCreation(thread, c->creationTime);
   }
   if (count % 256 == 0) SleepMilliseconds(0);
 }
@@ -335,7 +368,7 @@ int CreationLoop(ThreadDescriptor* d) {
         replayStart = false;
         SeedThreads();
       }
-      if (gProcess.loopRunning) LoopStatistics(c, d->main);
+      if (gProcess.loopRunning) LoopStatistics(c, d->main, d->handle);
       if (!d->main && gStop) {
         ++gFinished;
         return 0;

@@ -95,8 +95,7 @@ void Export(int screen) {
     ConsolePrint("\nNo file name given\n");
     return;
   }
-  std::string path = "export/";
-  for (const char* p = name; *p; ++p) path += (*p == '/' || *p == '\\') ? '-' : *p;
+  std::string path = "export/" + UsableFileName(name, ".exp");
   std::string temporary = path + ".tmp";
   FILE* f = fopen(temporary.c_str(), "w+");
   if (!f) {

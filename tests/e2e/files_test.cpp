@@ -20,7 +20,7 @@ std::string Le32(uint32_t v) {
   return {char(v & 0xff), char((v >> 8) & 0xff), char((v >> 16) & 0xff), char(v >> 24)};
 }
 
-std::string Record(int mode, int32_t seedNext = 0, int32_t streamPos = 0) {
+std::string Record(int mode, int32_t seedNext = 0, int32_t streamPos = 0, size_t word = 0, int32_t value = 0) {
   std::vector<int32_t> words(kRecordWords, 0);
   words[0] = mode;
   words[1] = 1;
@@ -29,13 +29,15 @@ std::string Record(int mode, int32_t seedNext = 0, int32_t streamPos = 0) {
   for (size_t i = 23; i < kSeedNextWord; ++i) words[i] = int32_t(i * 2654435761u);
   words[kSeedNextWord] = seedNext;
   words[kStreamPosWord] = streamPos;
+  if (word) words[word] = value;
   std::string bytes;
   for (int32_t w : words) bytes += Le32(uint32_t(w));
   return bytes;
 }
 
-std::string RepFile(int32_t count, const std::vector<std::string>& records, const char* magic = "MRGR") {
-  std::string bytes = std::string(magic, 4) + Le32(uint32_t(count)) + Le32(3);
+std::string RepFile(int32_t count, const std::vector<std::string>& records, const char* magic = "MRGR",
+                    int32_t cr = 3) {
+  std::string bytes = std::string(magic, 4) + Le32(uint32_t(count)) + Le32(uint32_t(cr));
   for (const std::string& r : records) bytes += r;
   return bytes;
 }
@@ -121,6 +123,17 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
       {"stream_pos_negative", RepFile(1, {Record(kStreamMode, 0, -1)})},
       {"seed_next_high", RepFile(1, {Record(kSeedMode, 257)})},
       {"seed_next_negative", RepFile(1, {Record(kSeedMode, -1)})},
+      // The header CR and the creation parameters the creation indexes tables with.
+      {"batch_cr_minus_one", RepFile(2, {Record(kSeedMode), Record(kSeedMode, 0, 0, 3, 2)}, "MRGR", -1)},
+      {"batch_cr_huge", RepFile(1, {Record(kSeedMode)}, "MRGR", 0x40000000)},
+      {"cr_range_reversed", RepFile(1, {Record(kSeedMode, 0, 0, 2, 9)})},
+      {"cr_above_50", RepFile(1, {Record(kSeedMode, 0, 0, 3, 51)})},
+      {"kind_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 7, 5)})},
+      {"race_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 14, 100000)})},
+      {"monster_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 8, 1 << 30)})},
+      {"weighting_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 19, 7)})},
+      {"fixed_abilities", RepFile(1, {Record(kSeedMode, 0, 0, 6, 3)})},
+      {"treasure_negative", RepFile(1, {Record(kSeedMode, 0, 0, 15, -4)})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -133,6 +146,87 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
     EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
     EXPECT_EQ(dir_.Read("save/" + std::string(c.name) + ".rep"), c.bytes);
   }
+}
+
+// A recorded answer is checked as a typed one: a damaged one ends the replay with the
+// message for an inconsistent reproduction (and says that it waits), never used as an index.
+TEST_F(ReproductionFiles, DamagedRecordedAnswerEndsAsInconsistent) {
+  ProgramRun made = RunProgram(dir_, {"0"}, "0 5 5 1 1 0 1 0 0 0\n-2\nvmanuell\nq\n");
+  ASSERT_TRUE(EndedWith(made, 0));
+  std::string file = dir_.Read("save/manuell.rep");
+  ASSERT_EQ(file.size(), 12 + kRecordWords * 4);
+  // The first answer is the region, a weighted pick: now far outside its table.
+  file.replace(12 + 4 * 24, 4, Le32(1u << 30));
+  Put("kaputt.rep", file);
+  ProgramRun run = Reproduce("kaputt.rep");
+  ASSERT_TRUE(EndedWith(run, 1));
+  EXPECT_NE(run.output.find("Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n"
+                            "Quitting due to error\nTaste drücken zum Beenden\n"),
+            std::string::npos)
+      << run.output;
+}
+
+// Typed names become names the reproduce prompt (one word, hidden files not listed) can
+// read back, and say so; none is fatal. Exports share the rule.
+TEST_F(ReproductionFiles, TypedNamesRoundTrip) {
+  const std::string longName(300, 'n');
+  ProgramRun run = RunProgram(dir_, {"0"},
+                              ("0 5 5 1 1 0 0 0 0 0\nvmein treffen\nv..\nv" + longName + "\nxmein export\nn404\n"
+                               "mein_treffen.rep\nq\nq\n").c_str());
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(run.output.find("Fatal Error"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("File name changed to \"mein_treffen.rep\""), std::string::npos) << run.output;
+  EXPECT_TRUE(dir_.Exists("save/__.rep"));
+  EXPECT_TRUE(dir_.Exists("save/" + longName.substr(0, 200) + ".rep"));
+  EXPECT_TRUE(dir_.Exists("export/mein_export.exp"));
+  EXPECT_NE(run.output.find("\t__.rep\n"), std::string::npos);
+  EXPECT_EQ(run.output.find("File not found"), std::string::npos);
+  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)", run.output.find("Gespeicherte Dateien")), std::string::npos);
+}
+
+// A save or export cut off by a signal leaves its temporary; the next start removes it.
+TEST_F(ReproductionFiles, LeftoverTemporariesAreRemovedAtStart) {
+  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
+  Put("halb.rep.tmp", "MRGR");
+  dir_.Write("export/halb.exp.tmp", "x");
+  ProgramRun run = RunProgram(dir_, {"0"}, "404\nnichts\nq\n");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(run.output.find("halb"), std::string::npos) << run.output;
+  EXPECT_FALSE(dir_.Exists("save/halb.rep.tmp"));
+  EXPECT_FALSE(dir_.Exists("export/halb.exp.tmp"));
+}
+
+// A stalled host makes many creations of a loop "unexpectedly long": each thread keeps its
+// slowest one in a file of its own instead of one file per event.
+TEST_F(ReproductionFiles, LongCreationsOfALoopAreBounded) {
+  const char* stall =
+      "(printf '502\\n403\\n'; sleep 3.5; printf q) | \"$@\" & p=$!; sleep 1; i=0; "
+      "while [ $i -lt 8 ]; do kill -STOP $p; sleep 0.2; kill -CONT $p; sleep 0.1; i=$((i+1)); done; wait $p";
+  Put("long.rep", "alt");
+  dir_.Write("source.mrg", ShippedDump());
+  ProgramRun run = RunProgramUnder({"sh", "-c", stall, "sh"}, dir_, {"3"}, nullptr, 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  // A creation slower than a stall (a sanitizer build) never looks long.
+  if (run.output.find("Creation took unecspected long") == std::string::npos) GTEST_SKIP() << run.output;
+  EXPECT_EQ(dir_.Read("save/long.rep"), "alt");
+  int files = 0;
+  for (const char* name : {"long0.rep", "long1.rep", "long2.rep", "long3.rep"}) files += dir_.Exists(std::string("save/") + name);
+  EXPECT_GE(files, 1);
+  EXPECT_FALSE(dir_.Exists("save/long2.rep"));
+}
+
+// A listing asks with the output level of a normal run: its questions show their options,
+// and a rejected answer says why.
+TEST(Listing, CrListShowsItsQuestions) {
+  WorkDir dir;
+  ProgramRun run = RunProgram(dir, {"0"}, "401\n0\n99999\n-1\nq\n");
+  ASSERT_TRUE(EndedWith(run, 0));
+  size_t type = run.output.find("(Typ wählen!:)\n0: (1 / ");
+  ASSERT_NE(type, std::string::npos) << run.output;
+  size_t monster = run.output.find("(Monster wählen!:)\n", type);
+  ASSERT_NE(monster, std::string::npos);
+  EXPECT_NE(run.output.find("Ungültige Eingabe: eine der oben aufgeführten Nummern", monster), std::string::npos);
+  EXPECT_NE(run.output.find("Template: ", monster), std::string::npos);
 }
 
 // Covers the fixed-address mapping too: kept after a good dump, released after a refused one.

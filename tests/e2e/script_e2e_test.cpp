@@ -42,7 +42,7 @@ TEST(ScriptGrammar, ARemovedRuleIsNamed) {
   ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n");
   ASSERT_TRUE(EndedWith(run, 1));
   EXPECT_NE(run.output.find("Initializing Script Grammar\nCoult not find Symbol valincrement\nError\n"
-                            "Error Initializing Grammar\nError initialising Script Grammer\n"),
+                            "Error Initializing Grammar\nTaste drücken zum Fortfahren\nError initialising Script Grammer\n"),
             std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);

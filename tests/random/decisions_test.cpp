@@ -359,14 +359,39 @@ TEST_F(DecisionTest, ReplayRestoresChooseEverythingFromFlagWords) {
   EXPECT_FALSE(gProcess.savedChooseEverything);
 }
 
+// A replayed answer is checked as a typed one: callers use it as an index.
 TEST_F(DecisionTest, ReplayedValueOutsideTheRangeEndsTheRun) {
-  Recording();
-  stream[0] = 0;
-  stream[1] = 50;
-  stream[3] = kStreamEnd;
-  position = 1;
-  gDecide.replayActive = true;
-  EXPECT_EXIT(random(&state, 1, 6), testing::ExitedWithCode(1), "");
+  static const int32_t w[3] = {1, 0, 1}, none[2] = {0, 0};
+  struct Case {
+    const char* what;
+    int32_t value;
+    int (*decide)(IsaacState*);
+    bool valid;
+  };
+  const Case cases[] = {
+      {"random above", 50, [](IsaacState* s) { return (int)random(s, 1, 6); }, false},
+      {"pick past the table", 3, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false); }, false},
+      {"pick of weight 0", 1, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false); }, false},
+      {"pick negative", -1, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false, 0, false); },
+       false},
+      {"empty table allowed", -1,
+       [](IsaacState* s) { return AdvancedRand(s, 2, none, 4, nullptr, 0, "", 0, false, 0, false); }, true},
+      {"multirand", 2, [](IsaacState* s) { return multirand(s, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, ""}}); }, false},
+      {"YesNo", 2, [](IsaacState* s) { return YesNo(s, "", 5, 1, 0); }, false},
+      {"LinearChance", -7, [](IsaacState* s) { return LinearChance(s, "", 0, 10, 3, false, 0); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Recording();
+    stream[1] = c.value;
+    stream[3] = kStreamEnd;
+    position = 1;
+    gDecide.replayActive = true;
+    if (c.valid)
+      EXPECT_EQ(c.decide(&state), c.value);
+    else
+      EXPECT_EXIT(c.decide(&state), testing::ExitedWithCode(1), "");
+  }
 }
 
 TEST_F(DecisionTest, YesNoAndLinearChanceOdds) {

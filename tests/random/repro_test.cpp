@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "memory/tracker.h"
 #include "random/decision_fixture.h"
@@ -51,13 +52,14 @@ class ReproTest : public DecisionTest {
     gProcess.recordFlagWasOne = false;
     DecisionTest::TearDown();
   }
-  // A batch of n records, each with recognisable words.
+  // A batch of n records, each with recognisable seed and stream words.
   void MakeBatch(int n) {
     AllocateBatch(n);
     gBatch.cr = 7;
     for (int i = 0; i < n; ++i) {
       int32_t* r = gBatch.records + (size_t)i * kRecordWords;
-      for (int w = 0; w < kRecordWords; ++w) r[w] = w * 31 + i;
+      PresetAnyCreatureRecord(r);
+      for (int w = rec::kStream; w < kRecordWords; ++w) r[w] = w * 31 + i;
       r[rec::kRandomMode] = kModeIsaac;
       r[rec::kStream + 516] = 12;
       r[rec::kReplayMark] = 0;
@@ -227,13 +229,21 @@ TEST_F(ReproTest, StoredHitPointsWinOverRolledOnes) {
 TEST_F(ReproTest, DamagedImagesAreRefused) {
   std::string good = "MRGR";
   good += std::string("\x02\0\0\0\x05\0\0\0", 8);
-  std::string record(kRecordBytes, '\0');
-  record[0] = 49;
+  std::vector<int32_t> words(kRecordWords);
+  PresetAnyCreatureRecord(words.data());
+  words[rec::kRandomMode] = kModeIsaac;
+  std::string record(reinterpret_cast<const char*>(words.data()), kRecordBytes);
   good += record + record;
   auto check = [](const std::string& s) {
     return CheckReproductionImage(reinterpret_cast<const uint8_t*>(s.data()), s.size());
   };
   EXPECT_EQ(check(good), nullptr);
+  // A loop on two threads saves two copies of one creature with the CR of a batch of one.
+  std::string copies = good;
+  copies[8] = copies[9] = copies[10] = copies[11] = '\xff';
+  EXPECT_EQ(check(copies), nullptr);
+  copies[12 + 4 * rec::kCRMin] = 1;
+  EXPECT_NE(check(copies), nullptr);
   EXPECT_STREQ(check("XRGR" + good.substr(4)), "File is not a MRG Reproduce File\nExiting\n");
   EXPECT_NE(check(good.substr(0, good.size() - 1)), nullptr);
   EXPECT_NE(check(good + "x"), nullptr);
