@@ -126,7 +126,7 @@ std::string UsableFileName(const char* typed, const char* suffix) {
     changed = true;
   }
   if (name.empty()) {
-    name = "_";
+    name.push_back('_');
     changed = true;
   }
   name += tail;
@@ -401,6 +401,8 @@ void QuitOnError(bool save) {
   (void)save;
   RaiseError("Quitting due to error");
 #endif
+  // On a terminal a sheet may be showing: what follows must be seen.
+  ConsoleSetActive(ConsoleStandard());
   if (gProcess.savingAllowed && save) {
     SaveReproduction("error.rep", false, nullptr, 1, true);
 #if RUNTIME_INDEX != 0
@@ -417,7 +419,6 @@ void QuitOnError(bool save) {
 #endif
   }
   ConsolePrint("Quitting due to error\n");
-  ConsoleSetActive(ConsoleStandard());
   FlushConsoleInput();
   WaitForKey(kEndNote);
   fflush(nullptr);
