@@ -62,14 +62,14 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
     int index = FindByName(table, count, name, false, false);
     if (index < 0) {
       ConsolePrint("Not found: %s (%s)\n", name, owner);
-      QuitOnError(true);
+      TableFault();
     }
     return index;
   };
   ForItems(text, [&](const char* item) {
     if (strlen(item) < 2) {
       ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
-      QuitOnError(true);
+      TableFault();
     }
     int op = Opcode(item);
     code.Add(op);
@@ -122,7 +122,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
         break;
       default:
         ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
-        QuitOnError(true);
+        TableFault();
     }
   });
   out.Reset(code.Finish("ResolveSourceReq-ReqCode"));
@@ -189,11 +189,12 @@ char* gProfileBuffer = nullptr;
 
 // Reads a key of a profile as a list: "," ends items, ":" separates words.
 const char* ProfileValue(const std::string& section, const char* key) {
+  WhereProfile(section.c_str(), key);
   std::string value = IniReadString("Build/Profiles.txt", section.c_str(), key, "");
   if (value.size() > 65533) value.resize(65533);
   if (value.find(' ') != std::string::npos) {
     ConsolePrint("Error in Profile Database\n");
-    QuitOnError(true);
+    TableFault();
   }
   size_t n = value.size();
   memcpy(gProfileBuffer, value.data(), n);
@@ -213,10 +214,21 @@ void ProfileItems(const char* list, Visit visit) {
 
 [[noreturn]] void ProfileTooLong(const char* profile, const char* key) {
   ConsolePrint("Profile %s has too many entries in %s\n", profile, key);
-  QuitOnError(true);
+  TableFault();
 }
 
 int ProfileSourceInit() {
+  {
+    // The profile reader takes any bytes; names in another encoding would only fail later.
+    FILE* f = fopen("Build/Profiles.txt", "rb");
+    if (f) {
+      std::string text;
+      char chunk[65536];
+      for (size_t got; (got = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, got);
+      fclose(f);
+      CheckUtf8("Build/Profiles.txt", text.data(), text.size(), 1);
+    }
+  }
   std::vector<std::string> names = IniSectionNames("Build/Profiles.txt");
   DebugPrint(2, "Profiles: ");
   for (const std::string& n : names) DebugPrint(2, " %s ", n.c_str());
@@ -283,6 +295,7 @@ int ProfileSourceInit() {
     int32_t* a = p.attributes;
     sscanf(ProfileValue(section, "Attributes"), "%d %d %d %d %d %d", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5]);
   }
+  WhereClear();
   freeloga(gProfileBuffer);
   gProfileBuffer = nullptr;
   return 0;
@@ -306,11 +319,20 @@ void DoMonsterDesc(String& text, const std::string& path, int depth) {
   if (!f || !IsRegularFile(path.c_str()) || depth > 32) {
     if (f) fclose(f);
     ConsolePrint("Error opening File %s\n", path.c_str());
-    QuitOnError(true);
+    TableFault();
   }
   char* line = static_cast<char*>(mallocloga(8192, "DoMonsterDesc-buffer"));
   TrackedPtr<char> guard(line);
+  int number = 1;  // the line the next piece belongs to
   while (fgets(line, 8192, f)) {
+    size_t got = strlen(line);
+    bool whole = got && line[got - 1] == '\n';
+    // A piece of a longer line may end inside a character: those last bytes go unchecked.
+    size_t checked = got;
+    while (!whole && checked > 0 && got - checked < 3 && ((unsigned char)line[checked - 1] & 0x80)) --checked;
+    CheckUtf8(path.c_str(), line, checked, number);
+    if (number == 1 && strncmp(line, "\xEF\xBB\xBF", 3) == 0) memmove(line, line + 3, got - 2);
+    if (whole) ++number;
     for (char* p = line; *p; ++p)
       if (*p == '\r' || *p == '\n') *p = 0;
     if (strncmp(line, "include", 7) == 0) {
@@ -363,18 +385,21 @@ void InitMonsterDesc() {
     for (int k = 0; k < n; ++k)
       if (nodes[k].path == path) return &nodes[k];
     ConsolePrint("Could not Find Text for Monster\n");
-    QuitOnError(true);
+    TableFault();
   };
   for (int m = 0; m < gSource.monsterCount; ++m) {
+    WhereRow("Build/Data/Monsters.txt", m);
     TextNode* node = find(gSource.monsters[m].name);
     gSource.monsters[m].description.Assign(node->text.c_str(), node->text.length);
     gSource.monsters[m].spellResistance = node->spellResistance;
   }
   for (int t = 0; t < gSource.templateCount; ++t) {
+    WhereRow("Build/Data/Templates.txt", t);
     TextNode* node = find(gSource.templates[t].name);
     gSource.templates[t].description.Assign(node->text.c_str(), node->text.length);
   }
   DeleteRecords(nodes);
+  WhereClear();
 }
 
 // ---- the second compilation pass over every script ----
@@ -387,26 +412,46 @@ void Optimize2(Owned& script) {
 
 void OptimizeAllScripts() {
   for (int i = 0; i < gSource.classCount; ++i) {
+    WhereRow("Build/Data/Characters.txt", i);
     Optimize2(gSource.classes[i].effectScript);
     Optimize2(gSource.classes[i].featScript);
   }
   for (int i = 0; i < gSource.effectCount; ++i) {
+    WhereRow("Build/Data/Effects.txt", i);
     Optimize2(gSource.effects[i].effectScript);
     Optimize2(gSource.effects[i].variableScript);
   }
-  for (int i = 0; i < gSource.equipmentCount; ++i) Optimize2(gSource.equipment[i].script);
-  for (int i = 0; i < gSource.featCount; ++i) Optimize2(gSource.feats[i].effectScript);
-  for (int i = 0; i < gSource.monsterCount; ++i) Optimize2(gSource.monsters[i].familiar);
+  for (int i = 0; i < gSource.equipmentCount; ++i) {
+    WhereRow("Build/Data/Equipment.txt", i);
+    Optimize2(gSource.equipment[i].script);
+  }
+  for (int i = 0; i < gSource.featCount; ++i) {
+    WhereRow("Build/Data/Feats.txt", i);
+    Optimize2(gSource.feats[i].effectScript);
+  }
+  for (int i = 0; i < gSource.monsterCount; ++i) {
+    WhereRow("Build/Data/Monsters.txt", i);
+    Optimize2(gSource.monsters[i].familiar);
+  }
   for (int i = 0; i < gSource.raceCount; ++i) {
+    WhereRow("Build/Data/Races.txt", i);
     Optimize2(gSource.races[i].effectScript);
     Optimize2(gSource.races[i].featScript);
   }
-  for (int i = 0; i < gSource.specialCount; ++i) Optimize2(gSource.specials[i].script);
-  for (int i = 0; i < gSource.specificCount; ++i) Optimize2(gSource.specifics[i].script);
+  for (int i = 0; i < gSource.specialCount; ++i) {
+    WhereRow("Build/Data/Specials.txt", i);
+    Optimize2(gSource.specials[i].script);
+  }
+  for (int i = 0; i < gSource.specificCount; ++i) {
+    WhereRow("Build/Data/Specific.txt", i);
+    Optimize2(gSource.specifics[i].script);
+  }
   for (int i = 0; i < gSource.templateCount; ++i) {
+    WhereRow("Build/Data/Templates.txt", i);
     Optimize2(gSource.templates[i].crScript);
     Optimize2(gSource.templates[i].script);
   }
+  WhereClear();
 }
 
 int gSkeleton = -2;
@@ -431,14 +476,19 @@ int ResolveSource() {
       "Kleidung", "Dolch", "Kurzbogen", "Magierrobe", "Elfenkettenhemd", "Armreif", "Tartsche",
       "KleinerMetallschild", "KleinerHolzschild", "GroßerMetallschild", "GroßerHolzschild", "Pfeile", "Amulett",
       "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm", "Weste"};
+  WhereClear();
   for (const char* name : kNamedEquipment) FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+  // The race a creature falls back to; without it the dump would fail at the first character.
+  FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
   for (int i = 0; i < gSource.featCount; ++i) {
+    WhereRow("Build/Data/Feats.txt", i);
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;
     ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency, f.name.c_str());
     ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
   }
   for (int i = 0; i < gSource.classCount; ++i) {
+    WhereRow("Build/Data/Characters.txt", i);
     CharSource& c = gSource.classes[i];
     CharTexts& t = gTexts.classes[i];
     ResolveRequirement(t.req, c.requirement, nullptr, c.name.c_str());
@@ -451,14 +501,20 @@ int ResolveSource() {
                         ? -1
                         : FindByName(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str(), false, true);
   }
-  for (int i = 0; i < gSource.effectCount; ++i) ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
-  for (int i = 0; i < gSource.specificCount; ++i)
+  for (int i = 0; i < gSource.effectCount; ++i) {
+    WhereRow("Build/Data/Effects.txt", i);
+    ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
+  }
+  for (int i = 0; i < gSource.specificCount; ++i) {
+    WhereRow("Build/Data/Specific.txt", i);
     ResolveSkillBonus(gTexts.specifics[i].skillBoost, gSource.specifics[i].skillBonus);
+  }
   for (int i = 0; i < gSource.skillCount; ++i) {
+    WhereRow("Build/Data/Skills.txt", i);
     ForItems(gTexts.skills[i].synergy, [&](const char* item) {
       if (FindByName(gSource.skills, gSource.skillCount, item, false, false) < 0) {
         ConsolePrint("Unknown synergy skill %s of skill %s\n", item, gSource.skills[i].name.c_str());
-        QuitOnError(true);
+        TableFault();
       }
     });
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
@@ -466,15 +522,17 @@ int ResolveSource() {
   }
   // Paladin mounts (kind 6) and fiendish servants (kind 7) name the monster they are.
   for (int i = 0; i < gSource.specialCount; ++i) {
+    WhereRow("Build/Data/Specials.txt", i);
     const SpecialSource& x = gSource.specials[i];
     if ((x.type == 6 || x.type == 7) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
-      QuitOnError(true);
+      TableFault();
     }
   }
   // Every domain grants one spell of each level 1 to 9.
   for (int d = 0; d < gSource.domainCount; ++d)
     for (int level = 1; level <= 9; ++level) {
+      WhereRow("Build/Data/Domains.txt", d);
       bool found = false;
       for (int sp = 0; sp < gSource.spellCount && !found; ++sp) {
         const SpellSource& x = gSource.spells[sp];
@@ -482,10 +540,11 @@ int ResolveSource() {
       }
       if (!found) {
         ConsolePrint("Domain %s has no spell of level %d\n", gSource.domains[d].name.c_str(), level);
-        QuitOnError(true);
+        TableFault();
       }
     }
   for (int i = 0; i < gSource.raceCount; ++i) {
+    WhereRow("Build/Data/Races.txt", i);
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
         StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
@@ -496,13 +555,16 @@ int ResolveSource() {
       gSource.races[i].favouredClass = FindByName(gSource.classes, gSource.classCount, favoured.c_str(), false, false);
       if (gSource.races[i].favouredClass < 0) {
         ConsolePrint("Unknown favoured class %s of race %s\n", favoured.c_str(), gSource.races[i].name.c_str());
-        QuitOnError(true);
+        TableFault();
       }
     }
   }
-  for (int i = 0; i < gSource.monsterCount; ++i)
+  for (int i = 0; i < gSource.monsterCount; ++i) {
+    WhereRow("Build/Data/Monsters.txt", i);
     ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities,
                  gSource.abilityCount, "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
+  }
+  WhereClear();
   const char* proficiency[3][3] = {{"EinfacheWaffen", "KriegsWaffen", "ExotischeWaffen"},
                                    {"LeichteRüstung", "MittelschwereRüstung", "SchwereRüstung"},
                                    {"Schilde", nullptr, nullptr}};
@@ -590,6 +652,7 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
   if (build) {
     // A template that no monster type may take is a mistake of the table.
     for (int t = 0; t < gSource.templateCount; ++t) {
+      WhereRow("Build/Data/Templates.txt", t);
       const TemplateSource& tpl = gSource.templates[t];
       bool forbids = tpl.forbidTypes.length && tpl.forbidTypes.c_str()[0];
       bool forces = tpl.forceTypes.length && tpl.forceTypes.c_str()[0];
@@ -598,9 +661,10 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
         fitting += !(forbids && TypeListed(tpl.forbidTypes, type)) && !(forces && !TypeListed(tpl.forceTypes, type));
       if (fitting == 0) {
         ConsolePrint("Template %s fits no monster type\n", tpl.name.c_str());
-        QuitOnError(true);
+        TableFault();
       }
     }
+    WhereClear();
     gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4;
     gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
@@ -622,8 +686,9 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
   return low;
 }
 
-int SourceInit() {
+int SourceInit(bool warn) {
   if (gSource.initialised) return 0;
+  BeginTableSession(warn);
   const char* names = gSource.symbolNames;
   gSource = Source{};
   gSource.symbolNames = names ? names : static_cast<const char*>(gProcess.symbolNames);
@@ -652,11 +717,13 @@ int SourceInit() {
   }
   FreeReadingState();
   if (failed) {
+    EndTableSession();
     gSource.initialised = true;  // lets FreeSource release what was read
     FreeSource();
     return 1;
   }
   OptimizeAllScripts();
+  EndTableSession();
   gSource.initialised = true;
   ++gSourceGeneration;
   return 0;
