@@ -82,6 +82,8 @@ int LauncherMain(int argc, char** argv) {
       NoticeChangedTables();
     }
     result = RunRuntime(ChooseRuntime(argc, argv), argc, argv);
+    // Runtime 3 reports success whatever happened; a failed rebuild is a failed run.
+    if (gProcess.rebuildFailed) result = 1;
 
     if (!ReleaseFixedRegion()) {
       ConsolePrint("Failed freeing Memory for some reason, Shouldn't make a difference yet though :|\n\n");

@@ -4,7 +4,7 @@
 #include "launcher/dump_loader.h"
 #include "launcher/process.h"
 #include "platform/keys.h"
-#include "source/records.h"
+#include "script/grammar.h"
 
 const RuntimeInfo kRuntimes[5] = {
     {"Debugruntime", "\nRunning Debug Code\n", 0, false, debugspace::RuntimeMain, debugspace::FloatProbe},
@@ -18,40 +18,6 @@ const RuntimeInfo kRuntimes[5] = {
      false, vcnetspace::RuntimeMain, vcnetspace::FloatProbe},
 };
 
-namespace {
-
-// The runtime would have to build the rules itself: a rebuild is due (asked for, or no
-// usable dump) and none has been made in this process.
-bool RebuildDue() {
-  bool ready = gSource.initialised && (gProcess.sourceRebuilt || !gProcess.sourceLoaded);
-  return gProcess.rebuild && !ready;
-}
-
-// Runtimes 1 to 4 carry no rebuild code: runtime 0 rebuilds the dump first, and the
-// runtime then starts on the new one. 0 ready, 1 the rebuild failed, 2 runtime 0 must run
-// instead (the new dump could not be loaded).
-int RebuildForRuntime(int n, int argc, char** argv) {
-  ConsolePrint("The %s cannot rebuild the rules: the Debugruntime rebuilds source.mrg first\n", kRuntimes[n].name);
-  gProcess.rebuildOnly = true;
-  gProcess.dumpWritten = false;
-  int built = RunRuntime(0, argc, argv);
-  gProcess.rebuildOnly = false;
-  if (built != 0) {
-    ConsolePrint("The rules could not be rebuilt from Build/; source.mrg was not replaced\n");
-    return 1;
-  }
-  ReleaseFixedRegion();
-  if (!gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
-    ReleaseFixedRegion();
-    ConsolePrint("The new source.mrg could not be used: the Debugruntime runs instead and builds the rules itself\n");
-    return 2;
-  }
-  gProcess.rebuild = false;
-  return 0;
-}
-
-}  // namespace
-
 int RunRuntime(int n, int argc, char** argv) {
   if (n < 0 || n > 4) {
     ConsolePrint("Unknown Runtime\nExiting...\n");
@@ -59,25 +25,45 @@ int RunRuntime(int n, int argc, char** argv) {
     ReadChar();
     return 1;
   }
-  if (n != 0 && !gProcess.silent && !gProcess.rebuildOnly && RebuildDue()) {
-    int handed = RebuildForRuntime(n, argc, argv);
-    if (handed == 1) return 1;
-    if (handed == 2) {
-      gProcess.rebuild = true;
-      n = 0;
-    }
-  }
   const RuntimeInfo& rt = kRuntimes[n];
   if (!gProcess.silent) ConsolePrint("%s", rt.startLine);
   if (rt.needs == 3 && !HasSSE3()) ConsolePrint("WARNING, NO SSE3 Capable CPU Found\n");
   if (rt.needs == 2 && !HasSSE2()) ConsolePrint("WARNING, NO SSE2 Capable FOUND\n");
-  // Runtime 3 never took arguments and always reports success.
+  if (rt.noArguments) {
+    // This build never took arguments; it always reports success.
+    static char empty[1] = "";
+    static char* none[2] = {empty, nullptr};
+    rt.entry(0, none);
+    return 0;
+  }
+  return rt.entry(argc, argv);
+}
+
+int RebuildInDebugRuntime(const char* runtimeName) {
+  ConsolePrint("The %s hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n", runtimeName);
+  bool grammar = gGrammar.loaded;
+  gProcess.rebuildOnly = true;
+  gProcess.dumpWritten = false;
   static char empty[1] = "";
   static char* none[2] = {empty, nullptr};
-  int result = rt.noArguments ? rt.entry(0, none) : rt.entry(argc, argv);
-  if (result != 0 && n != 0 && !gProcess.silent && RebuildDue())
-    ConsolePrint("Only the Debugruntime rebuilds the rules: start \"%s 0\" and type 300\n", gProcess.programName);
-  return rt.noArguments ? 0 : result;
+  int built = RunRuntime(0, 0, none);
+  gProcess.rebuildOnly = false;
+  if (built != 0) {
+    gProcess.rebuildFailed = true;
+    ConsolePrint("The rules could not be rebuilt from Build/; source.mrg was not replaced\n");
+    return 1;
+  }
+  // Runtime 0 unloaded the grammar when it ended; the caller may still need it.
+  if (grammar && ReadGrammarConfig() != 0) return 1;
+  ReleaseFixedRegion();
+  if (!gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
+    gProcess.rebuildFailed = true;
+    ConsolePrint("The new source.mrg could not be loaded: start \"%s 0\", which works without it\n",
+                 gProcess.programName);
+    return 1;
+  }
+  gProcess.rebuild = false;
+  return 0;
 }
 
 void CheckFloatConsistency() {

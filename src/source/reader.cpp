@@ -336,6 +336,10 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
   }
 
   DebugPrint(2, "OK\nReading List\t\t\t");
+  // The place points into this file's buffer: it ends with the reading, also by an exception.
+  struct ClearWhere {
+    ~ClearWhere() { WhereClear(); }
+  } clearWhere;
   int header = 0;
   while (header < n && EmptyLine(lines[header])) ++header;
   gWhere = Where{};
@@ -388,7 +392,7 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
     ++row;
   }
   DebugPrint(2, ")\n\n");
-  gWhere = Where{};
+  WhereClear();
   if (recordBase && layout.nameOf && rows > 1) {
     // Sorted by name (and group), equal neighbours are the same record named twice.
     int32_t* order = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)rows, "SourceInit-Order"));
