@@ -44,7 +44,7 @@ void NoticeChangedTables() {
   DumpAge age = CompareDumpAge("source.mrg");
   if (!age.older) return;
   if (!age.failedSince) {
-    ConsolePrint("%s changed after source.mrg was written: the rules are rebuilt from Build/\n\n", age.newest);
+    ConsolePrint("%s changed after source.mrg was written: the first batch rebuilds the rules from Build/\n\n", age.newest);
     gProcess.rebuild = true;
     return;
   }

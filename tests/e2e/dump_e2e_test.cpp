@@ -72,7 +72,7 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
   } cases[] = {
       {"no dump, no runtime number", {}, kOneCreature, "", false, "Could not open File\nwill rebuild later...\n"},
       {"damaged, runtime 3", {"3"}, kOneCreature, damaged, false, "Dump File is damaged\nwill rebuild later...\n"},
-      {"outdated, runtime 4", {"4"}, kOneCreature, good, true, "changed after source.mrg was written: the rules are rebuilt"},
+      {"outdated, runtime 4", {"4"}, kOneCreature, good, true, "changed after source.mrg was written: the first batch rebuilds the rules"},
       {"no dump, switched to runtime 2", {"0"}, "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "", false, "will rebuild later"},
       {"forced in runtime 1", {"1"}, "300 1 1 1 1\nq\n", good, false, "Loading Source Dump...Done\n"},
   };
@@ -81,7 +81,9 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
     WorkDir dir;
     if (!c.dump.empty()) dir.Write("source.mrg", c.dump);
     const timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
-    if (c.outdated) ASSERT_EQ(utimes(dir.File("source.mrg").c_str(), past), 0);
+    if (c.outdated) {
+      ASSERT_EQ(utimes(dir.File("source.mrg").c_str(), past), 0);
+    }
     ProgramRun run = RunProgram(dir, c.args, c.input, 120);
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(Has(run, c.notice)) << run.output;
