@@ -54,9 +54,8 @@ int RebuildInDebugRuntime(const char* runtimeName) {
     return 1;
   }
   // Runtime 0 unloaded the grammar when it ended; the caller may still need it.
-  if (grammar && ReadGrammarConfig() != 0) return 1;
   ReleaseFixedRegion();
-  if (!gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
+  if ((grammar && ReadGrammarConfig() != 0) || !gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
     gProcess.rebuildFailed = true;
     ConsolePrint("The new source.mrg could not be loaded: start \"%s 0\", which works without it\n",
                  gProcess.programName);
