@@ -225,22 +225,64 @@ void TableFault() {
   QuitOnError(true);
 }
 
-int32_t FieldNumber(const char* field) {
-  const char* p = field ? field : "";
+namespace {
+
+bool WholeNumber(const char* p) {
   if (*p == '-' || *p == '+') ++p;
-  bool whole = *p >= '0' && *p <= '9';
+  if (*p < '0' || *p > '9') return false;
   while (*p >= '0' && *p <= '9') ++p;
-  int32_t value = Number(field);
-  if ((!whole || *p) && gWhere.fields) {
-    // The value stays what the leading-digits rule reads; the game master hears of it.
-    ++gSession.warnings;
-    constexpr int kShown = 50;
-    if (gSession.warn && gSession.warnings <= kShown)
-      ConsolePrint("Warning: %s, line %d, column %s: \"%s\" is no whole number, read as %d\n", gWhere.path,
-                   gWhere.line, ColumnAt(field), field ? field : "", (int)value);
-    if (gSession.warn && gSession.warnings == kShown + 1) ConsolePrint("Warning: further warnings not shown\n");
+  return *p == 0;
+}
+
+// The value stays what the leading-digits rule reads; the game master hears of it.
+void NotWhole(const char* text, int32_t value, const char* column) {
+  ++gSession.warnings;
+  constexpr int kShown = 50;
+  if (!gSession.warn || gSession.warnings > kShown + 1) return;
+  if (gSession.warnings == kShown + 1) {
+    ConsolePrint("Warning: further warnings not shown\n");
+    return;
   }
+  if (gWhere.section)
+    ConsolePrint("Warning: %s, profile [%s], key %s: \"%s\" is no whole number, read as %d\n", gWhere.path,
+                 gWhere.section, gWhere.key, text, (int)value);
+  else
+    ConsolePrint("Warning: %s, line %d, column %s: \"%s\" is no whole number, read as %d\n", gWhere.path,
+                 gWhere.row >= 0 ? LineOfRow(gWhere.path, gWhere.row) : gWhere.line, column, text, (int)value);
+}
+
+}  // namespace
+
+int32_t FieldNumber(const char* field) {
+  const char* text = field ? field : "";
+  int32_t value = Number(text);
+  if (gWhere.fields && !WholeNumber(text)) NotWhole(text, value, ColumnAt(text));
   return value;
+}
+
+int32_t NumberIn(const char* text, const char* column) {
+  int32_t value = Number(text);
+  if (gWhere.path && !WholeNumber(text)) NotWhole(text, value, column);
+  return value;
+}
+
+int NameAndNumbers(const char* item, char* name, size_t nameSize, int32_t* numbers, int count, const char* column) {
+  const char* p = item;
+  auto word = [&](char* out, size_t size) {
+    while (*p == ' ' || *p == '\t') ++p;
+    size_t n = 0;
+    while (*p && *p != ' ' && *p != '\t') {
+      if (n + 1 < size) out[n++] = *p;
+      ++p;
+    }
+    if (size) out[n] = 0;
+    return n > 0;
+  };
+  if (name && !word(name, nameSize)) return 0;
+  int read = 0;
+  char number[64];
+  while (read < count && word(number, sizeof number)) numbers[read++] = NumberIn(number, column);
+  return read;
 }
 
 void DuplicateRow(const char* path, const char* name, int firstLine, int secondLine) {

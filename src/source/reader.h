@@ -88,6 +88,13 @@ void CheckUtf8(const char* path, const char* text, size_t n, int firstLine);
 // A number field of the row being read: the leading-digits rule as Number, and a field
 // that is no whole number gets a warning naming file, line and column.
 int32_t FieldNumber(const char* field);
+// The same for a number inside a list or a profile value, at the place set by WhereRow
+// or WhereProfile; `column` names the column or key.
+int32_t NumberIn(const char* text, const char* column);
+// Reads "name n n ..." (words separated by blanks): the first word into `name` (null: no
+// name), then up to `count` numbers as NumberIn reads them. Numbers that are missing keep
+// their values. Returns the count of numbers read.
+int NameAndNumbers(const char* item, char* name, size_t nameSize, int32_t* numbers, int count, const char* column);
 
 // Two rows that name the same record: the message names both lines; ends the program.
 [[noreturn]] void DuplicateRow(const char* path, const char* name, int firstLine, int secondLine);

@@ -93,7 +93,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
       case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('S', 'T'): case Op('G', 'E'):
       case Op('K', 'O'): case Op('I', 'N'): case Op('W', 'E'): case Op('C', 'H'): case Op('L', 'V'):
       case Op('S', 'F'): case Op('S', 'W'): case Op('S', 'R'): case Op('P', 'F'): case Op('M', 'F'):
-        code.Add(Number(operand));
+        code.Add(NumberIn(operand, "Req"));
         break;
       case Op('C', 'L'):
       case Op('R', 'A'): {
@@ -107,8 +107,8 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
           std::string part = alternatives.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
           start = bar + 1;
           char name[256] = "";
-          int level = 0;
-          sscanf(part.c_str(), "%255s %d", name, &level);
+          int32_t level = 0;
+          NameAndNumbers(part.c_str(), name, sizeof name, &level, op == Op('C', 'L') ? 1 : 0, "Req");
           if (op == Op('C', 'L')) {
             code.Add(named(gSource.classes, gSource.classCount, name));
             code.Add(level);
@@ -132,8 +132,8 @@ void ResolveSkillRequirement(const String& text, Owned& out) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceSkill-BytePos");
   ForItems(text, [&](const char* item) {
     char name[256] = "";
-    int number = 0;
-    sscanf(item, "%255s %d", name, &number);
+    int32_t number = 0;
+    NameAndNumbers(item, name, sizeof name, &number, 1, "SkillReq");
     code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
     code.Add(number);
   });
@@ -144,8 +144,8 @@ void ResolveSkillBonus(const String& text, Owned& out) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceSkillbonus-BytePos");
   ForItems(text, [&](const char* item) {
     char name[256] = "";
-    int number = 0;
-    sscanf(item, "%255s %d", name, &number);
+    int32_t number = 0;
+    NameAndNumbers(item, name, sizeof name, &number, 1, "SkillBoost");
     int32_t bonusType = -1;
     if (char* colon = strchr(name, ':')) {
       *colon = 0;
@@ -166,7 +166,7 @@ void ResolveFeatList(const String& text, Owned& out) {
       if (strncmp(item, prefixes[k], strlen(prefixes[k])) == 0) {
         code.Add(-(k + 1));
         const char* colon = strchr(item, ':');
-        code.Add(colon ? Number(colon + 1) : 0);
+        code.Add(colon ? NumberIn(colon + 1, "FeatReq") : 0);
         return;
       }
     code.Add(FindByName(gSource.feats, gSource.featCount, item, false, true));
@@ -243,8 +243,8 @@ int ProfileSourceInit() {
     snprintf(p.name, sizeof p.name, "%s", section.c_str());
     const char* s = p.name;
     ProfileItems(ProfileValue(section, "Classes"), [&](const char* item) {
-      int weight = 0;
-      sscanf(item, "%255s %d", name, &weight);
+      int32_t weight = 0;
+      NameAndNumbers(item, name, sizeof name, &weight, 1, "Classes");
       if (p.classCount >= 32) ProfileTooLong(s, "Classes");
       p.classes[p.classCount][0] = FindByName(gSource.classes, gSource.classCount, name, false, true);
       p.classes[p.classCount++][1] = weight;
@@ -261,15 +261,16 @@ int ProfileSourceInit() {
       p.feats[p.featCount++] = FindByName(gSource.feats, gSource.featCount, item, false, true);
     });
     ProfileItems(ProfileValue(section, "Spells"), [&](const char* item) {
-      int number = 0;
-      sscanf(item, "%255s %d", name, &number);
+      int32_t number = 0;
+      NameAndNumbers(item, name, sizeof name, &number, 1, "Spells");
       if (p.spellCount >= 256) ProfileTooLong(s, "Spells");
       p.spells[p.spellCount][0] = FindByName(gSource.spells, gSource.spellCount, name, false, true);
       p.spells[p.spellCount++][1] = number;
     });
     ProfileItems(ProfileValue(section, "Skills"), [&](const char* item) {
-      int a = 0, b = 0;
-      sscanf(item, "%255s %d %d", name, &a, &b);
+      int32_t ab[2] = {0, 0};
+      NameAndNumbers(item, name, sizeof name, ab, 2, "Skills");
+      int32_t a = ab[0], b = ab[1];
       if (p.skillCount >= 64) ProfileTooLong(s, "Skills");
       p.skills[p.skillCount][0] = FindByName(gSource.skills, gSource.skillCount, name, false, true);
       p.skills[p.skillCount][1] = a;
@@ -284,16 +285,17 @@ int ProfileSourceInit() {
       p.specials[p.specialCount++] = FindSpecial(item, -1);
     });
     name[0] = 0;
-    sscanf(ProfileValue(section, "Armor"), "%255s %d", name, &p.armorNumber);
+    NameAndNumbers(ProfileValue(section, "Armor"), name, sizeof name, &p.armorNumber, 1, "Armor");
     p.armor = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
     p.race = FindByName(gSource.races, gSource.raceCount, ProfileValue(section, "Race"), false, true);
-    p.minLevel = Number(ProfileValue(section, "MinLevel"));
+    const char* minLevel = ProfileValue(section, "MinLevel");
+    p.minLevel = *minLevel ? NumberIn(minLevel, "MinLevel") : 0;
     name[0] = 0;
-    sscanf(ProfileValue(section, "Shield"), "%255s %d %d", name, &p.shieldNumbers[0], &p.shieldNumbers[1]);
+    NameAndNumbers(ProfileValue(section, "Shield"), name, sizeof name, p.shieldNumbers, 2, "Shield");
     p.shield = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
     p.school = FindByName(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"), false, true);
     int32_t* a = p.attributes;
-    sscanf(ProfileValue(section, "Attributes"), "%d %d %d %d %d %d", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5]);
+    NameAndNumbers(ProfileValue(section, "Attributes"), nullptr, 0, a, kAttributes, "Attributes");
   }
   WhereClear();
   freeloga(gProfileBuffer);

@@ -351,6 +351,11 @@ TEST_F(DataFault, TableFilesThatCannotBeReadNameFileAndLine) {
 TEST_F(DataFault, WordsInNumberFieldsAreWarnedAbout) {
   SetField("Build/Data/Races.txt", "Zwerg", "Prob", "vierzig");
   SetField("Build/Data/Races.txt", "Elf", "RaceMod", "0;2;acht;0;0;0;");
+  std::string profiles = dir.Read("Build/Profiles.txt");
+  size_t at = profiles.find("Attributes=16:");
+  ASSERT_NE(at, std::string::npos);
+  profiles.replace(at, 13, "Attributes=sechzehn");
+  dir.Write("Build/Profiles.txt", profiles);
   ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_NE(run.output.find("Warning: Build/Data/Races.txt, line 4, column Prob: \"vierzig\" is no whole number, read as 0\n"),
@@ -358,8 +363,11 @@ TEST_F(DataFault, WordsInNumberFieldsAreWarnedAbout) {
       << run.output;
   EXPECT_NE(run.output.find("Warning: Build/Data/Races.txt, line 5, column RaceMod: \"acht\" is no whole number, read as 0\n"),
             std::string::npos);
-  EXPECT_EQ(CountOf(run.output, "is no whole number"), 2) << "printed once, not once per build";
-  EXPECT_NE(run.output.find("Warning: 2 table fields are no whole number"), std::string::npos);
+  EXPECT_NE(run.output.find("Warning: Build/Profiles.txt, profile [Stadtwache], key Attributes: \"sechzehn\" is no whole "
+                            "number, read as 0\n"),
+            std::string::npos);
+  EXPECT_EQ(CountOf(run.output, "is no whole number, read as"), 3) << "printed once, not once per build";
+  EXPECT_NE(run.output.find("Warning: 3 table fields are no whole number"), std::string::npos);
 }
 
 // A name given twice is an error naming both lines; the good dump stays, and later
