@@ -1,13 +1,17 @@
 #include "launcher/dump_loader.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
+#include "platform/ini.h"
 #include "platform/region.h"
 #include "source/dump.h"
 
@@ -156,9 +160,80 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
 }
 
 int LoadInstalledDump(const char* name) {
+  // The names of a grammar loaded earlier in this process give way to the dump's.
+  if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
+  gProcess.symbolNames = nullptr;
+  gProcess.symbolNamesSize = 0;
   void** slots[] = {&gProcess.symbolNames, nullptr};
   auto install = [](const void* root, uint32_t imageSize) {
     return InstallLoadedSource(static_cast<const uint8_t*>(root), imageSize);
   };
   return LoadSourceDump(name, gProcess.sourceRoot, kSourceRootSize, slots, &gProcess.symbolNamesSize, install);
+}
+
+namespace {
+
+constexpr const char* kRebuildMark = "source.mrg.failed";
+
+bool Later(const timespec& a, const timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+struct Newest {
+  timespec time{0, 0};
+  std::string path;
+  void Take(const struct stat& st, const std::string& name) {
+    if (Later(st.st_mtim, time)) {
+      time = st.st_mtim;
+      path = name;
+    }
+  }
+  void File(const std::string& name) {
+    struct stat st;
+    if (stat(name.c_str(), &st) == 0) Take(st, name);
+  }
+  void Folder(const char* folder) {
+    File(folder);
+    DIR* d = opendir(folder);
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] == '.') continue;
+      struct stat st;
+      if (fstatat(dirfd(d), e->d_name, &st, 0) == 0 && S_ISREG(st.st_mode))
+        Take(st, std::string(folder) + "/" + e->d_name);
+    }
+    closedir(d);
+  }
+};
+
+}  // namespace
+
+DumpAge CompareDumpAge(const char* dump) {
+  DumpAge age;
+  struct stat st;
+  if (stat(dump, &st) != 0) return age;
+  Newest newest;
+  newest.Folder("Build/Data");
+  newest.Folder("Build/MonsterText");
+  newest.File("Build/Profiles.txt");
+  newest.File("Build/bnf.cfg");
+  std::string grammar = IniReadString("Build/bnf.cfg", "Config", "GrammarFile", "");
+  if (!grammar.empty()) newest.File(grammar);
+  if (!Later(newest.time, st.st_mtim)) return age;
+  age.older = true;
+  snprintf(age.newest, sizeof age.newest, "%s", newest.path.c_str());
+  struct stat mark;
+  age.failedSince = stat(kRebuildMark, &mark) == 0 && !Later(newest.time, mark.st_mtim);
+  return age;
+}
+
+void MarkRebuild(bool running) {
+  if (!running) {
+    unlink(kRebuildMark);
+    return;
+  }
+  if (FILE* f = fopen(kRebuildMark, "w")) {
+    fputs("A rebuild of source.mrg from Build/ failed or did not finish; the next one that succeeds removes this.\n", f);
+    fclose(f);
+  }
 }

@@ -21,3 +21,19 @@ bool ReleaseFixedRegion();
 // Loads `name` with the root into gProcess and the symbol names as its one block, then
 // installs the image as the process's Source. 0 on success; 1 leaves nothing behind.
 int LoadInstalledDump(const char* name);
+
+// Whether the dump is older than the tables a rebuild reads: every file in Build/Data and
+// Build/MonsterText and those folders themselves (a file added, removed or renamed),
+// Build/Profiles.txt, Build/bnf.cfg and the grammar file it names, compared by the time
+// of their last change.
+struct DumpAge {
+  bool older = false;         // some table changed after the dump was written
+  bool failedSince = false;   // and a rebuild from the tables as they are now failed
+  char newest[256] = "";      // the table changed last
+};
+DumpAge CompareDumpAge(const char* dump);
+
+// The mark a rebuild leaves while it runs ("source.mrg.failed"): when a table mistake ends
+// the program, it stays, so that later starts use the old dump instead of failing again
+// on the same tables. `running` false removes it.
+void MarkRebuild(bool running);

@@ -39,6 +39,23 @@ int ChooseRuntime(int argc, char** argv) {
   return 4;
 }
 
+// A table edited after the dump was written must not leave the old rules in use unnoticed.
+void NoticeChangedTables() {
+  DumpAge age = CompareDumpAge("source.mrg");
+  if (!age.older) return;
+  if (!age.failedSince) {
+    ConsolePrint("%s changed after source.mrg was written: the first batch rebuilds the rules from Build/\n\n", age.newest);
+    gProcess.rebuild = true;
+    return;
+  }
+  // The tables as they are now failed to build: the old rules stay usable until they are fixed.
+  ConsolePrint("The tables are newer than source.mrg (%s changed), but the last rebuild from them failed: "
+               "the old rules of source.mrg are used.\n",
+               age.newest);
+  ConsolePrint("Correct the table and start again to rebuild, or start \"%s 0\" and type 300 to see the error.\n\n",
+               gProcess.programName);
+}
+
 }  // namespace
 
 int LauncherMain(int argc, char** argv) {
@@ -60,11 +77,16 @@ int LauncherMain(int argc, char** argv) {
     RemoveTemporaryFiles("export");
     gProcess.perfFrequency = PerfFrequency();
     gProcess.plainLayout = getenv("SCHMIEDE_PLAIN_LAYOUT") && *getenv("SCHMIEDE_PLAIN_LAYOUT") == '1';
+    if (argc > 0 && argv[0] && argv[0][0]) gProcess.programName = argv[0];
     if (LoadInstalledDump("source.mrg") != 0) {
       gProcess.rebuild = true;
       ConsolePrint("will rebuild later...\n\n");
+    } else {
+      NoticeChangedTables();
     }
     result = RunRuntime(ChooseRuntime(argc, argv), argc, argv);
+    // Runtime 3 reports success whatever happened; a failed rebuild is a failed run.
+    if (gProcess.rebuildFailed) result = 1;
 
     if (!ReleaseFixedRegion()) {
       ConsolePrint("Failed freeing Memory for some reason, Shouldn't make a difference yet though :|\n\n");

@@ -20,6 +20,8 @@ template <class Visit>
 void WalkIni(const char* file, Visit visit) {
   FILE* f = fopen(file, "rb");
   if (!f) return;
+  // A byte-order mark is no part of the first line.
+  if (fgetc(f) != 0xEF || fgetc(f) != 0xBB || fgetc(f) != 0xBF) rewind(f);
   std::string line, section;
   int c;
   bool more = true;

@@ -130,7 +130,7 @@ int RebuildSource([[maybe_unused]] int64_t start) {
   return 0;
 #else
   ConsolePrint("Cannot Rebuild AS Rebuild Code is not included!\n");
-  return 1;
+  return RebuildInDebugRuntime(kRuntimes[RUNTIME_INDEX].name);
 #endif
 }
 

@@ -224,6 +224,8 @@ void RecomputeOutputLevels() {
 namespace {
 
 int RunEntry(int argc, char** argv) {
+  // Another runtime, which cannot rebuild, asked for the dump only.
+  if (gProcess.rebuildOnly) return InitSource() == 0 ? 0 : 1;
   Step step = Step::kPrompt;
   if (gProcess.reproduceInRuntime0) {
     gInput.CreatureType = 404;

@@ -21,6 +21,7 @@
 #include "shell/sheet.h"
 #include "source/dump.h"
 #include "source/layout.h"
+#include "source/reader.h"
 #include "source/source_init.h"
 
 namespace RUNTIME_NS {
@@ -169,7 +170,7 @@ bool PlacedInit(const LayoutPlan& plan, int32_t firstSerial) {
   ResetMatcher();
   TrackerSetPool(plan.records.data(), (int)plan.records.size());
   TrackerSetPoolSwitch(true);
-  int failed = SourceInit();
+  int failed = SourceInit(false);
   TrackerSetPoolSwitch(false);
   UseEmptyText(nullptr);
   ResetMatcher();
@@ -211,10 +212,15 @@ int RebuildCompactSource(int64_t start) {
   ResetMatcher();
   int32_t firstSerial = TrackerNextSerial();
   ForgetLoadedSource();
+  // Stays behind when a table mistake ends the program: later starts then keep the old
+  // dump instead of failing on the same tables again.
+  MarkRebuild(true);
   if (SourceInit() != 0) {
     ConsolePrint("The rule database could not be built from Build/\n");
     return 1;
   }
+  MarkRebuild(false);
+  int warnings = TableWarnings();
   ResetMatcher();
   ConsolePrint("Done\n");
   if (gProcess.regionHeld && !ReleaseFixedRegion()) FatalInit("Could not free Virtual Memmory - Cannot rebuild");
@@ -240,7 +246,7 @@ int RebuildCompactSource(int64_t start) {
     // and go on without a dump.
     ReleaseFixedRegion();
     ConsolePrint("The compact Source did not follow its plan; using the Source without dump\n");
-    if (SourceInit() != 0) return 1;
+    if (SourceInit(false) != 0) return 1;
     ResetMatcher();
     gProcess.sourceRebuilt = true;
     ConsolePrint("Init took %d usec\n\n", (int)((PerfCounter() - start) * 1000000 / gProcess.perfFrequency));
@@ -249,12 +255,17 @@ int RebuildCompactSource(int64_t start) {
   ConsolePrint("Done\n");
   ConsolePrint("Init took %d usec\n\n", (int)((PerfCounter() - start) * 1000000 / gProcess.perfFrequency));
   gProcess.sourceRebuilt = true;
+  if (warnings)
+    ConsolePrint("Warning: %d table field%s no whole number (see the warnings above)\n\n", warnings,
+                 warnings == 1 ? " is" : "s are");
 
   uint8_t root[kSourceRootSize];
   PackSourceRoot(gSource, final.imageSize, root);
   DumpBlock extra[] = {{gProcess.symbolNames, gProcess.symbolNamesSize}, {nullptr, 0}};
   if (DumpSource(final.imageSize, "source.mrg", root, kSourceRootSize, extra) != 0)
     ConsolePrint("Could not Dump Source into File\n");
+  else
+    gProcess.dumpWritten = true;
   return 0;
 }
 

@@ -29,6 +29,8 @@ struct TableLayout {
   void* (*makeRecords)(int count) = nullptr;
   void* (*makeTemporaries)(int count) = nullptr;
   const char* (*nameOf)(void* record, int index) = nullptr;
+  // Rows may share a name when their groups differ (specials of different kinds).
+  int32_t (*groupOf)(void* record, int index) = nullptr;
 };
 
 // Reads one table; 0 on success, 1 when the file cannot be opened. *records,
@@ -38,6 +40,9 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
 // Index of the first field equal to name (ASCII letters compared without case).
 int FindColumn(char** fields, const char* name, int count, bool mustExist);
 
+// "Not found: %s" with the place that asked and the table searched; ends the program.
+[[noreturn]] void NameNotFound(const void* records, const char* name);
+
 // Record index by name; -1 when absent and not must-exist. Must-exist failures end
 // the program with "Not found: %s".
 template <class T>
@@ -46,10 +51,7 @@ int FindByName(const T* records, int count, const char* name, bool substring, bo
     const String& n = records[i].name;
     if (substring ? strstr(n.c_str(), name) != nullptr : n == name) return i;
   }
-  if (mustExist) {
-    ConsolePrint("Not found: %s\n", name);
-    QuitOnError(true);
-  }
+  if (mustExist) NameNotFound(records, name);
   return -1;
 }
 
@@ -61,5 +63,42 @@ int ReadIntArray(const char* path, int32_t* array, int size);
 
 // Reads a decimal number with the leading-digits rule (0 when there is none).
 int32_t Number(const char* field);
+
+// ---- the place a message names ----
+// A table mistake names its file and, where known, its line, in a line of its own after
+// the message. The reader sets the place for every row it hands out; the resolution
+// names a row by its index (its line is looked up when a message needs it).
+
+// Opens and closes the reading of all tables by SourceInit: row lines are kept until the
+// end, and warnings are printed only when `warn` (a rebuild reads the tables three times).
+void BeginTableSession(bool warn);
+void EndTableSession();
+// Warnings printed (or suppressed) since the session began.
+int TableWarnings();
+
+void WhereRow(const char* path, int row);
+void WhereProfile(const char* section, const char* key);
+void WhereClear();
+// Ends the program when text[0..n) is not well-formed UTF-8, naming the file and the line
+// (counted from `firstLine`) of the first bad byte.
+void CheckUtf8(const char* path, const char* text, size_t n, int firstLine);
+// Prints the place (nothing when none is set) and ends through the fatal-error exit.
+[[noreturn]] void TableFault();
+
+// A number field of the row being read: the leading-digits rule as Number, and a field
+// that is no whole number gets a warning naming file, line and column.
+int32_t FieldNumber(const char* field);
+// The same for a number inside a list or a profile value, at the place set by WhereRow
+// or WhereProfile; `column` names the column or key.
+int32_t NumberIn(const char* text, const char* column);
+// Reads "name n n ..." (words separated by blanks): the first word into `name` (null: no
+// name), then up to `count` numbers as NumberIn reads them. Numbers that are missing keep
+// their values. Returns the count of numbers read.
+int NameAndNumbers(const char* item, char* name, size_t nameSize, int32_t* numbers, int count, const char* column);
+
+// Two rows that name the same record: the message names both lines; ends the program.
+[[noreturn]] void DuplicateRow(const char* path, const char* name, int firstLine, int secondLine);
+// The line of the row being read (0 outside the reading).
+int CurrentLine();
 
 }  // namespace RUNTIME_NS

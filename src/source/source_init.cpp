@@ -62,14 +62,14 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
     int index = FindByName(table, count, name, false, false);
     if (index < 0) {
       ConsolePrint("Not found: %s (%s)\n", name, owner);
-      QuitOnError(true);
+      TableFault();
     }
     return index;
   };
   ForItems(text, [&](const char* item) {
     if (strlen(item) < 2) {
       ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
-      QuitOnError(true);
+      TableFault();
     }
     int op = Opcode(item);
     code.Add(op);
@@ -93,7 +93,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
       case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('S', 'T'): case Op('G', 'E'):
       case Op('K', 'O'): case Op('I', 'N'): case Op('W', 'E'): case Op('C', 'H'): case Op('L', 'V'):
       case Op('S', 'F'): case Op('S', 'W'): case Op('S', 'R'): case Op('P', 'F'): case Op('M', 'F'):
-        code.Add(Number(operand));
+        code.Add(NumberIn(operand, "Req"));
         break;
       case Op('C', 'L'):
       case Op('R', 'A'): {
@@ -107,8 +107,8 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
           std::string part = alternatives.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
           start = bar + 1;
           char name[256] = "";
-          int level = 0;
-          sscanf(part.c_str(), "%255s %d", name, &level);
+          int32_t level = 0;
+          NameAndNumbers(part.c_str(), name, sizeof name, &level, op == Op('C', 'L') ? 1 : 0, "Req");
           if (op == Op('C', 'L')) {
             code.Add(named(gSource.classes, gSource.classCount, name));
             code.Add(level);
@@ -122,7 +122,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
         break;
       default:
         ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
-        QuitOnError(true);
+        TableFault();
     }
   });
   out.Reset(code.Finish("ResolveSourceReq-ReqCode"));
@@ -132,8 +132,8 @@ void ResolveSkillRequirement(const String& text, Owned& out) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceSkill-BytePos");
   ForItems(text, [&](const char* item) {
     char name[256] = "";
-    int number = 0;
-    sscanf(item, "%255s %d", name, &number);
+    int32_t number = 0;
+    NameAndNumbers(item, name, sizeof name, &number, 1, "SkillReq");
     code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
     code.Add(number);
   });
@@ -144,8 +144,8 @@ void ResolveSkillBonus(const String& text, Owned& out) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceSkillbonus-BytePos");
   ForItems(text, [&](const char* item) {
     char name[256] = "";
-    int number = 0;
-    sscanf(item, "%255s %d", name, &number);
+    int32_t number = 0;
+    NameAndNumbers(item, name, sizeof name, &number, 1, "SkillBoost");
     int32_t bonusType = -1;
     if (char* colon = strchr(name, ':')) {
       *colon = 0;
@@ -166,7 +166,7 @@ void ResolveFeatList(const String& text, Owned& out) {
       if (strncmp(item, prefixes[k], strlen(prefixes[k])) == 0) {
         code.Add(-(k + 1));
         const char* colon = strchr(item, ':');
-        code.Add(colon ? Number(colon + 1) : 0);
+        code.Add(colon ? NumberIn(colon + 1, "FeatReq") : 0);
         return;
       }
     code.Add(FindByName(gSource.feats, gSource.featCount, item, false, true));
@@ -189,11 +189,12 @@ char* gProfileBuffer = nullptr;
 
 // Reads a key of a profile as a list: "," ends items, ":" separates words.
 const char* ProfileValue(const std::string& section, const char* key) {
+  WhereProfile(section.c_str(), key);
   std::string value = IniReadString("Build/Profiles.txt", section.c_str(), key, "");
   if (value.size() > 65533) value.resize(65533);
   if (value.find(' ') != std::string::npos) {
     ConsolePrint("Error in Profile Database\n");
-    QuitOnError(true);
+    TableFault();
   }
   size_t n = value.size();
   memcpy(gProfileBuffer, value.data(), n);
@@ -213,10 +214,21 @@ void ProfileItems(const char* list, Visit visit) {
 
 [[noreturn]] void ProfileTooLong(const char* profile, const char* key) {
   ConsolePrint("Profile %s has too many entries in %s\n", profile, key);
-  QuitOnError(true);
+  TableFault();
 }
 
 int ProfileSourceInit() {
+  {
+    // The profile reader takes any bytes; names in another encoding would only fail later.
+    FILE* f = fopen("Build/Profiles.txt", "rb");
+    if (f) {
+      std::string text;
+      char chunk[65536];
+      for (size_t got; (got = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, got);
+      fclose(f);
+      CheckUtf8("Build/Profiles.txt", text.data(), text.size(), 1);
+    }
+  }
   std::vector<std::string> names = IniSectionNames("Build/Profiles.txt");
   DebugPrint(2, "Profiles: ");
   for (const std::string& n : names) DebugPrint(2, " %s ", n.c_str());
@@ -231,8 +243,8 @@ int ProfileSourceInit() {
     snprintf(p.name, sizeof p.name, "%s", section.c_str());
     const char* s = p.name;
     ProfileItems(ProfileValue(section, "Classes"), [&](const char* item) {
-      int weight = 0;
-      sscanf(item, "%255s %d", name, &weight);
+      int32_t weight = 0;
+      NameAndNumbers(item, name, sizeof name, &weight, 1, "Classes");
       if (p.classCount >= 32) ProfileTooLong(s, "Classes");
       p.classes[p.classCount][0] = FindByName(gSource.classes, gSource.classCount, name, false, true);
       p.classes[p.classCount++][1] = weight;
@@ -249,15 +261,16 @@ int ProfileSourceInit() {
       p.feats[p.featCount++] = FindByName(gSource.feats, gSource.featCount, item, false, true);
     });
     ProfileItems(ProfileValue(section, "Spells"), [&](const char* item) {
-      int number = 0;
-      sscanf(item, "%255s %d", name, &number);
+      int32_t number = 0;
+      NameAndNumbers(item, name, sizeof name, &number, 1, "Spells");
       if (p.spellCount >= 256) ProfileTooLong(s, "Spells");
       p.spells[p.spellCount][0] = FindByName(gSource.spells, gSource.spellCount, name, false, true);
       p.spells[p.spellCount++][1] = number;
     });
     ProfileItems(ProfileValue(section, "Skills"), [&](const char* item) {
-      int a = 0, b = 0;
-      sscanf(item, "%255s %d %d", name, &a, &b);
+      int32_t ab[2] = {0, 0};
+      NameAndNumbers(item, name, sizeof name, ab, 2, "Skills");
+      int32_t a = ab[0], b = ab[1];
       if (p.skillCount >= 64) ProfileTooLong(s, "Skills");
       p.skills[p.skillCount][0] = FindByName(gSource.skills, gSource.skillCount, name, false, true);
       p.skills[p.skillCount][1] = a;
@@ -272,17 +285,19 @@ int ProfileSourceInit() {
       p.specials[p.specialCount++] = FindSpecial(item, -1);
     });
     name[0] = 0;
-    sscanf(ProfileValue(section, "Armor"), "%255s %d", name, &p.armorNumber);
+    NameAndNumbers(ProfileValue(section, "Armor"), name, sizeof name, &p.armorNumber, 1, "Armor");
     p.armor = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
     p.race = FindByName(gSource.races, gSource.raceCount, ProfileValue(section, "Race"), false, true);
-    p.minLevel = Number(ProfileValue(section, "MinLevel"));
+    const char* minLevel = ProfileValue(section, "MinLevel");
+    p.minLevel = *minLevel ? NumberIn(minLevel, "MinLevel") : 0;
     name[0] = 0;
-    sscanf(ProfileValue(section, "Shield"), "%255s %d %d", name, &p.shieldNumbers[0], &p.shieldNumbers[1]);
+    NameAndNumbers(ProfileValue(section, "Shield"), name, sizeof name, p.shieldNumbers, 2, "Shield");
     p.shield = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
     p.school = FindByName(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"), false, true);
     int32_t* a = p.attributes;
-    sscanf(ProfileValue(section, "Attributes"), "%d %d %d %d %d %d", &a[0], &a[1], &a[2], &a[3], &a[4], &a[5]);
+    NameAndNumbers(ProfileValue(section, "Attributes"), nullptr, 0, a, kAttributes, "Attributes");
   }
+  WhereClear();
   freeloga(gProfileBuffer);
   gProfileBuffer = nullptr;
   return 0;
@@ -306,11 +321,20 @@ void DoMonsterDesc(String& text, const std::string& path, int depth) {
   if (!f || !IsRegularFile(path.c_str()) || depth > 32) {
     if (f) fclose(f);
     ConsolePrint("Error opening File %s\n", path.c_str());
-    QuitOnError(true);
+    TableFault();
   }
   char* line = static_cast<char*>(mallocloga(8192, "DoMonsterDesc-buffer"));
   TrackedPtr<char> guard(line);
+  int number = 1;  // the line the next piece belongs to
   while (fgets(line, 8192, f)) {
+    size_t got = strlen(line);
+    bool whole = got && line[got - 1] == '\n';
+    // A piece of a longer line may end inside a character: those last bytes go unchecked.
+    size_t checked = got;
+    while (!whole && checked > 0 && got - checked < 3 && ((unsigned char)line[checked - 1] & 0x80)) --checked;
+    CheckUtf8(path.c_str(), line, checked, number);
+    if (number == 1 && strncmp(line, "\xEF\xBB\xBF", 3) == 0) memmove(line, line + 3, got - 2);
+    if (whole) ++number;
     for (char* p = line; *p; ++p)
       if (*p == '\r' || *p == '\n') *p = 0;
     if (strncmp(line, "include", 7) == 0) {
@@ -363,18 +387,21 @@ void InitMonsterDesc() {
     for (int k = 0; k < n; ++k)
       if (nodes[k].path == path) return &nodes[k];
     ConsolePrint("Could not Find Text for Monster\n");
-    QuitOnError(true);
+    TableFault();
   };
   for (int m = 0; m < gSource.monsterCount; ++m) {
+    WhereRow("Build/Data/Monsters.txt", m);
     TextNode* node = find(gSource.monsters[m].name);
     gSource.monsters[m].description.Assign(node->text.c_str(), node->text.length);
     gSource.monsters[m].spellResistance = node->spellResistance;
   }
   for (int t = 0; t < gSource.templateCount; ++t) {
+    WhereRow("Build/Data/Templates.txt", t);
     TextNode* node = find(gSource.templates[t].name);
     gSource.templates[t].description.Assign(node->text.c_str(), node->text.length);
   }
   DeleteRecords(nodes);
+  WhereClear();
 }
 
 // ---- the second compilation pass over every script ----
@@ -387,26 +414,46 @@ void Optimize2(Owned& script) {
 
 void OptimizeAllScripts() {
   for (int i = 0; i < gSource.classCount; ++i) {
+    WhereRow("Build/Data/Characters.txt", i);
     Optimize2(gSource.classes[i].effectScript);
     Optimize2(gSource.classes[i].featScript);
   }
   for (int i = 0; i < gSource.effectCount; ++i) {
+    WhereRow("Build/Data/Effects.txt", i);
     Optimize2(gSource.effects[i].effectScript);
     Optimize2(gSource.effects[i].variableScript);
   }
-  for (int i = 0; i < gSource.equipmentCount; ++i) Optimize2(gSource.equipment[i].script);
-  for (int i = 0; i < gSource.featCount; ++i) Optimize2(gSource.feats[i].effectScript);
-  for (int i = 0; i < gSource.monsterCount; ++i) Optimize2(gSource.monsters[i].familiar);
+  for (int i = 0; i < gSource.equipmentCount; ++i) {
+    WhereRow("Build/Data/Equipment.txt", i);
+    Optimize2(gSource.equipment[i].script);
+  }
+  for (int i = 0; i < gSource.featCount; ++i) {
+    WhereRow("Build/Data/Feats.txt", i);
+    Optimize2(gSource.feats[i].effectScript);
+  }
+  for (int i = 0; i < gSource.monsterCount; ++i) {
+    WhereRow("Build/Data/Monsters.txt", i);
+    Optimize2(gSource.monsters[i].familiar);
+  }
   for (int i = 0; i < gSource.raceCount; ++i) {
+    WhereRow("Build/Data/Races.txt", i);
     Optimize2(gSource.races[i].effectScript);
     Optimize2(gSource.races[i].featScript);
   }
-  for (int i = 0; i < gSource.specialCount; ++i) Optimize2(gSource.specials[i].script);
-  for (int i = 0; i < gSource.specificCount; ++i) Optimize2(gSource.specifics[i].script);
+  for (int i = 0; i < gSource.specialCount; ++i) {
+    WhereRow("Build/Data/Specials.txt", i);
+    Optimize2(gSource.specials[i].script);
+  }
+  for (int i = 0; i < gSource.specificCount; ++i) {
+    WhereRow("Build/Data/Specific.txt", i);
+    Optimize2(gSource.specifics[i].script);
+  }
   for (int i = 0; i < gSource.templateCount; ++i) {
+    WhereRow("Build/Data/Templates.txt", i);
     Optimize2(gSource.templates[i].crScript);
     Optimize2(gSource.templates[i].script);
   }
+  WhereClear();
 }
 
 int gSkeleton = -2;
@@ -431,14 +478,19 @@ int ResolveSource() {
       "Kleidung", "Dolch", "Kurzbogen", "Magierrobe", "Elfenkettenhemd", "Armreif", "Tartsche",
       "KleinerMetallschild", "KleinerHolzschild", "GroßerMetallschild", "GroßerHolzschild", "Pfeile", "Amulett",
       "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm", "Weste"};
+  WhereClear();
   for (const char* name : kNamedEquipment) FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+  // The race a creature falls back to; without it the dump would fail at the first character.
+  FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
   for (int i = 0; i < gSource.featCount; ++i) {
+    WhereRow("Build/Data/Feats.txt", i);
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;
     ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency, f.name.c_str());
     ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
   }
   for (int i = 0; i < gSource.classCount; ++i) {
+    WhereRow("Build/Data/Characters.txt", i);
     CharSource& c = gSource.classes[i];
     CharTexts& t = gTexts.classes[i];
     ResolveRequirement(t.req, c.requirement, nullptr, c.name.c_str());
@@ -451,14 +503,20 @@ int ResolveSource() {
                         ? -1
                         : FindByName(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str(), false, true);
   }
-  for (int i = 0; i < gSource.effectCount; ++i) ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
-  for (int i = 0; i < gSource.specificCount; ++i)
+  for (int i = 0; i < gSource.effectCount; ++i) {
+    WhereRow("Build/Data/Effects.txt", i);
+    ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
+  }
+  for (int i = 0; i < gSource.specificCount; ++i) {
+    WhereRow("Build/Data/Specific.txt", i);
     ResolveSkillBonus(gTexts.specifics[i].skillBoost, gSource.specifics[i].skillBonus);
+  }
   for (int i = 0; i < gSource.skillCount; ++i) {
+    WhereRow("Build/Data/Skills.txt", i);
     ForItems(gTexts.skills[i].synergy, [&](const char* item) {
       if (FindByName(gSource.skills, gSource.skillCount, item, false, false) < 0) {
         ConsolePrint("Unknown synergy skill %s of skill %s\n", item, gSource.skills[i].name.c_str());
-        QuitOnError(true);
+        TableFault();
       }
     });
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
@@ -466,15 +524,17 @@ int ResolveSource() {
   }
   // Paladin mounts (kind 6) and fiendish servants (kind 7) name the monster they are.
   for (int i = 0; i < gSource.specialCount; ++i) {
+    WhereRow("Build/Data/Specials.txt", i);
     const SpecialSource& x = gSource.specials[i];
     if ((x.type == 6 || x.type == 7) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
-      QuitOnError(true);
+      TableFault();
     }
   }
   // Every domain grants one spell of each level 1 to 9.
   for (int d = 0; d < gSource.domainCount; ++d)
     for (int level = 1; level <= 9; ++level) {
+      WhereRow("Build/Data/Domains.txt", d);
       bool found = false;
       for (int sp = 0; sp < gSource.spellCount && !found; ++sp) {
         const SpellSource& x = gSource.spells[sp];
@@ -482,10 +542,11 @@ int ResolveSource() {
       }
       if (!found) {
         ConsolePrint("Domain %s has no spell of level %d\n", gSource.domains[d].name.c_str(), level);
-        QuitOnError(true);
+        TableFault();
       }
     }
   for (int i = 0; i < gSource.raceCount; ++i) {
+    WhereRow("Build/Data/Races.txt", i);
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
         StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
@@ -496,13 +557,16 @@ int ResolveSource() {
       gSource.races[i].favouredClass = FindByName(gSource.classes, gSource.classCount, favoured.c_str(), false, false);
       if (gSource.races[i].favouredClass < 0) {
         ConsolePrint("Unknown favoured class %s of race %s\n", favoured.c_str(), gSource.races[i].name.c_str());
-        QuitOnError(true);
+        TableFault();
       }
     }
   }
-  for (int i = 0; i < gSource.monsterCount; ++i)
+  for (int i = 0; i < gSource.monsterCount; ++i) {
+    WhereRow("Build/Data/Monsters.txt", i);
     ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities,
                  gSource.abilityCount, "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
+  }
+  WhereClear();
   const char* proficiency[3][3] = {{"EinfacheWaffen", "KriegsWaffen", "ExotischeWaffen"},
                                    {"LeichteRüstung", "MittelschwereRüstung", "SchwereRüstung"},
                                    {"Schilde", nullptr, nullptr}};
@@ -590,6 +654,7 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
   if (build) {
     // A template that no monster type may take is a mistake of the table.
     for (int t = 0; t < gSource.templateCount; ++t) {
+      WhereRow("Build/Data/Templates.txt", t);
       const TemplateSource& tpl = gSource.templates[t];
       bool forbids = tpl.forbidTypes.length && tpl.forbidTypes.c_str()[0];
       bool forces = tpl.forceTypes.length && tpl.forceTypes.c_str()[0];
@@ -598,9 +663,10 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
         fitting += !(forbids && TypeListed(tpl.forbidTypes, type)) && !(forces && !TypeListed(tpl.forceTypes, type));
       if (fitting == 0) {
         ConsolePrint("Template %s fits no monster type\n", tpl.name.c_str());
-        QuitOnError(true);
+        TableFault();
       }
     }
+    WhereClear();
     gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4;
     gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
@@ -622,8 +688,9 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
   return low;
 }
 
-int SourceInit() {
+int SourceInit(bool warn) {
   if (gSource.initialised) return 0;
+  BeginTableSession(warn);
   const char* names = gSource.symbolNames;
   gSource = Source{};
   gSource.symbolNames = names ? names : static_cast<const char*>(gProcess.symbolNames);
@@ -652,11 +719,13 @@ int SourceInit() {
   }
   FreeReadingState();
   if (failed) {
+    EndTableSession();
     gSource.initialised = true;  // lets FreeSource release what was read
     FreeSource();
     return 1;
   }
   OptimizeAllScripts();
+  EndTableSession();
   gSource.initialised = true;
   ++gSourceGeneration;
   return 0;

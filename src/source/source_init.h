@@ -11,7 +11,8 @@
 namespace RUNTIME_NS {
 
 // 0 on success, 1 when a table file could not be opened or the profiles failed.
-int SourceInit();
+// `warn`: print the warnings of the tables (a rebuild reads them three times).
+int SourceInit(bool warn = true);
 void FreeSource();
 int ResolveSource();
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -36,7 +37,7 @@ void Compile(Owned& out, const char* text, const char* errorFormat, const char* 
   ++gSourceStats.scripts;
   if (bnfparse(text, &script) != 0) {
     ConsolePrint(errorFormat, name);
-    QuitOnError(true);
+    TableFault();
   }
   out.Reset(script);
 }
@@ -51,7 +52,7 @@ int32_t DieOf(const char* field) {
 void CheckCount(int count, int expected, const char* message, const char* first) {
   if (count != expected) {
     ConsolePrint(message, first);
-    QuitOnError(true);
+    TableFault();
   }
 }
 
@@ -65,7 +66,7 @@ int32_t PriceField(const char* field, const char* column, const char* message, c
   if (!digits) {
     ConsolePrint("%s is no number: %s\n", column, field ? field : "");
     ConsolePrint(message, row);
-    QuitOnError(true);
+    TableFault();
   }
   return Number(field);
 }
@@ -85,9 +86,23 @@ void ReadSixNumbers(char* field, int32_t* out) {
   const char* p = field;
   const char* end = field + n;
   for (int i = 0; i < kAttributes; ++i) {
-    out[i] = p < end ? Number(p) : 0;
+    out[i] = p < end ? FieldNumber(p) : 0;
     if (p < end) p += strlen(p) + 1;
   }
+}
+
+// The row that last updated each record of an update table (Weapons.txt, Spells2.txt):
+// a second row for the same record would silently replace the first.
+int32_t* gUpdatedAt = nullptr;
+void StartUpdates(int records) {
+  if (gUpdatedAt) freeloga(gUpdatedAt);
+  size_t n = (size_t)(records > 0 ? records : 1);
+  gUpdatedAt = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * n, "SourceInit-UpdatedAt"));
+  memset(gUpdatedAt, 0, sizeof(int32_t) * n);
+}
+void Updated(int record, const char* path, const char* name) {
+  if (gUpdatedAt[record]) DuplicateRow(path, name, gUpdatedAt[record], CurrentLine());
+  gUpdatedAt[record] = CurrentLine();
 }
 
 // ---- minor tables ----
@@ -117,11 +132,11 @@ int SizeRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gSize[6], "Invalid Number of Arguments in SizeSource Database (%s)\n", f[0]);
   SizeSource& r = *static_cast<SizeSource*>(record);
   r.name.Assign(f[gSize[0]]);
-  r.st = Number(f[gSize[1]]);
-  r.ge = Number(f[gSize[2]]);
-  r.ko = Number(f[gSize[3]]);
-  r.ac = Number(f[gSize[4]]);
-  r.sizeMod = Number(f[gSize[5]]);
+  r.st = FieldNumber(f[gSize[1]]);
+  r.ge = FieldNumber(f[gSize[2]]);
+  r.ko = FieldNumber(f[gSize[3]]);
+  r.ac = FieldNumber(f[gSize[4]]);
+  r.sizeMod = FieldNumber(f[gSize[5]]);
   return 0;
 }
 
@@ -136,14 +151,14 @@ int MonsterTypeRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gType[9], "Invalid Number of Arguments in MonsterTypeSource Database (%s)\n", f[0]);
   MonsterTypeSource& r = *static_cast<MonsterTypeSource*>(record);
   r.name.Assign(f[gType[0]]);
-  r.attackType = Number(f[gType[1]]);
-  r.reflex = Number(f[gType[2]]);
-  r.will = Number(f[gType[3]]);
-  r.fortitude = Number(f[gType[4]]);
-  r.mixed = Number(f[gType[5]]);
-  r.mixedEq = Number(f[gType[6]]);
-  r.skills = Number(f[gType[7]]);
-  r.feats = Number(f[gType[8]]);
+  r.attackType = FieldNumber(f[gType[1]]);
+  r.reflex = FieldNumber(f[gType[2]]);
+  r.will = FieldNumber(f[gType[3]]);
+  r.fortitude = FieldNumber(f[gType[4]]);
+  r.mixed = FieldNumber(f[gType[5]]);
+  r.mixedEq = FieldNumber(f[gType[6]]);
+  r.skills = FieldNumber(f[gType[7]]);
+  r.feats = FieldNumber(f[gType[8]]);
   return 0;
 }
 
@@ -177,8 +192,8 @@ int SpecialRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gSpecial[4], "Invalid Number of Arguments in SpezialSource Database (%s)\n", f[0]);
   SpecialSource& r = *static_cast<SpecialSource*>(record);
   r.name.Assign(f[gSpecial[0]]);
-  r.type = Number(f[gSpecial[1]]);
-  r.spellLevel = Number(f[gSpecial[2]]);
+  r.type = FieldNumber(f[gSpecial[1]]);
+  r.spellLevel = FieldNumber(f[gSpecial[2]]);
   Compile(r.script, f[gSpecial[3]], "Error in Special Script %s\n", r.name.c_str());
   return 0;
 }
@@ -194,7 +209,7 @@ int BonusRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gBonus[2], "Invalid Number of Arguments in BonusSource Database (%s)\n", f[0]);
   BonusSource& r = *static_cast<BonusSource*>(record);
   r.name.Assign(f[gBonus[0]]);
-  r.stack = Number(f[gBonus[1]]);
+  r.stack = FieldNumber(f[gBonus[1]]);
   return 0;
 }
 
@@ -209,7 +224,7 @@ int TemplateRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gTemplate[8], "Invalid Number of Arguments in TemplateSource Database (%s)\n", f[0]);
   TemplateSource& r = *static_cast<TemplateSource*>(record);
   r.name.Assign(f[gTemplate[0]]);
-  r.mixed = Number(f[gTemplate[2]]);
+  r.mixed = FieldNumber(f[gTemplate[2]]);
   r.newType.Assign(f[gTemplate[7]]);
   StoreList(r.forceTypes, f[gTemplate[3]], false, false);
   StoreList(r.forbidTypes, f[gTemplate[4]], false, false);
@@ -250,40 +265,40 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
   auto col = [&](int c) { return f[gChar[c]]; };
   r.name.Assign(col(cName));
   r.hitDie = DieOf(col(cTW));
-  for (int i = 0; i < kAttributes; ++i) r.attributeWeights[i] = Number(f[gCharAttr[i]]);
-  r.probability = Number(col(cProbability));
-  r.attackType = Number(col(cGAType));
-  r.reflex = Number(col(cRef));
-  r.will = Number(col(cWil));
-  r.fortitude = Number(col(cZaeh));
-  r.attack = Number(col(cAttack));
-  r.forceAttack = Number(col(cForceAttack));
-  r.skillPoints = Number(col(cSkills));
-  r.prestige = Number(col(cPrest));
-  r.maxLevel = Number(col(cMaxLvl));
-  r.spellType = Number(col(cSpellType));
-  r.spellType2 = Number(col(cSpellType2));
-  r.increaseSpellType = Number(col(cIncreaseSpellType));
-  int32_t spontan = Number(col(cSpontanCast));
+  for (int i = 0; i < kAttributes; ++i) r.attributeWeights[i] = FieldNumber(f[gCharAttr[i]]);
+  r.probability = FieldNumber(col(cProbability));
+  r.attackType = FieldNumber(col(cGAType));
+  r.reflex = FieldNumber(col(cRef));
+  r.will = FieldNumber(col(cWil));
+  r.fortitude = FieldNumber(col(cZaeh));
+  r.attack = FieldNumber(col(cAttack));
+  r.forceAttack = FieldNumber(col(cForceAttack));
+  r.skillPoints = FieldNumber(col(cSkills));
+  r.prestige = FieldNumber(col(cPrest));
+  r.maxLevel = FieldNumber(col(cMaxLvl));
+  r.spellType = FieldNumber(col(cSpellType));
+  r.spellType2 = FieldNumber(col(cSpellType2));
+  r.increaseSpellType = FieldNumber(col(cIncreaseSpellType));
+  int32_t spontan = FieldNumber(col(cSpontanCast));
   r.spontaneous = spontan % 2;
   r.spontaneousMode = spontan / 2;
-  r.domains = Number(col(cDomains));
-  r.specialise = Number(col(cSpecialize));
-  r.powerType = Number(col(cPowerType));
+  r.domains = FieldNumber(col(cDomains));
+  r.specialise = FieldNumber(col(cSpecialize));
+  r.powerType = FieldNumber(col(cPowerType));
   StoreList(r.bonusFeatTypes, col(cBonusFeatType), false, false);
   StoreList(r.bonusFeats, col(cBonusFeats), false, true);
-  r.epicFeats = Number(col(cEpicFeats));
-  r.spellFailure = Number(col(cSpellFailure));
-  r.effects = Number(col(cEffects));
-  r.noEquipment = Number(col(cNoEq));
-  r.psiDisciplines = Number(col(cPsiDisc));
-  r.psiCrystals = Number(col(cPsiCrys));
-  r.forceWeaponType = Number(col(cForceWeaponType));
-  r.naturalEnhance = Number(col(cNaturalEnhence));
-  r.npc = Number(col(cNPC));
-  r.spellAttribute = Number(col(cSpellAttr));
-  r.bonusClassSkills = Number(col(cBonusClassSkills));
-  r.noMetal = Number(col(cNoMetal));
+  r.epicFeats = FieldNumber(col(cEpicFeats));
+  r.spellFailure = FieldNumber(col(cSpellFailure));
+  r.effects = FieldNumber(col(cEffects));
+  r.noEquipment = FieldNumber(col(cNoEq));
+  r.psiDisciplines = FieldNumber(col(cPsiDisc));
+  r.psiCrystals = FieldNumber(col(cPsiCrys));
+  r.forceWeaponType = FieldNumber(col(cForceWeaponType));
+  r.naturalEnhance = FieldNumber(col(cNaturalEnhence));
+  r.npc = FieldNumber(col(cNPC));
+  r.spellAttribute = FieldNumber(col(cSpellAttr));
+  r.bonusClassSkills = FieldNumber(col(cBonusClassSkills));
+  r.noMetal = FieldNumber(col(cNoMetal));
   // The progressions decide base attack, saves and hit points: a typo must not
   // silently give a class no attack bonus or no hit die.
   const char* progression = nullptr;
@@ -296,7 +311,7 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
   if (progression) {
     ConsolePrint("Invalid progression %s\n", progression);
     ConsolePrint("Invalid Number of Arguments in CharSource Database (%s)\n", f[0]);
-    QuitOnError(true);
+    TableFault();
   }
   Compile(r.effectScript, col(cEffectScript), "Error in Character Script %s\n", r.name.c_str());
   Compile(r.featScript, col(cGiveFeats), "Error in Character Script %s\n", r.name.c_str());
@@ -328,14 +343,14 @@ int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   RaceSource& r = *static_cast<RaceSource*>(record);
   RaceTexts& t = *static_cast<RaceTexts*>(temporary);
   r.name.Assign(f[gRace[rName]]);
-  r.probability = Number(f[gRace[rProb]]);
-  r.size = Number(f[gRace[rSize]]);
-  r.attackType = Number(f[gRace[rAttackType]]);
+  r.probability = FieldNumber(f[gRace[rProb]]);
+  r.size = FieldNumber(f[gRace[rSize]]);
+  r.attackType = FieldNumber(f[gRace[rAttackType]]);
   ReadSixNumbers(f[gRace[rRaceMod]], r.modifiers);
-  r.range = Number(f[gRace[rRange]]);
+  r.range = FieldNumber(f[gRace[rRange]]);
   t.subRace.Assign(f[gRace[rSubRace]]);
   t.favoured.Assign(f[gRace[rFavClass]]);
-  r.crModifier = Number(f[gRace[rHGMod]]);
+  r.crModifier = FieldNumber(f[gRace[rHGMod]]);
   Compile(r.effectScript, f[gRace[rEffectScript]], "Error in Race Script %s\n", r.name.c_str());
   Compile(r.featScript, f[gRace[rGiveFeats]], "Error in Race Script %s\n", r.name.c_str());
   return 0;
@@ -365,14 +380,14 @@ int FeatRow(char** f, void* record, void* temporary, int count, bool header) {
   FeatSource& r = *static_cast<FeatSource*>(record);
   FeatTexts& t = *static_cast<FeatTexts*>(temporary);
   r.name.Assign(f[gFeat[fName]]);
-  r.multi = Number(f[gFeat[fMulti]]);
-  r.epic = Number(f[gFeat[fEpic]]);
-  r.dep = Number(f[gFeat[fDep]]);
-  r.attackDep = Number(f[gFeat[fAttackDep]]);
-  r.featType = Number(f[gFeat[fFeatType]]);
-  r.inborn = Number(f[gFeat[fInborn]]);
-  r.standard = Number(f[gFeat[fStandard]]);
-  r.exclusive = Number(f[gFeat[fExclusive]]);
+  r.multi = FieldNumber(f[gFeat[fMulti]]);
+  r.epic = FieldNumber(f[gFeat[fEpic]]);
+  r.dep = FieldNumber(f[gFeat[fDep]]);
+  r.attackDep = FieldNumber(f[gFeat[fAttackDep]]);
+  r.featType = FieldNumber(f[gFeat[fFeatType]]);
+  r.inborn = FieldNumber(f[gFeat[fInborn]]);
+  r.standard = FieldNumber(f[gFeat[fStandard]]);
+  r.exclusive = FieldNumber(f[gFeat[fExclusive]]);
   std::string text = f[gFeat[fText]];
   for (char& c : text)
     if (c == '_') c = ' ';
@@ -381,9 +396,9 @@ int FeatRow(char** f, void* record, void* temporary, int count, bool header) {
       mallocloga(sizeof(int32_t) * (size_t)(gSource.classCount ? gSource.classCount : 1), "SetFeatSource-Probability"));
   for (int c = 0; c < gSource.classCount; ++c) {
     if (gClassPositions[c] >= 0)
-      weights[c] = Number(f[gClassPositions[c]]);
+      weights[c] = FieldNumber(f[gClassPositions[c]]);
     else if (r.exclusive == 0 && gFeatDerriveColumns[c] >= 0)
-      weights[c] = Number(f[gFeatDerriveColumns[c]]);
+      weights[c] = FieldNumber(f[gFeatDerriveColumns[c]]);
     else
       weights[c] = 0;
   }
@@ -425,15 +440,15 @@ int SkillRow(char** f, void* record, void* temporary, int count, bool header) {
   SkillSource& r = *static_cast<SkillSource*>(record);
   SkillTexts& t = *static_cast<SkillTexts*>(temporary);
   r.name.Assign(f[gSkill[sName]]);
-  r.attribute = Number(f[gSkill[sAttr]]);
-  r.untrained = Number(f[gSkill[sUntrained]]);
-  r.armorPenalty = Number(f[gSkill[sArmorMalus]]);
+  r.attribute = FieldNumber(f[gSkill[sAttr]]);
+  r.untrained = FieldNumber(f[gSkill[sUntrained]]);
+  r.armorPenalty = FieldNumber(f[gSkill[sArmorMalus]]);
   int32_t* flags = static_cast<int32_t*>(
       mallocloga(sizeof(int32_t) * (size_t)(gSource.classCount ? gSource.classCount : 1), "SetSkillSource-Prob"));
   bool anyZero = false;
   for (int c = 0; c < gSource.classCount; ++c) {
     if (gClassPositions[c] >= 0)
-      flags[c] = Number(f[gClassPositions[c]]);
+      flags[c] = FieldNumber(f[gClassPositions[c]]);
     else
       flags[c] = anyZero ? 0 : 1;
     if (flags[c] == 0) anyZero = true;
@@ -461,7 +476,7 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
       for (int k = 0; k < spColumns && !known; ++k) known = gSpell[k] == i;
       if (!known && FindByName(gSource.classes, gSource.classCount, f[i], false, false) < 0) {
         ConsolePrint("Spell level column %s names no class\n", f[i]);
-        QuitOnError(true);
+        TableFault();
       }
     }
     return 0;
@@ -469,21 +484,21 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gSpell[spColumns], "Invalid Number of Arguments in Spell Source Database (%s)\n", f[0]);
   SpellSource& r = *static_cast<SpellSource*>(record);
   r.name.Assign(f[gSpell[spName]]);
-  r.probability = Number(f[gSpell[spProbability]]);
+  r.probability = FieldNumber(f[gSpell[spProbability]]);
   int32_t* levels = static_cast<int32_t*>(
       mallocloga(sizeof(int32_t) * (size_t)(gSource.classCount ? gSource.classCount : 1), "SetSpellSource-ClassLevels"));
   for (int c = 0; c < gSource.classCount; ++c)
-    levels[c] = gClassPositions[c] >= 0 ? Number(f[gClassPositions[c]]) : -1;
+    levels[c] = gClassPositions[c] >= 0 ? FieldNumber(f[gClassPositions[c]]) : -1;
   r.classLevels.Reset(reinterpret_cast<uint8_t*>(levels));
   const char* d1 = f[gSpell[spDomain]];
   const char* d2 = f[gSpell[spDomain2]];
   r.domainCount = strcmp(d1, "-") == 0 ? 0 : strcmp(d2, "-") == 0 ? 1 : 2;
-  r.domainLevel = Number(f[gSpell[spDomainL]]);
-  r.domainLevel2 = Number(f[gSpell[spDomainL2]]);
+  r.domainLevel = FieldNumber(f[gSpell[spDomainL]]);
+  r.domainLevel2 = FieldNumber(f[gSpell[spDomainL2]]);
   if (r.domainCount >= 1) r.domains[0] = FindByName(gSource.domains, gSource.domainCount, d1, false, true);
   if (r.domainCount >= 2) r.domains[1] = FindByName(gSource.domains, gSource.domainCount, d2, false, true);
   r.school = FindByName(gSource.schools, gSource.schoolCount, f[gSpell[spSchool]], false, true);
-  r.convert = Number(f[gSpell[spConvert]]);
+  r.convert = FieldNumber(f[gSpell[spConvert]]);
   return 0;
 }
 
@@ -498,14 +513,16 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
       gSpells2[1 + l] = FindColumn(f, name, count, true);
     }
     gSpells2Count = count;
+    StartUpdates(gSource.classCount);
     return 0;
   }
   CheckCount(count, gSpells2Count, "Invalid Number of Arguments in Spell Source Database (%s)\n", f[0]);
   int cls = FindByName(gSource.classes, gSource.classCount, f[gSpells2[0]], false, false);
   if (cls < 0) {
     ConsolePrint("Spell list row %s names no class\n", f[gSpells2[0]]);
-    QuitOnError(true);
+    TableFault();
   }
+  Updated(cls, "Build/Data/Spells2.txt", f[gSpells2[0]]);
   for (int l = 0; l < 10; ++l) {
     char* list = f[gSpells2[1 + l]];
     size_t n = strlen(list);
@@ -536,9 +553,9 @@ int PowerRow(char** f, void* record, void*, int count, bool header) {
   CheckCount(count, gPower[5], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
   PowerSource& r = *static_cast<PowerSource*>(record);
   r.name.Assign(f[gPower[0]]);
-  r.psion = Number(f[gPower[1]]);
-  r.psychicWarrior = Number(f[gPower[2]]);
-  r.attribute = Number(f[gPower[3]]);
+  r.psion = FieldNumber(f[gPower[1]]);
+  r.psychicWarrior = FieldNumber(f[gPower[2]]);
+  r.attribute = FieldNumber(f[gPower[3]]);
   // The discipline list the power belongs to, by the ability it keys off; -1 general.
   const char* discipline = f[gPower[4]];
   r.discipline = -2;
@@ -547,7 +564,7 @@ int PowerRow(char** f, void* record, void*, int count, bool header) {
     if (strcmp(discipline, kDisciplines[d]) == 0) r.discipline = d;
   if (r.discipline == -2) {
     ConsolePrint("Unknown discipline %s of power %s\n", discipline, f[gPower[0]]);
-    QuitOnError(true);
+    TableFault();
   }
   return 0;
 }
@@ -573,13 +590,13 @@ int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
   EffectSource& r = *static_cast<EffectSource*>(record);
   ItemTexts& t = *static_cast<ItemTexts*>(temporary);
   r.name.Assign(f[gEffect[eEffect]]);
-  for (int i = 0; i < kEffectSlots; ++i) r.slots[i] = Number(f[gEffectSlots[i]]);
-  for (int i = 0; i < 4; ++i) r.groups[i] = Number(f[gEffectGroups[i]]);
-  r.multi = Number(f[gEffect[eMulti]]);
+  for (int i = 0; i < kEffectSlots; ++i) r.slots[i] = FieldNumber(f[gEffectSlots[i]]);
+  for (int i = 0; i < 4; ++i) r.groups[i] = FieldNumber(f[gEffectGroups[i]]);
+  r.multi = FieldNumber(f[gEffect[eMulti]]);
   const char* message = "Invalid Number of Arguments in EffectSource Database (%s)\n";
   r.cost = PriceField(f[gEffect[eCost]], "Cost", message, f[0]);
   r.cost2 = PriceField(f[gEffect[eCost2]], "Cost2", message, f[0]);
-  r.ranged = Number(f[gEffect[eRanged]]);
+  r.ranged = FieldNumber(f[gEffect[eRanged]]);
   Compile(r.effectScript, f[gEffect[eEffectScript]], "Error in Effect Script %s\n", r.name.c_str());
   Compile(r.variableScript, f[gEffect[eVariable]], "Error in Effect Script %s\n", r.name.c_str());
   StoreList(t.skillBoost, f[gEffect[eSkillBoost]], true, false);
@@ -606,25 +623,25 @@ int EquipmentRow(char** f, void* record, void*, int count, bool header) {
   EquipSource& r = *static_cast<EquipSource*>(record);
   auto col = [&](int c) { return f[gEquip[c]]; };
   r.name.Assign(col(qName));
-  r.equipType = Number(col(qEquipType));
-  r.damageCount = Number(col(qDamage1));
+  r.equipType = FieldNumber(col(qEquipType));
+  r.damageCount = FieldNumber(col(qDamage1));
   r.damageDie = DieOf(col(qDamage2));
-  r.size = Number(col(qSize));
-  r.type = Number(col(qType));
-  r.critical = Number(col(qCritical));
-  r.criticalMultiplier = Number(col(qCriticalM));
-  r.attackType = Number(col(qAttackType));
-  r.probability = Number(col(qProb));
-  r.armor = Number(col(qArmor));
-  r.maxDex = Number(col(qMaxDex));
-  r.penalty = Number(col(qMalus));
-  r.spellFailure = Number(col(qSpellF));
-  r.metal = Number(col(qMetal));
-  r.minLevel = Number(col(qMinLevel));
-  r.rare = Number(col(qRare));
+  r.size = FieldNumber(col(qSize));
+  r.type = FieldNumber(col(qType));
+  r.critical = FieldNumber(col(qCritical));
+  r.criticalMultiplier = FieldNumber(col(qCriticalM));
+  r.attackType = FieldNumber(col(qAttackType));
+  r.probability = FieldNumber(col(qProb));
+  r.armor = FieldNumber(col(qArmor));
+  r.maxDex = FieldNumber(col(qMaxDex));
+  r.penalty = FieldNumber(col(qMalus));
+  r.spellFailure = FieldNumber(col(qSpellF));
+  r.metal = FieldNumber(col(qMetal));
+  r.minLevel = FieldNumber(col(qMinLevel));
+  r.rare = FieldNumber(col(qRare));
   r.price = PriceField(col(qPrice), "Price", "Invalid Number of Arguments in Equipment Source Database (%s)\n", f[0]);
-  r.forbidEffects = Number(col(qForbidEffects));
-  r.amount = Number(col(qAmount));
+  r.forbidEffects = FieldNumber(col(qForbidEffects));
+  r.amount = FieldNumber(col(qAmount));
   Compile(r.script, col(qScript), "Error in Character Script %s\n", r.name.c_str());
   return 0;
 }
@@ -635,6 +652,7 @@ int WeaponRow(char** f, void*, void*, int count, bool header) {
     gWeaponName = FindColumn(f, "Name", count, true);
     gWeaponSpecial = FindColumn(f, "SpecialType", count, true);
     gWeaponCount = count;
+    StartUpdates(gSource.equipmentCount);
     for (int c = 0; c < gSource.classCount; ++c) {
       const char* d = gTexts.classes[c].derrive.c_str();
       const char* column = (d[0] && d[0] != ';') ? d : gSource.classes[c].name.c_str();
@@ -650,23 +668,24 @@ int WeaponRow(char** f, void*, void*, int count, bool header) {
   }
   if (count != gWeaponCount) {
     ConsolePrint("Invalid Number of Arguments in Equipment Source Database\n");
-    QuitOnError(true);
+    TableFault();
   }
   const char* name = f[gWeaponName];
   int e = FindByName(gSource.equipment, gSource.equipmentCount, name, false, false);
   if (e < 0) {
     ConsolePrint("Could not find Equipment %s\n", name);
-    QuitOnError(true);
+    TableFault();
   }
+  Updated(e, "Build/Data/Weapons.txt", name);
   EquipSource& r = gSource.equipment[e];
-  r.specialType = Number(f[gWeaponSpecial]);
+  r.specialType = FieldNumber(f[gWeaponSpecial]);
   int32_t* classes = static_cast<int32_t*>(
       mallocloga(sizeof(int32_t) * (size_t)(gSource.classCount ? gSource.classCount : 1), "SetWProbSource-Prob"));
-  for (int c = 0; c < gSource.classCount; ++c) classes[c] = Number(f[gClassPositions[c]]);
+  for (int c = 0; c < gSource.classCount; ++c) classes[c] = FieldNumber(f[gClassPositions[c]]);
   r.classWeights.Reset(reinterpret_cast<uint8_t*>(classes));
   int32_t* races = static_cast<int32_t*>(
       mallocloga(sizeof(int32_t) * (size_t)(gSource.raceCount ? gSource.raceCount : 1), "SetWProbSource-RaceProb"));
-  for (int x = 0; x < gSource.raceCount; ++x) races[x] = Number(f[gRacePositions[x]]);
+  for (int x = 0; x < gSource.raceCount; ++x) races[x] = FieldNumber(f[gRacePositions[x]]);
   r.raceWeights.Reset(reinterpret_cast<uint8_t*>(races));
   return 0;
 }
@@ -692,7 +711,7 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
   r.base = FindByName(gSource.equipment, gSource.equipmentCount, f[gSpecific[xOn]], false, true);
   r.price = PriceField(f[gSpecific[xPrice]], "Price", "Invalid Number of Arguments in SpecificSource Database (%s)\n",
                        f[0]);
-  for (int i = 0; i < 4; ++i) r.groups[i] = Number(f[gSpecificGroups[i]]);
+  for (int i = 0; i < 4; ++i) r.groups[i] = FieldNumber(f[gSpecificGroups[i]]);
   Compile(r.script, f[gSpecific[xScript]], "Error in Specific Script %s\n", r.name.c_str());
   StoreList(t.skillBoost, f[gSpecific[xSkillBoost]], true, false);
   return 0;
@@ -740,50 +759,50 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   MonsterTexts& t = *static_cast<MonsterTexts*>(temporary);
   auto col = [&](int c) { return f[gMonster[c]]; };
   const char* monster = col(mName);
-  int32_t hd = Number(col(mHD)), hdMin = Number(col(mHDMin));
+  int32_t hd = FieldNumber(col(mHD)), hdMin = FieldNumber(col(mHDMin));
   if (hdMin > 0 && hdMin < hd) {
     ConsolePrint("HDMin < HD: %s: %d < %d\n", monster, hdMin, hd);
-    QuitOnError(true);
+    TableFault();
   }
   std::string path = std::string("Build/MonsterText/") + monster;
   FILE* text = fopen(path.c_str(), "r");
   if (!text) {
     ConsolePrint("Monster Description not found%s\n", monster);
-    QuitOnError(true);
+    TableFault();
   }
   fclose(text);
   r.name.Assign(monster);
-  r.cr = Number(col(mCR));
+  r.cr = FieldNumber(col(mCR));
   r.type = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, col(mType), true, false);
   if (r.type < 0) {
     ConsolePrint("Unknown monster type %s of monster %s\n", col(mType), monster);
-    QuitOnError(true);
+    TableFault();
   }
   r.size = FindByName(gSource.sizes, gSource.sizeCount, col(mSize), true, false);
   if (r.size < 0) {
     ConsolePrint("Unknown size %s of monster %s\n", col(mSize), monster);
-    QuitOnError(true);
+    TableFault();
   }
-  r.epic = Number(col(mEpic));
+  r.epic = FieldNumber(col(mEpic));
   r.hd = hd;
-  r.hdType = Number(col(mHDT));
-  r.tp = Number(col(mTP));
-  r.reflex = Number(col(mRef));
-  r.will = Number(col(mWil));
-  r.fortitude = Number(col(mZaeh));
-  for (int i = 0; i < kAttributes; ++i) r.abilities[i] = Number(f[gMonsterAttr[i]]);
-  r.ac = Number(col(mAC));
+  r.hdType = FieldNumber(col(mHDT));
+  r.tp = FieldNumber(col(mTP));
+  r.reflex = FieldNumber(col(mRef));
+  r.will = FieldNumber(col(mWil));
+  r.fortitude = FieldNumber(col(mZaeh));
+  for (int i = 0; i < kAttributes; ++i) r.abilities[i] = FieldNumber(f[gMonsterAttr[i]]);
+  r.ac = FieldNumber(col(mAC));
   r.hdMin = hdMin;
-  r.hdMax = Number(col(mHDMax));
-  r.hdInc = Number(col(mHDInc));
-  r.hdInc2 = Number(col(mHDInc2));
-  r.init = Number(col(mInit));
-  r.speed = Number(col(mSpeed));
-  r.orgMin = Number(col(mOrgMin));
-  r.orgMax = Number(col(mOrgMax));
-  r.mixed = Number(col(mMixed));
-  r.treasure = Number(col(mTreasur));
-  int32_t alternatives[2] = {Number(col(mAltern1)), Number(col(mAltern2))};
+  r.hdMax = FieldNumber(col(mHDMax));
+  r.hdInc = FieldNumber(col(mHDInc));
+  r.hdInc2 = FieldNumber(col(mHDInc2));
+  r.init = FieldNumber(col(mInit));
+  r.speed = FieldNumber(col(mSpeed));
+  r.orgMin = FieldNumber(col(mOrgMin));
+  r.orgMax = FieldNumber(col(mOrgMax));
+  r.mixed = FieldNumber(col(mMixed));
+  r.treasure = FieldNumber(col(mTreasur));
+  int32_t alternatives[2] = {FieldNumber(col(mAltern1)), FieldNumber(col(mAltern2))};
   int slots = 0;
   // The list of attack slots ends at the first name "0": a named slot needs at least one
   // attack, and no slot after the end may carry a name.
@@ -793,7 +812,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     if (ended || type[0] == '0') {
       if (ended && type[0] != '0') {
         ConsolePrint("Attack %d of monster %s (%s) follows the end of its attack list\n", s + 1, monster, type);
-        QuitOnError(true);
+        TableFault();
       }
       ended = true;
       continue;
@@ -801,15 +820,15 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     if (Number(f[gAttack[s][1]]) < 1) {
       ConsolePrint("Attack %d of monster %s (%s) has no attacks: Number%d is %s\n", s + 1, monster, type, s + 1,
                    f[gAttack[s][1]]);
-      QuitOnError(true);
+      TableFault();
     }
     MonsterAttack& a = r.attacks[s];
-    a.attack = Number(f[gAttack[s][0]]);
-    a.number = Number(f[gAttack[s][1]]);
-    a.reduction = Number(f[gAttack[s][2]]);
-    a.damageA = Number(f[gAttack[s][3]]);
-    a.damageB = Number(f[gAttack[s][4]]);
-    a.damageC = Number(f[gAttack[s][5]]);
+    a.attack = FieldNumber(f[gAttack[s][0]]);
+    a.number = FieldNumber(f[gAttack[s][1]]);
+    a.reduction = FieldNumber(f[gAttack[s][2]]);
+    a.damageA = FieldNumber(f[gAttack[s][3]]);
+    a.damageB = FieldNumber(f[gAttack[s][4]]);
+    a.damageC = FieldNumber(f[gAttack[s][5]]);
     r.attackNames[s].Assign(type);
     r.alternatives[s] = s < 2 ? alternatives[s] : (strcmp(type, "Slap") == 0 ? 3 : 0);
     ++slots;
@@ -827,7 +846,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     const char* skill = f[gMonsterSkill[i][0]];
     if (skill[0] == '0') break;
     r.skills[skills][0] = FindByName(gSource.skills, gSource.skillCount, skill, true, true);
-    r.skills[skills][1] = Number(f[gMonsterSkill[i][1]]);
+    r.skills[skills][1] = FieldNumber(f[gMonsterSkill[i][1]]);
     ++skills;
   }
   r.skillCount = skills;
@@ -839,13 +858,13 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     copy[i] = (uint8_t)(c == ':' ? ' ' : c == ';' ? 0 : c);
   }
   r.spellChar.Reset(copy);
-  r.clericSpells = Number(col(mClericSpells));
+  r.clericSpells = FieldNumber(col(mClericSpells));
   StoreList(t.abilities, col(mAbbilities), false, false);
   uint8_t* familiar = nullptr;
   ++gSourceStats.scripts;
   if (bnfparse(col(mFamiliar), &familiar) != 0) {
     ConsolePrint("Error in Monster Familiar Script %s\n", monster);
-    QuitOnError(true);
+    TableFault();
   }
   r.familiar.Reset(familiar);
   return 0;
@@ -861,6 +880,9 @@ void* Make(int count) {
   return NewRecords<R>(count, "SourceInit-Source");
 }
 
+// Specials may share a name across kinds: the lookups ask for a kind.
+int32_t SpecialKind(void* records, int i) { return static_cast<SpecialSource*>(records)[i].type; }
+
 template <class R, class T = R>
 TableLayout Layout(const char* path, RowHandler handler, bool temporaries, int extra = 0) {
   TableLayout s;
@@ -874,6 +896,7 @@ TableLayout Layout(const char* path, RowHandler handler, bool temporaries, int e
     s.makeTemporaries = Make<T>;
   }
   s.extra = extra;
+  if constexpr (std::is_same_v<R, SpecialSource>) s.groupOf = SpecialKind;
   return s;
 }
 
@@ -934,6 +957,7 @@ int ReadClassTables() {
   for (int c = 0; c < gSource.classCount; ++c) {
     const char* from = gTexts.classes[c].copySpells.c_str();
     if (!from[0] || from[0] == ';') continue;
+    WhereRow("Build/Data/Characters.txt", c);
     int source = FindByName(gSource.classes, gSource.classCount, from, false, true);
     for (int s = 0; s < gSource.spellCount; ++s) gSource.spells[s].Levels()[c] = gSource.spells[s].Levels()[source];
   }
@@ -957,6 +981,8 @@ int ReadItemTables() {
 }
 
 void FreeReadingState() {
+  if (gUpdatedAt) freeloga(gUpdatedAt);
+  gUpdatedAt = nullptr;
   if (gClassPositions) freeloga(gClassPositions);
   if (gRacePositions) freeloga(gRacePositions);
   if (gFeatDerriveColumns) freeloga(gFeatDerriveColumns);

@@ -1,6 +1,7 @@
 // Faults put into a copy of the shipped rule data: each stops the rebuild with its
 // own message and the fatal-error exit, and nothing crashes.
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "e2e/program.h"
+#include "e2e/shipped_dump.h"
 
 namespace {
 
@@ -82,11 +84,12 @@ class DataFault : public ::testing::Test {
     ADD_FAILURE() << row << " not found in " << file;
     return "";
   }
-  // Runs a batch in the debug runtime; the rebuild must stop with `message`.
-  void ExpectFatal(const std::string& message) {
+  // Runs a batch in the debug runtime; the rebuild must stop with `message`, followed by
+  // the line naming the place when one is given.
+  void ExpectFatal(const std::string& message, const std::string& place = "") {
     ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
     ASSERT_TRUE(EndedWith(run, 1));
-    EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(message + place), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("Quitting due to error\n"), std::string::npos);
     EXPECT_EQ(run.output.find("Init took"), std::string::npos);
   }
@@ -99,6 +102,7 @@ TEST_F(DataFault, TheCopyItselfBuilds) {
   ProgramRun run = RunProgram(dir, {"0"}, "0 0 0 0 0 0 0 0 0 1\nq\n", 60);
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_NE(run.output.find("Init took "), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Warning"), std::string::npos) << "the shipped tables are clean";
   // Debug output lists every table with its row count.
   EXPECT_NE(run.output.find("Opening File (Build/Data/Races.txt)\tOK\nReading List\t\t\t19\n"), std::string::npos);
   EXPECT_NE(run.output.find("Opening File (Build/Data/Characters.txt)\tOK\nReading List\t\t\t45\n"),
@@ -109,7 +113,7 @@ TEST_F(DataFault, MissingTable) {
   ASSERT_EQ(unlink(dir.File("Build/Data/Regions.txt").c_str()), 0);
   ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
   ASSERT_TRUE(EndedWith(run, 1));
-  size_t failed = run.output.find("FAILED\n");
+  size_t failed = run.output.find("FAILED\nCould not open Build/Data/Regions.txt: No such file or directory\n");
   EXPECT_NE(failed, std::string::npos) << run.output;
   EXPECT_GT(run.output.find("The rule database could not be built from Build/\n"), failed);
   EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
@@ -132,7 +136,8 @@ TEST_F(DataFault, WrongFieldCount) {
   lines[2] += "  zuviel";
   WriteLines("Build/Data/Skills.txt", lines);
   ExpectFatal("Invalid Number in Database (" + std::to_string(columns + 1) + " instead of " +
-              std::to_string(columns) + ")\nInvalid Number of Arguments in SkillSource Database (" + name + ")\n");
+                  std::to_string(columns) + ")\nInvalid Number of Arguments in SkillSource Database (" + name + ")\n",
+              "In Build/Data/Skills.txt, line 3\n");
 }
 
 TEST_F(DataFault, UnknownName) {
@@ -141,7 +146,7 @@ TEST_F(DataFault, UnknownName) {
   ASSERT_NE(at, std::string::npos);
   profiles.replace(at, 11, "Race=Marsmensch");
   dir.Write("Build/Profiles.txt", profiles);
-  ExpectFatal("Not found: Marsmensch\n");
+  ExpectFatal("Not found: Marsmensch\n", "In Build/Profiles.txt, profile [Stadtwache], key Race\n");
 }
 
 TEST_F(DataFault, ScriptThatDoesNotCompile) {
@@ -169,7 +174,7 @@ TEST_F(DataFault, UnknownRequirementRule) {
 
 TEST_F(DataFault, RequirementNamesAnUnknownFeat) {
   SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;");
-  ExpectFatal("Not found: Kraftangriff (Doppelschlag)\n");
+  ExpectFatal("Not found: Kraftangriff (Doppelschlag)\n", "In Build/Data/Feats.txt, line 54\n");
 }
 
 TEST_F(DataFault, RaceWithAnUnknownFavouredClass) {
@@ -292,6 +297,130 @@ TEST_F(DataFault, EquipmentTheGeneratorBuysByNameIsMissing) {
   ASSERT_EQ(kept.size() + 1, lines.size());
   WriteLines("Build/Data/Equipment.txt", kept);
   ExpectFatal("Not found: Kleidung\n");
+}
+
+// Mistakes in the form of a table file name the file and, where there is one, the line.
+TEST_F(DataFault, TableFilesThatCannotBeReadNameFileAndLine) {
+  const std::string races = dir.Read("Build/Data/Races.txt");
+  const std::string header = races.substr(0, races.find('\n', races.find('\n') + 1) + 1);
+  auto latin1 = [](std::string text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+      unsigned char c = (unsigned char)text[i];
+      if (c == 0xC3 && i + 1 < text.size()) out += char(((unsigned char)text[++i] & 0x3F) | 0xC0);
+      else out += text[i];
+    }
+    return out;
+  };
+  struct Case {
+    const char *what, *file;
+    std::string bytes;
+    const char* message;
+    const char* place;
+  } cases[] = {
+      {"empty table", "Build/Data/Races.txt", "", "Value not found: Name\n",
+       "In Build/Data/Races.txt, which holds no header line\n"},
+      {"header only", "Build/Data/Races.txt", header, "Not found: Mensch\n",
+       "In Build/Profiles.txt, profile [Stadtwache], key Race\nLooked up in Build/Data/Races.txt (0 rows)\n"},
+      {"latin-1 table", "Build/Data/Spells.txt", latin1(dir.Read("Build/Data/Spells.txt")),
+       "Text that is not UTF-8: byte 0xE4 at position 113 (save the file as UTF-8)\n",
+       "In Build/Data/Spells.txt, line 1\n"},
+      {"latin-1 monster text", "Build/MonsterText/Katze", dir.Read("Build/MonsterText/Katze") + "Gr\xF6\xDF" "e\n",
+       "Text that is not UTF-8: byte 0xF6 at position 3 (save the file as UTF-8)\n", "In Build/MonsterText/Katze, line "},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    const std::string pristine = dir.Read(k.file);
+    dir.Write(k.file, k.bytes);
+    ExpectFatal(k.message, k.place);
+    dir.Write(k.file, pristine);
+  }
+  // A byte-order mark is accepted.
+  dir.Write("Build/Data/Races.txt", "\xEF\xBB\xBF" + races);
+  std::string profiles;  // the first section on the first line, right after the mark
+  for (const std::string& l : Lines("Build/Profiles.txt"))
+    if (!l.empty() && l[0] != ';') profiles += l + "\n";
+  dir.Write("Build/Profiles.txt", "\xEF\xBB\xBF" + profiles);
+  ProgramRun run = RunProgram(dir, {"0"}, "0 0 0 0 0 0 0 0 0 1\nq\n", 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Init took "), std::string::npos);
+  EXPECT_NE(run.output.find("Profiles:  Stadtwache "), std::string::npos) << run.output;
+}
+
+// A number field holding a word still reads as 0, but the rebuild says where.
+TEST_F(DataFault, WordsInNumberFieldsAreWarnedAbout) {
+  SetField("Build/Data/Races.txt", "Zwerg", "Prob", "vierzig");
+  SetField("Build/Data/Races.txt", "Elf", "RaceMod", "0;2;acht;0;0;0;");
+  std::string profiles = dir.Read("Build/Profiles.txt");
+  size_t at = profiles.find("Attributes=16:");
+  ASSERT_NE(at, std::string::npos);
+  profiles.replace(at, 13, "Attributes=sechzehn");
+  dir.Write("Build/Profiles.txt", profiles);
+  ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_NE(run.output.find("Warning: Build/Data/Races.txt, line 4, column Prob: \"vierzig\" is no whole number, read as 0\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("Warning: Build/Data/Races.txt, line 5, column RaceMod: \"acht\" is no whole number, read as 0\n"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("Warning: Build/Profiles.txt, profile [Stadtwache], key Attributes: \"sechzehn\" is no whole "
+                            "number, read as 0\n"),
+            std::string::npos);
+  EXPECT_EQ(CountOf(run.output, "is no whole number, read as"), 3) << "printed once, not once per build";
+  EXPECT_NE(run.output.find("Warning: 3 table fields are no whole number"), std::string::npos);
+}
+
+// A name given twice is an error naming both lines; the good dump stays, and later
+// starts say that the tables are newer than it and use it until the table is fixed.
+TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
+  const std::string good = ShippedDump();
+  ASSERT_FALSE(good.empty());
+  struct Case {
+    const char* file;
+    const char* row;
+    const char* message;
+  } cases[] = {
+      {"Build/Data/Races.txt", "Zwerg", "Name Zwerg appears twice in Build/Data/Races.txt: lines 4 and 22\n"},
+      {"Build/Data/Feats.txt", "EinfacheWaffen", "Name EinfacheWaffen appears twice in Build/Data/Feats.txt: lines 3 and 371\n"},
+      {"Build/Data/Monsters.txt", "Fledermaus", "Name Fledermaus appears twice in Build/Data/Monsters.txt: lines 3 and 640\n"},
+  };
+  // The dump was written before the tables changed.
+  const timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.row);
+    const std::string pristine = dir.Read(k.file);
+    std::vector<std::string> lines = Lines(k.file);
+    for (const std::string& l : lines)
+      if (l.rfind(std::string(k.row) + " ", 0) == 0 || l.rfind(std::string(k.row) + "\t", 0) == 0) lines.push_back(l);
+    WriteLines(k.file, lines);
+    dir.Write("source.mrg", good);
+    ASSERT_EQ(utimes(dir.File("source.mrg").c_str(), past), 0);
+
+    // Runtime 3 cannot rebuild: it hands over, the rebuild fails, and the exit status says so.
+    ProgramRun failed = RunProgram(dir, {"3"}, "0 1 1 1 1 0 0 0 0 0\nq\n", 60);
+    ASSERT_TRUE(EndedWith(failed, 1));
+    EXPECT_NE(failed.output.find(std::string(k.file) + " changed after source.mrg was written: the first batch rebuilds the rules"),
+              std::string::npos)
+        << failed.output;
+    EXPECT_NE(failed.output.find(k.message), std::string::npos);
+    EXPECT_EQ(dir.Read("source.mrg"), good);
+
+    ProgramRun later = RunProgram(dir, {}, "0 1 1 1 1 0 0 0 0 0\nq\n", 60);
+    ASSERT_TRUE(EndedWith(later, 0));
+    EXPECT_NE(later.output.find("The tables are newer than source.mrg (" + std::string(k.file) +
+                                " changed), but the last rebuild from them failed"),
+              std::string::npos)
+        << later.output;
+    EXPECT_EQ(later.output.find("Rebuilding"), std::string::npos);
+    EXPECT_NE(later.output.find("Generating Char 0"), std::string::npos);
+    dir.Write(k.file, pristine);
+  }
+  // Fixed, the table is newer than the failed rebuild: the next start rebuilds.
+  ProgramRun fixed = RunProgram(dir, {"1"}, "0 1 1 1 1 0 0 0 0 0\nq\n", 60);
+  ASSERT_TRUE(EndedWith(fixed, 0));
+  EXPECT_NE(fixed.output.find("Dumping Source...Done"), std::string::npos) << fixed.output;
+  EXPECT_EQ(dir.Read("source.mrg"), good);
+  EXPECT_FALSE(dir.Exists("source.mrg.failed"));
 }
 
 TEST(TreasureBatch, HoardsFollowTheTreasureTable) {

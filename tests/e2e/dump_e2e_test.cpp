@@ -1,6 +1,8 @@
 // The source dump as a user meets it: the first start builds and writes it, later starts
 // load it, a bad one is refused and replaced, and creatures do not depend on where the
 // rule database came from.
+#include <sys/time.h>
+
 #include <cstdint>
 #include <random>
 #include <string>
@@ -52,16 +54,44 @@ TEST(SourceDump, FirstStartBuildsItAndTheSecondLoadsIt) {
   EXPECT_EQ(dir.Read("source.mrg"), dump) << "a load must not rewrite the dump";
 }
 
-TEST(SourceDump, OptimisedRuntimesCannotBuildWithoutIt) {
-  for (const char* runtime : {"1", "2", "3", "4"}) {
-    SCOPED_TRACE(runtime);
+// Whatever the user starts, a missing, damaged or outdated dump is rebuilt when the first
+// batch needs it (runtimes 1 to 4 hand the rebuild to runtime 0), and the creatures come
+// from the new one.
+TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
+  const std::string good = ShippedDump();
+  ASSERT_FALSE(good.empty());
+  std::string damaged = good;
+  damaged[9 + ImageSize(good) / 2] ^= 0x01;
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    const char* input;
+    std::string dump;  // empty: none
+    bool outdated;
+    const char* notice;
+  } cases[] = {
+      {"no dump, no runtime number", {}, kOneCreature, "", false, "Could not open File\nwill rebuild later...\n"},
+      {"damaged, runtime 3", {"3"}, kOneCreature, damaged, false, "Dump File is damaged\nwill rebuild later...\n"},
+      {"outdated, runtime 4", {"4"}, kOneCreature, good, true, "changed after source.mrg was written: the first batch rebuilds the rules"},
+      {"no dump, switched to runtime 2", {"0"}, "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "", false, "will rebuild later"},
+      {"forced in runtime 1", {"1"}, "300 1 1 1 1\nq\n", good, false, "Loading Source Dump...Done\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     WorkDir dir;
-    ProgramRun run = RunProgram(dir, {runtime}, kOneCreature, 60);
-    EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
-                         "Cannot Rebuild AS Rebuild Code is not included!\n"))
-        << run.output;
-    EXPECT_FALSE(Has(run, "Generating Char"));
-    EXPECT_FALSE(dir.Exists("source.mrg"));
+    if (!c.dump.empty()) dir.Write("source.mrg", c.dump);
+    const timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
+    if (c.outdated) {
+      ASSERT_EQ(utimes(dir.File("source.mrg").c_str(), past), 0);
+    }
+    ProgramRun run = RunProgram(dir, c.args, c.input, 120);
+    ASSERT_TRUE(EndedWith(run, 0));
+    EXPECT_TRUE(Has(run, c.notice)) << run.output;
+    EXPECT_TRUE(Has(run, "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
+    EXPECT_TRUE(Has(run, "Runtime hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n"));
+    EXPECT_TRUE(Has(run, "Dumping Source...Done\n"));
+    EXPECT_TRUE(Has(run, "Generating Char 0"));
+    EXPECT_EQ(dir.Read("source.mrg"), good);
   }
 }
 

@@ -119,7 +119,7 @@ TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
   Table t;
   CaptureStdout();
   EXPECT_EQ(ReadRows(dir.path() + "/fehlt.txt", &t), 1);
-  EXPECT_EQ(GetCapturedStdout(), "FAILED\n");
+  EXPECT_EQ(GetCapturedStdout(), "FAILED\nCould not open " + dir.path() + "/fehlt.txt: No such file or directory\n");
 
   std::string path = Write("b.txt", "Name Wert\n-\nEins 1\nZwei 2 zuviel\n");
   pid_t pid = fork();
