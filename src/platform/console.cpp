@@ -22,7 +22,8 @@ struct ScreenBuffer {
   int cursorY = 0;
   int attribute = kAttrNormal;
   int usedRows = 0;
-  int top = 0;  // first row of the terminal window
+  int top = 0;   // first row of the terminal window
+  int left = 0;  // first column of the terminal window (a terminal narrower than a sheet)
 };
 
 namespace {
@@ -113,14 +114,14 @@ const char* AnsiFor(int attribute) {
   }
 }
 
-std::string RowText(ScreenBuffer* s, int row, bool ansi, int width = 0) {
+std::string RowText(ScreenBuffer* s, int row, bool ansi, int width = 0, int first = 0) {
   std::string out;
   int last = s->columns - 1;
   // A terminal narrower than the buffer gets the rows cut: a wrapped row would push the window.
-  if (width > 0 && last >= width) last = width - 1;
-  while (last >= 0 && s->cells[(size_t)row * s->columns + last] == ' ') --last;
+  if (width > 0 && last >= first + width) last = first + width - 1;
+  while (last >= first && s->cells[(size_t)row * s->columns + last] == ' ') --last;
   int attr = -1;
-  for (int x = 0; x <= last; ++x) {
+  for (int x = first; x <= last; ++x) {
     size_t i = (size_t)row * s->columns + x;
     if (ansi && s->attributes[i] != attr) {
       attr = s->attributes[i];
@@ -140,24 +141,47 @@ std::string Cut(const char* text, int width) {
   return std::string(text, i);
 }
 
+// The widest used row: how far a narrow terminal can scroll to the right.
+int UsedWidth(ScreenBuffer* s) {
+  int widest = 0;
+  for (int y = 0; y < s->usedRows; ++y) {
+    int last = s->columns - 1;
+    while (last >= widest && s->cells[(size_t)y * s->columns + last] == ' ') --last;
+    if (last + 1 > widest) widest = last + 1;
+  }
+  return widest;
+}
+
+void ClampLeft(ScreenBuffer* s, int columns) {
+  int last = UsedWidth(s) - columns;
+  if (s->left > last) s->left = last;
+  if (s->left < 0) s->left = 0;
+}
+
 void DrawTerminal(ScreenBuffer* s) {
   int columns, rows;
   TerminalSize(&columns, &rows);
   int window = WindowOf(rows);
   ClampTop(s, window);
+  ClampLeft(s, columns);
   std::string out = "\x1b[?25l\x1b[H";
   for (int y = 0; y < window; ++y) {
     int row = s->top + y;
-    if (row < s->usedRows) out += RowText(s, row, true, columns);
+    if (row < s->usedRows) out += RowText(s, row, true, columns, s->left);
     out += "\x1b[0m\x1b[K";
     if (y + 1 < rows) out += "\r\n";
   }
   if (window < rows) {
     char hint[160] = "";
     const char* status = gStatus;
+    bool wide = UsedWidth(s) > columns;
     if (!*status && s->usedRows > window) {
-      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [j/k] [Bild\u2191/\u2193] [Pos1/Ende]: Blättern", s->top + 1,
-               s->top + window, s->usedRows);
+      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [j/k] [Bild\u2191/\u2193] [Pos1/Ende]%s: Blättern", s->top + 1,
+               s->top + window, s->usedRows, wide ? " [h/l] [\u2190/\u2192]" : "");
+      status = hint;
+    } else if (!*status && wide) {
+      snprintf(hint, sizeof hint, "Spalten %d-%d von %d   [h/l] [\u2190/\u2192]: Blättern", s->left + 1,
+               s->left + columns, UsedWidth(s));
       status = hint;
     }
     // The last column stays free: a character there may scroll some terminals.
@@ -165,7 +189,8 @@ void DrawTerminal(ScreenBuffer* s) {
     out += "\x1b[K";
   }
   if (s->cursorY >= s->top && s->cursorY < s->top + window) {
-    int x = s->cursorX < columns ? s->cursorX : columns - 1;
+    int x = s->cursorX - s->left;
+    x = x < 0 ? 0 : x < columns ? x : columns - 1;
     out += "\x1b[" + std::to_string(s->cursorY - s->top + 1) + ";" + std::to_string(x + 1) + "H";
   }
   out += "\x1b[?25h";
@@ -272,6 +297,23 @@ void ConsoleScroll(ScreenBuffer* s, int rows) {
   long top = (long)s->top + rows;
   s->top = top < 0 ? 0 : top > s->rows ? s->rows : (int)top;
   ClampTop(s, ConsoleWindowRows());
+}
+
+void ConsoleScrollColumns(ScreenBuffer* s, int columns) {
+  Guard g(gLock);
+  if (!s || s->standard) return;
+  long left = (long)s->left + columns;
+  s->left = left < 0 ? 0 : left > s->columns ? s->columns : (int)left;
+  int width, rows;
+  TerminalSize(&width, &rows);
+  ClampLeft(s, width);
+}
+
+int ConsoleWindowColumns() {
+  if (!OnTerminal()) return kScreenColumns;
+  int columns, rows;
+  TerminalSize(&columns, &rows);
+  return columns;
 }
 
 void ConsoleScrollToCursor(ScreenBuffer* s) {

@@ -47,6 +47,10 @@ void ConsoleRefresh();  // draws the active buffer again (after a resize or a re
 constexpr int kScrollTop = -1000000;
 constexpr int kScrollEnd = 1000000;
 void ConsoleScroll(ScreenBuffer* screen, int rows);
+// Moves the active buffer's window by `columns` sideways (clamped), for terminals
+// narrower than a sheet.
+void ConsoleScrollColumns(ScreenBuffer* screen, int columns);
+int ConsoleWindowColumns();
 void ConsoleScrollToCursor(ScreenBuffer* screen);  // the cursor row comes into view
 int ConsoleWindowRows();  // rows of the window (the terminal's height less the status line)
 // The status line until the next call ("" clears it). Only drawn on a terminal.

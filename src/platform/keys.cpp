@@ -200,6 +200,8 @@ int EscapeKey(int first, const std::string& parameters, int final) {
     switch (final) {
       case 'A': return kKeyUp;
       case 'B': return kKeyDown;
+      case 'C': return kKeyRight;
+      case 'D': return kKeyLeft;
       case 'H': return kKeyHome;
       case 'F': return kKeyEnd;
     }

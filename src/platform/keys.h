@@ -13,6 +13,8 @@ constexpr int kKeyPageUp = 0x103;
 constexpr int kKeyPageDown = 0x104;
 constexpr int kKeyHome = 0x105;
 constexpr int kKeyEnd = 0x106;
+constexpr int kKeyLeft = 0x107;
+constexpr int kKeyRight = 0x108;
 
 bool InputIsTerminal();
 bool InputAtEnd();

@@ -31,7 +31,7 @@ constexpr const char* kKeyHelp =
     "[n]  : Neu starten\n[+/-]: TW erhöhen/senken\n[1-0]: Screenbuffer Anwählen\n";
 // The keys added to the ones above, in a line of their own.
 constexpr const char* kMoreKeys =
-    "[j/k] [Bild\u2191/\u2193] [Pos1/Ende]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
+    "[j/k] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
 constexpr int64_t kHitPointLimit = 1000000;
@@ -389,6 +389,8 @@ void ViewerLoop(int screen) {
     else if (key == kKeyPageUp) ConsoleScroll(Screen(screen), 1 - ConsoleWindowRows());
     else if (key == kKeyHome) ConsoleScroll(Screen(screen), kScrollTop);
     else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
+    else if (lower == 'h' || key == kKeyLeft) ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
+    else if (lower == 'l' || key == kKeyRight) ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
     else if ((lower == 'x' || lower == 'v') && n > 0) {
       try {
         lower == 'x' ? Export(screen) : Save(screen);

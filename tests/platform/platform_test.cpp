@@ -77,6 +77,17 @@ TEST(ScreenBuffers, TerminalShowsAWindowAndAStatusLine) {
   EXPECT_EQ(end.find("Zeile 6\x1b"), std::string::npos);
   EXPECT_NE(end.find("Gespeichert"), std::string::npos);
   EXPECT_EQ(left, "\x1b[0m\x1b[?1049l");  // back on the normal screen, also collected
+  // A row wider than the terminal is cut, and the window moves sideways to its end.
+  ConsoleWriteText(s, (std::string(50, '-') + "Ende\n").c_str());
+  ConsoleSetActive(s);
+  testing::internal::CaptureStdout();
+  ConsoleScroll(s, kScrollEnd);
+  ConsoleScrollColumns(s, 1000);
+  ConsoleRefresh();
+  std::string side = testing::internal::GetCapturedStdout();
+  ConsoleSetActive(ConsoleStandard());
+  EXPECT_NE(side.find(std::string(36, '-') + "Ende\x1b"), std::string::npos) << side;
+  EXPECT_EQ(side.find(std::string(37, '-')), std::string::npos);
   ConsoleDestroy(s);
   ConsoleSetTerminalSize(0, 0);
   ConsoleSetTerminalMode(-1);
