@@ -1,7 +1,9 @@
 #include "launcher/launcher.h"
 
 #include <malloc.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,7 +71,12 @@ int LauncherMain(int argc, char** argv) {
 
   int result = 0;
   if (EnsureDirectory("save") != 0 || EnsureDirectory("export") != 0) {
+    const char* reason = strerror(errno);
     ConsolePrint("Cannot Create Save Directory\n");
+    char here[4096];
+    if (!getcwd(here, sizeof here)) snprintf(here, sizeof here, ".");
+    ConsolePrint("%s/ is needed in the working directory %s: %s\n", IsDirectory("save") ? "export" : "save", here,
+                 reason);
     result = 1;
   } else {
     // What a save or an export interrupted by a signal left behind.

@@ -1,5 +1,6 @@
 #include "launcher/process.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "memory/tracker.h"
@@ -16,6 +17,10 @@ void RaiseError(const char* text, std::source_location where) { throw Error(text
 
 namespace {
 
+constexpr int64_t kLogLimit = int64_t{256} << 20;
+std::atomic<int64_t> gLogged{0};
+std::atomic<bool> gLogFull{false};
+
 // Prints at a given message level. Worker threads print at the same time, so the
 // shared message level is only read here, never written for a print that did not set it.
 void PrintAtLevel(int level, const char* format, va_list args) {
@@ -26,11 +31,19 @@ void PrintAtLevel(int level, const char* format, va_list args) {
     vfprintf(stdout, format, copy);
     va_end(copy);
   }
-  if (level <= o.log && o.logFile) {
+  if (level <= o.log && o.logFile && !gLogFull.load(std::memory_order_relaxed)) {
     va_list copy;
     va_copy(copy, args);
-    vfprintf(o.logFile, format, copy);
+    int written = vfprintf(o.logFile, format, copy);
     va_end(copy);
+    // A loop logs a gigabyte in seconds: the log stops at its limit and says so, once.
+    if (written > 0 && gLogged.fetch_add(written, std::memory_order_relaxed) + written > kLogLimit &&
+        !gLogFull.exchange(true)) {
+      fprintf(o.logFile, "\nLog stopped at %lld MB.\n", (long long)(kLogLimit >> 20));
+      fflush(o.logFile);
+      fprintf(stdout, "\ndebug.out has reached %lld MB: logging stopped (600 then 601 starts a new log)\n",
+              (long long)(kLogLimit >> 20));
+    }
   }
 }
 
@@ -77,7 +90,11 @@ void SetLogging(bool on) {
     o.logFile = nullptr;
     o.log = -1;
   } else {
-    if (!o.logFile) o.logFile = fopen("debug.out", "w+");
+    if (!o.logFile) {
+      o.logFile = fopen("debug.out", "w+");
+      gLogged = 0;
+      gLogFull = false;
+    }
     o.log = o.logFile ? 2 : -1;
     if (!o.logFile) ConsolePrint("Could not open debug.out for logging\n");
   }

@@ -21,6 +21,8 @@ const RuntimeInfo kRuntimes[5] = {
 int RunRuntime(int n, int argc, char** argv) {
   if (n < 0 || n > 4) {
     ConsolePrint("Unknown Runtime\nExiting...\n");
+    ConsolePrint("There are runtimes 0 to 4: start the program with one of them, or type 100 to 104 at the "
+                 "prompt.\n");
     WaitForKey(kEndNote);
     return 1;
   }

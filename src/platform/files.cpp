@@ -62,7 +62,11 @@ bool WriteFileAtomically(const char* path, const void* const* parts, const size_
   ok = (fflush(f) == 0) && ok;
   ok = (fclose(f) == 0) && ok;
   if (ok) ok = rename(tmp.c_str(), path) == 0;
-  if (!ok) unlink(tmp.c_str());
+  if (!ok) {
+    int reason = errno;  // what the caller reports, not the clean-up's
+    unlink(tmp.c_str());
+    errno = reason;
+  }
   return ok;
 }
 

@@ -154,6 +154,15 @@ void LeaveManualMode(int32_t answer) {
   RecomputeOutputLevels();
 }
 
+// An optional sign and digits, nothing else.
+bool IsWholeNumber(const char* word) {
+  if (*word == '-' || *word == '+') ++word;
+  if (!*word) return false;
+  for (; *word; ++word)
+    if (*word < '0' || *word > '9') return false;
+  return true;
+}
+
 using Validator = bool (*)(int32_t value, const void* context);
 // Says what a valid answer is, after the user typed something else.
 using Explainer = void (*)(const void* context);
@@ -199,6 +208,9 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, Explainer explain
         ++p;
       }
       v = WordToInt(p);
+      // The word counts by its leading number (0 for none), as typed answers always have;
+      // the user sees which number that was.
+      if (!IsWholeNumber(p)) ConsolePrint("\"%s\" ist keine ganze Zahl, gelesen als %d\n", p, v);
     }
     if (v != -3 && gDecide.streamPos) {
       gDecide.backPosition = *gDecide.streamPos;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -131,9 +132,8 @@ std::string UsableFileName(const char* typed, const char* suffix) {
   }
   name += tail;
   if (changed)
-    ConsolePrint("File name changed to \"%s\" so that it can be typed back (no blanks, control characters or "
-                 "leading dots, at most %d bytes)\n",
-                 name.c_str(), (int)kMaxFileNameBytes);
+    // Short: on a terminal it shares the status line with the message of the save.
+    ConsolePrint("File name changed to \"%s\"\n", name.c_str());
   return name;
 }
 
@@ -275,7 +275,9 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
   const void* parts[2] = {header, records};
   size_t sizes[2] = {sizeof header, (size_t)count * kRecordBytes};
   if (!WriteFileAtomically(path.c_str(), parts, sizes, 2)) {
+    const char* reason = strerror(errno);
     ConsolePrint("Fatal Error\nCould not Open Output File\n");
+    ConsolePrint("%s: %s (nothing was saved; the batch stays as it is)\n", path.c_str(), reason);
     WaitForKey(kContinueNote);
     return;
   }

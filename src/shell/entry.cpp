@@ -269,6 +269,8 @@ int RunEntry(int argc, char** argv) {
     if (action == LineAction::kLogging) {
       SetLogging(argument != 0);
       RecomputeOutputLevels();
+      if (gProcess.out.log >= 0) ConsolePrint("Logging to debug.out (600 turns it off)\n");
+      else if (argument == 0) ConsolePrint("Logging off\n");
       continue;
     }
     if (action == LineAction::kInvalid) {

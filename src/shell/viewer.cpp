@@ -4,6 +4,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -99,7 +100,9 @@ void Export(int screen) {
   std::string temporary = path + ".tmp";
   FILE* f = fopen(temporary.c_str(), "w+");
   if (!f) {
+    const char* reason = strerror(errno);
     ConsolePrint("Coult not oepn export file!\n");
+    ConsolePrint("%s: %s\n", path.c_str(), reason);
     return;
   }
   if (screen > 0) {
@@ -111,8 +114,10 @@ void Export(int screen) {
   ok = fclose(f) == 0 && ok;
   // Written under a temporary name, so a failed export never leaves half a file.
   if (!ok || rename(temporary.c_str(), path.c_str()) != 0) {
+    const char* reason = strerror(errno);
     unlink(temporary.c_str());
     ConsolePrint("Coult not oepn export file!\n");
+    ConsolePrint("%s: %s\n", path.c_str(), reason);
   } else if (ConsoleIsTerminal()) {
     // A pipe shows the export as it always did (nothing); a terminal confirms it.
     ConsolePrint("Export file has been saved as %s\n", path.c_str());

@@ -1,10 +1,12 @@
 // Start-up, runtime choice and the input prompt, driven through standard input.
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "e2e/program.h"
+#include "e2e/shipped_dump.h"
 
 namespace {
 
@@ -224,6 +226,38 @@ TEST_F(Prompt, LoggingCodesOpenAndCloseDebugOut) {
   WorkDir never;
   ASSERT_TRUE(EndedWith(RunProgram(never, {"0"}, "0 0 0 0 0 0 0 0 0 1\nq\n"), 0));
   EXPECT_FALSE(never.Exists("debug.out"));
+}
+
+}  // namespace
+
+namespace {
+
+// Situations a user meets by a slip: each says what happened and what to do.
+TEST(SlipsAreExplained, EachSaysWhatHappened) {
+  struct Case {
+    const char* name;
+    const char* setup;  // directory to create first, or ""
+    const char* input;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"save name of a directory", "save/isdir.rep", "0 1 1 1 1 0 0 0 0 0\nVisdir\n\nq",
+       "save/isdir.rep: Is a directory (nothing was saved"},
+      {"export name of a directory", "export/isdir.exp", "0 1 1 1 1 0 0 0 0 0\nXisdir\nq", "export/isdir.exp: Is a directory"},
+      {"unknown runtime", "", "105\n\n", "There are runtimes 0 to 4"},
+      {"logging on", "", "601\n600\nq\n", "Logging to debug.out (600 turns it off)\n"},
+      {"answer that is no number", "", "0 1 1 1 1 0 1 0 0 0\nabc\n-2\nq", "\"abc\" ist keine ganze Zahl, gelesen als 0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WorkDir dir;
+    dir.Write("source.mrg", ShippedDump());
+    if (*c.setup) {
+      ASSERT_EQ(system(("mkdir -p '" + dir.File(c.setup) + "'").c_str()), 0);
+    }
+    ProgramRun run = RunProgram(dir, {"3"}, c.input, 60);
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+  }
 }
 
 }  // namespace
