@@ -7,6 +7,7 @@
 
 #include "launcher/dump_loader.h"
 #include "launcher/process.h"
+#include "platform/console.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
 #include "platform/keys.h"
@@ -133,7 +134,18 @@ Step Prompt() {
 
 bool DecodeInputLine(const char* line, int* values) {
   if (line[0] == 'q' || line[0] == 'Q') return false;
-  ParseIntegers(line, values, kFieldCount);
+  const char* rest = line;
+  int read = ParseIntegers(line, values, kFieldCount, &rest);
+  // Reading stops at the first word that is no number; the user learns where.
+  while (*rest == ' ' || *rest == '\t' || *rest == '\r' || *rest == '\n') ++rest;
+  if (*rest && read < kFieldCount) {
+    std::string word(rest, strcspn(rest, " \t\r\n"));
+    char note[160];
+    snprintf(note, sizeof note, "Nur %d Zahl%s gelesen (bis vor \"%.40s\"), die übrigen gelten als nicht eingegeben",
+             read, read == 1 ? "" : "en", word.c_str());
+    ConsolePrint("%s\n", note);
+    ConsoleSetStatus(note);  // a terminal shows the batch in the alternate screen: the note goes along
+  }
   return true;
 }
 
@@ -179,7 +191,7 @@ LineAction DecodeCommand(InputFields& in, int* argument) {
   return FieldsValid(in) ? LineAction::kRun : LineAction::kInvalid;
 }
 
-int ParseIntegers(const char* line, int* values, int count) {
+int ParseIntegers(const char* line, int* values, int count, const char** stop) {
   const char* p = line;
   int read = 0;
   while (read < count) {
@@ -188,7 +200,7 @@ int ParseIntegers(const char* line, int* values, int count) {
     bool negative = false;
     if (*p == '+' || *p == '-') negative = *p++ == '-';
     if (*p < '0' || *p > '9') {
-      (void)start;
+      p = start;
       break;
     }
     long long v = 0;
@@ -201,6 +213,7 @@ int ParseIntegers(const char* line, int* values, int count) {
     if (v < INT_MIN) v = INT_MIN;
     values[read++] = (int)v;
   }
+  if (stop) *stop = p;
   return read;
 }
 

@@ -44,7 +44,8 @@ void RecomputeOutputLevels();
 // at the first text that is no number. Values beyond 32 bits saturate, so an absurd
 // number fails the range check instead of wrapping into a valid one. Returns how many
 // were read.
-int ParseIntegers(const char* line, int* values, int count);
+// `stop`, when given, is set to where reading stopped.
+int ParseIntegers(const char* line, int* values, int count, const char** stop = nullptr);
 
 // One prompt line into the ten values (those it leaves out keep what `values` held);
 // false for "q", which ends the runtime.

@@ -337,7 +337,7 @@ void DoTable() {
   out += total;
   out += Rule();
   if (gBatch.size == 0)
-    out += "Keine Kreatur erzeugt: die Eingabe ergab 0 Kreaturen (leere Zeile, keine Zahl oder Anzahl 0). "
+    out += "Keine Kreatur erzeugt: die Eingabe ergab 0 Kreaturen (leere Zeile, keine Zahl oder Anzahl 0).\n"
            "[N]: zurück zur Eingabe\n";
   out += kKeyHelp;
   out += kMoreKeys;

@@ -246,6 +246,7 @@ TEST(SlipsAreExplained, EachSaysWhatHappened) {
       {"export name of a directory", "export/isdir.exp", "0 1 1 1 1 0 0 0 0 0\nXisdir\nq", "export/isdir.exp: Is a directory"},
       {"unknown runtime", "", "105\n\n", "There are runtimes 0 to 4"},
       {"logging on", "", "601\n600\nq\n", "Logging to debug.out (600 turns it off)\n"},
+      {"prompt line with a word", "", "1 5 x 3 3\nq\nq\n", "Nur 2 Zahlen gelesen (bis vor \"x\")"},
       {"answer that is no number", "", "0 1 1 1 1 0 1 0 0 0\nabc\n-2\nq", "\"abc\" ist keine ganze Zahl, gelesen als 0"},
   };
   for (const Case& c : cases) {

@@ -25,10 +25,14 @@ TEST(InputLine, ParsesLikeScanfButSaturates) {
   EXPECT_EQ(v[2], 1);
   EXPECT_EQ(v[3], 9);  // fields not read keep their value
   EXPECT_EQ(ParseIntegers("abc 4", v, 10), 0);
-  EXPECT_EQ(ParseIntegers("  -3\t+7 12x 8", v, 10), 3);
+  const char* stop = nullptr;
+  EXPECT_EQ(ParseIntegers("  -3\t+7 12x 8", v, 10, &stop), 3);
+  EXPECT_STREQ(stop, "x 8");  // where the user is told reading stopped
   EXPECT_EQ(v[0], -3);
   EXPECT_EQ(v[1], 7);
   EXPECT_EQ(v[2], 12);
+  EXPECT_EQ(ParseIntegers("1 -x", v, 10, &stop), 1);
+  EXPECT_STREQ(stop, "-x");
   EXPECT_EQ(ParseIntegers("99999999999999999999 -99999999999", v, 10), 2);
   EXPECT_EQ(v[0], INT_MAX);
   EXPECT_EQ(v[1], INT_MIN);
