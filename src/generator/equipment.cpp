@@ -602,7 +602,9 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
     if (!buy) {
       // As the label says, a low draw is a yes: any draw below the level's threshold
       // buys, so higher levels carry more wondrous items.
-      int threshold = (int)std::sqrt(10.0 * c->Level);
+      // A race whose level adjustment exceeds the CR leaves a level below 0 (a replayed
+      // file can fix such a race): no wondrous item for it.
+      int threshold = c->Level > 0 ? (int)std::sqrt(10.0 * c->Level) : 0;
       FormatLabel(label, sizeof label, "%s? 0 = Ja, 14 = Nein", equipment);
       for (int t = 0; t < tries && !buy; ++t)
         if (random(state, 0, 14, label, 0) < threshold) buy = true;
