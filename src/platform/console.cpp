@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -158,6 +159,57 @@ void ClampLeft(ScreenBuffer* s, int columns) {
   if (s->left < 0) s->left = 0;
 }
 
+// On a terminal standard output keeps its last lines since the last drawing of a buffer,
+// so that a line read resumed after a stop can show them again (the shell wrote below).
+// Plain storage: the program counts every allocation and reports what is left at its end.
+constexpr size_t kTailBytes = 16384;
+std::mutex gTailLock;
+char gTailText[kTailBytes];
+size_t gTailSize = 0;
+
+ssize_t TailWrite(void*, const char* bytes, size_t n) {
+  {
+    std::lock_guard<std::mutex> g(gTailLock);
+    const char* b = bytes;
+    size_t m = n;
+    if (m > kTailBytes / 2) {
+      b += m - kTailBytes / 2;
+      m = kTailBytes / 2;
+    }
+    if (gTailSize + m > kTailBytes) {
+      size_t keep = kTailBytes / 2 - m;
+      memmove(gTailText, gTailText + gTailSize - keep, keep);
+      gTailSize = keep;
+    }
+    memcpy(gTailText + gTailSize, b, m);
+    gTailSize += m;
+  }
+  for (size_t done = 0; done < n;) {
+    ssize_t w = write(1, bytes + done, n - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return done ? (ssize_t)done : -1;
+    done += (size_t)w;
+  }
+  return (ssize_t)n;
+}
+
+void ForgetTail() {
+  std::lock_guard<std::mutex> g(gTailLock);
+  gTailSize = 0;
+}
+
+// Installed before main: the first prompt is printed before anything of ours runs.
+[[maybe_unused]] const bool gTailInstalled = [] {
+  if (!isatty(0) || !isatty(1)) return false;
+  cookie_io_functions_t io{nullptr, TailWrite, nullptr, nullptr};
+  FILE* tee = fopencookie(nullptr, "w", io);
+  if (!tee) return false;
+  setvbuf(tee, nullptr, _IOLBF, BUFSIZ);
+  fflush(stdout);
+  stdout = tee;
+  return true;
+}();
+
 void DrawTerminal(ScreenBuffer* s) {
   int columns, rows;
   TerminalSize(&columns, &rows);
@@ -200,6 +252,8 @@ void DrawTerminal(ScreenBuffer* s) {
 void Draw(ScreenBuffer* s) {
   if (OnTerminal()) {
     DrawTerminal(s);
+    fflush(stdout);
+    ForgetTail();
   } else {
     for (int y = 0; y < s->usedRows; ++y) {
       std::string row = RowText(s, y, false);
@@ -273,6 +327,7 @@ void ConsoleSetActive(ScreenBuffer* s) {
     if (gAlternate && OnTerminal()) {
       fputs("\x1b[0m\x1b[?1049l", stdout);
       fflush(stdout);
+      ForgetTail();
     }
     gAlternate = 0;
     return;
@@ -360,6 +415,32 @@ ssize_t CaptureWrite(void*, const char* bytes, size_t n) {
 }
 
 }  // namespace
+
+void ConsoleShowAgain() {
+  if (!OnTerminal()) return;
+  static char last[kTailBytes];
+  size_t size;
+  {
+    std::lock_guard<std::mutex> g(gTailLock);
+    memcpy(last, gTailText, gTailSize);
+    size = gTailSize;
+  }
+  // As many of the last lines as the terminal shows, the shell's lines scroll away.
+  int columns, rows;
+  TerminalSize(&columns, &rows);
+  size_t from = size;
+  for (int lines = 0; from > 0 && lines < rows - 1;)
+    if (last[--from] == '\n' && ++lines == rows - 1) ++from;
+  {
+    Guard g(gLock);
+    if (!gActive->standard && !gDefer) {
+      EnterAlternate();
+      Draw(gActive);
+    }
+  }
+  fwrite(last + from, 1, size - from, stdout);
+  fflush(stdout);
+}
 
 void ConsoleCaptureBegin() {
   if (gCapture.real) return;

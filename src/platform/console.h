@@ -43,6 +43,9 @@ bool ConsoleIsTerminal();
 // the window stands when the buffer is taller). Writes only change the grid: a buffer
 // is drawn when it is made active or refreshed.
 void ConsoleRefresh();  // draws the active buffer again (after a resize or a resume)
+// A line read resumed after a stop: the active buffer is drawn again and the last lines
+// printed after it (the question, the prompt) are printed once more.
+void ConsoleShowAgain();
 // Moves the active buffer's window by `rows` (clamped); kScrollTop / kScrollEnd jump.
 constexpr int kScrollTop = -1000000;
 constexpr int kScrollEnd = 1000000;

@@ -20,6 +20,8 @@ constexpr size_t kBufSize = 4096;
 char gBuf[kBufSize];
 size_t gHead = 0, gTail = 0;
 bool gEof = false;
+// Ctrl-D on a terminal ends only the line read it came in; the next read waits again.
+bool gEofOnce = false;
 
 const char* gText = nullptr;  // test input
 size_t gTextPos = 0;
@@ -101,6 +103,31 @@ void SetRaw(bool raw) {
   gRaw = raw;
 }
 
+bool HungUp() {
+  pollfd p{0, POLLIN, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+// Every read begins past the end-of-file key of an earlier one.
+void ForgetLineEnd() {
+  if (gEofOnce) gEof = gEofOnce = false;
+}
+
+// Before a line is read on a terminal: after a resume the user sees again where the
+// program stood (the shell's lines may stand below it). A signal ends the wait at once.
+void AwaitLine() {
+  for (;;) {
+    if (gResumed) {
+      gResumed = 0;
+      if (gSaved) tcsetattr(0, TCSANOW, &gOriginal);
+      ConsoleShowAgain();
+    }
+    pollfd p{0, POLLIN, 0};
+    if (poll(&p, 1, -1) < 0 && errno == EINTR) continue;
+    return;
+  }
+}
+
 // Reads more bytes into the buffer; false at end of input.
 bool Fill() {
   if (gHead < gTail) return true;
@@ -119,6 +146,7 @@ bool Fill() {
   }
   fflush(stdout);
   for (;;) {
+    if (Terminal() && !gRaw) AwaitLine();
     ssize_t n = read(0, gBuf, kBufSize);
     if (n > 0) {
       gTail = (size_t)n;
@@ -126,6 +154,8 @@ bool Fill() {
     }
     if (n < 0 && errno == EINTR) continue;
     gEof = true;
+    // A pipe, a closed terminal or a read error end the input for good.
+    gEofOnce = n == 0 && Terminal() && !gRaw && !HungUp();
     return false;
   }
 }
@@ -221,12 +251,14 @@ int EscapeKey(int first, const std::string& parameters, int final) {
 }  // namespace
 
 bool KeyWaiting() {
+  ForgetLineEnd();
   if (gHead < gTail || gEof || gText) return true;
   SetRaw(true);
   return ReadyWithin(0);
 }
 
 int ReadKey(int atEnd) {
+  ForgetLineEnd();
   fflush(stdout);
   SetRaw(true);
   for (;;) {
@@ -258,6 +290,7 @@ int ReadKey(int atEnd) {
 }
 
 bool ReadLine(char* buf, size_t size) {
+  ForgetLineEnd();
   SetRaw(false);
   size_t n = 0;
   bool any = false;
@@ -274,6 +307,7 @@ bool ReadLine(char* buf, size_t size) {
 }
 
 bool ReadWord(char* buf, size_t size) {
+  ForgetLineEnd();
   SetRaw(false);
   int c;
   while ((c = PeekByte()) >= 0 && isspace(c)) NextByte();
@@ -287,6 +321,7 @@ bool ReadWord(char* buf, size_t size) {
 }
 
 int ReadChar() {
+  ForgetLineEnd();
   fflush(stdout);
   return NextByte();
 }
@@ -311,5 +346,5 @@ void InputUseText(const char* text) {
   gText = text;
   gTextPos = 0;
   gHead = gTail = 0;
-  gEof = false;
+  gEof = gEofOnce = false;
 }

@@ -1,7 +1,8 @@
 // Keyboard and line input. On a terminal keys are read raw and unechoed and lines
 // cooked; otherwise everything comes byte by byte from standard input. At end of
 // input a key read returns the key the caller names as the one that leaves its loop,
-// and a line read returns an empty line, so a piped run never hangs.
+// and a line read returns an empty line, so a piped run never hangs. On a terminal
+// Ctrl-D ends only the line read it is pressed in; the next read waits again.
 #pragma once
 #include <cstddef>
 
@@ -34,7 +35,8 @@ void FlushConsoleInput();
 // Gives the terminal back as it was (line mode, echo, normal screen).
 void RestoreTerminal();
 // Signals that end or stop the program give the terminal back first; after a resume
-// or a resize, the next key read restores the key mode and draws the screen again.
+// or a resize, the next key read restores the key mode and draws the screen again;
+// a line read resumed shows its prompt again.
 void InstallTerminalSignals();
 
 // Tests feed input from memory; nullptr returns to standard input.

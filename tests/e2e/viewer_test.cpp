@@ -625,3 +625,44 @@ TEST_F(Viewer, HitDieAndSizeKeysChangeTheMonsterInPlace) {
   EXPECT_NE(exported.find("SIZE=" + sizes[1] + "\n"), std::string::npos) << exported;
   EXPECT_NE(exported.find("MONSTERATTACK="), std::string::npos) << exported;
 }
+
+// Ctrl-D at a file-name prompt cancels that name only: the viewer goes on and a second
+// try saves the batch.
+TEST_F(TmuxViewer, EndOfFileKeyCancelsOnlyTheNamePrompt) {
+  StartOnScreenOne(50);
+  Tmux("send-keys -t v V");
+  ASSERT_NE(WaitFor("Dateinamen zum speichern").find("Dateinamen zum speichern"), std::string::npos) << Pane();
+  Tmux("send-keys -t v C-d");
+  ASSERT_NE(WaitFor("No file name given").find("No file name given"), std::string::npos) << Pane();
+  Tmux("send-keys -t v V");
+  Tmux("send-keys -t v kept Enter");
+  EXPECT_NE(WaitFor("saved as kept.rep").find("saved as kept.rep"), std::string::npos) << Pane();
+  Tmux("send-keys -t v q");
+}
+
+// After a stop and `fg` in a line read, the prompt shows again even when the shell
+// cleared the screen: the main prompt, then the file-name prompt over the viewer.
+TEST_F(TmuxViewer, ResumedLineReadShowsItsPromptAgain) {
+  Start("bash --norc --noprofile -i", 120, 50);
+  Tmux("send-keys -t v '" SCHMIEDE_EXE " 0' Enter");
+  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  auto stopClearResume = [&](const std::string& prompt) {
+    Tmux("send-keys -t v C-z");
+    ASSERT_NE(WaitFor("Stopped").find("Stopped"), std::string::npos) << Pane();
+    Tmux("send-keys -t v 'printf \"\\033[H\\033[2J\"' Enter");
+    for (int i = 0; i < 200 * kWaitScale && Pane().find("Stopped") != std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(Pane().find(prompt), std::string::npos) << Pane();
+    Tmux("send-keys -t v fg Enter");
+    ASSERT_NE(WaitFor(prompt).find(prompt), std::string::npos) << Pane();
+  };
+  stopClearResume(kPrompt);
+  Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
+  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  Tmux("send-keys -t v V");
+  ASSERT_NE(WaitFor("Dateinamen zum speichern").find("Dateinamen zum speichern"), std::string::npos) << Pane();
+  stopClearResume("Dateinamen zum speichern");
+  Tmux("send-keys -t v later Enter");
+  EXPECT_NE(WaitFor("saved as later.rep").find("saved as later.rep"), std::string::npos) << Pane();
+  Tmux("send-keys -t v q");
+}
