@@ -23,9 +23,6 @@ namespace RUNTIME_NS {
 
 namespace {
 
-// In memory only: a loaded record whose theme is the one its replay finds (see the loader).
-constexpr int32_t kThemeOfReplay = -2;
-
 // The record of the creation this thread started last: what an error, a step back or a
 // long creation on this thread saves. Each thread its own, so no creation waits for another.
 thread_local int32_t gLastRecord[kRecordWords];
@@ -163,7 +160,8 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     gInput.DrawType = record[rec::kDrawType];
     gInput.calctype = record[rec::kCalcType];
     gInput.monsterSelHigh = record[rec::kMonsterSelHigh];
-    if (record[rec::kMonsterSelChosen] == kThemeOfReplay) record[rec::kMonsterSelChosen] = ReferenceMonster();
+    if (gBatch.themeFromReplay && record[rec::kMonsterSelChosen] == -1)
+      record[rec::kMonsterSelChosen] = ReferenceMonster();
     SetReferenceMonster(record[rec::kMonsterSelChosen]);
     gProcess.isaacMode = record[rec::kRandomMode] == kModeIsaac;
     gProcess.seededThisBatch = false;
@@ -398,9 +396,9 @@ int LoadReproduction() {
   }
   // Files written before the records kept the batch's theme hold -1 in every record; their
   // creatures were built with the theme the earlier ones set, as their replay in order sets it.
-  bool themeless = n > 1;
-  for (int i = 0; i < n && themeless; ++i) themeless = gBatch.records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] == -1;
-  for (int i = 0; themeless && i < n; ++i) gBatch.records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] = kThemeOfReplay;
+  gBatch.themeFromReplay = n > 1;
+  for (int i = 0; i < n; ++i)
+    if (gBatch.records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] != -1) gBatch.themeFromReplay = false;
   // The file is read whole; the flag tells the run driver that the first replayed
   // creation is still to come.
   gProcess.reproFileOpen = true;
