@@ -291,6 +291,8 @@ void ReleaseMonsterCaches() {
 }
 
 void ResetReferenceMonster() { gReferenceMonster = -1; }
+int ReferenceMonster() { return gReferenceMonster.load(std::memory_order_relaxed); }
+void SetReferenceMonster(int m) { gReferenceMonster.store(m, std::memory_order_relaxed); }
 
 int SizeModifier(int sizeIndex) {
   int v = 4 - sizeIndex;
@@ -583,7 +585,9 @@ int DetermineMonster(Char* c) {
   bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
   // Options are kept only for the chosen monster; weigh them per monster first.
   MonsterOptionWeights(c->cr, c->mixed != 0, useTemplates, templates, weights.data());
-  int reference = gReferenceMonster;
+  // The theme this creation started with, kept in its record: another thread may set the
+  // batch's theme meanwhile, and a replay or a re-roll must weigh as the first build did.
+  int reference = c->record ? c->record[rec::kMonsterSelChosen] : ReferenceMonster();
   bool manyCR = c->record && c->record[rec::kCRMax] > 20;
   for (int m = 0; m < n; ++m) {
     int32_t& w = weights[(size_t)m];

@@ -42,6 +42,9 @@ void ChangeHitDice(Char* c, int key);
 
 // Forgets the batch's reference monster (every batch starts without one).
 void ResetReferenceMonster();
+// The batch's reference monster (-1 = none yet); a replayed record sets it back.
+int ReferenceMonster();
+void SetReferenceMonster(int m);
 // Frees what the monster choice keeps between creatures (at the end of a runtime).
 void ReleaseMonsterCaches();
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/monster.h"
 #include "launcher/process.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
@@ -150,6 +151,7 @@ void PresetAnyCreatureRecord(int32_t* record) {
   record[rec::kFixedRace] = -1;
   record[rec::kDiceMethod] = -1;
   record[rec::kStoredHitPoints] = kNoHitPoints;
+  record[rec::kMonsterSelChosen] = -1;
 }
 
 void BeginCreationRandom(int32_t* record, IsaacState* state) {
@@ -158,7 +160,9 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     gInput.DrawType = record[rec::kDrawType];
     gInput.calctype = record[rec::kCalcType];
     gInput.monsterSelHigh = record[rec::kMonsterSelHigh];
-    gInput.monsterSelChosen = record[rec::kMonsterSelChosen];
+    if (gBatch.themeFromReplay && record[rec::kMonsterSelChosen] == -1)
+      record[rec::kMonsterSelChosen] = ReferenceMonster();
+    SetReferenceMonster(record[rec::kMonsterSelChosen]);
     gProcess.isaacMode = record[rec::kRandomMode] == kModeIsaac;
     gProcess.seededThisBatch = false;
     record[rec::kReplayMark] = 0;
@@ -166,7 +170,9 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     record[rec::kDrawType] = gInput.DrawType;
     record[rec::kCalcType] = gInput.calctype;
     record[rec::kMonsterSelHigh] = gInput.monsterSelHigh;
-    record[rec::kMonsterSelChosen] = gInput.monsterSelChosen;
+    // The batch's theme as this creation finds it: a re-roll or a single saved creature
+    // replays with it although the replayed batch starts without one.
+    record[rec::kMonsterSelChosen] = ReferenceMonster();
   }
 
   // Threads of a batch start creations at the same time: the shared flags are written
@@ -390,6 +396,11 @@ int LoadReproduction() {
     memcpy(r, image.get() + kRepHeaderBytes + (size_t)i * kRecordBytes, kRecordBytes);
     r[rec::kReplayMark] = 1;
   }
+  // Files written before the records kept the batch's theme hold -1 in every record; their
+  // creatures were built with the theme the earlier ones set, as their replay in order sets it.
+  gBatch.themeFromReplay = n > 1;
+  for (int i = 0; i < n; ++i)
+    if (gBatch.records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] != -1) gBatch.themeFromReplay = false;
   // The file is read whole; the flag tells the run driver that the first replayed
   // creation is still to come.
   gProcess.reproFileOpen = true;

@@ -62,6 +62,7 @@ void AllocateBatch(int size) {
   gBatch.size = size;
   gBatch.cr = -1;
   gBatch.firstCR = 0;
+  gBatch.themeFromReplay = false;
 }
 
 void ReleaseBatch() {

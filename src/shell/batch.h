@@ -16,6 +16,7 @@ struct Batch {
   int size = 0;
   int cr = -1;        // -1 for a batch of one
   int firstCR = 0;    // the CR drawn for the first creature
+  bool themeFromReplay = false;  // loaded from a file whose records do not keep the theme
   int32_t* records = nullptr;  // size records of 8216 words, back to back
   Char* chars = nullptr;       // size creatures
   ScreenBuffer** screens = nullptr;  // size + 1: screen 0 is the standard output

@@ -96,7 +96,6 @@ void ResetForPrompt() {
   gInput.testScript = false;
   gProcess.benchmark = false;
   gInput.monsterSelHigh = 0;
-  gInput.monsterSelChosen = -1;
   ClearStickyAnswers();
   gProcess.recordFlag = 1;
   gInput.CreatureType = gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = 0;

@@ -21,9 +21,9 @@ struct InputFields {
   int ChooseClass = 0;
   int calctype = 0;
   int worktype = 0;
-  // Monster-selection values the reproduction record carries.
+  // Monster-selection value the reproduction record carries (the other one, the batch's
+  // reference monster, belongs to the monster choice).
   int monsterSelHigh = 0;
-  int monsterSelChosen = -1;
   // Treasure amounts handed on to treasure generation.
   int treasureLow = 0;
   int treasureHigh = 0;

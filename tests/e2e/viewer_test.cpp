@@ -188,6 +188,30 @@ TEST_F(Viewer, SavedBatchReplaysIdentically) {
   EXPECT_EQ(dir_.Read("export/one.exp"), blocks[6]);
 }
 
+// Monsters of one batch share its theme: a creature re-rolled on its sheet and one saved
+// alone from its sheet replay with the theme they were built with, although the replayed
+// batch starts without one (monsters and mixed creatures, one and two threads).
+TEST_F(Viewer, ThemedMonstersReplayAfterReRollAndSingleSave) {
+  const char* batches[] = {"502\n1 5 7 3 3 0 0 0 0 0\n", "501\n1 5 7 3 3 0 0 0 0 0\n", "2 5 7 3 3 0 0 0 0 0\n",
+                           "1 5 7 3 3 0 0 0 0 0\n", "2 5 7 3 3 0 0 0 0 0\n"};
+  std::string input;
+  for (int i = 0; i < 5; ++i) {
+    std::string n = std::to_string(i);
+    // Odd rounds re-roll the whole batch first.
+    input += std::string(batches[i]) + (i % 2 ? "r1rs" : "1rs") + "xorig" + n + "\nvall" + n + "\n3vone" + n +
+             "\nxthree" + n + "\nn404\nall" + n + "\nxrall" + n + "\nn404\none" + n + "\nxrone" + n + "\nn";
+  }
+  ProgramRun run = Run(input + "q", 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+  for (int i = 0; i < 5; ++i) {
+    std::string n = std::to_string(i);
+    std::string orig = dir_.Read("export/orig" + n + ".exp");
+    ASSERT_EQ(Creatures(orig).size(), 3u) << run.output;
+    EXPECT_EQ(dir_.Read("export/rall" + n + ".exp"), orig) << "batch " << i;
+    EXPECT_EQ(dir_.Read("export/rone" + n + ".exp"), dir_.Read("export/three" + n + ".exp")) << "batch " << i;
+  }
+}
+
 TEST_F(Viewer, TwoThreadBatchReplaysIdentically) {
   ProgramRun run = Run("502\n" + std::string(kBatch20) + "xorig\nvbatch\nn404\nbatch\nxreplay\nq");
   ASSERT_TRUE(EndedWith(run, 0));

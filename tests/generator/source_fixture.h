@@ -85,6 +85,7 @@ class SourceFixture : public ::testing::Test {
     Prepare(c, level, none);
     record_.assign(kRecordWords, 0);
     record_[rec::kFixedRace] = -1;
+    record_[rec::kMonsterSelChosen] = -1;
     c->record = record_.data();
     c->classCount = 0;
   }
