@@ -154,15 +154,6 @@ void LeaveManualMode(int32_t answer) {
   RecomputeOutputLevels();
 }
 
-// An optional sign and digits, nothing else.
-bool IsWholeNumber(const char* word) {
-  if (*word == '-' || *word == '+') ++word;
-  if (!*word) return false;
-  for (; *word; ++word)
-    if (*word < '0' || *word > '9') return false;
-  return true;
-}
-
 using Validator = bool (*)(int32_t value, const void* context);
 // Says what a valid answer is, after the user typed something else.
 using Explainer = void (*)(const void* context);
@@ -207,10 +198,12 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, Explainer explain
         sticky = true;
         ++p;
       }
-      v = WordToInt(p);
       // The word counts by its leading number (0 for none), as typed answers always have;
       // the user sees which number that was.
-      if (!IsWholeNumber(p)) ConsolePrint("\"%s\" ist keine ganze Zahl, gelesen als %d\n", p, v);
+      const char* rest = p;
+      v = 0;
+      ParseIntegers(p, &v, 1, &rest);
+      if (*rest) ConsolePrint("\"%s\" ist keine ganze Zahl, gelesen als %d\n", p, v);
     }
     if (v != -3 && gDecide.streamPos) {
       gDecide.backPosition = *gDecide.streamPos;

@@ -414,11 +414,11 @@ class TmuxViewer : public ::testing::Test {
   // The program started on a batch of three, showing screen 1.
   void StartOnScreenOne(int height) {
     Start(SCHMIEDE_EXE " 0", 120, height);
-    ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+    ASSERT_TRUE(Shows(kPrompt)) << Pane();
     Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
-    ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+    ASSERT_TRUE(Shows("HG Level")) << Pane();
     Tmux("send-keys -t v 1");
-    ASSERT_NE(WaitFor("Screenbuffer:  1 /  3").find("Screenbuffer:  1 /  3"), std::string::npos) << Pane();
+    ASSERT_TRUE(Shows("Screenbuffer:  1 /  3")) << Pane();
   }
   std::string LastRow() {
     std::string pane = Pane();
@@ -433,6 +433,8 @@ class TmuxViewer : public ::testing::Test {
     return row;
   }
   bool Alternate() { return Tmux("display-message -p -t v '#{alternate_on}'") == "1\n"; }
+  // Whether the pane comes to show `text` within WaitFor's time.
+  bool Shows(const std::string& text) { return WaitFor(text).find(text) != std::string::npos; }
   // Waits up to 10 s (longer when sanitized) for the pane to show `text`; returns the last capture.
   std::string WaitFor(const std::string& text) {
     std::string pane;
@@ -452,7 +454,7 @@ TEST_F(TmuxViewer, KeysSwitchTheVisibleScreen) {
   // does not always learn it.
   Tmux("new-session -d -s v -x 125 -y 200 -c '" + dir_.path() + "' '" SCHMIEDE_EXE " 0; echo \"[exit $?]\"'");
   Tmux("set-option -t v remain-on-exit on");
-  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows(kPrompt)) << Pane();
   Tmux("send-keys -t v '0 1 5 3 3 0 0 0 0 0' Enter");
   ASSERT_NE(WaitFor("HG Level").find("[Q]  : Beenden"), std::string::npos) << Pane();
   struct Step {
@@ -533,9 +535,9 @@ TEST_F(TmuxViewer, MessagesStayVisibleAndLongSheetsPage) {
 // A batch of one shows the summary on S; an empty batch shows an empty summary with keys.
 TEST_F(TmuxViewer, SummaryOfOneAndOfNone) {
   Start(SCHMIEDE_EXE " 0", 120, 50);
-  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows(kPrompt)) << Pane();
   Tmux("send-keys -t v '0 1 5 1 1 0 0 0 0 0' Enter");
-  ASSERT_NE(WaitFor("Screenbuffer:  1 /  1").find("Screenbuffer:  1 /  1"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("Screenbuffer:  1 /  1")) << Pane();
   Tmux("send-keys -t v s");
   std::string pane = WaitFor("HG Level");
   EXPECT_NE(pane.find("|  1: "), std::string::npos) << pane;
@@ -553,11 +555,11 @@ TEST_F(TmuxViewer, SummaryOfOneAndOfNone) {
 // While a batch is built no sheet is drawn; one progress line counts the creatures.
 TEST_F(TmuxViewer, BatchDrawsOnlyTheScreenShown) {
   Start(SCHMIEDE_EXE " 0", 120, 50);
-  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows(kPrompt)) << Pane();
   std::string log = dir_.File("pane.log");
   Tmux("pipe-pane -t v -o 'cat >> " + log + "'");
   Tmux("send-keys -t v '0 1 5 20 20 0 0 0 0 0' Enter");
-  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("HG Level")) << Pane();
   Tmux("pipe-pane -t v");
   std::string drawn = dir_.Read("pane.log");
   size_t summary = drawn.find("HG Level");
@@ -570,16 +572,16 @@ TEST_F(TmuxViewer, BatchDrawsOnlyTheScreenShown) {
 TEST_F(TmuxViewer, ResumeAndResizeRedraw) {
   Start("bash --norc --noprofile -i", 120, 40);
   Tmux("send-keys -t v '" SCHMIEDE_EXE " 0' Enter");
-  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows(kPrompt)) << Pane();
   Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
-  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("HG Level")) << Pane();
   Tmux("send-keys -t v C-z");
-  ASSERT_NE(WaitFor("Stopped").find("Stopped"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("Stopped")) << Pane();
   EXPECT_FALSE(Alternate());
   Tmux("send-keys -t v fg Enter");
-  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("HG Level")) << Pane();
   Tmux("send-keys -t v d");  // no Enter: the key mode is back
-  ASSERT_NE(WaitFor("Screenbuffer:  1 /  3").find("Screenbuffer:  1 /  3"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("Screenbuffer:  1 /  3")) << Pane();
   Tmux("resize-window -t v -x 100 -y 25");
   EXPECT_EQ(WaitForLastRow("Zeilen 1-24 ").rfind("Zeilen 1-24 ", 0), 0u) << Pane();
   Tmux("send-keys -t v q");
@@ -656,12 +658,12 @@ TEST_F(Viewer, HitDieAndSizeKeysChangeTheMonsterInPlace) {
 TEST_F(TmuxViewer, EndOfFileKeyCancelsOnlyTheNamePrompt) {
   StartOnScreenOne(50);
   Tmux("send-keys -t v V");
-  ASSERT_NE(WaitFor("Dateinamen zum speichern").find("Dateinamen zum speichern"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("Dateinamen zum speichern")) << Pane();
   Tmux("send-keys -t v C-d");
-  ASSERT_NE(WaitFor("No file name given").find("No file name given"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("No file name given")) << Pane();
   Tmux("send-keys -t v V");
   Tmux("send-keys -t v kept Enter");
-  EXPECT_NE(WaitFor("saved as kept.rep").find("saved as kept.rep"), std::string::npos) << Pane();
+  EXPECT_TRUE(Shows("saved as kept.rep")) << Pane();
   Tmux("send-keys -t v q");
 }
 
@@ -670,24 +672,24 @@ TEST_F(TmuxViewer, EndOfFileKeyCancelsOnlyTheNamePrompt) {
 TEST_F(TmuxViewer, ResumedLineReadShowsItsPromptAgain) {
   Start("bash --norc --noprofile -i", 120, 50);
   Tmux("send-keys -t v '" SCHMIEDE_EXE " 0' Enter");
-  ASSERT_NE(WaitFor(kPrompt).find(kPrompt), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows(kPrompt)) << Pane();
   auto stopClearResume = [&](const std::string& prompt) {
     Tmux("send-keys -t v C-z");
-    ASSERT_NE(WaitFor("Stopped").find("Stopped"), std::string::npos) << Pane();
+    ASSERT_TRUE(Shows("Stopped")) << Pane();
     Tmux("send-keys -t v 'printf \"\\033[H\\033[2J\"' Enter");
     for (int i = 0; i < 200 * kWaitScale && Pane().find("Stopped") != std::string::npos; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_EQ(Pane().find(prompt), std::string::npos) << Pane();
     Tmux("send-keys -t v fg Enter");
-    ASSERT_NE(WaitFor(prompt).find(prompt), std::string::npos) << Pane();
+    ASSERT_TRUE(Shows(prompt)) << Pane();
   };
   stopClearResume(kPrompt);
   Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
-  ASSERT_NE(WaitFor("HG Level").find("HG Level"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("HG Level")) << Pane();
   Tmux("send-keys -t v V");
-  ASSERT_NE(WaitFor("Dateinamen zum speichern").find("Dateinamen zum speichern"), std::string::npos) << Pane();
+  ASSERT_TRUE(Shows("Dateinamen zum speichern")) << Pane();
   stopClearResume("Dateinamen zum speichern");
   Tmux("send-keys -t v later Enter");
-  EXPECT_NE(WaitFor("saved as later.rep").find("saved as later.rep"), std::string::npos) << Pane();
+  EXPECT_TRUE(Shows("saved as later.rep")) << Pane();
   Tmux("send-keys -t v q");
 }
