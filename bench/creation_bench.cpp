@@ -6,6 +6,7 @@
 //   valgrind --tool=callgrind out/bench/creation_bench 500
 //   BENCH_EXPORT=file out/bench/creation_bench 2000   (exports every creature: a speed change
 //                                                     must leave this file byte-identical)
+//   BENCH_KIND=char|npc|monster|mixed|hoard   (one kind only, for a fixed-seed corpus per kind)
 #include <unistd.h>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,6 +41,17 @@ namespace {
 // mode, where every thread loops on its own.
 std::atomic<int> gLeft{0};
 
+// BENCH_KIND narrows the preset to one kind of creature, as the input line's creature type does.
+void PresetKind(int32_t* record, const char* kind) {
+  if (!kind) return;
+  std::string k = kind;
+  record[rec::kKind] = k == "char" || k == "npc" ? 0 : 1;
+  record[rec::kNpcClasses] = k == "npc";
+  record[rec::kForceMixed] = k == "mixed";
+  record[rec::kTreasureOnly] = k == "hoard";
+  if (k == "mixed") record[rec::kCRMin] = 2;
+}
+
 // One thread's share: its own context, seed and record, as benchmark mode gives it.
 void Build(int thread, FILE* exportFile) {
   IsaacState state{};
@@ -55,6 +68,7 @@ void Build(int thread, FILE* exportFile) {
   int built = 0;
   for (; gLeft.fetch_sub(1) > 0; ++built) {
     PresetAnyCreatureRecord(record.data());
+    PresetKind(record.data(), getenv("BENCH_KIND"));
     CreateCreature(c, 0);
     if (exportFile) PrintChar(c, 0, 1, exportFile);
   }
