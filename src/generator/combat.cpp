@@ -92,30 +92,6 @@ void Linef(Char* c, const char* format, Args... args) {
   Line(c, line);
 }
 
-int FeatCount(const Char* c, int feat, int weapon) {
-  int n = 0;
-  for (int i = 0; i < c->featCount && feat >= 0; ++i)
-    n += c->feats[i] == feat && (c->featParameters[i] == weapon || c->featParameters[i] == -1);
-  return n;
-}
-
-// The feats bound to a weapon: focus and specialisation (and their greater and epic
-// forms) for the weapon they name, and finesse for light weapons.
-void WeaponFeats(Char* c, CharItem& it) {
-  const KnownRows& k = Known();
-  int w = it.equipment;
-  int attack = FeatCount(c, k.weaponFocus, w) + FeatCount(c, k.greaterFocus, w) + 2 * FeatCount(c, k.epicFocus, w);
-  int damage = 2 * FeatCount(c, k.specialization, w) + 2 * FeatCount(c, k.greaterSpecialization, w) +
-               4 * FeatCount(c, k.epicSpecialization, w);
-  if (FinesseWeapon(it) && OwnsFeat(c, k.finesse) && c->MGE > c->MST) {
-    attack += c->MGE - c->MST;
-    DebugPrint(2, "+%d Att (Finesse) - ", c->MGE - c->MST);
-  }
-  if (attack || damage) DebugPrint(2, "+%d Att +%d Dmg (Feats) - ", attack, damage);
-  it.finalAttack += attack;
-  it.finalDamage += damage;
-}
-
 }  // namespace
 
 int32_t SaveTotal(const Char* c, int which) {
@@ -185,11 +161,9 @@ void CalcWeapons(Char* c, bool finish) {
       DebugPrint(2, "+%d Att (GA Range) - +%d Att/Dmg (Enhencement)", ranged, it.enhancement);
       if (e.specialType == 3) {
         // Crossbows add no Strength.
-      } else if (e.specialType == 4) {
-        if (c->MST >= 1) {
-          it.finalDamage += c->MST / 2;
-          DebugPrint(2, "+%d Dmg (Throw Str) - ", c->MST / 2);
-        }
+      } else if (e.specialType == 4 && c->MST >= 1) {
+        it.finalDamage += c->MST / 2;
+        DebugPrint(2, "+%d Dmg (Throw Str) - ", c->MST / 2);
       } else {
         int add = std::min(c->MST, it.bowStrength);
         it.finalDamage += add;
@@ -199,7 +173,6 @@ void CalcWeapons(Char* c, bool finish) {
     it.finalAttack += c->AttackMod;
     it.finalDamage += c->DmgMod;
     DebugPrint(2, "+%d Att +%d Dmg (CharBonus) - ", c->AttackMod, c->DmgMod);
-    WeaponFeats(c, it);
     for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
       const CharSource* k = ClassAt(c->classes[s]);
       if (!k || !k->naturalEnhance || k->forceWeaponType != e.specialType) continue;
@@ -279,7 +252,19 @@ void SaleValue(Char* c) {
   }
   int32_t share = random(c->context.random, 85, 95, "Ergebnis beim Verkauf in %", 0);
   int64_t value = (int64_t)std::max(c->treasureBudget, 0) + share * prices / 100 + effects / 2 - 100 * magic;
-  c->saleValue = (int32_t)std::clamp<int64_t>(value, 0, INT32_MAX);
+  c->saleValue = (int32_t)std::clamp<int64_t>(value, INT32_MIN, INT32_MAX);
+}
+
+// The lines of the familiar flags that a master sets on its companion.
+void FamiliarLines(Char* c) {
+  static const char* const kFamiliarLines[3] = {
+      "Der Meister kann jeden Zauber der ihn selbst betreffen kann auf seinen Vertrauten wirken, sofern dieser nicht "
+      "weiter als 1,5 Meter entfernt ist. Der Zauber endet wenn der Vertraute sich weiter entfernt\n",
+      "Hat über eine Entfernung von einer Meile eine Empatische Verbindung mit dem Meister über die Sie Telepatisch "
+      "komminitueren können\n",
+      "Kann mit seinem Meister sprechen\n"};
+  for (int i = 0; i < 3; ++i)
+    if (c->familiarFlags[i]) Line(c, kFamiliarLines[i]);
 }
 
 void SpecialTexts(Char* c) {
@@ -298,6 +283,7 @@ void SpecialTexts(Char* c) {
   if (c->TouchReach)
     Linef(c, "Kann Zauber die einen Berührungsangriff erfordern durch einen Berührungsangriff auf Entfernung mit Reichweite %d feet wirken",
           c->TouchReach * 30);
+  FamiliarLines(c);
   if (c->Concealment) Linef(c, "%d%% Tarnung\n", c->Concealment);
   if (c->LayOnHands) Linef(c, "Hände auflegen: %d TP\n", c->LayOnHands * std::max(c->MCH, 1));
   if (c->SacretDefense)

@@ -31,6 +31,7 @@ void DoFinalVals(Char* c);
 void SaleValue(Char* c);
 
 // Sneak attack, evasion, smite, vision and the like as special-ability lines.
+void FamiliarLines(Char* c);
 void SpecialTexts(Char* c);
 
 // Save totals: base, epic, ability and both script bonuses.

@@ -76,9 +76,8 @@ void ImportantSkills(Char* c, SkillMarks& status, SkillMarks& synergy, int* poin
         for (int k = 0; k < 3; ++k) r = random(state, r, cap, "", 0);
       }
     }
-    r = std::min(r, *points);
+    r = std::max(std::min(r, *points), 0);
     status[(size_t)s] = 0;
-    if (r <= 0) continue;
     Append(c, s, r, 0);
     *points -= r;
     if (r >= 5) synergy[(size_t)s] = 1;
@@ -124,7 +123,7 @@ void FreeSkills(Char* c, SkillMarks& status, SkillMarks& synergy, int* points) {
     status[(size_t)s] = 0;
     int ranks = classSkill ? p : p / 2, half = classSkill ? 0 : (p % 2 ? 5 : 0);
     if ((classSkill && p >= 5) || (!classSkill && p >= 10)) synergy[(size_t)s] = 1;
-    if (ranks > 0 || half > 0) Append(c, s, ranks, half);
+    if (ranks > 0) Append(c, s, ranks, half);
   }
 }
 
@@ -206,15 +205,14 @@ void CalculateSkills(Char* c, int mode) {
       const ProfileSource& p = gSource.profiles[c->profile];
       for (int i = 0; i < p.skillCount; ++i) {
         int s = p.skills[i][0];
-        if (s < 0 || s >= n || status[(size_t)s] == 0) continue;
+        if (s < 0 || s >= n) continue;
         FormatLabel(label, sizeof label, "Fertigkeit: %s: ", SkillName(s));
         int low = std::min(p.skills[i][1], p.skills[i][2]), high = std::max(p.skills[i][1], p.skills[i][2]);
         int r = random(state, low, high, label, 0);
         r = std::max(r, Required(c, s));
         int limit = status[(size_t)s] == 1 ? cap / 2 : cap;
-        r = std::min(std::min(r, limit), points);
+        r = std::max(std::min(std::min(r, limit), points), 0);
         status[(size_t)s] = 0;
-        if (r <= 0) continue;
         Append(c, s, r, 0);
         points -= r;
       }
@@ -232,7 +230,6 @@ void CalculateSkills(Char* c, int mode) {
         points -= r;
         if (r >= 5) synergy[(size_t)s] = 1;
       } else {
-        required = std::min(required, cap / 2);
         Append(c, s, required, 0);
         points -= 2 * required;
         if (points < 0) {
@@ -253,9 +250,6 @@ void CalculateSkills(Char* c, int mode) {
                name == "Entfesselungskünstler" || name == "WissenArkanes" || name == "Ausspähen")
         status[(size_t)s] = 2;
     }
-    // Skills the build already entered keep their ranks and are not bought again.
-    for (int i = 0; i < c->skillCount; ++i)
-      if (c->skills[i].skill >= 0 && c->skills[i].skill < n) status[(size_t)c->skills[i].skill] = 0;
   }
   ImportantSkills(c, status, synergy, &points);
   FreeSkills(c, status, synergy, &points);
@@ -277,7 +271,7 @@ void CalculateSkills(Char* c, int mode) {
         for (int e = 0; e < c->skillCount; ++e) has = has || c->skills[e].skill == t;
         if (has) continue;
       }
-      CharSkillEntry(c, t).bonus += 2;
+      BoostSkillTyped(c, t, 2, -1, "Skillsynergie");
     }
   }
 }
@@ -305,10 +299,10 @@ void FinishSkills(Char* c) {
   for (int s = 0; s < n; ++s) {
     if (present[(size_t)s] || !gSource.skills[s].untrained) continue;
     const int32_t* per = gSource.skills[s].ClassSkill();
-    bool classSkill = false;
+    bool onList = false;  // class or cross-class skill of some class
     for (int k = 0; k < c->classCount && k < kMaxClassSlots && per; ++k)
-      if (c->classes[k] >= 0 && c->classes[k] < gSource.classCount && per[c->classes[k]] >= 2) classSkill = true;
-    if (classSkill) Append(c, s, 0, 0);
+      if (c->classes[k] >= 0 && c->classes[k] < gSource.classCount && per[c->classes[k]] != 0) onList = true;
+    if (onList) Append(c, s, 0, 0);
   }
   int penalty = ArmorCheckPenaltyShown(c);
   for (int e = 0; e < c->skillCount; ++e) {

@@ -57,44 +57,49 @@ TEST_F(Combat, WeaponAttackAndDamageMatchTheirBreakdown) {
   ASSERT_EQ(c->Attacks, 2);
   CharItem& sword = Carry(c, "Langschwert");
   sword.enhancement = 1;
+  sword.masterwork = 1;  // an enhanced weapon gets no masterwork bonus on top
+  // Feats bound to a weapon add nothing here: the weapon's breakdown has no feat step.
   AddFeat(c, Feat("Waffenfokus"), nullptr, sword.equipment);
-  AddFeat(c, Feat("Waffenspezialisierung"), nullptr, sword.equipment);
   CharItem& offhand = Carry(c, "Kurzschwert");
   offhand.primary = 0;
   offhand.secondary = 1;
   offhand.attackBonus = -2;  // two-weapon penalty of a light off-hand weapon
-  AddFeat(c, Feat("Waffenfinesse"), nullptr, -2);
   CharItem& bow = Carry(c, "Langbogen");
   bow.bowStrength = 2;
   CharItem& dagger = Carry(c, "Dolch");
   dagger.masterwork = 1;
   CharItem& greatsword = Carry(c, "Zweihänder");
   greatsword.twoHanded = 1;
+  CharItem& crossbow = Carry(c, "LeichteArmbrust");
+  CharItem& javelin = Carry(c, "Wurfspeer");
   CalcWeapons(c, false);
-  // Longsword +1: 6 base + 3 Str + 1 enhancement + 1 focus; 1 + 3 Str + 2 specialisation.
-  EXPECT_EQ(sword.finalAttack, 11);
-  EXPECT_EQ(sword.finalDamage, 6);
-  // Off-hand short sword: -2 + 6 + 3 Str, finesse lifts Str +3 to Dex +4; half Strength.
-  EXPECT_EQ(offhand.finalAttack, 8);
-  EXPECT_EQ(offhand.finalDamage, 1);
-  // Longbow: 6 + 4 Dex; Strength only up to the bow's limit of 2.
-  EXPECT_EQ(bow.finalAttack, 10);
-  EXPECT_EQ(bow.finalDamage, 2);
-  // Masterwork dagger without enhancement: +1; finesse uses Dex; full Strength to damage.
-  EXPECT_EQ(dagger.finalAttack, 1 + 6 + 4);
-  EXPECT_EQ(dagger.finalDamage, 3);
-  // Two-handed: Strength and a half.
-  EXPECT_EQ(greatsword.finalAttack, 9);
-  EXPECT_EQ(greatsword.finalDamage, 3 + 1);
+  struct { const CharItem& it; int attack, damage; } cases[] = {
+      {sword, 6 + 3 + 1, 1 + 3},        // +1 longsword, full Strength
+      {offhand, -2 + 6 + 3, 3 / 2},     // second hand: half Strength
+      {bow, 6 + 4, 2},                  // Strength +3 only up to the bow's limit of 2
+      {dagger, 1 + 6 + 3, 3},           // masterwork without enhancement: +1
+      {greatsword, 6 + 3, 3 + 3 / 2},   // two hands: Strength and a half
+      {crossbow, 6 + 4, 0},             // a crossbow adds no Strength
+      {javelin, 6 + 4, 3 / 2},          // thrown: half Strength
+  };
+  for (const auto& k : cases) {
+    EXPECT_EQ(k.it.finalAttack, k.attack) << gSource.equipment[k.it.equipment].name.c_str();
+    EXPECT_EQ(k.it.finalDamage, k.damage) << gSource.equipment[k.it.equipment].name.c_str();
+  }
   delete c;
 
-  // A weak archer: a Strength penalty counts in full even with a bow limit.
-  c = Fighter(1, 8, 14);
-  CharItem& weakBow = Carry(c, "Kurzbogen");
-  weakBow.bowStrength = 2;
-  CalcWeapons(c, false);
-  EXPECT_EQ(weakBow.finalDamage, -1);
-  delete c;
+  // Weak throwers and archers: a Strength penalty counts in full, also with a bow limit,
+  // and a thrown weapon without a Strength bonus takes the bow's rule.
+  for (int st : {8, 10}) {
+    c = Fighter(1, st, 14);
+    CharItem& weakBow = Carry(c, "Kurzbogen");
+    weakBow.bowStrength = 2;
+    CharItem& weakJavelin = Carry(c, "Wurfspeer");
+    CalcWeapons(c, false);
+    EXPECT_EQ(weakBow.finalDamage, st == 8 ? -1 : 0);
+    EXPECT_EQ(weakJavelin.finalDamage, st == 8 ? -1 : 0);
+    delete c;
+  }
 }
 
 TEST_F(Combat, ArmourClassSavesAndInitiative) {

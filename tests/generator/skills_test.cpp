@@ -54,16 +54,21 @@ TEST_F(Skills, PointsFollowClassesLevelsIntelligenceAndRace) {
 }
 
 TEST_F(Skills, DemandedRanksComeFirstEvenWhenTheyUseEveryPoint) {
-  // A wizard with Intelligence 2 (modifier -4) has 4 points; two demanded ranks of a
-  // cross-class skill cost all of them, so nothing else is bought.
-  Char* c = Make("Zwerg", {{"Magier", 1}}, -4);
-  c->requiredRanks[Skill("Klettern")] = 2;
-  CalculateSkills(c, 0);
-  ASSERT_EQ(c->skillPoints, 4);
-  ASSERT_EQ(c->skillCount, 1);
-  EXPECT_EQ(c->skills[0].skill, Skill("Klettern"));
-  EXPECT_EQ(c->skills[0].ranks, 2);
-  delete c;
+  // A wizard with Intelligence 2 (modifier -4) has 4 points. Demanded ranks of a
+  // cross-class skill cost two points each and are granted in full even when the
+  // points run out; nothing else gets ranks.
+  for (int demanded : {2, 3}) {
+    Char* c = Make("Zwerg", {{"Magier", 1}}, -4);
+    c->requiredRanks[Skill("Klettern")] = demanded;
+    CalculateSkills(c, 0);
+    ASSERT_EQ(c->skillPoints, 4);
+    const CharSkill* climb = Entry(c, Skill("Klettern"));
+    ASSERT_NE(climb, nullptr);
+    EXPECT_EQ(climb->ranks, demanded);
+    for (int e = 0; e < c->skillCount; ++e)
+      if (c->skills[e].skill != Skill("Klettern")) EXPECT_EQ(c->skills[e].ranks, 0);
+    delete c;
+  }
 }
 
 TEST_F(Skills, FiveRanksGiveTheirSynergies) {
@@ -103,5 +108,9 @@ TEST_F(Skills, FinishingAddsAbilityArmourPenaltyAndUntrainedClassSkills) {
   ASSERT_NE(hide, nullptr);
   EXPECT_EQ(hide->ranks, 0);
   EXPECT_EQ(hide->total, 3 - 4);  // Dexterity, the armour penalty once
+  // So do untrained cross-class skills (Heilkunde for a rogue).
+  const CharSkill* heal = Entry(c, Skill("Heilkunde"));
+  ASSERT_NE(heal, nullptr);
+  EXPECT_EQ(heal->ranks, 0);
   delete c;
 }
