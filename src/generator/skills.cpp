@@ -230,6 +230,8 @@ void CalculateSkills(Char* c, int mode) {
         points -= r;
         if (r >= 5) synergy[(size_t)s] = 1;
       } else {
+        // Feats check their demands against level + 3; only a granted feat demands more.
+        required = std::min(required, cap);
         Append(c, s, required, 0);
         points -= 2 * required;
         if (points < 0) {
