@@ -242,12 +242,12 @@ void ChooseRace(Char* c) {
         weights[(size_t)r] = x.parent == parent && x.crModifier < c->Level ? x.probability : 0;
       }
       return AdvancedRand(state, n, weights.data(), 4, &gSource.races[0].name.text, sizeof(RaceSource),
-                          "Volk wählen!\n", 0, true, 0, false);
+                          "Volk wählen!\n", gInput.ChooseClass, true, 0, false);
     };
     int race = choose(-1);
     if (race < 0) race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
     c->race = race;
-    if (YesNo(state, "Subrace?", 10, 1, 0)) {
+    if (YesNo(state, "Subrace?", 10, 1, gInput.ChooseClass)) {
       int sub = choose(race);
       if (sub >= 0) c->subRace = sub;
     }

@@ -152,6 +152,13 @@ void BuildMonster(Char* c, const int32_t* r) {
   c->snapshot[4] = c->SpellFailure;
 }
 
+// Every stage starts from the batch's choose-everything setting, so a "-1" answer
+// hands only the rest of its stage to chance. Written only on a change: the flag is
+// shared by all threads.
+void RestoreChooseEverything() {
+  if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+}
+
 void ResetDefaults(Char* c) {
   c->Attacks = 1;
   c->AttacksOpportunity = 1;
@@ -208,7 +215,7 @@ int64_t CreateCreature(Char* c, int sub) {
   IsaacState* state = c->context.random;
   if (!sub) BeginCreationRandom(r, state);
   ResetChar(c);
-  if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+  RestoreChooseEverything();
 
   bool treasureOnly = r[rec::kTreasureOnly] != 0;
   if (treasureOnly) {
@@ -219,7 +226,7 @@ int64_t CreateCreature(Char* c, int sub) {
     DebugPrint(2, "Starting Character Creation\n");
     bool kindByChance = r[rec::kKind] == -1;
     c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gInput.ChooseClass) : r[rec::kKind];
-    if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+    RestoreChooseEverything();
     DebugPrint(1, "\nHG wird festgelegt\n");
     c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
 
@@ -262,7 +269,9 @@ int64_t CreateCreature(Char* c, int sub) {
       } else {
         RollAttributes(c, c->diceMethod);
       }
+      RestoreChooseEverything();
       ChooseRace(c);
+      RestoreChooseEverything();
       ChooseClasses(c, c->diceMethod);
       ApplyRaceAdjustments(c);
       IncreaseAttributes(c);
@@ -279,8 +288,10 @@ int64_t CreateCreature(Char* c, int sub) {
       ClassFeatScripts(c);
       DoLores(c);
       DoHierophantAbilities(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");
       if (!c->noEquipment && !c->mixedPart) GenerateEquipment(c);
       if (c->noEquipment) {
@@ -295,6 +306,7 @@ int64_t CreateCreature(Char* c, int sub) {
       c->treasureMoney = c->wealth;
       if (!c->noEquipment && !c->mixedPart) InherentBonus(c);
       ComputeModifiers(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       ComputeModifiers(c);
       DoDomainsSpecial(c);
@@ -302,6 +314,7 @@ int64_t CreateCreature(Char* c, int sub) {
       DoArcanas(c);
       CalculateSpells(c);
       DoPowers(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
       if (c->mixedPart && c->mixedMonster) {
         const Char* m = c->mixedMonster;
@@ -314,6 +327,7 @@ int64_t CreateCreature(Char* c, int sub) {
       ClassFeatGroups(c);
       CalculateFeats(c);
       RequiredSkillRanks(c);
+      RestoreChooseEverything();
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
       CalculateSkills(c, 0);
       SkillFeatChoice(c);
@@ -329,9 +343,11 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       CalcBaseValues(c);
       DoCrystal(c);
+      RestoreChooseEverything();
       DoCompanions(c);
       for (int i = 0; i < kAttributes; ++i)
         if (c->absent[i]) AbilityScore(c, i) = 0;
+      RestoreChooseEverything();
       RollHitPoints(c);
       CalcWeapons(c, !c->noEquipment && !c->mixedPart);
       FinishSkills(c);
