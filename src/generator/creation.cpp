@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <new>
+#include <source_location>
 #include <vector>
 
 #include "launcher/process.h"
@@ -35,29 +36,14 @@ namespace {
 CreationContext* gContexts = nullptr;
 int gContextCount = 0;
 
-// Equal weights for draws over a whole table.
+// Equal weights for draws over a whole table; the caller's site names the decision.
 const int32_t kOne = 1;
 
 template <class T>
-int DrawOne(IsaacState* state, const T* table, int count, const char* label, int ask) {
+int DrawOne(IsaacState* state, const T* table, int count, const char* label, int ask,
+            std::source_location where = std::source_location::current()) {
   if (count <= 0) return -1;
-  return AdvancedRand(state, count, &kOne, 0, &table[0].name.text, sizeof(T), label, ask, true, 0, false);
-}
-
-bool Lists(const String& list, const char* name) {
-  const char* p = list.c_str();
-  const char* end = p + list.length;
-  for (; p < end && *p; p += strlen(p) + 1)
-    if (strcmp(p, name) == 0) return true;
-  return false;
-}
-
-// Characters are humanoids: a template that excludes them, or demands another type,
-// is not offered to them.
-bool FitsCharacters(const TemplateSource& t) {
-  bool forbidden = t.forbidTypes.length > 0 && t.forbidTypes.c_str()[0] && Lists(t.forbidTypes, "Humanoid");
-  bool forced = t.forceTypes.length > 0 && t.forceTypes.c_str()[0] && !Lists(t.forceTypes, "Humanoid");
-  return !forbidden && !forced;
+  return AdvancedRand(state, count, &kOne, 0, &table[0].name.text, sizeof(T), label, ask, true, 0, false, where);
 }
 
 void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
@@ -66,12 +52,7 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
                      gSource.monsterTypes[c->mixedMonster->creatureType].mixedEq == 0;
   if (!skipProfile) c->profileMode = YesNo(state, "Create Char According to Profile", 3, 1, gInput.ChooseClass);
   if (!c->mixedPart && !c->profileMode && YesNo(state, "Template", 20, 1, gInput.ChooseClass)) {
-    std::vector<int32_t> weights((size_t)std::max(gSource.templateCount, 1), 0);
-    for (int k = 0; k < gSource.templateCount; ++k) weights[(size_t)k] = FitsCharacters(gSource.templates[k]) ? 1 : 0;
-    int t = gSource.templateCount > 0
-                ? AdvancedRand(state, gSource.templateCount, weights.data(), 4, &gSource.templates[0].name.text,
-                               sizeof(TemplateSource), "Template wählen!", gInput.ChooseClass, true, 0, false)
-                : -1;
+    int t = DrawOne(state, gSource.templates, gSource.templateCount, "Template wählen!", gInput.ChooseClass);
     if (t >= 0 && !(gSource.templates[t].name == "Skelleton")) {
       c->templateIndex = t;
       const TemplateSource& tpl = gSource.templates[t];
@@ -275,6 +256,11 @@ int64_t CreateCreature(Char* c, int sub) {
       ChooseClasses(c, c->diceMethod);
       ApplyRaceAdjustments(c);
       IncreaseAttributes(c);
+      if (c->templateIndex > 0) {
+        const int32_t* change = gSource.templates[c->templateIndex].attributeMods;
+        for (int a = 0; a < kAttributes; ++a)
+          if (!c->absent[a]) AbilityScore(c, a) += change[a];
+      }
       ComputeModifiers(c);
       CalcBaseValues(c);
       c->getAllRequired = 1;

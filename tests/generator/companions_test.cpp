@@ -2,6 +2,8 @@
 // corpus of creatures of every kind and CR with their companions nested in the export.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 
 #include "generator/attributes.h"
@@ -154,6 +156,37 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
       }
   }
   EXPECT_GT(merged, 30);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
+  // Every template raises Strength by 30 here: at levels 1 to 4 only a templated
+  // character reaches 29, and every templated one does.
+  std::vector<std::array<int32_t, kAttributes>> saved((size_t)gSource.templateCount);
+  for (int t = 0; t < gSource.templateCount; ++t) {
+    std::copy_n(gSource.templates[t].attributeMods, kAttributes, saved[(size_t)t].begin());
+    std::fill_n(gSource.templates[t].attributeMods, kAttributes, 0);
+    gSource.templates[t].attributeMods[0] = 30;
+  }
+  Char* c = new Char();
+  Wire(c);
+  int templated = 0;
+  for (int n = 0; n < 400; ++n) {
+    record_.assign(kRecordWords, 0);
+    record_[rec::kDiceMethod] = -1;
+    record_[rec::kCRMin] = record_[rec::kCRMax] = n % 4;
+    record_[rec::kFixedMonster] = -1;
+    record_[rec::kFixedRace] = -1;
+    record_[rec::kStoredHitPoints] = kNoHitPoints;
+    c->record = record_.data();
+    CreateCreature(c, 1);
+    templated += c->templateIndex > 0;
+    EXPECT_EQ(c->templateIndex > 0, c->ST >= 29) << n << ": " << c->ST;
+  }
+  for (int t = 0; t < gSource.templateCount; ++t)
+    std::copy(saved[(size_t)t].begin(), saved[(size_t)t].end(), gSource.templates[t].attributeMods);
+  EXPECT_GT(templated, 5);
   FreeCharBonuses(c);
   delete c;
 }
