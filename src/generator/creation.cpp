@@ -350,13 +350,10 @@ int64_t CreateCreature(Char* c, int sub) {
     Char* part = c->context.classPart;
     int32_t* spare = c->context.spareRecord;
     if (part && spare) {
+      // Zeroed: dice method 0 draws nothing (the scores are the monster's), kind 0.
       memset(spare, 0, kRecordBytes);
-      spare[rec::kDiceMethod] = -1;
       spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
-      spare[rec::kKind] = 0;
-      spare[rec::kFixedMonster] = -1;
       spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
-      spare[rec::kStoredHitPoints] = kNoHitPoints;
       part->record = spare;
       part->mixedPart = 1;
       part->mixedMonster = c;

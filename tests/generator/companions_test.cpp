@@ -150,6 +150,8 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
     ++merged;
     EXPECT_GE(c->classCount, part_->classCount) << n;
     EXPECT_EQ(c->GA, c->monsterBase[0] + part_->GA) << n;
+    // A zeroed record asks for no dice (the scores are the monster's); a profile takes 1.
+    EXPECT_EQ(part_->diceMethod, part_->profileMode ? 1 : 0) << n;
     for (int a = 0; a < kAttributes; ++a)
       if (c->absent[a]) {
         EXPECT_EQ(AbilityScore(c, a), 0);
