@@ -140,6 +140,16 @@ void RestoreChooseEverything() {
   if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
 }
 
+// A mixed creature's class part carries equipment as its monster's type says:
+// 1 always, 0 never, a larger value with chance 1 in that value.
+bool MixedPartEquipped(Char* c, IsaacState* state) {
+  const Char* m = c->mixedMonster;
+  if (!m || m->creatureType < 0 || m->creatureType >= gSource.monsterTypeCount) return false;
+  int32_t value = gSource.monsterTypes[m->creatureType].mixedEq;
+  if (value == 1) return true;
+  return value >= 2 && random(state, 1, value, "1 = Mit Ausrüstung", 0) == 1;
+}
+
 void ResetDefaults(Char* c) {
   c->Attacks = 1;
   c->AttacksOpportunity = 1;
@@ -279,7 +289,7 @@ int64_t CreateCreature(Char* c, int sub) {
       ChooseFightingStyle(c);
       RestoreChooseEverything();
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");
-      if (!c->noEquipment && !c->mixedPart) GenerateEquipment(c);
+      if (!c->noEquipment && (!c->mixedPart || MixedPartEquipped(c, state))) GenerateEquipment(c);
       if (c->noEquipment) {
         c->wealth = 0;
       } else if (c->mixedPart && c->mixedMonster) {
@@ -290,8 +300,7 @@ int64_t CreateCreature(Char* c, int sub) {
         c->wealth = 2 * (share * gSource.treasure[cr] / 100);
       }
       c->treasureMoney = c->wealth;
-      if (!c->noEquipment && !c->mixedPart) InherentBonus(c);
-      ComputeModifiers(c);
+      InherentBonus(c);
       RestoreChooseEverything();
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       ComputeModifiers(c);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <set>
+#include <string>
 
 #include "generator/attributes.h"
 #include "generator/classes.h"
@@ -134,7 +136,10 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   // to the monster's, an absent ability stays absent.
   c = new Char();
   Wire(c);
-  int merged = 0;
+  int merged = 0, equipped = 0;
+  // The class part's equipment follows its monster's type: always for these, never for those.
+  const std::set<std::string> always = {"Fey", "Giant", "Humanoid", "MonstrousHumanoid", "Outsider", "Undead"};
+  const std::set<std::string> never = {"Animal", "Construct", "Elemental", "MagicalBeast", "Ooze", "Plant", "Vermin"};
   for (int n = 0; n < 60; ++n) {
     record_.assign(kRecordWords, 0);
     record_[rec::kDiceMethod] = -1;
@@ -152,12 +157,21 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
     EXPECT_EQ(c->GA, c->monsterBase[0] + part_->GA) << n;
     // A zeroed record asks for no dice (the scores are the monster's); a profile takes 1.
     EXPECT_EQ(part_->diceMethod, part_->profileMode ? 1 : 0) << n;
+    std::string type = c->creatureType >= 0 ? gSource.monsterTypes[c->creatureType].name.c_str() : "";
+    if (always.count(type)) {
+      ++equipped;
+      EXPECT_GT(c->treasureIndex, 0) << n << " " << type;
+    }
+    if (never.count(type)) {
+      EXPECT_EQ(c->treasureIndex, 0) << n << " " << type;
+    }
     for (int a = 0; a < kAttributes; ++a)
       if (c->absent[a]) {
         EXPECT_EQ(AbilityScore(c, a), 0);
       }
   }
   EXPECT_GT(merged, 30);
+  EXPECT_GT(equipped, 10);
   FreeCharBonuses(c);
   delete c;
 }
