@@ -156,7 +156,7 @@ void DoAnimalCompanion(Char* c) {
       for (int m = 0; m < n; ++m) {
         const MonsterSource& x = gSource.monsters[m];
         int top = x.hdMax > 0 ? x.hdMax : x.hd;
-        if (x.type != animal || x.epic || x.hd > h || top < h) continue;
+        if (x.type != animal || x.hd > h || top < h) continue;
         w[(size_t)m] = x.abilities[3] >= 2 ? 2 : 1;
         any = true;
       }

@@ -206,3 +206,23 @@ TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
   FreeCharBonuses(c);
   delete c;
 }
+
+TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
+  // With up to 40 hit dice the legendary bear (20 to 40) and tiger (26 to 40) fit.
+  const int epic[2] = {FindByName(gSource.monsters, gSource.monsterCount, "LegendärerBär", false, true),
+                       FindByName(gSource.monsters, gSource.monsterCount, "LegendärerTiger", false, true)};
+  int found = 0;
+  for (int n = 0; n < 1000 && !found; ++n) {
+    Char* c = new Char();
+    Wire(c);
+    record_.assign(kRecordWords, 0);
+    c->record = record_.data();
+    c->AnimalCompanion = 40;
+    DoCompanions(c);
+    for (int k = 0; k < c->companionCount; ++k)
+      found += c->companionChars[k]->monster == epic[0] || c->companionChars[k]->monster == epic[1];
+    FreeCharBonuses(c);
+    delete c;
+  }
+  EXPECT_GT(found, 0);
+}
