@@ -352,7 +352,11 @@ int64_t CreateCreature(Char* c, int sub) {
       }
     }
   }
-  if (!treasureOnly) SpecialTexts(c);
+  if (!treasureOnly) {
+    SpecialTexts(c);
+    for (int i = 0; i < kAttributes; ++i)
+      if (c->absent[i]) AbilityScore(c, i) = 0;
+  }
   if (c->mixed) {
     // The class part: a character of the class share, built by a recursive call.
     DebugPrint(1, "Creating Mixed Char\n");

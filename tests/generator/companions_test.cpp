@@ -226,3 +226,51 @@ TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
   }
   EXPECT_GT(found, 0);
 }
+
+TEST_F(Companions, AbsentAbilitiesStayZeroAfterTheAbilityTexts) {
+  // The fiendish template gives Intelligence 3 at least; a mindless vermin keeps none.
+  Char* c = new Char();
+  Wire(c);
+  record_.assign(kRecordWords, 0);
+  record_[rec::kKind] = 1;
+  record_[rec::kFixedMonster] = FindByName(gSource.monsters, gSource.monsterCount, "GiantAntWorker", false, true);
+  record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, true);
+  record_[rec::kCRMin] = record_[rec::kCRMax] = 1;
+  c->record = record_.data();
+  CreateCreature(c, 1);
+  ASSERT_EQ(c->templateIndex, record_[rec::kParam10]);
+  EXPECT_TRUE(c->absent[3]);
+  EXPECT_EQ(c->IN, 0);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
+  // Familiar: at least half the master's rolled hit points (script hit points do not
+  // count). Servant of level 7: u = (7 - 10) / 3 = -1, so the monster's own hit dice.
+  int familiars = 0, servants = 0;
+  for (int n = 0; n < 200 && (familiars < 3 || servants < 3); ++n) {
+    Char* c = new Char();
+    Wire(c);
+    record_.assign(kRecordWords, 0);
+    c->record = record_.data();
+    c->hitPoints = 40;
+    c->TP = 30;
+    c->money = 1000;
+    c->Familiar = 1;
+    c->Servant = 7;
+    DoCompanions(c);
+    if (c->familiarChar) {
+      ++familiars;
+      EXPECT_EQ(c->familiarChar->hitPoints, 20);
+    }
+    if (c->servantChar) {
+      ++servants;
+      EXPECT_EQ(c->servantChar->Level, gSource.monsters[c->servantChar->monster].hd);
+    }
+    FreeCharBonuses(c);
+    delete c;
+  }
+  EXPECT_GE(familiars, 3);
+  EXPECT_GE(servants, 3);
+}
