@@ -95,8 +95,8 @@ int32_t& AbilityModifier(Char* c, int i) {
 void ComputeModifiers(Char* c) {
   for (int i = 0; i < kAttributes; ++i) {
     int32_t s = AbilityScore(c, i);
-    // Rounded down, also below 10.
-    AbilityModifier(c, i) = c->absent[i] ? 0 : (s >= 10 ? (s - 10) / 2 : -((11 - s) / 2));
+    // Halved toward zero: a score of -1 (one lowered below 0) gives -5, as 0 and 1 do.
+    AbilityModifier(c, i) = c->absent[i] ? 0 : s / 2 - 5;
   }
 }
 
@@ -236,19 +236,20 @@ void ChooseRace(Char* c) {
   } else {
     int n = gSource.raceCount;
     Scratch<int32_t, 256> weights((size_t)n);
-    auto choose = [&](int parent) {
+    // The main race must be found (a race without level adjustment always fits); a
+    // subrace may be missing.
+    auto choose = [&](int parent, bool needed) {
       for (int r = 0; r < n; ++r) {
         const RaceSource& x = gSource.races[r];
         weights[(size_t)r] = x.parent == parent && x.crModifier < c->Level ? x.probability : 0;
       }
       return AdvancedRand(state, n, weights.data(), 4, &gSource.races[0].name.text, sizeof(RaceSource),
-                          "Volk wählen!\n", 0, true, 0, false);
+                          "Volk wählen!\n", gInput.ChooseClass, true, 0, needed);
     };
-    int race = choose(-1);
-    if (race < 0) race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+    int race = choose(-1, true);
     c->race = race;
-    if (YesNo(state, "Subrace?", 10, 1, 0)) {
-      int sub = choose(race);
+    if (YesNo(state, "Subrace?", 10, 1, gInput.ChooseClass)) {
+      int sub = choose(race, false);
       if (sub >= 0) c->subRace = sub;
     }
   }

@@ -190,7 +190,7 @@ void ChooseClasses(Char* c, int method) {
   bool force = false;
   while (slot + 2 < kMaxClassSlots) {
     if (remaining < 3 || count <= 0) break;
-    if (!force && !YesNo(state, "Weitere Klasse hinzufügen", 20 - positive, positive, 0)) break;
+    if (!force && !YesNo(state, "Weitere Klasse hinzufügen", 20 - positive, positive, gInput.ChooseClass)) break;
     const CharSource* k = ClassAt(c->classes[slot]);
     auto cap = [&](const CharSource* x) {
       if (!x) return 0;
@@ -198,7 +198,7 @@ void ChooseClasses(Char* c, int method) {
     };
     char label[96];
     FormatLabel(label, sizeof label, "Level der Klasse %s\n", k ? k->name.c_str() : "");
-    int levels = random(state, std::min(remaining - 1, 2), remaining - 1, label, 0);
+    int levels = random(state, std::min(remaining - 1, 2), remaining - 1, label, gInput.ChooseClass);
     int limit = cap(k);
     if (limit > 0 && levels > limit) levels = limit;
     c->classLevels[slot] = levels;

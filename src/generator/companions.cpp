@@ -114,7 +114,7 @@ void DoFamiliar(Char* c) {
   int32_t delta = 0;
   RaiseToMaster(&f->GA, c->GA, &delta);
   AddAttack(f, delta);
-  f->hitPoints = std::max(f->hitPoints, (c->hitPoints + c->TP) / 2);
+  f->hitPoints = std::max(f->hitPoints, c->hitPoints / 2);
   f->shownHitPoints = f->hitPoints + f->TP;
   f->IN = std::max(f->IN, (c->Familiar + 1) / 2 + 5);
   f->absent[3] = 0;
@@ -156,7 +156,7 @@ void DoAnimalCompanion(Char* c) {
       for (int m = 0; m < n; ++m) {
         const MonsterSource& x = gSource.monsters[m];
         int top = x.hdMax > 0 ? x.hdMax : x.hd;
-        if (x.type != animal || x.epic || x.hd > h || top < h) continue;
+        if (x.type != animal || x.hd > h || top < h) continue;
         w[(size_t)m] = x.abilities[3] >= 2 ? 2 : 1;
         any = true;
       }
@@ -215,7 +215,6 @@ void DoMount(Char* c) {
   int m = monsterOf[(size_t)row];
   int level = gSource.specials[row].spellLevel;
   int t = c->Mount < 12 ? (c->Mount - level) / 3 : (c->Mount - level - 6) / 4 + 2;
-  t = std::max(t, 0);
   Char* mount = Create(c, m, gSource.monsters[m].hd + 2 * t + 2, 0);
   if (!mount) return;
   c->mountChar = mount;
@@ -243,7 +242,7 @@ void DoServant(Char* c) {
   int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
                        "Fiendish Servant wählen!", 0, true, 0, false);
   if (m < 0) return;
-  int u = std::max((c->Servant - 10) / 3, 0);
+  int u = (c->Servant - 10) / 3;
   int fiendish = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, false);
   Char* s = Create(c, m, gSource.monsters[m].hd + 2 * u + 2, std::max(fiendish, 0));
   if (!s) return;

@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <new>
+#include <source_location>
 #include <vector>
 
 #include "launcher/process.h"
@@ -35,29 +36,14 @@ namespace {
 CreationContext* gContexts = nullptr;
 int gContextCount = 0;
 
-// Equal weights for draws over a whole table.
+// Equal weights for draws over a whole table; the caller's site names the decision.
 const int32_t kOne = 1;
 
 template <class T>
-int DrawOne(IsaacState* state, const T* table, int count, const char* label, int ask) {
+int DrawOne(IsaacState* state, const T* table, int count, const char* label, int ask,
+            std::source_location where = std::source_location::current()) {
   if (count <= 0) return -1;
-  return AdvancedRand(state, count, &kOne, 0, &table[0].name.text, sizeof(T), label, ask, true, 0, false);
-}
-
-bool Lists(const String& list, const char* name) {
-  const char* p = list.c_str();
-  const char* end = p + list.length;
-  for (; p < end && *p; p += strlen(p) + 1)
-    if (strcmp(p, name) == 0) return true;
-  return false;
-}
-
-// Characters are humanoids: a template that excludes them, or demands another type,
-// is not offered to them.
-bool FitsCharacters(const TemplateSource& t) {
-  bool forbidden = t.forbidTypes.length > 0 && t.forbidTypes.c_str()[0] && Lists(t.forbidTypes, "Humanoid");
-  bool forced = t.forceTypes.length > 0 && t.forceTypes.c_str()[0] && !Lists(t.forceTypes, "Humanoid");
-  return !forbidden && !forced;
+  return AdvancedRand(state, count, &kOne, 0, &table[0].name.text, sizeof(T), label, ask, true, 0, false, where);
 }
 
 void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
@@ -66,12 +52,7 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
                      gSource.monsterTypes[c->mixedMonster->creatureType].mixedEq == 0;
   if (!skipProfile) c->profileMode = YesNo(state, "Create Char According to Profile", 3, 1, gInput.ChooseClass);
   if (!c->mixedPart && !c->profileMode && YesNo(state, "Template", 20, 1, gInput.ChooseClass)) {
-    std::vector<int32_t> weights((size_t)std::max(gSource.templateCount, 1), 0);
-    for (int k = 0; k < gSource.templateCount; ++k) weights[(size_t)k] = FitsCharacters(gSource.templates[k]) ? 1 : 0;
-    int t = gSource.templateCount > 0
-                ? AdvancedRand(state, gSource.templateCount, weights.data(), 4, &gSource.templates[0].name.text,
-                               sizeof(TemplateSource), "Template wählen!", gInput.ChooseClass, true, 0, false)
-                : -1;
+    int t = DrawOne(state, gSource.templates, gSource.templateCount, "Template wählen!", gInput.ChooseClass);
     if (t >= 0 && !(gSource.templates[t].name == "Skelleton")) {
       c->templateIndex = t;
       const TemplateSource& tpl = gSource.templates[t];
@@ -152,6 +133,23 @@ void BuildMonster(Char* c, const int32_t* r) {
   c->snapshot[4] = c->SpellFailure;
 }
 
+// Every stage starts from the batch's choose-everything setting, so a "-1" answer
+// hands only the rest of its stage to chance. Written only on a change: the flag is
+// shared by all threads.
+void RestoreChooseEverything() {
+  if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+}
+
+// A mixed creature's class part carries equipment as its monster's type says:
+// 1 always, 0 never, a larger value with chance 1 in that value.
+bool MixedPartEquipped(Char* c, IsaacState* state) {
+  const Char* m = c->mixedMonster;
+  if (!m || m->creatureType < 0 || m->creatureType >= gSource.monsterTypeCount) return false;
+  int32_t value = gSource.monsterTypes[m->creatureType].mixedEq;
+  if (value == 1) return true;
+  return value >= 2 && random(state, 1, value, "1 = Mit Ausrüstung", 0) == 1;
+}
+
 void ResetDefaults(Char* c) {
   c->Attacks = 1;
   c->AttacksOpportunity = 1;
@@ -208,7 +206,7 @@ int64_t CreateCreature(Char* c, int sub) {
   IsaacState* state = c->context.random;
   if (!sub) BeginCreationRandom(r, state);
   ResetChar(c);
-  if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+  RestoreChooseEverything();
 
   bool treasureOnly = r[rec::kTreasureOnly] != 0;
   if (treasureOnly) {
@@ -219,7 +217,7 @@ int64_t CreateCreature(Char* c, int sub) {
     DebugPrint(2, "Starting Character Creation\n");
     bool kindByChance = r[rec::kKind] == -1;
     c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gInput.ChooseClass) : r[rec::kKind];
-    if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+    RestoreChooseEverything();
     DebugPrint(1, "\nHG wird festgelegt\n");
     c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
 
@@ -262,10 +260,17 @@ int64_t CreateCreature(Char* c, int sub) {
       } else {
         RollAttributes(c, c->diceMethod);
       }
+      RestoreChooseEverything();
       ChooseRace(c);
+      RestoreChooseEverything();
       ChooseClasses(c, c->diceMethod);
       ApplyRaceAdjustments(c);
       IncreaseAttributes(c);
+      if (c->templateIndex > 0) {
+        const int32_t* change = gSource.templates[c->templateIndex].attributeMods;
+        for (int a = 0; a < kAttributes; ++a)
+          if (!c->absent[a]) AbilityScore(c, a) += change[a];
+      }
       ComputeModifiers(c);
       CalcBaseValues(c);
       c->getAllRequired = 1;
@@ -279,10 +284,12 @@ int64_t CreateCreature(Char* c, int sub) {
       ClassFeatScripts(c);
       DoLores(c);
       DoHierophantAbilities(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nAngriffsart wird bestimmt\n");
       ChooseFightingStyle(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nAusrüstung wird bestimmt\n");
-      if (!c->noEquipment && !c->mixedPart) GenerateEquipment(c);
+      if (!c->noEquipment && (!c->mixedPart || MixedPartEquipped(c, state))) GenerateEquipment(c);
       if (c->noEquipment) {
         c->wealth = 0;
       } else if (c->mixedPart && c->mixedMonster) {
@@ -293,8 +300,8 @@ int64_t CreateCreature(Char* c, int sub) {
         c->wealth = 2 * (share * gSource.treasure[cr] / 100);
       }
       c->treasureMoney = c->wealth;
-      if (!c->noEquipment && !c->mixedPart) InherentBonus(c);
-      ComputeModifiers(c);
+      InherentBonus(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       ComputeModifiers(c);
       DoDomainsSpecial(c);
@@ -302,6 +309,7 @@ int64_t CreateCreature(Char* c, int sub) {
       DoArcanas(c);
       CalculateSpells(c);
       DoPowers(c);
+      RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
       if (c->mixedPart && c->mixedMonster) {
         const Char* m = c->mixedMonster;
@@ -314,6 +322,7 @@ int64_t CreateCreature(Char* c, int sub) {
       ClassFeatGroups(c);
       CalculateFeats(c);
       RequiredSkillRanks(c);
+      RestoreChooseEverything();
       DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
       CalculateSkills(c, 0);
       SkillFeatChoice(c);
@@ -329,9 +338,11 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       CalcBaseValues(c);
       DoCrystal(c);
+      RestoreChooseEverything();
       DoCompanions(c);
       for (int i = 0; i < kAttributes; ++i)
         if (c->absent[i]) AbilityScore(c, i) = 0;
+      RestoreChooseEverything();
       RollHitPoints(c);
       CalcWeapons(c, !c->noEquipment && !c->mixedPart);
       FinishSkills(c);
@@ -341,20 +352,21 @@ int64_t CreateCreature(Char* c, int sub) {
       }
     }
   }
-  if (!treasureOnly) SpecialTexts(c);
+  if (!treasureOnly) {
+    SpecialTexts(c);
+    for (int i = 0; i < kAttributes; ++i)
+      if (c->absent[i]) AbilityScore(c, i) = 0;
+  }
   if (c->mixed) {
     // The class part: a character of the class share, built by a recursive call.
     DebugPrint(1, "Creating Mixed Char\n");
     Char* part = c->context.classPart;
     int32_t* spare = c->context.spareRecord;
     if (part && spare) {
+      // Zeroed: dice method 0 draws nothing (the scores are the monster's), kind 0.
       memset(spare, 0, kRecordBytes);
-      spare[rec::kDiceMethod] = -1;
       spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
-      spare[rec::kKind] = 0;
-      spare[rec::kFixedMonster] = -1;
       spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
-      spare[rec::kStoredHitPoints] = kNoHitPoints;
       part->record = spare;
       part->mixedPart = 1;
       part->mixedMonster = c;

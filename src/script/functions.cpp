@@ -180,10 +180,9 @@ int ActGetElement(ScriptContext* ctx, const uint8_t* at) {
   static const char* const kElements[] = {"Feuer", "Kälte", "Blitz", "Schall", "Säure", "Gift"};
   int t;
   int n = Arguments(ctx, at, &t);
-  int32_t element;
-  if (ctx->top > t)
-    element = IntOf(ctx->stack[t]);
-  else
+  // No argument or -1: any of the first five, at random.
+  int32_t element = ctx->top > t ? IntOf(ctx->stack[t]) : -1;
+  if (element == -1)
     element = random(ctx->random, 0, 4, "Element auswählen!, 0: Feuer, 1: Kälte, 2: Blitz, 3: Schall, 4: Säure! ", 0);
   ctx->top = t;
   snprintf(tElement, sizeof tElement, "\"%s\"", element >= 0 && element <= 5 ? kElements[element] : "");

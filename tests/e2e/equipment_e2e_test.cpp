@@ -106,17 +106,34 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   EXPECT_LE(expectedEffects, effectLines);
 }
 
-// Choose-class mode asks for the class on the console; piped answers choose a fighter
-// every time, whatever the dice decide for the rest.
-TEST(ChooseClassMode, PipedAnswersChooseTheFighter) {
+// Choose-class mode asks for race, class and class levels on the console; piped answers
+// make a human fighter of 2 levels with a second class every time, whatever the dice
+// decide for the rest.
+TEST(ChooseClassMode, PipedAnswersChooseRaceClassAndLevels) {
   for (int run = 0; run < 3; ++run) {
     WorkDir dir;
-    // No profile, no template, class 4 ("Kämpfer"), then chance for everything else.
-    ProgramRun r = RunProgram(dir, {"0"}, "0 5 5 1 1 0 1 0 0 0\n0\n0\n4\n-2\nx\nkaempfer\nq\n", 60);
+    // No profile, no template, race 0 ("Mensch"), no subrace, class 4 ("Kämpfer"), chance
+    // for the placement of the scores, a further class: the fighter keeps 2 of the 6
+    // levels, chance picks the second class, no third.
+    ProgramRun r =
+        RunProgram(dir, {"0"}, "0 5 5 1 1 0 1 0 0 0\n0\n0\n0\n0\n4\n-1\n1\n2\n-1\n0\nx\nkaempfer\nq\n", 60);
     ASSERT_TRUE(EndedWith(r, 0));
-    EXPECT_NE(r.output.find("(Klasse w"), std::string::npos) << r.output.substr(0, 4000);
-    EXPECT_NE(r.output.find("4: ("), std::string::npos);
+    for (const char* question : {"(Volk w", "(Subrace?:)", "(Klasse w", "(Weitere Klasse hinzuf", "Level der Klasse K"})
+      EXPECT_NE(r.output.find(question), std::string::npos) << question << "\n" << r.output.substr(0, 6000);
     std::string exported = dir.Read("export/kaempfer.exp");
-    EXPECT_NE(exported.find("CLASS=0,Kämpfer,"), std::string::npos) << exported.substr(0, 2000);
+    EXPECT_NE(exported.find("RACE=Mensch"), std::string::npos) << exported.substr(0, 2000);
+    EXPECT_NE(exported.find("CLASS=0,Kämpfer,2,"), std::string::npos) << exported.substr(0, 2000);
+    EXPECT_NE(exported.find("CLASS=1,"), std::string::npos) << exported.substr(0, 2000);
   }
+}
+
+// With everything to choose, "-1" lets chance decide the rest of one stage only: the
+// stages after it, down to the hit points, ask again.
+TEST(ChooseClassMode, ThisRandomEndsOnlyItsStage) {
+  WorkDir dir;
+  std::string input = "0 5 5 1 1 0 2 0 0 0\n";
+  for (int k = 0; k < 40; ++k) input += "-1\n";  // the rest goes to the viewer
+  ProgramRun r = RunProgram(dir, {"0"}, (input + "q\n").c_str(), 60);
+  ASSERT_TRUE(EndedWith(r, 0));
+  EXPECT_NE(r.output.find("Manuel Random (Trefferpunkte)"), std::string::npos) << r.output.substr(0, 6000);
 }

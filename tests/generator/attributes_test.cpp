@@ -62,6 +62,17 @@ TEST_F(Attributes, DiceMethodsKeepTheirBoundsAndRejectWeakSets) {
   delete c;
 }
 
+TEST_F(Attributes, ModifierIsHalfTheScoreMinusFive) {
+  Char* c = new Char();
+  const int cases[][2] = {{-3, -6}, {-1, -5}, {0, -5}, {1, -5}, {9, -1}, {10, 0}, {11, 0}, {18, 4}};
+  for (const auto& k : cases) {
+    c->ST = k[0];
+    ComputeModifiers(c);
+    EXPECT_EQ(c->MST, k[1]) << k[0];
+  }
+  delete c;
+}
+
 TEST_F(Attributes, AnAbsentAbilityHandsItsRollOn) {
   Char* c = new Char();
   for (int n = 0; n < 200; ++n) {

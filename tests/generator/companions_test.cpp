@@ -2,7 +2,11 @@
 // corpus of creatures of every kind and CR with their companions nested in the export.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <set>
+#include <string>
 
 #include "generator/attributes.h"
 #include "generator/classes.h"
@@ -132,7 +136,10 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   // to the monster's, an absent ability stays absent.
   c = new Char();
   Wire(c);
-  int merged = 0;
+  int merged = 0, equipped = 0;
+  // The class part's equipment follows its monster's type: always for these, never for those.
+  const std::set<std::string> always = {"Fey", "Giant", "Humanoid", "MonstrousHumanoid", "Outsider", "Undead"};
+  const std::set<std::string> never = {"Animal", "Construct", "Elemental", "MagicalBeast", "Ooze", "Plant", "Vermin"};
   for (int n = 0; n < 60; ++n) {
     record_.assign(kRecordWords, 0);
     record_[rec::kDiceMethod] = -1;
@@ -148,12 +155,122 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
     ++merged;
     EXPECT_GE(c->classCount, part_->classCount) << n;
     EXPECT_EQ(c->GA, c->monsterBase[0] + part_->GA) << n;
+    // A zeroed record asks for no dice (the scores are the monster's); a profile takes 1.
+    EXPECT_EQ(part_->diceMethod, part_->profileMode ? 1 : 0) << n;
+    std::string type = c->creatureType >= 0 ? gSource.monsterTypes[c->creatureType].name.c_str() : "";
+    if (always.count(type)) {
+      ++equipped;
+      EXPECT_GT(c->treasureIndex, 0) << n << " " << type;
+    }
+    if (never.count(type)) {
+      EXPECT_EQ(c->treasureIndex, 0) << n << " " << type;
+    }
     for (int a = 0; a < kAttributes; ++a)
       if (c->absent[a]) {
         EXPECT_EQ(AbilityScore(c, a), 0);
       }
   }
   EXPECT_GT(merged, 30);
+  EXPECT_GT(equipped, 10);
   FreeCharBonuses(c);
   delete c;
+}
+
+TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
+  // Every template raises Strength by 30 here: at levels 1 to 4 only a templated
+  // character reaches 29, and every templated one does.
+  std::vector<std::array<int32_t, kAttributes>> saved((size_t)gSource.templateCount);
+  for (int t = 0; t < gSource.templateCount; ++t) {
+    std::copy_n(gSource.templates[t].attributeMods, kAttributes, saved[(size_t)t].begin());
+    std::fill_n(gSource.templates[t].attributeMods, kAttributes, 0);
+    gSource.templates[t].attributeMods[0] = 30;
+  }
+  Char* c = new Char();
+  Wire(c);
+  int templated = 0;
+  for (int n = 0; n < 400; ++n) {
+    record_.assign(kRecordWords, 0);
+    record_[rec::kDiceMethod] = -1;
+    record_[rec::kCRMin] = record_[rec::kCRMax] = n % 4;
+    record_[rec::kFixedMonster] = -1;
+    record_[rec::kFixedRace] = -1;
+    record_[rec::kStoredHitPoints] = kNoHitPoints;
+    c->record = record_.data();
+    CreateCreature(c, 1);
+    templated += c->templateIndex > 0;
+    EXPECT_EQ(c->templateIndex > 0, c->ST >= 29) << n << ": " << c->ST;
+  }
+  for (int t = 0; t < gSource.templateCount; ++t)
+    std::copy(saved[(size_t)t].begin(), saved[(size_t)t].end(), gSource.templates[t].attributeMods);
+  EXPECT_GT(templated, 5);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
+  // With up to 40 hit dice the legendary bear (20 to 40) and tiger (26 to 40) fit.
+  const int epic[2] = {FindByName(gSource.monsters, gSource.monsterCount, "LegendärerBär", false, true),
+                       FindByName(gSource.monsters, gSource.monsterCount, "LegendärerTiger", false, true)};
+  int found = 0;
+  for (int n = 0; n < 1000 && !found; ++n) {
+    Char* c = new Char();
+    Wire(c);
+    record_.assign(kRecordWords, 0);
+    c->record = record_.data();
+    c->AnimalCompanion = 40;
+    DoCompanions(c);
+    for (int k = 0; k < c->companionCount; ++k)
+      found += c->companionChars[k]->monster == epic[0] || c->companionChars[k]->monster == epic[1];
+    FreeCharBonuses(c);
+    delete c;
+  }
+  EXPECT_GT(found, 0);
+}
+
+TEST_F(Companions, AbsentAbilitiesStayZeroAfterTheAbilityTexts) {
+  // The fiendish template gives Intelligence 3 at least; a mindless vermin keeps none.
+  Char* c = new Char();
+  Wire(c);
+  record_.assign(kRecordWords, 0);
+  record_[rec::kKind] = 1;
+  record_[rec::kFixedMonster] = FindByName(gSource.monsters, gSource.monsterCount, "GiantAntWorker", false, true);
+  record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, true);
+  record_[rec::kCRMin] = record_[rec::kCRMax] = 1;
+  c->record = record_.data();
+  CreateCreature(c, 1);
+  ASSERT_EQ(c->templateIndex, record_[rec::kParam10]);
+  EXPECT_TRUE(c->absent[3]);
+  EXPECT_EQ(c->IN, 0);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
+  // Familiar: at least half the master's rolled hit points (script hit points do not
+  // count). Servant of level 7: u = (7 - 10) / 3 = -1, so the monster's own hit dice.
+  int familiars = 0, servants = 0;
+  for (int n = 0; n < 200 && (familiars < 3 || servants < 3); ++n) {
+    Char* c = new Char();
+    Wire(c);
+    record_.assign(kRecordWords, 0);
+    c->record = record_.data();
+    c->hitPoints = 40;
+    c->TP = 30;
+    c->money = 1000;
+    c->Familiar = 1;
+    c->Servant = 7;
+    DoCompanions(c);
+    if (c->familiarChar) {
+      ++familiars;
+      EXPECT_EQ(c->familiarChar->hitPoints, 20);
+    }
+    if (c->servantChar) {
+      ++servants;
+      EXPECT_EQ(c->servantChar->Level, gSource.monsters[c->servantChar->monster].hd);
+    }
+    FreeCharBonuses(c);
+    delete c;
+  }
+  EXPECT_GE(familiars, 3);
+  EXPECT_GE(servants, 3);
 }
