@@ -393,18 +393,14 @@ void DoFeatDep(Char* c, int slot) {
         }
     }
     if (!found && f.dep == 1) {
-      // A ranged feat goes to a ranged weapon, a melee feat to a melee weapon, when the
-      // Char carries one; otherwise the first weapon without the feat.
-      for (int pass = 0; pass < 2 && !found; ++pass)
-        for (int i = 0; i < c->itemCount && !found; ++i) {
-          const CharItem& item = c->items[i];
-          if (item.equipType != 0 || item.equipment < 0 || item.treasure || OwnsWith(c, feat, item.equipment, slot))
-            continue;
-          bool ranged = gSource.equipment[item.equipment].attackType == 4;
-          if (pass == 0 && f.attackDep != 0 && ranged != (f.attackDep == 4)) continue;
-          parameter = item.equipment;
-          found = true;
-        }
+      // Goods carried as treasure are not the creature's weapons.
+      for (int i = 0; i < c->itemCount && !found; ++i) {
+        const CharItem& item = c->items[i];
+        if (item.equipType != 0 || item.equipment < 0 || item.treasure || OwnsWith(c, feat, item.equipment, slot))
+          continue;
+        parameter = item.equipment;
+        found = true;
+      }
       if (!found) {
         Scratch<int32_t, 1024> w((size_t)std::max(gSource.equipmentCount, 1));
         for (int e = 0; e < gSource.equipmentCount; ++e)
@@ -454,53 +450,35 @@ void DoFeatDep(Char* c, int slot) {
 
 namespace {
 
-// No feat has weight left: the numbered list of the feats that could still fill the
-// slot (not owned unless repeatable, no epic feat in an ordinary slot, inside a bonus
-// pass's groups, not bound to monsters or a class), drawn until one passes.
-int ListFallback(Char* c, int slot, int epic, bool bonus, int cls, int32_t* save) {
+// No feat has weight left: the numbered list of every feat, drawn until a pick passes.
+// When every feat has been refused once, no draw can pass any more (the refusing tests
+// do not change between draws): "Abhärtung" ends the search instead of drawing forever.
+int ListFallback(Char* c, int slot, int32_t* save) {
   int n = gSource.featCount;
   DebugPrint(1, "No apropriate Feat found %d\n", slot);
-  Scratch<int, 1024> list((size_t)n);
-  Scratch<const char*, 1024> names((size_t)n);
-  int count = 0;
-  BonusGroups groups(cls);
-  for (int f = 0; f < n; ++f) {
-    const FeatSource& x = gSource.feats[f];
-    if ((x.multi == 0 && OwnsFeat(c, f)) || x.epic > epic || (bonus && !groups.Has(x.featType)) || x.exclusive)
-      continue;
-    list[(size_t)count] = f;
-    names[(size_t)count++] = x.name.c_str();
+  if (gDecide.chooseEverything) {
+    for (int f = 0; f < n; ++f) ConsolePrint("%d: %s\n", f, gSource.feats[f].name.c_str());
+    ConsolePrint("Select a Feat!\n");
   }
-  while (count > 0) {
-    if (gDecide.chooseEverything) {
-      for (int i = 0; i < count; ++i) ConsolePrint("%d: %s\n", i, names[(size_t)i]);
-      ConsolePrint("Select a Feat!\n");
+  Scratch<uint8_t, 1024> refused((size_t)n, 0);
+  for (int left = n; left > 0;) {
+    int k = random(c->context.random, 0, n - 1, "Select a Feat!\n", 0);
+    if (k < 0 || k >= n) break;
+    if (CanTakeFeat(c, k, slot, save)) return k;
+    if (!refused[(size_t)k]) {
+      refused[(size_t)k] = 1;
+      --left;
     }
-    int k = random(c->context.random, 0, count - 1, "Select a Feat!\n", 0);
-    if (CanTakeFeat(c, list[(size_t)k], slot, save)) return list[(size_t)k];
-    // Out of the list, the rest keeping its order.
-    std::copy(list.begin() + k + 1, list.begin() + count, list.begin() + k);
-    std::copy(names.begin() + k + 1, names.begin() + count, names.begin() + k);
-    --count;
   }
-  // Nothing passes at all: a feat without prerequisites ends the search.
   int toughness = Known().toughness;
   return toughness >= 0 ? toughness : 0;
 }
 
 }  // namespace
 
-void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first, int epic) {
-  int target = std::min(c->featCount, kMaxFeats);
+void FeatDrawWeights(Char* c, const int32_t* extra, int cls, bool bonus, int epic, int32_t* prob) {
   int n = gSource.featCount;
-  if (*first >= target || n == 0) {
-    *first = std::max(*first, c->featCount);
-    return;
-  }
-  c->featCount = *first;
-  FeatWeights probWeights((size_t)n, 0), saveWeights((size_t)n, 0);
-  int32_t* prob = probWeights.data();
-  int32_t* save = saveWeights.data();
+  std::fill(prob, prob + n, 0);
   int style = c->fightingStyle, style2 = c->fightingStyle2;
   int region = c->region;
   const int32_t* notAgain = c->context.featNotAgain;
@@ -512,6 +490,9 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       slotLevels[slots++] = c->classLevels[s];
     }
   BonusGroups groups(cls);
+  Scratch<uint8_t, 1024> owned((size_t)n, 0);
+  for (int i = 0; i < c->featCount; ++i)
+    if (c->feats[i] >= 0 && c->feats[i] < n) owned[(size_t)c->feats[i]] = 1;
   // The class part of each weight first: the rows of the classes, slot by slot (a bonus
   // slot counts its class at the creature's level).
   const ClassFeatRows& packed = FeatRows();
@@ -538,7 +519,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
         bool here = false;
         const int32_t* r = reinterpret_cast<const int32_t*>(gSource.feats[f].regions.data);
         for (int k = 0; k < x.regionCount; ++k) here = here || r[k] == region;
-        w = here ? w * 5 : 0;
+        if (!here) w = 0;
       }
       if (x.standard) w *= 5;
       if (x.attackDep == 2 && style != 2 && style2 != 2) w = 0;
@@ -547,12 +528,24 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       if (x.inborn && c->limitedFeats <= 0) w = 0;
       if (bonus && !groups.Has(x.featType)) w = 0;
     }
+    // Every owned feat, once, in feat order: its again draw is made whatever its weight.
+    if (owned[f]) w = AgainWeight(c, f, w);
     prob[f] = w;
   }
-  for (int i = 0; i < c->featCount; ++i) {
-    int f = c->feats[i];
-    if (f >= 0 && f < n && prob[f] > 0) prob[f] = AgainWeight(c, f, prob[f]);
+}
+
+void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first, int epic) {
+  int target = std::min(c->featCount, kMaxFeats);
+  int n = gSource.featCount;
+  if (*first >= target || n == 0) {
+    *first = std::max(*first, c->featCount);
+    return;
   }
+  c->featCount = *first;
+  FeatWeights probWeights((size_t)n, 0), saveWeights((size_t)n, 0);
+  int32_t* prob = probWeights.data();
+  int32_t* save = saveWeights.data();
+  FeatDrawWeights(c, extra, cls, bonus, epic, prob);
   const CharSource* bonusClass = bonus ? ClassAt(cls) : nullptr;
   for (int slot = *first; slot < target; ++slot) {
     c->featCount = slot;
@@ -604,13 +597,13 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
         if (pick < n) table.Changed(pick, before);
         last = pick;
       }
-      if (chosen < 0) chosen = ListFallback(c, slot, epic, bonus, cls, save);
+      if (chosen < 0) chosen = ListFallback(c, slot, save);
     }
     const FeatSource& x = gSource.feats[chosen];
     if (x.inborn && --c->limitedFeats <= 0)
       for (int f = 0; f < n; ++f)
         if (gSource.feats[f].inborn) prob[f] = 0;
-    if (prob[chosen] > 0) prob[chosen] = AgainWeight(c, chosen, prob[chosen]);
+    prob[chosen] = AgainWeight(c, chosen, prob[chosen]);
     c->feats[slot] = chosen;
     c->featParameters[slot] = parameter;
     c->featListed[slot] = 0;
@@ -734,27 +727,24 @@ void RunFeatScripts(Char* c) {
 
   const int32_t* weaponFeats = gSource.proficiencyFeats[0];
   int armourPenalty = 0;
-  int highest = -1;
+  int robeCategory = -1;
   bool shieldUnskilled = false;
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& item = c->items[i];
     if (item.treasure || item.equipment < 0) continue;
-    if (item.equipType == 1 && item.equipment != names.robe)
-      highest = std::max(highest, std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2));
+    // Only the robe asks for an armour feat; other armour goes unchecked.
+    if (item.equipType == 1 && item.equipment == names.robe)
+      robeCategory = std::max(robeCategory, std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2));
     if (item.equipType == 2 && !Covers(c, gSource.proficiencyFeats[2][0], item.equipment)) shieldUnskilled = true;
   }
-  if (highest >= 0 && !Covers(c, gSource.proficiencyFeats[1][highest], -1)) armourPenalty += 4;
+  if (robeCategory >= 0 && !Covers(c, gSource.proficiencyFeats[1][robeCategory], -1)) armourPenalty += 4;
   if (shieldUnskilled) armourPenalty += 4;
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     CharItem& item = c->items[i];
     if (item.treasure || item.equipType != 0 || item.equipment < 0) continue;
-    // The category's feat in general or any of the three named for this very weapon;
-    // simple weapons in general do not cover a longsword.
-    int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
-    bool skilled = Covers(c, weaponFeats[category], item.equipment);
-    for (int j = 0; j < c->featCount && !skilled; ++j)
-      skilled = c->featParameters[j] == item.equipment &&
-                (c->feats[j] == weaponFeats[0] || c->feats[j] == weaponFeats[1] || c->feats[j] == weaponFeats[2]);
+    // Any of the three weapon feats, in general or for this very weapon.
+    bool skilled = false;
+    for (int k = 0; k < 3 && !skilled; ++k) skilled = Covers(c, weaponFeats[k], item.equipment);
     if (!skilled) {
       item.attackBonus -= 2;
       if (!OwnsFeat(c, names.improvised)) item.attackBonus -= 2;

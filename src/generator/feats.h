@@ -41,6 +41,10 @@ void ClassFeatGroups(Char* c);
 // Bonus feats a class grants at `level` by its BonusFeats schedule.
 int BonusFeatCount(int cls, int level);
 
+// The weight of every feat for a pass of DoFeats, before its slots are filled; the owned
+// feats (the first feat-count entries) have had their again draws.
+void FeatDrawWeights(Char* c, const int32_t* extra, int cls, bool bonus, int epic, int32_t* prob);
+
 // Fills the slots from *first up to the feat count; *first becomes the feat count.
 // extra: per feat extra weight × Level (may be null). cls/bonus: a class's bonus pass.
 void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first, int epic);

@@ -54,7 +54,7 @@ int PowersKnown(int type, int L, int s) {
   }
   if (type == 2) {
     if (s == 0) return L > 1 ? 3 : 2;
-    if (s > 6) return 0;
+    if (s > 6) return -1;  // a partial psionic class has no powers above level 6
     int known = 0;
     if (s > 2) {
       if (L > 3 * s - 2) known = 1;
@@ -97,7 +97,7 @@ void DoPowers(Char* c) {
     }
     for (int s = 0; s < 10; ++s) {
       int known = PowersKnown(type, L, s);
-      c->spellsKnown[slot][s] = c->spellsToDraw[slot][s] = known > 0 ? known : (s == 0 ? known : -1);
+      c->spellsKnown[slot][s] = c->spellsToDraw[slot][s] = known;
       c->spellsChosenCount[slot][s] = 0;
     }
     for (int s = 0; s < 10; ++s) {
@@ -172,8 +172,8 @@ void DoCrystal(Char* c) {
       line += std::string(gSource.specials[i].name.c_str()) + " ";
       weights[(size_t)i] = 0;
     }
+    // The last two characters are cut; the line takes no line end of its own.
     if (line.size() >= 2) line.resize(line.size() - 2);
-    line += "\n";
     if (c->specialText) TextAppend(c->specialText, line.data(), line.size());
   }
 }

@@ -19,7 +19,8 @@ void DoCrystal(Char* c);
 // Base power points of a psionic class of `type` (1 full, 2 partial) at `levels`.
 int BasePowerPoints(int type, int levels);
 
-// Powers known of a psionic class of `type` at `levels` for power level `s`.
+// Powers known of a psionic class of `type` at `levels` for power level `s`; -1 at a
+// level the type has no powers for.
 int PowersKnown(int type, int levels, int s);
 
 }  // namespace RUNTIME_NS

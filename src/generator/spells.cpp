@@ -44,13 +44,14 @@ void Forbid(Char* c, int school) {
   if (school >= 0 && school < kMaxSchools) c->forbidden[school] = 1;
 }
 
-// One school drawn among `names` (minus the specialist school and already forbidden ones).
-int DrawSchool(Char* c, std::initializer_list<const char*> names, const char* label) {
+// One school drawn among `names` minus the specialist school (and, when asked, minus
+// the schools already forbidden: the other lists may forbid a school twice).
+int DrawSchool(Char* c, std::initializer_list<const char*> names, const char* label, bool skipForbidden = false) {
   int n = gSource.schoolCount;
   std::vector<int32_t> weights((size_t)std::max(n, 1), 0);
   for (const char* name : names) {
     int s = School(name);
-    if (s >= 0 && s != c->specialistSchool && !Forbidden(c, s)) weights[(size_t)s] = 1;
+    if (s >= 0 && s != c->specialistSchool && !(skipForbidden && Forbidden(c, s))) weights[(size_t)s] = 1;
   }
   return AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.schools[0].name.text, sizeof(NamedSource),
                       label, 0, true, 0, false);
@@ -118,7 +119,7 @@ void ChooseSchools(Char* c) {
     if (!k || k->specialise == 0) continue;
     auto kindOf = [&](int most) {
       int kind = random(state, 1, most, "Art der zu Streichenden Schule Wählen\n", 0);
-      for (int tries = 0; tries < most && used[kind]; ++tries) kind = kind % most + 1;
+      if (used[kind]) kind = kind % most + 1;
       used[kind] = 1;
       return kind;
     };
@@ -149,7 +150,7 @@ void ChooseSchools(Char* c) {
     } else if (special == "Erkenntnis" || special == "Nekromantie") {
       Forbid(c, DrawSchool(c, {"Bannzauber", "Beschwörung", "Erkenntnis", "Verzauberung", "Hervorrufung", "Illusion",
                                "Nekromantie", "Verwandlung"},
-                           "Verbotene Schule wählen!\n"));
+                           "Verbotene Schule wählen!\n", true));
     } else {
       ConsolePrint("Error in School: %s\n", special.c_str());
       QuitOnError(true);
@@ -382,7 +383,6 @@ void CalculateSpellCount(Char* c) {
     c->preEpicLevels[s] = preEpic[s];
     const CharSource* k = ClassAt(c->classes[s]);
     if (k && k->spellType == 5) c->casterLevel[s] = c->classLevels[s] >= 4 ? c->classLevels[s] / 2 : 0;
-    if (k && k->spellType == -1) c->casterLevel[s] = 0;
   }
 }
 
@@ -412,65 +412,63 @@ void CalculateSpells(Char* c) {
     for (int level = 0; level < 10; ++level) {
       int toDraw = c->spellsToDraw[slot][level];
       c->spellsChosenCount[slot][level] = 0;
-      if (toDraw < 0) continue;
-      // Only the spells of the class's list (and, for a monster caster with cleric spells,
-      // the cleric's list) at this level have a weight.
-      std::fill(weights.begin(), weights.end(), 0);
-      auto weigh = [&](int list) {
-        for (int32_t i = lists.start[list]; i < lists.start[list + 1]; ++i) {
-          int sp = lists.spell[i];
-          const SpellSource& x = gSource.spells[sp];
-          int64_t w = 0;
-          if (!(k->specialise && Forbidden(c, x.school))) {
-            int64_t base = x.probability + 1;
-            w = base * std::min<int64_t>(base, 10);
-            if (c->specialist && x.school == c->specialistSchool) w *= 2;
-            if (k->spontaneousMode && !monsterSlot && x.convert) w = (int64_t)x.probability * x.probability / 4;
+      if (toDraw > 0) {
+        // Only the spells of the class's list (and, for a monster caster with cleric spells,
+        // the cleric's list) at this level have a weight.
+        std::fill(weights.begin(), weights.end(), 0);
+        auto weigh = [&](int list) {
+          for (int32_t i = lists.start[list]; i < lists.start[list + 1]; ++i) {
+            int sp = lists.spell[i];
+            const SpellSource& x = gSource.spells[sp];
+            int64_t w = 0;
+            if (!(k->specialise && Forbidden(c, x.school))) {
+              int64_t base = x.probability + 1;
+              w = base * std::min<int64_t>(base, 10);
+              if (c->specialist && x.school == c->specialistSchool) w *= 2;
+              if (k->spontaneousMode && !monsterSlot && x.convert) w = (int64_t)x.probability * x.probability / 4;
+            }
+            weights[(size_t)sp] = (int32_t)std::min<int64_t>(w, 1 << 28);
           }
-          weights[(size_t)sp] = (int32_t)std::min<int64_t>(w, 1 << 28);
-        }
-      };
-      if (cls >= 0 && cls < lists.classes) weigh(cls * 10 + level);
-      if (monsterSlot && c->clericSpells && cleric >= 0 && cleric < lists.classes) weigh(cleric * 10 + level);
-      if (profile)
-        for (int i = 0; i < profile->spellCount; ++i) {
-          int sp = profile->spells[i][0];
-          if (sp >= 0 && sp < n) weights[(size_t)sp] = (int32_t)std::min<int64_t>((int64_t)weights[(size_t)sp] * c->profileWeight, 1 << 28);
-        }
-      WeightedTable table(weights.data(), n);
-      for (int d = 0; d < toDraw; ++d) {
-        int sp = table.Pick(state, &gSource.spells[0].name.text, sizeof(SpellSource), "Zauberspruch wählen!\n", 0,
-                            true, 0, false);
-        int& count = c->spellsChosenCount[slot][level];
-        if (count < 10) c->spellsChosen[slot][level][count++] = sp;
-        if (sp < 0) continue;
-        remember(sp);
+        };
+        if (cls >= 0 && cls < lists.classes) weigh(cls * 10 + level);
+        if (monsterSlot && c->clericSpells && cleric >= 0 && cleric < lists.classes) weigh(cleric * 10 + level);
         if (profile)
-          for (int i = 0; i < profile->spellCount; ++i)
-            if (profile->spells[i][0] == sp && ++profileDone[(size_t)i] >= profile->spells[i][1]) table.Set(sp, 0);
-        if (k->spontaneous) table.Set(sp, 0);
-        table.Set(sp, weights[(size_t)sp] * 2 / 3);
+          for (int i = 0; i < profile->spellCount; ++i) {
+            int sp = profile->spells[i][0];
+            if (sp >= 0 && sp < n) weights[(size_t)sp] = (int32_t)std::min<int64_t>((int64_t)weights[(size_t)sp] * c->profileWeight, 1 << 28);
+          }
+        WeightedTable table(weights.data(), n);
+        for (int d = 0; d < toDraw; ++d) {
+          int sp = table.Pick(state, &gSource.spells[0].name.text, sizeof(SpellSource), "Zauberspruch wählen!\n", 0,
+                              true, 0, false);
+          int& count = c->spellsChosenCount[slot][level];
+          if (count < 10) c->spellsChosen[slot][level][count++] = sp;
+          if (sp < 0) continue;
+          remember(sp);
+          if (profile)
+            for (int i = 0; i < profile->spellCount; ++i)
+              if (profile->spells[i][0] == sp && ++profileDone[(size_t)i] >= profile->spells[i][1]) table.Set(sp, 0);
+          if (k->spontaneous) table.Set(sp, 0);
+          table.Set(sp, weights[(size_t)sp] * 2 / 3);
+        }
       }
       // A specialist's extra spell of the specialist school.
       if (c->specialist && k->specialise && k->spellAttribute >= 0 && !Forbidden(c, c->specialistSchool) &&
           KeyScore(c, *k) - 10 >= level) {
-        bool any = false;
+        // Also at a spell level the class cannot cast yet (its counts rise from -1 to 0).
         for (int sp = 0; sp < n; ++sp) {
           const SpellSource& x = gSource.spells[sp];
           const int32_t* per = x.Levels();
           bool fits = per && per[cls] == level && x.school == c->specialistSchool;
           weights[(size_t)sp] = fits ? std::max(x.probability, 1) : 0;
-          any = any || fits;
         }
-        if (any) {
-          int sp = AdvancedRand(state, n, weights.data(), 4, &gSource.spells[0].name.text, sizeof(SpellSource),
-                                "Zauberspruch (Spezialisierte Schule) wählen!\n", 0, true, 0, false);
-          int& count = c->spellsChosenCount[slot][level];
-          if (count < 10) c->spellsChosen[slot][level][count++] = sp;
-          remember(sp);
-          ++c->spellsToDraw[slot][level];
-          ++c->spellsPerDay[slot][level];
-        }
+        int sp = AdvancedRand(state, n, weights.data(), 4, &gSource.spells[0].name.text, sizeof(SpellSource),
+                              "Zauberspruch (Spezialisierte Schule) wählen!\n", 0, true, 0, false);
+        int& count = c->spellsChosenCount[slot][level];
+        if (count < 10) c->spellsChosen[slot][level][count++] = sp;
+        remember(sp);
+        ++c->spellsToDraw[slot][level];
+        ++c->spellsPerDay[slot][level];
       }
     }
     // Domain spells: one per spell level the class reaches.
@@ -482,7 +480,7 @@ void CalculateSpells(Char* c) {
           for (int e = 0; e < x.domainCount && e < 2; ++e)
             if (x.DomainLevel(e) == level)
               for (int d = 0; d < c->domainCount && d < 16; ++d) ours = ours || (x.domains[e] >= 0 && x.domains[e] == c->domains[d]);
-          int64_t w = std::max(x.probability, 1);
+          int64_t w = x.probability;
           weights[(size_t)sp] = ours ? (int32_t)std::min<int64_t>(w * w, 1 << 28) : 0;
         }
         int sp = AdvancedRand(state, n, weights.data(), 4, &gSource.spells[0].name.text, sizeof(SpellSource),
@@ -492,6 +490,24 @@ void CalculateSpells(Char* c) {
       }
     }
   }
+}
+
+void ApplyEffectExtras(Char* c, int effect) {
+  thread_local uint32_t generation = ~0u;
+  thread_local int extraSpells = -1;
+  if (generation != gSourceGeneration) {
+    extraSpells = FindByName(gSource.effects, gSource.effectCount, "ZusatzZauber", false, false);
+    generation = gSourceGeneration;
+  }
+  if (effect < 0 || effect != extraSpells) return;
+  const CharSource* main = ClassAt(MainClass(c));
+  if (main && main->powerType != 0) {
+    c->PowerPoints += 10;
+    return;
+  }
+  c->spellBonus[0] = 1;
+  c->spellBonus[1] = 0;
+  c->spellBonus[2] = 4;
 }
 
 int SpellDC(const Char* c, int slot, int spell, int level) {

@@ -25,6 +25,10 @@ void CalculateSpells(Char* c);
 // level s, before the key ability and bonus spells; -1 = none.
 void SpellProgression(int type, int level, int spellLevel, int32_t* known, int32_t* perDay);
 
+// What an item effect grants beside its script: "ZusatzZauber" gives one more spell per
+// day for spell levels 0 to 4, or 10 power points when the main class is psionic.
+void ApplyEffectExtras(Char* c, int effect);
+
 // Save DC of a spell cast by the class of `slot`.
 int SpellDC(const Char* c, int slot, int spell, int spellLevel);
 

@@ -11,6 +11,7 @@
 
 #include "generator/equipment.h"
 #include "generator/scratch.h"
+#include "generator/spells.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
@@ -363,6 +364,7 @@ static void NameEffects(Char* c, CharItem* it) {
     const EffectSource& e = gSource.effects[it->effects[k]];
     text->length = 0;
     if (e.effectScript.data) RunScript(wearer, it, text, e.effectScript.data, e.name.c_str(), -1, text);
+    if (!TreasureMode(c)) ApplyEffectExtras(c, it->effects[k]);
     size_t n = std::min(text->length, sizeof it->effectTexts - 1 - at);
     it->effectTextAt[k] = (int16_t)at;
     if (n) memcpy(it->effectTexts + at, text->data, n);

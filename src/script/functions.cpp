@@ -294,15 +294,18 @@ void BoostSkillTyped(Char* c, int32_t skill, int32_t amount, int32_t type, const
 }
 
 void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter) {
+  bool owned = false, widened = false;
   for (int i = 0; i < c->featCount; ++i) {
     if (c->feats[i] != feat) continue;
-    if (parameter == -1) {
+    owned = owned || c->featParameters[i] == parameter || c->featParameters[i] == -1;
+    // A general grant widens the first owned entry too; the new general entry is still
+    // added, and the duplicate goes when the feats are tidied.
+    if (parameter == -1 && !widened) {
       c->featParameters[i] = -1;
-      return;
+      widened = true;
     }
-    if (c->featParameters[i] == parameter || c->featParameters[i] == -1) return;
   }
-  if (c->featCount >= kMaxFeats) return;
+  if (owned || c->featCount >= kMaxFeats) return;
   c->feats[c->featCount] = feat;
   c->featParameters[c->featCount] = parameter;
   c->featListed[c->featCount] = 0;

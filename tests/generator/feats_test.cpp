@@ -13,6 +13,7 @@
 #include "generator/feats.h"
 #include "generator/rules.h"
 #include "generator/source_fixture.h"
+#include "random/decisions.h"
 
 using namespace debugspace;
 
@@ -155,7 +156,12 @@ TEST_F(Feats, GeneralEntryReplacesWeaponEntries) {
   AddFeat(c, martial, nullptr, Equip("Kurzschwert"));
   AddFeat(c, martial, nullptr, Equip("Rapier"));
   EXPECT_EQ(Count(c, martial), 2);
-  AddFeat(c, martial, nullptr, -1);
+  // The general grant widens an owned entry and is added as an entry of its own.
+  int32_t second = 0;
+  int before = c->featCount;
+  AddFeat(c, martial, &second, -1);
+  EXPECT_EQ(c->featCount, before + 1);
+  EXPECT_EQ(second, 1);
   RemoveDuplicateFeats(c);
   ASSERT_EQ(Count(c, martial), 1);
   for (int i = 0; i < c->featCount; ++i)
@@ -193,32 +199,38 @@ TEST_F(Feats, MissingProficienciesFillTheFirstSlots) {
   c->getAllRequired = 0;
   Drawn(c);
   EXPECT_EQ(Count(c, Feat("KriegsWaffen")), 0);
-  // Without proficiency the sword attacks at -4 (no improvised-weapon feat).
+  // The wizard's general simple-weapon feat covers the martial sword as well.
+  ASSERT_EQ(Count(c, Feat("EinfacheWaffen")), 1);
   RunFeatScripts(c);
-  EXPECT_EQ(c->items[0].attackBonus, Count(c, Feat("ImprovisedWeaponProficiency")) ? -2 : -4);
+  EXPECT_EQ(c->items[0].attackBonus, 0);
   delete c;
 }
 
-TEST_F(Feats, ArmourAndShieldWithoutProficiencyCostAttackAndCheckPenalty) {
-  Char* c = Make("Magier", 5);
-  ClassFeatScripts(c);
-  Carry(c, "Dolch");
-  Carry(c, "Kettenhemd");
-  Carry(c, "GroßerHolzschild");
-  RunFeatScripts(c);
-  EXPECT_EQ(c->armorCheckPenalty, 8);
-  EXPECT_EQ(c->items[0].attackBonus, -8);  // the dagger is a simple weapon: only the armour penalties
-  delete c;
-
-  c = Make("Kämpfer", 5);
-  ClassFeatScripts(c);
-  Carry(c, "Dolch");
-  Carry(c, "Kettenhemd");
-  Carry(c, "GroßerHolzschild");
-  RunFeatScripts(c);
-  EXPECT_EQ(c->armorCheckPenalty, 0);
-  EXPECT_EQ(c->items[0].attackBonus, 0);
-  delete c;
+TEST_F(Feats, RobeAndShieldWithoutProficiencyCostAttackAndCheckPenalty) {
+  // Only a worn robe asks for its armour feat; a shield asks for "Schilde". A weapon
+  // without any of the three weapon feats costs 4 (2 with the improvised-weapon feat).
+  struct Case {
+    const char* cls;
+    bool classFeats;
+    std::vector<const char*> items;
+    int penalty, attack;
+  } cases[] = {
+      {"Magier", true, {"Dolch", "Kettenhemd", "GroßerHolzschild"}, 4, -4},
+      {"Magier", true, {"Dolch", "Magierrobe"}, 4, -4},
+      {"Magier", true, {"Dolch", "Ritterrüstung"}, 0, 0},
+      {"Kämpfer", true, {"Dolch", "Magierrobe", "GroßerHolzschild"}, 0, 0},
+      {"Magier", false, {"Dolch"}, 0, -4},
+  };
+  for (const Case& k : cases) {
+    Char* c = Make(k.cls, 5);
+    if (k.classFeats) ClassFeatScripts(c);
+    ASSERT_EQ(Count(c, Feat("ImprovisedWeaponProficiency")), 0);
+    for (const char* item : k.items) Carry(c, item);
+    RunFeatScripts(c);
+    EXPECT_EQ(c->armorCheckPenalty, k.penalty) << k.cls << " " << k.items.back();
+    EXPECT_EQ(c->items[0].attackBonus, k.attack) << k.cls << " " << k.items.back();
+    delete c;
+  }
 }
 
 TEST_F(Feats, ClassFeatListFillsBeforeAnyDraw) {
@@ -270,7 +282,60 @@ TEST_F(Feats, ParametersFollowDependenciesAndFallBack) {
   EXPECT_EQ(c->feats[4], Feat("Abhärtung"));
   EXPECT_EQ(c->featParameters[4], -2);
   EXPECT_STREQ(FeatParameterText(c, 0), "Langschwert");
+  // A ranged feat also takes the first carried weapon without it.
+  c->feats[5] = Feat("SchnellesNachladen");
+  c->featCount = 6;
+  DoFeatDep(c, 5);
+  EXPECT_EQ(c->featParameters[5], Equip("Langschwert"));
   delete c;
+}
+
+TEST_F(Feats, AnEmptyDrawFallsBackToTheListOfEveryFeat) {
+  // No class weighs anything: the list of all feats is drawn in [0, feats - 1] and a pick
+  // stands when the feat tests pass, even a feat the Char owns and may not repeat.
+  Char* c = Make("Magier", 1);
+  c->classCount = 0;
+  int alert = Feat("Wachsamkeit");
+  AddFeat(c, alert, nullptr, -2);
+  int32_t stream[8] = {0, -1, 0, alert, 0, kStreamEnd};
+  int32_t position = 1;
+  SetDecisionStream(stream, &position);
+  bool isaac = gProcess.isaacMode;
+  gProcess.isaacMode = false;
+  gDecide.replayActive = true;
+  int32_t first = c->featCount++;
+  DoFeats(c, nullptr, -1, false, &first, 0);
+  gDecide.replayActive = false;
+  gProcess.isaacMode = isaac;
+  UseScratchStream();
+  EXPECT_EQ(c->feats[first - 1], alert);
+  delete c;
+}
+
+TEST_F(Feats, RegionOnlyAdmitsAndEveryOwnedFeatHasOneAgainDraw) {
+  std::vector<int32_t> w((size_t)gSource.featCount);
+  // Cosmopolitan (rogue weight 2, city only): 2 × 4 levels in the city, nothing elsewhere.
+  for (auto [region, weight] : {std::pair{"Stadt", 8}, std::pair{"Land", 0}}) {
+    Char* c = Make("Schurke", 4);
+    c->region = FindByName(gSource.regions, gSource.regionCount, region, false, true);
+    c->limitedFeats = 1;
+    FeatDrawWeights(c, nullptr, -1, false, 0, w.data());
+    EXPECT_EQ(w[(size_t)Feat("Cosmopolitan")], weight) << region;
+    delete c;
+  }
+  // Weapon focus owned twice: one again draw per pass, also at weight 0 (a wizard's);
+  // each halves its mark of 8. A fighter's 6 × 5 levels × 5 (standard) halves once.
+  for (auto [cls, weight] : {std::pair{"Magier", 0}, std::pair{"Kämpfer", 75}}) {
+    Char* c = Make(cls, 5);
+    int focus = Feat("Waffenfokus");
+    AddFeat(c, focus, nullptr, Equip("Dolch"));
+    AddFeat(c, focus, nullptr, Equip("Langschwert"));
+    again_[(size_t)focus] = 8;
+    FeatDrawWeights(c, nullptr, -1, false, 0, w.data());
+    EXPECT_EQ(again_[(size_t)focus], 4) << cls;
+    EXPECT_EQ(w[(size_t)focus], weight) << cls;
+    delete c;
+  }
 }
 
 TEST_F(Feats, GroupCountersOweFeatsOfTheirGroup) {

@@ -24,6 +24,7 @@ TEST(PowerTables, PointsAndPowersKnown) {
   EXPECT_EQ(PowersKnown(1, 12, 1), 4);
   EXPECT_EQ(PowersKnown(2, 1, 0), 2);
   EXPECT_EQ(PowersKnown(2, 2, 0), 3);
+  EXPECT_EQ(PowersKnown(2, 20, 7), -1);  // a partial manifester has no powers above level 6
 }
 
 namespace {
@@ -43,6 +44,7 @@ TEST_F(Powers, DrawnPowersFitLevelAbilityAndRepeatNever) {
     ComputeModifiers(c);
     DoPowers(c);
     ASSERT_GE(c->mainPsionic, 0);
+    if (L == 1) EXPECT_EQ(c->spellsKnown[0][1], 0);  // known, but none yet
     int bonus = c->PowerPoints - BasePowerPoints(1, L);
     if (AbilityModifier(c, c->mainPsionic) <= 0) {
       EXPECT_EQ(bonus, 0) << L;

@@ -161,7 +161,9 @@ TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
           EXPECT_EQ(c->spellsChosenCount[0][s], 0) << who;
           continue;
         }
-        EXPECT_EQ(c->spellsChosenCount[0][s], std::min(c->spellsToDraw[0][s], 10)) << who << " level " << s;
+        // A specialist's extra spell also comes at levels it cannot cast yet (0 to draw).
+        int extra = c->specialist && c->spellsToDraw[0][s] == 0 ? 1 : 0;
+        EXPECT_EQ(c->spellsChosenCount[0][s], std::min(c->spellsToDraw[0][s], 10) + extra) << who << " level " << s;
         for (int i = 0; i < c->spellsChosenCount[0][s]; ++i) {
           int sp = c->spellsChosen[0][s][i];
           if (sp < 0) continue;  // the class list ran dry
@@ -195,4 +197,38 @@ TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
   }
   EXPECT_GT(specialists, 0);
   EXPECT_GT(domainSpells, 50);
+}
+
+TEST_F(Spells, ExtraSpellsEffectAndSpecialistSpellBeyondTheCastableLevels) {
+  // "ZusatzZauber": one more spell per day for levels 0 to 4 that have any; a psion
+  // gets 10 power points instead.
+  int effect = FindByName(gSource.effects, gSource.effectCount, "ZusatzZauber", false, true);
+  Char* c = Caster("Magier", 5, 14);
+  ApplyEffectExtras(c, effect);
+  CalculateSpellCount(c);
+  for (int s = 0; s < 10; ++s) {
+    int expected = kWizard[5][s] < 0 ? -1 : kWizard[5][s] + Bonus(2, s) + (s <= 4 ? 1 : 0);
+    EXPECT_EQ(c->spellsPerDay[0][s], expected) << s;
+  }
+  delete c;
+  c = Caster("Psion", 3, 14);
+  ApplyEffectExtras(c, effect);
+  EXPECT_EQ(c->PowerPoints, 10);
+  EXPECT_EQ(c->spellBonus[0], 0);
+  delete c;
+  // A 1st-level evoker with Intelligence 18 draws an evocation of every level up to 8,
+  // also where it has no spells per day (the counts rise from -1 to 0).
+  c = Caster("Magier", 1, 18);
+  c->specialist = 1;
+  c->specialistSchool = FindByName(gSource.schools, gSource.schoolCount, "Hervorrufung", false, true);
+  CalculateSpellCount(c);
+  CalculateSpells(c);
+  for (int s = 2; s < 10; ++s) {
+    EXPECT_EQ(c->spellsToDraw[0][s], s <= 8 ? 0 : -1) << s;
+    EXPECT_EQ(c->spellsChosenCount[0][s], s <= 8 ? 1 : 0) << s;
+  }
+  int sp = c->spellsChosen[0][5][0];
+  ASSERT_GE(sp, 0);
+  EXPECT_EQ(gSource.spells[sp].school, c->specialistSchool);
+  delete c;
 }

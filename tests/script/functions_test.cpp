@@ -131,10 +131,10 @@ TEST_F(CreatureScripts, FeatsAreAddedOncePerParameter) {
   RunOn("AddFeatPerFeat('Finte', 'Waffenfokus');");
   EXPECT_EQ(creature->featCount, 5);
   EXPECT_EQ(RunOn("if (HasFeat('Finte')) { Text('ja'); } if (HasFeat('Zauberfokus')) { Text('nein'); }"), "ja");
-  // A parameter of -1 makes the owned entry general instead of adding one.
+  // A parameter of -1 makes the owned entry general and adds a general entry too.
   RunOn("AddFeatValue('Waffenfokus', 0 - 1);");
   EXPECT_EQ(creature->featParameters[0], -1);
-  EXPECT_EQ(creature->featCount, 5);
+  EXPECT_EQ(creature->featCount, 6);
   EXPECT_EXIT(RunOn("AddFeat('Zauberfokus', 'Irgendwas');"), testing::ExitedWithCode(1), "");
 }
 
