@@ -69,7 +69,6 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
                    DumpCheck accept) {
   ConsolePrint("Loading Source Dump...");
   const char* error = nullptr;
-  int filled = 0;     // slots that received a block in this call
   bool took = false;  // the region was taken by this call
   int fd = open(name, O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -125,7 +124,6 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
         }
         void* block = mallocloga(length, "ReAlloc-curarg");
         **slot = block;
-        ++filled;
         if (sizes) sizes[slot - slots] = length;
         if (ReadFully(fd, block, length) != length) {
           error = "Error Reading File\n";
@@ -148,12 +146,8 @@ int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slo
     return 0;
   }
   if (fd >= 0) close(fd);
-  // Nothing of a refused dump stays: no region, no half-read block.
-  for (int i = 0; i < filled; ++i) {
-    freeloga(*slots[i]);
-    *slots[i] = nullptr;
-    if (sizes) sizes[i] = 0;
-  }
+  // The region goes; blocks already read stay in their slots (the next load or the
+  // grammar of a rebuild replaces them).
   if (took) ReleaseFixedRegion();
   ConsolePrint("%s", error);
   return 1;

@@ -264,6 +264,8 @@ void ExplainOption(const void*) {
 // without weight and, under maximal weighting, the first option when none weighs.
 bool ReplayedOptionValid(int32_t value, const Options& o, bool zeroTotalIsError) {
   if (ValidOption(value, &o)) return true;
+  // Quadratic weighting squares a negative weight like any other: it can be drawn.
+  if (gInput.calctype == 1 && value >= 0 && value < o.n && WeightAt(o, value) < 0) return true;
   bool positive = false, negative = false;
   for (int i = 0; i < o.n; ++i) {
     int32_t w = WeightAt(o, i);
@@ -416,7 +418,8 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
     int64_t w = WeightAt(opts, i);
     if (calctype == 1) {
       if (divisor) w /= divisor;
-      return w * w;
+      // Only a negative weight can square past 2^30; capped, any number of them sums exactly.
+      return std::min<int64_t>(w * w, int64_t{1} << 44);
     }
     if (calctype == -1) return (int64_t)std::sqrt((double)w);
     return w;
@@ -431,7 +434,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   int64_t stackBlockSums[kStackBlocks];
   TrackedPtr<int64_t> heapBlockSums;
   if (blocks > kStackBlocks)
-    heapBlockSums.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)blocks, "AdvancedRand-Blocks")));
+    heapBlockSums.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)blocks, "AdvancedRand-tempvals")));
   int64_t* blockSums = blocks > kStackBlocks ? heapBlockSums.get() : stackBlockSums;
   int64_t total = 0;
   int32_t lowest = 0;
@@ -442,7 +445,8 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   } else {
     for (int i = 0; i < opts.n; ++i) {
       int32_t raw = WeightAt(opts, i);
-      if (raw < 0) {
+      // Squaring leaves no weight negative; a root of one fails like a linear one.
+      if (raw < 0 && calctype != 1) {
         lowest = raw;
         break;
       }

@@ -99,7 +99,7 @@ int32_t RecordedModeValue(int32_t min, int32_t max) {
     v = v * 16 + d;
   }
   uint32_t span = (uint32_t)max - (uint32_t)min + 1u;
-  if (span == 0) return (int32_t)v;
+  if (span == 0) RaiseError("random");  // as for ISAAC: the whole 32-bit range has no defined draw
   return (int32_t)((uint32_t)min + v % span);
 }
 

@@ -231,12 +231,10 @@ void EndCreationRandom(int32_t* record, int32_t* hitPoints) {
 }
 
 void SaveReproduction(const char* name, bool forced, int32_t* records, int count, bool keep) {
-  TrackedPtr<int32_t> lastCopy;
   bool given = records != nullptr;
   if (!given) {
-    lastCopy.reset(static_cast<int32_t*>(mallocloga(kRecordBytes, "SaveReproduction-record")));
-    CopyLastRecord(lastCopy.get());
-    records = lastCopy.get();
+    // The copy itself takes the live stream below: the error path hands it on to runtime 0.
+    records = gLastRecord;
     count = 1;
   }
   if (gProcess.recordFlag != 1 && !gProcess.recordFlagWasOne && !forced) return;
@@ -255,10 +253,7 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
     int32_t position = given ? r[rec::kStreamPosition] : (gDecide.streamPos ? *gDecide.streamPos : 0);
     if (!stream) continue;
     if (position >= -1 && position + 1 < kStreamWords) stream[position + 1] = kStreamEnd;
-    if (stream != r + rec::kStream) {
-      memcpy(r + rec::kStream, stream, kStreamWords * sizeof(int32_t));
-      r[rec::kStreamPosition] = position;
-    }
+    if (stream != r + rec::kStream) memcpy(r + rec::kStream, stream, kStreamWords * sizeof(int32_t));
   }
 
   if (!name || !*name) return;
@@ -357,10 +352,6 @@ int LoadReproduction() {
   ReadLine(line, sizeof line);
   char word[1024] = "";
   sscanf(line, "%1023s", word);
-  if (!*word) {
-    ConsolePrint("\nFatal Error: Could not open File\n");
-    return 1;
-  }
 
   std::string path = SavePath(word);
   if (!IsRegularFile(path.c_str())) {

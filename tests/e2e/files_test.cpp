@@ -85,12 +85,16 @@ TEST_F(ReproductionFiles, NameIsFirstWordWithBackslashAsDash) {
 }
 
 TEST_F(ReproductionFiles, MissingFileIsReported) {
-  ProgramRun run = Reproduce("nothing");
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_NE(run.output.find("Error: File not found: nothing\n\tTrying nothing.rep\nFatal Error: Could not open File\n"),
-            std::string::npos)
-      << run.output;
-  EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+  // An empty name is no exception: it is looked for as typed and with ".rep".
+  for (const char* name : {"nothing", ""}) {
+    ProgramRun run = Reproduce(name);
+    ASSERT_TRUE(EndedWith(run, 0));
+    std::string n = name;
+    EXPECT_NE(run.output.find("Error: File not found: " + n + "\n\tTrying " + n + ".rep\nFatal Error: Could not open File\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+  }
 }
 
 TEST_F(ReproductionFiles, WrongMagicIsRefusedEvenAtTheRightLength) {

@@ -167,6 +167,11 @@ TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
   EXPECT_EQ(Pick(&state, {3, 4}), 0);
   NextDrawIs(&state, 0, 10);
   EXPECT_EQ(Pick(&state, {3, 4}), 1);
+  // A negative weight is squared like any other: -4 and 3 become 16 and 9.
+  NextDrawIs(&state, 0, 16);
+  EXPECT_EQ(Pick(&state, {-4, 3}), 0);
+  NextDrawIs(&state, 0, 17);
+  EXPECT_EQ(Pick(&state, {-4, 3}), 1);
   // Many large squares exceed 31 bits and still draw every option.
   int big[3] = {};
   for (int i = 0; i < 3000; ++i) ++big[Pick(&state, {30000, 30000, 30000})];

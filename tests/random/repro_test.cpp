@@ -179,7 +179,13 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 1), a);
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 3), b);
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 5), kStreamEnd);
-  EXPECT_EQ(WordAt(file, 3 + rec::kStreamPosition), 4);
+  // The position word stays as the creation began; the last-record copy, which the error
+  // path hands to runtime 0, now holds the stream too.
+  EXPECT_EQ(WordAt(file, 3 + rec::kStreamPosition), 0);
+  std::vector<int32_t> last(kRecordWords);
+  CopyLastRecord(last.data());
+  EXPECT_EQ(last[rec::kStream + 1], a);
+  EXPECT_EQ(last[rec::kStream + 5], kStreamEnd);
 }
 
 TEST_F(ReproTest, IsaacRecordReplaysTheSameDraws) {
