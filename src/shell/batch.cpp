@@ -581,6 +581,7 @@ int RunBatch() {
   if (gProcess.recordFlag == 2) {
     if (LoadReproduction()) {
       ReleaseBatch();
+      ReleaseRedirection();
       gInput.restart = true;
       return 0;
     }
@@ -595,7 +596,9 @@ int RunBatch() {
   if (!gQuit && !gInput.restart && s != -1 && !gProcess.silent) ViewerLoop(s);
   gProcess.loopRunning = false;
   gProcess.firstLoop = false;
+  // The symbol redirection goes with the batch; the next batch's initialisation makes it anew.
   ReleaseBatch();
+  ReleaseRedirection();
   return 0;
 }
 
