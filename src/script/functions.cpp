@@ -344,7 +344,6 @@ int ActAddFeat(ScriptContext* ctx, const uint8_t* at) {
 }
 
 int ActAddFeatPlain(ScriptContext* ctx, const uint8_t* at) {
-  DebugPrint(2, " Adding feat:");
   Char* c = Creature(ctx, "func_addfeat_b");
   Args a(ctx, at);
   if (a.Count() >= 1) AddFeat(c, FeatCode(a[0]), c->secondCounter, -2);

@@ -237,7 +237,7 @@ int ProcessGrammar(char* text, size_t n) {
     return 1;
   }
 
-  DebugPrint(2, "Checking References\n");
+  ConsolePrint("Checking References\n");
   for (int i = 0; i < L.referenceCount; ++i)
     if (strcmp(L.references[i], "anycharacter") != 0 && L.FindSymbol(L.references[i]) < 0) {
       ConsolePrint("Coult not find Symbol %s\n", L.references[i]);
@@ -414,7 +414,7 @@ uint32_t ReadFileToBuffer(const char* name, char** buffer) {
     if (size != 0) ConsolePrint("Error reading File\n");
     return 0;
   }
-  if (gProcess.scriptTrace) DebugPrint(2, "Allocating Memmory to read File\n");
+  if (gProcess.scriptTrace || gProcess.out.console >= 2) DebugPrint(2, "Allocating Memmory to read File\n");
   char* block = static_cast<char*>(mallocloga((size_t)size, "ReadFileToBuffer-Buffer"));
   DebugPrint(2, "Reading File\n");
   size_t got = fread(block, 1, (size_t)size, f);

@@ -384,30 +384,31 @@ int Block(ScriptContext* ctx, const uint8_t* at, bool isElse) {
   const uint8_t* p = at;
   if (tIf.Done()) {
     DebugPrint(2, " Skipping block:");
-    return SkipItems(at, 1);
-  }
-  bool condition = true;
-  if (!isElse) {
-    DebugPrint(2, " Checking condition:");
-    p += Execute(ctx, p, 0, kNoNode);
-    condition = ctx->top > t && IntOf(ctx->stack[ctx->top - 1]) != 0;
+    p += SkipItems(at, 1);
   } else {
-    DebugPrint(2, " No condition (Else block):");
-  }
-  ctx->top = t;
-  if (!condition) {
-    DebugPrint(2, " Condition did not aply:");
-    p += SkipItems(p, 1);
-    tIf.Again() = false;
-  } else {
-    tIf.Done() = true;
-    DebugPrint(2, " Performing block:");
-    int body = Execute(ctx, p, 0, kNoNode);
-    // A body that consumed only an end byte met the block's own end: the block was empty.
-    bool ownEnd = body == 1 && *p == 0;
-    p += body;
-    if (!ownEnd) p += SkipItems(p, 1);
-    tIf.Again() = true;
+    bool condition = true;
+    if (!isElse) {
+      DebugPrint(2, " Checking condition:");
+      p += Execute(ctx, p, 0, kNoNode);
+      condition = ctx->top > t && IntOf(ctx->stack[ctx->top - 1]) != 0;
+    } else {
+      DebugPrint(2, " No condition (Else block):");
+    }
+    ctx->top = t;
+    if (!condition) {
+      DebugPrint(2, " Condition did not aply:");
+      p += SkipItems(p, 1);
+      tIf.Again() = false;
+    } else {
+      tIf.Done() = true;
+      DebugPrint(2, " Performing block:");
+      int body = Execute(ctx, p, 0, kNoNode);
+      // A body that consumed only an end byte met the block's own end: the block was empty.
+      bool ownEnd = body == 1 && *p == 0;
+      p += body;
+      if (!ownEnd) p += SkipItems(p, 1);
+      tIf.Again() = true;
+    }
   }
   DebugPrint(2, " If block ended:");
   ctx->top = t;

@@ -154,7 +154,8 @@ size_t Match(size_t position, const uint8_t* elements, bool compressed, bool inh
           break;
         }
         for (uint32_t i = 0; i < n && ok; ++i) ok = Fold(gMatch.text[pos + i]) == Fold(lit[i]);
-        if (ok) {
+        // (An empty literal adds nothing: a count of 0 would mean the bytes' own length.)
+        if (ok && n) {
           pos += n;
           AddTree(lit, n > 64 ? 64 : n);
         }

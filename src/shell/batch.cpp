@@ -50,6 +50,7 @@ void AllocateBatch(int size) {
     gBatch.chars = static_cast<Char*>(mallocloga(n * sizeof(Char), "run_alloc-Characters"));
     gBatch.hitPoints = static_cast<int32_t*>(mallocloga((n + 1) * sizeof(int32_t), "run_alloc-HitPoints"));
   } catch (const Error&) {
+    ConsolePrint("Memmory Allocation Error\n");
     QuitOnError(true);
   }
   memset(gBatch.records, 0, n * kRecordBytes);
@@ -127,7 +128,6 @@ int RebuildSource([[maybe_unused]] int64_t start) {
 #if RUNTIME_HAS_REBUILD
   if (RebuildCompactSource(start) != 0) return 1;
   ConsolePrint("Memmory Allocs after Init: %d\n", TrackerCount());
-  DebugPrint(1, "%d rows and %d scripts read\n", gSourceStats.rows, gSourceStats.scripts);
   return 0;
 #else
   ConsolePrint("Cannot Rebuild AS Rebuild Code is not included!\n");
@@ -325,8 +325,6 @@ void LoopStatistics(const Char* c, bool main, int thread) {
     if (c->mixed) ConsolePrint(" Dummy: %d", c->crShare);
     ConsolePrint("\n");
   }
-  // The live block count now and then: a long loop shows whether it grows (the soak test).
-  if (main && count % 1000 == 0) ConsolePrint("Memmory Allocs in Loop: %d\n", TrackerCount());
   if (count > 100 && c->creationTime > 25 * average) {
     ConsolePrint("\tCreation took unecspected long...\n");
     SaveLongCreation(thread, c->creationTime);
@@ -454,7 +452,9 @@ int RunThreads() {
       }
     }
     int r = CreationLoop(&descriptors[0]);
-    if (threads > 1) {
+    // After "n" or "q" the result goes back at once; the workers, told to stop, are only
+    // joined (they still use the batch).
+    if (threads > 1 && !r) {
       ConsolePrint("Waiting for Threads to terminate\n");
       while (gFinished < threads - 1) SleepMilliseconds(10);
     }
@@ -581,6 +581,7 @@ int RunBatch() {
   if (gProcess.recordFlag == 2) {
     if (LoadReproduction()) {
       ReleaseBatch();
+      ReleaseRedirection();
       gInput.restart = true;
       return 0;
     }
@@ -595,7 +596,9 @@ int RunBatch() {
   if (!gQuit && !gInput.restart && s != -1 && !gProcess.silent) ViewerLoop(s);
   gProcess.loopRunning = false;
   gProcess.firstLoop = false;
+  // The symbol redirection goes with the batch; the next batch's initialisation makes it anew.
   ReleaseBatch();
+  ReleaseRedirection();
   return 0;
 }
 
@@ -604,14 +607,23 @@ int ConsistencyCheck() {
   // Every runtime builds from the one rule database: make sure it exists first.
   UseScratchStream();
   int init = InitSource();
-  if (init != 0 || !gSource.initialised) return 1;
+  if (init != 0 || !gSource.initialised) {
+    FreeSeeds();
+    return 1;
+  }
   int64_t start = PerfCounter();
   gProcess.silent = true;
+  // As in the rebuild's analysis: the threads get the fixed seeds, so every check tests
+  // the same row of creatures.
+  gProcess.benchmark = true;
   gProcess.isaacMode = true;
   gProcess.recordFlag = 0;
   SeedThreads();
   int32_t* transfer = gProcess.transferRecord;
-  PresetAnyCreatureRecord(transfer);
+  transfer[rec::kKind] = -1;
+  transfer[rec::kFixedMonster] = -1;
+  transfer[rec::kCRMax] = 50;
+  transfer[rec::kFixedRace] = -1;
   int result = -1, count = 0;
   TextBuffer* reference = nullptr;
   static char emptyArg[1] = "";
@@ -668,7 +680,9 @@ int ConsistencyCheck() {
   }
   if (reference) TextDestroy(reference);
   gProcess.silent = false;
+  gProcess.benchmark = false;
   gProcess.reproduceInRuntime0 = false;
+  FreeSeeds();
   return result;
 }
 

@@ -69,14 +69,6 @@ void AllocateSeeds() {
   gProcess.seedThreads = threads;
 }
 
-void FreeSeeds() {
-  if (gProcess.seeds) freeloga(gProcess.seeds);
-  if (gProcess.seedData) freeloga(gProcess.seedData);
-  gProcess.seeds = nullptr;
-  gProcess.seedData = nullptr;
-  gProcess.seedThreads = 0;
-}
-
 void Swap(int& a, int& b) {
   if (a > b) {
     int t = a;
@@ -130,6 +122,14 @@ Step Prompt() {
 }
 
 }  // namespace
+
+void FreeSeeds() {
+  if (gProcess.seeds) freeloga(gProcess.seeds);
+  if (gProcess.seedData) freeloga(gProcess.seedData);
+  gProcess.seeds = nullptr;
+  gProcess.seedData = nullptr;
+  gProcess.seedThreads = 0;
+}
 
 bool DecodeInputLine(const char* line, int* values) {
   if (line[0] == 'q' || line[0] == 'Q') return false;

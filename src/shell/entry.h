@@ -37,6 +37,9 @@ extern InputFields gInput;
 int RuntimeMain(int argc, char** argv);
 double FloatProbe(double x);
 
+// Releases the per-thread seed memory (the next batch allocates it again).
+void FreeSeeds();
+
 // Console level from the manual-mode and debug settings; effective level from both.
 void RecomputeOutputLevels();
 

@@ -41,7 +41,7 @@ TEST(ScriptGrammar, ARemovedRuleIsNamed) {
   OwnGrammar(dir, grammar);
   ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n");
   ASSERT_TRUE(EndedWith(run, 1));
-  EXPECT_NE(run.output.find("Initializing Script Grammar\nCoult not find Symbol valincrement\nError\n"
+  EXPECT_NE(run.output.find("Initializing Script Grammar\nChecking References\nCoult not find Symbol valincrement\nError\n"
                             "Error Initializing Grammar\nTaste drücken zum Fortfahren\nError initialising Script Grammer\n"),
             std::string::npos)
       << run.output;

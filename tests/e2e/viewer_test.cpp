@@ -343,6 +343,8 @@ void RunLoopCases(const std::vector<LoopCase>& cases) {
     for (size_t i = 1; i < shown.size(); ++i) damaged |= shown[i] == shown[i - 1] - 5;
     EXPECT_EQ(damaged, c.viewer);
     EXPECT_EQ(run.output.find("\nRestarting\n") != std::string::npos, c.restart);
+    // "q" and "n" leave the loop at once: the stopped workers are not waited for aloud.
+    if (c.hundreds < 0) EXPECT_EQ(run.output.find("Waiting for Threads"), std::string::npos);
   }
 }
 

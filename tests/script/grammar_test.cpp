@@ -205,6 +205,13 @@ TEST_F(GrammarLoad, EmptyMatchesAndNodes) {
   EXPECT_EQ(tree, "");
 }
 
+TEST_F(GrammarLoad, EmptyLiteralInsideASequenceAddsNothing) {
+  ASSERT_EQ(Load("start = \"a\" , \"\" , \"b\" ;").find("Error"), std::string::npos);
+  std::string tree;
+  EXPECT_TRUE(Matches("ab", &tree));
+  EXPECT_EQ(tree, "start(ab)");
+}
+
 TEST_F(GrammarLoad, CommentsAreSkippedLikeSeparators) {
   ASSERT_EQ(Load("start = \"a\" , \"b\" , \"\" ;", "InitSymbol=start\nComment=/*,*/,#,!\n").find("Error"),
             std::string::npos);
