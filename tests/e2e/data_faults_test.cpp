@@ -4,6 +4,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <sstream>
@@ -159,6 +160,12 @@ TEST_F(DataFault, ScriptThatDoesNotCompile) {
 TEST_F(DataFault, MonsterWithoutText) {
   ASSERT_EQ(unlink(dir.File("Build/MonsterText/Katze").c_str()), 0);
   ExpectFatal("Monster Description not foundKatze\n");
+}
+
+TEST_F(DataFault, MonsterTextIsFoundWhateverTheCaseOfItsName) {
+  ASSERT_EQ(rename(dir.File("Build/MonsterText/Katze").c_str(), dir.File("Build/MonsterText/KATZE").c_str()), 0);
+  ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
+  EXPECT_TRUE(EndedWith(run, 0)) << run.output;
 }
 
 TEST_F(DataFault, HitDiceMinimumBelowHitDice) {
