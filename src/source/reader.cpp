@@ -19,14 +19,17 @@ int32_t Number(const char* field) {
 }
 
 int SplitLine(char* line, char** fields, int capacity) {
-  int count = 0;
-  bool inQuote = false, afterSeparator = true;
+  if (*line == 0) return 0;
+  bool inQuote = false, afterSeparator = false;
   char* p = line;
   if (*p == '"') {
     // The first field starts after an opening quote.
     inQuote = true;
     *p++ = 0;
   }
+  // The first field starts at the line start: a leading blank leaves it empty.
+  if (capacity > 0) fields[0] = p;
+  int count = 1;
   for (; *p; ++p) {
     char c = *p;
     if (c == '\n' || c == '\r') {
@@ -286,8 +289,8 @@ int NameAndNumbers(const char* item, char* name, size_t nameSize, int32_t* numbe
 }
 
 void DuplicateRow(const char* path, const char* name, int firstLine, int secondLine) {
-  ConsolePrint("Name %s appears twice in %s: lines %d and %d\n", name, path, firstLine, secondLine);
-  QuitOnError(true);
+  if (gSession.warn)
+    ConsolePrint("Warning: Name %s appears twice in %s: lines %d and %d\n", name, path, firstLine, secondLine);
 }
 
 void NameNotFound(const void* records, const char* name) {

@@ -96,8 +96,9 @@ int32_t NumberIn(const char* text, const char* column);
 // their values. Returns the count of numbers read.
 int NameAndNumbers(const char* item, char* name, size_t nameSize, int32_t* numbers, int count, const char* column);
 
-// Two rows that name the same record: the message names both lines; ends the program.
-[[noreturn]] void DuplicateRow(const char* path, const char* name, int firstLine, int secondLine);
+// Two rows that name the same record: a warning names both lines. Lookups find the
+// first row; a second row of an update table updates the record again.
+void DuplicateRow(const char* path, const char* name, int firstLine, int secondLine);
 // The line of the row being read (0 outside the reading).
 int CurrentLine();
 

@@ -43,7 +43,7 @@ uint32_t SourceLayoutStamp() {
                             offsetof(SpellSource, convert),      offsetof(EquipSource, amount),
                             offsetof(EffectSource, ranged),      offsetof(MonsterSource, spellResistance),
                             offsetof(ProfileSource, minLevel),   offsetof(TemplateSource, description),
-                            offsetof(RaceSource, favouredClass), offsetof(PowerSource, discipline)};
+                            offsetof(RaceSource, featScript), offsetof(PowerSource, attribute)};
   for (size_t offset : offsets) s.Add(offset);
   return s.value;
 }

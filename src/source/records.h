@@ -76,11 +76,10 @@ struct RaceSource {
   int32_t modifiers[kAttributes] = {};
   int32_t range = 0, parent = -1, crModifier = 0;
   Owned featScript;
-  int32_t favouredClass = -1;  // -1: any class ("Alle")
 };
 
 struct RaceTexts {
-  String subRace, favoured;
+  String subRace;
 };
 
 struct FeatSource {
@@ -121,9 +120,9 @@ struct SpellSource {
   String name;
   int32_t probability = 0;
   Owned classLevels;  // one int32 per class, -1 = not on the class's list
-  int32_t domainCount = 0, domainLevel = 0, domainLevel2 = 0;
-  // The domain spell level of domain entry e.
-  int32_t DomainLevel(int e) const { return e == 0 ? domainLevel : domainLevel2; }
+  int32_t domainCount = 0, domainLevel = 0;
+  // The domain spell level of domain entry e: one level for both domains.
+  int32_t DomainLevel(int) const { return domainLevel; }
   int32_t domains[2] = {-1, -1};
   int32_t school = 0, convert = 0;
   int32_t* Levels() const { return reinterpret_cast<int32_t*>(classLevels.data); }
@@ -132,7 +131,6 @@ struct SpellSource {
 struct PowerSource {
   String name;
   int32_t psion = 0, psychicWarrior = 0, attribute = 0;
-  int32_t discipline = -1;  // discipline list (0 psychometabolism .. 5 telepathy), -1 general
 };
 
 struct EquipSource {
@@ -306,7 +304,7 @@ extern Source gSource;
 // Fingerprint of the record layouts and of the meaning of their fields; a dump made by
 // a build with another fingerprint is refused. Raise kSourceFormat whenever a record
 // field changes its meaning or the compiled script format changes.
-constexpr uint32_t kSourceFormat = 1;
+constexpr uint32_t kSourceFormat = 2;
 uint32_t SourceLayoutStamp();
 // Counts the builds of the Source, so that lookups cached by name know when to renew.
 extern uint32_t gSourceGeneration;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -55,20 +56,15 @@ struct CodeBuilder {
 int Opcode(const char* item) { return (unsigned char)item[0] | (unsigned char)item[1] << 8; }
 constexpr int Op(char a, char b) { return (unsigned char)a | (unsigned char)b << 8; }
 
-void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, const char* owner) {
+void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceReq-ByteCode");
-  // A name the tables lack names the row whose requirement uses it.
+  // A name the tables lack: "Not found", and the place names the row that uses it.
   auto named = [&](const auto* table, int count, const char* name) {
-    int index = FindByName(table, count, name, false, false);
-    if (index < 0) {
-      ConsolePrint("Not found: %s (%s)\n", name, owner);
-      TableFault();
-    }
-    return index;
+    return FindByName(table, count, name, false, true);
   };
   ForItems(text, [&](const char* item) {
     if (strlen(item) < 2) {
-      ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
+      ConsolePrint("Unknown Feat Rule: %s\n", item);
       TableFault();
     }
     int op = Opcode(item);
@@ -121,7 +117,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency, con
       case Op('S', 'N'): case Op('D', 'V'): case Op('S', 'S'):
         break;
       default:
-        ConsolePrint("Unknown Feat Rule: %s (%s)\n", item, owner);
+        ConsolePrint("Unknown Feat Rule: %s\n", item);
         TableFault();
     }
   });
@@ -317,7 +313,8 @@ void Upper(std::string& s) {
 }
 
 void DoMonsterDesc(String& text, const std::string& path, int depth) {
-  FILE* f = fopen(path.c_str(), "r");
+  // An include chain deeper than 32 files is taken as a loop.
+  FILE* f = depth > 32 ? nullptr : fopen(path.c_str(), "r");
   if (!f || !IsRegularFile(path.c_str()) || depth > 32) {
     if (f) fclose(f);
     ConsolePrint("Error opening File %s\n", path.c_str());
@@ -340,7 +337,8 @@ void DoMonsterDesc(String& text, const std::string& path, int depth) {
     if (strncmp(line, "include", 7) == 0) {
       char name[1024] = "";
       sscanf(line, "include %1023s", name);
-      DoMonsterDesc(text, std::string("Build/MonsterText/") + name, depth + 1);
+      std::string included = MonsterTextPath(name);
+      DoMonsterDesc(text, included.empty() ? std::string("Build/MonsterText/") + name : included, depth + 1);
       continue;
     }
     size_t n = strlen(line);
@@ -460,6 +458,14 @@ int gSkeleton = -2;
 
 }  // namespace
 
+std::string MonsterTextPath(const char* name) {
+  std::string path = std::string("Build/MonsterText/") + name;
+  if (IsRegularFile(path.c_str())) return path;
+  for (const std::string& e : ListDirectory("Build/MonsterText"))
+    if (e[0] != '.' && strcasecmp(e.c_str(), name) == 0) return "Build/MonsterText/" + e;
+  return std::string();
+}
+
 int32_t ResolveScriptName(int table, const char* name) {
   switch ((NameTable)table) {
     case kNamesSchool: return FindByName(gSource.schools, gSource.schoolCount, name, false, true);
@@ -486,14 +492,14 @@ int ResolveSource() {
     WhereRow("Build/Data/Feats.txt", i);
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;
-    ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency, f.name.c_str());
+    ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency);
     ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
   }
   for (int i = 0; i < gSource.classCount; ++i) {
     WhereRow("Build/Data/Characters.txt", i);
     CharSource& c = gSource.classes[i];
     CharTexts& t = gTexts.classes[i];
-    ResolveRequirement(t.req, c.requirement, nullptr, c.name.c_str());
+    ResolveRequirement(t.req, c.requirement, nullptr);
     ResolveSkillRequirement(t.skillReq, c.skillRequirement);
     ResolveFeatList(t.featReq, c.featList);
     c.attachClass = StartsWithSemicolon(t.attachClass)
@@ -513,12 +519,6 @@ int ResolveSource() {
   }
   for (int i = 0; i < gSource.skillCount; ++i) {
     WhereRow("Build/Data/Skills.txt", i);
-    ForItems(gTexts.skills[i].synergy, [&](const char* item) {
-      if (FindByName(gSource.skills, gSource.skillCount, item, false, false) < 0) {
-        ConsolePrint("Unknown synergy skill %s of skill %s\n", item, gSource.skills[i].name.c_str());
-        TableFault();
-      }
-    });
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
                  "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
   }
@@ -531,35 +531,11 @@ int ResolveSource() {
       TableFault();
     }
   }
-  // Every domain grants one spell of each level 1 to 9.
-  for (int d = 0; d < gSource.domainCount; ++d)
-    for (int level = 1; level <= 9; ++level) {
-      WhereRow("Build/Data/Domains.txt", d);
-      bool found = false;
-      for (int sp = 0; sp < gSource.spellCount && !found; ++sp) {
-        const SpellSource& x = gSource.spells[sp];
-        for (int e = 0; e < x.domainCount && e < 2; ++e) found = found || (x.domains[e] == d && x.DomainLevel(e) == level);
-      }
-      if (!found) {
-        ConsolePrint("Domain %s has no spell of level %d\n", gSource.domains[d].name.c_str(), level);
-        TableFault();
-      }
-    }
   for (int i = 0; i < gSource.raceCount; ++i) {
     WhereRow("Build/Data/Races.txt", i);
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
         StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
-    const String& favoured = gTexts.races[i].favoured;
-    if (favoured == "Alle") {
-      gSource.races[i].favouredClass = -1;
-    } else {
-      gSource.races[i].favouredClass = FindByName(gSource.classes, gSource.classCount, favoured.c_str(), false, false);
-      if (gSource.races[i].favouredClass < 0) {
-        ConsolePrint("Unknown favoured class %s of race %s\n", favoured.c_str(), gSource.races[i].name.c_str());
-        TableFault();
-      }
-    }
   }
   for (int i = 0; i < gSource.monsterCount; ++i) {
     WhereRow("Build/Data/Monsters.txt", i);

@@ -1,6 +1,7 @@
 // Building the rule database from the tables under Build/ and releasing it.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "source/records.h"
 
@@ -15,6 +16,10 @@ namespace RUNTIME_NS {
 int SourceInit(bool warn = true);
 void FreeSource();
 int ResolveSource();
+
+// Path of a file under Build/MonsterText/: the name as written, else the entry whose name
+// differs only in the case of ASCII letters (names match so); empty when there is none.
+std::string MonsterTextPath(const char* name);
 
 // Lookup used by the second compilation pass of scripts.
 int32_t ResolveScriptName(int table, const char* name);

@@ -56,21 +56,6 @@ void CheckCount(int count, int expected, const char* message, const char* first)
   }
 }
 
-// A price or cost must be a whole number: a typo would otherwise become a free item.
-int32_t PriceField(const char* field, const char* column, const char* message, const char* row) {
-  const char* p = field ? field : "";
-  if (*p == '-' || *p == '+') ++p;
-  bool digits = *p != 0;
-  for (; *p; ++p)
-    if (*p < '0' || *p > '9') digits = false;
-  if (!digits) {
-    ConsolePrint("%s is no number: %s\n", column, field ? field : "");
-    ConsolePrint(message, row);
-    TableFault();
-  }
-  return Number(field);
-}
-
 const char* kAttributeColumns[kAttributes] = {"St", "Ge", "Ko", "In", "We", "Ch"};
 
 // Class position list: entry c = column of class c, or -1.
@@ -327,10 +312,9 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
 
 // ---- races ----
 
-enum { rName, rProb, rSize, rAttackType, rEffectScript, rRaceMod, rRange, rSubRace, rHGMod, rGiveFeats, rFavClass,
-       rColumns };
+enum { rName, rProb, rSize, rAttackType, rEffectScript, rRaceMod, rRange, rSubRace, rHGMod, rGiveFeats, rColumns };
 const char* kRaceColumns[rColumns] = {"Name",  "Prob",    "Size",  "AttackType", "EffectScript", "RaceMod",
-                                      "Range", "SubRace", "HGMod", "GiveFeats",  "FavClass"};
+                                      "Range", "SubRace", "HGMod", "GiveFeats"};
 int gRace[rColumns + 1];
 
 int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
@@ -349,7 +333,6 @@ int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   ReadSixNumbers(f[gRace[rRaceMod]], r.modifiers);
   r.range = FieldNumber(f[gRace[rRange]]);
   t.subRace.Assign(f[gRace[rSubRace]]);
-  t.favoured.Assign(f[gRace[rFavClass]]);
   r.crModifier = FieldNumber(f[gRace[rHGMod]]);
   Compile(r.effectScript, f[gRace[rEffectScript]], "Error in Race Script %s\n", r.name.c_str());
   Compile(r.featScript, f[gRace[rGiveFeats]], "Error in Race Script %s\n", r.name.c_str());
@@ -460,9 +443,8 @@ int SkillRow(char** f, void* record, void* temporary, int count, bool header) {
 
 // ---- spells ----
 
-enum { spName, spProbability, spDomain, spDomain2, spDomainL, spDomainL2, spSchool, spConvert, spColumns };
-const char* kSpellColumns[spColumns] = {"Name",    "Probability", "Domäne", "Domäne2",
-                                        "DomäneL", "DomäneL2",    "Schule", "Convert"};
+enum { spName, spProbability, spDomain, spDomain2, spDomainL, spSchool, spConvert, spColumns };
+const char* kSpellColumns[spColumns] = {"Name", "Probability", "Domäne", "Domäne2", "DomäneL", "Schule", "Convert"};
 int gSpell[spColumns + 1];
 
 int SpellRow(char** f, void* record, void*, int count, bool header) {
@@ -470,15 +452,6 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
     for (int i = 0; i < spColumns; ++i) gSpell[i] = FindColumn(f, kSpellColumns[i], count, true);
     gSpell[spColumns] = count;
     FillClassPositions(f, count);
-    // Every other column is the spell level of a class.
-    for (int i = 0; i < count; ++i) {
-      bool known = false;
-      for (int k = 0; k < spColumns && !known; ++k) known = gSpell[k] == i;
-      if (!known && FindByName(gSource.classes, gSource.classCount, f[i], false, false) < 0) {
-        ConsolePrint("Spell level column %s names no class\n", f[i]);
-        TableFault();
-      }
-    }
     return 0;
   }
   CheckCount(count, gSpell[spColumns], "Invalid Number of Arguments in Spell Source Database (%s)\n", f[0]);
@@ -494,7 +467,6 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
   const char* d2 = f[gSpell[spDomain2]];
   r.domainCount = strcmp(d1, "-") == 0 ? 0 : strcmp(d2, "-") == 0 ? 1 : 2;
   r.domainLevel = FieldNumber(f[gSpell[spDomainL]]);
-  r.domainLevel2 = FieldNumber(f[gSpell[spDomainL2]]);
   if (r.domainCount >= 1) r.domains[0] = FindByName(gSource.domains, gSource.domainCount, d1, false, true);
   if (r.domainCount >= 2) r.domains[1] = FindByName(gSource.domains, gSource.domainCount, d2, false, true);
   r.school = FindByName(gSource.schools, gSource.schoolCount, f[gSpell[spSchool]], false, true);
@@ -517,11 +489,7 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
     return 0;
   }
   CheckCount(count, gSpells2Count, "Invalid Number of Arguments in Spell Source Database (%s)\n", f[0]);
-  int cls = FindByName(gSource.classes, gSource.classCount, f[gSpells2[0]], false, false);
-  if (cls < 0) {
-    ConsolePrint("Spell list row %s names no class\n", f[gSpells2[0]]);
-    TableFault();
-  }
+  int cls = FindByName(gSource.classes, gSource.classCount, f[gSpells2[0]], false, true);
   Updated(cls, "Build/Data/Spells2.txt", f[gSpells2[0]]);
   for (int l = 0; l < 10; ++l) {
     char* list = f[gSpells2[1 + l]];
@@ -529,7 +497,6 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
     for (size_t i = 0; i < n; ++i)
       if (list[i] == ';') list[i] = 0;
     for (const char* p = list; p < list + n && *p; p += strlen(p) + 1) {
-      if (strcmp(p, "-") == 0) continue;
       int spell = FindByName(gSource.spells, gSource.spellCount, p, false, true);
       gSource.spells[spell].Levels()[cls] = l;
     }
@@ -537,35 +504,22 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
   return 0;
 }
 
-int gPower[6];
-const char* const kDisciplines[6] = {"Psychometabolismus", "Psychoportation", "Psychokinese",
-                                     "Metakreation",       "Hellsicht",       "Telepathie"};
+int gPower[5];
 int PowerRow(char** f, void* record, void*, int count, bool header) {
   if (header) {
     gPower[0] = FindColumn(f, "Name", count, true);
     gPower[1] = FindColumn(f, "Psion", count, true);
     gPower[2] = FindColumn(f, "PsychicW", count, true);
     gPower[3] = FindColumn(f, "Attribute", count, true);
-    gPower[4] = FindColumn(f, "Discipline", count, true);
-    gPower[5] = count;
+    gPower[4] = count;
     return 0;
   }
-  CheckCount(count, gPower[5], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
+  CheckCount(count, gPower[4], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
   PowerSource& r = *static_cast<PowerSource*>(record);
   r.name.Assign(f[gPower[0]]);
   r.psion = FieldNumber(f[gPower[1]]);
   r.psychicWarrior = FieldNumber(f[gPower[2]]);
   r.attribute = FieldNumber(f[gPower[3]]);
-  // The discipline list the power belongs to, by the ability it keys off; -1 general.
-  const char* discipline = f[gPower[4]];
-  r.discipline = -2;
-  if (strcmp(discipline, "Allgemein") == 0) r.discipline = -1;
-  for (int d = 0; d < 6; ++d)
-    if (strcmp(discipline, kDisciplines[d]) == 0) r.discipline = d;
-  if (r.discipline == -2) {
-    ConsolePrint("Unknown discipline %s of power %s\n", discipline, f[gPower[0]]);
-    TableFault();
-  }
   return 0;
 }
 
@@ -593,9 +547,8 @@ int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
   for (int i = 0; i < kEffectSlots; ++i) r.slots[i] = FieldNumber(f[gEffectSlots[i]]);
   for (int i = 0; i < 4; ++i) r.groups[i] = FieldNumber(f[gEffectGroups[i]]);
   r.multi = FieldNumber(f[gEffect[eMulti]]);
-  const char* message = "Invalid Number of Arguments in EffectSource Database (%s)\n";
-  r.cost = PriceField(f[gEffect[eCost]], "Cost", message, f[0]);
-  r.cost2 = PriceField(f[gEffect[eCost2]], "Cost2", message, f[0]);
+  r.cost = FieldNumber(f[gEffect[eCost]]);
+  r.cost2 = FieldNumber(f[gEffect[eCost2]]);
   r.ranged = FieldNumber(f[gEffect[eRanged]]);
   Compile(r.effectScript, f[gEffect[eEffectScript]], "Error in Effect Script %s\n", r.name.c_str());
   Compile(r.variableScript, f[gEffect[eVariable]], "Error in Effect Script %s\n", r.name.c_str());
@@ -639,7 +592,7 @@ int EquipmentRow(char** f, void* record, void*, int count, bool header) {
   r.metal = FieldNumber(col(qMetal));
   r.minLevel = FieldNumber(col(qMinLevel));
   r.rare = FieldNumber(col(qRare));
-  r.price = PriceField(col(qPrice), "Price", "Invalid Number of Arguments in Equipment Source Database (%s)\n", f[0]);
+  r.price = FieldNumber(col(qPrice));
   r.forbidEffects = FieldNumber(col(qForbidEffects));
   r.amount = FieldNumber(col(qAmount));
   Compile(r.script, col(qScript), "Error in Character Script %s\n", r.name.c_str());
@@ -709,8 +662,7 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
   ItemTexts& t = *static_cast<ItemTexts*>(temporary);
   r.name.Assign(f[gSpecific[xName]]);
   r.base = FindByName(gSource.equipment, gSource.equipmentCount, f[gSpecific[xOn]], false, true);
-  r.price = PriceField(f[gSpecific[xPrice]], "Price", "Invalid Number of Arguments in SpecificSource Database (%s)\n",
-                       f[0]);
+  r.price = FieldNumber(f[gSpecific[xPrice]]);
   for (int i = 0; i < 4; ++i) r.groups[i] = FieldNumber(f[gSpecificGroups[i]]);
   Compile(r.script, f[gSpecific[xScript]], "Error in Specific Script %s\n", r.name.c_str());
   StoreList(t.skillBoost, f[gSpecific[xSkillBoost]], true, false);
@@ -764,8 +716,8 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     ConsolePrint("HDMin < HD: %s: %d < %d\n", monster, hdMin, hd);
     TableFault();
   }
-  std::string path = std::string("Build/MonsterText/") + monster;
-  FILE* text = fopen(path.c_str(), "r");
+  std::string path = MonsterTextPath(monster);
+  FILE* text = path.empty() ? nullptr : fopen(path.c_str(), "r");
   if (!text) {
     ConsolePrint("Monster Description not found%s\n", monster);
     TableFault();
@@ -773,16 +725,8 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   fclose(text);
   r.name.Assign(monster);
   r.cr = FieldNumber(col(mCR));
-  r.type = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, col(mType), true, false);
-  if (r.type < 0) {
-    ConsolePrint("Unknown monster type %s of monster %s\n", col(mType), monster);
-    TableFault();
-  }
-  r.size = FindByName(gSource.sizes, gSource.sizeCount, col(mSize), true, false);
-  if (r.size < 0) {
-    ConsolePrint("Unknown size %s of monster %s\n", col(mSize), monster);
-    TableFault();
-  }
+  r.type = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, col(mType), true, true);
+  r.size = FindByName(gSource.sizes, gSource.sizeCount, col(mSize), true, true);
   r.epic = FieldNumber(col(mEpic));
   r.hd = hd;
   r.hdType = FieldNumber(col(mHDT));
@@ -804,24 +748,10 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   r.treasure = FieldNumber(col(mTreasur));
   int32_t alternatives[2] = {FieldNumber(col(mAltern1)), FieldNumber(col(mAltern2))};
   int slots = 0;
-  // The list of attack slots ends at the first name "0": a named slot needs at least one
-  // attack, and no slot after the end may carry a name.
-  bool ended = false;
+  // The list of attack slots ends at the first name starting with "0".
   for (int s = 0; s < kMonsterAttacks; ++s) {
     const char* type = f[gAttack[s][6]];
-    if (ended || type[0] == '0') {
-      if (ended && type[0] != '0') {
-        ConsolePrint("Attack %d of monster %s (%s) follows the end of its attack list\n", s + 1, monster, type);
-        TableFault();
-      }
-      ended = true;
-      continue;
-    }
-    if (Number(f[gAttack[s][1]]) < 1) {
-      ConsolePrint("Attack %d of monster %s (%s) has no attacks: Number%d is %s\n", s + 1, monster, type, s + 1,
-                   f[gAttack[s][1]]);
-      TableFault();
-    }
+    if (type[0] == '0') break;
     MonsterAttack& a = r.attacks[s];
     a.attack = FieldNumber(f[gAttack[s][0]]);
     a.number = FieldNumber(f[gAttack[s][1]]);

@@ -38,7 +38,7 @@ TEST(TableReader, SplitsFieldsByBlanksAndQuotes) {
   EXPECT_EQ(Split("\"erstes Feld\" zwei"), (Fields{"erstes Feld", "zwei"}));
   EXPECT_EQ(Split("a \"\" b"), (Fields{"a", "", "b"}));
   EXPECT_EQ(Split("a\t\tb   \n"), (Fields{"a", "b"}));  // trailing blanks add no field
-  EXPECT_EQ(Split("   eingerückt x"), (Fields{"eingerückt", "x"}));
+  EXPECT_EQ(Split("   eingerückt x"), (Fields{"", "eingerückt", "x"}));  // a leading blank: empty first field
   EXPECT_EQ(Split("\"if (a) { Text('x'); }\" ;"), (Fields{"if (a) { Text('x'); }", ";"}));
   EXPECT_EQ(Split(""), Fields{});
 }
@@ -84,6 +84,7 @@ int ReadRows(const std::string& path, Table* t, int extra = 0) {
   layout.handler = RowHandler;
   layout.recordSize = sizeof(Row);
   layout.makeRecords = MakeRows;
+  layout.nameOf = [](void* r, int i) { return static_cast<Row*>(r)[i].name.c_str(); };
   layout.extra = extra;
   void* records = nullptr;
   int r = ReadTable(layout, &records, nullptr, &t->count);
@@ -101,6 +102,15 @@ class TableFiles : public ::testing::Test {
   }
   TempWorkDir dir;
 };
+
+TEST_F(TableFiles, ANameGivenTwiceIsReadAndTheFirstRowIsFound) {
+  Table t;
+  CaptureStdout();
+  ASSERT_EQ(ReadRows(Write("z.txt", "Name Wert\n-\nZwerg 1\nElf 2\nZwerg 3\n"), &t), 0);
+  EXPECT_EQ(GetCapturedStdout(), "Warning: Name Zwerg appears twice in " + dir.path() + "/z.txt: lines 3 and 5\n");
+  ASSERT_EQ(t.count, 3);
+  EXPECT_EQ(FindByName(t.rows, t.count, "Zwerg", false, true), 0);
+}
 
 TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
   Table t;
