@@ -93,30 +93,45 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
   }
 }
 
-// The monster of a kind-1 creature: a fixed one, or one chosen for the CR. A CR
-// without any monster gives a mixed creature's class share back first, then moves
-// the CR towards the nearest one that has monsters.
-void BuildMonster(Char* c, const int32_t* r) {
-  int fixed = r[rec::kFixedMonster];
-  if (fixed >= 0 && fixed < gSource.monsterCount) {
-    c->monster = fixed;
-    c->optionCount = 1;
-    c->optionVariant[0] = 0;
-    c->optionTemplate[0] = r[rec::kParam10] >= 0 && r[rec::kParam10] < gSource.templateCount ? r[rec::kParam10] : 0;
-    c->optionCR[0] = r[rec::kCRMin];
-    SetMonster(c);
-  } else {
-    int start = c->cr;
-    for (int attempt = 0; DetermineMonster(c) != 0; ++attempt) {
-      if (c->mixed && c->crShare > 0) {
-        c->cr += c->crShare;
-        c->crShare = 0;
-        continue;
+// The monster of a kind-1 creature: a fixed one, or one chosen for the CR. A choice
+// that finds no monster is made again at the same CR, mixed decision included (a
+// mixed creature gives its class share back first). After 100 such rounds the CR
+// moves to the nearest one that has monsters, so that a CR without any cannot hang.
+void BuildMonster(Char* c, const int32_t* r, bool kindByChance) {
+  IsaacState* state = c->context.random;
+  int start = c->cr;
+  for (int round = 0;; ++round) {
+    c->mixed = 0;
+    if (c->cr > 1) {
+      if (r[rec::kForceMixed])
+        c->mixed = 1;
+      else if (kindByChance)
+        c->mixed = YesNo(state, "Mixed Charakter?", 5, 1, gInput.ChooseClass);
+      if (c->mixed) {
+        c->crShare = random(state, 0, c->cr, "Wie viel der HG für Klasse verwnden?", gInput.ChooseClass);
+        c->cr -= c->crShare;
       }
+    }
+    int fixed = r[rec::kFixedMonster];
+    if (fixed >= 0 && fixed < gSource.monsterCount) {
+      c->monster = fixed;
+      c->optionCount = 1;
+      c->optionVariant[0] = 0;
+      c->optionTemplate[0] = r[rec::kParam10] >= 0 && r[rec::kParam10] < gSource.templateCount ? r[rec::kParam10] : 0;
+      c->optionCR[0] = r[rec::kCRMin];
+      SetMonster(c);
+      break;
+    }
+    if (DetermineMonster(c) == 0) break;
+    if (c->mixed) {
+      c->cr += c->crShare;
+      c->crShare = 0;
+    }
+    if (round >= 100) {
       // Alternate below and above the asked CR: start-1, start+1, start-2, ...
-      int distance = attempt / 2 + 1;
-      int next = attempt % 2 == 0 ? start - distance : start + distance;
+      int distance = (round - 100) / 2 + 1;
       if (distance > 60) return;
+      int next = (round - 100) % 2 == 0 ? start - distance : start + distance;
       c->cr = next < 0 ? start + distance : next;
     }
   }
@@ -222,17 +237,7 @@ int64_t CreateCreature(Char* c, int sub) {
     c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
 
     if (c->kind == 1) {
-      if (c->cr > 1) {
-        if (r[rec::kForceMixed])
-          c->mixed = 1;
-        else if (kindByChance)
-          c->mixed = YesNo(state, "Mixed Charakter?", 5, 1, gInput.ChooseClass);
-        if (c->mixed) {
-          c->crShare = random(state, 0, c->cr, "Wie viel der HG für Klasse verwnden?", gInput.ChooseClass);
-          c->cr -= c->crShare;
-        }
-      }
-      BuildMonster(c, r);
+      BuildMonster(c, r, kindByChance);
     } else {
       c->Level = c->cr + 1;
       c->npcClasses = r[rec::kNpcClasses];

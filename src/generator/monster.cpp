@@ -103,7 +103,7 @@ void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, 
 // Rows the monster build names, renewed with every Source build.
 struct Named {
   uint32_t generation = UINT32_MAX;
-  int celestial, fiendish, skeleton, zombie, none;
+  int celestial, fiendish, skeleton, none;
   int beast, animal, magicalBeast, dragon;
   int fighter, sorcerer, wizard;
   int claw, medium, largest, improvedInitiative;
@@ -120,7 +120,6 @@ const Named& Names() {
   n.celestial = tpl("Celestial");
   n.fiendish = tpl("Fiendish");
   n.skeleton = tpl("Skelleton");
-  n.zombie = tpl("Zombie");
   n.none = tpl("Keins");
   n.beast = type("Beast");
   n.animal = type("Animal");
@@ -182,21 +181,23 @@ void VariantRange(const MonsterSource& m, int variant, int* low, int* high) {
   if (*low < 1) *low = *high = std::max(m.hd, 1);
 }
 
-// The hit dice of the chosen option, drawn among those whose CR is the creature's.
+// The hit dice of the chosen option: drawn in the variant's range and drawn again,
+// up to 1000 draws, while the CR they give (the templated base CR plus the hit-dice
+// step, at least the variant number) is not the creature's.
 int DrawHitDice(Char* c, int variant) {
   const MonsterSource& m = gSource.monsters[c->monster];
   int low, high;
   VariantRange(m, variant, &low, &high);
-  if (variant == 0) return m.hd;
   int32_t top = 0;
   int32_t base = DetermineCR(c->monster, 0, c->templateIndex, &top, false, false);
+  if (low == high) return low;
   int32_t d = m.hd < 2 ? 1 : m.hd;
-  Scratch<int32_t, 256> fitting((size_t)std::max(high - low + 1, 0));
-  int count = 0;
-  for (int h = low; h <= high; ++h)
-    if (base + std::max(MonsterCRStep(h, d), (int32_t)variant) == c->cr) fitting[(size_t)count++] = h;
-  if (count == 0) return random(c->context.random, low, high, "Trefferwürfel:", 0);
-  return fitting[(size_t)random(c->context.random, 0, count - 1, "Trefferwürfel:", 0)];
+  int dice = low;
+  for (int draw = 0; draw < 1000; ++draw) {
+    dice = random(c->context.random, low, high, "Trefferwürfel:", 0);
+    if (base + std::max(MonsterCRStep(dice, d), (int32_t)variant) == c->cr) break;
+  }
+  return dice;
 }
 
 void CopyAttacks(Char* c, const MonsterSource& m) {
@@ -236,8 +237,7 @@ void EnterSkills(Char* c, const MonsterSource& m) {
 void DragonFeats(Char* c, const MonsterSource& m) {
   const Named& n = Names();
   int count = m.hd / 4;
-  // Skill points of a dragon: (6 + Intelligence modifier) per hit die, four times at the first.
-  c->skillPoints = (m.hd + 3) * std::max(c->MIN + 6, 1);
+  c->skillPoints = (m.hd + 3) * (c->IN + 6);
   if (count <= 0 || n.fighter < 0) return;
   int32_t first = c->featCount;
   c->classCount = 1;
@@ -314,24 +314,28 @@ void StepDamageDie(int32_t* dice, int32_t* die) {
   }
 }
 
-void SizeAndAbilityChange(Char* c, const int32_t* changes, int count) {
+void SizeAndAbilityChange(Char* c, const int32_t* changes, int count, int flag) {
   int32_t before[kAttributes];
   for (int i = 0; i < kAttributes; ++i) before[i] = AbilityModifier(c, i);
   for (int i = 0; i < count && i < kAttributes; ++i)
     if (!c->absent[i]) AbilityScore(c, i) = std::max(AbilityScore(c, i) + changes[i], 1);
   ComputeModifiers(c);
+  if (flag != 0) return;
   int32_t delta[kAttributes];
   for (int i = 0; i < kAttributes; ++i) delta[i] = AbilityModifier(c, i) - before[i];
-  // Dexterity to armour class, Constitution to hit points, Strength to attack and damage
-  // of every natural attack; the saves follow the modifiers by themselves.
+  // Dexterity to armour class, Constitution to hit points; the saves follow the
+  // modifiers by themselves. Every natural attack takes the size row's change,
+  // Strength to attack and damage, and one die step.
   c->AC += delta[1];
   c->refMod = c->MGE;
   c->willMod = c->MWE;
   c->fortMod = c->MKO;
   c->hitPoints = std::max(c->hitPoints + delta[2] * c->Level, 1);
+  int32_t sizeMod = c->sizeIndex >= 0 && c->sizeIndex < gSource.sizeCount ? gSource.sizes[c->sizeIndex].sizeMod : 0;
   for (int i = 0; i < c->attackCount; ++i) {
-    c->naturals[i].attack += delta[0];
+    c->naturals[i].attack += sizeMod + delta[0];
     c->naturals[i].damage[2] += delta[0];
+    StepDamageDie(&c->naturals[i].damage[0], &c->naturals[i].damage[1]);
   }
 }
 
@@ -339,12 +343,11 @@ void MonsterSizeIncrease(Char* c) {
   if (c->sizeIndex < 0 || c->sizeIndex + 1 >= gSource.sizeCount) return;
   const SizeSource& row = gSource.sizes[c->sizeIndex];
   c->AC += row.ac + row.sizeMod;
-  for (int i = 0; i < c->attackCount; ++i) {
-    c->naturals[i].attack += row.sizeMod;
-    StepDamageDie(&c->naturals[i].damage[0], &c->naturals[i].damage[1]);
-  }
+  for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += row.sizeMod;
+  // The ability change adds the size change to the attacks a second time and steps
+  // the dice.
   int32_t changes[3] = {row.st, row.ge, row.ko};
-  SizeAndAbilityChange(c, changes, 3);
+  SizeAndAbilityChange(c, changes, 3, 0);
   ++c->sizeIndex;
   c->Size = 4 - c->sizeIndex;
 }
@@ -482,8 +485,8 @@ void SetMonster(Char* c) {
   c->Range = (float)m.speed / 10.0f * 3.0f;
 
   // 7. Feats and skills.
-  if (c->creatureType == n.dragon && m.featCount == 0 && m.type == n.dragon) {
-    EnterSkills(c, m);
+  if (c->creatureType == n.dragon && n.dragon >= 0 && m.featCount == 0) {
+    c->skillCount = 0;
     DragonFeats(c, m);
     CalculateSkills(c, 1);
   } else {
@@ -511,30 +514,13 @@ void SetMonster(Char* c) {
   if (m.hdInc > 0 && dice > m.hdInc) MonsterSizeIncrease(c);
   if (m.hdInc2 > 0 && dice > m.hdInc2) MonsterSizeIncrease(c);
 
-  // 12. Hit points: the row's bonus grows with the hit dice (it is mostly Constitution).
-  if (dice > m.hd && m.hd > 0) c->hitPoints = (int32_t)((int64_t)c->hitPoints * dice / m.hd);
+  // 12. Hit points: the row's bonus and one roll per hit die.
   for (int i = 0; i < c->Level; ++i)
     c->hitPoints += random(state, 1, std::max(c->MonsterTWType, 1), "Trefferwürfel", 0);
   c->hitPoints = std::max(c->hitPoints, 1);
 
-  // 13. The template's ability changes and script. An undead template takes the
-  // Constitution (and its hit points) away and gives d12 hit dice; the mindless
-  // skeleton and zombie lose Intelligence too.
-  SizeAndAbilityChange(c, tpl.attributeMods, kAttributes);
-  if (c->templateIndex > 0 && strstr(tpl.newType.c_str(), "Undead") && !c->absent[2]) {
-    c->hitPoints -= c->MKO * c->Level;
-    c->hitPoints += c->Level * (12 - c->MonsterTWType) / 2;
-    c->hitPoints = std::max(c->hitPoints, c->Level);
-    c->MonsterTWType = 12;
-    c->absent[2] = 1;
-    c->KO = 0;
-    if (c->templateIndex == n.skeleton || c->templateIndex == n.zombie) {
-      c->absent[3] = 1;
-      c->IN = 0;
-    }
-    ComputeModifiers(c);
-    c->fortMod = 0;
-  }
+  // 13. The template's ability changes (which also step every damage die) and script.
+  SizeAndAbilityChange(c, tpl.attributeMods, kAttributes, 0);
   if (c->templateIndex != n.none && tpl.script.data)
     RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
 
@@ -547,6 +533,7 @@ void SetMonster(Char* c) {
     claw.damage[0] = 1;
     claw.damage[1] = 4;
     for (int s = n.medium; s >= 0 && s < c->sizeIndex; ++s) StepDamageDie(&claw.damage[0], &claw.damage[1]);
+    claw.attack = c->Level / 2 + c->MGE;
     claw.damage[2] = c->MST;
     c->naturals[0] = claw;
     c->attackCount = 1;
@@ -568,10 +555,8 @@ void SetMonster(Char* c) {
     RunMonsterAbilities(c, m);
   }
 
-  // 16. Final values for the final type and hit dice. The skeleton's claw is made
-  // anew, so it takes the undead base attack, Strength and size as they stand.
+  // 16. Final values for the final type and hit dice.
   MonsterFinalValues(c);
-  if (skeleton) c->naturals[0].attack = c->GA + c->MST + c->sizeMod;
 }
 
 int DetermineMonster(Char* c) {
@@ -651,7 +636,6 @@ void ChangeHitDice(Char* c, int key) {
     const Named& n = Names();
     if (c->kind != 1 || c->sizeIndex < 0 || (n.largest >= 0 && c->sizeIndex >= n.largest)) return;
     MonsterSizeIncrease(c);
-    MonsterFinalValues(c);
     return;
   }
   if (key != '+' && key != '-') return;
@@ -684,6 +668,9 @@ void ChangeHitDice(Char* c, int key) {
   int32_t attack = after[0] - before[0];
   c->GA += attack;
   for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += attack;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i)
+    if (c->items[i].equipType == 0 && !c->items[i].treasure && c->items[i].equipment >= 0)
+      c->items[i].finalAttack += attack;
   c->baseRef += after[1] - before[1];
   c->baseWill += after[2] - before[2];
   c->baseFort += after[3] - before[3];

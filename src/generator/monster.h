@@ -23,9 +23,10 @@ void SetMonsterSpellChar(Char* c);
 // One size category larger: armour, attacks, abilities and damage dice.
 void MonsterSizeIncrease(Char* c);
 
-// Adds changes to the first `count` ability scores and carries the modifier changes
-// into armour class, saves, hit points and natural attacks.
-void SizeAndAbilityChange(Char* c, const int32_t* changes, int count);
+// Adds changes to the first `count` ability scores. With flag 0 it carries the
+// modifier changes into armour class, saves and hit points, and every natural attack
+// takes the current size row's size change and one damage-die step.
+void SizeAndAbilityChange(Char* c, const int32_t* changes, int count, int flag = 0);
 
 // Size modifier of attack and armour class for a row of the size table (Medium 0).
 int SizeModifier(int sizeIndex);

@@ -119,14 +119,18 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
           ASSERT_EQ(c->featCount, 1) << who;
           EXPECT_TRUE(gSource.feats[c->feats[0]].name == "VerbesserteInitiative");
           EXPECT_EQ(c->skillCount, 0);
-          // Mindless undead: no Constitution, no Intelligence, d12 hit dice; the claw
-          // hits with the undead base attack, Strength and size.
-          EXPECT_TRUE(c->absent[2] && c->absent[3]) << who;
-          EXPECT_EQ(c->KO, 0);
-          EXPECT_EQ(c->MonsterTWType, 12);
-          EXPECT_EQ(c->naturals[0].attack, c->GA + c->MST + c->sizeMod) << who;
+          // The claw: half the hit dice plus Dexterity, then the change of the base
+          // attack from the row's type at its hit dice to the final one.
+          int first = BaseAttack(gSource.monsterTypes[row.type].attackType, std::max(row.hd, 1));
+          EXPECT_EQ(c->naturals[0].attack, c->Level / 2 + c->MGE + c->GA - first) << who;
+          EXPECT_EQ(c->MonsterTWType, row.hdType) << who;
         } else {
           EXPECT_EQ(c->attackCount, std::min(row.attackCount, kNaturalAttacks)) << who;
+        }
+        // Untemplated and not grown: the row's bonus plus one roll per hit die.
+        if (t == 0 && grown == 0 && row.tp + c->Level >= 1) {
+          EXPECT_GE(c->hitPoints, row.tp + c->Level) << who;
+          EXPECT_LE(c->hitPoints, row.tp + c->Level * row.hdType) << who;
         }
         EXPECT_GE(c->hitPoints, 1) << who;
         FreeCharBonuses(c);
@@ -141,9 +145,11 @@ TEST_F(Monsters, CelestialAnimalsBecomeMagicalBeasts) {
   int wolf = Monster("Wolf");
   Char* c = Build(wolf, 0, Template("Celestial"), 1);
   EXPECT_TRUE(gSource.monsterTypes[c->creatureType].name == "MagicalBeast");
-  // A magical beast has the good base attack: 2 hit dice give +2 where the animal had +1.
+  // A magical beast has the good base attack: 2 hit dice give +2 where the animal had +1;
+  // the template's change takes the medium row's -1 off the bite and steps its d6.
   EXPECT_EQ(c->GA, 2);
-  EXPECT_EQ(c->naturals[0].attack, gSource.monsters[wolf].attacks[0].attack + 1);
+  EXPECT_EQ(c->naturals[0].attack, 3 + 1 - 1);
+  EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 108);
   FreeCharBonuses(c);
   delete c;
 }
@@ -160,11 +166,19 @@ TEST_F(Monsters, GrowingTwoSizesStepsDamageTwice) {
   MonsterSizeIncrease(c);
   EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 206);
   EXPECT_EQ(c->ST, strength + medium.st);
-  EXPECT_EQ(c->naturals[0].attack, attack + medium.sizeMod + (c->MST - mst));
+  EXPECT_EQ(c->naturals[0].attack, attack + 2 * medium.sizeMod + (c->MST - mst));
   EXPECT_EQ(c->AC, ac + medium.ac + medium.sizeMod + (c->MGE - mge));
   MonsterSizeIncrease(c);
   EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 208);
   EXPECT_TRUE(gSource.sizes[c->sizeIndex].name == "Huge");
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Monsters, DragonSkillPointsFollowTheIntelligenceScore) {
+  // A white wyrmling: 3 hit dice, Intelligence 6, no listed feats.
+  Char* c = Build(Monster("WhiteDragonWyrmling"), 0, 0, 2);
+  EXPECT_EQ(c->skillPoints, (3 + 3) * (6 + 6));
   FreeCharBonuses(c);
   delete c;
 }
@@ -184,7 +198,6 @@ TEST_F(Monsters, HitDieAndSizeKeys) {
   int size = c->sizeIndex;
   ChangeHitDice(c, '*');
   EXPECT_EQ(c->sizeIndex, size + 1);
-  EXPECT_EQ(c->sizeMod, SizeModifier(size + 1));
   // One hit die: '-' changes nothing; hit points never fall below 1.
   c->Level = 1;
   c->hitPoints = 1;
