@@ -207,12 +207,21 @@ TEST_F(Monsters, HitDieAndSizeKeys) {
   FreeCharBonuses(c);
   delete c;
 
-  // '*' is for monsters only.
+  // '*' is for monsters only; '+' moves a character's weapon total with its base
+  // attack (a fighter of level 3 to 4: +3 to +4).
   Char* hero = Blank(3);
   hero->kind = 0;
   hero->sizeIndex = -1;
   ChangeHitDice(hero, '*');
   EXPECT_EQ(hero->sizeIndex, -1);
+  hero->classCount = 1;
+  hero->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  hero->classLevels[0] = hero->preEpicLevels[0] = hero->Level = 3;
+  hero->itemCount = 1;
+  hero->items[0].equipment = 0;
+  hero->items[0].finalAttack = 5;
+  ChangeHitDice(hero, '+');
+  EXPECT_EQ(hero->items[0].finalAttack, 6);
   FreeCharBonuses(hero);
   delete hero;
 }
