@@ -44,7 +44,9 @@ TEST_F(Powers, DrawnPowersFitLevelAbilityAndRepeatNever) {
     ComputeModifiers(c);
     DoPowers(c);
     ASSERT_GE(c->mainPsionic, 0);
-    if (L == 1) EXPECT_EQ(c->spellsKnown[0][1], 0);  // known, but none yet
+    if (L == 1) {
+      EXPECT_EQ(c->spellsKnown[0][1], 0);  // known, but none yet
+    }
     int bonus = c->PowerPoints - BasePowerPoints(1, L);
     if (AbilityModifier(c, c->mainPsionic) <= 0) {
       EXPECT_EQ(bonus, 0) << L;
