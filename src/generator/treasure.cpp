@@ -27,6 +27,7 @@ namespace RUNTIME_NS {
 namespace {
 
 constexpr int32_t kCeiling = 500000000;
+constexpr int kEffectTries = 100;  // an item's effect choices before the cheapest is taken
 
 // The treasure kinds of a hoard; kinds 3 to 13 name the equipment of that name.
 const char* const kTreasureKinds[14] = {"Waffe",  "Rüstung", "Schild",     "Ring",   "Amulett",
@@ -193,12 +194,20 @@ void FillEffectRow(const EffectRowKey& k, int n, int32_t* row) {
     int64_t w = k.slot >= 0 ? x.slots[k.slot] : 0;
     if (!k.treasure)
       w *= k.groups[0] * x.groups[0] + k.groups[1] * x.groups[1] + k.groups[2] * x.groups[2] + k.groups[3] * x.groups[3];
-    if (w) w = w * x.cost2 / 100 * x.cost;
-    if (k.profile)
-      for (int j = 0; j < k.profile->effectCount; ++j)
-        if (k.profile->effects[j] == e) w = std::min<int64_t>(kCeiling, w * k.profileWeight);
+    if (w) w = w * (x.cost2 / 100) * x.cost;
     row[e] = (int32_t)std::min<int64_t>(w, kCeiling);
   }
+  // A profile's effects gain the profile weight again after every effect of the table:
+  // an effect n places from the end gains it n times (each listing of it counts).
+  if (k.profile)
+    for (int j = 0; j < k.profile->effectCount; ++j) {
+      int e = k.profile->effects[j];
+      if (e < 0 || e >= n) continue;
+      int64_t w = row[e];
+      for (int times = n - e; times > 0 && w > 0 && w < kCeiling; --times)
+        w = std::min<int64_t>(kCeiling, w * k.profileWeight);
+      row[e] = (int32_t)w;
+    }
 }
 
 // The rows of the last keys a thread used (a creature's items share a few) and the
@@ -521,17 +530,21 @@ void DoEffects2(Char* c, int number) {
     int64_t price = Price(c, it, k, used, true, &strengths);
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
-    if (gDecide.chooseEverything || price <= allowed || tries >= 100) {
-      if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
+    bool accepted = gDecide.chooseEverything || price <= allowed;
+    if (!accepted) {
+      if (cheapestPrice < 0 || price < cheapestPrice) {
+        cheapestPrice = price;
+        memcpy(cheapest, it, kTried);
+      }
+      DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
+      // The hundredth try that fails takes the cheapest configuration seen.
+      if (tries + 1 >= kEffectTries) {
         memcpy(static_cast<void*>(it), cheapest, kTried);
         price = cheapestPrice;
+        accepted = true;
       }
-      if (tries >= 100 && !treasure && IsArms(it->equipType) && price > allowed) {
-        // A character's own arms keep the bare enhancement when no effect is affordable.
-        it->effectCount = it->secondEffect = 0;
-        it->enhancement = entryEnhancement;
-        price = Price(c, it, 0, 0, true);
-      }
+    }
+    if (accepted) {
       Pay(c, price);
       NameEffects(c, it);
       if (!treasure && c->context.effectDone)
@@ -540,11 +553,6 @@ void DoEffects2(Char* c, int number) {
       DebugPrint(2, "\n\nSpend %d from %d Money\n\n", (int)price, c->money);
       return;
     }
-    if (cheapestPrice < 0 || price < cheapestPrice) {
-      cheapestPrice = price;
-      memcpy(cheapest, it, kTried);
-    }
-    DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
   }
 }
 
@@ -605,9 +613,8 @@ void InsertTreasure(Char* c) {
     if (e.amount != 0 && maximum > e.amount) maximum = e.amount;
     if (maximum < 1) maximum = 1;
     int32_t q = random(state, 1, maximum, "Anzahl?", 0);
-    int32_t money = c->money;
+    // Buying charges the unit price to the money; the goods' value leaves the treasure money.
     EquipItem(c, chosen, c->itemCount, true);
-    c->money = money;  // goods are paid from the treasure money
     CharItem& it = c->items[c->itemCount];
     snprintf(it.label, sizeof it.label, "%d Stück", q);
     it.value = e.price * q;
@@ -655,7 +662,6 @@ void CreateTreasure(Char* c, int itemTreasure) {
         kind = AdvancedRand(state, 14, kEqual, 4, kTreasureKinds, sizeof(char*), "Ausrüstungsart wählen!", 0, true, 0,
                             true);
       } while (kind == 10);
-      int32_t noted = c->money;
       c->itemCount = number;
       if (kind >= 3) {
         int e = EquipmentNamed(kTreasureKinds[kind]);
@@ -675,10 +681,12 @@ void CreateTreasure(Char* c, int itemTreasure) {
         c->items[number].enhancement = EnhancementDraw(state, level, 0);
         c->items[number].magic = c->items[number].enhancement > 0;
       }
+      // A drawn-again item leaves the price of a weapon, armour or shield paid.
+      int32_t noted = c->money;
       ProtectiveItem(c);
       CharItem& it = c->items[number];
       bool keep = noted == 0 || draws >= 50 ||
-                  (it.value + it.price > 0 && (int64_t)(it.value + it.price) * 100 >= (int64_t)noted * 66 / (n - j));
+                  (it.value > 0 && (int64_t)it.value * 100 >= (int64_t)noted * 66 / (n - j));
       if (keep) break;
       c->money = noted;
       it = CharItem{};
