@@ -219,7 +219,7 @@ struct EffectRows {
 };
 
 const EffectRows& EffectRowsOf(const EffectRowKey& key) {
-  constexpr int kKept = 32, kLongest = 512;
+  constexpr int kKept = 128, kLongest = 512;
   struct Kept {
     EffectRowKey key;
     int32_t row[kLongest];
@@ -297,6 +297,27 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, Streng
     if (e.cost2 > base) price += e.cost2 - base;
   }
   return price;
+}
+
+// The price of arms before their effects' strengths, which can only raise it.
+int64_t ArmsPriceFloor(const CharItem* it, int count, int32_t used) {
+  int64_t total = it->enhancement + used;
+  int64_t price = total * total * 1000 * (it->equipType == 0 ? 2 : 1);
+  for (int k = 0; k < count; ++k) {
+    const EffectSource& e = gSource.effects[it->effects[k]];
+    int64_t base = (int64_t)e.cost * e.cost * (it->equipType == 0 ? 2000 : 1000);
+    if (e.cost2 > base) price += e.cost2 - base;
+  }
+  return price;
+}
+
+// Every chosen effect's strength is a plain formula or none.
+bool FormulaStrengths(const CharItem* it, int count) {
+  for (int k = 0; k < count; ++k) {
+    int e = it->effects[k];
+    if (gSource.effects[e].variableScript.data && StrengthFormula(e) < 0) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -392,6 +413,17 @@ void DoEffects2(Char* c, int number) {
   int n = gSource.effectCount;
   if (n <= 0) return;
   it->secondEffect = it->effectCount;
+  if (it->effectCount <= 0 && !DebugOn(2)) {
+    // Nothing to choose: every try draws nothing and prices the bare enhancement, so
+    // the first try's price is the one paid (the tries only print).
+    it->effectCount = 0;
+    if (IsArms(it->equipType)) it->secondEffect = 0;
+    int64_t price = Price(c, it, 0, 0, true);
+    Pay(c, price);
+    NameEffects(c, it);
+    if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;
+    return;
+  }
   // The effect tables are small: their weights stay on the stack unless a table grows.
   constexpr int kStackEffects = 512;
   int32_t stackWeights[kStackEffects], stackSaved[kStackEffects], stackCosts[kStackEffects];
@@ -527,12 +559,22 @@ void DoEffects2(Char* c, int number) {
       if (rest > 0) it->enhancement += rest;
     }
     if (IsArms(it->equipType)) it->secondEffect = used;
-    int64_t price = Price(c, it, k, used, true, &strengths);
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
-    bool accepted = gDecide.chooseEverything || price <= allowed;
+    // Strengths only raise the price of arms: a try whose price without them already
+    // fails and is no cheaper than the cheapest seen needs no strength scripts, when
+    // those are plain formulas (no draw, no trace, no debug print to keep).
+    bool skip = false;
+    int64_t price = 0;
+    if (cheapestPrice >= 0 && IsArms(it->equipType) && !gDecide.chooseEverything && !DebugOn(2) &&
+        !gProcess.scriptTrace) {
+      price = ArmsPriceFloor(it, k, used);
+      skip = price > allowed && price >= cheapestPrice && FormulaStrengths(it, k);
+    }
+    if (!skip) price = Price(c, it, k, used, true, &strengths);
+    bool accepted = !skip && (gDecide.chooseEverything || price <= allowed);
     if (!accepted) {
-      if (cheapestPrice < 0 || price < cheapestPrice) {
+      if (!skip && (cheapestPrice < 0 || price < cheapestPrice)) {
         cheapestPrice = price;
         memcpy(cheapest, it, kTried);
       }
