@@ -46,13 +46,47 @@ int NewItem(Char* c) { return c->itemCount < kMaxItems ? c->itemCount++ : kMaxIt
 
 bool RareFails(IsaacState* state, int rare) { return rare > 0 && random(state, 0, rare, "", 0) != 0; }
 
-// The first class whose own rules raise its weapons (monk fists, soulknife blades); -1 for none.
+// The first class whose own rules raise its ammunition; -1 for none.
 int NaturalEnhancementClass(const Char* c) {
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
-    int cls = c->classes[i];
-    if (cls >= 0 && cls < gSource.classCount && gSource.classes[cls].naturalEnhance != 0) return cls;
+    const CharSource* k = ClassAt(c->classes[i]);
+    if (k && k->naturalEnhance != 0 && k->forceWeaponType == 2) return c->classes[i];
   }
   return -1;
+}
+
+// The weight of one candidate weapon (kind, attack type and size already fit).
+int32_t WeaponWeight(Char* c, int e, int firstSize, int forcedType) {
+  IsaacState* state = c->context.random;
+  const EquipSource& x = gSource.equipment[e];
+  int raceSize = RaceSize(c);
+  if (firstSize != -1000 && x.size == firstSize && !YesNo(state, "Beide Waffen gleich groß", 3, 1, 0) &&
+      firstSize >= raceSize)
+    return 0;
+  if (x.minLevel > c->Level || RareFails(state, x.rare)) return 0;
+  if (forcedType >= 0 && x.specialType != forcedType) return 0;
+  bool debug = DebugOn(2);
+  if (debug) DebugPrint(2, "%d/%d %20s: ", e, gSource.equipmentCount, x.name.c_str());
+  int64_t w = 1;
+  bool anyPositive = false;
+  const int32_t* classWeights = reinterpret_cast<const int32_t*>(x.classWeights.data);
+  for (int i = 0; i < c->classCount && classWeights; ++i) {
+    int cls = c->classes[i];
+    if (cls < 0 || cls >= gSource.classCount) continue;
+    int32_t cw = classWeights[cls];
+    if (cw > 0) anyPositive = true;
+    w = std::min<int64_t>(kCeiling, w * std::max(1, cw));
+    if (debug) DebugPrint(2, "%3d(%s) * ", cw, gSource.classes[cls].name.c_str());
+  }
+  w = std::min<int64_t>(w, 10000000);
+  if (!anyPositive) w = 0;
+  const int32_t* raceWeights = reinterpret_cast<const int32_t*>(x.raceWeights.data);
+  int32_t race = raceWeights && c->race >= 0 && c->race < gSource.raceCount ? raceWeights[c->race] : 1;
+  w *= race;
+  w *= x.probability;
+  w = std::min<int64_t>(w, kCeiling);
+  if (debug) DebugPrint(2, "%3d(Race) * %3d(Standard) = %3d\n", race, x.probability, (int)w);
+  return (int32_t)w;
 }
 
 // Weighted choice of a weapon for a hand wish; -1 when nothing fits.
@@ -67,6 +101,7 @@ int ChooseWeapon(Char* c, int wish, int firstSize) {
       break;
     }
   }
+  const ProfileSource* profile = c->profileMode && c->profile >= 0 ? &gSource.profiles[c->profile] : nullptr;
   Scratch<int32_t, 1024> weights((size_t)n, 0);
   for (int e = 0; e < n; ++e) {
     const EquipSource& x = gSource.equipment[e];
@@ -75,32 +110,14 @@ int ChooseWeapon(Char* c, int wish, int firstSize) {
     bool fits = wish == 3 ? (x.size == raceSize + 1 && x.attackType == 1)
                           : wish == 4 ? x.size <= raceSize + 1 : x.size <= raceSize;
     if (!fits) continue;
-    if (firstSize != -1000 && x.size == firstSize && !YesNo(state, "Beide Waffen gleich groß", 3, 1, 0) &&
-        firstSize >= raceSize)
-      continue;
-    if (x.minLevel > c->Level || RareFails(state, x.rare)) continue;
-    if (forcedType >= 0 && x.specialType != forcedType) continue;
-    int64_t w = 1;
-    bool anyPositive = false;
-    const int32_t* classWeights = reinterpret_cast<const int32_t*>(x.classWeights.data);
-    for (int i = 0; i < c->classCount && classWeights; ++i) {
-      int cls = c->classes[i];
-      if (cls < 0 || cls >= gSource.classCount) continue;
-      int32_t cw = classWeights[cls];
-      if (cw > 0) anyPositive = true;
-      w = std::min<int64_t>(kCeiling, w * std::max(1, cw));
-    }
-    w = std::min<int64_t>(w, 10000000);
-    if (!anyPositive) w = 0;
-    const int32_t* raceWeights = reinterpret_cast<const int32_t*>(x.raceWeights.data);
-    if (raceWeights && c->race >= 0 && c->race < gSource.raceCount) w *= raceWeights[c->race];
-    w *= x.probability;
-    if (c->profileMode && c->profile >= 0) {
-      const ProfileSource& p = gSource.profiles[c->profile];
-      for (int k = 0; k < p.weaponCount; ++k)
-        if (p.weapons[k] == e) w *= c->profileWeight;
-    }
-    weights[(size_t)e] = (int32_t)std::min<int64_t>(w, kCeiling);
+    weights[(size_t)e] = WeaponWeight(c, e, firstSize, forcedType);
+    // A profile's weapons gain the profile weight again after every candidate.
+    if (profile)
+      for (int k = 0; k < profile->weaponCount; ++k) {
+        int p = profile->weapons[k];
+        if (p >= 0 && p < n)
+          weights[(size_t)p] = (int32_t)std::min<int64_t>(kCeiling, (int64_t)weights[(size_t)p] * c->profileWeight);
+      }
   }
   return AdvancedRand(state, n, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
                       "Waffe wählen!\n", 0, true, 0, false);
@@ -146,16 +163,18 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       *lastDivisor = divisor;
       BuyEnhancement(c, number, 300, hand, divisor);
       CharItem& w = c->items[number];
-      int natural = NaturalEnhancementClass(c);
       int special = gSource.equipment[e].specialType;
-      if (natural >= 0 && gSource.classes[natural].forceWeaponType == special && special != 2 && special != 3) {
+      for (int i = 0; i < c->classCount && i < kMaxClassSlots && special != 2 && special != 3; ++i) {
+        const CharSource* k = ClassAt(c->classes[i]);
+        if (!k || k->naturalEnhance == 0 || k->forceWeaponType != special) continue;
         int mode = multirand(state, "Natürliche Verbesserung", 0, 0, -1,
                              {{1, "No Enhencement, Char will Handle it"},
                               {5, "1 Enhencement but Effects"},
                               {1, "Keep Enhencement"}});
         if (mode == 0) {
           w.enhancement = 0;
-        } else if (mode == 1 && w.enhancement > 0) {
+        } else if (mode == 1) {
+          // Also for an unenhanced weapon: its +1 then carries the effects.
           w.keptEnhancement = w.enhancement - 1;
           w.enhancement = 1;
         }
@@ -196,9 +215,6 @@ void BuyWeapons(Char* c, int* lastDivisor) {
 void BuyBracers(Char* c) {
   IsaacState* state = c->context.random;
   int b = std::min(8, EnhancementDraw(state, c->Level, 0) + EnhancementDraw(state, c->Level, 0));
-  // Bracers come only as strong as the money pays for.
-  while (b > 0 && b * b * 1000 > c->money && !gDecide.chooseEverything) --b;
-  if (b <= 0) return;
   int number = NewItem(c);
   EquipItem(c, Equipment("Armreif"), number, false);
   CharItem& it = c->items[number];
@@ -258,13 +274,14 @@ void BuyArmor(Char* c) {
   bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
   bool spellFailure = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
   int n = gSource.equipmentCount;
+  // The best armour within reach counts only for a creature trained in medium armour.
   int32_t best = 0;
-  for (int e = 0; e < n; ++e) {
-    const EquipSource& x = gSource.equipment[e];
-    if (x.equipType != 1 || x.rare != 0 || (noMetal && x.metal)) continue;
-    if (x.type >= 0 && x.type < 3 && !HasFeat(c, gSource.proficiencyFeats[1][x.type])) continue;
-    best = std::max(best, x.armor + std::min(x.maxDex, c->MGE));
-  }
+  if (HasFeat(c, gSource.proficiencyFeats[1][1]))
+    for (int e = 0; e < n; ++e) {
+      const EquipSource& x = gSource.equipment[e];
+      if (x.equipType != 1 || x.rare != 0 || (noMetal && x.metal)) continue;
+      best = std::max(best, x.armor + std::min(x.maxDex, c->MGE));
+    }
   best = std::min(best, c->Level);
   Scratch<int32_t, 1024> weights((size_t)n, 0);
   for (int e = 0; e < n; ++e) {
@@ -280,6 +297,13 @@ void BuyArmor(Char* c) {
     if (x.type == 1 && !HasFeat(c, gSource.proficiencyFeats[1][1])) w /= 4;
     if (x.type == 2 && !HasFeat(c, gSource.proficiencyFeats[1][2])) w /= 6;
     weights[(size_t)e] = (int32_t)std::min<int64_t>(w, kCeiling);
+  }
+  if (c->profileMode && c->profile >= 0) {
+    int a = gSource.profiles[c->profile].armor;
+    if (a >= 0 && a < n)
+      weights[(size_t)a] = weights[(size_t)a] == 0
+                               ? kCeiling
+                               : (int32_t)std::min<int64_t>(kCeiling, (int64_t)weights[(size_t)a] * c->profileWeight);
   }
   int e = AdvancedRand(state, n, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
                        "Rüstung wählen!\n", 0, true, 0, false);
@@ -348,12 +372,13 @@ void BuyAmmunition(Char* c, int lastDivisor) {
   }
   if (c->handWish[1] == 4) {
     n = 0;
+    primary = 0;
     secondary = 1;
   }
   if (c->throwing) n = 0;
   int natural = NaturalEnhancementClass(c);
   int mode = 2;
-  if (natural >= 0 && gSource.classes[natural].forceWeaponType == 2) {
+  if (natural >= 0) {
     mode = multirand(state, "Ammunition Enhencement?", 0, 0, -1,
                      {{1, "No Enhencement, Char will Handle it"},
                       {5, "1 Enhencement but Effects"},
@@ -368,7 +393,7 @@ void BuyAmmunition(Char* c, int lastDivisor) {
   it.primary = primary || !secondary;
   it.secondary = secondary;
   it.enhancement = EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0);
-  if (mode == 1 && it.enhancement > 0) {
+  if (mode == 1) {
     it.keptEnhancement = it.enhancement - 1;
     it.enhancement = 1;
   }
@@ -380,15 +405,15 @@ void MakeAdamantine(Char* c, CharItem& it) {
   int32_t cost = 0;
   if (it.equipType == 1) {
     cost = it.type <= 0 ? 2000 : it.type == 1 ? 5000 : 10000;
-    if (c->money < cost && !gDecide.chooseEverything) return;
+    if (c->money < cost) return;
     it.armor += 1 + it.type - it.enhancement;
   } else if (it.equipType == 2) {
     cost = 2000;
-    if (c->money < cost && !gDecide.chooseEverything) return;
+    if (c->money < cost) return;
     it.armor += 1;
   } else {
     bool large = it.damage[0] * it.damage[1] > 6;
-    if (c->money < (large ? 9000 : 3000) && !gDecide.chooseEverything) return;
+    if (c->money < (large ? 9000 : 3000)) return;
     it.damage[2] += 1;
     cost = 3000;
     if (large) {
@@ -475,22 +500,21 @@ void RunSpecificScripts(Char* c, int count) {
     if (c->items[i].specific) RunSpecificScript(c, c->items[i]);
 }
 
-// Lowers the effect count and then the enhancement of a weapon, armour, shield or
-// ammunition until the least it can cost fits half the money, so that one item never
-// eats the wealth meant for the rest; an item left without a bonus stays the
-// masterwork piece already paid for.
-void FitToMoney(Char* c, CharItem& it) {
-  if (gDecide.chooseEverything || (it.equipType > 2 && it.equipType != 11)) return;
-  int64_t factor = it.equipType == 0 ? 2000 : 1000;
-  auto least = [&](int64_t total) { return total * total * factor; };
-  int64_t limit = c->money / 2;
-  while (it.effectCount > 0 && least(it.enhancement + it.effectCount) > limit) --it.effectCount;
-  while (it.enhancement > 0 && least(it.enhancement) > limit) --it.enhancement;
-  if (it.enhancement > 0) return;
-  it.effectCount = 0;
-  it.keptEnhancement = 0;
-  it.magic = 0;
-  it.masterwork = it.price > 0;
+// Bracers bought instead of armour, whatever their bonus.
+bool HasBracers(const Char* c) {
+  for (int i = 0; i < c->itemCount; ++i)
+    if (c->items[i].equipType == 12) return true;
+  return false;
+}
+
+// An item's effects, unless its record forbids them or it is a specific item.
+void ItemEffects(Char* c, int number) {
+  CharItem& it = c->items[number];
+  if (it.specific || (it.equipment >= 0 && gSource.equipment[it.equipment].forbidEffects)) {
+    it.effectCount = it.secondEffect = 0;
+    return;
+  }
+  DoEffects2(c, number);
 }
 
 void EffectsOnItems(Char* c, int count) {
@@ -500,12 +524,10 @@ void EffectsOnItems(Char* c, int count) {
     const EquipSource* e = it.equipment >= 0 ? &gSource.equipment[it.equipment] : nullptr;
     if (it.specific || it.enhancement <= 0 || (e && e->forbidEffects)) {
       it.effectCount = 0;
-      continue;
-    }
-    int budget = it.enhancement;
-    if (it.keptEnhancement) {
+    } else if (it.keptEnhancement) {
       it.effectCount = it.keptEnhancement;
     } else {
+      int budget = it.enhancement;
       char label[160] = "Mehr Effeckte als Verbesserungsbonus bei ";
       if (gProcess.labelFlag && e) snprintf(label, sizeof label, "Mehr Effeckte als Verbesserungsbonus bei %s", e->name.c_str());
       if (YesNo(state, label, 5, 2, 0)) {
@@ -513,14 +535,16 @@ void EffectsOnItems(Char* c, int count) {
         it.enhancement = random(state, 1, old, "Neue Verbesserung wählen!", 0);
         budget = 2 * old - it.enhancement;
       }
-      it.effectCount = random(state, 0, budget, "Anzahl der Effeckte auf %s wählen!", 0);
+      const char* countLabel = "Anzahl der Effeckte auf %s wählen!";
+      if (gProcess.labelFlag && e) {
+        snprintf(label, sizeof label, "Anzahl der Effeckte auf %s wählen!", e->name.c_str());
+        countLabel = label;
+      }
+      it.effectCount = random(state, 0, budget, countLabel, 0);
       if (!gDecide.chooseEverything && LinearChance(state, "Mehr Effeckte", 0, 19, c->Level, false, 0))
         it.effectCount = random(state, it.effectCount, budget, "Anzahl der Effeckte wählen!", 0);
     }
-    if (it.equipType != 0 || it.primary) {
-      FitToMoney(c, it);
-      if (it.enhancement > 0) DoEffects2(c, i);
-    }
+    if (it.equipType != 0 || it.primary) ItemEffects(c, i);
   }
 }
 
@@ -612,29 +636,12 @@ void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int
   }
   if (!buy || c->itemCount >= kMaxItems) return;
   int number = c->itemCount;
-  // A wondrous item is optional: one the money cannot pay, or one that ended up
-  // without any magic, goes back to the shop with the effects it would have used.
-  int32_t money = c->money, budget = c->budget, armor = c->itemArmorBonus, protective = c->protectiveItems;
-  bool keepDone = c->context.effectDone != nullptr;
-  Scratch<int32_t, 512> done(keepDone ? (size_t)gSource.effectCount : 0);
-  if (keepDone) std::copy(c->context.effectDone, c->context.effectDone + gSource.effectCount, done.begin());
   EquipItem(c, Equipment(equipment), number, false);
   c->items[number].equipType = kind;
   if (!ChooseSpecificItem(c, number))
     ProtectiveItem(c);
   else
     RunSpecificScript(c, c->items[number]);
-  const CharItem& bought = c->items[number];
-  bool empty = !bought.specific && bought.effectCount == 0 && bought.value == 0;
-  if ((c->budget > budget || empty) && !gDecide.chooseEverything) {
-    c->money = money;
-    c->budget = budget;
-    if (keepDone) std::copy(done.begin(), done.end(), c->context.effectDone);
-    c->itemArmorBonus = armor;
-    c->protectiveItems = protective;
-    c->items[number] = CharItem();
-    return;
-  }
   ++c->itemCount;
 }
 
@@ -660,22 +667,18 @@ void GenerateEquipment(Char* c) {
   RunSpecificScripts(c, c->itemCount);
   BuyWondrousItem(c, 2, 1, "Amulett", 4);
   for (int r = 0; r < c->RingMax; ++r) BuyWondrousItem(c, 2, 2, "Ring", 3);
-  if (!c->bracerBonus) BuyWondrousItem(c, 2, 2, "Handschuhe", 8);
+  if (!HasBracers(c)) BuyWondrousItem(c, 2, 2, "Handschuhe", 8);
   BuyWondrousItem(c, 3, 2, "Stiefel", 6);
   BuyWondrousItem(c, 3, 2, "Umhang", 5);
   BuyWondrousItem(c, 4, 2, "Gürtel", 7);
   BuyWondrousItem(c, 4, 2, "Helm", 9);
   if (random(state, 0, 1, "Weste und Armreif?", 0) == 1) {
-    if (!c->bracerBonus) BuyWondrousItem(c, 4, 2, "Armreif", 12);
+    if (!HasBracers(c)) BuyWondrousItem(c, 4, 2, "Armreif", 12);
     BuyWondrousItem(c, 4, 2, "Weste", 13);
   }
   c->equipmentFollows = 0;
   for (int i = 0; i < c->itemCount; ++i)
-    if (c->items[i].equipType == 0 && c->items[i].secondary && !c->items[i].primary && c->items[i].enhancement > 0 &&
-        !c->items[i].specific) {
-      FitToMoney(c, c->items[i]);
-      if (c->items[i].enhancement > 0) DoEffects2(c, i);
-    }
+    if (c->items[i].equipType == 0 && c->items[i].secondary && !c->items[i].primary) ItemEffects(c, i);
 }
 
 }  // namespace RUNTIME_NS

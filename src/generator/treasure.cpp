@@ -28,6 +28,7 @@ namespace RUNTIME_NS {
 namespace {
 
 constexpr int32_t kCeiling = 500000000;
+constexpr int kEffectTries = 100;  // an item's effect choices before the cheapest is taken
 
 // The treasure kinds of a hoard; kinds 3 to 13 name the equipment of that name.
 const char* const kTreasureKinds[14] = {"Waffe",  "Rüstung", "Schild",     "Ring",   "Amulett",
@@ -194,12 +195,20 @@ void FillEffectRow(const EffectRowKey& k, int n, int32_t* row) {
     int64_t w = k.slot >= 0 ? x.slots[k.slot] : 0;
     if (!k.treasure)
       w *= k.groups[0] * x.groups[0] + k.groups[1] * x.groups[1] + k.groups[2] * x.groups[2] + k.groups[3] * x.groups[3];
-    if (w) w = w * x.cost2 / 100 * x.cost;
-    if (k.profile)
-      for (int j = 0; j < k.profile->effectCount; ++j)
-        if (k.profile->effects[j] == e) w = std::min<int64_t>(kCeiling, w * k.profileWeight);
+    if (w) w = w * (x.cost2 / 100) * x.cost;
     row[e] = (int32_t)std::min<int64_t>(w, kCeiling);
   }
+  // A profile's effects gain the profile weight again after every effect of the table:
+  // an effect n places from the end gains it n times (each listing of it counts).
+  if (k.profile)
+    for (int j = 0; j < k.profile->effectCount; ++j) {
+      int e = k.profile->effects[j];
+      if (e < 0 || e >= n) continue;
+      int64_t w = row[e];
+      for (int times = n - e; times > 0 && w > 0 && w < kCeiling; --times)
+        w = std::min<int64_t>(kCeiling, w * k.profileWeight);
+      row[e] = (int32_t)w;
+    }
 }
 
 // The rows of the last keys a thread used (a creature's items share a few) and the
@@ -211,7 +220,7 @@ struct EffectRows {
 };
 
 const EffectRows& EffectRowsOf(const EffectRowKey& key) {
-  constexpr int kKept = 32, kLongest = 512;
+  constexpr int kKept = 128, kLongest = 512;
   struct Kept {
     EffectRowKey key;
     int32_t row[kLongest];
@@ -289,6 +298,27 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, Streng
     if (e.cost2 > base) price += e.cost2 - base;
   }
   return price;
+}
+
+// The price of arms before their effects' strengths, which can only raise it.
+int64_t ArmsPriceFloor(const CharItem* it, int count, int32_t used) {
+  int64_t total = it->enhancement + used;
+  int64_t price = total * total * 1000 * (it->equipType == 0 ? 2 : 1);
+  for (int k = 0; k < count; ++k) {
+    const EffectSource& e = gSource.effects[it->effects[k]];
+    int64_t base = (int64_t)e.cost * e.cost * (it->equipType == 0 ? 2000 : 1000);
+    if (e.cost2 > base) price += e.cost2 - base;
+  }
+  return price;
+}
+
+// Every chosen effect's strength is a plain formula or none.
+bool FormulaStrengths(const CharItem* it, int count) {
+  for (int k = 0; k < count; ++k) {
+    int e = it->effects[k];
+    if (gSource.effects[e].variableScript.data && StrengthFormula(e) < 0) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -385,6 +415,17 @@ void DoEffects2(Char* c, int number) {
   int n = gSource.effectCount;
   if (n <= 0) return;
   it->secondEffect = it->effectCount;
+  if (it->effectCount <= 0 && !DebugOn(2)) {
+    // Nothing to choose: every try draws nothing and prices the bare enhancement, so
+    // the first try's price is the one paid (the tries only print).
+    it->effectCount = 0;
+    if (IsArms(it->equipType)) it->secondEffect = 0;
+    int64_t price = Price(c, it, 0, 0, true);
+    Pay(c, price);
+    NameEffects(c, it);
+    if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;
+    return;
+  }
   // The effect tables are small: their weights stay on the stack unless a table grows.
   constexpr int kStackEffects = 512;
   int32_t stackWeights[kStackEffects], stackSaved[kStackEffects], stackCosts[kStackEffects];
@@ -520,20 +561,34 @@ void DoEffects2(Char* c, int number) {
       if (rest > 0) it->enhancement += rest;
     }
     if (IsArms(it->equipType)) it->secondEffect = used;
-    int64_t price = Price(c, it, k, used, true, &strengths);
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
-    if (gDecide.chooseEverything || price <= allowed || tries >= 100) {
-      if (tries >= 100 && cheapestPrice >= 0 && cheapestPrice < price) {
+    // Strengths only raise the price of arms: a try whose price without them already
+    // fails and is no cheaper than the cheapest seen needs no strength scripts, when
+    // those are plain formulas (no draw, no trace, no debug print to keep).
+    bool skip = false;
+    int64_t price = 0;
+    if (cheapestPrice >= 0 && IsArms(it->equipType) && !gDecide.chooseEverything && !DebugOn(2) &&
+        !gProcess.scriptTrace) {
+      price = ArmsPriceFloor(it, k, used);
+      skip = price > allowed && price >= cheapestPrice && FormulaStrengths(it, k);
+    }
+    if (!skip) price = Price(c, it, k, used, true, &strengths);
+    bool accepted = !skip && (gDecide.chooseEverything || price <= allowed);
+    if (!accepted) {
+      if (!skip && (cheapestPrice < 0 || price < cheapestPrice)) {
+        cheapestPrice = price;
+        memcpy(cheapest, it, kTried);
+      }
+      DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
+      // The hundredth try that fails takes the cheapest configuration seen.
+      if (tries + 1 >= kEffectTries) {
         memcpy(static_cast<void*>(it), cheapest, kTried);
         price = cheapestPrice;
+        accepted = true;
       }
-      if (tries >= 100 && !treasure && IsArms(it->equipType) && price > allowed) {
-        // A character's own arms keep the bare enhancement when no effect is affordable.
-        it->effectCount = it->secondEffect = 0;
-        it->enhancement = entryEnhancement;
-        price = Price(c, it, 0, 0, true);
-      }
+    }
+    if (accepted) {
       Pay(c, price);
       NameEffects(c, it);
       if (!treasure && c->context.effectDone)
@@ -542,11 +597,6 @@ void DoEffects2(Char* c, int number) {
       DebugPrint(2, "\n\nSpend %d from %d Money\n\n", (int)price, c->money);
       return;
     }
-    if (cheapestPrice < 0 || price < cheapestPrice) {
-      cheapestPrice = price;
-      memcpy(cheapest, it, kTried);
-    }
-    DebugPrint(2, "Too Expensive %s %d %d\n", ItemName(*it), (int)price, c->money);
   }
 }
 
@@ -607,9 +657,8 @@ void InsertTreasure(Char* c) {
     if (e.amount != 0 && maximum > e.amount) maximum = e.amount;
     if (maximum < 1) maximum = 1;
     int32_t q = random(state, 1, maximum, "Anzahl?", 0);
-    int32_t money = c->money;
+    // Buying charges the unit price to the money; the goods' value leaves the treasure money.
     EquipItem(c, chosen, c->itemCount, true);
-    c->money = money;  // goods are paid from the treasure money
     CharItem& it = c->items[c->itemCount];
     snprintf(it.label, sizeof it.label, "%d Stück", q);
     it.value = e.price * q;
@@ -657,7 +706,6 @@ void CreateTreasure(Char* c, int itemTreasure) {
         kind = AdvancedRand(state, 14, kEqual, 4, kTreasureKinds, sizeof(char*), "Ausrüstungsart wählen!", 0, true, 0,
                             true);
       } while (kind == 10);
-      int32_t noted = c->money;
       c->itemCount = number;
       if (kind >= 3) {
         int e = EquipmentNamed(kTreasureKinds[kind]);
@@ -677,10 +725,12 @@ void CreateTreasure(Char* c, int itemTreasure) {
         c->items[number].enhancement = EnhancementDraw(state, level, 0);
         c->items[number].magic = c->items[number].enhancement > 0;
       }
+      // A drawn-again item leaves the price of a weapon, armour or shield paid.
+      int32_t noted = c->money;
       ProtectiveItem(c);
       CharItem& it = c->items[number];
       bool keep = noted == 0 || draws >= 50 ||
-                  (it.value + it.price > 0 && (int64_t)(it.value + it.price) * 100 >= (int64_t)noted * 66 / (n - j));
+                  (it.value > 0 && (int64_t)it.value * 100 >= (int64_t)noted * 66 / (n - j));
       if (keep) break;
       c->money = noted;
       it = CharItem{};
