@@ -82,6 +82,7 @@ int ChooseWeapon(Char* c, int wish, int firstSize) {
     if (forcedType >= 0 && x.specialType != forcedType) continue;
     int64_t w = 1;
     bool anyPositive = false;
+    DebugPrint(2, "%d/%d %20s: ", e, n, x.name.c_str());
     const int32_t* classWeights = reinterpret_cast<const int32_t*>(x.classWeights.data);
     for (int i = 0; i < c->classCount && classWeights; ++i) {
       int cls = c->classes[i];
@@ -89,12 +90,15 @@ int ChooseWeapon(Char* c, int wish, int firstSize) {
       int32_t cw = classWeights[cls];
       if (cw > 0) anyPositive = true;
       w = std::min<int64_t>(kCeiling, w * std::max(1, cw));
+      DebugPrint(2, "%3d(%s) * ", cw, gSource.classes[cls].name.c_str());
     }
     w = std::min<int64_t>(w, 10000000);
     if (!anyPositive) w = 0;
     const int32_t* raceWeights = reinterpret_cast<const int32_t*>(x.raceWeights.data);
-    if (raceWeights && c->race >= 0 && c->race < gSource.raceCount) w *= raceWeights[c->race];
+    int32_t raceWeight = raceWeights && c->race >= 0 && c->race < gSource.raceCount ? raceWeights[c->race] : 1;
+    w *= raceWeight;
     w *= x.probability;
+    DebugPrint(2, "%3d(Race) * %3d(Standard) = %3d\n", raceWeight, x.probability, (int)std::min<int64_t>(w, kCeiling));
     if (c->profileMode && c->profile >= 0) {
       const ProfileSource& p = gSource.profiles[c->profile];
       for (int k = 0; k < p.weaponCount; ++k)
@@ -513,7 +517,9 @@ void EffectsOnItems(Char* c, int count) {
         it.enhancement = random(state, 1, old, "Neue Verbesserung wählen!", 0);
         budget = 2 * old - it.enhancement;
       }
-      it.effectCount = random(state, 0, budget, "Anzahl der Effeckte auf %s wählen!", 0);
+      char countLabel[160] = "Anzahl der Effeckte auf %s wählen!";
+      if (gProcess.labelFlag && e) snprintf(countLabel, sizeof countLabel, "Anzahl der Effeckte auf %s wählen!", e->name.c_str());
+      it.effectCount = random(state, 0, budget, countLabel, 0);
       if (!gDecide.chooseEverything && LinearChance(state, "Mehr Effeckte", 0, 19, c->Level, false, 0))
         it.effectCount = random(state, it.effectCount, budget, "Anzahl der Effeckte wählen!", 0);
     }
