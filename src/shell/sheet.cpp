@@ -51,6 +51,12 @@ std::string Cut(const std::string& s, size_t width) {
   return s.substr(0, i);
 }
 
+// Right-aligned in at least `width` code points, as "%*s" does for ASCII; longer text stays whole.
+std::string Widened(const std::string& s, size_t width) {
+  size_t n = CodePoints(s);
+  return n < width ? std::string(width - n, ' ') + s : s;
+}
+
 const char* kTop = "┌";
 const char* kTopRight = "┐";
 const char* kHorizontal = "─";
@@ -343,11 +349,11 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
     const char* name = cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
-    left.push_back(Format(" Klasse: %15s Level: %2d", name, c->classLevels[i]));
+    left.push_back(Format(" Klasse: %s Level: %2d", Widened(name, 15).c_str(), c->classLevels[i]));
   }
   if (c->kind == 1) {
     const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
-    left.push_back(Format(" Monster:%18s TW: %2d", name, c->Level));
+    left.push_back(Format(" Monster:%s TW: %2d", Widened(name, 18).c_str(), c->Level));
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount) {
     left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
@@ -362,7 +368,6 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (int d : c->domains)
     if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + gSource.domains[d].name.c_str();
   if (!domains.empty()) left.push_back(" Domänen: " + domains);
-  left.push_back(Format(" Stufe: %d", c->Level));
   for (int a = 0; a < kAttributes; ++a) {
     std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
     middle.push_back(Format(" %s: %2d (%2d)", label.c_str(), Abilities(c)[a], Modifiers(c)[a]));
@@ -806,26 +811,26 @@ std::string SummaryRow(const Char* c, int screen) {
     cls = gSource.monsters[c->monster].name.c_str();
   if (c->kind == 1) {
     // Monsters show their natural attacks where characters show their weapon: the first
-    // on the creature's row, each further one on a row of its own below.
+    // on the creature's row, each further one on a row of its own below. An attack cell
+    // spans armour class, weapon, attack and damage: name(count), bonus(count/-step), dice.
     std::string rows;
     for (int category = 0; category < 4; ++category)
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        std::string weapon = a.number > 1 ? Format("%s(%d)", a.name, a.number) : std::string(a.name);
-        std::string cells = Format("%s | %8s | %s|", PadLeft(weapon, 21).c_str(), Format("%+d", a.attack).c_str(),
-                                   (PadLeft(AttackDamage(a), 11) + " ").c_str());
+        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(a.name, 18).c_str(), a.number,
+                                  a.attack, a.number, a.step, a.damage[0], a.damage[1], a.damage[2]);
         if (rows.empty())
-          rows = Format("| %2d:%4d    | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level, PadLeft(cls, 23).c_str(),
-                        c->shownHitPoints, ArmorClassOf(c).total, cells.c_str(), Save(c, 0).Total(), Save(c, 1).Total(),
+          rows = Format("| %2d:   %4d | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level, PadLeft(cls, 23).c_str(),
+                        c->shownHitPoints, ArmorClassOf(c).total, cell.c_str(), Save(c, 0).Total(), Save(c, 1).Total(),
                         Save(c, 2).Total());
         else
-          rows += Format("|            | %23s | %3s | %3s | %s %3s | %3s | %4s |\n", "", "", "", cells.c_str(), "", "", "");
+          rows += Format("|            | %23s | %3s | %3s | %s %3s | %3s | %4s |\n", "", "", "", cell.c_str(), "", "", "");
       }
     if (rows.empty())
-      rows = Format("| %2d:%4d    | %s | %3d | %3d | %s | %8s | %s| %3d | %3d | %4d |\n", screen, c->Level,
-                    PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total, PadLeft("", 21).c_str(), "",
-                    (PadLeft("", 11) + " ").c_str(), Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
+      rows = Format("| %2d:   %4d | %s | %3d | %3d | %21s | %8s | %11s | %3d | %3d | %4d |\n", screen, c->Level,
+                    PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total, "", "", "", Save(c, 0).Total(),
+                    Save(c, 1).Total(), Save(c, 2).Total());
     return rows;
   }
   // Characters show their main weapon.
