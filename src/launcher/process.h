@@ -104,6 +104,8 @@ struct ProcessState {
   // Consistency check across runtimes.
   bool consistencyCleanup = false;
   TextBuffer* consistencyText = nullptr;
+  const TextBuffer* consistencyReference = nullptr;  // runtime 0's text while the others run
+  bool lineInconsistencyShown = false;               // the first differing line of a check is shown
 };
 
 extern ProcessState gProcess;

@@ -626,6 +626,7 @@ int ConsistencyCheck() {
   transfer[rec::kFixedRace] = -1;
   int result = -1, count = 0;
   TextBuffer* reference = nullptr;
+  gProcess.lineInconsistencyShown = false;
   static char emptyArg[1] = "";
   static char* args[2] = {emptyArg, nullptr};
   while (result < 0) {
@@ -644,7 +645,9 @@ int ConsistencyCheck() {
       transfer[rec::kRandomMode] = kModeIsaac;
       transfer[rec::kStoredHitPoints] = kNoHitPoints;
       gProcess.seededThisBatch = false;
+      gProcess.consistencyReference = r == 0 ? nullptr : reference;
       int returned = RunRuntime(r, 1, args);
+      gProcess.consistencyReference = nullptr;
       if (returned == 0 && gProcess.consistencyText) {
         TextBuffer* text = gProcess.consistencyText;
         if (r == 0) {

@@ -51,6 +51,12 @@ std::string Cut(const std::string& s, size_t width) {
   return s.substr(0, i);
 }
 
+// Right-aligned in at least `width` code points, as "%*s" does for ASCII; longer text stays whole.
+std::string Widened(const std::string& s, size_t width) {
+  size_t n = CodePoints(s);
+  return n < width ? std::string(width - n, ' ') + s : s;
+}
+
 const char* kTop = "┌";
 const char* kTopRight = "┐";
 const char* kHorizontal = "─";
@@ -69,24 +75,67 @@ std::string Repeat(const char* s, int n) {
   return out;
 }
 
+// The head rows' colours: a word ending in ":" is a label, any other word a value;
+// blanks and frames stay grey.
+std::vector<int> HeadColours(const std::string& line) {
+  std::vector<int> colours(line.size(), kAttrNormal);
+  size_t i = 0;
+  while (i < line.size()) {
+    auto separator = [&](size_t at) {
+      return line[at] == ' ' || line[at] == '\n' || (unsigned char)line[at] == 0xE2;  // or a frame character
+    };
+    if (separator(i)) {
+      i += (unsigned char)line[i] == 0xE2 ? 3 : 1;
+      continue;
+    }
+    size_t end = i;
+    while (end < line.size() && !separator(end)) ++end;
+    int colour = line[end - 1] == ':' ? kAttrRed : kAttrGreen;
+    std::fill(colours.begin() + (long)i, colours.begin() + (long)end, colour);
+    i = end;
+  }
+  return colours;
+}
+
 // Writes sheet lines to a screen, or to the consistency text in silent mode.
 struct SheetOut {
   ScreenBuffer* screen;
-  void Line(const std::string& text, int attribute = kAttrNormal) {
+  void Line(const std::string& text, bool head = false) {
     std::string line = text + "\n";
     if (gProcess.silent) {
-      if (gProcess.consistencyText) TextAppend(gProcess.consistencyText, line.data(), line.size());
+      TextBuffer* own = gProcess.consistencyText;
+      if (!own) return;
+      // The reference runtime's text at the same place: the first line that differs is
+      // shown at once (the whole texts are compared when the runtime ends).
+      const TextBuffer* reference = gProcess.consistencyReference;
+      if (reference && !gProcess.lineInconsistencyShown &&
+          (own->length + line.size() > reference->length ||
+           memcmp(reference->data + own->length, line.data(), line.size()) != 0)) {
+        gProcess.lineInconsistencyShown = true;
+        ConsolePrint("Inconsistence Found in Line:\n%s\n", text.c_str());
+      }
+      TextAppend(own, line.data(), line.size());
       return;
     }
     if (!screen) return;
-    ConsoleSetAttribute(screen, attribute);
-    ConsoleWrite(screen, line.data(), line.size());
+    if (!head) {
+      ConsoleSetAttribute(screen, kAttrNormal);
+      ConsoleWrite(screen, line.data(), line.size());
+      return;
+    }
+    std::vector<int> colours = HeadColours(line);
+    for (size_t i = 0, end; i < line.size(); i = end) {
+      for (end = i + 1; end < line.size() && colours[end] == colours[i];) ++end;
+      ConsoleSetAttribute(screen, colours[i]);
+      ConsoleWrite(screen, line.data() + i, end - i);
+    }
     ConsoleSetAttribute(screen, kAttrNormal);
   }
   // A row of the three columns (0-39, 39-79, 79-119).
-  void Row(const std::string& a, const std::string& b, const std::string& c) {
+  void Row(const std::string& a, const std::string& b, const std::string& c, bool head = false) {
     Line(std::string(kVertical) + PadRight(a, 38) + kVertical + PadRight(b, 39) + kVertical + PadRight(c, 39) +
-         kVertical);
+             kVertical,
+         head);
   }
   void Wide(const std::string& a) { Line(std::string(kVertical) + PadRight(a, 118) + kVertical); }
   void Rule(const char* left, const char* middle1, const char* middle2, const char* right) {
@@ -252,11 +301,35 @@ std::string AttackDamage(const CharAttack& a) {
   return a.damage[2] ? Format("%dW%d%+d", a.damage[0], a.damage[1], a.damage[2]) : Format("%dW%d", a.damage[0], a.damage[1]);
 }
 
-void Sheet(Char* c, SheetOut& out, int quiet) {
+// Armour class with its parts: a character's and a mixed creature's from the combat
+// values, a monster's stat block gives it whole (all of it "other").
+struct ArmorClass {
+  int32_t total, armor, shield, dexterity, size, other;
+};
+ArmorClass ArmorClassOf(const Char* c) {
+  if (c->kind == 0 || c->mixed)
+    return {c->totalAC, c->armorAC, c->shieldAC, c->dexToAC, c->kind == 0 ? c->sizeMod : 0, c->AC};
+  return {10 + c->AC, 0, 0, 0, 0, c->AC};
+}
+
+// Item flags: 1 magic, 2 mithril, 4 masterwork (adamantine), 8 mercury.
+int MaterialBits(const CharItem& it) {
+  return (it.magic ? 1 : 0) | (it.mithril ? 2 : 0) | (it.masterwork ? 4 : 0) | (it.mercury ? 8 : 0);
+}
+// The sheet's mark of an item: the first of masterwork, mithril, mercury and magic.
+char MaterialMark(const CharItem& it) {
+  return it.masterwork ? 'A' : it.mithril ? 'M' : it.mercury ? 'Q' : it.magic ? '!' : ' ';
+}
+
+// The sheet; a companion's sheet is nested into its master's frame.
+void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   if (!quiet)
     out.Line(Format("Character Creation took %lld (%lld) microseconds, Concurrent Allocs: %d, Current Allocs: %d",
                     (long long)c->creationTime, (long long)c->classPartTime, TrackerHighestCount(), TrackerCount()));
-  out.Rule(kTop, kTeeDown, kTeeDown, kTopRight);
+  if (nested)
+    out.Rule(kTeeRight, kTeeDown, kTeeDown, kTeeLeft);
+  else
+    out.Rule(kTop, kTeeDown, kTeeDown, kTopRight);
   std::string head;
   if (c->kind == 1) {
     const char* type = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount
@@ -269,18 +342,18 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   }
   if (c->templateIndex > 0) head += std::string(" - ") + TemplateName(c);
   std::string cr = c->mixed ? Format("HG:    %d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("HG:    %d", c->cr);
-  out.Row(" " + head, "", " " + cr);
+  out.Row(" " + head, "", " " + cr, true);
   out.Rule(kTeeRight, kCross, kCross, kTeeLeft);
 
   std::vector<std::string> left, middle, right;
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
     const char* name = cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
-    left.push_back(Format(" Klasse: %15s Level: %2d", name, c->classLevels[i]));
+    left.push_back(Format(" Klasse: %s Level: %2d", Widened(name, 15).c_str(), c->classLevels[i]));
   }
   if (c->kind == 1) {
     const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
-    left.push_back(Format(" Monster:%18s TW: %2d", name, c->Level));
+    left.push_back(Format(" Monster:%s TW: %2d", Widened(name, 18).c_str(), c->Level));
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount) {
     left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
@@ -295,22 +368,23 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   for (int d : c->domains)
     if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + gSource.domains[d].name.c_str();
   if (!domains.empty()) left.push_back(" Domänen: " + domains);
-  left.push_back(Format(" Stufe: %d", c->Level));
   for (int a = 0; a < kAttributes; ++a) {
     std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
     middle.push_back(Format(" %s: %2d (%2d)", label.c_str(), Abilities(c)[a], Modifiers(c)[a]));
   }
   right.push_back(Format(" Trefferpunkte: %d", c->shownHitPoints));
-  right.push_back(Format(" Grundangriffsbonus: %d", c->GA));
+  right.push_back(Format(" Grundangriffsbonus: %d (%d)", c->GA + c->epicAttack, c->GA));
   right.push_back(Format(" Zauberresistenz: %d", c->MR));
   right.push_back(Format(" Bewegung: %g", (double)c->Range));
   right.push_back(Format(" Angriffe: %d", c->Attacks));
   right.push_back(Format(" Gelegenheitsangriffe: %d", c->AttacksOpportunity));
   right.push_back(Format(" Rüstungsmalus: %d", ArmorCheckPenaltyShown(c)));
   right.push_back(Format(" Initiative: %d", c->Init + c->MGE));
+  if (c->Unarmed1 > 0)
+    right.push_back(Format(" Waffenlos: %d Angriffe, %dW%d", c->Attacks + c->MonkAttacks, c->Unarmed1, c->Unarmed2));
   size_t rows = std::max(left.size(), std::max(middle.size(), right.size()));
   for (size_t i = 0; i < rows; ++i)
-    out.Row(i < left.size() ? left[i] : "", i < middle.size() ? middle[i] : "", i < right.size() ? right[i] : "");
+    out.Row(i < left.size() ? left[i] : "", i < middle.size() ? middle[i] : "", i < right.size() ? right[i] : "", true);
   out.Rule(kTeeRight, kTeeUp, kTeeUp, kTeeLeft);
   // Attack, save and armour tables: totals and their parts.
   auto cells = [](std::initializer_list<std::string> parts) {
@@ -331,30 +405,11 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
   for (int i = 0; i < 3; ++i)
     out.Wide(std::string(" ").append(PadRight(PadRight(saveNames[i], 10) + Format(" %4d", Save(c, i).Total()), 16)) +
              numbers(Save(c, i)));
-  // A character's armour class comes from the combat values; a monster's stat block
-  // gives it whole.
-  bool figured = c->kind == 0 || c->mixed;
-  out.Wide(Format(" RK %3d", figured ? c->totalAC : 10 + c->AC) + " = 10" +
+  ArmorClass ac = ArmorClassOf(c);
+  out.Wide(Format(" RK %3d", ac.total) + " = 10" +
            cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
-  if (figured)
-    out.Wide(std::string(12, ' ') + cells({Format("%d", c->armorAC), Format("%d", c->shieldAC), Format("%d", c->dexToAC),
-                                           Format("%d", c->kind == 0 ? c->sizeMod : 0), Format("%d", c->AC)}));
-  else
-    out.Wide(std::string(12, ' ') + cells({"0", "0", "0", "0", Format("%d", c->AC)}));
-  if (c->kind == 1 && c->attackCount > 0) {
-    out.Wide(" Natürliche Angriffe:");
-    for (int category = 0; category < 4; ++category) {
-      std::string row;
-      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
-        const CharAttack& a = c->naturals[i];
-        if (a.category != category) continue;
-        if (!row.empty()) row += ", ";
-        row += Format("%s %s (%s)", a.name, AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
-      }
-      if (!row.empty())
-        for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
-    }
-  }
+  out.Wide(std::string(12, ' ') + cells({Format("%d", ac.armor), Format("%d", ac.shield), Format("%d", ac.dexterity),
+                                         Format("%d", ac.size), Format("%d", ac.other)}));
   out.WideRule(kTeeRight, kTeeLeft);
   // Feats whose rule became a special-ability line are not listed again; feats whose
   // script folded them into the numbers are, so the game master sees where they come
@@ -399,10 +454,25 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     out.Wide(PadRight(std::string("   ") + name, 40) +
              Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks, k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty));
   }
+  if (c->kind == 1 && c->attackCount > 0) {
+    out.Wide(" Natürliche Angriffe:");
+    for (int category = 0; category < 4; ++category) {
+      std::string row;
+      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
+        const CharAttack& a = c->naturals[i];
+        if (a.category != category) continue;
+        if (!row.empty()) row += ", ";
+        row += Format("%s %s (%s)", a.name, AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
+      }
+      if (!row.empty())
+        for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
+    }
+  }
   out.Wide(" Ausrüstung:");
   for (int i = 0; i < c->itemCount; ++i) {
     const CharItem& it = c->items[i];
-    std::string line = std::string(i >= c->treasureIndex ? "   * " : "   ") + ItemLabel(it);
+    // Treasure is starred; the mark names the item's material or magic.
+    std::string line = Format("  %c%c ", i >= c->treasureIndex ? '*' : ' ', MaterialMark(it)) + ItemLabel(it);
     out.Wide(PadRight(line + ItemFigures(c, it), 90) + Format("%10d GM", it.value + it.price));
     // What each effect does, one wrapped row per effect under the item.
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
@@ -468,42 +538,57 @@ void Sheet(Char* c, SheetOut& out, int quiet) {
     }
   }
   out.Wide(" Anmerkungen:");
-  if (c->specialText && c->specialText->length)
-    for (const std::string& line : Wrap(std::string(c->specialText->data, c->specialText->length))) out.Wide("   " + line);
-  // Companions: a compact block each, with their own notes.
-  auto companion = [&](const char* title, const Char* k) {
+  auto notes = [&out](const TextBuffer* t) {
+    if (t && t->length)
+      for (const std::string& line : Wrap(std::string(t->data, t->length))) out.Wide("   " + line);
+  };
+  notes(c->specialText);
+  for (const TextBuffer* t : c->texts) notes(t);
+  // Companions: each one's whole sheet, nested in the master's frame.
+  auto companion = [&](const std::string& title, Char* k) {
     if (!k) return;
-    out.Wide(std::string(" ") + title);
-    const char* name = k->monster >= 0 && k->monster < gSource.monsterCount ? gSource.monsters[k->monster].name.c_str() : "";
-    const char* type = k->creatureType >= 0 && k->creatureType < gSource.monsterTypeCount
-                           ? gSource.monsterTypes[k->creatureType].name.c_str()
-                           : "";
-    out.Wide(Format("   %s (%s, %s) TW %d, TP %d, RK %d, GA %d, RW %d/%d/%d, Initiative %d", name, type,
-                    SizeName(MonsterSize(k)), k->Level, k->shownHitPoints, 10 + k->AC, k->GA, Save(k, 0).Total(),
-                    Save(k, 1).Total(), Save(k, 2).Total(), k->Init + k->MGE));
-    std::string abilities;
-    for (int a = 0; a < kAttributes; ++a)
-      abilities += Format("%s%s %d", a ? ", " : "", gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2).c_str() : "",
-                          Abilities(k)[a]);
-    out.Wide("   " + abilities);
-    std::string attacks;
-    for (int i = 0; i < k->attackCount && i < kNaturalAttacks; ++i) {
-      const CharAttack& a = k->naturals[i];
-      attacks += Format("%s%s %s (%s)", attacks.empty() ? "" : ", ", a.name, AttackBonuses(a, "/", "%+d").c_str(),
-                        AttackDamage(a).c_str());
-    }
-    if (!attacks.empty())
-      for (const std::string& line : Wrap("Angriffe: " + attacks)) out.Wide("   " + line);
-    if (k->specialText && k->specialText->length)
-      for (const std::string& line : Wrap(std::string(k->specialText->data, k->specialText->length))) out.Wide("   " + line);
+    out.WideRule(kTeeRight, kTeeLeft);
+    out.Wide(" " + title);
+    Sheet(k, out, 1, true);
   };
   companion("Vertrauter:", c->familiarChar);
-  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
-    companion(Format("Tiergefährte (%d / %d):", i + 1, c->companionCount).c_str(), c->companionChars[i]);
   companion("Paladin Mount:", c->mountChar);
   companion("Fiendish Servant:", c->servantChar);
-  out.WideRule(kBottomLeft, kBottomRight);
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
+    companion(Format("Tiergefährte (%d / %d):", i + 1, c->companionCount), c->companionChars[i]);
+  if (!nested) out.WideRule(kBottomLeft, kBottomRight);
 }
+
+// Class slots a monster's spell-casting text made: they come first, before the slots of
+// a mixed creature's class part. The export names them "Spellchar".
+int SpellCharSlots(const Char* c) {
+  if (c->kind != 1 || !c->monsterCaster || c->monster < 0 || c->monster >= gSource.monsterCount) return 0;
+  const char* p = reinterpret_cast<const char*>(gSource.monsters[c->monster].spellChar.data);
+  if (!p || strcmp(p, "0") == 0) return 0;
+  int slots = 0;
+  while (*p && slots < c->classCount) {
+    std::string entry = p;
+    p += entry.size() + 1;
+    size_t blank = entry.rfind(' ');
+    const CharSource* k = ClassAt(c->classes[slots]);
+    if (blank == std::string::npos || !k) continue;
+    std::string names = "|" + entry.substr(0, blank) + "|";
+    if (atoi(entry.c_str() + blank + 1) == c->classLevels[slots] &&
+        names.find(std::string("|") + k->name.c_str() + "|") != std::string::npos)
+      ++slots;
+  }
+  return slots;
+}
+
+bool Psionic(const Char* c, int slot) {
+  const CharSource* k = ClassAt(c->classes[slot]);
+  return k && k->powerType != 0;
+}
+
+// A shield the creature carries but does not fight with: in the treasure or in no hand.
+bool UnusedShield(const CharItem& it) { return it.equipType == 2 && (it.treasure || (!it.primary && !it.secondary)); }
+
+const char* TextOf(const TextBuffer* t) { return t && t->data && t->length ? t->data : ""; }
 
 void Export(Char* c, FILE* f) {
   fprintf(f, "STARTCHARACTER\n");
@@ -517,10 +602,11 @@ void Export(Char* c, FILE* f) {
   }
   fprintf(f, "TEMPLATE=%s\n", TemplateName(c));
   fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->SpellFailure);
+  int spellChar = SpellCharSlots(c);
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
-    fprintf(f, "CLASS=%d,%s,%d,%d,%d\n", i, cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "",
-            c->classLevels[i], c->preEpicLevels[i], c->casterLevel[i]);
+    const char* name = i < spellChar ? "Spellchar" : cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
+    fprintf(f, "CLASS=%d,%s,%d,%d,%d\n", i, name, c->classLevels[i], c->preEpicLevels[i], c->casterLevel[i]);
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
     fprintf(f, "SPECIALIZED=%s\n", gSource.schools[c->specialistSchool].name.c_str());
@@ -538,6 +624,38 @@ void Export(Char* c, FILE* f) {
   fprintf(f, "SR=%d\n", c->MR);
   fprintf(f, "ATTACKS=%d,%d\n", c->Attacks, c->Attacks2);
   fprintf(f, "ATTACKSOPP=%d\n", c->AttacksOpportunity);
+  fprintf(f, "ARMORMALUS=%d\n", ArmorCheckPenaltyShown(c));
+  fprintf(f, "INITIATIVE=%d,%d,%d\n", c->Init + c->MGE, c->MGE, c->Init);
+  if (c->Unarmed1 > 0) {
+    fprintf(f, "ATTACKSMONK=%d\n", c->Attacks + c->MonkAttacks);
+    fprintf(f, "MONKDAMAGE=%d,%d\n", c->Unarmed1, c->Unarmed2);
+  }
+  Breakdown melee = MeleeAttack(c), ranged = RangedAttack(c);
+  fprintf(f, "GAMELEE=%d,%d,%d,%d\n", melee.Total(), melee.ability, melee.third, melee.other);
+  fprintf(f, "GARANGE=%d,%d,%d,%d\n", ranged.Total(), ranged.ability, ranged.third, ranged.other);
+  const char* saveKeys[3] = {"RWREF", "RWWIL", "RWFORT"};
+  for (int i = 0; i < 3; ++i) {
+    Breakdown b = Save(c, i);
+    fprintf(f, "%s=%d,%d,%d,%d,%d\n", saveKeys[i], b.Total(), b.base, b.ability, b.third, b.other);
+  }
+  ArmorClass ac = ArmorClassOf(c);
+  fprintf(f, "RK=%d,%d,%d,%d,%d,%d\n", ac.total, ac.armor, ac.shield, ac.dexterity, ac.size, ac.other);
+  fprintf(f, "FEATCOUNT=%d\n", c->featCount);
+  for (int i = 0; i < c->featCount; ++i) {
+    int feat = c->feats[i];
+    const char* parameter = FeatParameterText(c, i);
+    fprintf(f, "FEAT=%d,%d,%s,%s%s\n", i, c->featListed[i],
+            feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : "", *parameter ? ":" : "",
+            parameter);
+  }
+  fprintf(f, "SKILLS=%d\nSKILLPOINTS=%d\n", c->skillCount, c->skillPoints);
+  for (int i = 0; i < c->skillCount; ++i) {
+    const CharSkill& k = c->skills[i];
+    fprintf(f, "SKILL=%d,%s,%d,%d.%d,%d,%d,%d\n", i,
+            k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "", k.total, k.ranks,
+            k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty);
+  }
+  fprintf(f, "ATTACKTYPES=%d,%d\n", c->fightingStyle, c->fightingStyle2);
   if (c->kind == 1) {
     for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i)
       if (c->naturals[i].category < 0 || c->naturals[i].category > 3) {
@@ -557,37 +675,7 @@ void Export(Char* c, FILE* f) {
         fprintf(f, "\n");
       }
   }
-  fprintf(f, "ARMORMALUS=%d\n", ArmorCheckPenaltyShown(c));
-  fprintf(f, "INITIATIVE=%d,%d,%d\n", c->Init + c->MGE, c->MGE, c->Init);
-  if (c->Unarmed1 > 0) {
-    fprintf(f, "ATTACKSMONK=%d\n", c->Attacks + c->MonkAttacks);
-    fprintf(f, "MONKDAMAGE=%d,%d\n", c->Unarmed1, c->Unarmed2);
-  }
-  Breakdown melee = MeleeAttack(c), ranged = RangedAttack(c);
-  fprintf(f, "GAMELEE=%d,%d,%d,%d\n", melee.Total(), melee.ability, melee.third, melee.other);
-  fprintf(f, "GARANGE=%d,%d,%d,%d\n", ranged.Total(), ranged.ability, ranged.third, ranged.other);
-  const char* saveKeys[3] = {"RWREF", "RWWIL", "RWFORT"};
-  for (int i = 0; i < 3; ++i) {
-    Breakdown b = Save(c, i);
-    fprintf(f, "%s=%d,%d,%d,%d,%d\n", saveKeys[i], b.Total(), b.base, b.ability, b.third, b.other);
-  }
-  fprintf(f, "RK=%d,%d,%d,%d,%d,%d\n", 10 + c->AC, 0, 0, 0, 0, c->AC);
-  fprintf(f, "FEATCOUNT=%d\n", c->featCount);
-  for (int i = 0; i < c->featCount; ++i) {
-    int feat = c->feats[i];
-    const char* parameter = FeatParameterText(c, i);
-    fprintf(f, "FEAT=%d,%d,%s,%s%s\n", i, c->featListed[i],
-            feat >= 0 && feat < gSource.featCount ? gSource.feats[feat].name.c_str() : "", *parameter ? ":" : "",
-            parameter);
-  }
-  fprintf(f, "SKILLS=%d\nSKILLPOINTS=%d\n", c->skillCount, c->skillPoints);
-  for (int i = 0; i < c->skillCount; ++i) {
-    const CharSkill& k = c->skills[i];
-    fprintf(f, "SKILL=%d,%s,%d,%d.%d,%d,%d,%d\n", i,
-            k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "", k.total, k.ranks,
-            k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty);
-  }
-  fprintf(f, "ATTACKTYPES=%d,%d\n", c->fightingStyle, c->fightingStyle2);
+  bool noShieldWritten = false;
   for (int i = 0; i < c->itemCount; ++i) {
     const CharItem& it = c->items[i];
     fprintf(f, i >= c->treasureIndex ? "TREASURESTART=%d\n" : "EQUIPSTART=%d\n", i);
@@ -596,58 +684,76 @@ void Export(Char* c, FILE* f) {
       fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k, e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "",
               EffectText(it, k));
     }
-    int material = (it.magic ? 1 : 0) | (it.mithril ? 2 : 0) | (it.masterwork ? 4 : 0) | (it.mercury ? 8 : 0);
-    fprintf(f, "EQUIPMATERIAL=%d\n", material);
+    fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
     fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentName(it), it.value + it.price, it.treasure);
-    if (it.equipType == 0)
+    if (it.equipType == 0) {
       fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2], it.critical,
               it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect, it.attackBonus);
-    else if (it.equipType == 1)
+      if (it.attackType == 2)
+        fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus - it.attackBonusA);
+      else if (it.twoWeaponSecond)
+        fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus);
+      if (strstr(EquipmentName(it), "Komposit")) fprintf(f, "MAXSTR=%d\n", it.bowStrength);
+    } else if (it.equipType == 1) {
       fprintf(f, "EQUIPARMOR=%d,%d,%d,%d,%d,%d,%d\n", it.armor, it.maxDex, it.penalty, it.enhancement, it.effectCount,
               it.secondEffect, it.spellFailure);
-    else if (it.equipType == 11)
+    } else if (it.equipType == 11) {
       fprintf(f, "EQUIPARROWS=%d,%d,%d\n", it.enhancement, it.effectCount, it.secondEffect);
-    else if (it.equipType == 2)
+    } else if (it.equipType == 2) {
       fprintf(f, "EQUIPSHIELD=%d,%d,%d,%d,%d,%d\n", it.armor, it.penalty, it.enhancement, it.effectCount,
               it.secondEffect, it.spellFailure);
+    }
+    if (!noShieldWritten && UnusedShield(it)) {
+      fprintf(f, "NOSHIELD=1\n");
+      noShieldWritten = true;
+    }
     if (it.label[0]) fprintf(f, "EQUIPDESC=%s\n", it.label);
     fprintf(f, "EQUIPEND\n");
   }
   fprintf(f, "MONEY=%d,%d,%d,%d,%d\n", c->wealth, c->money, c->saleValue, c->treasureBudget, c->treasureMoney);
-  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
-    int cls = c->classes[i];
-    if (cls < 0 || cls >= gSource.classCount || gSource.classes[cls].powerType == 0) continue;
+  int slots = std::min(c->classCount, kMaxClassSlots);
+  for (int i = 0; i < slots; ++i) {
+    if (!Psionic(c, i)) continue;
     fprintf(f, "PSIPOINTS=%d\n", c->PowerPoints);
-    if (gSource.classes[cls].psiDisciplines) fprintf(f, "PSIDISCIPLE=%d\n", c->mainPsionic);
+    if (ClassAt(c->classes[i])->psiDisciplines) fprintf(f, "PSIDISCIPLE=%d\n", c->mainPsionic);
   }
-  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
-    for (int level = 0; level <= 9; ++level)
+  for (int i = 0; i < slots; ++i)
+    for (int level = 0; level <= 9 && Psionic(c, i); ++level)
+      if (c->spellsKnown[i][level] > 0) fprintf(f, "PSIKNOWN=%d,%d,%d\n", i, level, c->spellsKnown[i][level]);
+  for (int i = 0; i < slots; ++i) {
+    int entry = 0;
+    for (int level = 0; level <= 9 && Psionic(c, i); ++level)
+      for (int k = 0; k < c->spellsChosenCount[i][level] && k < 10; ++k) {
+        int p = c->spellsChosen[i][level][k];
+        if (p < 0 || p >= gSource.powerCount) continue;
+        fprintf(f, "PSI=%d,%d,%d,%d,%d,%s\n", i, entry++, level, PowerDC(c, p, level), gSource.powers[p].attribute,
+                gSource.powers[p].name.c_str());
+      }
+  }
+  for (int i = 0; i < slots; ++i)
+    for (int level = 0; level <= 9 && !Psionic(c, i); ++level)
       if (c->spellsKnown[i][level] >= 0 || c->spellsPerDay[i][level] >= 0)
         fprintf(f, "SPELLSKNOWN=%d,%d,%d,%d\n", i, level, c->spellsKnown[i][level], c->spellsPerDay[i][level]);
+  for (int i = 0; i < slots; ++i) {
     int entry = 0;
-    bool psionic = ClassAt(c->classes[i]) && ClassAt(c->classes[i])->powerType != 0;
-    for (int level = 0; level <= 9; ++level)
+    for (int level = 0; level <= 9 && !Psionic(c, i); ++level)
       for (int k = 0; k < c->spellsChosenCount[i][level] && k < 10; ++k) {
         int sp = c->spellsChosen[i][level][k];
-        if (psionic) {
-          if (sp < 0 || sp >= gSource.powerCount) continue;
-          fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.powers[sp].name.c_str(), PowerDC(c, sp, level));
-          continue;
-        }
         if (sp < 0 || sp >= gSource.spellCount) continue;
         fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.spells[sp].name.c_str(), SpellDC(c, i, sp, level));
       }
-    const CharSource* k = ClassAt(c->classes[i]);
-    if (k && k->domains > 0)
-      for (int level = 1; level <= 9; ++level) {
-        int sp = c->domainSpells[level];
-        if (sp >= 0 && sp < gSource.spellCount)
-          fprintf(f, "SPELL=%d,%d,-1,%s,%d\n", i, level - 1, gSource.spells[sp].name.c_str(), level);
-      }
   }
-  const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
-  fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, text);
-  for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, "");
+  for (int i = 0; i < slots; ++i) {
+    const CharSource* k = ClassAt(c->classes[i]);
+    if (!k || k->domains <= 0) continue;
+    for (int level = 1; level <= 9; ++level) {
+      int sp = c->domainSpells[level];
+      if (sp >= 0 && sp < gSource.spellCount)
+        fprintf(f, "SPELL=%d,%d,-1,%s,%d\n", i, level - 1, gSource.spells[sp].name.c_str(), level);
+    }
+  }
+  fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, TextOf(c->specialText));
+  for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, TextOf(c->texts[block - 1]));
   if (c->familiarChar) {
     fprintf(f, "STARTFAMILIAR\n");
     Export(c->familiarChar, f);
@@ -704,17 +810,28 @@ std::string SummaryRow(const Char* c, int screen) {
   else if (c->kind == 1 && c->monster >= 0)
     cls = gSource.monsters[c->monster].name.c_str();
   if (c->kind == 1) {
-    // Monsters show their first natural attack where characters show their weapon.
-    std::string weapon, bonus, damage;
-    if (c->attackCount > 0) {
-      const CharAttack& a = c->naturals[0];
-      weapon = a.number > 1 ? Format("%s(%d)", a.name, a.number) : std::string(a.name);
-      bonus = Format("%+d", a.attack);
-      damage = AttackDamage(a);
-    }
-    return Format("| %2d:%4d    | %s | %3d | %3d | %s | %8s | %s| %3d | %3d | %4d |\n", screen, c->Level,
-                  PadLeft(cls, 23).c_str(), c->shownHitPoints, 10 + c->AC, PadLeft(weapon, 21).c_str(), bonus.c_str(),
-                  (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
+    // Monsters show their natural attacks where characters show their weapon: the first
+    // on the creature's row, each further one on a row of its own below. An attack cell
+    // spans armour class, weapon, attack and damage: name(count), bonus(count/-step), dice.
+    std::string rows;
+    for (int category = 0; category < 4; ++category)
+      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
+        const CharAttack& a = c->naturals[i];
+        if (a.category != category) continue;
+        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(a.name, 18).c_str(), a.number,
+                                  a.attack, a.number, a.step, a.damage[0], a.damage[1], a.damage[2]);
+        if (rows.empty())
+          rows = Format("| %2d:   %4d | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level, PadLeft(cls, 23).c_str(),
+                        c->shownHitPoints, ArmorClassOf(c).total, cell.c_str(), Save(c, 0).Total(), Save(c, 1).Total(),
+                        Save(c, 2).Total());
+        else
+          rows += Format("|            | %23s | %3s | %3s | %s %3s | %3s | %4s |\n", "", "", "", cell.c_str(), "", "", "");
+      }
+    if (rows.empty())
+      rows = Format("| %2d:   %4d | %s | %3d | %3d | %21s | %8s | %11s | %3d | %3d | %4d |\n", screen, c->Level,
+                    PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total, "", "", "", Save(c, 0).Total(),
+                    Save(c, 1).Total(), Save(c, 2).Total());
+    return rows;
   }
   // Characters show their main weapon.
   std::string weapon, bonus, damage;
@@ -728,7 +845,7 @@ std::string SummaryRow(const Char* c, int screen) {
     if (it.primary) break;
   }
   return Format("| %2d:%2d      | %s | %3d | %3d | %s | %8s | %s| %3d | %3d | %4d |\n", screen, c->Level,
-                PadLeft(cls, 23).c_str(), c->shownHitPoints, c->kind == 0 ? c->totalAC : 10 + c->AC,
+                PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total,
                 PadLeft(weapon, 21).c_str(), bonus.c_str(), (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(),
                 Save(c, 1).Total(), Save(c, 2).Total());
 }

@@ -83,6 +83,7 @@ void Recreate(int k) {
   gBatch.hitPoints[k] = c->shownHitPoints;
   ClearConsole(k);
   PrintChar(c, k, 0, nullptr);
+  SetConsole(k, true);
 }
 
 void Export(int screen) {
@@ -309,6 +310,15 @@ void DoConsoleTP(int screen) {
   ConsoleSetCursor(b, x, y < 3 ? 3 : y);
 }
 
+void SetConsole(int screen, bool menu) {
+  ScreenBuffer* b = Screen(screen);
+  if (!b || !menu) return;
+  // Written where the sheet ended, which stays the row of the damage input; the window
+  // keeps showing the top of the screen.
+  Write(screen, std::string(kKeyHelp) + kMoreKeys);
+  if (screen > 0) DoConsoleTP(screen);
+}
+
 void ShowScreen(int screen) {
   if (ScreenBuffer* b = Screen(screen)) ConsoleSetActive(b);
 }
@@ -361,13 +371,14 @@ static void ChangeCreature(int screen, int key) {
   ClearConsole(0);
   ClearConsole(screen);
   PrintChar(c, screen, 0, nullptr);
+  SetConsole(screen, true);
   DoTable();
-  DoConsoleTP(screen);
 }
 
 void ViewerLoop(int screen) {
   int n = gBatch.size;
   if (screen > n) screen = 0;
+  for (int k = 1; k <= n; ++k) SetConsole(k, true);
   DoTable();
   ShowScreen(screen);
   for (;;) {

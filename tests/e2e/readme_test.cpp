@@ -34,10 +34,17 @@ std::string TypedKeys(const std::string& section) {
 }
 
 // Texts in double quotes without digits: the messages that do not depend on the draw.
+// Excerpts in code blocks are left out: their quotes belong to the creatures shown.
 std::vector<std::string> FixedQuotes(const std::string& section) {
   std::vector<std::string> quotes;
   static const std::regex kQuote("\"([^\"]+)\"");
-  for (std::sregex_iterator m(section.begin(), section.end(), kQuote), end; m != end; ++m) {
+  std::string prose;
+  for (size_t at = 0, open; at < section.size(); at = section.find("\n```", open + 4) + 4) {
+    open = section.find("\n```", at);
+    prose += section.substr(at, open - at);
+    if (open == std::string::npos || section.find("\n```", open + 4) == std::string::npos) break;
+  }
+  for (std::sregex_iterator m(prose.begin(), prose.end(), kQuote), end; m != end; ++m) {
     std::string q = std::regex_replace((*m)[1].str(), std::regex("\\s*\n\\s*"), " ");
     if (q.find_first_of("0123456789") == std::string::npos) quotes.push_back(q);
   }

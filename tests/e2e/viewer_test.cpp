@@ -86,6 +86,13 @@ TEST_F(Viewer, KeysPageBetweenScreens) {
     screens.push_back(s.screen);
   }
   EXPECT_EQ(screens, (std::vector<int>{1, 2, 3, 1, 2, 2, 2, 1, 3, 3, 2, 2, 1})) << run.output;
+  // Once the viewer runs, every creature screen shows the key help below its sheet.
+  const std::string& out = run.output;
+  for (size_t at = out.find("Screenbuffer: ", out.find("HG Level")); at != std::string::npos;
+       at = out.find("Screenbuffer: ", at + 1))
+    EXPECT_NE(out.substr(at, std::min(out.find("Screenbuffer: ", at + 1), out.find("HG Level", at)) - at).find(kKeyHelp),
+              std::string::npos)
+        << out.substr(at, 200);
   EXPECT_NE(run.output.find("Manual mode set to: 1\nManual mode set to: 2\nManual mode set to: 0\n"),
             std::string::npos);
   EXPECT_EQ(CountOf(run.output, kPrompt), 1);
