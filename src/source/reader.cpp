@@ -201,6 +201,7 @@ void EndTableSession() {
     if (gSession.tables[t].lines) freeloga(gSession.tables[t].lines);
   gSession.tableCount = 0;
   gSession.open = false;
+  gSession.warn = true;  // a table read outside a session warns
   WhereClear();
 }
 

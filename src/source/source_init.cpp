@@ -458,6 +458,12 @@ int gSkeleton = -2;
 
 }  // namespace
 
+void ResolveRequirementList(const String& text, Owned& out, int32_t* dependency) {
+  ResolveRequirement(text, out, dependency);
+}
+void ResolveFeatListText(const String& text, Owned& out) { ResolveFeatList(text, out); }
+int32_t TakeSpellResistanceFrom(String& text) { return TakeSpellResistance(text); }
+
 std::string MonsterTextPath(const char* name) {
   std::string path = std::string("Build/MonsterText/") + name;
   if (IsRegularFile(path.c_str())) return path;

@@ -21,6 +21,12 @@ int ResolveSource();
 // differs only in the case of ASCII letters (names match so); empty when there is none.
 std::string MonsterTextPath(const char* name);
 
+// The resolvers of requirement lists and class feat lists (items ended by NUL, commas
+// already blanks) into integer codes, and the spell resistance taken out of a monster text.
+void ResolveRequirementList(const String& text, Owned& out, int32_t* dependency);
+void ResolveFeatListText(const String& text, Owned& out);
+int32_t TakeSpellResistanceFrom(String& text);
+
 // Lookup used by the second compilation pass of scripts.
 int32_t ResolveScriptName(int table, const char* name);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -31,6 +32,12 @@ class ShippedData : public generator_test::SourceFixture {
 };
 
 const int32_t* Words(const Owned& o) { return o.Code(); }
+
+// A list literal with its inner NULs.
+template <size_t N>
+std::string List(const char (&s)[N]) {
+  return std::string(s, N - 1);
+}
 
 }  // namespace
 
@@ -170,4 +177,53 @@ TEST(ShippedDataRelease, FreeingTheSourceLeavesNothing) {
   int after = TrackerCount();
   GetCapturedStdout();
   EXPECT_EQ(after, before);
+}
+
+TEST_F(ShippedData, RequirementAndFeatListCodes) {
+  const int fighter = Find(gSource.classes, gSource.classCount, "Kämpfer");
+  const int mage = Find(gSource.classes, gSource.classCount, "Magier");
+  const int a = Find(gSource.feats, gSource.featCount, "Abhärtung");
+  const int b = Find(gSource.feats, gSource.featCount, "EinfacheWaffen");
+  const int cl = 'C' | 'L' << 8, pg = 'P' | 'G' << 8;
+  struct Case {
+    std::string list;  // items as the reader leaves them: ";" a NUL, "," a blank
+    bool feats;
+    std::vector<int32_t> code;
+    int32_t dependency;
+  } cases[] = {
+      {List("\0"), false, {}, -1},  // the field ";"
+      {List("CL Kämpfer 3|Magier 3\0"), false, {cl, 2, fighter, 3, mage, 3}, -1},
+      {List("PG Abhärtung\0PG EinfacheWaffen\0"), false, {pg, a, pg, b}, a},
+      {List("MIN_FIGHTER:2\0"), true, {-2, 2}, -1},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.list);
+    String text;
+    text.Assign(k.list.data(), k.list.size());
+    Owned code;
+    int32_t dependency = -1;
+    if (k.feats)
+      ResolveFeatListText(text, code);
+    else
+      ResolveRequirementList(text, code, &dependency);
+    EXPECT_EQ(std::vector<int32_t>(code.Code() + 1, code.Code() + 1 + code.CodeLength()), k.code);
+    EXPECT_EQ(dependency, k.dependency);
+  }
+}
+
+TEST(MonsterText, SpellResistanceLeavesTheTextWithItsLine) {
+  struct Case {
+    const char *text, *rest;
+    int32_t resistance;
+  } cases[] = {
+      {"Groß.\nSpell Resistance 18\nBiss.\n", "Groß.\nBiss.\n", 18},
+      {"Groß.\nSpell Resistance 18", "Groß.\n", 18},
+      {"Spell Resistance keine\n", "Spell Resistance keine\n", 0},
+  };
+  for (const Case& k : cases) {
+    String text;
+    text.Assign(k.text);
+    EXPECT_EQ(TakeSpellResistanceFrom(text), k.resistance) << k.text;
+    EXPECT_STREQ(text.c_str(), k.rest);
+  }
 }
