@@ -351,7 +351,9 @@ void RunLoopCases(const std::vector<LoopCase>& cases) {
     EXPECT_EQ(damaged, c.viewer);
     EXPECT_EQ(run.output.find("\nRestarting\n") != std::string::npos, c.restart);
     // "q" and "n" leave the loop at once: the stopped workers are not waited for aloud.
-    if (c.hundreds < 0) EXPECT_EQ(run.output.find("Waiting for Threads"), std::string::npos);
+    if (c.hundreds < 0) {
+      EXPECT_EQ(run.output.find("Waiting for Threads"), std::string::npos);
+    }
   }
 }
 

@@ -93,7 +93,9 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
     c->record = record_.data();
     CreateCreature(c, 1);
     // A monster choice that finds nothing (CR 45 without templates) is made again at the same CR.
-    if (kind == 1) EXPECT_EQ(c->cr, cr);
+    if (kind == 1) {
+      EXPECT_EQ(c->cr, cr);
+    }
     int here = (c->familiarChar != nullptr) + (c->mountChar != nullptr) + (c->servantChar != nullptr) + c->companionCount;
     if (here == 0) continue;
     companions += here;

@@ -66,7 +66,9 @@ TEST_F(Skills, DemandedRanksComeFirstEvenWhenTheyUseEveryPoint) {
     ASSERT_NE(climb, nullptr);
     EXPECT_EQ(climb->ranks, demanded);
     for (int e = 0; e < c->skillCount; ++e)
-      if (c->skills[e].skill != Skill("Klettern")) EXPECT_EQ(c->skills[e].ranks, 0);
+      if (c->skills[e].skill != Skill("Klettern")) {
+        EXPECT_EQ(c->skills[e].ranks, 0);
+      }
     delete c;
   }
 }
