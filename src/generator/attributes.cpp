@@ -236,20 +236,20 @@ void ChooseRace(Char* c) {
   } else {
     int n = gSource.raceCount;
     Scratch<int32_t, 256> weights((size_t)n);
-    // The main race must be found (a race without level adjustment always fits); a
-    // subrace may be missing.
-    auto choose = [&](int parent, bool needed) {
+    auto choose = [&](int parent) {
       for (int r = 0; r < n; ++r) {
         const RaceSource& x = gSource.races[r];
         weights[(size_t)r] = x.parent == parent && x.crModifier < c->Level ? x.probability : 0;
       }
       return AdvancedRand(state, n, weights.data(), 4, &gSource.races[0].name.text, sizeof(RaceSource),
-                          "Volk wählen!\n", gInput.ChooseClass, true, 0, needed);
+                          "Volk wählen!\n", gInput.ChooseClass, true, 0, false);
     };
-    int race = choose(-1, true);
+    // Level 0 (a batch's spread of CRs can give CR -1) leaves no race: a human then.
+    int race = choose(-1);
+    if (race < 0) race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
     c->race = race;
     if (YesNo(state, "Subrace?", 10, 1, gInput.ChooseClass)) {
-      int sub = choose(race, false);
+      int sub = choose(race);
       if (sub >= 0) c->subRace = sub;
     }
   }

@@ -180,6 +180,10 @@ TEST_F(Attributes, RacesRespectTheLevelAdjustment) {
   // "Subrace?" says yes one time in eleven, and humans have no subraces.
   EXPECT_GT(sub, 8);
   EXPECT_LT(sub, 45);
+  // Level 0 (CR -1 from a batch's spread) fits no race: a human, not an error.
+  Fresh(c, 0);
+  ChooseRace(c);
+  EXPECT_EQ(c->race, FindByName(gSource.races, gSource.raceCount, "Mensch", false, true));
   // A race fixed by the record is taken as it is; a subrace brings its main race.
   int duergar = FindByName(gSource.races, gSource.raceCount, "Duergar", false, true);
   Fresh(c, 5);

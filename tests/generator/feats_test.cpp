@@ -604,12 +604,13 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
       }
     }
 
-    // Abilities: a roll of 3 to 18, racial adjustment, one point per four levels, and at
-    // most +5 inherent.
+    // Abilities: a roll of 3 to 18, racial adjustment, one point per four levels, at
+    // most +5 inherent, and a template's change.
     for (int a = 0; a < kAttributes; ++a) {
       int score = (&c->ST)[a];
-      EXPECT_GE(score, 3 - 4) << who;
-      EXPECT_LE(score, 18 + 4 + c->Level / 4 + 5) << who;
+      int change = c->templateIndex > 0 ? gSource.templates[c->templateIndex].attributeMods[a] : 0;
+      EXPECT_GE(score, 3 - 4 + std::min(change, 0)) << who;
+      EXPECT_LE(score, 18 + 4 + c->Level / 4 + 5 + std::max(change, 0)) << who;
     }
 
     // Skill ranks: at most level + 3, half that for a skill no class of the character
