@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/combat.h"
 #include "generator/creation.h"
 #include "generator/feats.h"
 #include "generator/monster.h"
@@ -280,6 +281,9 @@ void DoCompanions(Char* c) {
   DoAnimalCompanion(c);
   DoMount(c);
   DoServant(c);
+  // The companions' special texts were written before their master set these flags.
+  for (Char* k : {c->familiarChar, c->mountChar, c->servantChar})
+    if (k) FamiliarLines(k);
 }
 
 }  // namespace RUNTIME_NS

@@ -99,6 +99,13 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
     int here = (c->familiarChar != nullptr) + (c->mountChar != nullptr) + (c->servantChar != nullptr) + c->companionCount;
     if (here == 0) continue;
     companions += here;
+    // Every bound companion shows the two familiar lines its master gave it.
+    for (const Char* k : {c->familiarChar, c->mountChar, c->servantChar}) {
+      if (!k) continue;
+      std::string notes(k->specialText->data, k->specialText->length);
+      EXPECT_NE(notes.find("Empatische Verbindung mit dem Meister"), std::string::npos) << notes;
+      EXPECT_EQ(notes.find("Kann mit seinem Meister sprechen") != std::string::npos, k->familiarFlags[2] != 0) << notes;
+    }
     // The export holds the companions inside the master's block.
     char path[] = "/tmp/schmiede-companions-XXXXXX";
     int fd = mkstemp(path);
