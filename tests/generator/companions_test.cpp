@@ -20,32 +20,7 @@ using namespace debugspace;
 
 namespace {
 
-class Companions : public generator_test::SourceFixture {
- protected:
-  void SetUp() override {
-    SourceFixture::SetUp();
-    again_.assign((size_t)gSource.featCount, 0);
-    notAgain_.assign((size_t)gSource.featCount, 0);
-    spare_.assign(kRecordWords, 0);
-    part_ = new Char();
-  }
-  void TearDown() override {
-    FreeCharBonuses(part_);
-    delete part_;
-    SourceFixture::TearDown();
-  }
-  void Wire(Char* c) {
-    c->context.random = &state_;
-    c->context.effectDone = effectDone_.data();
-    c->context.againDependency = again_.data();
-    c->context.featNotAgain = notAgain_.data();
-    c->context.classPart = part_;
-    c->context.spareRecord = spare_.data();
-    c->specialText = text_;
-  }
-  std::vector<int32_t> again_, notAgain_, spare_;
-  Char* part_ = nullptr;
-};
+class Companions : public generator_test::CreationFixture {};
 
 }  // namespace
 
@@ -78,19 +53,7 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
   int companions = 0, nested = 0;
   for (int n = 0; n < 2040; ++n) {
     int kind = kinds[n % 6], cr = (n / 6) % 51;
-    record_.assign(kRecordWords, 0);
-    record_[rec::kDiceMethod] = -1;
-    record_[rec::kCRMin] = record_[rec::kCRMax] = cr;
-    record_[rec::kKind] = kind == 2 || kind == 3 ? 1 : kind == 4 ? 0 : kind;
-    record_[rec::kForceMixed] = kind == 2;
-    record_[rec::kTreasureOnly] = kind == 3;
-    record_[rec::kNpcClasses] = kind == 4;
-    record_[rec::kFixedMonster] = -1;
-    record_[rec::kFixedRace] = -1;
-    record_[rec::kStoredHitPoints] = kNoHitPoints;
-    record_[rec::kTreasureLow] = 1;
-    record_[rec::kTreasureHigh] = 3;
-    c->record = record_.data();
+    Preset(c, kind, cr);
     CreateCreature(c, 1);
     // A monster choice that finds nothing (CR 45 without templates) is made again at the same CR.
     if (kind == 1) {

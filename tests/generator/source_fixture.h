@@ -97,4 +97,50 @@ class SourceFixture : public ::testing::Test {
   bool savedIsaac_ = false;
 };
 
+// Whole creations: a Char wired to a creation context of its own, with the class part
+// and spare record that mixed creatures and companions need.
+class CreationFixture : public SourceFixture {
+ protected:
+  void SetUp() override {
+    SourceFixture::SetUp();
+    again_.assign((size_t)gSource.featCount, 0);
+    notAgain_.assign((size_t)gSource.featCount, 0);
+    spare_.assign(kRecordWords, 0);
+    part_ = new Char();
+  }
+  void TearDown() override {
+    FreeCharBonuses(part_);
+    delete part_;
+    SourceFixture::TearDown();
+  }
+  void Wire(Char* c) {
+    c->context.random = &state_;
+    c->context.effectDone = effectDone_.data();
+    c->context.againDependency = again_.data();
+    c->context.featNotAgain = notAgain_.data();
+    c->context.classPart = part_;
+    c->context.spareRecord = spare_.data();
+    c->specialText = text_;
+  }
+  // A record as a batch presets it: kind 0 characters, 1 monsters, 2 mixed, 3 treasure,
+  // 4 NPC classes, -1 any.
+  void Preset(Char* c, int kind, int cr) {
+    record_.assign(kRecordWords, 0);
+    record_[rec::kDiceMethod] = -1;
+    record_[rec::kCRMin] = record_[rec::kCRMax] = cr;
+    record_[rec::kKind] = kind == 2 || kind == 3 ? 1 : kind == 4 ? 0 : kind;
+    record_[rec::kForceMixed] = kind == 2;
+    record_[rec::kTreasureOnly] = kind == 3;
+    record_[rec::kNpcClasses] = kind == 4;
+    record_[rec::kFixedMonster] = -1;
+    record_[rec::kFixedRace] = -1;
+    record_[rec::kStoredHitPoints] = kNoHitPoints;
+    record_[rec::kTreasureLow] = 1;
+    record_[rec::kTreasureHigh] = 3;
+    c->record = record_.data();
+  }
+  std::vector<int32_t> again_, notAgain_, spare_;
+  Char* part_ = nullptr;
+};
+
 }  // namespace generator_test

@@ -90,45 +90,23 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class Sheet : public generator_test::SourceFixture {
+class Sheet : public generator_test::CreationFixture {
  protected:
   void SetUp() override {
-    SourceFixture::SetUp();
-    again_.assign((size_t)gSource.featCount, 0);
-    notAgain_.assign((size_t)gSource.featCount, 0);
-    spare_.assign(kRecordWords, 0);
-    part_ = new Char();
+    CreationFixture::SetUp();
     c_ = new Char();
-    c_->context.random = &state_;
-    c_->context.effectDone = effectDone_.data();
-    c_->context.againDependency = again_.data();
-    c_->context.featNotAgain = notAgain_.data();
-    c_->context.classPart = part_;
-    c_->context.spareRecord = spare_.data();
-    c_->specialText = text_;
+    Wire(c_);
   }
   void TearDown() override {
     FreeCharBonuses(c_);
-    FreeCharBonuses(part_);
     delete c_;
-    delete part_;
     gProcess.silent = false;
-    SourceFixture::TearDown();
+    CreationFixture::TearDown();
   }
   // Kinds 0 (characters), 1 (monsters), 2 (mixed), 4 (NPC classes) and -1 (any) in turn.
   void Build(int n) {
     const int kinds[] = {0, 1, 2, 4, -1};
-    int kind = kinds[n % 5];
-    record_.assign(kRecordWords, 0);
-    record_[rec::kDiceMethod] = -1;
-    record_[rec::kCRMin] = record_[rec::kCRMax] = (n / 5) % 31;
-    record_[rec::kKind] = kind == 2 ? 1 : kind == 4 ? 0 : kind;
-    record_[rec::kForceMixed] = kind == 2;
-    record_[rec::kNpcClasses] = kind == 4;
-    record_[rec::kFixedMonster] = -1;
-    record_[rec::kFixedRace] = -1;
-    record_[rec::kStoredHitPoints] = kNoHitPoints;
-    c_->record = record_.data();
+    Preset(c_, kinds[n % 5], (n / 5) % 31);
     CreateCreature(c_, 1);
   }
   // The sheet's lines, as the consistency check collects them.
@@ -142,8 +120,6 @@ class Sheet : public generator_test::SourceFixture {
     gProcess.silent = false;
     return lines;
   }
-  std::vector<int32_t> again_, notAgain_, spare_;
-  Char* part_ = nullptr;
   Char* c_ = nullptr;
 };
 
