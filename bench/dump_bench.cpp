@@ -28,7 +28,7 @@ struct Run {
 // Starts the program in `dir`, writes `input` at once and `later` after `laterMs`,
 // and notes when `marker` first shows in the output.
 Run Start(const std::string& dir, const std::string& runtime, const std::string& input, const char* marker,
-          const std::string& later = "", int laterMs = 0, const char* env = nullptr) {
+          const std::string& later = "", int laterMs = 0, const char* program = SCHMIEDE_EXE) {
   int out[2], in[2];
   if (pipe(out) != 0 || pipe(in) != 0) abort();
   Clock::time_point start = Clock::now();
@@ -40,8 +40,7 @@ Run Start(const std::string& dir, const std::string& runtime, const std::string&
     dup2(out[1], 2);
     close(in[1]);
     close(out[0]);
-    if (env) putenv(const_cast<char*>(env));
-    execl(SCHMIEDE_EXE, SCHMIEDE_EXE, runtime.c_str(), (char*)nullptr);
+    execl(program, program, runtime.c_str(), (char*)nullptr);
     _exit(127);
   }
   close(in[0]);
@@ -130,7 +129,7 @@ int main(int argc, char** argv) {
     }
     rebuild.push_back(r.untilMarker);
   }
-  Run p = Start(plain, "0", kOneCreature, kReady, "", 0, "SCHMIEDE_PLAIN_LAYOUT=1");
+  Run p = Start(plain, "0", kOneCreature, kReady, "", 0, SCHMIEDE_PLAIN_EXE);
   if (p.output.find("Dumping Source...Done") == std::string::npos) return 1;
 
   std::vector<double> loadReady, loadPrompt;

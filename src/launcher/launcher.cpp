@@ -83,7 +83,6 @@ int LauncherMain(int argc, char** argv) {
     RemoveTemporaryFiles("save");
     RemoveTemporaryFiles("export");
     gProcess.perfFrequency = PerfFrequency();
-    gProcess.plainLayout = getenv("SCHMIEDE_PLAIN_LAYOUT") && *getenv("SCHMIEDE_PLAIN_LAYOUT") == '1';
     if (argc > 0 && argv[0] && argv[0][0]) gProcess.programName = argv[0];
     if (LoadInstalledDump("source.mrg") != 0) {
       gProcess.rebuild = true;

@@ -1,0 +1,9 @@
+// The program with the compact Source laid out in plain allocation order: a rebuild skips
+// the runtime analysis. Only the dump benchmark starts it, to compare the two layouts.
+#include "launcher/launcher.h"
+#include "launcher/process.h"
+
+int main(int argc, char** argv) {
+  gProcess.plainLayout = true;
+  return LauncherMain(argc, argv);
+}
