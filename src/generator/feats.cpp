@@ -687,16 +687,14 @@ void RunFeatScripts(Char* c) {
     if (feat < 0 || feat >= gSource.featCount) continue;
     const FeatSource& f = gSource.feats[feat];
     if (feat == names.psionicBody) {
-      int mainPsionic = -1;
-      for (int s = 0; s < c->classCount; ++s) {
+      bool disciplines = false;
+      for (int s = 0; s < c->classCount && s < kMaxClassSlots && !disciplines; ++s) {
         const CharSource* k = ClassAt(c->classes[s]);
-        if (k && k->psiDisciplines && k->spellAttribute >= 0 && k->spellAttribute < kAttributes) {
-          mainPsionic = k->spellAttribute;
-          break;
-        }
+        disciplines = k && k->psiDisciplines;
       }
-      if (mainPsionic >= 0) {
-        int mod = (&c->MST)[mainPsionic];
+      // The main psionic ability the powers drew, not the class's spell ability.
+      if (disciplines && c->mainPsionic >= 0 && c->mainPsionic < kAttributes) {
+        int mod = (&c->MST)[c->mainPsionic];
         if (mod > c->MKO) c->TP += mod - c->MKO;
       }
       for (int j = 0; j < count; ++j)

@@ -233,6 +233,17 @@ TEST_F(Feats, RobeAndShieldWithoutProficiencyCostAttackAndCheckPenalty) {
   }
 }
 
+TEST_F(Feats, PsionicBodyAddsTheDrawnMainAbilityOverConstitution) {
+  Char* c = Make("Psion", 3);
+  c->mainPsionic = 4;  // Wisdom, although the class casts from Intelligence
+  c->MWE = 3;
+  AddFeat(c, Feat("PsionicBody"), nullptr, -2);
+  int before = c->TP;
+  RunFeatScripts(c);
+  EXPECT_EQ(c->TP - before, 3 - 1);
+  delete c;
+}
+
 TEST_F(Feats, ClassFeatListFillsBeforeAnyDraw) {
   Char* c = Make("Kämpfer", 8);
   Give(c, "OrderOfTheBow", 2);
