@@ -331,9 +331,8 @@ bool CanTakeFeat(Char* c, int feat, int slot, int32_t* weights) {
       pass = item.equipType == 0 && item.equipment >= 0 && gSource.equipment[item.equipment].specialType == 3;
     }
   }
-  // These conditions may change within the creation (abilities, items), so they block
-  // only the current draw.
-  if (!pass && weights) weights[feat] = 0;
+  // These conditions may change within the creation (abilities, items): they mark
+  // nothing, and the caller decides what a refusal does to the weight.
   return pass;
 }
 
@@ -574,7 +573,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
       }
       if (gDecide.chooseEverything)
         for (int f = 0; f < n; ++f)
-          if (save[f] > 0 && !CanTakeFeat(c, f, slot, save)) save[f] = 0;
+          if (!CanTakeFeat(c, f, slot, save)) save[f] = 0;
       char label[256];
       if (bonusClass)
         FormatLabel(label, sizeof label, "Bonustalent: %s\nTalent wählen!\n", bonusClass->name.c_str());

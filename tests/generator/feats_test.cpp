@@ -13,6 +13,7 @@
 #include "generator/feats.h"
 #include "generator/rules.h"
 #include "generator/source_fixture.h"
+#include "platform/keys.h"
 #include "random/decisions.h"
 
 using namespace debugspace;
@@ -146,6 +147,24 @@ TEST_F(Feats, FailedAbilityTestsBlockForTheCreationMissingFeatsDoNot) {
   EXPECT_FALSE(CanTakeFeat(c, cleave, 0, weights.data()));
   EXPECT_EQ(notAgain_[cleave], 0);
   EXPECT_EQ(weights[cleave], 7);
+  // Finesse without the Dexterity lead: refused, its weight and marks untouched.
+  int finesse = Feat("Waffenfinesse");
+  EXPECT_FALSE(CanTakeFeat(c, finesse, 0, weights.data()));
+  EXPECT_EQ(weights[finesse], 7);
+  EXPECT_EQ(notAgain_[finesse], 0);
+  // Asked for every decision, the slot tests every feat, also those of no weight: a
+  // wizard's Power Attack fails its Strength test and is marked.
+  Char* w = Make("Magier", 1);
+  w->featCount = 1;
+  first = 0;
+  gDecide.chooseEverything = true;
+  InputUseText("");
+  testing::internal::CaptureStdout();
+  DoFeats(w, nullptr, -1, false, &first, 0);
+  testing::internal::GetCapturedStdout();
+  gDecide.chooseEverything = false;
+  EXPECT_NE(notAgain_[power], 0);
+  delete w;
   delete c;
 }
 
