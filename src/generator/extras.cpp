@@ -98,7 +98,7 @@ void DoSpecialAbilities(Char* c) {
   std::vector<int32_t> w = Weights(c, [](const SpecialSource& x) { return x.type == 2; });
   for (int k = 0; k < c->SpecialAbilities; ++k) {
     int row = Draw(c, w, "Besondere Fähigkeit wählen!");
-    if (row < 0) break;
+    if (row < 0) continue;  // none is taken this time; the count goes on
     w[(size_t)row] = 0;
     if (gSource.specials[row].name == "Fertigkeitsmeisterschaft")
       SkillMastery(c);
@@ -124,7 +124,7 @@ void DoHierophantAbilities(Char* c) {
   std::vector<int32_t> w = Weights(c, [](const SpecialSource& x) { return x.type == 8; });
   for (int k = 0; k < c->HierophantAbilities; ++k) {
     int row = Draw(c, w, "Specialfähigkeit wählan!");
-    if (row < 0) break;
+    if (row < 0) continue;  // none is taken this time; the count goes on
     w[(size_t)row] = 0;
     Run(c, row);
   }
