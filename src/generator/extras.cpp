@@ -56,9 +56,8 @@ void SkillMastery(Char* c) {
     names[(size_t)e] = s >= 0 && s < gSource.skillCount ? gSource.skills[s].name.c_str() : "";
   }
   for (int k = 0; k < c->MIN + 3; ++k) {
-    int e = c->skillCount > 0 ? AdvancedRand(c->context.random, c->skillCount, w.data(), 4, names.data(), sizeof(char*),
-                                             "Fertigkeit auswählen!", 0, true, 0, false)
-                              : -1;
+    int e = AdvancedRand(c->context.random, c->skillCount, w.data(), 4, names.data(), sizeof(char*),
+                         "Fertigkeit auswählen!", 0, true, 0, false);
     int skill = -1;
     if (e >= 0) {
       w[(size_t)e] = 0;
