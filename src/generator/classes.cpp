@@ -112,7 +112,12 @@ void RandClass(Char* c, int method, int slot, int* count) {
   }
   int levelsBefore = 0;
   for (int i = 0; i < slot && i < kMaxClassSlots; ++i) levelsBefore += c->classLevels[i];
-  if (slot > 0) CalcBaseValues(c);
+  int slotsBefore = c->classCount;
+  if (slot > 0) {
+    // The prerequisites see the classes chosen so far, not the slot being chosen.
+    c->classCount = std::min(slot, kMaxClassSlots);
+    CalcBaseValues(c);
+  }
   for (int k = 0; k < n; ++k) {
     const CharSource& x = gSource.classes[k];
     int64_t w = (fit[(size_t)k] - least + 1) * weights[(size_t)k];
@@ -125,6 +130,7 @@ void RandClass(Char* c, int method, int slot, int* count) {
     }
     weights[(size_t)k] = (int32_t)std::min<int64_t>(w, INT32_MAX);
   }
+  c->classCount = slotsBefore;
   std::string label;
   if (LabelWanted()) {
     char line[96];

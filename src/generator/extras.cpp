@@ -56,9 +56,8 @@ void SkillMastery(Char* c) {
     names[(size_t)e] = s >= 0 && s < gSource.skillCount ? gSource.skills[s].name.c_str() : "";
   }
   for (int k = 0; k < c->MIN + 3; ++k) {
-    int e = c->skillCount > 0 ? AdvancedRand(c->context.random, c->skillCount, w.data(), 4, names.data(), sizeof(char*),
-                                             "Fertigkeit auswählen!", 0, true, 0, false)
-                              : -1;
+    int e = AdvancedRand(c->context.random, c->skillCount, w.data(), 4, names.data(), sizeof(char*),
+                         "Fertigkeit auswählen!", 0, true, 0, false);
     int skill = -1;
     if (e >= 0) {
       w[(size_t)e] = 0;
@@ -98,7 +97,7 @@ void DoSpecialAbilities(Char* c) {
   std::vector<int32_t> w = Weights(c, [](const SpecialSource& x) { return x.type == 2; });
   for (int k = 0; k < c->SpecialAbilities; ++k) {
     int row = Draw(c, w, "Besondere Fähigkeit wählen!");
-    if (row < 0) break;
+    if (row < 0) continue;  // none is taken this time; the count goes on
     w[(size_t)row] = 0;
     if (gSource.specials[row].name == "Fertigkeitsmeisterschaft")
       SkillMastery(c);
@@ -124,7 +123,7 @@ void DoHierophantAbilities(Char* c) {
   std::vector<int32_t> w = Weights(c, [](const SpecialSource& x) { return x.type == 8; });
   for (int k = 0; k < c->HierophantAbilities; ++k) {
     int row = Draw(c, w, "Specialfähigkeit wählan!");
-    if (row < 0) break;
+    if (row < 0) continue;  // none is taken this time; the count goes on
     w[(size_t)row] = 0;
     Run(c, row);
   }

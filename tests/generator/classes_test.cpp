@@ -142,3 +142,18 @@ TEST_F(Classes, ClassFeatScriptsGrantProficiencies) {
   ResetChar(c);
   delete c;
 }
+
+TEST_F(Classes, ALaterSlotsPrerequisitesSeeOnlyTheEarlierClasses) {
+  Char* c = new Char();
+  Fresh(c, 6);
+  for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 12;
+  c->classCount = 2;
+  c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Magier", false, true);
+  c->classLevels[0] = c->preEpicLevels[0] = 3;
+  c->classes[1] = FindByName(gSource.classes, gSource.classCount, "Barbar", false, true);  // not chosen yet
+  RandClass(c, 1, 1, nullptr);
+  EXPECT_EQ(c->baseFort, PoorSave(3));  // an empty slot adds no good save
+  EXPECT_EQ(c->classCount, 2);
+  ResetChar(c);
+  delete c;
+}

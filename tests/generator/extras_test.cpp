@@ -5,6 +5,7 @@
 #include "generator/attributes.h"
 #include "generator/extras.h"
 #include "generator/spells.h"
+#include "random/decisions.h"
 #include "generator/source_fixture.h"
 
 using namespace debugspace;
@@ -73,5 +74,24 @@ TEST_F(Extras, EquipmentRaisesSkills) {
   ASSERT_GE(c->skillCount, 1);
   EXPECT_EQ(c->skills[0].skill, code[1]);
   EXPECT_EQ(c->skills[0].bonus, code[3]);
+  delete c;
+}
+
+TEST_F(Extras, AnEmptyHierophantPickTakesNoneAndTheCountGoesOn) {
+  Char* c = Wizard(5);
+  c->specialText = text_;
+  int rows = 0;
+  for (int i = 0; i < gSource.specialCount; ++i) rows += gSource.specials[i].type == 8;
+  std::vector<int32_t> stream(2 * (size_t)rows + 8, kStreamEnd);
+  int32_t position = 0;
+  SetDecisionStream(stream.data(), &position);
+  int32_t flag = gProcess.recordFlag;
+  gProcess.recordFlag = 1;
+  c->HierophantAbilities = rows + 2;
+  DoHierophantAbilities(c);
+  gProcess.recordFlag = flag;
+  UseScratchStream();
+  EXPECT_EQ(position, 2 * (rows + 2));  // every pick is made, the two empty ones recorded as -1
+  EXPECT_EQ(stream[(size_t)position - 1], -1);
   delete c;
 }
