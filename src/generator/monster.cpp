@@ -267,10 +267,8 @@ void RunMonsterAbilities(Char* c, const MonsterSource& m) {
     int a = code[i];
     if (a < 0 || a >= gSource.abilityCount) continue;
     const AbilitySource& x = gSource.abilities[a];
-    if (x.text.length > 0) {
-      Append(c, x.text);
-      Append(c, "\n");
-    }
+    Append(c, x.text);
+    Append(c, "\n");
     if (x.script.data) RunScript(c, nullptr, c->specialText, x.script.data, x.name.c_str(), -1, c->specialText);
   }
 }
@@ -399,10 +397,6 @@ void MonsterFinalValues(Char* c) {
   c->refMod = c->MGE;
   c->willMod = c->MWE;
   c->fortMod = c->MKO;
-  c->Attacks = 0;
-  for (int i = 0; i < c->attackCount; ++i)
-    if (c->naturals[i].category == 0) c->Attacks += c->naturals[i].number;
-  if (c->Attacks == 0) c->Attacks = 1;
 }
 
 void SetMonster(Char* c) {
@@ -414,8 +408,10 @@ void SetMonster(Char* c) {
   Scratch<int32_t, kMonsterOptions> weights((size_t)std::max(c->optionCount, 1), 0);
   std::vector<std::string> texts;
   Scratch<const char*, kMonsterOptions> names((size_t)std::max(c->optionCount, 1), "");
-  // The option texts are for the user choosing the template and for the debug output.
+  // The label lists the options with their numbers when someone can see it; each
+  // option carries its text as well, so the weighted list says which is which.
   bool shown = gInput.ChooseClass || LabelWanted();
+  std::string label = "Template wählen!\n";
   if (shown) texts.resize((size_t)std::max(c->optionCount, 1));
   for (int i = 0; i < c->optionCount; ++i) {
     weights[(size_t)i] = 1 + (c->optionTemplate[i] == 0 ? 15 : 0) + (c->optionVariant[i] == 0 ? 5 : 0);
@@ -425,11 +421,12 @@ void SetMonster(Char* c) {
     snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d", t >= 0 && t < gSource.templateCount ? gSource.templates[t].name.c_str() : "",
              c->optionVariant[i]);
     texts[(size_t)i] = line;
+    label += std::to_string(i) + ": " + line + "\n";
   }
   if (shown)
     for (int i = 0; i < c->optionCount; ++i) names[(size_t)i] = texts[(size_t)i].c_str();
   int option = c->optionCount > 0 ? AdvancedRand(state, c->optionCount, weights.data(), 4, names.data(), sizeof(char*),
-                                                 "Template wählen!\n", gInput.ChooseClass, true, 0, false)
+                                                 label.c_str(), gInput.ChooseClass, true, 0, false)
                                   : -1;
   if (option < 0) option = 0;
   int variant = c->optionCount > 0 ? c->optionVariant[option] : 0;

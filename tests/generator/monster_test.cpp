@@ -133,6 +133,8 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
           EXPECT_LE(c->hitPoints, row.tp + c->Level * row.hdType) << who;
         }
         EXPECT_GE(c->hitPoints, 1) << who;
+        // No build step counts attacks per round: the start value stays.
+        EXPECT_EQ(c->Attacks, 1) << who;
         FreeCharBonuses(c);
         delete c;
       }
@@ -150,6 +152,31 @@ TEST_F(Monsters, CelestialAnimalsBecomeMagicalBeasts) {
   EXPECT_EQ(c->GA, 2);
   EXPECT_EQ(c->naturals[0].attack, 3 + 1 - 1);
   EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 108);
+  FreeCharBonuses(c);
+  delete c;
+}
+
+TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
+  // Shown labels: the question names every option with its number.
+  Char* c = Blank(1);
+  c->monster = Monster("Wolf");
+  c->optionCount = 2;
+  c->optionTemplate[1] = Template("Celestial");
+  c->optionVariant[1] = 1;
+  bool labels = gProcess.labelFlag;
+  int debug = gProcess.debugOutput;
+  gProcess.labelFlag = true;
+  gProcess.debugOutput = 1;
+  SetOutputLevels(1, -1);
+  testing::internal::CaptureStdout();
+  SetMonster(c);
+  std::string out = testing::internal::GetCapturedStdout();
+  SetOutputLevels(0, -1);
+  gProcess.labelFlag = labels;
+  gProcess.debugOutput = debug;
+  EXPECT_NE(out.find("(Template wählen!\n0: Template: Keins, TW Erhöhung: 0\n1: Template: Celestial, TW Erhöhung: 1\n:)"),
+            std::string::npos)
+      << out;
   FreeCharBonuses(c);
   delete c;
 }
