@@ -387,8 +387,13 @@ int64_t CreateCreature(Char* c, int sub) {
     ReArrangeSkills(c);
     c->treasureIndex = c->itemCount;
     if (!c->mixedPart && !c->noEquipment) {
-      // The character's wealth becomes its item treasure.
-      c->treasureBudget = c->treasureMoney;
+      // What is left of the wealth becomes item treasure: for a character, what its
+      // equipment put into treasure did not take (the weapon values left it as the
+      // treasure budget); a monster has spent none of its wealth.
+      if (c->kind == 0)
+        c->treasureMoney = c->treasureBudget;
+      else
+        c->treasureBudget = c->treasureMoney;
       ItemTreasure(c);
     }
   }

@@ -150,6 +150,26 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   delete c;
 }
 
+TEST_F(Companions, CharactersHandOnWhatIsLeftOfTheirWealth) {
+  // Equipment put into treasure is paid out of the wealth: only the rest is the
+  // treasure budget that goods and the sale value start from.
+  Char* c = new Char();
+  Wire(c);
+  int paid = 0;
+  for (int n = 0; n < 40; ++n) {
+    Preset(c, n % 2 ? 4 : 0, 9);
+    CreateCreature(c, 1);
+    int32_t spent = 0;
+    for (int i = 0; i < c->treasureIndex; ++i)
+      if (c->items[i].treasure) spent += c->items[i].price + c->items[i].value;
+    paid += spent > 0;
+    EXPECT_EQ(c->treasureBudget, c->wealth - spent) << n;
+  }
+  EXPECT_GT(paid, 10);
+  FreeCharBonuses(c);
+  delete c;
+}
+
 TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
   // Every template raises Strength by 30 here: at levels 1 to 4 only a templated
   // character reaches 29, and every templated one does.
