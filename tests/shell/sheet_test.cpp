@@ -167,6 +167,23 @@ TEST_F(Sheet, EveryKindExportsItsRecordsInTheTableOrder) {
   EXPECT_TRUE(spellChar && nestedSheet);
 }
 
+TEST_F(Sheet, MixedCreaturesAttackWithoutTheClassPartsEpicBonus) {
+  // Merged totals: both parts' base attack + ability + size (and the "other" column).
+  int epic = 0;
+  for (int n = 0; n < 20; ++n) {
+    Preset(c_, 2, 45);
+    CreateCreature(c_, 1);
+    if (!c_->mixed) continue;
+    epic += c_->epicAttack > 0;
+    std::string melee = "GAMELEE=" + std::to_string(c_->GA + c_->MST + c_->sizeMod + c_->AttackMod) + ",";
+    std::string ranged = "GARANGE=" + std::to_string(c_->GA + c_->MGE + c_->sizeMod + c_->AttackMod) + ",";
+    std::string exported = ExportOf(c_);
+    EXPECT_NE(exported.find(melee), std::string::npos) << n;
+    EXPECT_NE(exported.find(ranged), std::string::npos) << n;
+  }
+  EXPECT_GT(epic, 3);
+}
+
 TEST_F(Sheet, MarksUnarmedAttacksAndLongAttackRows) {
   Build(50);
   ASSERT_GT(c_->itemCount, 0);
