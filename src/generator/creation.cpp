@@ -250,10 +250,10 @@ int64_t CreateCreature(Char* c, int sub) {
         c->diceMethod = random(state, 1, 2, "Würfelmethode wählen: 1 = 3W6, 2 = 4W6\n", 0);
       else
         c->diceMethod = 2;
-      if (kindByChance && !c->profileMode && c->templateIndex == 0) {
+      if (kindByChance && !c->profileMode && c->templateIndex == 0)
         c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
-        if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
-      }
+      // NPC classes are weaker: more levels for the CR, also when the record asks for them.
+      if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
       if (c->mixedPart && c->mixedMonster) {
         // The class part has the monster's body: its scores, its missing abilities.
         for (int a = 0; a < kAttributes; ++a) {
@@ -387,8 +387,13 @@ int64_t CreateCreature(Char* c, int sub) {
     ReArrangeSkills(c);
     c->treasureIndex = c->itemCount;
     if (!c->mixedPart && !c->noEquipment) {
-      // The character's wealth becomes its item treasure.
-      c->treasureBudget = c->treasureMoney;
+      // What is left of the wealth becomes item treasure: for a character, what its
+      // equipment put into treasure did not take (the weapon values left it as the
+      // treasure budget); a monster has spent none of its wealth.
+      if (c->kind == 0)
+        c->treasureMoney = c->treasureBudget;
+      else
+        c->treasureBudget = c->treasureMoney;
       ItemTreasure(c);
     }
   }

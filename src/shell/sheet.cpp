@@ -215,8 +215,11 @@ struct Breakdown {
   int32_t Total() const { return base + ability + third + other; }
 };
 
-Breakdown MeleeAttack(const Char* c) { return {c->GA + c->epicAttack, c->meleeMod, c->sizeMod, c->AttackMod}; }
-Breakdown RangedAttack(const Char* c) { return {c->GA + c->epicAttack, c->rangedMod, c->sizeMod, c->AttackMod}; }
+// A mixed creature's merged totals are the base attack of both parts, ability and
+// size: its class part's epic bonus stays out of them.
+int32_t AttackBase(const Char* c) { return c->GA + (c->mixed ? 0 : c->epicAttack); }
+Breakdown MeleeAttack(const Char* c) { return {AttackBase(c), c->meleeMod, c->sizeMod, c->AttackMod}; }
+Breakdown RangedAttack(const Char* c) { return {AttackBase(c), c->rangedMod, c->sizeMod, c->AttackMod}; }
 Breakdown Save(const Char* c, int which) {
   switch (which) {
     case 0: return {c->baseRef + c->epicSave, c->refMod, c->RWRefMage, c->RWRefRest};

@@ -150,6 +150,32 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   delete c;
 }
 
+TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth) {
+  // Humans of CR 9 have level 10; NPC classes, also when the record asks for them,
+  // 10 / 5 + 10 + 1 = 13. Equipment put into treasure is paid out of the wealth:
+  // only the rest is the treasure budget that goods and the sale value start from.
+  Char* c = new Char();
+  Wire(c);
+  int human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true), paid = 0;
+  for (int n = 0; n < 40; ++n) {
+    int kind = n % 2 ? 4 : 0;
+    Preset(c, kind, 9);
+    record_[rec::kFixedRace] = human;
+    CreateCreature(c, 1);
+    if (c->templateIndex == 0) {
+      EXPECT_EQ(c->Level, kind == 4 ? 13 : 10) << n;
+    }
+    int32_t spent = 0;
+    for (int i = 0; i < c->treasureIndex; ++i)
+      if (c->items[i].treasure) spent += c->items[i].price + c->items[i].value;
+    paid += spent > 0;
+    EXPECT_EQ(c->treasureBudget, c->wealth - spent) << n;
+  }
+  EXPECT_GT(paid, 10);
+  FreeCharBonuses(c);
+  delete c;
+}
+
 TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
   // Every template raises Strength by 30 here: at levels 1 to 4 only a templated
   // character reaches 29, and every templated one does.
