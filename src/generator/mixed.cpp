@@ -123,7 +123,11 @@ void MergeMixed(Char* m, Char* p) {
   m->BeatMR = p->BeatMR;
   m->shownCheckPenalty = p->shownCheckPenalty;
   m->armorCheckPenalty = p->armorCheckPenalty;
+  m->Attacks = p->Attacks;
   m->Attacks2 = p->Attacks2;
+  m->MonkAttacks = p->MonkAttacks;
+  m->Unarmed1 = p->Unarmed1;
+  m->Unarmed2 = p->Unarmed2;
   m->Crystals = p->Crystals;
   m->CombatModes = p->CombatModes;
   m->mainPsionic = p->mainPsionic;

@@ -129,6 +129,8 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
     ++merged;
     EXPECT_GE(c->classCount, part_->classCount) << n;
     EXPECT_EQ(c->GA, c->monsterBase[0] + part_->GA) << n;
+    // The class levels give the attacks per round.
+    EXPECT_EQ(c->Attacks, part_->Attacks) << n;
     // A zeroed record asks for no dice (the scores are the monster's); a profile takes 1.
     EXPECT_EQ(part_->diceMethod, part_->profileMode ? 1 : 0) << n;
     std::string type = c->creatureType >= 0 ? gSource.monsterTypes[c->creatureType].name.c_str() : "";
