@@ -324,6 +324,10 @@ int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact) {
     weights[i] = (int32_t)std::floor(50000.0 / (4.0 * std::fabs(x * x * x) + 1.0));
   }
   weights[6] /= 1000;
+  // Far beyond level 20 every weight rounds to 0: the strongest ordinary bonus then.
+  bool any = false;
+  for (int32_t w : weights) any = any || w > 0;
+  if (!any) weights[5] = 1;
   int chosen = AdvancedRand(state, 7, weights, 4, nullptr, 0, "Verbesserung Auswählen!", noArtifact, false);
   return chosen < 0 ? 0 : chosen;
 }
