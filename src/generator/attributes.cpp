@@ -92,6 +92,11 @@ int32_t& AbilityModifier(Char* c, int i) {
   return *mods[i];
 }
 
+void ZeroAbsentAbilities(Char* c) {
+  for (int i = 0; i < kAttributes; ++i)
+    if (c->absent[i]) AbilityScore(c, i) = 0;
+}
+
 void ComputeModifiers(Char* c) {
   for (int i = 0; i < kAttributes; ++i) {
     int32_t s = AbilityScore(c, i);
@@ -170,8 +175,7 @@ void RollAttributes(Char* c, int method) {
         AbilityScore(c, i) = sum;
       }
     }
-    for (int i = 0; i < kAttributes; ++i)
-      if (c->absent[i]) AbilityScore(c, i) = 0;
+    ZeroAbsentAbilities(c);
     ComputeModifiers(c);
     if ((method == 1 || method == 2) && TooWeak(c)) {
       DebugPrint(2, "\nAttributes too bad, restarting...\n\n");
@@ -208,8 +212,7 @@ void ArrangeAttributes(Char* c) {
     pool[best] = 0;
     weights[chosen] = 0;
   }
-  for (int i = 0; i < kAttributes; ++i)
-    if (c->absent[i]) AbilityScore(c, i) = 0;
+  ZeroAbsentAbilities(c);
 }
 
 void SetRace(Char* c, int race) {

@@ -16,6 +16,9 @@ int32_t& AbilityScore(Char* c, int i);
 int32_t& AbilityModifier(Char* c, int i);
 // Modifiers from scores; absent abilities keep 0.
 void ComputeModifiers(Char* c);
+// An absent ability (a construct's Constitution) is 0 again after the steps that
+// compute with a stand-in score.
+void ZeroAbsentAbilities(Char* c);
 
 // Method 1: 3W6 seven times, the weakest dropped; 2: 4W6 keep three; other: 3W6.
 void RollAttributes(Char* c, int method);

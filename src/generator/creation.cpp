@@ -345,8 +345,7 @@ int64_t CreateCreature(Char* c, int sub) {
       DoCrystal(c);
       RestoreChooseEverything();
       DoCompanions(c);
-      for (int i = 0; i < kAttributes; ++i)
-        if (c->absent[i]) AbilityScore(c, i) = 0;
+      ZeroAbsentAbilities(c);
       RestoreChooseEverything();
       RollHitPoints(c);
       CalcWeapons(c, !c->noEquipment && !c->mixedPart);
@@ -359,8 +358,7 @@ int64_t CreateCreature(Char* c, int sub) {
   }
   if (!treasureOnly) {
     SpecialTexts(c);
-    for (int i = 0; i < kAttributes; ++i)
-      if (c->absent[i]) AbilityScore(c, i) = 0;
+    ZeroAbsentAbilities(c);
   }
   if (c->mixed) {
     // The class part: a character of the class share, built by a recursive call.

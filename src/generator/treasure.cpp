@@ -409,6 +409,17 @@ static void NameEffects(Char* c, CharItem* it) {
   }
 }
 
+// The configuration chosen: paid, its effects named and (for a creature's own items)
+// marked as done.
+static void TakeEffects(Char* c, CharItem* it, int64_t price, bool treasure) {
+  Pay(c, price);
+  NameEffects(c, it);
+  if (!treasure && c->context.effectDone)
+    for (int e = 0; e < it->effectCount; ++e) c->context.effectDone[it->effects[e]] = 1;
+  if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;
+  DebugPrint(2, "\n\nSpend %d from %d Money\n\n", (int)price, c->money);
+}
+
 void DoEffects2(Char* c, int number) {
   CharItem* it = &c->items[number];
   IsaacState* state = c->context.random;
@@ -420,10 +431,7 @@ void DoEffects2(Char* c, int number) {
     // the first try's price is the one paid (the tries only print).
     it->effectCount = 0;
     if (IsArms(it->equipType)) it->secondEffect = 0;
-    int64_t price = Price(c, it, 0, 0, true);
-    Pay(c, price);
-    NameEffects(c, it);
-    if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;
+    TakeEffects(c, it, Price(c, it, 0, 0, true), TreasureMode(c));
     return;
   }
   // The effect tables are small: their weights stay on the stack unless a table grows.
@@ -589,12 +597,7 @@ void DoEffects2(Char* c, int number) {
       }
     }
     if (accepted) {
-      Pay(c, price);
-      NameEffects(c, it);
-      if (!treasure && c->context.effectDone)
-        for (int e = 0; e < it->effectCount; ++e) c->context.effectDone[it->effects[e]] = 1;
-      if (!strstr(it->label, "RK-Armbänder")) it->value += (int32_t)price;
-      DebugPrint(2, "\n\nSpend %d from %d Money\n\n", (int)price, c->money);
+      TakeEffects(c, it, price, treasure);
       return;
     }
   }

@@ -20,13 +20,8 @@ using namespace debugspace;
 
 namespace {
 
-class Feats : public generator_test::SourceFixture {
+class Feats : public generator_test::CreationFixture {
  protected:
-  void SetUp() override {
-    SourceFixture::SetUp();
-    again_.assign((size_t)gSource.featCount, 0);
-    notAgain_.assign((size_t)gSource.featCount, 0);
-  }
   // A character with one class of `levels`, a race and average abilities.
   Char* Make(const char* cls, int levels, const char* race = "Zwerg") {
     Char* c = new Char();
@@ -69,7 +64,6 @@ class Feats : public generator_test::SourceFixture {
     CalculateFeats(c);
     return c->featCount - before;
   }
-  std::vector<int32_t> again_, notAgain_;
 };
 
 }  // namespace
@@ -582,27 +576,11 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
   granted.insert("Turmschilde");
 
   Char* c = new Char();
-  Char* part = new Char();
-  std::vector<int32_t> spare(kRecordWords, 0);
-  c->context.random = &state_;
-  c->context.effectDone = effectDone_.data();
-  c->context.againDependency = again_.data();
-  c->context.featNotAgain = notAgain_.data();
-  c->context.classPart = part;
-  c->context.spareRecord = spare.data();
-  c->specialText = text_;
+  Wire(c);
   std::set<std::string> classesSeen;
   int checkedProgressions = 0, feats = 0;
   for (int n = 0; n < 1000; ++n) {
-    record_.assign(kRecordWords, 0);
-    record_[rec::kDiceMethod] = -1;
-    record_[rec::kCRMin] = record_[rec::kCRMax] = 1 + n % 20;
-    record_[rec::kKind] = 0;
-    record_[rec::kFixedMonster] = -1;
-    record_[rec::kFixedRace] = -1;
-    record_[rec::kStoredHitPoints] = kNoHitPoints;
-    record_[rec::kNpcClasses] = n % 7 == 0;
-    c->record = record_.data();
+    Preset(c, n % 7 == 0 ? 4 : 0, 1 + n % 20);
     CreateCreature(c, 1);
     std::string who = "character " + std::to_string(n);
     ASSERT_GE(c->classCount, 1) << who;
@@ -712,8 +690,6 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
       EXPECT_TRUE(classesSeen.count(name)) << name << " never chosen";
   }
   EXPECT_GE(prestige, 3);
-  FreeCharBonuses(part);
-  delete part;
   FreeCharBonuses(c);
   delete c;
 }
