@@ -432,7 +432,8 @@ TEST(TreasureBatch, HoardsFollowTheTreasureTable) {
   int items = CountOf(exported, "TREASURESTART=");
   EXPECT_GE(items, 1) << exported;
   EXPECT_EQ(CountOf(exported, "EQUIPEND"), items);
-  // The hoard's value is its treasure budget; the items' values add up to what was spent.
+  // The items' values and the rest never exceed the budget; a drawn-again weapon, armour or
+  // shield leaves its price paid, so they may fall short of it.
   size_t money = exported.find("MONEY=");
   ASSERT_NE(money, std::string::npos);
   int wealth = 0, coins = 0, sale = 0, budget = 0, rest = 0;
@@ -446,7 +447,8 @@ TEST(TreasureBatch, HoardsFollowTheTreasureTable) {
     EXPECT_EQ(treasure, 1);
     spent += value;
   }
-  EXPECT_EQ(spent + rest, budget) << exported;
+  EXPECT_LE(spent + rest, budget) << exported;
+  EXPECT_GE(rest, 0);
 }
 
 TEST(TreasureBatch, HoardEffectsDoNotApplyToTheHoard) {
