@@ -57,6 +57,13 @@ std::string Widened(const std::string& s, size_t width) {
   return n < width ? std::string(width - n, ' ') + s : s;
 }
 
+// A name cell of the left column with its figure: a long name is cut so that the figure
+// stays within the column's 38 characters (the head row names it in full).
+std::string FittedRow(const char* label, const std::string& name, size_t width, const std::string& figure) {
+  size_t room = 38 - CodePoints(label) - CodePoints(figure);
+  return label + Widened(Cut(name, room), width) + figure;
+}
+
 const char* kTop = "┌";
 const char* kTopRight = "┐";
 const char* kHorizontal = "─";
@@ -247,27 +254,26 @@ std::string ItemLabel(const CharItem& it) {
 }
 
 // Attack bonuses of a weapon the character fights with: iterative attacks in the main
-// hand, one attack in the other.
-std::string WeaponAttacks(const Char* c, const CharItem& it) {
+// hand, one attack in the other; none for a weapon not in use.
+std::vector<int> WeaponAttackBonuses(const Char* c, const CharItem& it) {
+  std::vector<int> bonuses;
+  if (!it.figured) return bonuses;
   int attacks = it.secondary && !it.primary ? 1 : std::max(c->Attacks, 1);
-  std::string text;
-  for (int k = 0; k < attacks; ++k) text += Format(k ? "/%+d" : "%+d", it.finalAttack - 5 * k);
-  return text;
+  for (int k = 0; k < attacks; ++k) bonuses.push_back(it.finalAttack - 5 * k);
+  return bonuses;
 }
+
+// The damage bonus the sheet shows: final for a weapon in use, else base and enhancement.
+int WeaponDamageBonus(const CharItem& it) { return it.figured ? it.finalDamage : it.damage[2] + it.enhancement; }
 
 // Attack, damage and critical of a weapon, armour bonus of armour and shields.
 std::string ItemFigures(const Char* c, const CharItem& it) {
   if (it.equipType == 0 && it.damage[0] > 0) {
-    int bonus = it.figured ? it.finalDamage : it.damage[2] + it.enhancement;
-    if (it.figured) {
-      std::string text = "  " + WeaponAttacks(c, it) + Format("  %dW%d", it.damage[0], it.damage[1]);
-      if (bonus) text += Format("%+d", bonus);
-      text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
-                                                   : Format(" (x%d)", it.criticalMultiplier);
-      return text;
-    }
-    std::string text = Format("  %dW%d", it.damage[0], it.damage[1]);
-    if (bonus) text += Format("%+d", bonus);
+    std::string text;
+    std::vector<int> bonuses = WeaponAttackBonuses(c, it);
+    for (size_t k = 0; k < bonuses.size(); ++k) text += Format(k ? "/%+d" : "  %+d", bonuses[k]);
+    text += Format("  %dW%d", it.damage[0], it.damage[1]);
+    if (int bonus = WeaponDamageBonus(it)) text += Format("%+d", bonus);
     text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
                                                  : Format(" (x%d)", it.criticalMultiplier);
     return text;
@@ -352,11 +358,11 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
     const char* name = cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
-    left.push_back(Format(" Klasse: %s Level: %2d", Widened(name, 15).c_str(), c->classLevels[i]));
+    left.push_back(FittedRow(" Klasse: ", name, 15, Format(" Level: %2d", c->classLevels[i])));
   }
   if (c->kind == 1) {
     const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
-    left.push_back(Format(" Monster:%s TW: %2d", Widened(name, 18).c_str(), c->Level));
+    left.push_back(FittedRow(" Monster:", name, 18, Format(" TW: %2d", c->Level)));
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount) {
     left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
@@ -418,12 +424,10 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   // script folded them into the numbers are, so the game master sees where they come
   // from. A feat taken for several weapons or schools is one entry with its parameters.
   std::vector<std::pair<int, std::string>> shown;
-  int listed = 0;
   for (int f = 0; f < c->featCount; ++f) {
     int feat = c->feats[f];
     // A monster's feats are its stat block's: their scripts and texts never ran.
     if (feat < 0 || feat >= gSource.featCount || (c->kind == 0 && gSource.feats[feat].text.length > 0)) continue;
-    ++listed;
     const char* parameter = FeatParameterText(c, f);
     auto at = std::find_if(shown.begin(), shown.end(), [&](const auto& e) { return e.first == feat; });
     if (at == shown.end()) {
@@ -448,7 +452,8 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     if (!parameters.empty()) line.append(" (").append(parameters).append(")");
   }
   if (!proficiencyLine.empty()) featLine += (featLine.empty() ? "Geübt mit: " : "\nGeübt mit: ") + proficiencyLine;
-  out.Wide(Format(" Talente: %d", listed));
+  // The count is every feat's, as in the export; those named among the special abilities too.
+  out.Wide(Format(" Talente: %d", c->featCount));
   for (const std::string& row : Wrap(featLine)) out.Wide("   " + row);
   out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
   for (int s = 0; s < c->skillCount; ++s) {
@@ -476,7 +481,11 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     const CharItem& it = c->items[i];
     // Treasure is starred; the mark names the item's material or magic.
     std::string line = Format("  %c%c ", i >= c->treasureIndex ? '*' : ' ', MaterialMark(it)) + ItemLabel(it);
-    out.Wide(PadRight(line + ItemFigures(c, it), 90) + Format("%10d GM", it.value + it.price));
+    // Figures that would not fit beside the name stand on a row of their own below it.
+    std::string figures = ItemFigures(c, it);
+    bool fits = CodePoints(line + figures) <= 90;
+    out.Wide(PadRight(fits ? line + figures : line, 90) + Format("%10d GM", it.value + it.price));
+    if (!fits) out.Wide("      " + figures);
     // What each effect does, one wrapped row per effect under the item.
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
       int e = it.effects[k];
@@ -604,7 +613,7 @@ void Export(Char* c, FILE* f) {
     fprintf(f, "TYPE=Humanoid\nRACE=%s\nSIZE=%s\n", RaceName(c), SizeName(RaceSize(c)));
   }
   fprintf(f, "TEMPLATE=%s\n", TemplateName(c));
-  fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->SpellFailure);
+  fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->shownSpellFailure);
   int spellChar = SpellCharSlots(c);
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
@@ -697,6 +706,12 @@ void Export(Char* c, FILE* f) {
       else if (it.twoWeaponSecond)
         fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus);
       if (strstr(EquipmentName(it), "Komposit")) fprintf(f, "MAXSTR=%d\n", it.bowStrength);
+      // The sheet's figures of the weapon: its attack bonuses (none when not in use) and damage.
+      if (it.damage[0] > 0) {
+        std::string bonuses;
+        for (int b : WeaponAttackBonuses(c, it)) bonuses += Format(bonuses.empty() ? "%d" : "/%d", b);
+        fprintf(f, "EQUIPATTACK=%s,%d,%d,%d\n", bonuses.c_str(), it.damage[0], it.damage[1], WeaponDamageBonus(it));
+      }
     } else if (it.equipType == 1) {
       fprintf(f, "EQUIPARMOR=%d,%d,%d,%d,%d,%d,%d\n", it.armor, it.maxDex, it.penalty, it.enhancement, it.effectCount,
               it.secondEffect, it.spellFailure);

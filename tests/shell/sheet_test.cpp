@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -29,7 +30,7 @@ const std::vector<std::vector<std::string>> kRows = {
     {"ATTACKS"}, {"ATTACKSOPP"}, {"ARMORMALUS"}, {"INITIATIVE"}, {"ATTACKSMONK", "MONKDAMAGE"}, {"GAMELEE"},
     {"GARANGE"}, {"RWREF", "RWWIL", "RWFORT"}, {"RK"}, {"FEATCOUNT"}, {"FEAT"}, {"SKILLS", "SKILLPOINTS"}, {"SKILL"},
     {"ATTACKTYPES"}, {"MONSTERATTACK"}, {"EQUIPSTART", "TREASURESTART"}, {"EQUIPEFFECT"}, {"EQUIPMATERIAL"},
-    {"EQUIPMENT"}, {"EQUIPWEAPON"}, {"ATTACKSECOND"}, {"MAXSTR"}, {"EQUIPARMOR"}, {"EQUIPARROWS"}, {"EQUIPSHIELD"},
+    {"EQUIPMENT"}, {"EQUIPWEAPON"}, {"ATTACKSECOND"}, {"MAXSTR"}, {"EQUIPATTACK"}, {"EQUIPARMOR"}, {"EQUIPARROWS"}, {"EQUIPSHIELD"},
     {"NOSHIELD"}, {"EQUIPDESC"}, {"EQUIPEND"}, {"MONEY"}, {"PSIPOINTS", "PSIDISCIPLE"}, {"PSIKNOWN"}, {"PSI"},
     {"SPELLSKNOWN"}, {"SPELL"}, {"STARTCHARTEXT"}, {"STARTFAMILIAR"}, {"STARTMOUNT"}, {"STARTSERVANT"},
     {"STARTCOMPANION"}, {"ENDCHARACTER"}};
@@ -130,6 +131,229 @@ int Companions(const Char* c) {
   return n;
 }
 
+std::string Format(const char* format, int a, int b = 0) {
+  char text[64];
+  snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+// A creature's own part of its sheet or export: a companion's begins at its title or START line.
+std::vector<std::string> Own(const std::vector<std::string>& lines) {
+  std::vector<std::string> own;
+  for (const std::string& line : lines) {
+    for (const char* start : {"│ Vertrauter:", "│ Paladin Mount:", "│ Fiendish Servant:", "│ Tiergefährte (",
+                              "STARTFAMILIAR", "STARTMOUNT", "STARTSERVANT", "STARTCOMPANION="})
+      if (line.rfind(start, 0) == 0) return own;
+    own.push_back(line);
+  }
+  return own;
+}
+
+// Arcane spell failure in percent of armour and shields, from the SRD armour table.
+const std::map<std::string, int> kSpellFailure = {
+    {"Kleidung", 0},         {"Magierrobe", 0},          {"GepolsterteRüstung", 5}, {"Lederrüstung", 10},
+    {"BeschlageneLederrüstung", 15}, {"Kettenhemd", 20}, {"Fellrüstung", 20},       {"Schuppenpanzer", 25},
+    {"Kettenpanzer", 30},    {"Brustplatte", 25},        {"Schienenpanzer", 40},    {"Bänderpanzer", 35},
+    {"Halbplattenpanzer", 40}, {"Ritterrüstung", 35},    {"Elfenkettenhemd", 20},   {"Tartsche", 5},
+    {"KleinerHolzschild", 5}, {"KleinerMetallschild", 5}, {"GroßerHolzschild", 15}, {"GroßerMetallschild", 15},
+    {"Turmschild", 50}};
+
+// Compares every figure the sheet shows with the export's records; returns the differences.
+std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std::vector<std::string>& exported) {
+  std::ostringstream faults;
+  std::multimap<std::string, std::string> records;  // key -> value, in the export's order
+  std::vector<std::vector<std::string>> items;       // each item block's lines
+  bool inItem = false;
+  for (const std::string& line : exported) {
+    size_t eq = line.find('=');
+    std::string key = line.substr(0, eq == std::string::npos ? line.size() : eq);
+    if (key == "EQUIPSTART" || key == "TREASURESTART") items.emplace_back(), inItem = true;
+    if (inItem) items.back().push_back(line);
+    if (key == "EQUIPEND") inItem = false;
+    if (eq != std::string::npos) records.emplace(key, line.substr(eq + 1));
+  }
+  auto values = [&](const std::string& key) {
+    std::vector<std::string> v;
+    for (auto [at, end] = records.equal_range(key); at != end; ++at) v.push_back(at->second);
+    return v;
+  };
+  auto expect = [&](const std::string& key, const std::string& value, bool prefix, const std::string& line) {
+    for (const std::string& v : values(key))
+      if (prefix ? v.rfind(value, 0) == 0 : v == value) return;
+    faults << "sheet \"" << line << "\": no " << key << "=" << value << (prefix ? "..." : "") << "\n";
+  };
+  static const std::regex kHead(R"(HG: +(-?\d+)(?: \((-?\d+)/(-?\d+)\))?)"), kClass(R"(Klasse: +(\S+) Level: +(\d+))"),
+      kMonster(R"(Monster: *\S+ TW: +(\d+))"), kAbility(R"(│ (St|Ge|Ko|In|We|Ch): +(-?\d+) \( *(-?\d+)\))"),
+      kFive(R"(│ (Nahkampf|Fernkampf|Reflex|Wille|Zähigkeit) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) )"),
+      kArmor(R"(│ RK +(-?\d+) = 10)"), kParts(R"(│ +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +│)"),
+      kSkill(R"(│   (\S+) +(-?\d+) = *(\d+\.\d) \+ *(-?\d+) \+ *(-?\d+) - *(-?\d+) +│)"),
+      kItem(R"(│  ([* ])([AMQ! ]) (.*?)  +(-?\d+) GM +│)"),
+      kWeapon(R"((?:  ([+-]\d+(?:/[+-]\d+)*))?  (\d+)W(\d+)([+-]\d+)? \((?:(\d+)-20/)?x(\d+)\)$)"),
+      kWealth(R"(Wert: +(-?\d+), davon Geld: +(-?\d+), Endwert bei Verkauf: +(-?\d+), Treasure: (-?\d+) \((-?\d+) Geld\))");
+  static const std::vector<std::pair<std::regex, std::string>> kSingle = {
+      {std::regex(R"(Trefferpunkte: (-?\d+))"), "TP=$1"},
+      {std::regex(R"(Grundangriffsbonus: (-?\d+) \((-?\d+)\))"), "GA=$1,$2,"},
+      {std::regex(R"(Zauberresistenz: (-?\d+))"), "SR=$1"},
+      {std::regex(R"(│ Angriffe: (-?\d+))"), "ATTACKS=$1,"},
+      {std::regex(R"(Gelegenheitsangriffe: (-?\d+))"), "ATTACKSOPP=$1"},
+      {std::regex(R"(Rüstungsmalus: (-?\d+))"), "ARMORMALUS=$1"},
+      {std::regex(R"(Initiative: (-?\d+))"), "INITIATIVE=$1,"},
+      {std::regex(R"(Waffenlos: (-?\d+) Angriffe, (\d+)W(\d+))"), "ATTACKSMONK=$1\nMONKDAMAGE=$2,$3"},
+      {std::regex(R"(Talente: (\d+))"), "FEATCOUNT=$1"},
+      {std::regex(R"(Fertigkeiten: +(\d+) +Fertigkeitspunkte: +(-?\d+))"), "SKILLS=$1\nSKILLPOINTS=$2"}};
+  std::smatch m;
+  int ability = 0, skill = 0, item = -1, classes = 0;
+  std::string attacks;  // the natural attacks' rows, joined
+  bool inAttacks = false;
+  for (size_t i = 0; i < sheet.size(); ++i) {
+    const std::string& line = sheet[i];
+    for (const auto& [pattern, format] : kSingle)
+      if (std::regex_search(line, m, pattern))
+        for (const std::string& record : Lines(m.format(format))) {
+          size_t eq = record.find('=');
+          expect(record.substr(0, eq), record.substr(eq + 1), record.back() == ',', line);
+        }
+    if (std::regex_search(line, m, kHead))
+      expect("CR", m[2].matched ? m.str(1) + "," + m.str(2) + "," + m.str(3) : m.str(1) + ",", !m[2].matched, line);
+    if (std::regex_search(line, m, kClass)) {
+      // A long class name is cut on the sheet; a monster's own casting classes are "Spellchar".
+      std::vector<std::string> slots = values("CLASS");
+      std::string slot = classes < (int)slots.size() ? slots[(size_t)classes] : "", head = std::to_string(classes) + ",";
+      std::string name = slot.substr(std::min(slot.size(), head.size()), slot.find(',', head.size()) - head.size());
+      if (slot.rfind(head, 0) != 0 || (name != "Spellchar" && name.rfind(m.str(1), 0) != 0) ||
+          slot.substr(head.size() + name.size()).rfind("," + m.str(2) + ",", 0) != 0)
+        faults << "sheet \"" << line << "\": CLASS=" << slot << "\n";
+      ++classes;
+    }
+    if (std::regex_search(line, m, kMonster)) expect("TW", m.str(1), false, line);
+    if (std::regex_search(line, m, kAbility))
+      expect("ATTRIBUTE", std::to_string(ability++) + "," + m.str(2) + "," + m.str(3), false, line);
+    if (line.find("Bewegung: ") != std::string::npos) {
+      std::vector<std::string> speed = values("SPEED");
+      if (speed.empty() || atof(speed[0].c_str()) != atof(line.c_str() + line.find("Bewegung: ") + 10))
+        faults << "sheet \"" << line << "\": SPEED=" << (speed.empty() ? "" : speed[0]) << "\n";
+    }
+    if (std::regex_search(line, m, kFive)) {
+      // Attack rows: total = base + ability + size + other, the export leaves the base out.
+      std::string row = m.str(1);
+      bool attack = row == "Nahkampf" || row == "Fernkampf";
+      if (attack && std::stoi(m.str(2)) != std::stoi(m.str(3)) + std::stoi(m.str(4)) + std::stoi(m.str(5)) + std::stoi(m.str(6)))
+        faults << "sheet \"" << line << "\": total is not the sum of its parts\n";
+      std::string key = row == "Nahkampf" ? "GAMELEE" : row == "Fernkampf" ? "GARANGE" : row == "Reflex" ? "RWREF"
+                        : row == "Wille" ? "RWWIL" : "RWFORT";
+      expect(key, m.str(2) + (attack ? "" : "," + m.str(3)) + "," + m.str(4) + "," + m.str(5) + "," + m.str(6), false, line);
+    }
+    std::smatch parts;
+    if (std::regex_search(line, m, kArmor) && i + 1 < sheet.size() && std::regex_search(sheet[i + 1], parts, kParts))
+      expect("RK", m.str(1) + "," + parts.str(1) + "," + parts.str(2) + "," + parts.str(3) + "," + parts.str(4) + "," + parts.str(5),
+             false, line);
+    if (std::regex_search(line, m, kSkill))
+      expect("SKILL", std::to_string(skill++) + "," + m.str(1) + "," + m.str(2) + "," + m.str(3) + "," + m.str(4) + "," +
+                          m.str(5) + "," + m.str(6), false, line);
+    if (line.rfind("│ Natürliche Angriffe:", 0) == 0) inAttacks = true;
+    if (line.rfind("│ Ausrüstung:", 0) == 0) inAttacks = false, item = 0;
+    if (inAttacks && line.rfind("│   ", 0) == 0) {
+      std::string row = line.substr(std::string("│   ").size());
+      row.erase(row.find_last_not_of(" │") + 1);
+      bool label = false;
+      for (const char* k : {"Primär  : ", "Sekundär: ", "Tertiär : ", "Quartär : "}) label = label || row.rfind(k, 0) == 0;
+      attacks += (label ? "\n" : " ") + row;
+    }
+    if (item >= 0 && std::regex_match(line, m, kItem)) {
+      // The item's block: value, treasure star, weapon figures or armour bonus.
+      const std::vector<std::string> none;
+      const std::vector<std::string>& block = item < (int)items.size() ? items[(size_t)item] : none;
+      auto field = [&](const std::string& key, size_t k) {
+        for (const std::string& l : block)
+          if (l.rfind(key + "=", 0) == 0) {
+            std::vector<std::string> f;
+            std::stringstream in(l.substr(key.size() + 1));
+            for (std::string v; std::getline(in, v, ',');) f.push_back(v);
+            return k < f.size() ? f[k] : std::string("?");
+          }
+        return std::string("-");
+      };
+      // Figures too long for the item's row stand on the next one.
+      std::string figures = m.str(3);
+      if (i + 1 < sheet.size() && sheet[i + 1].rfind("│        ", 0) == 0) {
+        std::string next = sheet[i + 1].substr(std::string("│        ").size());
+        figures += "  " + next.erase(next.find_last_not_of(" │") + 1);
+      }
+      bool treasure = !block.empty() && block[0].rfind("TREASURESTART=", 0) == 0;
+      if (block.empty() || field("EQUIPMENT", 2) != m.str(4) || treasure != (m.str(1) == "*"))
+        faults << "sheet \"" << line << "\": item " << item << " " << field("EQUIPMENT", 1) << "," << field("EQUIPMENT", 2) << "\n";
+      std::smatch w;
+      if (std::regex_search(figures, w, kWeapon)) {
+        std::string bonuses = w.str(1);
+        for (size_t at; (at = bonuses.find('+')) != std::string::npos;) bonuses.erase(at, 1);
+        std::string critical = field("EQUIPWEAPON", 3), attack;
+        if (critical.empty() || critical == "-" || critical == "?" || std::stoi(critical) <= 0 || std::stoi(critical) >= 20)
+          critical = "0";
+        for (size_t k = 0; k < 4; ++k) attack += (k ? "," : "") + field("EQUIPATTACK", k);
+        if (bonuses + "," + w.str(2) + "," + w.str(3) + "," + std::to_string(w[4].matched ? std::stoi(w.str(4)) : 0) != attack ||
+            (w[5].matched ? w.str(5) : "0") != critical || w.str(6) != field("EQUIPWEAPON", 4))
+          faults << "sheet \"" << line << "\": EQUIPATTACK=" << attack << ", critical " << critical << "/x"
+                 << field("EQUIPWEAPON", 4) << "\n";
+      } else if (field("EQUIPATTACK", 0) != "-") {
+        faults << "sheet \"" << line << "\": no weapon figures\n";
+      }
+      size_t rk = figures.rfind("  RK +");
+      std::string type = field("EQUIPMENT", 0);
+      if (type == "1" || type == "2") {
+        int bonus = type == "1" ? std::stoi(field("EQUIPARMOR", 0)) + std::stoi(field("EQUIPARMOR", 3))
+                                : std::stoi(field("EQUIPSHIELD", 0)) + std::stoi(field("EQUIPSHIELD", 2));
+        if ((rk == std::string::npos ? 0 : std::stoi(figures.substr(rk + 6))) != bonus)
+          faults << "sheet \"" << line << "\": armour bonus " << bonus << "\n";
+      }
+      ++item;
+    }
+    if (std::regex_search(line, m, kWealth))
+      expect("MONEY", m.str(1) + "," + m.str(2) + "," + m.str(3) + "," + m.str(4) + "," + m.str(5), false, line);
+  }
+  if (item >= 0 && item != (int)items.size()) faults << "sheet: " << item << " items, export " << items.size() << "\n";
+  // Natural attacks: each as the sheet writes it, "name +a/+b (dice)", in its category's row.
+  static const std::regex kNatural(R"re(^\d+,(.+?: ),"(.*)",(-?\d+),(-?\d+),(-?\d+),(.*)$)re");
+  int natural = 0;
+  for (const std::string& v : values("MONSTERATTACK")) {
+    if (!std::regex_match(v, m, kNatural)) {
+      faults << "MONSTERATTACK=" << v << "\n";
+      continue;
+    }
+    std::string bonuses = m.str(6);
+    if (bonuses.find('*') == std::string::npos) {
+      std::string shown;
+      std::stringstream in(bonuses);
+      for (std::string b; std::getline(in, b, ':');) shown += (shown.empty() ? "" : "/") + Format("%+d", std::stoi(b.substr(b[0] == ',')));
+      bonuses = shown;
+    }
+    int d0 = std::stoi(m.str(3)), d1 = std::stoi(m.str(4)), d2 = std::stoi(m.str(5));
+    std::string damage = d0 <= 0 || d1 <= 0 ? std::to_string(d2) : Format("%dW%d", d0, d1) + (d2 ? Format("%+d", d2) : "");
+    std::string shown = m.str(2) + " " + bonuses + " (" + damage + ")";
+    size_t row = attacks.find("\n" + m.str(1));
+    if (row == std::string::npos || attacks.substr(row, attacks.find('\n', row + 1) - row).find(shown) == std::string::npos)
+      faults << "MONSTERATTACK=" << v << ": not \"" << shown << "\" on the sheet\n";
+    ++natural;
+  }
+  if (CountOf(attacks, ")") != natural) faults << "sheet: natural attacks " << attacks << "\n";
+  // Arcane spell failure: the armour and shields in use (not among the treasure), mithril 10 less.
+  int failure = 0;
+  for (const std::vector<std::string>& block : items) {
+    std::string equipment, material;
+    for (const std::string& l : block) {
+      if (l.rfind("EQUIPMENT=", 0) == 0) equipment = l;
+      if (l.rfind("EQUIPMATERIAL=", 0) == 0) material = l.substr(14);
+    }
+    if (block[0].rfind("EQUIPSTART=", 0) != 0 || (equipment.rfind("EQUIPMENT=1,", 0) && equipment.rfind("EQUIPMENT=2,", 0)))
+      continue;
+    std::string name = equipment.substr(12, equipment.find(',', 12) - 12);
+    auto at = kSpellFailure.find(name);
+    if (at == kSpellFailure.end()) return faults.str();  // a specific item's own figures
+    failure += std::max(0, at->second - (std::stoi(material) & 2 ? 10 : 0));
+  }
+  expect("SPELLFAILURE", std::to_string(failure), false, "armour and shields");
+  return faults.str();
+}
+
 }  // namespace
 
 TEST_F(Sheet, EveryKindExportsItsRecordsInTheTableOrder) {
@@ -165,6 +389,40 @@ TEST_F(Sheet, EveryKindExportsItsRecordsInTheTableOrder) {
   }
   for (const std::string& key : all) EXPECT_TRUE(seen.count(key)) << "no " << key << " record in the corpus";
   EXPECT_TRUE(spellChar && nestedSheet);
+}
+
+TEST_F(Sheet, ExportHoldsEveryFigureOfTheSheet) {
+  // Hundreds of creatures of every kind and CR with their companions, some monsters also
+  // after the viewer's size and hit-die keys: the sheet's figures, parsed from its lines,
+  // against the export's records field by field.
+  int compared = 0, weapons = 0, failing = 0;
+  auto compare = [&](int n) {
+    std::vector<Char*> creatures = {c_};
+    for (size_t k = 0; k < creatures.size(); ++k) {
+      Char* c = creatures[k];
+      for (Char* companion : {c->familiarChar, c->mountChar, c->servantChar})
+        if (companion) creatures.push_back(companion);
+      for (int i = 0; i < c->companionCount; ++i) creatures.push_back(c->companionChars[i]);
+      std::vector<std::string> exported = Own(Lines(ExportOf(c)));
+      EXPECT_EQ(SheetAgainstExport(Own(SheetLines(c)), exported), "") << "creature " << n << "." << k;
+      ++compared;
+      for (const std::string& line : exported) {
+        weapons += line.rfind("EQUIPATTACK=", 0) == 0 && line[12] != ',';
+        failing += line.rfind("SPELLFAILURE=", 0) == 0 && line != "SPELLFAILURE=0";
+      }
+    }
+  };
+  for (int n = 0; n < 400; ++n) {
+    Build(n);
+    compare(n);
+    if (c_->kind != 1 || n % 3) continue;
+    ChangeHitDice(c_, '*');
+    ChangeHitDice(c_, '+');
+    compare(n);
+  }
+  EXPECT_GT(compared, 450);
+  EXPECT_GT(weapons, 300);
+  EXPECT_GT(failing, 100);
 }
 
 TEST_F(Sheet, MixedCreaturesAttackWithoutTheClassPartsEpicBonus) {
