@@ -415,10 +415,16 @@ TEST_F(Sheet, ExportHoldsEveryFigureOfTheSheet) {
   for (int n = 0; n < 400; ++n) {
     Build(n);
     compare(n);
-    if (c_->kind != 1 || n % 3) continue;
-    ChangeHitDice(c_, '*');
-    ChangeHitDice(c_, '+');
-    compare(n);
+    if (c_->kind == 1 && n % 3 == 1) {
+      ChangeHitDice(c_, '*');
+      ChangeHitDice(c_, '+');
+      compare(n);
+    }
+    if (n % 10 == 9) {  // a hoard: its weapons' damage
+      Preset(c_, 3, n % 31);
+      CreateCreature(c_, 1);
+      compare(n);
+    }
   }
   EXPECT_GT(compared, 450);
   EXPECT_GT(weapons, 300);
