@@ -186,6 +186,8 @@ void CalcWeapons(Char* c, bool finish) {
     DebugPrint(2, "= %d/%d\n", it.finalAttack, it.finalDamage);
     it.figured = 1;
   }
+  // Bracers give an armour bonus too: it does not stack with worn armour, the higher counts.
+  c->armorAC = std::max(c->armorAC, c->bracerBonus);
   c->dexToAC = std::min(c->maxDex, c->MGE);
   c->totalAC = c->armorAC + c->dexToAC + 10 + c->AC + c->shieldAC + c->sizeMod;
   c->shownHitPoints = c->hitPoints + c->TP;

@@ -496,8 +496,16 @@ void RunSpecificScript(Char* c, CharItem& it) {
 }
 
 void RunSpecificScripts(Char* c, int count) {
-  for (int i = 0; i < count; ++i)
-    if (c->items[i].specific) RunSpecificScript(c, c->items[i]);
+  for (int i = 0; i < count; ++i) {
+    CharItem& it = c->items[i];
+    if (it.specific) RunSpecificScript(c, it);
+    // An equipment record's own rules (the robe's spell resistance and saves) belong to
+    // the one who wears it.
+    if (it.equipment >= 0 && it.equipment < gSource.equipmentCount) {
+      const EquipSource& e = gSource.equipment[it.equipment];
+      if (e.script.data) RunScript(c, &it, c->specialText, e.script.data, e.name.c_str(), -1, c->specialText);
+    }
+  }
 }
 
 // Bracers bought instead of armour, whatever their bonus.

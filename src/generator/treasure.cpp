@@ -630,6 +630,12 @@ void ProtectiveItem(Char* c) {
       it->value = price;
       c->itemArmorBonus += b;
       snprintf(it->label, sizeof it->label, " Schutz%s +%d", ItemName(*it), b);
+      // Worn, it protects as its kind does: a ring or cloak deflects, an amulet hardens
+      // the natural armour; bonuses of one type do not stack. Treasure is only carried.
+      if (!TreasureMode(c)) {
+        const char* type = kind == 4 ? "Natürlich" : "Ablenkung";
+        AddCharBonus(c, &c->AC, b, FindByName(gSource.bonuses, gSource.bonusCount, type, false, false), ItemName(*it));
+      }
       return;
     }
   }

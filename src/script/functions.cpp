@@ -285,6 +285,10 @@ int OneArgument(ScriptContext* ctx, const uint8_t* at, int32_t* value, bool feat
 
 CharSkill& CharSkillEntry(Char* c, int32_t skill) { return SkillEntry(c, skill); }
 
+void AddCharBonus(Char* c, int32_t* field, int32_t amount, int32_t type, const char* source) {
+  ApplyTypedBonus(c, field, amount, type, source);
+}
+
 void BoostSkillTyped(Char* c, int32_t skill, int32_t amount, int32_t type, const char* source) {
   CharSkill& e = SkillEntry(c, skill);
   if (type >= 0)

@@ -57,6 +57,9 @@ void AddFeat(Char* c, int32_t feat, int32_t* secondCounter, int32_t parameter);
 CharSkill& CharSkillEntry(Char* c, int32_t skill);
 // Raises a skill's bonus; a bonus type (-1 none) counts only its best bonus.
 void BoostSkillTyped(Char* c, int32_t skill, int32_t amount, int32_t type, const char* source);
+// A typed bonus on a field of the Char, as the scripts' AddBonus gives it (the source
+// name must outlive the creature).
+void AddCharBonus(Char* c, int32_t* field, int32_t amount, int32_t type, const char* source);
 // The enhancement bonus (0 to 6) for a level; noArtifact is also the ask flag.
 int32_t EnhancementDraw(IsaacState* state, int32_t level, int noArtifact);
 

@@ -2,7 +2,11 @@
 // leave the off hand free, and every item points at rows that exist.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "generator/char.h"
@@ -471,4 +475,196 @@ TEST_F(Equipment, NaturalEnhancementOfAnUnenhancedBlade) {
   EXPECT_EQ(c->items[0].charEnhancement, 1);
   ResetChar(c);
   delete c;
+}
+
+namespace {
+
+class WornItems : public generator_test::CreationFixture {};
+
+// What worn items give, as the reference tables have them: the bonus type per kind of
+// item and the figures of the named items (abilities 0 to 5 = Str, Dex, Con, Int, Wis, Cha).
+struct NamedItem {
+  const char* name;
+  int ability, enhancement, natural, resistance, luck, spellResistance;
+};
+const NamedItem kNamedItems[] = {
+    {"OgerkraftHandschuhe", 0, 2, 0, 0, 0, 0},    {"GürtelDerRiesenstärke", 0, 4, 0, 0, 0, 0},
+    {"HandschuheDerGeschicklichkeit", 1, 2, 0, 0, 0, 0}, {"AmulettDerGesundheit", 2, 2, 0, 0, 0, 0},
+    {"StirnbandDesIntellekts", 3, 2, 0, 0, 0, 0}, {"PeriaptDerWeisheit", 4, 2, 0, 0, 0, 0},
+    {"UmhangDesCharismas", 5, 2, 0, 0, 0, 0},     {"AmulettDerNatürlichenRüstung", -1, 0, 1, 0, 0, 0},
+    {"ResistenzUmhang", -1, 0, 0, 1, 0, 0},       {"RobeDerSterne", -1, 0, 0, 0, 1, 0},
+    {"Glücksklinge", -1, 0, 0, 0, 1, 0},          {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0},
+    {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0}, {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0},
+    {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21}, {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20},
+    {"Magierrobe", -1, 0, 0, 4, 0, 18},
+};
+// Magic effects that raise an ability: "+N <ability>" says by how much.
+const char* const kAbilityEffects[6] = {"StärkeVerbesserung",     "GeschicklichkeitVerbesserung",
+                                        "KonstitutionVerbesserung", "IntelligenzVerbesserung",
+                                        "WeisheitVerbesserung",   "CharismaVerbesserung"};
+// Classes, feats and races with armour class or saving-throw bonuses of their own.
+const std::set<std::string> kOwnArmour = {"Mönch", "Drachenjünger", "Duellant", "ZwergischerVerteidiger",
+                                          "Wissensmeister", "VerteidigungMitZweiWaffen",
+                                          "VerbesserteNatürlicheRüstung", "Rüstungshaut", "Svirfneblin"};
+const std::set<std::string> kOwnSaves = {"SchwarzerRitter", "Duellant", "Wissensmeister", "Svirfneblin"};
+// Save feats: +2, epic +4 (Reflex, Will, Fortitude).
+const struct {
+  const char* feat;
+  int save, bonus;
+} kSaveFeats[] = {{"BlitzschnelleReflexe", 0, 2}, {"EisernerWille", 1, 2}, {"Abhärtung", 2, 2},
+                  {"EpischeReflexe", 0, 4},       {"EpischerWille", 1, 4}, {"EpischeAbhärtung", 2, 4}};
+
+int Plus(const char* text) {
+  const char* p = strchr(text, '+');
+  return p ? atoi(p + 1) : 0;
+}
+
+// The best bonus per type of the creature's worn items.
+struct ItemBonuses {
+  int armor = 0, deflection = 0, natural = 0, resistance = 0, luck = 0, spellResistance = 0;
+  int ability[6] = {};
+  bool ownArmourItem = false;  // an item whose armour bonus this table does not know
+};
+
+ItemBonuses WornBonuses(const Char* c) {
+  ItemBonuses b;
+  bool dwarf = c->race >= 0 && gSource.races[c->race].name == "Zwerg";
+  for (int i = 0; i < c->treasureIndex && i < kMaxItems; ++i) {
+    const CharItem& it = c->items[i];
+    std::string label = it.label;
+    std::string name = it.specific > 0 ? gSource.specifics[it.specific].name.c_str()
+                                       : it.equipment >= 0 ? gSource.equipment[it.equipment].name.c_str() : "";
+    if (it.equipType == 1) b.armor = std::max(b.armor, it.armor + it.enhancement);
+    if (label.find("RK-Armbänder") != std::string::npos) b.armor = std::max(b.armor, Plus(it.label));
+    if (label.find(" SchutzRing") == 0 || label.find(" SchutzUmhang") == 0) b.deflection = std::max(b.deflection, Plus(it.label));
+    if (label.find(" SchutzAmulett") == 0) b.natural = std::max(b.natural, Plus(it.label));
+    if ((it.equipType == 1 || it.equipType == 2) && it.specific > 0) b.ownArmourItem = true;
+    if (name == "Mönchsgürtel") b.ownArmourItem = true;
+    for (const NamedItem& n : kNamedItems) {
+      if (name != n.name && !(it.equipment >= 0 && gSource.equipment[it.equipment].name == n.name)) continue;
+      if (n.ability >= 0) b.ability[n.ability] = std::max(b.ability[n.ability], n.enhancement);
+      b.natural = std::max(b.natural, n.natural);
+      b.resistance = std::max(b.resistance, n.resistance);
+      b.luck = std::max(b.luck, n.luck);
+      b.spellResistance = std::max(b.spellResistance, n.spellResistance);
+    }
+    if (name == "ZwergenGürtel" && !dwarf) b.ability[2] = std::max(b.ability[2], 2);
+    for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
+      std::string effect = gSource.effects[it.effects[k]].name.c_str();
+      const char* text = it.effectTexts + it.effectTextAt[k];
+      for (int a = 0; a < 6; ++a)
+        if (effect == kAbilityEffects[a]) b.ability[a] = std::max(b.ability[a], Plus(text));
+      if (effect == "Zwergenart" && !dwarf) b.ability[2] = std::max(b.ability[2], 2);
+      if (effect == "Ablenkungsschutz") b.deflection = std::max(b.deflection, Plus(text));
+      if (effect == "NatürlicheRüstung") b.natural = std::max(b.natural, Plus(text));
+      if (effect == "Resistenz") b.resistance = std::max(b.resistance, Plus(text));
+      if (effect == "Zauberabwehr") b.spellResistance = std::max(b.spellResistance, 21);
+      if (effect.rfind("Zauberresistenz", 0) == 0) b.spellResistance = std::max(b.spellResistance, atoi(effect.c_str() + 15));
+    }
+  }
+  return b;
+}
+
+bool Has(const Char* c, const std::set<std::string>& names) {
+  for (int s = 0; s < c->classCount; ++s)
+    if (names.count(gSource.classes[c->classes[s]].name.c_str())) return true;
+  for (int f = 0; f < c->featCount; ++f)
+    if (names.count(gSource.feats[c->feats[f]].name.c_str())) return true;
+  for (int r : {c->race, c->subRace})
+    if (r >= 0 && r < gSource.raceCount && names.count(gSource.races[r].name.c_str())) return true;
+  return false;
+}
+
+// The item scripts that raise abilities, taken out for a second build of the same creature.
+struct WithoutAbilityItems {
+  std::vector<std::pair<Owned*, uint8_t*>> taken;
+  WithoutAbilityItems() {
+    for (int e = 0; e < gSource.effectCount; ++e)
+      for (const char* n : kAbilityEffects)
+        if (gSource.effects[e].name == n || gSource.effects[e].name == "Zwergenart") Take(gSource.effects[e].effectScript);
+    for (int s = 0; s < gSource.specificCount; ++s)
+      for (const NamedItem& n : kNamedItems)
+        if (n.ability >= 0 && (gSource.specifics[s].name == n.name || gSource.specifics[s].name == "ZwergenGürtel"))
+          Take(gSource.specifics[s].script);
+  }
+  void Take(Owned& script) {
+    for (auto& t : taken)
+      if (t.first == &script) return;
+    taken.push_back({&script, script.data});
+    script.data = nullptr;
+  }
+  ~WithoutAbilityItems() {
+    for (auto& t : taken) t.first->data = t.second;
+  }
+};
+
+}  // namespace
+
+// Armour class, saves, spell resistance and abilities of characters and NPCs are what
+// their worn items give: bracers an armour bonus (the higher of bracers and armour),
+// rings and cloaks of protection deflection, amulets natural armour, cloaks and the robe
+// resistance, ability items enhancement; the best bonus of each type counts.
+TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
+  Char* c = new Char();
+  Char* plain = new Char();
+  Wire(c);
+  Wire(plain);
+  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0;
+  for (int n = 0; n < 600; ++n) {
+    Preset(c, n % 5 == 0 ? 4 : 0, 5 + n % 16);
+    IsaacState start = state_;
+    CreateCreature(c, 1);
+    std::string who = "character " + std::to_string(n);
+    ItemBonuses b = WornBonuses(c);
+
+    EXPECT_EQ(c->armorAC, b.armor) << who;
+    for (int i = 0; i < c->treasureIndex; ++i) bracers += strstr(c->items[i].label, "RK-Armbänder") != nullptr;
+    if (c->templateIndex == 0 && !b.ownArmourItem && !Has(c, kOwnArmour)) {
+      ++other;
+      protective += b.deflection + b.natural > 0;
+      EXPECT_EQ(c->AC, b.deflection + b.natural) << who;
+    }
+    EXPECT_GE(c->MR, b.spellResistance) << who;
+    robes += b.spellResistance == 18;
+    if (c->templateIndex == 0 && c->Crystals == 0 && !Has(c, kOwnSaves)) {
+      ++saves;
+      int expected[3] = {b.resistance + b.luck, b.resistance + b.luck, b.resistance + b.luck};
+      if (c->race >= 0 && gSource.races[c->race].name == "Halbling")
+        for (int& e : expected) ++e;
+      for (const auto& f : kSaveFeats)
+        for (int i = 0; i < c->featCount; ++i)
+          if (gSource.feats[c->feats[i]].name == f.feat) expected[f.save] += f.bonus;
+      EXPECT_EQ(c->RWRefRest, expected[0]) << who;
+      EXPECT_EQ(c->RWWilRest, expected[1]) << who;
+      EXPECT_EQ(c->RWZaehRest, expected[2]) << who;
+    }
+
+    // The same creature without its ability items: its scores lack their enhancement.
+    if (c->Level > 20) continue;
+    {
+      WithoutAbilityItems without;
+      state_ = start;
+      Preset(plain, n % 5 == 0 ? 4 : 0, 5 + n % 16);
+      CreateCreature(plain, 1);
+    }
+    ++abilities;
+    for (int a = 0; a < 6; ++a) {
+      boosted += b.ability[a] > 0;
+      if (c->absent[a]) continue;
+      EXPECT_EQ((&c->ST)[a] - (&plain->ST)[a], b.ability[a]) << who << " ability " << a;
+      EXPECT_EQ((&c->MST)[a], (&c->ST)[a] / 2 - 5) << who << " ability " << a;
+    }
+  }
+  // Enough of every kind of item to matter.
+  EXPECT_GT(bracers, 40);
+  EXPECT_GT(protective, 25);
+  EXPECT_GT(boosted, 20);
+  EXPECT_GT(robes, 8);
+  EXPECT_GT(other, 400);
+  EXPECT_GT(saves, 450);
+  EXPECT_GT(abilities, 450);
+  FreeCharBonuses(c);
+  FreeCharBonuses(plain);
+  delete c;
+  delete plain;
 }
