@@ -94,6 +94,33 @@ void Linef(Char* c, const char* format, Args... args) {
 
 }  // namespace
 
+// The monk's belt: a monk's armour class bonus as five levels higher (one more), to
+// anyone else that of a fifth-level monk (Wisdom bonus, if any, and 1); like the
+// monk's own, only without armour and shield.
+static int32_t MonkBeltBonus(const Char* c) {
+  thread_local uint32_t generation = ~0u;
+  thread_local int effect = -1, specific = -1, monk = -1;
+  if (generation != gSourceGeneration) {
+    effect = FindByName(gSource.effects, gSource.effectCount, "Mönchsgürtel", false, false);
+    specific = FindByName(gSource.specifics, gSource.specificCount, "Mönchsgürtel", false, false);
+    monk = FindByName(gSource.classes, gSource.classCount, "Mönch", false, false);
+    generation = gSourceGeneration;
+  }
+  bool belt = false;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& it = c->items[i];
+    if (it.treasure) continue;
+    if ((it.equipType == 1 && it.armor + it.enhancement > 0) || (it.equipType == 2 && (it.primary || it.secondary)))
+      return 0;
+    if (it.specific > 0 && it.specific == specific) belt = true;
+    for (int k = 0; k < it.effectCount && k < kItemEffects && effect >= 0; ++k) belt = belt || it.effects[k] == effect;
+  }
+  if (!belt) return 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    if (c->classes[s] == monk && c->classLevels[s] > 0) return 1;
+  return std::max(c->MWE, 0) + 1;
+}
+
 int32_t SaveTotal(const Char* c, int which) {
   switch (which) {
     case 0: return c->baseRef + c->epicSave + c->refMod + c->RWRefMage + c->RWRefRest;
@@ -188,6 +215,7 @@ void CalcWeapons(Char* c, bool finish) {
   }
   // Bracers give an armour bonus too: it does not stack with worn armour, the higher counts.
   c->armorAC = std::max(c->armorAC, c->bracerBonus);
+  c->AC += MonkBeltBonus(c);
   c->dexToAC = std::min(c->maxDex, c->MGE);
   c->totalAC = c->armorAC + c->dexToAC + 10 + c->AC + c->shieldAC + c->sizeMod;
   c->shownHitPoints = c->hitPoints + c->TP;

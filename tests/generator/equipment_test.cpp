@@ -524,6 +524,7 @@ struct ItemBonuses {
   int armor = 0, deflection = 0, natural = 0, resistance = 0, luck = 0, spellResistance = 0;
   int ability[6] = {};
   bool ownArmourItem = false;  // an item whose armour bonus this table does not know
+  bool monkBelt = false, armourOrShield = false;
 };
 
 ItemBonuses WornBonuses(const Char* c) {
@@ -539,7 +540,9 @@ ItemBonuses WornBonuses(const Char* c) {
     if (label.find(" SchutzRing") == 0 || label.find(" SchutzUmhang") == 0) b.deflection = std::max(b.deflection, Plus(it.label));
     if (label.find(" SchutzAmulett") == 0) b.natural = std::max(b.natural, Plus(it.label));
     if ((it.equipType == 1 || it.equipType == 2) && it.specific > 0) b.ownArmourItem = true;
-    if (name == "Mönchsgürtel") b.ownArmourItem = true;
+    if (name == "Mönchsgürtel") b.monkBelt = true;
+    if ((it.equipType == 1 && it.armor + it.enhancement > 0) || (it.equipType == 2 && (it.primary || it.secondary)))
+      b.armourOrShield = true;
     for (const NamedItem& n : kNamedItems) {
       if (name != n.name && !(it.equipment >= 0 && gSource.equipment[it.equipment].name == n.name)) continue;
       if (n.ability >= 0) b.ability[n.ability] = std::max(b.ability[n.ability], n.enhancement);
@@ -554,6 +557,7 @@ ItemBonuses WornBonuses(const Char* c) {
       const char* text = it.effectTexts + it.effectTextAt[k];
       for (int a = 0; a < 6; ++a)
         if (effect == kAbilityEffects[a]) b.ability[a] = std::max(b.ability[a], Plus(text));
+      if (effect == "Mönchsgürtel") b.monkBelt = true;
       if (effect == "Zwergenart" && !dwarf) b.ability[2] = std::max(b.ability[2], 2);
       if (effect == "Ablenkungsschutz") b.deflection = std::max(b.deflection, Plus(text));
       if (effect == "NatürlicheRüstung") b.natural = std::max(b.natural, Plus(text));
@@ -609,7 +613,7 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   Char* plain = new Char();
   Wire(c);
   Wire(plain);
-  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0;
+  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0, belts = 0;
   for (int n = 0; n < 600; ++n) {
     Preset(c, n % 5 == 0 ? 4 : 0, 5 + n % 16);
     IsaacState start = state_;
@@ -622,7 +626,10 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
     if (c->templateIndex == 0 && !b.ownArmourItem && !Has(c, kOwnArmour)) {
       ++other;
       protective += b.deflection + b.natural > 0;
-      EXPECT_EQ(c->AC, b.deflection + b.natural) << who;
+      // A monk's belt: the armour class bonus of a fifth-level monk, without armour and shield.
+      int belt = b.monkBelt && !b.armourOrShield ? std::max(c->MWE, 0) + 1 : 0;
+      belts += belt > 0;
+      EXPECT_EQ(c->AC, b.deflection + b.natural + belt) << who;
     }
     EXPECT_GE(c->MR, b.spellResistance) << who;
     robes += b.spellResistance == 18;
@@ -660,6 +667,7 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   EXPECT_GT(protective, 25);
   EXPECT_GT(boosted, 20);
   EXPECT_GT(robes, 8);
+  EXPECT_GT(belts, 0);
   EXPECT_GT(other, 400);
   EXPECT_GT(saves, 450);
   EXPECT_GT(abilities, 450);
