@@ -204,6 +204,9 @@ struct Char {
   int32_t handWish[2] = {};  // per hand: 0 none, 1 one-handed, 2 double or two weapons, 3 two-handed, 4 ranged
   int32_t throwing = 0, bracerBonus = 0;
   int32_t diceMethod = 0;
+  // Mixed creatures: the class levels counted in `Level`; in the class part, the hit
+  // points that the feats taken over from the monster added (its stat block has them).
+  int32_t classHitDice = 0, inheritedTP = 0;
   int64_t classPartTime = 0;
 
   CreationContext context;

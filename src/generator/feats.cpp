@@ -678,10 +678,13 @@ void CalculateFeats(Char* c) {
   }
 }
 
-void RunFeatScripts(Char* c) {
+void RunFeatScripts(Char* c, int32_t* tpGiven) {
   const KnownRows& names = Known();
   int count = c->featCount;
   for (int i = 0; i < count; ++i) {
+    // What the slot before this one added to the hit points.
+    if (tpGiven && i > 0) tpGiven[i - 1] = c->TP - tpGiven[i - 1];
+    if (tpGiven) tpGiven[i] = c->TP;
     int feat = c->feats[i];
     if (feat < 0 || feat >= gSource.featCount) continue;
     const FeatSource& f = gSource.feats[feat];
@@ -721,6 +724,7 @@ void RunFeatScripts(Char* c) {
       TextAppend(c->specialText, "\n", 1);
     }
   }
+  if (tpGiven && count > 0) tpGiven[count - 1] = c->TP - tpGiven[count - 1];
 
   const int32_t* weaponFeats = gSource.proficiencyFeats[0];
   int armourPenalty = 0;

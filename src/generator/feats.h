@@ -56,8 +56,9 @@ void DoFeatDep(Char* c, int slot);
 void CalculateFeats(Char* c);
 
 // Runs the feat scripts, marks the feats the sheet lists and applies the penalties for
-// weapons, armour and shields without proficiency.
-void RunFeatScripts(Char* c);
+// weapons, armour and shields without proficiency. With `tpGiven` (one entry per feat
+// slot) each slot receives the hit points its feat added.
+void RunFeatScripts(Char* c, int32_t* tpGiven = nullptr);
 
 void RemoveDuplicateFeats(Char* c);
 void ReArrangeFeats(Char* c);

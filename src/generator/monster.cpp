@@ -637,13 +637,15 @@ void ChangeHitDice(Char* c, int key) {
   }
   if (key != '+' && key != '-') return;
   int old = c->Level;
-  if (key == '-' && old <= 1) return;
+  // A mixed creature changes the hit dice of its monster part, keeping at least one.
+  int own = old - c->classHitDice;
+  if (key == '-' && own <= 1) return;
   int now = key == '+' ? old + 1 : old - 1;
   int32_t before[4], after[4];
   bool monster = c->kind == 1;
   if (monster) {
-    TypeBase(c, old, before);
-    TypeBase(c, now, after);
+    TypeBase(c, own, before);
+    TypeBase(c, own + now - old, after);
   } else {
     // Characters: the first class's progressions at the old and new level.
     const CharSource* k = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
