@@ -10,6 +10,7 @@
 #include "memory/tracker.h"
 #include "platform/console.h"
 #include "platform/keys.h"
+#include "generator/combat.h"
 #include "generator/feats.h"
 #include "generator/skills.h"
 #include "generator/spells.h"
@@ -259,17 +260,11 @@ std::string WeaponAttacks(const Char* c, const CharItem& it) {
 std::string ItemFigures(const Char* c, const CharItem& it) {
   if (it.equipType == 0 && it.damage[0] > 0) {
     int bonus = it.figured ? it.finalDamage : it.damage[2] + it.enhancement;
-    if (it.figured) {
-      std::string text = "  " + WeaponAttacks(c, it) + Format("  %dW%d", it.damage[0], it.damage[1]);
-      if (bonus) text += Format("%+d", bonus);
-      text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
-                                                   : Format(" (x%d)", it.criticalMultiplier);
-      return text;
-    }
-    std::string text = Format("  %dW%d", it.damage[0], it.damage[1]);
+    int threat = ThreatLowest(c, it);
+    std::string text = it.figured ? "  " + WeaponAttacks(c, it) : std::string();
+    text += Format("  %dW%d", it.damage[0], it.damage[1]);
     if (bonus) text += Format("%+d", bonus);
-    text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
-                                                 : Format(" (x%d)", it.criticalMultiplier);
+    text += threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier) : Format(" (x%d)", it.criticalMultiplier);
     return text;
   }
   if ((it.equipType == 1 || it.equipType == 2) && it.armor + it.enhancement > 0)
@@ -690,8 +685,12 @@ void Export(Char* c, FILE* f) {
     fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
     fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentName(it), it.value + it.price, it.treasure);
     if (it.equipType == 0) {
-      fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2], it.critical,
-              it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect, it.attackBonus);
+      fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2],
+              ThreatLowest(c, it), it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect,
+              it.attackBonus);
+      // A specific weapon is named by its own name above: its base weapon and bonus here.
+      if (it.specific > 0 && it.equipment >= 0 && it.equipment < gSource.equipmentCount)
+        fprintf(f, "EQUIPBASE=%s,%d\n", gSource.equipment[it.equipment].name.c_str(), it.enhancement);
       if (it.attackType == 2)
         fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus - it.attackBonusA);
       else if (it.twoWeaponSecond)
