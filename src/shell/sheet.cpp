@@ -264,7 +264,8 @@ std::string ItemFigures(const Char* c, const CharItem& it) {
     std::string text = it.figured ? "  " + WeaponAttacks(c, it) : std::string();
     text += Format("  %dW%d", it.damage[0], it.damage[1]);
     if (bonus) text += Format("%+d", bonus);
-    text += threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier) : Format(" (x%d)", it.criticalMultiplier);
+    text += threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier)
+                        : Format(" (x%d)", it.criticalMultiplier);
     return text;
   }
   if ((it.equipType == 1 || it.equipType == 2) && it.armor + it.enhancement > 0)
