@@ -237,3 +237,6 @@ int MainClass(const Char* c);
 
 // The integer field a script variable names (the float `Range` aside); -1 when none.
 int CharVariableOffset(const char* name, bool* isFloat);
+// The integer field of an equipment entry that a script variable names; -1 when none.
+// `CriticalBonus` set doubles the weapon's threat range (keen).
+int ItemVariableOffset(const char* name);

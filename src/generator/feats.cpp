@@ -247,7 +247,9 @@ bool FinesseWeapon(const CharItem& item) {
   if (item.equipType != 0 || item.equipment < 0) return false;
   const EquipSource& e = gSource.equipment[item.equipment];
   if (e.attackType == 4) return false;
-  return e.specialType == 1 || e.specialType == 5 || e.size < 0;
+  // Kind 5 holds the rapier, whip and spiked chain besides light weapons; a monk weapon
+  // (kind 1) qualifies only when it is light, which the quarterstaff is not.
+  return e.specialType == 5 || e.specialType == 7 || e.size < 0;
 }
 
 const KnownRows& Known() {
@@ -274,6 +276,8 @@ const KnownRows& Known() {
   n.improvedSneak = FeatNamed("ImprovedSneakAttack");
   n.improvedFamiliar = FeatNamed("ImprovedFamiliar");
   n.cosmopolitan = FeatNamed("Cosmopolitan");
+  n.improvedCritical = FeatNamed("VerbesserterKritischerTreffer");
+  n.keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, false);
   n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
   n.bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
   n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);

@@ -20,12 +20,13 @@ struct KnownRows {
   int finesse, zen, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
   int psionicBody, mindOverBody, improvised, toughness;
   int weaponFocus, greaterFocus, epicFocus, specialization, greaterSpecialization, epicSpecialization;
-  int improvedSneak, improvedFamiliar, cosmopolitan;
+  int improvedSneak, improvedFamiliar, cosmopolitan, improvedCritical, keen;
   int fighter, bow, bard, human, robe, war, claw;
 };
 const KnownRows& Known();
 
-// A melee weapon that weapon finesse applies to: light ones, the rapier, whip and chain.
+// A melee weapon that weapon finesse applies to: light ones, the rapier, whip and chain,
+// natural weapons.
 bool FinesseWeapon(const CharItem& item);
 
 // Whether the Char owns the feat, with any parameter.

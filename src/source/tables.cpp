@@ -559,11 +559,12 @@ int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
 // ---- equipment ----
 
 enum { qName, qEquipType, qDamage1, qDamage2, qSize, qType, qCritical, qCriticalM, qAttackType, qProb, qArmor,
-       qMaxDex, qMalus, qSpellF, qMetal, qMinLevel, qRare, qPrice, qScript, qForbidEffects, qAmount, qColumns };
+       qMaxDex, qMalus, qSpellF, qMetal, qMinLevel, qRare, qPrice, qScript, qForbidEffects, qAmount, qSmallDamage1,
+       qSmallDamage2, qColumns };
 const char* kEquipColumns[qColumns] = {"Name",   "EquipType", "Damage1", "Damage2", "Size",     "Type",
                                        "Critical", "CriticalM", "AttackType", "Prob", "Armor",   "MaxDex",
                                        "Malus",  "SpellF",    "Metal",   "MinLevel", "Rare",    "Price",
-                                       "Script", "ForbidEffects", "Amount"};
+                                       "Script", "ForbidEffects", "Amount", "SmallDamage1", "SmallDamage2"};
 int gEquip[qColumns + 1];
 
 int EquipmentRow(char** f, void* record, void*, int count, bool header) {
@@ -579,6 +580,8 @@ int EquipmentRow(char** f, void* record, void*, int count, bool header) {
   r.equipType = FieldNumber(col(qEquipType));
   r.damageCount = FieldNumber(col(qDamage1));
   r.damageDie = DieOf(col(qDamage2));
+  r.smallDamageCount = FieldNumber(col(qSmallDamage1));
+  r.smallDamageDie = DieOf(col(qSmallDamage2));
   r.size = FieldNumber(col(qSize));
   r.type = FieldNumber(col(qType));
   r.critical = FieldNumber(col(qCritical));
