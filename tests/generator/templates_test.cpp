@@ -58,9 +58,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
     ASSERT_GE(m, 0) << s.name;
     for (int t = 1; t < gSource.templateCount; ++t) {
       std::string tpl = gSource.templates[t].name.c_str();
-      bool undeadHost = tpl == "Vampire" || tpl == "Lich" || tpl == "Demilich" || tpl == "WormThatWalks" ||
+      bool humanoidOnly = tpl == "Vampire" || tpl == "Lich" || tpl == "Demilich" || tpl == "WormThatWalks" ||
                         tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
-      if (undeadHost && !s.humanoid) continue;  // these templates take humanoids
+      if (humanoidOnly && !s.humanoid) continue;  // these templates take humanoids
       if (tpl == "Ghost" && s.cha < 6) continue;
       int32_t high = 0;
       int cr = std::max(DetermineCR(m, 0, t, &high, false, false) % 1024, 1);
