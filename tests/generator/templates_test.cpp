@@ -59,13 +59,22 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
     for (int t = 1; t < gSource.templateCount; ++t) {
       std::string tpl = gSource.templates[t].name.c_str();
       bool humanoidOnly = tpl == "Vampire" || tpl == "Lich" || tpl == "Demilich" || tpl == "WormThatWalks" ||
-                        tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
+                          tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
       if (humanoidOnly && !s.humanoid) continue;  // these templates take humanoids
       if (tpl == "Ghost" && s.cha < 6) continue;
       int32_t high = 0;
       int cr = std::max(DetermineCR(m, 0, t, &high, false, false) % 1024, 1);
       int low = 1 << 30, top = 0;
       std::string who = std::string(s.name) + " " + tpl;
+      bool were = tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
+      // Hit dice and die the template gives.
+      int dice = tpl == "Zombie" ? 2 * s.hd : s.hd;
+      int die = tpl == "Skelleton" || tpl == "Zombie" || tpl == "Vampire" || tpl == "Ghost" || tpl == "Lich" ||
+                        tpl == "Demilich"
+                    ? 12
+                : tpl == "HalfDragon"    ? std::min(s.die + 2, 12)
+                : tpl == "WormThatWalks" ? 8
+                                         : s.die;
       for (int n = 0; n < kBuilds; ++n) {
         Preset(c, 1, cr);
         record_[rec::kFixedMonster] = m;
@@ -78,35 +87,28 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         int size = std::clamp(s.size, 0, 8);
         int sizeMod = std::array<int, 9>{8, 4, 2, 1, 0, -1, -2, -4, -8}[size];
         int ac = 10 + c->AC;
-        int dice = s.hd, die = s.die;  // hit dice and die the template gives
         if (tpl == "Skelleton") {
-          die = 12;
           if (!s.worn) EXPECT_EQ(ac, 10 + sizeMod + Mod(dex) + kSkeletonArmour[size]) << who;
           EXPECT_EQ(c->Init + c->MGE, Mod(dex) + 4) << who;  // Improved Initiative alone
         } else if (tpl == "Zombie") {
-          dice = 2 * s.hd, die = 12;
           EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + kZombieArmour[size]) << who;
           EXPECT_EQ(c->featCount, 1) << who;
           EXPECT_TRUE(Has(c, "Zähigkeit")) << who;
           EXPECT_EQ(c->skillCount, 0) << who;
         } else if (tpl == "Vampire") {
-          die = 12;
           EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 6) << who;
           for (const char* f : {"Wachsamkeit", "Kampfreflexe", "VerbesserteInitiative", "BlitzschnelleReflexe"})
             EXPECT_TRUE(Has(c, f)) << who << " lacks " << f;
           EXPECT_EQ(Has(c, "Ausweichen"), dex >= 13) << who;
         } else if (tpl == "Ghost") {
-          die = 12;
           int cha = s.cha + 4;
           if (!s.worn) EXPECT_EQ(ac, s.ac - s.natural + std::max(Mod(cha), 1)) << who;  // manifested
-        } else if (tpl == "Lich" || tpl == "Demilich") {
-          die = 12;
-          if (tpl == "Lich" && !s.worn) EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who;
-          if (tpl == "Demilich")
-            for (const char* f : {"Blitzgeschwindigkeit", "BeharrlicheMagie", "AutomatischBeschleunigteZauber"})
-              EXPECT_TRUE(Has(c, f)) << who << " lacks " << f;
+        } else if (tpl == "Lich") {
+          if (!s.worn) EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who;
+        } else if (tpl == "Demilich") {
+          for (const char* f : {"Blitzgeschwindigkeit", "BeharrlicheMagie", "AutomatischBeschleunigteZauber"})
+            EXPECT_TRUE(Has(c, f)) << who << " lacks " << f;
         } else if (tpl == "HalfDragon") {
-          die = std::min(s.die + 2, 12);
           EXPECT_EQ(ac, s.ac + 4) << who;
           EXPECT_EQ(TypeOf(c), "Dragon") << who;
         } else if (tpl == "HalfCelestial" || tpl == "HalfFiend") {
@@ -120,9 +122,8 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         } else if (tpl == "Pseudonatural") {
           EXPECT_EQ(c->MR, s.hd * 5) << who;
         } else if (tpl == "WormThatWalks") {
-          die = 8;
           EXPECT_EQ(c->MR, c->cr + 10) << who;
-        } else if (tpl == "Lycanthrope" || tpl.rfind("Were", 0) == 0 || tpl == "DireWereboar") {
+        } else if (were) {
           EXPECT_TRUE(Has(c, "EisernerWille")) << who;
         }
         if (tpl == "Phrenic" || tpl == "Celestial" || tpl == "Fiendish") {
@@ -134,14 +135,7 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
       }
       // The rolls spread over the template's die: never wider, and wider than the base
       // creature's die allows where the template enlarges it.
-      int dice = tpl == "Zombie" ? 2 * s.hd : s.hd;
-      int die = tpl == "Skelleton" || tpl == "Zombie" || tpl == "Vampire" || tpl == "Ghost" || tpl == "Lich" ||
-                        tpl == "Demilich"
-                    ? 12
-                : tpl == "HalfDragon"    ? std::min(s.die + 2, 12)
-                : tpl == "WormThatWalks" ? 8
-                                         : s.die;
-      if (tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar") continue;  // adds animal dice
+      if (were) continue;  // a lycanthrope adds its animal's dice
       EXPECT_LE(top - low, dice * (die - 1)) << who;
       if (dice * die > s.hd * s.die && dice <= 2) EXPECT_GT(top - low, s.hd * (s.die - 1)) << who;
     }
