@@ -33,7 +33,7 @@ const VariableField kVariables[] = {
     FIELD(Familiar),     FIELD(AnimalCompanion), FIELD(Mount),      FIELD(Servant),
     FIELD(GeneralDC),    FIELD(ArcaneDC),     FIELD(DivineDC),      FIELD(Concealment),
     FIELD(LayOnHands),   FIELD(SacretDefense), FIELD(HierophantAbilities), FIELD(PoisonUse),
-    FIELD(SurpremeCleave),
+    FIELD(SurpremeCleave), FIELD(Size),       FIELD(NaturalAC),     {"HG", offsetof(Char, cr)},
 };
 #undef FIELD
 

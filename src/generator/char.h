@@ -185,6 +185,7 @@ struct Char {
   int32_t attackCount = 0;
   CharAttack naturals[kNaturalAttacks] = {};
   int32_t sizeIndex = -1;     // monsters: row of the size table
+  int32_t NaturalAC = 0;      // monsters: the natural armour part of AC (templates replace or drop it)
   int32_t monsterBase[4] = {};  // base attack, Reflex, Will, Fortitude of the type at the built hit dice
   int32_t snapshot[5] = {};
   int32_t monsterCaster = 0, clericSpells = 0;  // spell-list settings of a casting monster's classes   // attacks, armour class, hit points, spell resistance, spell failure after the build

@@ -664,8 +664,9 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
       will += k.will ? kGoodSave[l] : kPoorSave[l];
       for (int level = 0; level < l; ++level) {
         bool firstDie = s == 0 && level == 0;
+        int die = firstDie || !c->MonsterTWType ? k.hitDie : c->MonsterTWType;  // a template's die (a vampire's d12)
         low += firstDie ? std::max(k.hitDie + c->MKO, 1) : std::max(1 + c->MKO, 1);
-        high += std::max(k.hitDie + c->MKO, 1);
+        high += std::max(die + c->MKO, 1);
       }
     }
     EXPECT_EQ(c->GA, attack) << who;
