@@ -145,18 +145,3 @@ TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
   EXPECT_EQ(built, 4 * (int)(sizeof rows / sizeof rows[0]));
   delete c;
 }
-
-TEST_F(MonsterCorpus, ACelestialMindlessVerminThinksWithIntelligenceThree) {
-  // The template gives the mindless spider Intelligence 3: a score with its modifier -4.
-  Char* c = new Char();
-  Wire(c);
-  int spider = FindByName(gSource.monsters, gSource.monsterCount, "MonstrousSpiderHuge", false, false);
-  ASSERT_GE(spider, 0);
-  Preset(c, 1, gSource.monsters[spider].cr);
-  record_[rec::kFixedMonster] = spider;
-  record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Celestial", false, false);
-  CreateCreature(c, 1);
-  EXPECT_EQ(c->IN, 3);
-  EXPECT_EQ(c->MIN, -4);
-  delete c;
-}
