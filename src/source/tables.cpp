@@ -747,7 +747,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   r.mixed = FieldNumber(col(mMixed));
   r.treasure = FieldNumber(col(mTreasur));
   // Saves: "0" keeps the type's progressions, else one digit each for Reflex, Will and
-  // Fortitude, 1 good and 2 poor (an air elemental: "112").
+  // Fortitude, 1 good and 2 poor (an air elemental: "122").
   const char* saves = col(mSaves);
   if (strcmp(saves, "0") != 0) {
     bool valid = strlen(saves) == 3;
