@@ -286,7 +286,10 @@ void DoCompanions(Char* c) {
   DoServant(c);
   // The companions' special texts were written before their master set these flags.
   for (Char* k : {c->familiarChar, c->mountChar, c->servantChar})
-    if (k) FamiliarLines(k);
+    if (k) {
+      FamiliarLines(k);
+      MonsterSkillAbilities(k);  // the master's gifts raised Strength or Intelligence
+    }
 }
 
 }  // namespace RUNTIME_NS

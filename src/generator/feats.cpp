@@ -848,15 +848,28 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       int s = c->skills[i].skill;
       texts[i] = s >= 0 && s < gSource.skillCount ? gSource.skills[s].name.c_str() : "";
     }
-    while (points > 0) {
+    // A skill's maximum rises by one rank per hit die: no skill gains more ranks than
+    // hit dice were added, and a skill at its maximum is not drawn again.
+    Scratch<int32_t, kMaxSkillEntries> room((size_t)c->skillCount);
+    int open = 0;
+    for (int i = 0; i < c->skillCount; ++i) {
+      room[i] = newDice - oldDice;
+      open += weights[i] > 0;
+    }
+    while (points > 0 && open > 0) {
       int pick = AdvancedRand(c->context.random, c->skillCount, weights.data(), 4, texts, sizeof(const char*),
                               "Welche Fertigkeit erhöhen?", 0, true, 0, false);
-      if (pick < 0) break;
-      int amount = random(c->context.random, 1, std::min(points, newDice - oldDice),
+      if (pick < 0 || room[pick] <= 0) break;
+      int amount = random(c->context.random, 1, std::min(points, room[pick]),
                           "Wie viel Punkte in diese Fertigkeit stecken?", 0);
       c->skills[pick].ranks += amount;
       c->skills[pick].total += amount;
       points -= amount;
+      room[pick] -= amount;
+      if (room[pick] == 0 && weights[pick] > 0) {
+        weights[pick] = 0;
+        --open;
+      }
     }
   }
 }

@@ -152,13 +152,20 @@ const MonsterTypeSource* TypeOf(const Char* c) {
                                                                             : nullptr;
 }
 
-// Base attack, Reflex, Will and Fortitude of the creature's type at `dice`.
+// Base attack, Reflex, Will and Fortitude of the creature's type at `dice`. A monster
+// whose row names its own save progressions (air elementals, dire animals) keeps them
+// while it is of its own type.
 void TypeBase(const Char* c, int dice, int32_t out[4]) {
   const MonsterTypeSource* t = TypeOf(c);
+  const MonsterSource* m =
+      c->monster >= 0 && c->monster < gSource.monsterCount && gSource.monsters[c->monster].type == c->creatureType
+          ? &gSource.monsters[c->monster]
+          : nullptr;
+  int32_t progression[3] = {t ? t->reflex : 0, t ? t->will : 0, t ? t->fortitude : 0};
+  for (int i = 0; i < 3 && m; ++i)
+    if (m->saves[i] != 0) progression[i] = m->saves[i];
   out[0] = t ? BaseAttack(t->attackType, dice) : 0;
-  out[1] = t ? BaseSave(t->reflex, dice) : 0;
-  out[2] = t ? BaseSave(t->will, dice) : 0;
-  out[3] = t ? BaseSave(t->fortitude, dice) : 0;
+  for (int i = 0; i < 3; ++i) out[i + 1] = t ? BaseSave(progression[i], dice) : 0;
 }
 
 // Hit dice of a variant: base dice, or the bracket's range.
@@ -275,6 +282,13 @@ void RunMonsterAbilities(Char* c, const MonsterSource& m) {
   }
 }
 
+// A template that gives an absent ability a score (a mindless vermin made celestial gets
+// Intelligence 3) makes the ability present: its modifier counts from then on.
+void PresentGivenAbilities(Char* c) {
+  for (int i = 0; i < kAttributes; ++i)
+    if (c->absent[i] && AbilityScore(c, i) > 0) c->absent[i] = 0;
+}
+
 void StoreMoney(Char* c, int32_t value) {
   c->wealth = c->money = c->treasureMoney = value;
 }
@@ -288,6 +302,15 @@ void ReleaseMonsterCaches() {
   }
   ReleaseSpellLists();
   ReleaseClassFeatWeights();
+}
+
+void MonsterSkillAbilities(Char* c) {
+  for (int e = 0; e < c->skillCount; ++e) {
+    CharSkill& k = c->skills[e];
+    if (k.skill < 0 || k.skill >= gSource.skillCount) continue;
+    k.ability = AbilityModifier(c, gSource.skills[k.skill].attribute);
+    k.total = k.ranks + k.bonus + k.ability + k.penalty;
+  }
 }
 
 void ResetReferenceMonster() { gReferenceMonster = -1; }
@@ -551,7 +574,10 @@ void SetMonster(Char* c) {
   int dice = requested > 0 ? requested : DrawHitDice(c, variant);
   const MonsterTypeSource* type = TypeOf(c);
   if (dice != m.hd && dice > 0) {
-    if (dice > m.hd) IncreaseHDFeatSkill(c, m.hd, dice, type ? type->skills : 0, type ? type->feats : 0);
+    // Mindless creatures gain neither skill points nor feats.
+    bool mindless = c->absent[3] != 0;
+    if (dice > m.hd)
+      IncreaseHDFeatSkill(c, m.hd, dice, type && !mindless ? type->skills : 0, type && !mindless ? type->feats : 0);
     c->Level = dice;
   }
   if (m.hdInc > 0 && dice > m.hdInc) MonsterSizeIncrease(c);
@@ -570,6 +596,7 @@ void SetMonster(Char* c) {
   int ownFeats = c->featCount;
   if (c->templateIndex != n.none && tpl.script.data)
     RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
+  PresentGivenAbilities(c);
   RunFeatScripts(c, ownFeats);
   RescaleHitDice(c, rolled);
 
@@ -604,8 +631,10 @@ void SetMonster(Char* c) {
     RunMonsterAbilities(c, m);
   }
 
-  // 16. Final values for the final type and hit dice.
+  // 16. Final values for the final type and hit dice. The skills keep the stat block's
+  // ranks and racial parts; their ability part follows the final scores.
   MonsterFinalValues(c);
+  MonsterSkillAbilities(c);
 }
 
 int DetermineMonster(Char* c) {
@@ -685,6 +714,7 @@ void ChangeHitDice(Char* c, int key) {
     const Named& n = Names();
     if (c->kind != 1 || c->sizeIndex < 0 || (n.largest >= 0 && c->sizeIndex >= n.largest)) return;
     MonsterSizeIncrease(c);
+    if (!c->mixed) MonsterSkillAbilities(c);
     return;
   }
   if (key != '+' && key != '-') return;
@@ -731,13 +761,14 @@ void ChangeHitDice(Char* c, int key) {
   if (key == '+') {
     const MonsterTypeSource* t = TypeOf(c);
     const CharSource* k = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
-    int points = monster ? (t ? t->skills : 0) : (k ? k->skillPoints : 0);
+    int points = monster ? (t && !c->absent[3] ? t->skills : 0) : (k ? k->skillPoints : 0);
     IncreaseHDFeatSkill(c, old, now, points, 0);
   }
   c->Level = now;
   int die = monster ? std::max(c->MonsterTWType, 1) : 10;
   int roll = random(state, 1, die, "TW änderung", 0) + (c->absent[2] ? 0 : c->MKO);
   roll = std::max(roll, 1);
+  if (monster && !c->mixed) MonsterSkillAbilities(c);
   if (key == '+')
     c->hitPoints += roll;
   else

@@ -231,6 +231,7 @@ struct MonsterSource {
   Owned familiar;
   Owned abilityCode;
   int32_t spellResistance = 0;
+  int32_t saves[3] = {};  // progression of Reflex, Will, Fortitude (1 good, 2 poor); 0 = the type's
 };
 
 struct ProfileSource {

@@ -676,11 +676,11 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
 
 enum { mName, mCR, mType, mSize, mEpic, mHD, mHDT, mTP, mRef, mWil, mZaeh, mAC, mHDMin, mHDMax, mHDInc, mHDInc2,
        mInit, mSpeed, mOrgMin, mOrgMax, mMixed, mTreasur, mSpellChar, mClericSpells, mFamiliar, mAbbilities,
-       mAltern1, mAltern2, mColumns };
+       mAltern1, mAltern2, mSaves, mColumns };
 const char* kMonsterColumns[mColumns] = {
     "Name", "CR", "Type", "Size", "Epic", "HD", "HDT", "TP", "Ref", "Wil", "Zaeh", "AC", "HDMin", "HDMax",
     "HDInc", "HDInc2", "Init", "Speed", "OrgMin", "OrgMax", "Mixed", "Treasur", "SpellChar", "ClericSpells",
-    "Familiar", "Abbilities", "Altern1", "Altern2"};
+    "Familiar", "Abbilities", "Altern1", "Altern2", "Saves"};
 int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
@@ -749,6 +749,21 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   r.orgMax = FieldNumber(col(mOrgMax));
   r.mixed = FieldNumber(col(mMixed));
   r.treasure = FieldNumber(col(mTreasur));
+  // Saves: "0" keeps the type's progressions, else one digit each for Reflex, Will and
+  // Fortitude, 1 good and 2 poor (an air elemental: "122").
+  const char* saves = col(mSaves);
+  if (strcmp(saves, "0") != 0) {
+    bool valid = strlen(saves) == 3;
+    for (int i = 0; i < 3 && valid; ++i) {
+      valid = saves[i] == '1' || saves[i] == '2';
+      r.saves[i] = saves[i] - '0';
+    }
+    if (!valid) {
+      ConsolePrint("Invalid saves %s of %s (0, or three digits 1 good and 2 poor: Reflex, Will, Fortitude)\n", saves,
+                   monster);
+      TableFault();
+    }
+  }
   int32_t alternatives[2] = {FieldNumber(col(mAltern1)), FieldNumber(col(mAltern2))};
   int slots = 0;
   // The list of attack slots ends at the first name starting with "0".

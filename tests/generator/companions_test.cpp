@@ -229,8 +229,9 @@ TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
   EXPECT_GT(found, 0);
 }
 
-TEST_F(Companions, AbsentAbilitiesStayZeroAfterTheAbilityTexts) {
-  // The fiendish template gives Intelligence 3 at least; a mindless vermin keeps none.
+TEST_F(Companions, AFiendishMindlessVerminThinksWithIntelligenceThree) {
+  // The fiendish template gives Intelligence 3 at least, also to a mindless vermin:
+  // a present score with its modifier.
   Char* c = new Char();
   Wire(c);
   record_.assign(kRecordWords, 0);
@@ -241,8 +242,9 @@ TEST_F(Companions, AbsentAbilitiesStayZeroAfterTheAbilityTexts) {
   c->record = record_.data();
   CreateCreature(c, 1);
   ASSERT_EQ(c->templateIndex, record_[rec::kParam10]);
-  EXPECT_TRUE(c->absent[3]);
-  EXPECT_EQ(c->IN, 0);
+  EXPECT_FALSE(c->absent[3]);
+  EXPECT_EQ(c->IN, 3);
+  EXPECT_EQ(c->MIN, -4);
   FreeCharBonuses(c);
   delete c;
 }
