@@ -33,7 +33,7 @@ const VariableField kVariables[] = {
     FIELD(Familiar),     FIELD(AnimalCompanion), FIELD(Mount),      FIELD(Servant),
     FIELD(GeneralDC),    FIELD(ArcaneDC),     FIELD(DivineDC),      FIELD(Concealment),
     FIELD(LayOnHands),   FIELD(SacretDefense), FIELD(HierophantAbilities), FIELD(PoisonUse),
-    FIELD(SurpremeCleave),
+    FIELD(SurpremeCleave), FIELD(Size),       FIELD(NaturalAC),     {"HG", offsetof(Char, cr)},
 };
 #undef FIELD
 
@@ -84,6 +84,36 @@ int CharVariableOffset(const char* name, bool* isFloat) {
       return (int)v.offset;
     }
   }
+  return -1;
+}
+
+int ItemVariableOffset(const char* name) {
+  struct ItemField {
+    const char* name;
+    size_t offset;
+  };
+  static const ItemField kItemFields[] = {
+      {"Enhencement", offsetof(CharItem, enhancement)},
+      {"Damage1", offsetof(CharItem, damage)},
+      {"Damage2", offsetof(CharItem, damage) + sizeof(int32_t)},
+      {"Damage3", offsetof(CharItem, damage) + 2 * sizeof(int32_t)},
+      {"Critical1", offsetof(CharItem, criticalMultiplier)},
+      {"Critical2", offsetof(CharItem, criticalFurther)},
+      {"CriticalBonus", offsetof(CharItem, criticalBonus)},
+      {"eAttackType", offsetof(CharItem, attackType)},
+      {"EqAC", offsetof(CharItem, armor)},
+      {"EqMaxDex", offsetof(CharItem, maxDex)},
+      {"eMalus", offsetof(CharItem, penalty)},
+      {"eSpellFailure", offsetof(CharItem, spellFailure)},
+      {"eAttackBonus", offsetof(CharItem, attackBonus)},
+      {"eAttackBonusA", offsetof(CharItem, attackBonusA)},
+      {"eTwoWeapon", offsetof(CharItem, twoWeapon)},
+      {"eTwoWeaponSecond", offsetof(CharItem, twoWeaponSecond)},
+      {"Primary", offsetof(CharItem, primary)},
+      {"Secondary", offsetof(CharItem, secondary)},
+  };
+  for (const ItemField& f : kItemFields)
+    if (strcmp(f.name, name) == 0) return (int)f.offset;
   return -1;
 }
 

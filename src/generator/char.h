@@ -185,6 +185,7 @@ struct Char {
   int32_t attackCount = 0;
   CharAttack naturals[kNaturalAttacks] = {};
   int32_t sizeIndex = -1;     // monsters: row of the size table
+  int32_t NaturalAC = 0;      // monsters: the natural armour part of AC (templates replace or drop it)
   int32_t monsterBase[4] = {};  // base attack, Reflex, Will, Fortitude of the type at the built hit dice
   int32_t snapshot[5] = {};
   int32_t monsterCaster = 0, clericSpells = 0;  // spell-list settings of a casting monster's classes   // attacks, armour class, hit points, spell resistance, spell failure after the build
@@ -204,6 +205,9 @@ struct Char {
   int32_t handWish[2] = {};  // per hand: 0 none, 1 one-handed, 2 double or two weapons, 3 two-handed, 4 ranged
   int32_t throwing = 0, bracerBonus = 0;
   int32_t diceMethod = 0;
+  // Mixed creatures: the class levels counted in `Level`; in the class part, the hit
+  // points that the feats taken over from the monster added (its stat block has them).
+  int32_t classHitDice = 0, inheritedTP = 0;
   int64_t classPartTime = 0;
 
   CreationContext context;
@@ -234,3 +238,6 @@ int MainClass(const Char* c);
 
 // The integer field a script variable names (the float `Range` aside); -1 when none.
 int CharVariableOffset(const char* name, bool* isFloat);
+// The integer field of an equipment entry that a script variable names; -1 when none.
+// `CriticalBonus` set doubles the weapon's threat range (keen).
+int ItemVariableOffset(const char* name);

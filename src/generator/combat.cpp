@@ -129,6 +129,17 @@ int32_t SaveTotal(const Char* c, int which) {
   }
 }
 
+int32_t ThreatLowest(const Char* c, const CharItem& it) {
+  int32_t lowest = it.critical >= 2 && it.critical <= 20 ? it.critical : 20;
+  const KnownRows& n = Known();
+  bool doubled = it.criticalBonus != 0;
+  for (int k = 0; k < it.effectCount && k < kItemEffects && !doubled; ++k) doubled = it.effects[k] == n.keen;
+  for (int i = 0; i < c->featCount && it.figured && !doubled; ++i)
+    doubled = c->feats[i] == n.improvedCritical && n.improvedCritical >= 0 &&
+              (c->featParameters[i] == -1 || c->featParameters[i] == it.equipment);
+  return doubled ? std::max(21 - 2 * (21 - lowest), 2) : lowest;
+}
+
 void CalcWeapons(Char* c, bool finish) {
   c->snapshot[0] = c->armorCheckPenalty;
   c->snapshot[1] = c->Attacks;

@@ -34,6 +34,10 @@ void SaleValue(Char* c);
 void FamiliarLines(Char* c);
 void SpecialTexts(Char* c);
 
+// The lowest natural roll that threatens a critical hit with the weapon: its range
+// doubles once, by keenness or by Improved Critical for a weapon the Char fights with.
+int32_t ThreatLowest(const Char* c, const CharItem& it);
+
 // Save totals: base, epic, ability and both script bonuses.
 int32_t SaveTotal(const Char* c, int which);
 

@@ -115,8 +115,6 @@ void DoFamiliar(Char* c) {
   int32_t delta = 0;
   RaiseToMaster(&f->GA, c->GA, &delta);
   AddAttack(f, delta);
-  f->hitPoints = std::max(f->hitPoints, c->hitPoints / 2);
-  f->shownHitPoints = f->hitPoints + f->TP;
   f->IN = std::max(f->IN, (c->Familiar + 1) / 2 + 5);
   f->absent[3] = 0;
   ComputeModifiers(f);
@@ -276,6 +274,11 @@ void RaiseStrength(Char* c, int n) {
   ComputeModifiers(c);
 }
 
+void FamiliarHitPoints(Char* master) {
+  Char* f = master->familiarChar;
+  if (f) f->shownHitPoints = std::max(f->hitPoints + f->TP, master->shownHitPoints / 2);
+}
+
 void DoCompanions(Char* c) {
   DoFamiliar(c);
   DoAnimalCompanion(c);
@@ -283,7 +286,10 @@ void DoCompanions(Char* c) {
   DoServant(c);
   // The companions' special texts were written before their master set these flags.
   for (Char* k : {c->familiarChar, c->mountChar, c->servantChar})
-    if (k) FamiliarLines(k);
+    if (k) {
+      FamiliarLines(k);
+      MonsterSkillAbilities(k);  // the master's gifts raised Strength or Intelligence
+    }
 }
 
 }  // namespace RUNTIME_NS

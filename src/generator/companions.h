@@ -12,6 +12,9 @@ namespace RUNTIME_NS {
 
 // Familiar, animal companions, mount and servant, in this order.
 void DoCompanions(Char* c);
+// The familiar has at least half its master's hit points: called once they are final
+// and whenever they change.
+void FamiliarHitPoints(Char* master);
 
 // Raises a field to the master's value; the difference goes to *counter (when given).
 int RaiseToMaster(int32_t* field, int32_t master, int32_t* counter);

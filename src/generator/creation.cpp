@@ -316,12 +316,15 @@ int64_t CreateCreature(Char* c, int sub) {
       DoPowers(c);
       RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
+      std::vector<int32_t> inherited;  // feats the class part takes over from its monster
       if (c->mixedPart && c->mixedMonster) {
         const Char* m = c->mixedMonster;
         for (int i = 0; i < m->featCount; ++i) {
           int f = m->feats[i];
-          if (f >= 0 && f < gSource.featCount && gSource.feats[f].multi == 2 && !OwnsFeat(c, f))
+          if (f >= 0 && f < gSource.featCount && gSource.feats[f].multi == 2 && !OwnsFeat(c, f)) {
             AddFeat(c, f, nullptr, m->featParameters[i]);
+            inherited.push_back(f);
+          }
         }
       }
       ClassFeatGroups(c);
@@ -334,7 +337,19 @@ int64_t CreateCreature(Char* c, int sub) {
       ComputeModifiers(c);
       CalcBaseValues(c);
       ReArrangeFeats(c);
-      RunFeatScripts(c);
+      if (inherited.empty()) {
+        RunFeatScripts(c);
+      } else {
+        // The monster's hit points already hold what its own feats give.
+        std::vector<int32_t> given((size_t)c->featCount + 1, 0);
+        RunFeatScripts(c, given.data());
+        for (int32_t f : inherited)
+          for (int i = 0; i < c->featCount; ++i)
+            if (c->feats[i] == f) {
+              c->inheritedTP += given[(size_t)i];
+              break;
+            }
+      }
       ComputeModifiers(c);
       RunRaceScripts(c);
       DoSpecialAbilities(c);
@@ -360,6 +375,7 @@ int64_t CreateCreature(Char* c, int sub) {
     SpecialTexts(c);
     ZeroAbsentAbilities(c);
   }
+  int classDice = 0;
   if (c->mixed) {
     // The class part: a character of the class share, built by a recursive call.
     DebugPrint(1, "Creating Mixed Char\n");
@@ -376,6 +392,9 @@ int64_t CreateCreature(Char* c, int sub) {
       part->context = c->context;
       c->classPartTime = CreateCreature(part, 1);
       MergeMixed(c, part);
+      // Hit dice are the levels the class part rolled for (a profile may leave some
+      // of its `Level` without a class).
+      for (int s = 0; s < part->classCount && s < kMaxClassSlots; ++s) classDice += part->classLevels[s];
     }
   }
   if (!treasureOnly) {
@@ -397,10 +416,14 @@ int64_t CreateCreature(Char* c, int sub) {
   }
   if (!c->mixedPart && !c->noEquipment) InsertTreasure(c);
   SaleValue(c);
-  if (!sub) {
-    c->shownHitPoints = c->hitPoints + c->TP;
-    EndCreationRandom(r, &c->shownHitPoints);
-  }
+  // The class levels count as hit dice from here on; the treasure above was drawn for
+  // the monster's own.
+  c->classHitDice = classDice;
+  c->Level += classDice;
+  c->shownHitPoints = c->hitPoints + c->TP;
+  if (!sub) EndCreationRandom(r, &c->shownHitPoints);
+  // The master's hit points are final only now.
+  if (!c->mixedPart) FamiliarHitPoints(c);
   c->creationTime = (PerfCounter() - start) * 1000000 / gProcess.perfFrequency;
   return c->creationTime;
 }

@@ -156,6 +156,11 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       EquipItem(c, e, number, true);
       CharItem& it = c->items[number];
       it.criticalFurther = 1;
+      // A Small wielder carries the Small make of the weapon (the sizes above are relative).
+      if (raceSize < 0) {
+        it.damage[0] = gSource.equipment[e].smallDamageCount;
+        it.damage[1] = gSource.equipment[e].smallDamageDie;
+      }
       int main = MainClass(c);
       int divisor = main >= 0 && gSource.classes[main].noEquipment == 2
                         ? random(state, 1, 4, "Verbesserungsbonus der Waffe teilen durch...", 0)

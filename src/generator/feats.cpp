@@ -247,7 +247,9 @@ bool FinesseWeapon(const CharItem& item) {
   if (item.equipType != 0 || item.equipment < 0) return false;
   const EquipSource& e = gSource.equipment[item.equipment];
   if (e.attackType == 4) return false;
-  return e.specialType == 1 || e.specialType == 5 || e.size < 0;
+  // Kind 5 holds the rapier, whip and spiked chain besides light weapons; a monk weapon
+  // (kind 1) qualifies only when it is light, which the quarterstaff is not.
+  return e.specialType == 5 || e.specialType == 7 || e.size < 0;
 }
 
 const KnownRows& Known() {
@@ -274,6 +276,8 @@ const KnownRows& Known() {
   n.improvedSneak = FeatNamed("ImprovedSneakAttack");
   n.improvedFamiliar = FeatNamed("ImprovedFamiliar");
   n.cosmopolitan = FeatNamed("Cosmopolitan");
+  n.improvedCritical = FeatNamed("VerbesserterKritischerTreffer");
+  n.keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, false);
   n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
   n.bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
   n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);
@@ -678,10 +682,13 @@ void CalculateFeats(Char* c) {
   }
 }
 
-void RunFeatScripts(Char* c) {
+void RunFeatScripts(Char* c, int32_t* tpGiven) {
   const KnownRows& names = Known();
   int count = c->featCount;
   for (int i = 0; i < count; ++i) {
+    // What the slot before this one added to the hit points.
+    if (tpGiven && i > 0) tpGiven[i - 1] = c->TP - tpGiven[i - 1];
+    if (tpGiven) tpGiven[i] = c->TP;
     int feat = c->feats[i];
     if (feat < 0 || feat >= gSource.featCount) continue;
     const FeatSource& f = gSource.feats[feat];
@@ -721,6 +728,7 @@ void RunFeatScripts(Char* c) {
       TextAppend(c->specialText, "\n", 1);
     }
   }
+  if (tpGiven && count > 0) tpGiven[count - 1] = c->TP - tpGiven[count - 1];
 
   const int32_t* weaponFeats = gSource.proficiencyFeats[0];
   int armourPenalty = 0;
@@ -840,15 +848,28 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       int s = c->skills[i].skill;
       texts[i] = s >= 0 && s < gSource.skillCount ? gSource.skills[s].name.c_str() : "";
     }
-    while (points > 0) {
+    // A skill's maximum rises by one rank per hit die: no skill gains more ranks than
+    // hit dice were added, and a skill at its maximum is not drawn again.
+    Scratch<int32_t, kMaxSkillEntries> room((size_t)c->skillCount);
+    int open = 0;
+    for (int i = 0; i < c->skillCount; ++i) {
+      room[i] = newDice - oldDice;
+      open += weights[i] > 0;
+    }
+    while (points > 0 && open > 0) {
       int pick = AdvancedRand(c->context.random, c->skillCount, weights.data(), 4, texts, sizeof(const char*),
                               "Welche Fertigkeit erhöhen?", 0, true, 0, false);
-      if (pick < 0) break;
-      int amount = random(c->context.random, 1, std::min(points, newDice - oldDice),
+      if (pick < 0 || room[pick] <= 0) break;
+      int amount = random(c->context.random, 1, std::min(points, room[pick]),
                           "Wie viel Punkte in diese Fertigkeit stecken?", 0);
       c->skills[pick].ranks += amount;
       c->skills[pick].total += amount;
       points -= amount;
+      room[pick] -= amount;
+      if (room[pick] == 0 && weights[pick] > 0) {
+        weights[pick] = 0;
+        --open;
+      }
     }
   }
 }

@@ -20,12 +20,13 @@ struct KnownRows {
   int finesse, zen, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
   int psionicBody, mindOverBody, improvised, toughness;
   int weaponFocus, greaterFocus, epicFocus, specialization, greaterSpecialization, epicSpecialization;
-  int improvedSneak, improvedFamiliar, cosmopolitan;
+  int improvedSneak, improvedFamiliar, cosmopolitan, improvedCritical, keen;
   int fighter, bow, bard, human, robe, war, claw;
 };
 const KnownRows& Known();
 
-// A melee weapon that weapon finesse applies to: light ones, the rapier, whip and chain.
+// A melee weapon that weapon finesse applies to: light ones, the rapier, whip and chain,
+// natural weapons.
 bool FinesseWeapon(const CharItem& item);
 
 // Whether the Char owns the feat, with any parameter.
@@ -56,8 +57,9 @@ void DoFeatDep(Char* c, int slot);
 void CalculateFeats(Char* c);
 
 // Runs the feat scripts, marks the feats the sheet lists and applies the penalties for
-// weapons, armour and shields without proficiency.
-void RunFeatScripts(Char* c);
+// weapons, armour and shields without proficiency. With `tpGiven` (one entry per feat
+// slot) each slot receives the hit points its feat added.
+void RunFeatScripts(Char* c, int32_t* tpGiven = nullptr);
 
 void RemoveDuplicateFeats(Char* c);
 void ReArrangeFeats(Char* c);

@@ -140,6 +140,10 @@ void MergeMixed(Char* m, Char* p) {
   m->DmgMod = p->DmgMod;
   m->AttacksOpportunity = std::max(m->AttacksOpportunity, p->AttacksOpportunity);
   m->Init += p->Init;
+  // Hit points: the class levels' on top of the monster's; what the feats taken over
+  // from the monster gave the class part is in the monster's already.
+  m->hitPoints += p->hitPoints;
+  m->TP += p->TP - p->inheritedTP;
   m->Range = m->Range - 9 + p->Range;
   // Domains.
   int at = 0;

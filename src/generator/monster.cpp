@@ -103,7 +103,7 @@ void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, 
 // Rows the monster build names, renewed with every Source build.
 struct Named {
   uint32_t generation = UINT32_MAX;
-  int celestial, fiendish, skeleton, none;
+  int celestial, fiendish, phrenic, skeleton, zombie, none;
   int beast, animal, magicalBeast, dragon;
   int fighter, sorcerer, wizard;
   int claw, medium, largest, improvedInitiative;
@@ -119,7 +119,9 @@ const Named& Names() {
   auto cls = [](const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, false); };
   n.celestial = tpl("Celestial");
   n.fiendish = tpl("Fiendish");
+  n.phrenic = tpl("Phrenic");
   n.skeleton = tpl("Skelleton");
+  n.zombie = tpl("Zombie");
   n.none = tpl("Keins");
   n.beast = type("Beast");
   n.animal = type("Animal");
@@ -150,13 +152,20 @@ const MonsterTypeSource* TypeOf(const Char* c) {
                                                                             : nullptr;
 }
 
-// Base attack, Reflex, Will and Fortitude of the creature's type at `dice`.
+// Base attack, Reflex, Will and Fortitude of the creature's type at `dice`. A monster
+// whose row names its own save progressions (air elementals, dire animals) keeps them
+// while it is of its own type.
 void TypeBase(const Char* c, int dice, int32_t out[4]) {
   const MonsterTypeSource* t = TypeOf(c);
+  const MonsterSource* m =
+      c->monster >= 0 && c->monster < gSource.monsterCount && gSource.monsters[c->monster].type == c->creatureType
+          ? &gSource.monsters[c->monster]
+          : nullptr;
+  int32_t progression[3] = {t ? t->reflex : 0, t ? t->will : 0, t ? t->fortitude : 0};
+  for (int i = 0; i < 3 && m; ++i)
+    if (m->saves[i] != 0) progression[i] = m->saves[i];
   out[0] = t ? BaseAttack(t->attackType, dice) : 0;
-  out[1] = t ? BaseSave(t->reflex, dice) : 0;
-  out[2] = t ? BaseSave(t->will, dice) : 0;
-  out[3] = t ? BaseSave(t->fortitude, dice) : 0;
+  for (int i = 0; i < 3; ++i) out[i + 1] = t ? BaseSave(progression[i], dice) : 0;
 }
 
 // Hit dice of a variant: base dice, or the bracket's range.
@@ -273,6 +282,13 @@ void RunMonsterAbilities(Char* c, const MonsterSource& m) {
   }
 }
 
+// A template that gives an absent ability a score (a mindless vermin made celestial gets
+// Intelligence 3) makes the ability present: its modifier counts from then on.
+void PresentGivenAbilities(Char* c) {
+  for (int i = 0; i < kAttributes; ++i)
+    if (c->absent[i] && AbilityScore(c, i) > 0) c->absent[i] = 0;
+}
+
 void StoreMoney(Char* c, int32_t value) {
   c->wealth = c->money = c->treasureMoney = value;
 }
@@ -286,6 +302,15 @@ void ReleaseMonsterCaches() {
   }
   ReleaseSpellLists();
   ReleaseClassFeatWeights();
+}
+
+void MonsterSkillAbilities(Char* c) {
+  for (int e = 0; e < c->skillCount; ++e) {
+    CharSkill& k = c->skills[e];
+    if (k.skill < 0 || k.skill >= gSource.skillCount) continue;
+    k.ability = AbilityModifier(c, gSource.skills[k.skill].attribute);
+    k.total = k.ranks + k.bonus + k.ability + k.penalty;
+  }
 }
 
 void ResetReferenceMonster() { gReferenceMonster = -1; }
@@ -341,6 +366,7 @@ void MonsterSizeIncrease(Char* c) {
   if (c->sizeIndex < 0 || c->sizeIndex + 1 >= gSource.sizeCount) return;
   const SizeSource& row = gSource.sizes[c->sizeIndex];
   c->AC += row.ac + row.sizeMod;
+  c->NaturalAC += row.ac;
   for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += row.sizeMod;
   // The ability change adds the size change to the attacks a second time and steps
   // the dice.
@@ -399,6 +425,45 @@ void MonsterFinalValues(Char* c) {
   c->fortMod = c->MKO;
 }
 
+// The hit dice rolled in the build: their sum, count and size.
+struct RolledDice {
+  int32_t sum, dice, die;
+};
+
+// A template that changes the hit die or the number of hit dice (a zombie doubles
+// them) scales the rolled part of the hit points to the new dice: the build keeps its
+// draws, and the sum stays within what the new dice can roll.
+void RescaleHitDice(Char* c, const RolledDice& rolled) {
+  int64_t dice = std::max(c->Level, 1), die = std::max(c->MonsterTWType, 1);
+  if (dice == rolled.dice && die == rolled.die) return;
+  int64_t from = (int64_t)std::max(rolled.dice, 1) * std::max(rolled.die, 1), to = dice * die;
+  int64_t scaled = std::clamp(((int64_t)rolled.sum * to + from / 2) / from, dice, to);
+  c->hitPoints = (int32_t)std::clamp<int64_t>(c->hitPoints + scaled - rolled.sum, 1, INT32_MAX);
+}
+
+// Feats a template grants a monster: the stat block's totals do not hold them, so
+// their scripts run (the monster's own feats never do).
+void RunFeatScripts(Char* c, int from) {
+  for (int i = std::max(from, 0); i < c->featCount; ++i) {
+    int f = c->feats[i];
+    if (f < 0 || f >= gSource.featCount) continue;
+    const FeatSource& x = gSource.feats[f];
+    const uint8_t* script = x.effectScript.data;
+    // A script of just ";" compiles to a root node that ends at once (byte 5 is its end).
+    if (script && script[0] != 0 && script[5] != 0 && script[5] != ';')
+      RunScript(c, nullptr, c->specialText, script, x.name.c_str(), i, c->specialText);
+  }
+}
+
+// A mindless undead template drops the feats and skills of the base creature, and with
+// them what its stat block's initiative and saves held beyond Dexterity, base and ability.
+void LoseFeatsAndSkills(Char* c) {
+  c->featCount = 0;
+  c->skillCount = 0;
+  c->Init = 0;
+  c->RWRefRest = c->RWWilRest = c->RWZaehRest = 0;
+}
+
 void SetMonster(Char* c) {
   const Named& n = Names();
   IsaacState* state = c->context.random;
@@ -449,7 +514,8 @@ void SetMonster(Char* c) {
   Append(c, tpl.description);
 
   // 3. Type changes of the template.
-  if ((c->templateIndex == n.celestial || c->templateIndex == n.fiendish) && c->templateIndex >= 0 &&
+  if ((c->templateIndex == n.celestial || c->templateIndex == n.fiendish || c->templateIndex == n.phrenic) &&
+      c->templateIndex >= 0 &&
       (c->creatureType == n.beast || c->creatureType == n.animal) && n.magicalBeast >= 0)
     c->creatureType = n.magicalBeast;
   if (tpl.newType.length > 0 && tpl.newType.c_str()[0] != ';' && tpl.newType.c_str()[0] != 0) {
@@ -464,6 +530,9 @@ void SetMonster(Char* c) {
   }
   ComputeModifiers(c);
   c->AC = m.ac - 10;
+  // The stat block names no natural armour: what its total holds beyond size and
+  // Dexterity counts as such (the armour of the few armoured rows with it).
+  c->NaturalAC = std::max(m.ac - 10 - SizeModifier(m.size) - c->MGE, 0);
   // Saves: the type's base part, the ability part and the rest of the total.
   c->RWRefRest = m.reflex - c->monsterBase[1] - c->MGE;
   c->RWWilRest = m.will - c->monsterBase[2] - c->MWE;
@@ -505,21 +574,31 @@ void SetMonster(Char* c) {
   int dice = requested > 0 ? requested : DrawHitDice(c, variant);
   const MonsterTypeSource* type = TypeOf(c);
   if (dice != m.hd && dice > 0) {
-    if (dice > m.hd) IncreaseHDFeatSkill(c, m.hd, dice, type ? type->skills : 0, type ? type->feats : 0);
+    // Mindless creatures gain neither skill points nor feats.
+    bool mindless = c->absent[3] != 0;
+    if (dice > m.hd)
+      IncreaseHDFeatSkill(c, m.hd, dice, type && !mindless ? type->skills : 0, type && !mindless ? type->feats : 0);
     c->Level = dice;
   }
   if (m.hdInc > 0 && dice > m.hdInc) MonsterSizeIncrease(c);
   if (m.hdInc2 > 0 && dice > m.hdInc2) MonsterSizeIncrease(c);
 
   // 12. Hit points: the row's bonus and one roll per hit die.
+  const int32_t beforeRolls = c->hitPoints;
   for (int i = 0; i < c->Level; ++i)
     c->hitPoints += random(state, 1, std::max(c->MonsterTWType, 1), "Trefferwürfel", 0);
+  const RolledDice rolled{c->hitPoints - beforeRolls, c->Level, std::max(c->MonsterTWType, 1)};
   c->hitPoints = std::max(c->hitPoints, 1);
 
   // 13. The template's ability changes (which also step every damage die) and script.
   SizeAndAbilityChange(c, tpl.attributeMods, kAttributes, 0);
+  if (c->templateIndex == n.zombie && n.zombie >= 0) LoseFeatsAndSkills(c);
+  int ownFeats = c->featCount;
   if (c->templateIndex != n.none && tpl.script.data)
     RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
+  PresentGivenAbilities(c);
+  RunFeatScripts(c, ownFeats);
+  RescaleHitDice(c, rolled);
 
   // 14. A skeleton keeps one claw, no skills and Improved Initiative.
   bool skeleton = c->templateIndex == n.skeleton && n.skeleton >= 0;
@@ -534,12 +613,12 @@ void SetMonster(Char* c) {
     claw.damage[2] = c->MST;
     c->naturals[0] = claw;
     c->attackCount = 1;
-    c->skillCount = 0;
-    c->featCount = 0;
+    LoseFeatsAndSkills(c);
     if (n.improvedInitiative >= 0) {
       c->feats[0] = n.improvedInitiative;
       c->featParameters[0] = -2;
       c->featCount = 1;
+      RunFeatScripts(c, 0);
     }
   }
 
@@ -552,8 +631,10 @@ void SetMonster(Char* c) {
     RunMonsterAbilities(c, m);
   }
 
-  // 16. Final values for the final type and hit dice.
+  // 16. Final values for the final type and hit dice. The skills keep the stat block's
+  // ranks and racial parts; their ability part follows the final scores.
   MonsterFinalValues(c);
+  MonsterSkillAbilities(c);
 }
 
 int DetermineMonster(Char* c) {
@@ -633,17 +714,20 @@ void ChangeHitDice(Char* c, int key) {
     const Named& n = Names();
     if (c->kind != 1 || c->sizeIndex < 0 || (n.largest >= 0 && c->sizeIndex >= n.largest)) return;
     MonsterSizeIncrease(c);
+    if (!c->mixed) MonsterSkillAbilities(c);
     return;
   }
   if (key != '+' && key != '-') return;
   int old = c->Level;
-  if (key == '-' && old <= 1) return;
+  // A mixed creature changes the hit dice of its monster part, keeping at least one.
+  int own = old - c->classHitDice;
+  if (key == '-' && own <= 1) return;
   int now = key == '+' ? old + 1 : old - 1;
   int32_t before[4], after[4];
   bool monster = c->kind == 1;
   if (monster) {
-    TypeBase(c, old, before);
-    TypeBase(c, now, after);
+    TypeBase(c, own, before);
+    TypeBase(c, own + now - old, after);
   } else {
     // Characters: the first class's progressions at the old and new level.
     const CharSource* k = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
@@ -677,13 +761,14 @@ void ChangeHitDice(Char* c, int key) {
   if (key == '+') {
     const MonsterTypeSource* t = TypeOf(c);
     const CharSource* k = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
-    int points = monster ? (t ? t->skills : 0) : (k ? k->skillPoints : 0);
+    int points = monster ? (t && !c->absent[3] ? t->skills : 0) : (k ? k->skillPoints : 0);
     IncreaseHDFeatSkill(c, old, now, points, 0);
   }
   c->Level = now;
   int die = monster ? std::max(c->MonsterTWType, 1) : 10;
   int roll = random(state, 1, die, "TW änderung", 0) + (c->absent[2] ? 0 : c->MKO);
   roll = std::max(roll, 1);
+  if (monster && !c->mixed) MonsterSkillAbilities(c);
   if (key == '+')
     c->hitPoints += roll;
   else

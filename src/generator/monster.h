@@ -38,6 +38,10 @@ void StepDamageDie(int32_t* dice, int32_t* die);
 // into the totals; the values the sheet shows for attacks and armour class.
 void MonsterFinalValues(Char* c);
 
+// Skill totals with the ability part of the current scores (the stat block's ranks and
+// racial parts stay): after a size step, a template or a companion's gifts.
+void MonsterSkillAbilities(Char* c);
+
 // The viewer's + (one hit die more), - (one less) and * (a monster one size larger).
 void ChangeHitDice(Char* c, int key);
 

@@ -126,7 +126,17 @@ Value NamedVariable(ScriptContext* ctx, const uint8_t* at, int* length) {
   }
   bool isFloat = false;
   int offset = ctx->creature ? CharVariableOffset(name, &isFloat) : -1;
-  if (offset < 0) UnknownVariable(name);
+  if (offset < 0) {
+    // After the creature's own names: a field of the current item (an item's scripts
+    // set what belongs to that item alone); without one, a zeroed item of the thread.
+    int itemOffset = ItemVariableOffset(name);
+    if (itemOffset < 0) UnknownVariable(name);
+    thread_local CharItem empty;
+    if (!ctx->item) empty = CharItem{};
+    v.type = kValueIntRef;
+    v.ref = reinterpret_cast<int32_t*>(static_cast<char*>(ctx->item ? ctx->item : &empty) + itemOffset);
+    return v;
+  }
   char* field = reinterpret_cast<char*>(ctx->creature) + offset;
   if (isFloat) {
     v.type = kValueFloatRef;

@@ -10,6 +10,7 @@
 #include "memory/tracker.h"
 #include "platform/console.h"
 #include "platform/keys.h"
+#include "generator/combat.h"
 #include "generator/feats.h"
 #include "generator/skills.h"
 #include "generator/spells.h"
@@ -274,8 +275,8 @@ std::string ItemFigures(const Char* c, const CharItem& it) {
     for (size_t k = 0; k < bonuses.size(); ++k) text += Format(k ? "/%+d" : "  %+d", bonuses[k]);
     text += Format("  %dW%d", it.damage[0], it.damage[1]);
     if (int bonus = WeaponDamageBonus(it)) text += Format("%+d", bonus);
-    text += it.critical > 0 && it.critical < 20 ? Format(" (%d-20/x%d)", it.critical, it.criticalMultiplier)
-                                                 : Format(" (x%d)", it.criticalMultiplier);
+    int threat = ThreatLowest(c, it);
+    text += threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier) : Format(" (x%d)", it.criticalMultiplier);
     return text;
   }
   if ((it.equipType == 1 || it.equipType == 2) && it.armor + it.enhancement > 0)
@@ -699,8 +700,12 @@ void Export(Char* c, FILE* f) {
     fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
     fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentName(it), it.value + it.price, it.treasure);
     if (it.equipType == 0) {
-      fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2], it.critical,
-              it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect, it.attackBonus);
+      fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2],
+              ThreatLowest(c, it), it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect,
+              it.attackBonus);
+      // A specific weapon is named by its own name above: its base weapon and bonus here.
+      if (it.specific > 0 && it.equipment >= 0 && it.equipment < gSource.equipmentCount)
+        fprintf(f, "EQUIPBASE=%s,%d\n", gSource.equipment[it.equipment].name.c_str(), it.enhancement);
       if (it.attackType == 2)
         fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus - it.attackBonusA);
       else if (it.twoWeaponSecond)

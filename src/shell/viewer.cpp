@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "generator/companions.h"
 #include "generator/creation.h"
 #include "generator/monster.h"
 #include "launcher/process.h"
@@ -368,6 +369,7 @@ static void ChangeCreature(int screen, int key) {
   int change = c->hitPoints - before;
   c->shownHitPoints += change;
   gBatch.hitPoints[screen] += change;
+  FamiliarHitPoints(c);
   ClearConsole(0);
   ClearConsole(screen);
   PrintChar(c, screen, 0, nullptr);

@@ -142,6 +142,7 @@ struct EquipSource {
   int32_t specialType = 0, minLevel = 0, rare = 0, price = 0;
   Owned script;
   int32_t forbidEffects = 0, amount = 0;
+  int32_t smallDamageCount = 0, smallDamageDie = 0;  // the damage a Small wielder deals
 };
 
 constexpr int kEffectSlots = 10;
@@ -230,6 +231,7 @@ struct MonsterSource {
   Owned familiar;
   Owned abilityCode;
   int32_t spellResistance = 0;
+  int32_t saves[3] = {};  // progression of Reflex, Will, Fortitude (1 good, 2 poor); 0 = the type's
 };
 
 struct ProfileSource {

@@ -559,11 +559,12 @@ int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
 // ---- equipment ----
 
 enum { qName, qEquipType, qDamage1, qDamage2, qSize, qType, qCritical, qCriticalM, qAttackType, qProb, qArmor,
-       qMaxDex, qMalus, qSpellF, qMetal, qMinLevel, qRare, qPrice, qScript, qForbidEffects, qAmount, qColumns };
+       qMaxDex, qMalus, qSpellF, qMetal, qMinLevel, qRare, qPrice, qScript, qForbidEffects, qAmount, qSmallDamage1,
+       qSmallDamage2, qColumns };
 const char* kEquipColumns[qColumns] = {"Name",   "EquipType", "Damage1", "Damage2", "Size",     "Type",
                                        "Critical", "CriticalM", "AttackType", "Prob", "Armor",   "MaxDex",
                                        "Malus",  "SpellF",    "Metal",   "MinLevel", "Rare",    "Price",
-                                       "Script", "ForbidEffects", "Amount"};
+                                       "Script", "ForbidEffects", "Amount", "SmallDamage1", "SmallDamage2"};
 int gEquip[qColumns + 1];
 
 int EquipmentRow(char** f, void* record, void*, int count, bool header) {
@@ -579,6 +580,8 @@ int EquipmentRow(char** f, void* record, void*, int count, bool header) {
   r.equipType = FieldNumber(col(qEquipType));
   r.damageCount = FieldNumber(col(qDamage1));
   r.damageDie = DieOf(col(qDamage2));
+  r.smallDamageCount = FieldNumber(col(qSmallDamage1));
+  r.smallDamageDie = DieOf(col(qSmallDamage2));
   r.size = FieldNumber(col(qSize));
   r.type = FieldNumber(col(qType));
   r.critical = FieldNumber(col(qCritical));
@@ -673,11 +676,11 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
 
 enum { mName, mCR, mType, mSize, mEpic, mHD, mHDT, mTP, mRef, mWil, mZaeh, mAC, mHDMin, mHDMax, mHDInc, mHDInc2,
        mInit, mSpeed, mOrgMin, mOrgMax, mMixed, mTreasur, mSpellChar, mClericSpells, mFamiliar, mAbbilities,
-       mAltern1, mAltern2, mColumns };
+       mAltern1, mAltern2, mSaves, mColumns };
 const char* kMonsterColumns[mColumns] = {
     "Name", "CR", "Type", "Size", "Epic", "HD", "HDT", "TP", "Ref", "Wil", "Zaeh", "AC", "HDMin", "HDMax",
     "HDInc", "HDInc2", "Init", "Speed", "OrgMin", "OrgMax", "Mixed", "Treasur", "SpellChar", "ClericSpells",
-    "Familiar", "Abbilities", "Altern1", "Altern2"};
+    "Familiar", "Abbilities", "Altern1", "Altern2", "Saves"};
 int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
@@ -746,6 +749,21 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   r.orgMax = FieldNumber(col(mOrgMax));
   r.mixed = FieldNumber(col(mMixed));
   r.treasure = FieldNumber(col(mTreasur));
+  // Saves: "0" keeps the type's progressions, else one digit each for Reflex, Will and
+  // Fortitude, 1 good and 2 poor (an air elemental: "122").
+  const char* saves = col(mSaves);
+  if (strcmp(saves, "0") != 0) {
+    bool valid = strlen(saves) == 3;
+    for (int i = 0; i < 3 && valid; ++i) {
+      valid = saves[i] == '1' || saves[i] == '2';
+      r.saves[i] = saves[i] - '0';
+    }
+    if (!valid) {
+      ConsolePrint("Invalid saves %s of %s (0, or three digits 1 good and 2 poor: Reflex, Will, Fortitude)\n", saves,
+                   monster);
+      TableFault();
+    }
+  }
   int32_t alternatives[2] = {FieldNumber(col(mAltern1)), FieldNumber(col(mAltern2))};
   int slots = 0;
   // The list of attack slots ends at the first name starting with "0".

@@ -704,3 +704,27 @@ TEST_F(TmuxViewer, ResumedLineReadShowsItsPromptAgain) {
   EXPECT_TRUE(Shows("saved as later.rep")) << Pane();
   Tmux("send-keys -t v q");
 }
+
+TEST_F(Viewer, FamiliarKeepsHalfItsMastersHitPointsAfterAHitDie) {
+  // NPC-class characters of HG 20, one at a time: about one in ten has a familiar.
+  std::string input;
+  for (int i = 0; i < 120; ++i) input += "4 20 20 1 1\nxb" + std::to_string(i) + "\n1+xa" + std::to_string(i) + "\nn";
+  ProgramRun run = Run(input + "q", 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+  auto hitPoints = [](const std::string& block) { return atoi(Line(block, "TP=").c_str() + 3); };
+  int familiars = 0;
+  for (int i = 0; i < 120; ++i) {
+    std::string before = dir_.Read("export/b" + std::to_string(i) + ".exp");
+    std::string after = dir_.Read("export/a" + std::to_string(i) + ".exp");
+    size_t b = before.find("\nSTARTFAMILIAR"), a = after.find("\nSTARTFAMILIAR");
+    if (b == std::string::npos) continue;
+    ASSERT_NE(a, std::string::npos) << i;
+    ++familiars;
+    int master = hitPoints(before), grown = hitPoints(after);
+    int familiar = hitPoints(before.substr(b)), followed = hitPoints(after.substr(a));
+    EXPECT_GT(grown, master) << i;
+    EXPECT_GE(familiar, master / 2) << i;
+    EXPECT_EQ(followed, std::max(familiar, grown / 2)) << i;
+  }
+  EXPECT_GE(familiars, 3);
+}

@@ -2,11 +2,19 @@
 // armour class, saves, potions and the sale value.
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "generator/attributes.h"
 #include "generator/classes.h"
 #include "generator/combat.h"
 #include "generator/source_fixture.h"
 #include "script/functions.h"
+#include "shell/sheet.h"
 
 using namespace debugspace;
 
@@ -160,4 +168,214 @@ TEST_F(Combat, PotionsOnlyAboveSixHundredAndSaleValue) {
   EXPECT_GE(c->saleValue, 500 + 850 + 1000 - 100);
   EXPECT_LE(c->saleValue, 500 + 950 + 1000 - 100);
   delete c;
+}
+
+namespace {
+
+// The weapon table of the reference: damage of the Small and the Medium make (the first
+// head of a double weapon), critical, and whether weapon finesse applies (light weapons,
+// rapier, whip, spiked chain).
+struct SrdWeapon {
+  const char* name;
+  const char *small, *medium, *critical;
+  bool finesse;
+};
+const SrdWeapon kSrdWeapons[] = {
+    {"Kampfhandschuh", "1d2", "1d3", "x2", true},          {"Dolch", "1d3", "1d4", "19-20/x2", true},
+    {"Stoßdolch", "1d3", "1d4", "x3", true},               {"Stachelhandschuh", "1d3", "1d4", "x2", true},
+    {"LeichterStreitkolben", "1d4", "1d6", "x2", true},    {"Sichel", "1d4", "1d6", "x2", true},
+    {"Knüppel", "1d4", "1d6", "x2", false},                {"SchwererStreitkolben", "1d6", "1d8", "x2", false},
+    {"Morgenstern", "1d6", "1d8", "x2", false},            {"Kurzspeer", "1d4", "1d6", "x2", false},
+    {"Langspeer", "1d6", "1d8", "x3", false},              {"Kampfstab", "1d4", "1d6", "x2", false},
+    {"Speer", "1d6", "1d8", "x3", false},                  {"SchwereArmbrust", "1d8", "1d10", "19-20/x2", false},
+    {"LeichteArmbrust", "1d6", "1d8", "19-20/x2", false},  {"Wurfpfeil", "1d3", "1d4", "x2", false},
+    {"Wurfspeer", "1d4", "1d6", "x2", false},              {"Schleuder", "1d3", "1d4", "x2", false},
+    {"Wurfaxt", "1d4", "1d6", "x2", true},                 {"LeichterHammer", "1d3", "1d4", "x2", true},
+    {"Handaxt", "1d4", "1d6", "x3", true},                 {"Kukri", "1d3", "1d4", "18-20/x2", true},
+    {"LeichteSpitzhacke", "1d3", "1d4", "x4", true},       {"Totschläger", "1d4", "1d6", "x2", true},
+    {"LeichterStachelschild", "1d3", "1d4", "x2", true},   {"Rüstungsdornen", "1d4", "1d6", "x2", true},
+    {"Kurzschwert", "1d4", "1d6", "19-20/x2", true},       {"Streitaxt", "1d6", "1d8", "x3", false},
+    {"Flegel", "1d6", "1d8", "x2", false},                 {"Langschwert", "1d6", "1d8", "19-20/x2", false},
+    {"SchwereSpitzhacke", "1d4", "1d6", "x4", false},      {"Rapier", "1d4", "1d6", "18-20/x2", true},
+    {"Krummsäbel", "1d4", "1d6", "18-20/x2", false},       {"SchwererStachelschild", "1d4", "1d6", "x2", false},
+    {"Dreizack", "1d6", "1d8", "x2", false},               {"Kriegshammer", "1d6", "1d8", "x3", false},
+    {"Falchion", "1d6", "2d4", "18-20/x2", false},         {"Glefe", "1d8", "1d10", "x3", false},
+    {"Zweihandaxt", "1d10", "1d12", "x3", false},          {"Kriegskeule", "1d8", "1d10", "x2", false},
+    {"SchwererFlegel", "1d8", "1d10", "19-20/x2", false},  {"Zweihänder", "1d10", "2d6", "19-20/x2", false},
+    {"Rossschinder", "1d6", "2d4", "x3", false},           {"Hellebarde", "1d8", "1d10", "x3", false},
+    {"Lanze", "1d6", "1d8", "x3", false},                  {"Runka", "1d6", "2d4", "x3", false},
+    {"Sense", "1d6", "2d4", "x4", false},                  {"Langbogen", "1d6", "1d8", "x3", false},
+    {"KompositLangbogen", "1d6", "1d8", "x3", false},      {"MächtigerKompositLangbogen", "1d6", "1d8", "x3", false},
+    {"Kurzbogen", "1d4", "1d6", "x3", false},              {"KompositKurzbogen", "1d4", "1d6", "x3", false},
+    {"MächtigerKompositKurzbogen", "1d4", "1d6", "x3", false}, {"Kama", "1d4", "1d6", "x2", true},
+    {"Nunchaku", "1d4", "1d6", "x2", true},                {"Sai", "1d3", "1d4", "x2", true},
+    {"Siangham", "1d4", "1d6", "x2", true},                {"Bastardschwert", "1d8", "1d10", "19-20/x2", false},
+    {"Zwergenkriegsaxt", "1d8", "1d10", "x3", false},      {"Peitsche", "1d2", "1d3", "x2", true},
+    {"OrkischeDoppelaxt", "1d6", "1d8", "x3", false},      {"Stachelkette", "1d6", "2d4", "x2", true},
+    {"Schreckensflegel", "1d6", "1d8", "x2", false},       {"GnomischerHakenhammer", "1d6", "1d8", "x3", false},
+    {"Zweiklingenschwert", "1d6", "1d8", "19-20/x2", false}, {"Zwergenurgrosch", "1d6", "1d8", "x3", false},
+    {"Wurfbola", "1d3", "1d4", "x2", false},               {"Handarmbrust", "1d3", "1d4", "19-20/x2", false},
+    {"SchwereRepetierarmbrust", "1d8", "1d10", "19-20/x2", false},
+    {"LeichteRepetierarmbrust", "1d6", "1d8", "19-20/x2", false}, {"Wurfstern", "1d1", "1d2", "x2", false},
+};
+
+// Specific weapons of the reference: base weapon and enhancement bonus.
+struct SrdSpecific {
+  const char *name, *base;
+  int bonus;
+};
+const SrdSpecific kSrdSpecifics[] = {
+    {"SilberDolch", "Dolch", 0},           {"KalteisenLangschwert", "Langschwert", 0},
+    {"BlitzWurfspeer", "Wurfspeer", 0},    {"AdamantDolch", "Dolch", 0},
+    {"AdamantStreitaxt", "Streitaxt", 0},  {"Splitterdorn", "Langschwert", 1},
+    {"Giftdolch", "Dolch", 1},             {"WarnDreizack", "Dreizack", 2},
+    {"Gestaltwandlerschmerz", "Zweiklingenschwert", 1}, {"Meuchlerdolch", "Dolch", 2},
+    {"Fischgebieterdreizack", "Dreizack", 1}, {"Flammenzunge", "Langschwert", 1},
+    {"Glücksklinge", "Kurzschwert", 2},    {"GlücksklingeEinWunsch", "Kurzschwert", 2},
+    {"GlücksklingeZweiWünsche", "Kurzschwert", 2}, {"GlücksklingeDreiWünsche", "Kurzschwert", 2},
+    {"KlingeDerList", "Kurzschwert", 1},   {"SchwertDerEbenen", "Langschwert", 1},
+    {"NeunLebenDieb", "Langschwert", 2},   {"Schwurbogen", "MächtigerKompositLangbogen", 2},
+    {"Lebensraubschwert", "Langschwert", 2}, {"Schreckenskolben", "SchwererStreitkolben", 2},
+    {"Lebenstrinker", "Zweihandaxt", 1},   {"Waldkrummsäbel", "Krummsäbel", 3},
+    {"DurchbohrendesRapier", "Rapier", 2}, {"Sonnenklinge", "Bastardschwert", 2},
+    {"Frostbrand", "Zweihänder", 3},       {"Zwergenwerfer", "Kriegshammer", 2},
+    {"Zerschmetterkolben", "SchwererStreitkolben", 3}, {"HeiligerRächer", "Langschwert", 2},
+};
+
+const char* const kSmallRaces[] = {"Gnom", "Halbling", "Svirfneblin", "Waldgnom", "Tiefenhalbling", "Großhalbling"};
+
+std::pair<int, int> Dice(const char* text) {
+  int count = 0, die = 0;
+  sscanf(text, "%dd%d", &count, &die);
+  return {count, die};
+}
+
+// Lowest threatening roll and multiplier of "19-20/x2" or "x3".
+std::pair<int, int> Critical(const char* text) {
+  int low = 20, multiplier = 2;
+  if (sscanf(text, "%d-20/x%d", &low, &multiplier) != 2) sscanf(text, "x%d", &multiplier);
+  return {low, multiplier};
+}
+
+// The export's weapon record and base-weapon record of each item.
+struct ExportedWeapon {
+  std::vector<int> figures;
+  std::string base;
+  int baseBonus = -1;
+};
+
+std::map<int, ExportedWeapon> ExportedWeapons(Char* c) {
+  char* buffer = nullptr;
+  size_t length = 0;
+  FILE* f = open_memstream(&buffer, &length);
+  PrintChar(c, 0, 1, f);
+  fclose(f);
+  std::istringstream in(std::string(buffer, length));
+  free(buffer);
+  std::map<int, ExportedWeapon> items;
+  int item = -1, depth = 0;
+  for (std::string line; std::getline(in, line);) {
+    // Companions' blocks nest inside: only the creature's own items count.
+    if (line.rfind("STARTFAMILIAR", 0) == 0 || line.rfind("STARTMOUNT", 0) == 0 ||
+        line.rfind("STARTSERVANT", 0) == 0 || line.rfind("STARTCOMPANION", 0) == 0)
+      ++depth;
+    if (line.rfind("ENDFAMILIAR", 0) == 0 || line.rfind("ENDMOUNT", 0) == 0 || line.rfind("ENDSERVANT", 0) == 0 ||
+        line.rfind("ENDCOMPANION", 0) == 0)
+      --depth;
+    if (depth) continue;
+    if (sscanf(line.c_str(), "EQUIPSTART=%d", &item) == 1 || sscanf(line.c_str(), "TREASURESTART=%d", &item) == 1)
+      continue;
+    if (line.rfind("EQUIPWEAPON=", 0) == 0) {
+      std::istringstream fields(line.substr(12));
+      for (std::string v; std::getline(fields, v, ',');) items[item].figures.push_back(std::stoi(v));
+    } else if (line.rfind("EQUIPBASE=", 0) == 0) {
+      size_t comma = line.rfind(',');
+      items[item].base = line.substr(10, comma - 10);
+      items[item].baseBonus = std::stoi(line.substr(comma + 1));
+    }
+  }
+  return items;
+}
+
+class WeaponCorpus : public generator_test::CreationFixture {};
+
+}  // namespace
+
+// Characters and NPC-class characters of every level: every weapon they fight with has
+// the reference's dice for their size, its threat range doubled once by Improved Critical
+// (for that weapon) or keenness, weapon finesse only with a weapon it applies to, and a
+// specific weapon's bonus on that weapon alone.
+TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
+  std::map<std::string, const SrdWeapon*> weapons;
+  for (const SrdWeapon& w : kSrdWeapons) weapons[w.name] = &w;
+  std::map<std::string, const SrdSpecific*> specifics;
+  for (const SrdSpecific& s : kSrdSpecifics) specifics[s.name] = &s;
+  const int improvedCritical = FindByName(gSource.feats, gSource.featCount, "VerbesserterKritischerTreffer", false, true);
+  const int finesse = FindByName(gSource.feats, gSource.featCount, "Waffenfinesse", false, true);
+  const int keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, true);
+  int checked = 0, small = 0, doubled = 0, specificChecked = 0, finesseChecked = 0;
+  Char* c = new Char();
+  Wire(c);
+  for (int n = 0; n < 400; ++n) {
+    Preset(c, n % 3 == 2 ? 4 : 0, 1 + n % 20);
+    CreateCreature(c, 1);
+    std::string who = "character " + std::to_string(n);
+    bool isSmall = false;
+    for (const char* race : kSmallRaces) isSmall |= gSource.races[c->race].name == race;
+    std::map<int, ExportedWeapon> exported = ExportedWeapons(c);
+    bool finesseWeapon = false;
+    for (int i = 0; i < c->itemCount; ++i) {
+      const CharItem& it = c->items[i];
+      if (it.equipType != 0 || !it.figured) continue;
+      std::string name = gSource.equipment[it.equipment].name.c_str();
+      std::string shown = it.specific ? gSource.specifics[it.specific].name.c_str() : name;
+      ASSERT_TRUE(weapons.count(name)) << who << " carries " << name;
+      const SrdWeapon& w = *weapons[name];
+      finesseWeapon |= w.finesse;
+      const std::vector<int>& f = exported[i].figures;
+      ASSERT_GE(f.size(), 6u) << who << " " << shown;
+      auto [count, die] = Dice(isSmall ? w.small : w.medium);
+      EXPECT_EQ(f[0], count) << who << " " << shown << (isSmall ? " (Small)" : "");
+      EXPECT_EQ(f[1], die) << who << " " << shown << (isSmall ? " (Small)" : "");
+      auto [low, multiplier] = Critical(w.critical);
+      bool twice = false;
+      for (int k = 0; k < it.effectCount; ++k) twice |= it.effects[k] == keen;
+      for (int k = 0; k < c->featCount; ++k)
+        twice |= c->feats[k] == improvedCritical && (c->featParameters[k] == it.equipment || c->featParameters[k] == -1);
+      if (!it.mercury) {  // (a material of another rule set, with a critical of its own)
+        EXPECT_EQ(f[3], twice ? 21 - 2 * (21 - low) : low) << who << " " << shown;
+        EXPECT_EQ(f[4], multiplier) << who << " " << shown;
+      }
+      if (it.specific) {
+        ASSERT_TRUE(specifics.count(shown)) << shown;
+        EXPECT_EQ(exported[i].base, specifics[shown]->base) << who << " " << shown;
+        EXPECT_EQ(exported[i].baseBonus, specifics[shown]->bonus) << who << " " << shown;
+        EXPECT_EQ(f[5], specifics[shown]->bonus) << who << " " << shown;
+        ++specificChecked;
+      }
+      ++checked;
+      small += isSmall;
+      doubled += twice;
+    }
+    // A specific weapon's bonus is no bonus on every attack of its wielder.
+    for (const CharBonus* b = c->bonuses; b; b = b->next) {
+      bool everyAttack = b->variable == (int)offsetof(Char, AttackMod) || b->variable == (int)offsetof(Char, DmgMod);
+      EXPECT_FALSE(everyAttack && b->source && specifics.count(b->source)) << who << ": " << b->source;
+    }
+    // (A template may grant the feat for its natural weapons; the duelist needs it to
+    // enter the class, whatever it fights with.)
+    bool granted = c->templateIndex > 0;
+    for (int s = 0; s < c->classCount; ++s) granted |= gSource.classes[c->classes[s]].name == "Duellant";
+    for (int k = 0; k < c->featCount && !granted; ++k)
+      if (c->feats[k] == finesse) {
+        EXPECT_TRUE(finesseWeapon) << who << " has weapon finesse without a weapon it applies to";
+        ++finesseChecked;
+      }
+  }
+  delete c;
+  EXPECT_GT(checked, 500);
+  EXPECT_GT(small, 40);
+  EXPECT_GT(doubled, 30);
+  EXPECT_GT(specificChecked, 10);
+  EXPECT_GT(finesseChecked, 4);
 }

@@ -229,8 +229,9 @@ TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
   EXPECT_GT(found, 0);
 }
 
-TEST_F(Companions, AbsentAbilitiesStayZeroAfterTheAbilityTexts) {
-  // The fiendish template gives Intelligence 3 at least; a mindless vermin keeps none.
+TEST_F(Companions, AFiendishMindlessVerminThinksWithIntelligenceThree) {
+  // The fiendish template gives Intelligence 3 at least, also to a mindless vermin:
+  // a present score with its modifier.
   Char* c = new Char();
   Wire(c);
   record_.assign(kRecordWords, 0);
@@ -241,15 +242,16 @@ TEST_F(Companions, AbsentAbilitiesStayZeroAfterTheAbilityTexts) {
   c->record = record_.data();
   CreateCreature(c, 1);
   ASSERT_EQ(c->templateIndex, record_[rec::kParam10]);
-  EXPECT_TRUE(c->absent[3]);
-  EXPECT_EQ(c->IN, 0);
+  EXPECT_FALSE(c->absent[3]);
+  EXPECT_EQ(c->IN, 3);
+  EXPECT_EQ(c->MIN, -4);
   FreeCharBonuses(c);
   delete c;
 }
 
 TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
-  // Familiar: at least half the master's rolled hit points (script hit points do not
-  // count). Servant of level 7: u = (7 - 10) / 3 = -1, so the monster's own hit dice.
+  // Familiar: at least half the master's final hit points (70 here), once they are set.
+  // Servant of level 7: u = (7 - 10) / 3 = -1, so the monster's own hit dice.
   int familiars = 0, servants = 0;
   for (int n = 0; n < 200 && (familiars < 3 || servants < 3); ++n) {
     Char* c = new Char();
@@ -262,9 +264,11 @@ TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
     c->Familiar = 1;
     c->Servant = 7;
     DoCompanions(c);
-    if (c->familiarChar) {
+    c->shownHitPoints = 71;
+    FamiliarHitPoints(c);
+    if (Char* f = c->familiarChar) {
       ++familiars;
-      EXPECT_EQ(c->familiarChar->hitPoints, 20);
+      EXPECT_EQ(f->shownHitPoints, std::max(35, f->hitPoints + f->TP));
     }
     if (c->servantChar) {
       ++servants;

@@ -400,8 +400,9 @@ TEST_F(Feats, ExtraHitDiceAddFeatsAndRanks) {
       EXPECT_STREQ(FeatParameterText(c, i), "Klaue");
     }
   }
-  // (2 + 0) × 5 points, all to the skill that has ranks.
-  EXPECT_EQ(c->skills[0].ranks, 4 + 10);
+  // (2 + 0) × 5 points for the skill that has ranks, which takes one rank per added
+  // hit die; the rest finds no skill.
+  EXPECT_EQ(c->skills[0].ranks, 4 + 5);
   EXPECT_EQ(c->skills[1].ranks, 0);
   delete c;
 }
@@ -664,8 +665,9 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
       will += k.will ? kGoodSave[l] : kPoorSave[l];
       for (int level = 0; level < l; ++level) {
         bool firstDie = s == 0 && level == 0;
+        int die = firstDie || !c->MonsterTWType ? k.hitDie : c->MonsterTWType;  // a template's die (a vampire's d12)
         low += firstDie ? std::max(k.hitDie + c->MKO, 1) : std::max(1 + c->MKO, 1);
-        high += std::max(k.hitDie + c->MKO, 1);
+        high += std::max(die + c->MKO, 1);
       }
     }
     EXPECT_EQ(c->GA, attack) << who;
