@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -498,6 +499,11 @@ const NamedItem kNamedItems[] = {
     {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21}, {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20},
     {"Magierrobe", -1, 0, 0, 4, 0, 18},
 };
+// Named armours and shields and their enhancement.
+const std::map<std::string, int> kNamedArmour = {
+    {"Nashornhaut", 2},        {"Glücksbänderpanzer", 3}, {"HimmlischeRüstung", 3}, {"TiefseePlattenpanzer", 1},
+    {"BefehlsBrustplatte", 2}, {"MithrilPlatteDerSchnelligkeit", 1}, {"Dämonenrüstung", 4}, {"Zaubererschild", 1},
+    {"Dornenschild", 1},       {"Löwenschild", 2},        {"Flügelschild", 3},      {"Absorptionsschild", 1}};
 // Magic effects that raise an ability: "+N <ability>" says by how much.
 const char* const kAbilityEffects[6] = {"StärkeVerbesserung",     "GeschicklichkeitVerbesserung",
                                         "KonstitutionVerbesserung", "IntelligenzVerbesserung",
@@ -521,9 +527,8 @@ int Plus(const char* text) {
 
 // The best bonus per type of the creature's worn items.
 struct ItemBonuses {
-  int armor = 0, deflection = 0, natural = 0, resistance = 0, luck = 0, spellResistance = 0;
+  int armor = 0, shield = 0, namedArms = 0, deflection = 0, natural = 0, resistance = 0, luck = 0, spellResistance = 0;
   int ability[6] = {};
-  bool ownArmourItem = false;  // an item whose armour bonus this table does not know
   bool monkBelt = false, armourOrShield = false;
 };
 
@@ -535,11 +540,17 @@ ItemBonuses WornBonuses(const Char* c) {
     std::string label = it.label;
     std::string name = it.specific > 0 ? gSource.specifics[it.specific].name.c_str()
                                        : it.equipment >= 0 ? gSource.equipment[it.equipment].name.c_str() : "";
-    if (it.equipType == 1) b.armor = std::max(b.armor, it.armor + it.enhancement);
+    // A named armour or shield has its own enhancement, others the one bought for them.
+    int enhancement = it.enhancement;
+    if ((it.equipType == 1 || it.equipType == 2) && kNamedArmour.count(name)) {
+      enhancement = kNamedArmour.at(name);
+      ++b.namedArms;
+    }
+    if (it.equipType == 1) b.armor = std::max(b.armor, it.armor + enhancement);
+    if (it.equipType == 2) b.shield = std::max(b.shield, it.armor + enhancement);
     if (label.find("RK-Armbänder") != std::string::npos) b.armor = std::max(b.armor, Plus(it.label));
     if (label.find(" SchutzRing") == 0 || label.find(" SchutzUmhang") == 0) b.deflection = std::max(b.deflection, Plus(it.label));
     if (label.find(" SchutzAmulett") == 0) b.natural = std::max(b.natural, Plus(it.label));
-    if ((it.equipType == 1 || it.equipType == 2) && it.specific > 0) b.ownArmourItem = true;
     if (name == "Mönchsgürtel") b.monkBelt = true;
     if ((it.equipType == 1 && it.armor + it.enhancement > 0) || (it.equipType == 2 && (it.primary || it.secondary)))
       b.armourOrShield = true;
@@ -613,7 +624,7 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   Char* plain = new Char();
   Wire(c);
   Wire(plain);
-  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0, belts = 0;
+  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0, belts = 0, namedArms = 0;
   for (int n = 0; n < 600; ++n) {
     Preset(c, n % 5 == 0 ? 4 : 0, 5 + n % 16);
     IsaacState start = state_;
@@ -622,8 +633,10 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
     ItemBonuses b = WornBonuses(c);
 
     EXPECT_EQ(c->armorAC, b.armor) << who;
+    EXPECT_EQ(c->shieldAC, b.shield) << who;
+    namedArms += b.namedArms;
     for (int i = 0; i < c->treasureIndex; ++i) bracers += strstr(c->items[i].label, "RK-Armbänder") != nullptr;
-    if (c->templateIndex == 0 && !b.ownArmourItem && !Has(c, kOwnArmour)) {
+    if (c->templateIndex == 0 && !Has(c, kOwnArmour)) {
       ++other;
       protective += b.deflection + b.natural > 0;
       // A monk's belt: the armour class bonus of a fifth-level monk, without armour and shield.
@@ -638,6 +651,11 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
       int expected[3] = {b.resistance + b.luck, b.resistance + b.luck, b.resistance + b.luck};
       if (c->race >= 0 && gSource.races[c->race].name == "Halbling")
         for (int& e : expected) ++e;
+      // A rat familiar gives its master +2 on Fortitude, a weasel +2 on Reflex.
+      if (const Char* f = c->familiarChar; f && f->monster >= 0) {
+        if (gSource.monsters[f->monster].name == "Ratte") expected[2] += 2;
+        if (gSource.monsters[f->monster].name == "Wiesel") expected[0] += 2;
+      }
       for (const auto& f : kSaveFeats)
         for (int i = 0; i < c->featCount; ++i)
           if (gSource.feats[c->feats[i]].name == f.feat) expected[f.save] += f.bonus;
@@ -668,6 +686,8 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   EXPECT_GT(boosted, 20);
   EXPECT_GT(robes, 8);
   EXPECT_GT(belts, 0);
+  EXPECT_GT(namedArms, 0);
+
   EXPECT_GT(other, 400);
   EXPECT_GT(saves, 450);
   EXPECT_GT(abilities, 450);
