@@ -82,7 +82,7 @@ TEST_F(Feats, GeneralAndEpicFeatCountsFollowTheLevel) {
   }
   Char* human = Make("Experte", 1, "Mensch");
   EXPECT_EQ(Drawn(human), 2);
-  EXPECT_EQ(human->limitedFeats, 2 - Count(human, Feat("Cosmopolitan")));
+  EXPECT_EQ(human->limitedFeats, 2);
   delete human;
 }
 
@@ -336,17 +336,8 @@ TEST_F(Feats, AnEmptyDrawFallsBackToTheListOfEveryFeat) {
   delete c;
 }
 
-TEST_F(Feats, RegionOnlyAdmitsAndEveryOwnedFeatHasOneAgainDraw) {
+TEST_F(Feats, EveryOwnedFeatHasOneAgainDraw) {
   std::vector<int32_t> w((size_t)gSource.featCount);
-  // Cosmopolitan (rogue weight 2, city only): 2 × 4 levels in the city, nothing elsewhere.
-  for (auto [region, weight] : {std::pair{"Stadt", 8}, std::pair{"Land", 0}}) {
-    Char* c = Make("Schurke", 4);
-    c->region = FindByName(gSource.regions, gSource.regionCount, region, false, true);
-    c->limitedFeats = 1;
-    FeatDrawWeights(c, nullptr, -1, false, 0, w.data());
-    EXPECT_EQ(w[(size_t)Feat("Cosmopolitan")], weight) << region;
-    delete c;
-  }
   // Weapon focus owned twice: one again draw per pass, also at weight 0 (a wizard's);
   // each halves its mark of 8. A fighter's 6 × 5 levels × 5 (standard) halves once.
   for (auto [cls, weight] : {std::pair{"Magier", 0}, std::pair{"Kämpfer", 75}}) {
@@ -624,11 +615,11 @@ TEST_F(Corpus, ThousandCharactersFollowTheRules) {
     // Skill ranks: at most level + 3, half that for a skill no class of the character
     // has as a class skill (unless a feat or class demands more); the points spent
     // stay within the points the character has.
-    // (Extra class skills of the Experte and the Cosmopolitan's skill are class skills
-    // the tables do not show: those characters are left out.)
+    // (Extra class skills of the Experte are class skills the tables do not show: those
+    // characters are left out.)
     int spent = 0;
     bool demanded = false;
-    bool extraClassSkills = Owned(c, "Cosmopolitan") > 0;
+    bool extraClassSkills = false;
     for (int s = 0; s < c->classCount; ++s) extraClassSkills |= gSource.classes[c->classes[s]].bonusClassSkills > 0;
     for (int e = 0; e < c->skillCount && !extraClassSkills; ++e) {
       const CharSkill& k = c->skills[e];
