@@ -159,7 +159,7 @@ TEST_F(DataFault, ScriptThatDoesNotCompile) {
 
 TEST_F(DataFault, MonsterWithoutText) {
   ASSERT_EQ(unlink(dir.File("Build/MonsterText/Katze").c_str()), 0);
-  ExpectFatal("Monster Description not foundKatze\n");
+  ExpectFatal("Monster Description not foundKatze\n", "The monster Katze has no text file under Build/MonsterText\n");
 }
 
 TEST_F(DataFault, MonsterTextIsFoundWhateverTheCaseOfItsName) {
