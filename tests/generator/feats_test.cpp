@@ -191,6 +191,23 @@ TEST_F(Feats, GeneralEntryReplacesWeaponEntries) {
   delete c;
 }
 
+TEST_F(Feats, RangerKeepsTheStyleOfItsFirstFeats) {
+  // Dexterity leads when the class feats are first given; gear then raises Strength
+  // past it before the feat stage runs the class script again.
+  for (bool archer : {true, false}) {
+    Char* c = Make("Waldläufer", 6);
+    c->GE = archer ? 16 : 12;
+    c->ST = archer ? 12 : 16;
+    ClassFeatScripts(c);
+    std::swap(c->GE, c->ST);
+    ClassFeatGroups(c);
+    CalculateFeats(c);
+    EXPECT_EQ(Count(c, Feat("Mehrfachschuss")), archer ? 1 : 0) << archer;
+    EXPECT_EQ(Count(c, Feat("VerbesserterKampfMitZweiWaffen")), archer ? 0 : 1) << archer;
+    delete c;
+  }
+}
+
 TEST_F(Feats, MissingProficienciesFillTheFirstSlots) {
   Char* c = Make("Magier", 3, "Zwerg");
   Carry(c, "Langschwert");
