@@ -1,4 +1,5 @@
-// Weapon proficiencies of finished characters against the class lists of the rules.
+// Weapon proficiencies of finished characters against the class lists of the rules, and
+// the line ends of their item texts.
 #include <map>
 #include <set>
 #include <string>
@@ -78,7 +79,7 @@ class Proficiency : public CreationFixture {};
 TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
   Char* c = new Char();
   Wire(c);
-  int weapons = 0;
+  int weapons = 0, raceLines = 0;
   for (int n = 0; n < 1000; ++n) {
     Preset(c, n % 3 == 0 ? 4 : 0, 1 + n % 20);
     CreateCreature(c, 1);
@@ -108,6 +109,13 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
       }
       return false;
     };
+    // The texts of carried items end their line: a race's line that follows starts its own.
+    std::string text(c->specialText->data, c->specialText->length);
+    for (const char* start : {"Orkblut:", "Dämmersicht:"})
+      for (size_t at = text.find(start); at != std::string::npos; at = text.find(start, at + 1)) {
+        ++raceLines;
+        EXPECT_TRUE(at == 0 || text[at - 1] == '\n') << "character " << n << ": " << text.substr(0, at + 12);
+      }
     for (int i = 0; i < c->itemCount; ++i) {
       const CharItem& it = c->items[i];
       if (it.equipType != 0 || it.treasure || it.equipment < 0) continue;
@@ -121,6 +129,7 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
     }
   }
   EXPECT_GT(weapons, 400);
+  EXPECT_GT(raceLines, 20);
   FreeCharBonuses(c);
   delete c;
 }
