@@ -176,12 +176,12 @@ TEST_F(DataFault, HitDiceMinimumBelowHitDice) {
 TEST_F(DataFault, UnknownRequirementRule) {
   std::string old = SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;");
   ASSERT_FALSE(old.empty());
-  ExpectFatal("Unknown Feat Rule: XY 1\n", "In Build/Data/Feats.txt, line 54\n");
+  ExpectFatal("Unknown Feat Rule: XY 1\n", "In Build/Data/Feats.txt, line 52\n");
 }
 
 TEST_F(DataFault, RequirementNamesAnUnknownFeat) {
   SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;");
-  ExpectFatal("Not found: Kraftangriff\n", "In Build/Data/Feats.txt, line 54\n");
+  ExpectFatal("Not found: Kraftangriff\n", "In Build/Data/Feats.txt, line 52\n");
 }
 
 TEST_F(DataFault, AttackColumnsAfterTheEndOfTheListAreIgnored) {
