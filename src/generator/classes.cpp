@@ -253,7 +253,7 @@ void CalcBaseValues(Char* c) {
   c->Attacks = std::min((c->GA - 1) / 5 + 1, 4);
   c->meleeMod = c->MST;
   c->sizeMod = c->Size;
-  c->rangedMod = OwnsFeat(c, Known().zen) ? std::max(c->MGE, c->MWE) : c->MGE;
+  c->rangedMod = c->MGE;
   c->refMod = c->MGE;
   c->willMod = c->MWE;
   c->fortMod = c->MKO;

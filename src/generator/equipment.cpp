@@ -497,7 +497,12 @@ void SpecialMaterials(Char* c) {
 
 void RunSpecificScript(Char* c, CharItem& it) {
   const SpecificSource& s = gSource.specifics[it.specific];
-  if (s.script.data) RunScript(c, &it, c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
+  if (!s.script.data) return;
+  size_t before = c->specialText ? c->specialText->length : 0;
+  RunScript(c, &it, c->specialText, s.script.data, s.name.c_str(), -1, c->specialText);
+  // The item texts write their line without its end; the next text starts a line of its own.
+  TextBuffer* t = c->specialText;
+  if (t && t->length > before && t->data[t->length - 1] != '\n') TextAppend(t, "\n", 1);
 }
 
 void RunSpecificScripts(Char* c, int count) {

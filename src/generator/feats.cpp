@@ -256,7 +256,6 @@ const KnownRows& Known() {
   thread_local KnownRows n;
   if (n.generation == gSourceGeneration) return n;
   n.finesse = FeatNamed("Waffenfinesse");
-  n.zen = FeatNamed("ZenArchery");
   n.familiarSpell = FeatNamed("FamiliarSpell");
   n.alignmentCasting = FeatNamed("ImprovedAlignmentBaseCasting");
   n.arrowOfDeath = FeatNamed("ImprovedArrowOfDeath");
@@ -275,11 +274,9 @@ const KnownRows& Known() {
   n.epicSpecialization = FeatNamed("EpischeWaffenspezialisierung");
   n.improvedSneak = FeatNamed("ImprovedSneakAttack");
   n.improvedFamiliar = FeatNamed("ImprovedFamiliar");
-  n.cosmopolitan = FeatNamed("Cosmopolitan");
   n.improvedCritical = FeatNamed("VerbesserterKritischerTreffer");
   n.keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, false);
   n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
-  n.bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
   n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);
   n.human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
   n.robe = FindByName(gSource.equipment, gSource.equipmentCount, "Magierrobe", false, false);
@@ -312,8 +309,6 @@ bool CanTakeFeat(Char* c, int feat, int slot, int32_t* weights) {
     pass = false;
     if (c->GE > c->ST)
       for (int i = 0; i < c->itemCount && !pass; ++i) pass = FinesseWeapon(c->items[i]);
-  } else if (feat == n.zen) {
-    pass = c->WE > c->GE || (n.bow >= 0 && LevelsIn(c, n.bow) > 0);
   } else if (feat == n.familiarSpell) {
     pass = c->IN >= 25 || c->WE >= 25;
   } else if (feat == n.alignmentCasting) {

@@ -17,11 +17,11 @@ namespace RUNTIME_NS {
 // looked up once per Source build and thread.
 struct KnownRows {
   uint32_t generation = UINT32_MAX;
-  int finesse, zen, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
+  int finesse, familiarSpell, alignmentCasting, arrowOfDeath, spellCasting, spellKnowledge, instantReload;
   int psionicBody, mindOverBody, improvised, toughness;
   int weaponFocus, greaterFocus, epicFocus, specialization, greaterSpecialization, epicSpecialization;
-  int improvedSneak, improvedFamiliar, cosmopolitan, improvedCritical, keen;
-  int fighter, bow, bard, human, robe, war, claw;
+  int improvedSneak, improvedFamiliar, improvedCritical, keen;
+  int fighter, bard, human, robe, war, claw;
 };
 const KnownRows& Known();
 

@@ -179,15 +179,6 @@ void CalculateSkills(Char* c, int mode) {
       }
       status[(size_t)s] = best;
     }
-    // Cosmopolitan: a skill that is not a class skill becomes an important one.
-    int cosmopolitan = Known().cosmopolitan;
-    for (int i = 0; i < c->featCount && cosmopolitan >= 0; ++i) {
-      if (c->feats[i] != cosmopolitan) continue;
-      int s = DrawSkill(c, status, [](int32_t v) { return v < 2; }, "Fertigkeit für Talent Cosmopolitan wählen!");
-      if (s < 0) break;
-      status[(size_t)s] = 3;
-      c->featParameters[i] = s;
-    }
     int extra = 0;
     for (int k = 0; k < c->classCount && k < kMaxClassSlots; ++k)
       if (const CharSource* x = ClassAt(c->classes[k])) extra += x->bonusClassSkills;
@@ -249,7 +240,7 @@ void CalculateSkills(Char* c, int mode) {
       if (name == "Lauschen" || name == "Entdecken" || name == "Suchen")
         status[(size_t)s] = 3;
       else if (name == "Bluffen" || name == "Konzentration" || name == "Diplomatie" ||
-               name == "Entfesselungskünstler" || name == "WissenArkanes" || name == "Ausspähen")
+               name == "Entfesselungskünstler" || name == "WissenArkanes")
         status[(size_t)s] = 2;
     }
   }
@@ -279,11 +270,10 @@ void CalculateSkills(Char* c, int mode) {
 }
 
 void SkillFeatChoice(Char* c) {
-  int cosmopolitan = Known().cosmopolitan;
   char label[200];
   for (int i = 0; i < c->featCount; ++i) {
     int f = c->feats[i];
-    if (f < 0 || f >= gSource.featCount || gSource.feats[f].dep != 3 || f == cosmopolitan) continue;
+    if (f < 0 || f >= gSource.featCount || gSource.feats[f].dep != 3) continue;
     FormatLabel(label, sizeof label, "Fertigkeit für Fertigkeitsbezogenes Talent %s wählen! wählen!\n",
              gSource.feats[f].name.c_str());
     if (c->skillCount > 0)

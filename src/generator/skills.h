@@ -17,7 +17,7 @@ void RequiredSkillRanks(Char* c);
 // Spends the skill points: mode 0 for characters, any other for the monster pass.
 void CalculateSkills(Char* c, int mode);
 
-// Chooses the skill of every skill-bound feat (Cosmopolitan has chosen its own).
+// Chooses the skill of every skill-bound feat.
 void SkillFeatChoice(Char* c);
 
 // Entries for untrained class skills, ability modifiers and armour penalties.

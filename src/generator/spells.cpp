@@ -336,6 +336,10 @@ void SpellProgression(int type, int L, int s, int32_t* K, int32_t* D) {
         for (int v = 0; v < 3; ++v) At(L, table[s - 1][v], v, D);
       break;
     }
+    case 8:  // the assassin's: each spell level two class levels after the one before
+      if (s >= 1 && s <= 4)
+        for (int v = 0; v < 4; ++v) At(L, 2 * s - 1 + v, v, D);
+      break;
     case 9:
       if (s == 0) {
         *D = 3;

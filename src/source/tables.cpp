@@ -723,6 +723,8 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   FILE* text = path.empty() ? nullptr : fopen(path.c_str(), "r");
   if (!text) {
     ConsolePrint("Monster Description not found%s\n", monster);
+    // The line above runs message and name together; say it plainly as well.
+    ConsolePrint("The monster %s has no text file under Build/MonsterText\n", monster);
     TableFault();
   }
   fclose(text);

@@ -159,7 +159,7 @@ TEST_F(DataFault, ScriptThatDoesNotCompile) {
 
 TEST_F(DataFault, MonsterWithoutText) {
   ASSERT_EQ(unlink(dir.File("Build/MonsterText/Katze").c_str()), 0);
-  ExpectFatal("Monster Description not foundKatze\n");
+  ExpectFatal("Monster Description not foundKatze\n", "The monster Katze has no text file under Build/MonsterText\n");
 }
 
 TEST_F(DataFault, MonsterTextIsFoundWhateverTheCaseOfItsName) {
@@ -176,12 +176,12 @@ TEST_F(DataFault, HitDiceMinimumBelowHitDice) {
 TEST_F(DataFault, UnknownRequirementRule) {
   std::string old = SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;");
   ASSERT_FALSE(old.empty());
-  ExpectFatal("Unknown Feat Rule: XY 1\n", "In Build/Data/Feats.txt, line 54\n");
+  ExpectFatal("Unknown Feat Rule: XY 1\n", "In Build/Data/Feats.txt, line 52\n");
 }
 
 TEST_F(DataFault, RequirementNamesAnUnknownFeat) {
   SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;");
-  ExpectFatal("Not found: Kraftangriff\n", "In Build/Data/Feats.txt, line 54\n");
+  ExpectFatal("Not found: Kraftangriff\n", "In Build/Data/Feats.txt, line 52\n");
 }
 
 TEST_F(DataFault, AttackColumnsAfterTheEndOfTheListAreIgnored) {

@@ -211,6 +211,7 @@ const SrdWeapon kSrdWeapons[] = {
     {"Nunchaku", "1d4", "1d6", "x2", true},                {"Sai", "1d3", "1d4", "x2", true},
     {"Siangham", "1d4", "1d6", "x2", true},                {"Bastardschwert", "1d8", "1d10", "19-20/x2", false},
     {"Zwergenkriegsaxt", "1d8", "1d10", "x3", false},      {"Peitsche", "1d2", "1d3", "x2", true},
+    {"Wurfnetz", "—", "—", "—", false},
     {"OrkischeDoppelaxt", "1d6", "1d8", "x3", false},      {"Stachelkette", "1d6", "2d4", "x2", true},
     {"Schreckensflegel", "1d6", "1d8", "x2", false},       {"GnomischerHakenhammer", "1d6", "1d8", "x3", false},
     {"Zweiklingenschwert", "1d6", "1d8", "19-20/x2", false}, {"Zwergenurgrosch", "1d6", "1d8", "x3", false},

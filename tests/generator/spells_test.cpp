@@ -232,3 +232,28 @@ TEST_F(Spells, ExtraSpellsEffectAndSpecialistSpellBeyondTheCastableLevels) {
   EXPECT_EQ(gSource.spells[sp].school, c->specialistSchool);
   delete c;
 }
+
+TEST_F(Spells, PrestigeCountsFollowTheClassTables) {
+  // Spell levels 1 to 4 at class levels 1 to 10; -1 none.
+  struct Case {
+    const char* cls;
+    int perDay[11][4];
+  } cases[] = {
+      {"SchwarzerRitter",
+       {{}, {0, -1, -1, -1}, {1, -1, -1, -1}, {1, 0, -1, -1}, {1, 1, -1, -1}, {1, 1, 0, -1}, {1, 1, 1, -1},
+        {2, 1, 1, 0}, {2, 1, 1, 1}, {2, 2, 1, 1}, {2, 2, 2, 1}}},
+      {"Assasin",
+       {{}, {0, -1, -1, -1}, {1, -1, -1, -1}, {2, 0, -1, -1}, {3, 1, -1, -1}, {3, 2, 0, -1}, {3, 3, 1, -1},
+        {3, 3, 2, 0}, {3, 3, 3, 1}, {3, 3, 3, 2}, {3, 3, 3, 3}}},
+  };
+  for (const Case& k : cases)
+    for (int L = 1; L <= 10; ++L) {
+      Char* c = Caster(k.cls, L, 28);
+      CalculateSpellCount(c);
+      for (int s = 1; s <= 4; ++s) {
+        int expected = k.perDay[L][s - 1] >= 0 ? k.perDay[L][s - 1] + Bonus(9, s) : -1;
+        EXPECT_EQ(c->spellsPerDay[0][s], expected) << k.cls << " level " << L << " spell level " << s;
+      }
+      delete c;
+    }
+}

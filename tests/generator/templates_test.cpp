@@ -88,7 +88,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         int sizeMod = std::array<int, 9>{8, 4, 2, 1, 0, -1, -2, -4, -8}[size];
         int ac = 10 + c->AC;
         if (tpl == "Skelleton") {
-          if (!s.worn) EXPECT_EQ(ac, 10 + sizeMod + Mod(dex) + kSkeletonArmour[size]) << who;
+          if (!s.worn) {
+            EXPECT_EQ(ac, 10 + sizeMod + Mod(dex) + kSkeletonArmour[size]) << who;
+          }
           EXPECT_EQ(c->Init + c->MGE, Mod(dex) + 4) << who;  // Improved Initiative alone
         } else if (tpl == "Zombie") {
           EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + kZombieArmour[size]) << who;
@@ -102,9 +104,13 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
           EXPECT_EQ(Has(c, "Ausweichen"), dex >= 13) << who;
         } else if (tpl == "Ghost") {
           int cha = s.cha + 4;
-          if (!s.worn) EXPECT_EQ(ac, s.ac - s.natural + std::max(Mod(cha), 1)) << who;  // manifested
+          if (!s.worn) {
+            EXPECT_EQ(ac, s.ac - s.natural + std::max(Mod(cha), 1)) << who;  // manifested
+          }
         } else if (tpl == "Lich") {
-          if (!s.worn) EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who;
+          if (!s.worn) {
+            EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who;
+          }
         } else if (tpl == "Demilich") {
           for (const char* f : {"Blitzgeschwindigkeit", "BeharrlicheMagie", "AutomatischBeschleunigteZauber"})
             EXPECT_TRUE(Has(c, f)) << who << " lacks " << f;
@@ -118,7 +124,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
           EXPECT_EQ(c->MR, std::min(s.hd + 5, 25)) << who;
         } else if (tpl == "Paragon") {
           EXPECT_EQ(c->MR, c->cr + 25) << who;
-          if (!s.worn) EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 24 + std::max(5 - s.natural, 0)) << who;
+          if (!s.worn) {
+            EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 24 + std::max(5 - s.natural, 0)) << who;
+          }
         } else if (tpl == "Pseudonatural") {
           EXPECT_EQ(c->MR, s.hd * 5) << who;
         } else if (tpl == "WormThatWalks") {
@@ -127,7 +135,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
           EXPECT_TRUE(Has(c, "EisernerWille")) << who;
         }
         if (tpl == "Phrenic" || tpl == "Celestial" || tpl == "Fiendish") {
-          if (s.animal) EXPECT_EQ(TypeOf(c), "MagicalBeast") << who;
+          if (s.animal) {
+            EXPECT_EQ(TypeOf(c), "MagicalBeast") << who;
+          }
         }
         EXPECT_EQ(c->Level, dice) << who;
         EXPECT_EQ(c->MonsterTWType, die) << who;
@@ -137,7 +147,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
       // creature's die allows where the template enlarges it.
       if (were) continue;  // a lycanthrope adds its animal's dice
       EXPECT_LE(top - low, dice * (die - 1)) << who;
-      if (dice * die > s.hd * s.die && dice <= 2) EXPECT_GT(top - low, s.hd * (s.die - 1)) << who;
+      if (dice * die > s.hd * s.die && dice <= 2) {
+        EXPECT_GT(top - low, s.hd * (s.die - 1)) << who;
+      }
     }
   }
   FreeCharBonuses(c);
