@@ -591,7 +591,21 @@ void SetMonster(Char* c) {
   c->hitPoints = std::max(c->hitPoints, 1);
 
   // 13. The template's ability changes (which also step every damage die) and script.
+  // An undead template takes Constitution away, skeleton and zombie Intelligence too;
+  // the hit points keep the rolls and what the stat block adds beyond Constitution
+  // (its feats', which skeleton and zombie lose with the feats).
+  bool undead = c->templateIndex != n.none && strstr(tpl.newType.c_str(), "Undead") != nullptr;
+  bool mindless =
+      (c->templateIndex == n.skeleton && n.skeleton >= 0) || (c->templateIndex == n.zombie && n.zombie >= 0);
+  bool losesCon = undead && !c->absent[2];
+  if (undead) c->absent[2] = 1;
+  if (mindless) c->absent[3] = 1;
+  ZeroAbsentAbilities(c);
   SizeAndAbilityChange(c, tpl.attributeMods, kAttributes, 0);
+  if (losesCon) {
+    int32_t rest = mindless ? 0 : std::max(m.tp - (m.abilities[2] / 2 - 5) * std::max(m.hd, 1), 0);
+    c->hitPoints = std::max(rolled.sum + rest, c->Level);
+  }
   if (c->templateIndex == n.zombie && n.zombie >= 0) LoseFeatsAndSkills(c);
   int ownFeats = c->featCount;
   if (c->templateIndex != n.none && tpl.script.data)

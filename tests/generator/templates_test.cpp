@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "generator/combat.h"
 #include "generator/source_fixture.h"
 #include "source/source_init.h"
 
@@ -141,6 +142,18 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         }
         EXPECT_EQ(c->Level, dice) << who;
         EXPECT_EQ(c->MonsterTWType, die) << who;
+        // Undead have no Constitution: their d12s alone give hit points (a zombie's
+        // Toughness 3 more); skeletons and zombies have no Intelligence either, and
+        // their Fortitude is the undead base save (1 per 3 hit dice) alone.
+        if (die == 12 && tpl != "HalfDragon") {
+          EXPECT_EQ(c->KO, 0) << who;
+          EXPECT_GE(c->shownHitPoints, dice) << who;
+          EXPECT_LE(c->shownHitPoints, dice * 12 + (tpl == "Zombie" ? 3 : 0)) << who;
+        }
+        if (tpl == "Skelleton" || tpl == "Zombie") {
+          EXPECT_EQ(c->IN, 0) << who;
+          EXPECT_EQ(SaveTotal(c, 2), dice / 3) << who;
+        }
         seen.insert(tpl);
       }
       // The rolls spread over the template's die: never wider, and wider than the base
