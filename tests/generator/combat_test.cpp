@@ -2,6 +2,8 @@
 // armour class, saves, potions and the sale value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <map>
@@ -220,15 +222,17 @@ const SrdWeapon kSrdWeapons[] = {
     {"LeichteRepetierarmbrust", "1d6", "1d8", "19-20/x2", false}, {"Wurfstern", "1d1", "1d2", "x2", false},
 };
 
-// Specific weapons of the reference: base weapon and enhancement bonus.
+// Specific weapons of the reference: base weapon, enhancement bonus, masterwork (+1 on
+// attack rolls only).
 struct SrdSpecific {
   const char *name, *base;
   int bonus;
+  bool masterwork = false;
 };
 const SrdSpecific kSrdSpecifics[] = {
-    {"SilberDolch", "Dolch", 0},           {"KalteisenLangschwert", "Langschwert", 0},
-    {"BlitzWurfspeer", "Wurfspeer", 0},    {"AdamantDolch", "Dolch", 0},
-    {"AdamantStreitaxt", "Streitaxt", 0},  {"Splitterdorn", "Langschwert", 1},
+    {"SilberDolch", "Dolch", 0, true},     {"KalteisenLangschwert", "Langschwert", 0, true},
+    {"BlitzWurfspeer", "Wurfspeer", 0},    {"AdamantDolch", "Dolch", 0, true},
+    {"AdamantStreitaxt", "Streitaxt", 0, true}, {"Splitterdorn", "Langschwert", 1},
     {"Giftdolch", "Dolch", 1},             {"WarnDreizack", "Dreizack", 2},
     {"Gestaltwandlerschmerz", "Zweiklingenschwert", 1}, {"Meuchlerdolch", "Dolch", 2},
     {"Fischgebieterdreizack", "Dreizack", 1}, {"Flammenzunge", "Langschwert", 1},
@@ -314,12 +318,15 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
   const int improvedCritical = FindByName(gSource.feats, gSource.featCount, "VerbesserterKritischerTreffer", false, true);
   const int finesse = FindByName(gSource.feats, gSource.featCount, "Waffenfinesse", false, true);
   const int keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, true);
-  int checked = 0, small = 0, doubled = 0, specificChecked = 0, finesseChecked = 0;
+  int checked = 0, small = 0, doubled = 0, specificChecked = 0, finesseChecked = 0, masterworkChecked = 0;
   Char* c = new Char();
   Wire(c);
   for (int n = 0; n < 400; ++n) {
     Preset(c, n % 3 == 2 ? 4 : 0, 1 + n % 20);
+    const IsaacState before = state_;
+    const std::vector<int32_t> effects = effectDone_, again = again_, notAgain = notAgain_;
     CreateCreature(c, 1);
+    std::map<int, std::array<int, 3>> masterwork;  // item: specific, final attack, damage
     std::string who = "character " + std::to_string(n);
     bool isSmall = false;
     for (const char* race : kSmallRaces) isSmall |= gSource.races[c->race].name == race;
@@ -352,6 +359,7 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
         EXPECT_EQ(exported[i].base, specifics[shown]->base) << who << " " << shown;
         EXPECT_EQ(exported[i].baseBonus, specifics[shown]->bonus) << who << " " << shown;
         EXPECT_EQ(f[5], specifics[shown]->bonus) << who << " " << shown;
+        if (specifics[shown]->masterwork) masterwork[i] = {it.specific, it.finalAttack, it.finalDamage};
         ++specificChecked;
       }
       ++checked;
@@ -372,6 +380,34 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
         EXPECT_TRUE(finesseWeapon) << who << " has weapon finesse without a weapon it applies to";
         ++finesseChecked;
       }
+    // The same creature once more without the rows' rules of the masterwork weapons: the
+    // masterwork weapon hits one better and deals the same damage.
+    if (!masterwork.empty()) {
+      std::vector<uint8_t*> scripts;
+      for (const SrdSpecific& s : kSrdSpecifics)
+        if (s.masterwork) {
+          Owned& script = gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script;
+          scripts.push_back(script.data);
+          script.data = nullptr;
+        }
+      state_ = before;
+      std::copy(effects.begin(), effects.end(), effectDone_.begin());
+      std::copy(again.begin(), again.end(), again_.begin());
+      std::copy(notAgain.begin(), notAgain.end(), notAgain_.begin());
+      Preset(c, n % 3 == 2 ? 4 : 0, 1 + n % 20);
+      CreateCreature(c, 1);
+      size_t k = 0;
+      for (const SrdSpecific& s : kSrdSpecifics)
+        if (s.masterwork)
+          gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script.data =
+              scripts[k++];
+      for (auto [i, figures] : masterwork) {
+        ASSERT_EQ(c->items[i].specific, figures[0]) << who << " came out otherwise";
+        EXPECT_EQ(figures[1], c->items[i].finalAttack + 1) << who << " " << gSource.specifics[figures[0]].name.c_str();
+        EXPECT_EQ(figures[2], c->items[i].finalDamage) << who << " " << gSource.specifics[figures[0]].name.c_str();
+        ++masterworkChecked;
+      }
+    }
   }
   delete c;
   EXPECT_GT(checked, 500);
@@ -379,4 +415,5 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
   EXPECT_GT(doubled, 30);
   EXPECT_GT(specificChecked, 10);
   EXPECT_GT(finesseChecked, 4);
+  EXPECT_GT(masterworkChecked, 2);
 }
