@@ -662,7 +662,8 @@ void InsertTreasure(Char* c) {
                               "Schatz wählen!", 0, true, 0, false);
     if (chosen < 0) break;
     const EquipSource& e = gSource.equipment[chosen];
-    int32_t maximum = c->treasureMoney / e.price;
+    // A row the weights leave out can still be picked by hand: one piece of a priceless good.
+    int32_t maximum = e.price > 0 ? c->treasureMoney / e.price : 1;
     if (e.amount != 0 && maximum > e.amount) maximum = e.amount;
     if (maximum < 1) maximum = 1;
     int32_t q = random(state, 1, maximum, "Anzahl?", 0);
