@@ -7,6 +7,7 @@
 //   BENCH_EXPORT=file out/bench/creation_bench 2000   (exports every creature: a speed change
 //                                                     must leave this file byte-identical)
 //   BENCH_KIND=char|npc|monster|mixed|hoard   (one kind only, for a fixed-seed corpus per kind)
+//   BENCH_RULES=701   (the SRD 3.5 rule set, as the command 701 chooses it; default 700)
 #include <unistd.h>
 
 #include <atomic>
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
   gProcess.recordFlag = 0;
   gProcess.seededThisBatch = true;
   gProcess.threadCount = threads;
+  if (const char* rules = getenv("BENCH_RULES")) gProcess.ruleSet = atoi(rules) == 701 ? kRulesSrd35 : kRulesOwn;
   CreateCharContext(threads);
 
   FILE* exportFile = nullptr;

@@ -103,6 +103,7 @@ struct Char {
   int32_t region = 0, npcClasses = 0;
   int64_t creationTime = 0;
   int32_t cr = 0;
+  RuleSet rules = kRulesOwn;  // from the reproduction record; sub-creatures take their master's
 
   int32_t ST = 0, GE = 0, KO = 0, IN = 0, WE = 0, CH = 0;
   int32_t MST = 0, MGE = 0, MKO = 0, MIN = 0, MWE = 0, MCH = 0;
@@ -235,6 +236,10 @@ void MakeFreshChar(Char* c);
 // The class of the slot with the most levels (the first on a tie, slot 0 when no slot
 // has a level); -1 for a creature without classes.
 int MainClass(const Char* c);
+
+// Whether the creature is built by the SRD 3.5 rules (command 701) instead of the system's
+// own. Each rule that differs keeps both ways side by side in one function named after it.
+inline bool Srd35(const Char* c) { return c->rules == kRulesSrd35; }
 
 // The integer field a script variable names (the float `Range` aside); -1 when none.
 int CharVariableOffset(const char* name, bool* isFloat);

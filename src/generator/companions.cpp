@@ -42,6 +42,7 @@ Char* Create(Char* master, int m, int dice, int templ) {
   int32_t* r = record.get();
   const int32_t* own = master->record;
   memset(r, 0, kRecordBytes);
+  SetRecordRuleSet(r, master->rules);
   if (own)
     for (int w = rec::kDrawType; w <= rec::kMonsterSelChosen; ++w) r[w] = own[w];
   r[rec::kKind] = 1;

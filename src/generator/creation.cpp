@@ -221,6 +221,7 @@ int64_t CreateCreature(Char* c, int sub) {
   IsaacState* state = c->context.random;
   if (!sub) BeginCreationRandom(r, state);
   ResetChar(c);
+  c->rules = RecordRuleSet(r);
   RestoreChooseEverything();
 
   bool treasureOnly = r[rec::kTreasureOnly] != 0;
@@ -384,6 +385,7 @@ int64_t CreateCreature(Char* c, int sub) {
     if (part && spare) {
       // Zeroed: dice method 0 draws nothing (the scores are the monster's), kind 0.
       memset(spare, 0, kRecordBytes);
+      SetRecordRuleSet(spare, c->rules);
       spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
       spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
       part->record = spare;

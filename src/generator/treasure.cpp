@@ -761,6 +761,8 @@ void ItemTreasure(Char* c) {
   MakeFreshChar(scratch);
   int32_t* record = own ? static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record")) : c->context.treasureRecord;
   memset(record, 0, kRecordBytes);
+  SetRecordRuleSet(record, c->rules);
+  scratch->rules = c->rules;
   record[rec::kTreasureOnly] = 1;
   record[rec::kCRMin] = record[rec::kCRMax] = c->Level;
   record[rec::kTreasureLow] = 0;

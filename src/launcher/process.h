@@ -69,6 +69,7 @@ struct ProcessState {
   int threadCount = 1;
   int debugOutput = 0;
   bool extendedDebug = false;
+  int32_t ruleSet = kRulesOwn;  // the rules new creatures are built by (command 70X)
 
   // Random service.
   uint32_t lcg = 1;

@@ -163,10 +163,12 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     if (gBatch.themeFromReplay && record[rec::kMonsterSelChosen] == -1)
       record[rec::kMonsterSelChosen] = ReferenceMonster();
     SetReferenceMonster(record[rec::kMonsterSelChosen]);
-    gProcess.isaacMode = record[rec::kRandomMode] == kModeIsaac;
+    gProcess.isaacMode = RecordRandomMode(record) == kModeIsaac;
     gProcess.seededThisBatch = false;
     record[rec::kReplayMark] = 0;
   } else {
+    // A new creature is built by the rules the game master chose; a replay keeps its own.
+    SetRecordRuleSet(record, (RuleSet)gProcess.ruleSet);
     record[rec::kDrawType] = gInput.DrawType;
     record[rec::kCalcType] = gInput.calctype;
     record[rec::kMonsterSelHigh] = gInput.monsterSelHigh;
@@ -196,9 +198,9 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     }
     IsaacSave(state, record + rec::kStream);
     replay = false;
-    record[rec::kRandomMode] = kModeIsaac;
+    SetRecordRandomMode(record, kModeIsaac);
   } else {
-    record[rec::kRandomMode] = kModeRecorded;
+    SetRecordRandomMode(record, kModeRecorded);
   }
 
   SetDecisionStream(record + rec::kStream, record + rec::kStreamPosition);
@@ -248,7 +250,7 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
 
   for (int i = 0; i < count; ++i) {
     int32_t* r = records + (size_t)i * kRecordWords;
-    if (r[rec::kRandomMode] != kModeRecorded) continue;
+    if (RecordRandomMode(r) != kModeRecorded) continue;
     int32_t* stream = given ? r + rec::kStream : gDecide.stream;
     int32_t position = given ? r[rec::kStreamPosition] : (gDecide.streamPos ? *gDecide.streamPos : 0);
     if (!stream) continue;
@@ -313,10 +315,13 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
     return "Reproduce File is damaged: its batch CR is impossible\n";
   for (int i = 0; i < n; ++i) {
     const uint8_t* r = bytes + kRepHeaderBytes + (size_t)i * kRecordBytes;
-    int32_t mode = GetWord(r + 4 * rec::kRandomMode);
+    int32_t word = GetWord(r + 4 * rec::kRandomMode);
+    int32_t mode = RecordRandomMode(&word);
     int32_t pos = GetWord(r + 4 * rec::kStreamPosition);
     if (mode != kModeIsaac && mode != kModeRecorded)
       return "Reproduce File is damaged: a record holds neither a seed nor a decision stream\n";
+    if ((word >> kRuleSetShift) >= kRuleSetCount)
+      return "Reproduce File is damaged: a record names an unknown rule set\n";
     if (mode == kModeRecorded && (pos < 0 || pos >= kStreamWords))
       return "Reproduce File is damaged: a decision stream position lies outside its stream\n";
     if (mode == kModeIsaac && (uint32_t)GetWord(r + 4 * (rec::kStream + 516)) > 256)

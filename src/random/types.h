@@ -50,6 +50,26 @@ constexpr int kStreamPosition = 8215;
 
 constexpr int32_t kModeIsaac = 49;
 constexpr int32_t kModeRecorded = 48;
+
+// The rules a creature is built by. The system's own rules are the default; SRD 3.5
+// changes the rules where the system's own keep an older or a house rule.
+enum RuleSet : int32_t { kRulesOwn = 0, kRulesSrd35 = 1 };
+constexpr int32_t kRuleSetCount = 2;
+
+// Word 0 keeps the random mode in its low byte and the rule set in the byte above it:
+// records of the system's own rules (and every older file) read exactly as before.
+constexpr int kRuleSetShift = 8;
+inline int32_t RecordRandomMode(const int32_t* record) { return record[rec::kRandomMode] & 0xFF; }
+inline RuleSet RecordRuleSet(const int32_t* record) {
+  int32_t rules = (record[rec::kRandomMode] >> kRuleSetShift) & 0xFF;
+  return rules < kRuleSetCount ? (RuleSet)rules : kRulesOwn;
+}
+inline void SetRecordRuleSet(int32_t* record, RuleSet rules) {
+  record[rec::kRandomMode] = RecordRandomMode(record) | (int32_t)rules << kRuleSetShift;
+}
+inline void SetRecordRandomMode(int32_t* record, int32_t mode) {
+  record[rec::kRandomMode] = mode | (record[rec::kRandomMode] & ~0xFF);
+}
 constexpr int kStreamWords = 8192;
 constexpr int32_t kStreamEnd = -100;
 constexpr int32_t kNoHitPoints = -100;

@@ -642,7 +642,7 @@ int ConsistencyCheck() {
     for (int r = 0; r < 5 && result < 0; ++r) {
       gProcess.reproduceInRuntime0 = true;
       transfer[rec::kReplayMark] = 1;
-      transfer[rec::kRandomMode] = kModeIsaac;
+      SetRecordRandomMode(transfer, kModeIsaac);
       transfer[rec::kStoredHitPoints] = kNoHitPoints;
       gProcess.seededThisBatch = false;
       gProcess.consistencyReference = r == 0 ? nullptr : reference;

@@ -61,7 +61,11 @@ class SourceFixture : public ::testing::Test {
   void TearDown() override {
     TextDestroy(text_);
     gProcess.isaacMode = savedIsaac_;
+    gProcess.ruleSet = kRulesOwn;
   }
+  // New creatures of this test are built by `rules` (reset after the test). Stages called
+  // directly read the Char's rule set: set c->rules after ResetChar for those.
+  static void UseRules(RuleSet rules) { gProcess.ruleSet = rules; }
   // A character as the earlier stages leave it: class, race, abilities, hand wishes.
   void Prepare(Char* c, int level, const int wishes[2]) {
     c->context.random = &state_;
