@@ -320,7 +320,7 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
     int32_t pos = GetWord(r + 4 * rec::kStreamPosition);
     if (mode != kModeIsaac && mode != kModeRecorded)
       return "Reproduce File is damaged: a record holds neither a seed nor a decision stream\n";
-    if ((word >> kRuleSetShift) >= kRuleSetCount)
+    if (((uint32_t)word >> kRuleSetShift) >= (uint32_t)kRuleSetCount)
       return "Reproduce File is damaged: a record names an unknown rule set\n";
     if (mode == kModeRecorded && (pos < 0 || pos >= kStreamWords))
       return "Reproduce File is damaged: a decision stream position lies outside its stream\n";

@@ -639,6 +639,8 @@ int ConsistencyCheck() {
     gProcess.isaacMode = true;
     gProcess.recordFlag = 0;
     IsaacSave(gProcess.seeds[0], transfer + rec::kStream);
+    // Both rule sets, creature by creature: every runtime must build either alike.
+    SetRecordRuleSet(transfer, count % 2 == 0 ? kRulesSrd35 : kRulesOwn);
     for (int r = 0; r < 5 && result < 0; ++r) {
       gProcess.reproduceInRuntime0 = true;
       transfer[rec::kReplayMark] = 1;

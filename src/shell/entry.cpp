@@ -102,6 +102,8 @@ Step Prompt() {
   ConsolePrint("%s", kHelpFields);
   ConsolePrint("%s", kHelpRuntimes);
   ConsolePrint("%s", kHelpCodes);
+  ConsolePrint("\t70X = Regelwerk (700 = %s, 701 = %s), gewählt: %s\n\n", RuleSetName(kRulesOwn),
+               RuleSetName(kRulesSrd35), RuleSetName(gProcess.ruleSet));
   char line[1024];
   // End of input counts as "q": a piped run ends instead of starting empty batches forever.
   if (!ReadLine(line, sizeof line)) return Step::kLeave;
@@ -178,6 +180,9 @@ LineAction DecodeCommand(InputFields& in, int* argument) {
   } else if (code >= 600 && code <= 699) {
     *argument = code != 600;
     return LineAction::kLogging;
+  } else if (code >= 700 && code <= 799) {
+    *argument = code - 700;
+    return LineAction::kRules;
   }
   if (gProcess.threadCount < 1) gProcess.threadCount = 1;
   Swap(in.AmountMin, in.AmountMax);
@@ -215,6 +220,8 @@ int ParseIntegers(const char* line, int* values, int count, const char** stop) {
   if (stop) *stop = p;
   return read;
 }
+
+const char* RuleSetName(int32_t rules) { return rules == kRulesSrd35 ? "SRD 3.5" : "Eigene Regeln"; }
 
 int WordToInt(const char* word) {
   int v = 0;
@@ -283,6 +290,16 @@ int RunEntry(int argc, char** argv) {
       RecomputeOutputLevels();
       if (gProcess.out.log >= 0) ConsolePrint("Logging to debug.out (600 turns it off)\n");
       else if (argument == 0) ConsolePrint("Logging off\n");
+      continue;
+    }
+    if (action == LineAction::kRules) {
+      if (argument < kRuleSetCount) {
+        gProcess.ruleSet = argument;
+        ConsolePrint("Regelwerk: %s (gilt für alle neuen Kreaturen)\n", RuleSetName(argument));
+      } else {
+        ConsolePrint("Regelwerk %d gibt es nicht: 700 = %s, 701 = %s (gewählt bleibt %s)\n", 700 + argument,
+                     RuleSetName(kRulesOwn), RuleSetName(kRulesSrd35), RuleSetName(gProcess.ruleSet));
+      }
       continue;
     }
     if (action == LineAction::kInvalid) {

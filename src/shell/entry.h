@@ -56,10 +56,14 @@ bool DecodeInputLine(const char* line, int* values);
 
 // What a line asks for once its fields are in `in`. Command codes are applied to the
 // fields, counts and CRs put in order and the ranges checked; for a runtime switch,
-// a thread count or logging, *argument holds the runtime, the threads or the on flag.
-enum class LineAction { kRun, kInvalid, kSwitchRuntime, kThreads, kLogging };
+// a thread count or logging, *argument holds the runtime, the threads or the on flag;
+// for a rule set (70X) the X, which may name no rule set.
+enum class LineAction { kRun, kInvalid, kSwitchRuntime, kThreads, kLogging, kRules };
 LineAction DecodeCommand(InputFields& in, int* argument);
 // Integer value of one word, 0 when it is no number (saturating like ParseIntegers).
 int WordToInt(const char* word);
+
+// The rule set's name as the prompt and the sheet show it.
+const char* RuleSetName(int32_t rules);
 
 }  // namespace RUNTIME_NS

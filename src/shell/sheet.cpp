@@ -15,6 +15,7 @@
 #include "generator/skills.h"
 #include "generator/spells.h"
 #include "random/repro.h"
+#include "shell/entry.h"
 #include "source/records.h"
 
 namespace RUNTIME_NS {
@@ -352,7 +353,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   }
   if (c->templateIndex > 0) head += std::string(" - ") + TemplateName(c);
   std::string cr = c->mixed ? Format("HG:    %d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("HG:    %d", c->cr);
-  out.Row(" " + head, "", " " + cr, true);
+  out.Row(" " + head, std::string(" Regeln: ") + RuleSetName(c->rules), " " + cr, true);
   out.Rule(kTeeRight, kCross, kCross, kTeeLeft);
 
   std::vector<std::string> left, middle, right;
@@ -605,6 +606,9 @@ const char* TextOf(const TextBuffer* t) { return t && t->data && t->length ? t->
 
 void Export(Char* c, FILE* f) {
   fprintf(f, "STARTCHARACTER\n");
+  // Only SRD 3.5 creatures say so: an export without the line (every older one too) was
+  // built by the system's own rules.
+  if (c->rules == kRulesSrd35) fprintf(f, "RULES=SRD35\n");
   if (c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount) {
     const MonsterSource& m = gSource.monsters[c->monster];
     int type = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m.type;

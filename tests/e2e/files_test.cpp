@@ -255,3 +255,20 @@ TEST(Valgrind, RunsWithoutMemoryErrors) {
 }
 
 }  // namespace
+
+// A creature keeps the rule set it was made by: saved under SRD 3.5, replayed after the
+// switch back to the system's own rules, it comes back the same and says so.
+TEST_F(ReproductionFiles, ReplayKeepsTheRuleSetOfTheSavedCreatures) {
+  ProgramRun run = RunProgram(dir_, {"0"},
+                              "705\n701\n0 8 8 3 3 0 0 0 0 0\nvsrd\nxvorher\nn700\n0 8 8 1 1 0 0 0 0 0\nxeigen\n"
+                              "n404\nsrd.rep\nxnachher\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  std::string before = dir_.Read("export/vorher.exp"), after = dir_.Read("export/nachher.exp");
+  std::vector<std::string> creatures = ExportedCreatures(before);
+  ASSERT_EQ(creatures.size(), 3u) << before;
+  for (const std::string& c : creatures) EXPECT_EQ(c.rfind("STARTCHARACTER\nRULES=SRD35\n", 0), 0u) << c;
+  EXPECT_EQ(after, before);
+  EXPECT_EQ(dir_.Read("export/eigen.exp").find("RULES="), std::string::npos);
+  EXPECT_NE(run.output.find("Regelwerk: Eigene Regeln (gilt für alle neuen Kreaturen)"), std::string::npos);
+  EXPECT_NE(run.output.find("Regelwerk 705 gibt es nicht"), std::string::npos);
+}

@@ -261,6 +261,12 @@ TEST_F(ReproTest, DamagedImagesAreRefused) {
   std::string mode = good;
   mode[12] = 50;
   EXPECT_NE(check(mode), nullptr);
+  // The byte above the mode names the rule set: SRD 3.5 is sound, an unknown one is not.
+  std::string rules = good;
+  rules[13] = 1;
+  EXPECT_EQ(check(rules), nullptr);
+  rules[13] = 2;
+  EXPECT_NE(check(rules), nullptr);
   std::string stream = good;
   stream[12] = 48;
   stream[12 + 4 * rec::kStreamPosition + 1] = 0x40;  // position 16384
