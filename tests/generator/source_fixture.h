@@ -63,7 +63,7 @@ class SourceFixture : public ::testing::Test {
     gProcess.isaacMode = savedIsaac_;
     gProcess.ruleSet = kRulesOwn;
   }
-  // New creatures of this test are built by `rules` (reset after the test). Stages called
+  // Creatures preset after this are built by `rules` (reset after the test). Stages called
   // directly read the Char's rule set: set c->rules after ResetChar for those.
   static void UseRules(RuleSet rules) { gProcess.ruleSet = rules; }
   // A character as the earlier stages leave it: class, race, abilities, hand wishes.
@@ -141,6 +141,7 @@ class CreationFixture : public SourceFixture {
     record_[rec::kStoredHitPoints] = kNoHitPoints;
     record_[rec::kTreasureLow] = 1;
     record_[rec::kTreasureHigh] = 3;
+    SetRecordRuleSet(record_.data(), (RuleSet)gProcess.ruleSet);  // a sub-creation reads it from here
     c->record = record_.data();
   }
   std::vector<int32_t> again_, notAgain_, spare_;
