@@ -7,7 +7,14 @@
 namespace generator_test {
 namespace {
 
-class Srd35Treasure : public CreationFixture {};
+class Srd35Treasure : public CreationFixture {
+ protected:
+  void Srd35Preset(Char* c, int kind, int cr) {
+    UseRules(kRulesSrd35);
+    Preset(c, kind, cr);
+    SetRecordRuleSet(c->record, kRulesSrd35);
+  }
+};
 
 bool Consumable(const std::string& name) {
   for (const char* n : {"TrankDerLeichtenWunden", "TrankDerMittelschwerenWunden", "Alchemistenfeuer", "Gegengift",
@@ -35,12 +42,11 @@ const Row kRows[] = {
 };
 
 TEST_F(Srd35Treasure, HoardsHoldWhatTheTableGives) {
-  UseRules(kRulesSrd35);
   Char* c = new Char();
   Wire(c);
   for (const Row& row : kRows)
     for (int n = 0; n < 40; ++n) {
-      Preset(c, 3, row.level);
+      Srd35Preset(c, 3, row.level);
       CreateCreature(c, 1);
       std::string who = "level " + std::to_string(row.level) + " hoard " + std::to_string(n);
       int32_t coins = c->treasureMoney;
@@ -65,12 +71,11 @@ TEST_F(Srd35Treasure, HoardsHoldWhatTheTableGives) {
 }
 
 TEST_F(Srd35Treasure, ItemsSellAtHalfTheirPriceValuablesInFull) {
-  UseRules(kRulesSrd35);
   Char* c = new Char();
   Wire(c);
   int below = 0;
   for (int n = 0; n < 150; ++n) {
-    Preset(c, n % 3 == 0 ? 3 : n % 3 == 1 ? 1 : 0, 1 + n % 20);
+    Srd35Preset(c, n % 3 == 0 ? 3 : n % 3 == 1 ? 1 : 0, 1 + n % 20);
     CreateCreature(c, 1);
     int64_t full = c->treasureMoney, items = 0;
     for (int i = 0; i < c->itemCount; ++i) {
