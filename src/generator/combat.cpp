@@ -8,6 +8,7 @@
 
 #include "generator/feats.h"
 #include "generator/scratch.h"
+#include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "script/functions.h"
@@ -282,7 +283,19 @@ void DoFinalVals(Char* c) {
   c->treasureBudget = budget;
 }
 
+// What the treasure fetches when sold. SRD 3.5: coins, gems, art objects and trade goods
+// at their full value, every other item at half its price. The system's own rules: the rest
+// of the budget, goods at a drawn share, effects at half, less 100 per magic item.
 void SaleValue(Char* c) {
+  if (Srd35(c)) {
+    int64_t full = std::max(c->treasureMoney, 0), items = 0;
+    for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+      const CharItem& it = c->items[i];
+      if (it.treasure) (SellsAtFullValue(it) ? full : items) += (int64_t)it.price + it.value;
+    }
+    c->saleValue = (int32_t)std::clamp<int64_t>(full + items / 2, INT32_MIN, INT32_MAX);
+    return;
+  }
   int64_t prices = 0, effects = 0, magic = 0;
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];

@@ -321,6 +321,19 @@ bool FormulaStrengths(const CharItem* it, int count) {
   return true;
 }
 
+// A weapon, armour or shield of a hoard: rare records take part one draw in `rare`.
+int DrawArms(IsaacState* state, int kind) {
+  int m = gSource.equipmentCount;
+  Scratch<int32_t, 1024> weights((size_t)m, 0);
+  for (int e = 0; e < m; ++e) {
+    const EquipSource& x = gSource.equipment[e];
+    if (x.equipType != kind) continue;
+    weights[(size_t)e] = random(state, 0, x.rare > 0 ? x.rare : 0, "", 0) == 0 ? x.probability : 0;
+  }
+  return AdvancedRand(state, m, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
+                      "Gegenstand wählen!", 0, true, 0, false);
+}
+
 }  // namespace
 
 void Pay(Char* c, int64_t price) {
@@ -645,7 +658,386 @@ void ProtectiveItem(Char* c) {
   DoEffects2(c, number);
 }
 
+namespace {
+
+// ---- The treasure table of SRD 3.5 (coins, goods and items by encounter level) ----
+
+// A table line: up to d% `upTo`, `dice`d`die` × `times` of `what` (coins: 1 cp, 2 sp, 3 gp,
+// 4 pp; goods: 1 gem, 2 art; items: 1 mundane, 2 minor, 3 medium, 4 major; 0 nothing).
+struct TableLine {
+  uint8_t upTo, dice, die, what;
+  int32_t times;
+};
+struct TableLevel {
+  TableLine coins[5], goods[3], items[4];
+};
+
+constexpr TableLevel kTable[20] = {
+    {{{14, 0, 0, 0, 0}, {29, 1, 6, 1, 1000}, {52, 1, 8, 2, 100}, {95, 2, 8, 3, 10}, {100, 1, 4, 4, 10}},
+     {{90, 0, 0, 0, 0}, {95, 1, 1, 1, 1}, {100, 1, 1, 2, 1}},
+     {{71, 0, 0, 0, 0}, {95, 1, 1, 1, 1}, {100, 1, 1, 2, 1}}},
+    {{{13, 0, 0, 0, 0}, {23, 1, 10, 1, 1000}, {43, 2, 10, 2, 100}, {95, 4, 10, 3, 10}, {100, 2, 8, 4, 10}},
+     {{81, 0, 0, 0, 0}, {95, 1, 3, 1, 1}, {100, 1, 3, 2, 1}},
+     {{49, 0, 0, 0, 0}, {85, 1, 1, 1, 1}, {100, 1, 1, 2, 1}}},
+    {{{11, 0, 0, 0, 0}, {21, 2, 10, 1, 1000}, {41, 4, 8, 2, 100}, {95, 1, 4, 3, 100}, {100, 1, 10, 4, 10}},
+     {{77, 0, 0, 0, 0}, {95, 1, 3, 1, 1}, {100, 1, 3, 2, 1}},
+     {{49, 0, 0, 0, 0}, {79, 1, 3, 1, 1}, {100, 1, 1, 2, 1}}},
+    {{{11, 0, 0, 0, 0}, {21, 3, 10, 1, 1000}, {41, 4, 12, 2, 1000}, {95, 1, 6, 3, 100}, {100, 1, 8, 4, 10}},
+     {{70, 0, 0, 0, 0}, {95, 1, 4, 1, 1}, {100, 1, 3, 2, 1}},
+     {{42, 0, 0, 0, 0}, {62, 1, 4, 1, 1}, {100, 1, 1, 2, 1}}},
+    {{{10, 0, 0, 0, 0}, {19, 1, 4, 1, 10000}, {38, 1, 6, 2, 1000}, {95, 1, 8, 3, 100}, {100, 1, 10, 4, 10}},
+     {{60, 0, 0, 0, 0}, {95, 1, 4, 1, 1}, {100, 1, 4, 2, 1}},
+     {{57, 0, 0, 0, 0}, {67, 1, 4, 1, 1}, {100, 1, 3, 2, 1}}},
+    {{{10, 0, 0, 0, 0}, {18, 1, 6, 1, 10000}, {37, 1, 8, 2, 1000}, {95, 1, 10, 3, 100}, {100, 1, 12, 4, 10}},
+     {{56, 0, 0, 0, 0}, {92, 1, 4, 1, 1}, {100, 1, 4, 2, 1}},
+     {{54, 0, 0, 0, 0}, {59, 1, 4, 1, 1}, {99, 1, 3, 2, 1}, {100, 1, 1, 3, 1}}},
+    {{{11, 0, 0, 0, 0}, {18, 1, 10, 1, 10000}, {35, 1, 12, 2, 1000}, {93, 2, 6, 3, 100}, {100, 3, 4, 4, 10}},
+     {{48, 0, 0, 0, 0}, {88, 1, 4, 1, 1}, {100, 1, 4, 2, 1}},
+     {{51, 0, 0, 0, 0}, {97, 1, 3, 2, 1}, {100, 1, 1, 3, 1}}},
+    {{{10, 0, 0, 0, 0}, {15, 1, 12, 1, 10000}, {29, 2, 6, 2, 1000}, {87, 2, 8, 3, 100}, {100, 3, 6, 4, 10}},
+     {{45, 0, 0, 0, 0}, {85, 1, 6, 1, 1}, {100, 1, 4, 2, 1}},
+     {{48, 0, 0, 0, 0}, {96, 1, 4, 2, 1}, {100, 1, 1, 3, 1}}},
+    {{{10, 0, 0, 0, 0}, {15, 2, 6, 1, 10000}, {29, 2, 8, 2, 1000}, {85, 5, 4, 3, 100}, {100, 2, 12, 4, 10}},
+     {{40, 0, 0, 0, 0}, {80, 1, 8, 1, 1}, {100, 1, 4, 2, 1}},
+     {{43, 0, 0, 0, 0}, {91, 1, 4, 2, 1}, {100, 1, 1, 3, 1}}},
+    {{{10, 0, 0, 0, 0}, {24, 2, 10, 2, 1000}, {79, 6, 4, 3, 100}, {100, 5, 6, 4, 10}},
+     {{35, 0, 0, 0, 0}, {79, 1, 8, 1, 1}, {100, 1, 6, 2, 1}},
+     {{40, 0, 0, 0, 0}, {88, 1, 4, 2, 1}, {99, 1, 1, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{8, 0, 0, 0, 0}, {14, 3, 10, 2, 1000}, {75, 4, 8, 3, 100}, {100, 4, 10, 4, 10}},
+     {{24, 0, 0, 0, 0}, {74, 1, 10, 1, 1}, {100, 1, 6, 2, 1}},
+     {{31, 0, 0, 0, 0}, {84, 1, 4, 2, 1}, {98, 1, 1, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{8, 0, 0, 0, 0}, {14, 3, 12, 2, 1000}, {75, 1, 4, 3, 1000}, {100, 1, 4, 4, 100}},
+     {{17, 0, 0, 0, 0}, {70, 1, 10, 1, 1}, {100, 1, 8, 2, 1}},
+     {{27, 0, 0, 0, 0}, {82, 1, 6, 2, 1}, {97, 1, 1, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{8, 0, 0, 0, 0}, {75, 1, 4, 3, 1000}, {100, 1, 10, 4, 100}},
+     {{11, 0, 0, 0, 0}, {66, 1, 12, 1, 1}, {100, 1, 10, 2, 1}},
+     {{19, 0, 0, 0, 0}, {73, 1, 6, 2, 1}, {95, 1, 1, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{8, 0, 0, 0, 0}, {75, 1, 6, 3, 1000}, {100, 1, 12, 4, 100}},
+     {{11, 0, 0, 0, 0}, {66, 2, 8, 1, 1}, {100, 2, 6, 2, 1}},
+     {{19, 0, 0, 0, 0}, {58, 1, 6, 2, 1}, {92, 1, 1, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{3, 0, 0, 0, 0}, {74, 1, 8, 3, 1000}, {100, 3, 4, 4, 100}},
+     {{9, 0, 0, 0, 0}, {65, 2, 10, 1, 1}, {100, 2, 8, 2, 1}},
+     {{11, 0, 0, 0, 0}, {46, 1, 10, 2, 1}, {90, 1, 1, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{3, 0, 0, 0, 0}, {74, 1, 12, 3, 1000}, {100, 3, 4, 4, 100}},
+     {{7, 0, 0, 0, 0}, {64, 4, 6, 1, 1}, {100, 2, 10, 2, 1}},
+     {{40, 0, 0, 0, 0}, {46, 1, 10, 2, 1}, {90, 1, 3, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{3, 0, 0, 0, 0}, {68, 3, 4, 3, 1000}, {100, 2, 10, 4, 100}},
+     {{4, 0, 0, 0, 0}, {63, 4, 8, 1, 1}, {100, 3, 8, 2, 1}},
+     {{33, 0, 0, 0, 0}, {83, 1, 3, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{2, 0, 0, 0, 0}, {65, 3, 6, 3, 1000}, {100, 5, 4, 4, 100}},
+     {{4, 0, 0, 0, 0}, {54, 3, 12, 1, 1}, {100, 3, 10, 2, 1}},
+     {{24, 0, 0, 0, 0}, {80, 1, 4, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{2, 0, 0, 0, 0}, {65, 3, 8, 3, 1000}, {100, 3, 10, 4, 100}},
+     {{3, 0, 0, 0, 0}, {50, 6, 6, 1, 1}, {100, 6, 6, 2, 1}},
+     {{4, 0, 0, 0, 0}, {70, 1, 4, 3, 1}, {100, 1, 1, 4, 1}}},
+    {{{2, 0, 0, 0, 0}, {65, 4, 8, 3, 1000}, {100, 4, 10, 4, 100}},
+     {{2, 0, 0, 0, 0}, {38, 4, 10, 1, 1}, {100, 7, 6, 2, 1}},
+     {{25, 0, 0, 0, 0}, {65, 1, 4, 3, 1}, {100, 1, 3, 4, 1}}},
+};
+
+// Above the 20th level: the 20th-level line and this many major items more (levels 21 to 30).
+constexpr int kEpicMajorItems[10] = {1, 2, 4, 6, 9, 12, 17, 23, 31, 42};
+
+// Gems and art objects: up to d% `upTo`, worth `dice`d`die` × `times` gp; each tier is
+// one goods record of our data, named here.
+struct Valuable {
+  uint8_t upTo, dice, die;
+  int32_t times;
+  const char* name;
+};
+constexpr Valuable kGems[6] = {{25, 4, 4, 1, "Achat"},       {50, 2, 4, 10, "Blutstein"},  {70, 4, 4, 10, "Bernstein"},
+                               {90, 2, 4, 100, "Aquamarin"}, {99, 4, 4, 100, "Smaragd"},   {100, 2, 4, 1000, "Diamant"}};
+constexpr Valuable kArt[12] = {
+    {10, 1, 10, 10, "Silberkelch"},       {25, 3, 6, 10, "Elfenbeinfigur"},      {40, 1, 6, 100, "Goldarmreif"},
+    {50, 1, 10, 100, "Seidenwandteppich"}, {60, 2, 6, 100, "Silberkamm"},         {70, 3, 6, 100, "Goldpokal"},
+    {80, 4, 6, 100, "Jadestatuette"},     {85, 5, 6, 100, "Goldkette"},          {90, 1, 4, 1000, "Juwelenkrone"},
+    {95, 1, 6, 1000, "Prunkschwertscheide"}, {99, 2, 4, 1000, "Juwelenhalsband"}, {100, 2, 6, 1000, "Drachenbildnis"}};
+
+// Alchemical items of the mundane items: d% up to `upTo`, `dice`d`die` pieces at `price`;
+// a row our data lacks (no name) is drawn again.
+struct Alchemical {
+  uint8_t upTo, dice, die;
+  int32_t price;
+  const char* name;
+};
+constexpr Alchemical kAlchemical[8] = {{12, 1, 4, 20, "Alchemistenfeuer"},   {24, 2, 4, 10, nullptr},
+                                       {36, 1, 4, 20, "Rauchstab"},          {48, 1, 4, 25, "Weihwasser"},
+                                       {62, 1, 4, 50, "Gegengift"},          {74, 1, 1, 110, nullptr},
+                                       {88, 1, 4, 50, "Verstrickungsbeutel"}, {100, 1, 4, 30, "Donnerstein"}};
+
+// Magic items: the family by grade (minor, medium, major), d% up to: armour and shields,
+// weapons, potions, rings, rods, scrolls, staffs, wands, wondrous items.
+enum Family { kArmsArmour, kArmsWeapon, kPotion, kRing, kRod, kScroll, kStaff, kWand, kWondrous };
+constexpr uint8_t kFamilies[3][9] = {
+    {4, 9, 44, 46, 46, 81, 81, 91, 100}, {10, 20, 30, 40, 50, 65, 68, 83, 100}, {10, 20, 25, 35, 45, 55, 75, 80, 100}};
+// A family our data lacks (potions, rods, scrolls, staffs, wands; tools and gear) is drawn
+// again. What a hoard has no room for becomes coins of its grade's average value.
+constexpr int32_t kGradeAverage[3] = {1000, 10000, 40000};
+constexpr int kDrawsAgain = 100;
+constexpr int64_t kLacking = -1;
+constexpr int32_t kMundaneAverage = 350;
+
+// Armour and shields, weapons: d% up to, what (1 shield, 2 armour, 0 weapon; 3 specific
+// armour, 4 specific shield, 5 specific weapon, 6 special ability and roll again), bonus.
+struct ArmsLine {
+  uint8_t upTo, what, bonus;
+};
+constexpr ArmsLine kArmour[3][18] = {
+    {{60, 1, 1}, {80, 2, 1}, {85, 1, 2}, {87, 2, 2}, {89, 3, 0}, {91, 4, 0}, {100, 6, 0}},
+    {{5, 1, 1}, {10, 2, 1}, {20, 1, 2}, {30, 2, 2}, {40, 1, 3}, {50, 2, 3}, {55, 1, 4}, {57, 2, 4}, {60, 3, 0},
+     {63, 4, 0}, {100, 6, 0}},
+    {{8, 1, 3}, {16, 2, 3}, {27, 1, 4}, {38, 2, 4}, {49, 1, 5}, {57, 2, 5}, {60, 3, 0}, {63, 4, 0}, {100, 6, 0}}};
+constexpr ArmsLine kWeapons[3][8] = {{{70, 0, 1}, {85, 0, 2}, {90, 5, 0}, {100, 6, 0}},
+                                     {{10, 0, 1}, {29, 0, 2}, {58, 0, 3}, {62, 0, 4}, {68, 5, 0}, {100, 6, 0}},
+                                     {{20, 0, 3}, {38, 0, 4}, {49, 0, 5}, {63, 5, 0}, {100, 6, 0}}};
+
+// The market prices of a grade's table for specific items, rings and wondrous items: our
+// specific items of that price take the table's place (kind: the base record's kind).
+struct Band {
+  int32_t low, high;
+};
+constexpr Band kSpecificArmour[3] = {{1100, 4150}, {1100, 18900}, {10200, 52260}};
+constexpr Band kSpecificShield[3] = {{205, 3153}, {205, 17257}, {3153, 50170}};
+constexpr Band kSpecificWeapon[3] = {{132, 3010}, {1500, 25715}, {10302, 142960}};
+constexpr Band kRingPrices[3] = {{2000, 15000}, {4000, 28000}, {12000, 200000}};
+constexpr Band kWondrousPrices[3] = {{50, 7400}, {7500, 27500}, {28000, 200000}};
+
+int Percent(IsaacState* s, const char* label) { return random(s, 1, 100, label, 0); }
+
+int Dice(IsaacState* s, int dice, int die, const char* label) {
+  int sum = 0;
+  for (int i = 0; i < dice; ++i) sum += random(s, 1, die, label, 0);
+  return sum;
+}
+
+template <size_t N>
+const TableLine& LineOf(const TableLine (&lines)[N], int roll) {
+  for (const TableLine& l : lines)
+    if (l.upTo && roll <= l.upTo) return l;
+  return lines[0];
+}
+
+// A new treasure item at the end of the Char's items, null when they are full.
+CharItem* NewHoardItem(Char* c, int equipment, bool buy) {
+  if (c->itemCount >= kMaxItems || equipment < 0) return nullptr;
+  int number = c->itemCount++;
+  EquipItem(c, equipment, number, buy);
+  CharItem& it = c->items[number];
+  it.treasure = 1;
+  return &it;
+}
+
+// Goods of one record, counted in pieces: the hoard's gems and art objects of a tier,
+// alchemical items.
+void AddGoods(Char* c, const char* name, int pieces, int64_t value, int64_t* coins) {
+  int e = EquipmentNamed(name);
+  if (e < 0) e = EquipmentNamed("Schätze");
+  CharItem* it = NewHoardItem(c, e, false);
+  if (!it) {
+    *coins += value;
+    return;
+  }
+  snprintf(it->label, sizeof it->label, "%d Stück", pieces);
+  it->value = (int32_t)value;
+  it->price = 0;
+}
+
+template <size_t N>
+void RollValuables(Char* c, const Valuable (&table)[N], int count, const char* label, int64_t* coins) {
+  IsaacState* s = c->context.random;
+  int pieces[N] = {};
+  int64_t value[N] = {};
+  for (int i = 0; i < count; ++i) {
+    int roll = Percent(s, label);
+    size_t t = 0;
+    while (t + 1 < N && roll > table[t].upTo) ++t;
+    ++pieces[t];
+    value[t] += (int64_t)Dice(s, table[t].dice, table[t].die, label) * table[t].times;
+  }
+  for (size_t t = 0; t < N; ++t)
+    if (pieces[t]) AddGoods(c, table[t].name, pieces[t], value[t], coins);
+}
+
+// A specific item of our data whose base is of `kind` (-1: any wondrous slot) and whose
+// price lies in the band; -1 when there is none.
+int DrawSpecific(IsaacState* s, int kind, Band band) {
+  int n = gSource.specificCount;
+  Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
+  bool any = false;
+  for (int i = 1; i < n; ++i) {
+    const SpecificSource& x = gSource.specifics[i];
+    if (x.base < 0 || x.base >= gSource.equipmentCount || x.price < band.low || x.price > band.high) continue;
+    int k = gSource.equipment[x.base].equipType;
+    bool fits = kind >= 0 ? k == kind : (k >= 4 && k <= 9) || k == 12 || k == 13;
+    weights[(size_t)i] = fits;
+    any = any || fits;
+  }
+  if (!any) return -1;
+  return AdvancedRand(s, n, weights.data(), 4, &gSource.specifics[0].name.text, sizeof(SpecificSource),
+                      "Gegenstand wählen!", 0, true, 0, false);
+}
+
+// The masterwork component of magic arms, part of their market price.
+int32_t MasterworkComponent(int kind) { return kind == 0 ? 300 : kind == 1 || kind == 2 ? 150 : 0; }
+
+// A specific item into the hoard at its market price; false when there is no room.
+bool AddSpecific(Char* c, int specific) {
+  const SpecificSource& x = gSource.specifics[specific];
+  CharItem* it = NewHoardItem(c, x.base, false);
+  if (!it) return false;
+  it->price = gSource.equipment[x.base].price;
+  it->specific = specific;
+  it->value = x.price - it->price;
+  it->magic = 1;
+  return true;
+}
+
+// Magic arms of a grade: the bonus, special abilities (one point of effects each) or a
+// specific item, by the grade's armour and shield or weapon table.
+int64_t MagicArms(Char* c, int grade, bool weapon) {
+  IsaacState* s = c->context.random;
+  int abilities = 0;
+  const ArmsLine* line = nullptr;
+  for (;;) {
+    int roll = Percent(s, weapon ? "Magische Waffe (W%)" : "Magische Rüstung (W%)");
+    const ArmsLine* l = weapon ? kWeapons[grade] : kArmour[grade];
+    while (roll > l->upTo) ++l;
+    if (l->what != 6) {
+      line = l;
+      break;
+    }
+    if (abilities < kItemEffects) ++abilities;
+  }
+  if (line->what >= 3) {
+    int kind = line->what == 3 ? 1 : line->what == 4 ? 2 : 0;
+    const Band* bands = kind == 1 ? kSpecificArmour : kind == 2 ? kSpecificShield : kSpecificWeapon;
+    int specific = DrawSpecific(s, kind, bands[grade]);
+    if (specific <= 0) return kLacking;
+    return AddSpecific(c, specific) ? 0 : kGradeAverage[grade];
+  }
+  int kind = weapon ? 0 : line->what == 1 ? 2 : 1;
+  int number = c->itemCount;
+  CharItem* it = NewHoardItem(c, DrawArms(s, kind), true);
+  if (!it) return kGradeAverage[grade];
+  it->equipType = kind;
+  it->enhancement = line->bonus;
+  it->magic = 1;
+  it->effectCount = abilities;
+  // The item is what the table gives: no money limits its abilities.
+  int32_t money = c->money, budget = c->budget;
+  c->money = kCeiling;
+  DoEffects2(c, number);
+  c->money = money;
+  c->budget = budget;
+  it->value += MasterworkComponent(kind);
+  return 0;
+}
+
+// One mundane item: an alchemical item, masterwork armour, shield or weapon (tools and
+// gear: drawn again). Returns the coins of what has no room.
+int64_t MundaneItem(Char* c) {
+  IsaacState* s = c->context.random;
+  for (int draws = 0; draws < kDrawsAgain; ++draws) {
+    int roll = Percent(s, "Gewöhnlicher Gegenstand (W%)");
+    if (roll <= 17) {
+      int r = Percent(s, "Alchemistischer Gegenstand (W%)");
+      const Alchemical* a = kAlchemical;
+      while (r > a->upTo) ++a;
+      if (!a->name || EquipmentNamed(a->name) < 0) continue;
+      int pieces = Dice(s, a->dice, a->die, "Anzahl?");
+      int64_t coins = 0;
+      AddGoods(c, a->name, pieces, (int64_t)pieces * a->price, &coins);
+      return coins;
+    }
+    if (roll <= 83) {
+      int kind = roll <= 50 ? (Percent(s, "Rüstung oder Schild (W%)") <= 80 ? 1 : 2) : 0;
+      CharItem* it = NewHoardItem(c, DrawArms(s, kind), true);
+      if (!it) return kMundaneAverage;
+      it->equipType = kind;
+      it->masterwork = 1;
+      it->value = MasterworkComponent(kind);
+      return 0;
+    }
+  }
+  return kMundaneAverage;
+}
+
+// One magic item of a grade (0 minor, 1 medium, 2 major). Returns the coins of what has no room.
+int64_t MagicItem(Char* c, int grade) {
+  IsaacState* s = c->context.random;
+  for (int draws = 0; draws < kDrawsAgain; ++draws) {
+    int roll = Percent(s, "Magischer Gegenstand (W%)");
+    int family = 0;
+    while (roll > kFamilies[grade][family]) ++family;
+    int64_t coins = kLacking;
+    if (family == kArmsArmour || family == kArmsWeapon) coins = MagicArms(c, grade, family == kArmsWeapon);
+    if (family == kRing || family == kWondrous) {
+      int specific = DrawSpecific(s, family == kRing ? 3 : -1, family == kRing ? kRingPrices[grade] : kWondrousPrices[grade]);
+      if (specific > 0) coins = AddSpecific(c, specific) ? 0 : kGradeAverage[grade];
+    }
+    if (coins != kLacking) return coins;
+  }
+  return kGradeAverage[grade];
+}
+
+// A hoard by the treasure table: `times` rolls of coins, goods and items for the
+// encounter level. Its coins become the Char's money and treasure money, its whole value
+// the treasure budget.
+void TableHoard(Char* c, int level, int times) {
+  IsaacState* s = c->context.random;
+  const TableLevel& row = kTable[std::clamp(level, 1, 20) - 1];
+  int first = c->itemCount;
+  int64_t coins = 0;
+  constexpr int32_t kCopper[5] = {0, 1, 10, 100, 1000};
+  for (int t = 0; t < times; ++t) {
+    const TableLine& money = LineOf(row.coins, Percent(s, "Münzen (W%)"));
+    if (money.what) coins += (int64_t)Dice(s, money.dice, money.die, "Münzen") * money.times * kCopper[money.what] / 100;
+    const TableLine& goods = LineOf(row.goods, Percent(s, "Waren (W%)"));
+    if (goods.what == 1) RollValuables(c, kGems, Dice(s, goods.dice, goods.die, "Edelsteine"), "Edelstein (W%)", &coins);
+    if (goods.what == 2) RollValuables(c, kArt, Dice(s, goods.dice, goods.die, "Kunstgegenstände"), "Kunstgegenstand (W%)", &coins);
+    const TableLine& items = LineOf(row.items, Percent(s, "Gegenstände (W%)"));
+    int count = items.what ? Dice(s, items.dice, items.die, "Anzahl der Gegenstände") : 0;
+    for (int i = 0; i < count; ++i) coins += items.what == 1 ? MundaneItem(c) : MagicItem(c, items.what - 2);
+    if (level > 20)
+      for (int i = kEpicMajorItems[std::min(level, 30) - 21]; i > 0; --i) coins += MagicItem(c, 2);
+  }
+  int64_t value = coins;
+  for (int i = first; i < c->itemCount; ++i) value += (int64_t)c->items[i].price + c->items[i].value;
+  c->money = c->treasureMoney = (int32_t)std::min<int64_t>(coins, INT32_MAX);
+  c->budget = c->treasureBudget = (int32_t)std::min<int64_t>(value, INT32_MAX);
+}
+
+// Goods sold as items (at half their price), not as valuables.
+bool ConsumableGoods(int equipment) {
+  static const char* const kConsumables[] = {"TrankDerLeichtenWunden", "TrankDerMittelschwerenWunden",
+                                             "Alchemistenfeuer", "Gegengift", "Weihwasser", "Rauchstab",
+                                             "Donnerstein", "Verstrickungsbeutel", "Sonnenstab",
+                                             "Zauberschriftrolle"};
+  for (const char* name : kConsumables)
+    if (EquipmentNamed(name) == equipment) return true;
+  return false;
+}
+
+}  // namespace
+
+// Where a hoard comes from: under SRD 3.5 a treasure hoard and a monster's treasure are
+// what the treasure table gives; the system's own rules buy them from a drawn value.
+static bool TableTreasure(const Char* c) { return Srd35(c) && (TreasureMode(c) || c->kind == 1); }
+
+// A hoard item bought from a value: under SRD 3.5 the hoard holds what its value pays, so an
+// item beyond it is left out and ends the hoard; the system's own rules take it and let the
+// budget grow.
+static bool HoardItemFits(Char* c, int32_t money, int32_t budget) {
+  if (!Srd35(c) || c->budget <= budget) return true;
+  c->money = money;
+  c->budget = budget;
+  return false;
+}
+
+bool SellsAtFullValue(const CharItem& it) { return it.equipType == 10 && !ConsumableGoods(it.equipment); }
+
 void InsertTreasure(Char* c) {
+  if (TableTreasure(c)) return;  // its goods are the table's
   IsaacState* state = c->context.random;
   int32_t start = c->treasureMoney;
   int added = 0;
@@ -689,6 +1081,10 @@ void CreateTreasure(Char* c, int itemTreasure) {
     level = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG für Treasure wählen!", 0);
     c->Level = level;
     c->cr = level;
+    if (TableTreasure(c)) {
+      TableHoard(c, level, 1);
+      return;
+    }
     int32_t p = random(state, 75, 125, "Wert in %", 0);
     int idx = level < 0 ? 0 : level > 50 ? 50 : level;
     c->money = c->budget = (int32_t)((int64_t)p * gSource.treasure[idx] / 100);
@@ -710,7 +1106,9 @@ void CreateTreasure(Char* c, int itemTreasure) {
   int first = c->itemCount;
   for (int j = 0; j < n; ++j) {
     int number = first + j;
+    bool fits = true;
     for (int draws = 0;; ++draws) {
+      int32_t money = c->money, budget = c->budget;
       int kind;
       do {
         kind = AdvancedRand(state, 14, kEqual, 4, kTreasureKinds, sizeof(char*), "Ausrüstungsart wählen!", 0, true, 0,
@@ -722,16 +1120,7 @@ void CreateTreasure(Char* c, int itemTreasure) {
         EquipItem(c, e, number, false);
         c->items[number].equipType = kind;
       } else {
-        int m = gSource.equipmentCount;
-        Scratch<int32_t, 1024> weights((size_t)m, 0);
-        for (int e = 0; e < m; ++e) {
-          const EquipSource& x = gSource.equipment[e];
-          if (x.equipType != kind) continue;
-          weights[(size_t)e] = random(state, 0, x.rare > 0 ? x.rare : 0, "", 0) == 0 ? x.probability : 0;
-        }
-        int e = AdvancedRand(state, m, weights.data(), 4, &gSource.equipment[0].name.text, sizeof(EquipSource),
-                             "Gegenstand wählen!", 0, true, 0, false);
-        EquipItem(c, e, number, true);
+        EquipItem(c, DrawArms(state, kind), number, true);
         c->items[number].enhancement = EnhancementDraw(state, level, 0);
         c->items[number].magic = c->items[number].enhancement > 0;
       }
@@ -739,11 +1128,22 @@ void CreateTreasure(Char* c, int itemTreasure) {
       int32_t noted = c->money;
       ProtectiveItem(c);
       CharItem& it = c->items[number];
+      if (!HoardItemFits(c, money, budget)) {
+        it = CharItem{};
+        fits = false;
+        break;
+      }
       bool keep = noted == 0 || draws >= 50 ||
                   (it.value > 0 && (int64_t)it.value * 100 >= (int64_t)noted * 66 / (n - j));
       if (keep) break;
-      c->money = noted;
+      // SRD 3.5 pays nothing for an item drawn again, not even the weapon, armour or shield.
+      c->money = Srd35(c) ? money : noted;
+      if (Srd35(c)) c->budget = budget;
       it = CharItem{};
+    }
+    if (!fits) {
+      n = j;
+      break;
     }
     c->items[number].treasure = 1;
   }
@@ -753,7 +1153,8 @@ void CreateTreasure(Char* c, int itemTreasure) {
 }
 
 void ItemTreasure(Char* c) {
-  if (c->itemCount > 0 || c->treasureMoney <= 0) return;
+  bool table = TableTreasure(c);
+  if (!table && (c->itemCount > 0 || c->treasureMoney <= 0)) return;
   // The thread's scratch creature and record when the creature has them (every creation
   // does): a 100 KB creature and a 32 KB record less to ask the heap for per character.
   bool own = !c->context.treasureChar || !c->context.treasureRecord;
@@ -770,14 +1171,34 @@ void ItemTreasure(Char* c) {
   scratch->record = record;
   scratch->context = c->context;
   scratch->Level = c->Level;
-  IsaacState* state = c->context.random;
-  int32_t t = random(state, 0, c->treasureMoney, "Treasure für Gegenstände bereitstellen", 0);
-  scratch->money = scratch->budget = t;
-  CreateTreasure(scratch, 1);
-  int64_t change = (int64_t)scratch->treasureMoney - t;
-  c->treasureMoney += (int32_t)change;
-  Pay(c, -change);
-  for (int i = 0; i < scratch->itemCount && c->itemCount < kMaxItems; ++i) c->items[c->itemCount++] = scratch->items[i];
+  if (table) {
+    // The monster's stat block names how many rolls of the table its treasure gets.
+    int times = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].treasure : 0;
+    int level = std::max(c->cr + c->crShare, 1);
+    scratch->Level = level;
+    if (times > 0) TableHoard(scratch, level, times);
+    int64_t coins = times > 0 ? scratch->treasureMoney : 0, value = times > 0 ? scratch->treasureBudget : 0;
+    for (int i = 0; i < scratch->itemCount; ++i) {
+      if (c->itemCount < kMaxItems)
+        c->items[c->itemCount++] = scratch->items[i];
+      else
+        coins += (int64_t)scratch->items[i].price + scratch->items[i].value;
+    }
+    auto money = [](int64_t v) { return (int32_t)std::clamp<int64_t>(v, 0, INT32_MAX); };
+    c->wealth = money((int64_t)c->wealth - c->treasureMoney + value);
+    c->money = money((int64_t)c->money - c->treasureMoney + coins);
+    c->treasureMoney = money(coins);
+    c->treasureBudget = money(value);
+  } else {
+    IsaacState* state = c->context.random;
+    int32_t t = random(state, 0, c->treasureMoney, "Treasure für Gegenstände bereitstellen", 0);
+    scratch->money = scratch->budget = t;
+    CreateTreasure(scratch, 1);
+    int64_t change = (int64_t)scratch->treasureMoney - t;
+    c->treasureMoney += (int32_t)change;
+    Pay(c, -change);
+    for (int i = 0; i < scratch->itemCount && c->itemCount < kMaxItems; ++i) c->items[c->itemCount++] = scratch->items[i];
+  }
   FreeCharBonuses(scratch);
   if (own) {
     scratch->~Char();

@@ -24,6 +24,10 @@ void CreateTreasure(Char* c, int itemTreasure);
 // Turns part of a Char's treasure money into a hoard of items.
 void ItemTreasure(Char* c);
 
+// Whether an item of a treasure sells at its full value (gems, art objects, trade goods)
+// under SRD 3.5 rather than at half its price.
+bool SellsAtFullValue(const CharItem& it);
+
 // Pays a price: a shortfall raises the budget and leaves the money at 0.
 void Pay(Char* c, int64_t price);
 
