@@ -260,7 +260,14 @@ void ChooseRace(Char* c) {
   const RaceSource& r = gSource.races[c->race];
   c->Range = (float)r.range;
   c->Size = -r.size;
-  c->Level -= c->subRace >= 0 ? gSource.races[c->subRace].crModifier : r.crModifier;
+  c->Level -= RaceCRModifier(c, c->subRace >= 0 ? gSource.races[c->subRace].crModifier : r.crModifier);
+}
+
+int RaceCRModifier(const Char* c, int levelAdjustment) {
+  // The races of the table with a level adjustment (duergar, drow, svirfneblin) are the
+  // SRD's that add +1 to the CR of a character with class levels, PC or NPC classes.
+  if (Srd35(c)) return levelAdjustment > 0 ? 1 : 0;
+  return levelAdjustment;
 }
 
 void ApplyRaceAdjustments(Char* c) {

@@ -25,6 +25,9 @@ void RollAttributes(Char* c, int method);
 void ArrangeAttributes(Char* c);
 void SetRace(Char* c, int race);
 void ChooseRace(Char* c);
+// The levels a race takes off a character's level for its CR. SRD 3.5: the CR a race
+// adds to a character with class levels; the system's own rules: its level adjustment.
+int RaceCRModifier(const Char* c, int levelAdjustment);
 void ApplyRaceAdjustments(Char* c);
 void IncreaseAttributes(Char* c);
 void InherentBonus(Char* c);

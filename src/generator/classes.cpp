@@ -67,6 +67,23 @@ int32_t BaseAttack(int type, int levels) {
 
 int32_t BaseSave(int type, int levels) { return type == 1 ? levels / 2 + 2 : type == 2 ? levels / 3 : 0; }
 
+int CharacterLevelForCR(const Char* c, int cr) {
+  if (Srd35(c)) return c->npcClasses ? cr + 1 : std::max(cr, 1);
+  int level = cr + 1;
+  return c->npcClasses ? level / 5 + level + 1 : level;
+}
+
+void KeepLowestCharacterCR(Char* c) {
+  if (Srd35(c) && !c->npcClasses && !c->mixedPart && c->cr < 1) c->cr = 1;
+}
+
+int SaveProgressionLevels(const Char* c, int slot, bool reflex) {
+  if (Srd35(c) || !reflex) return c->preEpicLevels[slot];
+  return c->classLevels[slot];
+}
+
+int ProfileLevelsLeft(const Char* c, int remaining) { return Srd35(c) ? remaining : 0; }
+
 void RandClass(Char* c, int method, int slot, int* count) {
   int n = gSource.classCount;
   bool saved = gDecide.chooseEverything;
@@ -183,6 +200,11 @@ void ChooseClasses(Char* c, int method) {
       remaining -= levels;
       preEpic -= pre;
     }
+    // Levels the profile leaves without a class go to its first class.
+    if (int rest = ProfileLevelsLeft(c, remaining); rest > 0 && c->classCount > 0) {
+      c->classLevels[0] += rest;
+      c->preEpicLevels[0] += std::min(rest, preEpic);
+    }
     if (!c->mixedPart && !gDecide.chooseEverything) ArrangeAttributes(c);
     return;
   }
@@ -243,9 +265,9 @@ void CalcBaseValues(Char* c) {
     const CharSource* k = ClassAt(c->classes[i]);
     if (!k) continue;
     c->GA += BaseAttack(k->attackType, c->preEpicLevels[i]);
-    c->baseRef += BaseSave(k->reflex, c->classLevels[i]);
-    c->baseWill += BaseSave(k->will, c->preEpicLevels[i]);
-    c->baseFort += BaseSave(k->fortitude, c->preEpicLevels[i]);
+    c->baseRef += BaseSave(k->reflex, SaveProgressionLevels(c, i, true));
+    c->baseWill += BaseSave(k->will, SaveProgressionLevels(c, i, false));
+    c->baseFort += BaseSave(k->fortitude, SaveProgressionLevels(c, i, false));
   }
   int epic = std::max(c->Level - 20, 0);
   c->epicAttack = (epic + 1) / 2;

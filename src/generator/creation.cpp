@@ -240,7 +240,7 @@ int64_t CreateCreature(Char* c, int sub) {
     if (c->kind == 1) {
       BuildMonster(c, r, kindByChance);
     } else {
-      c->Level = c->cr + 1;
+      c->Level = CharacterLevelForCR(c, c->cr);
       c->npcClasses = r[rec::kNpcClasses];
       if (c->npcClasses == 0) ChooseProfileAndTemplate(c, state);
       if (c->profileMode)
@@ -254,7 +254,9 @@ int64_t CreateCreature(Char* c, int sub) {
       if (kindByChance && !c->profileMode && c->templateIndex == 0)
         c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
       // NPC classes are weaker: more levels for the CR, also when the record asks for them.
-      if (c->npcClasses) c->Level = c->Level / 5 + c->Level + 1;
+      // (No template nor profile goes with NPC classes: the level is still the CR's.)
+      if (c->npcClasses) c->Level = CharacterLevelForCR(c, c->cr);
+      KeepLowestCharacterCR(c);
       if (c->mixedPart && c->mixedMonster) {
         // The class part has the monster's body: its scores, its missing abilities.
         for (int a = 0; a < kAttributes; ++a) {
@@ -402,6 +404,7 @@ int64_t CreateCreature(Char* c, int sub) {
   if (!treasureOnly) {
     RemoveDuplicateFeats(c);
     TotalSkills(c);
+    if (c->kind == 0 && !c->mixedPart) DropUnlistedSkills(c);
     ReArrangeFeats(c);
     ReArrangeSkills(c);
     c->treasureIndex = c->itemCount;

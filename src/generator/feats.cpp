@@ -614,6 +614,28 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
   *first = target;
 }
 
+void CommonerWeapon(Char* c) {
+  if (!Srd35(c)) return;
+  int commoner = FindByName(gSource.classes, gSource.classCount, "Gemeiner", false, false);
+  int simple = gSource.proficiencyFeats[0][0];
+  if (commoner < 0 || simple < 0 || LevelsIn(c, commoner) <= 0) return;
+  int granted = -1;  // the entry the class gave: simple weapons, one named weapon
+  for (int i = 0; i < c->featCount; ++i)
+    if (c->feats[i] == simple) {
+      if (c->featParameters[i] < 0) return;  // another class gave them all
+      if (granted < 0) granted = i;
+    }
+  if (granted < 0) return;
+  int chosen = -1;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& item = c->items[i];
+    if (item.treasure || item.equipType != 0 || ProficiencyFeat(c, item) != simple) continue;
+    if (item.equipment == c->featParameters[granted]) return;  // it carries the granted one
+    if (chosen < 0) chosen = item.equipment;
+  }
+  if (chosen >= 0) c->featParameters[granted] = chosen;
+}
+
 void CalculateFeats(Char* c) {
   const KnownRows& names = Known();
   int n = gSource.featCount;
@@ -629,6 +651,7 @@ void CalculateFeats(Char* c) {
   ClassFeatScripts(c);
   c->assignmentLock = 0;
   c->secondCounter = nullptr;
+  CommonerWeapon(c);
 
   if (names.war >= 0) {
     for (int d : c->domains) {

@@ -36,6 +36,11 @@ bool OwnsFeat(const Char* c, int feat);
 // A failure other than a missing feat blocks the feat for the rest of the creation.
 bool CanTakeFeat(Char* c, int feat, int slot, int32_t* weights);
 
+// The commoner's one simple weapon. SRD 3.5: the commoner chooses it, so it is a simple
+// weapon it carries and costs no feat; the system's own rules fix the dagger and buy
+// the proficiency for another weapon with a feat.
+void CommonerWeapon(Char* c);
+
 // The feats still owed per feat group (MIN_FIGHTER and the like in a class's feat list).
 void ClassFeatGroups(Char* c);
 

@@ -1,4 +1,5 @@
 #include "generator/rules.h"
+#include "generator/skills.h"
 
 #include "launcher/process.h"
 #include "random/repro.h"
@@ -124,11 +125,7 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
 bool ClassPrerequisitesMet(Char* c, int cls, int levelTotal) {
   const CharSource& k = gSource.classes[cls];
   if (!CheckRules(c, -1, c->featCount, k.requirement.Code(), levelTotal, nullptr)) return false;
-  const int32_t* skills = k.skillRequirement.Code();
-  if (skills)
-    for (int i = 0; i + 1 < skills[0]; i += 2)
-      if (skills[1 + i + 1] > levelTotal + 3) return false;
-  return true;
+  return PrestigeSkillRanksReachable(c, cls, levelTotal);
 }
 
 }  // namespace RUNTIME_NS

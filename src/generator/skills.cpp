@@ -129,10 +129,69 @@ void FreeSkills(Char* c, SkillMarks& status, SkillMarks& synergy, int* points) {
 
 }  // namespace
 
+int SkillPointIntModifier(const Char* c) {
+  if (!Srd35(c) || c->absent[3]) return c->MIN;
+  // What the bonus records added to the score, as ApplyTypedBonus added it: the best
+  // of each kind that does not stack, all of a kind that does.
+  int32_t offset = (int32_t)(reinterpret_cast<const char*>(&c->IN) - reinterpret_cast<const char*>(c));
+  int32_t added = 0;
+  for (const CharBonus* b = c->bonuses; b; b = b->next) {
+    if (b->variable != offset || b->amount <= 0) continue;
+    bool stacks = b->bonusType >= 0 && b->bonusType < gSource.bonusCount && gSource.bonuses[b->bonusType].stack != 0;
+    if (stacks) {
+      added += b->amount;
+      continue;
+    }
+    bool best = true;  // the first record of the best amount of its kind counts
+    for (const CharBonus* o = c->bonuses; o && best; o = o->next)
+      if (o != b && o->variable == offset && o->bonusType == b->bonusType &&
+          (o->amount > b->amount || (o->amount == b->amount && o < b)))
+        best = false;
+    if (best) added += b->amount;
+  }
+  return (c->IN - added) / 2 - 5;
+}
+
+bool PrestigeSkillRanksReachable(const Char* c, int cls, int levelsBefore) {
+  const int32_t* code = gSource.classes[cls].skillRequirement.Code();
+  if (!code) return true;
+  if (!Srd35(c)) {
+    for (int i = 1; i + 1 <= code[0]; i += 2)
+      if (code[i + 1] > levelsBefore + 3) return false;
+    return true;
+  }
+  // The classes before (c->classCount of them) earned the points; their class skills
+  // cost one point a rank up to level + 3, others two up to half that. Int as the race
+  // will leave it.
+  int race = c->subRace >= 0 ? c->subRace : c->race;
+  int score = c->IN + (race >= 0 && race < gSource.raceCount ? gSource.races[race].modifiers[3] : 0);
+  int intMod = std::max(score, 3) / 2 - 5;
+  int points = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    const CharSource* k = ClassAt(c->classes[s]);
+    int per = std::max((k ? k->skillPoints : 0) + intMod, 1);
+    points += per * (c->classLevels[s] + (s == 0 ? 3 : 0));
+  }
+  int human = Known().human;
+  if (human >= 0 && c->race == human && !c->mixedPart) points += levelsBefore + 3;
+  int cap = levelsBefore + 3, cost = 0;
+  for (int i = 1; i + 1 <= code[0]; i += 2) {
+    int skill = code[i], ranks = code[i + 1];
+    const int32_t* per = skill >= 0 && skill < gSource.skillCount ? gSource.skills[skill].ClassSkill() : nullptr;
+    bool classSkill = false;
+    for (int s = 0; s < c->classCount && s < kMaxClassSlots && per; ++s)
+      if (c->classes[s] >= 0 && c->classes[s] < gSource.classCount && per[c->classes[s]] >= 2) classSkill = true;
+    if (ranks > (classSkill ? cap : cap / 2)) return false;
+    cost += classSkill ? ranks : 2 * ranks;
+  }
+  return cost <= points;
+}
+
 int CharacterSkillPoints(const Char* c) {
+  int intMod = SkillPointIntModifier(c);
   auto perLevel = [&](int slot) {
     const CharSource* k = ClassAt(c->classes[slot]);
-    return std::max((k ? k->skillPoints : 0) + c->MIN, 1);
+    return std::max((k ? k->skillPoints : 0) + intMod, 1);
   };
   if (c->classCount <= 0) return 0;
   int points = perLevel(0) * 4;
@@ -191,48 +250,77 @@ void CalculateSkills(Char* c, int mode) {
     c->skillPoints = points;
     int cap = LevelsTotal(c) + 3;
     char label[200];
+    bool srd = Srd35(c);
+    SkillMarks bought((size_t)std::max(n, 1), 0);
+    // Ranks the feats and classes demand. Under SRD 3.5 they are bought within the caps
+    // and the points, the prestige classes' first (bought before their first level).
+    auto demands = [&](bool classesOnly) {
+      SkillMarks wanted((size_t)std::max(n, 1), 0);
+      for (int s = 0; s < n; ++s) wanted[(size_t)s] = Required(c, s);
+      if (classesOnly) {
+        for (int s = 0; s < n; ++s) wanted[(size_t)s] = 0;
+        for (int k = 0; k < c->classCount && k < kMaxClassSlots; ++k)
+          if (const CharSource* x = ClassAt(c->classes[k]); x && x->skillRequirement.Code()) {
+            const int32_t* code = x->skillRequirement.Code();
+            for (int i = 1; i + 1 <= code[0]; i += 2)
+              if (code[i] >= 0 && code[i] < n) wanted[(size_t)code[i]] = std::max(wanted[(size_t)code[i]], code[i + 1]);
+          }
+      }
+      for (int s = 0; s < n; ++s) {
+        int required = wanted[(size_t)s];
+        int32_t& st = status[(size_t)s];
+        if (required <= 0 || bought[(size_t)s] || (st != 1 && st != 2 && !(srd && st == 3))) continue;
+        if (st >= 2) {
+          FormatLabel(label, sizeof label, "Level der benötigten Fertigkeit %s wahlen!\n", SkillName(s));
+          // A demand beyond the level's cap (a feat a template granted) stops at the cap.
+          int r = random(state, std::min(required, cap), cap, label, 0);
+          r = std::min(r, points);
+          Append(c, s, r, 0);
+          points -= r;
+          if (r >= 5) synergy[(size_t)s] = 1;
+        } else if (srd) {
+          // Cross-class: two points a rank, half the cap.
+          required = std::min(std::min(required, cap / 2), points / 2);
+          Append(c, s, required, 0);
+          points -= 2 * required;
+          if (required >= 5) synergy[(size_t)s] = 1;
+        } else {
+          // Feats check their demands against level + 3; only a granted feat demands more.
+          required = std::min(required, cap);
+          Append(c, s, required, 0);
+          points -= 2 * required;
+          if (points < 0) {
+            DebugPrint(1, "Insufficent Skills\n");
+            points = 0;
+          }
+          if (required >= 10) synergy[(size_t)s] = 1;
+        }
+        st = 0;
+        bought[(size_t)s] = 1;
+      }
+    };
+    if (srd) demands(true);
     // A profile's skills come first, within the caps of the level.
     if (c->profileMode && c->profile >= 0 && c->profile < gSource.profileCount) {
       const ProfileSource& p = gSource.profiles[c->profile];
       for (int i = 0; i < p.skillCount; ++i) {
         int s = p.skills[i][0];
-        if (s < 0 || s >= n) continue;
+        if (s < 0 || s >= n || bought[(size_t)s]) continue;
         FormatLabel(label, sizeof label, "Fertigkeit: %s: ", SkillName(s));
         int low = std::min(p.skills[i][1], p.skills[i][2]), high = std::max(p.skills[i][1], p.skills[i][2]);
         int r = random(state, low, high, label, 0);
         r = std::max(r, Required(c, s));
-        int limit = status[(size_t)s] == 1 ? cap / 2 : cap;
-        r = std::max(std::min(std::min(r, limit), points), 0);
+        // SRD 3.5: a skill that is no class skill costs two points a rank.
+        int price = srd && status[(size_t)s] < 2 ? 2 : 1;
+        int limit = status[(size_t)s] == 1 || price == 2 ? cap / 2 : cap;
+        r = std::max(std::min(std::min(r, limit), points / price), 0);
         status[(size_t)s] = 0;
         Append(c, s, r, 0);
-        points -= r;
+        points -= r * price;
+        if (srd) bought[(size_t)s] = 1;
       }
     }
-    // Ranks the feats and classes demand.
-    for (int s = 0; s < n; ++s) {
-      int required = Required(c, s);
-      if (required <= 0 || (status[(size_t)s] != 1 && status[(size_t)s] != 2)) continue;
-      if (status[(size_t)s] == 2) {
-        FormatLabel(label, sizeof label, "Level der benötigten Fertigkeit %s wahlen!\n", SkillName(s));
-        // A demand beyond the level's cap (a feat a template granted) stops at the cap.
-        int r = random(state, std::min(required, cap), cap, label, 0);
-        r = std::min(r, points);
-        Append(c, s, r, 0);
-        points -= r;
-        if (r >= 5) synergy[(size_t)s] = 1;
-      } else {
-        // Feats check their demands against level + 3; only a granted feat demands more.
-        required = std::min(required, cap);
-        Append(c, s, required, 0);
-        points -= 2 * required;
-        if (points < 0) {
-          DebugPrint(1, "Insufficent Skills\n");
-          points = 0;
-        }
-        if (required >= 10) synergy[(size_t)s] = 1;
-      }
-      status[(size_t)s] = 0;
-    }
+    demands(false);
   } else {
     points = c->skillPoints;
     for (int s = 0; s < n; ++s) {
@@ -304,6 +392,19 @@ void FinishSkills(Char* c) {
     k.ability += AbilityModifier(c, x.attribute);
     k.penalty -= x.armorPenalty * penalty;
   }
+}
+
+bool SkillListed(const Char* c, const CharSkill& k) {
+  if (!Srd35(c) || k.ranks > 0 || k.halfRank > 0) return true;
+  return k.skill >= 0 && k.skill < gSource.skillCount && gSource.skills[k.skill].untrained && k.bonus != 0;
+}
+
+void DropUnlistedSkills(Char* c) {
+  if (!Srd35(c)) return;
+  int kept = 0;
+  for (int e = 0; e < c->skillCount; ++e)
+    if (SkillListed(c, c->skills[e])) c->skills[kept++] = c->skills[e];
+  c->skillCount = kept;
 }
 
 void TotalSkills(Char* c) {
