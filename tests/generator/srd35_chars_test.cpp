@@ -138,8 +138,9 @@ TEST_F(Srd35Chars, SkillPointsAndPrestigeRanks) {
       bool cls = ClassSkill(c, k.skill) || expert.count(e);
       cost += cls ? k.ranks : 2 * k.ranks + (k.halfRank ? 1 : 0);
       EXPECT_LE(k.ranks, cls ? c->Level + 3 : (c->Level + 3) / 2) << who << " " << gSource.skills[k.skill].name.c_str();
-      if (k.ranks == 0 && k.halfRank == 0)
+      if (k.ranks == 0 && k.halfRank == 0) {
         EXPECT_TRUE(gSource.skills[k.skill].untrained && k.bonus != 0) << who << " lists an empty skill";
+      }
     }
     EXPECT_LE(cost, c->skillPoints) << who;
     int before = 0;
