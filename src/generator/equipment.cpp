@@ -1,5 +1,6 @@
 #include "generator/equipment.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -703,12 +704,14 @@ int64_t SecondHeadPrice(const Char* c, const CharItem& it) {
   return (int64_t)it.enhancement * it.enhancement * EnhancementUnit(c, 0);
 }
 
-// SRD 3.5 spends at most half of an NPC's gear value on one item; the system's own rules
-// know no such limit. Treasure is not worn gear.
+// SRD 3.5 spends at most half of an NPC's gear value (the table's value for its level, or
+// the drawn budget when that is lower) on one item; the system's own rules know no such
+// limit. Treasure is not worn gear.
 int64_t ItemCeiling(const Char* c) {
   constexpr int64_t kNone = INT64_MAX / 4;
   if (!Srd35(c) || c->drawnBudget <= 0 || (c->record && c->record[rec::kTreasureOnly])) return kNone;
-  return c->drawnBudget / 2;
+  int level = std::clamp(c->Level, 0, 50);
+  return std::min<int64_t>(c->drawnBudget, gSource.startMoney[level]) / 2;
 }
 
 int ChooseSpecificItem(Char* c, int number) {
