@@ -65,6 +65,15 @@ bool ArmourUnfit(const Char* c, const EquipSource& x, bool noMetal, bool arcane)
   return x.price > ItemCeiling(c);
 }
 
+// Armour chosen outside the weighing: by the system's own rules anyone wears it, under SRD
+// 3.5 only who may.
+bool MayWear(const Char* c, int e) {
+  if (!Srd35(c) || e < 0) return true;
+  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
+  bool arcane = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  return !ArmourUnfit(c, gSource.equipment[e], noMetal, arcane);
+}
+
 // SRD 3.5: no shield for a monk, nor for an arcane caster not proficient with shields.
 bool ShieldForbidden(const Char* c) {
   if (!Srd35(c)) return false;
@@ -109,6 +118,20 @@ int NaturalEnhancementClass(const Char* c) {
     if (k && k->naturalEnhance != 0 && k->forceWeaponType == 2) return c->classes[i];
   }
   return -1;
+}
+
+// "1 Enhencement but Effects": the item's +1 carries the effects of its bonus, also on an
+// unenhanced item by the system's own rules. SRD 3.5 enhances no arms that were not bought
+// magic (they would lack their masterwork and the gear ceiling).
+void OneEnhancementCarriesEffects(const Char* c, CharItem& it) {
+  if (Srd35(c) && it.enhancement <= 0) return;
+  it.keptEnhancement = it.enhancement - 1;
+  it.enhancement = 1;
+}
+
+// The gold the bare enhancement of arms will cost (paid with their effects).
+int64_t BareEnhancementPrice(const Char* c, const CharItem& it) {
+  return (int64_t)it.enhancement * it.enhancement * EnhancementUnit(c, it.equipType) + SecondHeadPrice(c, it);
 }
 
 // The weight of one candidate weapon (kind, attack type and size already fit).
@@ -235,19 +258,18 @@ void BuyWeapons(Char* c, int* lastDivisor) {
         if (mode == 0) {
           w.enhancement = 0;
         } else if (mode == 1) {
-          // Also for an unenhanced weapon: its +1 then carries the effects.
-          w.keptEnhancement = w.enhancement - 1;
-          w.enhancement = 1;
+          OneEnhancementCarriesEffects(c, w);
         }
         w.charEnhancement = w.enhancement;
       }
       if (hand == 0) w.primary = 1; else w.secondary = 1;
       w.twoHanded = wish == 3;
       const char* name = gSource.equipment[e].name.c_str();
-      if (strstr(name, "MächtigerKomposit") && c->money >= 100 && FitsCeiling(c, w, 100)) {
+      int64_t enhancementPrice = BareEnhancementPrice(c, w);
+      if (strstr(name, "MächtigerKomposit") && c->money >= 100 && FitsCeiling(c, w, enhancementPrice + 100)) {
         int limit = std::min(5, std::max(1, c->MST + c->Level / 2));
         int top = std::max(1, std::min(limit, c->money / 100));
-        top = (int)std::min<int64_t>(top, (ItemCeiling(c) - w.price - w.value) / 100);
+        top = (int)std::min<int64_t>(top, (ItemCeiling(c) - w.price - w.value - enhancementPrice) / 100);
         w.bowStrength = random(state, 1, top, "Maximaler Stärkebonus von mächtigem bogen:", 0);
         w.price += 100 * w.bowStrength;
         Pay(c, 100 * w.bowStrength);
@@ -336,7 +358,7 @@ void BuyArmor(Char* c) {
         return;
       }
       bool elf = c->race >= 0 && (gSource.races[c->race].name == "Elf" || gSource.races[c->race].name == "Halbelf");
-      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4)) {
+      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4) && MayWear(c, Equipment("Elfenkettenhemd"))) {
         int number = NewItem(c);
         EquipItem(c, Equipment("Elfenkettenhemd"), number, true);
         c->items[number].equipType = 1;
@@ -377,7 +399,8 @@ void BuyArmor(Char* c) {
   }
   if (c->profileMode && c->profile >= 0) {
     int a = gSource.profiles[c->profile].armor;
-    if (a >= 0 && a < n)
+    // Under SRD 3.5 the profile cannot force armour the creature may not wear.
+    if (a >= 0 && a < n && !(Srd35(c) && ArmourUnfit(c, gSource.equipment[a], noMetal, spellFailure)))
       weights[(size_t)a] = weights[(size_t)a] == 0
                                ? kCeiling
                                : (int32_t)std::min<int64_t>(kCeiling, (int64_t)weights[(size_t)a] * c->profileWeight);
@@ -484,10 +507,7 @@ void BuyAmmunition(Char* c, int lastDivisor) {
     it.price += masterwork;
     Pay(c, masterwork);
   }
-  if (mode == 1) {
-    it.keptEnhancement = it.enhancement - 1;
-    it.enhancement = 1;
-  }
+  if (mode == 1) OneEnhancementCarriesEffects(c, it);
   if (natural >= 0) it.charEnhancement = it.enhancement;
 }
 
