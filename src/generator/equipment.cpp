@@ -710,20 +710,6 @@ int32_t MasterworkCost(const Char* c, const CharItem& it, int32_t own) {
   }
 }
 
-// An enhancement costs its square times this: SRD 3.5 prices a bundle of fifty missiles
-// as a weapon.
-int64_t EnhancementUnit(const Char* c, int kind) {
-  if (Srd35(c)) return kind == 0 || kind == 11 ? 2000 : 1000;
-  return kind == 0 ? 2000 : 1000;
-}
-
-// SRD 3.5: both heads of a magic double weapon carry its enhancement and each pays for it;
-// the special abilities sit on the first head. The system's own rules price one head.
-int64_t SecondHeadPrice(const Char* c, const CharItem& it) {
-  if (!Srd35(c) || it.equipType != 0 || it.attackType != 2 || it.enhancement <= 0) return 0;
-  return (int64_t)it.enhancement * it.enhancement * EnhancementUnit(c, 0);
-}
-
 // SRD 3.5 spends at most half of an NPC's gear value (the table's value for its level, or
 // the drawn budget when that is lower) on one item; the system's own rules know no such
 // limit. Treasure is not worn gear.
@@ -740,9 +726,10 @@ int ChooseSpecificItem(Char* c, int number) {
   CharItem& it = c->items[number];
   int n = gSource.specificCount;
   Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
+  const int64_t ceiling = ItemCeiling(c);
   for (int s = 0; s < n; ++s) {
     const SpecificSource& x = gSource.specifics[s];
-    if (x.base != it.equipment || x.price > c->money || x.price > ItemCeiling(c)) continue;
+    if (x.base != it.equipment || x.price > c->money || x.price > ceiling) continue;
     int64_t w = 0;
     for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
       int cls = c->classes[i];
@@ -761,10 +748,6 @@ int ChooseSpecificItem(Char* c, int number) {
   Pay(c, it.value);
   return 1;
 }
-
-// The highest enhancement bonus of arms and protective items: +5 under SRD 3.5 (an
-// artifact's +6 only prices abilities); the system's own rules set none.
-int32_t EnhancementCeiling(const Char* c) { return Srd35(c) ? 5 : 1000; }
 
 // The enhancement a creature buys for its arms: SRD 3.5 keeps it at +5 and the item within
 // the gear ceiling; the system's own rules take the draw.

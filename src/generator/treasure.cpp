@@ -292,7 +292,7 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, Streng
     if (store) it->strengths[k] = m;
   }
   int64_t unit = EnhancementUnit(c, kind);
-  int64_t price = total * total * unit + SecondHeadPrice(c, *it);
+  int64_t price = total * total * unit + (it->attackType == 2 ? SecondHeadPrice(c, *it) : 0);
   for (int k = 0; k < count; ++k) {
     const EffectSource& e = gSource.effects[it->effects[k]];
     int64_t base = (int64_t)e.cost * e.cost * unit;
@@ -305,7 +305,7 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, Streng
 int64_t ArmsPriceFloor(const Char* c, const CharItem* it, int count, int32_t used) {
   int64_t total = it->enhancement + used;
   int64_t unit = EnhancementUnit(c, it->equipType);
-  int64_t price = total * total * unit + SecondHeadPrice(c, *it);
+  int64_t price = total * total * unit + (it->attackType == 2 ? SecondHeadPrice(c, *it) : 0);
   for (int k = 0; k < count; ++k) {
     const EffectSource& e = gSource.effects[it->effects[k]];
     int64_t base = (int64_t)e.cost * e.cost * unit;
@@ -526,6 +526,7 @@ void DoEffects2(Char* c, int number) {
       lost = true;
     table.Set(e, 0);
   };
+  const int64_t itemCeiling = ItemCeiling(c);
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
@@ -581,7 +582,7 @@ void DoEffects2(Char* c, int number) {
     if (IsArms(it->equipType)) it->secondEffect = used;
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
-    int64_t ceiling = ItemCeiling(c) - it->price - it->value;
+    int64_t ceiling = itemCeiling - it->price - it->value;
     allowed = std::min(allowed, ceiling);
     // Strengths only raise the price of arms: a try whose price without them already
     // fails and is no cheaper than the cheapest seen needs no strength scripts, when
