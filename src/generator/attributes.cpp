@@ -315,13 +315,20 @@ void IncreaseAttributes(Char* c) {
   }
 }
 
+// The gold a tome or manual asks per point of inherent bonus: 27,500 gp under SRD 3.5,
+// 27,000 by the system's own rules. Either way an ability gains +5 at most.
+namespace {
+int32_t InherentPointPrice(const Char* c) { return Srd35(c) ? 27500 : 27000; }
+}  // namespace
+
 void InherentBonus(Char* c) {
   int cr = c->cr < 0 ? 0 : c->cr > 50 ? 50 : c->cr;
+  const int32_t unit = InherentPointPrice(c);
   int64_t spendable = std::min<int64_t>((int64_t)c->budget - gSource.treasure[cr], c->money);
-  int32_t points = spendable > 0 ? (int32_t)(spendable / 27000) : 0;
+  int32_t points = spendable > 0 ? (int32_t)(spendable / unit) : 0;
   if (points <= 0) return;
-  c->budget -= points * 27000;
-  c->money -= points * 27000;
+  c->budget -= points * unit;
+  c->money -= points * unit;
   int32_t weights[kAttributes];
   SummedWeights(c, weights);
   int done = 0;
@@ -342,8 +349,8 @@ void InherentBonus(Char* c) {
     weights[chosen] = 0;
     ++done;
   }
-  c->budget += points * 27000;
-  c->money += points * 27000;
+  c->budget += points * unit;
+  c->money += points * unit;
 }
 
 }  // namespace RUNTIME_NS

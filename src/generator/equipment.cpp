@@ -1,5 +1,6 @@
 #include "generator/equipment.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,8 @@
 #include "source/records.h"
 
 namespace RUNTIME_NS {
+
+int32_t ArmsEnhancement(const Char* c, const CharItem& it, int32_t bonus, int32_t masterwork);
 
 namespace {
 
@@ -42,6 +45,68 @@ bool HasFeat(const Char* c, int feat) {
 
 int Equipment(const char* name) { return EquipmentNamed(name); }
 
+// The item stays within the gear ceiling with `more` gold on its price.
+bool FitsCeiling(const Char* c, const CharItem& it, int64_t more) {
+  return (int64_t)it.price + it.value + more <= ItemCeiling(c);
+}
+
+// SRD 3.5: a monk fights unarmoured, without armour or shield; the system's own rules
+// decide by the main class and a draw.
+bool ArmourForbidden(const Char* c) {
+  return Srd35(c) && AnyClass(c, [](const CharSource& k) { return k.noEquipment == 1; });
+}
+
+// Armour a creature does not wear: none with metal for a class that shuns it; under SRD
+// 3.5 also none an arcane caster is not proficient with and none above the gear ceiling.
+bool ArmourUnfit(const Char* c, const EquipSource& x, bool noMetal, bool arcane) {
+  if (noMetal && x.metal) return true;
+  if (!Srd35(c)) return false;
+  if (arcane && x.type >= 0 && x.type <= 2 && !HasFeat(c, gSource.proficiencyFeats[1][x.type])) return true;
+  return x.price > ItemCeiling(c);
+}
+
+// Armour chosen outside the weighing: by the system's own rules anyone wears it, under SRD
+// 3.5 only who may.
+bool MayWear(const Char* c, int e) {
+  if (!Srd35(c) || e < 0) return true;
+  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
+  bool arcane = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  return !ArmourUnfit(c, gSource.equipment[e], noMetal, arcane);
+}
+
+// SRD 3.5: no shield for a monk, nor for an arcane caster not proficient with shields.
+bool ShieldForbidden(const Char* c) {
+  if (!Srd35(c)) return false;
+  bool arcane = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  return ArmourForbidden(c) || (arcane && !HasFeat(c, gSource.proficiencyFeats[2][0]));
+}
+
+// The ammunition a creature buys. The system's own rules: arrows for anyone. SRD 3.5:
+// arrows, bolts or sling bullets for the bow, crossbow or sling it carries, none without.
+const char* AmmunitionName(const Char* c) {
+  if (!Srd35(c)) return "Pfeile";
+  for (int i = 0; i < c->itemCount; ++i) {
+    const CharItem& it = c->items[i];
+    if (it.equipType != 0 || it.equipment < 0 || it.equipment >= gSource.equipmentCount) continue;
+    switch (gSource.equipment[it.equipment].specialType) {
+      case 2: return "Pfeile";
+      case 3: return "Armbrustbolzen";
+      case 6: return "Schleuderkugeln";
+      default: break;
+    }
+  }
+  return nullptr;
+}
+
+// The bonus of bracers of armour (1,000 gp times its square, +8 at most). Under SRD 3.5
+// within the money and the gear ceiling, -1 when not even +1 fits.
+int32_t BracersBonus(const Char* c, int32_t b) {
+  if (!Srd35(c)) return b;
+  int64_t limit = std::min<int64_t>(c->money, ItemCeiling(c));
+  while (b >= 1 && (int64_t)b * b * 1000 > limit) --b;
+  return b >= 1 ? b : -1;
+}
+
 int NewItem(Char* c) { return c->itemCount < kMaxItems ? c->itemCount++ : kMaxItems - 1; }
 
 bool RareFails(IsaacState* state, int rare) { return rare > 0 && random(state, 0, rare, "", 0) != 0; }
@@ -53,6 +118,20 @@ int NaturalEnhancementClass(const Char* c) {
     if (k && k->naturalEnhance != 0 && k->forceWeaponType == 2) return c->classes[i];
   }
   return -1;
+}
+
+// "1 Enhencement but Effects": the item's +1 carries the effects of its bonus, also on an
+// unenhanced item by the system's own rules. SRD 3.5 enhances no arms that were not bought
+// magic (they would lack their masterwork and the gear ceiling).
+void OneEnhancementCarriesEffects(const Char* c, CharItem& it) {
+  if (Srd35(c) && it.enhancement <= 0) return;
+  it.keptEnhancement = it.enhancement - 1;
+  it.enhancement = 1;
+}
+
+// The gold the bare enhancement of arms will cost (paid with their effects).
+int64_t BareEnhancementPrice(const Char* c, const CharItem& it) {
+  return (int64_t)it.enhancement * it.enhancement * EnhancementUnit(c, it.equipType) + SecondHeadPrice(c, it);
 }
 
 // The weight of one candidate weapon (kind, attack type and size already fit).
@@ -179,18 +258,18 @@ void BuyWeapons(Char* c, int* lastDivisor) {
         if (mode == 0) {
           w.enhancement = 0;
         } else if (mode == 1) {
-          // Also for an unenhanced weapon: its +1 then carries the effects.
-          w.keptEnhancement = w.enhancement - 1;
-          w.enhancement = 1;
+          OneEnhancementCarriesEffects(c, w);
         }
         w.charEnhancement = w.enhancement;
       }
       if (hand == 0) w.primary = 1; else w.secondary = 1;
       w.twoHanded = wish == 3;
       const char* name = gSource.equipment[e].name.c_str();
-      if (strstr(name, "MächtigerKomposit") && c->money >= 100) {
+      int64_t enhancementPrice = BareEnhancementPrice(c, w);
+      if (strstr(name, "MächtigerKomposit") && c->money >= 100 && FitsCeiling(c, w, enhancementPrice + 100)) {
         int limit = std::min(5, std::max(1, c->MST + c->Level / 2));
         int top = std::max(1, std::min(limit, c->money / 100));
+        top = (int)std::min<int64_t>(top, (ItemCeiling(c) - w.price - w.value - enhancementPrice) / 100);
         w.bowStrength = random(state, 1, top, "Maximaler Stärkebonus von mächtigem bogen:", 0);
         w.price += 100 * w.bowStrength;
         Pay(c, 100 * w.bowStrength);
@@ -219,7 +298,8 @@ void BuyWeapons(Char* c, int* lastDivisor) {
 
 void BuyBracers(Char* c) {
   IsaacState* state = c->context.random;
-  int b = std::min(8, EnhancementDraw(state, c->Level, 0) + EnhancementDraw(state, c->Level, 0));
+  int b = BracersBonus(c, std::min(8, EnhancementDraw(state, c->Level, 0) + EnhancementDraw(state, c->Level, 0)));
+  if (b < 0) return;
   int number = NewItem(c);
   EquipItem(c, Equipment("Armreif"), number, false);
   CharItem& it = c->items[number];
@@ -230,8 +310,22 @@ void BuyBracers(Char* c) {
   c->bracerBonus += b;
 }
 
+// The enhancement of worn armour. SRD 3.5 enhances no clothing: a creature without armour
+// buys bracers of armour instead.
+void EnchantArmour(Char* c, int number) {
+  if (Srd35(c) && c->items[number].armor <= 0) {
+    BuyBracers(c);
+    return;
+  }
+  BuyEnhancement(c, number, 150, 0, 1);
+}
+
 void BuyArmor(Char* c) {
   IsaacState* state = c->context.random;
+  if (ArmourForbidden(c)) {
+    BuyBracers(c);
+    return;
+  }
   int main = MainClass(c);
   int noEq = main >= 0 ? gSource.classes[main].noEquipment : 0;
   if (c->profileMode && c->profile >= 0) {
@@ -257,14 +351,14 @@ void BuyArmor(Char* c) {
       if (!YesNo(state, "Magierrüstung/RK Armband?", std::max(1, 14 - s), s, 0)) return;
       int choice = multirand(state, "Ausrüstung wählen!", 0, 0, -1,
                              {{5, "Magierrobe"}, {3, "RK-Armbänder"}, {2, "Elfenkettenhemd"}});
-      if (choice == 0 && c->money >= 75000) {
+      if (choice == 0 && c->money >= 75000 && ItemCeiling(c) >= 75000) {
         int number = NewItem(c);
         EquipItem(c, Equipment("Magierrobe"), number, true);
         c->items[number].equipType = 1;
         return;
       }
       bool elf = c->race >= 0 && (gSource.races[c->race].name == "Elf" || gSource.races[c->race].name == "Halbelf");
-      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4)) {
+      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4) && MayWear(c, Equipment("Elfenkettenhemd"))) {
         int number = NewItem(c);
         EquipItem(c, Equipment("Elfenkettenhemd"), number, true);
         c->items[number].equipType = 1;
@@ -284,14 +378,14 @@ void BuyArmor(Char* c) {
   if (HasFeat(c, gSource.proficiencyFeats[1][1]))
     for (int e = 0; e < n; ++e) {
       const EquipSource& x = gSource.equipment[e];
-      if (x.equipType != 1 || x.rare != 0 || (noMetal && x.metal)) continue;
+      if (x.equipType != 1 || x.rare != 0 || ArmourUnfit(c, x, noMetal, spellFailure)) continue;
       best = std::max(best, x.armor + std::min(x.maxDex, c->MGE));
     }
   best = std::min(best, c->Level);
   Scratch<int32_t, 1024> weights((size_t)n, 0);
   for (int e = 0; e < n; ++e) {
     const EquipSource& x = gSource.equipment[e];
-    if (x.equipType != 1 || x.probability < 1 || (noMetal && x.metal)) continue;
+    if (x.equipType != 1 || x.probability < 1 || ArmourUnfit(c, x, noMetal, spellFailure)) continue;
     int32_t value = x.armor + std::min(x.maxDex, c->MGE);
     if (value < best - 2 || x.minLevel > c->Level || RareFails(state, x.rare)) continue;
     int64_t w = x.probability;
@@ -305,7 +399,8 @@ void BuyArmor(Char* c) {
   }
   if (c->profileMode && c->profile >= 0) {
     int a = gSource.profiles[c->profile].armor;
-    if (a >= 0 && a < n)
+    // Under SRD 3.5 the profile cannot force armour the creature may not wear.
+    if (a >= 0 && a < n && !(Srd35(c) && ArmourUnfit(c, gSource.equipment[a], noMetal, spellFailure)))
       weights[(size_t)a] = weights[(size_t)a] == 0
                                ? kCeiling
                                : (int32_t)std::min<int64_t>(kCeiling, (int64_t)weights[(size_t)a] * c->profileWeight);
@@ -317,10 +412,11 @@ void BuyArmor(Char* c) {
   EquipItem(c, e, number, true);
   if (c->items[number].type > 0 && !(c->race >= 0 && gSource.races[c->race].name == "Zwerg"))
     c->Range -= c->Range < 8 ? 1.5f : 3.0f;
-  BuyEnhancement(c, number, 150, 0, 1);
+  EnchantArmour(c, number);
 }
 
 void BuyShield(Char* c) {
+  if (ShieldForbidden(c)) return;
   if (c->profileMode) {
     if (c->profile < 0) return;
     const ProfileSource& p = gSource.profiles[c->profile];
@@ -343,7 +439,13 @@ void BuyShield(Char* c) {
     if (LinearChance(state, "Use Shield", 0, 6, c->Level, false, 0)) {
       int number = NewItem(c);
       EquipItem(c, Equipment("Tartsche"), number, true);
-      c->items[number].enhancement = EnhancementDraw(state, c->Level, 0);
+      CharItem& buckler = c->items[number];
+      int32_t masterwork = MasterworkCost(c, buckler, 0);
+      buckler.enhancement = ArmsEnhancement(c, buckler, EnhancementDraw(state, c->Level, 0), masterwork);
+      if (buckler.enhancement > 0) {
+        buckler.price += masterwork;
+        Pay(c, masterwork);
+      }
       c->items[number].primary = 1;
       c->items[number].secondary = c->handWish[1] == 1;
     }
@@ -369,6 +471,8 @@ void BuyShield(Char* c) {
 
 void BuyAmmunition(Char* c, int lastDivisor) {
   IsaacState* state = c->context.random;
+  const char* ammunition = AmmunitionName(c);
+  if (!ammunition) return;
   int n = c->Level;
   int primary = 0, secondary = 0;
   if (c->handWish[0] == 4) {
@@ -392,16 +496,18 @@ void BuyAmmunition(Char* c, int lastDivisor) {
   }
   if (!LinearChance(state, "Verzauberte Pfeile?", 0, 30, n, false, 0)) return;
   int number = NewItem(c);
-  EquipItem(c, Equipment("Pfeile"), number, false);
+  EquipItem(c, Equipment(ammunition), number, false);
   CharItem& it = c->items[number];
   it.equipType = 11;
   it.primary = primary || !secondary;
   it.secondary = secondary;
-  it.enhancement = EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0);
-  if (mode == 1) {
-    it.keptEnhancement = it.enhancement - 1;
-    it.enhancement = 1;
+  int32_t masterwork = MasterworkCost(c, it, 0);
+  it.enhancement = ArmsEnhancement(c, it, EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0), masterwork);
+  if (it.enhancement > 0) {
+    it.price += masterwork;
+    Pay(c, masterwork);
   }
+  if (mode == 1) OneEnhancementCarriesEffects(c, it);
   if (natural >= 0) it.charEnhancement = it.enhancement;
 }
 
@@ -410,15 +516,15 @@ void MakeAdamantine(Char* c, CharItem& it) {
   int32_t cost = 0;
   if (it.equipType == 1) {
     cost = it.type <= 0 ? 2000 : it.type == 1 ? 5000 : 10000;
-    if (c->money < cost) return;
+    if (c->money < cost || !FitsCeiling(c, it, cost)) return;
     it.armor += 1 + it.type - it.enhancement;
   } else if (it.equipType == 2) {
     cost = 2000;
-    if (c->money < cost) return;
+    if (c->money < cost || !FitsCeiling(c, it, cost)) return;
     it.armor += 1;
   } else {
     bool large = it.damage[0] * it.damage[1] > 6;
-    if (c->money < (large ? 9000 : 3000)) return;
+    if (c->money < (large ? 9000 : 3000) || !FitsCeiling(c, it, large ? 9000 : 3000)) return;
     it.damage[2] += 1;
     cost = 3000;
     if (large) {
@@ -436,7 +542,7 @@ void MakeMithril(Char* c, CharItem& it) {
   if (it.equipType != 1 && it.equipType != 2) return;
   bool shield = it.equipType == 2;
   int32_t need = shield ? 1000 : (it.type + 1) * (it.type + 1) * 1000;
-  if (!gDecide.chooseEverything && c->money < need) return;
+  if (!gDecide.chooseEverything && (c->money < need || !FitsCeiling(c, it, need))) return;
   it.penalty = std::max(0, it.penalty - 3);
   it.maxDex += 2;
   it.spellFailure = std::max(0, it.spellFailure - 10);
@@ -476,7 +582,7 @@ void SpecialMaterials(Char* c) {
       }
     }
     if (it.equipType == 0 && it.metal == 1 && random(state, 0, 1, "0 = Mercury", 0) == 0) {
-      if (c->money >= 500 || gDecide.chooseEverything) {
+      if ((c->money >= 500 && FitsCeiling(c, it, 500)) || gDecide.chooseEverything) {
         it.criticalMultiplier = 4;
         it.critical = 20;
         it.type = 2;
@@ -591,15 +697,39 @@ int EquipmentNamed(const char* name) {
   return index;
 }
 
+// Every magic weapon, armour, shield and bundle of ammunition is masterwork: SRD 3.5 charges
+// 300 gp a weapon (each head of a double weapon), 150 gp armour or a shield and 6 gp a
+// missile of a bundle of fifty; the system's own rules charge what the buyer passes.
+int32_t MasterworkCost(const Char* c, const CharItem& it, int32_t own) {
+  if (!Srd35(c)) return own;
+  switch (it.equipType) {
+    case 0: return it.attackType == 2 ? 600 : 300;
+    case 1: case 2: return 150;
+    case 11: return 50 * 6;
+    default: return 0;
+  }
+}
+
+// SRD 3.5 spends at most half of an NPC's gear value (the table's value for its level, or
+// the drawn budget when that is lower) on one item; the system's own rules know no such
+// limit. Treasure is not worn gear.
+int64_t ItemCeiling(const Char* c) {
+  constexpr int64_t kNone = INT64_MAX / 4;
+  if (!Srd35(c) || c->drawnBudget <= 0 || (c->record && c->record[rec::kTreasureOnly])) return kNone;
+  int level = std::clamp(c->Level, 0, 50);
+  return std::min<int64_t>(c->drawnBudget, gSource.startMoney[level]) / 2;
+}
+
 int ChooseSpecificItem(Char* c, int number) {
   IsaacState* state = c->context.random;
   if (!YesNo(state, "Spezifischen Gegenstand?", 10, 1, 0)) return 0;
   CharItem& it = c->items[number];
   int n = gSource.specificCount;
   Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
+  const int64_t ceiling = ItemCeiling(c);
   for (int s = 0; s < n; ++s) {
     const SpecificSource& x = gSource.specifics[s];
-    if (x.base != it.equipment || x.price > c->money) continue;
+    if (x.base != it.equipment || x.price > c->money || x.price > ceiling) continue;
     int64_t w = 0;
     for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
       int cls = c->classes[i];
@@ -619,19 +749,36 @@ int ChooseSpecificItem(Char* c, int number) {
   return 1;
 }
 
+// The enhancement a creature buys for its arms: SRD 3.5 keeps it at +5 and the item within
+// the gear ceiling; the system's own rules take the draw.
+int32_t ArmsEnhancement(const Char* c, const CharItem& it, int32_t bonus, int32_t masterwork) {
+  if (!Srd35(c)) return bonus;
+  bonus = std::min(bonus, EnhancementCeiling(c));
+  for (; bonus > 0; --bonus) {
+    CharItem priced = it;
+    priced.enhancement = bonus;
+    int64_t price = (int64_t)it.price + masterwork + (int64_t)bonus * bonus * EnhancementUnit(c, it.equipType) +
+                    SecondHeadPrice(c, priced);
+    if (price <= ItemCeiling(c)) break;
+  }
+  return bonus;
+}
+
 void BuyEnhancement(Char* c, int number, int32_t base, int hand, int divisor) {
   IsaacState* state = c->context.random;
   if (ChooseSpecificItem(c, number)) return;
   CharItem& it = c->items[number];
-  if (it.specific || c->money < base) return;
+  int32_t masterwork = MasterworkCost(c, it, base);
+  if (it.specific || c->money < masterwork) return;
   if (divisor < 1) divisor = 1;
   int32_t bonus = EnhancementDraw(state, (c->Level - 4 * hand) / divisor, 0);
   if (bonus == 0) bonus = EnhancementDraw(state, (c->Level + 2 - 4 * hand) / divisor, 0);
+  bonus = ArmsEnhancement(c, it, bonus, masterwork);
   if (bonus <= 0) return;
   it.enhancement = bonus;
   it.magic = 1;
-  it.price += base;
-  Pay(c, base);
+  it.price += masterwork;
+  Pay(c, masterwork);
 }
 
 void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int kind) {

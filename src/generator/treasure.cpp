@@ -291,25 +291,34 @@ int64_t Price(Char* c, CharItem* it, int count, int32_t used, bool store, Streng
       total += m - 1;
     if (store) it->strengths[k] = m;
   }
-  int64_t price = total * total * 1000 * (kind == 0 ? 2 : 1);
+  int64_t unit = EnhancementUnit(c, kind);
+  int64_t price = total * total * unit + (it->attackType == 2 ? SecondHeadPrice(c, *it) : 0);
   for (int k = 0; k < count; ++k) {
     const EffectSource& e = gSource.effects[it->effects[k]];
-    int64_t base = (int64_t)e.cost * e.cost * (kind == 0 ? 2000 : 1000);
+    int64_t base = (int64_t)e.cost * e.cost * unit;
     if (e.cost2 > base) price += e.cost2 - base;
   }
   return price;
 }
 
 // The price of arms before their effects' strengths, which can only raise it.
-int64_t ArmsPriceFloor(const CharItem* it, int count, int32_t used) {
+int64_t ArmsPriceFloor(const Char* c, const CharItem* it, int count, int32_t used) {
   int64_t total = it->enhancement + used;
-  int64_t price = total * total * 1000 * (it->equipType == 0 ? 2 : 1);
+  int64_t unit = EnhancementUnit(c, it->equipType);
+  int64_t price = total * total * unit + (it->attackType == 2 ? SecondHeadPrice(c, *it) : 0);
   for (int k = 0; k < count; ++k) {
     const EffectSource& e = gSource.effects[it->effects[k]];
-    int64_t base = (int64_t)e.cost * e.cost * (it->equipType == 0 ? 2000 : 1000);
+    int64_t base = (int64_t)e.cost * e.cost * unit;
     if (e.cost2 > base) price += e.cost2 - base;
   }
   return price;
+}
+
+// SRD 3.5 arms: an enhancement of +5 at most and +10 with the abilities' points; the
+// system's own rules take any.
+bool ArmsWithinBonusCap(const Char* c, const CharItem* it, int32_t used) {
+  if (!Srd35(c) || !IsArms(it->equipType)) return true;
+  return it->enhancement <= EnhancementCeiling(c) && it->enhancement + used <= 10;
 }
 
 // Every chosen effect's strength is a plain formula or none.
@@ -530,6 +539,7 @@ void DoEffects2(Char* c, int number) {
       lost = true;
     table.Set(e, 0);
   };
+  const int64_t itemCeiling = ItemCeiling(c);
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
@@ -579,11 +589,14 @@ void DoEffects2(Char* c, int number) {
       int32_t rest = it->secondEffect - used;
       int32_t limit = EnhancementDraw(state, c->Level, -1) - it->enhancement;
       if (rest > limit) rest = limit;
+      rest = std::min(rest, EnhancementCeiling(c) - it->enhancement);
       if (rest > 0) it->enhancement += rest;
     }
     if (IsArms(it->equipType)) it->secondEffect = used;
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
+    int64_t ceiling = itemCeiling - it->price - it->value;
+    allowed = std::min(allowed, ceiling);
     // Strengths only raise the price of arms: a try whose price without them already
     // fails and is no cheaper than the cheapest seen needs no strength scripts, when
     // those are plain formulas (no draw, no trace, no debug print to keep).
@@ -591,11 +604,11 @@ void DoEffects2(Char* c, int number) {
     int64_t price = 0;
     if (cheapestPrice >= 0 && IsArms(it->equipType) && !gDecide.chooseEverything && !DebugOn(2) &&
         !gProcess.scriptTrace) {
-      price = ArmsPriceFloor(it, k, used);
+      price = ArmsPriceFloor(c, it, k, used);
       skip = price > allowed && price >= cheapestPrice && FormulaStrengths(it, k);
     }
     if (!skip) price = Price(c, it, k, used, true, &strengths);
-    bool accepted = !skip && (gDecide.chooseEverything || price <= allowed);
+    bool accepted = !skip && (gDecide.chooseEverything || (price <= allowed && ArmsWithinBonusCap(c, it, used)));
     if (!accepted) {
       if (!skip && (cheapestPrice < 0 || price < cheapestPrice)) {
         cheapestPrice = price;
@@ -607,6 +620,15 @@ void DoEffects2(Char* c, int number) {
         memcpy(static_cast<void*>(it), cheapest, kTried);
         price = cheapestPrice;
         accepted = true;
+        // SRD 3.5: when no try kept within the gear ceiling and the bonus caps, the item
+        // keeps its bare enhancement, which was bought within them.
+        if (Srd35(c) && !gDecide.chooseEverything &&
+            (price > ceiling || !ArmsWithinBonusCap(c, it, IsArms(it->equipType) ? it->secondEffect : 0))) {
+          it->effectCount = 0;
+          if (IsArms(it->equipType)) it->secondEffect = 0;
+          it->enhancement = std::min(it->enhancement, entryEnhancement);
+          price = Price(c, it, 0, 0, true);
+        }
       }
     }
     if (accepted) {
@@ -615,6 +637,43 @@ void DoEffects2(Char* c, int number) {
     }
   }
 }
+
+namespace {
+
+struct Protection {
+  int32_t bonus = 0;         // 0: no protective item
+  int32_t unit = 0;          // gold per bonus squared
+  const char* type = "";     // its bonus type
+  bool armour = true;        // on the armour class, else on the saves
+};
+
+// A protective ring, amulet or cloak. The system's own rules: 2,000 gp times the bonus
+// squared, at least +1, less only for the money; a ring or cloak deflects, an amulet is
+// natural armour. SRD 3.5: a ring of protection deflects, an amulet of natural armour is an
+// enhancement of natural armour (it stacks with natural armour), both 2,000 gp; a cloak of
+// resistance raises the saves, 1,000 gp; each +5 at most, within the money and the gear
+// ceiling, or none.
+Protection ProtectionOf(Char* c, int kind) {
+  IsaacState* state = c->context.random;
+  Protection p;
+  p.bonus = std::max(1, EnhancementDraw(state, c->Level, 0));
+  if (!Srd35(c)) {
+    p.unit = 2000;
+    p.type = kind == 4 ? "Natürlich" : "Ablenkung";
+    while (p.bonus >= 2 && (int64_t)p.bonus * p.bonus * p.unit > c->money / 3) --p.bonus;
+    return p;
+  }
+  p.unit = kind == 5 ? 1000 : 2000;
+  p.type = kind == 4 ? "Verbesserung" : kind == 5 ? "Resistenz" : "Ablenkung";
+  p.armour = kind != 5;
+  int64_t limit = std::min<int64_t>(c->money, ItemCeiling(c));
+  if (TreasureMode(c)) limit = INT64_MAX;
+  p.bonus = std::min(p.bonus, EnhancementCeiling(c));
+  while (p.bonus >= 1 && (int64_t)p.bonus * p.bonus * p.unit > limit) --p.bonus;
+  return p;
+}
+
+}  // namespace
 
 void ProtectiveItem(Char* c) {
   int number = c->itemCount;
@@ -633,21 +692,27 @@ void ProtectiveItem(Char* c) {
       protective = true;
     else
       protective = c->protectiveItems < 4 && YesNo(state, "Schutzgegenstand", 5, 1, 0);
-    if (protective) {
+    Protection p = protective ? ProtectionOf(c, kind) : Protection{};
+    if (p.bonus > 0) {
       ++c->protectiveItems;
-      int32_t b = std::max(1, EnhancementDraw(state, c->Level, 0));
-      while (b >= 2 && (int64_t)b * b * 2000 > c->money / 3) --b;
-      int32_t price = b * b * 2000;
+      int32_t b = p.bonus;
+      int32_t price = b * b * p.unit;
       Pay(c, price);
       DebugPrint(2, "\n\nSpend %d from %d Money\n\n", price, c->money);
       it->value = price;
-      c->itemArmorBonus += b;
-      snprintf(it->label, sizeof it->label, " Schutz%s +%d", ItemName(*it), b);
-      // Worn, it protects as its kind does: a ring or cloak deflects, an amulet hardens
-      // the natural armour; bonuses of one type do not stack. Treasure is only carried.
+      if (p.armour) c->itemArmorBonus += b;
+      snprintf(it->label, sizeof it->label, p.armour ? " Schutz%s +%d" : " Widerstands%s +%d", ItemName(*it), b);
+      // Worn, it protects as its kind does; bonuses of one type do not stack. Treasure is
+      // only carried.
       if (!TreasureMode(c)) {
-        const char* type = kind == 4 ? "Natürlich" : "Ablenkung";
-        AddCharBonus(c, &c->AC, b, FindByName(gSource.bonuses, gSource.bonusCount, type, false, false), ItemName(*it));
+        int type = FindByName(gSource.bonuses, gSource.bonusCount, p.type, false, false);
+        if (p.armour) {
+          AddCharBonus(c, &c->AC, b, type, ItemName(*it));
+        } else {
+          AddCharBonus(c, &c->RWRefRest, b, type, ItemName(*it));
+          AddCharBonus(c, &c->RWWilRest, b, type, ItemName(*it));
+          AddCharBonus(c, &c->RWZaehRest, b, type, ItemName(*it));
+        }
       }
       return;
     }
@@ -877,9 +942,6 @@ int DrawSpecific(IsaacState* s, int kind, Band band) {
                       "Gegenstand wählen!", 0, true, 0, false);
 }
 
-// The masterwork component of magic arms, part of their market price.
-int32_t MasterworkComponent(int kind) { return kind == 0 ? 300 : kind == 1 || kind == 2 ? 150 : 0; }
-
 // A specific item into the hoard at its market price; false when there is no room.
 bool AddSpecific(Char* c, int specific) {
   const SpecificSource& x = gSource.specifics[specific];
@@ -929,7 +991,7 @@ int64_t MagicArms(Char* c, int grade, bool weapon) {
   DoEffects2(c, number);
   c->money = money;
   c->budget = budget;
-  it->value += MasterworkComponent(kind);
+  it->value += MasterworkCost(c, *it, 0);  // part of magic arms' market price
   return 0;
 }
 
@@ -955,7 +1017,7 @@ int64_t MundaneItem(Char* c) {
       if (!it) return kMundaneAverage;
       it->equipType = kind;
       it->masterwork = 1;
-      it->value = MasterworkComponent(kind);
+      it->value = MasterworkCost(c, *it, 0);
       return 0;
     }
   }
@@ -1121,8 +1183,12 @@ void CreateTreasure(Char* c, int itemTreasure) {
         c->items[number].equipType = kind;
       } else {
         EquipItem(c, DrawArms(state, kind), number, true);
-        c->items[number].enhancement = EnhancementDraw(state, level, 0);
-        c->items[number].magic = c->items[number].enhancement > 0;
+        CharItem& arms = c->items[number];
+        arms.enhancement = std::min(EnhancementDraw(state, level, 0), EnhancementCeiling(c));
+        arms.magic = arms.enhancement > 0;
+        int32_t masterwork = arms.magic ? MasterworkCost(c, arms, 0) : 0;
+        arms.price += masterwork;
+        Pay(c, masterwork);
       }
       // A drawn-again item leaves the price of a weapon, armour or shield paid.
       int32_t noted = c->money;
