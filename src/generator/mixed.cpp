@@ -39,6 +39,22 @@ void MergeSkill(Char* c, int skill, int ranks, int half, int bonus, int ability,
   k.ability = std::max(ability, own);
 }
 
+// A mixed creature's skill ranks after the merge. SRD 3.5: within its total hit dice
+// (monster and class levels) + 3. The system's own rules: the stat block's ranks and the
+// class part's add up.
+void MixedSkillRanks(Char* m, const Char* p) {
+  if (!Srd35(m)) return;
+  int dice = m->Level;
+  for (int s = 0; s < p->classCount && s < kMaxClassSlots; ++s) dice += p->classLevels[s];
+  for (int e = 0; e < m->skillCount; ++e) {
+    CharSkill& k = m->skills[e];
+    if (k.ranks >= dice + 3) {
+      k.ranks = dice + 3;
+      k.halfRank = 0;
+    }
+  }
+}
+
 void MergeMixed(Char* m, Char* p) {
   int32_t monsterGA = m->GA;
   // Classes with their spells.
@@ -70,6 +86,7 @@ void MergeMixed(Char* m, Char* p) {
     int monsterAbility = k.skill >= 0 && k.skill < gSource.skillCount ? AbilityModifier(m, gSource.skills[k.skill].attribute) : 0;
     MergeSkill(m, k.skill, k.ranks, k.halfRank, k.bonus, monsterAbility, k.penalty);
   }
+  MixedSkillRanks(m, p);
   m->skillPoints += p->skillPoints;
   // Items: the class part's, attacking with the monster's base attack as well.
   m->itemCount = p->itemCount;
