@@ -421,6 +421,7 @@ int64_t CreateCreature(Char* c, int sub) {
   // The class levels count as hit dice from here on; the treasure above was drawn for
   // the monster's own.
   c->classHitDice = classDice;
+  if (classDice > 0 && c->mixed && ClassLevelsReplaceHitDice(c)) c->Level = 0;
   c->Level += classDice;
   c->shownHitPoints = c->hitPoints + c->TP;
   if (!sub) EndCreationRandom(r, &c->shownHitPoints);

@@ -42,9 +42,9 @@ void MergeSkill(Char* c, int skill, int ranks, int half, int bonus, int ability,
 // A mixed creature's skill ranks after the merge. SRD 3.5: within its total hit dice
 // (monster and class levels) + 3. The system's own rules: the stat block's ranks and the
 // class part's add up.
-void MixedSkillRanks(Char* m, const Char* p) {
+void MixedSkillRanks(Char* m, const Char* p, bool replaced) {
   if (!Srd35(m)) return;
-  int dice = m->Level;
+  int dice = replaced ? 0 : m->Level;
   for (int s = 0; s < p->classCount && s < kMaxClassSlots; ++s) dice += p->classLevels[s];
   for (int e = 0; e < m->skillCount; ++e) {
     CharSkill& k = m->skills[e];
@@ -55,7 +55,25 @@ void MixedSkillRanks(Char* m, const Char* p) {
   }
 }
 
+bool ClassLevelsReplaceHitDice(const Char* m) { return Srd35(m) && m->Level <= 1; }
+
 void MergeMixed(Char* m, Char* p) {
+  // Class levels that replace the monster hit die take its attack, saves, hit points,
+  // skill ranks and skill points away.
+  int classLevels = 0;
+  for (int s = 0; s < p->classCount && s < kMaxClassSlots; ++s) classLevels += p->classLevels[s];
+  const bool replaced = classLevels > 0 && ClassLevelsReplaceHitDice(m);
+  const int32_t dieGA = replaced ? m->GA : 0;
+  if (replaced) {
+    m->GA = 0;
+    m->baseRef = m->baseWill = m->baseFort = 0;
+    m->hitPoints = 0;
+    m->skillPoints = 0;
+    for (int e = 0; e < m->skillCount; ++e) {
+      m->skills[e].ranks = 0;
+      m->skills[e].halfRank = 0;
+    }
+  }
   int32_t monsterGA = m->GA;
   // Classes with their spells.
   for (int s = 0; s < p->classCount && m->classCount < kMaxClassSlots; ++s) {
@@ -86,7 +104,7 @@ void MergeMixed(Char* m, Char* p) {
     int monsterAbility = k.skill >= 0 && k.skill < gSource.skillCount ? AbilityModifier(m, gSource.skills[k.skill].attribute) : 0;
     MergeSkill(m, k.skill, k.ranks, k.halfRank, k.bonus, monsterAbility, k.penalty);
   }
-  MixedSkillRanks(m, p);
+  MixedSkillRanks(m, p, replaced);
   m->skillPoints += p->skillPoints;
   // Items: the class part's, attacking with the monster's base attack as well.
   m->itemCount = p->itemCount;
@@ -104,7 +122,7 @@ void MergeMixed(Char* m, Char* p) {
   // Natural attacks with the class part's body and training.
   for (int i = 0; i < m->attackCount; ++i) {
     CharAttack& a = m->naturals[i];
-    a.attack = a.attack - std::max(m->ST, m->GE) + std::max(p->ST, p->GE) + p->GA;
+    a.attack = a.attack - dieGA - std::max(m->ST, m->GE) + std::max(p->ST, p->GE) + p->GA;
     a.damage[2] = a.damage[2] - m->ST + p->ST;
   }
   m->GA = monsterGA + p->GA;

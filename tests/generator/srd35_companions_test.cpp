@@ -1,6 +1,6 @@
 // Companions and mixed creatures by the SRD 3.5 rules, against figures typed in from the
 // SRD: the druid's companion list and table, the paladin's mount table, the familiar list
-// and its hit points, and the skill ranks of a monster with class levels.
+// and its hit points, and the hit dice and skill ranks of a monster with class levels.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -117,17 +117,25 @@ TEST_F(Srd35Companions, CompanionsFollowTheDruidPaladinAndFamiliarTables) {
   delete c;
 }
 
-TEST_F(Srd35Companions, MonsterWithClassLevelsKeepsRanksWithinItsHitDice) {
+TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
   Char* c = new Char();
   Wire(c);
-  int skills = 0;
-  for (int n = 0; n < 150; ++n) {
+  // Humanoids of one hit die, advanced by character class only.
+  const char* const kOneDie[] = {"Kobold", "Goblin", "Orc", "Hobgoblin"};
+  int skills = 0, replaced = 0;
+  for (int n = 0; n < 300; ++n) {
     Preset(c, 2, 2 + n % 25);
     SetRecordRuleSet(c->record, kRulesSrd35);
     CreateCreature(c, 1);
     for (int e = 0; e < c->skillCount; ++e, ++skills)
       EXPECT_LE(c->skills[e].ranks, c->Level + 3) << "mixed creature " << n << ", hit dice " << c->Level;
+    for (const char* name : kOneDie)
+      if (strcmp(MonsterName(c), name) == 0) {
+        EXPECT_EQ(c->Level, c->classHitDice) << "mixed creature " << n << ": " << name;
+        ++replaced;
+      }
   }
   EXPECT_GE(skills, 300);
+  EXPECT_GE(replaced, 3);
   delete c;
 }
