@@ -318,7 +318,8 @@ int64_t CreateCreature(Char* c, int sub) {
       RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
       std::vector<int32_t> inherited;  // feats the class part takes over from its monster
-      if (c->mixedPart && c->mixedMonster) {
+      // (none from a monster hit die that the class levels replace)
+      if (c->mixedPart && c->mixedMonster && !ClassLevelsReplaceHitDice(c->mixedMonster)) {
         const Char* m = c->mixedMonster;
         for (int i = 0; i < m->featCount; ++i) {
           int f = m->feats[i];

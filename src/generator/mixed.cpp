@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "generator/attributes.h"
 #include "launcher/process.h"
@@ -55,6 +56,34 @@ void MixedSkillRanks(Char* m, const Char* p, bool replaced) {
   }
 }
 
+// A mixed creature's feats. SRD 3.5: the class part's, then the monster's own that the
+// class part does not hold (its template's too; a replaced hit die takes the stat
+// block's along); their effects are in the monster's values already. The system's own
+// rules: the class part's list, which holds the monster's stacking feats.
+void MixedFeats(Char* m, const Char* p, bool replaced) {
+  std::vector<int32_t> own;
+  if (Srd35(m))
+    for (int i = 0; i < m->featCount && i < kMaxFeats; ++i)
+      if (!replaced || m->featParameters[i] != -2) {
+        own.push_back(m->feats[i]);
+        own.push_back(m->featParameters[i]);
+        own.push_back(m->featListed[i]);
+      }
+  m->featCount = p->featCount;
+  memcpy(m->feats, p->feats, sizeof m->feats);
+  memcpy(m->featParameters, p->featParameters, sizeof m->featParameters);
+  memcpy(m->featListed, p->featListed, sizeof m->featListed);
+  for (size_t k = 0; k + 2 < own.size() && m->featCount < kMaxFeats; k += 3) {
+    bool held = false;
+    for (int i = 0; i < p->featCount && !held; ++i)
+      held = p->feats[i] == own[k] && p->featParameters[i] == own[k + 1];
+    if (held) continue;
+    m->feats[m->featCount] = own[k];
+    m->featParameters[m->featCount] = own[k + 1];
+    m->featListed[m->featCount++] = own[k + 2];
+  }
+}
+
 bool ClassLevelsReplaceHitDice(const Char* m) { return Srd35(m) && m->Level <= 1; }
 
 void MergeMixed(Char* m, Char* p) {
@@ -93,11 +122,7 @@ void MergeMixed(Char* m, Char* p) {
   m->DivineDC = p->DivineDC;
   memcpy(m->forbidden, p->forbidden, sizeof m->forbidden);
   m->highestSpellLevel = std::max(m->highestSpellLevel, p->highestSpellLevel);
-  // Feats: the class part's list (it already holds the monster's stacking feats).
-  m->featCount = p->featCount;
-  memcpy(m->feats, p->feats, sizeof m->feats);
-  memcpy(m->featParameters, p->featParameters, sizeof m->featParameters);
-  memcpy(m->featListed, p->featListed, sizeof m->featListed);
+  MixedFeats(m, p, replaced);
   // Skills.
   for (int e = 0; e < p->skillCount; ++e) {
     const CharSkill& k = p->skills[e];

@@ -1,6 +1,6 @@
 // Companions and mixed creatures by the SRD 3.5 rules, against figures typed in from the
 // SRD: the druid's companion list and table, the paladin's mount table, the familiar list
-// and its hit points, and the hit dice and skill ranks of a monster with class levels.
+// and its hit points, and the hit dice, feats and skill ranks of a monster with class levels.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -122,13 +122,28 @@ TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
   Wire(c);
   // Humanoids of one hit die, advanced by character class only.
   const char* const kOneDie[] = {"Kobold", "Goblin", "Orc", "Hobgoblin"};
-  int skills = 0, replaced = 0;
+  // A feat of the monster's stat block, kept beside the class levels' feats.
+  const std::pair<const char*, const char*> kStatBlockFeat[] = {{"Azer", "HeftigerAngriff"},
+                                                                {"Gnoll", "HeftigerAngriff"},
+                                                                {"HillGiant", "HeftigerAngriff"},
+                                                                {"Minotaur", "HeftigerAngriff"},
+                                                                {"Bugbear", "Wachsamkeit"},
+                                                                {"Lizardfolk", "Mehrfachangriff"},
+                                                                {"Troglodyte", "Mehrfachangriff"}};
+  int skills = 0, replaced = 0, kept = 0;
   for (int n = 0; n < 300; ++n) {
     Preset(c, 2, 2 + n % 25);
     SetRecordRuleSet(c->record, kRulesSrd35);
     CreateCreature(c, 1);
     for (int e = 0; e < c->skillCount; ++e, ++skills)
       EXPECT_LE(c->skills[e].ranks, c->Level + 3) << "mixed creature " << n << ", hit dice " << c->Level;
+    for (const auto& [name, feat] : kStatBlockFeat)
+      if (strcmp(MonsterName(c), name) == 0) {
+        bool held = false;
+        for (int i = 0; i < c->featCount; ++i) held = held || gSource.feats[c->feats[i]].name == feat;
+        EXPECT_TRUE(held) << "mixed creature " << n << ": " << name << " without " << feat;
+        ++kept;
+      }
     for (const char* name : kOneDie)
       if (strcmp(MonsterName(c), name) == 0) {
         EXPECT_EQ(c->Level, c->classHitDice) << "mixed creature " << n << ": " << name;
@@ -137,5 +152,6 @@ TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
   }
   EXPECT_GE(skills, 300);
   EXPECT_GE(replaced, 3);
+  EXPECT_GE(kept, 2);
   delete c;
 }
