@@ -84,6 +84,23 @@ void MixedFeats(Char* m, const Char* p, bool replaced) {
   }
 }
 
+// A mixed creature's spell DC bonuses. SRD 3.5: the DC feats of both parts (Spell Focus
+// and the like) count for all its spells, a bonus both hold once. The system's own
+// rules: the class part's general bonuses; the school bonuses stay the monster's.
+void MixedSpellDCs(Char* m, const Char* p) {
+  if (!Srd35(m)) {
+    m->GeneralDC = p->GeneralDC;
+    m->ArcaneDC = p->ArcaneDC;
+    m->DivineDC = p->DivineDC;
+    return;
+  }
+  m->GeneralDC = std::max(m->GeneralDC, p->GeneralDC);
+  m->ArcaneDC = std::max(m->ArcaneDC, p->ArcaneDC);
+  m->DivineDC = std::max(m->DivineDC, p->DivineDC);
+  for (int s = 0; s < kMaxSchools; ++s) m->schoolDC[s] = std::max(m->schoolDC[s], p->schoolDC[s]);
+  for (int d = 0; d < kDisciplines; ++d) m->disciplineDC[d] = std::max(m->disciplineDC[d], p->disciplineDC[d]);
+}
+
 bool ClassLevelsReplaceHitDice(const Char* m) { return Srd35(m) && m->Level <= 1; }
 
 void MergeMixed(Char* m, Char* p) {
@@ -117,9 +134,7 @@ void MergeMixed(Char* m, Char* p) {
     memcpy(m->spellsChosen[d], p->spellsChosen[s], sizeof m->spellsChosen[d]);
     memcpy(m->spellsChosenCount[d], p->spellsChosenCount[s], sizeof m->spellsChosenCount[d]);
   }
-  m->GeneralDC = p->GeneralDC;
-  m->ArcaneDC = p->ArcaneDC;
-  m->DivineDC = p->DivineDC;
+  MixedSpellDCs(m, p);
   memcpy(m->forbidden, p->forbidden, sizeof m->forbidden);
   m->highestSpellLevel = std::max(m->highestSpellLevel, p->highestSpellLevel);
   MixedFeats(m, p, replaced);

@@ -1,12 +1,14 @@
 // Companions and mixed creatures by the SRD 3.5 rules, against figures typed in from the
 // SRD: the druid's companion list and table, the paladin's mount table, the familiar list
-// and its hit points, and the hit dice, feats and skill ranks of a monster with class levels.
+// and its hit points, and the hit dice, feats, spell DCs and skill ranks of a monster
+// with class levels.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
 #include "generator/source_fixture.h"
+#include "generator/spells.h"
 
 using namespace debugspace;
 
@@ -130,7 +132,7 @@ TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
                                                                 {"Bugbear", "Wachsamkeit"},
                                                                 {"Lizardfolk", "Mehrfachangriff"},
                                                                 {"Troglodyte", "Mehrfachangriff"}};
-  int skills = 0, replaced = 0, kept = 0;
+  int skills = 0, replaced = 0, kept = 0, focused = 0;
   for (int n = 0; n < 300; ++n) {
     Preset(c, 2, 2 + n % 25);
     SetRecordRuleSet(c->record, kRulesSrd35);
@@ -144,6 +146,18 @@ TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
         EXPECT_TRUE(held) << "mixed creature " << n << ": " << name << " without " << feat;
         ++kept;
       }
+    // Spell Focus: +1 on the DC of the school's spells, the class levels' spells too.
+    for (int f = 0; f < c->featCount; ++f) {
+      if (!(gSource.feats[c->feats[f]].name == "Zauberfokus")) continue;
+      for (int slot = 0; slot < c->classCount; ++slot)
+        for (int level = 0; level <= 9; ++level)
+          for (int k = 0; k < c->spellsChosenCount[slot][level] && k < 10; ++k) {
+            int sp = c->spellsChosen[slot][level][k];
+            if (sp < 0 || sp >= gSource.spellCount || gSource.spells[sp].school != c->featParameters[f]) continue;
+            EXPECT_GE(SpellDC(c, slot, sp, level), SpellDC(c, slot, -1, level) + 1) << "mixed creature " << n;
+            ++focused;
+          }
+    }
     for (const char* name : kOneDie)
       if (strcmp(MonsterName(c), name) == 0) {
         EXPECT_EQ(c->Level, c->classHitDice) << "mixed creature " << n << ": " << name;
@@ -153,5 +167,6 @@ TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
   EXPECT_GE(skills, 300);
   EXPECT_GE(replaced, 3);
   EXPECT_GE(kept, 2);
+  EXPECT_GE(focused, 3);
   delete c;
 }
