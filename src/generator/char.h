@@ -87,6 +87,7 @@ struct CreationContext {
   TextBuffer* effectText = nullptr;  // scratch for the text of one item effect
   Char* treasureChar = nullptr;      // scratch creature and record a character's item
   int32_t* treasureRecord = nullptr;  // treasure is drawn with
+  int32_t bonusDice = 0;  // a companion's bonus hit dice (SRD 3.5), which do not make it grow
 };
 
 // Bonus records a Char holds in itself before it takes them from the heap: most

@@ -8,6 +8,7 @@
 
 #include "generator/attributes.h"
 #include "generator/feats.h"
+#include "generator/mixed.h"
 #include "generator/rules.h"
 #include "generator/scratch.h"
 #include "launcher/process.h"
@@ -287,17 +288,26 @@ void CalcBaseValues(Char* c) {
   }
 }
 
+// Whether the first class level's hit die counts in full. SRD 3.5: for the class part of
+// a mixed creature only when its class levels replace the monster hit die. The system's
+// own rules: always.
+bool FirstHitDieMaximised(const Char* c) {
+  if (Srd35(c) && c->mixedPart && c->mixedMonster) return ClassLevelsReplaceHitDice(c->mixedMonster);
+  return true;
+}
+
 void RollHitPoints(Char* c) {
   IsaacState* state = c->context.random;
   const CharSource* first = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
-  int32_t start = std::max((first ? first->hitDie : 0) + c->MKO, 1);
+  const bool full = FirstHitDieMaximised(c);
+  int32_t start = full ? std::max((first ? first->hitDie : 0) + c->MKO, 1) : 0;
   int64_t total = start, maximum = 0;
   char label[96];
   for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
     const CharSource* k = ClassAt(c->classes[s]);
     if (!k) continue;
     int die = c->MonsterTWType ? c->MonsterTWType : k->hitDie;
-    for (int level = s == 0 ? 1 : 0; level < c->classLevels[s]; ++level) {
+    for (int level = s == 0 && full ? 1 : 0; level < c->classLevels[s]; ++level) {
       if (gDecide.chooseEverything) {
         maximum += std::max(die + c->MKO, 1);
         continue;
@@ -307,7 +317,7 @@ void RollHitPoints(Char* c) {
     }
   }
   if (gDecide.chooseEverything) {
-    int64_t low = start + (int64_t)(c->Level - 1) * std::max(c->MKO + 1, 1);
+    int64_t low = start + (int64_t)(c->Level - (full ? 1 : 0)) * std::max(c->MKO + 1, 1);
     total = random(state, (int32_t)low, (int32_t)(start + maximum), "Trefferpunkte", 0);
   }
   c->hitPoints = (int32_t)std::min<int64_t>(total, INT32_MAX);

@@ -33,8 +33,9 @@ int MonsterType(const char* name) {
 }
 
 // Builds monster m as a sub-creature of the master, with `dice` hit dice (0: its own)
-// and a template (0: none), on the master's decision stream.
-Char* Create(Char* master, int m, int dice, int templ) {
+// and a template (0: none), on the master's decision stream. `bonusDice` of them are a
+// companion's bonus hit dice, which do not make it grow.
+Char* Create(Char* master, int m, int dice, int templ, int bonusDice = 0) {
   if (m < 0 || m >= gSource.monsterCount) return nullptr;
   // A record of its own for the build: the context's spare record may be the record of
   // the master itself (the class part of a mixed creature).
@@ -56,6 +57,7 @@ Char* Create(Char* master, int m, int dice, int templ) {
   MakeFreshChar(c);
   c->record = r;
   c->context = master->context;
+  c->context.bonusDice = bonusDice;
   c->noEquipment = 1;
   c->specialText = TextCreate("DoCompanion-Text");
   CreateCreature(c, 1);
@@ -67,6 +69,15 @@ Char* Create(Char* master, int m, int dice, int templ) {
 // A natural attack of every slot takes a change of the base attack.
 void AddAttack(Char* c, int delta) {
   for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += delta;
+}
+
+// Dexterity up by n: a monster's armour class and Reflex save follow the modifier.
+void RaiseDexterity(Char* c, int n) {
+  int before = c->MGE;
+  c->GE += n;
+  ComputeModifiers(c);
+  c->AC += c->MGE - before;
+  c->refMod += c->MGE - before;
 }
 
 void RaiseSavesTo(Char* c, const Char* master) {
@@ -87,6 +98,32 @@ void Bind(Char* k, const Char* master, int intelligence, int armour, int strengt
   k->familiarFlags[0] = k->familiarFlags[1] = 1;
 }
 
+// Levels the creature has in the class of this name.
+int ClassLevels(const Char* c, const char* name) {
+  int n = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    if (const CharSource* k = ClassAt(c->classes[s]); k && k->name == name) n += c->classLevels[s];
+  return n;
+}
+
+// Whether monster m may be the creature's familiar. SRD 3.5: the familiar list, and with
+// Improved Familiar the improved familiars of the master's arcane level (the list rows
+// name the level). The system's own rules: any animal with a master's gift, any such
+// creature with the feat.
+bool FamiliarAllowed(const Char* c, int m, bool improved, int animal) {
+  const MonsterSource& x = gSource.monsters[m];
+  if (Srd35(c)) {
+    for (int i = 0; i < gSource.specialCount; ++i) {
+      const SpecialSource& row = gSource.specials[i];
+      if (row.type == 10 && row.name == x.name.c_str())
+        return row.spellLevel <= 1 || (improved && c->Familiar >= row.spellLevel);
+    }
+    return false;
+  }
+  bool script = x.familiar.data && x.familiar.data[0] != 0 && x.familiar.data[5] != 0;
+  return script && (x.type == animal || improved);
+}
+
 void DoFamiliar(Char* c) {
   IsaacState* state = c->context.random;
   if (c->Familiar <= 0 || c->money < 100) return;
@@ -96,11 +133,7 @@ void DoFamiliar(Char* c) {
   int animal = MonsterType("Animal");
   bool improved = OwnsFeat(c, Known().improvedFamiliar);
   std::vector<int32_t> w((size_t)std::max(n, 1), 0);
-  for (int m = 0; m < n; ++m) {
-    const MonsterSource& x = gSource.monsters[m];
-    bool script = x.familiar.data && x.familiar.data[0] != 0 && x.familiar.data[5] != 0;
-    w[(size_t)m] = script && (x.type == animal || improved) ? 1 : 0;
-  }
+  for (int m = 0; m < n; ++m) w[(size_t)m] = FamiliarAllowed(c, m, improved, animal) ? 1 : 0;
   int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
                        "Vertrauten wählen!", 0, true, 0, false);
   if (m < 0) return;
@@ -108,10 +141,13 @@ void DoFamiliar(Char* c) {
   if (!f) return;
   c->familiarChar = f;
   // The familiar's gift to its master.
-  RunScript(c, nullptr, f->specialText, gSource.monsters[m].familiar.data, gSource.monsters[m].name.c_str(), -1,
-            f->specialText);
+  if (gSource.monsters[m].familiar.data)
+    RunScript(c, nullptr, f->specialText, gSource.monsters[m].familiar.data, gSource.monsters[m].name.c_str(), -1,
+              f->specialText);
+  // An improved familiar keeps its type (SRD 3.5) and does not speak with its kind.
+  bool kept = Srd35(c) && gSource.monsters[m].type != animal;
   int beast = MonsterType("MagicalBeast");
-  if (beast >= 0) f->creatureType = beast;
+  if (beast >= 0 && !kept) f->creatureType = beast;
   RaiseSavesTo(f, c);
   int32_t delta = 0;
   RaiseToMaster(&f->GA, c->GA, &delta);
@@ -131,12 +167,93 @@ void DoFamiliar(Char* c) {
     Text(f, "Der Meister kann den Vertauten den Berührungsangriff eines Zaubers durchführen lassen, Der Vertraute muss "
             "den Meister berühren wenn der Zauber gewirkt wird\n");
   if (c->Familiar >= 5) f->familiarFlags[2] = 1;
-  if (c->Familiar >= 7) Text(f, "Kann mit Tieren seiner Art sprechen\n");
+  if (c->Familiar >= 7 && !kept) Text(f, "Kann mit Tieren seiner Art sprechen\n");
   if (c->Familiar >= 11) f->MR = std::max(f->MR, c->Familiar + 5);
   if (c->Familiar >= 13) Text(f, "Der Meister kann einmal pro Tag den Vertrauten ohne Foku etc ausspäben\n");
 }
 
+// Teaches the animal `count` different tricks, each with its script.
+void TeachTricks(Char* a, int count, IsaacState* state) {
+  Text(a, "Gelernte Tricks:\n");
+  std::vector<int32_t> tw((size_t)std::max(gSource.specialCount, 1), 0);
+  for (int i = 0; i < gSource.specialCount; ++i) tw[(size_t)i] = gSource.specials[i].type == 5 ? 1 : 0;
+  for (int t = 0; t < count; ++t) {
+    int i = AdvancedRand(state, gSource.specialCount, tw.data(), 4, &gSource.specials[0].name.text,
+                         sizeof(SpecialSource), "Trick wählen!", 0, true, 0, false);
+    if (i < 0) break;
+    tw[(size_t)i] = 0;
+    std::string line = std::string(gSource.specials[i].name.c_str()) + ": ";
+    Text(a, line.c_str());
+    if (gSource.specials[i].script.data)
+      RunScript(a, nullptr, a->specialText, gSource.specials[i].script.data, gSource.specials[i].name.c_str(), -1,
+                a->specialText);
+  }
+}
+
+// The druid level an animal companion counts by: a druid's levels and, from 4th level
+// on, half a ranger's.
+int EffectiveDruidLevel(const Char* c) {
+  int ranger = ClassLevels(c, "Waldläufer");
+  return ClassLevels(c, "Druide") + (ranger >= 4 ? ranger / 2 : 0);
+}
+
+// SRD 3.5: one animal from the druid's list for the effective druid level; an animal of
+// a later list counts the level lower by its list's adjustment. Bonus hit dice, natural
+// armour, Str/Dex and bonus tricks by the druid's table (in steps of three levels; above
+// 20th level hit dice, Str/Dex and tricks go on rising, natural armour stops).
+void DruidAnimalCompanion(Char* c) {
+  IsaacState* state = c->context.random;
+  int level = EffectiveDruidLevel(c);
+  if (level < 1) return;
+  int n = gSource.specialCount;
+  std::vector<int32_t> w((size_t)std::max(n, 1), 0);
+  std::vector<int> monsterOf((size_t)std::max(n, 1), -1);
+  for (int i = 0; i < n; ++i) {
+    const SpecialSource& x = gSource.specials[i];
+    if (x.type != 9 || x.spellLevel > level) continue;
+    monsterOf[(size_t)i] = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false);
+    w[(size_t)i] = monsterOf[(size_t)i] >= 0 ? 1 : 0;
+  }
+  int row = AdvancedRand(state, n, w.data(), 4, &gSource.specials[0].name.text, sizeof(SpecialSource),
+                         "Tiergefährten wählen!", 0, true, 0, false);
+  if (row < 0 || row >= n || w[(size_t)row] == 0) return;
+  int m = monsterOf[(size_t)row];
+  int effective = level - (gSource.specials[row].spellLevel - 1);
+  int step = std::min(effective, 20) / 3, epic = effective > 20 ? (effective - 20) / 3 : 0;
+  int bonus = 2 * (step + epic);
+  Char* a = Create(c, m, gSource.monsters[m].hd + bonus, 0, bonus);
+  if (!a) return;
+  c->companionChars[c->companionCount++] = a;
+  a->AC += 2 * step;
+  RaiseStrength(a, step + epic);
+  RaiseDexterity(a, step + epic);
+  Text(a, "Verbindung: der Meister lenkt den Tiergefährten als freie Aktion und treibt ihn als Bewegungsaktion an, +4 "
+          "auf Tierempathie und Mit Tieren umgehen für ihn\n");
+  Text(a, "Zauber teilen: Zauber, die der Meister auf sich selbst wirkt, kann er auch auf den Tiergefährten wirken, "
+          "sofern dieser nicht weiter als 1,5 Meter entfernt ist\n");
+  a->Evasion = step >= 5 ? 2 : step >= 1 ? 1 : a->Evasion;
+  if (a->Evasion == 2) Text(a, "Verbessertes Entrinnen\n");
+  else if (a->Evasion == 1) Text(a, "Entrinnen\n");
+  if (step >= 2) Text(a, "Ergebenheit: +4 Moralbonus auf Willenswürfe gegen Verzauberungen\n");
+  if (step >= 3) {
+    int natural = 0;
+    for (int i = 0; i < a->attackCount; ++i) natural += std::max(a->naturals[i].number, 1);
+    int multiattack = FindByName(gSource.feats, gSource.featCount, "Mehrfachangriff", false, false);
+    if (natural >= 3 && multiattack >= 0 && !OwnsFeat(a, multiattack))
+      AddFeat(a, multiattack, nullptr, -1);
+    else if (natural < 3)
+      Text(a, "Zweiter Angriff mit der ersten natürlichen Waffe (-5)\n");
+  }
+  TeachTricks(a, step + 1 + epic, state);
+}
+
+// An animal companion. SRD 3.5: one, by the druid's list and table. The system's own
+// rules: a hit-dice budget split over one or more animals of any kind.
 void DoAnimalCompanion(Char* c) {
+  if (Srd35(c)) {
+    DruidAnimalCompanion(c);
+    return;
+  }
   IsaacState* state = c->context.random;
   if (c->AnimalCompanion <= 0 || random(state, 0, 1, "Tiergefährte?", 0) != 1) return;
   int budget = random(state, 1, c->AnimalCompanion, "HD Für Tiergefährte", 0);
@@ -166,22 +283,7 @@ void DoAnimalCompanion(Char* c) {
         Char* a = Create(c, m, h, 0);
         if (!a) break;
         c->companionChars[c->companionCount++] = a;
-        if (a->IN >= 2) {
-          Text(a, "Gelernte Tricks:\n");
-          std::vector<int32_t> tw((size_t)std::max(gSource.specialCount, 1), 0);
-          for (int i = 0; i < gSource.specialCount; ++i) tw[(size_t)i] = gSource.specials[i].type == 5 ? 1 : 0;
-          for (int t = 0; t < a->IN; ++t) {
-            int i = AdvancedRand(state, gSource.specialCount, tw.data(), 4, &gSource.specials[0].name.text,
-                                 sizeof(SpecialSource), "Trick wählen!", 0, true, 0, false);
-            if (i < 0) break;
-            tw[(size_t)i] = 0;
-            std::string line = std::string(gSource.specials[i].name.c_str()) + ": ";
-            Text(a, line.c_str());
-            if (gSource.specials[i].script.data)
-              RunScript(a, nullptr, a->specialText, gSource.specials[i].script.data, gSource.specials[i].name.c_str(), -1,
-                        a->specialText);
-          }
-        }
+        if (a->IN >= 2) TeachTricks(a, a->IN, state);
         break;
       }
       if (h < 2) break;  // nothing of one hit die: no animal
@@ -192,13 +294,58 @@ void DoAnimalCompanion(Char* c) {
   }
 }
 
+const char kCommandText[] =
+    "Command: The mount's command ability is a spell-like ability that it can use at will against other creatures "
+    "of its kind with\nfewer hit dice than it has. Those creatures must succeed on a Will save (DC 10 + 1/2 the "
+    "mount's hit dice + its\nCharisma modifier) or become its followers, as the command spell, for as long as it "
+    "stays near them.\nThe mount uses this ability only on its master's bidding and never against allies.\nIt has "
+    "as many uses.\n";
+
+// SRD 3.5: from 5th paladin level the standard mount one size larger than the paladin
+// (a heavy warhorse, for a Small paladin a warpony), with the paladin's table in four
+// steps (5th, 8th, 11th, 15th level).
+void PaladinMount(Char* c, int wanted) {
+  if (c->Mount < 5) return;
+  int m = -1;
+  for (int i = 0; i < gSource.specialCount; ++i) {
+    const SpecialSource& x = gSource.specials[i];
+    if (x.type != 6 || x.spellLevel != 1) continue;
+    int k = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false);
+    if (k >= 0 && (m < 0 || gSource.monsters[k].size == wanted)) m = k;
+  }
+  if (m < 0) return;
+  int step = c->Mount >= 15 ? 3 : c->Mount >= 11 ? 2 : c->Mount >= 8 ? 1 : 0;
+  int bonus = 2 * step + 2;
+  Char* mount = Create(c, m, gSource.monsters[m].hd + bonus, 0, bonus);
+  if (!mount) return;
+  c->mountChar = mount;
+  Bind(mount, c, step + 6, 2 * step + 4, step + 1);
+  int beast = MonsterType("MagicalBeast");
+  if (beast >= 0) mount->creatureType = beast;
+  Text(mount, "Gemeinsame Rettungswürfe: nutzt den Grundrettungswurf des Meisters, wenn dieser höher ist\n");
+  if (step >= 1) Text(mount, "Verbesserte Geschwindigkeit: +3 Meter Bewegungsrate\n");
+  if (step >= 2) Text(mount, kCommandText);
+  if (step >= 3) mount->MR = std::max(mount->MR, c->Mount + 5);
+}
+
+// One size larger than the master.
+int MountSize(const Char* c) {
+  int raceSize = c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].size : 0;
+  int medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium", false, false);
+  return medium + raceSize + 1;
+}
+
+// A paladin's mount. SRD 3.5: the standard mount by the paladin's table. The system's
+// own rules: by chance, one of the mounts of the paladin's level, with steps of three levels.
 void DoMount(Char* c) {
+  if (Srd35(c)) {
+    PaladinMount(c, MountSize(c));
+    return;
+  }
   IsaacState* state = c->context.random;
   if (c->Mount <= 0 || random(state, 0, 1, "Paladin Mount?", 0) != 1) return;
   int n = gSource.specialCount, dragon = MonsterType("Dragon");
-  int raceSize = c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].size : 0;
-  int medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium", false, false);
-  int wanted = medium + raceSize + 1;  // one size larger than the master
+  int wanted = MountSize(c);
   std::vector<int32_t> w((size_t)std::max(n, 1), 0);
   std::vector<int> monsterOf((size_t)std::max(n, 1), -1);
   for (int i = 0; i < n; ++i) {
@@ -219,13 +366,7 @@ void DoMount(Char* c) {
   if (!mount) return;
   c->mountChar = mount;
   Bind(mount, c, t + 6, 2 * t + 4, t + 1);
-  if (t >= 2)
-    Text(mount,
-         "Command: The mount's command ability is a spell-like ability that it can use at will against other creatures "
-         "of its kind with\nfewer hit dice than it has. Those creatures must succeed on a Will save (DC 10 + 1/2 the "
-         "mount's hit dice + its\nCharisma modifier) or become its followers, as the command spell, for as long as it "
-         "stays near them.\nThe mount uses this ability only on its master's bidding and never against allies.\nIt has "
-         "as many uses.\n");
+  if (t >= 2) Text(mount, kCommandText);
   if (t >= 3) mount->MR = std::max(mount->MR, c->Mount + 5);
 }
 
@@ -242,7 +383,8 @@ void DoServant(Char* c) {
   int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
                        "Fiendish Servant wählen!", 0, true, 0, false);
   if (m < 0) return;
-  int u = (c->Servant - 10) / 3;
+  // SRD 3.5: the table's first row holds up to 12th character level.
+  int u = Srd35(c) ? std::max(c->Servant - 10, 0) / 3 : (c->Servant - 10) / 3;
   int fiendish = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, false);
   Char* s = Create(c, m, gSource.monsters[m].hd + 2 * u + 2, std::max(fiendish, 0));
   if (!s) return;
@@ -275,9 +417,15 @@ void RaiseStrength(Char* c, int n) {
   ComputeModifiers(c);
 }
 
+// The familiar's hit points. SRD 3.5: half its master's, rounded down. The system's own
+// rules: its own, at least half its master's.
 void FamiliarHitPoints(Char* master) {
   Char* f = master->familiarChar;
-  if (f) f->shownHitPoints = std::max(f->hitPoints + f->TP, master->shownHitPoints / 2);
+  if (!f) return;
+  if (Srd35(master))
+    f->shownHitPoints = master->shownHitPoints / 2;
+  else
+    f->shownHitPoints = std::max(f->hitPoints + f->TP, master->shownHitPoints / 2);
 }
 
 void DoCompanions(Char* c) {

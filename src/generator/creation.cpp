@@ -320,7 +320,8 @@ int64_t CreateCreature(Char* c, int sub) {
       RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
       std::vector<int32_t> inherited;  // feats the class part takes over from its monster
-      if (c->mixedPart && c->mixedMonster) {
+      // (none from a monster hit die that the class levels replace)
+      if (c->mixedPart && c->mixedMonster && !ClassLevelsReplaceHitDice(c->mixedMonster)) {
         const Char* m = c->mixedMonster;
         for (int i = 0; i < m->featCount; ++i) {
           int f = m->feats[i];
@@ -424,6 +425,7 @@ int64_t CreateCreature(Char* c, int sub) {
   // The class levels count as hit dice from here on; the treasure above was drawn for
   // the monster's own.
   c->classHitDice = classDice;
+  if (classDice > 0 && c->mixed && ClassLevelsReplaceHitDice(c)) c->Level = 0;
   c->Level += classDice;
   c->shownHitPoints = c->hitPoints + c->TP;
   if (!sub) EndCreationRandom(r, &c->shownHitPoints);

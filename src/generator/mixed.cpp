@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "generator/attributes.h"
 #include "launcher/process.h"
@@ -39,7 +40,86 @@ void MergeSkill(Char* c, int skill, int ranks, int half, int bonus, int ability,
   k.ability = std::max(ability, own);
 }
 
+// A mixed creature's skill ranks after the merge. SRD 3.5: within its total hit dice
+// (monster and class levels) + 3. The system's own rules: the stat block's ranks and the
+// class part's add up.
+void MixedSkillRanks(Char* m, const Char* p, bool replaced) {
+  if (!Srd35(m)) return;
+  int dice = replaced ? 0 : m->Level;
+  for (int s = 0; s < p->classCount && s < kMaxClassSlots; ++s) dice += p->classLevels[s];
+  for (int e = 0; e < m->skillCount; ++e) {
+    CharSkill& k = m->skills[e];
+    if (k.ranks >= dice + 3) {
+      k.ranks = dice + 3;
+      k.halfRank = 0;
+    }
+  }
+}
+
+// A mixed creature's feats. SRD 3.5: the class part's, then the monster's own that the
+// class part does not hold (its template's too; a replaced hit die takes the stat
+// block's along); their effects are in the monster's values already. The system's own
+// rules: the class part's list, which holds the monster's stacking feats.
+void MixedFeats(Char* m, const Char* p, bool replaced) {
+  std::vector<int32_t> own;
+  if (Srd35(m))
+    for (int i = 0; i < m->featCount && i < kMaxFeats; ++i)
+      if (!replaced || m->featParameters[i] != -2) {
+        own.push_back(m->feats[i]);
+        own.push_back(m->featParameters[i]);
+        own.push_back(m->featListed[i]);
+      }
+  m->featCount = p->featCount;
+  memcpy(m->feats, p->feats, sizeof m->feats);
+  memcpy(m->featParameters, p->featParameters, sizeof m->featParameters);
+  memcpy(m->featListed, p->featListed, sizeof m->featListed);
+  for (size_t k = 0; k + 2 < own.size() && m->featCount < kMaxFeats; k += 3) {
+    bool held = false;
+    for (int i = 0; i < p->featCount && !held; ++i)
+      held = p->feats[i] == own[k] && p->featParameters[i] == own[k + 1];
+    if (held) continue;
+    m->feats[m->featCount] = own[k];
+    m->featParameters[m->featCount] = own[k + 1];
+    m->featListed[m->featCount++] = own[k + 2];
+  }
+}
+
+// A mixed creature's spell DC bonuses. SRD 3.5: the DC feats of both parts (Spell Focus
+// and the like) count for all its spells, a bonus both hold once. The system's own
+// rules: the class part's general bonuses; the school bonuses stay the monster's.
+void MixedSpellDCs(Char* m, const Char* p) {
+  if (!Srd35(m)) {
+    m->GeneralDC = p->GeneralDC;
+    m->ArcaneDC = p->ArcaneDC;
+    m->DivineDC = p->DivineDC;
+    return;
+  }
+  m->GeneralDC = std::max(m->GeneralDC, p->GeneralDC);
+  m->ArcaneDC = std::max(m->ArcaneDC, p->ArcaneDC);
+  m->DivineDC = std::max(m->DivineDC, p->DivineDC);
+  for (int s = 0; s < kMaxSchools; ++s) m->schoolDC[s] = std::max(m->schoolDC[s], p->schoolDC[s]);
+  for (int d = 0; d < kDisciplines; ++d) m->disciplineDC[d] = std::max(m->disciplineDC[d], p->disciplineDC[d]);
+}
+
+bool ClassLevelsReplaceHitDice(const Char* m) { return Srd35(m) && m->Level <= 1; }
+
 void MergeMixed(Char* m, Char* p) {
+  // Class levels that replace the monster hit die take its attack, saves, hit points,
+  // skill ranks and skill points away.
+  int classLevels = 0;
+  for (int s = 0; s < p->classCount && s < kMaxClassSlots; ++s) classLevels += p->classLevels[s];
+  const bool replaced = classLevels > 0 && ClassLevelsReplaceHitDice(m);
+  const int32_t dieGA = replaced ? m->GA : 0;
+  if (replaced) {
+    m->GA = 0;
+    m->baseRef = m->baseWill = m->baseFort = 0;
+    m->hitPoints = 0;
+    m->skillPoints = 0;
+    for (int e = 0; e < m->skillCount; ++e) {
+      m->skills[e].ranks = 0;
+      m->skills[e].halfRank = 0;
+    }
+  }
   int32_t monsterGA = m->GA;
   // Classes with their spells.
   for (int s = 0; s < p->classCount && m->classCount < kMaxClassSlots; ++s) {
@@ -54,22 +134,17 @@ void MergeMixed(Char* m, Char* p) {
     memcpy(m->spellsChosen[d], p->spellsChosen[s], sizeof m->spellsChosen[d]);
     memcpy(m->spellsChosenCount[d], p->spellsChosenCount[s], sizeof m->spellsChosenCount[d]);
   }
-  m->GeneralDC = p->GeneralDC;
-  m->ArcaneDC = p->ArcaneDC;
-  m->DivineDC = p->DivineDC;
+  MixedSpellDCs(m, p);
   memcpy(m->forbidden, p->forbidden, sizeof m->forbidden);
   m->highestSpellLevel = std::max(m->highestSpellLevel, p->highestSpellLevel);
-  // Feats: the class part's list (it already holds the monster's stacking feats).
-  m->featCount = p->featCount;
-  memcpy(m->feats, p->feats, sizeof m->feats);
-  memcpy(m->featParameters, p->featParameters, sizeof m->featParameters);
-  memcpy(m->featListed, p->featListed, sizeof m->featListed);
+  MixedFeats(m, p, replaced);
   // Skills.
   for (int e = 0; e < p->skillCount; ++e) {
     const CharSkill& k = p->skills[e];
     int monsterAbility = k.skill >= 0 && k.skill < gSource.skillCount ? AbilityModifier(m, gSource.skills[k.skill].attribute) : 0;
     MergeSkill(m, k.skill, k.ranks, k.halfRank, k.bonus, monsterAbility, k.penalty);
   }
+  MixedSkillRanks(m, p, replaced);
   m->skillPoints += p->skillPoints;
   // Items: the class part's, attacking with the monster's base attack as well.
   m->itemCount = p->itemCount;
@@ -87,7 +162,7 @@ void MergeMixed(Char* m, Char* p) {
   // Natural attacks with the class part's body and training.
   for (int i = 0; i < m->attackCount; ++i) {
     CharAttack& a = m->naturals[i];
-    a.attack = a.attack - std::max(m->ST, m->GE) + std::max(p->ST, p->GE) + p->GA;
+    a.attack = a.attack - dieGA - std::max(m->ST, m->GE) + std::max(p->ST, p->GE) + p->GA;
     a.damage[2] = a.damage[2] - m->ST + p->ST;
   }
   m->GA = monsterGA + p->GA;

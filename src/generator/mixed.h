@@ -10,6 +10,10 @@
 
 namespace RUNTIME_NS {
 
+// Whether a monster's class levels replace its monster hit die. SRD 3.5: those of a
+// creature of one hit die or less do. The system's own rules: class levels add to it.
+bool ClassLevelsReplaceHitDice(const Char* monster);
+
 // Merges the built class part (the context's class-part Char) into the monster.
 void MergeMixed(Char* monster, Char* part);
 

@@ -580,8 +580,9 @@ void SetMonster(Char* c) {
       IncreaseHDFeatSkill(c, m.hd, dice, type && !mindless ? type->skills : 0, type && !mindless ? type->feats : 0);
     c->Level = dice;
   }
-  if (m.hdInc > 0 && dice > m.hdInc) MonsterSizeIncrease(c);
-  if (m.hdInc2 > 0 && dice > m.hdInc2) MonsterSizeIncrease(c);
+  const int grown = dice - c->context.bonusDice;  // a companion's bonus dice do not grow it
+  if (m.hdInc > 0 && grown > m.hdInc) MonsterSizeIncrease(c);
+  if (m.hdInc2 > 0 && grown > m.hdInc2) MonsterSizeIncrease(c);
 
   // 12. Hit points: the row's bonus and one roll per hit die.
   const int32_t beforeRolls = c->hitPoints;

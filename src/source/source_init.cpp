@@ -528,11 +528,12 @@ int ResolveSource() {
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
                  "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
   }
-  // Paladin mounts (kind 6) and fiendish servants (kind 7) name the monster they are.
+  // Paladin mounts (kind 6), fiendish servants (kind 7), animal companions (kind 9) and
+  // familiars (kind 10) name the monster they are.
   for (int i = 0; i < gSource.specialCount; ++i) {
     WhereRow("Build/Data/Specials.txt", i);
     const SpecialSource& x = gSource.specials[i];
-    if ((x.type == 6 || x.type == 7) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
+    if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
       TableFault();
     }
