@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "generator/combat.h"
 #include "generator/scratch.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
@@ -198,23 +199,12 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       if (strstr(name, "Wurf")) c->throwing = 1;
       if (toBuy == 2) {
         w.twoWeapon = 1;
-        w.attackBonus -= 6;
-        if (k == 1) {
-          w.twoWeaponSecond = 1;
-          w.attackBonus -= 4;
-          if (w.size != c->items[firstWeapon].size) {
-            w.attackBonus += 2;
-            c->items[firstWeapon].attackBonus += 2;
-          }
-        }
-      }
-      if (w.attackType == 2) {
-        w.attackBonus -= 4;
-        w.attackBonusA = 4;
+        if (k == 1) w.twoWeaponSecond = 1;
       }
       if (k == 0) firstWeapon = number;
     }
   }
+  TwoWeaponPenalties(c, false);
 }
 
 void BuyBracers(Char* c) {
