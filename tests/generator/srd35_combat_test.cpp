@@ -166,3 +166,24 @@ TEST_F(Srd35Combat, NonproficiencyPenalties) {
   EXPECT_EQ(axe.finalAttack, 1);
   delete c;
 }
+
+// Whole creations: missing armour or shield proficiency adds nothing to the check penalty
+// (the armour's own penalty goes on the attacks instead).
+TEST_F(Srd35Combat, CreatedCharactersAddNoCheckPenaltyForMissingProficiency) {
+  UseRules(kRulesSrd35);
+  Char* c = new Char();
+  Wire(c);
+  int unskilled = 0;
+  for (int n = 0; n < 300; ++n) {
+    Preset(c, n % 3 == 0 ? 4 : 0, 1 + n % 15);
+    SetRecordRuleSet(c->record, kRulesSrd35);  // a creation within a batch reads its record
+    CreateCreature(c, 1);
+    ASSERT_TRUE(Srd35(c));
+    EXPECT_EQ(c->armorCheckPenalty, 0) << "creature " << n;
+    for (int i = 0; i < c->itemCount; ++i)
+      unskilled += c->items[i].equipType == 2 && !OwnsFeat(c, gSource.proficiencyFeats[2][0]);
+  }
+  EXPECT_GT(unskilled, 0);  // the corpus holds shields without their feat
+  FreeCharBonuses(c);
+  delete c;
+}
