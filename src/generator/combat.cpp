@@ -343,6 +343,8 @@ static void WeaponFeatsAndRace(const Char* c, CharItem& it, const EquipSource& e
   DebugPrint(2, "%+d Att %+d Dmg (Feats, Race) - ", attack, damage);
 }
 
+int32_t AdamantineDamage(const Char* c, bool large) { return Srd35(c) ? 0 : large ? 2 : 1; }
+
 int WeaponAttackCount(const Char* c, const CharItem& it) {
   if (Srd35(c)) return std::max(it.twoWeaponSecond ? c->Attacks2 : c->Attacks, 1);
   return it.secondary && !it.primary ? 1 : std::max(c->Attacks, 1);

@@ -54,6 +54,10 @@ void ProficiencyPenalties(Char* c);
 // weapon the iterative attacks.
 int WeaponAttackCount(const Char* c, const CharItem& it);
 
+// The damage an adamantine weapon adds. The system's own rules: 1, 2 for a weapon of more
+// than 6 points of base damage; SRD 3.5: none (it is masterwork and passes hardness).
+int32_t AdamantineDamage(const Char* c, bool large);
+
 // Save totals: base, epic, ability and both script bonuses.
 int32_t SaveTotal(const Char* c, int which);
 

@@ -409,12 +409,9 @@ void MakeAdamantine(Char* c, CharItem& it) {
   } else {
     bool large = it.damage[0] * it.damage[1] > 6;
     if (c->money < (large ? 9000 : 3000)) return;
-    it.damage[2] += 1;
+    it.damage[2] += AdamantineDamage(c, large);
     cost = 3000;
-    if (large) {
-      it.damage[2] += 1;
-      cost += 6000;
-    }
+    if (large) cost += 6000;
   }
   it.price += cost;
   Pay(c, cost);
