@@ -122,6 +122,235 @@ static int32_t MonkBeltBonus(const Char* c) {
   return std::max(c->MWE, 0) + 1;
 }
 
+namespace {
+
+// Rows the weapon rules look up by name, once per Source build and thread.
+struct WeaponRows {
+  uint32_t generation = UINT32_MAX;
+  int twoWeaponFighting, epicSpecialization, halfling, towerShield, towerShieldFeat;
+};
+
+const WeaponRows& Rows() {
+  thread_local WeaponRows n;
+  if (n.generation == gSourceGeneration) return n;
+  n.twoWeaponFighting = FindByName(gSource.feats, gSource.featCount, "KampfMitZweiWaffen", false, false);
+  n.epicSpecialization = FindByName(gSource.feats, gSource.featCount, "EpischeWaffenspezialisierung", false, false);
+  n.halfling = FindByName(gSource.races, gSource.raceCount, "Halbling", false, false);
+  n.towerShield = FindByName(gSource.equipment, gSource.equipmentCount, "Turmschild", false, false);
+  n.towerShieldFeat = FindByName(gSource.feats, gSource.featCount, "Turmschilde", false, false);
+  n.generation = gSourceGeneration;
+  return n;
+}
+
+// The feat in general or for this weapon (-1: needs none).
+bool Trained(const Char* c, int feat, int equipment) {
+  if (feat < 0) return true;
+  for (int i = 0; i < c->featCount; ++i) {
+    if (c->feats[i] != feat) continue;
+    int p = c->featParameters[i];
+    if (p == -1 || p == equipment || gSource.feats[feat].dep == 0) return true;
+  }
+  return false;
+}
+
+// Whether a feat bound to a weapon is owned for this one.
+bool FeatFor(const Char* c, int feat, const CharItem& it) {
+  for (int i = 0; i < c->featCount && feat >= 0; ++i)
+    if (c->feats[i] == feat && (c->featParameters[i] == -1 || c->featParameters[i] == it.equipment)) return true;
+  return false;
+}
+
+// The armour check penalty of worn armour or a shield (masterwork one less).
+int32_t CheckPenalty(const CharItem& it) { return std::max(it.penalty - (it.masterwork ? 1 : 0), 0); }
+
+bool InUse(const CharItem& it) { return !it.treasure && it.equipment >= 0; }
+
+}  // namespace
+
+void TwoWeaponPenalties(Char* c, bool featsKnown) {
+  if (Srd35(c) != featsKnown) return;
+  int n = std::min(c->itemCount, kMaxItems);
+  if (!Srd35(c)) {
+    // The system's own rules: −6 and −10, both 2 better when the two differ in size; the
+    // other end of a double weapon 4 worse than the first.
+    int first = -1;
+    for (int i = 0; i < n; ++i) {
+      CharItem& w = c->items[i];
+      if (w.equipType != 0) continue;
+      if (w.twoWeapon) {
+        w.attackBonus -= 6;
+        if (!w.twoWeaponSecond) {
+          first = i;
+        } else {
+          w.attackBonus -= 4;
+          if (first >= 0 && w.size != c->items[first].size) {
+            w.attackBonus += 2;
+            c->items[first].attackBonus += 2;
+          }
+        }
+      }
+      if (w.attackType == 2) {
+        w.attackBonus -= 4;
+        w.attackBonusA = 4;
+      }
+    }
+    return;
+  }
+  // SRD 3.5: by whether the off-hand weapon is light (the other end of a double weapon
+  // counts as light) and the Two-Weapon Fighting feat.
+  bool feat = OwnsFeat(c, Rows().twoWeaponFighting);
+  auto main = [&](bool light) { return feat ? (light ? -2 : -4) : (light ? -4 : -6); };
+  auto off = [&](bool light) { return feat ? (light ? -2 : -4) : (light ? -8 : -10); };
+  for (int i = 0; i < n; ++i) {
+    CharItem& w = c->items[i];
+    if (w.equipType != 0 || !InUse(w)) continue;
+    if (w.attackType == 2) {
+      w.attackBonus += main(true);
+      w.attackBonusA = main(true) - off(true);
+    }
+    if (!w.twoWeapon || w.twoWeaponSecond) continue;
+    for (int k = i + 1; k < n; ++k) {
+      CharItem& o = c->items[k];
+      if (o.equipType != 0 || !o.twoWeapon || !o.twoWeaponSecond || !InUse(o)) continue;
+      bool light = gSource.equipment[o.equipment].size < 0;
+      w.attackBonus += main(light);
+      o.attackBonus += off(light);
+      break;
+    }
+  }
+}
+
+void ProficiencyPenalties(Char* c) {
+  const KnownRows& names = Known();
+  const int32_t* weaponFeats = gSource.proficiencyFeats[0];
+  int n = std::min(c->itemCount, kMaxItems);
+  if (Srd35(c)) {
+    // SRD 3.5: −4 with a weapon of a kind (simple, martial, exotic) the creature is not
+    // trained in; armour and shields it is not trained in put their armour check penalty
+    // on every attack (on the skills it counts anyway).
+    int32_t armourPenalty = 0;
+    for (int i = 0; i < n; ++i) {
+      const CharItem& item = c->items[i];
+      if (!InUse(item) || (item.equipType != 1 && item.equipType != 2)) continue;
+      int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
+      int feat = gSource.proficiencyFeats[item.equipType][item.equipType == 2 ? 0 : category];
+      if (item.equipType == 2 && item.equipment == Rows().towerShield) feat = Rows().towerShieldFeat;
+      if (!Trained(c, feat, item.equipment)) armourPenalty += CheckPenalty(item);
+    }
+    for (int i = 0; i < n; ++i) {
+      CharItem& item = c->items[i];
+      if (!InUse(item) || item.equipType != 0) continue;
+      int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
+      if (!Trained(c, weaponFeats[category], item.equipment)) item.attackBonus -= 4;
+      item.attackBonus -= armourPenalty;
+    }
+    return;
+  }
+  // The system's own rules: −4 with a weapon none of the three weapon feats covers (−2
+  // with improvised weapons), −4 on every attack and check for a robe or a shield without
+  // its feat.
+  int armourPenalty = 0;
+  int robeCategory = -1;
+  bool shieldUnskilled = false;
+  for (int i = 0; i < n; ++i) {
+    const CharItem& item = c->items[i];
+    if (!InUse(item)) continue;
+    // Only the robe asks for an armour feat; other armour goes unchecked.
+    if (item.equipType == 1 && item.equipment == names.robe)
+      robeCategory = std::max(robeCategory, std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2));
+    if (item.equipType == 2 && !Trained(c, gSource.proficiencyFeats[2][0], item.equipment)) shieldUnskilled = true;
+  }
+  if (robeCategory >= 0 && !Trained(c, gSource.proficiencyFeats[1][robeCategory], -1)) armourPenalty += 4;
+  if (shieldUnskilled) armourPenalty += 4;
+  for (int i = 0; i < n; ++i) {
+    CharItem& item = c->items[i];
+    if (!InUse(item) || item.equipType != 0) continue;
+    // Any of the three weapon feats, in general or for this very weapon.
+    bool skilled = false;
+    for (int k = 0; k < 3 && !skilled; ++k) skilled = Trained(c, weaponFeats[k], item.equipment);
+    if (!skilled) {
+      item.attackBonus -= 2;
+      if (!OwnsFeat(c, names.improvised)) item.attackBonus -= 2;
+    }
+    item.attackBonus -= armourPenalty;
+  }
+  c->armorCheckPenalty += armourPenalty;
+}
+
+// Strength on a weapon's damage (traced at debug level 2). The system's own rules: the
+// main hand full, two hands one and a half, the second hand half, thrown weapons half a
+// bonus, bows up to their limit, crossbows none. SRD 3.5: the main hand, thrown weapons
+// and slings full, the off hand (the second of two weapons) half a bonus, two hands one
+// and a half of a bonus, bows up to their rating, crossbows none; a penalty in full with
+// every weapon but a crossbow.
+static int32_t StrengthDamage(const Char* c, const CharItem& it, const EquipSource& e) {
+  int32_t st = c->MST;
+  if (Srd35(c)) {
+    int32_t add = st;
+    if (e.attackType == 4 && e.specialType == 3) add = 0;
+    else if (e.attackType == 4 && e.specialType == 2) add = std::min(st, it.bowStrength);
+    else if (e.attackType != 4 && st > 0 && it.twoWeaponSecond) add = st / 2;
+    else if (e.attackType != 4 && st > 0 && it.twoHanded) add = st * 3 / 2;
+    DebugPrint(2, "%+d Dmg (Str) - ", add);
+    return add;
+  }
+  if (e.attackType != 4) {
+    if (it.secondary && !it.primary) {
+      DebugPrint(2, "+%d Dmg (Str 2nd Hand) - ", st / 2);
+      return st / 2;
+    }
+    DebugPrint(2, "+%d Dmg (Str) - ", st);
+    if (!it.twoHanded) return st;
+    DebugPrint(2, "+%d Dmg (Str Twohand) - ", st / 2);
+    return st + st / 2;
+  }
+  if (e.specialType == 3) return 0;  // Crossbows add no Strength.
+  if (e.specialType == 4 && st >= 1) {
+    DebugPrint(2, "+%d Dmg (Throw Str) - ", st / 2);
+    return st / 2;
+  }
+  int add = std::min(st, it.bowStrength);
+  DebugPrint(2, "+%d Dmg (Bow Str) - ", add);
+  return add;
+}
+
+// What the feats and the race add to a weapon's attack and damage (traced at debug level
+// 2). The system's own rules: nothing, the breakdown has no such step. SRD 3.5: Weapon
+// Focus +1, Greater Weapon Focus +1, Epic Weapon Focus +2 on attacks, Weapon
+// Specialization +2, Greater +2, Epic +4 on damage with the weapon they name; Weapon
+// Finesse the Dexterity modifier instead of the Strength modifier with a light weapon
+// (less a shield's check penalty) where it is better; halflings +1 with thrown weapons
+// and slings.
+static void WeaponFeatsAndRace(const Char* c, CharItem& it, const EquipSource& e) {
+  if (!Srd35(c)) return;
+  const KnownRows& n = Known();
+  const WeaponRows& r = Rows();
+  int32_t attack = FeatFor(c, n.weaponFocus, it) + FeatFor(c, n.greaterFocus, it) + 2 * FeatFor(c, n.epicFocus, it);
+  int32_t damage = 2 * FeatFor(c, n.specialization, it) + 2 * FeatFor(c, n.greaterSpecialization, it) +
+                   4 * FeatFor(c, r.epicSpecialization, it);
+  if (e.attackType != 4 && OwnsFeat(c, n.finesse) && FinesseWeapon(it)) {
+    int32_t shield = 0;
+    for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+      const CharItem& s = c->items[i];
+      if (s.equipType == 2 && InUse(s) && (s.primary || s.secondary)) shield += CheckPenalty(s);
+    }
+    attack += std::max(c->MGE - c->MST - shield, 0);
+  }
+  int race = c->race >= 0 && c->race < gSource.raceCount ? c->race : -1;
+  bool halfling = race >= 0 && r.halfling >= 0 && (race == r.halfling || gSource.races[race].parent == r.halfling);
+  if (halfling && e.attackType == 4 && (e.specialType == 4 || e.specialType == 6 || e.specialType == 1)) ++attack;
+  it.finalAttack += attack;
+  it.finalDamage += damage;
+  DebugPrint(2, "%+d Att %+d Dmg (Feats, Race) - ", attack, damage);
+}
+
+int32_t AdamantineDamage(const Char* c, bool large) { return Srd35(c) ? 0 : large ? 2 : 1; }
+
+int WeaponAttackCount(const Char* c, const CharItem& it) {
+  if (Srd35(c)) return std::max(it.twoWeaponSecond ? c->Attacks2 : c->Attacks, 1);
+  return it.secondary && !it.primary ? 1 : std::max(c->Attacks, 1);
+}
+
 int32_t SaveTotal(const Char* c, int which) {
   switch (which) {
     case 0: return c->baseRef + c->epicSave + c->refMod + c->RWRefMage + c->RWRefRest;
@@ -178,40 +407,21 @@ void CalcWeapons(Char* c, bool finish) {
       ++it.finalAttack;
       DebugPrint(2, "+1 Att (Masterwork) - ");
     }
-    bool second = it.secondary && !it.primary;
     if (e.attackType != 4) {
       it.finalAttack += melee + it.enhancement;
       it.finalDamage += it.enhancement;
       DebugPrint(2, "+%d Att (GA Melee) - +%d Att/Dmg (Enhence) - ", melee, it.enhancement);
-      if (!second) {
-        it.finalDamage += c->MST;
-        DebugPrint(2, "+%d Dmg (Str) - ", c->MST);
-        if (it.twoHanded) {
-          it.finalDamage += c->MST / 2;
-          DebugPrint(2, "+%d Dmg (Str Twohand) - ", c->MST / 2);
-        }
-      } else {
-        it.finalDamage += c->MST / 2;
-        DebugPrint(2, "+%d Dmg (Str 2nd Hand) - ", c->MST / 2);
-      }
+      it.finalDamage += StrengthDamage(c, it, e);
     } else {
       it.finalAttack += ranged + it.enhancement;
       it.finalDamage += it.enhancement;
       DebugPrint(2, "+%d Att (GA Range) - +%d Att/Dmg (Enhencement)", ranged, it.enhancement);
-      if (e.specialType == 3) {
-        // Crossbows add no Strength.
-      } else if (e.specialType == 4 && c->MST >= 1) {
-        it.finalDamage += c->MST / 2;
-        DebugPrint(2, "+%d Dmg (Throw Str) - ", c->MST / 2);
-      } else {
-        int add = std::min(c->MST, it.bowStrength);
-        it.finalDamage += add;
-        DebugPrint(2, "+%d Dmg (Bow Str) - ", add);
-      }
+      it.finalDamage += StrengthDamage(c, it, e);
     }
     it.finalAttack += c->AttackMod;
     it.finalDamage += c->DmgMod;
     DebugPrint(2, "+%d Att +%d Dmg (CharBonus) - ", c->AttackMod, c->DmgMod);
+    WeaponFeatsAndRace(c, it, e);
     for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
       const CharSource* k = ClassAt(c->classes[s]);
       if (!k || !k->naturalEnhance || k->forceWeaponType != e.specialType) continue;

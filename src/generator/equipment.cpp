@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "generator/combat.h"
 #include "generator/scratch.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
@@ -277,23 +278,12 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       if (strstr(name, "Wurf")) c->throwing = 1;
       if (toBuy == 2) {
         w.twoWeapon = 1;
-        w.attackBonus -= 6;
-        if (k == 1) {
-          w.twoWeaponSecond = 1;
-          w.attackBonus -= 4;
-          if (w.size != c->items[firstWeapon].size) {
-            w.attackBonus += 2;
-            c->items[firstWeapon].attackBonus += 2;
-          }
-        }
-      }
-      if (w.attackType == 2) {
-        w.attackBonus -= 4;
-        w.attackBonusA = 4;
+        if (k == 1) w.twoWeaponSecond = 1;
       }
       if (k == 0) firstWeapon = number;
     }
   }
+  TwoWeaponPenalties(c, false);
 }
 
 void BuyBracers(Char* c) {
@@ -525,12 +515,9 @@ void MakeAdamantine(Char* c, CharItem& it) {
   } else {
     bool large = it.damage[0] * it.damage[1] > 6;
     if (c->money < (large ? 9000 : 3000) || !FitsCeiling(c, it, large ? 9000 : 3000)) return;
-    it.damage[2] += 1;
+    it.damage[2] += AdamantineDamage(c, large);
     cost = 3000;
-    if (large) {
-      it.damage[2] += 1;
-      cost += 6000;
-    }
+    if (large) cost += 6000;
   }
   it.price += cost;
   Pay(c, cost);

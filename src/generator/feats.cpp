@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generator/classes.h"
+#include "generator/combat.h"
 #include "generator/rules.h"
 #include "generator/scratch.h"
 #include "generator/shared_table.h"
@@ -748,33 +749,8 @@ void RunFeatScripts(Char* c, int32_t* tpGiven) {
   }
   if (tpGiven && count > 0) tpGiven[count - 1] = c->TP - tpGiven[count - 1];
 
-  const int32_t* weaponFeats = gSource.proficiencyFeats[0];
-  int armourPenalty = 0;
-  int robeCategory = -1;
-  bool shieldUnskilled = false;
-  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
-    const CharItem& item = c->items[i];
-    if (item.treasure || item.equipment < 0) continue;
-    // Only the robe asks for an armour feat; other armour goes unchecked.
-    if (item.equipType == 1 && item.equipment == names.robe)
-      robeCategory = std::max(robeCategory, std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2));
-    if (item.equipType == 2 && !Covers(c, gSource.proficiencyFeats[2][0], item.equipment)) shieldUnskilled = true;
-  }
-  if (robeCategory >= 0 && !Covers(c, gSource.proficiencyFeats[1][robeCategory], -1)) armourPenalty += 4;
-  if (shieldUnskilled) armourPenalty += 4;
-  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
-    CharItem& item = c->items[i];
-    if (item.treasure || item.equipType != 0 || item.equipment < 0) continue;
-    // Any of the three weapon feats, in general or for this very weapon.
-    bool skilled = false;
-    for (int k = 0; k < 3 && !skilled; ++k) skilled = Covers(c, weaponFeats[k], item.equipment);
-    if (!skilled) {
-      item.attackBonus -= 2;
-      if (!OwnsFeat(c, names.improvised)) item.attackBonus -= 2;
-    }
-    item.attackBonus -= armourPenalty;
-  }
-  c->armorCheckPenalty += armourPenalty;
+  ProficiencyPenalties(c);
+  TwoWeaponPenalties(c, true);
 }
 
 void RemoveDuplicateFeats(Char* c) {

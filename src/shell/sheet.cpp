@@ -260,7 +260,7 @@ std::string ItemLabel(const CharItem& it) {
 std::vector<int> WeaponAttackBonuses(const Char* c, const CharItem& it) {
   std::vector<int> bonuses;
   if (!it.figured) return bonuses;
-  int attacks = it.secondary && !it.primary ? 1 : std::max(c->Attacks, 1);
+  int attacks = WeaponAttackCount(c, it);
   for (int k = 0; k < attacks; ++k) bonuses.push_back(it.finalAttack - 5 * k);
   return bonuses;
 }
