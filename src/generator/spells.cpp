@@ -574,7 +574,22 @@ void SpellsBeforeFeats(Char* c) {
 
 void SpellsAfterAbilities(Char* c) {
   if (!Srd35(c)) return;
+  // The count clears every slot: the powers' slots keep what the powers stage set.
+  int slots = std::min(c->classCount, kMaxClassSlots);
+  std::vector<int32_t> powers;
+  auto keep = [&](bool back) {
+    size_t at = 0;
+    for (int s = 0; s < slots; ++s)
+      if (const CharSource* k = ClassAt(c->classes[s]); k && k->powerType != 0)
+        for (int32_t* row : {c->spellsKnown[s], c->spellsPerDay[s], c->spellsToDraw[s]})
+          for (int l = 0; l < 10; ++l, ++at) {
+            if (!back) powers.push_back(row[l]);
+            else row[l] = powers[at];
+          }
+  };
+  keep(false);
   CalculateSpellCount(c);
+  keep(true);
   DoArcanas(c);
   CalculateSpells(c);
   BonusPowerPoints(c);
