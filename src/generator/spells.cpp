@@ -528,7 +528,8 @@ void CalculateSpells(Char* c) {
       }
       // A specialist's extra spell of the specialist school.
       if (SpecialistExtraSpell(c, *k, slot, level)) {
-        // Also at a spell level the class cannot cast yet (its counts rise from -1 to 0).
+        // By the own rules also at a spell level the class cannot cast yet (its counts
+        // rise from -1 to 0).
         for (int sp = 0; sp < n; ++sp) {
           const SpellSource& x = gSource.spells[sp];
           const int32_t* per = x.Levels();
