@@ -222,6 +222,19 @@ void ClassSpellProgression(const Char* c, int type, int L, int s, int mod, int32
   if ((type == 4 || type == 8) && *D == 0 && mod < s) *K = 0;
 }
 
+// The levels of a class that advances another's spellcasting which count for it: SRD 3.5
+// counts the eldritch knight's from his 2nd level on.
+int AddedCasterLevels(const Char* c, int cls, int levels) {
+  if (!Srd35(c)) return levels;
+  thread_local uint32_t generation = ~0u;
+  thread_local int eldritchKnight = -1;
+  if (generation != gSourceGeneration) {
+    eldritchKnight = FindByName(gSource.classes, gSource.classCount, "MystischerRitter", false, false);
+    generation = gSourceGeneration;
+  }
+  return cls >= 0 && cls == eldritchKnight ? std::max(levels - 1, 0) : levels;
+}
+
 // One pass of the counts; `epicLevels` says whether the real pre-epic levels count.
 void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* preEpic) {
   for (int s = 0; s < kMaxClassSlots; ++s)
@@ -242,8 +255,8 @@ void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* 
     for (int s = 0; s < slots; ++s) {
       const CharSource* k = ClassAt(c->classes[s]);
       if (!k || !k->increaseSpellType || s == main) continue;
-      c->classLevels[main] += c->classLevels[s];
-      c->preEpicLevels[main] += c->preEpicLevels[s];
+      c->classLevels[main] += AddedCasterLevels(c, c->classes[s], c->classLevels[s]);
+      c->preEpicLevels[main] += AddedCasterLevels(c, c->classes[s], c->preEpicLevels[s]);
     }
   for (int s = 0; s < slots; ++s) {
     const CharSource* k = ClassAt(c->classes[s]);

@@ -141,10 +141,18 @@ TEST_F(SrdCasting, SpecialistCasterLevelAndPsicrystalPower) {
   EXPECT_EQ(c->spellsPerDay[0][1], 1 + 1 + 1);
   EXPECT_EQ(c->spellsPerDay[0][2], -1);
   Drop(c);
-  // A class without spells has no caster level.
+  // A class without spells has no caster level; an eldritch knight adds his levels from the 2nd.
   c = Make("Kämpfer", 5, kInt, 10);
   CalculateSpellCount(c);
   EXPECT_EQ(c->casterLevel[0], 0);
+  Drop(c);
+  c = Make("Magier", 5, kInt, 17);
+  c->classCount = 2;
+  c->classes[1] = FindByName(gSource.classes, gSource.classCount, "MystischerRitter", false, true);
+  c->classLevels[1] = c->preEpicLevels[1] = 3;
+  CalculateSpellCount(c);
+  EXPECT_EQ(c->casterLevel[0], 5 + 2);
+  EXPECT_EQ(c->casterLevel[1], 0);
   Drop(c);
   // Psicrystal Power: Int 25 or Cha 25, whichever is the key ability for manifesting.
   const int32_t keyAbility25[] = {2, 'K' | 'A' << 8, 25};
