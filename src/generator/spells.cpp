@@ -263,6 +263,7 @@ void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* 
     int L = c->preEpicLevels[s];
     if (!k || k->spellType == -1 || L <= 0) continue;
     int score = KeyScore(c, *k), mod = KeyModifier(c, *k);
+    bool fromKnown = CastsFromKnown(c, *k);
     for (int l = 0; l < 10; ++l) {
       int32_t K = -1, D = -1;
       if (score >= 10 + l) ClassSpellProgression(c, k->spellType, L, l, mod, &K, &D);
@@ -271,7 +272,7 @@ void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* 
       if (score < 10 + l) K = D = -1;
       c->spellsKnown[s][l] = K;
       c->spellsPerDay[s][l] = D;
-      c->spellsToDraw[s][l] = CastsFromKnown(c, *k) ? K : D;
+      c->spellsToDraw[s][l] = fromKnown ? K : D;
       if (c->spellsToDraw[s][l] >= 0) c->highestSpellLevel = std::max(c->highestSpellLevel, l);
     }
   }
@@ -495,7 +496,7 @@ void CalculateSpells(Char* c) {
     const CharSource* k = ClassAt(c->classes[slot]);
     if (!k || k->spellType == -1) continue;
     int cls = c->classes[slot];
-    bool monsterSlot = c->kind == 1 && c->monsterCaster;
+    bool monsterSlot = c->kind == 1 && c->monsterCaster, fromKnown = CastsFromKnown(c, *k);
     for (int level = 0; level < 10; ++level) {
       int toDraw = c->spellsToDraw[slot][level];
       c->spellsChosenCount[slot][level] = 0;
@@ -535,7 +536,7 @@ void CalculateSpells(Char* c) {
           if (profile)
             for (int i = 0; i < profile->spellCount; ++i)
               if (profile->spells[i][0] == sp && ++profileDone[(size_t)i] >= profile->spells[i][1]) table.Set(sp, 0);
-          if (CastsFromKnown(c, *k)) table.Set(sp, 0);
+          if (fromKnown) table.Set(sp, 0);
           table.Set(sp, weights[(size_t)sp] * 2 / 3);
         }
       }
