@@ -313,9 +313,7 @@ int64_t CreateCreature(Char* c, int sub) {
       DebugPrint(1, "\nZauber etc werden bestimmt\n");
       ComputeModifiers(c);
       DoDomainsSpecial(c);
-      CalculateSpellCount(c);
-      DoArcanas(c);
-      CalculateSpells(c);
+      SpellsBeforeFeats(c);
       DoPowers(c);
       RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
@@ -361,6 +359,7 @@ int64_t CreateCreature(Char* c, int sub) {
       EquipmentSkillBonuses(c);
       ComputeModifiers(c);
       CalcBaseValues(c);
+      SpellsAfterAbilities(c);
       DoCrystal(c);
       RestoreChooseEverything();
       DoCompanions(c);

@@ -13,6 +13,14 @@ namespace RUNTIME_NS {
 // Power points, main ability, powers known and drawn, for every psionic class slot.
 void DoPowers(Char* c);
 
+// SRD 3.5: the key ability's bonus power points of the highest manifesting class, added
+// once the ability scores are final.
+void BonusPowerPoints(Char* c);
+
+// Whether the key ability a manifester's prerequisite names reaches `score`: SRD 3.5 the
+// key ability of the highest manifesting class, the system's own rules Intelligence.
+bool KeyManifestingAbilityReaches(Char* c, int score);
+
 // Psicrystal personalities and psionic combat modes as special-ability lines.
 void DoCrystal(Char* c);
 

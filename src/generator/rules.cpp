@@ -1,6 +1,8 @@
 #include "generator/rules.h"
 #include "generator/skills.h"
 
+#include "generator/powers.h"
+
 #include "launcher/process.h"
 #include "random/repro.h"
 #include "source/reader.h"
@@ -86,6 +88,7 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
       case Op('I', 'N'): pass = c->IN >= arg(); break;
       case Op('W', 'E'): pass = c->WE >= arg(); break;
       case Op('C', 'H'): pass = c->CH >= arg(); break;
+      case Op('K', 'A'): pass = KeyManifestingAbilityReaches(c, arg()); break;
       case Op('R', 'A'): {
         int races = arg();
         pass = false;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/extras.h"
+#include "generator/powers.h"
 #include "generator/scratch.h"
 #include "generator/shared_table.h"
 #include "launcher/process.h"
@@ -158,6 +160,81 @@ void ChooseSchools(Char* c) {
   }
 }
 
+// A class slot's caster level from the levels counted for its spells (`counted`, with the
+// levels other classes add) and its own: paladin and ranger half their own from the 4th;
+// SRD 3.5 gives a class that casts no spells none (the system's own rules its levels).
+int CasterLevel(const Char* c, const CharSource* k, int counted, int own) {
+  if (k && k->spellType == 5) return own >= 4 ? own / 2 : 0;
+  if (Srd35(c) && (!k || k->spellType == -1)) return 0;
+  return counted;
+}
+
+// Whether a specialist prepares an extra spell of her school at this spell level: SRD 3.5
+// at each level she can cast; the system's own rules at each level her key ability
+// reaches, also one the class cannot cast yet.
+bool SpecialistExtraSpell(const Char* c, const CharSource& k, int slot, int level) {
+  if (!c->specialist || !k.specialise || k.spellAttribute < 0 || Forbidden(c, c->specialistSchool)) return false;
+  if (Srd35(c)) return c->spellsPerDay[slot][level] > 0;
+  return KeyScore(c, k) - 10 >= level;
+}
+
+// The class tables where they differ from the progressions: the bard's spells per day
+// and known (spell levels 0-6), the paladin's and ranger's per day (levels 1-4), the
+// assassin's known (levels 1-4); -1 none.
+constexpr int8_t kBardPerDay[20][7] = {
+    {2, -1, -1, -1, -1, -1, -1}, {3, 0, -1, -1, -1, -1, -1}, {3, 1, -1, -1, -1, -1, -1}, {3, 2, 0, -1, -1, -1, -1},
+    {3, 3, 1, -1, -1, -1, -1},   {3, 3, 2, -1, -1, -1, -1},  {3, 3, 2, 0, -1, -1, -1},   {3, 3, 3, 1, -1, -1, -1},
+    {3, 3, 3, 2, -1, -1, -1},    {3, 3, 3, 2, 0, -1, -1},    {3, 3, 3, 3, 1, -1, -1},    {3, 3, 3, 3, 2, -1, -1},
+    {3, 3, 3, 3, 2, 0, -1},      {4, 3, 3, 3, 3, 1, -1},     {4, 4, 3, 3, 3, 2, -1},     {4, 4, 4, 3, 3, 2, 0},
+    {4, 4, 4, 4, 3, 3, 1},       {4, 4, 4, 4, 4, 3, 2},      {4, 4, 4, 4, 4, 4, 3},      {4, 4, 4, 4, 4, 4, 4}};
+constexpr int8_t kBardKnown[20][7] = {
+    {4, -1, -1, -1, -1, -1, -1}, {5, 2, -1, -1, -1, -1, -1}, {6, 3, -1, -1, -1, -1, -1}, {6, 3, 2, -1, -1, -1, -1},
+    {6, 4, 3, -1, -1, -1, -1},   {6, 4, 3, -1, -1, -1, -1},  {6, 4, 4, 2, -1, -1, -1},   {6, 4, 4, 3, -1, -1, -1},
+    {6, 4, 4, 3, -1, -1, -1},    {6, 4, 4, 4, 2, -1, -1},    {6, 4, 4, 4, 3, -1, -1},    {6, 4, 4, 4, 3, -1, -1},
+    {6, 4, 4, 4, 4, 2, -1},      {6, 4, 4, 4, 4, 3, -1},     {6, 4, 4, 4, 4, 3, -1},     {6, 5, 4, 4, 4, 4, 2},
+    {6, 5, 5, 4, 4, 4, 3},       {6, 5, 5, 5, 4, 4, 3},      {6, 5, 5, 5, 5, 4, 4},      {6, 5, 5, 5, 5, 5, 4}};
+constexpr int8_t kHolyWarriorPerDay[20][4] = {
+    {-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, {0, -1, -1, -1}, {0, -1, -1, -1}, {1, -1, -1, -1},
+    {1, -1, -1, -1},  {1, 0, -1, -1},   {1, 0, -1, -1},   {1, 1, -1, -1},  {1, 1, 0, -1},   {1, 1, 1, -1},
+    {1, 1, 1, -1},    {2, 1, 1, 0},     {2, 1, 1, 1},     {2, 2, 1, 1},    {2, 2, 2, 1},    {3, 2, 2, 1},
+    {3, 3, 3, 2},     {3, 3, 3, 3}};
+constexpr int8_t kAssassinKnown[10][4] = {{2, -1, -1, -1}, {3, -1, -1, -1}, {3, 2, -1, -1}, {4, 3, -1, -1},
+                                          {4, 3, 2, -1},   {4, 4, 3, -1},   {4, 4, 3, 2},    {4, 4, 4, 3},
+                                          {4, 4, 4, 3},    {4, 4, 4, 4}};
+
+// Spells known (K) and per day (D) of a class of caster `type` at level L for spell level
+// s, before bonus spells. SRD 3.5 takes the bard's, paladin's, ranger's and assassin's
+// tables as printed (the other classes' agree with the progression); a spell level the
+// table first opens with 0 per day is known only with a bonus spell of it (key modifier
+// `mod` at least s).
+void ClassSpellProgression(const Char* c, int type, int L, int s, int mod, int32_t* K, int32_t* D) {
+  SpellProgression(type, L, s, K, D);
+  if (!Srd35(c) || L <= 0) return;
+  int row = std::min(L, 20) - 1;
+  if (type == 4 && s <= 6) {
+    *D = kBardPerDay[row][s];
+    *K = kBardKnown[row][s];
+  } else if (type == 5 && s >= 1 && s <= 4) {
+    *D = kHolyWarriorPerDay[row][s - 1];
+  } else if (type == 8 && s >= 1 && s <= 4) {
+    *K = kAssassinKnown[std::min(row, 9)][s - 1];
+  }
+  if ((type == 4 || type == 8) && *D == 0 && mod < s) *K = 0;
+}
+
+// The levels of a class that advances another's spellcasting which count for it: SRD 3.5
+// counts the eldritch knight's from his 2nd level on.
+int AddedCasterLevels(const Char* c, int cls, int levels) {
+  if (!Srd35(c)) return levels;
+  thread_local uint32_t generation = ~0u;
+  thread_local int eldritchKnight = -1;
+  if (generation != gSourceGeneration) {
+    eldritchKnight = FindByName(gSource.classes, gSource.classCount, "MystischerRitter", false, false);
+    generation = gSourceGeneration;
+  }
+  return cls >= 0 && cls == eldritchKnight ? std::max(levels - 1, 0) : levels;
+}
+
 // One pass of the counts; `epicLevels` says whether the real pre-epic levels count.
 void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* preEpic) {
   for (int s = 0; s < kMaxClassSlots; ++s)
@@ -178,23 +255,24 @@ void CountPass(Char* c, bool realPreEpic, const int32_t* levels, const int32_t* 
     for (int s = 0; s < slots; ++s) {
       const CharSource* k = ClassAt(c->classes[s]);
       if (!k || !k->increaseSpellType || s == main) continue;
-      c->classLevels[main] += c->classLevels[s];
-      c->preEpicLevels[main] += c->preEpicLevels[s];
+      c->classLevels[main] += AddedCasterLevels(c, c->classes[s], c->classLevels[s]);
+      c->preEpicLevels[main] += AddedCasterLevels(c, c->classes[s], c->preEpicLevels[s]);
     }
   for (int s = 0; s < slots; ++s) {
     const CharSource* k = ClassAt(c->classes[s]);
     int L = c->preEpicLevels[s];
     if (!k || k->spellType == -1 || L <= 0) continue;
     int score = KeyScore(c, *k), mod = KeyModifier(c, *k);
+    bool fromKnown = CastsFromKnown(c, *k);
     for (int l = 0; l < 10; ++l) {
       int32_t K = -1, D = -1;
-      if (score >= 10 + l) SpellProgression(k->spellType, L, l, &K, &D);
+      if (score >= 10 + l) ClassSpellProgression(c, k->spellType, L, l, mod, &K, &D);
       if (l >= 1 && D != -1 && mod >= l) D += (mod - l) / 4 + 1;
       if (D != -1 && c->spellBonus[0] && l >= c->spellBonus[1] && l <= c->spellBonus[2]) D += c->spellBonus[0];
       if (score < 10 + l) K = D = -1;
       c->spellsKnown[s][l] = K;
       c->spellsPerDay[s][l] = D;
-      c->spellsToDraw[s][l] = k->spontaneous ? K : D;
+      c->spellsToDraw[s][l] = fromKnown ? K : D;
       if (c->spellsToDraw[s][l] >= 0) c->highestSpellLevel = std::max(c->highestSpellLevel, l);
     }
   }
@@ -257,6 +335,13 @@ const SpellLists& SpellListsNow() {
 }
 
 }  // namespace
+
+// A caster who casts from the spells she knows: SRD 3.5 casts the assassin's spells as a
+// bard does.
+bool CastsFromKnown(const Char* c, const CharSource& k) {
+  if (Srd35(c) && k.spellType == 8) return true;
+  return k.spontaneous != 0;
+}
 
 void SpellProgression(int type, int L, int s, int32_t* K, int32_t* D) {
   *K = *D = -1;
@@ -382,11 +467,10 @@ void CalculateSpellCount(Char* c) {
   CountPass(c, false, levels, preEpic);
   if (c->kind != 1) CountPass(c, true, levels, preEpic);
   for (int s = 0; s < slots; ++s) {
-    c->casterLevel[s] = c->classLevels[s];
+    int counted = c->classLevels[s];
     c->classLevels[s] = levels[s];
     c->preEpicLevels[s] = preEpic[s];
-    const CharSource* k = ClassAt(c->classes[s]);
-    if (k && k->spellType == 5) c->casterLevel[s] = c->classLevels[s] >= 4 ? c->classLevels[s] / 2 : 0;
+    c->casterLevel[s] = CasterLevel(c, ClassAt(c->classes[s]), counted, levels[s]);
   }
 }
 
@@ -412,7 +496,7 @@ void CalculateSpells(Char* c) {
     const CharSource* k = ClassAt(c->classes[slot]);
     if (!k || k->spellType == -1) continue;
     int cls = c->classes[slot];
-    bool monsterSlot = c->kind == 1 && c->monsterCaster;
+    bool monsterSlot = c->kind == 1 && c->monsterCaster, fromKnown = CastsFromKnown(c, *k);
     for (int level = 0; level < 10; ++level) {
       int toDraw = c->spellsToDraw[slot][level];
       c->spellsChosenCount[slot][level] = 0;
@@ -452,14 +536,14 @@ void CalculateSpells(Char* c) {
           if (profile)
             for (int i = 0; i < profile->spellCount; ++i)
               if (profile->spells[i][0] == sp && ++profileDone[(size_t)i] >= profile->spells[i][1]) table.Set(sp, 0);
-          if (k->spontaneous) table.Set(sp, 0);
+          if (fromKnown) table.Set(sp, 0);
           table.Set(sp, weights[(size_t)sp] * 2 / 3);
         }
       }
       // A specialist's extra spell of the specialist school.
-      if (c->specialist && k->specialise && k->spellAttribute >= 0 && !Forbidden(c, c->specialistSchool) &&
-          KeyScore(c, *k) - 10 >= level) {
-        // Also at a spell level the class cannot cast yet (its counts rise from -1 to 0).
+      if (SpecialistExtraSpell(c, *k, slot, level)) {
+        // By the own rules also at a spell level the class cannot cast yet (its counts
+        // rise from -1 to 0).
         for (int sp = 0; sp < n; ++sp) {
           const SpellSource& x = gSource.spells[sp];
           const int32_t* per = x.Levels();
@@ -494,6 +578,36 @@ void CalculateSpells(Char* c) {
       }
     }
   }
+}
+
+void SpellsBeforeFeats(Char* c) {
+  CalculateSpellCount(c);
+  if (Srd35(c)) return;
+  DoArcanas(c);
+  CalculateSpells(c);
+}
+
+void SpellsAfterAbilities(Char* c) {
+  if (!Srd35(c)) return;
+  // The count clears every slot: the powers' slots keep what the powers stage set.
+  int slots = std::min(c->classCount, kMaxClassSlots);
+  std::vector<int32_t> powers;
+  auto keep = [&](bool back) {
+    size_t at = 0;
+    for (int s = 0; s < slots; ++s)
+      if (const CharSource* k = ClassAt(c->classes[s]); k && k->powerType != 0)
+        for (int32_t* row : {c->spellsKnown[s], c->spellsPerDay[s], c->spellsToDraw[s]})
+          for (int l = 0; l < 10; ++l, ++at) {
+            if (!back) powers.push_back(row[l]);
+            else row[l] = powers[at];
+          }
+  };
+  keep(false);
+  CalculateSpellCount(c);
+  keep(true);
+  DoArcanas(c);
+  CalculateSpells(c);
+  BonusPowerPoints(c);
 }
 
 void ApplyEffectExtras(Char* c, int effect) {

@@ -4,6 +4,8 @@
 
 #include "generator/char.h"
 
+struct CharSource;
+
 #ifndef RUNTIME_NS
 #error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
 #endif
@@ -28,6 +30,16 @@ void SpellProgression(int type, int level, int spellLevel, int32_t* known, int32
 // What an item effect grants beside its script: "ZusatzZauber" gives one more spell per
 // day for spell levels 0 to 4, or 10 power points when the main class is psionic.
 void ApplyEffectExtras(Char* c, int effect);
+
+// Whether the class casts from the spells it knows (spontaneously) rather than prepared.
+bool CastsFromKnown(const Char* c, const CharSource& k);
+
+// Spell slots by the key ability: the system's own rules count and draw the spells (and
+// the archmage's arcana) before the feats; SRD 3.5 counts them there for the feats'
+// prerequisites and counts and draws them again once feats, race and class have raised the
+// key abilities (with the bonus power points).
+void SpellsBeforeFeats(Char* c);
+void SpellsAfterAbilities(Char* c);
 
 // Save DC of a spell cast by the class of `slot`.
 int SpellDC(const Char* c, int slot, int spell, int spellLevel);

@@ -285,11 +285,16 @@ std::string ItemFigures(const Char* c, const CharItem& it) {
   return std::string();
 }
 
-// Save DC of a power: 10 + level + the key ability's modifier and DC bonuses.
-int PowerDC(const Char* c, int power, int level) {
+// Save DC of a power: 10 + level + the key ability's modifier and DC bonuses. The key
+// ability is the power's own; SRD 3.5 takes the manifesting class's.
+int PowerDC(const Char* c, int slot, int power, int level) {
   int attribute = gSource.powers[power].attribute;
   int dc = 10 + level + c->GeneralDC;
   if (attribute >= 0 && attribute < kAttributes) dc += Modifiers(c)[attribute] + c->disciplineDC[attribute];
+  const CharSource* k = ClassAt(c->classes[slot]);
+  if (Srd35(c) && k && k->spellAttribute >= 0 && k->spellAttribute < kAttributes && attribute >= 0 &&
+      attribute < kAttributes)
+    dc += Modifiers(c)[k->spellAttribute] - Modifiers(c)[attribute];
   return dc;
 }
 
@@ -526,7 +531,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     out.Wide(Format("   %s (Zauberstufe %d):", k.name.c_str(), c->casterLevel[slot]));
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
-      std::string row = k.spontaneous ? Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
+      std::string row = CastsFromKnown(c, k) ? Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
                                                c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level))
                                       : Format("Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level],
                                                SpellDC(c, slot, -1, level));
@@ -753,7 +758,7 @@ void Export(Char* c, FILE* f) {
       for (int k = 0; k < c->spellsChosenCount[i][level] && k < 10; ++k) {
         int p = c->spellsChosen[i][level][k];
         if (p < 0 || p >= gSource.powerCount) continue;
-        fprintf(f, "PSI=%d,%d,%d,%d,%d,%s\n", i, entry++, level, PowerDC(c, p, level), gSource.powers[p].attribute,
+        fprintf(f, "PSI=%d,%d,%d,%d,%d,%s\n", i, entry++, level, PowerDC(c, i, p, level), gSource.powers[p].attribute,
                 gSource.powers[p].name.c_str());
       }
   }

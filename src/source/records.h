@@ -131,6 +131,7 @@ struct SpellSource {
 struct PowerSource {
   String name;
   int32_t psion = 0, psychicWarrior = 0, attribute = 0;
+  int32_t discipline = -1;  // the discipline whose psions alone learn it (0..5 as the abilities); -1 general
 };
 
 struct EquipSource {

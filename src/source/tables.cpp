@@ -504,22 +504,36 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
   return 0;
 }
 
-int gPower[5];
+int gPower[6];
+// The disciplines in the order of the abilities they go with; "Allgemein" powers are on
+// the general list.
+const char* const kDisciplineNames[6] = {"Psychometabolismus", "Psychoportation", "Psychokinese",
+                                         "Metakreation",       "Hellsicht",       "Telepathie"};
 int PowerRow(char** f, void* record, void*, int count, bool header) {
   if (header) {
     gPower[0] = FindColumn(f, "Name", count, true);
     gPower[1] = FindColumn(f, "Psion", count, true);
     gPower[2] = FindColumn(f, "PsychicW", count, true);
     gPower[3] = FindColumn(f, "Attribute", count, true);
-    gPower[4] = count;
+    gPower[4] = FindColumn(f, "Discipline", count, true);
+    gPower[5] = count;
     return 0;
   }
-  CheckCount(count, gPower[4], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
+  CheckCount(count, gPower[5], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
   PowerSource& r = *static_cast<PowerSource*>(record);
   r.name.Assign(f[gPower[0]]);
   r.psion = FieldNumber(f[gPower[1]]);
   r.psychicWarrior = FieldNumber(f[gPower[2]]);
   r.attribute = FieldNumber(f[gPower[3]]);
+  const char* discipline = f[gPower[4]];
+  r.discipline = -2;
+  if (strcmp(discipline, "Allgemein") == 0) r.discipline = -1;
+  for (int d = 0; d < 6; ++d)
+    if (strcmp(discipline, kDisciplineNames[d]) == 0) r.discipline = d;
+  if (r.discipline == -2) {
+    ConsolePrint("Unknown discipline %s of power %s\n", discipline, f[gPower[0]]);
+    TableFault();
+  }
   return 0;
 }
 

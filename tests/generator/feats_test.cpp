@@ -571,6 +571,7 @@ class Corpus : public Feats {
       int ability = Ability(c, op);
       if (ability >= 0) pass = ability >= std::stoi(arg);
       else if (op == "GA") pass = c->GA >= std::stoi(arg);
+      else if (op == "KA") pass = c->IN >= std::stoi(arg);  // the own rules' key ability for manifesting
       else if (op == "PR") pass = Owned(c, arg) > 0;
       else if (op == "PG") pass = Owned(c, arg) >= Owned(c, self);
       else if (op == "SF") pass = c->baseFort >= std::stoi(arg);
