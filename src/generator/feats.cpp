@@ -10,6 +10,7 @@
 #include "generator/rules.h"
 #include "generator/scratch.h"
 #include "generator/shared_table.h"
+#include "generator/spells.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
@@ -418,13 +419,7 @@ void DoFeatDep(Char* c, int slot) {
     } else if (!found && f.dep == 2) {
       int schools = gSource.schoolCount;
       Scratch<int32_t, 256> w((size_t)std::max(schools, 1));
-      for (int s = 0; s < schools; ++s) w[s] = 0;
-      for (int i = 0; i < c->knownSpellCount && i < 256; ++i) {
-        int spell = c->knownSpells[i];
-        if (spell < 0 || spell >= gSource.spellCount) continue;
-        int school = gSource.spells[spell].school;
-        if (school >= 0 && school < schools) ++w[school];
-      }
+      SpellFocusSchoolWeights(c, w.data(), schools);
       if (schools > 0) w[schools - 1] = 0;  // the general school is no focus
       for (int s = 0; s < schools; ++s) {
         if (OwnsWith(c, feat, s, slot)) w[s] = 0;

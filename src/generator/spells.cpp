@@ -580,6 +580,28 @@ void CalculateSpells(Char* c) {
   }
 }
 
+void SpellFocusSchoolWeights(const Char* c, int32_t* w, int schools) {
+  for (int s = 0; s < schools; ++s) w[s] = 0;
+  auto count = [&](int spell) {
+    if (spell < 0 || spell >= gSource.spellCount) return;
+    int school = gSource.spells[spell].school;
+    if (school >= 0 && school < schools) ++w[school];
+  };
+  if (!Srd35(c) || c->knownSpellCount > 0) {
+    for (int i = 0; i < c->knownSpellCount && i < 256; ++i) count(c->knownSpells[i]);
+    return;
+  }
+  const SpellLists& lists = SpellListsNow();
+  for (int slot = 0; slot < c->classCount && slot < kMaxClassSlots; ++slot) {
+    const CharSource* k = ClassAt(c->classes[slot]);
+    int cls = c->classes[slot];
+    if (!k || k->spellType == -1 || cls < 0 || cls >= lists.classes) continue;
+    for (int level = 0; level < 10; ++level)
+      if (c->spellsToDraw[slot][level] > 0)
+        for (int32_t i = lists.start[cls * 10 + level]; i < lists.start[cls * 10 + level + 1]; ++i) count(lists.spell[i]);
+  }
+}
+
 void SpellsBeforeFeats(Char* c) {
   CalculateSpellCount(c);
   if (Srd35(c)) return;

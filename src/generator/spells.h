@@ -39,6 +39,10 @@ bool CastsFromKnown(const Char* c, const CharSource& k);
 // prerequisites and counts and draws them again once feats, race and class have raised the
 // key abilities (with the bonus power points).
 void SpellsBeforeFeats(Char* c);
+// Weights of the schools Spell Focus may name (w: one per school): the creature's spells per
+// school. SRD 3.5 draws the spells only after the feats, so there the class lists of the
+// spell levels it has slots for stand in for spells not drawn yet.
+void SpellFocusSchoolWeights(const Char* c, int32_t* w, int schools);
 void SpellsAfterAbilities(Char* c);
 
 // Save DC of a spell cast by the class of `slot`.

@@ -56,7 +56,9 @@ TEST_F(SrdCasting, SpellSlotsByTheClassTablesAndTheFinalKeyAbility) {
     CalculateSpellCount(c);
     for (size_t i = 0; i < k.perDay.size(); ++i) {
       EXPECT_EQ(c->spellsPerDay[0][k.first + i], k.perDay[i]) << k.cls << " " << k.level << " level " << k.first + i;
-      if (!k.known.empty()) EXPECT_EQ(c->spellsKnown[0][k.first + i], k.known[i]) << k.cls << " known " << i;
+      if (!k.known.empty()) {
+        EXPECT_EQ(c->spellsKnown[0][k.first + i], k.known[i]) << k.cls << " known " << i;
+      }
     }
     Drop(c);
   }
@@ -121,8 +123,12 @@ TEST_F(SrdCasting, PowersKnownByTheTablesFromTheClassList) {
         highest = std::max(highest, s);
         EXPECT_GE(s, 1) << k.cls;
         EXPECT_EQ(std::string(k.cls) == "Psychokrieger" ? p.psychicWarrior : p.psion, s) << p.name.c_str();
-        if (std::string(k.cls) == "Wilder") EXPECT_EQ(p.discipline, -1) << p.name.c_str();
-        if (std::string(k.cls) == "Psion") EXPECT_TRUE(p.discipline < 0 || p.discipline == c->mainPsionic) << p.name.c_str();
+        if (std::string(k.cls) == "Wilder") {
+          EXPECT_EQ(p.discipline, -1) << p.name.c_str();
+        }
+        if (std::string(k.cls) == "Psion") {
+          EXPECT_TRUE(p.discipline < 0 || p.discipline == c->mainPsionic) << p.name.c_str();
+        }
       }
     EXPECT_EQ(known, k.known) << k.cls << " " << k.level;
     EXPECT_EQ(highest, k.highest) << k.cls << " " << k.level;
