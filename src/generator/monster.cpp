@@ -54,20 +54,29 @@ void ReleaseOptionWeights() {
   gOptionWeights = OptionWeights{};
 }
 
+// Counts the option weights of every monster for one CR into `row`.
+template <bool kSrd>
+void CountOptionWeights(int cr, bool mixed, bool useTemplates, int templates, int32_t* row) {
+  for (int m = 0; m < gSource.monsterCount; ++m) {
+    row[m] = 0;
+    for (int k = 0; k < 4; ++k)
+      for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
+        int32_t high = 0;
+        int32_t low = kSrd ? DetermineSrdCR(m, k, t, &high, mixed) : DetermineCR(m, k, t, &high, mixed, false);
+        if (cr < low || cr > high) continue;
+        row[m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
+      }
+  }
+}
+
 // The option weights of every monster for one CR; copies them into `out`.
 void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, bool srd, int32_t* out) {
   int n = gSource.monsterCount;
   auto count = [&](int32_t* row) {
-    for (int m = 0; m < n; ++m) {
-      row[m] = 0;
-      for (int k = 0; k < 4; ++k)
-        for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
-          int32_t high = 0;
-          int32_t low = DetermineCR(m, k, t, &high, mixed, false, srd);
-          if (cr < low || cr > high) continue;
-          row[m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
-        }
-    }
+    if (srd)
+      CountOptionWeights<true>(cr, mixed, useTemplates, templates, row);
+    else
+      CountOptionWeights<false>(cr, mixed, useTemplates, templates, row);
   };
   if (cr < 0 || cr >= kCachedCRs) {
     count(out);
@@ -219,7 +228,7 @@ int DrawHitDice(Char* c, int variant) {
   VariantRange(m, variant, &low, &high);
   int32_t top = 0;
   const bool srd = Srd35(c);
-  int32_t base = DetermineCR(c->monster, 0, c->templateIndex, &top, false, false, srd);
+  int32_t base = OptionCRRange(srd, c->monster, 0, c->templateIndex, &top, false);
   if (low == high) return low;
   int dice = low;
   for (int draw = 0; draw < 1000; ++draw) {
@@ -877,7 +886,7 @@ int DetermineMonster(Char* c) {
   for (int k = 0; k < 4; ++k)
     for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
       int32_t high = 0;
-      int32_t low = DetermineCR(chosen, k, t, &high, c->mixed != 0, false, Srd35(c));
+      int32_t low = OptionCRRange(Srd35(c), chosen, k, t, &high, c->mixed != 0);
       if (c->cr < low || c->cr > high || c->optionCount >= kMonsterOptions) continue;
       c->optionVariant[c->optionCount] = k;
       c->optionTemplate[c->optionCount] = t;

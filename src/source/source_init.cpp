@@ -651,7 +651,7 @@ int32_t AdvancedMonsterCR(int monster, int32_t dice, bool srd) {
   return step;
 }
 
-int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build, bool srd) {
+int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
   if (build) {
     // A template that no monster type may take is a mistake of the table.
     for (int t = 0; t < gSource.templateCount; ++t) {
@@ -681,7 +681,18 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
           }
     return 0;
   }
-  size_t e = (((size_t)(srd ? 1 : 0) * gSource.monsterCount + monster) * gSource.templateCount + templ) * 4 + variant;
+  size_t e = ((size_t)monster * gSource.templateCount + templ) * 4 + variant;
+  int32_t low = gSource.monsterCR[2 * e];
+  if (high) *high = gSource.monsterCR[2 * e + 1];
+  if (mixed) {
+    if (gSource.monsterTypes[gSource.monsters[monster].type].mixed == 0) low += 1024;
+    if (gSource.templates[templ].mixed == 0) low += 1024;
+  }
+  return low;
+}
+
+int32_t DetermineSrdCR(int monster, int variant, int templ, int32_t* high, bool mixed) {
+  size_t e = (((size_t)gSource.monsterCount + monster) * gSource.templateCount + templ) * 4 + variant;
   int32_t low = gSource.monsterCR[2 * e];
   if (high) *high = gSource.monsterCR[2 * e + 1];
   if (mixed) {

@@ -51,7 +51,7 @@ TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
     std::string who = std::string(r.monster) + " " + std::to_string(r.dice) + " HD";
     Build(c, r.monster, r.dice);
     ASSERT_EQ(c->Level, r.dice) << who;
-    EXPECT_EQ(DetermineCR(c->monster, 0, 0, nullptr, false, false, true) + AdvancedMonsterCR(c->monster, r.dice, true),
+    EXPECT_EQ(DetermineSrdCR(c->monster, 0, 0, nullptr, false) + AdvancedMonsterCR(c->monster, r.dice, true),
               r.cr)
         << who;
     EXPECT_EQ(SizeName(c), r.size) << who;
