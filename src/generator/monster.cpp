@@ -559,11 +559,12 @@ bool BecomesMagicalBeast(const Char* c) {
 }
 
 // Under SRD 3.5 a monster has 1 + 1 per 3 hit dice feats: those its row lists beyond
-// the table's six columns, and any a draw could not place, are drawn like advancement
-// feats. The system's own rules keep what the row and the advancement give.
+// the table's six columns, and any a draw could not place or drew twice, are drawn like
+// advancement feats. The system's own rules keep what the row and the advancement give.
 void CompleteMonsterFeats(Char* c, int dice, bool mindless) {
   if (!Srd35(c) || mindless) return;
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 4; ++round) {
+    RemoveDuplicateFeats(c);
     int missing = 1 + std::max(dice, 1) / 3 - c->featCount;
     if (missing <= 0 || c->featCount + missing > kMaxFeats) return;
     IncreaseHDFeatSkill(c, 0, 3 * missing, 0, 3);
@@ -762,6 +763,7 @@ void SetMonster(Char* c) {
       IncreaseHDFeatSkill(c, m.hd, dice, type && !mindless ? type->skills : 0, type && !mindless ? type->feats : 0);
     c->Level = dice;
   }
+  if (Srd35(c)) RemoveDuplicateFeats(c);
   const int advancedFeats = c->featCount;
   CompleteMonsterFeats(c, dice > 0 ? dice : m.hd, c->absent[3] != 0);
   for (int grow = MonsterSizeSteps(m, dice, Srd35(c)); grow > 0; --grow) MonsterSizeIncrease(c);
