@@ -68,6 +68,7 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
         c->absent[2] = 1;
         c->KO = 0;
       }
+      TemplateTakesIntelligence(c, t);
     }
   }
   if (c->profileMode) {

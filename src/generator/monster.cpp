@@ -45,7 +45,7 @@ std::mutex gOptionLock;
 std::atomic<bool> gOptionsReady{false};  // the rows are allocated for the current database
 constexpr int kCachedCRs = 64;
 
-int OptionRow(int cr, bool mixed, bool templates) { return (cr * 2 + mixed) * 2 + templates; }
+int OptionRow(int cr, bool mixed, bool templates, bool srd) { return ((srd * kCachedCRs + cr) * 2 + mixed) * 2 + templates; }
 
 void ReleaseOptionWeights() {
   gOptionsReady.store(false, std::memory_order_relaxed);
@@ -54,27 +54,36 @@ void ReleaseOptionWeights() {
   gOptionWeights = OptionWeights{};
 }
 
+// Counts the option weights of every monster for one CR into `row`.
+template <bool kSrd>
+void CountOptionWeights(int cr, bool mixed, bool useTemplates, int templates, int32_t* row) {
+  for (int m = 0; m < gSource.monsterCount; ++m) {
+    row[m] = 0;
+    for (int k = 0; k < 4; ++k)
+      for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
+        int32_t high = 0;
+        int32_t low = kSrd ? DetermineSrdCR(m, k, t, &high, mixed) : DetermineCR(m, k, t, &high, mixed, false);
+        if (cr < low || cr > high) continue;
+        row[m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
+      }
+  }
+}
+
 // The option weights of every monster for one CR; copies them into `out`.
-void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, int32_t* out) {
+void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, bool srd, int32_t* out) {
   int n = gSource.monsterCount;
   auto count = [&](int32_t* row) {
-    for (int m = 0; m < n; ++m) {
-      row[m] = 0;
-      for (int k = 0; k < 4; ++k)
-        for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
-          int32_t high = 0;
-          int32_t low = DetermineCR(m, k, t, &high, mixed, false);
-          if (cr < low || cr > high) continue;
-          row[m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
-        }
-    }
+    if (srd)
+      CountOptionWeights<true>(cr, mixed, useTemplates, templates, row);
+    else
+      CountOptionWeights<false>(cr, mixed, useTemplates, templates, row);
   };
   if (cr < 0 || cr >= kCachedCRs) {
     count(out);
     return;
   }
   OptionWeights& w = gOptionWeights;
-  int row = OptionRow(cr, mixed, useTemplates);
+  int row = OptionRow(cr, mixed, useTemplates, srd);
   // A filled row is read without the lock: every monster creation asks for one.
   if (gOptionsReady.load(std::memory_order_acquire) && w.generation == gSourceGeneration &&
       std::atomic_ref<uint8_t>(w.filled[row]).load(std::memory_order_acquire)) {
@@ -84,7 +93,7 @@ void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, 
   std::lock_guard<std::mutex> lock(gOptionLock);
   if (w.generation != gSourceGeneration || !w.weights) {
     ReleaseOptionWeights();
-    w.rows = kCachedCRs * 4;
+    w.rows = kCachedCRs * 8;
     w.weights = static_cast<int32_t*>(
         mallocloga(sizeof(int32_t) * (size_t)w.rows * (size_t)(n > 0 ? n : 1), "MonsterOptionWeights"));
     w.filled = static_cast<uint8_t*>(mallocloga((size_t)w.rows, "MonsterOptionWeights-Filled"));
@@ -103,8 +112,9 @@ void MonsterOptionWeights(int cr, bool mixed, bool useTemplates, int templates, 
 // Rows the monster build names, renewed with every Source build.
 struct Named {
   uint32_t generation = UINT32_MAX;
-  int celestial, fiendish, phrenic, skeleton, zombie, none;
-  int beast, animal, magicalBeast, dragon;
+  int celestial, fiendish, phrenic, skeleton, zombie, none, paragon, pseudonatural;
+  int beast, animal, magicalBeast, dragon, vermin;
+  int dodge, weaponFocus, naturalArmor;
   int fighter, sorcerer, wizard;
   int claw, medium, largest, improvedInitiative;
 };
@@ -123,6 +133,12 @@ const Named& Names() {
   n.skeleton = tpl("Skelleton");
   n.zombie = tpl("Zombie");
   n.none = tpl("Keins");
+  n.paragon = tpl("Paragon");
+  n.pseudonatural = tpl("Pseudonatural");
+  n.vermin = type("Vermin");
+  n.dodge = FindByName(gSource.feats, gSource.featCount, "Ausweichen", false, false);
+  n.weaponFocus = FindByName(gSource.feats, gSource.featCount, "Waffenfokus", false, false);
+  n.naturalArmor = FindByName(gSource.feats, gSource.featCount, "VerbesserteNatürlicheRüstung", false, false);
   n.beast = type("Beast");
   n.animal = type("Animal");
   n.magicalBeast = type("MagicalBeast");
@@ -152,13 +168,26 @@ const MonsterTypeSource* TypeOf(const Char* c) {
                                                                             : nullptr;
 }
 
+// The type whose base attack, saves and skill points the monster has. Under SRD 3.5 a
+// template that changes the type keeps those of the base creature, except skeleton and
+// zombie, which name their own.
+const MonsterTypeSource* FeatureTypeOf(const Char* c) {
+  const Named& n = Names();
+  bool own = c->templateIndex == n.skeleton || c->templateIndex == n.zombie;
+  if (Srd35(c) && !own && c->monster >= 0 && c->monster < gSource.monsterCount) {
+    int t = gSource.monsters[c->monster].type;
+    if (t >= 0 && t < gSource.monsterTypeCount) return &gSource.monsterTypes[t];
+  }
+  return TypeOf(c);
+}
+
 // Base attack, Reflex, Will and Fortitude of the creature's type at `dice`. A monster
 // whose row names its own save progressions (air elementals, dire animals) keeps them
 // while it is of its own type.
 void TypeBase(const Char* c, int dice, int32_t out[4]) {
-  const MonsterTypeSource* t = TypeOf(c);
+  const MonsterTypeSource* t = FeatureTypeOf(c);
   const MonsterSource* m =
-      c->monster >= 0 && c->monster < gSource.monsterCount && gSource.monsters[c->monster].type == c->creatureType
+      t && c->monster >= 0 && c->monster < gSource.monsterCount && &gSource.monsterTypes[gSource.monsters[c->monster].type] == t
           ? &gSource.monsters[c->monster]
           : nullptr;
   int32_t progression[3] = {t ? t->reflex : 0, t ? t->will : 0, t ? t->fortitude : 0};
@@ -198,13 +227,14 @@ int DrawHitDice(Char* c, int variant) {
   int low, high;
   VariantRange(m, variant, &low, &high);
   int32_t top = 0;
-  int32_t base = DetermineCR(c->monster, 0, c->templateIndex, &top, false, false);
+  const bool srd = Srd35(c);
+  int32_t base = OptionCRRange(srd, c->monster, 0, c->templateIndex, &top, false);
   if (low == high) return low;
-  int32_t d = m.hd < 2 ? 1 : m.hd;
   int dice = low;
   for (int draw = 0; draw < 1000; ++draw) {
     dice = random(c->context.random, low, high, "Trefferwürfel:", 0);
-    if (base + std::max(MonsterCRStep(dice, d), (int32_t)variant) == c->cr) break;
+    int32_t step = AdvancedMonsterCR(c->monster, dice, srd);
+    if (base + (srd ? step : std::max(step, (int32_t)variant)) == c->cr) break;
   }
   return dice;
 }
@@ -245,8 +275,9 @@ void EnterSkills(Char* c, const MonsterSource& m) {
 // A true dragon without listed feats chooses them like a fighter, then like a wizard.
 void DragonFeats(Char* c, const MonsterSource& m) {
   const Named& n = Names();
-  int count = m.hd / 4;
-  c->skillPoints = (m.hd + 3) * (c->IN + 6);
+  // SRD 3.5: 1 + 1 per 3 hit dice, and 6 + Int modifier skill points per die (at least 1).
+  int count = Srd35(c) ? 1 + m.hd / 3 : m.hd / 4;
+  c->skillPoints = Srd35(c) ? (m.hd + 3) * std::max(6 + c->MIN, 1) : (m.hd + 3) * (c->IN + 6);
   if (count <= 0 || n.fighter < 0) return;
   int32_t first = c->featCount;
   c->classCount = 1;
@@ -313,6 +344,14 @@ void MonsterSkillAbilities(Char* c) {
   }
 }
 
+void TemplateTakesIntelligence(Char* c, int templateIndex) {
+  const Named& n = Names();
+  if (!Srd35(c) || templateIndex < 0 || (templateIndex != n.zombie && templateIndex != n.skeleton)) return;
+  c->absent[3] = 1;
+  c->IN = 0;
+  ComputeModifiers(c);
+}
+
 void ResetReferenceMonster() { gReferenceMonster = -1; }
 int ReferenceMonster() { return gReferenceMonster.load(std::memory_order_relaxed); }
 void SetReferenceMonster(int m) { gReferenceMonster.store(m, std::memory_order_relaxed); }
@@ -362,16 +401,60 @@ void SizeAndAbilityChange(Char* c, const int32_t* changes, int count, int flag) 
   }
 }
 
+// A monster's abilities change (growth or template): the system's own rules add the size
+// row's AC/attack change to the attacks with it and step every damage die; under SRD 3.5
+// only the abilities' modifiers change the values.
+void MonsterAbilityChange(Char* c, const int32_t* changes, int count) {
+  if (!Srd35(c)) {
+    SizeAndAbilityChange(c, changes, count, 0);
+    return;
+  }
+  CharAttack kept[kNaturalAttacks];
+  for (int i = 0; i < c->attackCount; ++i) kept[i] = c->naturals[i];
+  SizeAndAbilityChange(c, changes, count, 0);
+  int32_t sizeMod = c->sizeIndex >= 0 && c->sizeIndex < gSource.sizeCount ? gSource.sizes[c->sizeIndex].sizeMod : 0;
+  for (int i = 0; i < c->attackCount; ++i) {
+    c->naturals[i].attack -= sizeMod;
+    c->naturals[i].damage[0] = kept[i].damage[0];
+    c->naturals[i].damage[1] = kept[i].damage[1];
+  }
+}
+
+// One step up the size table for a natural attack's damage, as SRD 3.5 gives it (1d8 to
+// 2d6, 1d10 to 2d8, 2d6 to 3d6, 2d8 to 3d8); larger dice go on by the same steps.
+void SrdStepDamageDie(int32_t* dice, int32_t* die) {
+  if (*dice <= 1) {
+    switch (*die) {
+      case 2: *die = 3; return;
+      case 3: *die = 4; return;
+      case 4: *die = 6; return;
+      case 6: *die = 8; return;
+      case 8: *dice = 2; *die = 6; return;
+      case 10: *dice = 2; *die = 8; return;
+      case 12: *dice = 3; *die = 6; return;
+      default: return;
+    }
+  }
+  if (*die == 4) {
+    *die = 6;
+    return;
+  }
+  *dice = *dice < 4 ? *dice + 1 : *dice * 3 / 2;
+}
+
+// A monster grows by one size: the size row's changes to abilities, natural armour and
+// AC/attack, and every natural attack one damage step. The system's own rules count the
+// AC/attack change on the attacks twice.
 void MonsterSizeIncrease(Char* c) {
   if (c->sizeIndex < 0 || c->sizeIndex + 1 >= gSource.sizeCount) return;
   const SizeSource& row = gSource.sizes[c->sizeIndex];
   c->AC += row.ac + row.sizeMod;
   c->NaturalAC += row.ac;
   for (int i = 0; i < c->attackCount; ++i) c->naturals[i].attack += row.sizeMod;
-  // The ability change adds the size change to the attacks a second time and steps
-  // the dice.
   int32_t changes[3] = {row.st, row.ge, row.ko};
-  SizeAndAbilityChange(c, changes, 3, 0);
+  MonsterAbilityChange(c, changes, 3);
+  if (Srd35(c))
+    for (int i = 0; i < c->attackCount; ++i) SrdStepDamageDie(&c->naturals[i].damage[0], &c->naturals[i].damage[1]);
   ++c->sizeIndex;
   c->Size = 4 - c->sizeIndex;
 }
@@ -464,6 +547,108 @@ void LoseFeatsAndSkills(Char* c) {
   c->RWRefRest = c->RWWilRest = c->RWZaehRest = 0;
 }
 
+// Celestial, fiendish and phrenic animals become magical beasts; under SRD 3.5 celestial
+// and fiendish vermin do too.
+bool BecomesMagicalBeast(const Char* c) {
+  const Named& n = Names();
+  int t = c->templateIndex, type = c->creatureType;
+  if (t < 0 || n.magicalBeast < 0) return false;
+  if (t != n.celestial && t != n.fiendish && t != n.phrenic) return false;
+  if (type == n.beast || type == n.animal) return true;
+  return Srd35(c) && t != n.phrenic && type == n.vermin && n.vermin >= 0;
+}
+
+// Under SRD 3.5 a monster has 1 + 1 per 3 hit dice feats: those its row lists beyond
+// the table's six columns, and any a draw could not place or drew twice, are drawn like
+// advancement feats. The system's own rules keep what the row and the advancement give.
+void CompleteMonsterFeats(Char* c, int dice, bool mindless) {
+  if (!Srd35(c) || mindless) return;
+  for (int round = 0; round < 4; ++round) {
+    RemoveDuplicateFeats(c);
+    int missing = 1 + std::max(dice, 1) / 3 - c->featCount;
+    if (missing <= 0 || c->featCount + missing > kMaxFeats) return;
+    IncreaseHDFeatSkill(c, 0, 3 * missing, 0, 3);
+  }
+}
+
+// A feat a monster gains beyond its stat block under SRD 3.5: its script, and Dodge,
+// Improved Natural Armor and Weapon Focus on the natural attack it names (the first
+// one when it names none of them).
+void SrdFeatEffect(Char* c, int i) {
+  const Named& n = Names();
+  int f = c->feats[i];
+  if (f < 0 || f >= gSource.featCount) return;
+  const uint8_t* script = gSource.feats[f].effectScript.data;
+  if (script && script[0] != 0 && script[5] != 0 && script[5] != ';')
+    RunScript(c, nullptr, c->specialText, script, gSource.feats[f].name.c_str(), i, c->specialText);
+  if (f == n.dodge) ++c->AC;
+  if (f == n.naturalArmor) {
+    ++c->AC;
+    ++c->NaturalAC;
+  }
+  if (f == n.weaponFocus && c->attackCount > 0) {
+    int p = c->featParameters[i];
+    auto names = [&](int a) { return p >= 0 && p < gSource.equipmentCount && gSource.equipment[p].name == c->naturals[a].name; };
+    int slot = 0;
+    while (slot < c->attackCount && !names(slot)) ++slot;
+    if (slot == c->attackCount) {
+      slot = 0;
+      int named = FindByName(gSource.equipment, gSource.equipmentCount, c->naturals[0].name, false, false);
+      if (named >= 0) c->featParameters[i] = named;
+    }
+    ++c->naturals[slot].attack;
+  }
+}
+
+// Feats whose figures the stat block does not hold take effect: the system's own rules
+// run the scripts of those a template grants (from `templateFeats` on); SRD 3.5 also
+// those of the advancement (from `blockFeats` to `advancedFeats`).
+void GainedFeatEffects(Char* c, int blockFeats, int advancedFeats, int templateFeats) {
+  if (!Srd35(c)) {
+    RunFeatScripts(c, templateFeats);
+    return;
+  }
+  for (int i = blockFeats; i < std::min(advancedFeats, templateFeats); ++i) SrdFeatEffect(c, i);
+  for (int i = templateFeats; i < c->featCount; ++i) SrdFeatEffect(c, i);
+}
+
+// Hit points of the hit dice: the row's bonus and one roll per die. Under SRD 3.5 the
+// Constitution modifier counts per die with at least 1 hit point a die (the row's bonus
+// holds it as one lump), and paragon and pseudonatural creatures have the maximum.
+RolledDice MonsterHitPoints(Char* c, const MonsterSource& m) {
+  const Named& n = Names();
+  IsaacState* state = c->context.random;
+  const int die = std::max(c->MonsterTWType, 1);
+  const int32_t beforeRolls = c->hitPoints;
+  if (!Srd35(c)) {
+    for (int i = 0; i < c->Level; ++i) c->hitPoints += random(state, 1, die, "Trefferwürfel", 0);
+    const RolledDice rolled{c->hitPoints - beforeRolls, c->Level, die};
+    c->hitPoints = std::max(c->hitPoints, 1);
+    return rolled;
+  }
+  bool maximum = c->templateIndex >= 0 && (c->templateIndex == n.paragon || c->templateIndex == n.pseudonatural);
+  int32_t statCon = m.abilities[2] > 0 ? m.abilities[2] / 2 - 5 : 0;
+  int32_t con = c->absent[2] ? 0 : c->MKO;
+  int32_t hp = m.tp - statCon * std::max(m.hd, 1), sum = 0;
+  for (int i = 0; i < c->Level; ++i) {
+    int32_t roll = random(state, 1, die, "Trefferwürfel", 0);
+    if (maximum) roll = die;
+    sum += roll;
+    hp += std::max(roll + con, 1);
+  }
+  c->hitPoints = std::max(hp, c->Level);
+  return RolledDice{sum, c->Level, die};
+}
+
+// A skeleton loses the base creature's spellcasting, spell resistance and special
+// abilities; under SRD 3.5 a zombie does too.
+bool KeepsSpecialAbilities(const Char* c) {
+  const Named& n = Names();
+  if (c->templateIndex < 0) return true;
+  if (c->templateIndex == n.skeleton) return false;
+  return !(Srd35(c) && c->templateIndex == n.zombie);
+}
+
 void SetMonster(Char* c) {
   const Named& n = Names();
   IsaacState* state = c->context.random;
@@ -514,10 +699,7 @@ void SetMonster(Char* c) {
   Append(c, tpl.description);
 
   // 3. Type changes of the template.
-  if ((c->templateIndex == n.celestial || c->templateIndex == n.fiendish || c->templateIndex == n.phrenic) &&
-      c->templateIndex >= 0 &&
-      (c->creatureType == n.beast || c->creatureType == n.animal) && n.magicalBeast >= 0)
-    c->creatureType = n.magicalBeast;
+  if (BecomesMagicalBeast(c)) c->creatureType = n.magicalBeast;
   if (tpl.newType.length > 0 && tpl.newType.c_str()[0] != ';' && tpl.newType.c_str()[0] != 0) {
     int t = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, tpl.newType.c_str(), true, false);
     if (t >= 0) c->creatureType = t;
@@ -572,7 +754,8 @@ void SetMonster(Char* c) {
   // A companion asks for its hit dice (record word 9 with a fixed monster).
   int requested = c->record && c->record[rec::kFixedMonster] == c->monster ? c->record[rec::kMonsterOption] : 0;
   int dice = requested > 0 ? requested : DrawHitDice(c, variant);
-  const MonsterTypeSource* type = TypeOf(c);
+  const MonsterTypeSource* type = FeatureTypeOf(c);
+  const int blockFeats = c->featCount;
   if (dice != m.hd && dice > 0) {
     // Mindless creatures gain neither skill points nor feats.
     bool mindless = c->absent[3] != 0;
@@ -580,16 +763,14 @@ void SetMonster(Char* c) {
       IncreaseHDFeatSkill(c, m.hd, dice, type && !mindless ? type->skills : 0, type && !mindless ? type->feats : 0);
     c->Level = dice;
   }
-  const int grown = dice - c->context.bonusDice;  // a companion's bonus dice do not grow it
-  if (m.hdInc > 0 && grown > m.hdInc) MonsterSizeIncrease(c);
-  if (m.hdInc2 > 0 && grown > m.hdInc2) MonsterSizeIncrease(c);
+  if (Srd35(c)) RemoveDuplicateFeats(c);
+  const int advancedFeats = c->featCount;
+  CompleteMonsterFeats(c, dice > 0 ? dice : m.hd, c->absent[3] != 0);
+  // A companion's bonus dice do not grow it.
+  for (int grow = MonsterSizeSteps(m, dice - c->context.bonusDice, Srd35(c)); grow > 0; --grow) MonsterSizeIncrease(c);
 
   // 12. Hit points: the row's bonus and one roll per hit die.
-  const int32_t beforeRolls = c->hitPoints;
-  for (int i = 0; i < c->Level; ++i)
-    c->hitPoints += random(state, 1, std::max(c->MonsterTWType, 1), "Trefferwürfel", 0);
-  const RolledDice rolled{c->hitPoints - beforeRolls, c->Level, std::max(c->MonsterTWType, 1)};
-  c->hitPoints = std::max(c->hitPoints, 1);
+  const RolledDice rolled = MonsterHitPoints(c, m);
 
   // 13. The template's ability changes (which also step every damage die) and script.
   // An undead template takes Constitution away, skeleton and zombie Intelligence too;
@@ -602,7 +783,7 @@ void SetMonster(Char* c) {
   if (undead) c->absent[2] = 1;
   if (mindless) c->absent[3] = 1;
   ZeroAbsentAbilities(c);
-  SizeAndAbilityChange(c, tpl.attributeMods, kAttributes, 0);
+  MonsterAbilityChange(c, tpl.attributeMods, kAttributes);
   if (losesCon) {
     int32_t rest = mindless ? 0 : std::max(m.tp - (m.abilities[2] / 2 - 5) * std::max(m.hd, 1), 0);
     c->hitPoints = std::max(rolled.sum + rest, c->Level);
@@ -612,7 +793,7 @@ void SetMonster(Char* c) {
   if (c->templateIndex != n.none && tpl.script.data)
     RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
   PresentGivenAbilities(c);
-  RunFeatScripts(c, ownFeats);
+  GainedFeatEffects(c, blockFeats, advancedFeats, ownFeats);
   RescaleHitDice(c, rolled);
 
   // 14. A skeleton keeps one claw, no skills and Improved Initiative.
@@ -639,8 +820,8 @@ void SetMonster(Char* c) {
 
   // 15. Description, spellcasting, spell resistance and monster abilities.
   ComputeModifiers(c);
-  if (!skeleton) {
-    Append(c, m.description);
+  if (!skeleton) Append(c, m.description);
+  if (KeepsSpecialAbilities(c)) {
     SetMonsterSpellChar(c);
     c->MR = std::max(c->MR, m.spellResistance);
     RunMonsterAbilities(c, m);
@@ -662,7 +843,7 @@ int DetermineMonster(Char* c) {
   int templates = std::min(gSource.templateCount, 11);
   bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
   // Options are kept only for the chosen monster; weigh them per monster first.
-  MonsterOptionWeights(c->cr, c->mixed != 0, useTemplates, templates, weights.data());
+  MonsterOptionWeights(c->cr, c->mixed != 0, useTemplates, templates, Srd35(c), weights.data());
   // The theme this creation started with, kept in its record: another thread may set the
   // batch's theme meanwhile, and a replay or a re-roll must weigh as the first build did.
   int reference = c->record ? c->record[rec::kMonsterSelChosen] : ReferenceMonster();
@@ -708,7 +889,7 @@ int DetermineMonster(Char* c) {
   for (int k = 0; k < 4; ++k)
     for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
       int32_t high = 0;
-      int32_t low = DetermineCR(chosen, k, t, &high, c->mixed != 0, false);
+      int32_t low = OptionCRRange(Srd35(c), chosen, k, t, &high, c->mixed != 0);
       if (c->cr < low || c->cr > high || c->optionCount >= kMonsterOptions) continue;
       c->optionVariant[c->optionCount] = k;
       c->optionTemplate[c->optionCount] = t;

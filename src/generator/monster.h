@@ -53,4 +53,8 @@ void SetReferenceMonster(int m);
 // Frees what the monster choice keeps between creatures (at the end of a runtime).
 void ReleaseMonsterCaches();
 
+// A character made a zombie: under SRD 3.5 it has no Intelligence either (the system's
+// own rules take only Constitution).
+void TemplateTakesIntelligence(Char* c, int templateIndex);
+
 }  // namespace RUNTIME_NS

@@ -72,7 +72,7 @@ const T& Field(const Source& s, size_t offset) {
 }
 
 size_t MonsterCRBytes(const Source& s) {
-  size_t pairs = (size_t)s.monsterCount * (size_t)(s.templateCount ? s.templateCount : 1) * 4;
+  size_t pairs = (size_t)s.monsterCount * (size_t)(s.templateCount ? s.templateCount : 1) * 4 * 2;
   return sizeof(int32_t) * 2 * (pairs ? pairs : 1);
 }
 

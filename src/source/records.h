@@ -180,6 +180,7 @@ struct SizeSource {
 struct MonsterTypeSource {
   String name;
   int32_t attackType = 0, reflex = 0, will = 0, fortitude = 0, mixed = 0, mixedEq = 0, skills = 0, feats = 0;
+  int32_t crDice = 0;  // SRD 3.5: added hit dice per +1 CR of an advanced monster of this type
 };
 
 struct AbilitySource {
@@ -273,7 +274,9 @@ struct Source {
   int32_t specificCount = 0;
   MonsterSource* monsters = nullptr;
   int32_t monsterCount = 0;
-  int32_t* monsterCR = nullptr;  // (monster × templates + template) × 4 + variant: low, high
+  // (rules × monsters × templates + monster × templates + template) × 4 + variant: low, high;
+  // the system's own rules first, then SRD 3.5
+  int32_t* monsterCR = nullptr;
   ProfileSource* profiles = nullptr;
   int32_t profileCount = 0;
   NamedSource* schools = nullptr;
@@ -307,7 +310,7 @@ extern Source gSource;
 // Fingerprint of the record layouts and of the meaning of their fields; a dump made by
 // a build with another fingerprint is refused. Raise kSourceFormat whenever a record
 // field changes its meaning or the compiled script format changes.
-constexpr uint32_t kSourceFormat = 2;
+constexpr uint32_t kSourceFormat = 3;
 uint32_t SourceLayoutStamp();
 // Counts the builds of the Source, so that lookups cached by name know when to renew.
 extern uint32_t gSourceGeneration;

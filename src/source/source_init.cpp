@@ -573,9 +573,9 @@ bool TypeListed(const String& list, int type) {
   return found;
 }
 
-int32_t Step(int32_t h, int32_t d) { return MonsterCRStep(h, d); }
+int gLarge = -1;
 
-int32_t OptionCR(int m, int k, int t, int32_t* high) {
+int32_t OptionCR(int m, int k, int t, int32_t* high, bool srd) {
   const MonsterSource& mon = gSource.monsters[m];
   const TemplateSource& tpl = gSource.templates[t];
   int32_t value = mon.cr;
@@ -619,8 +619,11 @@ int32_t OptionCR(int m, int k, int t, int32_t* high) {
     default:
       break;
   }
-  int32_t d = mon.hd < 2 ? 1 : mon.hd;
-  int32_t stepLow = Step(low, d), stepHigh = Step(top, d);
+  if (srd) {
+    *high = value + AdvancedMonsterCR(m, top, true);
+    return value + AdvancedMonsterCR(m, low, true);
+  }
+  int32_t stepLow = AdvancedMonsterCR(m, low, false), stepHigh = AdvancedMonsterCR(m, top, false);
   *high = value + (stepHigh > k ? stepHigh : k);
   return value + (stepLow > k ? stepLow : k);
 }
@@ -631,6 +634,22 @@ int32_t MonsterCRStep(int32_t h, int32_t d) {
   if (h < 1) h = 1;
   if (d < 1) d = 1;
   return (int32_t)(4.0 * std::log2((double)h / (double)d) + 0.5);
+}
+
+int MonsterSizeSteps(const MonsterSource& m, int dice, bool srd) {
+  if (srd) return (m.hdInc > 0 && dice >= m.hdInc) + (m.hdInc2 > 0 && dice >= m.hdInc2);
+  return (m.hdInc > 0 && dice > m.hdInc) + (m.hdInc2 > 0 && dice > m.hdInc2);
+}
+
+int32_t AdvancedMonsterCR(int monster, int32_t dice, bool srd) {
+  const MonsterSource& m = gSource.monsters[monster];
+  if (!srd) return MonsterCRStep(dice, m.hd < 2 ? 1 : m.hd);
+  const MonsterTypeSource* t = m.type >= 0 && m.type < gSource.monsterTypeCount ? &gSource.monsterTypes[m.type] : nullptr;
+  int32_t per = t && t->crDice > 0 ? t->crDice : 4;
+  int32_t step = std::max(dice - std::max(m.hd, 1), 0) / per;
+  int grown = MonsterSizeSteps(m, dice, true);
+  if (grown > 0 && gLarge >= 0 && m.size + grown >= gLarge) ++step;
+  return step;
 }
 
 int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
@@ -651,17 +670,30 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
     }
     WhereClear();
     gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
-    size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4;
+    gLarge = FindByName(gSource.sizes, gSource.sizeCount, "Large", false, false);
+    size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
     gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
-    for (int m = 0; m < gSource.monsterCount; ++m)
-      for (int t = 0; t < gSource.templateCount; ++t)
-        for (int k = 0; k < 4; ++k) {
-          size_t e = ((size_t)m * gSource.templateCount + t) * 4 + k;
-          gSource.monsterCR[2 * e] = OptionCR(m, k, t, &gSource.monsterCR[2 * e + 1]);
-        }
+    for (int r = 0; r < 2; ++r)
+      for (int m = 0; m < gSource.monsterCount; ++m)
+        for (int t = 0; t < gSource.templateCount; ++t)
+          for (int k = 0; k < 4; ++k) {
+            size_t e = (((size_t)r * gSource.monsterCount + m) * gSource.templateCount + t) * 4 + k;
+            gSource.monsterCR[2 * e] = OptionCR(m, k, t, &gSource.monsterCR[2 * e + 1], r == 1);
+          }
     return 0;
   }
   size_t e = ((size_t)monster * gSource.templateCount + templ) * 4 + variant;
+  int32_t low = gSource.monsterCR[2 * e];
+  if (high) *high = gSource.monsterCR[2 * e + 1];
+  if (mixed) {
+    if (gSource.monsterTypes[gSource.monsters[monster].type].mixed == 0) low += 1024;
+    if (gSource.templates[templ].mixed == 0) low += 1024;
+  }
+  return low;
+}
+
+int32_t DetermineSrdCR(int monster, int variant, int templ, int32_t* high, bool mixed) {
+  size_t e = (((size_t)gSource.monsterCount + monster) * gSource.templateCount + templ) * 4 + variant;
   int32_t low = gSource.monsterCR[2 * e];
   if (high) *high = gSource.monsterCR[2 * e + 1];
   if (mixed) {

@@ -77,8 +77,8 @@ constexpr int kTableCount = sizeof kTables / sizeof kTables[0];
 // Feats have no record but still need room for one.
 constexpr int32_t kCounts[kTableCount] = {3, 0, 2, 1, 2, 4, 1, 1, 1, 2, 1, 9, 9, 2, 1, 3, 1, 1, 1, 1};
 constexpr int kMonsterCRWord = 20, kNamesWord = 44, kStampWord = 45, kChecksumWord = 50;
-// Monsters 2 × templates 3 × 4 variants × (low, high).
-constexpr uint64_t kMonsterCRBytes = 2 * 3 * 4 * 8;
+// Two rule sets × monsters 2 × templates 3 × 4 variants × (low, high).
+constexpr uint64_t kMonsterCRBytes = 2 * 2 * 3 * 4 * 8;
 
 uint64_t TableBytes(int t, int32_t count) {
   return (uint64_t)((count > 0 ? count : 1) + kTables[t].extraRecords) * kTables[t].recordSize;
