@@ -142,17 +142,6 @@ const WeaponRows& Rows() {
   return n;
 }
 
-// The feat in general or for this weapon (-1: needs none).
-bool Trained(const Char* c, int feat, int equipment) {
-  if (feat < 0) return true;
-  for (int i = 0; i < c->featCount; ++i) {
-    if (c->feats[i] != feat) continue;
-    int p = c->featParameters[i];
-    if (p == -1 || p == equipment || gSource.feats[feat].dep == 0) return true;
-  }
-  return false;
-}
-
 // Whether a feat bound to a weapon is owned for this one.
 bool FeatFor(const Char* c, int feat, const CharItem& it) {
   for (int i = 0; i < c->featCount && feat >= 0; ++i)
@@ -235,13 +224,13 @@ void ProficiencyPenalties(Char* c) {
       int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
       int feat = gSource.proficiencyFeats[item.equipType][item.equipType == 2 ? 0 : category];
       if (item.equipType == 2 && item.equipment == Rows().towerShield) feat = Rows().towerShieldFeat;
-      if (!Trained(c, feat, item.equipment)) armourPenalty += CheckPenalty(item);
+      if (!Covers(c, feat, item.equipment)) armourPenalty += CheckPenalty(item);
     }
     for (int i = 0; i < n; ++i) {
       CharItem& item = c->items[i];
       if (!InUse(item) || item.equipType != 0) continue;
       int category = std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2);
-      if (!Trained(c, weaponFeats[category], item.equipment)) item.attackBonus -= 4;
+      if (!Covers(c, weaponFeats[category], item.equipment)) item.attackBonus -= 4;
       item.attackBonus -= armourPenalty;
     }
     return;
@@ -258,16 +247,16 @@ void ProficiencyPenalties(Char* c) {
     // Only the robe asks for an armour feat; other armour goes unchecked.
     if (item.equipType == 1 && item.equipment == names.robe)
       robeCategory = std::max(robeCategory, std::clamp<int>(gSource.equipment[item.equipment].type, 0, 2));
-    if (item.equipType == 2 && !Trained(c, gSource.proficiencyFeats[2][0], item.equipment)) shieldUnskilled = true;
+    if (item.equipType == 2 && !Covers(c, gSource.proficiencyFeats[2][0], item.equipment)) shieldUnskilled = true;
   }
-  if (robeCategory >= 0 && !Trained(c, gSource.proficiencyFeats[1][robeCategory], -1)) armourPenalty += 4;
+  if (robeCategory >= 0 && !Covers(c, gSource.proficiencyFeats[1][robeCategory], -1)) armourPenalty += 4;
   if (shieldUnskilled) armourPenalty += 4;
   for (int i = 0; i < n; ++i) {
     CharItem& item = c->items[i];
     if (!InUse(item) || item.equipType != 0) continue;
     // Any of the three weapon feats, in general or for this very weapon.
     bool skilled = false;
-    for (int k = 0; k < 3 && !skilled; ++k) skilled = Trained(c, weaponFeats[k], item.equipment);
+    for (int k = 0; k < 3 && !skilled; ++k) skilled = Covers(c, weaponFeats[k], item.equipment);
     if (!skilled) {
       item.attackBonus -= 2;
       if (!OwnsFeat(c, names.improvised)) item.attackBonus -= 2;

@@ -39,17 +39,6 @@ bool OwnsWith(const Char* c, int feat, int parameter, int except) {
   return false;
 }
 
-// The feat covers the item: owned in general, for this very item, or without parameter.
-bool Covers(const Char* c, int feat, int equipment) {
-  if (feat < 0) return true;
-  for (int i = 0; i < c->featCount; ++i) {
-    if (c->feats[i] != feat) continue;
-    int p = c->featParameters[i];
-    if (p == -1 || p == equipment || gSource.feats[feat].dep == 0) return true;
-  }
-  return false;
-}
-
 void Block(Char* c, int feat, int32_t* weights) {
   if (c->context.featNotAgain) c->context.featNotAgain[feat] = 1;
   if (weights) weights[feat] = 0;
@@ -244,6 +233,17 @@ int AutomaticClassFeat(const Char* c) {
 using FeatWeights = Scratch<int32_t, 1024>;
 
 }  // namespace
+
+// The feat covers the item: owned in general, for this very item, or without parameter.
+bool Covers(const Char* c, int feat, int equipment) {
+  if (feat < 0) return true;
+  for (int i = 0; i < c->featCount; ++i) {
+    if (c->feats[i] != feat) continue;
+    int p = c->featParameters[i];
+    if (p == -1 || p == equipment || gSource.feats[feat].dep == 0) return true;
+  }
+  return false;
+}
 
 bool FinesseWeapon(const CharItem& item) {
   if (item.equipType != 0 || item.equipment < 0) return false;

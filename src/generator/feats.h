@@ -31,6 +31,9 @@ bool FinesseWeapon(const CharItem& item);
 
 // Whether the Char owns the feat, with any parameter.
 bool OwnsFeat(const Char* c, int feat);
+// The feat covers the item: owned in general, for this very item, or without parameter
+// (feat -1: the item needs none).
+bool Covers(const Char* c, int feat, int equipment);
 
 // Prerequisites, impossible skill ranks and the feats with conditions of their own.
 // A failure other than a missing feat blocks the feat for the rest of the creation.

@@ -573,7 +573,17 @@ bool TypeListed(const String& list, int type) {
   return found;
 }
 
-int gLarge = -1;
+// The size "Large": looked up again whenever the rule database changes, since a creation
+// over a loaded dump never runs the build that would otherwise set it.
+int LargeSize() {
+  thread_local uint32_t generation = ~0u;
+  thread_local int large = -1;
+  if (generation != gSourceGeneration) {
+    large = FindByName(gSource.sizes, gSource.sizeCount, "Large", false, false);
+    generation = gSourceGeneration;
+  }
+  return large;
+}
 
 int32_t OptionCR(int m, int k, int t, int32_t* high, bool srd) {
   const MonsterSource& mon = gSource.monsters[m];
@@ -648,9 +658,26 @@ int32_t AdvancedMonsterCR(int monster, int32_t dice, bool srd) {
   int32_t per = t && t->crDice > 0 ? t->crDice : 4;
   int32_t step = std::max(dice - std::max(m.hd, 1), 0) / per;
   int grown = MonsterSizeSteps(m, dice, true);
-  if (grown > 0 && gLarge >= 0 && m.size + grown >= gLarge) ++step;
+  if (grown > 0 && LargeSize() >= 0 && m.size + grown >= LargeSize()) ++step;
   return step;
 }
+
+namespace {
+
+// The CR table's entry of one rule set (0 own, 1 SRD 3.5): the lowest CR (raised by 1024 for each
+// of type and template that refuses class levels, when asked for a mixed creature) and the highest.
+int32_t TableCR(int rules, int monster, int variant, int templ, int32_t* high, bool mixed) {
+  size_t e = (((size_t)rules * gSource.monsterCount + monster) * gSource.templateCount + templ) * 4 + variant;
+  int32_t low = gSource.monsterCR[2 * e];
+  if (high) *high = gSource.monsterCR[2 * e + 1];
+  if (mixed) {
+    if (gSource.monsterTypes[gSource.monsters[monster].type].mixed == 0) low += 1024;
+    if (gSource.templates[templ].mixed == 0) low += 1024;
+  }
+  return low;
+}
+
+}  // namespace
 
 int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
   if (build) {
@@ -670,7 +697,6 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
     }
     WhereClear();
     gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
-    gLarge = FindByName(gSource.sizes, gSource.sizeCount, "Large", false, false);
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
     gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
     for (int r = 0; r < 2; ++r)
@@ -682,25 +708,11 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
           }
     return 0;
   }
-  size_t e = ((size_t)monster * gSource.templateCount + templ) * 4 + variant;
-  int32_t low = gSource.monsterCR[2 * e];
-  if (high) *high = gSource.monsterCR[2 * e + 1];
-  if (mixed) {
-    if (gSource.monsterTypes[gSource.monsters[monster].type].mixed == 0) low += 1024;
-    if (gSource.templates[templ].mixed == 0) low += 1024;
-  }
-  return low;
+  return TableCR(0, monster, variant, templ, high, mixed);
 }
 
 int32_t DetermineSrdCR(int monster, int variant, int templ, int32_t* high, bool mixed) {
-  size_t e = (((size_t)gSource.monsterCount + monster) * gSource.templateCount + templ) * 4 + variant;
-  int32_t low = gSource.monsterCR[2 * e];
-  if (high) *high = gSource.monsterCR[2 * e + 1];
-  if (mixed) {
-    if (gSource.monsterTypes[gSource.monsters[monster].type].mixed == 0) low += 1024;
-    if (gSource.templates[templ].mixed == 0) low += 1024;
-  }
-  return low;
+  return TableCR(1, monster, variant, templ, high, mixed);
 }
 
 int SourceInit(bool warn) {

@@ -96,22 +96,27 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
 }
 
 // Creatures saved while the rule database was freshly built come back identical from
-// the loaded image in every runtime.
+// the loaded image in every runtime, by either rule set (advanced SRD 3.5 monsters read
+// more of the database at creation time).
 TEST(SourceDump, CreaturesAreTheSameFromRebuildAndFromDump) {
   WorkDir dir;
-  ProgramRun built = RunProgram(dir, {"0"}, "-1 1 20 6 6 0 0 0 0 0\nv\nheld\nx\nbuilt\nq\n", 120);
+  ProgramRun built = RunProgram(
+      dir, {"0"}, "-1 1 20 6 6 0 0 0 0 0\nv\nheld\nx\nbuilt\nn701\n1 8 20 8 8 0 0 0 0 0\nv\nsrd\nx\nsrdbuilt\nq\n", 120);
   ASSERT_TRUE(EndedWith(built, 0));
   ASSERT_TRUE(Has(built, "Init took ")) << built.output;
   ASSERT_TRUE(dir.Exists("source.mrg"));
-  std::string reference = dir.Read("export/built.exp");
+  std::string reference = dir.Read("export/built.exp"), srd = dir.Read("export/srdbuilt.exp");
   ASSERT_NE(reference.find("STARTCHARACTER"), std::string::npos) << built.output;
+  ASSERT_NE(srd.find("RULES=SRD35"), std::string::npos) << built.output;
   for (int r = 0; r < 5; ++r) {
     SCOPED_TRACE(r);
     std::string name = "loaded" + std::to_string(r);
-    ProgramRun loaded = RunProgram(dir, {std::to_string(r)}, ("404\nheld\nx\n" + name + "\nq\n").c_str(), 60);
+    ProgramRun loaded =
+        RunProgram(dir, {std::to_string(r)}, ("404\nheld\nx\n" + name + "\nn404\nsrd\nx\nsrd" + name + "\nq\n").c_str(), 60);
     ASSERT_TRUE(EndedWith(loaded, 0));
     EXPECT_TRUE(Has(loaded, "No Source Rebuild required\n")) << loaded.output;
     EXPECT_EQ(dir.Read("export/" + name + ".exp"), reference);
+    EXPECT_EQ(dir.Read("export/srd" + name + ".exp"), srd);
   }
 }
 
