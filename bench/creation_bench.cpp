@@ -70,6 +70,7 @@ void Build(int thread, FILE* exportFile) {
   for (; gLeft.fetch_sub(1) > 0; ++built) {
     PresetAnyCreatureRecord(record.data());
     PresetKind(record.data(), getenv("BENCH_KIND"));
+    SetRecordRuleSet(record.data(), (RuleSet)gProcess.ruleSet);
     CreateCreature(c, 0);
     if (exportFile) PrintChar(c, 0, 1, exportFile);
   }

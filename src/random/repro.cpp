@@ -167,8 +167,6 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     gProcess.seededThisBatch = false;
     record[rec::kReplayMark] = 0;
   } else {
-    // A new creature is built by the rules the game master chose; a replay keeps its own.
-    SetRecordRuleSet(record, (RuleSet)gProcess.ruleSet);
     record[rec::kDrawType] = gInput.DrawType;
     record[rec::kCalcType] = gInput.calctype;
     record[rec::kMonsterSelHigh] = gInput.monsterSelHigh;

@@ -514,6 +514,9 @@ int PrepareBatch() {
     r[rec::kFixedRace] = -1;
     r[rec::kStoredHitPoints] = kNoHitPoints;
     r[rec::kReplayMark] = 0;
+    // A new creature is built by the rules chosen now; its record keeps them, so a re-roll
+    // (R) or a replay rebuilds it by the same rules whatever is chosen later.
+    SetRecordRuleSet(r, (RuleSet)gProcess.ruleSet);
   }
   if (n == 1) {
     gBatch.records[rec::kCRMin] = gInput.CRMin;

@@ -261,7 +261,7 @@ TEST(Valgrind, RunsWithoutMemoryErrors) {
 TEST_F(ReproductionFiles, ReplayKeepsTheRuleSetOfTheSavedCreatures) {
   ProgramRun run = RunProgram(dir_, {"0"},
                               "705\n701\n0 8 8 3 3 0 0 0 0 0\nvsrd\nxvorher\nn700\n0 8 8 1 1 0 0 0 0 0\nxeigen\n"
-                              "n404\nsrd.rep\nxnachher\nq");
+                              "n404\nsrd.rep\nxnachher\n1rq");
   ASSERT_TRUE(EndedWith(run, 0));
   std::string before = dir_.Read("export/vorher.exp"), after = dir_.Read("export/nachher.exp");
   std::vector<std::string> creatures = ExportedCreatures(before);
@@ -271,4 +271,8 @@ TEST_F(ReproductionFiles, ReplayKeepsTheRuleSetOfTheSavedCreatures) {
   EXPECT_EQ(dir_.Read("export/eigen.exp").find("RULES="), std::string::npos);
   EXPECT_NE(run.output.find("Regelwerk: Eigene Regeln (gilt für alle neuen Kreaturen)"), std::string::npos);
   EXPECT_NE(run.output.find("Regelwerk 705 gibt es nicht"), std::string::npos);
+  // Re-rolled after the load (R), the first creature is still built by SRD 3.5.
+  size_t last = run.output.rfind("Regeln: ");
+  ASSERT_NE(last, std::string::npos);
+  EXPECT_EQ(run.output.compare(last, 15, "Regeln: SRD 3.5"), 0) << run.output.substr(last, 40);
 }

@@ -141,7 +141,7 @@ class CreationFixture : public SourceFixture {
     record_[rec::kStoredHitPoints] = kNoHitPoints;
     record_[rec::kTreasureLow] = 1;
     record_[rec::kTreasureHigh] = 3;
-    SetRecordRuleSet(record_.data(), (RuleSet)gProcess.ruleSet);  // a sub-creation reads it from here
+    SetRecordRuleSet(record_.data(), (RuleSet)gProcess.ruleSet);  // the creation reads it from here
     c->record = record_.data();
   }
   std::vector<int32_t> again_, notAgain_, spare_;
