@@ -412,7 +412,7 @@ void RaiseStrength(Char* c, int n) {
   int change = c->ST / 2 - before / 2;
   for (int i = 0; i < c->attackCount; ++i) {
     c->naturals[i].attack += change;
-    c->naturals[i].damage[2] += change;
+    c->naturals[i].damage[2] += NaturalAttackStrengthDamage(c, i, before / 2 - 5, c->ST / 2 - 5);
   }
   ComputeModifiers(c);
 }

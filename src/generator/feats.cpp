@@ -797,6 +797,13 @@ void ReArrangeFeats(Char* c) {
   }
 }
 
+// Skill points per added hit die: the system's own rules ignore an Intelligence penalty;
+// SRD 3.5 counts it, with at least 1 point per die.
+static int AdvancedSkillPointsPerDie(const Char* c, int typePoints) {
+  if (Srd35(c)) return std::max(typePoints + c->MIN, 1);
+  return typePoints + std::max(c->MIN, 0);
+}
+
 void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDie, int featInterval) {
   if (featInterval != 0) {
     int extra = newDice / featInterval - oldDice / featInterval;
@@ -829,7 +836,7 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
     }
   }
   if (skillPointsPerDie != 0 && newDice > oldDice && c->skillCount > 0) {
-    int points = (skillPointsPerDie + std::max(c->MIN, 0)) * (newDice - oldDice);
+    int points = AdvancedSkillPointsPerDie(c, skillPointsPerDie) * (newDice - oldDice);
     Scratch<int32_t, kMaxSkillEntries> weights((size_t)c->skillCount);
     const char* texts[kMaxSkillEntries];
     for (int i = 0; i < c->skillCount; ++i) {

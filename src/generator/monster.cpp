@@ -376,6 +376,35 @@ void StepDamageDie(int32_t* dice, int32_t* die) {
   }
 }
 
+// How many halves of the Strength modifier natural attack `i` adds under SRD 3.5: 3 for a
+// sole attack, 2 for a primary and 1 for a secondary one. The stat block's damage bonus
+// against its Strength tells it; where its Strength adds too little to tell, the routine
+// does (alone in it: sole; 2 or more below its best attack: secondary).
+static int StrengthHalves(const Char* c, int i) {
+  const CharAttack& a = c->naturals[i];
+  if (c->monster >= 0 && c->monster < gSource.monsterCount) {
+    const MonsterSource& m = gSource.monsters[c->monster];
+    int mod = m.abilities[0] > 0 ? m.abilities[0] / 2 - 5 : 0;
+    if (i < m.attackCount && mod > 1 && strcmp(m.attackNames[i].c_str(), a.name) == 0)
+      return std::clamp((4 * m.attacks[i].damageC + mod) / (2 * mod), 1, 3);
+  }
+  int best = a.attack, routine = 0;
+  for (int j = 0; j < c->attackCount; ++j) {
+    if (c->naturals[j].category != a.category) continue;
+    best = std::max(best, c->naturals[j].attack);
+    routine += std::max(c->naturals[j].number, 1);
+  }
+  if (routine <= 1) return 3;
+  return a.attack <= best - 2 ? 1 : 2;
+}
+
+int NaturalAttackStrengthDamage(const Char* c, int i, int before, int after) {
+  if (!Srd35(c)) return after - before;  // the system's own rules: the change itself
+  const int halves = StrengthHalves(c, i);
+  auto part = [halves](int mod) { return mod < 0 ? mod : mod * halves / 2; };
+  return part(after) - part(before);
+}
+
 void SizeAndAbilityChange(Char* c, const int32_t* changes, int count, int flag) {
   int32_t before[kAttributes];
   for (int i = 0; i < kAttributes; ++i) before[i] = AbilityModifier(c, i);
@@ -396,7 +425,7 @@ void SizeAndAbilityChange(Char* c, const int32_t* changes, int count, int flag) 
   int32_t sizeMod = c->sizeIndex >= 0 && c->sizeIndex < gSource.sizeCount ? gSource.sizes[c->sizeIndex].sizeMod : 0;
   for (int i = 0; i < c->attackCount; ++i) {
     c->naturals[i].attack += sizeMod + delta[0];
-    c->naturals[i].damage[2] += delta[0];
+    c->naturals[i].damage[2] += NaturalAttackStrengthDamage(c, i, before[0], AbilityModifier(c, 0));
     StepDamageDie(&c->naturals[i].damage[0], &c->naturals[i].damage[1]);
   }
 }
@@ -440,6 +469,21 @@ void SrdStepDamageDie(int32_t* dice, int32_t* die) {
     return;
   }
   *dice = *dice < 4 ? *dice + 1 : *dice * 3 / 2;
+}
+
+// Improving monsters: +1 to an ability score per four hit dice, counting only the dice
+// beyond the stat block's (total / 4 - base / 4), into the highest physical score (the
+// first of equal ones) under SRD 3.5. The system's own rules give none.
+static void AdvancementAbilityIncrease(Char* c, int baseDice, int dice) {
+  if (!Srd35(c)) return;
+  int gain = dice / 4 - baseDice / 4, best = -1;
+  if (gain <= 0) return;
+  for (int i = 0; i < 3; ++i)
+    if (!c->absent[i] && (best < 0 || AbilityScore(c, i) > AbilityScore(c, best))) best = i;
+  if (best < 0) return;
+  int32_t changes[kAttributes] = {};
+  changes[best] = gain;
+  MonsterAbilityChange(c, changes, kAttributes);
 }
 
 // A monster grows by one size: the size row's changes to abilities, natural armour and
@@ -768,6 +812,7 @@ void SetMonster(Char* c) {
   CompleteMonsterFeats(c, dice > 0 ? dice : m.hd, c->absent[3] != 0);
   // A companion's bonus dice do not grow it.
   for (int grow = MonsterSizeSteps(m, dice - c->context.bonusDice, Srd35(c)); grow > 0; --grow) MonsterSizeIncrease(c);
+  AdvancementAbilityIncrease(c, m.hd, dice - c->context.bonusDice);
 
   // 12. Hit points: the row's bonus and one roll per hit die.
   const RolledDice rolled = MonsterHitPoints(c, m);

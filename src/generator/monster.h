@@ -28,6 +28,12 @@ void MonsterSizeIncrease(Char* c);
 // takes the current size row's size change and one damage-die step.
 void SizeAndAbilityChange(Char* c, const int32_t* changes, int count, int flag = 0);
 
+// Strength on natural attacks: what a change of the Strength modifier from `before` to
+// `after` adds to the damage of natural attack `i`. The system's own rules: the change;
+// SRD 3.5: 1 1/2 times it for a sole attack, once for primary and 1/2 for secondary
+// attacks, a penalty in full.
+int NaturalAttackStrengthDamage(const Char* c, int i, int before, int after);
+
 // Size modifier of attack and armour class for a row of the size table (Medium 0).
 int SizeModifier(int sizeIndex);
 

@@ -39,7 +39,7 @@ TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
     int dice0, die0, attack0;  // first natural attack; attack 0 = not checked
     int bonusFeats;            // the stat block's bonus feats (B)
   } rows[] = {
-      {"Wolf", 4, 2, "Large", 1, 8, 8, 1},        // 2 HD animal CR 1; 4-6 HD (Large); Track
+      {"Wolf", 4, 2, "Large", 1, 8, 9, 1},        // 2 HD animal CR 1; 4-6 HD (Large); Track; Str 22
       {"Wolf", 6, 3, "Large", 1, 8, 0, 1},
       {"Tiger", 13, 7, "Huge", 2, 6, 0, 0},       // 6 HD CR 4; 13-18 HD (Huge), claw 1d8
       {"Hellhound", 8, 5, "Medium", 1, 8, 0, 1},  // 4 HD outsider CR 3; 9-12 HD (Large); Track
@@ -85,6 +85,47 @@ TEST_F(Srd35Monsters, TemplatesFollowTheSrd) {
   Build(c, "Wolf", 2, "Paragon");  // 2d8, Con 15 + 15 = 30
   EXPECT_EQ(c->hitPoints + c->TP, 2 * (8 + 10) + 2 * 12);
   delete c;
+}
+
+// Advanced monsters: +1 to the highest physical score per four hit dice beyond the stat
+// block's, carried into attack and damage; a Strength change moves a sole natural attack's
+// damage by 1 1/2 times the modifier change, a primary one's once, a secondary one's by half.
+TEST_F(Srd35Monsters, AdvancementRaisesStrengthAndItsShareOfDamage) {
+  struct Row {
+    const char* monster;
+    int dice, strength, slot, attack, bonus;
+  } rows[] = {
+      {"Tiger", 12, 25, 0, 15, 7},     // Str 23 + 2: claw +9 (BAB 9, Str +7, Large -1), 1d8+7
+      {"Tiger", 12, 25, 1, 10, 3},     // bite, secondary: 2d6+3
+      {"Tiger", 13, 33, 1, 0, 5},      // Huge: Str 23 + 8 + 2 = 33, bite 3d6+5
+      {"Krokodil", 5, 20, 0, 0, 7},    // bite alone: 1d8+6 at Str 19, +7 at Str 20
+      {"Wolf", 6, 22, 0, 0, 9},        // Large, Str 13 + 8 + 1; bite alone: 1 1/2 x +6
+  };
+  Char* c = new Char();
+  for (const Row& r : rows) {
+    std::string who = std::string(r.monster) + " " + std::to_string(r.dice) + " HD, attack " + std::to_string(r.slot);
+    Build(c, r.monster, r.dice);
+    EXPECT_EQ(c->ST, r.strength) << who;
+    if (r.attack) {
+      EXPECT_EQ(c->naturals[r.slot].attack, r.attack) << who;
+    }
+    EXPECT_EQ(c->naturals[r.slot].damage[2], r.bonus) << who;
+  }
+  delete c;
+}
+
+// Advanced animals (Int 2) gain 2 - 4, at least 1 skill point per added hit die.
+TEST_F(Srd35Monsters, AdvancementGivesAtLeastOneSkillPointPerDie) {
+  auto ranks = [this](const char* monster, int dice) {
+    Char* c = new Char();
+    Build(c, monster, dice);
+    int sum = 0;
+    for (int i = 0; i < c->skillCount; ++i) sum += c->skills[i].ranks;
+    delete c;
+    return sum;
+  };
+  EXPECT_EQ(ranks("Wolf", 6) - ranks("Wolf", 2), 4);
+  EXPECT_EQ(ranks("Tiger", 12) - ranks("Tiger", 6), 6);
 }
 
 // Over a corpus: every monster has at least 1 hit point per hit die, and an untemplated
