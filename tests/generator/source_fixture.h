@@ -144,6 +144,12 @@ class CreationFixture : public SourceFixture {
     SetRecordRuleSet(record_.data(), (RuleSet)gProcess.ruleSet);  // the creation reads it from here
     c->record = record_.data();
   }
+  // A whole creation of the kind and CR by the SRD 3.5 rules.
+  void CreateSrd35(Char* c, int kind, int cr) {
+    UseRules(kRulesSrd35);
+    Preset(c, kind, cr);
+    CreateCreature(c, 1);
+  }
   std::vector<int32_t> again_, notAgain_, spare_;
   Char* part_ = nullptr;
 };

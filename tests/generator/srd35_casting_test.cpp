@@ -68,9 +68,7 @@ TEST_F(SrdCasting, SpellSlotsByTheClassTablesAndTheFinalKeyAbility) {
   Wire(c);
   int checked = 0;
   for (int n = 0; n < 300; ++n) {
-    Preset(c, 0, 8 + n % 22);
-    SetRecordRuleSet(c->record, kRulesSrd35);  // a creation inside a batch takes its record's rules
-    CreateCreature(c, 1);
+    CreateSrd35(c, 0, 8 + n % 22);
     std::string name = gSource.classes[c->classes[0]].name.c_str();
     if (c->classCount != 1 || (name != "Kleriker" && name != "Druide" && name != "Magier")) continue;
     int key = name == "Magier" ? kInt : kWis;

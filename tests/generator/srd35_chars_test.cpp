@@ -23,12 +23,7 @@ namespace {
 class Srd35Chars : public generator_test::CreationFixture {
  protected:
   // A character, NPC (kind 4) or any creature built by SRD 3.5.
-  void Build(Char* c, int kind, int cr) {
-    UseRules(kRulesSrd35);
-    Preset(c, kind, cr);
-    SetRecordRuleSet(c->record, kRulesSrd35);
-    CreateCreature(c, 1);
-  }
+  void Build(Char* c, int kind, int cr) { CreateSrd35(c, kind, cr); }
   static int Named(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
   static int Skill(const char* name) { return FindByName(gSource.skills, gSource.skillCount, name, false, true); }
   static bool ClassSkill(const Char* c, int skill) {

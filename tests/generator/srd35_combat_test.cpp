@@ -175,9 +175,7 @@ TEST_F(Srd35Combat, CreatedCharactersAddNoCheckPenaltyForMissingProficiency) {
   Wire(c);
   int unskilled = 0;
   for (int n = 0; n < 300; ++n) {
-    Preset(c, n % 3 == 0 ? 4 : 0, 1 + n % 15);
-    SetRecordRuleSet(c->record, kRulesSrd35);  // a creation within a batch reads its record
-    CreateCreature(c, 1);
+    CreateSrd35(c, n % 3 == 0 ? 4 : 0, 1 + n % 15);
     ASSERT_TRUE(Srd35(c));
     EXPECT_EQ(c->armorCheckPenalty, 0) << "creature " << n;
     for (int i = 0; i < c->itemCount; ++i)

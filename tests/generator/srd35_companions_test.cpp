@@ -71,9 +71,7 @@ TEST_F(Srd35Companions, CompanionsFollowTheDruidPaladinAndFamiliarTables) {
   Wire(c);
   int companions = 0, mounts = 0, familiars = 0;
   for (int n = 0; n < 400; ++n) {
-    Preset(c, 0, 1 + n % 20);
-    SetRecordRuleSet(c->record, kRulesSrd35);  // a sub-creation keeps its record's rule set
-    CreateCreature(c, 1);
+    CreateSrd35(c, 0, 1 + n % 20);
     std::string who = "character " + std::to_string(n);
     int ranger = Levels(c, "Waldläufer"), druid = Levels(c, "Druide") + (ranger >= 4 ? ranger / 2 : 0);
     ASSERT_EQ(c->companionCount, druid >= 1 ? 1 : 0) << who;
@@ -134,9 +132,7 @@ TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
                                                                 {"Troglodyte", "Mehrfachangriff"}};
   int skills = 0, replaced = 0, kept = 0, focused = 0;
   for (int n = 0; n < 300; ++n) {
-    Preset(c, 2, 2 + n % 25);
-    SetRecordRuleSet(c->record, kRulesSrd35);
-    CreateCreature(c, 1);
+    CreateSrd35(c, 2, 2 + n % 25);
     for (int e = 0; e < c->skillCount; ++e, ++skills)
       EXPECT_LE(c->skills[e].ranks, c->Level + 3) << "mixed creature " << n << ", hit dice " << c->Level;
     for (const auto& [name, feat] : kStatBlockFeat)

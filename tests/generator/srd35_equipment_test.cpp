@@ -17,12 +17,7 @@ using namespace generator_test;
 class Srd35Equipment : public CreationFixture {
  protected:
   // A creation of the kind and CR by SRD 3.5 (the record carries the rule set).
-  void Create(Char* c, int kind, int cr) {
-    UseRules(kRulesSrd35);
-    Preset(c, kind, cr);
-    SetRecordRuleSet(c->record, kRulesSrd35);
-    CreateCreature(c, 1);
-  }
+  void Create(Char* c, int kind, int cr) { CreateSrd35(c, kind, cr); }
 };
 
 std::string NameOf(const CharItem& it) {

@@ -15,7 +15,6 @@ class Srd35Monsters : public CreationFixture {
     UseRules(kRulesSrd35);
     Wire(c);
     Preset(c, 1, 5);
-    SetRecordRuleSet(c->record, kRulesSrd35);
     int m = FindByName(gSource.monsters, gSource.monsterCount, monster, false, false);
     int t = FindByName(gSource.templates, gSource.templateCount, templ, false, false);
     ASSERT_GE(m, 0) << monster;
@@ -138,9 +137,7 @@ TEST_F(Srd35Monsters, CorpusCountsHitPointsPerDieAndCRByType) {
   Wire(c);
   int advanced = 0;
   for (int n = 0; n < 200; ++n) {
-    Preset(c, 1, 1 + n % 20);
-    SetRecordRuleSet(c->record, kRulesSrd35);
-    CreateCreature(c, 1);
+    CreateSrd35(c, 1, 1 + n % 20);
     std::string who = std::string(gSource.monsters[c->monster].name.c_str()) + " " + std::to_string(n);
     EXPECT_GE(c->hitPoints, c->Level) << who;
     const MonsterSource& m = gSource.monsters[c->monster];

@@ -12,7 +12,6 @@ class Srd35Treasure : public CreationFixture {
   void Srd35Preset(Char* c, int kind, int cr) {
     UseRules(kRulesSrd35);
     Preset(c, kind, cr);
-    SetRecordRuleSet(c->record, kRulesSrd35);
   }
 };
 
