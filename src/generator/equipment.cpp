@@ -51,6 +51,10 @@ bool FitsCeiling(const Char* c, const CharItem& it, int64_t more) {
   return (int64_t)it.price + it.value + more <= ItemCeiling(c);
 }
 
+// A class of the creature wears no metal (druid); one risks arcane spell failure.
+bool ShunsMetal(const Char* c) { return AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; }); }
+bool ArcaneCaster(const Char* c) { return AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; }); }
+
 // SRD 3.5: a monk fights unarmoured, without armour or shield; the system's own rules
 // decide by the main class and a draw.
 bool ArmourForbidden(const Char* c) {
@@ -70,15 +74,15 @@ bool ArmourUnfit(const Char* c, const EquipSource& x, bool noMetal, bool arcane)
 // 3.5 only who may.
 bool MayWear(const Char* c, int e) {
   if (!Srd35(c) || e < 0) return true;
-  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
-  bool arcane = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  bool noMetal = ShunsMetal(c);
+  bool arcane = ArcaneCaster(c);
   return !ArmourUnfit(c, gSource.equipment[e], noMetal, arcane);
 }
 
 // SRD 3.5: no shield for a monk, nor for an arcane caster not proficient with shields.
 bool ShieldForbidden(const Char* c) {
   if (!Srd35(c)) return false;
-  bool arcane = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  bool arcane = ArcaneCaster(c);
   return ArmourForbidden(c) || (arcane && !HasFeat(c, gSource.proficiencyFeats[2][0]));
 }
 
@@ -360,8 +364,8 @@ void BuyArmor(Char* c) {
     }
   }
   // The normal choice.
-  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
-  bool spellFailure = AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+  bool noMetal = ShunsMetal(c);
+  bool spellFailure = ArcaneCaster(c);
   int n = gSource.equipmentCount;
   // The best armour within reach counts only for a creature trained in medium armour.
   int32_t best = 0;
@@ -424,7 +428,7 @@ void BuyShield(Char* c) {
     return;
   }
   IsaacState* state = c->context.random;
-  bool noMetal = AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
+  bool noMetal = ShunsMetal(c);
   if (c->handWish[0] == 4 && !noMetal) {
     if (LinearChance(state, "Use Shield", 0, 6, c->Level, false, 0)) {
       int number = NewItem(c);
