@@ -395,6 +395,13 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
   int columns = header < n ? SplitLine(lines[header], fields, capacity) : 0;
   if (columns > capacity) columns = capacity;
   layout.handler(fields, nullptr, nullptr, columns, true);
+  // Display and SRD names are read here for every table that has them; a field ";"
+  // leaves the name empty.
+  int shownColumns[2] = {-1, -1};
+  if (layout.shownOf) {
+    shownColumns[0] = FindColumn(fields, "Anzeige", columns, false);
+    shownColumns[1] = FindColumn(fields, "SRD", columns, false);
+  }
   // The header's names stay in the buffer; keep the pointers for the warnings.
   char** names = static_cast<char**>(mallocloga(sizeof(char*) * (size_t)(columns + 1), "SourceInit-Header"));
   TrackedPtr<char*> namesGuard(names);
@@ -434,6 +441,11 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
     void* record = recordBase ? recordBase + (size_t)row * layout.recordSize : nullptr;
     void* temporary = temporaryBase ? temporaryBase + (size_t)row * layout.temporarySize : nullptr;
     layout.handler(fields, record, temporary, gWhere.fieldCount, false);
+    for (int which = 0; which < 2 && record; ++which) {
+      int column = shownColumns[which];
+      if (column < 0 || column >= gWhere.fieldCount || strcmp(fields[column], ";") == 0) continue;
+      layout.shownOf(recordBase, row, which)->Assign(fields[column]);
+    }
     if (recordBase && layout.nameOf) DebugPrint(2, "%s ", layout.nameOf(recordBase, row));
     ++row;
   }

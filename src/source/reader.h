@@ -31,6 +31,9 @@ struct TableLayout {
   const char* (*nameOf)(void* record, int index) = nullptr;
   // Rows may share a name when their groups differ (specials of different kinds).
   int32_t (*groupOf)(void* record, int index) = nullptr;
+  // The display name (which 0) and SRD name (which 1) of a record, read from the
+  // optional columns "Anzeige" and "SRD"; null for tables without them.
+  String* (*shownOf)(void* record, int index, int which) = nullptr;
 };
 
 // Reads one table; 0 on success, 1 when the file cannot be opened. *records,

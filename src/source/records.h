@@ -49,8 +49,20 @@ struct Owned {
 
 constexpr int kAttributes = 6;
 
+// The name a person reads: the row's display name, or its key when it has none.
+template <class R>
+const char* DisplayName(const R& record) {
+  return record.display.length ? record.display.c_str() : record.name.c_str();
+}
+// The row's English SRD name, or its key when it has none.
+template <class R>
+const char* SrdName(const R& record) {
+  return record.srd.length ? record.srd.c_str() : record.name.c_str();
+}
+
 struct CharSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t hitDie = 0;
   int32_t attributeWeights[kAttributes] = {};
   int32_t probability = 0, attackType = 0, reflex = 0, will = 0, fortitude = 0;
@@ -71,6 +83,7 @@ struct CharTexts {
 
 struct RaceSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t probability = 0, size = 0, attackType = 0;
   Owned effectScript;
   int32_t modifiers[kAttributes] = {};
@@ -84,6 +97,7 @@ struct RaceTexts {
 
 struct FeatSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   Owned classWeights;  // one int32 per class
   int32_t multi = 0, epic = 0;
   Owned requirement;
@@ -105,6 +119,7 @@ struct FeatTexts {
 
 struct SkillSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   Owned classSkill;  // one int32 per class
   int32_t attribute = 0;
   Owned synergy;
@@ -118,6 +133,7 @@ struct SkillTexts {
 
 struct SpellSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t probability = 0;
   Owned classLevels;  // one int32 per class, -1 = not on the class's list
   int32_t domainCount = 0, domainLevel = 0;
@@ -130,12 +146,14 @@ struct SpellSource {
 
 struct PowerSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t psion = 0, psychicWarrior = 0, attribute = 0;
   int32_t discipline = -1;  // the discipline whose psions alone learn it (0..5 as the abilities); -1 general
 };
 
 struct EquipSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t equipType = 0, damageCount = 0, damageDie = 0, damageThird = 0, size = 0, type = 0;
   int32_t critical = 0, criticalMultiplier = 0, further = 0, attackType = 0;
   Owned classWeights, raceWeights;
@@ -150,6 +168,7 @@ constexpr int kEffectSlots = 10;
 
 struct EffectSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t slots[kEffectSlots] = {};
   int32_t groups[4] = {};
   int32_t multi = 0, cost = 0, cost2 = 0;
@@ -163,6 +182,7 @@ struct ItemTexts {
 
 struct SpecificSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t base = -1, price = 0;
   Owned script, skillBonus;
   int32_t groups[4] = {};
@@ -170,37 +190,44 @@ struct SpecificSource {
 
 struct NamedSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
 };
 
 struct SizeSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t st = 0, ge = 0, ko = 0, ac = 0, sizeMod = 0;
 };
 
 struct MonsterTypeSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t attackType = 0, reflex = 0, will = 0, fortitude = 0, mixed = 0, mixedEq = 0, skills = 0, feats = 0;
   int32_t crDice = 0;  // SRD 3.5: added hit dice per +1 CR of an advanced monster of this type
 };
 
 struct AbilitySource {
   String name, text;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   Owned script;
 };
 
 struct SpecialSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t type = 0, spellLevel = 0;
   Owned script;
 };
 
 struct BonusSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t stack = 0;
 };
 
 struct TemplateSource {
   String name;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   Owned crScript;
   int32_t mixed = 0;
   String forceTypes, forbidTypes;
@@ -217,6 +244,7 @@ struct MonsterAttack {
 
 struct MonsterSource {
   String name, description;
+  String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t cr = 0, type = 0, size = 0, epic = 0, hd = 0, hdType = 0, tp = 0;
   int32_t reflex = 0, will = 0, fortitude = 0;
   int32_t abilities[kAttributes] = {};
@@ -310,7 +338,7 @@ extern Source gSource;
 // Fingerprint of the record layouts and of the meaning of their fields; a dump made by
 // a build with another fingerprint is refused. Raise kSourceFormat whenever a record
 // field changes its meaning or the compiled script format changes.
-constexpr uint32_t kSourceFormat = 3;
+constexpr uint32_t kSourceFormat = 4;
 uint32_t SourceLayoutStamp();
 // Counts the builds of the Source, so that lookups cached by name know when to renew.
 extern uint32_t gSourceGeneration;

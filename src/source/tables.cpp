@@ -845,6 +845,12 @@ void* Make(int count) {
   return NewRecords<R>(count, "SourceInit-Source");
 }
 
+template <class R>
+String* ShownOf(void* records, int i, int which) {
+  R& r = static_cast<R*>(records)[i];
+  return which == 0 ? &r.display : &r.srd;
+}
+
 // Specials may share a name across kinds: the lookups ask for a kind.
 int32_t SpecialKind(void* records, int i) { return static_cast<SpecialSource*>(records)[i].type; }
 
@@ -862,6 +868,7 @@ TableLayout Layout(const char* path, RowHandler handler, bool temporaries, int e
   }
   s.extra = extra;
   if constexpr (std::is_same_v<R, SpecialSource>) s.groupOf = SpecialKind;
+  if constexpr (!std::is_same_v<R, ProfileSource>) s.shownOf = ShownOf<R>;
   return s;
 }
 
