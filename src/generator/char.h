@@ -105,6 +105,7 @@ struct Char {
   int64_t creationTime = 0;
   int32_t cr = 0;
   RuleSet rules = kRulesOwn;  // from the reproduction record; sub-creatures take their master's
+  int32_t alignment = -1;     // generator/alignment.h: 0..8, -1 while not drawn
 
   int32_t ST = 0, GE = 0, KO = 0, IN = 0, WE = 0, CH = 0;
   int32_t MST = 0, MGE = 0, MKO = 0, MIN = 0, MWE = 0, MCH = 0;

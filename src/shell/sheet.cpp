@@ -16,6 +16,7 @@
 #include "generator/spells.h"
 #include "random/repro.h"
 #include "shell/entry.h"
+#include "shell/figures.h"
 #include "source/records.h"
 
 namespace RUNTIME_NS {
@@ -24,40 +25,6 @@ namespace {
 
 ScreenBuffer** gScreens = nullptr;
 int gScreenCount = 0;
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buffer[4096];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(buffer, sizeof buffer, format, args);
-  va_end(args);
-  return buffer;
-}
-
-size_t CodePoints(const std::string& s) {
-  size_t n = 0;
-  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-  return n;
-}
-
-// Cuts UTF-8 text after `width` code points.
-std::string Cut(const std::string& s, size_t width) {
-  size_t n = 0, i = 0;
-  for (; i < s.size(); ++i) {
-    if (((unsigned char)s[i] & 0xC0) != 0x80) {
-      if (n == width) break;
-      ++n;
-    }
-  }
-  return s.substr(0, i);
-}
-
-// Right-aligned in at least `width` code points, as "%*s" does for ASCII; longer text stays whole.
-std::string Widened(const std::string& s, size_t width) {
-  size_t n = CodePoints(s);
-  return n < width ? std::string(width - n, ' ') + s : s;
-}
 
 // A name cell of the left column with its figure: a long name is cut so that the figure
 // stays within the column's 38 characters (the head row names it in full).
@@ -155,187 +122,6 @@ struct SheetOut {
     Line(std::string(left) + Repeat(kHorizontal, 118) + right);
   }
 };
-
-const char* SizeName(int size) {
-  return size >= 0 && size < gSource.sizeCount ? gSource.sizes[size].name.c_str() : "Medium";
-}
-
-int MonsterSize(const Char* c) {
-  if (c->sizeIndex >= 0) return c->sizeIndex;
-  return c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].size : 0;
-}
-
-const char* RaceName(const Char* c) {
-  int r = c->subRace >= 0 ? c->subRace : c->race;
-  return r >= 0 && r <= gSource.raceCount ? gSource.races[r].name.c_str() : "";
-}
-
-int RaceSize(const Char* c) {
-  int medium = -1;
-  for (int i = 0; i < gSource.sizeCount; ++i)
-    if (gSource.sizes[i].name == "Medium") medium = i;
-  int r = c->race;
-  int relative = r >= 0 && r <= gSource.raceCount ? gSource.races[r].size : 0;
-  return medium >= 0 ? medium + relative : relative;
-}
-
-const char* TemplateName(const Char* c) {
-  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? gSource.templates[c->templateIndex].name.c_str()
-                                                                          : "Keins";
-}
-
-const int32_t* Abilities(const Char* c) { return &c->ST; }
-const int32_t* Modifiers(const Char* c) { return &c->MST; }
-
-// Text wrapped at 110 characters on word boundaries.
-std::vector<std::string> Wrap(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  size_t i = 0;
-  while (i <= text.size()) {
-    size_t end = text.find_first_of(" \n", i);
-    if (end == std::string::npos) end = text.size();
-    std::string word = text.substr(i, end - i);
-    if (CodePoints(line) + CodePoints(word) + 1 > 110 && !line.empty()) {
-      lines.push_back(line);
-      line.clear();
-    }
-    if (!line.empty()) line += " ";
-    line += word;
-    if (end < text.size() && text[end] == '\n') {
-      lines.push_back(line);
-      line.clear();
-    }
-    i = end + 1;
-  }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
-}
-
-// A specific magic item is shown by its own name, everything else by its equipment's.
-const char* EquipmentName(const CharItem& it) {
-  if (it.specific > 0 && it.specific < gSource.specificCount) return gSource.specifics[it.specific].name.c_str();
-  return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
-}
-
-// Attack and save breakdowns: base (with the epic bonus), ability, size or magic, other.
-struct Breakdown {
-  int32_t base, ability, third, other;
-  int32_t Total() const { return base + ability + third + other; }
-};
-
-// A mixed creature's merged totals are the base attack of both parts, ability and
-// size: its class part's epic bonus stays out of them.
-int32_t AttackBase(const Char* c) { return c->GA + (c->mixed ? 0 : c->epicAttack); }
-Breakdown MeleeAttack(const Char* c) { return {AttackBase(c), c->meleeMod, c->sizeMod, c->AttackMod}; }
-Breakdown RangedAttack(const Char* c) { return {AttackBase(c), c->rangedMod, c->sizeMod, c->AttackMod}; }
-Breakdown Save(const Char* c, int which) {
-  switch (which) {
-    case 0: return {c->baseRef + c->epicSave, c->refMod, c->RWRefMage, c->RWRefRest};
-    case 1: return {c->baseWill + c->epicSave, c->willMod, c->RWWilMage, c->RWWilRest};
-    default: return {c->baseFort + c->epicSave, c->fortMod, c->RWZaehMage, c->RWZaehRest};
-  }
-}
-
-const char* EffectText(const CharItem& it, int k) {
-  int at = it.effectTextAt[k];
-  return at >= 0 && at < (int)sizeof it.effectTexts ? it.effectTexts + at : "";
-}
-
-// The shown name: label or equipment name, enhancement, effects.
-std::string ItemLabel(const CharItem& it) {
-  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? std::string(it.label) : EquipmentName(it);
-  if (strstr(it.label, "Stück")) text += std::string(" (") + it.label + ")";
-  if (it.enhancement > 0 && !strstr(it.label, "+")) text += Format(" +%d", it.enhancement);
-  for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
-    int e = it.effects[k];
-    if (e >= 0 && e < gSource.effectCount) text += std::string(k ? ", " : " (") + gSource.effects[e].name.c_str();
-    if (k + 1 == it.effectCount) text += ")";
-  }
-  return text;
-}
-
-// Attack bonuses of a weapon the character fights with: iterative attacks in the main
-// hand, one attack in the other; none for a weapon not in use.
-std::vector<int> WeaponAttackBonuses(const Char* c, const CharItem& it) {
-  std::vector<int> bonuses;
-  if (!it.figured) return bonuses;
-  int attacks = WeaponAttackCount(c, it);
-  for (int k = 0; k < attacks; ++k) bonuses.push_back(it.finalAttack - 5 * k);
-  return bonuses;
-}
-
-// The damage bonus the sheet shows: final for a weapon in use, else base and enhancement.
-int WeaponDamageBonus(const CharItem& it) { return it.figured ? it.finalDamage : it.damage[2] + it.enhancement; }
-
-// Attack, damage and critical of a weapon, armour bonus of armour and shields.
-std::string ItemFigures(const Char* c, const CharItem& it) {
-  if (it.equipType == 0 && it.damage[0] > 0) {
-    std::string text;
-    std::vector<int> bonuses = WeaponAttackBonuses(c, it);
-    for (size_t k = 0; k < bonuses.size(); ++k) text += Format(k ? "/%+d" : "  %+d", bonuses[k]);
-    text += Format("  %dW%d", it.damage[0], it.damage[1]);
-    if (int bonus = WeaponDamageBonus(it)) text += Format("%+d", bonus);
-    int threat = ThreatLowest(c, it);
-    text += threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier) : Format(" (x%d)", it.criticalMultiplier);
-    return text;
-  }
-  if ((it.equipType == 1 || it.equipType == 2) && it.armor + it.enhancement > 0)
-    return Format("  RK %+d", it.armor + it.enhancement);
-  return std::string();
-}
-
-// Save DC of a power: 10 + level + the key ability's modifier and DC bonuses. The key
-// ability is the power's own; SRD 3.5 takes the manifesting class's.
-int PowerDC(const Char* c, int slot, int power, int level) {
-  int attribute = gSource.powers[power].attribute;
-  int dc = 10 + level + c->GeneralDC;
-  if (attribute >= 0 && attribute < kAttributes) dc += Modifiers(c)[attribute] + c->disciplineDC[attribute];
-  const CharSource* k = ClassAt(c->classes[slot]);
-  if (Srd35(c) && k && k->spellAttribute >= 0 && k->spellAttribute < kAttributes && attribute >= 0 &&
-      attribute < kAttributes)
-    dc += Modifiers(c)[k->spellAttribute] - Modifiers(c)[attribute];
-  return dc;
-}
-
-const char* const kAttackCategories[4] = {"Primär  : ", "Sekundär: ", "Tertiär : ", "Quartär : "};
-
-// Bonuses of a natural attack: one per attack, each `step` below the one before; a
-// long row of equal attacks as "count * bonus".
-std::string AttackBonuses(const CharAttack& a, const char* separator, const char* format) {
-  if (a.number > 10 && a.step == 0) return Format("%d * %d", a.number, a.attack);
-  std::string text;
-  for (int k = 0; k < std::max(a.number, 1); ++k) {
-    if (k) text += separator;
-    text += Format(format, a.attack - k * a.step);
-  }
-  return text;
-}
-
-std::string AttackDamage(const CharAttack& a) {
-  if (a.damage[0] <= 0 || a.damage[1] <= 0) return Format("%d", a.damage[2]);
-  return a.damage[2] ? Format("%dW%d%+d", a.damage[0], a.damage[1], a.damage[2]) : Format("%dW%d", a.damage[0], a.damage[1]);
-}
-
-// Armour class with its parts: a character's and a mixed creature's from the combat
-// values, a monster's stat block gives it whole (all of it "other").
-struct ArmorClass {
-  int32_t total, armor, shield, dexterity, size, other;
-};
-ArmorClass ArmorClassOf(const Char* c) {
-  if (c->kind == 0 || c->mixed)
-    return {c->totalAC, c->armorAC, c->shieldAC, c->dexToAC, c->kind == 0 ? c->sizeMod : 0, c->AC};
-  return {10 + c->AC, 0, 0, 0, 0, c->AC};
-}
-
-// Item flags: 1 magic, 2 mithril, 4 masterwork (adamantine), 8 mercury.
-int MaterialBits(const CharItem& it) {
-  return (it.magic ? 1 : 0) | (it.mithril ? 2 : 0) | (it.masterwork ? 4 : 0) | (it.mercury ? 8 : 0);
-}
-// The sheet's mark of an item: the first of masterwork, mithril, mercury and magic.
-char MaterialMark(const CharItem& it) {
-  return it.masterwork ? 'A' : it.mithril ? 'M' : it.mercury ? 'Q' : it.magic ? '!' : ' ';
-}
 
 // The sheet; a companion's sheet is nested into its master's frame.
 void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
@@ -576,32 +362,6 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
     companion(Format("Tiergefährte (%d / %d):", i + 1, c->companionCount), c->companionChars[i]);
   if (!nested) out.WideRule(kBottomLeft, kBottomRight);
-}
-
-// Class slots a monster's spell-casting text made: they come first, before the slots of
-// a mixed creature's class part. The export names them "Spellchar".
-int SpellCharSlots(const Char* c) {
-  if (c->kind != 1 || !c->monsterCaster || c->monster < 0 || c->monster >= gSource.monsterCount) return 0;
-  const char* p = reinterpret_cast<const char*>(gSource.monsters[c->monster].spellChar.data);
-  if (!p || strcmp(p, "0") == 0) return 0;
-  int slots = 0;
-  while (*p && slots < c->classCount) {
-    std::string entry = p;
-    p += entry.size() + 1;
-    size_t blank = entry.rfind(' ');
-    const CharSource* k = ClassAt(c->classes[slots]);
-    if (blank == std::string::npos || !k) continue;
-    std::string names = "|" + entry.substr(0, blank) + "|";
-    if (atoi(entry.c_str() + blank + 1) == c->classLevels[slots] &&
-        names.find(std::string("|") + k->name.c_str() + "|") != std::string::npos)
-      ++slots;
-  }
-  return slots;
-}
-
-bool Psionic(const Char* c, int slot) {
-  const CharSource* k = ClassAt(c->classes[slot]);
-  return k && k->powerType != 0;
 }
 
 // A shield the creature carries but does not fight with: in the treasure or in no hand.

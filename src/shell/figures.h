@@ -1,0 +1,83 @@
+// Names and figures of a creature as a person reads them, shared by the sheet, the
+// summary row and the stat block.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "generator/char.h"
+
+#ifndef RUNTIME_NS
+#error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
+#endif
+
+namespace RUNTIME_NS {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// UTF-8 text: its length in code points; cut after `width` code points; right-aligned in
+// at least `width` code points (longer text stays whole).
+size_t CodePoints(const std::string& s);
+std::string Cut(const std::string& s, size_t width);
+std::string Widened(const std::string& s, size_t width);
+// Text wrapped at `width` characters on word boundaries; "\n" starts a new line.
+std::vector<std::string> Wrap(const std::string& text, size_t width = 110);
+
+const char* SizeName(int size);
+int MonsterSize(const Char* c);
+const char* RaceName(const Char* c);
+// A character's size: the race's size relative to "Medium".
+int RaceSize(const Char* c);
+const char* TemplateName(const Char* c);
+const int32_t* Abilities(const Char* c);
+const int32_t* Modifiers(const Char* c);
+
+// A specific magic item is shown by its own name, everything else by its equipment's.
+const char* EquipmentName(const CharItem& it);
+const char* EffectText(const CharItem& it, int k);
+// The shown name: label or equipment name, enhancement, effects.
+std::string ItemLabel(const CharItem& it);
+// Attack bonuses of a weapon the character fights with: iterative attacks in the main
+// hand, one attack in the other; none for a weapon not in use.
+std::vector<int> WeaponAttackBonuses(const Char* c, const CharItem& it);
+// The damage bonus shown: final for a weapon in use, else base and enhancement.
+int WeaponDamageBonus(const CharItem& it);
+// Attack, damage and critical of a weapon, armour bonus of armour and shields.
+std::string ItemFigures(const Char* c, const CharItem& it);
+// Item flags: 1 magic, 2 mithril, 4 masterwork (adamantine), 8 mercury.
+int MaterialBits(const CharItem& it);
+// The sheet's mark of an item: the first of masterwork, mithril, mercury and magic.
+char MaterialMark(const CharItem& it);
+
+// Attack and save breakdowns: base (with the epic bonus), ability, size or magic, other.
+struct Breakdown {
+  int32_t base, ability, third, other;
+  int32_t Total() const { return base + ability + third + other; }
+};
+int32_t AttackBase(const Char* c);
+Breakdown MeleeAttack(const Char* c);
+Breakdown RangedAttack(const Char* c);
+Breakdown Save(const Char* c, int which);  // 0 Reflex, 1 Will, 2 Fortitude
+
+// Armour class with its parts: a character's and a mixed creature's from the combat
+// values, a monster's stat block gives it whole (all of it "other").
+struct ArmorClass {
+  int32_t total, armor, shield, dexterity, size, other;
+};
+ArmorClass ArmorClassOf(const Char* c);
+
+// Save DC of a power: 10 + level + the key ability's modifier and DC bonuses.
+int PowerDC(const Char* c, int slot, int power, int level);
+
+extern const char* const kAttackCategories[4];
+// Bonuses of a natural attack: one per attack, each `step` below the one before; a
+// long row of equal attacks as "count * bonus".
+std::string AttackBonuses(const CharAttack& a, const char* separator, const char* format);
+std::string AttackDamage(const CharAttack& a);
+
+// Class slots a monster's spell-casting text made: they come first, before the slots of
+// a mixed creature's class part. The export names them "Spellchar".
+int SpellCharSlots(const Char* c);
+bool Psionic(const Char* c, int slot);
+
+}  // namespace RUNTIME_NS
