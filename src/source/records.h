@@ -262,6 +262,8 @@ struct MonsterSource {
   Owned abilityCode;
   int32_t spellResistance = 0;
   int32_t saves[3] = {};  // progression of Reflex, Will, Fortitude (1 good, 2 poor); 0 = the type's
+  // Spell-like abilities as the sheet lists them, one per line ("3/Tag: Dunkelheit"); empty: none
+  String spellLike;
 };
 
 struct ProfileSource {

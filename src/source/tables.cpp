@@ -699,6 +699,7 @@ const char* kMonsterColumns[mColumns] = {
 int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
+int gMonsterSpellLike = -1;  // optional column
 
 int MonsterRow(char** f, void* record, void* temporary, int count, bool header) {
   char name[32];
@@ -722,12 +723,14 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
       gMonsterSkill[i][1] = FindColumn(f, name, count, true);
     }
     gMonster[mColumns] = count;
+    gMonsterSpellLike = FindColumn(f, "Zauberähnlich", count, false);
     return 0;
   }
   CheckCount(count, gMonster[mColumns], "Invalid Number of Arguments in MonsterSource Database (%s)\n", f[0]);
   MonsterSource& r = *static_cast<MonsterSource*>(record);
   MonsterTexts& t = *static_cast<MonsterTexts*>(temporary);
   auto col = [&](int c) { return f[gMonster[c]]; };
+  if (gMonsterSpellLike >= 0 && strcmp(f[gMonsterSpellLike], ";") != 0) r.spellLike.Assign(f[gMonsterSpellLike]);
   const char* monster = col(mName);
   int32_t hd = FieldNumber(col(mHD)), hdMin = FieldNumber(col(mHDMin));
   if (hdMin > 0 && hdMin < hd) {
