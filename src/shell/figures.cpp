@@ -244,4 +244,26 @@ bool Psionic(const Char* c, int slot) {
   return k && k->powerType != 0;
 }
 
+std::vector<std::string> SpellLikeLines(const Char* c) {
+  std::vector<std::string> lines;
+  if (c->monster < 0 || c->monster >= gSource.monsterCount) return lines;
+  const std::string text = gSource.monsters[c->monster].spellLike.c_str();
+  std::string line;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == '|') {
+      if (line.compare(0, 3, "ZS ") == 0) line = "Zauberstufe " + line.substr(3);
+      if (!line.empty()) lines.push_back(line);
+      line.clear();
+    } else if (text[i] == '{') {
+      size_t close = text.find('}', i);
+      if (close == std::string::npos) close = text.size();
+      line += Format(" (SG %d)", 10 + atoi(text.c_str() + i + 1) + c->MCH);
+      i = close;
+    } else {
+      line += text[i];
+    }
+  }
+  return lines;
+}
+
 }  // namespace RUNTIME_NS

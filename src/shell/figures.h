@@ -80,4 +80,9 @@ std::string AttackDamage(const CharAttack& a);
 int SpellCharSlots(const Char* c);
 bool Psionic(const Char* c, int slot);
 
+// A monster's spell-like abilities, one line each ("3/Tag: Feuerball (SG 15)",
+// "Zauberstufe 12"): a spell marked "{n}" in the row is of level n and shows its save DC,
+// 10 + n + the creature's Charisma modifier. Empty for creatures without any.
+std::vector<std::string> SpellLikeLines(const Char* c);
+
 }  // namespace RUNTIME_NS
