@@ -264,6 +264,7 @@ struct MonsterSource {
   int32_t saves[3] = {};  // progression of Reflex, Will, Fortitude (1 good, 2 poor); 0 = the type's
   // Spell-like abilities as the sheet lists them, one per line ("3/Tag: Dunkelheit"); empty: none
   String spellLike;
+  int32_t reach = -1;  // natural reach in feet as the SRD gives it; -1: by size (tall)
 };
 
 struct ProfileSource {

@@ -699,7 +699,7 @@ const char* kMonsterColumns[mColumns] = {
 int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
-int gMonsterSpellLike = -1;  // optional column
+int gMonsterSpellLike = -1, gMonsterReach = -1;  // optional columns
 
 int MonsterRow(char** f, void* record, void* temporary, int count, bool header) {
   char name[32];
@@ -724,6 +724,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     }
     gMonster[mColumns] = count;
     gMonsterSpellLike = FindColumn(f, "Zauberähnlich", count, false);
+    gMonsterReach = FindColumn(f, "Reichweite", count, false);
     return 0;
   }
   CheckCount(count, gMonster[mColumns], "Invalid Number of Arguments in MonsterSource Database (%s)\n", f[0]);
@@ -731,6 +732,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   MonsterTexts& t = *static_cast<MonsterTexts*>(temporary);
   auto col = [&](int c) { return f[gMonster[c]]; };
   if (gMonsterSpellLike >= 0 && strcmp(f[gMonsterSpellLike], ";") != 0) r.spellLike.Assign(f[gMonsterSpellLike]);
+  r.reach = gMonsterReach >= 0 && strcmp(f[gMonsterReach], ";") != 0 ? FieldNumber(f[gMonsterReach]) : -1;
   const char* monster = col(mName);
   int32_t hd = FieldNumber(col(mHD)), hdMin = FieldNumber(col(mHDMin));
   if (hdMin > 0 && hdMin < hd) {
