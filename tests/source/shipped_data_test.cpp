@@ -2,6 +2,9 @@
 // resolve to the rows they name.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,58 @@ class ShippedData : public generator_test::SourceFixture {
 
 const int32_t* Words(const Owned& o) { return o.Code(); }
 
+// A word as a key writes it: a lower-case letter right before an upper-case one
+// ("LeiseBewegen", "ÜberlegeneInitiative"); umlauts are the two-byte letters of UTF-8.
+bool HasCamelCase(const std::string& s) {
+  int previous = 0;  // 1 lower case, 2 upper case, 0 other
+  for (size_t i = 0; i < s.size(); ++i) {
+    unsigned char c = (unsigned char)s[i];
+    int kind = 0;
+    if (c >= 'a' && c <= 'z') kind = 1;
+    if (c >= 'A' && c <= 'Z') kind = 2;
+    if (c == 0xC3 && i + 1 < s.size()) {
+      unsigned char d = (unsigned char)s[++i];
+      kind = d == 0x84 || d == 0x96 || d == 0x9C ? 2 : d == 0xA4 || d == 0xB6 || d == 0xBC || d == 0x9F ? 1 : 0;
+    }
+    if (previous == 1 && kind == 2) return true;
+    previous = kind;
+  }
+  return false;
+}
+
+// Every row's display name: present, and words a person reads rather than a key.
+template <class T>
+void ExpectDisplayNames(const char* table, const T* rows, int count) {
+  for (int i = 0; i < count; ++i) {
+    std::string shown = rows[i].display.c_str();
+    EXPECT_FALSE(shown.empty()) << table << ": " << rows[i].name.c_str();
+    EXPECT_FALSE(HasCamelCase(shown)) << table << ": " << shown;
+    EXPECT_EQ(shown.find('_'), std::string::npos) << table << ": " << shown;
+  }
+}
+
+// The `Gesinnung` column of a shipped table, by row key.
+std::map<std::string, std::string> AlignmentColumn(const char* path) {
+  std::map<std::string, std::string> column;
+  std::ifstream in(path);
+  std::string line;
+  std::vector<char*> fields(512);
+  int at = -1, count = 0;
+  for (int n = 0; std::getline(in, line); ++n) {
+    if (n == 1 || line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    int found = SplitLine(buffer.data(), fields.data(), (int)fields.size());
+    if (n == 0) {
+      count = found;
+      at = FindColumn(fields.data(), "Gesinnung", found, false);
+    } else if (at >= 0 && found == count) {
+      column[fields[0]] = fields[at];
+    }
+  }
+  return column;
+}
+
 // A list literal with its inner NULs.
 template <size_t N>
 std::string List(const char (&s)[N]) {
@@ -60,6 +115,80 @@ TEST_F(ShippedData, TablesAreComplete) {
   EXPECT_EQ(gSource.races[gSource.raceCount].attackType, 1);
   EXPECT_GT(gSource.startMoney[1], gSource.startMoney[0]);
   EXPECT_GT(gSource.treasure[20], gSource.treasure[1]);
+}
+
+TEST_F(ShippedData, EveryRowHasADisplayName) {
+  ExpectDisplayNames("classes", gSource.classes, gSource.classCount);
+  ExpectDisplayNames("feats", gSource.feats, gSource.featCount);
+  ExpectDisplayNames("equipment", gSource.equipment, gSource.equipmentCount);
+  ExpectDisplayNames("skills", gSource.skills, gSource.skillCount);
+  ExpectDisplayNames("races", gSource.races, gSource.raceCount);
+  ExpectDisplayNames("spells", gSource.spells, gSource.spellCount);
+  ExpectDisplayNames("powers", gSource.powers, gSource.powerCount);
+  ExpectDisplayNames("effects", gSource.effects, gSource.effectCount);
+  ExpectDisplayNames("specific items", gSource.specifics, gSource.specificCount);
+  ExpectDisplayNames("monsters", gSource.monsters, gSource.monsterCount);
+  ExpectDisplayNames("schools", gSource.schools, gSource.schoolCount);
+  ExpectDisplayNames("sizes", gSource.sizes, gSource.sizeCount);
+  ExpectDisplayNames("monster types", gSource.monsterTypes, gSource.monsterTypeCount);
+  ExpectDisplayNames("domains", gSource.domains, gSource.domainCount);
+  ExpectDisplayNames("templates", gSource.templates, gSource.templateCount);
+  ExpectDisplayNames("regions", gSource.regions, gSource.regionCount);
+  ExpectDisplayNames("monster abilities", gSource.abilities, gSource.abilityCount);
+  ExpectDisplayNames("class extras", gSource.specials, gSource.specialCount);
+  ExpectDisplayNames("bonus types", gSource.bonuses, gSource.bonusCount);
+}
+
+// Names as a German game master and the SRD spell them (display nullptr: not checked).
+TEST_F(ShippedData, DisplayAndSrdNamesOfSampleRows) {
+  auto expect = [](const auto* rows, int count, const char* key, const char* display, const char* srd) {
+    int i = Find(rows, count, key);
+    ASSERT_GE(i, 0) << key;
+    if (display) {
+      EXPECT_STREQ(rows[i].display.c_str(), display) << key;
+    }
+    EXPECT_STREQ(rows[i].srd.c_str(), srd) << key;
+  };
+  const Source& s = gSource;
+  expect(s.skills, s.skillCount, "LeiseBewegen", "Leise bewegen", "Move Silently");
+  expect(s.skills, s.skillCount, "MitTierenUmgehen", "Mit Tieren umgehen", "Handle Animal");
+  expect(s.skills, s.skillCount, "WissenGewölbe", "Wissen (Gewölbe)", "Knowledge (dungeoneering)");
+  expect(s.feats, s.featCount, "VerbesserteInitiative", "Verbesserte Initiative", "Improved Initiative");
+  expect(s.feats, s.featCount, "KriegsWaffen", "Kriegswaffen", "Martial Weapon Proficiency");
+  expect(s.feats, s.featCount, "SchussImLaufen", nullptr, "Shot on the Run");
+  expect(s.feats, s.featCount, "EpischeSchadensreduzierung", nullptr, "Damage Reduction");
+  expect(s.classes, s.classCount, "SchwarzerRitter", nullptr, "Blackguard");
+  expect(s.races, s.raceCount, "Großhalbling", nullptr, "Tallfellow");
+  expect(s.templates, s.templateCount, "HalfCelestial", nullptr, "Half-Celestial");
+  expect(s.templates, s.templateCount, "Skelleton", nullptr, "Skeleton");
+  expect(s.sizes, s.sizeCount, "Diminutive", "Winzig", "Diminutive");
+  expect(s.monsterTypes, s.monsterTypeCount, "MagicalBeast", nullptr, "Magical Beast");
+  expect(s.effects, s.effectCount, "Enthauptend", nullptr, "Vorpal");
+  expect(s.schools, s.schoolCount, "Bannzauber", nullptr, "Abjuration");
+  expect(s.domains, s.domainCount, "Täuschung", nullptr, "Trickery");
+  expect(s.bonuses, s.bonusCount, "Zirkumstanz", nullptr, "Circumstance");
+}
+
+// Every alignment line is ";" or a frequency and a list of alignments or groups; a
+// sample checked against the SRD's lines.
+TEST_F(ShippedData, AlignmentLinesAreWellFormed) {
+  const std::string item = "(RG|NG|CG|RN|N|CN|RB|NB|CB|n?[RCGB])";
+  const std::regex line("(Immer|Meist|Oft|Beliebig):(\\*|" + item + "(," + item + ")*)");
+  std::map<std::string, std::string> all;  // by path and key
+  for (const char* path : {"Build/Data/Races.txt", "Build/Data/Templates.txt", "Build/Data/Monsters.txt"}) {
+    std::map<std::string, std::string> column = AlignmentColumn(path);
+    EXPECT_GT(column.size(), 10u) << path;
+    for (const auto& [key, value] : column) {
+      EXPECT_TRUE(value == ";" || std::regex_match(value, line)) << path << ": " << key << " " << value;
+      all[path + (" " + key)] = value;
+    }
+  }
+  // Dwarf "Often lawful good", drow "Usually neutral evil", human none; skeleton "Always
+  // neutral evil", lich "Any evil", vampire "Always evil (any)".
+  for (auto [row, value] : {std::pair{"Races.txt Zwerg", "Oft:RG"}, {"Races.txt Drow", "Meist:NB"},
+                            {"Races.txt Mensch", "Beliebig:*"}, {"Templates.txt Skelleton", "Immer:NB"},
+                            {"Templates.txt Lich", "Beliebig:B"}, {"Templates.txt Vampire", "Immer:B"}})
+    EXPECT_EQ(all[std::string("Build/Data/") + row], value) << row;
 }
 
 TEST_F(ShippedData, NamesTheProgramLooksUpExist) {
