@@ -418,6 +418,8 @@ static void NameEffects(Char* c, CharItem* it) {
     if (e.effectScript.data) RunScript(wearer, it, text, e.effectScript.data, e.name.c_str(), -1, text);
     if (!TreasureMode(c)) ApplyEffectExtras(c, it->effects[k]);
     size_t n = std::min(text->length, sizeof it->effectTexts - 1 - at);
+    // A text cut short ends before a character, never inside one.
+    while (n > 0 && n < text->length && ((unsigned char)text->data[n] & 0xC0) == 0x80) --n;
     it->effectTextAt[k] = (int16_t)at;
     if (n) memcpy(it->effectTexts + at, text->data, n);
     at += n;
