@@ -105,7 +105,7 @@ ArmorParts PartsOf(const Char* c) {
     if (!c->mixed) p.dexterity = c->absent[1] ? 0 : c->MGE;
     p.natural = c->NaturalAC;
   }
-  // Typed bonuses on the armour class: the best natural one (a character's) and every dodge one.
+  // Typed bonuses on the armour class: the best natural one and every dodge one.
   const int natural = BonusType("Natürlich"), dodge = BonusType("Ausweichen");
   const int32_t offset = (int32_t)offsetof(Char, AC);
   int bestNatural = 0;
@@ -114,7 +114,7 @@ ArmorParts PartsOf(const Char* c) {
     if (b->bonusType == natural && b->amount > bestNatural) bestNatural = b->amount;
     if (b->bonusType == dodge) p.dodge += b->amount;
   }
-  if (c->kind == 0) p.natural = bestNatural;
+  p.natural += bestNatural;
   p.other = p.total - 10 - p.size - p.dexterity - p.armor - p.shield - p.natural - p.dodge;
   return p;
 }
@@ -334,7 +334,8 @@ std::string Advancement(const MonsterSource& m) {
     if (m.hdInc >= 1) range(m.hdInc, m.hdInc2 >= 1 ? m.hdInc2 - 1 : m.hdMax, 1);
     if (m.hdInc2 >= 1) range(m.hdInc2, m.hdMax, 2);
   }
-  if (text.empty()) return m.mixed ? "Nach Charakterklasse" : "—";
+  // Rows that may take class levels advance by them, if they are clever enough to learn.
+  if (text.empty()) return m.mixed && m.abilities[3] >= 3 ? "Nach Charakterklasse" : "—";
   return text;
 }
 

@@ -566,8 +566,9 @@ TEST_F(TmuxViewer, SummaryOfOneAndOfNone) {
 // B shows a creature's stat block within 80 columns and back its sheet; the block pages
 // like a sheet, and a re-roll keeps the view.
 TEST_F(TmuxViewer, StatBlockKeyTogglesAndPagesAt80x24) {
-  Start(SCHMIEDE_EXE " 0", 80, 24);
+  Start(SCHMIEDE_EXE " 0", 120, 40);  // the prompt's menu wants 120 columns and 40 rows
   ASSERT_TRUE(Shows(kPrompt)) << Pane();
+  Tmux("resize-window -t v -x 80 -y 24");
   Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
   ASSERT_TRUE(Shows("HG Level")) << Pane();
   Tmux("send-keys -t v 1");
