@@ -153,6 +153,13 @@ int Grapple(const Char* c) {
   return AttackBase(c) + (c->absent[0] ? 0 : c->MST) + 4 * SizeStep(c) + (HasFeat(c, "VerbesserterRingkampf") ? 4 : 0);
 }
 
+// An item's name without the blanks some labels carry.
+std::string Label(const CharItem& it) {
+  std::string text = ItemLabel(it);
+  size_t first = text.find_first_not_of(' '), last = text.find_last_not_of(' ');
+  return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
 std::string WeaponDamage(const Char* c, const CharItem& it) {
   std::string text = Format("%dW%d", it.damage[0], it.damage[1]);
   if (int bonus = WeaponDamageBonus(it)) text += Format("%+d", bonus);
@@ -173,8 +180,8 @@ void Attacks(const Char* c, std::string* single, std::string* full) {
     if (bonuses.empty()) continue;
     std::string all;
     for (int b : bonuses) all += Format(all.empty() ? "%+d" : "/%+d", b);
-    singles.push_back(Format("%s %+d (%s)", ItemLabel(it).c_str(), bonuses[0], WeaponDamage(c, it).c_str()));
-    std::string entry = ItemLabel(it) + " " + all + " (" + WeaponDamage(c, it) + ")";
+    singles.push_back(Format("%s %+d (%s)", Label(it).c_str(), bonuses[0], WeaponDamage(c, it).c_str()));
+    std::string entry = Label(it) + " " + all + " (" + WeaponDamage(c, it) + ")";
     if (it.primary || it.secondary)
       together += (together.empty() ? "" : " und ") + entry;
     else
@@ -253,9 +260,11 @@ void Special(const Char* c, std::string* attacks, std::string* qualities) {
       if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
       const AbilitySource& x = gSource.abilities[code[i]];
       std::string key = x.name.c_str();
-      if (key.rfind("Dunkelsicht", 0) == 0 || key == "Dämmersicht" || key == "Zauberresistenz" || key == "Entrinnen" ||
-          key == "Reflexbewegung" || key == "ZauberähnlicheFähigkeiten" || key == "HinterhältigerAngriff")
-        continue;  // named above with their figures
+      // Named above with their figures.
+      if ((key.rfind("Dunkelsicht", 0) == 0 && c->DarkVision > 0) || (key == "Dämmersicht" && c->LowLightVision) ||
+          (key == "Zauberresistenz" && c->MR > 0) || (key == "Entrinnen" && c->Evasion > 0) ||
+          (key == "Reflexbewegung" && c->UncannyDodge) || (key == "HinterhältigerAngriff" && c->Sneak > 0))
+        continue;
       if (x.text.length && !strstr(text, x.text.c_str())) continue;
       add(AttackAbility(key) ? a : q, DisplayName(x));
     }
@@ -522,7 +531,7 @@ void Block(const Char* c, Out& out, const std::string& heading) {
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     std::string& list = i >= c->treasureIndex ? treasure : own;
-    list += (list.empty() ? "" : ", ") + ItemLabel(it) + Format(" (%d GM)", it.value + it.price);
+    list += (list.empty() ? "" : ", ") + Label(it) + Format(" (%d GM)", it.value + it.price);
   }
   if (!own.empty() || !treasure.empty() || c->money) {
     out.lines->push_back("");
