@@ -391,8 +391,16 @@ struct Out {
   void Entry(const char* label, const std::string& value) { Add(std::string(label) + ": " + value); }
 };
 
+void Possessions(const Char* c, Out& out);
+
 void Block(const Char* c, Out& out, const std::string& heading) {
   const MonsterSource* m = MonsterOf(c);
+  // A hoard (treasure only) is no creature: its items and their value.
+  if (c->kind == 0 && c->classCount == 0 && c->race < 0) {
+    out.Add(heading + "Schatz");
+    Possessions(c, out);
+    return;
+  }
   out.Add(heading + Title(c));
   std::string type;
   if (m) {
@@ -440,7 +448,8 @@ void Block(const Char* c, Out& out, const std::string& heading) {
   if (alignment.empty()) alignment = "—";
   out.Entry("Gesinnung", tendency.empty() ? alignment : alignment + " (" + tendency + ")");
   if (m) out.Entry("Aufstieg", Advancement(*m));
-  const RaceSource* race = c->kind == 0 && c->race >= 0 && c->race < gSource.raceCount ? &gSource.races[c->race] : nullptr;
+  const int r = c->subRace >= 0 ? c->subRace : c->race;
+  const RaceSource* race = c->kind == 0 && r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
   out.Entry("Stufenanpassung", race ? Format("%+d", race->crModifier) : "—");
 
   // The special abilities, one per line.
@@ -526,19 +535,7 @@ void Block(const Char* c, Out& out, const std::string& heading) {
     }
   }
 
-  // Possessions with their prices: the own equipment, then the treasure.
-  std::string own, treasure;
-  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
-    const CharItem& it = c->items[i];
-    std::string& list = i >= c->treasureIndex ? treasure : own;
-    list += (list.empty() ? "" : ", ") + Label(it) + Format(" (%d GM)", it.value + it.price);
-  }
-  if (!own.empty() || !treasure.empty() || c->money) {
-    out.lines->push_back("");
-    if (!own.empty()) out.Entry("Besitz", own);
-    if (!treasure.empty()) out.Entry("Schatz", treasure);
-    out.Entry("Wert", Format("%d GM, davon Geld %d GM", c->wealth, c->money));
-  }
+  Possessions(c, out);
 
   // Companions: blocks of their own.
   auto companion = [&out](const std::string& heading, const Char* k) {
@@ -551,6 +548,22 @@ void Block(const Char* c, Out& out, const std::string& heading) {
   companion("Teuflischer Diener: ", c->servantChar);
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
     companion(Format("Tiergefährte (%d / %d): ", i + 1, c->companionCount), c->companionChars[i]);
+}
+
+// Possessions with their prices: the own equipment, then the treasure.
+void Possessions(const Char* c, Out& out) {
+  std::string own, treasure;
+  for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& it = c->items[i];
+    std::string& list = i >= c->treasureIndex ? treasure : own;
+    list += (list.empty() ? "" : ", ") + Label(it) + Format(" (%d GM)", it.value + it.price);
+  }
+  if (!own.empty() || !treasure.empty() || c->money) {
+    out.lines->push_back("");
+    if (!own.empty()) out.Entry("Besitz", own);
+    if (!treasure.empty()) out.Entry("Schatz", treasure);
+    out.Entry("Wert", Format("%d GM, davon Geld %d GM", c->wealth, c->money));
+  }
 }
 
 }  // namespace
