@@ -118,6 +118,9 @@ struct Char {
   int32_t preEpicLevels[kMaxClassSlots] = {};
 
   int32_t hitPoints = 0, TP = 0, shownHitPoints = 0, GA = 0;
+  // What the hit dice rolled of `hitPoints` (a maximised die at its maximum): the rest of
+  // hitPoints + TP is the fixed part of the dice expression "6W8+36".
+  int32_t hitDieRolls = 0;
   int32_t RWRefMage = 0, RWWilMage = 0, RWZaehMage = 0, RWRefRest = 0, RWWilRest = 0, RWZaehRest = 0;
   // Class-derived base values (scripts add to the RW* bonuses above, not to these).
   int32_t baseRef = 0, baseWill = 0, baseFort = 0, epicAttack = 0, epicSave = 0;

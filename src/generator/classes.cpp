@@ -301,26 +301,33 @@ void RollHitPoints(Char* c) {
   const CharSource* first = ClassAt(c->classCount > 0 ? c->classes[0] : -1);
   const bool full = FirstHitDieMaximised(c);
   int32_t start = full ? std::max((first ? first->hitDie : 0) + c->MKO, 1) : 0;
-  int64_t total = start, maximum = 0;
+  int64_t total = start, maximum = 0, rolls = full && first ? first->hitDie : 0, dice = full ? 1 : 0, faces = 0;
   char label[96];
   for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
     const CharSource* k = ClassAt(c->classes[s]);
     if (!k) continue;
     int die = c->MonsterTWType ? c->MonsterTWType : k->hitDie;
     for (int level = s == 0 && full ? 1 : 0; level < c->classLevels[s]; ++level) {
+      ++dice;
+      faces += std::max(die, 1);
       if (gDecide.chooseEverything) {
         maximum += std::max(die + c->MKO, 1);
         continue;
       }
       FormatLabel(label, sizeof label, "Class %s Level %d TW\n", k->name.c_str(), level);
-      total += std::max(random(state, 1, std::max(die, 1), label, 0) + c->MKO, 1);
+      int32_t roll = random(state, 1, std::max(die, 1), label, 0);
+      rolls += roll;
+      total += std::max(roll + c->MKO, 1);
     }
   }
   if (gDecide.chooseEverything) {
     int64_t low = start + (int64_t)(c->Level - (full ? 1 : 0)) * std::max(c->MKO + 1, 1);
     total = random(state, (int32_t)low, (int32_t)(start + maximum), "Trefferpunkte", 0);
+    // One draw for all dice: their share is what the draw gave beyond Constitution.
+    rolls = std::clamp<int64_t>(total - (int64_t)dice * c->MKO, dice, (full && first ? first->hitDie : 0) + faces);
   }
   c->hitPoints = (int32_t)std::min<int64_t>(total, INT32_MAX);
+  c->hitDieRolls = (int32_t)std::min<int64_t>(rolls, INT32_MAX);
 }
 
 void RunRaceScripts(Char* c) {

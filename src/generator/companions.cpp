@@ -93,6 +93,7 @@ void Bind(Char* k, const Char* master, int intelligence, int armour, int strengt
   k->IN = std::max(k->IN, intelligence);
   k->absent[3] = 0;
   k->AC += armour;
+  k->NaturalAC += armour;
   RaiseStrength(k, strength);
   k->Evasion = 2;
   k->familiarFlags[0] = k->familiarFlags[1] = 1;
@@ -156,6 +157,7 @@ void DoFamiliar(Char* c) {
   f->absent[3] = 0;
   ComputeModifiers(f);
   f->AC += (c->Familiar + 1) / 2;
+  f->NaturalAC += (c->Familiar + 1) / 2;
   f->Evasion = 2;
   for (const char* skill : {"Entdecken", "Lauschen"}) {
     int s = FindByName(gSource.skills, gSource.skillCount, skill, false, false);
@@ -225,6 +227,7 @@ void DruidAnimalCompanion(Char* c) {
   if (!a) return;
   c->companionChars[c->companionCount++] = a;
   a->AC += 2 * step;
+  a->NaturalAC += 2 * step;  // the stat block's natural part
   RaiseStrength(a, step + epic);
   RaiseDexterity(a, step + epic);
   Text(a, "Verbindung: der Meister lenkt den Tiergefährten als freie Aktion und treibt ihn als Bewegungsaktion an, +4 "

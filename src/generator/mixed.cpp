@@ -114,6 +114,7 @@ void MergeMixed(Char* m, Char* p) {
     m->GA = 0;
     m->baseRef = m->baseWill = m->baseFort = 0;
     m->hitPoints = 0;
+    m->hitDieRolls = 0;
     m->skillPoints = 0;
     for (int e = 0; e < m->skillCount; ++e) {
       m->skills[e].ranks = 0;
@@ -218,6 +219,7 @@ void MergeMixed(Char* m, Char* p) {
   // Hit points: the class levels' on top of the monster's; what the feats taken over
   // from the monster gave the class part is in the monster's already.
   m->hitPoints += p->hitPoints;
+  m->hitDieRolls += p->hitDieRolls;
   m->TP += p->TP - p->inheritedTP;
   m->Range = m->Range - 9 + p->Range;
   // Domains.

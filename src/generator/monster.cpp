@@ -566,6 +566,7 @@ void RescaleHitDice(Char* c, const RolledDice& rolled) {
   int64_t from = (int64_t)std::max(rolled.dice, 1) * std::max(rolled.die, 1), to = dice * die;
   int64_t scaled = std::clamp(((int64_t)rolled.sum * to + from / 2) / from, dice, to);
   c->hitPoints = (int32_t)std::clamp<int64_t>(c->hitPoints + scaled - rolled.sum, 1, INT32_MAX);
+  c->hitDieRolls = (int32_t)scaled;
 }
 
 // Feats a template grants a monster: the stat block's totals do not hold them, so
@@ -668,6 +669,7 @@ RolledDice MonsterHitPoints(Char* c, const MonsterSource& m) {
     for (int i = 0; i < c->Level; ++i) c->hitPoints += random(state, 1, die, "Trefferwürfel", 0);
     const RolledDice rolled{c->hitPoints - beforeRolls, c->Level, die};
     c->hitPoints = std::max(c->hitPoints, 1);
+    c->hitDieRolls = rolled.sum;
     return rolled;
   }
   bool maximum = c->templateIndex >= 0 && (c->templateIndex == n.paragon || c->templateIndex == n.pseudonatural);
@@ -681,6 +683,7 @@ RolledDice MonsterHitPoints(Char* c, const MonsterSource& m) {
     hp += std::max(roll + con, 1);
   }
   c->hitPoints = std::max(hp, c->Level);
+  c->hitDieRolls = sum;
   return RolledDice{sum, c->Level, die};
 }
 
@@ -1007,8 +1010,10 @@ void ChangeHitDice(Char* c, int key) {
   }
   c->Level = now;
   int die = monster ? std::max(c->MonsterTWType, 1) : 10;
-  int roll = random(state, 1, die, "TW änderung", 0) + (c->absent[2] ? 0 : c->MKO);
-  roll = std::max(roll, 1);
+  int rolled = random(state, 1, die, "TW änderung", 0);
+  int roll = std::max(rolled + (c->absent[2] ? 0 : c->MKO), 1);
+  // A die taken away takes a roll of its size with it; the rest keep at least 1 each.
+  c->hitDieRolls = key == '+' ? c->hitDieRolls + rolled : std::max(c->hitDieRolls - rolled, std::max(c->Level, 0));
   if (monster && !c->mixed) MonsterSkillAbilities(c);
   if (key == '+')
     c->hitPoints += roll;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "generator/companions.h"
 #include "generator/creation.h"
@@ -21,6 +22,7 @@
 #include "shell/batch.h"
 #include "shell/entry.h"
 #include "shell/sheet.h"
+#include "shell/statblock.h"
 
 namespace RUNTIME_NS {
 
@@ -34,6 +36,8 @@ constexpr const char* kKeyHelp =
 // The keys added to the ones above, in a line of their own.
 constexpr const char* kMoreKeys =
     "[j/k] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
+// The stat block key, below the keys above.
+constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
 constexpr int64_t kHitPointLimit = 1000000;
@@ -69,6 +73,31 @@ void NoteCaptured() {
   ConsoleSetStatus(line.c_str());
 }
 
+// Per screen: whether it shows the creature's stat block instead of its sheet.
+std::vector<char> gBlockShown;
+
+bool BlockShown(int s) { return s > 0 && s < (int)gBlockShown.size() && gBlockShown[(size_t)s]; }
+
+// Draws creature screen k again: its sheet or its stat block, the keys below.
+void Draw(int k) {
+  Char* c = &gBatch.chars[k - 1];
+  ClearConsole(k);
+  if (BlockShown(k)) {
+    std::vector<std::string> lines = StatBlock(c);
+    // A block of many companions may be taller than a screen buffer.
+    if ((int)lines.size() + 40 > kScreenRows && Screen(k)) {
+      ConsoleSetSize(Screen(k), kScreenColumns, (int)lines.size() + 40);
+      ClearConsole(k);
+    }
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    Write(k, text);
+  } else {
+    PrintChar(c, k, 0, nullptr);
+  }
+  SetConsole(k, true);
+}
+
 bool ManualModeOn() { return gInput.ChooseClass != 0 || gDecide.chooseEverything; }
 
 // Rebuilds one creature in place and redraws its sheet.
@@ -82,9 +111,7 @@ void Recreate(int k) {
   }
   BuildCreature(c);
   gBatch.hitPoints[k] = c->shownHitPoints;
-  ClearConsole(k);
-  PrintChar(c, k, 0, nullptr);
-  SetConsole(k, true);
+  Draw(k);
 }
 
 void Export(int screen) {
@@ -274,6 +301,7 @@ void CreateScreens() {
     }
   }
   SetSheetScreens(gBatch.screens, gBatch.size + 1);
+  gBlockShown.assign((size_t)gBatch.size + 1, 0);
   for (int i = 1; i <= gBatch.size; ++i) ClearConsole(i);
 }
 
@@ -285,6 +313,7 @@ void ReleaseScreens() {
   freeloga(gBatch.screens);
   gBatch.screens = nullptr;
   SetSheetScreens(nullptr, 0);
+  std::vector<char>().swap(gBlockShown);  // the allocation tracker checks for leftovers
 }
 
 void ClearConsole(int screen) {
@@ -316,7 +345,7 @@ void SetConsole(int screen, bool menu) {
   if (!b || !menu) return;
   // Written where the sheet ended, which stays the row of the damage input; the window
   // keeps showing the top of the screen.
-  Write(screen, std::string(kKeyHelp) + kMoreKeys);
+  Write(screen, std::string(kKeyHelp) + kMoreKeys + kBlockKey);
   if (screen > 0) DoConsoleTP(screen);
 }
 
@@ -352,6 +381,7 @@ void DoTable() {
            "[N]: zurück zur Eingabe\n";
   out += kKeyHelp;
   out += kMoreKeys;
+  out += kBlockKey;
   int rows = 0;
   for (char ch : out) rows += ch == '\n';
   if (overview != ConsoleStandard() && rows >= kScreenRows) ConsoleSetSize(overview, kScreenColumns, rows + 1);
@@ -371,9 +401,7 @@ static void ChangeCreature(int screen, int key) {
   gBatch.hitPoints[screen] += change;
   FamiliarHitPoints(c);
   ClearConsole(0);
-  ClearConsole(screen);
-  PrintChar(c, screen, 0, nullptr);
-  SetConsole(screen, true);
+  Draw(screen);
   DoTable();
 }
 
@@ -437,6 +465,12 @@ void ViewerLoop(int screen) {
       DoConsoleTP(screen);
     } else if ((key == '+' || key == '-' || key == '*') && screen > 0) {
       ChangeCreature(screen, key);
+    } else if (lower == 'b' && screen > 0) {
+      gBlockShown.resize((size_t)n + 1, 0);
+      gBlockShown[(size_t)screen] = !gBlockShown[(size_t)screen];
+      Draw(screen);
+    } else if (lower == 'b') {
+      Note("Werteblock oder Bogen: erst eine Kreatur wählen (1-9, D, G).");
     }
     ShowScreen(screen);
   }

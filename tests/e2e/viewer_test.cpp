@@ -563,6 +563,41 @@ TEST_F(TmuxViewer, SummaryOfOneAndOfNone) {
   EXPECT_NE(pane.find("[Q]  : Beenden"), std::string::npos) << pane;
 }
 
+// B shows a creature's stat block within 80 columns and back its sheet; the block pages
+// like a sheet, and a re-roll keeps the view.
+TEST_F(TmuxViewer, StatBlockKeyTogglesAndPagesAt80x24) {
+  Start(SCHMIEDE_EXE " 0", 120, 40);  // the prompt's menu wants 120 columns and 40 rows
+  ASSERT_TRUE(Shows(kPrompt)) << Pane();
+  Tmux("resize-window -t v -x 80 -y 24");
+  Tmux("send-keys -t v '0 5 10 3 3 0 0 0 0 0' Enter");
+  ASSERT_TRUE(Shows("HG Level")) << Pane();
+  Tmux("send-keys -t v 1");
+  ASSERT_TRUE(Shows("Screenbuffer:  1 /  3")) << Pane();
+  EXPECT_EQ(Pane().find("Trefferwürfel:"), std::string::npos);
+  Tmux("send-keys -t v B");
+  std::string pane = WaitFor("Trefferwürfel:");
+  EXPECT_EQ(pane.rfind("Screenbuffer:  1 /  3", 0), 0u) << pane;
+  for (const char* label : {"Größe/Typ:", "Trefferwürfel:", "Rüstungsklasse:", "Grundangriffsbonus/Ringkampf:"})
+    EXPECT_NE(pane.find(label), std::string::npos) << label << "\n" << pane;
+  EXPECT_EQ(WaitForLastRow("Zeilen 1-23 von ").rfind("Zeilen 1-23 von ", 0), 0u) << pane;
+  // The end of the block: the key help with the new key below it.
+  Tmux("send-keys -t v End");
+  pane = WaitFor("[B]  : Werteblock/Bogen");
+  EXPECT_NE(pane.find("[B]  : Werteblock/Bogen"), std::string::npos) << pane;
+  EXPECT_EQ(pane.find("Screenbuffer:"), std::string::npos) << pane;
+  Tmux("send-keys -t v Home");
+  EXPECT_EQ(WaitFor("Screenbuffer:  1").rfind("Screenbuffer:  1 /  3", 0), 0u);
+  // A re-roll draws the block again; b (lower case) brings the sheet back.
+  Tmux("send-keys -t v r");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_NE(WaitFor("Trefferwürfel:").find("Trefferwürfel:"), std::string::npos) << Pane();
+  Tmux("send-keys -t v b");
+  pane = WaitFor("Regeln:");
+  EXPECT_NE(pane.find("Regeln:"), std::string::npos) << pane;
+  EXPECT_EQ(pane.find("Trefferwürfel:"), std::string::npos) << pane;
+  Tmux("send-keys -t v q");
+}
+
 // While a batch is built no sheet is drawn; one progress line counts the creatures.
 TEST_F(TmuxViewer, BatchDrawsOnlyTheScreenShown) {
   Start(SCHMIEDE_EXE " 0", 120, 50);
