@@ -2,12 +2,15 @@
 #include "generator/alignment.h"
 
 #include <algorithm>
+#include <utility>
 #include <bit>
+#include <cstdint>
+#include <iterator>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "random/decisions.h"
-#include "shell/entry.h"
 #include "source/reader.h"
 
 namespace RUNTIME_NS {
@@ -59,26 +62,21 @@ const ClassRule kClassRules[] = {{"Paladin", 1 << 0},
 // A cleric's alignment domains.
 const ClassRule kDomainRules[] = {{"Gutes", kGood}, {"Böses", kEvil}, {"Ordnung", kLawful}, {"Chaos", kChaotic}};
 
-// The sets of every class and domain, looked up once per Source build and thread.
-struct Sets {
+// The rows of those classes and domains, looked up once per Source build and thread.
+struct Rows {
   uint32_t generation = UINT32_MAX;
-  std::vector<int32_t> classes, domains;
+  int classes[std::size(kClassRules)];
+  int domains[std::size(kDomainRules)];
 };
-const Sets& SetsOfTables() {
-  thread_local Sets s;
-  if (s.generation == gSourceGeneration) return s;
-  s.classes.assign((size_t)std::max(gSource.classCount, 0), kEveryAlignment);
-  s.domains.assign((size_t)std::max(gSource.domainCount, 0), kEveryAlignment);
-  for (const ClassRule& r : kClassRules) {
-    int k = FindByName(gSource.classes, gSource.classCount, r.name, false, false);
-    if (k >= 0) s.classes[(size_t)k] = r.set;
-  }
-  for (const ClassRule& r : kDomainRules) {
-    int d = FindByName(gSource.domains, gSource.domainCount, r.name, false, false);
-    if (d >= 0) s.domains[(size_t)d] = r.set;
-  }
-  s.generation = gSourceGeneration;
-  return s;
+const Rows& RowsOfRules() {
+  thread_local Rows r;
+  if (r.generation == gSourceGeneration) return r;
+  for (size_t i = 0; i < std::size(kClassRules); ++i)
+    r.classes[i] = FindByName(gSource.classes, gSource.classCount, kClassRules[i].name, false, false);
+  for (size_t i = 0; i < std::size(kDomainRules); ++i)
+    r.domains[i] = FindByName(gSource.domains, gSource.domainCount, kDomainRules[i].name, false, false);
+  r.generation = gSourceGeneration;
+  return r;
 }
 
 // The creature's row: a monster's, a character's subrace's or race's; a template's
@@ -165,27 +163,32 @@ bool ParseAlignmentLine(const char* field, AlignmentLine* out, std::string* bad)
 
 int32_t AllowedAlignments(const Char* c, bool* conflict) {
   if (conflict) *conflict = false;
-  const Sets& sets = SetsOfTables();
+  const Rows& rows = RowsOfRules();
   int32_t domains = kEveryAlignment;
   for (int d : c->domains)
-    if (d >= 0 && d < (int)sets.domains.size()) domains &= sets.domains[(size_t)d];
+    for (size_t i = 0; i < std::size(kDomainRules); ++i)
+      if (d >= 0 && d == rows.domains[i]) domains &= kDomainRules[i].set;
   struct Limit {
     int32_t set, levels;
   };
-  std::vector<Limit> limits;
-  int first = c->kind == 1 ? c->casterSlots : 0;
-  for (int s = first; s < c->classCount && s < kMaxClassSlots; ++s) {
+  Limit limits[kMaxClassSlots];
+  int count = 0;
+  for (int s = c->kind == 1 ? c->casterSlots : 0; s < c->classCount && s < kMaxClassSlots; ++s) {
     const CharSource* k = ClassAt(c->classes[s]);
     if (!k) continue;
-    int32_t set = sets.classes[(size_t)c->classes[s]];
+    int32_t set = kEveryAlignment;
+    for (size_t i = 0; i < std::size(kClassRules); ++i)
+      if (c->classes[s] == rows.classes[i]) set = kClassRules[i].set;
     if (k->domains > 0) set &= domains;
-    if (set != kEveryAlignment) limits.push_back({set, c->classLevels[s]});
+    if (set != kEveryAlignment) limits[count++] = {set, c->classLevels[s]};
   }
   // The class with the most levels first (the earlier slot on a tie); a class that
   // cannot meet those before it gives way.
-  std::stable_sort(limits.begin(), limits.end(), [](const Limit& a, const Limit& b) { return a.levels > b.levels; });
+  for (int i = 1; i < count; ++i)
+    for (int j = i; j > 0 && limits[j].levels > limits[j - 1].levels; --j) std::swap(limits[j], limits[j - 1]);
   int32_t allowed = kEveryAlignment;
-  for (const Limit& l : limits) {
+  for (int i = 0; i < count; ++i) {
+    const Limit& l = limits[i];
     if (allowed & l.set)
       allowed &= l.set;
     else if (conflict)
@@ -232,7 +235,7 @@ void DrawAlignment(Char* c, IsaacState* state, int32_t required) {
     return;
   }
   int drawn = AdvancedRand(state, kAlignments, weights, sizeof(int32_t), kNames, sizeof(const char*),
-                           "Gesinnung wählen!", gInput.ChooseClass, true, 0, false);
+                           "Gesinnung wählen!", 0, true, 0, false);
   c->alignment = drawn >= 0 && drawn < kAlignments ? drawn : last;
 }
 
