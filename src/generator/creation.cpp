@@ -448,9 +448,12 @@ void DrawFinalDetails(Char* c) {
   IsaacState* state = own;
   uint32_t lcg = gProcess.lcg;
   if (gProcess.isaacMode && own) {
-    uint32_t seed[512] = {};
-    for (int i = 0; i < 256; ++i) seed[256 + i] = own->results[i] ^ own->mem[i] ^ 0x9E3779B9u;
-    IsaacRange(&fork, 0, 0, true, seed);
+    // Its own accumulators give the fork other words than the creature's stream.
+    fork = *own;
+    fork.a ^= 0x9E3779B9u;
+    fork.b ^= 0x7F4A7C15u;
+    IsaacGenerate(&fork);
+    fork.next = 0;
     state = &fork;
   } else {
     gProcess.lcg = lcg ^ 0x9E3779B9u;
