@@ -194,6 +194,7 @@ struct Char {
   int32_t NaturalAC = 0;      // monsters: the natural armour part of AC (templates replace or drop it)
   int32_t monsterBase[4] = {};  // base attack, Reflex, Will, Fortitude of the type at the built hit dice
   int32_t snapshot[5] = {};
+  int32_t casterSlots = 0;  // monsters: the class slots of their own spell casting (before a class part's)
   int32_t monsterCaster = 0, clericSpells = 0;  // spell-list settings of a casting monster's classes   // attacks, armour class, hit points, spell resistance, spell failure after the build
   int32_t Sneak = 0, Evasion = 0, Smite = 0, Dex2AC = 0, UncannyDodge = 0, LowLightVision = 0, DarkVision = 0;
   int32_t Concealment = 0, LayOnHands = 0, SacretDefense = 0, PoisonUse = 0, TouchReach = 0, ClassLevel = 0;

@@ -1,5 +1,6 @@
 #include "generator/creation.h"
 #include "generator/treasure.h"
+#include "generator/alignment.h"
 #include "generator/attributes.h"
 #include "generator/classes.h"
 #include "generator/combat.h"
@@ -22,6 +23,7 @@
 #include "memory/tracker.h"
 #include "platform/timer.h"
 #include "random/decisions.h"
+#include "random/isaac.h"
 #include "random/repro.h"
 #include "script/interp.h"
 #include "script/functions.h"
@@ -428,11 +430,42 @@ int64_t CreateCreature(Char* c, int sub) {
   if (classDice > 0 && c->mixed && ClassLevelsReplaceHitDice(c)) c->Level = 0;
   c->Level += classDice;
   c->shownHitPoints = c->hitPoints + c->TP;
+  if (!sub && !treasureOnly) DrawFinalDetails(c);
   if (!sub) EndCreationRandom(r, &c->shownHitPoints);
   // The master's hit points are final only now.
   if (!c->mixedPart) FamiliarHitPoints(c);
   c->creationTime = (PerfCounter() - start) * 1000000 / gProcess.perfFrequency;
   return c->creationTime;
+}
+
+void DrawFinalDetails(Char* c) {
+  RestoreChooseEverything();
+  // The final draws take a stream of their own, forked from the creature's: the creatures
+  // drawn after this one on the same stream keep every draw they had before these draws
+  // existed. The fork depends on the creature's stream alone, so a replay draws the same.
+  IsaacState* own = c->context.random;
+  IsaacState fork;
+  IsaacState* state = own;
+  uint32_t lcg = gProcess.lcg;
+  if (gProcess.isaacMode && own) {
+    // Its own accumulators give the fork other words than the creature's stream.
+    fork = *own;
+    fork.a ^= 0x9E3779B9u;
+    fork.b ^= 0x7F4A7C15u;
+    IsaacGenerate(&fork);
+    fork.next = 0;
+    state = &fork;
+  } else {
+    gProcess.lcg = lcg ^ 0x9E3779B9u;
+  }
+  DrawAlignment(c, state);
+  // The mixed creature's class part is the creature's: only companions draw their own.
+  for (Char* k : {c->familiarChar, c->mountChar})
+    if (k) DrawAlignment(k, state);
+  if (c->servantChar) DrawAlignment(c->servantChar, state, kEvilAlignments);
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
+    if (c->companionChars[i]) DrawAlignment(c->companionChars[i], state);
+  if (!gProcess.isaacMode) gProcess.lcg = lcg;
 }
 
 void CreateCharContext(int threads) {

@@ -529,6 +529,7 @@ void SetMonsterSpellChar(Char* c) {
     c->classLevels[s] = c->preEpicLevels[s] = level;
   }
   c->monsterCaster = c->classCount > 0;
+  c->casterSlots = c->classCount;
   c->clericSpells = m.clericSpells;
 }
 

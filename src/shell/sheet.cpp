@@ -10,6 +10,7 @@
 #include "memory/tracker.h"
 #include "platform/console.h"
 #include "platform/keys.h"
+#include "generator/alignment.h"
 #include "generator/combat.h"
 #include "generator/feats.h"
 #include "generator/skills.h"
@@ -174,6 +175,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
     middle.push_back(Format(" %s: %2d (%2d)", label.c_str(), Abilities(c)[a], Modifiers(c)[a]));
   }
+  if (c->alignment >= 0) middle.push_back(std::string(" Gesinnung: ") + AlignmentName(c->alignment));
   right.push_back(Format(" Trefferpunkte: %d", c->shownHitPoints));
   right.push_back(Format(" Grundangriffsbonus: %d (%d)", c->GA + c->epicAttack, c->GA));
   right.push_back(Format(" Zauberresistenz: %d", c->MR));
@@ -383,6 +385,7 @@ void Export(Char* c, FILE* f) {
     fprintf(f, "TYPE=Humanoid\nRACE=%s\nSIZE=%s\n", RaceName(c), SizeName(RaceSize(c)));
   }
   fprintf(f, "TEMPLATE=%s\n", TemplateName(c));
+  if (c->alignment >= 0) fprintf(f, "ALIGNMENT=%s\n", AlignmentCode(c->alignment));
   fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->shownSpellFailure);
   int spellChar = SpellCharSlots(c);
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {

@@ -49,6 +49,15 @@ struct Owned {
 
 constexpr int kAttributes = 6;
 
+// An alignment line of a table ("Meist:NG,NB"): how often a creature has one of the set's
+// alignments, and the set as bits of the alignment codes (bit a = code a: RG NG CG RN N CN
+// RB NB CB).
+enum AlignmentFrequency : int32_t { kNoAlignmentLine, kAlignmentAlways, kAlignmentUsually, kAlignmentOften, kAlignmentAny };
+struct AlignmentLine {
+  int32_t frequency = kNoAlignmentLine;
+  int32_t set = 0;
+};
+
 // The name a person reads: the row's display name, or its key when it has none.
 template <class R>
 const char* DisplayName(const R& record) {
@@ -89,6 +98,7 @@ struct RaceSource {
   int32_t modifiers[kAttributes] = {};
   int32_t range = 0, parent = -1, crModifier = 0;
   Owned featScript;
+  AlignmentLine alignment;  // the race's tendency
 };
 
 struct RaceTexts {
@@ -234,6 +244,7 @@ struct TemplateSource {
   Owned script;
   int32_t attributeMods[kAttributes] = {};
   String newType, description;
+  AlignmentLine alignment;  // none: the base creature's
 };
 
 constexpr int kMonsterAttacks = 6;
@@ -265,6 +276,7 @@ struct MonsterSource {
   // Spell-like abilities as the sheet lists them, one per line ("3/Tag: Dunkelheit"); empty: none
   String spellLike;
   int32_t reach = -1;  // natural reach in feet as the SRD gives it; -1: by size (tall)
+  AlignmentLine alignment;
 };
 
 struct ProfileSource {

@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "launcher/process.h"
+#include "generator/alignment.h"
 #include "memory/tracker.h"
 #include "random/repro.h"
 #include "script/compile.h"
@@ -54,6 +55,16 @@ void CheckCount(int count, int expected, const char* message, const char* first)
     ConsolePrint(message, first);
     TableFault();
   }
+}
+
+// The optional alignment column "Gesinnung" of monsters, templates and races.
+void ReadAlignment(char** f, int column, AlignmentLine& out, const char* name) {
+  std::string bad;
+  if (column < 0 || ParseAlignmentLine(f[column], &out, &bad)) return;
+  ConsolePrint("Invalid alignment code \"%s\" in %s of %s (Immer, Meist, Oft or Beliebig, a colon, then codes RG NG "
+               "CG RN N CN RB NB CB, groups R C G B nR nC nG nB or * separated by commas)\n",
+               bad.c_str(), f[column], name);
+  TableFault();
 }
 
 const char* kAttributeColumns[kAttributes] = {"St", "Ge", "Ko", "In", "We", "Ch"};
@@ -205,6 +216,7 @@ int TemplateRow(char** f, void* record, void*, int count, bool header) {
   if (header) {
     for (int i = 0; i < 8; ++i) gTemplate[i] = FindColumn(f, names[i], count, true);
     gTemplate[8] = count;
+    gTemplate[9] = FindColumn(f, "Gesinnung", count, false);
     return 0;
   }
   CheckCount(count, gTemplate[8], "Invalid Number of Arguments in TemplateSource Database (%s)\n", f[0]);
@@ -215,6 +227,7 @@ int TemplateRow(char** f, void* record, void*, int count, bool header) {
   StoreList(r.forceTypes, f[gTemplate[3]], false, false);
   StoreList(r.forbidTypes, f[gTemplate[4]], false, false);
   ReadSixNumbers(f[gTemplate[6]], r.attributeMods);
+  ReadAlignment(f, gTemplate[9], r.alignment, r.name.c_str());
   Compile(r.crScript, f[gTemplate[1]], "Error in Template Script %s\n", r.name.c_str());
   Compile(r.script, f[gTemplate[5]], "Error in Template Script %s\n", r.name.c_str());
   return 0;
@@ -317,11 +330,13 @@ enum { rName, rProb, rSize, rAttackType, rEffectScript, rRaceMod, rRange, rSubRa
 const char* kRaceColumns[rColumns] = {"Name",  "Prob",    "Size",  "AttackType", "EffectScript", "RaceMod",
                                       "Range", "SubRace", "HGMod", "GiveFeats"};
 int gRace[rColumns + 1];
+int gRaceAlignment = -1;  // optional column
 
 int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   if (header) {
     for (int i = 0; i < rColumns; ++i) gRace[i] = FindColumn(f, kRaceColumns[i], count, true);
     gRace[rColumns] = count;
+    gRaceAlignment = FindColumn(f, "Gesinnung", count, false);
     return 0;
   }
   CheckCount(count, gRace[rColumns], "Invalid Number of Arguments in Race Source Database (%s)\n", f[0]);
@@ -335,6 +350,7 @@ int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   r.range = FieldNumber(f[gRace[rRange]]);
   t.subRace.Assign(f[gRace[rSubRace]]);
   r.crModifier = FieldNumber(f[gRace[rHGMod]]);
+  ReadAlignment(f, gRaceAlignment, r.alignment, r.name.c_str());
   Compile(r.effectScript, f[gRace[rEffectScript]], "Error in Race Script %s\n", r.name.c_str());
   Compile(r.featScript, f[gRace[rGiveFeats]], "Error in Race Script %s\n", r.name.c_str());
   return 0;
@@ -699,7 +715,7 @@ const char* kMonsterColumns[mColumns] = {
 int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
-int gMonsterSpellLike = -1, gMonsterReach = -1;  // optional columns
+int gMonsterSpellLike = -1, gMonsterReach = -1, gMonsterAlignment = -1;  // optional columns
 
 int MonsterRow(char** f, void* record, void* temporary, int count, bool header) {
   char name[32];
@@ -725,6 +741,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     gMonster[mColumns] = count;
     gMonsterSpellLike = FindColumn(f, "Zauberähnlich", count, false);
     gMonsterReach = FindColumn(f, "Reichweite", count, false);
+    gMonsterAlignment = FindColumn(f, "Gesinnung", count, false);
     return 0;
   }
   CheckCount(count, gMonster[mColumns], "Invalid Number of Arguments in MonsterSource Database (%s)\n", f[0]);
@@ -749,6 +766,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   }
   fclose(text);
   r.name.Assign(monster);
+  ReadAlignment(f, gMonsterAlignment, r.alignment, monster);
   r.cr = FieldNumber(col(mCR));
   r.type = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, col(mType), true, true);
   r.size = FindByName(gSource.sizes, gSource.sizeCount, col(mSize), true, true);

@@ -173,6 +173,24 @@ TEST_F(DataFault, HitDiceMinimumBelowHitDice) {
   ExpectFatal("HDMin < HD: AnimatedObjectMedium: 1 < 2\n");
 }
 
+TEST_F(DataFault, MalformedAlignmentLine) {
+  struct Case {
+    const char *file, *row, *value, *message;
+  } cases[] = {
+      {"Build/Data/Monsters.txt", "Otyugh", "Meist:NX", "Invalid alignment code \"NX\" in Meist:NX of Otyugh ("},
+      {"Build/Data/Races.txt", "Zwerg", "Selten:RG", "Invalid alignment code \"Selten\" in Selten:RG of Zwerg ("},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.file);
+    std::string pristine = dir.Read(k.file);
+    SetField(k.file, k.row, "Gesinnung", k.value);
+    ExpectFatal(k.message);
+    ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
+    EXPECT_NE(run.output.find(std::string("In ") + k.file + ", line "), std::string::npos) << run.output;
+    dir.Write(k.file, pristine);
+  }
+}
+
 TEST_F(DataFault, UnknownRequirementRule) {
   std::string old = SetField("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;");
   ASSERT_FALSE(old.empty());

@@ -135,5 +135,8 @@ TEST(ChooseClassMode, ThisRandomEndsOnlyItsStage) {
   for (int k = 0; k < 40; ++k) input += "-1\n";  // the rest goes to the viewer
   ProgramRun r = RunProgram(dir, {"0"}, (input + "q\n").c_str(), 60);
   ASSERT_TRUE(EndedWith(r, 0));
-  EXPECT_NE(r.output.find("Manuel Random (Trefferpunkte)"), std::string::npos) << r.output.substr(0, 6000);
+  size_t hitPoints = r.output.find("Manuel Random (Trefferpunkte)");
+  EXPECT_NE(hitPoints, std::string::npos) << r.output.substr(0, 6000);
+  // The alignment is asked last.
+  EXPECT_NE(r.output.find("(Gesinnung wählen!:)\n", hitPoints), std::string::npos) << r.output.substr(hitPoints);
 }

@@ -188,11 +188,24 @@ TEST_F(Viewer, SavedBatchReplaysIdentically) {
   ASSERT_EQ(blocks.size(), 20u) << orig;
   // The creatures differ, so equal files mean each one was rebuilt in its place.
   std::set<std::string> money;
-  for (const std::string& b : blocks) money.insert(Line(b, "MONEY="));
+  for (const std::string& b : blocks) {
+    money.insert(Line(b, "MONEY="));
+    EXPECT_NE(b.find("\nALIGNMENT="), std::string::npos) << b;  // the last draw replays as well
+  }
   EXPECT_GT(money.size(), 2u);
   EXPECT_EQ(dir_.Read("export/replay1.exp"), orig);
   EXPECT_EQ(dir_.Read("export/replay4.exp"), orig);
   EXPECT_EQ(dir_.Read("export/one.exp"), blocks[6]);
+}
+
+// A creature of the manual mode replays from its recorded answers, the alignment drawn
+// last among them.
+TEST_F(Viewer, ManualCreatureReplaysItsAlignment) {
+  ProgramRun run = Run("0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  std::string before = dir_.Read("export/vorher.exp");
+  EXPECT_NE(before.find("\nALIGNMENT="), std::string::npos) << before.substr(0, 500);
+  EXPECT_EQ(dir_.Read("export/nachher.exp"), before);
 }
 
 // Monsters of one batch share its theme: a creature re-rolled on its sheet and one saved
