@@ -1,4 +1,5 @@
 #include "generator/creation.h"
+#include "generator/details.h"
 #include "generator/treasure.h"
 #include "generator/attributes.h"
 #include "generator/classes.h"
@@ -216,6 +217,32 @@ void ResetChar(Char* c) {
   if (context.featNotAgain) memset(context.featNotAgain, 0, sizeof(int32_t) * (size_t)(feats ? feats : 1));
 }
 
+namespace {
+
+// A creature's own details and its companions' in turn.
+void DrawDetailsOf(Char* c, IsaacState* state) {
+  if (!c) return;
+  DrawSkillSubjects(c, state);
+  DrawFavouredEnemies(c, state);
+  DrawDetailsOf(c->familiarChar, state);
+  DrawDetailsOf(c->mountChar, state);
+  DrawDetailsOf(c->servantChar, state);
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i) DrawDetailsOf(c->companionChars[i], state);
+}
+
+}  // namespace
+
+// The draws that decide nothing any figure depends on come last, after every draw of the
+// creature and its sub-creatures, so that they shift none of those. They draw from a copy
+// of the random state: the next creature of a batch starts where it would without them,
+// and the creature's seed still replays them.
+void DrawFinalDetails(Char* c) {
+  IsaacState* main = c->context.random;
+  if (!main) return;
+  IsaacState side = *main;
+  DrawDetailsOf(c, &side);
+}
+
 int64_t CreateCreature(Char* c, int sub) {
   int64_t start = PerfCounter();
   int32_t* r = c->record;
@@ -428,6 +455,7 @@ int64_t CreateCreature(Char* c, int sub) {
   if (classDice > 0 && c->mixed && ClassLevelsReplaceHitDice(c)) c->Level = 0;
   c->Level += classDice;
   c->shownHitPoints = c->hitPoints + c->TP;
+  if (!sub) DrawFinalDetails(c);
   if (!sub) EndCreationRandom(r, &c->shownHitPoints);
   // The master's hit points are final only now.
   if (!c->mixedPart) FamiliarHitPoints(c);

@@ -13,6 +13,9 @@ namespace RUNTIME_NS {
 // Builds one creature; returns its creation time in microseconds. sub: a companion
 // or the class part of a mixed creature (no seed handling, no stored hit points).
 int64_t CreateCreature(Char* c, int sub);
+// The final step of a top-level creation: draws that no figure depends on (subjects of
+// skills, favoured enemies) for the creature and its companions.
+void DrawFinalDetails(Char* c);
 
 // One creation context per thread, made once; released with the batch's end of run.
 void CreateCharContext(int threads);
