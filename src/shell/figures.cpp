@@ -200,8 +200,23 @@ const char* EffectText(const CharItem& it, int k) {
 }
 
 // The shown name: label or equipment name, enhancement, effects.
+namespace {
+// A protective item's label joins its kind and the equipment's key (" SchutzRing +1"):
+// a person reads "Ring des Schutzes +1".
+std::string ProtectionLabel(const CharItem& it) {
+  std::string label = it.label;
+  for (auto [kind, shown] : {std::pair{" Schutz", " des Schutzes"}, std::pair{" Widerstands", " des Widerstands"}}) {
+    size_t length = strlen(kind), blank = label.find(' ', length);
+    if (label.compare(0, length, kind) != 0 || blank == std::string::npos) continue;
+    int e = FindByName(gSource.equipment, gSource.equipmentCount, label.substr(length, blank - length).c_str(), false, false);
+    if (e >= 0) return std::string(" ") + DisplayName(gSource.equipment[e]) + shown + label.substr(blank);
+  }
+  return DisplayKeys(it.label);
+}
+}  // namespace
+
 std::string ItemLabel(const CharItem& it) {
-  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? std::string(it.label) : EquipmentName(it);
+  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? ProtectionLabel(it) : EquipmentName(it);
   if (strstr(it.label, "Stück")) text += std::string(" (") + it.label + ")";
   if (it.enhancement > 0 && !strstr(it.label, "+")) text += Format(" +%d", it.enhancement);
   for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
@@ -378,8 +393,10 @@ bool Rename(std::string& word, const R* table, int count) {
   return true;
 }
 
-// Table keys in a note (rule scripts write skills and feats by their keys) read as
-// their display names.
+}  // namespace
+
+// Table keys in a rule text (scripts write skills and feats by their keys) read as their
+// display names.
 std::string DisplayKeys(const std::string& line) {
   std::string out;
   size_t i = 0;
@@ -399,12 +416,16 @@ std::string DisplayKeys(const std::string& line) {
       Rename(word, gSource.skills, gSource.skillCount) || Rename(word, gSource.feats, gSource.featCount) ||
           Rename(word, gSource.spells, gSource.spellCount) || Rename(word, gSource.equipment, gSource.equipmentCount) ||
           Rename(word, gSource.classes, gSource.classCount) || Rename(word, gSource.races, gSource.raceCount) ||
-          Rename(word, gSource.monsters, gSource.monsterCount) || Rename(word, gSource.templates, gSource.templateCount);
+          Rename(word, gSource.monsters, gSource.monsterCount) || Rename(word, gSource.templates, gSource.templateCount) ||
+          Rename(word, gSource.specifics, gSource.specificCount) || Rename(word, gSource.specials, gSource.specialCount) ||
+          Rename(word, gSource.abilities, gSource.abilityCount) || Rename(word, gSource.effects, gSource.effectCount);
     out += word;
     i = end;
   }
   return out;
 }
+
+namespace {
 
 void AddNote(const Char* c, std::string line, std::vector<std::string>& lines) {
   for (const char* end : kUnterminated) {
@@ -469,5 +490,7 @@ std::vector<std::string> NoteLines(const Char* c) {
   for (const TextBuffer* t : c->texts) add(t);
   return lines;
 }
+
+std::string AttackName(const CharAttack& a) { return DisplayKeys(a.name); }
 
 }  // namespace RUNTIME_NS

@@ -100,6 +100,10 @@ extern const char* const kAttackCategories[4];
 // long row of equal attacks as "count * bonus".
 std::string AttackBonuses(const CharAttack& a, const char* separator, const char* format);
 std::string AttackDamage(const CharAttack& a);
+// A natural attack's name as a person reads it (a weapon's by its display name).
+std::string AttackName(const CharAttack& a);
+// Table keys inside a rule text ("WissenEbenen") replaced by their display names.
+std::string DisplayKeys(const std::string& text);
 
 // Class slots a monster's spell-casting text made: they come first, before the slots of
 // a mixed creature's class part. The export names them "Spellchar".

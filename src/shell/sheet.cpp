@@ -254,7 +254,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
         if (!row.empty()) row += ", ";
-        row += Format("%s %s (%s)", a.name, AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
+        row += Format("%s %s (%s)", AttackName(a).c_str(), AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
       }
       if (!row.empty())
         for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
@@ -600,7 +600,7 @@ std::string SummaryRow(const Char* c, int screen) {
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(a.name, 18).c_str(), a.number,
+        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(AttackName(a), 18).c_str(), a.number,
                                   a.attack, a.number, a.step, a.damage[0], a.damage[1], a.damage[2]);
         if (rows.empty())
           rows = Format("| %2d:   %4d | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level, PadLeft(cls, 23).c_str(),
