@@ -39,11 +39,17 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+// A small letter ends before `at`: ASCII, or ä, ö, ü, ß (UTF-8 C3 A4, B6, BC, 9F).
+bool LowerBefore(const std::string& word, size_t at) {
+  unsigned char last = (unsigned char)word[at - 1];
+  if (last >= 'a' && last <= 'z') return true;
+  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 && (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
+}
+
 // A key joins its words without blanks: a small letter (or an umlaut) before a capital.
 bool KeyLike(const std::string& word) {
   for (size_t i = 1; i < word.size(); ++i)
-    if (word[i] >= 'A' && word[i] <= 'Z' && ((word[i - 1] >= 'a' && word[i - 1] <= 'z') || (unsigned char)word[i - 1] >= 0x80))
-      return true;
+    if (word[i] >= 'A' && word[i] <= 'Z' && LowerBefore(word, i)) return true;
   return false;
 }
 
