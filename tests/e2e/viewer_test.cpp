@@ -634,7 +634,15 @@ TEST_F(Viewer, HitDieAndSizeKeysChangeTheMonsterInPlace) {
   // screen: one hit die more, one size larger, one hit die less, then the export.
   ProgramRun run = Run("1 1 1 1 1 0 1 0 0 0\n0\n1\n12\n-2\n1+*-xmonster\nq");
   ASSERT_TRUE(EndedWith(run, 0));
-  static const std::regex kDice(R"(Monster: *(\S+) TW: *(\d+))");
+  static const std::regex kDice(R"(Monster: *(.+?) TW: *(\d+))");
+  std::vector<int> dice;
+  for (std::sregex_iterator m(run.output.begin(), run.output.end(), kDice), end; m != end; ++m) {
+    int d = std::stoi((*m)[2]);
+    if (dice.empty() || dice.back() != d) dice.push_back(d);
+  }
+  ASSERT_EQ(dice.size(), 3u) << run.output;
+  EXPECT_EQ(dice[1], dice[0] + 1);
+  EXPECT_EQ(dice[2], dice[0]);
   // The head row names the size as a person reads it ("Wolf (Tier), mittelgroß"), the
   // export by its key: a wolf is Medium, one size larger Large.
   static const std::regex kHead(R"(│ (.+?) \((.+?)\), (.+?) +│)");
