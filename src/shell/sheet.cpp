@@ -337,7 +337,8 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   // One ability per line; a long one wraps, an empty line stays as a gap.
   for (const std::string& note : NoteLines(c)) {
     if (note.empty()) out.Wide("   ");
-    for (const std::string& line : Wrap(note)) out.Wide("   " + line);
+    size_t indent = std::min(note.find_first_not_of(' '), note.size());
+    for (const std::string& line : Wrap(note.substr(indent))) out.Wide("   " + note.substr(0, indent) + line);
   }
   // Companions: each one's whole sheet, nested in the master's frame.
   auto companion = [&](const std::string& title, Char* k) {
