@@ -210,7 +210,10 @@ TEST_F(Guide, MonsterLoadsAndIsChosen) {
   EXPECT_NE(list.output.find("\n" + i + ": (1 / "), std::string::npos) << list.output;
   EXPECT_NE(list.output.find("): " + shown + "\n"), std::string::npos) << list.output;
   char base[96];
-  snprintf(base, sizeof base, "Template: Keins\n\tHD Inc:  0 - Possible CRs: %2d - %2d\n", cr, cr);
+  Table templates = ReadTable(dir.Read("Build/Data/Templates.txt"));
+  std::string none = templates.Index("Keins") >= 0 ? unquoted(templates.Value(templates.Index("Keins"), "Anzeige")) : "";
+  snprintf(base, sizeof base, "Template: %s\n\tHD Inc:  0 - Possible CRs: %2d - %2d\n", none.empty() ? "Keins" : none.c_str(),
+           cr, cr);
   std::string heading = srd.empty() || srd == shown ? shown : shown + " (" + srd + ")";
   EXPECT_NE(list.output.find("\n" + heading + ":\n\n" + base), std::string::npos) << list.output;
 
