@@ -103,13 +103,15 @@ void DrawFavouredEnemies(Char* c, IsaacState* state) {
 }
 
 const char* SkillSubject(const Char* c, int entry) {
+  if (entry < 0 || entry >= c->skillCount) return "";
   for (int k = 0; k < c->subjectCount && k < kMaxSubjects; ++k) {
     if (c->subjectEntries[k] != entry) continue;
     int s = c->subjects[k] - 1;
     int skill = c->skills[entry].skill;
-    bool isCraft = skill >= 0 && skill < gSource.skillCount && gSource.skills[skill].name == "Handwerk";
-    if (isCraft) return s >= 0 && s < kCraftCount ? kCrafts[s] : "";
-    return s >= 0 && s < kProfessionCount ? kProfessions[s] : "";
+    if (skill < 0 || skill >= gSource.skillCount) return "";
+    if (gSource.skills[skill].name == "Handwerk") return s >= 0 && s < kCraftCount ? kCrafts[s] : "";
+    if (gSource.skills[skill].name == "Beruf") return s >= 0 && s < kProfessionCount ? kProfessions[s] : "";
+    return "";
   }
   return "";
 }
