@@ -9,6 +9,7 @@
 constexpr int kMaxClassSlots = 32;
 constexpr int kMaxFeats = 512;
 constexpr int kMaxSkillEntries = 512;
+constexpr int kMaxSubjects = 8, kMaxEnemies = 16;
 constexpr int kMaxSkillCodes = 128;
 constexpr int kMaxItems = 64;
 constexpr int kMaxSchools = 16;
@@ -227,6 +228,13 @@ struct Char {
   Char* mountChar = nullptr;
   Char* servantChar = nullptr;
   int32_t familiarFlags[3] = {};  // share spells, empathic link, speaks with its master
+
+  // generator/details.h, drawn last: subjects of craft and profession entries (skill
+  // entry, subject code + 1) and favoured enemies (enemy code + 1, bonus).
+  int32_t subjectCount = 0;
+  int32_t subjectEntries[kMaxSubjects] = {}, subjects[kMaxSubjects] = {};
+  int32_t enemyCount = 0;
+  int32_t enemies[kMaxEnemies] = {}, enemyBonuses[kMaxEnemies] = {};
 };
 
 // Frees what the creature owns: its bonus records and its companions.

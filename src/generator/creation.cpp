@@ -1,4 +1,5 @@
 #include "generator/creation.h"
+#include "generator/details.h"
 #include "generator/treasure.h"
 #include "generator/alignment.h"
 #include "generator/attributes.h"
@@ -217,6 +218,21 @@ void ResetChar(Char* c) {
   if (context.againDependency) memset(context.againDependency, 0, sizeof(int32_t) * (size_t)(feats ? feats : 1));
   if (context.featNotAgain) memset(context.featNotAgain, 0, sizeof(int32_t) * (size_t)(feats ? feats : 1));
 }
+
+namespace {
+
+// A creature's own details and its companions' in turn.
+void DrawDetailsOf(Char* c, IsaacState* state) {
+  if (!c) return;
+  DrawSkillSubjects(c, state);
+  DrawFavouredEnemies(c, state);
+  DrawDetailsOf(c->familiarChar, state);
+  DrawDetailsOf(c->mountChar, state);
+  DrawDetailsOf(c->servantChar, state);
+  for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i) DrawDetailsOf(c->companionChars[i], state);
+}
+
+}  // namespace
 
 int64_t CreateCreature(Char* c, int sub) {
   int64_t start = PerfCounter();
@@ -465,6 +481,7 @@ void DrawFinalDetails(Char* c) {
   if (c->servantChar) DrawAlignment(c->servantChar, state, kEvilAlignments);
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
     if (c->companionChars[i]) DrawAlignment(c->companionChars[i], state);
+  DrawDetailsOf(c, state);
   if (!gProcess.isaacMode) gProcess.lcg = lcg;
 }
 

@@ -716,7 +716,7 @@ void SetMonster(Char* c) {
     if (!shown) continue;
     int t = c->optionTemplate[i];
     char line[160];
-    snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d", t >= 0 && t < gSource.templateCount ? gSource.templates[t].name.c_str() : "",
+    snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d", t >= 0 && t < gSource.templateCount ? DisplayName(gSource.templates[t]) : "",
              c->optionVariant[i]);
     texts[(size_t)i] = line;
     label += std::to_string(i) + ": " + line + "\n";

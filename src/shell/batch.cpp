@@ -542,18 +542,23 @@ int ListingMode() {
   }
   if (gInput.worktype != 1) return 0;
   IsaacState* state = gProcess.seeds[0];
-  int type = AdvancedRand(state, gSource.monsterTypeCount, &kOneWeight, 0, &gSource.monsterTypes[0].name.text,
+  // The lists show what a person reads: display names.
+  int type = AdvancedRand(state, gSource.monsterTypeCount, &kOneWeight, 0, &gSource.monsterTypes[0].display.text,
                           sizeof(MonsterTypeSource), "Typ wählen!", 1, true, 0, true);
   int n = gSource.monsterCount;
   TrackedPtr<int32_t> weights(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(n ? n : 1), "run-mprob")));
   for (int m = 0; m < n; ++m) weights[m] = gSource.monsters[m].type == type ? 1 : 0;
-  int monster = AdvancedRand(state, n, weights.get(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
+  int monster = AdvancedRand(state, n, weights.get(), 4, &gSource.monsters[0].display.text, sizeof(MonsterSource),
                              "Monster wählen!", 1, true, 0, true);
   if (monster < 0) return -1;
-  ConsolePrint("\n\n\n%s:\n\n", gSource.monsters[monster].name.c_str());
+  // The German name, and the SRD's beside it for looking the monster up.
+  const MonsterSource& m = gSource.monsters[monster];
+  std::string name = DisplayName(m);
+  if (m.srd.length && !(m.srd == DisplayName(m))) name += std::string(" (") + m.srd.c_str() + ")";
+  ConsolePrint("\n\n\n%s:\n\n", name.c_str());
   int templates = gSource.templateCount < 11 ? gSource.templateCount : 11;
   for (int t = 0; t < templates; ++t) {
-    ConsolePrint("Template: %s\n", gSource.templates[t].name.c_str());
+    ConsolePrint("Template: %s\n", DisplayName(gSource.templates[t]));
     for (int k = 0; k < 4; ++k) {
       int32_t high;
       int32_t low = DetermineCR(monster, k, t, &high, false, false);

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "generator/combat.h"
+#include "generator/details.h"
+#include "source/reader.h"
 #include "source/records.h"
 
 namespace RUNTIME_NS {
@@ -46,6 +48,9 @@ std::string Widened(const std::string& s, size_t width) {
 }
 
 const char* SizeName(int size) {
+  return size >= 0 && size < gSource.sizeCount ? DisplayName(gSource.sizes[size]) : "Mittelgroß";
+}
+const char* SizeKey(int size) {
   return size >= 0 && size < gSource.sizeCount ? gSource.sizes[size].name.c_str() : "Medium";
 }
 
@@ -54,10 +59,22 @@ int MonsterSize(const Char* c) {
   return c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].size : 0;
 }
 
-const char* RaceName(const Char* c) {
+namespace {
+const RaceSource* RaceOf(const Char* c) {
   int r = c->subRace >= 0 ? c->subRace : c->race;
-  return r >= 0 && r <= gSource.raceCount ? gSource.races[r].name.c_str() : "";
+  return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
 }
+const TemplateSource* TemplateOf(const Char* c) {
+  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex] : nullptr;
+}
+template <class R>
+const char* Shown(const R* table, int count, int i) {
+  return table && i >= 0 && i < count ? DisplayName(table[i]) : "";
+}
+}  // namespace
+
+const char* RaceName(const Char* c) { return RaceOf(c) ? DisplayName(*RaceOf(c)) : ""; }
+const char* RaceKey(const Char* c) { return RaceOf(c) ? RaceOf(c)->name.c_str() : ""; }
 
 int RaceSize(const Char* c) {
   int medium = -1;
@@ -68,9 +85,62 @@ int RaceSize(const Char* c) {
   return medium >= 0 ? medium + relative : relative;
 }
 
-const char* TemplateName(const Char* c) {
-  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? gSource.templates[c->templateIndex].name.c_str()
-                                                                          : "Keins";
+const char* TemplateName(const Char* c) { return TemplateOf(c) ? DisplayName(*TemplateOf(c)) : "Keins"; }
+const char* TemplateKey(const Char* c) { return TemplateOf(c) ? TemplateOf(c)->name.c_str() : "Keins"; }
+
+const char* ClassName(int cls) { return Shown(gSource.classes, gSource.classCount, cls); }
+const char* MonsterName(int monster) { return Shown(gSource.monsters, gSource.monsterCount, monster); }
+const char* MonsterTypeName(int type) { return Shown(gSource.monsterTypes, gSource.monsterTypeCount, type); }
+const char* FeatName(int feat) { return Shown(gSource.feats, gSource.featCount, feat); }
+const char* SkillName(int skill) { return Shown(gSource.skills, gSource.skillCount, skill); }
+const char* SpellName(int spell) { return Shown(gSource.spells, gSource.spellCount, spell); }
+const char* PowerName(int power) { return Shown(gSource.powers, gSource.powerCount, power); }
+const char* SchoolName(int school) { return Shown(gSource.schools, gSource.schoolCount, school); }
+const char* DomainName(int domain) { return Shown(gSource.domains, gSource.domainCount, domain); }
+const char* EffectName(int effect) { return Shown(gSource.effects, gSource.effectCount, effect); }
+
+std::string FeatParameterName(const Char* c, int entry) {
+  if (entry < 0 || entry >= c->featCount) return "";
+  int feat = c->feats[entry], p = c->featParameters[entry];
+  if (p == -1) return "alle";
+  if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
+  switch (gSource.feats[feat].dep) {
+    case 1: return Shown(gSource.equipment, gSource.equipmentCount, p);
+    case 2: return SchoolName(p);
+    case 3: return SkillName(p);
+    case 4: return p < kAttributes ? Shown(gSource.attributeNames, kAttributes, p) : "";
+    default: return "";
+  }
+}
+
+std::string SkillLabel(const Char* c, int entry) {
+  if (entry < 0 || entry >= c->skillCount) return "";
+  std::string name = SkillName(c->skills[entry].skill);
+  const char* subject = SkillSubject(c, entry);
+  return *subject ? name + " (" + subject + ")" : name;
+}
+
+// German reads the size as an adjective after the creature: "Gallertwürfel (Schlick), riesig".
+std::string CreatureHead(const Char* c) {
+  std::string name, type, size;
+  if (c->kind == 1) {
+    int t = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : -1;
+    name = MonsterName(c->monster);
+    type = MonsterTypeName(t);
+    size = SizeName(MonsterSize(c));
+  } else {
+    name = RaceName(c);
+    type = gSource.monsterTypes ? MonsterTypeName(FindByName(gSource.monsterTypes, gSource.monsterTypeCount, "Humanoid",
+                                                             false, false))
+                                : "";
+    if (type.empty()) type = "Humanoid";
+    size = SizeName(RaceSize(c));
+  }
+  if (!size.empty() && size[0] >= 'A' && size[0] <= 'Z') size[0] = (char)(size[0] - 'A' + 'a');
+  std::string head = name;
+  if (!type.empty()) head += " (" + type + ")";
+  if (!size.empty()) head += ", " + size;
+  return head;
 }
 
 const int32_t* Abilities(const Char* c) { return &c->ST; }
@@ -102,6 +172,10 @@ std::vector<std::string> Wrap(const std::string& text, size_t width) {
 
 // A specific magic item is shown by its own name, everything else by its equipment's.
 const char* EquipmentName(const CharItem& it) {
+  if (it.specific > 0 && it.specific < gSource.specificCount) return DisplayName(gSource.specifics[it.specific]);
+  return Shown(gSource.equipment, gSource.equipmentCount, it.equipment);
+}
+const char* EquipmentKey(const CharItem& it) {
   if (it.specific > 0 && it.specific < gSource.specificCount) return gSource.specifics[it.specific].name.c_str();
   return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
 }
@@ -126,13 +200,28 @@ const char* EffectText(const CharItem& it, int k) {
 }
 
 // The shown name: label or equipment name, enhancement, effects.
+namespace {
+// A protective item's label joins its kind and the equipment's key (" SchutzRing +1"):
+// a person reads "Ring des Schutzes +1".
+std::string ProtectionLabel(const CharItem& it) {
+  std::string label = it.label;
+  for (auto [kind, shown] : {std::pair{" Schutz", " des Schutzes"}, std::pair{" Widerstands", " des Widerstands"}}) {
+    size_t length = strlen(kind), blank = label.find(' ', length);
+    if (label.compare(0, length, kind) != 0 || blank == std::string::npos) continue;
+    int e = FindByName(gSource.equipment, gSource.equipmentCount, label.substr(length, blank - length).c_str(), false, false);
+    if (e >= 0) return std::string(" ") + DisplayName(gSource.equipment[e]) + shown + label.substr(blank);
+  }
+  return DisplayKeys(it.label);
+}
+}  // namespace
+
 std::string ItemLabel(const CharItem& it) {
-  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? std::string(it.label) : EquipmentName(it);
+  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? ProtectionLabel(it) : EquipmentName(it);
   if (strstr(it.label, "Stück")) text += std::string(" (") + it.label + ")";
   if (it.enhancement > 0 && !strstr(it.label, "+")) text += Format(" +%d", it.enhancement);
   for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
     int e = it.effects[k];
-    if (e >= 0 && e < gSource.effectCount) text += std::string(k ? ", " : " (") + gSource.effects[e].name.c_str();
+    if (e >= 0 && e < gSource.effectCount) text += std::string(k ? ", " : " (") + EffectName(e);
     if (k + 1 == it.effectCount) text += ")";
   }
   return text;
@@ -265,5 +354,149 @@ std::vector<std::string> SpellLikeLines(const Char* c) {
   }
   return lines;
 }
+
+namespace {
+
+// Ability lines the notes keep for the export whose wording sends the reader elsewhere:
+// what a person reads instead.
+struct Reworded {
+  const char* stored;
+  const char* shown;
+};
+const Reworded kReworded[] = {
+    {"Odemwaffe: Kegel oder Strahl aus Staub, Splittern, Salz oder anderem, Art und Nebenwirkung siehe Beschreibung; "
+     "REF- oder ZÄH-RW mildert oder verhindert sie",
+     "Odemwaffe: Kegel oder Strahl aus Staub, Splittern, Salz oder anderem, der Schaden und oft eine Nebenwirkung "
+     "bringt; REF- oder ZÄH-RW mildert oder verhindert sie"},
+    {"Psi-ähnliche Fähigkeiten: psionische Kräfte ohne Kraftpunkte, siehe Beschreibung",
+     "Psi-ähnliche Fähigkeiten: manifestiert psionische Kräfte als angeborene Fähigkeit, ohne Kraftpunkte"},
+    {"Psionische Kräfte: manifestiert Kräfte aus eigenem Kraftpunktevorrat wie ein Psion, siehe Beschreibung",
+     "Psionische Kräfte: manifestiert Kräfte aus eigenem Kraftpunktevorrat wie ein Psion"},
+};
+const char kSpellLike[] = "Zauberähnliche Fähigkeiten: siehe Beschreibung";
+// Lines the generator writes without a line end; the next ability follows on a line of its own.
+const char* const kUnterminated[] = {"feet wirken", "von Outsidern"};
+
+// A small letter ends before `at`: ASCII, or ä, ö, ü, ß (UTF-8 C3 A4, B6, BC, 9F).
+bool LowerBefore(const std::string& word, size_t at) {
+  unsigned char last = (unsigned char)word[at - 1];
+  if (last >= 'a' && last <= 'z') return true;
+  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 && (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
+}
+
+// A word with a capital inside ("WissenEbenen"): a table key some rule text names.
+bool KeyLike(const std::string& word) {
+  for (size_t i = 1; i < word.size(); ++i)
+    if (word[i] >= 'A' && word[i] <= 'Z' && LowerBefore(word, i)) return true;
+  return false;
+}
+
+template <class R>
+bool Rename(std::string& word, const R* table, int count) {
+  int i = table ? FindByName(table, count, word.c_str(), false, false) : -1;
+  if (i < 0) return false;
+  word = DisplayName(table[i]);
+  return true;
+}
+
+}  // namespace
+
+// Table keys in a rule text (scripts write skills and feats by their keys) read as their
+// display names.
+std::string DisplayKeys(const std::string& line) {
+  std::string out;
+  size_t i = 0;
+  while (i < line.size()) {
+    auto letter = [&](size_t at) {
+      unsigned char ch = (unsigned char)line[at];
+      return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch >= 0x80;
+    };
+    if (!letter(i)) {
+      out += line[i++];
+      continue;
+    }
+    size_t end = i;
+    while (end < line.size() && letter(end)) ++end;
+    std::string word = line.substr(i, end - i);
+    if (KeyLike(word))
+      Rename(word, gSource.skills, gSource.skillCount) || Rename(word, gSource.feats, gSource.featCount) ||
+          Rename(word, gSource.spells, gSource.spellCount) || Rename(word, gSource.equipment, gSource.equipmentCount) ||
+          Rename(word, gSource.classes, gSource.classCount) || Rename(word, gSource.races, gSource.raceCount) ||
+          Rename(word, gSource.monsters, gSource.monsterCount) || Rename(word, gSource.templates, gSource.templateCount) ||
+          Rename(word, gSource.specifics, gSource.specificCount) || Rename(word, gSource.specials, gSource.specialCount) ||
+          Rename(word, gSource.abilities, gSource.abilityCount) || Rename(word, gSource.effects, gSource.effectCount);
+    out += word;
+    i = end;
+  }
+  return out;
+}
+
+namespace {
+
+void AddNote(const Char* c, std::string line, std::vector<std::string>& lines) {
+  for (const char* end : kUnterminated) {
+    size_t at = line.find(end);
+    if (at != std::string::npos && at + strlen(end) < line.size()) {
+      std::string rest = line.substr(at + strlen(end));
+      line.resize(at + strlen(end));
+      AddNote(c, line, lines);
+      AddNote(c, rest, lines);
+      return;
+    }
+  }
+  // A template's key that a character's notes carry in front of the next ability.
+  if (const char* key = TemplateKey(c); c->templateIndex > 0 && line.compare(0, strlen(key), key) == 0) {
+    lines.push_back(std::string("Template: ") + TemplateName(c));
+    if (line.size() > strlen(key)) AddNote(c, line.substr(strlen(key)), lines);
+    return;
+  }
+  if (line.compare(0, 10, "Template: ") == 0) {
+    size_t comma = line.find(',');
+    if (comma != std::string::npos) {
+      int t = FindByName(gSource.templates, gSource.templateCount, line.substr(10, comma - 10).c_str(), false, false);
+      if (t >= 0) line = "Template: " + std::string(DisplayName(gSource.templates[t])) + line.substr(comma);
+    }
+  }
+  if (line.compare(0, 11, "Erzfeinde: ") == 0 && c->enemyCount > 0) {
+    size_t on = line.find(" auf ");
+    std::string what = on != std::string::npos ? line.substr(on + 1) : std::string();
+    if (!what.empty() && what.back() == ')') what.pop_back();
+    line = FavouredEnemyLine(c) + (what.empty() ? "" : " (" + what + ")");
+  }
+  if (line == kSpellLike) {
+    std::vector<std::string> spells = SpellLikeLines(c);
+    if (spells.empty()) {
+      lines.push_back("Zauberähnliche Fähigkeiten: wirkt Zauber als angeborene Fähigkeit, ohne Komponenten");
+    } else {
+      lines.push_back("Zauberähnliche Fähigkeiten:");
+      for (const std::string& s : spells) lines.push_back("  " + s);
+    }
+    return;
+  }
+  for (const Reworded& r : kReworded)
+    if (line == r.stored) line = r.shown;
+  lines.push_back(DisplayKeys(line));
+}
+
+}  // namespace
+
+std::vector<std::string> NoteLines(const Char* c) {
+  std::vector<std::string> lines;
+  auto add = [&](const TextBuffer* t) {
+    if (!t || !t->data || !t->length) return;
+    std::string text(t->data, t->length);
+    for (size_t i = 0; i < text.size();) {
+      size_t end = text.find('\n', i);
+      if (end == std::string::npos) end = text.size();
+      AddNote(c, text.substr(i, end - i), lines);
+      i = end + 1;
+    }
+  };
+  add(c->specialText);
+  for (const TextBuffer* t : c->texts) add(t);
+  return lines;
+}
+
+std::string AttackName(const CharAttack& a) { return DisplayKeys(a.name); }
 
 }  // namespace RUNTIME_NS

@@ -23,17 +23,43 @@ std::string Widened(const std::string& s, size_t width);
 // Text wrapped at `width` characters on word boundaries; "\n" starts a new line.
 std::vector<std::string> Wrap(const std::string& text, size_t width = 110);
 
+// Names as a person reads them (display names); the *Key variants give the table keys
+// that the export and lookups use.
 const char* SizeName(int size);
+const char* SizeKey(int size);
 int MonsterSize(const Char* c);
 const char* RaceName(const Char* c);
+const char* RaceKey(const Char* c);
 // A character's size: the race's size relative to "Medium".
 int RaceSize(const Char* c);
 const char* TemplateName(const Char* c);
+const char* TemplateKey(const Char* c);
+// Display names of table rows by code, "" for a code outside the table.
+const char* ClassName(int cls);
+const char* MonsterName(int monster);
+const char* MonsterTypeName(int type);
+const char* FeatName(int feat);
+const char* SkillName(int skill);
+const char* SpellName(int spell);
+const char* PowerName(int power);
+const char* SchoolName(int school);
+const char* DomainName(int domain);
+const char* EffectName(int effect);
+// A feat's parameter as a person reads it: "Langschwert", "alle" for every weapon.
+std::string FeatParameterName(const Char* c, int entry);
+// A skill entry's name with its subject: "Handwerk (Schmied)".
+std::string SkillLabel(const Char* c, int entry);
+// The head row's creature: "Gallertwürfel (Schlick), riesig", "Gnom (Humanoid), klein".
+std::string CreatureHead(const Char* c);
+// The notes as a person reads them, one ability per line: favoured enemies named,
+// spell-like abilities listed, run-together lines parted.
+std::vector<std::string> NoteLines(const Char* c);
 const int32_t* Abilities(const Char* c);
 const int32_t* Modifiers(const Char* c);
 
 // A specific magic item is shown by its own name, everything else by its equipment's.
 const char* EquipmentName(const CharItem& it);
+const char* EquipmentKey(const CharItem& it);
 const char* EffectText(const CharItem& it, int k);
 // The shown name: label or equipment name, enhancement, effects.
 std::string ItemLabel(const CharItem& it);
@@ -74,6 +100,10 @@ extern const char* const kAttackCategories[4];
 // long row of equal attacks as "count * bonus".
 std::string AttackBonuses(const CharAttack& a, const char* separator, const char* format);
 std::string AttackDamage(const CharAttack& a);
+// A natural attack's name as a person reads it (a weapon's by its display name).
+std::string AttackName(const CharAttack& a);
+// Table keys inside a rule text ("WissenEbenen") replaced by their display names.
+std::string DisplayKeys(const std::string& text);
 
 // Class slots a monster's spell-casting text made: they come first, before the slots of
 // a mixed creature's class part. The export names them "Spellchar".

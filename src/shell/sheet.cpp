@@ -133,43 +133,35 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     out.Rule(kTeeRight, kTeeDown, kTeeDown, kTeeLeft);
   else
     out.Rule(kTop, kTeeDown, kTeeDown, kTopRight);
-  std::string head;
-  if (c->kind == 1) {
-    const char* type = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount
-                           ? gSource.monsterTypes[c->creatureType].name.c_str()
-                           : "";
-    const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
-    head = Format("%s %s, %s", type, name, SizeName(MonsterSize(c)));
-  } else {
-    head = Format("Humanoid %s, %s", RaceName(c), SizeName(RaceSize(c)));
-  }
+  std::string head = CreatureHead(c);
   if (c->templateIndex > 0) head += std::string(" - ") + TemplateName(c);
   std::string cr = c->mixed ? Format("HG:    %d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("HG:    %d", c->cr);
-  out.Row(" " + head, std::string(" Regeln: ") + RuleSetName(c->rules), " " + cr, true);
+  // A head longer than its cell goes on in the cell below.
+  std::vector<std::string> heads = Wrap(head, 37);
+  for (size_t i = 0; i < heads.size(); ++i)
+    out.Row(" " + heads[i], i ? "" : std::string(" Regeln: ") + RuleSetName(c->rules), i ? "" : " " + cr, true);
   out.Rule(kTeeRight, kCross, kCross, kTeeLeft);
 
   std::vector<std::string> left, middle, right;
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
-    const char* name = cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
-    left.push_back(FittedRow(" Klasse: ", name, 15, Format(" Level: %2d", c->classLevels[i])));
+    left.push_back(FittedRow(" Klasse: ", ClassName(cls), 15, Format(" Level: %2d", c->classLevels[i])));
   }
   if (c->kind == 1) {
-    const char* name = c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].name.c_str() : "";
-    left.push_back(FittedRow(" Monster:", name, 18, Format(" TW: %2d", c->Level)));
+    left.push_back(FittedRow(" Monster:", MonsterName(c->monster), 18, Format(" TW: %2d", c->Level)));
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount) {
-    left.push_back(Format(" Spezialisiert: %s", gSource.schools[c->specialistSchool].name.c_str()));
+    left.push_back(Format(" Spezialisiert: %s", SchoolName(c->specialistSchool)));
     std::string forbidden;
     for (int k = 0; k < gSource.schoolCount && k < kMaxSchools; ++k)
-      if (c->forbidden[k]) forbidden += std::string(forbidden.empty() ? "" : ", ") + gSource.schools[k].name.c_str();
+      if (c->forbidden[k]) forbidden += std::string(forbidden.empty() ? "" : ", ") + SchoolName(k);
     if (!forbidden.empty()) left.push_back(" Verboten: " + forbidden);
   } else {
     left.push_back(" Nicht spezialisiert");
   }
   std::string domains;
   for (int d : c->domains)
-    if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + gSource.domains[d].name.c_str();
+    if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + DomainName(d);
   if (!domains.empty()) left.push_back(" Domänen: " + domains);
   for (int a = 0; a < kAttributes; ++a) {
     std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
@@ -223,11 +215,11 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     int feat = c->feats[f];
     // A monster's feats are its stat block's: their scripts and texts never ran.
     if (feat < 0 || feat >= gSource.featCount || (c->kind == 0 && gSource.feats[feat].text.length > 0)) continue;
-    const char* parameter = FeatParameterText(c, f);
+    std::string parameter = FeatParameterName(c, f);
     auto at = std::find_if(shown.begin(), shown.end(), [&](const auto& e) { return e.first == feat; });
     if (at == shown.end()) {
       shown.emplace_back(feat, parameter);
-    } else if (*parameter) {
+    } else if (!parameter.empty()) {
       if (!at->second.empty()) at->second += ", ";
       at->second += parameter;
     }
@@ -243,7 +235,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (const auto& [feat, parameters] : shown) {
     std::string& line = proficiency(feat) ? proficiencyLine : featLine;
     if (!line.empty()) line += ", ";
-    line += gSource.feats[feat].name.c_str();
+    line += FeatName(feat);
     if (!parameters.empty()) line.append(" (").append(parameters).append(")");
   }
   if (!proficiencyLine.empty()) featLine += (featLine.empty() ? "Geübt mit: " : "\nGeübt mit: ") + proficiencyLine;
@@ -253,8 +245,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
   for (int s = 0; s < c->skillCount; ++s) {
     const CharSkill& k = c->skills[s];
-    const char* name = k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "";
-    out.Wide(PadRight(std::string("   ") + name, 40) +
+    out.Wide(PadRight("   " + SkillLabel(c, s), 40) +
              Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks, k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty));
   }
   if (c->kind == 1 && c->attackCount > 0) {
@@ -265,7 +256,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
         if (!row.empty()) row += ", ";
-        row += Format("%s %s (%s)", a.name, AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
+        row += Format("%s %s (%s)", AttackName(a).c_str(), AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
       }
       if (!row.empty())
         for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
@@ -286,7 +277,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
       int e = it.effects[k];
       const char* detail = EffectText(it, k);
       if (e < 0 || e >= gSource.effectCount || !detail[0]) continue;
-      for (const std::string& row : Wrap(std::string(gSource.effects[e].name.c_str()) + ": " + detail))
+      for (const std::string& row : Wrap(std::string(EffectName(e)) + ": " + detail))
         out.Wide("       " + row);
     }
   }
@@ -301,7 +292,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     for (int level = 0; level < 10; ++level) any = any || c->spellsToDraw[slot][level] >= 0;
     if (!any) continue;
     if (k.powerType != 0) {
-      out.Wide(Format("   %s (Kraftpunkte %d):", k.name.c_str(), c->PowerPoints));
+      out.Wide(Format("   %s (Kraftpunkte %d):", ClassName(cls), c->PowerPoints));
       for (int level = 0; level < 10; ++level) {
         if (c->spellsToDraw[slot][level] <= 0) continue;
         std::string names;
@@ -309,14 +300,14 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
           int p = c->spellsChosen[slot][level][i];
           if (p < 0 || p >= gSource.powerCount) continue;
           if (!names.empty()) names += ", ";
-          names += gSource.powers[p].name.c_str();
+          names += PowerName(p);
         }
         for (const std::string& line : Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
           out.Wide("     " + line);
       }
       continue;
     }
-    out.Wide(Format("   %s (Zauberstufe %d):", k.name.c_str(), c->casterLevel[slot]));
+    out.Wide(Format("   %s (Zauberstufe %d):", ClassName(cls), c->casterLevel[slot]));
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
       std::string row = CastsFromKnown(c, k) ? Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
@@ -328,7 +319,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
         int sp = c->spellsChosen[slot][level][i];
         if (sp < 0 || sp >= gSource.spellCount) continue;
         if (!names.empty()) names += ", ";
-        names += gSource.spells[sp].name.c_str();
+        names += SpellName(sp);
       }
       for (const std::string& line : Wrap(row + (names.empty() ? "-" : names))) out.Wide("     " + line);
     }
@@ -338,19 +329,19 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
         int sp = c->domainSpells[level];
         if (sp < 0 || sp >= gSource.spellCount) continue;
         if (!names.empty()) names += ", ";
-        names += Format("%d: %s", level, gSource.spells[sp].name.c_str());
+        names += Format("%d: %s", level, SpellName(sp));
       }
       if (!names.empty())
         for (const std::string& line : Wrap("Domänenzauber: " + names)) out.Wide("     " + line);
     }
   }
   out.Wide(" Anmerkungen:");
-  auto notes = [&out](const TextBuffer* t) {
-    if (t && t->length)
-      for (const std::string& line : Wrap(std::string(t->data, t->length))) out.Wide("   " + line);
-  };
-  notes(c->specialText);
-  for (const TextBuffer* t : c->texts) notes(t);
+  // One ability per line; a long one wraps, an empty line stays as a gap.
+  for (const std::string& note : NoteLines(c)) {
+    if (note.empty()) out.Wide("   ");
+    size_t indent = std::min(note.find_first_not_of(' '), note.size());
+    for (const std::string& line : Wrap(note.substr(indent))) out.Wide("   " + note.substr(0, indent) + line);
+  }
   // Companions: each one's whole sheet, nested in the master's frame.
   auto companion = [&](const std::string& title, Char* k) {
     if (!k) return;
@@ -380,11 +371,11 @@ void Export(Char* c, FILE* f) {
     const MonsterSource& m = gSource.monsters[c->monster];
     int type = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m.type;
     fprintf(f, "TYPE=%s\nMONSTER=%s\nSIZE=%s\n", gSource.monsterTypes[type].name.c_str(), m.name.c_str(),
-            SizeName(MonsterSize(c)));
+            SizeKey(MonsterSize(c)));
   } else {
-    fprintf(f, "TYPE=Humanoid\nRACE=%s\nSIZE=%s\n", RaceName(c), SizeName(RaceSize(c)));
+    fprintf(f, "TYPE=Humanoid\nRACE=%s\nSIZE=%s\n", RaceKey(c), SizeKey(RaceSize(c)));
   }
-  fprintf(f, "TEMPLATE=%s\n", TemplateName(c));
+  fprintf(f, "TEMPLATE=%s\n", TemplateKey(c));
   if (c->alignment >= 0) fprintf(f, "ALIGNMENT=%s\n", AlignmentCode(c->alignment));
   fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->shownSpellFailure);
   int spellChar = SpellCharSlots(c);
@@ -470,7 +461,7 @@ void Export(Char* c, FILE* f) {
               EffectText(it, k));
     }
     fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
-    fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentName(it), it.value + it.price, it.treasure);
+    fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentKey(it), it.value + it.price, it.treasure);
     if (it.equipType == 0) {
       fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2],
               ThreatLowest(c, it), it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect,
@@ -482,7 +473,7 @@ void Export(Char* c, FILE* f) {
         fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus - it.attackBonusA);
       else if (it.twoWeaponSecond)
         fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus);
-      if (strstr(EquipmentName(it), "Komposit")) fprintf(f, "MAXSTR=%d\n", it.bowStrength);
+      if (strstr(EquipmentKey(it), "Komposit")) fprintf(f, "MAXSTR=%d\n", it.bowStrength);
       // The sheet's figures of the weapon: its attack bonuses (none when not in use) and damage.
       if (it.damage[0] > 0) {
         std::string bonuses;
@@ -601,9 +592,9 @@ void PrintChar(Char* c, int screen, int quiet, FILE* exportFile) {
 std::string SummaryRow(const Char* c, int screen) {
   std::string cls;
   if (c->classCount > 0 && c->classes[0] >= 0 && c->classes[0] < gSource.classCount)
-    cls = gSource.classes[c->classes[0]].name.c_str();
+    cls = ClassName(c->classes[0]);
   else if (c->kind == 1 && c->monster >= 0)
-    cls = gSource.monsters[c->monster].name.c_str();
+    cls = MonsterName(c->monster);
   if (c->kind == 1) {
     // Monsters show their natural attacks where characters show their weapon: the first
     // on the creature's row, each further one on a row of its own below. An attack cell
@@ -613,7 +604,7 @@ std::string SummaryRow(const Char* c, int screen) {
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(a.name, 18).c_str(), a.number,
+        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(AttackName(a), 18).c_str(), a.number,
                                   a.attack, a.number, a.step, a.damage[0], a.damage[1], a.damage[2]);
         if (rows.empty())
           rows = Format("| %2d:   %4d | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level, PadLeft(cls, 23).c_str(),
@@ -633,7 +624,7 @@ std::string SummaryRow(const Char* c, int screen) {
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     if (it.equipType != 0 || !it.figured || it.equipment < 0) continue;
-    weapon = gSource.equipment[it.equipment].name.c_str();
+    weapon = DisplayName(gSource.equipment[it.equipment]);
     bonus = Format("%+d", it.finalAttack);
     damage = it.finalDamage ? Format("%dW%d%+d", it.damage[0], it.damage[1], it.finalDamage)
                             : Format("%dW%d", it.damage[0], it.damage[1]);
@@ -655,8 +646,7 @@ void PrintSpellList() {
       auto print = [&](int s) {
         const SpellSource& sp = gSource.spells[s];
         if (sp.Levels()[c] != level) return;
-        ConsolePrint("%s(%d): %s       (%s)\n", cls.name.c_str(), level, sp.name.c_str(),
-                     sp.school >= 0 && sp.school < gSource.schoolCount ? gSource.schools[sp.school].name.c_str() : "");
+        ConsolePrint("%s(%d): %s       (%s)\n", DisplayName(cls), level, DisplayName(sp), SchoolName(sp.school));
         ++count;
       };
       if (cls.specialise == 0) {
@@ -666,7 +656,7 @@ void PrintSpellList() {
           for (int s = 0; s < gSource.spellCount; ++s)
             if (gSource.spells[s].school == school) print(s);
       }
-      ConsolePrint("%s: %d Spells in Level %d\n\n", cls.name.c_str(), count, level);
+      ConsolePrint("%s: %d Spells in Level %d\n\n", DisplayName(cls), count, level);
       total += count;
     }
     if (total > 0) {
@@ -681,7 +671,7 @@ void PrintSpellList() {
         const SpellSource& sp = gSource.spells[s];
         for (int k = 0; k < sp.domainCount && k < 2; ++k)
           if (sp.domains[k] == d && sp.DomainLevel(k) == level)
-            ConsolePrint("%s(%d): %s\n", gSource.domains[d].name.c_str(), level, sp.name.c_str());
+            ConsolePrint("%s(%d): %s\n", DomainName(d), level, DisplayName(sp));
       }
   ConsolePrint("\n");
 }

@@ -570,7 +570,10 @@ void Possessions(const Char* c, Out& out) {
 
 std::string HitDiceExpression(const Char* c) {
   std::string text;
-  for (const Dice& d : HitDice(c)) text += (text.empty() ? "" : "+") + Format("%dW%d", d.count, d.faces);
+  for (const Dice& d : HitDice(c)) {
+    if (!text.empty()) text += '+';
+    text += Format("%dW%d", d.count, d.faces);
+  }
   int fixed = FixedHitPoints(c);
   if (text.empty()) return Format("%d", fixed);
   return fixed ? text + Format("%+d", fixed) : text;

@@ -194,25 +194,33 @@ TEST_F(Guide, MonsterLoadsAndIsChosen) {
   ASSERT_FALSE(text.text.empty());
   int index = monsters.Index(name);
   ASSERT_EQ(index, (int)monsters.rows.size() - 1) << name << " must be new and stand last";
-  std::string type = monsters.Value(index, "Type"), size = monsters.Value(index, "Size");
+  std::string type = monsters.Value(index, "Type");
   int cr = atoi(monsters.Value(index, "CR").c_str());
   int typeIndex = ReadTable(dir.Read("Build/Data/MonsterTypes.txt")).Index(type);
   ASSERT_GE(typeIndex, 0) << type;
   const std::string i = std::to_string(index), t = std::to_string(typeIndex), c = std::to_string(cr);
+  // What a person reads: the row's display name (its key without one), the SRD's beside it.
+  auto unquoted = [](std::string v) { return v == ";" ? std::string() : v.size() > 1 && v[0] == '"' ? v.substr(1, v.size() - 2) : v; };
+  std::string shown = unquoted(monsters.Value(index, "Anzeige")), srd = unquoted(monsters.Value(index, "SRD"));
+  if (shown.empty()) shown = name;
 
   // The CR listing: type, then the monster by its index.
   ProgramRun list = Run("1 " + c + " " + c + " 1 1 0 1 0 1 0\n" + t + "\n" + i + "\nq\n");
   EXPECT_NE(list.output.find("Init took "), std::string::npos) << "the copy was not rebuilt:\n" << list.output;
   EXPECT_NE(list.output.find("\n" + i + ": (1 / "), std::string::npos) << list.output;
-  EXPECT_NE(list.output.find("): " + name + "\n"), std::string::npos) << list.output;
+  EXPECT_NE(list.output.find("): " + shown + "\n"), std::string::npos) << list.output;
   char base[96];
-  snprintf(base, sizeof base, "Template: Keins\n\tHD Inc:  0 - Possible CRs: %2d - %2d\n", cr, cr);
-  EXPECT_NE(list.output.find("\n" + name + ":\n\n" + base), std::string::npos) << list.output;
+  Table templates = ReadTable(dir.Read("Build/Data/Templates.txt"));
+  std::string none = templates.Index("Keins") >= 0 ? unquoted(templates.Value(templates.Index("Keins"), "Anzeige")) : "";
+  snprintf(base, sizeof base, "Template: %s\n\tHD Inc:  0 - Possible CRs: %2d - %2d\n", none.empty() ? "Keins" : none.c_str(),
+           cr, cr);
+  std::string heading = srd.empty() || srd == shown ? shown : shown + " (" + srd + ")";
+  EXPECT_NE(list.output.find("\n" + heading + ":\n\n" + base), std::string::npos) << list.output;
 
   // A batch of one with this monster chosen: no template, its type, the monster, then chance.
   ProgramRun batch =
       Run("1 " + c + " " + c + " 1 1 0 1 0 0 0\n0\n" + t + "\n" + i + "\n-2\nxguide\nq\n");
-  EXPECT_NE(batch.output.find(type + " " + name + ", " + size), std::string::npos) << batch.output;
+  EXPECT_NE(batch.output.find("│ " + shown + " ("), std::string::npos) << batch.output;
   ASSERT_TRUE(dir.Exists("export/guide.exp")) << batch.output;
   std::string exported = dir.Read("export/guide.exp");
   EXPECT_NE(exported.find("MONSTER=" + name + "\n"), std::string::npos) << exported;

@@ -14,7 +14,9 @@
 
 #include "generator/source_fixture.h"
 #include "platform/console.h"
+#include "shell/figures.h"
 #include "shell/sheet.h"
+#include "source/reader.h"
 #include "text_util.h"
 
 using namespace debugspace;
@@ -159,6 +161,13 @@ const std::map<std::string, int> kSpellFailure = {
     {"KleinerHolzschild", 5}, {"KleinerMetallschild", 5}, {"GroßerHolzschild", 15}, {"GroßerMetallschild", 15},
     {"Turmschild", 50}};
 
+// The sheet names rows by their display names, the export by their keys.
+template <class R>
+std::string Shown(const R* table, int count, const std::string& key) {
+  int i = FindByName(table, count, key.c_str(), false, false);
+  return i >= 0 ? DisplayName(table[i]) : key;
+}
+
 // Compares every figure the sheet shows with the export's records; returns the differences.
 std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std::vector<std::string>& exported) {
   std::ostringstream faults;
@@ -183,11 +192,11 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       if (prefix ? v.rfind(value, 0) == 0 : v == value) return;
     faults << "sheet \"" << line << "\": no " << key << "=" << value << (prefix ? "..." : "") << "\n";
   };
-  static const std::regex kHead(R"(HG: +(-?\d+)(?: \((-?\d+)/(-?\d+)\))?)"), kClass(R"(Klasse: +(\S+) Level: +(\d+))"),
+  static const std::regex kHead(R"(HG: +(-?\d+)(?: \((-?\d+)/(-?\d+)\))?)"), kClass(R"(Klasse: +(.+?) Level: +(\d+))"),
       kMonster(R"(Monster: *\S+ TW: +(\d+))"), kAbility(R"(│ (St|Ge|Ko|In|We|Ch): +(-?\d+) \( *(-?\d+)\))"),
       kFive(R"(│ (Nahkampf|Fernkampf|Reflex|Wille|Zähigkeit) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) )"),
       kArmor(R"(│ RK +(-?\d+) = 10)"), kParts(R"(│ +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +│)"),
-      kSkill(R"(│   (\S+) +(-?\d+) = *(\d+\.\d) \+ *(-?\d+) \+ *(-?\d+) - *(-?\d+) +│)"),
+      kSkill(R"(│   (.+?) +(-?\d+) = *(\d+\.\d) \+ *(-?\d+) \+ *(-?\d+) - *(-?\d+) +│)"),
       kItem(R"(│  ([* ])([AMQ! ]) (.*?)  +(-?\d+) GM +│)"),
       kWeapon(R"((?:  ([+-]\d+(?:/[+-]\d+)*))?  (\d+)W(\d+)([+-]\d+)? \((?:(\d+)-20/)?x(\d+)\)$)"),
       kWealth(R"(Wert: +(-?\d+), davon Geld: +(-?\d+), Endwert bei Verkauf: +(-?\d+), Treasure: (-?\d+) \((-?\d+) Geld\))");
@@ -221,7 +230,8 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       std::vector<std::string> slots = values("CLASS");
       std::string slot = classes < (int)slots.size() ? slots[(size_t)classes] : "", head = std::to_string(classes) + ",";
       std::string name = slot.substr(std::min(slot.size(), head.size()), slot.find(',', head.size()) - head.size());
-      if (slot.rfind(head, 0) != 0 || (name != "Spellchar" && name.rfind(m.str(1), 0) != 0) ||
+      std::string shown = Shown(gSource.classes, gSource.classCount, name);
+      if (slot.rfind(head, 0) != 0 || (name != "Spellchar" && shown.rfind(m.str(1), 0) != 0) ||
           slot.substr(head.size() + name.size()).rfind("," + m.str(2) + ",", 0) != 0)
         faults << "sheet \"" << line << "\": CLASS=" << slot << "\n";
       ++classes;
@@ -248,9 +258,18 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
     if (std::regex_search(line, m, kArmor) && i + 1 < sheet.size() && std::regex_search(sheet[i + 1], parts, kParts))
       expect("RK", m.str(1) + "," + parts.str(1) + "," + parts.str(2) + "," + parts.str(3) + "," + parts.str(4) + "," + parts.str(5),
              false, line);
-    if (std::regex_search(line, m, kSkill))
-      expect("SKILL", std::to_string(skill++) + "," + m.str(1) + "," + m.str(2) + "," + m.str(3) + "," + m.str(4) + "," +
-                          m.str(5) + "," + m.str(6), false, line);
+    if (std::regex_search(line, m, kSkill)) {
+      // The skill's display name, a craft or profession with its subject in brackets.
+      std::vector<std::string> skills = values("SKILL");
+      std::string entry = skill < (int)skills.size() ? skills[(size_t)skill] : "", head = std::to_string(skill) + ",";
+      size_t comma = entry.find(',', head.size());
+      std::string name = comma == std::string::npos ? "" : entry.substr(head.size(), comma - head.size());
+      std::string shown = Shown(gSource.skills, gSource.skillCount, name);
+      bool named = m.str(1) == shown || m.str(1).rfind(shown + " (", 0) == 0;
+      if (!named || entry != head + name + "," + m.str(2) + "," + m.str(3) + "," + m.str(4) + "," + m.str(5) + "," + m.str(6))
+        faults << "sheet \"" << line << "\": SKILL=" << entry << "\n";
+      ++skill;
+    }
     if (line.rfind("│ Natürliche Angriffe:", 0) == 0) inAttacks = true;
     if (line.rfind("│ Ausrüstung:", 0) == 0) inAttacks = false, item = 0;
     if (inAttacks && line.rfind("│   ", 0) == 0) {
@@ -329,7 +348,7 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
     }
     int d0 = std::stoi(m.str(3)), d1 = std::stoi(m.str(4)), d2 = std::stoi(m.str(5));
     std::string damage = d0 <= 0 || d1 <= 0 ? std::to_string(d2) : Format("%dW%d", d0, d1) + (d2 ? Format("%+d", d2) : "");
-    std::string shown = m.str(2) + " " + bonuses + " (" + damage + ")";
+    std::string shown = Shown(gSource.equipment, gSource.equipmentCount, m.str(2)) + " " + bonuses + " (" + damage + ")";
     size_t row = attacks.find("\n" + m.str(1));
     if (row == std::string::npos || attacks.substr(row, attacks.find('\n', row + 1) - row).find(shown) == std::string::npos)
       faults << "MONSTERATTACK=" << v << ": not \"" << shown << "\" on the sheet\n";
@@ -376,7 +395,7 @@ TEST_F(Sheet, EveryKindExportsItsRecordsInTheTableOrder) {
       EXPECT_EQ(CountOf(summary, "\n"), std::max(c_->attackCount, 1)) << summary;
       // The cell holds the first 18 letters of a name.
       for (int i = 0; i < c_->attackCount; ++i)
-        EXPECT_NE(summary.find(std::string(c_->naturals[i].name).substr(0, 18)), std::string::npos) << summary;
+        EXPECT_NE(summary.find(Cut(AttackName(c_->naturals[i]), 18)), std::string::npos) << summary;
     }
     // Companions' whole sheets inside the master's one frame.
     if (!nestedSheet && Companions(c_) > 0) {

@@ -1,0 +1,116 @@
+// What a person reads names every row by its display name: over a fixed-seed corpus of
+// every kind under both rule sets, no sheet shows a table key, an English type or size,
+// a note that sends the reader to a description, or an unnamed favoured enemy.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "generator/creation.h"
+#include "generator/source_fixture.h"
+#include "shell/sheet.h"
+
+using namespace debugspace;
+
+namespace {
+
+// English words of the SRD's sizes and creature types that German sheets must not show.
+const std::set<std::string> kEnglish = {"Fine",     "Diminutive", "Tiny",   "Small",    "Medium",    "Large",
+                                        "Huge",     "Gargantuan", "Colossal", "Ooze",   "Undead",    "Animal",
+                                        "Construct", "Dragon",    "Elemental", "Fey",   "Giant",     "Outsider",
+                                        "Plant",    "Vermin",     "Magical", "Monstrous", "Beast"};
+
+// The words of a line: runs of letters (UTF-8 letters taken whole).
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  for (size_t i = 0; i < line.size(); ++i) {
+    unsigned char ch = (unsigned char)line[i];
+    if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= 0x80 && ch != 0xE2)) {
+      word += (char)ch;
+      continue;
+    }
+    if (ch == 0xE2) i += 2;  // frames and dashes part words
+    if (!word.empty()) words.push_back(word);
+    word.clear();
+  }
+  if (!word.empty()) words.push_back(word);
+  return words;
+}
+
+// A small letter ends before `at`: ASCII, or ä, ö, ü, ß (UTF-8 C3 A4, B6, BC, 9F).
+bool LowerBefore(const std::string& word, size_t at) {
+  unsigned char last = (unsigned char)word[at - 1];
+  if (last >= 'a' && last <= 'z') return true;
+  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 && (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
+}
+
+// A key joins its words without blanks: a small letter (or an umlaut) before a capital.
+bool KeyLike(const std::string& word) {
+  for (size_t i = 1; i < word.size(); ++i)
+    if (word[i] >= 'A' && word[i] <= 'Z' && LowerBefore(word, i)) return true;
+  return false;
+}
+
+class DisplayNames : public generator_test::CreationFixture {
+ protected:
+  void SetUp() override {
+    CreationFixture::SetUp();
+    c_ = new Char();
+  }
+  void TearDown() override {
+    FreeCharBonuses(c_);
+    delete c_;
+    gProcess.silent = false;
+    CreationFixture::TearDown();
+  }
+  std::string SheetOf(Char* c) {
+    gProcess.silent = true;
+    gProcess.consistencyText = TextCreate("display-names-test");
+    PrintChar(c, 1, 1, nullptr);
+    std::string sheet(gProcess.consistencyText->data, gProcess.consistencyText->length);
+    TextDestroy(gProcess.consistencyText);
+    gProcess.consistencyText = nullptr;
+    gProcess.silent = false;
+    return sheet;
+  }
+  Char* c_ = nullptr;
+};
+
+TEST_F(DisplayNames, SheetsShowNoKeysNoEnglishAndNameWhatTheyMean) {
+  int spellLike = 0, rangers = 0, crafts = 0;
+  for (RuleSet rules : {kRulesOwn, kRulesSrd35}) {
+    UseRules(rules);
+    const int kinds[] = {0, 1, 2, 4};
+    for (int n = 0; n < 240; ++n) {
+      Wire(c_);
+      Preset(c_, kinds[n % 4], 1 + (n / 4) % 25);
+      CreateCreature(c_, 1);
+      DrawFinalDetails(c_);
+      std::string notes = c_->specialText ? std::string(c_->specialText->data, c_->specialText->length) : "";
+      spellLike += notes.find("Zauberähnliche Fähigkeiten: siehe Beschreibung") != std::string::npos;
+      rangers += notes.find(" Kreaturenarten") != std::string::npos;
+      std::string sheet = SheetOf(c_);
+      crafts += sheet.find("│   Handwerk (") != std::string::npos;
+      for (const char* sent : {"siehe Beschreibung", "Kreaturenarten"})
+        EXPECT_EQ(sheet.find(sent), std::string::npos) << "creature " << n << ": " << sent << "\n" << sheet;
+      std::string line;
+      for (size_t at = 0, end; at < sheet.size(); at = end + 1) {
+        end = sheet.find('\n', at);
+        if (end == std::string::npos) end = sheet.size();
+        line = sheet.substr(at, end - at);
+        for (const std::string& word : Words(line)) {
+          EXPECT_FALSE(KeyLike(word)) << "creature " << n << ": key " << word << " in\n" << line;
+          EXPECT_FALSE(kEnglish.count(word)) << "creature " << n << ": English " << word << " in\n" << line;
+        }
+      }
+    }
+  }
+  // The corpus holds what the checks are about.
+  EXPECT_GT(spellLike, 0);
+  EXPECT_GT(rangers, 0);
+  EXPECT_GT(crafts, 0);
+}
+
+}  // namespace
