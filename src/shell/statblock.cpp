@@ -201,9 +201,13 @@ void Attacks(const Char* c, std::string* single, std::string* full) {
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        if (first.empty()) first = Format("%s %+d (%s)", a.name, a.attack, AttackDamage(a).c_str());
-        all += (all.empty() ? "" : " und ") + Format("%s %s (%s)", a.name, AttackBonuses(a, "/", "%+d").c_str(),
-                                                     AttackDamage(a).c_str());
+        const std::string name = AttackName(a);
+        if (first.empty()) first = Format("%s %+d (%s)", name.c_str(), a.attack, AttackDamage(a).c_str());
+        // Equal attacks read as a count, as the rule books write "7 bites +8".
+        std::string bonuses = a.number > 1 && a.step == 0 ? Format("%+d", a.attack) : AttackBonuses(a, "/", "%+d");
+        std::string count = a.number > 1 && a.step == 0 ? Format("%d × ", a.number) : std::string();
+        all += (all.empty() ? "" : " und ") +
+               Format("%s%s %s (%s)", count.c_str(), name.c_str(), bonuses.c_str(), AttackDamage(a).c_str());
       }
       if (!first.empty()) singles.push_back(first), fulls.push_back(all);
     }
@@ -282,7 +286,7 @@ std::string Skills(const Char* c) {
   for (int s = 0; s < c->skillCount; ++s) {
     const CharSkill& k = c->skills[s];
     if (k.skill < 0 || k.skill >= gSource.skillCount) continue;
-    text += (text.empty() ? "" : ", ") + Format("%s %+d", DisplayName(gSource.skills[k.skill]), k.total);
+    text += (text.empty() ? "" : ", ") + Format("%s %+d", SkillLabel(c, s).c_str(), k.total);
   }
   return text.empty() ? "—" : text;
 }
@@ -300,12 +304,12 @@ std::string Feats(const Char* c) {
   for (int f = 0; f < c->featCount; ++f) {
     int feat = c->feats[f];
     if (feat < 0 || feat >= gSource.featCount || proficiency(feat)) continue;
-    const char* parameter = FeatParameterText(c, f);
+    const std::string parameter = FeatParameterName(c, f);
     auto at = std::find_if(shown.begin(), shown.end(), [&](const auto& e) { return e.first == feat; });
     if (at == shown.end())
       shown.emplace_back(feat, parameter);
-    else if (*parameter)
-      at->second += (at->second.empty() ? "" : ", ") + std::string(parameter);
+    else if (!parameter.empty())
+      at->second += (at->second.empty() ? "" : ", ") + parameter;
   }
   std::string text;
   for (const auto& [feat, parameters] : shown)
@@ -405,9 +409,9 @@ void Block(const Char* c, Out& out, const std::string& heading) {
   std::string type;
   if (m) {
     int t = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m->type;
-    type = Format("%s %s", SizeName(MonsterSize(c)), t >= 0 && t < gSource.monsterTypeCount ? DisplayName(gSource.monsterTypes[t]) : "");
+    type = Format("%s, %s", SizeName(MonsterSize(c)), t >= 0 && t < gSource.monsterTypeCount ? DisplayName(gSource.monsterTypes[t]) : "");
   } else {
-    type = Format("%s Humanoid (%s)", SizeName(RaceSize(c)), RaceName(c));
+    type = Format("%s, Humanoid (%s)", SizeName(RaceSize(c)), RaceName(c));
   }
   out.Entry("Größe/Typ", type);
   std::string expression = HitDiceExpression(c);
@@ -452,33 +456,15 @@ void Block(const Char* c, Out& out, const std::string& heading) {
   const RaceSource* race = c->kind == 0 && r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
   out.Entry("Stufenanpassung", race ? Format("%+d", race->crModifier) : "—");
 
-  // The special abilities, one per line.
+  // The special abilities, one per line, as the sheet's notes read them (spell-like
+  // abilities among them); the template option is the head's template already.
   std::vector<std::string> abilityLines;
-  auto collect = [&abilityLines](const TextBuffer* t) {
-    if (!t || !t->data || !t->length) return;
-    std::string text(t->data, t->length), line;
-    for (size_t i = 0; i <= text.size(); ++i) {
-      if (i < text.size() && text[i] != '\n') {
-        line += text[i];
-        continue;
-      }
-      // The build's note of the template option is the head's template already.
-      if (!line.empty() && line.rfind("Template: ", 0) != 0) abilityLines.push_back(line);
-      line.clear();
-    }
-  };
-  collect(c->specialText);
-  for (const TextBuffer* t : c->texts) collect(t);
+  for (const std::string& line : NoteLines(c))
+    if (!line.empty() && line.rfind("Template: ", 0) != 0) abilityLines.push_back(line);
   if (!abilityLines.empty()) {
     out.lines->push_back("");
     out.Add("Besondere Fähigkeiten:");
     for (const std::string& line : abilityLines) out.Add(line, 4, 2);
-  }
-  std::vector<std::string> spellLike = SpellLikeLines(c);
-  if (!spellLike.empty()) {
-    out.lines->push_back("");
-    out.Add("Zauberähnliche Fähigkeiten:");
-    for (const std::string& line : spellLike) out.Add(line, 4, 2);
   }
 
   // Spells and powers by level with their save DCs.

@@ -262,14 +262,14 @@ TEST_F(Viewer, ListingsEndInTheEndMenu) {
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_NE(run.output.find(kEndMenu), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find(kKeyHelp), std::string::npos);
-    EXPECT_EQ(run.output.find("Template: Keins\n") != std::string::npos, input[2] == '1');
+    EXPECT_EQ(run.output.find("Template: Keine\n") != std::string::npos, input[2] == '1');
   }
   // The asked type (0) and monster (43) decide the listing.
   ProgramRun chosen = Run("401 0 0 0 0 0 1\n0\n43\nq");
   ASSERT_TRUE(EndedWith(chosen, 0));
   EXPECT_NE(chosen.output.find("(Typ wählen!:)\n"), std::string::npos) << chosen.output;
   EXPECT_NE(chosen.output.find("(Monster wählen!:)\n"), std::string::npos);
-  size_t head = chosen.output.find("\n\n\nOtyugh:\n\nTemplate: Keins\n");
+  size_t head = chosen.output.find("\n\n\nOtyugh:\n\nTemplate: Keine\n");
   ASSERT_NE(head, std::string::npos) << chosen.output;
   EXPECT_LT(head, chosen.output.find(kEndMenu));
   EXPECT_LE(CountOf(chosen.output, "Template: "), 11);

@@ -175,7 +175,7 @@ TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
   SetOutputLevels(0, -1);
   gProcess.labelFlag = labels;
   gProcess.debugOutput = debug;
-  EXPECT_NE(out.find("(Template wählen!\n0: Template: Keins, TW Erhöhung: 0\n1: Template: Celestial, TW Erhöhung: 1\n:)"),
+  EXPECT_NE(out.find("(Template wählen!\n0: Template: Keine, TW Erhöhung: 0\n1: Template: Himmlische Kreatur, TW Erhöhung: 1\n:)"),
             std::string::npos)
       << out;
   FreeCharBonuses(c);

@@ -1,5 +1,5 @@
 // What a person reads names every row by its display name: over a fixed-seed corpus of
-// every kind under both rule sets, no sheet shows a table key, an English type or size,
+// every kind under both rule sets, no sheet or stat block shows a table key, an English type or size,
 // a note that sends the reader to a description, or an unnamed favoured enemy.
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 #include "generator/creation.h"
 #include "generator/source_fixture.h"
 #include "shell/sheet.h"
+#include "shell/statblock.h"
 
 using namespace debugspace;
 
@@ -78,7 +79,7 @@ class DisplayNames : public generator_test::CreationFixture {
   Char* c_ = nullptr;
 };
 
-TEST_F(DisplayNames, SheetsShowNoKeysNoEnglishAndNameWhatTheyMean) {
+TEST_F(DisplayNames, SheetsAndStatBlocksShowNoKeysNoEnglishAndNameWhatTheyMean) {
   int spellLike = 0, rangers = 0, crafts = 0;
   for (RuleSet rules : {kRulesOwn, kRulesSrd35}) {
     UseRules(rules);
@@ -93,6 +94,7 @@ TEST_F(DisplayNames, SheetsShowNoKeysNoEnglishAndNameWhatTheyMean) {
       rangers += notes.find(" Kreaturenarten") != std::string::npos;
       std::string sheet = SheetOf(c_);
       crafts += sheet.find("│   Handwerk (") != std::string::npos;
+      for (const std::string& row : StatBlock(c_, 78)) sheet += row + "\n";
       for (const char* sent : {"siehe Beschreibung", "Kreaturenarten"})
         EXPECT_EQ(sheet.find(sent), std::string::npos) << "creature " << n << ": " << sent << "\n" << sheet;
       std::string line;

@@ -72,7 +72,7 @@ std::string Compare(const std::string& sheet, const std::string& block) {
       kBlockInit(R"(\nInitiative: ([+-]\d+))"),
       kBlockAc(R"(\nRüstungsklasse: (-?\d+)(?: \(([^)]*)\))?, Berührung (-?\d+), auf dem falschen Fuß (-?\d+))"),
       kSaves(R"(\nRettungswürfe: Zähigkeit ([+-]\d+), Reflex ([+-]\d+), Wille ([+-]\d+))"),
-      kMonster(R"(Monster: *\S+ TW: +(\d+))"), kClass(R"(Klasse: +\S+ Level: +(\d+))");
+      kMonster(R"(Monster: *[^│]+? TW: +(\d+))"), kClass(R"(Klasse: +[^│]+? Level: +(\d+))");
   same("TP", Int(sheet, kHp), Int(block, kDice, 2));
   same("Initiative", Int(sheet, kInit), Int(block, kBlockInit));
   const char* saves[3] = {"Zähigkeit", "Reflex", "Wille"};
