@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "generator/creation.h"
-#include "generator/source_fixture.h"
-#include "shell/sheet.h"
+#include "shell/sheet_fixture.h"
 #include "shell/statblock.h"
 
 using namespace debugspace;
@@ -54,30 +53,7 @@ bool KeyLike(const std::string& word) {
   return false;
 }
 
-class DisplayNames : public generator_test::CreationFixture {
- protected:
-  void SetUp() override {
-    CreationFixture::SetUp();
-    c_ = new Char();
-  }
-  void TearDown() override {
-    FreeCharBonuses(c_);
-    delete c_;
-    gProcess.silent = false;
-    CreationFixture::TearDown();
-  }
-  std::string SheetOf(Char* c) {
-    gProcess.silent = true;
-    gProcess.consistencyText = TextCreate("display-names-test");
-    PrintChar(c, 1, 1, nullptr);
-    std::string sheet(gProcess.consistencyText->data, gProcess.consistencyText->length);
-    TextDestroy(gProcess.consistencyText);
-    gProcess.consistencyText = nullptr;
-    gProcess.silent = false;
-    return sheet;
-  }
-  Char* c_ = nullptr;
-};
+using DisplayNames = shell_test::SheetFixture;
 
 TEST_F(DisplayNames, SheetsAndStatBlocksShowNoKeysNoEnglishAndNameWhatTheyMean) {
   int spellLike = 0, rangers = 0, crafts = 0;
@@ -92,7 +68,7 @@ TEST_F(DisplayNames, SheetsAndStatBlocksShowNoKeysNoEnglishAndNameWhatTheyMean) 
       std::string notes = c_->specialText ? std::string(c_->specialText->data, c_->specialText->length) : "";
       spellLike += notes.find("Zauberähnliche Fähigkeiten: siehe Beschreibung") != std::string::npos;
       rangers += notes.find(" Kreaturenarten") != std::string::npos;
-      std::string sheet = SheetOf(c_);
+      std::string sheet = SheetText(c_);
       crafts += sheet.find("│   Handwerk (") != std::string::npos;
       for (const std::string& row : StatBlock(c_, 78)) sheet += row + "\n";
       for (const char* sent : {"siehe Beschreibung", "Kreaturenarten"})

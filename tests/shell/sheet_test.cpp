@@ -16,6 +16,7 @@
 #include "platform/console.h"
 #include "shell/figures.h"
 #include "shell/sheet.h"
+#include "shell/sheet_fixture.h"
 #include "source/reader.h"
 #include "text_util.h"
 
@@ -94,19 +95,8 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-class Sheet : public generator_test::CreationFixture {
+class Sheet : public shell_test::SheetFixture {
  protected:
-  void SetUp() override {
-    CreationFixture::SetUp();
-    c_ = new Char();
-    Wire(c_);
-  }
-  void TearDown() override {
-    FreeCharBonuses(c_);
-    delete c_;
-    gProcess.silent = false;
-    CreationFixture::TearDown();
-  }
   // Kinds 0 (characters), 1 (monsters), 2 (mixed), 4 (NPC classes) and -1 (any) in turn.
   void Build(int n) {
     const int kinds[] = {0, 1, 2, 4, -1};
@@ -114,17 +104,7 @@ class Sheet : public generator_test::CreationFixture {
     CreateCreature(c_, 1);
   }
   // The sheet's lines, as the consistency check collects them.
-  std::vector<std::string> SheetLines(Char* c) {
-    gProcess.silent = true;
-    gProcess.consistencyText = TextCreate("sheet-test");
-    PrintChar(c, 1, 1, nullptr);
-    std::vector<std::string> lines = Lines(std::string(gProcess.consistencyText->data, gProcess.consistencyText->length));
-    TextDestroy(gProcess.consistencyText);
-    gProcess.consistencyText = nullptr;
-    gProcess.silent = false;
-    return lines;
-  }
-  Char* c_ = nullptr;
+  std::vector<std::string> SheetLines(Char* c) { return Lines(SheetText(c)); }
 };
 
 int Companions(const Char* c) {
