@@ -2,6 +2,7 @@
 // every kind under both rule sets; and unadvanced monsters against their rule-book blocks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -25,6 +26,16 @@ class StatBlockTest : public shell_test::SheetFixture {
       text = text.substr(0, text.find(start));
     return text;
   }
+  // The creature's export records (its companions' follow nested after its own).
+  std::string ExportText(Char* c) {
+    FILE* f = tmpfile();
+    PrintChar(c, 1, 1, f);
+    std::string text(static_cast<size_t>(ftell(f)), '\0');
+    rewind(f);
+    text.resize(fread(text.data(), 1, text.size(), f));
+    fclose(f);
+    return "\n" + text;
+  }
   // The block's head (the creature's own entries), continuation lines joined.
   std::string Head(Char* c) {
     std::string head;
@@ -42,6 +53,27 @@ int Int(const std::string& text, const std::regex& pattern, int group = 1) {
   return std::regex_search(text, m, pattern) ? std::stoi(m.str(group)) : -9999;
 }
 
+const std::regex kDice(R"(\nTrefferwürfel: ([0-9W+-]+) \((-?\d+) TP, Durchschnitt (-?\d+)\))"),
+    kBlockInit(R"(\nInitiative: ([+-]\d+))"),
+    kBlockAc(R"(\nRüstungsklasse: (-?\d+)(?: \(([^)]*)\))?, Berührung (-?\d+), auf dem falschen Fuß (-?\d+))"),
+    kSaves(R"(\nRettungswürfe: Zähigkeit ([+-]\d+), Reflex ([+-]\d+), Wille ([+-]\d+))");
+
+// The figures the export and the block both give: hit points, armour class, initiative, saves.
+std::string CompareExport(const std::string& exported, const std::string& block) {
+  std::ostringstream faults;
+  auto first = [&](const char* key) { return Int(exported, std::regex(std::string("\n") + key + "=(-?\\d+)")); };
+  auto same = [&](const char* what, int a, int b) {
+    if (a != b) faults << what << ": export " << a << ", block " << b << "\n";
+  };
+  same("TP", first("TP"), Int(block, kDice, 2));
+  same("RK", first("RK"), Int(block, kBlockAc));
+  same("INITIATIVE", first("INITIATIVE"), Int(block, kBlockInit));
+  same("RWFORT", first("RWFORT"), Int(block, kSaves, 1));
+  same("RWREF", first("RWREF"), Int(block, kSaves, 2));
+  same("RWWIL", first("RWWIL"), Int(block, kSaves, 3));
+  return faults.str();
+}
+
 // Every figure both show is the same; armour class parts add up, touch and flat-footed follow them.
 std::string Compare(const std::string& sheet, const std::string& block) {
   std::ostringstream faults;
@@ -50,10 +82,6 @@ std::string Compare(const std::string& sheet, const std::string& block) {
   };
   static const std::regex kHp(R"(Trefferpunkte: (-?\d+))"), kInit(R"(│ Initiative: (-?\d+))"),
       kAc(R"(│ RK +(-?\d+) = 10)"), kParts(R"(│ RK[^\n]*\n│ +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +(-?\d+) +│)"),
-      kDice(R"(\nTrefferwürfel: ([0-9W+-]+) \((-?\d+) TP, Durchschnitt (-?\d+)\))"),
-      kBlockInit(R"(\nInitiative: ([+-]\d+))"),
-      kBlockAc(R"(\nRüstungsklasse: (-?\d+)(?: \(([^)]*)\))?, Berührung (-?\d+), auf dem falschen Fuß (-?\d+))"),
-      kSaves(R"(\nRettungswürfe: Zähigkeit ([+-]\d+), Reflex ([+-]\d+), Wille ([+-]\d+))"),
       kMonster(R"(Monster: *[^│]+? TW: +(\d+))"), kClass(R"(Klasse: +[^│]+? Level: +(\d+))");
   same("TP", Int(sheet, kHp), Int(block, kDice, 2));
   same("Initiative", Int(sheet, kInit), Int(block, kBlockInit));
@@ -110,7 +138,7 @@ std::string Compare(const std::string& sheet, const std::string& block) {
   return faults.str();
 }
 
-TEST_F(StatBlockTest, FiguresEqualTheSheetsForEveryKindUnderBothRuleSets) {
+TEST_F(StatBlockTest, FiguresEqualTheSheetsAndTheExportsForEveryKindUnderBothRuleSets) {
   const int kinds[] = {0, 1, 2, 4, -1};
   int compared = 0;
   for (RuleSet rules : {kRulesOwn, kRulesSrd35}) {
@@ -126,6 +154,7 @@ TEST_F(StatBlockTest, FiguresEqualTheSheetsForEveryKindUnderBothRuleSets) {
         EXPECT_EQ(Compare(OwnSheet(c), Head(c)), "") << "rules " << rules << " creature " << n;
         ++compared;
       }
+      EXPECT_EQ(CompareExport(ExportText(c_), Head(c_)), "") << "rules " << rules << " creature " << n;
     }
   }
   EXPECT_GT(compared, 800);
