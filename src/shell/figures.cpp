@@ -497,6 +497,10 @@ std::vector<std::string> NoteLines(const Char* c) {
   return lines;
 }
 
-std::string AttackName(const CharAttack& a) { return DisplayKeys(a.name); }
+std::string AttackName(const CharAttack& a) {
+  // "Slap" is the key the attack rules look up (a dragon's tail slap).
+  if (strcmp(a.name, "Slap") == 0) return "Schwanzhieb";
+  return DisplayKeys(a.name);
+}
 
 }  // namespace RUNTIME_NS

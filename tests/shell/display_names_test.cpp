@@ -19,7 +19,7 @@ namespace {
 const std::set<std::string> kEnglish = {"Fine",     "Diminutive", "Tiny",   "Small",    "Medium",    "Large",
                                         "Huge",     "Gargantuan", "Colossal", "Ooze",   "Undead",    "Animal",
                                         "Construct", "Dragon",    "Elemental", "Fey",   "Giant",     "Outsider",
-                                        "Plant",    "Vermin",     "Magical", "Monstrous", "Beast"};
+                                        "Plant",    "Vermin",     "Magical", "Monstrous", "Beast", "Slap"};
 
 // The words of a line: runs of letters (UTF-8 letters taken whole).
 std::vector<std::string> Words(const std::string& line) {
