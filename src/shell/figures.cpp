@@ -357,22 +357,6 @@ std::vector<std::string> SpellLikeLines(const Char* c) {
 
 namespace {
 
-// Ability lines the notes keep for the export whose wording sends the reader elsewhere:
-// what a person reads instead.
-struct Reworded {
-  const char* stored;
-  const char* shown;
-};
-const Reworded kReworded[] = {
-    {"Odemwaffe: Kegel oder Strahl aus Staub, Splittern, Salz oder anderem, Art und Nebenwirkung siehe Beschreibung; "
-     "REF- oder ZÄH-RW mildert oder verhindert sie",
-     "Odemwaffe: Kegel oder Strahl aus Staub, Splittern, Salz oder anderem, der Schaden und oft eine Nebenwirkung "
-     "bringt; REF- oder ZÄH-RW mildert oder verhindert sie"},
-    {"Psi-ähnliche Fähigkeiten: psionische Kräfte ohne Kraftpunkte, siehe Beschreibung",
-     "Psi-ähnliche Fähigkeiten: manifestiert psionische Kräfte als angeborene Fähigkeit, ohne Kraftpunkte"},
-    {"Psionische Kräfte: manifestiert Kräfte aus eigenem Kraftpunktevorrat wie ein Psion, siehe Beschreibung",
-     "Psionische Kräfte: manifestiert Kräfte aus eigenem Kraftpunktevorrat wie ein Psion"},
-};
 const char kSpellLike[] = "Zauberähnliche Fähigkeiten: siehe Beschreibung";
 // Lines the generator writes without a line end; the next ability follows on a line of its own.
 const char* const kUnterminated[] = {"feet wirken", "von Outsidern"};
@@ -473,8 +457,6 @@ void AddNote(const Char* c, std::string line, std::vector<std::string>& lines) {
     }
     return;
   }
-  for (const Reworded& r : kReworded)
-    if (line == r.stored) line = r.shown;
   lines.push_back(DisplayKeys(line));
 }
 
