@@ -328,7 +328,9 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
     }
     int d0 = std::stoi(m.str(3)), d1 = std::stoi(m.str(4)), d2 = std::stoi(m.str(5));
     std::string damage = d0 <= 0 || d1 <= 0 ? std::to_string(d2) : Format("%dW%d", d0, d1) + (d2 ? Format("%+d", d2) : "");
-    std::string shown = Shown(gSource.equipment, gSource.equipmentCount, m.str(2)) + " " + bonuses + " (" + damage + ")";
+    // A weapon's key reads as its display name, a dragon's tail slap in German.
+    std::string name = m.str(2) == "Slap" ? "Schwanzhieb" : Shown(gSource.equipment, gSource.equipmentCount, m.str(2));
+    std::string shown = name + " " + bonuses + " (" + damage + ")";
     size_t row = attacks.find("\n" + m.str(1));
     if (row == std::string::npos || attacks.substr(row, attacks.find('\n', row + 1) - row).find(shown) == std::string::npos)
       faults << "MONSTERATTACK=" << v << ": not \"" << shown << "\" on the sheet\n";
