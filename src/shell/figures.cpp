@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "generator/combat.h"
+#include "generator/spells.h"
 #include "generator/details.h"
 #include "source/reader.h"
 #include "source/records.h"
@@ -331,6 +332,40 @@ int SpellCharSlots(const Char* c) {
 bool Psionic(const Char* c, int slot) {
   const CharSource* k = ClassAt(c->classes[slot]);
   return k && k->powerType != 0;
+}
+
+bool CastsAnything(const Char* c, int slot) {
+  for (int level = 0; level < 10; ++level)
+    if (c->spellsToDraw[slot][level] >= 0) return true;
+  return false;
+}
+
+std::vector<int> ChosenAt(const Char* c, int slot, int level, int count) {
+  std::vector<int> chosen;
+  for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
+    int x = c->spellsChosen[slot][level][i];
+    if (x >= 0 && x < count) chosen.push_back(x);
+  }
+  return chosen;
+}
+
+std::string SpellLevelHead(const Char* c, int slot, int level) {
+  const CharSource* k = ClassAt(c->classes[slot]);
+  if (k && CastsFromKnown(c, *k))
+    return Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
+                  c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
+  return Format("Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
+}
+
+std::string DomainSpellList(const Char* c) {
+  std::string names;
+  for (int level = 1; level < 10; ++level) {
+    int sp = c->domainSpells[level];
+    if (sp < 0 || sp >= gSource.spellCount) continue;
+    if (!names.empty()) names += ", ";
+    names += Format("%d: %s", level, SpellName(sp));
+  }
+  return names;
 }
 
 std::vector<std::string> SpellLikeLines(const Char* c) {

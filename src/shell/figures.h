@@ -110,6 +110,15 @@ std::string DisplayKeys(const std::string& text);
 int SpellCharSlots(const Char* c);
 bool Psionic(const Char* c, int slot);
 
+// Whether a class slot has spells or powers to show (a level with slots drawn).
+bool CastsAnything(const Char* c, int slot);
+// The chosen spells (or powers) of a slot at one level: valid indices of `count` records.
+std::vector<int> ChosenAt(const Char* c, int slot, int level, int count);
+// The head of a spell level's row: "Grad 1 (5 bekannt, 7/Tag, SG 14): ".
+std::string SpellLevelHead(const Char* c, int slot, int level);
+// The domain spells by level: "1: Schutz vor Bösem, 2: …"; empty when none.
+std::string DomainSpellList(const Char* c);
+
 // A monster's spell-like abilities, one line each ("3/Tag: Feuerball (SG 15)",
 // "Zauberstufe 12"): a spell marked "{n}" in the row is of level n and shows its save DC,
 // 10 + n + the creature's Charisma modifier. Empty for creatures without any.

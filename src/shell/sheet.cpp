@@ -288,20 +288,17 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     int cls = c->classes[slot];
     if (cls < 0 || cls >= gSource.classCount) continue;
     const CharSource& k = gSource.classes[cls];
-    bool any = false;
-    for (int level = 0; level < 10; ++level) any = any || c->spellsToDraw[slot][level] >= 0;
-    if (!any) continue;
+    if (!CastsAnything(c, slot)) continue;
+    auto listed = [](const std::vector<int>& chosen, const char* (*name)(int)) {
+      std::string names;
+      for (int x : chosen) names += (names.empty() ? "" : ", ") + std::string(name(x));
+      return names;
+    };
     if (k.powerType != 0) {
       out.Wide(Format("   %s (Kraftpunkte %d):", ClassName(cls), c->PowerPoints));
       for (int level = 0; level < 10; ++level) {
         if (c->spellsToDraw[slot][level] <= 0) continue;
-        std::string names;
-        for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
-          int p = c->spellsChosen[slot][level][i];
-          if (p < 0 || p >= gSource.powerCount) continue;
-          if (!names.empty()) names += ", ";
-          names += PowerName(p);
-        }
+        std::string names = listed(ChosenAt(c, slot, level, gSource.powerCount), PowerName);
         for (const std::string& line : Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
           out.Wide("     " + line);
       }
@@ -310,27 +307,12 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     out.Wide(Format("   %s (Zauberstufe %d):", ClassName(cls), c->casterLevel[slot]));
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
-      std::string row = CastsFromKnown(c, k) ? Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
-                                               c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level))
-                                      : Format("Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level],
-                                               SpellDC(c, slot, -1, level));
-      std::string names;
-      for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
-        int sp = c->spellsChosen[slot][level][i];
-        if (sp < 0 || sp >= gSource.spellCount) continue;
-        if (!names.empty()) names += ", ";
-        names += SpellName(sp);
-      }
-      for (const std::string& line : Wrap(row + (names.empty() ? "-" : names))) out.Wide("     " + line);
+      std::string names = listed(ChosenAt(c, slot, level, gSource.spellCount), SpellName);
+      for (const std::string& line : Wrap(SpellLevelHead(c, slot, level) + (names.empty() ? "-" : names)))
+        out.Wide("     " + line);
     }
     if (k.domains > 0) {
-      std::string names;
-      for (int level = 1; level < 10; ++level) {
-        int sp = c->domainSpells[level];
-        if (sp < 0 || sp >= gSource.spellCount) continue;
-        if (!names.empty()) names += ", ";
-        names += Format("%d: %s", level, SpellName(sp));
-      }
+      std::string names = DomainSpellList(c);
       if (!names.empty())
         for (const std::string& line : Wrap("Domänenzauber: " + names)) out.Wide("     " + line);
     }

@@ -472,9 +472,7 @@ void Block(const Char* c, Out& out, const std::string& heading) {
   for (int slot = 0; slot < c->classCount && slot < kMaxClassSlots; ++slot) {
     const CharSource* k = ClassAt(c->classes[slot]);
     if (!k) continue;
-    bool any = false;
-    for (int level = 0; level < 10; ++level) any = any || c->spellsToDraw[slot][level] >= 0;
-    if (!any) continue;
+    if (!CastsAnything(c, slot)) continue;
     if (!spellsHead) {
       out.lines->push_back("");
       out.Add(HasSpells(c, false) ? (HasSpells(c, true) ? "Zauber und Kräfte:" : "Zauber:") : "Kräfte:");
@@ -485,12 +483,8 @@ void Block(const Char* c, Out& out, const std::string& heading) {
       for (int level = 0; level < 10; ++level) {
         if (c->spellsToDraw[slot][level] <= 0) continue;
         std::string names;
-        for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
-          int p = c->spellsChosen[slot][level][i];
-          if (p < 0 || p >= gSource.powerCount) continue;
-          names += (names.empty() ? "" : ", ") +
-                   Format("%s (SG %d)", DisplayName(gSource.powers[p]), PowerDC(c, slot, p, level));
-        }
+        for (int p : ChosenAt(c, slot, level, gSource.powerCount))
+          names += (names.empty() ? "" : ", ") + Format("%s (SG %d)", PowerName(p), PowerDC(c, slot, p, level));
         out.Add(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + (names.empty() ? "—" : names), 6, 4);
       }
       continue;
@@ -498,25 +492,13 @@ void Block(const Char* c, Out& out, const std::string& heading) {
     out.Add(Format("%s (Zauberstufe %d):", DisplayName(*k), c->casterLevel[slot]), 4, 2);
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
-      std::string row = CastsFromKnown(c, *k)
-                            ? Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
-                                     c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level))
-                            : Format("Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level],
-                                     SpellDC(c, slot, -1, level));
       std::string names;
-      for (int i = 0; i < c->spellsChosenCount[slot][level] && i < 10; ++i) {
-        int sp = c->spellsChosen[slot][level][i];
-        if (sp >= 0 && sp < gSource.spellCount) names += (names.empty() ? "" : ", ") + std::string(DisplayName(gSource.spells[sp]));
-      }
-      out.Add(row + (names.empty() ? "—" : names), 6, 4);
+      for (int sp : ChosenAt(c, slot, level, gSource.spellCount))
+        names += (names.empty() ? "" : ", ") + std::string(SpellName(sp));
+      out.Add(SpellLevelHead(c, slot, level) + (names.empty() ? "—" : names), 6, 4);
     }
     if (k->domains > 0) {
-      std::string names;
-      for (int level = 1; level < 10; ++level) {
-        int sp = c->domainSpells[level];
-        if (sp >= 0 && sp < gSource.spellCount)
-          names += (names.empty() ? "" : ", ") + Format("%d: %s", level, DisplayName(gSource.spells[sp]));
-      }
+      std::string names = DomainSpellList(c);
       if (!names.empty()) out.Add("Domänenzauber: " + names, 6, 4);
     }
   }
