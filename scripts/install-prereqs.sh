@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# What the build needs on a Debian machine: g++ and cmake always, GoogleTest for the tests
-# (`test`), Google Benchmark for `make bench` (`bench`). Installs with apt-get only what is
+# What the build needs on a Debian machine: g++, cmake and the JSON library always, GoogleTest
+# and the JSON Schema validator for the tests (`test`), Google Benchmark for `make bench` (`bench`). Installs with apt-get only what is
 # missing (through sudo when not root); when everything is there it prints nothing and
 # never touches the network. PREREQS_DRY_RUN=1 only names what it would install.
 set -euo pipefail
@@ -29,11 +29,18 @@ fi
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 for need in "$@"; do
   case "$need" in
-    run) ;;
+    run)
+      if [ $compiler = no ] || ! has_header nlohmann/json.hpp; then
+        missing+=(nlohmann-json3-dev)
+      fi ;;
     test)
       # Without a compiler the library cannot be looked for: install it with the compiler.
       if [ $compiler = no ] || ! has_header gtest/gtest.h || ! has_library gtest; then
         missing+=(libgtest-dev)
+      fi
+      # The actor exports are checked against their schema by Debian's Python validator.
+      if ! /usr/bin/python3 -c 'import jsonschema' >/dev/null 2>&1; then
+        missing+=(python3-jsonschema)
       fi ;;
     bench)
       if [ $compiler = no ] || ! has_header benchmark/benchmark.h || ! has_library benchmark; then
