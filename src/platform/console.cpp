@@ -228,7 +228,7 @@ void DrawTerminal(ScreenBuffer* s) {
     const char* status = gStatus;
     bool wide = UsedWidth(s) > columns;
     if (!*status && s->usedRows > window) {
-      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [j/k] [Bild\u2191/\u2193] [Pos1/Ende]%s: Blättern", s->top + 1,
+      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende]%s: Blättern", s->top + 1,
                s->top + window, s->usedRows, wide ? " [h/l] [\u2190/\u2192]" : "");
       status = hint;
     } else if (!*status && wide) {

@@ -35,7 +35,7 @@ constexpr const char* kKeyHelp =
     "[n]  : Neu starten\n[+/-]: TW erhöhen/senken\n[1-0]: Screenbuffer Anwählen\n";
 // The keys added to the ones above, in a line of their own.
 constexpr const char* kMoreKeys =
-    "[j/k] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
+    "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
 // The stat block key, below the keys above.
 constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n";
 // A single damage entry and the remaining hit points stay within these bounds.
@@ -429,8 +429,8 @@ void ViewerLoop(int screen) {
     else if (lower == 'w') screen = n;
     else if (key >= '0' && key <= '9' && key - '0' <= n) screen = key - '0';
     else if (lower == 'g') screen = ChooseScreen(screen);
-    else if (lower == 'j' || key == kKeyDown) ConsoleScroll(Screen(screen), 1);
-    else if (lower == 'k' || key == kKeyUp) ConsoleScroll(Screen(screen), -1);
+    else if (key == kKeyDown) ConsoleScroll(Screen(screen), 1);
+    else if (key == kKeyUp) ConsoleScroll(Screen(screen), -1);
     else if (key == kKeyPageDown) ConsoleScroll(Screen(screen), ConsoleWindowRows() - 1);
     else if (key == kKeyPageUp) ConsoleScroll(Screen(screen), 1 - ConsoleWindowRows());
     else if (key == kKeyHome) ConsoleScroll(Screen(screen), kScrollTop);
