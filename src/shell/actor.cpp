@@ -630,10 +630,13 @@ Json Builder::Build(const Link& link) {
   actor["type"] = "npc";
   actor["img"] = "icons/svg/mystery-man.svg";
   actor["system"] = std::move(system);
-  static const std::map<std::string, double> kTokenSize = {{"fine", 0.5}, {"dim", 0.5}, {"tiny", 0.5}, {"sm", 1},
-                                                           {"med", 1},    {"lg", 2},    {"huge", 3},   {"grg", 4},
-                                                           {"col", 6}};
-  double tokenSize = kTokenSize.at(SizeCode(c_));
+  // Squares a token covers by size (a static table: a static map would outlive the
+  // allocation tracker's leak check).
+  static const char* const kCodes[] = {"fine", "dim", "tiny", "sm", "med", "lg", "huge", "grg", "col"};
+  static const double kSquares[] = {0.5, 0.5, 0.5, 1, 1, 2, 3, 4, 6};
+  double tokenSize = 1;
+  for (int i = 0; i < 9; ++i)
+    if (!strcmp(SizeCode(c_), kCodes[i])) tokenSize = kSquares[i];
   actor["prototypeToken"] = {{"name", link.name},
                              {"img", "icons/svg/mystery-man.svg"},
                              {"width", tokenSize},
@@ -685,6 +688,13 @@ std::string ActorJson(const Char* c) {
   std::vector<Link> links = Links({c}, false);
   if (links.empty()) return "{}";
   return Builder(c, 1).Build(links[0]).dump(2);
+}
+
+std::vector<std::string> ActorFiles(const Char* c) {
+  std::vector<std::string> files;
+  int index = 0;
+  for (const Link& link : Links({c}, true)) files.push_back(Builder(link.c, ++index).Build(link).dump(2));
+  return files;
 }
 
 std::string ActorsJson(const std::vector<const Char*>& creatures) {

@@ -16,5 +16,7 @@ namespace RUNTIME_NS {
 std::string ActorJson(const Char* c);
 // The actors of the given creatures and of all their companions, as one JSON array.
 std::string ActorsJson(const std::vector<const Char*>& creatures);
+// The creature's actor and then each of its companions' (as in ActorsJson), one object each.
+std::vector<std::string> ActorFiles(const Char* c);
 
 }  // namespace RUNTIME_NS
