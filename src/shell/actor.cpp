@@ -683,7 +683,7 @@ void Builder::Possessions() {
 void Builder::NaturalAttacks() {
   if (c_->kind != 1) return;
   int rows = 0;
-  for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i) rows += c_->naturals[i].category == 0;
+  for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i) rows += c_->naturals[i].category >= 0;
   for (int category = 0; category < 4; ++category) {
     int best = INT32_MIN;
     for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i)
@@ -708,10 +708,10 @@ void Builder::NaturalAttacks() {
                      {"attackBonus", ""},
                      {"attackParts", Json::array()},
                      {"ability", {{"attack", "str"}, {"damage", "str"}, {"damageMult", 1}, {"critRange", 20}, {"critMult", 2}}},
-                     {"damage",
-                      {{"parts", Json::array({Json::array({a.damage[1] > 0 ? Format("%dd%d", a.damage[0], a.damage[1])
-                                                                           : Format("%d", a.damage[0]),
-                                                           "", NaturalDamageType(a.name)})})}}}};
+                     {"damage", {{"parts", Json::array()}}}};
+      // An attack without dice (a touch) deals no damage of its own.
+      if (a.damage[0] > 0 && a.damage[1] > 0)
+        system["damage"]["parts"].push_back({Format("%dd%d", a.damage[0], a.damage[1]), "", NaturalDamageType(a.name)});
       if (a.step > 0)
         for (int k = 1; k < a.number; ++k) system["attackParts"].push_back({std::to_string(-k * a.step), Format("Attack %d", k + 1)});
       int copies = category == 0 && rows == 1 && a.number > 1 && a.step == 0 ? a.number : 1;
@@ -1006,7 +1006,9 @@ Json Builder::System(const Link& link) {
   Json system = ActorDefaults();
   for (int a = 0; a < kAttributes; ++a) {
     Json& ab = system["abilities"][kAbilityKeys[a]];
-    int score = c_->absent[a] ? 0 : Abilities(c_)[a];
+    // An absent score keeps the sheet's figure; the racial item's noCon/noInt flags tell
+    // the tabletop to ignore it.
+    int score = Abilities(c_)[a];
     ab["value"] = score;
     ab["total"] = score;
     ab["mod"] = c_->absent[a] ? 0 : Modifiers(c_)[a];
