@@ -1140,13 +1140,13 @@ std::vector<Link> Links(const std::vector<const Char*>& creatures, bool withComp
 std::string ActorJson(const Char* c) {
   std::vector<Link> links = Links({c}, false);
   if (links.empty()) return "{}";
-  return Builder(c, 1).Build(links[0]).dump(2);
+  return Builder(c, 1).Build(links[0]).dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
 std::vector<std::string> ActorFiles(const Char* c) {
   std::vector<std::string> files;
   int index = 0;
-  for (const Link& link : Links({c}, true)) files.push_back(Builder(link.c, ++index).Build(link).dump(2));
+  for (const Link& link : Links({c}, true)) files.push_back(Builder(link.c, ++index).Build(link).dump(2, ' ', false, Json::error_handler_t::replace));
   return files;
 }
 
@@ -1154,7 +1154,7 @@ std::string ActorsJson(const std::vector<const Char*>& creatures) {
   Json all = Json::array();
   int index = 0;
   for (const Link& link : Links(creatures, true)) all.push_back(Builder(link.c, ++index).Build(link));
-  return all.dump(2);
+  return all.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace RUNTIME_NS
