@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -875,13 +876,17 @@ void Builder::SpellLike(Json& system) {
       std::string remark;
       size_t paren = spell.find(" (");
       if (paren != std::string::npos) remark = spell.substr(paren), spell.resize(paren);
+      // The row's SRD name; without braces the level is the lowest on any class's list.
       std::string english = spell;
-      for (int x = 0; x < gSource.spellCount; ++x)
-        if (spell == DisplayName(gSource.spells[x])) {
-          english = SrdName(gSource.spells[x]);
-          break;
-        }
-      Add(english + remark, "spell", "icons/svg/daze.svg",
+      for (int x = 0; x < gSource.spellCount; ++x) {
+        if (spell != DisplayName(gSource.spells[x])) continue;
+        english = SrdName(gSource.spells[x]);
+        const int32_t* levels = gSource.spells[x].Levels();
+        for (int k = 0; brace == std::string::npos && levels && k < gSource.classCount; ++k)
+          if (levels[k] >= 0 && (level == 0 || levels[k] < level)) level = levels[k];
+        break;
+      }
+      Add(english, "spell", "icons/svg/daze.svg",
           {{"spellbook", "spelllike"},
            {"level", level},
            {"school", "uni"},
@@ -907,10 +912,6 @@ void Builder::MonsterAbilities() {
     // Abilities the creature lost (a skeleton's) are no longer in its text.
     if (x.text.length && !strstr(kept, x.text.c_str())) continue;
     std::string name = SrdName(x);
-    if (std::string(DisplayName(x)).find('(') != std::string::npos) {
-      std::string shown = DisplayName(x);
-      name += shown.substr(shown.find('(') - 1);
-    }
     if (std::find(done.begin(), done.end(), name) != done.end()) continue;
     done.push_back(name);
     Add(name, "feat", "icons/svg/aura.svg",
@@ -1000,6 +1001,28 @@ Json ActorDefaults() {
   };
 }
 
+// Touch and flat-footed armour class as the stat block reads them: touch without armour,
+// shield and natural armour; flat-footed without Dexterity and dodge bonuses (unless
+// uncanny dodge keeps them).
+std::pair<int, int> TouchAndFlatFooted(const Char* c) {
+  ArmorClass ac = ArmorClassOf(c);
+  int dexterity = ac.dexterity, natural = c->kind == 1 ? c->NaturalAC : 0, dodge = 0, bestNatural = 0;
+  if (c->kind == 1 && !c->mixed) dexterity = c->absent[1] ? 0 : c->MGE;
+  int naturalType = -1, dodgeType = -1;
+  for (int i = 0; i < gSource.bonusCount; ++i) {
+    if (gSource.bonuses[i].name == "Natürlich") naturalType = i;
+    if (gSource.bonuses[i].name == "Ausweichen") dodgeType = i;
+  }
+  for (const CharBonus* b = c->bonuses; b; b = b->next) {
+    if (b->variable != (int32_t)offsetof(Char, AC)) continue;
+    if (b->bonusType == naturalType) bestNatural = std::max(bestNatural, b->amount);
+    if (b->bonusType == dodgeType) dodge += b->amount;
+  }
+  int touch = ac.total - ac.armor - ac.shield - natural - bestNatural;
+  int flat = c->UncannyDodge ? ac.total : ac.total - std::max(dexterity, 0) - std::max(dodge, 0);
+  return {touch, flat};
+}
+
 int Feet(double metres) { return (int)std::lround(metres / 0.3); }
 
 Json Builder::System(const Link& link) {
@@ -1029,6 +1052,9 @@ Json Builder::System(const Link& link) {
   at["bab"]["total"] = AttackBase(c_);
   ArmorClass ac = ArmorClassOf(c_);
   at["ac"]["normal"]["total"] = ac.total;
+  auto [touch, flat] = TouchAndFlatFooted(c_);
+  at["ac"]["touch"]["total"] = touch;
+  at["ac"]["flatFooted"]["total"] = flat;
   const char* saveKeys[3] = {"ref", "will", "fort"};
   for (int i = 0; i < 3; ++i) {
     Breakdown b = Save(c_, i);
@@ -1070,9 +1096,20 @@ Json Builder::Build(const Link& link) {
   int dice = 0;
   for (const Json& item : items_)
     if (item["type"] == "class") dice += item["system"]["levels"].get<int>();
-  if (!Hoard(c_))
-    system["attributes"]["hp"]["base"] =
-        c_->shownHitPoints - c_->hitDieRolls - (c_->absent[2] ? 0 : Modifiers(c_)[2] * dice);
+  if (!Hoard(c_)) {
+    int base = c_->shownHitPoints - c_->hitDieRolls - (c_->absent[2] ? 0 : Modifiers(c_)[2] * dice);
+    // Fewer hit points than dice and Constitution give (a monster's scaled dice): the dice
+    // of the last class items give way, down to 1 per level.
+    for (size_t i = items_.size(); base < 0 && i-- > 0;) {
+      Json& item = items_[i];
+      if (item["type"] != "class") continue;
+      int hp = item["system"]["hp"].get<int>(), floor = item["system"]["levels"].get<int>();
+      int less = std::min(-base, std::max(hp - floor, 0));
+      item["system"]["hp"] = hp - less;
+      base += less;
+    }
+    system["attributes"]["hp"]["base"] = base;
+  }
   Possessions();
   NaturalAttacks();
   Spells(system);
@@ -1146,7 +1183,8 @@ std::string ActorJson(const Char* c) {
 std::vector<std::string> ActorFiles(const Char* c) {
   std::vector<std::string> files;
   int index = 0;
-  for (const Link& link : Links({c}, true)) files.push_back(Builder(link.c, ++index).Build(link).dump(2, ' ', false, Json::error_handler_t::replace));
+  for (const Link& link : Links({c}, true))
+    files.push_back(Builder(link.c, ++index).Build(link).dump(2, ' ', false, Json::error_handler_t::replace));
   return files;
 }
 
