@@ -279,6 +279,63 @@ bool Ranged(const CharItem& it) {
   return e && (e->attackType & 4) && !(e->attackType & 1);
 }
 
+// The SRD weapon table's damage type (B, P, S; "PS" piercing or slashing, "BP" bludgeoning
+// and piercing) and range increment in feet, by the name's words in alphabetical order.
+struct WeaponFacts {
+  const char* words;
+  const char* type;
+  int range;
+};
+constexpr WeaponFacts kWeaponFacts[] = {
+    {"gauntlet", "B", 0}, {"strike unarmed", "B", 0}, {"dagger", "PS", 10}, {"dagger punching", "P", 0},
+    {"gauntlet spiked", "P", 0}, {"light mace", "B", 0}, {"sickle", "S", 0}, {"club", "B", 10},
+    {"heavy mace", "B", 0}, {"morningstar", "BP", 0}, {"shortspear", "P", 20}, {"longspear", "P", 0},
+    {"quarterstaff", "B", 0}, {"spear", "P", 20}, {"crossbow heavy", "P", 120}, {"crossbow light", "P", 80},
+    {"dart", "P", 20}, {"javelin", "P", 30}, {"sling", "B", 50}, {"axe throwing", "S", 10},
+    {"hammer light", "B", 20}, {"handaxe", "S", 0}, {"kukri", "S", 0}, {"light pick", "P", 0}, {"sap", "B", 0},
+    {"light shield", "B", 0}, {"armor spiked", "P", 0}, {"light shield spiked", "P", 0}, {"short sword", "P", 0},
+    {"battleaxe", "S", 0}, {"flail", "B", 0}, {"longsword", "S", 0}, {"heavy pick", "P", 0}, {"rapier", "P", 0},
+    {"scimitar", "S", 0}, {"heavy shield", "B", 0}, {"heavy shield spiked", "P", 0}, {"trident", "P", 10},
+    {"warhammer", "B", 0}, {"falchion", "S", 0}, {"glaive", "S", 0}, {"greataxe", "S", 0}, {"greatclub", "B", 0},
+    {"flail heavy", "B", 0}, {"greatsword", "S", 0}, {"guisarme", "S", 0}, {"halberd", "PS", 0}, {"lance", "P", 0},
+    {"ranseur", "P", 0}, {"scythe", "PS", 0}, {"longbow", "P", 100}, {"composite longbow", "P", 110},
+    {"shortbow", "P", 60}, {"composite shortbow", "P", 70}, {"kama", "S", 0}, {"nunchaku", "B", 0}, {"sai", "B", 10},
+    {"siangham", "P", 0}, {"bastard sword", "S", 0}, {"dwarven waraxe", "S", 0}, {"whip", "S", 0},
+    {"axe double orc", "S", 0}, {"chain spiked", "P", 0}, {"dire flail", "B", 0}, {"gnome hammer hooked", "BP", 0},
+    {"sword two-bladed", "S", 0}, {"dwarven urgrosh", "PS", 0}, {"bolas", "B", 10}, {"crossbow hand", "P", 30},
+    {"crossbow heavy repeating", "P", 120}, {"crossbow light repeating", "P", 80}, {"shuriken", "P", 10}};
+
+// A weapon's facts by its SRD name ("Short Sword" finds "Sword, short"); null for none.
+const WeaponFacts* WeaponFactsOf(const std::string& srd) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char ch : Lower(srd) + " ") {
+    if ((ch >= 'a' && ch <= 'z') || ch == '-') {
+      word += ch;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  std::sort(words.begin(), words.end());
+  std::string key;
+  for (const std::string& w : words) key += (key.empty() ? "" : " ") + w;
+  for (const WeaponFacts& f : kWeaponFacts)
+    if (key == f.words) return &f;
+  return nullptr;
+}
+
+// Label and uid of a damage type code of the table above.
+std::pair<const char*, const char*> DamageType(const WeaponFacts* f) {
+  const std::string type = f ? f->type : "";
+  if (type == "B") return {"B", "damage-bludg"};
+  if (type == "P") return {"P", "damage-piercing"};
+  if (type == "S") return {"S", "damage-slashing"};
+  if (type == "PS") return {"P or S", "damage-piercing-or-slashing"};
+  if (type == "BP") return {"B and P", "damage-piercing-bludgeoning"};
+  return {"", "damage-untyped"};
+}
+
 // Damage type of a natural attack by the key of its row.
 const char* NaturalDamageType(const std::string& key) {
   static const char* const kBludgeoning[] = {"Hieb", "Flügel", "Huf", "Schwanzhieb", "Slap", "Tentakel", "Kopfstoß",
@@ -292,7 +349,7 @@ const char* NaturalDamageType(const std::string& key) {
     if (key == k) return "damage-piercing";
   for (const char* k : kSlashing)
     if (key == k) return "damage-piercing-or-slashing";
-  return "";
+  return "damage-untyped";
 }
 
 // The equipment row a stat-block attack names (weapons and the common natural attacks
@@ -336,6 +393,7 @@ class Builder {
   Json& Add(const std::string& name, const char* type, const char* img, const Json& system);
   Json System(const Link& link);
   void Classes();
+  void BaseChanges();
   void Feats();
   void Skills(Json& system);
   void Possessions();
@@ -419,7 +477,10 @@ void Builder::Classes() {
       type >= 0 ? CamelTag(SrdName(gSource.monsterTypes[type])) : std::string("humanoid");
   if (m) {
     const MonsterTypeSource& t = gSource.monsterTypes[type >= 0 ? type : m->type];
-    int levels = c_->Level - c_->classHitDice;
+    // A 1-HD creature with class levels has given up its racial die: the item stays for
+    // the creature type, with no level.
+    const int levels = std::max(c_->Level - c_->classHitDice, 0);
+    const bool none = levels == 0;
     // A row's own save progression (1 good, 2 poor per save) overrides its type's.
     int ref = m->saves[0] ? m->saves[0] : t.reflex, will = m->saves[1] ? m->saves[1] : t.will,
         fort = m->saves[2] ? m->saves[2] : t.fortitude;
@@ -429,23 +490,25 @@ void Builder::Classes() {
     if (c_->absent[3]) flags["noInt"] = true;
     Add(SrdName(gSource.monsterTypes[type >= 0 ? type : m->type]), "class", "icons/svg/mystery-man.svg",
                      {{"classType", "racial"},
-                      {"levels", std::max(levels, 1)},
-                      {"hd", std::max(c_->MonsterTWType, 1)},
+                      {"levels", levels},
+                      {"hd", std::clamp(c_->MonsterTWType, 4, 12)},
                       {"hp", 0},
-                      {"bab", Progression(t.attackType, true)},
+                      {"bab", Progression(none ? 3 : t.attackType, true)},
                       {"skillsPerLevel", t.skills},
                       {"creatureType", creatureType},
                       {"savingThrows",
-                       {{"fort", {{"value", Progression(fort, false)}}},
-                        {"ref", {{"value", Progression(ref, false)}}},
-                        {"will", {{"value", Progression(will, false)}}}}},
+                       {{"fort", {{"value", Progression(none ? 2 : fort, false)}}},
+                        {"ref", {{"value", Progression(none ? 2 : ref, false)}}},
+                        {"will", {{"value", Progression(none ? 2 : will, false)}}}}},
                       {"classSkills", classSkills},
                       {"changeFlags", flags},
                       {"spellcastingType", "none"},
                       {"automaticFeatures", false},
                       {"maxLevel", 999}});
-    withDice.push_back(items_.size() - 1);
-    dice.emplace_back(std::max(levels, 1), std::max(c_->MonsterTWType, 1));
+    if (!none) {
+      withDice.push_back(items_.size() - 1);
+      dice.emplace_back(levels, std::max(c_->MonsterTWType, 1));
+    }
   }
   if (ClassItems(c_))
     for (int s = FirstClassSlot(c_); s < c_->classCount && s < kMaxClassSlots; ++s) {
@@ -464,7 +527,7 @@ void Builder::Classes() {
       Add(SrdName(*k), "class", "icons/svg/mystery-man.svg",
                        {{"classType", k->prestige ? "prestige" : "base"},
                         {"levels", c_->classLevels[s]},
-                        {"hd", die},
+                        {"hd", std::clamp(die, 4, 12)},
                         {"hp", 0},
                         {"bab", Progression(k->attackType, true)},
                         {"skillsPerLevel", k->skillPoints},
@@ -483,6 +546,32 @@ void Builder::Classes() {
       dice.emplace_back(c_->classLevels[s], die);
     }
   SplitDice(items_, withDice, dice, c_->hitDieRolls);
+  BaseChanges();
+}
+
+// The tabletop sums base attack and base saves over the class items by their progressions;
+// where the sheet's base values differ (a template kept the base creature's progressions,
+// a familiar has its master's, a companion bonus saves), a "base" change makes up for it.
+void Builder::BaseChanges() {
+  int attack = 0, saves[3] = {};  // Reflex, Will, Fortitude as Save() counts them
+  Json* first = nullptr;
+  for (Json& item : items_) {
+    if (item["type"] != "class") continue;
+    if (!first) first = &item;
+    const Json& sys = item["system"];
+    int l = sys["levels"].get<int>();
+    std::string bab = sys["bab"];
+    attack += bab == "high" ? l : bab == "med" ? l * 3 / 4 : l / 2;
+    const char* keys[3] = {"ref", "will", "fort"};
+    for (int i = 0; i < 3; ++i)
+      if (l > 0) saves[i] += sys["savingThrows"][keys[i]]["value"] == "high" ? 2 + l / 2 : l / 3;
+  }
+  if (!first) return;
+  Json& changes = (*first)["system"]["changes"];
+  if (int d = AttackBase(c_) - attack) changes.push_back({std::to_string(d), "attack", "babattack", "base"});
+  const char* targets[3] = {"ref", "will", "fort"};
+  for (int i = 0; i < 3; ++i)
+    if (int d = Save(c_, i).base - saves[i]) changes.push_back({std::to_string(d), "savingThrows", targets[i], "base"});
 }
 
 std::string FeatParameter(const Char* c, int entry) {
@@ -573,6 +662,7 @@ void Builder::Skills(Json& system) {
 
 std::string Builder::WeaponAttack(const CharItem& it, const std::string& weaponId, const std::string& name) {
   const EquipSource* e = EquipmentOf(it);
+  const WeaponFacts* facts = e ? WeaponFactsOf(SrdName(*e)) : nullptr;
   bool ranged = Ranged(it);
   std::vector<int> bonuses = WeaponAttackBonuses(c_, it);
   Json parts = Json::array();
@@ -596,8 +686,9 @@ std::string Builder::WeaponAttack(const CharItem& it, const std::string& weaponI
                    {"damageMult", it.twoHanded && !ranged ? 1.5 : it.secondary ? 0.5 : 1},
                    {"critRange", ThreatLowest(c_, it)},
                    {"critMult", it.criticalMultiplier}}},
-                 {"damage", {{"parts", Json::array({Json::array({Format("%dd%d", it.damage[0], it.damage[1]), "", ""})})}}},
-                 {"range", {{"value", nullptr}, {"units", ranged ? "ft" : ""}}},
+                 {"damage", {{"parts", Json::array({Json::array({Format("%dd%d", it.damage[0], it.damage[1]),
+                                                                  DamageType(facts).first, DamageType(facts).second})})}}},
+                 {"range", {{"value", facts && facts->range ? Json(facts->range) : Json(nullptr)}, {"units", ranged ? "ft" : ""}}},
                  {"originalWeaponCreated", true},
                  {"originalWeaponId", weaponId},
                  {"originalWeaponName", name}};
@@ -615,6 +706,7 @@ void Builder::Possessions() {
     Json system = {{"price", it.value + it.price}, {"description", {{"value", ItemDescription(it)}}}};
     if (it.equipType == 0) {
       bool ranged = Ranged(it);
+      const WeaponFacts* facts = e ? WeaponFactsOf(SrdName(*e)) : nullptr;
       Merge(system, {{"equipped", !treasure},
                      {"weaponType", !e ? "misc" : e->type == 0 ? "simple" : e->type == 1 ? "martial" : "exotic"},
                      {"weaponSubtype", ranged ? "ranged" : !e ? "1h" : e->size < 0 ? "light" : e->size > 0 ? "2h" : "1h"},
@@ -622,11 +714,11 @@ void Builder::Possessions() {
                      {"enh", it.enhancement > 0 ? Json(it.enhancement) : Json(nullptr)},
                      {"weaponData",
                       {{"damageRoll", e ? Format("%dd%d", e->damageCount, e->damageDie) : ""},
-                       {"damageType", ""},
-                       {"damageTypeId", ""},
+                       {"damageType", DamageType(facts).first},
+                       {"damageTypeId", DamageType(facts).second},
                        {"critRange", std::to_string(ThreatLowest(c_, it))},
                        {"critMult", it.criticalMultiplier},
-                       {"range", nullptr},
+                       {"range", facts && facts->range ? Json(facts->range) : Json(nullptr)},
                        {"size", SizeCode(c_)}}}});
       std::string id = Add(name, "weapon", "icons/svg/sword.svg", system)["_id"].get<std::string>();
       if (it.damage[0] > 0 && !treasure) WeaponAttack(it, id, name);
@@ -712,7 +804,8 @@ void Builder::NaturalAttacks() {
                      {"damage", {{"parts", Json::array()}}}};
       // An attack without dice (a touch) deals no damage of its own.
       if (a.damage[0] > 0 && a.damage[1] > 0)
-        system["damage"]["parts"].push_back({Format("%dd%d", a.damage[0], a.damage[1]), "", NaturalDamageType(a.name)});
+        system["damage"]["parts"].push_back({Format("%dd%d", a.damage[0], a.damage[1]), "",
+                                             weapon ? DamageType(WeaponFactsOf(name)).second : NaturalDamageType(a.name)});
       if (a.step > 0)
         for (int k = 1; k < a.number; ++k) system["attackParts"].push_back({std::to_string(-k * a.step), Format("Attack %d", k + 1)});
       int copies = category == 0 && rows == 1 && a.number > 1 && a.step == 0 ? a.number : 1;
@@ -1023,6 +1116,18 @@ std::pair<int, int> TouchAndFlatFooted(const Char* c) {
   return {touch, flat};
 }
 
+// The drawn alignment; a creature without one (an animal, a companion) has its row's when
+// that allows one alignment only ("Always neutral").
+std::string AlignmentOf(const Char* c) {
+  if (c->alignment >= 0 && c->alignment < 9) return kAlignmentNames[c->alignment];
+  AlignmentLine line;
+  if (const TemplateSource* t = TemplateOf(c)) line = t->alignment;
+  if (const MonsterSource* m = MonsterOf(c); m && line.frequency == kNoAlignmentLine) line = m->alignment;
+  if (const RaceSource* r = RaceOf(c); r && c->kind == 0 && line.frequency == kNoAlignmentLine) line = r->alignment;
+  if (line.frequency == kNoAlignmentLine || __builtin_popcount((unsigned)line.set) != 1) return "";
+  return kAlignmentNames[__builtin_ctz((unsigned)line.set)];
+}
+
 int Feet(double metres) { return (int)std::lround(metres / 0.3); }
 
 Json Builder::System(const Link& link) {
@@ -1062,7 +1167,7 @@ Json Builder::System(const Link& link) {
   }
   Json& details = system["details"];
   details["cr"] = c_->cr + c_->crShare;
-  details["alignment"] = c_->alignment >= 0 && c_->alignment < 9 ? kAlignmentNames[c_->alignment] : "";
+  details["alignment"] = AlignmentOf(c_);
   std::string size = SizeIndex(c_) >= 0 && SizeIndex(c_) < gSource.sizeCount ? SrdName(gSource.sizes[SizeIndex(c_)]) : "";
   int type = MonsterTypeOf(c_);
   if (MonsterOf(c_))
@@ -1115,7 +1220,7 @@ Json Builder::Build(const Link& link) {
   Spells(system);
   SpellLike(system);
   Json actor;
-  actor["_id"] = Format("Ks%05dActor%05d", actor_ % 100000, 0);
+  actor["_id"] = Format("Ks%05dActor0000", actor_ % 100000);
   actor["name"] = link.name;
   actor["type"] = "npc";
   actor["img"] = "icons/svg/mystery-man.svg";
