@@ -658,6 +658,28 @@ std::string FeatParameter(const Char* c, int entry) {
   }
 }
 
+// The figures a feat changes that the tabletop computes itself (initiative, saves, armour
+// class, skills); hit points are in the actor's own figures already.
+Json FeatChanges(const std::string& feat) {
+  static const struct {
+    const char* feat;
+    const char* changes[2][4];
+  } kChanges[] = {
+      {"Improved Initiative", {{"4", "misc", "init", "untyped"}}},
+      {"Iron Will", {{"2", "savingThrows", "will", "untyped"}}},
+      {"Great Fortitude", {{"2", "savingThrows", "fort", "untyped"}}},
+      {"Lightning Reflexes", {{"2", "savingThrows", "ref", "untyped"}}},
+      {"Dodge", {{"1", "ac", "ac", "dodge"}}},
+      {"Alertness", {{"2", "skill", "skill.lis", "untyped"}, {"2", "skill", "skill.spt", "untyped"}}},
+  };
+  Json changes = Json::array();
+  for (const auto& row : kChanges)
+    if (feat == row.feat)
+      for (const auto& c : row.changes)
+        if (c[0]) changes.push_back({c[0], c[1], c[2], c[3]});
+  return changes;
+}
+
 void Builder::Feats() {
   for (int f = 0; f < c_->featCount && f < kMaxFeats; ++f) {
     int feat = c_->feats[f];
@@ -665,8 +687,14 @@ void Builder::Feats() {
     const FeatSource& row = gSource.feats[feat];
     std::string parameter = FeatParameter(c_, f);
     std::string name = std::string(English(row)) + (parameter.empty() ? "" : " (" + parameter + ")");
-    Json system = {{"featType", "feat"}, {"abilityType", ""}};
+    Json system = {{"featType", "feat"}, {"abilityType", ""}, {"changes", FeatChanges(English(row))}};
     if (row.text.length) system["description"]["value"] = Paragraphs(row.text.c_str());
+    if (!strcmp(English(row), "Weapon Focus") && !parameter.empty()) {
+      // The tabletop's own way: the feat names the weapon, attacks of that weapon get +1.
+      system["customAttributes"]["_wfweapon"] = {{"id", "_wfweapon"}, {"name", "Weapon Name"}, {"value", parameter}};
+      system["combatChanges"] = Json::array(
+          {{"attack", "", "'@item.baseWeaponType' === '@self.custom.weaponname'", "featAttackBonus", "1", ""}});
+    }
     Add(name, "feat", "icons/svg/mystery-man.svg", system);
   }
 }
