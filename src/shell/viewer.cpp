@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "generator/companions.h"
@@ -36,8 +37,8 @@ constexpr const char* kKeyHelp =
 // The keys added to the ones above, in a line of their own.
 constexpr const char* kMoreKeys =
     "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
-// The stat block key, below the keys above.
-constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n";
+// The stat block key and the exports other tools read, below the keys above.
+constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n[K]  : Werteblöcke als Text (deutsch und englisch)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
 constexpr int64_t kHitPointLimit = 1000000;
@@ -151,6 +152,56 @@ void Export(int screen) {
     // A pipe shows the export as it always did (nothing); a terminal confirms it.
     ConsolePrint("Export file has been saved as %s\n", path.c_str());
   }
+}
+
+// The creatures of a screen: its own, or every creature of the batch on screen 0.
+std::vector<const Char*> ScreenCreatures(int screen) {
+  std::vector<const Char*> creatures;
+  for (int i = screen > 0 ? screen - 1 : 0; i < (screen > 0 ? screen : gBatch.size); ++i)
+    creatures.push_back(&gBatch.chars[i]);
+  return creatures;
+}
+
+// Writes an export under a temporary name and renames it, so a failure never leaves
+// half a file; the failure is said with its reason.
+bool WriteExportFile(const std::string& path, const std::string& text) {
+  const void* parts[] = {text.data()};
+  const size_t sizes[] = {text.size()};
+  if (WriteFileAtomically(path.c_str(), parts, sizes, 1)) return true;
+  ConsolePrint("Could not write export file %s: %s\n", path.c_str(), strerror(errno));
+  return false;
+}
+
+// Asks for a file name as the export does; "" when none was given.
+std::string AskExportName(const char* prompt, const char* suffix) {
+  ClearConsole(0);
+  ShowScreen(0);
+  ConsolePrint("%s", prompt);
+  char name[256];
+  bool named = ReadLineWithSuffix(name, sizeof name, suffix);
+  ConsoleCaptureBegin();
+  if (!named) {
+    ConsolePrint("\nNo file name given\n");
+    return "";
+  }
+  return "export/" + UsableFileName(name, suffix);
+}
+
+// The stat blocks of the screen as text: German in <name>.txt, the SRD's English
+// block in <name>.en.txt, creatures parted by a blank line.
+void ExportBlocks(int screen) {
+  std::string path = AskExportName("Dateinamen für die Werteblöcke angeben! ", ".txt");
+  if (path.empty()) return;
+  std::string german, english;
+  for (const Char* c : ScreenCreatures(screen)) {
+    for (auto [text, language] : {std::pair{&german, BlockLanguage::kGerman}, std::pair{&english, BlockLanguage::kEnglish}}) {
+      if (!text->empty()) *text += "\n";
+      for (const std::string& line : StatBlock(c, 78, language)) *text += line + "\n";
+    }
+  }
+  std::string englishPath = path.substr(0, path.size() - 4) + ".en.txt";
+  if (WriteExportFile(path, german) && WriteExportFile(englishPath, english) && ConsoleIsTerminal())
+    ConsolePrint("Werteblöcke gespeichert: %s und %s\n", path.c_str(), englishPath.c_str());
 }
 
 void Save(int screen) {
@@ -437,9 +488,12 @@ void ViewerLoop(int screen) {
     else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
     else if (lower == 'h' || key == kKeyLeft) ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
     else if (lower == 'l' || key == kKeyRight) ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
-    else if ((lower == 'x' || lower == 'v') && n > 0) {
+    else if ((lower == 'x' || lower == 'v' || lower == 'k') && n > 0) {
       try {
-        lower == 'x' ? Export(screen) : Save(screen);
+        if (lower == 'k')
+          ExportBlocks(screen);
+        else
+          lower == 'x' ? Export(screen) : Save(screen);
       } catch (...) {
         ConsoleCaptureEnd();  // standard output is the program's own again
         throw;
