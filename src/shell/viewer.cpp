@@ -201,7 +201,7 @@ void ExportBlocks(int screen) {
   }
   std::string englishPath = path.substr(0, path.size() - 4) + ".en.txt";
   if (WriteExportFile(path, german) && WriteExportFile(englishPath, english) && ConsoleIsTerminal())
-    ConsolePrint("Werteblöcke gespeichert: %s und %s\n", path.c_str(), englishPath.c_str());
+    ConsolePrint("Gespeichert: %s (+ .en.txt)\n", path.c_str());  // short: it shares the status line
 }
 
 void Save(int screen) {
