@@ -615,7 +615,7 @@ void Possessions(const Char* c, Out& out);
 // "Speed: 30 ft. (6 squares)"; German in metres.
 std::string Speed(const Char* c, const Words& w) {
   const int squares = (int)std::floor(c->Range / 1.5 + 1e-6);
-  if (w.english) return Feet(c->Range / kMetresPerFoot) + Format(" (%d squares)", squares);
+  if (w.english) return Feet(c->Range / kMetresPerFoot) + Format(" (%d square%s)", squares, squares == 1 ? "" : "s");
   return Metres(c->Range) + Format(" (%d Felder)", squares);
 }
 
