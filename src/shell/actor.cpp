@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -425,8 +426,20 @@ const EquipSource* AttackRow(const CharAttack& a) {
   return nullptr;
 }
 
-// A natural attack's English name: its row's SRD name, else the name the sheet shows.
-std::string NaturalName(const CharAttack& a) {
+// A natural attack's English name: the SRD name the monster's row gives its slot
+// ("Claw|Bite|Tail slap"), else the equipment row's, else the name the sheet shows.
+std::string NaturalName(const Char* c, const CharAttack& a, int slot) {
+  const MonsterSource* m = c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount
+                               ? &gSource.monsters[c->monster]
+                               : nullptr;
+  const char* names = m ? m->srdAttacks.c_str() : nullptr;
+  for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
+  if (names && *names && *names != '|') {
+    const char* end = strchr(names, '|');
+    std::string name(names, end ? (size_t)(end - names) : strlen(names));
+    if (!name.empty()) name[0] = (char)toupper((unsigned char)name[0]);
+    return name;
+  }
   const EquipSource* row = AttackRow(a);
   return row ? std::string(English(*row)) : AttackName(a);
 }
@@ -907,7 +920,7 @@ void Builder::NaturalAttacks() {
     for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i) {
       const CharAttack& a = c_->naturals[i];
       if (a.category != category) continue;
-      const std::string name = NaturalName(a);
+      const std::string name = NaturalName(c_, a, i);
       // Secondary attacks are 5 (2 with Multiattack) below the primary ones.
       bool primary = a.attack >= best - 1;
       // Natural attacks have rows without a price; a priced row is a manufactured weapon.
