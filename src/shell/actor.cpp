@@ -432,6 +432,9 @@ std::string NaturalName(const Char* c, const CharAttack& a, int slot) {
   const MonsterSource* m = c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount
                                ? &gSource.monsters[c->monster]
                                : nullptr;
+  // Only while the slot still holds the row's attack: a template may replace it (a
+  // skeleton's claws instead of a sting).
+  if (m && (slot >= kMonsterAttacks || !(m->attackNames[slot] == a.name))) m = nullptr;
   const char* names = m ? m->srdAttacks.c_str() : nullptr;
   for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
   if (names && *names && *names != '|') {
