@@ -157,8 +157,8 @@ std::string CamelTag(const std::string& name) {
 const char* kAlignmentNames[9] = {"Lawful Good",     "Neutral Good", "Chaotic Good", "Lawful Neutral", "True Neutral",
                                   "Chaotic Neutral", "Lawful Evil",  "Neutral Evil", "Chaotic Evil"};
 
-// The text as HTML paragraphs, one per line; the library escapes nothing inside a string
-// value, so the markup's own special characters are escaped here.
+// The text as HTML paragraphs, one per line. The JSON library escapes the JSON; the
+// markup's own special characters (&, <, >) are escaped here.
 std::string Paragraphs(const std::string& text) {
   std::string html, line;
   auto flush = [&]() {
