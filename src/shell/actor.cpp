@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "generator/combat.h"
 #include "generator/spells.h"
@@ -571,7 +572,8 @@ void Builder::Classes() {
     Add(English(gSource.monsterTypes[type >= 0 ? type : m->type]), "class", "icons/svg/mystery-man.svg",
         {{"classType", "racial"},
          {"levels", levels},
-         {"hd", std::clamp(c_->MonsterTWType, 4, 12)},
+         // A fractional hit die (a d4 for ½ d8) is written as the type's die, its roll kept.
+         {"hd", std::clamp(c_->MonsterTWType < 4 && t.hitDie > 0 ? t.hitDie : c_->MonsterTWType, 4, 12)},
          {"hp", 0},
          {"bab", Progression(none ? 3 : t.attackType, true)},
          {"skillsPerLevel", t.skills},
@@ -1340,6 +1342,27 @@ Json Builder::System(const Link& link) {
   at["naturalAC"] = c_->kind == 1 ? c_->NaturalAC : 0;
   at["speed"]["land"]["base"] = Feet(c_->Range);
   at["speed"]["land"]["total"] = Feet(c_->Range);
+  // The monster's further ways to move ("fly 40 good|climb 20"); "*fly perfect": its speed
+  // itself is a flyer's (no land speed).
+  const MonsterSource* m = MonsterOf(c_);
+  const std::string modes = m ? m->movementModes.c_str() : "";
+  for (size_t start = 0; start < modes.size();) {
+    size_t end = std::min(modes.find('|', start), modes.size());
+    std::istringstream entry(modes.substr(start, end - start));
+    start = end + 1;
+    std::string mode, figure, manoeuvre;
+    entry >> mode;
+    bool own = !mode.empty() && mode[0] == '*';
+    if (own) mode.erase(0, 1);
+    if (mode != "fly" && mode != "swim" && mode != "climb" && mode != "burrow") continue;
+    if (!own) entry >> figure;
+    entry >> manoeuvre;
+    int feet = own ? Feet(c_->Range) : atoi(figure.c_str());
+    at["speed"][mode]["base"] = feet;
+    at["speed"][mode]["total"] = feet;
+    if (mode == "fly" && !manoeuvre.empty()) at["speed"]["fly"]["maneuverability"] = manoeuvre;
+    if (own) at["speed"]["land"] = {{"base", 0}, {"total", 0}};
+  }
   at["senses"]["darkvision"] = Feet(c_->DarkVision);
   at["senses"]["lowLight"] = c_->LowLightVision != 0;
   if (c_->MR > 0) {
