@@ -441,6 +441,8 @@ std::string NaturalName(const Char* c, const CharAttack& a, int slot) {
   if (names && *names && *names != '|') {
     const char* end = strchr(names, '|');
     std::string name(names, end ? (size_t)(end - names) : strlen(names));
+    // The stat block's notation: "name:form" and "name/plural" give the name first.
+    name = name.substr(0, name.find_first_of(":/"));
     if (!name.empty()) name[0] = (char)toupper((unsigned char)name[0]);
     return name;
   }
@@ -459,10 +461,14 @@ const char* SchoolCode(int school) {
   return "uni";
 }
 
-// A discipline by the key ability of its psions (0 Strength ... 5 Charisma).
-const char* DisciplineCode(int discipline) {
-  static const char* const kCodes[kDisciplines] = {"bol", "por", "kin", "met", "cla", "tel"};
-  return discipline >= 0 && discipline < kDisciplines ? kCodes[discipline] : "";
+// A power's discipline by the SRD's name of it.
+const char* DisciplineCode(const PowerSource& p) {
+  static const char* const kCodes[][2] = {{"Clairsentience", "cla"},   {"Metacreativity", "met"},
+                                          {"Psychokinesis", "kin"},    {"Psychometabolism", "bol"},
+                                          {"Psychoportation", "por"}, {"Telepathy", "tel"}};
+  for (const auto& code : kCodes)
+    if (p.srdDiscipline == code[0]) return code[1];
+  return "";
 }
 
 class Builder {
@@ -1078,7 +1084,7 @@ void Builder::Spells(Json& system) {
           const PowerSource& p = gSource.powers[x];
           Merge(item, {{"isPower", true},
                        {"powerPointsCost", level > 0 ? 2 * level - 1 : 0},
-                       {"school", DisciplineCode(p.discipline)},
+                       {"school", DisciplineCode(p)},
                        {"display", ""}});
           Add(English(p), "spell", "icons/svg/daze.svg", item);
         } else {
