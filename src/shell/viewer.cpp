@@ -19,6 +19,7 @@
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/repro.h"
+#include "shell/actor.h"
 #include "shell/batch.h"
 #include "shell/entry.h"
 #include "shell/sheet.h"
@@ -37,7 +38,8 @@ constexpr const char* kKeyHelp =
 constexpr const char* kMoreKeys =
     "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
 // The stat block key, below the keys above.
-constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n";
+constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n"
+                                  "[J]  : Tabletop-Export (JSON)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
 constexpr int64_t kHitPointLimit = 1000000;
@@ -151,6 +153,60 @@ void Export(int screen) {
     // A pipe shows the export as it always did (nothing); a terminal confirms it.
     ConsolePrint("Export file has been saved as %s\n", path.c_str());
   }
+}
+
+// Writes a whole file under a temporary name and renames it, so that a failure never
+// leaves half a file; false (errno set) on a failure.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".tmp";
+  FILE* f = fopen(temporary.c_str(), "w");
+  if (!f) return false;
+  bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = fflush(f) == 0 && ok;
+  ok = fclose(f) == 0 && ok;
+  if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+  int error = errno;
+  unlink(temporary.c_str());
+  errno = error;
+  return false;
+}
+
+// J: the creatures as tabletop actors. From the summary one file with the whole batch
+// (an array); from a creature's screen its actor alone, its companions beside it as
+// <name>-1.json, <name>-2.json, ...
+void ActorExport(int screen) {
+  ClearConsole(0);
+  ShowScreen(0);
+  ConsolePrint("Dateinamen für den Tabletop-Export angeben! ");
+  char name[256];
+  bool named = ReadLineWithSuffix(name, sizeof name, ".json");
+  ConsoleCaptureBegin();
+  if (!named) {
+    ConsolePrint("\nNo file name given\n");
+    return;
+  }
+  std::string path = "export/" + UsableFileName(name, ".json");
+  std::vector<std::pair<std::string, std::string>> files;
+  if (screen > 0) {
+    std::vector<std::string> actors = ActorFiles(&gBatch.chars[screen - 1]);
+    std::string stem = path.size() > 5 && path.compare(path.size() - 5, 5, ".json") == 0 ? path.substr(0, path.size() - 5) : path;
+    for (size_t i = 0; i < actors.size(); ++i)
+      files.emplace_back(i ? stem + "-" + std::to_string(i) + ".json" : path, actors[i] + "\n");
+  } else {
+    std::vector<const Char*> all;
+    for (int i = 0; i < gBatch.size; ++i) all.push_back(&gBatch.chars[i]);
+    files.emplace_back(path, ActorsJson(all) + "\n");
+  }
+  std::string written;
+  for (const auto& [file, text] : files) {
+    if (!WriteWhole(file, text)) {
+      ConsolePrint("Could not write the tabletop export!\n");
+      ConsolePrint("%s: %s\n", file.c_str(), strerror(errno));
+      return;
+    }
+    written += (written.empty() ? "" : ", ") + file;
+  }
+  if (ConsoleIsTerminal()) ConsolePrint("Tabletop export has been saved as %s\n", written.c_str());
 }
 
 void Save(int screen) {
@@ -437,9 +493,9 @@ void ViewerLoop(int screen) {
     else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
     else if (lower == 'h' || key == kKeyLeft) ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
     else if (lower == 'l' || key == kKeyRight) ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
-    else if ((lower == 'x' || lower == 'v') && n > 0) {
+    else if ((lower == 'x' || lower == 'v' || lower == 'j') && n > 0) {
       try {
-        lower == 'x' ? Export(screen) : Save(screen);
+        lower == 'x' ? Export(screen) : lower == 'j' ? ActorExport(screen) : Save(screen);
       } catch (...) {
         ConsoleCaptureEnd();  // standard output is the program's own again
         throw;

@@ -1,0 +1,707 @@
+// Tabletop actors: the creature's base values in the tabletop system's data model, every
+// English name from the SRD name its table row carries (the display name where a row has
+// none). Totals the tabletop recomputes are written as the sheet shows them, so the first
+// view before its recalculation agrees with the sheet.
+#include "shell/actor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "generator/combat.h"
+#include "generator/spells.h"
+#include "shell/figures.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Objects merge key by key; any other value of `over` replaces the one in `base`.
+void Merge(Json& base, const Json& over) {
+  if (!base.is_object() || !over.is_object()) {
+    base = over;
+    return;
+  }
+  for (auto it = over.begin(); it != over.end(); ++it) {
+    if (base.contains(it.key()))
+      Merge(base[it.key()], it.value());
+    else
+      base[it.key()] = it.value();
+  }
+}
+
+Json Merged(Json base, const Json& over) {
+  Merge(base, over);
+  return base;
+}
+
+// Skill keys of the tabletop by the SRD's skill names (compared in lower case).
+struct SkillKey {
+  const char* srd;
+  const char* key;
+  const char* ability;
+  bool trained, armor;
+};
+constexpr SkillKey kSkillKeys[] = {
+    {"appraise", "apr", "int", false, false},
+    {"balance", "blc", "dex", false, true},
+    {"bluff", "blf", "cha", false, false},
+    {"climb", "clm", "str", false, true},
+    {"concentration", "coc", "con", false, false},
+    {"craft", "crf", "int", false, false},
+    {"decipher script", "dsc", "int", true, false},
+    {"diplomacy", "dip", "cha", false, false},
+    {"disable device", "dev", "int", true, false},
+    {"disguise", "dis", "cha", false, false},
+    {"escape artist", "esc", "dex", false, true},
+    {"forgery", "fog", "int", false, false},
+    {"gather information", "gif", "cha", false, false},
+    {"handle animal", "han", "cha", true, false},
+    {"heal", "hea", "wis", false, false},
+    {"hide", "hid", "dex", false, true},
+    {"intimidate", "int", "cha", false, false},
+    {"jump", "jmp", "str", false, true},
+    {"knowledge (arcana)", "kar", "int", true, false},
+    {"knowledge (dungeoneering)", "kdu", "int", true, false},
+    {"knowledge (architecture and engineering)", "ken", "int", true, false},
+    {"knowledge (geography)", "kge", "int", true, false},
+    {"knowledge (history)", "khi", "int", true, false},
+    {"knowledge (local)", "klo", "int", true, false},
+    {"knowledge (nature)", "kna", "int", true, false},
+    {"knowledge (nobility and royalty)", "kno", "int", true, false},
+    {"knowledge (the planes)", "kpl", "int", true, false},
+    {"knowledge (religion)", "kre", "int", true, false},
+    {"knowledge (psionics)", "kps", "int", true, false},
+    {"listen", "lis", "wis", false, false},
+    {"move silently", "mos", "dex", false, true},
+    {"open lock", "opl", "dex", true, false},
+    {"perform", "prf", "cha", false, false},
+    {"profession", "pro", "wis", true, false},
+    {"ride", "rid", "dex", false, false},
+    {"search", "src", "int", false, false},
+    {"sense motive", "sen", "wis", false, false},
+    {"sleight of hand", "slt", "dex", true, true},
+    {"speak language", "spk", "", true, false},
+    {"spellcraft", "spl", "int", true, false},
+    {"spot", "spt", "wis", false, false},
+    {"survival", "sur", "wis", false, false},
+    {"swim", "swm", "str", false, true},
+    {"tumble", "tmb", "dex", false, true},
+    {"use magic device", "umd", "cha", true, false},
+    {"use rope", "uro", "dex", false, false},
+    {"autohypnosis", "aut", "wis", true, false},
+    {"psicraft", "psi", "int", true, false},
+    {"use psionic device", "upd", "cha", true, false},
+};
+
+constexpr const char* kAbilityKeys[kAttributes] = {"str", "dex", "con", "int", "wis", "cha"};
+constexpr const char* kAbilityNames[kAttributes] = {"Strength", "Dexterity", "Constitution",
+                                                    "Intelligence", "Wisdom", "Charisma"};
+
+std::string Lower(std::string s) {
+  for (char& ch : s)
+    if (ch >= 'A' && ch <= 'Z') ch = (char)(ch - 'A' + 'a');
+  return s;
+}
+
+// The tabletop's key of a skill row; "" for a skill it does not know.
+const char* SkillKeyOf(int skill) {
+  if (skill < 0 || skill >= gSource.skillCount) return "";
+  std::string name = Lower(SrdName(gSource.skills[skill]));
+  for (const SkillKey& k : kSkillKeys)
+    if (name == k.srd) return k.key;
+  return "";
+}
+
+// A custom skill's tag: lower-case letters and digits of its name.
+std::string CustomSkillTag(int skill) {
+  std::string tag;
+  for (char ch : Lower(SrdName(gSource.skills[skill])))
+    if ((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) tag += ch;
+  return tag.empty() ? Format("skill%d", skill) : tag;
+}
+
+// "Magical Beast" → "magicalBeast", "Psion (Telepath)" → "psionTelepath".
+std::string CamelTag(const std::string& name) {
+  std::string tag;
+  bool upper = false;
+  for (char ch : name) {
+    bool alnum = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
+    if (!alnum) {
+      upper = !tag.empty();
+      continue;
+    }
+    if (tag.empty())
+      tag += (ch >= 'A' && ch <= 'Z') ? (char)(ch - 'A' + 'a') : ch;
+    else
+      tag += upper && ch >= 'a' && ch <= 'z' ? (char)(ch - 'a' + 'A') : ch;
+    upper = false;
+  }
+  return tag;
+}
+
+const char* kAlignmentNames[9] = {"Lawful Good",  "Neutral Good", "Chaotic Good", "Lawful Neutral", "True Neutral",
+                                  "Chaotic Neutral", "Lawful Evil", "Neutral Evil", "Chaotic Evil"};
+
+// The text as HTML paragraphs, one per line; the library escapes nothing inside a string
+// value, so the markup's own special characters are escaped here.
+std::string Paragraphs(const std::string& text) {
+  std::string html, line;
+  auto flush = [&]() {
+    size_t first = line.find_first_not_of(" \t\r");
+    if (first != std::string::npos) {
+      std::string escaped;
+      for (char ch : line.substr(first)) {
+        if (ch == '&') escaped += "&amp;";
+        else if (ch == '<') escaped += "&lt;";
+        else if (ch == '>') escaped += "&gt;";
+        else if (ch != '\r') escaped += ch;
+      }
+      html += "<p>" + escaped + "</p>";
+    }
+    line.clear();
+  };
+  for (char ch : text) {
+    if (ch == '\n')
+      flush();
+    else
+      line += ch;
+  }
+  flush();
+  return html;
+}
+
+const MonsterSource* MonsterOf(const Char* c) {
+  return c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount ? &gSource.monsters[c->monster] : nullptr;
+}
+const RaceSource* RaceOf(const Char* c) {
+  int r = c->subRace >= 0 ? c->subRace : c->race;
+  return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
+}
+const TemplateSource* TemplateOf(const Char* c) {
+  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex] : nullptr;
+}
+bool Hoard(const Char* c) { return c->kind == 0 && c->classCount == 0 && c->race < 0; }
+int FirstClassSlot(const Char* c) { return c->kind == 1 ? SpellCharSlots(c) : 0; }
+// Class slots with hit dice of their own: a character's classes, a mixed creature's class part.
+bool ClassItems(const Char* c) { return c->kind == 0 || c->mixed; }
+
+int SizeIndex(const Char* c) { return c->kind == 1 ? MonsterSize(c) : RaceSize(c); }
+
+const char* SizeCode(const Char* c) {
+  static const char* const kNames[] = {"Fine", "Diminutive", "Tiny", "Small", "Medium",
+                                       "Large", "Huge", "Gargantuan", "Colossal"};
+  static const char* const kCodes[] = {"fine", "dim", "tiny", "sm", "med", "lg", "huge", "grg", "col"};
+  int s = SizeIndex(c);
+  if (s >= 0 && s < gSource.sizeCount)
+    for (int i = 0; i < 9; ++i)
+      if (gSource.sizes[s].name == kNames[i]) return kCodes[i];
+  return "med";
+}
+
+int MonsterTypeOf(const Char* c) {
+  const MonsterSource* m = MonsterOf(c);
+  int t = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m ? m->type : -1;
+  return t >= 0 && t < gSource.monsterTypeCount ? t : -1;
+}
+
+std::string ClassTitle(const Char* c) {
+  std::string text;
+  for (int s = FirstClassSlot(c); s < c->classCount && s < kMaxClassSlots; ++s)
+    if (const CharSource* k = ClassAt(c->classes[s]))
+      text += (text.empty() ? "" : "/") + Format("%s %d", SrdName(*k), c->classLevels[s]);
+  return text;
+}
+
+// The actor's name: monster or race, template, classes ("Human Fighter 5", "Troll (Zombie), Fighter 2").
+std::string Title(const Char* c) {
+  if (Hoard(c)) return "Treasure";
+  std::string title;
+  if (const MonsterSource* m = MonsterOf(c))
+    title = SrdName(*m);
+  else if (const RaceSource* r = RaceOf(c))
+    title = SrdName(*r);
+  if (const TemplateSource* t = TemplateOf(c)) title += std::string(" (") + SrdName(*t) + ")";
+  std::string classes = ClassTitle(c);
+  if (!classes.empty()) title += (c->kind == 1 ? ", " : " ") + classes;
+  return title.empty() ? "Creature" : title;
+}
+
+// Where a creature stands in the file and who belongs to it.
+struct Link {
+  const Char* c;
+  std::string name;
+  std::string masterRole;  // "Familiar", ... ; empty for a creature of the batch
+  std::string masterName;
+  std::vector<std::pair<std::string, std::string>> companions;  // role, name
+};
+
+class Builder {
+ public:
+  Builder(const Char* c, int actor) : c_(c), actor_(actor) {}
+  Json Build(const Link& link);
+
+ private:
+  std::string NextId() { return Format("Ks%05dIt%07d", actor_ % 100000, ++item_ % 10000000); }
+  Json& Add(const std::string& name, const char* type, const char* img, const Json& system);
+  Json System(const Link& link);
+  void Classes();
+  void Feats();
+  void Skills(Json& system);
+
+  const Char* c_;
+  int actor_;
+  int item_ = 0;
+  Json items_ = Json::array();
+  std::vector<bool> classSkill_ = std::vector<bool>(gSource.skillCount > 0 ? gSource.skillCount : 0, false);
+};
+
+Json ItemDefaults(const char* type) {
+  Json d = {{"description", {{"value", ""}, {"chat", ""}, {"unidentified", ""}}},
+            {"tags", Json::array()},
+            {"source", ""},
+            {"customAttributes", Json::object()},
+            {"uniqueId", ""}};
+  bool physical = !strcmp(type, "weapon") || !strcmp(type, "equipment") || !strcmp(type, "consumable") ||
+                  !strcmp(type, "loot");
+  if (physical)
+    Merge(d, {{"quantity", 1},
+              {"weight", 0},
+              {"price", 0},
+              {"identified", true},
+              {"carried", true},
+              {"hp", {{"max", 10}, {"value", 10}}},
+              {"hardness", 0},
+              {"containerId", ""}});
+  if (!strcmp(type, "weapon") || !strcmp(type, "equipment"))
+    Merge(d, {{"equipped", true}, {"masterwork", false}, {"melded", false}});
+  if (strcmp(type, "spell") && strcmp(type, "loot"))
+    Merge(d, {{"changes", Json::array()}, {"changeFlags", Json::object()}, {"contextNotes", Json::array()}});
+  return d;
+}
+
+Json& Builder::Add(const std::string& name, const char* type, const char* img, const Json& system) {
+  Json item;
+  item["_id"] = NextId();
+  item["name"] = name;
+  item["type"] = type;
+  item["img"] = img;
+  item["system"] = Merged(ItemDefaults(type), system);
+  item["effects"] = Json::array();
+  item["sort"] = item_ * 100;
+  item["flags"] = Json::object();
+  items_.push_back(std::move(item));
+  return items_.back();
+}
+
+const char* Progression(int code, bool attack) {
+  if (attack) return code == 1 ? "high" : code == 2 ? "med" : "low";
+  return code == 1 ? "high" : "low";
+}
+
+// The rolled dice of the creature shared by its class items in proportion to their
+// average, the last taking what rounding leaves.
+void SplitDice(Json& items, const std::vector<size_t>& at, const std::vector<std::pair<int, int>>& dice, int rolled) {
+  int64_t weight = 0;
+  for (auto& d : dice) weight += (int64_t)d.first * (d.second + 1);
+  int left = rolled;
+  for (size_t i = 0; i < at.size(); ++i) {
+    int hp = i + 1 == at.size() || weight == 0
+                 ? left
+                 : (int)((int64_t)rolled * dice[i].first * (dice[i].second + 1) / weight);
+    left -= hp;
+    items[at[i]]["system"]["hp"] = hp;
+  }
+}
+
+void Builder::Classes() {
+  std::vector<size_t> withDice;
+  std::vector<std::pair<int, int>> dice;
+  const MonsterSource* m = MonsterOf(c_);
+  const int type = MonsterTypeOf(c_);
+  const std::string creatureType =
+      type >= 0 ? CamelTag(SrdName(gSource.monsterTypes[type])) : std::string("humanoid");
+  if (m) {
+    const MonsterTypeSource& t = gSource.monsterTypes[type >= 0 ? type : m->type];
+    int levels = c_->Level - c_->classHitDice;
+    // A row's own save progression (1 good, 2 poor per save) overrides its type's.
+    int ref = m->saves[0] ? m->saves[0] : t.reflex, will = m->saves[1] ? m->saves[1] : t.will,
+        fort = m->saves[2] ? m->saves[2] : t.fortitude;
+    Json classSkills = Json::object();
+    Json flags = Json::object();
+    if (c_->absent[2]) flags["noCon"] = true;
+    if (c_->absent[3]) flags["noInt"] = true;
+    Add(SrdName(gSource.monsterTypes[type >= 0 ? type : m->type]), "class", "icons/svg/mystery-man.svg",
+                     {{"classType", "racial"},
+                      {"levels", std::max(levels, 1)},
+                      {"hd", std::max(c_->MonsterTWType, 1)},
+                      {"hp", 0},
+                      {"bab", Progression(t.attackType, true)},
+                      {"skillsPerLevel", t.skills},
+                      {"creatureType", creatureType},
+                      {"savingThrows",
+                       {{"fort", {{"value", Progression(fort, false)}}},
+                        {"ref", {{"value", Progression(ref, false)}}},
+                        {"will", {{"value", Progression(will, false)}}}}},
+                      {"classSkills", classSkills},
+                      {"changeFlags", flags},
+                      {"spellcastingType", "none"},
+                      {"automaticFeatures", false},
+                      {"maxLevel", 999}});
+    withDice.push_back(items_.size() - 1);
+    dice.emplace_back(std::max(levels, 1), std::max(c_->MonsterTWType, 1));
+  }
+  if (ClassItems(c_))
+    for (int s = FirstClassSlot(c_); s < c_->classCount && s < kMaxClassSlots; ++s) {
+      const CharSource* k = ClassAt(c_->classes[s]);
+      if (!k || c_->classLevels[s] <= 0) continue;
+      int die = c_->kind == 0 && c_->MonsterTWType ? c_->MonsterTWType : k->hitDie;
+      Json classSkills = Json::object();
+      for (int sk = 0; sk < gSource.skillCount; ++sk) {
+        const int32_t* table = gSource.skills[sk].ClassSkill();
+        if (!table || table[c_->classes[s]] < 2) continue;
+        classSkill_[sk] = true;
+        const char* key = SkillKeyOf(sk);
+        classSkills[*key ? std::string(key) : CustomSkillTag(sk)] = true;
+      }
+      const char* casting = k->spellType < 0 ? "none" : k->powerType ? "psionic" : k->spellType2 == 2 ? "divine" : "arcane";
+      Add(SrdName(*k), "class", "icons/svg/mystery-man.svg",
+                       {{"classType", k->prestige ? "prestige" : "base"},
+                        {"levels", c_->classLevels[s]},
+                        {"hd", die},
+                        {"hp", 0},
+                        {"bab", Progression(k->attackType, true)},
+                        {"skillsPerLevel", k->skillPoints},
+                        {"creatureType", creatureType},
+                        {"savingThrows",
+                         {{"fort", {{"value", Progression(k->fortitude, false)}}},
+                          {"ref", {{"value", Progression(k->reflex, false)}}},
+                          {"will", {{"value", Progression(k->will, false)}}}}},
+                        {"classSkills", classSkills},
+                        {"spellcastingType", casting},
+                        {"spellcastingAbility",
+                         k->spellAttribute >= 0 && k->spellAttribute < kAttributes ? kAbilityKeys[k->spellAttribute] : ""},
+                        {"automaticFeatures", false},
+                        {"maxLevel", k->maxLevel > 0 ? k->maxLevel : 20}});
+      withDice.push_back(items_.size() - 1);
+      dice.emplace_back(c_->classLevels[s], die);
+    }
+  SplitDice(items_, withDice, dice, c_->hitDieRolls);
+}
+
+std::string FeatParameter(const Char* c, int entry) {
+  int feat = c->feats[entry], p = c->featParameters[entry];
+  if (p == -1) return "all";
+  if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
+  switch (gSource.feats[feat].dep) {
+    case 1: return p < gSource.equipmentCount ? SrdName(gSource.equipment[p]) : "";
+    case 2: return p < gSource.schoolCount ? SrdName(gSource.schools[p]) : "";
+    case 3: return p < gSource.skillCount ? SrdName(gSource.skills[p]) : "";
+    case 4: return p < kAttributes ? kAbilityNames[p] : "";
+    default: return "";
+  }
+}
+
+void Builder::Feats() {
+  for (int f = 0; f < c_->featCount && f < kMaxFeats; ++f) {
+    int feat = c_->feats[f];
+    if (feat < 0 || feat >= gSource.featCount) continue;
+    const FeatSource& row = gSource.feats[feat];
+    std::string parameter = FeatParameter(c_, f);
+    std::string name = std::string(SrdName(row)) + (parameter.empty() ? "" : " (" + parameter + ")");
+    Json system = {{"featType", "feat"}, {"abilityType", ""}};
+    if (row.text.length) system["description"]["value"] = Paragraphs(row.text.c_str());
+    Add(name, "feat", "icons/svg/mystery-man.svg", system);
+  }
+}
+
+Json SkillDefaults() {
+  Json skills = Json::object();
+  for (const SkillKey& k : kSkillKeys) {
+    Json s = {{"value", 0}, {"ability", k.ability}, {"rt", k.trained}, {"acp", k.armor}, {"rank", 0},
+              {"notes", ""}, {"mod", 0}, {"cs", false}};
+    if (!strcmp(k.key, "crf") || !strcmp(k.key, "prf") || !strcmp(k.key, "pro")) s["subSkills"] = Json::object();
+    skills[k.key] = s;
+  }
+  return skills;
+}
+
+void Builder::Skills(Json& system) {
+  Json& skills = system["skills"];
+  const MonsterSource* m = MonsterOf(c_);
+  Json* racialSkills = nullptr;
+  if (m)
+    for (Json& item : items_)
+      if (item["type"] == "class" && item["system"]["classType"] == "racial") racialSkills = &item["system"]["classSkills"];
+  std::map<std::string, int> subCount;
+  for (int e = 0; e < c_->skillCount && e < kMaxSkillEntries; ++e) {
+    const CharSkill& k = c_->skills[e];
+    if (k.skill < 0 || k.skill >= gSource.skillCount) continue;
+    const char* known = SkillKeyOf(k.skill);
+    std::string key = *known ? known : CustomSkillTag(k.skill);
+    // A monster's stat-block ranks are full ranks: its skills are its racial class skills.
+    bool cs = classSkill_[k.skill];
+    if (!cs && racialSkills && !k.halfRank) {
+      (*racialSkills)[key] = true;
+      cs = true;
+    }
+    int points = cs ? k.ranks : 2 * k.ranks + (k.halfRank ? 1 : 0);
+    const SkillSource& row = gSource.skills[k.skill];
+    const char* ability = row.attribute >= 0 && row.attribute < kAttributes ? kAbilityKeys[row.attribute] : "";
+    std::string label = SkillLabel(c_, e);
+    size_t open = label.find(" (");
+    bool sub = (key == "crf" || key == "prf" || key == "pro") && open != std::string::npos;
+    if (sub) {
+      std::string subKey = key + std::to_string(++subCount[key]);
+      skills[key]["subSkills"][subKey] = {{"name", label.substr(open + 2, label.size() - open - 3)},
+                                          {"ability", ability},
+                                          {"rank", points},
+                                          {"notes", ""},
+                                          {"mod", k.total},
+                                          {"rt", key == "pro"},
+                                          {"cs", cs},
+                                          {"acp", false}};
+      continue;
+    }
+    if (!*known) {
+      skills[key] = {{"name", SrdName(row)}, {"ability", ability}, {"rank", points}, {"mod", k.total},
+                     {"rt", !row.untrained}, {"cs", cs}, {"acp", row.armorPenalty != 0},
+                     {"background", false}, {"custom", true}};
+      continue;
+    }
+    skills[key]["rank"] = skills[key]["rank"].get<int>() + points;
+    skills[key]["mod"] = k.total;
+    skills[key]["cs"] = cs;
+  }
+}
+
+Json ActorDefaults() {
+  Json abilities = Json::object();
+  for (const char* a : kAbilityKeys)
+    abilities[a] = {{"value", 10}, {"damage", 0}, {"drain", 0}, {"userPenalty", 0}, {"total", 10}, {"mod", 0}};
+  Json book = {{"name", ""},
+               {"class", ""},
+               {"autoSetup", false},
+               {"autoSpellLevels", false},
+               {"cl", {{"base", 0}, {"formula", ""}, {"total", 0}}},
+               {"ability", "int"},
+               {"spellslotAbility", "int"},
+               {"spontaneous", false},
+               {"spellcastingType", "arcane"},
+               {"baseDCFormula", "10 + @sl + @ablMod"},
+               {"concentrationFormula", ""},
+               {"showOnlyPrepared", false},
+               {"usePowerPoints", false},
+               {"powerPoints", 0},
+               {"dailyPowerPointsFormula", ""},
+               {"arcaneSpellFailure", true},
+               {"hasSpecialSlot", false},
+               {"spells", Json::object()}};
+  for (int l = 0; l < 10; ++l) book["spells"][Format("spell%d", l)] = {{"value", 0}, {"base", 0}, {"max", 0}};
+  Json spelllike = book;
+  spelllike["class"] = "_hd";
+  spelllike["ability"] = "cha";
+  spelllike["spellslotAbility"] = "cha";
+  spelllike["spellcastingType"] = "other";
+  spelllike["arcaneSpellFailure"] = false;
+  Json speed = Json::object();
+  for (const char* mode : {"land", "climb", "swim", "burrow", "fly"}) speed[mode] = {{"base", 0}, {"total", 0}};
+  speed["fly"]["maneuverability"] = "average";
+  return {
+      {"abilities", abilities},
+      {"attributes",
+       {{"hp", {{"value", 0}, {"min", -100}, {"base", 0}, {"max", 0}, {"temp", 0}, {"nonlethal", 0}}},
+        {"naturalAC", 0},
+        {"speed", speed},
+        {"senses", {{"darkvision", 0}, {"blindsight", 0}, {"tremorsense", 0}, {"truesight", 0},
+                    {"lowLight", false}, {"special", ""}}},
+        {"sr", {{"formula", ""}, {"total", 0}}},
+        {"pr", {{"formula", ""}, {"total", 0}}},
+        {"hardness", {{"formula", ""}, {"total", 0}}},
+        {"fortification", {{"value", 0}}},
+        {"concealment", {{"value", 0}}},
+        {"energyDrain", 0},
+        {"psionicFocus", false},
+        {"init", {{"value", 0}, {"total", 0}}},
+        {"bab", {{"value", 0}, {"total", 0}}},
+        {"cmb", {{"total", 0}}},
+        {"ac", {{"normal", {{"total", 10}}}, {"touch", {{"total", 10}}}, {"flatFooted", {{"total", 10}}}}},
+        {"savingThrows",
+         {{"fort", {{"base", 0}, {"total", 0}}}, {"ref", {{"base", 0}, {"total", 0}}}, {"will", {{"base", 0}, {"total", 0}}}}},
+        {"spells",
+         {{"spellbooks", {{"primary", book}, {"secondary", book}, {"tertiary", book}, {"spelllike", spelllike}}}}},
+        {"powerPointsTotal", 0}}},
+      {"details",
+       {{"cr", 0},
+        {"type", ""},
+        {"alignment", ""},
+        {"environment", ""},
+        {"biography", {{"value", ""}, {"public", ""}}},
+        {"notes", {{"value", ""}, {"public", ""}}},
+        {"xp", {{"value", 0}}}}},
+      {"traits",
+       {{"size", "med"},
+        {"languages", {{"value", Json::array()}, {"custom", ""}}},
+        {"senses", ""},
+        {"regen", ""},
+        {"fastHealing", ""},
+        {"ci", {{"value", Json::array()}, {"custom", ""}}},
+        {"dr", ""},
+        {"eres", ""},
+        {"cres", ""}}},
+      {"skills", SkillDefaults()},
+      {"currency", {{"pp", 0}, {"gp", 0}, {"sp", 0}, {"cp", 0}}},
+      {"staticBonus", {{"hp", 0}, {"ac", 0}}},
+      {"damageReduction", {{"any", 0}, {"types", Json::array()}}},
+      {"energyResistance", Json::array()},
+  };
+}
+
+int Feet(double metres) { return (int)std::lround(metres / 0.3); }
+
+Json Builder::System(const Link& link) {
+  Json system = ActorDefaults();
+  for (int a = 0; a < kAttributes; ++a) {
+    Json& ab = system["abilities"][kAbilityKeys[a]];
+    int score = c_->absent[a] ? 0 : Abilities(c_)[a];
+    ab["value"] = score;
+    ab["total"] = score;
+    ab["mod"] = c_->absent[a] ? 0 : Modifiers(c_)[a];
+  }
+  Json& at = system["attributes"];
+  at["hp"]["value"] = c_->shownHitPoints;
+  at["hp"]["max"] = c_->shownHitPoints;
+  at["naturalAC"] = c_->kind == 1 ? c_->NaturalAC : 0;
+  at["speed"]["land"]["base"] = Feet(c_->Range);
+  at["speed"]["land"]["total"] = Feet(c_->Range);
+  at["senses"]["darkvision"] = Feet(c_->DarkVision);
+  at["senses"]["lowLight"] = c_->LowLightVision != 0;
+  if (c_->MR > 0) {
+    at["sr"]["formula"] = std::to_string(c_->MR);
+    at["sr"]["total"] = c_->MR;
+  }
+  at["init"]["total"] = c_->Init + c_->MGE;
+  at["bab"]["total"] = AttackBase(c_);
+  ArmorClass ac = ArmorClassOf(c_);
+  at["ac"]["normal"]["total"] = ac.total;
+  const char* saveKeys[3] = {"ref", "will", "fort"};
+  for (int i = 0; i < 3; ++i) {
+    Breakdown b = Save(c_, i);
+    at["savingThrows"][saveKeys[i]] = {{"base", b.base}, {"total", b.Total()}};
+  }
+  Json& details = system["details"];
+  details["cr"] = c_->cr + c_->crShare;
+  details["alignment"] = c_->alignment >= 0 && c_->alignment < 9 ? kAlignmentNames[c_->alignment] : "";
+  std::string size = SizeIndex(c_) >= 0 && SizeIndex(c_) < gSource.sizeCount ? SrdName(gSource.sizes[SizeIndex(c_)]) : "";
+  int type = MonsterTypeOf(c_);
+  if (MonsterOf(c_))
+    details["type"] = size + " " + (type >= 0 ? SrdName(gSource.monsterTypes[type]) : "");
+  else if (!Hoard(c_))
+    details["type"] = size + " Humanoid (" + (RaceOf(c_) ? SrdName(*RaceOf(c_)) : "") + ")";
+  std::string biography;
+  if (const MonsterSource* m = MonsterOf(c_)) biography += m->description.c_str();
+  if (const TemplateSource* t = TemplateOf(c_)) biography += std::string("\n") + t->description.c_str();
+  details["biography"]["value"] = Paragraphs(biography);
+  std::string notes;
+  for (const auto& [role, name] : link.companions) notes += role + ": " + name + "\n";
+  if (!link.masterRole.empty()) notes += link.masterRole + " of: " + link.masterName + "\n";
+  for (const std::string& line : NoteLines(c_)) notes += line + "\n";
+  details["notes"]["value"] = Paragraphs(notes);
+  system["traits"]["size"] = SizeCode(c_);
+  system["currency"]["gp"] = c_->money;
+  return system;
+}
+
+Json Builder::Build(const Link& link) {
+  Json system = System(link);
+  if (!Hoard(c_)) {
+    Classes();
+    Feats();
+    Skills(system);
+  }
+  Json actor;
+  actor["_id"] = Format("Ks%05dActor%05d", actor_ % 100000, 0);
+  actor["name"] = link.name;
+  actor["type"] = "npc";
+  actor["img"] = "icons/svg/mystery-man.svg";
+  actor["system"] = std::move(system);
+  // Squares a token covers by size (a static table: a static map would outlive the
+  // allocation tracker's leak check).
+  static const char* const kCodes[] = {"fine", "dim", "tiny", "sm", "med", "lg", "huge", "grg", "col"};
+  static const double kSquares[] = {0.5, 0.5, 0.5, 1, 1, 2, 3, 4, 6};
+  double tokenSize = 1;
+  for (int i = 0; i < 9; ++i)
+    if (!strcmp(SizeCode(c_), kCodes[i])) tokenSize = kSquares[i];
+  actor["prototypeToken"] = {{"name", link.name},
+                             {"img", "icons/svg/mystery-man.svg"},
+                             {"width", tokenSize},
+                             {"height", tokenSize},
+                             {"disposition", -1},
+                             {"actorLink", false},
+                             {"bar1", {{"attribute", "attributes.hp"}}}};
+  actor["items"] = std::move(items_);
+  actor["effects"] = Json::array();
+  actor["folder"] = nullptr;
+  actor["sort"] = 0;
+  actor["ownership"] = {{"default", 0}};
+  actor["flags"] = Json::object();
+  return actor;
+}
+
+// The creatures and their companions in file order: each creature, then its familiar,
+// mount, servant and animal companions; repeated names get a number so that the links
+// by name stay unique within the file.
+std::vector<Link> Links(const std::vector<const Char*>& creatures, bool withCompanions) {
+  std::vector<Link> links;
+  std::map<std::string, int> seen;
+  auto unique = [&seen](const std::string& name) {
+    int n = ++seen[name];
+    return n == 1 ? name : Format("%s (%d)", name.c_str(), n);
+  };
+  for (const Char* c : creatures) {
+    if (!c) continue;
+    size_t master = links.size();
+    links.push_back({c, unique(Title(c)), "", "", {}});
+    std::vector<std::pair<std::string, const Char*>> own;
+    if (c->familiarChar) own.emplace_back("Familiar", c->familiarChar);
+    if (c->mountChar) own.emplace_back("Mount", c->mountChar);
+    if (c->servantChar) own.emplace_back("Fiendish Servant", c->servantChar);
+    for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
+      if (c->companionChars[i]) own.emplace_back("Animal Companion", c->companionChars[i]);
+    for (const auto& [role, k] : own) {
+      std::string name = unique(Title(k));
+      links[master].companions.emplace_back(role, name);
+      if (withCompanions) links.push_back({k, name, role, links[master].name, {}});
+    }
+  }
+  return links;
+}
+
+}  // namespace
+
+std::string ActorJson(const Char* c) {
+  std::vector<Link> links = Links({c}, false);
+  if (links.empty()) return "{}";
+  return Builder(c, 1).Build(links[0]).dump(2);
+}
+
+std::vector<std::string> ActorFiles(const Char* c) {
+  std::vector<std::string> files;
+  int index = 0;
+  for (const Link& link : Links({c}, true)) files.push_back(Builder(link.c, ++index).Build(link).dump(2));
+  return files;
+}
+
+std::string ActorsJson(const std::vector<const Char*>& creatures) {
+  Json all = Json::array();
+  int index = 0;
+  for (const Link& link : Links(creatures, true)) all.push_back(Builder(link.c, ++index).Build(link));
+  return all.dump(2);
+}
+
+}  // namespace RUNTIME_NS
