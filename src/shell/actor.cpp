@@ -5,6 +5,7 @@
 #include "shell/actor.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -241,6 +242,89 @@ struct Link {
   std::vector<std::pair<std::string, std::string>> companions;  // role, name
 };
 
+
+// An item's English name: the specific item's, else the equipment's with its enhancement
+// and the SRD names of its effects ("+1 Longsword (Flaming)").
+std::string ItemName(const CharItem& it) {
+  std::string name;
+  if (it.specific > 0 && it.specific < gSource.specificCount)
+    return SrdName(gSource.specifics[it.specific]);
+  if (it.equipment >= 0 && it.equipment < gSource.equipmentCount) name = SrdName(gSource.equipment[it.equipment]);
+  if (name.empty()) name = ItemLabel(it);
+  if (it.enhancement > 0) name = Format("+%d ", it.enhancement) + name;
+  else if (it.masterwork) name = "Masterwork " + name;
+  std::string effects;
+  for (int k = 0; k < it.effectCount && k < kItemEffects; ++k)
+    if (it.effects[k] >= 0 && it.effects[k] < gSource.effectCount)
+      effects += (effects.empty() ? "" : ", ") + std::string(SrdName(gSource.effects[it.effects[k]]));
+  return effects.empty() ? name : name + " (" + effects + ")";
+}
+
+// What the item's effects do, one paragraph each (the sheet's own lines).
+std::string ItemDescription(const CharItem& it) {
+  std::string text;
+  for (int k = 0; k < it.effectCount && k < kItemEffects; ++k)
+    if (*EffectText(it, k)) text += std::string(EffectText(it, k)) + "\n";
+  if (it.label[0]) text += ItemLabel(it) + "\n";
+  return Paragraphs(text);
+}
+
+const EquipSource* EquipmentOf(const CharItem& it) {
+  return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? &gSource.equipment[it.equipment] : nullptr;
+}
+
+bool Ranged(const CharItem& it) {
+  const EquipSource* e = EquipmentOf(it);
+  return e && (e->attackType & 4) && !(e->attackType & 1);
+}
+
+// Damage type of a natural attack by the key of its row.
+const char* NaturalDamageType(const std::string& key) {
+  static const char* const kBludgeoning[] = {"Hieb", "Flügel", "Huf", "Schwanzhieb", "Slap", "Tentakel", "Kopfstoß",
+                                             "Stampfen", "Felsbrocken", "Schwanz"};
+  static const char* const kPiercing[] = {"Stachel", "Horn", "Stich"};
+  static const char* const kSlashing[] = {"Klaue", "Krallen", "Kralle", "Zange"};
+  if (key == "Biss") return "damage-piercing-or-bludgeoning";
+  for (const char* k : kBludgeoning)
+    if (key == k) return "damage-bludg";
+  for (const char* k : kPiercing)
+    if (key == k) return "damage-piercing";
+  for (const char* k : kSlashing)
+    if (key == k) return "damage-piercing-or-slashing";
+  return "";
+}
+
+// The equipment row a stat-block attack names (weapons and the common natural attacks
+// have one); null for none.
+const EquipSource* AttackRow(const CharAttack& a) {
+  for (int e = 0; e < gSource.equipmentCount; ++e)
+    if (gSource.equipment[e].name == a.name) return &gSource.equipment[e];
+  return nullptr;
+}
+
+// A natural attack's English name: its row's SRD name, else the name the sheet shows.
+std::string NaturalName(const CharAttack& a) {
+  const EquipSource* row = AttackRow(a);
+  return row ? std::string(SrdName(*row)) : AttackName(a);
+}
+
+const char* SchoolCode(int school) {
+  if (school < 0 || school >= gSource.schoolCount) return "uni";
+  std::string name = Lower(SrdName(gSource.schools[school]));
+  static const char* const kCodes[][2] = {{"abjuration", "abj"},  {"conjuration", "con"}, {"divination", "div"},
+                                          {"enchantment", "enc"}, {"evocation", "evo"},   {"illusion", "ill"},
+                                          {"necromancy", "nec"},  {"transmutation", "trs"}, {"universal", "uni"}};
+  for (const auto& code : kCodes)
+    if (name == code[0]) return code[1];
+  return "uni";
+}
+
+// A discipline by the key ability of its psions (0 Strength ... 5 Charisma).
+const char* DisciplineCode(int discipline) {
+  static const char* const kCodes[kDisciplines] = {"bol", "por", "kin", "met", "cla", "tel"};
+  return discipline >= 0 && discipline < kDisciplines ? kCodes[discipline] : "";
+}
+
 class Builder {
  public:
   Builder(const Char* c, int actor) : c_(c), actor_(actor) {}
@@ -253,6 +337,12 @@ class Builder {
   void Classes();
   void Feats();
   void Skills(Json& system);
+  void Possessions();
+  std::string WeaponAttack(const CharItem& it, const std::string& weaponId, const std::string& name);
+  void NaturalAttacks();
+  void Spells(Json& system);
+  void SpellLike(Json& system);
+  void MonsterAbilities();
 
   const Char* c_;
   int actor_;
@@ -480,6 +570,354 @@ void Builder::Skills(Json& system) {
   }
 }
 
+std::string Builder::WeaponAttack(const CharItem& it, const std::string& weaponId, const std::string& name) {
+  const EquipSource* e = EquipmentOf(it);
+  bool ranged = Ranged(it);
+  std::vector<int> bonuses = WeaponAttackBonuses(c_, it);
+  Json parts = Json::array();
+  for (size_t i = 1; i < bonuses.size(); ++i)
+    parts.push_back({std::to_string(bonuses[i] - bonuses[0]), Format("Attack %zu", i + 1)});
+  const char* subtype = ranged ? "ranged" : !e ? "1h" : e->size < 0 ? "light" : e->size > 0 ? "2h" : "1h";
+  Json system = {{"attackType", "weapon"},
+                 {"actionType", ranged ? "rwak" : "mwak"},
+                 {"activation", {{"cost", 1}, {"type", "attack"}}},
+                 {"baseWeaponType", e ? SrdName(*e) : name},
+                 {"weaponSubtype", subtype},
+                 {"proficient", true},
+                 {"primaryAttack", !it.secondary},
+                 {"masterwork", it.masterwork != 0},
+                 {"enh", it.enhancement},
+                 {"attackBonus", ""},
+                 {"attackParts", parts},
+                 {"ability",
+                  {{"attack", ranged ? "dex" : "str"},
+                   {"damage", ranged && it.bowStrength <= 0 ? "" : "str"},
+                   {"damageMult", it.twoHanded && !ranged ? 1.5 : it.secondary ? 0.5 : 1},
+                   {"critRange", ThreatLowest(c_, it)},
+                   {"critMult", it.criticalMultiplier}}},
+                 {"damage", {{"parts", Json::array({Json::array({Format("%dd%d", it.damage[0], it.damage[1]), "", ""})})}}},
+                 {"range", {{"value", nullptr}, {"units", ranged ? "ft" : ""}}},
+                 {"originalWeaponCreated", true},
+                 {"originalWeaponId", weaponId},
+                 {"originalWeaponName", name}};
+  return Add(name, "attack", "icons/svg/sword.svg", system)["_id"].get<std::string>();
+}
+
+void Builder::Possessions() {
+  static const char* const kSlots[] = {"", "armor", "shield", "ring", "neck", "shoulders", "feet", "belt",
+                                       "hands", "head", "", "", "wrists", "chest"};
+  for (int i = 0; i < c_->itemCount && i < kMaxItems; ++i) {
+    const CharItem& it = c_->items[i];
+    const EquipSource* e = EquipmentOf(it);
+    const std::string name = ItemName(it);
+    const bool treasure = i >= c_->treasureIndex || it.treasure;
+    Json system = {{"price", it.value + it.price}, {"description", {{"value", ItemDescription(it)}}}};
+    if (it.equipType == 0) {
+      bool ranged = Ranged(it);
+      Merge(system, {{"equipped", !treasure},
+                     {"weaponType", !e ? "misc" : e->type == 0 ? "simple" : e->type == 1 ? "martial" : "exotic"},
+                     {"weaponSubtype", ranged ? "ranged" : !e ? "1h" : e->size < 0 ? "light" : e->size > 0 ? "2h" : "1h"},
+                     {"masterwork", it.masterwork != 0},
+                     {"enh", it.enhancement > 0 ? Json(it.enhancement) : Json(nullptr)},
+                     {"weaponData",
+                      {{"damageRoll", e ? Format("%dd%d", e->damageCount, e->damageDie) : ""},
+                       {"damageType", ""},
+                       {"damageTypeId", ""},
+                       {"critRange", std::to_string(ThreatLowest(c_, it))},
+                       {"critMult", it.criticalMultiplier},
+                       {"range", nullptr},
+                       {"size", SizeCode(c_)}}}});
+      std::string id = Add(name, "weapon", "icons/svg/sword.svg", system)["_id"].get<std::string>();
+      if (it.damage[0] > 0 && !treasure) WeaponAttack(it, id, name);
+    } else if (it.equipType == 1 || it.equipType == 2) {
+      bool shield = it.equipType == 2;
+      std::string lower = Lower(name);
+      const char* subtype = !shield ? (e && e->type == 1 ? "mediumArmor" : e && e->type == 2 ? "heavyArmor" : "lightArmor")
+                            : lower.find("tower") != std::string::npos ? "towerShield"
+                            : lower.find("light") != std::string::npos || lower.find("buckler") != std::string::npos
+                                ? "lightShield"
+                            : lower.find("heavy") != std::string::npos ? "heavyShield"
+                                                                        : "other";
+      bool unused = shield && (it.treasure || (!it.primary && !it.secondary));
+      Merge(system, {{"equipped", !treasure && !unused},
+                     {"equipmentType", shield ? "shield" : "armor"},
+                     {"equipmentSubtype", subtype},
+                     {"slot", shield ? "shield" : "armor"},
+                     {"masterwork", it.masterwork != 0},
+                     {"armor",
+                      {{"value", it.armor},
+                       {"dex", shield || it.maxDex >= 99 ? Json(nullptr) : Json(it.maxDex)},
+                       {"acp", std::abs(it.penalty)},
+                       {"enh", it.enhancement}}},
+                     {"spellFailure", it.spellFailure}});
+      Add(name, "equipment", "icons/svg/shield.svg", system);
+    } else if (it.equipType >= 3 && it.equipType <= 13 && *kSlots[it.equipType]) {
+      Merge(system, {{"equipped", !treasure},
+                     {"equipmentType", "misc"},
+                     {"equipmentSubtype", "wondrous"},
+                     {"slot", kSlots[it.equipType]},
+                     {"armor", {{"value", 0}, {"dex", nullptr}, {"acp", 0}, {"enh", 0}}}});
+      Add(name, "equipment", "icons/svg/item-bag.svg", system);
+    } else {
+      Merge(system, {{"subType", it.equipType == 11 ? "ammo" : "gear"}});
+      Add(name, "loot", "icons/svg/item-bag.svg", system);
+    }
+  }
+  if (c_->Unarmed1 > 0)
+    Add("Unarmed Strike", "attack", "icons/svg/mystery-man.svg",
+        {{"attackType", "weapon"},
+         {"actionType", "mwak"},
+         {"activation", {{"cost", 1}, {"type", "attack"}}},
+         {"baseWeaponType", "Unarmed Strike"},
+         {"proficient", true},
+         {"primaryAttack", true},
+         {"attackBonus", ""},
+         {"attackParts", Json::array()},
+         {"ability", {{"attack", "str"}, {"damage", "str"}, {"damageMult", 1}, {"critRange", 20}, {"critMult", 2}}},
+         {"damage", {{"parts", Json::array({Json::array({Format("%dd%d", c_->Unarmed1, c_->Unarmed2), "", "damage-bludg"})})}}}});
+}
+
+// Natural attacks: one attack item per row of the stat block (a lone row of several equal
+// attacks as that many items, since a single natural attack would deal 1.5 × Strength),
+// and a full attack per way of attacking.
+void Builder::NaturalAttacks() {
+  if (c_->kind != 1) return;
+  int rows = 0;
+  for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i) rows += c_->naturals[i].category >= 0;
+  for (int category = 0; category < 4; ++category) {
+    int best = INT32_MIN;
+    for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i)
+      if (c_->naturals[i].category == category) best = std::max(best, c_->naturals[i].attack);
+    if (best == INT32_MIN) continue;
+    Json full = Json::object();
+    int entry = 0;
+    for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i) {
+      const CharAttack& a = c_->naturals[i];
+      if (a.category != category) continue;
+      const std::string name = NaturalName(a);
+      // Secondary attacks are 5 (2 with Multiattack) below the primary ones.
+      bool primary = a.attack >= best - 1;
+      // Natural attacks have rows without a price; a priced row is a manufactured weapon.
+      const EquipSource* row = AttackRow(a);
+      bool weapon = row && row->price > 0;
+      Json system = {{"attackType", weapon ? "weapon" : "natural"},
+                     {"actionType", "mwak"},
+                     {"activation", {{"cost", 1}, {"type", "attack"}}},
+                     {"primaryAttack", primary},
+                     {"proficient", true},
+                     {"attackBonus", ""},
+                     {"attackParts", Json::array()},
+                     {"ability", {{"attack", "str"}, {"damage", "str"}, {"damageMult", 1}, {"critRange", 20}, {"critMult", 2}}},
+                     {"damage", {{"parts", Json::array()}}}};
+      // An attack without dice (a touch) deals no damage of its own.
+      if (a.damage[0] > 0 && a.damage[1] > 0)
+        system["damage"]["parts"].push_back({Format("%dd%d", a.damage[0], a.damage[1]), "", NaturalDamageType(a.name)});
+      if (a.step > 0)
+        for (int k = 1; k < a.number; ++k) system["attackParts"].push_back({std::to_string(-k * a.step), Format("Attack %d", k + 1)});
+      int copies = category == 0 && rows == 1 && a.number > 1 && a.step == 0 ? a.number : 1;
+      for (int k = 0; k < copies; ++k) {
+        std::string id = Add(name, "attack", "icons/svg/claw.svg", system)["_id"].get<std::string>();
+        if (entry < 5 && k == 0) {
+          ++entry;
+          full[Format("attack%d", entry)] = {{"_id", entry},
+                                             {"id", id},
+                                             {"name", name},
+                                             {"img", ""},
+                                             {"count", a.step > 0 ? 1 : copies > 1 ? 1 : std::max(a.number, 1)},
+                                             {"attackMode", "primary"},
+                                             {"primary", primary},
+                                             {"isWeapon", weapon}};
+        } else if (entry < 5) {
+          ++entry;
+          full[Format("attack%d", entry)] = full[Format("attack%d", entry - 1)];
+          full[Format("attack%d", entry)]["_id"] = entry;
+          full[Format("attack%d", entry)]["id"] = id;
+        }
+      }
+    }
+    Add(category == 0 ? std::string("Full Attack") : Format("Full Attack (alternative %d)", category), "full-attack",
+        "icons/svg/combat.svg", {{"attackType", "full"}, {"attacks", full}});
+  }
+}
+
+// Spells and powers: a spell book per casting class slot (primary, secondary, tertiary),
+// its slots per day written out, each chosen spell once with the times it is prepared.
+void Builder::Spells(Json& system) {
+  static const char* const kBooks[] = {"primary", "secondary", "tertiary"};
+  int book = 0;
+  for (int s = 0; s < c_->classCount && s < kMaxClassSlots && book < 3; ++s) {
+    const CharSource* k = ClassAt(c_->classes[s]);
+    if (!k || !CastsAnything(c_, s)) continue;
+    const char* key = kBooks[book++];
+    Json& b = system["attributes"]["spells"]["spellbooks"][key];
+    const bool own = s >= FirstClassSlot(c_) && ClassItems(c_);
+    const bool psionic = Psionic(c_, s);
+    const char* ability = k->spellAttribute >= 0 && k->spellAttribute < kAttributes ? kAbilityKeys[k->spellAttribute] : "int";
+    const bool spontaneous = CastsFromKnown(c_, *k);
+    b["name"] = SrdName(*k);
+    b["class"] = own ? CamelTag(SrdName(*k)) : "_hd";
+    b["cl"]["base"] = c_->casterLevel[s] - (own ? c_->classLevels[s] : c_->Level);
+    b["cl"]["total"] = c_->casterLevel[s];
+    b["ability"] = ability;
+    b["spellslotAbility"] = ability;
+    b["spontaneous"] = psionic || spontaneous;
+    b["spellcastingType"] = psionic ? "psionic" : k->spellType2 == 2 ? "divine" : "arcane";
+    b["arcaneSpellFailure"] = !psionic && k->spellType2 != 2;
+    if (psionic) {
+      b["usePowerPoints"] = true;
+      b["powerPoints"] = c_->PowerPoints;
+      b["dailyPowerPointsFormula"] = "@attributes.powerPointsTotal";
+      system["attributes"]["powerPointsTotal"] = c_->PowerPoints;
+    }
+    for (int level = 0; level < 10; ++level) {
+      int perDay = std::max(c_->spellsPerDay[s][level], 0);
+      Json& slot = b["spells"][Format("spell%d", level)];
+      slot["base"] = psionic ? 0 : perDay;
+      slot["max"] = psionic ? 0 : perDay;
+      slot["value"] = psionic ? 0 : perDay;
+      std::vector<int> chosen = ChosenAt(c_, s, level, psionic ? gSource.powerCount : gSource.spellCount);
+      std::vector<std::pair<int, int>> counted;
+      for (int x : chosen) {
+        auto at = std::find_if(counted.begin(), counted.end(), [x](const auto& p) { return p.first == x; });
+        if (at == counted.end())
+          counted.emplace_back(x, 1);
+        else
+          ++at->second;
+      }
+      for (const auto& [x, times] : counted) {
+        Json item = {{"spellbook", key},
+                     {"level", level},
+                     {"learnedAt", {{"class", Json::array({Json::array({SrdName(*k), level})})}}},
+                     {"preparation",
+                      {{"maxAmount", spontaneous || psionic ? 0 : times},
+                       {"preparedAmount", spontaneous || psionic ? 0 : times},
+                       {"mode", "prepared"}}},
+                     {"atWill", false}};
+        if (psionic) {
+          const PowerSource& p = gSource.powers[x];
+          Merge(item, {{"isPower", true},
+                       {"powerPointsCost", level > 0 ? 2 * level - 1 : 0},
+                       {"school", DisciplineCode(p.discipline)},
+                       {"display", ""}});
+          Add(SrdName(p), "spell", "icons/svg/daze.svg", item);
+        } else {
+          const SpellSource& sp = gSource.spells[x];
+          item["school"] = SchoolCode(sp.school);
+          Add(SrdName(sp), "spell", "icons/svg/daze.svg", item);
+        }
+      }
+    }
+    if (!psionic && k->domains > 0) {
+      b["hasSpecialSlot"] = true;
+      for (int level = 1; level <= 9; ++level) {
+        int sp = c_->domainSpells[level];
+        if (sp < 0 || sp >= gSource.spellCount || c_->spellsPerDay[s][level] < 0) continue;
+        Add(SrdName(gSource.spells[sp]), "spell", "icons/svg/daze.svg",
+            {{"spellbook", key},
+             {"level", level},
+             {"school", SchoolCode(gSource.spells[sp].school)},
+             {"isDomainSpell", true},
+             {"specialPrepared", true},
+             {"preparation", {{"maxAmount", 1}, {"preparedAmount", 1}, {"mode", "prepared"}}},
+             {"atWill", false}});
+      }
+    }
+  }
+}
+
+// A monster's spell-like abilities in the book "spelllike": "3/Tag: Segnen, Furcht{4}|ZS 4"
+// gives each spell its uses per day (at will: unlimited), the level in braces, the caster level.
+void Builder::SpellLike(Json& system) {
+  const MonsterSource* m = MonsterOf(c_);
+  if (!m || !m->spellLike.length) return;
+  const std::string text = m->spellLike.c_str();
+  Json& b = system["attributes"]["spells"]["spellbooks"]["spelllike"];
+  b["name"] = "Spell-like Abilities";
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('|', start);
+    if (end == std::string::npos) end = text.size();
+    std::string part = text.substr(start, end - start);
+    start = end + 1;
+    if (part.compare(0, 3, "ZS ") == 0) {
+      b["cl"]["base"] = atoi(part.c_str() + 3) - c_->Level;
+      b["cl"]["total"] = atoi(part.c_str() + 3);
+      continue;
+    }
+    size_t colon = part.find(": ");
+    if (colon == std::string::npos) continue;
+    std::string frequency = part.substr(0, colon);
+    bool atWill = frequency == "Nach Belieben" || frequency == "Immer aktiv" || frequency == "Dauerhaft";
+    int uses = atoi(frequency.c_str());
+    // The names, split at commas outside parentheses.
+    std::vector<std::string> names;
+    std::string name;
+    int depth = 0;
+    for (size_t i = colon + 2; i <= part.size(); ++i) {
+      char ch = i < part.size() ? part[i] : ',';
+      if (ch == '(') ++depth;
+      if (ch == ')') --depth;
+      if (ch == ',' && depth <= 0) {
+        size_t first = name.find_first_not_of(' ');
+        if (first != std::string::npos) names.push_back(name.substr(first));
+        name.clear();
+        continue;
+      }
+      name += ch;
+    }
+    for (std::string spell : names) {
+      int level = 0;
+      size_t brace = spell.find('{');
+      if (brace != std::string::npos) {
+        level = atoi(spell.c_str() + brace + 1);
+        spell.erase(brace, spell.find('}', brace) - brace + 1);
+      }
+      std::string remark;
+      size_t paren = spell.find(" (");
+      if (paren != std::string::npos) remark = spell.substr(paren), spell.resize(paren);
+      std::string english = spell;
+      for (int x = 0; x < gSource.spellCount; ++x)
+        if (spell == DisplayName(gSource.spells[x])) {
+          english = SrdName(gSource.spells[x]);
+          break;
+        }
+      Add(english + remark, "spell", "icons/svg/daze.svg",
+          {{"spellbook", "spelllike"},
+           {"level", level},
+           {"school", "uni"},
+           {"atWill", atWill},
+           {"preparation",
+            {{"maxAmount", atWill ? 0 : std::max(uses, 1)}, {"preparedAmount", atWill ? 0 : std::max(uses, 1)},
+             {"mode", "prepared"}}},
+           {"shortDescription", Paragraphs(frequency + ": " + spell + remark)}});
+    }
+  }
+}
+
+// A monster's special abilities as racial feats: the SRD's name, the table's line as its text.
+void Builder::MonsterAbilities() {
+  const MonsterSource* m = MonsterOf(c_);
+  const int32_t* code = m ? m->abilityCode.Code() : nullptr;
+  if (!code) return;
+  const char* kept = c_->specialText && c_->specialText->data ? c_->specialText->data : "";
+  std::vector<std::string> done;
+  for (int i = 1; i <= code[0]; ++i) {
+    if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
+    const AbilitySource& x = gSource.abilities[code[i]];
+    // Abilities the creature lost (a skeleton's) are no longer in its text.
+    if (x.text.length && !strstr(kept, x.text.c_str())) continue;
+    std::string name = SrdName(x);
+    if (std::string(DisplayName(x)).find('(') != std::string::npos) {
+      std::string shown = DisplayName(x);
+      name += shown.substr(shown.find('(') - 1);
+    }
+    if (std::find(done.begin(), done.end(), name) != done.end()) continue;
+    done.push_back(name);
+    Add(name, "feat", "icons/svg/aura.svg",
+        {{"featType", "racial"}, {"abilityType", ""}, {"description", {{"value", Paragraphs(x.text.c_str())}}}});
+  }
+}
+
 Json ActorDefaults() {
   Json abilities = Json::object();
   for (const char* a : kAbilityKeys)
@@ -568,7 +1006,9 @@ Json Builder::System(const Link& link) {
   Json system = ActorDefaults();
   for (int a = 0; a < kAttributes; ++a) {
     Json& ab = system["abilities"][kAbilityKeys[a]];
-    int score = c_->absent[a] ? 0 : Abilities(c_)[a];
+    // An absent score keeps the sheet's figure; the racial item's noCon/noInt flags tell
+    // the tabletop to ignore it.
+    int score = Abilities(c_)[a];
     ab["value"] = score;
     ab["total"] = score;
     ab["mod"] = c_->absent[a] ? 0 : Modifiers(c_)[a];
@@ -622,8 +1062,21 @@ Json Builder::Build(const Link& link) {
   if (!Hoard(c_)) {
     Classes();
     Feats();
+    MonsterAbilities();
     Skills(system);
   }
+  // The tabletop adds the Constitution modifier per hit die to the class items' dice; the
+  // rest of the sheet's hit points (feats, templates) is a flat extra.
+  int dice = 0;
+  for (const Json& item : items_)
+    if (item["type"] == "class") dice += item["system"]["levels"].get<int>();
+  if (!Hoard(c_))
+    system["attributes"]["hp"]["base"] =
+        c_->shownHitPoints - c_->hitDieRolls - (c_->absent[2] ? 0 : Modifiers(c_)[2] * dice);
+  Possessions();
+  NaturalAttacks();
+  Spells(system);
+  SpellLike(system);
   Json actor;
   actor["_id"] = Format("Ks%05dActor%05d", actor_ % 100000, 0);
   actor["name"] = link.name;
