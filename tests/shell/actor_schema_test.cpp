@@ -1,0 +1,241 @@
+// Tabletop actors: every actor of a corpus of every kind, companions included, under both rule
+// sets keeps to the actor schema (checked by Debian's JSON Schema validator), and the figures the
+// tabletop takes or derives from it are the sheet's.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "generator/details.h"
+#include "shell/actor.h"
+#include "shell/figures.h"
+#include "shell/sheet_fixture.h"
+
+using namespace debugspace;
+using nlohmann::json;
+
+namespace {
+
+const std::string kTests = SCHMIEDE_SOURCE_DIR "/tests/";
+
+// The validator's exit code and report for the files; a missing interpreter or module fails.
+std::pair<int, std::string> Validate(const std::string& dir, const std::vector<std::string>& files) {
+  std::string command = "/usr/bin/python3 '" + kTests + "tools/validate_actors.py' '" + kTests + "data/actor.schema.json'";
+  for (const std::string& f : files) command += " '" + f + "'";
+  int status = std::system((command + " > '" + dir + "/report' 2>&1 < /dev/null").c_str());
+  std::stringstream report;
+  report << std::ifstream(dir + "/report").rdbuf();
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, report.str()};
+}
+
+void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+int Int(const std::string& text, const std::string& pattern, int group = 1) {
+  std::smatch m;
+  return std::regex_search(text, m, std::regex(pattern)) ? std::stoi(m.str(group)) : -9999;
+}
+
+// The system's skill keys by the rule book's skill names.
+std::map<std::string, std::string> SkillKeys() {
+  std::map<std::string, std::string> keys;
+  std::istringstream table(
+      "apr Appraise|blc Balance|blf Bluff|clm Climb|coc Concentration|crf Craft|dsc Decipher Script|dip Diplomacy|"
+      "dev Disable Device|dis Disguise|esc Escape Artist|fog Forgery|gif Gather Information|han Handle Animal|"
+      "hea Heal|hid Hide|int Intimidate|jmp Jump|kar Knowledge (arcana)|"
+      "ken Knowledge (architecture and engineering)|kdu Knowledge (dungeoneering)|kge Knowledge (geography)|"
+      "khi Knowledge (history)|klo Knowledge (local)|kna Knowledge (nature)|kno Knowledge (nobility and royalty)|"
+      "kre Knowledge (religion)|kpl Knowledge (the planes)|kps Knowledge (psionics)|lis Listen|mos Move Silently|"
+      "opl Open Lock|prf Perform|pro Profession|rid Ride|src Search|sen Sense Motive|slt Sleight of Hand|"
+      "spk Speak Language|spl Spellcraft|spt Spot|sur Survival|swm Swim|tmb Tumble|umd Use Magic Device|"
+      "uro Use Rope|aut Autohypnosis|psi Psicraft|upd Use Psionic Device");
+  for (std::string entry; std::getline(table, entry, '|');) keys[entry.substr(4)] = entry.substr(0, 3);
+  return keys;
+}
+
+// What the tabletop derives from a progression over `levels`: base attack and base saves.
+int Attack(const std::string& p, int levels) { return p == "high" ? levels : p == "med" ? levels * 3 / 4 : levels / 2; }
+int Save(const std::string& p, int levels) {
+  return p == "high" ? 2 + levels / 2 : p == "med" ? 1 + levels * 2 / 5 : p == "low" ? levels / 3 : 0;
+}
+
+// The actor's figures against the creature's own sheet (a copy: a missing key reads as null).
+std::string Compare(json actor, const std::string& sheet, const Char* c) {
+  std::ostringstream faults;
+  auto same = [&](const std::string& what, double onSheet, const json& inActor) {
+    if (!inActor.is_number() || inActor.get<double>() != onSheet)
+      faults << what << ": sheet " << onSheet << ", actor " << inActor << "\n";
+  };
+  json& s = actor["system"];
+  const char* labels[6] = {"St", "Ge", "Ko", "In", "We", "Ch"};
+  const char* keys[6] = {"str", "dex", "con", "int", "wis", "cha"};
+  for (int a = 0; a < 6; ++a)
+    same(labels[a], Int(sheet, std::string("│ ") + labels[a] + R"(: +(-?\d+) )"), s["abilities"][keys[a]]["value"]);
+  same("Trefferpunkte", Int(sheet, R"(Trefferpunkte: (-?\d+))"), s["attributes"]["hp"]["value"]);
+  same("Trefferpunkte max", Int(sheet, R"(Trefferpunkte: (-?\d+))"), s["attributes"]["hp"]["max"]);
+  same("HG", Int(sheet, R"(HG: +(\d+))"), s["details"]["cr"]);
+  static const std::map<std::string, std::string> kSizes = {
+      {"fein", "fine"}, {"winzig", "dim"}, {"sehr klein", "tiny"}, {"klein", "sm"}, {"mittelgroß", "med"},
+      {"groß", "lg"}, {"riesig", "huge"}, {"gigantisch", "grg"}, {"kolossal", "col"}};
+  std::string head;  // the head cell's rows, joined
+  std::istringstream rows(sheet.substr(0, sheet.find("┼")));
+  for (std::string row; std::getline(rows, row);)
+    if (row.rfind("│ ", 0) == 0) head += " " + row.substr(4, row.find("│", 4) - 4);
+  head = std::regex_replace(head + " ", std::regex(" +"), " ");
+  std::smatch m;
+  std::string size = std::regex_search(head, m, std::regex(", ([a-zß ]+?) (?:- |$)")) ? m.str(1) : "?";
+  if (!kSizes.count(size) || s["traits"]["size"] != kSizes.at(size))
+    faults << "Größe: sheet " << size << ", actor " << s["traits"]["size"] << "\n";
+  static const std::map<std::string, std::string> kAlignments = {
+      {"Rechtschaffen gut", "Lawful Good"}, {"Neutral gut", "Neutral Good"}, {"Chaotisch gut", "Chaotic Good"},
+      {"Rechtschaffen neutral", "Lawful Neutral"}, {"Neutral", "True Neutral"}, {"Chaotisch neutral", "Chaotic Neutral"},
+      {"Rechtschaffen böse", "Lawful Evil"}, {"Neutral böse", "Neutral Evil"}, {"Chaotisch böse", "Chaotic Evil"}};
+  if (std::regex_search(sheet, m, std::regex("│ Gesinnung: ([^│]*?) *│")) &&
+      (!kAlignments.count(m.str(1)) || s["details"]["alignment"] != kAlignments.at(m.str(1))))
+    faults << "Gesinnung: sheet " << m.str(1) << ", actor " << s["details"]["alignment"] << "\n";
+  // Base attack and base saves as the tabletop sums them over the class items, plus "base" changes.
+  int attack = 0, saves[3] = {}, levels = 0;
+  const char* save[3] = {"ref", "will", "fort"};
+  std::map<std::string, bool> classSkill;
+  for (json& item : actor["items"]) {
+    json& d = item["system"];
+    for (json& change : d["changes"]) {
+      std::string value = change[0].is_string() ? change[0].get<std::string>() : "";
+      if (change[3] != "base" || value.empty() || value.find_first_not_of("-0123456789") != std::string::npos) continue;
+      if (change[2] == "babattack") attack += std::stoi(value);
+      for (int i = 0; i < 3; ++i)
+        if (change[2] == save[i] || change[2] == "allSavingThrows") saves[i] += std::stoi(value);
+    }
+    if (item["type"] != "class") continue;
+    for (const auto& [skill, on] : d["classSkills"].items()) classSkill[skill] |= on == true;
+    if (d["classType"] == "template") continue;
+    int n = d["levels"];
+    levels += d["classType"] == "base" || d["classType"] == "prestige" ? n : 0;
+    attack += Attack(d["bab"], n);
+    for (int i = 0; i < 3; ++i) saves[i] += Save(d["savingThrows"][save[i]]["value"], n);
+  }
+  // Beyond 20 class levels the tabletop splits off epic bonuses in its own way.
+  if (levels <= 20) {
+    same("Grundangriffsbonus", Int(sheet, R"(Grundangriffsbonus: (-?\d+))"), attack);
+    const char* saveNames[3] = {"Reflex", "Wille", "Zähigkeit"};
+    for (int i = 0; i < 3; ++i)
+      same(std::string("Grundbonus ") + saveNames[i],
+           Int(sheet, std::string("│ ") + saveNames[i] + R"( +-?\d+ +(-?\d+) )"), saves[i]);
+  }
+  // Skill ranks: the tabletop counts skill points and halves those of cross-class skills.
+  static const std::map<std::string, std::string> kSkillKeys = SkillKeys();
+  for (int k = 0; k < c->skillCount; ++k) {
+    if (c->skills[k].skill < 0 || c->skills[k].skill >= gSource.skillCount) continue;
+    std::string label = SkillLabel(c, k), srd = SrdName(gSource.skills[c->skills[k].skill]);
+    static const std::regex kFigures(R"(^ +-?\d+ = *(\d+)\.([05]) )");
+    std::smatch figures;
+    std::string rest;
+    for (size_t at = sheet.find("\n│   " + label + " "); at != std::string::npos && figures.empty();
+         at = sheet.find("\n│   " + label + " ", at + 1)) {
+      rest = sheet.substr(at + 7 + label.size(), 80);
+      std::regex_search(rest, figures, kFigures);
+    }
+    if (figures.empty() || !kSkillKeys.count(srd)) {
+      faults << "skill " << label << " (" << srd << ") not found\n";
+      continue;
+    }
+    double ranks = std::stoi(figures.str(1)) + (figures.str(2) == "5" ? 0.5 : 0);
+    std::string key = kSkillKeys.at(srd);
+    json* entry = &s["skills"][key];
+    if (*SkillSubject(c, k) && (key == "crf" || key == "prf" || key == "pro")) {  // specialities by subject
+      entry = nullptr;
+      for (auto& [sub, v] : s["skills"][key]["subSkills"].items())
+        if (v.value("name", "").find(SkillSubject(c, k)) != std::string::npos) entry = &v;
+      if (!entry) {
+        faults << "skill " << label << ": no speciality in the actor\n";
+        continue;
+      }
+    }
+    double rank = entry->value("rank", 0.0);
+    same("Ränge " + label, ranks, classSkill[key] ? rank : rank / 2);
+  }
+  return faults.str();
+}
+
+class ActorSchemaTest : public shell_test::SheetFixture {
+ protected:
+  void SetUp() override {
+    SheetFixture::SetUp();
+    char pattern[] = "/tmp/schmiede-actors-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ASSERT_EQ(access("/usr/bin/python3", X_OK), 0) << "/usr/bin/python3 is missing: run scripts/install-prereqs.sh";
+    ASSERT_EQ(std::system("/usr/bin/python3 -c 'import jsonschema' > /dev/null 2>&1 < /dev/null"), 0)
+        << "Debian's jsonschema module for /usr/bin/python3 is missing: run scripts/install-prereqs.sh";
+  }
+  void TearDown() override {
+    EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0);
+    SheetFixture::TearDown();
+  }
+  // The creature's own part of its sheet: its companions' sheets follow nested in its frame.
+  std::string OwnSheet(Char* c) {
+    std::string text = SheetText(c);
+    for (const char* start : {"\n│ Vertrauter:", "\n│ Paladin Mount:", "\n│ Fiendish Servant:", "\n│ Tiergefährte ("})
+      text = text.substr(0, text.find(start));
+    return text;
+  }
+  std::string dir_;
+};
+
+TEST_F(ActorSchemaTest, HandMadeActorsPassAndBrokenOnesFailWithTheirFault) {
+  json examples = json::parse(std::ifstream(kTests + "data/actor_examples.json"));
+  json fighter = examples[0], troll = examples[1], dice = examples[1];
+  fighter["data"] = fighter["system"];  // the older envelope's key
+  fighter.erase("system");
+  troll["items"].back()["system"]["attacks"]["attack2"]["id"] = "tAttackMissing01";
+  dice["items"][5]["system"]["damage"]["parts"][0][0] = "1W6";  // German dice
+  Write(dir_ + "/good.json", examples.dump());
+  Write(dir_ + "/envelope.json", fighter.dump());
+  Write(dir_ + "/reference.json", troll.dump());
+  Write(dir_ + "/dice.json", dice.dump());
+  auto [status, report] =
+      Validate(dir_, {dir_ + "/good.json", dir_ + "/envelope.json", dir_ + "/reference.json", dir_ + "/dice.json"});
+  EXPECT_EQ(status, 1) << report;
+  for (const char* fault : {"envelope.json: $: 'system' is a required property", "reference.json: $.items[7].system.attacks.attack2.id",
+                            "dice.json: $.items[5].system.damage.parts[0][0]", "1 passed, 3 failed"})
+    EXPECT_NE(report.find(fault), std::string::npos) << fault << "\n" << report;
+}
+
+TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
+  const int kinds[] = {0, 1, 2, 4, -1};
+  std::vector<std::string> files;
+  int compared = 0;
+  for (RuleSet rules : {kRulesOwn, kRulesSrd35}) {
+    UseRules(rules);
+    for (int n = 0; n < 200; ++n) {
+      Preset(c_, kinds[n % 5], (n / 5) % 26);
+      CreateCreature(c_, 1);
+      std::vector<Char*> creatures = {c_, c_->familiarChar, c_->mountChar, c_->servantChar};
+      for (int i = 0; i < c_->companionCount; ++i) creatures.push_back(c_->companionChars[i]);
+      std::erase(creatures, nullptr);
+      std::string batch = ActorsJson({c_}), name = dir_ + "/" + std::to_string(rules) + "-" + std::to_string(n);
+      EXPECT_EQ(json::parse(batch).size(), creatures.size()) << name;
+      Write(name + ".json", batch);
+      files.push_back(name + ".json");
+      for (Char* c : creatures) {
+        std::string actor = ActorJson(c);
+        if (c == c_ && n % 10 == 0) Write(name + "-single.json", actor), files.push_back(name + "-single.json");
+        EXPECT_EQ(Compare(json::parse(actor), OwnSheet(c), c), "") << "rules " << rules << " creature " << n << " " << CreatureHead(c);
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 400);
+  auto [status, report] = Validate(dir_, files);
+  EXPECT_EQ(status, 0) << report.substr(0, 20000);
+  EXPECT_NE(report.find(std::to_string(files.size()) + " passed, 0 failed"), std::string::npos) << report.substr(0, 2000);
+}
+
+}  // namespace
