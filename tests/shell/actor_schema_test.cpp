@@ -78,8 +78,7 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
   const char* keys[6] = {"str", "dex", "con", "int", "wis", "cha"};
   for (int a = 0; a < 6; ++a)
     same(labels[a], Int(sheet, std::string("│ ") + labels[a] + R"(: +(-?\d+) )"), s["abilities"][keys[a]]["value"]);
-  same("Trefferpunkte", Int(sheet, R"(Trefferpunkte: (-?\d+))"), s["attributes"]["hp"]["value"]);
-  same("Trefferpunkte max", Int(sheet, R"(Trefferpunkte: (-?\d+))"), s["attributes"]["hp"]["max"]);
+  for (const char* hp : {"value", "max"}) same("Trefferpunkte", Int(sheet, R"(Trefferpunkte: (-?\d+))"), s["attributes"]["hp"][hp]);
   same("HG", Int(sheet, R"(HG: +(\d+))"), s["details"]["cr"]);
   static const std::map<std::string, std::string> kSizes = {
       {"fein", "fine"}, {"winzig", "dim"}, {"sehr klein", "tiny"}, {"klein", "sm"}, {"mittelgroß", "med"},
@@ -129,37 +128,26 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
       same(std::string("Grundbonus ") + saveNames[i],
            Int(sheet, std::string("│ ") + saveNames[i] + R"( +-?\d+ +(-?\d+) )"), saves[i]);
   }
-  // Skill ranks: the tabletop counts skill points and halves those of cross-class skills.
+  // Skill ranks, one sheet row per skill entry: the tabletop counts skill points, cross-class ones halved.
   static const std::map<std::string, std::string> kSkillKeys = SkillKeys();
-  for (int k = 0; k < c->skillCount; ++k) {
-    if (c->skills[k].skill < 0 || c->skills[k].skill >= gSource.skillCount) continue;
-    std::string label = SkillLabel(c, k), srd = SrdName(gSource.skills[c->skills[k].skill]);
-    static const std::regex kFigures(R"(^ +-?\d+ = *(\d+)\.([05]) )");
-    std::smatch figures;
-    std::string rest;
-    for (size_t at = sheet.find("\n│   " + label + " "); at != std::string::npos && figures.empty();
-         at = sheet.find("\n│   " + label + " ", at + 1)) {
-      rest = sheet.substr(at + 7 + label.size(), 80);
-      std::regex_search(rest, figures, kFigures);
-    }
-    if (figures.empty() || !kSkillKeys.count(srd)) {
+  std::string table = sheet.substr(sheet.find("│ Fertigkeiten:"));
+  static const std::regex kRow(R"(\n│   .*? +-?\d+ = ?(\d+)\.([05]) \+)");
+  std::sregex_iterator row(table.begin(), table.end(), kRow), end;
+  for (int k = 0; k < c->skillCount; ++k, ++row) {
+    int skill = c->skills[k].skill;
+    if (skill < 0 || skill >= gSource.skillCount) continue;  // an entry naming no skill has no key to compare
+    std::string label = SkillLabel(c, k), subject = SkillSubject(c, k), srd = SrdName(gSource.skills[skill]);
+    if (row == end || !kSkillKeys.count(srd)) {
       faults << "skill " << label << " (" << srd << ") not found\n";
-      continue;
+      break;
     }
-    double ranks = std::stoi(figures.str(1)) + (figures.str(2) == "5" ? 0.5 : 0);
-    std::string key = kSkillKeys.at(srd);
-    json* entry = &s["skills"][key];
-    if (*SkillSubject(c, k) && (key == "crf" || key == "prf" || key == "pro")) {  // specialities by subject
-      entry = nullptr;
+    const std::string& key = kSkillKeys.at(srd);
+    json entry = s["skills"][key];
+    if (!subject.empty() && (key == "crf" || key == "prf" || key == "pro"))  // a speciality, found by its subject
       for (auto& [sub, v] : s["skills"][key]["subSkills"].items())
-        if (v.value("name", "").find(SkillSubject(c, k)) != std::string::npos) entry = &v;
-      if (!entry) {
-        faults << "skill " << label << ": no speciality in the actor\n";
-        continue;
-      }
-    }
-    double rank = entry->value("rank", 0.0);
-    same("Ränge " + label, ranks, classSkill[key] ? rank : rank / 2);
+        entry = v["name"].get<std::string>().find(subject) != std::string::npos ? v : entry;
+    double rank = entry.value("rank", 0.0);
+    same("Ränge " + label, std::stoi(row->str(1)) + ((*row)[2] == "5" ? 0.5 : 0), classSkill[key] ? rank : rank / 2);
   }
   return faults.str();
 }
