@@ -43,22 +43,30 @@ int Int(const std::string& text, const std::string& pattern, int group = 1) {
   return std::regex_search(text, m, std::regex(pattern)) ? std::stoi(m.str(group)) : -9999;
 }
 
-// The system's skill keys by the rule book's skill names.
-std::map<std::string, std::string> SkillKeys() {
-  std::map<std::string, std::string> keys;
-  std::istringstream table(
-      "apr Appraise|blc Balance|blf Bluff|clm Climb|coc Concentration|crf Craft|dsc Decipher Script|dip Diplomacy|"
-      "dev Disable Device|dis Disguise|esc Escape Artist|fog Forgery|gif Gather Information|han Handle Animal|"
-      "hea Heal|hid Hide|int Intimidate|jmp Jump|kar Knowledge (arcana)|"
-      "ken Knowledge (architecture and engineering)|kdu Knowledge (dungeoneering)|kge Knowledge (geography)|"
-      "khi Knowledge (history)|klo Knowledge (local)|kna Knowledge (nature)|kno Knowledge (nobility and royalty)|"
-      "kre Knowledge (religion)|kpl Knowledge (the planes)|kps Knowledge (psionics)|lis Listen|mos Move Silently|"
-      "opl Open Lock|prf Perform|pro Profession|rid Ride|src Search|sen Sense Motive|slt Sleight of Hand|"
-      "spk Speak Language|spl Spellcraft|spt Spot|sur Survival|swm Swim|tmb Tumble|umd Use Magic Device|"
-      "uro Use Rope|aut Autohypnosis|psi Psicraft|upd Use Psionic Device");
-  for (std::string entry; std::getline(table, entry, '|');) keys[entry.substr(4)] = entry.substr(0, 3);
-  return keys;
-}
+// "name=value|..." as a map; a name not in it reads as "?".
+struct Table : std::map<std::string, std::string> {
+  explicit Table(const std::string& text) {
+    std::istringstream in(text);
+    for (std::string e; std::getline(in, e, '|');) emplace(e.substr(0, e.find('=')), e.substr(e.find('=') + 1));
+  }
+  std::string operator()(const std::string& name) const { return count(name) ? at(name) : "?"; }
+};
+// The tabletop's skill keys by the rule book's skill names; its sizes and alignments by the sheet's.
+const Table kSkillKeys(
+    "Appraise=apr|Balance=blc|Bluff=blf|Climb=clm|Concentration=coc|Craft=crf|Decipher Script=dsc|Diplomacy=dip|"
+    "Disable Device=dev|Disguise=dis|Escape Artist=esc|Forgery=fog|Gather Information=gif|Handle Animal=han|Heal=hea|"
+    "Hide=hid|Intimidate=int|Jump=jmp|Knowledge (arcana)=kar|Knowledge (architecture and engineering)=ken|"
+    "Knowledge (dungeoneering)=kdu|Knowledge (geography)=kge|Knowledge (history)=khi|Knowledge (local)=klo|"
+    "Knowledge (nature)=kna|Knowledge (nobility and royalty)=kno|Knowledge (religion)=kre|Knowledge (the planes)=kpl|"
+    "Knowledge (psionics)=kps|Listen=lis|Move Silently=mos|Open Lock=opl|Perform=prf|Profession=pro|Ride=rid|"
+    "Search=src|Sense Motive=sen|Sleight of Hand=slt|Speak Language=spk|Spellcraft=spl|Spot=spt|Survival=sur|"
+    "Swim=swm|Tumble=tmb|Use Magic Device=umd|Use Rope=uro|Autohypnosis=aut|Psicraft=psi|Use Psionic Device=upd");
+const Table kSizes("fein=fine|winzig=dim|sehr klein=tiny|klein=sm|mittelgroß=med|groß=lg|riesig=huge|gigantisch=grg|"
+                   "kolossal=col");
+const Table kAlignments(
+    "Rechtschaffen gut=Lawful Good|Neutral gut=Neutral Good|Chaotisch gut=Chaotic Good|Rechtschaffen neutral=Lawful "
+    "Neutral|Neutral=True Neutral|Chaotisch neutral=Chaotic Neutral|Rechtschaffen böse=Lawful Evil|Neutral böse=Neutral "
+    "Evil|Chaotisch böse=Chaotic Evil");
 
 // What the tabletop derives from a progression over `levels`: base attack and base saves.
 int Attack(const std::string& p, int levels) { return p == "high" ? levels : p == "med" ? levels * 3 / 4 : levels / 2; }
@@ -80,24 +88,15 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
     same(labels[a], Int(sheet, std::string("│ ") + labels[a] + R"(: +(-?\d+) )"), s["abilities"][keys[a]]["value"]);
   for (const char* hp : {"value", "max"}) same("Trefferpunkte", Int(sheet, R"(Trefferpunkte: (-?\d+))"), s["attributes"]["hp"][hp]);
   same("HG", Int(sheet, R"(HG: +(\d+))"), s["details"]["cr"]);
-  static const std::map<std::string, std::string> kSizes = {
-      {"fein", "fine"}, {"winzig", "dim"}, {"sehr klein", "tiny"}, {"klein", "sm"}, {"mittelgroß", "med"},
-      {"groß", "lg"}, {"riesig", "huge"}, {"gigantisch", "grg"}, {"kolossal", "col"}};
-  std::string head;  // the head cell's rows, joined
+  std::string head;  // the head's rows joined (it wraps in its cell); the size ends it, before a template
   std::istringstream rows(sheet.substr(0, sheet.find("┼")));
   for (std::string row; std::getline(rows, row);)
     if (row.rfind("│ ", 0) == 0) head += " " + row.substr(4, row.find("│", 4) - 4);
-  head = std::regex_replace(head + " ", std::regex(" +"), " ");
   std::smatch m;
+  head = std::regex_replace(head + " ", std::regex(" +"), " ");
   std::string size = std::regex_search(head, m, std::regex(", ([a-zß ]+?) (?:- |$)")) ? m.str(1) : "?";
-  if (!kSizes.count(size) || s["traits"]["size"] != kSizes.at(size))
-    faults << "Größe: sheet " << size << ", actor " << s["traits"]["size"] << "\n";
-  static const std::map<std::string, std::string> kAlignments = {
-      {"Rechtschaffen gut", "Lawful Good"}, {"Neutral gut", "Neutral Good"}, {"Chaotisch gut", "Chaotic Good"},
-      {"Rechtschaffen neutral", "Lawful Neutral"}, {"Neutral", "True Neutral"}, {"Chaotisch neutral", "Chaotic Neutral"},
-      {"Rechtschaffen böse", "Lawful Evil"}, {"Neutral böse", "Neutral Evil"}, {"Chaotisch böse", "Chaotic Evil"}};
-  if (std::regex_search(sheet, m, std::regex("│ Gesinnung: ([^│]*?) *│")) &&
-      (!kAlignments.count(m.str(1)) || s["details"]["alignment"] != kAlignments.at(m.str(1))))
+  if (s["traits"]["size"] != kSizes(size)) faults << "Größe: sheet " << size << ", actor " << s["traits"]["size"] << "\n";
+  if (std::regex_search(sheet, m, std::regex("│ Gesinnung: ([^│]*?) *│")) && s["details"]["alignment"] != kAlignments(m.str(1)))
     faults << "Gesinnung: sheet " << m.str(1) << ", actor " << s["details"]["alignment"] << "\n";
   // Base attack and base saves as the tabletop sums them over the class items, plus "base" changes.
   int attack = 0, saves[3] = {}, levels = 0;
@@ -129,7 +128,6 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
            Int(sheet, std::string("│ ") + saveNames[i] + R"( +-?\d+ +(-?\d+) )"), saves[i]);
   }
   // Skill ranks, one sheet row per skill entry: the tabletop counts skill points, cross-class ones halved.
-  static const std::map<std::string, std::string> kSkillKeys = SkillKeys();
   std::string table = sheet.substr(sheet.find("│ Fertigkeiten:"));
   static const std::regex kRow(R"(\n│   .*? +-?\d+ = ?(\d+)\.([05]) \+)");
   std::sregex_iterator row(table.begin(), table.end(), kRow), end;
@@ -137,11 +135,11 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
     int skill = c->skills[k].skill;
     if (skill < 0 || skill >= gSource.skillCount) continue;  // an entry naming no skill has no key to compare
     std::string label = SkillLabel(c, k), subject = SkillSubject(c, k), srd = SrdName(gSource.skills[skill]);
-    if (row == end || !kSkillKeys.count(srd)) {
+    if (row == end || kSkillKeys(srd) == "?") {
       faults << "skill " << label << " (" << srd << ") not found\n";
       break;
     }
-    const std::string& key = kSkillKeys.at(srd);
+    std::string key = kSkillKeys(srd);
     json entry = s["skills"][key];
     if (!subject.empty() && (key == "crf" || key == "prf" || key == "pro"))  // a speciality, found by its subject
       for (auto& [sub, v] : s["skills"][key]["subSkills"].items())
@@ -159,9 +157,8 @@ class ActorSchemaTest : public shell_test::SheetFixture {
     char pattern[] = "/tmp/schmiede-actors-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    ASSERT_EQ(access("/usr/bin/python3", X_OK), 0) << "/usr/bin/python3 is missing: run scripts/install-prereqs.sh";
     ASSERT_EQ(std::system("/usr/bin/python3 -c 'import jsonschema' > /dev/null 2>&1 < /dev/null"), 0)
-        << "Debian's jsonschema module for /usr/bin/python3 is missing: run scripts/install-prereqs.sh";
+        << "/usr/bin/python3 with Debian's jsonschema module is needed: run scripts/install-prereqs.sh";
   }
   void TearDown() override {
     EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0);
