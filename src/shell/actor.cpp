@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -21,6 +22,12 @@ namespace RUNTIME_NS {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// The row's SRD name, else the name a person reads.
+template <class R>
+const char* English(const R& row) {
+  return row.srd.length ? row.srd.c_str() : DisplayName(row);
+}
 
 // Objects merge key by key; any other value of `over` replaces the one in `base`.
 void Merge(Json& base, const Json& over) {
@@ -101,8 +108,8 @@ constexpr SkillKey kSkillKeys[] = {
 };
 
 constexpr const char* kAbilityKeys[kAttributes] = {"str", "dex", "con", "int", "wis", "cha"};
-constexpr const char* kAbilityNames[kAttributes] = {"Strength", "Dexterity", "Constitution",
-                                                    "Intelligence", "Wisdom", "Charisma"};
+constexpr const char* kAbilityNames[kAttributes] = {"Strength",     "Dexterity", "Constitution",
+                                                    "Intelligence", "Wisdom",    "Charisma"};
 
 std::string Lower(std::string s) {
   for (char& ch : s)
@@ -113,7 +120,7 @@ std::string Lower(std::string s) {
 // The tabletop's key of a skill row; "" for a skill it does not know.
 const char* SkillKeyOf(int skill) {
   if (skill < 0 || skill >= gSource.skillCount) return "";
-  std::string name = Lower(SrdName(gSource.skills[skill]));
+  std::string name = Lower(English(gSource.skills[skill]));
   for (const SkillKey& k : kSkillKeys)
     if (name == k.srd) return k.key;
   return "";
@@ -122,7 +129,7 @@ const char* SkillKeyOf(int skill) {
 // A custom skill's tag: lower-case letters and digits of its name.
 std::string CustomSkillTag(int skill) {
   std::string tag;
-  for (char ch : Lower(SrdName(gSource.skills[skill])))
+  for (char ch : Lower(English(gSource.skills[skill])))
     if ((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9')) tag += ch;
   return tag.empty() ? Format("skill%d", skill) : tag;
 }
@@ -146,8 +153,8 @@ std::string CamelTag(const std::string& name) {
   return tag;
 }
 
-const char* kAlignmentNames[9] = {"Lawful Good",  "Neutral Good", "Chaotic Good", "Lawful Neutral", "True Neutral",
-                                  "Chaotic Neutral", "Lawful Evil", "Neutral Evil", "Chaotic Evil"};
+const char* kAlignmentNames[9] = {"Lawful Good",     "Neutral Good", "Chaotic Good", "Lawful Neutral", "True Neutral",
+                                  "Chaotic Neutral", "Lawful Evil",  "Neutral Evil", "Chaotic Evil"};
 
 // The text as HTML paragraphs, one per line; the library escapes nothing inside a string
 // value, so the markup's own special characters are escaped here.
@@ -158,10 +165,14 @@ std::string Paragraphs(const std::string& text) {
     if (first != std::string::npos) {
       std::string escaped;
       for (char ch : line.substr(first)) {
-        if (ch == '&') escaped += "&amp;";
-        else if (ch == '<') escaped += "&lt;";
-        else if (ch == '>') escaped += "&gt;";
-        else if (ch != '\r') escaped += ch;
+        if (ch == '&')
+          escaped += "&amp;";
+        else if (ch == '<')
+          escaped += "&lt;";
+        else if (ch == '>')
+          escaped += "&gt;";
+        else if (ch != '\r')
+          escaped += ch;
       }
       html += "<p>" + escaped + "</p>";
     }
@@ -185,7 +196,8 @@ const RaceSource* RaceOf(const Char* c) {
   return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
 }
 const TemplateSource* TemplateOf(const Char* c) {
-  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex] : nullptr;
+  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex]
+                                                                          : nullptr;
 }
 bool Hoard(const Char* c) { return c->kind == 0 && c->classCount == 0 && c->race < 0; }
 int FirstClassSlot(const Char* c) { return c->kind == 1 ? SpellCharSlots(c) : 0; }
@@ -195,8 +207,8 @@ bool ClassItems(const Char* c) { return c->kind == 0 || c->mixed; }
 int SizeIndex(const Char* c) { return c->kind == 1 ? MonsterSize(c) : RaceSize(c); }
 
 const char* SizeCode(const Char* c) {
-  static const char* const kNames[] = {"Fine", "Diminutive", "Tiny", "Small", "Medium",
-                                       "Large", "Huge", "Gargantuan", "Colossal"};
+  static const char* const kNames[] = {"Fine",  "Diminutive", "Tiny",       "Small",   "Medium",
+                                       "Large", "Huge",       "Gargantuan", "Colossal"};
   static const char* const kCodes[] = {"fine", "dim", "tiny", "sm", "med", "lg", "huge", "grg", "col"};
   int s = SizeIndex(c);
   if (s >= 0 && s < gSource.sizeCount)
@@ -215,7 +227,7 @@ std::string ClassTitle(const Char* c) {
   std::string text;
   for (int s = FirstClassSlot(c); s < c->classCount && s < kMaxClassSlots; ++s)
     if (const CharSource* k = ClassAt(c->classes[s]))
-      text += (text.empty() ? "" : "/") + Format("%s %d", SrdName(*k), c->classLevels[s]);
+      text += (text.empty() ? "" : "/") + Format("%s %d", English(*k), c->classLevels[s]);
   return text;
 }
 
@@ -224,10 +236,10 @@ std::string Title(const Char* c) {
   if (Hoard(c)) return "Treasure";
   std::string title;
   if (const MonsterSource* m = MonsterOf(c))
-    title = SrdName(*m);
+    title = English(*m);
   else if (const RaceSource* r = RaceOf(c))
-    title = SrdName(*r);
-  if (const TemplateSource* t = TemplateOf(c)) title += std::string(" (") + SrdName(*t) + ")";
+    title = English(*r);
+  if (const TemplateSource* t = TemplateOf(c)) title += std::string(" (") + English(*t) + ")";
   std::string classes = ClassTitle(c);
   if (!classes.empty()) title += (c->kind == 1 ? ", " : " ") + classes;
   return title.empty() ? "Creature" : title;
@@ -242,21 +254,21 @@ struct Link {
   std::vector<std::pair<std::string, std::string>> companions;  // role, name
 };
 
-
 // An item's English name: the specific item's, else the equipment's with its enhancement
 // and the SRD names of its effects ("+1 Longsword (Flaming)").
 std::string ItemName(const CharItem& it) {
   std::string name;
-  if (it.specific > 0 && it.specific < gSource.specificCount)
-    return SrdName(gSource.specifics[it.specific]);
-  if (it.equipment >= 0 && it.equipment < gSource.equipmentCount) name = SrdName(gSource.equipment[it.equipment]);
+  if (it.specific > 0 && it.specific < gSource.specificCount) return English(gSource.specifics[it.specific]);
+  if (it.equipment >= 0 && it.equipment < gSource.equipmentCount) name = English(gSource.equipment[it.equipment]);
   if (name.empty()) name = ItemLabel(it);
-  if (it.enhancement > 0) name = Format("+%d ", it.enhancement) + name;
-  else if (it.masterwork) name = "Masterwork " + name;
+  if (it.enhancement > 0)
+    name = Format("+%d ", it.enhancement) + name;
+  else if (it.masterwork)
+    name = "Masterwork " + name;
   std::string effects;
   for (int k = 0; k < it.effectCount && k < kItemEffects; ++k)
     if (it.effects[k] >= 0 && it.effects[k] < gSource.effectCount)
-      effects += (effects.empty() ? "" : ", ") + std::string(SrdName(gSource.effects[it.effects[k]]));
+      effects += (effects.empty() ? "" : ", ") + std::string(English(gSource.effects[it.effects[k]]));
   return effects.empty() ? name : name + " (" + effects + ")";
 }
 
@@ -278,10 +290,121 @@ bool Ranged(const CharItem& it) {
   return e && (e->attackType & 4) && !(e->attackType & 1);
 }
 
+// The SRD weapon table's damage type (B, P, S; "PS" piercing or slashing, "BP" bludgeoning
+// and piercing) and range increment in feet, by the name's words in alphabetical order.
+struct WeaponFacts {
+  const char* words;
+  const char* type;
+  int range;
+};
+constexpr WeaponFacts kWeaponFacts[] = {{"gauntlet", "B", 0},
+                                        {"strike unarmed", "B", 0},
+                                        {"dagger", "PS", 10},
+                                        {"dagger punching", "P", 0},
+                                        {"gauntlet spiked", "P", 0},
+                                        {"light mace", "B", 0},
+                                        {"sickle", "S", 0},
+                                        {"club", "B", 10},
+                                        {"heavy mace", "B", 0},
+                                        {"morningstar", "BP", 0},
+                                        {"shortspear", "P", 20},
+                                        {"longspear", "P", 0},
+                                        {"quarterstaff", "B", 0},
+                                        {"spear", "P", 20},
+                                        {"crossbow heavy", "P", 120},
+                                        {"crossbow light", "P", 80},
+                                        {"dart", "P", 20},
+                                        {"javelin", "P", 30},
+                                        {"sling", "B", 50},
+                                        {"axe throwing", "S", 10},
+                                        {"hammer light", "B", 20},
+                                        {"handaxe", "S", 0},
+                                        {"kukri", "S", 0},
+                                        {"light pick", "P", 0},
+                                        {"sap", "B", 0},
+                                        {"light shield", "B", 0},
+                                        {"armor spiked", "P", 0},
+                                        {"light shield spiked", "P", 0},
+                                        {"short sword", "P", 0},
+                                        {"battleaxe", "S", 0},
+                                        {"flail", "B", 0},
+                                        {"longsword", "S", 0},
+                                        {"heavy pick", "P", 0},
+                                        {"rapier", "P", 0},
+                                        {"scimitar", "S", 0},
+                                        {"heavy shield", "B", 0},
+                                        {"heavy shield spiked", "P", 0},
+                                        {"trident", "P", 10},
+                                        {"warhammer", "B", 0},
+                                        {"falchion", "S", 0},
+                                        {"glaive", "S", 0},
+                                        {"greataxe", "S", 0},
+                                        {"greatclub", "B", 0},
+                                        {"flail heavy", "B", 0},
+                                        {"greatsword", "S", 0},
+                                        {"guisarme", "S", 0},
+                                        {"halberd", "PS", 0},
+                                        {"lance", "P", 0},
+                                        {"ranseur", "P", 0},
+                                        {"scythe", "PS", 0},
+                                        {"longbow", "P", 100},
+                                        {"composite longbow", "P", 110},
+                                        {"shortbow", "P", 60},
+                                        {"composite shortbow", "P", 70},
+                                        {"kama", "S", 0},
+                                        {"nunchaku", "B", 0},
+                                        {"sai", "B", 10},
+                                        {"siangham", "P", 0},
+                                        {"bastard sword", "S", 0},
+                                        {"dwarven waraxe", "S", 0},
+                                        {"whip", "S", 0},
+                                        {"axe double orc", "S", 0},
+                                        {"chain spiked", "P", 0},
+                                        {"dire flail", "B", 0},
+                                        {"gnome hammer hooked", "BP", 0},
+                                        {"sword two-bladed", "S", 0},
+                                        {"dwarven urgrosh", "PS", 0},
+                                        {"bolas", "B", 10},
+                                        {"crossbow hand", "P", 30},
+                                        {"crossbow heavy repeating", "P", 120},
+                                        {"crossbow light repeating", "P", 80},
+                                        {"shuriken", "P", 10}};
+
+// A weapon's facts by its SRD name ("Short Sword" finds "Sword, short"); null for none.
+const WeaponFacts* WeaponFactsOf(const std::string& srd) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char ch : Lower(srd) + " ") {
+    if ((ch >= 'a' && ch <= 'z') || ch == '-') {
+      word += ch;
+    } else if (!word.empty()) {
+      words.push_back(word);
+      word.clear();
+    }
+  }
+  std::sort(words.begin(), words.end());
+  std::string key;
+  for (const std::string& w : words) key += (key.empty() ? "" : " ") + w;
+  for (const WeaponFacts& f : kWeaponFacts)
+    if (key == f.words) return &f;
+  return nullptr;
+}
+
+// Label and uid of a damage type code of the table above.
+std::pair<const char*, const char*> DamageType(const WeaponFacts* f) {
+  const std::string type = f ? f->type : "";
+  if (type == "B") return {"B", "damage-bludg"};
+  if (type == "P") return {"P", "damage-piercing"};
+  if (type == "S") return {"S", "damage-slashing"};
+  if (type == "PS") return {"P or S", "damage-piercing-or-slashing"};
+  if (type == "BP") return {"B and P", "damage-piercing-bludgeoning"};
+  return {"", "damage-untyped"};
+}
+
 // Damage type of a natural attack by the key of its row.
 const char* NaturalDamageType(const std::string& key) {
-  static const char* const kBludgeoning[] = {"Hieb", "Flügel", "Huf", "Schwanzhieb", "Slap", "Tentakel", "Kopfstoß",
-                                             "Stampfen", "Felsbrocken", "Schwanz"};
+  static const char* const kBludgeoning[] = {"Hieb",     "Flügel",   "Huf",      "Schwanzhieb", "Slap",
+                                             "Tentakel", "Kopfstoß", "Stampfen", "Felsbrocken", "Schwanz"};
   static const char* const kPiercing[] = {"Stachel", "Horn", "Stich"};
   static const char* const kSlashing[] = {"Klaue", "Krallen", "Kralle", "Zange"};
   if (key == "Biss") return "damage-piercing-or-bludgeoning";
@@ -291,7 +414,7 @@ const char* NaturalDamageType(const std::string& key) {
     if (key == k) return "damage-piercing";
   for (const char* k : kSlashing)
     if (key == k) return "damage-piercing-or-slashing";
-  return "";
+  return "damage-untyped";
 }
 
 // The equipment row a stat-block attack names (weapons and the common natural attacks
@@ -305,14 +428,14 @@ const EquipSource* AttackRow(const CharAttack& a) {
 // A natural attack's English name: its row's SRD name, else the name the sheet shows.
 std::string NaturalName(const CharAttack& a) {
   const EquipSource* row = AttackRow(a);
-  return row ? std::string(SrdName(*row)) : AttackName(a);
+  return row ? std::string(English(*row)) : AttackName(a);
 }
 
 const char* SchoolCode(int school) {
   if (school < 0 || school >= gSource.schoolCount) return "uni";
-  std::string name = Lower(SrdName(gSource.schools[school]));
-  static const char* const kCodes[][2] = {{"abjuration", "abj"},  {"conjuration", "con"}, {"divination", "div"},
-                                          {"enchantment", "enc"}, {"evocation", "evo"},   {"illusion", "ill"},
+  std::string name = Lower(English(gSource.schools[school]));
+  static const char* const kCodes[][2] = {{"abjuration", "abj"},  {"conjuration", "con"},   {"divination", "div"},
+                                          {"enchantment", "enc"}, {"evocation", "evo"},     {"illusion", "ill"},
                                           {"necromancy", "nec"},  {"transmutation", "trs"}, {"universal", "uni"}};
   for (const auto& code : kCodes)
     if (name == code[0]) return code[1];
@@ -335,6 +458,7 @@ class Builder {
   Json& Add(const std::string& name, const char* type, const char* img, const Json& system);
   Json System(const Link& link);
   void Classes();
+  void BaseChanges();
   void Feats();
   void Skills(Json& system);
   void Possessions();
@@ -357,8 +481,8 @@ Json ItemDefaults(const char* type) {
             {"source", ""},
             {"customAttributes", Json::object()},
             {"uniqueId", ""}};
-  bool physical = !strcmp(type, "weapon") || !strcmp(type, "equipment") || !strcmp(type, "consumable") ||
-                  !strcmp(type, "loot");
+  bool physical =
+      !strcmp(type, "weapon") || !strcmp(type, "equipment") || !strcmp(type, "consumable") || !strcmp(type, "loot");
   if (physical)
     Merge(d, {{"quantity", 1},
               {"weight", 0},
@@ -401,9 +525,8 @@ void SplitDice(Json& items, const std::vector<size_t>& at, const std::vector<std
   for (auto& d : dice) weight += (int64_t)d.first * (d.second + 1);
   int left = rolled;
   for (size_t i = 0; i < at.size(); ++i) {
-    int hp = i + 1 == at.size() || weight == 0
-                 ? left
-                 : (int)((int64_t)rolled * dice[i].first * (dice[i].second + 1) / weight);
+    int hp = i + 1 == at.size() || weight == 0 ? left
+                                               : (int)((int64_t)rolled * dice[i].first * (dice[i].second + 1) / weight);
     left -= hp;
     items[at[i]]["system"]["hp"] = hp;
   }
@@ -414,11 +537,13 @@ void Builder::Classes() {
   std::vector<std::pair<int, int>> dice;
   const MonsterSource* m = MonsterOf(c_);
   const int type = MonsterTypeOf(c_);
-  const std::string creatureType =
-      type >= 0 ? CamelTag(SrdName(gSource.monsterTypes[type])) : std::string("humanoid");
+  const std::string creatureType = type >= 0 ? CamelTag(English(gSource.monsterTypes[type])) : std::string("humanoid");
   if (m) {
     const MonsterTypeSource& t = gSource.monsterTypes[type >= 0 ? type : m->type];
-    int levels = c_->Level - c_->classHitDice;
+    // A 1-HD creature with class levels has given up its racial die: the item stays for
+    // the creature type, with no level.
+    const int levels = std::max(c_->Level - c_->classHitDice, 0);
+    const bool none = levels == 0;
     // A row's own save progression (1 good, 2 poor per save) overrides its type's.
     int ref = m->saves[0] ? m->saves[0] : t.reflex, will = m->saves[1] ? m->saves[1] : t.will,
         fort = m->saves[2] ? m->saves[2] : t.fortitude;
@@ -426,25 +551,27 @@ void Builder::Classes() {
     Json flags = Json::object();
     if (c_->absent[2]) flags["noCon"] = true;
     if (c_->absent[3]) flags["noInt"] = true;
-    Add(SrdName(gSource.monsterTypes[type >= 0 ? type : m->type]), "class", "icons/svg/mystery-man.svg",
-                     {{"classType", "racial"},
-                      {"levels", std::max(levels, 1)},
-                      {"hd", std::max(c_->MonsterTWType, 1)},
-                      {"hp", 0},
-                      {"bab", Progression(t.attackType, true)},
-                      {"skillsPerLevel", t.skills},
-                      {"creatureType", creatureType},
-                      {"savingThrows",
-                       {{"fort", {{"value", Progression(fort, false)}}},
-                        {"ref", {{"value", Progression(ref, false)}}},
-                        {"will", {{"value", Progression(will, false)}}}}},
-                      {"classSkills", classSkills},
-                      {"changeFlags", flags},
-                      {"spellcastingType", "none"},
-                      {"automaticFeatures", false},
-                      {"maxLevel", 999}});
-    withDice.push_back(items_.size() - 1);
-    dice.emplace_back(std::max(levels, 1), std::max(c_->MonsterTWType, 1));
+    Add(English(gSource.monsterTypes[type >= 0 ? type : m->type]), "class", "icons/svg/mystery-man.svg",
+        {{"classType", "racial"},
+         {"levels", levels},
+         {"hd", std::clamp(c_->MonsterTWType, 4, 12)},
+         {"hp", 0},
+         {"bab", Progression(none ? 3 : t.attackType, true)},
+         {"skillsPerLevel", t.skills},
+         {"creatureType", creatureType},
+         {"savingThrows",
+          {{"fort", {{"value", Progression(none ? 2 : fort, false)}}},
+           {"ref", {{"value", Progression(none ? 2 : ref, false)}}},
+           {"will", {{"value", Progression(none ? 2 : will, false)}}}}},
+         {"classSkills", classSkills},
+         {"changeFlags", flags},
+         {"spellcastingType", "none"},
+         {"automaticFeatures", false},
+         {"maxLevel", 999}});
+    if (!none) {
+      withDice.push_back(items_.size() - 1);
+      dice.emplace_back(levels, std::max(c_->MonsterTWType, 1));
+    }
   }
   if (ClassItems(c_))
     for (int s = FirstClassSlot(c_); s < c_->classCount && s < kMaxClassSlots; ++s) {
@@ -459,29 +586,58 @@ void Builder::Classes() {
         const char* key = SkillKeyOf(sk);
         classSkills[*key ? std::string(key) : CustomSkillTag(sk)] = true;
       }
-      const char* casting = k->spellType < 0 ? "none" : k->powerType ? "psionic" : k->spellType2 == 2 ? "divine" : "arcane";
-      Add(SrdName(*k), "class", "icons/svg/mystery-man.svg",
-                       {{"classType", k->prestige ? "prestige" : "base"},
-                        {"levels", c_->classLevels[s]},
-                        {"hd", die},
-                        {"hp", 0},
-                        {"bab", Progression(k->attackType, true)},
-                        {"skillsPerLevel", k->skillPoints},
-                        {"creatureType", creatureType},
-                        {"savingThrows",
-                         {{"fort", {{"value", Progression(k->fortitude, false)}}},
-                          {"ref", {{"value", Progression(k->reflex, false)}}},
-                          {"will", {{"value", Progression(k->will, false)}}}}},
-                        {"classSkills", classSkills},
-                        {"spellcastingType", casting},
-                        {"spellcastingAbility",
-                         k->spellAttribute >= 0 && k->spellAttribute < kAttributes ? kAbilityKeys[k->spellAttribute] : ""},
-                        {"automaticFeatures", false},
-                        {"maxLevel", k->maxLevel > 0 ? k->maxLevel : 20}});
+      const char* casting = k->spellType < 0     ? "none"
+                            : k->powerType       ? "psionic"
+                            : k->spellType2 == 2 ? "divine"
+                                                 : "arcane";
+      Add(English(*k), "class", "icons/svg/mystery-man.svg",
+          {{"classType", k->prestige ? "prestige" : "base"},
+           {"levels", c_->classLevels[s]},
+           {"hd", std::clamp(die, 4, 12)},
+           {"hp", 0},
+           {"bab", Progression(k->attackType, true)},
+           {"skillsPerLevel", k->skillPoints},
+           {"creatureType", creatureType},
+           {"savingThrows",
+            {{"fort", {{"value", Progression(k->fortitude, false)}}},
+             {"ref", {{"value", Progression(k->reflex, false)}}},
+             {"will", {{"value", Progression(k->will, false)}}}}},
+           {"classSkills", classSkills},
+           {"spellcastingType", casting},
+           {"spellcastingAbility",
+            k->spellAttribute >= 0 && k->spellAttribute < kAttributes ? kAbilityKeys[k->spellAttribute] : ""},
+           {"automaticFeatures", false},
+           {"maxLevel", k->maxLevel > 0 ? k->maxLevel : 20}});
       withDice.push_back(items_.size() - 1);
       dice.emplace_back(c_->classLevels[s], die);
     }
   SplitDice(items_, withDice, dice, c_->hitDieRolls);
+  BaseChanges();
+}
+
+// The tabletop sums base attack and base saves over the class items by their progressions;
+// where the sheet's base values differ (a template kept the base creature's progressions,
+// a familiar has its master's, a companion bonus saves), a "base" change makes up for it.
+void Builder::BaseChanges() {
+  int attack = 0, saves[3] = {};  // Reflex, Will, Fortitude as Save() counts them
+  Json* first = nullptr;
+  for (Json& item : items_) {
+    if (item["type"] != "class") continue;
+    if (!first) first = &item;
+    const Json& sys = item["system"];
+    int l = sys["levels"].get<int>();
+    std::string bab = sys["bab"];
+    attack += bab == "high" ? l : bab == "med" ? l * 3 / 4 : l / 2;
+    const char* keys[3] = {"ref", "will", "fort"};
+    for (int i = 0; i < 3; ++i)
+      if (l > 0) saves[i] += sys["savingThrows"][keys[i]]["value"] == "high" ? 2 + l / 2 : l / 3;
+  }
+  if (!first) return;
+  Json& changes = (*first)["system"]["changes"];
+  if (int d = AttackBase(c_) - attack) changes.push_back({std::to_string(d), "attack", "babattack", "base"});
+  const char* targets[3] = {"ref", "will", "fort"};
+  for (int i = 0; i < 3; ++i)
+    if (int d = Save(c_, i).base - saves[i]) changes.push_back({std::to_string(d), "savingThrows", targets[i], "base"});
 }
 
 std::string FeatParameter(const Char* c, int entry) {
@@ -489,11 +645,16 @@ std::string FeatParameter(const Char* c, int entry) {
   if (p == -1) return "all";
   if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
   switch (gSource.feats[feat].dep) {
-    case 1: return p < gSource.equipmentCount ? SrdName(gSource.equipment[p]) : "";
-    case 2: return p < gSource.schoolCount ? SrdName(gSource.schools[p]) : "";
-    case 3: return p < gSource.skillCount ? SrdName(gSource.skills[p]) : "";
-    case 4: return p < kAttributes ? kAbilityNames[p] : "";
-    default: return "";
+    case 1:
+      return p < gSource.equipmentCount ? English(gSource.equipment[p]) : "";
+    case 2:
+      return p < gSource.schoolCount ? English(gSource.schools[p]) : "";
+    case 3:
+      return p < gSource.skillCount ? English(gSource.skills[p]) : "";
+    case 4:
+      return p < kAttributes ? kAbilityNames[p] : "";
+    default:
+      return "";
   }
 }
 
@@ -503,7 +664,7 @@ void Builder::Feats() {
     if (feat < 0 || feat >= gSource.featCount) continue;
     const FeatSource& row = gSource.feats[feat];
     std::string parameter = FeatParameter(c_, f);
-    std::string name = std::string(SrdName(row)) + (parameter.empty() ? "" : " (" + parameter + ")");
+    std::string name = std::string(English(row)) + (parameter.empty() ? "" : " (" + parameter + ")");
     Json system = {{"featType", "feat"}, {"abilityType", ""}};
     if (row.text.length) system["description"]["value"] = Paragraphs(row.text.c_str());
     Add(name, "feat", "icons/svg/mystery-man.svg", system);
@@ -513,8 +674,8 @@ void Builder::Feats() {
 Json SkillDefaults() {
   Json skills = Json::object();
   for (const SkillKey& k : kSkillKeys) {
-    Json s = {{"value", 0}, {"ability", k.ability}, {"rt", k.trained}, {"acp", k.armor}, {"rank", 0},
-              {"notes", ""}, {"mod", 0}, {"cs", false}};
+    Json s = {{"value", 0}, {"ability", k.ability}, {"rt", k.trained}, {"acp", k.armor},
+              {"rank", 0},  {"notes", ""},          {"mod", 0},        {"cs", false}};
     if (!strcmp(k.key, "crf") || !strcmp(k.key, "prf") || !strcmp(k.key, "pro")) s["subSkills"] = Json::object();
     skills[k.key] = s;
   }
@@ -527,7 +688,8 @@ void Builder::Skills(Json& system) {
   Json* racialSkills = nullptr;
   if (m)
     for (Json& item : items_)
-      if (item["type"] == "class" && item["system"]["classType"] == "racial") racialSkills = &item["system"]["classSkills"];
+      if (item["type"] == "class" && item["system"]["classType"] == "racial")
+        racialSkills = &item["system"]["classSkills"];
   std::map<std::string, int> subCount;
   for (int e = 0; e < c_->skillCount && e < kMaxSkillEntries; ++e) {
     const CharSkill& k = c_->skills[e];
@@ -559,9 +721,15 @@ void Builder::Skills(Json& system) {
       continue;
     }
     if (!*known) {
-      skills[key] = {{"name", SrdName(row)}, {"ability", ability}, {"rank", points}, {"mod", k.total},
-                     {"rt", !row.untrained}, {"cs", cs}, {"acp", row.armorPenalty != 0},
-                     {"background", false}, {"custom", true}};
+      skills[key] = {{"name", English(row)},
+                     {"ability", ability},
+                     {"rank", points},
+                     {"mod", k.total},
+                     {"rt", !row.untrained},
+                     {"cs", cs},
+                     {"acp", row.armorPenalty != 0},
+                     {"background", false},
+                     {"custom", true}};
       continue;
     }
     skills[key]["rank"] = skills[key]["rank"].get<int>() + points;
@@ -572,40 +740,46 @@ void Builder::Skills(Json& system) {
 
 std::string Builder::WeaponAttack(const CharItem& it, const std::string& weaponId, const std::string& name) {
   const EquipSource* e = EquipmentOf(it);
+  const WeaponFacts* facts = e ? WeaponFactsOf(English(*e)) : nullptr;
   bool ranged = Ranged(it);
   std::vector<int> bonuses = WeaponAttackBonuses(c_, it);
   Json parts = Json::array();
   for (size_t i = 1; i < bonuses.size(); ++i)
     parts.push_back({std::to_string(bonuses[i] - bonuses[0]), Format("Attack %zu", i + 1)});
   const char* subtype = ranged ? "ranged" : !e ? "1h" : e->size < 0 ? "light" : e->size > 0 ? "2h" : "1h";
-  Json system = {{"attackType", "weapon"},
-                 {"actionType", ranged ? "rwak" : "mwak"},
-                 {"activation", {{"cost", 1}, {"type", "attack"}}},
-                 {"baseWeaponType", e ? SrdName(*e) : name},
-                 {"weaponSubtype", subtype},
-                 {"proficient", true},
-                 {"primaryAttack", !it.secondary},
-                 {"masterwork", it.masterwork != 0},
-                 {"enh", it.enhancement},
-                 {"attackBonus", ""},
-                 {"attackParts", parts},
-                 {"ability",
-                  {{"attack", ranged ? "dex" : "str"},
-                   {"damage", ranged && it.bowStrength <= 0 ? "" : "str"},
-                   {"damageMult", it.twoHanded && !ranged ? 1.5 : it.secondary ? 0.5 : 1},
-                   {"critRange", ThreatLowest(c_, it)},
-                   {"critMult", it.criticalMultiplier}}},
-                 {"damage", {{"parts", Json::array({Json::array({Format("%dd%d", it.damage[0], it.damage[1]), "", ""})})}}},
-                 {"range", {{"value", nullptr}, {"units", ranged ? "ft" : ""}}},
-                 {"originalWeaponCreated", true},
-                 {"originalWeaponId", weaponId},
-                 {"originalWeaponName", name}};
+  Json system = {
+      {"attackType", "weapon"},
+      {"actionType", ranged ? "rwak" : "mwak"},
+      {"activation", {{"cost", 1}, {"type", "attack"}}},
+      {"baseWeaponType", e ? English(*e) : name},
+      {"weaponSubtype", subtype},
+      {"proficient", true},
+      {"primaryAttack", !it.secondary},
+      {"masterwork", it.masterwork != 0},
+      {"enh", it.enhancement},
+      {"attackBonus", ""},
+      {"attackParts", parts},
+      {"ability",
+       {{"attack", ranged ? "dex" : "str"},
+        {"damage", ranged && it.bowStrength <= 0 ? "" : "str"},
+        {"damageMult", it.twoHanded && !ranged ? 1.5
+                       : it.secondary          ? 0.5
+                                               : 1},
+        {"critRange", ThreatLowest(c_, it)},
+        {"critMult", it.criticalMultiplier}}},
+      {"damage",
+       {{"parts", Json::array({Json::array({Format("%dd%d", it.damage[0], it.damage[1]), DamageType(facts).first,
+                                            DamageType(facts).second})})}}},
+      {"range", {{"value", facts && facts->range ? Json(facts->range) : Json(nullptr)}, {"units", ranged ? "ft" : ""}}},
+      {"originalWeaponCreated", true},
+      {"originalWeaponId", weaponId},
+      {"originalWeaponName", name}};
   return Add(name, "attack", "icons/svg/sword.svg", system)["_id"].get<std::string>();
 }
 
 void Builder::Possessions() {
-  static const char* const kSlots[] = {"", "armor", "shield", "ring", "neck", "shoulders", "feet", "belt",
-                                       "hands", "head", "", "", "wrists", "chest"};
+  static const char* const kSlots[] = {"",     "armor", "shield", "ring", "neck", "shoulders", "feet",
+                                       "belt", "hands", "head",   "",     "",     "wrists",    "chest"};
   for (int i = 0; i < c_->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c_->items[i];
     const EquipSource* e = EquipmentOf(it);
@@ -614,30 +788,40 @@ void Builder::Possessions() {
     Json system = {{"price", it.value + it.price}, {"description", {{"value", ItemDescription(it)}}}};
     if (it.equipType == 0) {
       bool ranged = Ranged(it);
+      const WeaponFacts* facts = e ? WeaponFactsOf(English(*e)) : nullptr;
       Merge(system, {{"equipped", !treasure},
-                     {"weaponType", !e ? "misc" : e->type == 0 ? "simple" : e->type == 1 ? "martial" : "exotic"},
-                     {"weaponSubtype", ranged ? "ranged" : !e ? "1h" : e->size < 0 ? "light" : e->size > 0 ? "2h" : "1h"},
+                     {"weaponType", !e             ? "misc"
+                                    : e->type == 0 ? "simple"
+                                    : e->type == 1 ? "martial"
+                                                   : "exotic"},
+                     {"weaponSubtype", ranged        ? "ranged"
+                                       : !e          ? "1h"
+                                       : e->size < 0 ? "light"
+                                       : e->size > 0 ? "2h"
+                                                     : "1h"},
                      {"masterwork", it.masterwork != 0},
                      {"enh", it.enhancement > 0 ? Json(it.enhancement) : Json(nullptr)},
                      {"weaponData",
                       {{"damageRoll", e ? Format("%dd%d", e->damageCount, e->damageDie) : ""},
-                       {"damageType", ""},
-                       {"damageTypeId", ""},
+                       {"damageType", DamageType(facts).first},
+                       {"damageTypeId", DamageType(facts).second},
                        {"critRange", std::to_string(ThreatLowest(c_, it))},
                        {"critMult", it.criticalMultiplier},
-                       {"range", nullptr},
+                       {"range", facts && facts->range ? Json(facts->range) : Json(nullptr)},
                        {"size", SizeCode(c_)}}}});
       std::string id = Add(name, "weapon", "icons/svg/sword.svg", system)["_id"].get<std::string>();
       if (it.damage[0] > 0 && !treasure) WeaponAttack(it, id, name);
     } else if (it.equipType == 1 || it.equipType == 2) {
       bool shield = it.equipType == 2;
       std::string lower = Lower(name);
-      const char* subtype = !shield ? (e && e->type == 1 ? "mediumArmor" : e && e->type == 2 ? "heavyArmor" : "lightArmor")
+      const char* subtype = !shield                                    ? (e && e->type == 1   ? "mediumArmor"
+                                                                          : e && e->type == 2 ? "heavyArmor"
+                                                                                              : "lightArmor")
                             : lower.find("tower") != std::string::npos ? "towerShield"
                             : lower.find("light") != std::string::npos || lower.find("buckler") != std::string::npos
                                 ? "lightShield"
                             : lower.find("heavy") != std::string::npos ? "heavyShield"
-                                                                        : "other";
+                                                                       : "other";
       bool unused = shield && (it.treasure || (!it.primary && !it.secondary));
       Merge(system, {{"equipped", !treasure && !unused},
                      {"equipmentType", shield ? "shield" : "armor"},
@@ -674,7 +858,8 @@ void Builder::Possessions() {
          {"attackBonus", ""},
          {"attackParts", Json::array()},
          {"ability", {{"attack", "str"}, {"damage", "str"}, {"damageMult", 1}, {"critRange", 20}, {"critMult", 2}}},
-         {"damage", {{"parts", Json::array({Json::array({Format("%dd%d", c_->Unarmed1, c_->Unarmed2), "", "damage-bludg"})})}}}});
+         {"damage",
+          {{"parts", Json::array({Json::array({Format("%dd%d", c_->Unarmed1, c_->Unarmed2), "", "damage-bludg"})})}}}});
 }
 
 // Natural attacks: one attack item per row of the stat block (a lone row of several equal
@@ -700,20 +885,24 @@ void Builder::NaturalAttacks() {
       // Natural attacks have rows without a price; a priced row is a manufactured weapon.
       const EquipSource* row = AttackRow(a);
       bool weapon = row && row->price > 0;
-      Json system = {{"attackType", weapon ? "weapon" : "natural"},
-                     {"actionType", "mwak"},
-                     {"activation", {{"cost", 1}, {"type", "attack"}}},
-                     {"primaryAttack", primary},
-                     {"proficient", true},
-                     {"attackBonus", ""},
-                     {"attackParts", Json::array()},
-                     {"ability", {{"attack", "str"}, {"damage", "str"}, {"damageMult", 1}, {"critRange", 20}, {"critMult", 2}}},
-                     {"damage", {{"parts", Json::array()}}}};
+      Json system = {
+          {"attackType", weapon ? "weapon" : "natural"},
+          {"actionType", "mwak"},
+          {"activation", {{"cost", 1}, {"type", "attack"}}},
+          {"primaryAttack", primary},
+          {"proficient", true},
+          {"attackBonus", ""},
+          {"attackParts", Json::array()},
+          {"ability", {{"attack", "str"}, {"damage", "str"}, {"damageMult", 1}, {"critRange", 20}, {"critMult", 2}}},
+          {"damage", {{"parts", Json::array()}}}};
       // An attack without dice (a touch) deals no damage of its own.
       if (a.damage[0] > 0 && a.damage[1] > 0)
-        system["damage"]["parts"].push_back({Format("%dd%d", a.damage[0], a.damage[1]), "", NaturalDamageType(a.name)});
+        system["damage"]["parts"].push_back(
+            {Format("%dd%d", a.damage[0], a.damage[1]), "",
+             weapon ? DamageType(WeaponFactsOf(name)).second : NaturalDamageType(a.name)});
       if (a.step > 0)
-        for (int k = 1; k < a.number; ++k) system["attackParts"].push_back({std::to_string(-k * a.step), Format("Attack %d", k + 1)});
+        for (int k = 1; k < a.number; ++k)
+          system["attackParts"].push_back({std::to_string(-k * a.step), Format("Attack %d", k + 1)});
       int copies = category == 0 && rows == 1 && a.number > 1 && a.step == 0 ? a.number : 1;
       for (int k = 0; k < copies; ++k) {
         std::string id = Add(name, "attack", "icons/svg/claw.svg", system)["_id"].get<std::string>();
@@ -723,7 +912,9 @@ void Builder::NaturalAttacks() {
                                              {"id", id},
                                              {"name", name},
                                              {"img", ""},
-                                             {"count", a.step > 0 ? 1 : copies > 1 ? 1 : std::max(a.number, 1)},
+                                             {"count", a.step > 0   ? 1
+                                                       : copies > 1 ? 1
+                                                                    : std::max(a.number, 1)},
                                              {"attackMode", "primary"},
                                              {"primary", primary},
                                              {"isWeapon", weapon}};
@@ -752,10 +943,11 @@ void Builder::Spells(Json& system) {
     Json& b = system["attributes"]["spells"]["spellbooks"][key];
     const bool own = s >= FirstClassSlot(c_) && ClassItems(c_);
     const bool psionic = Psionic(c_, s);
-    const char* ability = k->spellAttribute >= 0 && k->spellAttribute < kAttributes ? kAbilityKeys[k->spellAttribute] : "int";
+    const char* ability =
+        k->spellAttribute >= 0 && k->spellAttribute < kAttributes ? kAbilityKeys[k->spellAttribute] : "int";
     const bool spontaneous = CastsFromKnown(c_, *k);
-    b["name"] = SrdName(*k);
-    b["class"] = own ? CamelTag(SrdName(*k)) : "_hd";
+    b["name"] = English(*k);
+    b["class"] = own ? CamelTag(English(*k)) : "_hd";
     b["cl"]["base"] = c_->casterLevel[s] - (own ? c_->classLevels[s] : c_->Level);
     b["cl"]["total"] = c_->casterLevel[s];
     b["ability"] = ability;
@@ -787,7 +979,7 @@ void Builder::Spells(Json& system) {
       for (const auto& [x, times] : counted) {
         Json item = {{"spellbook", key},
                      {"level", level},
-                     {"learnedAt", {{"class", Json::array({Json::array({SrdName(*k), level})})}}},
+                     {"learnedAt", {{"class", Json::array({Json::array({English(*k), level})})}}},
                      {"preparation",
                       {{"maxAmount", spontaneous || psionic ? 0 : times},
                        {"preparedAmount", spontaneous || psionic ? 0 : times},
@@ -799,11 +991,11 @@ void Builder::Spells(Json& system) {
                        {"powerPointsCost", level > 0 ? 2 * level - 1 : 0},
                        {"school", DisciplineCode(p.discipline)},
                        {"display", ""}});
-          Add(SrdName(p), "spell", "icons/svg/daze.svg", item);
+          Add(English(p), "spell", "icons/svg/daze.svg", item);
         } else {
           const SpellSource& sp = gSource.spells[x];
           item["school"] = SchoolCode(sp.school);
-          Add(SrdName(sp), "spell", "icons/svg/daze.svg", item);
+          Add(English(sp), "spell", "icons/svg/daze.svg", item);
         }
       }
     }
@@ -812,7 +1004,7 @@ void Builder::Spells(Json& system) {
       for (int level = 1; level <= 9; ++level) {
         int sp = c_->domainSpells[level];
         if (sp < 0 || sp >= gSource.spellCount || c_->spellsPerDay[s][level] < 0) continue;
-        Add(SrdName(gSource.spells[sp]), "spell", "icons/svg/daze.svg",
+        Add(English(gSource.spells[sp]), "spell", "icons/svg/daze.svg",
             {{"spellbook", key},
              {"level", level},
              {"school", SchoolCode(gSource.spells[sp].school)},
@@ -875,19 +1067,24 @@ void Builder::SpellLike(Json& system) {
       std::string remark;
       size_t paren = spell.find(" (");
       if (paren != std::string::npos) remark = spell.substr(paren), spell.resize(paren);
+      // The row's SRD name; without braces the level is the lowest on any class's list.
       std::string english = spell;
-      for (int x = 0; x < gSource.spellCount; ++x)
-        if (spell == DisplayName(gSource.spells[x])) {
-          english = SrdName(gSource.spells[x]);
-          break;
-        }
-      Add(english + remark, "spell", "icons/svg/daze.svg",
+      for (int x = 0; x < gSource.spellCount; ++x) {
+        if (spell != DisplayName(gSource.spells[x])) continue;
+        english = English(gSource.spells[x]);
+        const int32_t* levels = gSource.spells[x].Levels();
+        for (int k = 0; brace == std::string::npos && levels && k < gSource.classCount; ++k)
+          if (levels[k] >= 0 && (level == 0 || levels[k] < level)) level = levels[k];
+        break;
+      }
+      Add(english, "spell", "icons/svg/daze.svg",
           {{"spellbook", "spelllike"},
            {"level", level},
            {"school", "uni"},
            {"atWill", atWill},
            {"preparation",
-            {{"maxAmount", atWill ? 0 : std::max(uses, 1)}, {"preparedAmount", atWill ? 0 : std::max(uses, 1)},
+            {{"maxAmount", atWill ? 0 : std::max(uses, 1)},
+             {"preparedAmount", atWill ? 0 : std::max(uses, 1)},
              {"mode", "prepared"}}},
            {"shortDescription", Paragraphs(frequency + ": " + spell + remark)}});
     }
@@ -906,11 +1103,7 @@ void Builder::MonsterAbilities() {
     const AbilitySource& x = gSource.abilities[code[i]];
     // Abilities the creature lost (a skeleton's) are no longer in its text.
     if (x.text.length && !strstr(kept, x.text.c_str())) continue;
-    std::string name = SrdName(x);
-    if (std::string(DisplayName(x)).find('(') != std::string::npos) {
-      std::string shown = DisplayName(x);
-      name += shown.substr(shown.find('(') - 1);
-    }
+    std::string name = English(x);
     if (std::find(done.begin(), done.end(), name) != done.end()) continue;
     done.push_back(name);
     Add(name, "feat", "icons/svg/aura.svg",
@@ -956,8 +1149,13 @@ Json ActorDefaults() {
        {{"hp", {{"value", 0}, {"min", -100}, {"base", 0}, {"max", 0}, {"temp", 0}, {"nonlethal", 0}}},
         {"naturalAC", 0},
         {"speed", speed},
-        {"senses", {{"darkvision", 0}, {"blindsight", 0}, {"tremorsense", 0}, {"truesight", 0},
-                    {"lowLight", false}, {"special", ""}}},
+        {"senses",
+         {{"darkvision", 0},
+          {"blindsight", 0},
+          {"tremorsense", 0},
+          {"truesight", 0},
+          {"lowLight", false},
+          {"special", ""}}},
         {"sr", {{"formula", ""}, {"total", 0}}},
         {"pr", {{"formula", ""}, {"total", 0}}},
         {"hardness", {{"formula", ""}, {"total", 0}}},
@@ -970,7 +1168,9 @@ Json ActorDefaults() {
         {"cmb", {{"total", 0}}},
         {"ac", {{"normal", {{"total", 10}}}, {"touch", {{"total", 10}}}, {"flatFooted", {{"total", 10}}}}},
         {"savingThrows",
-         {{"fort", {{"base", 0}, {"total", 0}}}, {"ref", {{"base", 0}, {"total", 0}}}, {"will", {{"base", 0}, {"total", 0}}}}},
+         {{"fort", {{"base", 0}, {"total", 0}}},
+          {"ref", {{"base", 0}, {"total", 0}}},
+          {"will", {{"base", 0}, {"total", 0}}}}},
         {"spells",
          {{"spellbooks", {{"primary", book}, {"secondary", book}, {"tertiary", book}, {"spelllike", spelllike}}}}},
         {"powerPointsTotal", 0}}},
@@ -998,6 +1198,40 @@ Json ActorDefaults() {
       {"damageReduction", {{"any", 0}, {"types", Json::array()}}},
       {"energyResistance", Json::array()},
   };
+}
+
+// Touch and flat-footed armour class as the stat block reads them: touch without armour,
+// shield and natural armour; flat-footed without Dexterity and dodge bonuses (unless
+// uncanny dodge keeps them).
+std::pair<int, int> TouchAndFlatFooted(const Char* c) {
+  ArmorClass ac = ArmorClassOf(c);
+  int dexterity = ac.dexterity, natural = c->kind == 1 ? c->NaturalAC : 0, dodge = 0, bestNatural = 0;
+  if (c->kind == 1 && !c->mixed) dexterity = c->absent[1] ? 0 : c->MGE;
+  int naturalType = -1, dodgeType = -1;
+  for (int i = 0; i < gSource.bonusCount; ++i) {
+    if (gSource.bonuses[i].name == "Natürlich") naturalType = i;
+    if (gSource.bonuses[i].name == "Ausweichen") dodgeType = i;
+  }
+  for (const CharBonus* b = c->bonuses; b; b = b->next) {
+    if (b->variable != (int32_t)offsetof(Char, AC)) continue;
+    if (b->bonusType == naturalType) bestNatural = std::max(bestNatural, b->amount);
+    if (b->bonusType == dodgeType) dodge += b->amount;
+  }
+  int touch = ac.total - ac.armor - ac.shield - natural - bestNatural;
+  int flat = c->UncannyDodge ? ac.total : ac.total - std::max(dexterity, 0) - std::max(dodge, 0);
+  return {touch, flat};
+}
+
+// The drawn alignment; a creature without one (an animal, a companion) has its row's when
+// that allows one alignment only ("Always neutral").
+std::string AlignmentOf(const Char* c) {
+  if (c->alignment >= 0 && c->alignment < 9) return kAlignmentNames[c->alignment];
+  AlignmentLine line;
+  if (const TemplateSource* t = TemplateOf(c)) line = t->alignment;
+  if (const MonsterSource* m = MonsterOf(c); m && line.frequency == kNoAlignmentLine) line = m->alignment;
+  if (const RaceSource* r = RaceOf(c); r && c->kind == 0 && line.frequency == kNoAlignmentLine) line = r->alignment;
+  if (line.frequency == kNoAlignmentLine || __builtin_popcount((unsigned)line.set) != 1) return "";
+  return kAlignmentNames[__builtin_ctz((unsigned)line.set)];
 }
 
 int Feet(double metres) { return (int)std::lround(metres / 0.3); }
@@ -1029,6 +1263,9 @@ Json Builder::System(const Link& link) {
   at["bab"]["total"] = AttackBase(c_);
   ArmorClass ac = ArmorClassOf(c_);
   at["ac"]["normal"]["total"] = ac.total;
+  auto [touch, flat] = TouchAndFlatFooted(c_);
+  at["ac"]["touch"]["total"] = touch;
+  at["ac"]["flatFooted"]["total"] = flat;
   const char* saveKeys[3] = {"ref", "will", "fort"};
   for (int i = 0; i < 3; ++i) {
     Breakdown b = Save(c_, i);
@@ -1036,13 +1273,14 @@ Json Builder::System(const Link& link) {
   }
   Json& details = system["details"];
   details["cr"] = c_->cr + c_->crShare;
-  details["alignment"] = c_->alignment >= 0 && c_->alignment < 9 ? kAlignmentNames[c_->alignment] : "";
-  std::string size = SizeIndex(c_) >= 0 && SizeIndex(c_) < gSource.sizeCount ? SrdName(gSource.sizes[SizeIndex(c_)]) : "";
+  details["alignment"] = AlignmentOf(c_);
+  std::string size =
+      SizeIndex(c_) >= 0 && SizeIndex(c_) < gSource.sizeCount ? English(gSource.sizes[SizeIndex(c_)]) : "";
   int type = MonsterTypeOf(c_);
   if (MonsterOf(c_))
-    details["type"] = size + " " + (type >= 0 ? SrdName(gSource.monsterTypes[type]) : "");
+    details["type"] = size + " " + (type >= 0 ? English(gSource.monsterTypes[type]) : "");
   else if (!Hoard(c_))
-    details["type"] = size + " Humanoid (" + (RaceOf(c_) ? SrdName(*RaceOf(c_)) : "") + ")";
+    details["type"] = size + " Humanoid (" + (RaceOf(c_) ? English(*RaceOf(c_)) : "") + ")";
   std::string biography;
   if (const MonsterSource* m = MonsterOf(c_)) biography += m->description.c_str();
   if (const TemplateSource* t = TemplateOf(c_)) biography += std::string("\n") + t->description.c_str();
@@ -1070,15 +1308,26 @@ Json Builder::Build(const Link& link) {
   int dice = 0;
   for (const Json& item : items_)
     if (item["type"] == "class") dice += item["system"]["levels"].get<int>();
-  if (!Hoard(c_))
-    system["attributes"]["hp"]["base"] =
-        c_->shownHitPoints - c_->hitDieRolls - (c_->absent[2] ? 0 : Modifiers(c_)[2] * dice);
+  if (!Hoard(c_)) {
+    int base = c_->shownHitPoints - c_->hitDieRolls - (c_->absent[2] ? 0 : Modifiers(c_)[2] * dice);
+    // Fewer hit points than dice and Constitution give (a monster's scaled dice): the dice
+    // of the last class items give way, down to 1 per level.
+    for (size_t i = items_.size(); base < 0 && i-- > 0;) {
+      Json& item = items_[i];
+      if (item["type"] != "class") continue;
+      int hp = item["system"]["hp"].get<int>(), floor = item["system"]["levels"].get<int>();
+      int less = std::min(-base, std::max(hp - floor, 0));
+      item["system"]["hp"] = hp - less;
+      base += less;
+    }
+    system["attributes"]["hp"]["base"] = base;
+  }
   Possessions();
   NaturalAttacks();
   Spells(system);
   SpellLike(system);
   Json actor;
-  actor["_id"] = Format("Ks%05dActor%05d", actor_ % 100000, 0);
+  actor["_id"] = Format("Ks%05dActor0000", actor_ % 100000);
   actor["name"] = link.name;
   actor["type"] = "npc";
   actor["img"] = "icons/svg/mystery-man.svg";
@@ -1140,13 +1389,14 @@ std::vector<Link> Links(const std::vector<const Char*>& creatures, bool withComp
 std::string ActorJson(const Char* c) {
   std::vector<Link> links = Links({c}, false);
   if (links.empty()) return "{}";
-  return Builder(c, 1).Build(links[0]).dump(2);
+  return Builder(c, 1).Build(links[0]).dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
 std::vector<std::string> ActorFiles(const Char* c) {
   std::vector<std::string> files;
   int index = 0;
-  for (const Link& link : Links({c}, true)) files.push_back(Builder(link.c, ++index).Build(link).dump(2));
+  for (const Link& link : Links({c}, true))
+    files.push_back(Builder(link.c, ++index).Build(link).dump(2, ' ', false, Json::error_handler_t::replace));
   return files;
 }
 
@@ -1154,7 +1404,7 @@ std::string ActorsJson(const std::vector<const Char*>& creatures) {
   Json all = Json::array();
   int index = 0;
   for (const Link& link : Links(creatures, true)) all.push_back(Builder(link.c, ++index).Build(link));
-  return all.dump(2);
+  return all.dump(2, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace RUNTIME_NS

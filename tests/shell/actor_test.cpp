@@ -70,7 +70,8 @@ std::string Compare(const std::vector<std::string>& records, const json& actor) 
       for (std::string& b : bonuses) b.erase(std::remove(b.begin(), b.end(), ':'), b.end());
       bool equal = bonuses.size() > 1 && std::count(bonuses.begin(), bonuses.end(), bonuses[0]) == (long)bonuses.size();
       int count = bonuses.size() == 1 && bonuses[0].find(" * ") != std::string::npos ? std::stoi(bonuses[0])
-                  : equal ? (int)bonuses.size() : 1;
+                  : equal                                                            ? (int)bonuses.size()
+                                                                                     : 1;
       bool primary = f[1].rfind("Primär", 0) == 0;
       primaryRows += primary;
       if (primary) equalPrimary = count;
@@ -91,8 +92,10 @@ std::string Compare(const std::vector<std::string>& records, const json& actor) 
     (item["system"].contains("originalWeaponId") || item["name"] == "Unarmed Strike" ? actorWeapons : actorNaturals)
         .push_back(dice);
   }
-  if (actorWeapons != weaponDice) faults << "weapon attacks " << json(actorWeapons) << " vs " << json(weaponDice) << "\n";
-  if (actorNaturals != naturalDice) faults << "natural attacks " << json(actorNaturals) << " vs " << json(naturalDice) << "\n";
+  if (actorWeapons != weaponDice)
+    faults << "weapon attacks " << json(actorWeapons) << " vs " << json(weaponDice) << "\n";
+  if (actorNaturals != naturalDice)
+    faults << "natural attacks " << json(actorNaturals) << " vs " << json(naturalDice) << "\n";
   std::vector<std::pair<int, int>> actorSkills;
   auto add = [&](const std::string& key, const json& s) {
     int rank = s["rank"].get<int>();
