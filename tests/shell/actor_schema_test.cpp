@@ -150,6 +150,10 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
   return faults.str();
 }
 
+bool Names(const json& actor, const json& other) {
+  return actor["system"]["details"]["notes"]["value"].get<std::string>().find(other["name"]) != std::string::npos;
+}
+
 class ActorSchemaTest : public shell_test::SheetFixture {
  protected:
   void SetUp() override {
@@ -206,7 +210,10 @@ TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
       for (int i = 0; i < c_->companionCount; ++i) creatures.push_back(c_->companionChars[i]);
       std::erase(creatures, nullptr);
       std::string batch = ActorsJson({c_}), name = dir_ + "/" + std::to_string(rules) + "-" + std::to_string(n);
-      EXPECT_EQ(json::parse(batch).size(), creatures.size()) << name;
+      json actors = json::parse(batch);
+      EXPECT_EQ(actors.size(), creatures.size()) << name;
+      for (size_t i = 1; i < actors.size(); ++i)  // master and companion name each other in their notes
+        EXPECT_TRUE(Names(actors[0], actors[i]) && Names(actors[i], actors[0])) << name << " actor " << i;
       Write(name + ".json", batch);
       files.push_back(name + ".json");
       for (Char* c : creatures) {
