@@ -19,6 +19,9 @@ namespace {
 const char* const kNames[kAlignments] = {"Rechtschaffen gut",    "Neutral gut", "Chaotisch gut",
                                          "Rechtschaffen neutral", "Neutral",     "Chaotisch neutral",
                                          "Rechtschaffen böse",   "Neutral böse", "Chaotisch böse"};
+const char* const kEnglishNames[kAlignments] = {"Lawful good",    "Neutral good", "Chaotic good",
+                                                "Lawful neutral", "Neutral",      "Chaotic neutral",
+                                                "Lawful evil",    "Neutral evil", "Chaotic evil"};
 const char* const kCodes[kAlignments] = {"RG", "NG", "CG", "RN", "N", "CN", "RB", "NB", "CB"};
 
 // The groups of a table's alignment line: every lawful, chaotic, good, evil alignment.
@@ -29,19 +32,20 @@ constexpr int32_t kPartlyNeutral = 0x092 | 0x038;
 struct Group {
   const char* code;
   int32_t set;
-  const char* text;
+  const char *text, *english;
 };
-const Group kGroups[] = {{"R", kLawful, "rechtschaffen"},
-                         {"C", kChaotic, "chaotisch"},
-                         {"G", kGood, "gut"},
-                         {"B", kEvil, "böse"},
-                         {"nR", kEveryAlignment & ~kLawful, "nicht rechtschaffen"},
-                         {"nC", kEveryAlignment & ~kChaotic, "nicht chaotisch"},
-                         {"nG", kEveryAlignment & ~kGood, "nicht gut"},
-                         {"nB", kEveryAlignment & ~kEvil, "nicht böse"},
-                         {"*", kEveryAlignment, ""}};
+const Group kGroups[] = {{"R", kLawful, "rechtschaffen", "lawful"},
+                         {"C", kChaotic, "chaotisch", "chaotic"},
+                         {"G", kGood, "gut", "good"},
+                         {"B", kEvil, "böse", "evil"},
+                         {"nR", kEveryAlignment & ~kLawful, "nicht rechtschaffen", "nonlawful"},
+                         {"nC", kEveryAlignment & ~kChaotic, "nicht chaotisch", "nonchaotic"},
+                         {"nG", kEveryAlignment & ~kGood, "nicht gut", "nongood"},
+                         {"nB", kEveryAlignment & ~kEvil, "nicht böse", "nonevil"},
+                         {"*", kEveryAlignment, "", ""}};
 
 const char* const kFrequencies[] = {"", "Immer", "Meist", "Oft", "Beliebig"};
+const char* const kEnglishFrequencies[] = {"", "Always", "Usually", "Often", "Any"};
 
 // Classes whose alignment is bound, by their keys.
 struct ClassRule {
@@ -96,37 +100,40 @@ AlignmentLine TendencyOf(const Char* c) {
   return line;
 }
 
-// "rechtschaffen böse", "neutral", "nicht rechtschaffen", "neutral gut oder neutral böse".
-std::string SetText(int32_t set) {
+// "rechtschaffen böse", "neutral", "nicht rechtschaffen", "neutral gut oder neutral böse"
+// (English: "lawful evil", "nonlawful", "neutral good or neutral evil").
+std::string SetText(int32_t set, bool english) {
   for (const Group& g : kGroups)
-    if (g.set == set) return g.text;
+    if (g.set == set) return english ? g.english : g.text;
   std::vector<std::string> names;
   for (int a = 0; a < kAlignments; ++a)
     if (set & (1 << a)) {
-      std::string name = kNames[a];
-      name[0] = (char)(name[0] - 'A' + 'a');  // every name starts with R, N or C
+      std::string name = english ? kEnglishNames[a] : kNames[a];
+      name[0] = (char)(name[0] - 'A' + 'a');  // every name starts with R, N, C or L
       names.push_back(name);
     }
   std::string text;
   for (size_t i = 0; i < names.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == names.size() ? " oder " : ", ") + names[i];
+    text += (i == 0 ? "" : i + 1 == names.size() ? (english ? " or " : " oder ") : ", ") + names[i];
   return text;
 }
 
 }  // namespace
 
-const char* AlignmentName(int alignment) { return alignment >= 0 && alignment < kAlignments ? kNames[alignment] : ""; }
+const char* AlignmentName(int alignment, bool english) {
+  return alignment >= 0 && alignment < kAlignments ? (english ? kEnglishNames : kNames)[alignment] : "";
+}
 const char* AlignmentCode(int alignment) { return alignment >= 0 && alignment < kAlignments ? kCodes[alignment] : ""; }
 
-std::string AlignmentLineText(const AlignmentLine& line) {
+std::string AlignmentLineText(const AlignmentLine& line, bool english) {
   if (line.frequency <= kNoAlignmentLine || line.frequency > kAlignmentAny || line.set == 0) return std::string();
-  if (line.set == kEveryAlignment) return "Beliebig";
-  std::string set = SetText(line.set);
-  if (line.frequency == kAlignmentAny) return "Beliebig (" + set + ")";
-  return std::string(kFrequencies[line.frequency]) + " " + set;
+  if (line.set == kEveryAlignment) return english ? "Any" : "Beliebig";
+  std::string set = SetText(line.set, english);
+  if (line.frequency == kAlignmentAny) return english ? "Any " + set : "Beliebig (" + set + ")";
+  return std::string((english ? kEnglishFrequencies : kFrequencies)[line.frequency]) + " " + set;
 }
 
-std::string AlignmentTendency(const Char* c) { return AlignmentLineText(TendencyOf(c)); }
+std::string AlignmentTendency(const Char* c, bool english) { return AlignmentLineText(TendencyOf(c), english); }
 
 bool ParseAlignmentLine(const char* field, AlignmentLine* out, std::string* bad) {
   *out = AlignmentLine();

@@ -17,16 +17,16 @@ constexpr int kAlignments = 9;
 // Sets of alignments are bit masks, bit a = code a.
 constexpr int32_t kEveryAlignment = 0x1FF, kEvilAlignments = 0x1C0;
 
-// "Rechtschaffen gut", …, "Neutral", "Chaotisch böse"; "" for -1.
-const char* AlignmentName(int alignment);
+// "Rechtschaffen gut", …, "Neutral", "Chaotisch böse" (English: "Lawful good" …); "" for -1.
+const char* AlignmentName(int alignment, bool english = false);
 // The two-letter code ("RG", "N", "CB"); "" for -1.
 const char* AlignmentCode(int alignment);
 // A creature's alignment line as its row gives it ("Immer rechtschaffen böse", "Meist
 // neutral", "Beliebig (böse)"): a monster's (or its template's), a character's race's
 // (or subrace's); "" without one.
-std::string AlignmentTendency(const Char* c);
-// The German line of an alignment line; "" for none.
-std::string AlignmentLineText(const AlignmentLine& line);
+std::string AlignmentTendency(const Char* c, bool english = false);
+// The German (or English) text of an alignment line; "" for none.
+std::string AlignmentLineText(const AlignmentLine& line, bool english = false);
 
 // Reads a table's alignment field "<Häufigkeit>:<Menge>" (";" = none). On a mistake it
 // returns false and names the bad part in *bad.

@@ -33,7 +33,15 @@ const char* const kEnemies[] = {
     "Externare (Luft)", "Externare (Chaos)", "Externare (Erde)", "Externare (Böse)", "Externare (Feuer)",
     "Externare (Gut)", "Externare (Rechtschaffen)", "Externare (Einheimisch)", "Externare (Wasser)", "Pflanzen",
     "Untote", "Ungeziefer"};
+// The same subjects as the SRD names them, for the English stat block.
+const char* const kEnglishCrafts[] = {"alchemy", "armorsmithing", "bowmaking", "weaponsmithing", "trapmaking",
+                                      "blacksmithing", "carpentry", "stonemasonry", "pottery", "leatherworking",
+                                      "weaving", "shipmaking", "jewelry", "bookbinding"};
+const char* const kEnglishProfessions[] = {"sailor", "farmer", "hunter", "fisherman", "herbalist", "scribe",
+                                           "innkeeper", "miner", "cook", "driver", "herder", "miller",
+                                           "guide", "brewer", "apothecary", "woodcutter"};
 constexpr int kCraftCount = (int)std::size(kCrafts), kProfessionCount = (int)std::size(kProfessions);
+static_assert(std::size(kEnglishCrafts) == std::size(kCrafts) && std::size(kEnglishProfessions) == std::size(kProfessions));
 constexpr int kEnemyCount = (int)std::size(kEnemies);
 
 // One of `n` texts whose weight is 1; none drawn when only one is left.
@@ -102,15 +110,17 @@ void DrawFavouredEnemies(Char* c, IsaacState* state) {
   }
 }
 
-const char* SkillSubject(const Char* c, int entry) {
+const char* SkillSubject(const Char* c, int entry, bool english) {
   if (entry < 0 || entry >= c->skillCount) return "";
   for (int k = 0; k < c->subjectCount && k < kMaxSubjects; ++k) {
     if (c->subjectEntries[k] != entry) continue;
     int s = c->subjects[k] - 1;
     int skill = c->skills[entry].skill;
     if (skill < 0 || skill >= gSource.skillCount) return "";
-    if (gSource.skills[skill].name == "Handwerk") return s >= 0 && s < kCraftCount ? kCrafts[s] : "";
-    if (gSource.skills[skill].name == "Beruf") return s >= 0 && s < kProfessionCount ? kProfessions[s] : "";
+    if (gSource.skills[skill].name == "Handwerk")
+      return s >= 0 && s < kCraftCount ? (english ? kEnglishCrafts : kCrafts)[s] : "";
+    if (gSource.skills[skill].name == "Beruf")
+      return s >= 0 && s < kProfessionCount ? (english ? kEnglishProfessions : kProfessions)[s] : "";
     return "";
   }
   return "";

@@ -19,7 +19,7 @@ void DrawSkillSubjects(Char* c, IsaacState* state);
 void DrawFavouredEnemies(Char* c, IsaacState* state);
 
 // The subject of skill entry `entry` ("Schmied"), "" when it has none.
-const char* SkillSubject(const Char* c, int entry);
+const char* SkillSubject(const Char* c, int entry, bool english = false);
 // "Erzfeinde: Riesen +4, Untote +2", "" for a creature without favoured enemies.
 std::string FavouredEnemyLine(const Char* c);
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cmath>
 #include <cstddef>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -425,8 +426,20 @@ const EquipSource* AttackRow(const CharAttack& a) {
   return nullptr;
 }
 
-// A natural attack's English name: its row's SRD name, else the name the sheet shows.
-std::string NaturalName(const CharAttack& a) {
+// A natural attack's English name: the SRD name the monster's row gives its slot
+// ("Claw|Bite|Tail slap"), else the equipment row's, else the name the sheet shows.
+std::string NaturalName(const Char* c, const CharAttack& a, int slot) {
+  const MonsterSource* m = c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount
+                               ? &gSource.monsters[c->monster]
+                               : nullptr;
+  const char* names = m ? m->srdAttacks.c_str() : nullptr;
+  for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
+  if (names && *names && *names != '|') {
+    const char* end = strchr(names, '|');
+    std::string name(names, end ? (size_t)(end - names) : strlen(names));
+    if (!name.empty()) name[0] = (char)toupper((unsigned char)name[0]);
+    return name;
+  }
   const EquipSource* row = AttackRow(a);
   return row ? std::string(English(*row)) : AttackName(a);
 }
@@ -658,6 +671,28 @@ std::string FeatParameter(const Char* c, int entry) {
   }
 }
 
+// The figures a feat changes that the tabletop computes itself (initiative, saves, armour
+// class, skills); hit points are in the actor's own figures already.
+Json FeatChanges(const std::string& feat) {
+  static const struct {
+    const char* feat;
+    const char* changes[2][4];
+  } kChanges[] = {
+      {"Improved Initiative", {{"4", "misc", "init", "untyped"}}},
+      {"Iron Will", {{"2", "savingThrows", "will", "untyped"}}},
+      {"Great Fortitude", {{"2", "savingThrows", "fort", "untyped"}}},
+      {"Lightning Reflexes", {{"2", "savingThrows", "ref", "untyped"}}},
+      {"Dodge", {{"1", "ac", "ac", "dodge"}}},
+      {"Alertness", {{"2", "skill", "skill.lis", "untyped"}, {"2", "skill", "skill.spt", "untyped"}}},
+  };
+  Json changes = Json::array();
+  for (const auto& row : kChanges)
+    if (feat == row.feat)
+      for (const auto& c : row.changes)
+        if (c[0]) changes.push_back({c[0], c[1], c[2], c[3]});
+  return changes;
+}
+
 void Builder::Feats() {
   for (int f = 0; f < c_->featCount && f < kMaxFeats; ++f) {
     int feat = c_->feats[f];
@@ -665,8 +700,14 @@ void Builder::Feats() {
     const FeatSource& row = gSource.feats[feat];
     std::string parameter = FeatParameter(c_, f);
     std::string name = std::string(English(row)) + (parameter.empty() ? "" : " (" + parameter + ")");
-    Json system = {{"featType", "feat"}, {"abilityType", ""}};
+    Json system = {{"featType", "feat"}, {"abilityType", ""}, {"changes", FeatChanges(English(row))}};
     if (row.text.length) system["description"]["value"] = Paragraphs(row.text.c_str());
+    if (!strcmp(English(row), "Weapon Focus") && !parameter.empty()) {
+      // The tabletop's own way: the feat names the weapon, attacks of that weapon get +1.
+      system["customAttributes"]["_wfweapon"] = {{"id", "_wfweapon"}, {"name", "Weapon Name"}, {"value", parameter}};
+      system["combatChanges"] = Json::array(
+          {{"attack", "", "'@item.baseWeaponType' === '@self.custom.weaponname'", "featAttackBonus", "1", ""}});
+    }
     Add(name, "feat", "icons/svg/mystery-man.svg", system);
   }
 }
@@ -879,7 +920,7 @@ void Builder::NaturalAttacks() {
     for (int i = 0; i < c_->attackCount && i < kNaturalAttacks; ++i) {
       const CharAttack& a = c_->naturals[i];
       if (a.category != category) continue;
-      const std::string name = NaturalName(a);
+      const std::string name = NaturalName(c_, a, i);
       // Secondary attacks are 5 (2 with Multiattack) below the primary ones.
       bool primary = a.attack >= best - 1;
       // Natural attacks have rows without a price; a priced row is a manufactured weapon.

@@ -286,9 +286,10 @@ std::string AttackBonuses(const CharAttack& a, const char* separator, const char
   return text;
 }
 
-std::string AttackDamage(const CharAttack& a) {
+std::string AttackDamage(const CharAttack& a, const char* die) {
   if (a.damage[0] <= 0 || a.damage[1] <= 0) return Format("%d", a.damage[2]);
-  return a.damage[2] ? Format("%dW%d%+d", a.damage[0], a.damage[1], a.damage[2]) : Format("%dW%d", a.damage[0], a.damage[1]);
+  std::string dice = Format("%d%s%d", a.damage[0], die, a.damage[1]);
+  return a.damage[2] ? dice + Format("%+d", a.damage[2]) : dice;
 }
 
 ArmorClass ArmorClassOf(const Char* c) {
@@ -349,21 +350,22 @@ std::vector<int> ChosenAt(const Char* c, int slot, int level, int count) {
   return chosen;
 }
 
-std::string SpellLevelHead(const Char* c, int slot, int level) {
+std::string SpellLevelHead(const Char* c, int slot, int level, bool english) {
   const CharSource* k = ClassAt(c->classes[slot]);
   if (k && CastsFromKnown(c, *k))
-    return Format("Grad %d (%d bekannt, %d/Tag, SG %d): ", level, c->spellsKnown[slot][level],
-                  c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
-  return Format("Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
+    return Format(english ? "Level %d (%d known, %d/day, DC %d): " : "Grad %d (%d bekannt, %d/Tag, SG %d): ", level,
+                  c->spellsKnown[slot][level], c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
+  return Format(english ? "Level %d (%d/day, DC %d): " : "Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level],
+                SpellDC(c, slot, -1, level));
 }
 
-std::string DomainSpellList(const Char* c) {
+std::string DomainSpellList(const Char* c, bool english) {
   std::string names;
   for (int level = 1; level < 10; ++level) {
     int sp = c->domainSpells[level];
     if (sp < 0 || sp >= gSource.spellCount) continue;
     if (!names.empty()) names += ", ";
-    names += Format("%d: %s", level, SpellName(sp));
+    names += Format("%d: %s", level, english ? SrdName(gSource.spells[sp]) : SpellName(sp));
   }
   return names;
 }

@@ -99,7 +99,7 @@ extern const char* const kAttackCategories[4];
 // Bonuses of a natural attack: one per attack, each `step` below the one before; a
 // long row of equal attacks as "count * bonus".
 std::string AttackBonuses(const CharAttack& a, const char* separator, const char* format);
-std::string AttackDamage(const CharAttack& a);
+std::string AttackDamage(const CharAttack& a, const char* die = "W");
 // A natural attack's name as a person reads it (a weapon's by its display name).
 std::string AttackName(const CharAttack& a);
 // Table keys inside a rule text ("WissenEbenen") replaced by their display names.
@@ -115,9 +115,9 @@ bool CastsAnything(const Char* c, int slot);
 // The chosen spells (or powers) of a slot at one level: valid indices of `count` records.
 std::vector<int> ChosenAt(const Char* c, int slot, int level, int count);
 // The head of a spell level's row: "Grad 1 (5 bekannt, 7/Tag, SG 14): ".
-std::string SpellLevelHead(const Char* c, int slot, int level);
+std::string SpellLevelHead(const Char* c, int slot, int level, bool english = false);
 // The domain spells by level: "1: Schutz vor Bösem, 2: …"; empty when none.
-std::string DomainSpellList(const Char* c);
+std::string DomainSpellList(const Char* c, bool english = false);
 
 // A monster's spell-like abilities, one line each ("3/Tag: Feuerball (SG 15)",
 // "Zauberstufe 12"): a spell marked "{n}" in the row is of level n and shows its save DC,

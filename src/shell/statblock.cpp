@@ -1,24 +1,102 @@
 // The classic stat block: every figure comes from the functions the sheet uses
-// (shell/figures.h), so the two never disagree. Distances are in metres like the sheet's
-// movement, with squares of 1,5 m (5 Fuß) for the speed.
+// (shell/figures.h), so the two never disagree. The German block gives distances in metres
+// like the sheet's movement, with squares of 1,5 m (5 Fuß); the English one is written as
+// the SRD prints its blocks, in feet, with the SRD names the tables carry.
 #include "shell/statblock.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "generator/alignment.h"
 #include "generator/combat.h"
+#include "generator/details.h"
 #include "generator/feats.h"
 #include "generator/monster.h"
 #include "generator/spells.h"
 #include "shell/figures.h"
+#include "source/reader.h"
 #include "source/records.h"
 
 namespace RUNTIME_NS {
 
 namespace {
+
+// The labels and words of one language.
+struct Words {
+  bool english;
+  const char *sizeType, *hitDice, *initiative, *speed, *armorClass, *baseAttack, *attack, *fullAttack, *spaceReach,
+      *specialAttacks, *specialQualities, *saves, *abilities, *skills, *feats, *organization, *challenge,
+      *treasure, *alignment, *advancement, *levelAdjustment, *environment;
+  const char *die, *none, *and_, *or_, *size, *dex, *armor, *shield, *natural, *dodge, *other, *touch, *flatFooted;
+  const char* abilityNames[kAttributes];
+  const char *fort, *ref, *will;
+};
+
+constexpr Words kGerman{false,
+                        "Größe/Typ", "Trefferwürfel", "Initiative", "Bewegungsrate", "Rüstungsklasse",
+                        "Grundangriffsbonus/Ringkampf", "Angriff", "Vollständiger Angriff",
+                        "Angriffsfläche/Reichweite", "Besondere Angriffe", "Besondere Eigenschaften",
+                        "Rettungswürfe", "Attribute", "Fertigkeiten", "Talente", "Organisation",
+                        "Herausforderungsgrad", "Schätze", "Gesinnung", "Aufstieg", "Stufenanpassung", "Umgebung",
+                        "W", "—", " und ", " oder ", "Größe", "GE", "Rüstung", "Schild", "natürlich", "Ausweichen",
+                        "sonstige", "Berührung", "auf dem falschen Fuß",
+                        {"St", "Ge", "Ko", "In", "We", "Ch"},
+                        "Zähigkeit", "Reflex", "Wille"};
+constexpr Words kEnglish{true,
+                         "Size/Type", "Hit Dice", "Initiative", "Speed", "Armor Class", "Base Attack/Grapple",
+                         "Attack", "Full Attack", "Space/Reach", "Special Attacks", "Special Qualities", "Saves",
+                         "Abilities", "Skills", "Feats", "Organization", "Challenge Rating", "Treasure",
+                         "Alignment", "Advancement", "Level Adjustment", "Environment",
+                         "d", "—", " and ", " or ", "size", "Dex", "armor", "shield", "natural", "dodge", "other",
+                         "touch", "flat-footed",
+                         {"Str", "Dex", "Con", "Int", "Wis", "Cha"},
+                         "Fort", "Ref", "Will"};
+
+// The name of a table row in the block's language: the SRD's own name in English.
+template <class R>
+const char* NameOf(const R& row, const Words& w) {
+  return w.english ? SrdName(row) : DisplayName(row);
+}
+template <class R>
+const char* NameAt(const R* table, int count, int i, const Words& w) {
+  return table && i >= 0 && i < count ? NameOf(table[i], w) : "";
+}
+
+// "claw" → "Claw": an entry that starts a line.
+std::string Capitalised(std::string text) {
+  if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = (char)(text[0] - 'a' + 'A');
+  return text;
+}
+// "Light Steel Shield" → "light steel shield": names inside an SRD line are written
+// small, except proper names ("Mordenkainen's") and roman numerals.
+std::string Small(std::string text) {
+  bool start = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (start && text[i] >= 'A' && text[i] <= 'Z') {
+      size_t end = text.find_first_of(" -,", i);
+      std::string word = text.substr(i, end == std::string::npos ? std::string::npos : end - i);
+      bool numeral = word.find_first_not_of("IVX") == std::string::npos;
+      if (!numeral && word.find('\'') == std::string::npos) text[i] = (char)(text[i] - 'A' + 'a');
+    }
+    start = text[i] == ' ' || text[i] == '-' || text[i] == '(';
+  }
+  return text;
+}
+
+// "claw" → "claws", "hoof" → "hooves", "touch" → "touches".
+std::string Plural(const std::string& word) {
+  auto ends = [&word](const char* tail) {
+    size_t n = strlen(tail);
+    return word.size() >= n && word.compare(word.size() - n, n, tail) == 0;
+  };
+  if (ends("s") || ends("x") || ends("ch") || ends("sh")) return ends("s") ? word : word + "es";
+  if (ends("oof")) return word.substr(0, word.size() - 1) + "ves";
+  return word + "s";
+}
 
 struct Dice {
   int count, faces;
@@ -65,6 +143,14 @@ std::string Metres(double metres) {
     text += "," + fraction;
   }
   return text + " m";
+}
+
+// Feet as the SRD writes them: "30 ft.", "2-1/2 ft.", "1/2 ft.".
+std::string Feet(double feet) {
+  long halves = std::lround(feet * 2);
+  std::string whole = halves >= 2 || halves == 0 ? Format("%ld", halves / 2) : std::string();
+  if (halves % 2) whole += whole.empty() ? "1/2" : "-1/2";
+  return whole + " ft.";
 }
 
 // Size steps from Medium (-4 Fine ... +4 Colossal).
@@ -126,21 +212,21 @@ int FlatFooted(const Char* c, const ArmorParts& p) {
   return p.total - std::max(p.dexterity, 0) - std::max(p.dodge, 0);
 }
 
-std::string ArmorText(const Char* c) {
+std::string ArmorText(const Char* c, const Words& w) {
   ArmorParts p = PartsOf(c);
   std::string parts;
   auto part = [&parts](int value, const char* name) {
     if (value) parts += Format("%s%+d %s", parts.empty() ? "" : ", ", value, name);
   };
-  part(p.size, "Größe");
-  part(p.dexterity, "GE");
-  part(p.armor, "Rüstung");
-  part(p.shield, "Schild");
-  part(p.natural, "natürlich");
-  part(p.dodge, "Ausweichen");
-  part(p.other, "sonstige");
+  part(p.size, w.size);
+  part(p.dexterity, w.dex);
+  part(p.armor, w.armor);
+  part(p.shield, w.shield);
+  part(p.natural, w.natural);
+  part(p.dodge, w.dodge);
+  part(p.other, w.other);
   return Format("%d", p.total) + (parts.empty() ? "" : " (" + parts + ")") +
-         Format(", Berührung %d, auf dem falschen Fuß %d", p.Touch(), FlatFooted(c, p));
+         Format(", %s %d, %s %d", w.touch, p.Touch(), w.flatFooted, FlatFooted(c, p));
 }
 
 bool HasFeat(const Char* c, const char* name) {
@@ -153,26 +239,96 @@ int Grapple(const Char* c) {
   return AttackBase(c) + (c->absent[0] ? 0 : c->MST) + 4 * SizeStep(c) + (HasFeat(c, "VerbesserterRingkampf") ? 4 : 0);
 }
 
+// An item's English name as the SRD writes it: "+1 flaming longsword", "ring of
+// protection +2", "bracers of armor +3", "masterwork chain shirt".
+std::string EnglishItem(const CharItem& it) {
+  const EquipSource* e =
+      it.equipment >= 0 && it.equipment < gSource.equipmentCount ? &gSource.equipment[it.equipment] : nullptr;
+  const char* label = it.label;
+  int bonus = 0;
+  if (sscanf(label, "RK-Armbänder +%d", &bonus) == 1) return Format("bracers of armor +%d", bonus);
+  for (auto [kind, power] : {std::pair{" Schutz", "protection"}, std::pair{" Widerstands", "resistance"}}) {
+    size_t length = strlen(kind);
+    const char* blank = strchr(label + length, ' ');
+    if (strncmp(label, kind, length) != 0 || !blank) continue;
+    int k = FindByName(gSource.equipment, gSource.equipmentCount, std::string(label + length, blank).c_str(), false, false);
+    if (k >= 0) return Small(SrdName(gSource.equipment[k])) + " of " + power + blank;
+  }
+  std::string name;
+  if (it.specific > 0 && it.specific < gSource.specificCount)
+    name = Small(SrdName(gSource.specifics[it.specific]));
+  else
+    name = e ? Small(SrdName(*e)) : std::string(label);
+  if (int pieces = 0; sscanf(label, "%d Stück", &pieces) == 1) return name + Format(" (%d)", pieces);
+  if (it.specific > 0) return name;
+  // A wondrous item is named by its effect ("amulet of natural armor +2"); an effect
+  // without an SRD item name stays beside the item.
+  const bool wondrous = it.equipType >= 3 && it.equipType != 10 && it.equipType != 11;
+  std::string effects;
+  for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
+    if (it.effects[k] < 0 || it.effects[k] >= gSource.effectCount) continue;
+    const EffectSource& x = gSource.effects[it.effects[k]];
+    if (wondrous)
+      effects += (effects.empty() ? "" : ", ") + (x.srd.length ? Small(x.srd.c_str()) : name + " (" + DisplayName(x) + ")");
+    else
+      effects += Small(SrdName(x)) + " ";
+  }
+  const std::string plus = it.enhancement > 0 ? Format(" +%d", it.enhancement) : "";
+  if (wondrous) return (effects.empty() ? name : effects) + plus;
+  if (it.enhancement > 0) return Format("+%d ", it.enhancement) + effects + name;
+  return (it.masterwork && it.equipType <= 2 ? "masterwork " : "") + effects + name;
+}
+
 // An item's name without the blanks some labels carry.
-std::string Label(const CharItem& it) {
-  std::string text = ItemLabel(it);
+std::string Label(const CharItem& it, const Words& w) {
+  std::string text = w.english ? EnglishItem(it) : ItemLabel(it);
   size_t first = text.find_first_not_of(' '), last = text.find_last_not_of(' ');
   return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
-std::string WeaponDamage(const Char* c, const CharItem& it) {
-  std::string text = Format("%dW%d", it.damage[0], it.damage[1]);
+// German: "1W8+3, 19-20/x2"; English as the SRD: "1d8+3/19-20", "1d8+3/x3".
+std::string WeaponDamage(const Char* c, const CharItem& it, const Words& w) {
+  std::string text = Format("%d%s%d", it.damage[0], w.die, it.damage[1]);
   if (int bonus = WeaponDamageBonus(it)) text += Format("%+d", bonus);
-  int threat = ThreatLowest(c, it);
-  return text + (threat < 20 ? Format(", %d-20/x%d", threat, it.criticalMultiplier) : Format(", x%d", it.criticalMultiplier));
+  int threat = ThreatLowest(c, it), times = it.criticalMultiplier;
+  if (w.english) {
+    if (threat < 20) text += Format("/%d-20", threat);
+    return times != 2 ? text + Format("/x%d", times) : text;
+  }
+  return text + (threat < 20 ? Format(", %d-20/x%d", threat, times) : Format(", x%d", times));
+}
+
+// The English name of a monster's natural attack: the SRD name its row gives for the slot.
+std::string EnglishAttack(const Char* c, const CharAttack& a, int slot) {
+  const MonsterSource* m = MonsterOf(c);
+  if (m && slot >= 0) {
+    // "Claw|Bite": one SRD name per attack slot of the row.
+    const char* names = m->srdAttacks.c_str();
+    for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
+    if (names && *names) {
+      const char* end = strchr(names, '|');
+      std::string name(names, end ? (size_t)(end - names) : strlen(names));
+      if (!name.empty()) return Small(name);
+    }
+  }
+  int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
+  return e >= 0 ? Small(SrdName(gSource.equipment[e])) : DisplayKeys(a.name);
+}
+
+// A natural attack slot of the row that is a ranged weapon (a longbow in a giant's hands).
+bool RangedAttack(const CharAttack& a) {
+  int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
+  return e >= 0 && (gSource.equipment[e].attackType & 4) != 0;
 }
 
 // The attack lines: a single attack of each way to fight, and the full attack (what is
-// used together joined by "und", the ways by "oder").
-void Attacks(const Char* c, std::string* single, std::string* full) {
+// used together joined by "and", the ways by "or").
+void Attacks(const Char* c, const Words& w, std::string* single, std::string* full) {
   std::vector<std::string> singles, fulls;
-  std::string together, alone;
+  std::string together;
   std::vector<std::string> others;
+  // English entries say how the attack is made, as the SRD's "+9 melee".
+  auto how = [&w](bool ranged) { return w.english ? (ranged ? " ranged" : " melee") : ""; };
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     if (it.equipType != 0 || it.damage[0] <= 0) continue;
@@ -180,20 +336,23 @@ void Attacks(const Char* c, std::string* single, std::string* full) {
     if (bonuses.empty()) continue;
     std::string all;
     for (int b : bonuses) all += Format(all.empty() ? "%+d" : "/%+d", b);
-    singles.push_back(Format("%s %+d (%s)", Label(it).c_str(), bonuses[0], WeaponDamage(c, it).c_str()));
-    std::string entry = Label(it) + " " + all + " (" + WeaponDamage(c, it) + ")";
+    const std::string name = Label(it, w), damage = WeaponDamage(c, it, w), kind = how((it.attackType & 4) != 0);
+    singles.push_back(Format("%s %+d%s (%s)", name.c_str(), bonuses[0], kind.c_str(), damage.c_str()));
+    std::string entry = name + " " + all + kind + " (" + damage + ")";
     if (it.primary || it.secondary)
-      together += (together.empty() ? "" : " und ") + entry;
+      together += (together.empty() ? "" : w.and_) + entry;
     else
       others.push_back(entry);
   }
   if (!together.empty()) fulls.push_back(together);
   for (const std::string& e : others) fulls.push_back(e);
   if (c->Unarmed1 > 0) {
-    std::string damage = Format("%dW%d", c->Unarmed1, c->Unarmed2) + (c->MST ? Format("%+d", c->MST) : "");
-    singles.push_back(Format("Waffenloser Schlag %+d (%s)", MeleeAttack(c).Total(), damage.c_str()));
-    fulls.push_back(Format("Waffenloser Schlag %+d (%s, %d Angriffe)", MeleeAttack(c).Total(), damage.c_str(),
-                           c->Attacks + c->MonkAttacks));
+    std::string damage = Format("%d%s%d", c->Unarmed1, w.die, c->Unarmed2) + (c->MST ? Format("%+d", c->MST) : "");
+    const char* name = w.english ? "unarmed strike" : "Waffenloser Schlag";
+    int bonus = MeleeAttack(c).Total(), attacks = c->Attacks + c->MonkAttacks;
+    singles.push_back(Format("%s %+d%s (%s)", name, bonus, how(false), damage.c_str()));
+    fulls.push_back(Format("%s %+d%s (%s, %d %s)", name, bonus, how(false), damage.c_str(), attacks,
+                           w.english ? "attacks" : "Angriffe"));
   }
   if (c->kind == 1)
     for (int category = 0; category < 4; ++category) {
@@ -201,22 +360,26 @@ void Attacks(const Char* c, std::string* single, std::string* full) {
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        const std::string name = AttackName(a);
-        if (first.empty()) first = Format("%s %+d (%s)", name.c_str(), a.attack, AttackDamage(a).c_str());
+        const std::string name = w.english ? EnglishAttack(c, a, i) : AttackName(a);
+        const std::string damage = AttackDamage(a, w.die), kind = how(RangedAttack(a));
+        if (first.empty()) first = Format("%s %+d%s (%s)", name.c_str(), a.attack, kind.c_str(), damage.c_str());
         // Equal attacks read as a count, as the rule books write "7 bites +8".
-        std::string bonuses = a.number > 1 && a.step == 0 ? Format("%+d", a.attack) : AttackBonuses(a, "/", "%+d");
-        std::string count = a.number > 1 && a.step == 0 ? Format("%d × ", a.number) : std::string();
-        all += (all.empty() ? "" : " und ") +
-               Format("%s%s %s (%s)", count.c_str(), name.c_str(), bonuses.c_str(), AttackDamage(a).c_str());
+        bool counted = a.number > 1 && a.step == 0;
+        std::string bonuses = counted ? Format("%+d", a.attack) : AttackBonuses(a, "/", "%+d");
+        std::string entry = !counted ? name
+                            : w.english ? Format("%d %s", a.number, Plural(name).c_str())
+                                        : Format("%d × %s", a.number, name.c_str());
+        all += (all.empty() ? "" : w.and_) + entry + " " + bonuses + kind + " (" + damage + ")";
       }
       if (!first.empty()) singles.push_back(first), fulls.push_back(all);
     }
-  auto join = [](const std::vector<std::string>& parts) {
+  auto join = [&w](const std::vector<std::string>& parts) {
     std::string text;
-    for (const std::string& p : parts) text += (text.empty() ? "" : " oder ") + p;
-    return text.empty() ? std::string("—") : text;
+    for (const std::string& p : parts) text += (text.empty() ? "" : w.english ? "; or " : w.or_) + p;
+    return text.empty() ? std::string(w.none) : w.english ? Capitalised(text) : text;
   };
-  *single = join(singles);
+  *single = singles.empty() ? std::string(w.none) : w.english ? Capitalised(singles[0]) : join(singles);
+  if (!w.english) *single = join(singles);
   *full = join(fulls);
 }
 
@@ -242,20 +405,25 @@ bool HasSpells(const Char* c, bool powers) {
   return false;
 }
 
-void Special(const Char* c, std::string* attacks, std::string* qualities) {
+void Special(const Char* c, const Words& w, std::string* attacks, std::string* qualities) {
   std::vector<std::string> a, q;
-  auto add = [](std::vector<std::string>& list, const std::string& name) {
-    if (!name.empty() && std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
+  auto add = [&w](std::vector<std::string>& list, const std::string& name) {
+    // The SRD starts the list with a capital and writes the rest small ("Darkvision 60 ft., low-light vision").
+    std::string shown = w.english ? (list.empty() ? Capitalised(Small(name)) : Small(name)) : name;
+    if (!name.empty() && std::find(list.begin(), list.end(), shown) == list.end()) list.push_back(shown);
   };
-  if (c->Sneak > 0) add(a, Format("Hinterhältiger Angriff +%dW6", c->Sneak));
-  if (!SpellLikeLines(c).empty()) add(a, "Zauberähnliche Fähigkeiten");
-  if (HasSpells(c, false)) add(a, "Zauber");
-  if (HasSpells(c, true)) add(a, "Psionische Kräfte");
-  if (c->DarkVision > 0) add(q, "Dunkelsicht " + Metres(c->DarkVision));
-  if (c->LowLightVision) add(q, "Dämmersicht");
-  if (c->Evasion > 0) add(q, c->Evasion > 1 ? "Verbessertes Entrinnen" : "Entrinnen");
-  if (c->UncannyDodge) add(q, "Reflexbewegung");
-  if (c->MR > 0) add(q, Format("Zauberresistenz %d", c->MR));
+  const bool en = w.english;
+  if (c->Sneak > 0) add(a, Format(en ? "Sneak attack +%dd6" : "Hinterhältiger Angriff +%dW6", c->Sneak));
+  if (!SpellLikeLines(c).empty()) add(a, en ? "Spell-like abilities" : "Zauberähnliche Fähigkeiten");
+  if (HasSpells(c, false)) add(a, en ? "Spells" : "Zauber");
+  if (HasSpells(c, true)) add(a, en ? "Psionics" : "Psionische Kräfte");
+  if (c->DarkVision > 0)
+    add(q, en ? "Darkvision " + Feet(c->DarkVision / kMetresPerFoot) : "Dunkelsicht " + Metres(c->DarkVision));
+  if (c->LowLightVision) add(q, en ? "Low-light vision" : "Dämmersicht");
+  if (c->Evasion > 0)
+    add(q, c->Evasion > 1 ? (en ? "Improved evasion" : "Verbessertes Entrinnen") : (en ? "Evasion" : "Entrinnen"));
+  if (c->UncannyDodge) add(q, en ? "Uncanny dodge" : "Reflexbewegung");
+  if (c->MR > 0) add(q, Format(en ? "Spell resistance %d" : "Zauberresistenz %d", c->MR));
   // A monster's abilities whose lines the creature kept (a skeleton loses them).
   const MonsterSource* m = MonsterOf(c);
   const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
@@ -270,30 +438,58 @@ void Special(const Char* c, std::string* attacks, std::string* qualities) {
           (key == "Reflexbewegung" && c->UncannyDodge) || (key == "HinterhältigerAngriff" && c->Sneak > 0))
         continue;
       if (x.text.length && !strstr(text, x.text.c_str())) continue;
-      add(AttackAbility(key) ? a : q, DisplayName(x));
+      add(AttackAbility(key) ? a : q, NameOf(x, w));
     }
-  auto join = [](const std::vector<std::string>& list) {
+  auto join = [&w](const std::vector<std::string>& list) {
     std::string t;
     for (const std::string& s : list) t += (t.empty() ? "" : ", ") + s;
-    return t.empty() ? std::string("—") : t;
+    return t.empty() ? std::string(w.none) : t;
   };
   *attacks = join(a);
   *qualities = join(q);
 }
 
-std::string Skills(const Char* c) {
+// Entries joined by commas; the English block orders them alphabetically, as the SRD does.
+std::string Listed(std::vector<std::string> entries, const Words& w) {
+  if (w.english) std::sort(entries.begin(), entries.end());
   std::string text;
+  for (const std::string& e : entries) text += (text.empty() ? "" : ", ") + e;
+  return text.empty() ? w.none : text;
+}
+
+std::string Skills(const Char* c, const Words& w) {
+  std::vector<std::string> entries;
   for (int s = 0; s < c->skillCount; ++s) {
     const CharSkill& k = c->skills[s];
     if (k.skill < 0 || k.skill >= gSource.skillCount) continue;
-    text += (text.empty() ? "" : ", ") + Format("%s %+d", SkillLabel(c, s).c_str(), k.total);
+    std::string name = SkillLabel(c, s);
+    if (w.english) {
+      name = SrdName(gSource.skills[k.skill]);
+      if (const char* subject = SkillSubject(c, s, true); *subject) name += std::string(" (") + subject + ")";
+    }
+    entries.push_back(Format("%s %+d", name.c_str(), k.total));
   }
-  return text.empty() ? "—" : text;
+  return Listed(entries, w);
+}
+
+// A feat's parameter in the block's language: the weapon, school, skill or ability.
+std::string FeatParameter(const Char* c, int entry, const Words& w) {
+  if (!w.english) return FeatParameterName(c, entry);
+  int feat = c->feats[entry], p = c->featParameters[entry];
+  if (p == -1) return "all";
+  if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
+  switch (gSource.feats[feat].dep) {
+    case 1: return Small(NameAt(gSource.equipment, gSource.equipmentCount, p, w));
+    case 2: return Small(NameAt(gSource.schools, gSource.schoolCount, p, w));
+    case 3: return NameAt(gSource.skills, gSource.skillCount, p, w);
+    case 4: return p < kAttributes ? w.abilityNames[p] : "";
+    default: return "";
+  }
 }
 
 // Feats with their parameters, one entry per feat; the weapon, armour and shield
 // proficiencies stay out as the rule books leave them out.
-std::string Feats(const Char* c) {
+std::string Feats(const Char* c, const Words& w) {
   auto proficiency = [](int feat) {
     for (int i = 0; i < 3; ++i)
       for (int k = 0; k < 3; ++k)
@@ -304,42 +500,51 @@ std::string Feats(const Char* c) {
   for (int f = 0; f < c->featCount; ++f) {
     int feat = c->feats[f];
     if (feat < 0 || feat >= gSource.featCount || proficiency(feat)) continue;
-    const std::string parameter = FeatParameterName(c, f);
+    const std::string parameter = FeatParameter(c, f, w);
     auto at = std::find_if(shown.begin(), shown.end(), [&](const auto& e) { return e.first == feat; });
     if (at == shown.end())
       shown.emplace_back(feat, parameter);
     else if (!parameter.empty())
       at->second += (at->second.empty() ? "" : ", ") + parameter;
   }
-  std::string text;
+  std::vector<std::string> entries;
   for (const auto& [feat, parameters] : shown)
-    text += (text.empty() ? "" : ", ") + std::string(DisplayName(gSource.feats[feat])) +
-            (parameters.empty() ? "" : " (" + parameters + ")");
-  return text.empty() ? "—" : text;
+    entries.push_back(std::string(NameOf(gSource.feats[feat], w)) + (parameters.empty() ? "" : " (" + parameters + ")"));
+  return Listed(entries, w);
 }
 
-std::string Organisation(const MonsterSource& m) {
+std::string Organisation(const MonsterSource& m, const Words& w) {
   int low = std::max(m.orgMin, 1), high = std::max(m.orgMax, low);
-  if (high == 1) return "Einzelgänger";
-  if (low == 1) return Format("Einzelgänger oder Gruppe (2–%d)", high);
-  return Format("Gruppe (%d–%d)", low, high);
+  const char *solitary = w.english ? "Solitary" : "Einzelgänger", *group = w.english ? "group" : "Gruppe";
+  // The SRD writes its ranges with a hyphen, the German block with a dash.
+  const char* dash = w.english ? "-" : "–";
+  if (high == 1) return solitary;
+  if (low == 1 && high == 2) return Format("%s%s%s", solitary, w.or_, w.english ? "pair" : "Paar");
+  if (low == 1) return Format("%s%s%s (2%s%d)", solitary, w.or_, group, dash, high);
+  return Format("%s (%d%s%d)", Capitalised(group).c_str(), low, dash, high);
 }
 
-std::string Treasure(const Char* c) {
+std::string Treasure(const Char* c, const Words& w) {
   const MonsterSource* m = MonsterOf(c);
-  if (!m) return "NSC-Ausrüstung";
+  if (!m) return w.english ? "NPC gear" : "NSC-Ausrüstung";
   static const char* const kFactors[] = {"Keine", "Standard", "Doppelter Standard", "Dreifacher Standard",
                                          "Vierfacher Standard"};
-  return m->treasure >= 0 && m->treasure < 5 ? kFactors[m->treasure] : Format("%dfacher Standard", m->treasure);
+  static const char* const kEnglish[] = {"None", "Standard", "Double standard", "Triple standard",
+                                         "Quadruple standard"};
+  if (m->treasure >= 0 && m->treasure < 5) return (w.english ? kEnglish : kFactors)[m->treasure];
+  return Format(w.english ? "%d times standard" : "%dfacher Standard", m->treasure);
 }
 
 // Advancement: the hit-dice ranges of the row with the size each one grows to.
-std::string Advancement(const MonsterSource& m) {
+std::string Advancement(const MonsterSource& m, const Words& w) {
   std::string text;
+  const char* dash = w.english ? "-" : "–";
+  const char* dice = w.english ? "HD" : "TW";
   auto range = [&](int low, int high, int grow) {
     if (low < 1 || high < low) return;
-    std::string dice = low == high ? Format("%d TW", low) : Format("%d–%d TW", low, high);
-    text += (text.empty() ? "" : "; ") + dice + " (" + SizeName(std::min(m.size + grow, gSource.sizeCount - 1)) + ")";
+    std::string span = low == high ? Format("%d %s", low, dice) : Format("%d%s%d %s", low, dash, high, dice);
+    const int size = std::min(m.size + grow, gSource.sizeCount - 1);
+    text += (text.empty() ? "" : "; ") + span + " (" + NameAt(gSource.sizes, gSource.sizeCount, size, w) + ")";
   };
   if (m.hdMax > 0) {
     int firstEnd = m.hdInc >= 1 ? m.hdInc - 1 : m.hdMax;
@@ -348,27 +553,37 @@ std::string Advancement(const MonsterSource& m) {
     if (m.hdInc2 >= 1) range(m.hdInc2, m.hdMax, 2);
   }
   // Rows that may take class levels advance by them, if they are clever enough to learn.
-  if (text.empty()) return m.mixed && m.abilities[3] >= 3 ? "Nach Charakterklasse" : "—";
+  if (text.empty())
+    return m.mixed && m.abilities[3] >= 3 ? (w.english ? "By character class" : "Nach Charakterklasse") : w.none;
   return text;
 }
 
+const RaceSource* RaceOfChar(const Char* c) {
+  const int r = c->subRace >= 0 ? c->subRace : c->race;
+  return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
+}
+
 // The block's title: the monster or race, template and classes.
-std::string Title(const Char* c) {
+std::string Title(const Char* c, const Words& w) {
   std::string title;
+  const RaceSource* race = RaceOfChar(c);
   if (const MonsterSource* m = MonsterOf(c))
-    title = DisplayName(*m);
+    title = NameOf(*m, w);
   else
-    title = RaceName(c);
-  if (c->templateIndex > 0) title += std::string(" (") + TemplateName(c) + ")";
-  for (int s = c->kind == 1 ? SpellCharSlots(c) : 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    title = !w.english ? RaceName(c) : race ? SrdName(*race) : "";
+  if (c->templateIndex > 0)
+    title += " (" + std::string(NameAt(gSource.templates, gSource.templateCount, c->templateIndex, w)) + ")";
+  const int first = c->kind == 1 ? SpellCharSlots(c) : 0;
+  for (int s = first; s < c->classCount && s < kMaxClassSlots; ++s)
     if (const CharSource* k = ClassAt(c->classes[s]))
-      title += (s == (c->kind == 1 ? SpellCharSlots(c) : 0) ? ", " : "/") + Format("%s %d", DisplayName(*k), c->classLevels[s]);
+      title += (s == first ? (w.english && c->kind != 1 ? " " : ", ") : "/") + Format("%s %d", NameOf(*k, w), c->classLevels[s]);
   return title;
 }
 
 struct Out {
   std::vector<std::string>* lines;
   size_t width;
+  const Words& w;
   // A long entry wraps at word boundaries, its continuation lines indented; a word wider
   // than the line is broken.
   // `lead` blanks go before the first line, `indent` before each further one.
@@ -397,77 +612,142 @@ struct Out {
 
 void Possessions(const Char* c, Out& out);
 
-void Block(const Char* c, Out& out, const std::string& heading) {
+// "Speed: 30 ft. (6 squares)"; German in metres.
+std::string Speed(const Char* c, const Words& w) {
+  const int squares = (int)std::floor(c->Range / 1.5 + 1e-6);
+  if (w.english) return Feet(c->Range / kMetresPerFoot) + Format(" (%d square%s)", squares, squares == 1 ? "" : "s");
+  return Metres(c->Range) + Format(" (%d Felder)", squares);
+}
+
+std::string SpaceReach(const Char* c, const Words& w) {
   const MonsterSource* m = MonsterOf(c);
-  // A hoard (treasure only) is no creature: its items and their value.
-  if (c->kind == 0 && c->classCount == 0 && c->race < 0) {
-    out.Add(heading + "Schatz");
-    Possessions(c, out);
-    return;
-  }
-  out.Add(heading + Title(c));
-  std::string type;
+  const int step = SizeStep(c);
+  const double space = kSpaceFeet[step + 4];
+  const int reach = m && m->reach >= 0 ? m->reach : kReachFeet[step + 4];
+  if (w.english) return Feet(space) + "/" + Feet(reach);
+  return Metres(space * kMetresPerFoot) + "/" + Metres(reach * kMetresPerFoot);
+}
+
+std::string SizeAndType(const Char* c, const Words& w) {
+  const MonsterSource* m = MonsterOf(c);
   if (m) {
     int t = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m->type;
-    type = Format("%s, %s", SizeName(MonsterSize(c)), t >= 0 && t < gSource.monsterTypeCount ? DisplayName(gSource.monsterTypes[t]) : "");
-  } else {
-    type = Format("%s, Humanoid (%s)", SizeName(RaceSize(c)), RaceName(c));
+    const char* size = NameAt(gSource.sizes, gSource.sizeCount, MonsterSize(c), w);
+    const char* type = NameAt(gSource.monsterTypes, gSource.monsterTypeCount, t, w);
+    return w.english ? Format("%s %s", size, type) : Format("%s, %s", size, type);
   }
-  out.Entry("Größe/Typ", type);
-  std::string expression = HitDiceExpression(c);
-  out.Entry("Trefferwürfel",
-            Format("%s (%d TP, Durchschnitt %d)", expression.c_str(), c->shownHitPoints, AverageHitPoints(c)));
-  out.Entry("Initiative", Format("%+d", c->Init + c->MGE));
-  out.Entry("Bewegungsrate", Metres(c->Range) + Format(" (%d Felder)", (int)std::floor(c->Range / 1.5 + 1e-6)));
-  out.Entry("Rüstungsklasse", ArmorText(c));
-  out.Entry("Grundangriffsbonus/Ringkampf", Format("%+d/%+d", c->GA + c->epicAttack, Grapple(c)));
+  const RaceSource* race = RaceOfChar(c);
+  const char* size = NameAt(gSource.sizes, gSource.sizeCount, RaceSize(c), w);
+  if (w.english) return Format("%s Humanoid (%s)", size, race ? SrdName(*race) : "");
+  return Format("%s, Humanoid (%s)", size, RaceName(c));
+}
+
+std::string AlignmentText(const Char* c, const Words& w) {
+  std::string alignment = AlignmentName(c->alignment, w.english);
+  std::string tendency = MonsterOf(c) ? AlignmentTendency(c, w.english) : "";
+  if (alignment.empty()) alignment = w.none;
+  // The SRD names a monster's line ("Usually chaotic evil"), the German block both.
+  if (w.english) return tendency.empty() ? alignment : tendency;
+  return tendency.empty() ? alignment : alignment + " (" + tendency + ")";
+}
+
+// The figures of the block's head, in the order of the rule books.
+void Head(const Char* c, Out& out) {
+  const Words& w = out.w;
+  const MonsterSource* m = MonsterOf(c);
+  out.Entry(w.sizeType, SizeAndType(c, w));
+  std::string expression = HitDiceExpression(c, w.die);
+  if (w.english)
+    out.Entry(w.hitDice, Format("%s (%d hp)", expression.c_str(), c->shownHitPoints));
+  else
+    out.Entry(w.hitDice, Format("%s (%d TP, Durchschnitt %d)", expression.c_str(), c->shownHitPoints, AverageHitPoints(c)));
+  out.Entry(w.initiative, Format("%+d", c->Init + c->MGE));
+  out.Entry(w.speed, Speed(c, w));
+  out.Entry(w.armorClass, ArmorText(c, w));
+  out.Entry(w.baseAttack, Format("%+d/%+d", c->GA + c->epicAttack, Grapple(c)));
   std::string single, full;
-  Attacks(c, &single, &full);
-  out.Entry("Angriff", single);
-  out.Entry("Vollständiger Angriff", full);
-  int step = SizeStep(c);
-  int reach = m && m->reach >= 0 ? m->reach : kReachFeet[step + 4];
-  out.Entry("Angriffsfläche/Reichweite",
-            Metres(kSpaceFeet[step + 4] * kMetresPerFoot) + "/" + Metres(reach * kMetresPerFoot));
+  Attacks(c, w, &single, &full);
+  out.Entry(w.attack, single);
+  out.Entry(w.fullAttack, full);
+  out.Entry(w.spaceReach, SpaceReach(c, w));
   std::string attacks, qualities;
-  Special(c, &attacks, &qualities);
-  out.Entry("Besondere Angriffe", attacks);
-  out.Entry("Besondere Eigenschaften", qualities);
-  out.Entry("Rettungswürfe",
-            Format("Zähigkeit %+d, Reflex %+d, Wille %+d", Save(c, 2).Total(), Save(c, 0).Total(), Save(c, 1).Total()));
-  static const char* const kAbilities[kAttributes] = {"St", "Ge", "Ko", "In", "We", "Ch"};
+  Special(c, w, &attacks, &qualities);
+  out.Entry(w.specialAttacks, attacks);
+  out.Entry(w.specialQualities, qualities);
+  out.Entry(w.saves, Format("%s %+d, %s %+d, %s %+d", w.fort, Save(c, 2).Total(), w.ref, Save(c, 0).Total(), w.will,
+                            Save(c, 1).Total()));
   std::string abilities;
   for (int a = 0; a < kAttributes; ++a)
-    abilities += (a ? ", " : "") + std::string(kAbilities[a]) + " " +
-                 (c->absent[a] ? std::string("—") : Format("%d", Abilities(c)[a]));
-  out.Entry("Attribute", abilities);
-  out.Entry("Fertigkeiten", Skills(c));
-  out.Entry("Talente", Feats(c));
-  if (m) out.Entry("Organisation", Organisation(*m));
-  out.Entry("Herausforderungsgrad",
-            c->mixed ? Format("%d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("%d", c->cr));
-  out.Entry("Schätze", Treasure(c));
-  std::string alignment = AlignmentName(c->alignment);
-  std::string tendency = m ? AlignmentTendency(c) : "";
-  if (alignment.empty()) alignment = "—";
-  out.Entry("Gesinnung", tendency.empty() ? alignment : alignment + " (" + tendency + ")");
-  if (m) out.Entry("Aufstieg", Advancement(*m));
-  const int r = c->subRace >= 0 ? c->subRace : c->race;
-  const RaceSource* race = c->kind == 0 && r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
-  out.Entry("Stufenanpassung", race ? Format("%+d", race->crModifier) : "—");
-
-  // The special abilities, one per line, as the sheet's notes read them (spell-like
-  // abilities among them); the template option is the head's template already.
-  std::vector<std::string> abilityLines;
-  for (const std::string& line : NoteLines(c))
-    if (!line.empty() && line.rfind("Template: ", 0) != 0) abilityLines.push_back(line);
-  if (!abilityLines.empty()) {
-    out.lines->push_back("");
-    out.Add("Besondere Fähigkeiten:");
-    for (const std::string& line : abilityLines) out.Add(line, 4, 2);
+    abilities += (a ? ", " : "") + std::string(w.abilityNames[a]) + " " +
+                 (c->absent[a] ? std::string(w.none) : Format("%d", Abilities(c)[a]));
+  out.Entry(w.abilities, abilities);
+  out.Entry(w.skills, Skills(c, w));
+  out.Entry(w.feats, Feats(c, w));
+  if (m) {
+    const char* environment = w.english ? m->srdEnvironment.c_str() : m->environment.c_str();
+    if (*environment || w.english) out.Entry(w.environment, *environment ? environment : w.none);
+    out.Entry(w.organization, Organisation(*m, w));
   }
+  out.Entry(w.challenge, c->mixed ? Format("%d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("%d", c->cr));
+  out.Entry(w.treasure, Treasure(c, w));
+  out.Entry(w.alignment, AlignmentText(c, w));
+  if (m) out.Entry(w.advancement, Advancement(*m, w));
+  const RaceSource* race = c->kind == 0 ? RaceOfChar(c) : nullptr;
+  out.Entry(w.levelAdjustment, race ? Format("%+d", race->crModifier) : w.none);
+}
 
-  // Spells and powers by level with their save DCs.
+// A monster's spell-like abilities in English: the SRD names of the spells its line names.
+std::vector<std::string> EnglishSpellLike(const Char* c) {
+  std::vector<std::string> lines;
+  for (std::string line : SpellLikeLines(c)) {
+    for (auto [german, english] : {std::pair{"Nach Belieben", "At will"}, std::pair{"/Tag", "/day"},
+                                   std::pair{"/Woche", "/week"}, std::pair{"Zauberstufe", "Caster level"},
+                                   std::pair{"(SG ", "(DC "}})
+      for (size_t at; (at = line.find(german)) != std::string::npos;) line.replace(at, strlen(german), english);
+    // Each spell between the colon and the commas, looked up by its German name.
+    size_t colon = line.find(": ");
+    if (colon == std::string::npos) {
+      lines.push_back(line);
+      continue;
+    }
+    std::string out = line.substr(0, colon + 2), rest = line.substr(colon + 2);
+    size_t start = 0;
+    while (start <= rest.size()) {
+      size_t comma = rest.find(", ", start);
+      std::string entry = rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+      size_t paren = entry.find(" (");
+      std::string name = entry.substr(0, paren), tail = paren == std::string::npos ? "" : entry.substr(paren);
+      int sp = -1;
+      for (int i = 0; i < gSource.spellCount && sp < 0; ++i)
+        if (name == DisplayName(gSource.spells[i])) sp = i;
+      out += (start ? ", " : "") + (sp >= 0 ? Small(SrdName(gSource.spells[sp])) : name) + tail;
+      if (comma == std::string::npos) break;
+      start = comma + 2;
+    }
+    lines.push_back(out);
+  }
+  return lines;
+}
+
+// The special abilities, one per line: the German block as the sheet's notes read them,
+// the English one with the spell-like abilities (the notes' prose is German only).
+void AbilityLines(const Char* c, Out& out) {
+  std::vector<std::string> abilityLines;
+  if (out.w.english) {
+    abilityLines = EnglishSpellLike(c);
+  } else {
+    for (const std::string& line : NoteLines(c))
+      if (!line.empty() && line.rfind("Template: ", 0) != 0) abilityLines.push_back(line);
+  }
+  if (abilityLines.empty()) return;
+  out.lines->push_back("");
+  out.Add(out.w.english ? "Spell-Like Abilities:" : "Besondere Fähigkeiten:");
+  for (const std::string& line : abilityLines) out.Add(line, 4, 2);
+}
+
+// Spells and powers by level with their save DCs.
+void Spells(const Char* c, Out& out) {
+  const Words& w = out.w;
   bool spellsHead = false;
   for (int slot = 0; slot < c->classCount && slot < kMaxClassSlots; ++slot) {
     const CharSource* k = ClassAt(c->classes[slot]);
@@ -475,34 +755,56 @@ void Block(const Char* c, Out& out, const std::string& heading) {
     if (!CastsAnything(c, slot)) continue;
     if (!spellsHead) {
       out.lines->push_back("");
-      out.Add(HasSpells(c, false) ? (HasSpells(c, true) ? "Zauber und Kräfte:" : "Zauber:") : "Kräfte:");
+      bool spells = HasSpells(c, false), powers = HasSpells(c, true);
+      if (w.english)
+        out.Add(spells ? (powers ? "Spells and Powers:" : "Spells:") : "Powers:");
+      else
+        out.Add(spells ? (powers ? "Zauber und Kräfte:" : "Zauber:") : "Kräfte:");
       spellsHead = true;
     }
     if (k->powerType != 0) {
-      out.Add(Format("%s (Kraftpunkte %d):", DisplayName(*k), c->PowerPoints), 4, 2);
+      out.Add(Format(w.english ? "%s (power points %d):" : "%s (Kraftpunkte %d):", NameOf(*k, w), c->PowerPoints), 4, 2);
       for (int level = 0; level < 10; ++level) {
         if (c->spellsToDraw[slot][level] <= 0) continue;
         std::string names;
         for (int p : ChosenAt(c, slot, level, gSource.powerCount))
-          names += (names.empty() ? "" : ", ") + Format("%s (SG %d)", PowerName(p), PowerDC(c, slot, p, level));
-        out.Add(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + (names.empty() ? "—" : names), 6, 4);
+          names += (names.empty() ? "" : ", ") + Format(w.english ? "%s (DC %d)" : "%s (SG %d)",
+                                                        NameAt(gSource.powers, gSource.powerCount, p, w),
+                                                        PowerDC(c, slot, p, level));
+        out.Add(Format(w.english ? "Level %d (%d known): " : "Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) +
+                    (names.empty() ? w.none : names),
+                6, 4);
       }
       continue;
     }
-    out.Add(Format("%s (Zauberstufe %d):", DisplayName(*k), c->casterLevel[slot]), 4, 2);
+    out.Add(Format(w.english ? "%s (caster level %d):" : "%s (Zauberstufe %d):", NameOf(*k, w), c->casterLevel[slot]), 4, 2);
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
       std::string names;
       for (int sp : ChosenAt(c, slot, level, gSource.spellCount))
-        names += (names.empty() ? "" : ", ") + std::string(SpellName(sp));
-      out.Add(SpellLevelHead(c, slot, level) + (names.empty() ? "—" : names), 6, 4);
+        names += (names.empty() ? "" : ", ") +
+                 (w.english ? Small(NameAt(gSource.spells, gSource.spellCount, sp, w)) : std::string(SpellName(sp)));
+      out.Add(SpellLevelHead(c, slot, level, w.english) + (names.empty() ? w.none : names), 6, 4);
     }
     if (k->domains > 0) {
-      std::string names = DomainSpellList(c);
-      if (!names.empty()) out.Add("Domänenzauber: " + names, 6, 4);
+      std::string names = DomainSpellList(c, w.english);
+      if (!names.empty()) out.Add((w.english ? "Domain spells: " : "Domänenzauber: ") + names, 6, 4);
     }
   }
+}
 
+void Block(const Char* c, Out& out, const std::string& heading) {
+  const Words& w = out.w;
+  // A hoard (treasure only) is no creature: its items and their value.
+  if (c->kind == 0 && c->classCount == 0 && c->race < 0) {
+    out.Add(heading + (w.english ? "Treasure" : "Schatz"));
+    Possessions(c, out);
+    return;
+  }
+  out.Add(heading + Title(c, w));
+  Head(c, out);
+  AbilityLines(c, out);
+  Spells(c, out);
   Possessions(c, out);
 
   // Companions: blocks of their own.
@@ -511,45 +813,48 @@ void Block(const Char* c, Out& out, const std::string& heading) {
     out.lines->push_back("");
     Block(k, out, heading);
   };
-  companion("Vertrauter: ", c->familiarChar);
-  companion("Reittier: ", c->mountChar);
-  companion("Teuflischer Diener: ", c->servantChar);
+  companion(w.english ? "Familiar: " : "Vertrauter: ", c->familiarChar);
+  companion(w.english ? "Special mount: " : "Reittier: ", c->mountChar);
+  companion(w.english ? "Fiendish servant: " : "Teuflischer Diener: ", c->servantChar);
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
-    companion(Format("Tiergefährte (%d / %d): ", i + 1, c->companionCount), c->companionChars[i]);
+    companion(Format(w.english ? "Animal companion (%d / %d): " : "Tiergefährte (%d / %d): ", i + 1, c->companionCount),
+              c->companionChars[i]);
 }
 
 // Possessions with their prices: the own equipment, then the treasure.
 void Possessions(const Char* c, Out& out) {
+  const Words& w = out.w;
   std::string own, treasure;
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     std::string& list = i >= c->treasureIndex ? treasure : own;
-    list += (list.empty() ? "" : ", ") + Label(it) + Format(" (%d GM)", it.value + it.price);
+    list += (list.empty() ? "" : ", ") + Label(it, w) + Format(w.english ? " (%d gp)" : " (%d GM)", it.value + it.price);
   }
   if (!own.empty() || !treasure.empty() || c->money) {
     out.lines->push_back("");
-    if (!own.empty()) out.Entry("Besitz", own);
-    if (!treasure.empty()) out.Entry("Schatz", treasure);
-    out.Entry("Wert", Format("%d GM, davon Geld %d GM", c->wealth, c->money));
+    if (!own.empty()) out.Entry(w.english ? "Possessions" : "Besitz", own);
+    if (!treasure.empty()) out.Entry(w.english ? "Treasure" : "Schatz", treasure);
+    out.Entry(w.english ? "Value" : "Wert",
+              Format(w.english ? "%d gp, of which %d gp in coin" : "%d GM, davon Geld %d GM", c->wealth, c->money));
   }
 }
 
 }  // namespace
 
-std::string HitDiceExpression(const Char* c) {
+std::string HitDiceExpression(const Char* c, const char* die) {
   std::string text;
   for (const Dice& d : HitDice(c)) {
     if (!text.empty()) text += '+';
-    text += Format("%dW%d", d.count, d.faces);
+    text += Format("%d%s%d", d.count, die, d.faces);
   }
   int fixed = FixedHitPoints(c);
   if (text.empty()) return Format("%d", fixed);
   return fixed ? text + Format("%+d", fixed) : text;
 }
 
-std::vector<std::string> StatBlock(const Char* c, int width) {
+std::vector<std::string> StatBlock(const Char* c, int width, BlockLanguage language) {
   std::vector<std::string> lines;
-  Out out{&lines, (size_t)std::max(width, 20)};
+  Out out{&lines, (size_t)std::max(width, 20), language == BlockLanguage::kEnglish ? kEnglish : kGerman};
   Block(c, out, "");
   return lines;
 }

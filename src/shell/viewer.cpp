@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "generator/companions.h"
@@ -37,8 +38,8 @@ constexpr const char* kKeyHelp =
 // The keys added to the ones above, in a line of their own.
 constexpr const char* kMoreKeys =
     "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
-// The stat block key, below the keys above.
-constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n"
+// The stat block key and the exports other tools read, below the keys above.
+constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n[K]  : Werteblöcke als Text (deutsch und englisch)\n"
                                   "[J]  : Tabletop-Export (JSON)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
@@ -155,58 +156,79 @@ void Export(int screen) {
   }
 }
 
-// Writes a whole file under a temporary name and renames it, so that a failure never
-// leaves half a file; false (errno set) on a failure.
-bool WriteWhole(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".tmp";
-  FILE* f = fopen(temporary.c_str(), "w");
-  if (!f) return false;
-  bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = fflush(f) == 0 && ok;
-  ok = fclose(f) == 0 && ok;
-  if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
-  int error = errno;
-  unlink(temporary.c_str());
-  errno = error;
+// The creatures of a screen: its own, or every creature of the batch on screen 0.
+std::vector<const Char*> ScreenCreatures(int screen) {
+  std::vector<const Char*> creatures;
+  for (int i = screen > 0 ? screen - 1 : 0; i < (screen > 0 ? screen : gBatch.size); ++i)
+    creatures.push_back(&gBatch.chars[i]);
+  return creatures;
+}
+
+// Writes an export under a temporary name and renames it, so a failure never leaves
+// half a file; the failure is said with its reason.
+bool WriteExportFile(const std::string& path, const std::string& text) {
+  const void* parts[] = {text.data()};
+  const size_t sizes[] = {text.size()};
+  if (WriteFileAtomically(path.c_str(), parts, sizes, 1)) return true;
+  ConsolePrint("Could not write export file %s: %s\n", path.c_str(), strerror(errno));
   return false;
 }
 
-// J: the creatures as tabletop actors. From the summary one file with the whole batch
-// (an array); from a creature's screen its actor alone, its companions beside it as
-// <name>-1.json, <name>-2.json, ...
-void ActorExport(int screen) {
+// Asks for a file name as the export does; "" when none was given.
+std::string AskExportName(const char* prompt, const char* suffix) {
   ClearConsole(0);
   ShowScreen(0);
-  ConsolePrint("Dateinamen für den Tabletop-Export angeben! ");
+  ConsolePrint("%s", prompt);
   char name[256];
-  bool named = ReadLineWithSuffix(name, sizeof name, ".json");
+  bool named = ReadLineWithSuffix(name, sizeof name, suffix);
   ConsoleCaptureBegin();
   if (!named) {
     ConsolePrint("\nNo file name given\n");
-    return;
+    return "";
   }
-  std::string path = "export/" + UsableFileName(name, ".json");
+  return "export/" + UsableFileName(name, suffix);
+}
+
+// The stat blocks of the screen as text: German in <name>.txt, the SRD's English
+// block in <name>.en.txt, creatures parted by a blank line.
+void ExportBlocks(int screen) {
+  std::string path = AskExportName("Dateinamen für die Werteblöcke angeben! ", ".txt");
+  if (path.empty()) return;
+  std::string german, english;
+  for (const Char* c : ScreenCreatures(screen)) {
+    for (auto [text, language] : {std::pair{&german, BlockLanguage::kGerman}, std::pair{&english, BlockLanguage::kEnglish}}) {
+      if (!text->empty()) *text += "\n";
+      for (const std::string& line : StatBlock(c, 78, language)) *text += line + "\n";
+    }
+  }
+  std::string englishPath = path.substr(0, path.size() - 4) + ".en.txt";
+  if (WriteExportFile(path, german) && WriteExportFile(englishPath, english) && ConsoleIsTerminal())
+    ConsolePrint("Gespeichert: %s (+ .en.txt)\n", path.c_str());  // short: it shares the status line
+}
+
+// J: the creatures as tabletop actors. From the summary one file with the whole batch
+// and its companions (an array); from a creature's screen its actor alone, its
+// companions beside it as <name>-1.json, <name>-2.json, ...
+void ExportActors(int screen) {
+  std::string path = AskExportName("Dateinamen für den Tabletop-Export angeben! ", ".json");
+  if (path.empty()) return;
   std::vector<std::pair<std::string, std::string>> files;
   if (screen > 0) {
     std::vector<std::string> actors = ActorFiles(&gBatch.chars[screen - 1]);
-    std::string stem = path.size() > 5 && path.compare(path.size() - 5, 5, ".json") == 0 ? path.substr(0, path.size() - 5) : path;
+    std::string stem = path.substr(0, path.size() - 5);
     for (size_t i = 0; i < actors.size(); ++i)
       files.emplace_back(i ? stem + "-" + std::to_string(i) + ".json" : path, actors[i] + "\n");
   } else {
-    std::vector<const Char*> all;
-    for (int i = 0; i < gBatch.size; ++i) all.push_back(&gBatch.chars[i]);
-    files.emplace_back(path, ActorsJson(all) + "\n");
+    files.emplace_back(path, ActorsJson(ScreenCreatures(0)) + "\n");
   }
-  std::string written;
-  for (const auto& [file, text] : files) {
-    if (!WriteWhole(file, text)) {
-      ConsolePrint("Could not write the tabletop export!\n");
-      ConsolePrint("%s: %s\n", file.c_str(), strerror(errno));
-      return;
-    }
-    written += (written.empty() ? "" : ", ") + file;
-  }
-  if (ConsoleIsTerminal()) ConsolePrint("Tabletop export has been saved as %s\n", written.c_str());
+  for (const auto& [file, text] : files)
+    if (!WriteExportFile(file, text)) return;
+  if (!ConsoleIsTerminal()) return;
+  // Short: it shares the status line.
+  if (files.size() > 1)
+    ConsolePrint("Gespeichert: %s (+ %zu Begleiter)\n", path.c_str(), files.size() - 1);
+  else
+    ConsolePrint("Gespeichert: %s\n", path.c_str());
 }
 
 void Save(int screen) {
@@ -493,9 +515,14 @@ void ViewerLoop(int screen) {
     else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
     else if (lower == 'h' || key == kKeyLeft) ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
     else if (lower == 'l' || key == kKeyRight) ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
-    else if ((lower == 'x' || lower == 'v' || lower == 'j') && n > 0) {
+    else if ((lower == 'x' || lower == 'v' || lower == 'k' || lower == 'j') && n > 0) {
       try {
-        lower == 'x' ? Export(screen) : lower == 'j' ? ActorExport(screen) : Save(screen);
+        if (lower == 'k')
+          ExportBlocks(screen);
+        else if (lower == 'j')
+          ExportActors(screen);
+        else
+          lower == 'x' ? Export(screen) : Save(screen);
       } catch (...) {
         ConsoleCaptureEnd();  // standard output is the program's own again
         throw;

@@ -276,6 +276,10 @@ struct MonsterSource {
   // Spell-like abilities as the sheet lists them, one per line ("3/Tag: Dunkelheit"); empty: none
   String spellLike;
   int32_t reach = -1;  // natural reach in feet as the SRD gives it; -1: by size (tall)
+  // The SRD's names of the attack slots ("Claw|Bite|Tail slap"), for the English block.
+  String srdAttacks;
+  // Where the creature lives, as a German reads it and as the SRD says it; empty: not given.
+  String environment, srdEnvironment;
   AlignmentLine alignment;
 };
 
@@ -353,7 +357,7 @@ extern Source gSource;
 // Fingerprint of the record layouts and of the meaning of their fields; a dump made by
 // a build with another fingerprint is refused. Raise kSourceFormat whenever a record
 // field changes its meaning or the compiled script format changes.
-constexpr uint32_t kSourceFormat = 4;
+constexpr uint32_t kSourceFormat = 5;
 uint32_t SourceLayoutStamp();
 // Counts the builds of the Source, so that lookups cached by name know when to renew.
 extern uint32_t gSourceGeneration;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 #include "launcher/process.h"
 #include "generator/alignment.h"
@@ -716,6 +717,7 @@ int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
 int gMonsterSpellLike = -1, gMonsterReach = -1, gMonsterAlignment = -1;  // optional columns
+int gMonsterSrdAttacks = -1, gMonsterEnvironment = -1, gMonsterSrdEnvironment = -1;
 
 int MonsterRow(char** f, void* record, void* temporary, int count, bool header) {
   char name[32];
@@ -742,6 +744,9 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     gMonsterSpellLike = FindColumn(f, "Zauberähnlich", count, false);
     gMonsterReach = FindColumn(f, "Reichweite", count, false);
     gMonsterAlignment = FindColumn(f, "Gesinnung", count, false);
+    gMonsterSrdAttacks = FindColumn(f, "Angriffe-SRD", count, false);
+    gMonsterEnvironment = FindColumn(f, "Umgebung", count, false);
+    gMonsterSrdEnvironment = FindColumn(f, "Umgebung-SRD", count, false);
     return 0;
   }
   CheckCount(count, gMonster[mColumns], "Invalid Number of Arguments in MonsterSource Database (%s)\n", f[0]);
@@ -750,6 +755,9 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   auto col = [&](int c) { return f[gMonster[c]]; };
   if (gMonsterSpellLike >= 0 && strcmp(f[gMonsterSpellLike], ";") != 0) r.spellLike.Assign(f[gMonsterSpellLike]);
   r.reach = gMonsterReach >= 0 && strcmp(f[gMonsterReach], ";") != 0 ? FieldNumber(f[gMonsterReach]) : -1;
+  for (auto [column, text] : {std::pair{gMonsterSrdAttacks, &r.srdAttacks}, std::pair{gMonsterEnvironment, &r.environment},
+                              std::pair{gMonsterSrdEnvironment, &r.srdEnvironment}})
+    if (column >= 0 && strcmp(f[column], ";") != 0) text->Assign(f[column]);
   const char* monster = col(mName);
   int32_t hd = FieldNumber(col(mHD)), hdMin = FieldNumber(col(mHDMin));
   if (hdMin > 0 && hdMin < hd) {

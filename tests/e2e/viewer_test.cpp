@@ -175,6 +175,30 @@ TEST_F(Viewer, ExportIntoReadOnlyDirectory) {
   EXPECT_EQ(ScreensShown(run.output).back().screen, 1);
 }
 
+// K writes each creature's German and English stat block; a file in the way is said and
+// leaves no half export behind.
+TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
+  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir_.File("export/blocked.txt").c_str(), 0755), 0);
+  // Monsters: no companion adds a block of its own.
+  ProgramRun run = Run("1 1 5 3 3 0 0 0 0 0\nKall\n2ktwo.txt\n3kblocked\nq");
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Could not write export file export/blocked.txt"), 1) << run.output;
+  EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"all.txt", "all.en.txt", "two.txt", "two.en.txt", "blocked.txt"}));
+  struct Case {
+    const char* file;
+    const char* label;  // one line per creature starts with it
+    int creatures;
+  };
+  const Case cases[] = {{"export/all.txt", "Trefferwürfel: ", 3}, {"export/all.en.txt", "Hit Dice: ", 3},
+                        {"export/two.txt", "Rettungswürfe: Zähigkeit ", 1}, {"export/two.en.txt", "Saves: Fort ", 1}};
+  for (const Case& c : cases) EXPECT_EQ(CountOf("\n" + dir_.Read(c.file), std::string("\n") + c.label), c.creatures) << c.file;
+  // The second creature's block is the one of the whole batch's file.
+  std::string all = dir_.Read("export/all.en.txt"), two = dir_.Read("export/two.en.txt");
+  EXPECT_NE(all.find(two), std::string::npos);
+  EXPECT_NE(all.find("\n\n" + two), std::string::npos);
+}
+
 // Saved batches rebuild byte for byte, in runtime 0 and, after runtime 0 built the rule
 // database, in runtime 4; so does a single creature saved from its screen.
 TEST_F(Viewer, SavedBatchReplaysIdentically) {
