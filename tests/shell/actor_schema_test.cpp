@@ -148,7 +148,7 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
     if (!subject.empty() && (key == "crf" || key == "prf" || key == "pro"))  // a speciality, found by its subject
       for (auto& [sub, v] : s["skills"][key]["subSkills"].items())
         entry = v["name"].get<std::string>().find(subject) != std::string::npos ? v : entry;
-    double rank = entry.value("rank", 0.0);
+    double rank = entry.is_object() ? entry.value("rank", 0.0) : -99;  // a missing skill fails below
     same("Ränge " + label, std::stoi(row->str(1)) + ((*row)[2] == "5" ? 0.5 : 0), classSkill[key] ? rank : rank / 2);
   }
   return faults.str();
