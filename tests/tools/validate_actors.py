@@ -4,10 +4,12 @@
 Each FILE holds one actor object or an array of actors. Every file is checked against the
 JSON Schema and against the rules a schema cannot express: item ids unique within an actor,
 actor ids unique within a file, every full attack and weapon-made attack referring to an item
-of the same actor, and a class item's rolled hit points within what its dice can give.
+of the same actor, a spellbook that holds spells naming a class item of the actor (or "_hd"),
+and a class item's rolled hit points within what its dice can give.
 Each fault is printed with its file and JSON path; the exit code is 1 if any file has one.
 """
 import json
+import re
 import sys
 
 try:
@@ -19,6 +21,13 @@ except ImportError:
 
 def path_of(parts):
     return "$" + "".join(f"[{p}]" if isinstance(p, int) else f".{p}" for p in parts)
+
+
+def class_tag(name):
+    """A class item's tag as spellbooks name it: lower camel case, other characters dropped."""
+    words = [w[:1].upper() + w[1:] for w in re.split(r"[^A-Za-z0-9]+", name) if w]
+    tag = "".join(words)
+    return tag[:1].lower() + tag[1:]
 
 
 def cross_item_faults(actor, where):
@@ -56,6 +65,14 @@ def cross_item_faults(actor, where):
             levels, hd, hp = data.get("levels"), data.get("hd"), data.get("hp")
             if all(isinstance(v, int) for v in (levels, hd, hp)) and not levels <= hp <= levels * hd:
                 faults.append((at + ["hp"], f"{hp} hit points from {levels}d{hd}"))
+    tags = {class_tag(i.get("name", "")) for i in items if i.get("type") == "class"}
+    books = actor.get("system", {}).get("attributes", {}).get("spells", {}).get("spellbooks", {})
+    for book in sorted({i["system"].get("spellbook") for i in items
+                        if i.get("type") == "spell" and isinstance(i.get("system"), dict)} - {None}):
+        tag = books.get(book, {}).get("class", "") if isinstance(books.get(book), dict) else ""
+        if tag != "_hd" and tag not in tags:
+            faults.append((where + ["system", "attributes", "spells", "spellbooks", book, "class"],
+                           f"{tag!r} names no class item of this actor, though the book holds spells"))
     return faults
 
 
