@@ -157,8 +157,8 @@ std::string CamelTag(const std::string& name) {
 const char* kAlignmentNames[9] = {"Lawful Good",     "Neutral Good", "Chaotic Good", "Lawful Neutral", "True Neutral",
                                   "Chaotic Neutral", "Lawful Evil",  "Neutral Evil", "Chaotic Evil"};
 
-// The text as HTML paragraphs, one per line; the library escapes nothing inside a string
-// value, so the markup's own special characters are escaped here.
+// The text as HTML paragraphs, one per line. The JSON library escapes the JSON; the
+// markup's own special characters (&, <, >) are escaped here.
 std::string Paragraphs(const std::string& text) {
   std::string html, line;
   auto flush = [&]() {
@@ -432,6 +432,9 @@ std::string NaturalName(const Char* c, const CharAttack& a, int slot) {
   const MonsterSource* m = c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount
                                ? &gSource.monsters[c->monster]
                                : nullptr;
+  // Only while the slot still holds the row's attack: a template may replace it (a
+  // skeleton's claws instead of a sting).
+  if (m && (slot >= kMonsterAttacks || !(m->attackNames[slot] == a.name))) m = nullptr;
   const char* names = m ? m->srdAttacks.c_str() : nullptr;
   for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
   if (names && *names && *names != '|') {
@@ -472,6 +475,7 @@ class Builder {
   Json System(const Link& link);
   void Classes();
   void BaseChanges();
+  void ArmorBalance();
   void Feats();
   void Skills(Json& system);
   void Possessions();
@@ -682,7 +686,6 @@ Json FeatChanges(const std::string& feat) {
       {"Iron Will", {{"2", "savingThrows", "will", "untyped"}}},
       {"Great Fortitude", {{"2", "savingThrows", "fort", "untyped"}}},
       {"Lightning Reflexes", {{"2", "savingThrows", "ref", "untyped"}}},
-      {"Dodge", {{"1", "ac", "ac", "dodge"}}},
       {"Alertness", {{"2", "skill", "skill.lis", "untyped"}, {"2", "skill", "skill.spt", "untyped"}}},
   };
   Json changes = Json::array();
@@ -818,9 +821,51 @@ std::string Builder::WeaponAttack(const CharItem& it, const std::string& weaponI
   return Add(name, "attack", "icons/svg/sword.svg", system)["_id"].get<std::string>();
 }
 
+// The armour (type 1) or shield (type 2) the sheet counts: the one whose bonus is the
+// sheet's armour or shield part, the own equipment before the treasure; -1 for none.
+int WornItem(const Char* c, int type) {
+  ArmorClass ac = ArmorClassOf(c);
+  int part = type == 1 ? ac.armor : ac.shield, found = -1;
+  for (int i = 0; part > 0 && i < c->itemCount && i < kMaxItems; ++i) {
+    const CharItem& it = c->items[i];
+    if (it.equipType != type || it.armor + it.enhancement != part) continue;
+    if (found < 0 || (i < c->treasureIndex && !it.treasure)) found = i;
+    if (i < c->treasureIndex && !it.treasure) break;
+  }
+  return found;
+}
+
+// The armour class the tabletop computes from what the actor holds (10, worn armour and
+// shield, Dexterity up to the armour's limit, size, natural armour, armour changes); what
+// the sheet counts beyond it (rings, bracers, robes, class abilities) is one untyped
+// change on the first class item.
+void Builder::ArmorBalance() {
+  static const char* const kCodes[] = {"fine", "dim", "tiny", "sm", "med", "lg", "huge", "grg", "col"};
+  static const int kSize[] = {8, 4, 2, 1, 0, -1, -2, -4, -8};
+  int total = 10, dexterity = c_->absent[1] ? 0 : Modifiers(c_)[1], size = 0;
+  for (int i = 0; i < 9; ++i)
+    if (!strcmp(SizeCode(c_), kCodes[i])) size = kSize[i];
+  Json* first = nullptr;
+  for (Json& item : items_) {
+    const Json& sys = item["system"];
+    if (item["type"] == "class" && !first) first = &item;
+    if (sys.contains("changes"))
+      for (const Json& change : sys["changes"])
+        if (change[1] == "ac" && (item["type"] != "equipment" || sys.value("equipped", false)))
+          total += atoi(change[0].get<std::string>().c_str());
+    if (item["type"] != "equipment" || !sys.value("equipped", false) || sys["equipmentType"] == "misc") continue;
+    total += sys["armor"]["value"].get<int>() + sys["armor"]["enh"].get<int>();
+    if (sys["armor"]["dex"].is_number()) dexterity = std::min(dexterity, sys["armor"]["dex"].get<int>());
+  }
+  if (!first) return;
+  total += dexterity + size + (c_->kind == 1 ? c_->NaturalAC : 0);
+  if (int d = ArmorClassOf(c_).total - total) (*first)["system"]["changes"].push_back({std::to_string(d), "ac", "ac", "untyped"});
+}
+
 void Builder::Possessions() {
   static const char* const kSlots[] = {"",     "armor", "shield", "ring", "neck", "shoulders", "feet",
                                        "belt", "hands", "head",   "",     "",     "wrists",    "chest"};
+  const int armor = WornItem(c_, 1), shield = WornItem(c_, 2);
   for (int i = 0; i < c_->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c_->items[i];
     const EquipSource* e = EquipmentOf(it);
@@ -853,9 +898,9 @@ void Builder::Possessions() {
       std::string id = Add(name, "weapon", "icons/svg/sword.svg", system)["_id"].get<std::string>();
       if (it.damage[0] > 0 && !treasure) WeaponAttack(it, id, name);
     } else if (it.equipType == 1 || it.equipType == 2) {
-      bool shield = it.equipType == 2;
+      bool isShield = it.equipType == 2;
       std::string lower = Lower(name);
-      const char* subtype = !shield                                    ? (e && e->type == 1   ? "mediumArmor"
+      const char* subtype = !isShield                                  ? (e && e->type == 1   ? "mediumArmor"
                                                                           : e && e->type == 2 ? "heavyArmor"
                                                                                               : "lightArmor")
                             : lower.find("tower") != std::string::npos ? "towerShield"
@@ -863,15 +908,14 @@ void Builder::Possessions() {
                                 ? "lightShield"
                             : lower.find("heavy") != std::string::npos ? "heavyShield"
                                                                        : "other";
-      bool unused = shield && (it.treasure || (!it.primary && !it.secondary));
-      Merge(system, {{"equipped", !treasure && !unused},
-                     {"equipmentType", shield ? "shield" : "armor"},
+      Merge(system, {{"equipped", i == (it.equipType == 2 ? shield : armor)},
+                     {"equipmentType", isShield ? "shield" : "armor"},
                      {"equipmentSubtype", subtype},
-                     {"slot", shield ? "shield" : "armor"},
+                     {"slot", isShield ? "shield" : "armor"},
                      {"masterwork", it.masterwork != 0},
                      {"armor",
                       {{"value", it.armor},
-                       {"dex", shield || it.maxDex >= 99 ? Json(nullptr) : Json(it.maxDex)},
+                       {"dex", isShield || it.maxDex >= 99 ? Json(nullptr) : Json(it.maxDex)},
                        {"acp", std::abs(it.penalty)},
                        {"enh", it.enhancement}}},
                      {"spellFailure", it.spellFailure}});
@@ -1364,6 +1408,7 @@ Json Builder::Build(const Link& link) {
     system["attributes"]["hp"]["base"] = base;
   }
   Possessions();
+  ArmorBalance();
   NaturalAttacks();
   Spells(system);
   SpellLike(system);
