@@ -69,6 +69,9 @@ const Table kAlignments(
     "Neutral|Neutral=True Neutral|Chaotisch neutral=Chaotic Neutral|Rechtschaffen böse=Lawful Evil|Neutral "
     "böse=Neutral Evil|Chaotisch böse=Chaotic Evil");
 
+const std::map<std::string, int> kSizeModifier = {{"fine", 8},   {"dim", 4},  {"tiny", 2}, {"sm", 1},  {"med", 0},
+                                                   {"lg", -1},    {"huge", -2}, {"grg", -4}, {"col", -8}};
+
 // What the tabletop derives from a progression over `levels`: base attack and base saves.
 int Attack(const std::string& p, int levels) { return p == "high" ? levels : p == "med" ? levels * 3 / 4 : levels / 2; }
 int Save(const std::string& p, int levels) {
@@ -131,6 +134,22 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
       same(std::string("Grundbonus ") + saveNames[i],
            Int(sheet, std::string("│ ") + saveNames[i] + R"( +-?\d+ +(-?\d+) )"), saves[i]);
   }
+  // Armour class as the tabletop sums it: worn armour and shield, Dexterity up to the armour's limit, size,
+  // natural armour and the armour class changes of feats, classes and worn items.
+  int armour = 10 + kSizeModifier.at(s["traits"]["size"]) + s["attributes"]["naturalAC"].get<int>(), maxDex = 99;
+  for (json& item : actor["items"]) {
+    json& d = item["system"];
+    bool worn = d["equipped"] == true;
+    if (item["type"] == "equipment" && worn && d["equipmentType"] != "misc") {
+      armour += d["armor"]["value"].get<int>() + d["armor"]["enh"].get<int>();
+      if (d["armor"]["dex"].is_number()) maxDex = std::min(maxDex, d["armor"]["dex"].get<int>());
+    }
+    if (item["type"] == "feat" || item["type"] == "class" || worn)
+      for (json& change : d["changes"])
+        if (change[1] == "ac") armour += std::stoi(change[0].get<std::string>());
+  }
+  int dex = s["abilities"]["dex"]["value"].get<int>() - 10;
+  same("RK", Int(sheet, R"(│ RK +(-?\d+) = 10)"), armour + std::min(dex < 0 ? (dex - 1) / 2 : dex / 2, maxDex));
   // Skill ranks, one sheet row per skill entry: the tabletop counts skill points, cross-class ones halved.
   std::string table = sheet.substr(sheet.find("│ Fertigkeiten:"));
   static const std::regex kRow(R"(\n│   .*? +-?\d+ = ?(\d+)\.([05]) \+)");
