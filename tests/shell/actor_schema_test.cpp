@@ -239,8 +239,10 @@ TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
       Write(name + ".json", batch);
       files.push_back(name + ".json");
       std::vector<std::string> own = n % 10 ? std::vector<std::string>() : ActorFiles(c_);  // a creature's screen
-      for (size_t i = 0; i < own.size(); ++i)
-        Write(name + "-" + std::to_string(i) + ".json", own[i]), files.push_back(name + "-" + std::to_string(i) + ".json");
+      for (size_t i = 0; i < own.size(); ++i) {
+        files.push_back(name + "-" + std::to_string(i) + ".json");
+        Write(files.back(), own[i]);
+      }
       for (Char* c : creatures) {
         std::string actor = ActorJson(c);
         EXPECT_EQ(Compare(json::parse(actor), OwnSheet(c), c), "") << name << " " << CreatureHead(c);
