@@ -842,7 +842,9 @@ int WornItem(const Char* c, int type) {
 void Builder::ArmorBalance() {
   static const char* const kCodes[] = {"fine", "dim", "tiny", "sm", "med", "lg", "huge", "grg", "col"};
   static const int kSize[] = {8, 4, 2, 1, 0, -1, -2, -4, -8};
-  int total = 10, dexterity = c_->absent[1] ? 0 : Modifiers(c_)[1], size = 0;
+  // The tabletop's Dexterity modifier comes from the written score (an absent score too).
+  const int dex = Abilities(c_)[1];
+  int total = 10, dexterity = (dex >= 10 ? dex - 10 : dex - 11) / 2, size = 0;
   for (int i = 0; i < 9; ++i)
     if (!strcmp(SizeCode(c_), kCodes[i])) size = kSize[i];
   Json* first = nullptr;
