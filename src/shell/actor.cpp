@@ -190,17 +190,6 @@ std::string Paragraphs(const std::string& text) {
   return html;
 }
 
-const MonsterSource* MonsterOf(const Char* c) {
-  return c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount ? &gSource.monsters[c->monster] : nullptr;
-}
-const RaceSource* RaceOf(const Char* c) {
-  int r = c->subRace >= 0 ? c->subRace : c->race;
-  return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
-}
-const TemplateSource* TemplateOf(const Char* c) {
-  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex]
-                                                                          : nullptr;
-}
 bool Hoard(const Char* c) { return c->kind == 0 && c->classCount == 0 && c->race < 0; }
 int FirstClassSlot(const Char* c) { return c->kind == 1 ? SpellCharSlots(c) : 0; }
 // Class slots with hit dice of their own: a character's classes, a mixed creature's class part.
@@ -1188,21 +1177,13 @@ void Builder::SpellLike(Json& system) {
 
 // A monster's special abilities as racial feats: the SRD's name, the table's line as its text.
 void Builder::MonsterAbilities() {
-  const MonsterSource* m = MonsterOf(c_);
-  const int32_t* code = m ? m->abilityCode.Code() : nullptr;
-  if (!code) return;
-  const char* kept = c_->specialText && c_->specialText->data ? c_->specialText->data : "";
   std::vector<std::string> done;
-  for (int i = 1; i <= code[0]; ++i) {
-    if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
-    const AbilitySource& x = gSource.abilities[code[i]];
-    // Abilities the creature lost (a skeleton's) are no longer in its text.
-    if (x.text.length && !strstr(kept, x.text.c_str())) continue;
-    std::string name = English(x);
+  for (const AbilitySource* x : KeptAbilities(c_)) {
+    std::string name = English(*x);
     if (std::find(done.begin(), done.end(), name) != done.end()) continue;
     done.push_back(name);
     Add(name, "feat", "icons/svg/aura.svg",
-        {{"featType", "racial"}, {"abilityType", ""}, {"description", {{"value", Paragraphs(x.text.c_str())}}}});
+        {{"featType", "racial"}, {"abilityType", ""}, {"description", {{"value", Paragraphs(x->text.c_str())}}}});
   }
 }
 
@@ -1348,26 +1329,13 @@ Json Builder::System(const Link& link) {
   at["naturalAC"] = c_->kind == 1 ? c_->NaturalAC : 0;
   at["speed"]["land"]["base"] = Feet(c_->Range);
   at["speed"]["land"]["total"] = Feet(c_->Range);
-  // The monster's further ways to move ("fly 40 good|climb 20"); "*fly perfect": its speed
-  // itself is a flyer's (no land speed).
-  const MonsterSource* m = MonsterOf(c_);
-  const std::string modes = m ? m->movementModes.c_str() : "";
-  for (size_t start = 0; start < modes.size();) {
-    size_t end = std::min(modes.find('|', start), modes.size());
-    std::istringstream entry(modes.substr(start, end - start));
-    start = end + 1;
-    std::string mode, figure, manoeuvre;
-    entry >> mode;
-    bool own = !mode.empty() && mode[0] == '*';
-    if (own) mode.erase(0, 1);
-    if (mode != "fly" && mode != "swim" && mode != "climb" && mode != "burrow") continue;
-    if (!own) entry >> figure;
-    entry >> manoeuvre;
-    int feet = own ? Feet(c_->Range) : atoi(figure.c_str());
-    at["speed"][mode]["base"] = feet;
-    at["speed"][mode]["total"] = feet;
-    if (mode == "fly" && !manoeuvre.empty()) at["speed"]["fly"]["maneuverability"] = manoeuvre;
-    if (own) at["speed"]["land"] = {{"base", 0}, {"total", 0}};
+  // The monster's further ways to move; a flyer's own speed leaves it no land speed.
+  for (const MoveMode& mode : MovementModes(c_)) {
+    int feet = mode.own ? Feet(c_->Range) : mode.feet;
+    at["speed"][mode.mode]["base"] = feet;
+    at["speed"][mode.mode]["total"] = feet;
+    if (mode.mode == "fly" && !mode.manoeuvre.empty()) at["speed"]["fly"]["maneuverability"] = mode.manoeuvre;
+    if (mode.own) at["speed"]["land"] = {{"base", 0}, {"total", 0}};
   }
   at["senses"]["darkvision"] = Feet(c_->DarkVision);
   at["senses"]["lowLight"] = c_->LowLightVision != 0;

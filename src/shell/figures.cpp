@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "generator/combat.h"
 #include "generator/spells.h"
@@ -60,7 +61,9 @@ int MonsterSize(const Char* c) {
   return c->monster >= 0 && c->monster < gSource.monsterCount ? gSource.monsters[c->monster].size : 0;
 }
 
-namespace {
+const MonsterSource* MonsterOf(const Char* c) {
+  return c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount ? &gSource.monsters[c->monster] : nullptr;
+}
 const RaceSource* RaceOf(const Char* c) {
   int r = c->subRace >= 0 ? c->subRace : c->race;
   return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
@@ -68,6 +71,43 @@ const RaceSource* RaceOf(const Char* c) {
 const TemplateSource* TemplateOf(const Char* c) {
   return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex] : nullptr;
 }
+
+std::vector<MoveMode> MovementModes(const Char* c) {
+  std::vector<MoveMode> modes;
+  const MonsterSource* m = MonsterOf(c);
+  const std::string text = m ? m->movementModes.c_str() : "";
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('|', start), text.size());
+    std::istringstream entry(text.substr(start, end - start));
+    start = end + 1;
+    MoveMode mode;
+    entry >> mode.mode;
+    mode.own = !mode.mode.empty() && mode.mode[0] == '*';
+    if (mode.own) mode.mode.erase(0, 1);
+    if (mode.mode != "fly" && mode.mode != "swim" && mode.mode != "climb" && mode.mode != "burrow") continue;
+    if (!mode.own) entry >> mode.feet;
+    entry >> mode.manoeuvre;
+    modes.push_back(mode);
+  }
+  return modes;
+}
+
+std::vector<const AbilitySource*> KeptAbilities(const Char* c) {
+  std::vector<const AbilitySource*> kept;
+  const MonsterSource* m = MonsterOf(c);
+  const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
+  if (const int32_t* code = m ? m->abilityCode.Code() : nullptr)
+    for (int i = 1; i <= code[0]; ++i) {
+      if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
+      const AbilitySource* x = &gSource.abilities[code[i]];
+      // Abilities the creature lost are no longer in its text.
+      if (x->text.length && !strstr(text, x->text.c_str())) continue;
+      if (std::find(kept.begin(), kept.end(), x) == kept.end()) kept.push_back(x);
+    }
+  return kept;
+}
+
+namespace {
 template <class R>
 const char* Shown(const R* table, int count, int i) {
   return table && i >= 0 && i < count ? DisplayName(table[i]) : "";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generator/char.h"
+#include "source/records.h"
 
 #ifndef RUNTIME_NS
 #error "runtime code is compiled with -DRUNTIME_NS=<namespace>"
@@ -22,6 +23,24 @@ std::string Cut(const std::string& s, size_t width);
 std::string Widened(const std::string& s, size_t width);
 // Text wrapped at `width` characters on word boundaries; "\n" starts a new line.
 std::vector<std::string> Wrap(const std::string& text, size_t width = 110);
+
+// The rows a creature is made of: a monster's row (null for characters), a character's
+// subrace or race, its template (null without one).
+const MonsterSource* MonsterOf(const Char* c);
+const RaceSource* RaceOf(const Char* c);
+const TemplateSource* TemplateOf(const Char* c);
+
+// A monster's further way to move as its row gives it: "fly" 40 "good"; `own` marks the
+// way of its speed itself (an air elemental's flight), whose feet are the speed's.
+struct MoveMode {
+  std::string mode, manoeuvre;
+  int feet = 0;
+  bool own = false;
+};
+std::vector<MoveMode> MovementModes(const Char* c);
+// The monster abilities the creature kept (a template such as the skeleton's takes
+// lines away), each once, in the row's order.
+std::vector<const AbilitySource*> KeptAbilities(const Char* c);
 
 // Names as a person reads them (display names); the *Key variants give the table keys
 // that the export and lookups use.

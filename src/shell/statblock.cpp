@@ -9,8 +9,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <cstdlib>
-#include <sstream>
 #include <utility>
 
 #include "generator/alignment.h"
@@ -169,9 +167,6 @@ constexpr double kSpaceFeet[9] = {0.5, 1, 2.5, 5, 5, 10, 15, 20, 30};
 constexpr int kReachFeet[9] = {0, 0, 0, 5, 5, 10, 15, 20, 30};
 constexpr double kMetresPerFoot = 0.3;
 
-const MonsterSource* MonsterOf(const Char* c) {
-  return c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount ? &gSource.monsters[c->monster] : nullptr;
-}
 
 int BonusType(const char* name) {
   for (int i = 0; i < gSource.bonusCount; ++i)
@@ -243,14 +238,8 @@ int Grapple(const Char* c) {
 
 // A monster ability the creature kept (a template may take a line away).
 bool KeptAbility(const Char* c, const char* key) {
-  const MonsterSource* m = MonsterOf(c);
-  const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
-  if (const int32_t* code = m ? m->abilityCode.Code() : nullptr)
-    for (int i = 1; i <= code[0]; ++i) {
-      if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
-      const AbilitySource& x = gSource.abilities[code[i]];
-      if (x.name == key) return !x.text.length || strstr(text, x.text.c_str());
-    }
+  for (const AbilitySource* x : KeptAbilities(c))
+    if (x->name == key) return true;
   return false;
 }
 
@@ -488,21 +477,15 @@ void Special(const Char* c, const Words& w, std::string* attacks, std::string* q
   if (c->UncannyDodge) add(q, en ? "Uncanny dodge" : "Reflexbewegung");
   if (c->MR > 0) add(q, Format(en ? "Spell resistance %d" : "Zauberresistenz %d", c->MR));
   // A monster's abilities whose lines the creature kept (a skeleton loses them).
-  const MonsterSource* m = MonsterOf(c);
-  const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
-  if (const int32_t* code = m ? m->abilityCode.Code() : nullptr)
-    for (int i = 1; i <= code[0]; ++i) {
-      if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
-      const AbilitySource& x = gSource.abilities[code[i]];
-      std::string key = x.name.c_str();
-      // Named above with their figures.
-      if ((key.rfind("Dunkelsicht", 0) == 0 && c->DarkVision > 0) || (key == "Dämmersicht" && c->LowLightVision) ||
-          (key == "Zauberresistenz" && c->MR > 0) || (key == "Entrinnen" && c->Evasion > 0) ||
-          (key == "Reflexbewegung" && c->UncannyDodge) || (key == "HinterhältigerAngriff" && c->Sneak > 0))
-        continue;
-      if (x.text.length && !strstr(text, x.text.c_str())) continue;
-      add(AttackAbility(key) ? a : q, NameOf(x, w));
-    }
+  for (const AbilitySource* x : KeptAbilities(c)) {
+    std::string key = x->name.c_str();
+    // Named above with their figures.
+    if ((key.rfind("Dunkelsicht", 0) == 0 && c->DarkVision > 0) || (key == "Dämmersicht" && c->LowLightVision) ||
+        (key == "Zauberresistenz" && c->MR > 0) || (key == "Entrinnen" && c->Evasion > 0) ||
+        (key == "Reflexbewegung" && c->UncannyDodge) || (key == "HinterhältigerAngriff" && c->Sneak > 0))
+      continue;
+    add(AttackAbility(key) ? a : q, NameOf(*x, w));
+  }
   auto join = [&w](const std::vector<std::string>& list) {
     std::string t;
     for (const std::string& s : list) t += (t.empty() ? "" : ", ") + s;
@@ -621,15 +604,11 @@ std::string Advancement(const MonsterSource& m, const Words& w) {
   return text;
 }
 
-const RaceSource* RaceOfChar(const Char* c) {
-  const int r = c->subRace >= 0 ? c->subRace : c->race;
-  return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
-}
 
 // The block's title: the monster or race, template and classes.
 std::string Title(const Char* c, const Words& w) {
   std::string title;
-  const RaceSource* race = RaceOfChar(c);
+  const RaceSource* race = RaceOf(c);
   if (const MonsterSource* m = MonsterOf(c))
     title = NameOf(*m, w);
   else
@@ -693,23 +672,12 @@ std::string Speed(const Char* c, const Words& w) {
   const int squares = (int)std::floor(c->Range / 1.5 + 1e-6);
   auto distance = [&w](double metres) { return w.english ? Feet(metres / kMetresPerFoot) : Metres(metres); };
   std::string own = distance(c->Range), more;
-  const MonsterSource* m = MonsterOf(c);
-  std::string modes = m ? m->movementModes.c_str() : "";
-  for (size_t start = 0; start < modes.size();) {
-    size_t end = std::min(modes.find('|', start), modes.size());
-    std::istringstream entry(modes.substr(start, end - start));
-    start = end + 1;
-    std::string mode, figure, manoeuvre;
-    entry >> mode;
-    if (mode.empty()) continue;
-    if (mode[0] == '*') {
-      entry >> manoeuvre;
-      own = Capitalised(MoveWord(mode.substr(1), w)) + " " + own + (manoeuvre.empty() ? "" : " (" + MoveWord(manoeuvre, w) + ")");
-      continue;
-    }
-    entry >> figure >> manoeuvre;
-    more += ", " + MoveWord(mode, w) + " " + distance(atoi(figure.c_str()) * kMetresPerFoot) +
-            (manoeuvre.empty() ? "" : " (" + MoveWord(manoeuvre, w) + ")");
+  for (const MoveMode& m : MovementModes(c)) {
+    const std::string manoeuvre = m.manoeuvre.empty() ? "" : " (" + MoveWord(m.manoeuvre, w) + ")";
+    if (m.own)
+      own = Capitalised(MoveWord(m.mode, w)) + " " + own + manoeuvre;
+    else
+      more += ", " + MoveWord(m.mode, w) + " " + distance(m.feet * kMetresPerFoot) + manoeuvre;
   }
   if (w.english) return own + Format(" (%d square%s)", squares, squares == 1 ? "" : "s") + more;
   return own + Format(" (%d %s)", squares, squares == 1 ? "Feld" : "Felder") + more;
@@ -732,7 +700,7 @@ std::string SizeAndType(const Char* c, const Words& w) {
     const char* type = NameAt(gSource.monsterTypes, gSource.monsterTypeCount, t, w);
     return w.english ? Format("%s %s", size, type) : Format("%s, %s", size, type);
   }
-  const RaceSource* race = RaceOfChar(c);
+  const RaceSource* race = RaceOf(c);
   const char* size = NameAt(gSource.sizes, gSource.sizeCount, RaceSize(c), w);
   if (w.english) return Format("%s Humanoid (%s)", size, race ? SrdName(*race) : "");
   return Format("%s, Humanoid (%s)", size, RaceName(c));
@@ -806,7 +774,7 @@ void Head(const Char* c, Out& out) {
   out.Entry(w.treasure, Treasure(c, w));
   out.Entry(w.alignment, AlignmentText(c, w));
   if (m) out.Entry(w.advancement, Advancement(*m, w));
-  const RaceSource* race = c->kind == 0 ? RaceOfChar(c) : nullptr;
+  const RaceSource* race = c->kind == 0 ? RaceOf(c) : nullptr;
   out.Entry(w.levelAdjustment, race ? Format("%+d", race->crModifier) : w.none);
 }
 
