@@ -157,7 +157,7 @@ std::string Sorted(std::vector<std::string> parts, const std::string& separator)
 
 // Only notation is made equal: blanks, dashes, the multiplication sign, footnote marks,
 // thousands' commas, the commas between ability scores, "ft" without its point, the case of
-// the first letter, the place of "melee" after the damage, an explanation after the
+// the first letter (of every letter of an attack line), the place of "melee" after the damage, an explanation after the
 // initiative, the order of the armour class's parts and of the parts (also parted by commas)
 // and choices of a full attack. Speed: the land speed, as armour leaves it.
 std::string Notation(const std::string& label, std::string text) {
@@ -169,6 +169,8 @@ std::string Notation(const std::string& label, std::string text) {
   text = Replace(text, R"(\)\.)", ")");
   text = Replace(text, R"(([+-]\d+) (\([^()]*(?:\([^()]*\)[^()]*)*\)) ?(melee|ranged))", "$1 $3 $2");
   if (!text.empty()) text[0] = (char)std::tolower((unsigned char)text[0]);
+  if (label == "Attack" || label == "Full Attack")  // attack names are written small or capitalised
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char ch) { return (char)std::tolower(ch); });
   if (label == "Initiative") return text.substr(0, text.find(' '));
   if (label == "Abilities") {  // the first of each score, however the commas fell
     std::string scores;
@@ -196,7 +198,6 @@ std::string Notation(const std::string& label, std::string text) {
       std::vector<std::string> parts;
       for (const std::string& and_ : Split(choice, " and "))
         for (const std::string& part : Split(and_, ", ")) parts.push_back(Replace(part, "^1 ", ""));
-      for (std::string& p : parts) p[0] = (char)std::tolower((unsigned char)p[0]);
       choices.push_back(Sorted(parts, " and "));
     }
     return Sorted(choices, " or ");
