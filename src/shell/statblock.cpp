@@ -239,6 +239,25 @@ int Grapple(const Char* c) {
   return AttackBase(c) + (c->absent[0] ? 0 : c->MST) + 4 * SizeStep(c) + (HasFeat(c, "VerbesserterRingkampf") ? 4 : 0);
 }
 
+// A monster ability the creature kept (a template may take a line away).
+bool KeptAbility(const Char* c, const char* key) {
+  const MonsterSource* m = MonsterOf(c);
+  const char* text = c->specialText && c->specialText->data ? c->specialText->data : "";
+  if (const int32_t* code = m ? m->abilityCode.Code() : nullptr)
+    for (int i = 1; i <= code[0]; ++i) {
+      if (code[i] < 0 || code[i] >= gSource.abilityCount) continue;
+      const AbilitySource& x = gSource.abilities[code[i]];
+      if (x.name == key) return !x.text.length || strstr(text, x.text.c_str());
+    }
+  return false;
+}
+
+// Incorporeal creatures and swarms cannot grapple: the rule books write "—".
+std::string GrappleText(const Char* c, const Words& w) {
+  if (KeptAbility(c, "Körperlos") || KeptAbility(c, "Schwarm")) return w.none;
+  return Format("%+d", Grapple(c));
+}
+
 // An item's English name as the SRD writes it: "+1 flaming longsword", "ring of
 // protection +2", "bracers of armor +3", "masterwork chain shirt".
 std::string EnglishItem(const CharItem& it) {
@@ -298,27 +317,60 @@ std::string WeaponDamage(const Char* c, const CharItem& it, const Words& w) {
   return text + (threat < 20 ? Format(", %d-20/x%d", threat, times) : Format(", x%d", times));
 }
 
-// The English name of a monster's natural attack: the SRD name its row gives for the slot.
-std::string EnglishAttack(const Char* c, const CharAttack& a, int slot) {
+// The row's SRD entry of an attack slot: "Claw|Light ray:ranged touch" gives "Light
+// ray" and "ranged touch" for slot 1; empty when the row has none. A name may carry its
+// plural after a slash ("Antenna/antennae").
+std::pair<std::string, std::string> SrdAttackEntry(const Char* c, int slot) {
   const MonsterSource* m = MonsterOf(c);
-  if (m && slot >= 0) {
-    // "Claw|Bite": one SRD name per attack slot of the row.
-    const char* names = m->srdAttacks.c_str();
-    for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
-    if (names && *names) {
-      const char* end = strchr(names, '|');
-      std::string name(names, end ? (size_t)(end - names) : strlen(names));
-      if (!name.empty()) return Small(name);
-    }
-  }
-  int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
-  return e >= 0 ? Small(SrdName(gSource.equipment[e])) : DisplayKeys(a.name);
+  const char* names = m && slot >= 0 ? m->srdAttacks.c_str() : nullptr;
+  for (int k = 0; k < slot && names; ++k) names = strchr(names, '|') ? strchr(names, '|') + 1 : nullptr;
+  if (!names || !*names) return {};
+  const char* end = strchr(names, '|');
+  std::string entry(names, end ? (size_t)(end - names) : strlen(names));
+  size_t colon = entry.find(':');
+  if (colon == std::string::npos) return {entry, ""};
+  return {entry.substr(0, colon), entry.substr(colon + 1)};
 }
 
-// A natural attack slot of the row that is a ranged weapon (a longbow in a giant's hands).
-bool RangedAttack(const CharAttack& a) {
+// The weapon row a monster's attack slot names (a longbow in a giant's hands); null for a
+// natural attack.
+const EquipSource* SlotWeapon(const CharAttack& a) {
   int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
-  return e >= 0 && (gSource.equipment[e].attackType & 4) != 0;
+  return e >= 0 && gSource.equipment[e].equipType == 0 && gSource.equipment[e].criticalMultiplier > 0
+             ? &gSource.equipment[e]
+             : nullptr;
+}
+
+// The English name of a monster's attack, for one attack or for `number` of them: the
+// SRD name its row gives for the slot, else its weapon's.
+std::string EnglishAttack(const Char* c, const CharAttack& a, int slot, int number) {
+  std::string name = SrdAttackEntry(c, slot).first;
+  if (name.empty()) {
+    int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
+    name = e >= 0 ? SrdName(gSource.equipment[e]) : DisplayKeys(a.name);
+  }
+  size_t slash = name.find('/');
+  if (number == 1) return Small(name.substr(0, slash));
+  return slash != std::string::npos ? name.substr(slash + 1) : Plural(Small(name));
+}
+
+// How the attack is made in the English block: as the row says, else by its weapon.
+std::string AttackForm(const Char* c, const CharAttack& a, int slot) {
+  std::string form = SrdAttackEntry(c, slot).second;
+  if (!form.empty()) return " " + form;
+  const EquipSource* weapon = SlotWeapon(a);
+  return weapon && (weapon->attackType & 4) ? " ranged" : " melee";
+}
+
+// A slot's damage; a weapon's critical range and multiplier as the items show them.
+std::string SlotDamage(const CharAttack& a, const Words& w) {
+  std::string damage = AttackDamage(a, w.die);
+  const EquipSource* weapon = SlotWeapon(a);
+  if (!weapon) return damage;
+  const int threat = weapon->critical > 0 && weapon->critical < 20 ? weapon->critical : 20;
+  const int times = weapon->criticalMultiplier;
+  if (w.english) return damage + (threat < 20 ? Format("/%d-20", threat) : "") + (times != 2 ? Format("/x%d", times) : "");
+  return damage + (threat < 20 ? Format(", %d-20/x%d", threat, times) : Format(", x%d", times));
 }
 
 // The attack lines: a single attack of each way to fight, and the full attack (what is
@@ -360,14 +412,21 @@ void Attacks(const Char* c, const Words& w, std::string* single, std::string* fu
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        const std::string name = w.english ? EnglishAttack(c, a, i) : AttackName(a);
-        const std::string damage = AttackDamage(a, w.die), kind = how(RangedAttack(a));
+        bool counted = a.number > 1 && a.step == 0;
+        const std::string name = w.english ? EnglishAttack(c, a, i, 1) : AttackName(a);
+        const std::string damage = SlotDamage(a, w), kind = w.english ? AttackForm(c, a, i) : "";
+        // A swarm's attack hits every creature in its space: no roll, only damage.
+        if (strcmp(a.name, "Schwarm") == 0) {
+          std::string entry = Format("%s (%s)", name.c_str(), damage.c_str());
+          if (first.empty()) first = entry;
+          all += (all.empty() ? "" : w.and_) + entry;
+          continue;
+        }
         if (first.empty()) first = Format("%s %+d%s (%s)", name.c_str(), a.attack, kind.c_str(), damage.c_str());
         // Equal attacks read as a count, as the rule books write "7 bites +8".
-        bool counted = a.number > 1 && a.step == 0;
         std::string bonuses = counted ? Format("%+d", a.attack) : AttackBonuses(a, "/", "%+d");
         std::string entry = !counted ? name
-                            : w.english ? Format("%d %s", a.number, Plural(name).c_str())
+                            : w.english ? Format("%d %s", a.number, EnglishAttack(c, a, i, a.number).c_str())
                                         : Format("%d × %s", a.number, name.c_str());
         all += (all.empty() ? "" : w.and_) + entry + " " + bonuses + kind + " (" + damage + ")";
       }
@@ -378,8 +437,10 @@ void Attacks(const Char* c, const Words& w, std::string* single, std::string* fu
     for (const std::string& p : parts) text += (text.empty() ? "" : w.english ? "; or " : w.or_) + p;
     return text.empty() ? std::string(w.none) : w.english ? Capitalised(text) : text;
   };
-  *single = singles.empty() ? std::string(w.none) : w.english ? Capitalised(singles[0]) : join(singles);
-  if (!w.english) *single = join(singles);
+  // The single attack of each way to fight: "Claw +9 melee (1d6+6) or rock +3 ranged (2d6+6)".
+  std::string one;
+  for (const std::string& p : singles) one += (one.empty() ? "" : w.or_) + p;
+  *single = one.empty() ? std::string(w.none) : w.english ? Capitalised(one) : one;
   *full = join(fulls);
 }
 
@@ -651,12 +712,27 @@ std::string AlignmentText(const Char* c, const Words& w) {
   return tendency.empty() ? alignment : alignment + " (" + tendency + ")";
 }
 
+// One hit die smaller than its type's is a fraction of that die, as the SRD writes it:
+// "1d4" of an animal reads "1/2 d8".
+std::string FractionalDie(const Char* c, const std::string& expression) {
+  const MonsterSource* m = MonsterOf(c);
+  std::vector<Dice> dice = HitDice(c);
+  if (!m || dice.size() != 1 || dice[0].count != 1) return expression;
+  int t = c->creatureType >= 0 && c->creatureType < gSource.monsterTypeCount ? c->creatureType : m->type;
+  int typeDie = t >= 0 && t < gSource.monsterTypeCount ? gSource.monsterTypes[t].hitDie : 0;
+  int faces = dice[0].faces;
+  if (typeDie <= faces || (typeDie != 2 * faces && typeDie != 4 * faces)) return expression;
+  std::string fixed = expression.substr(Format("1d%d", faces).size());
+  return Format("1/%d d%d", typeDie / faces, typeDie) + fixed;
+}
+
 // The figures of the block's head, in the order of the rule books.
 void Head(const Char* c, Out& out) {
   const Words& w = out.w;
   const MonsterSource* m = MonsterOf(c);
   out.Entry(w.sizeType, SizeAndType(c, w));
   std::string expression = HitDiceExpression(c, w.die);
+  if (w.english) expression = FractionalDie(c, expression);
   if (w.english)
     out.Entry(w.hitDice, Format("%s (%d hp)", expression.c_str(), c->shownHitPoints));
   else
@@ -664,7 +740,7 @@ void Head(const Char* c, Out& out) {
   out.Entry(w.initiative, Format("%+d", c->Init + c->MGE));
   out.Entry(w.speed, Speed(c, w));
   out.Entry(w.armorClass, ArmorText(c, w));
-  out.Entry(w.baseAttack, Format("%+d/%+d", c->GA + c->epicAttack, Grapple(c)));
+  out.Entry(w.baseAttack, Format("%+d/", c->GA + c->epicAttack) + GrappleText(c, w));
   std::string single, full;
   Attacks(c, w, &single, &full);
   out.Entry(w.attack, single);
@@ -674,7 +750,10 @@ void Head(const Char* c, Out& out) {
   Special(c, w, &attacks, &qualities);
   out.Entry(w.specialAttacks, attacks);
   out.Entry(w.specialQualities, qualities);
-  out.Entry(w.saves, Format("%s %+d, %s %+d, %s %+d", w.fort, Save(c, 2).Total(), w.ref, Save(c, 0).Total(), w.will,
+  // Without a Dexterity score there is no Reflex save: the SRD writes "—", the German
+  // block keeps the sheet's figure.
+  const std::string reflex = c->absent[1] && w.english ? std::string(w.none) : Format("%+d", Save(c, 0).Total());
+  out.Entry(w.saves, Format("%s %+d, %s %s, %s %+d", w.fort, Save(c, 2).Total(), w.ref, reflex.c_str(), w.will,
                             Save(c, 1).Total()));
   std::string abilities;
   for (int a = 0; a < kAttributes; ++a)

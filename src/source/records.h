@@ -214,6 +214,7 @@ struct MonsterTypeSource {
   String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t attackType = 0, reflex = 0, will = 0, fortitude = 0, mixed = 0, mixedEq = 0, skills = 0, feats = 0;
   int32_t crDice = 0;  // SRD 3.5: added hit dice per +1 CR of an advanced monster of this type
+  int32_t hitDie = 0;  // the type's hit die (d8, d10, d12, d6): a smaller die on one hit die is a fraction of it
 };
 
 struct AbilitySource {

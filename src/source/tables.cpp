@@ -137,15 +137,15 @@ int SizeRow(char** f, void* record, void*, int count, bool header) {
   return 0;
 }
 
-int gType[11];
+int gType[12];
 int MonsterTypeRow(char** f, void* record, void*, int count, bool header) {
-  const char* names[] = {"Name", "GA", "RWRef", "RWWil", "RWZaeh", "Mixed", "MixedEq", "Skills", "Feats", "CRDice"};
+  const char* names[] = {"Name", "GA", "RWRef", "RWWil", "RWZaeh", "Mixed", "MixedEq", "Skills", "Feats", "CRDice", "HD"};
   if (header) {
-    for (int i = 0; i < 10; ++i) gType[i] = FindColumn(f, names[i], count, true);
-    gType[10] = count;
+    for (int i = 0; i < 11; ++i) gType[i] = FindColumn(f, names[i], count, true);
+    gType[11] = count;
     return 0;
   }
-  CheckCount(count, gType[10], "Invalid Number of Arguments in MonsterTypeSource Database (%s)\n", f[0]);
+  CheckCount(count, gType[11], "Invalid Number of Arguments in MonsterTypeSource Database (%s)\n", f[0]);
   MonsterTypeSource& r = *static_cast<MonsterTypeSource*>(record);
   r.name.Assign(f[gType[0]]);
   r.attackType = FieldNumber(f[gType[1]]);
@@ -157,6 +157,7 @@ int MonsterTypeRow(char** f, void* record, void*, int count, bool header) {
   r.skills = FieldNumber(f[gType[7]]);
   r.feats = FieldNumber(f[gType[8]]);
   r.crDice = FieldNumber(f[gType[9]]);
+  r.hitDie = FieldNumber(f[gType[10]]);
   return 0;
 }
 
