@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
+#include <sstream>
 #include <utility>
 
 #include "generator/alignment.h"
@@ -673,11 +675,44 @@ struct Out {
 
 void Possessions(const Char* c, Out& out);
 
-// "Speed: 30 ft. (6 squares)"; German in metres.
+// A way to move and a manoeuvrability in the block's language.
+std::string MoveWord(const std::string& english, const Words& w) {
+  static const std::pair<const char*, const char*> kWords[] = {
+      {"fly", "Fliegen"},       {"swim", "Schwimmen"}, {"climb", "Klettern"},        {"burrow", "Graben"},
+      {"clumsy", "unbeholfen"}, {"poor", "schlecht"},  {"average", "durchschnittlich"}, {"good", "gut"},
+      {"perfect", "perfekt"}};
+  if (w.english) return english;
+  for (auto [en, de] : kWords)
+    if (english == en) return de;
+  return english;
+}
+
+// "Speed: 30 ft. (6 squares), fly 40 ft. (good)"; German in metres. The row's further
+// ways to move follow the speed; a flyer's or swimmer's speed is named by its way.
 std::string Speed(const Char* c, const Words& w) {
   const int squares = (int)std::floor(c->Range / 1.5 + 1e-6);
-  if (w.english) return Feet(c->Range / kMetresPerFoot) + Format(" (%d square%s)", squares, squares == 1 ? "" : "s");
-  return Metres(c->Range) + Format(" (%d Felder)", squares);
+  auto distance = [&w](double metres) { return w.english ? Feet(metres / kMetresPerFoot) : Metres(metres); };
+  std::string own = distance(c->Range), more;
+  const MonsterSource* m = MonsterOf(c);
+  std::string modes = m ? m->movementModes.c_str() : "";
+  for (size_t start = 0; start < modes.size();) {
+    size_t end = std::min(modes.find('|', start), modes.size());
+    std::istringstream entry(modes.substr(start, end - start));
+    start = end + 1;
+    std::string mode, figure, manoeuvre;
+    entry >> mode;
+    if (mode.empty()) continue;
+    if (mode[0] == '*') {
+      entry >> manoeuvre;
+      own = Capitalised(MoveWord(mode.substr(1), w)) + " " + own + (manoeuvre.empty() ? "" : " (" + MoveWord(manoeuvre, w) + ")");
+      continue;
+    }
+    entry >> figure >> manoeuvre;
+    more += ", " + MoveWord(mode, w) + " " + distance(atoi(figure.c_str()) * kMetresPerFoot) +
+            (manoeuvre.empty() ? "" : " (" + MoveWord(manoeuvre, w) + ")");
+  }
+  if (w.english) return own + Format(" (%d square%s)", squares, squares == 1 ? "" : "s") + more;
+  return own + Format(" (%d %s)", squares, squares == 1 ? "Feld" : "Felder") + more;
 }
 
 std::string SpaceReach(const Char* c, const Words& w) {

@@ -281,6 +281,9 @@ struct MonsterSource {
   String srdAttacks;
   // Where the creature lives, as a German reads it and as the SRD says it; empty: not given.
   String environment, srdEnvironment;
+  // Further ways to move as the SRD's speed line gives them ("fly 40 good|climb 20"; a
+  // leading "*" marks the mode of the speed itself: "*fly perfect"); empty: walking only.
+  String movementModes;
   AlignmentLine alignment;
 };
 

@@ -718,7 +718,7 @@ int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
 int gMonsterSpellLike = -1, gMonsterReach = -1, gMonsterAlignment = -1;  // optional columns
-int gMonsterSrdAttacks = -1, gMonsterEnvironment = -1, gMonsterSrdEnvironment = -1;
+int gMonsterSrdAttacks = -1, gMonsterEnvironment = -1, gMonsterSrdEnvironment = -1, gMonsterModes = -1;
 
 int MonsterRow(char** f, void* record, void* temporary, int count, bool header) {
   char name[32];
@@ -748,6 +748,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
     gMonsterSrdAttacks = FindColumn(f, "Angriffe-SRD", count, false);
     gMonsterEnvironment = FindColumn(f, "Umgebung", count, false);
     gMonsterSrdEnvironment = FindColumn(f, "Umgebung-SRD", count, false);
+    gMonsterModes = FindColumn(f, "Bewegungsarten", count, false);
     return 0;
   }
   CheckCount(count, gMonster[mColumns], "Invalid Number of Arguments in MonsterSource Database (%s)\n", f[0]);
@@ -757,7 +758,7 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   if (gMonsterSpellLike >= 0 && strcmp(f[gMonsterSpellLike], ";") != 0) r.spellLike.Assign(f[gMonsterSpellLike]);
   r.reach = gMonsterReach >= 0 && strcmp(f[gMonsterReach], ";") != 0 ? FieldNumber(f[gMonsterReach]) : -1;
   for (auto [column, text] : {std::pair{gMonsterSrdAttacks, &r.srdAttacks}, std::pair{gMonsterEnvironment, &r.environment},
-                              std::pair{gMonsterSrdEnvironment, &r.srdEnvironment}})
+                              std::pair{gMonsterSrdEnvironment, &r.srdEnvironment}, std::pair{gMonsterModes, &r.movementModes}})
     if (column >= 0 && strcmp(f[column], ";") != 0) text->Assign(f[column]);
   const char* monster = col(mName);
   int32_t hd = FieldNumber(col(mHD)), hdMin = FieldNumber(col(mHDMin));
