@@ -159,6 +159,7 @@ struct PowerSource {
   String display, srd;  // what a person reads; the SRD's own name (empty: none)
   int32_t psion = 0, psychicWarrior = 0, attribute = 0;
   int32_t discipline = -1;  // the discipline whose psions alone learn it (0..5 as the abilities); -1 general
+  String srdDiscipline;     // the power's discipline as the SRD names it ("Telepathy"); every power has one
 };
 
 struct EquipSource {

@@ -523,7 +523,7 @@ int Spells2Row(char** f, void*, void*, int count, bool header) {
   return 0;
 }
 
-int gPower[6];
+int gPower[7];
 // The disciplines in the order of the abilities they go with; "Allgemein" powers are on
 // the general list.
 const char* const kDisciplineNames[6] = {"Psychometabolismus", "Psychoportation", "Psychokinese",
@@ -536,6 +536,7 @@ int PowerRow(char** f, void* record, void*, int count, bool header) {
     gPower[3] = FindColumn(f, "Attribute", count, true);
     gPower[4] = FindColumn(f, "Discipline", count, true);
     gPower[5] = count;
+    gPower[6] = FindColumn(f, "Disziplin-SRD", count, false);
     return 0;
   }
   CheckCount(count, gPower[5], "Invalid Number of Arguments in Power Source Database (%s)\n", f[0]);
@@ -544,6 +545,7 @@ int PowerRow(char** f, void* record, void*, int count, bool header) {
   r.psion = FieldNumber(f[gPower[1]]);
   r.psychicWarrior = FieldNumber(f[gPower[2]]);
   r.attribute = FieldNumber(f[gPower[3]]);
+  if (gPower[6] >= 0 && strcmp(f[gPower[6]], ";") != 0) r.srdDiscipline.Assign(f[gPower[6]]);
   const char* discipline = f[gPower[4]];
   r.discipline = -2;
   if (strcmp(discipline, "Allgemein") == 0) r.discipline = -1;
