@@ -20,6 +20,7 @@
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/repro.h"
+#include "shell/actor.h"
 #include "shell/batch.h"
 #include "shell/entry.h"
 #include "shell/sheet.h"
@@ -38,7 +39,8 @@ constexpr const char* kKeyHelp =
 constexpr const char* kMoreKeys =
     "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
 // The stat block key and the exports other tools read, below the keys above.
-constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n[K]  : Werteblöcke als Text (deutsch und englisch)\n";
+constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n[K]  : Werteblöcke als Text (deutsch und englisch)\n"
+                                  "[J]  : Tabletop-Export (JSON)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
 constexpr int64_t kHitPointLimit = 1000000;
@@ -202,6 +204,31 @@ void ExportBlocks(int screen) {
   std::string englishPath = path.substr(0, path.size() - 4) + ".en.txt";
   if (WriteExportFile(path, german) && WriteExportFile(englishPath, english) && ConsoleIsTerminal())
     ConsolePrint("Gespeichert: %s (+ .en.txt)\n", path.c_str());  // short: it shares the status line
+}
+
+// J: the creatures as tabletop actors. From the summary one file with the whole batch
+// and its companions (an array); from a creature's screen its actor alone, its
+// companions beside it as <name>-1.json, <name>-2.json, ...
+void ExportActors(int screen) {
+  std::string path = AskExportName("Dateinamen für den Tabletop-Export angeben! ", ".json");
+  if (path.empty()) return;
+  std::vector<std::pair<std::string, std::string>> files;
+  if (screen > 0) {
+    std::vector<std::string> actors = ActorFiles(&gBatch.chars[screen - 1]);
+    std::string stem = path.substr(0, path.size() - 5);
+    for (size_t i = 0; i < actors.size(); ++i)
+      files.emplace_back(i ? stem + "-" + std::to_string(i) + ".json" : path, actors[i] + "\n");
+  } else {
+    files.emplace_back(path, ActorsJson(ScreenCreatures(0)) + "\n");
+  }
+  for (const auto& [file, text] : files)
+    if (!WriteExportFile(file, text)) return;
+  if (!ConsoleIsTerminal()) return;
+  // Short: it shares the status line.
+  if (files.size() > 1)
+    ConsolePrint("Gespeichert: %s (+ %zu Begleiter)\n", path.c_str(), files.size() - 1);
+  else
+    ConsolePrint("Gespeichert: %s\n", path.c_str());
 }
 
 void Save(int screen) {
@@ -488,10 +515,12 @@ void ViewerLoop(int screen) {
     else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
     else if (lower == 'h' || key == kKeyLeft) ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
     else if (lower == 'l' || key == kKeyRight) ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
-    else if ((lower == 'x' || lower == 'v' || lower == 'k') && n > 0) {
+    else if ((lower == 'x' || lower == 'v' || lower == 'k' || lower == 'j') && n > 0) {
       try {
         if (lower == 'k')
           ExportBlocks(screen);
+        else if (lower == 'j')
+          ExportActors(screen);
         else
           lower == 'x' ? Export(screen) : Save(screen);
       } catch (...) {
