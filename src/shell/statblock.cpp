@@ -353,13 +353,27 @@ std::string AttackForm(const Char* c, const CharAttack& a, int slot) {
   return weapon && (weapon->attackType & 4) ? " ranged" : " melee";
 }
 
-// A slot's damage; a weapon's critical range and multiplier as the items show them.
-std::string SlotDamage(const CharAttack& a, const Words& w) {
+// Improved Critical for the attack of a slot: the feat names its weapon or natural attack;
+// a monster's feat that names none is its first attack's, as the rule books give it.
+bool SlotImprovedCritical(const Char* c, const CharAttack& a, int slot) {
+  for (int f = 0; f < c->featCount; ++f) {
+    int feat = c->feats[f], p = c->featParameters[f];
+    if (feat < 0 || feat >= gSource.featCount || gSource.feats[feat].name != "VerbesserterKritischerTreffer") continue;
+    if (p == -1 || (p >= 0 && p < gSource.equipmentCount && gSource.equipment[p].name == a.name)) return true;
+    if ((p < -1 || p >= gSource.equipmentCount) && slot == 0) return true;
+  }
+  return false;
+}
+
+// A slot's damage with the critical range and multiplier of its weapon (a natural attack
+// threatens on 20 only, unless Improved Critical doubles its range), as the items show them.
+std::string SlotDamage(const Char* c, const CharAttack& a, int slot, const Words& w) {
   std::string damage = AttackDamage(a, w.die);
   const EquipSource* weapon = SlotWeapon(a);
-  if (!weapon) return damage;
-  const int threat = weapon->critical > 0 && weapon->critical < 20 ? weapon->critical : 20;
-  const int times = weapon->criticalMultiplier;
+  int threat = weapon && weapon->critical > 0 && weapon->critical < 20 ? weapon->critical : 20;
+  if (SlotImprovedCritical(c, a, slot)) threat = 21 - 2 * (21 - threat);
+  if (!weapon && threat == 20) return damage;
+  const int times = weapon ? weapon->criticalMultiplier : 2;
   if (w.english) return damage + (threat < 20 ? Format("/%d-20", threat) : "") + (times != 2 ? Format("/x%d", times) : "");
   return damage + (threat < 20 ? Format(", %d-20/x%d", threat, times) : Format(", x%d", times));
 }
@@ -405,7 +419,7 @@ void Attacks(const Char* c, const Words& w, std::string* single, std::string* fu
         if (a.category != category) continue;
         bool counted = a.number > 1 && a.step == 0;
         const std::string name = w.english ? EnglishAttack(c, a, i, 1) : AttackName(a);
-        const std::string damage = SlotDamage(a, w), kind = w.english ? AttackForm(c, a, i) : "";
+        const std::string damage = SlotDamage(c, a, i, w), kind = w.english ? AttackForm(c, a, i) : "";
         // A swarm's attack hits every creature in its space: no roll, only damage.
         if (strcmp(a.name, "Schwarm") == 0) {
           std::string entry = Format("%s (%s)", name.c_str(), damage.c_str());
