@@ -19,14 +19,8 @@ namespace {
 
 // The creature's own export records: its companions' follow nested after them.
 std::vector<std::string> OwnRecords(Char* c) {
-  FILE* f = tmpfile();
-  PrintChar(c, 1, 1, f);
-  std::string text(static_cast<size_t>(ftell(f)), '\0');
-  rewind(f);
-  text.resize(fread(text.data(), 1, text.size(), f));
-  fclose(f);
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::istringstream in(shell_test::ExportText(c));
   for (std::string line; std::getline(in, line);) {
     for (const char* nested : {"STARTFAMILIAR", "STARTMOUNT", "STARTSERVANT", "STARTCOMPANION"})
       if (line.rfind(nested, 0) == 0) return lines;

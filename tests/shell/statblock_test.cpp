@@ -26,16 +26,6 @@ class StatBlockTest : public shell_test::SheetFixture {
       text = text.substr(0, text.find(start));
     return text;
   }
-  // The creature's export records (its companions' follow nested after its own).
-  std::string ExportText(Char* c) {
-    FILE* f = tmpfile();
-    PrintChar(c, 1, 1, f);
-    std::string text(static_cast<size_t>(ftell(f)), '\0');
-    rewind(f);
-    text.resize(fread(text.data(), 1, text.size(), f));
-    fclose(f);
-    return "\n" + text;
-  }
   // The block's head (the creature's own entries), continuation lines joined.
   std::string Head(Char* c) {
     std::string head;
@@ -154,7 +144,7 @@ TEST_F(StatBlockTest, FiguresEqualTheSheetsAndTheExportsForEveryKindUnderBothRul
         EXPECT_EQ(Compare(OwnSheet(c), Head(c)), "") << "rules " << rules << " creature " << n;
         ++compared;
       }
-      EXPECT_EQ(CompareExport(ExportText(c_), Head(c_)), "") << "rules " << rules << " creature " << n;
+      EXPECT_EQ(CompareExport("\n" + shell_test::ExportText(c_), Head(c_)), "") << "rules " << rules << " creature " << n;
     }
   }
   EXPECT_GT(compared, 800);
