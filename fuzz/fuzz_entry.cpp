@@ -45,6 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case LineAction::kLogging:
       if (argument != 0 && argument != 1) abort();
       break;
+    case LineAction::kRules:
+      if (argument < 0 || argument > 99) abort();
+      break;
     case LineAction::kInvalid:
       break;
   }
