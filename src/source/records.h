@@ -197,6 +197,13 @@ struct SpecificSource {
   int32_t base = -1, price = 0;
   Owned script, skillBonus;
   int32_t groups[4] = {};
+  // The SRD random tables: the width of the item's d% range on its family's minor, medium
+  // and major table (0: not on it).
+  int32_t grades[3] = {};
+  int32_t charges = 0;      // most charges (wands, staffs); a found one has 1 to this many
+  int32_t spell = -1;       // the spell a potion, oil or wand holds
+  int32_t spellLevel = -1;  // the spell level its price is reckoned by (scrolls: the level drawn)
+  int32_t casterLevel = 0;
 };
 
 struct NamedSource {
@@ -362,7 +369,7 @@ extern Source gSource;
 // Fingerprint of the record layouts and of the meaning of their fields; a dump made by
 // a build with another fingerprint is refused. Raise kSourceFormat whenever a record
 // field changes its meaning or the compiled script format changes.
-constexpr uint32_t kSourceFormat = 5;
+constexpr uint32_t kSourceFormat = 6;
 uint32_t SourceLayoutStamp();
 // Counts the builds of the Source, so that lookups cached by name know when to renew.
 extern uint32_t gSourceGeneration;

@@ -687,11 +687,18 @@ enum { xName, xOn, xPrice, xScript, xSkillBoost, xColumns };
 const char* kSpecificColumns[xColumns] = {"Name", "On", "Price", "Script", "SkillBoost"};
 const char* kSpecificGroups[4] = {"Fight", "Mage", "Shadow", "Divine"};
 int gSpecific[xColumns + 1], gSpecificGroups[4];
+// Optional columns: the SRD random tables' d% widths, charges, the spell and caster level.
+enum { xMinor, xMedium, xMajor, xCharges, xSpell, xSpellLevel, xCL, xOptional };
+const char* kSpecificOptional[xOptional] = {"Minor", "Medium", "Major", "Charges", "Spell", "SpellLevel", "CL"};
+int gSpecificOptional[xOptional];
+
+int OptionalNumber(char** f, int column, int absent) { return column < 0 ? absent : FieldNumber(f[column]); }
 
 int SpecificRow(char** f, void* record, void* temporary, int count, bool header) {
   if (header) {
     for (int i = 0; i < xColumns; ++i) gSpecific[i] = FindColumn(f, kSpecificColumns[i], count, true);
     for (int i = 0; i < 4; ++i) gSpecificGroups[i] = FindColumn(f, kSpecificGroups[i], count, true);
+    for (int i = 0; i < xOptional; ++i) gSpecificOptional[i] = FindColumn(f, kSpecificOptional[i], count, false);
     gSpecific[xColumns] = count;
     return 0;
   }
@@ -702,6 +709,13 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
   r.base = FindByName(gSource.equipment, gSource.equipmentCount, f[gSpecific[xOn]], false, true);
   r.price = FieldNumber(f[gSpecific[xPrice]]);
   for (int i = 0; i < 4; ++i) r.groups[i] = FieldNumber(f[gSpecificGroups[i]]);
+  for (int i = 0; i < 3; ++i) r.grades[i] = OptionalNumber(f, gSpecificOptional[xMinor + i], 0);
+  r.charges = OptionalNumber(f, gSpecificOptional[xCharges], 0);
+  r.spellLevel = OptionalNumber(f, gSpecificOptional[xSpellLevel], -1);
+  r.casterLevel = OptionalNumber(f, gSpecificOptional[xCL], 0);
+  int spell = gSpecificOptional[xSpell];
+  if (spell >= 0 && f[spell][0] != ';')
+    r.spell = FindByName(gSource.spells, gSource.spellCount, f[spell], false, true);
   Compile(r.script, f[gSpecific[xScript]], "Error in Specific Script %s\n", r.name.c_str());
   StoreList(t.skillBoost, f[gSpecific[xSkillBoost]], true, false);
   return 0;
