@@ -25,7 +25,8 @@ constexpr int kItemEffects = 24;
 struct CharItem {
   int32_t equipment = -1;  // index into the equipment table
   int32_t equipType = 0;   // kind: 0 weapon, 1 armour, 2 shield, 3 ring, 4 amulet, 5 cloak, 6 boots,
-                           // 7 belt, 8 gloves, 9 helm, 10 goods, 11 ammunition, 12 bracers, 13 vest
+                           // 7 belt, 8 gloves, 9 helm, 10 goods, 11 ammunition, 12 bracers, 13 vest,
+                           // 15 wand, 16 staff, 17 rod, 18 potion, 19 oil, 20 scroll, 21 slotless
   int32_t enhancement = 0;
   int32_t effects[kItemEffects] = {};
   int32_t strengths[kItemEffects] = {};
@@ -47,6 +48,8 @@ struct CharItem {
   int32_t figured = 0;  // the combat values were computed for this item
   char label[64] = {};
   int32_t specific = 0;
+  int32_t charges = 0;  // a wand's or staff's charges left
+  int32_t spell = 0;    // the spell a scroll holds, index + 1 (0: none)
   // Detail text of each effect (what its script says it does), packed: effect k's
   // text starts at effectTextAt[k].
   int16_t effectTextAt[kItemEffects] = {};

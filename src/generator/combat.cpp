@@ -439,27 +439,13 @@ void CalcWeapons(Char* c, bool finish) {
 }
 
 void BuyPotions(Char* c) {
+  // SRD 3.5 characters carry real potions among their carried items.
+  if (Srd35(c)) return;
   IsaacState* state = c->context.random;
   int32_t money = c->money;
   if (money <= 600) return;
   int n = EnhancementDraw(state, c->Level, -1);
   if (n <= 0) return;
-  // SRD 3.5 brews no potion above the 3rd spell level: cure serious wounds at most, at the
-  // SRD's prices and caster levels.
-  if (Srd35(c)) {
-    if (money >= 4201) {
-      Linef(c, "%d Träkne schwere Wunden heilen (3W8 + %d)\n", n, 5);
-      money -= 750 * n;
-    } else if (money >= 2101) {
-      Linef(c, "%d Träkne mittelschwere Wunden heilen (2W8 + %d)\n", n, 3);
-      money -= 300 * n;
-    } else {
-      Linef(c, "%d Träkne kleinere Wunden heilen (1W8 + %d)\n", n, 1);
-      money -= 50 * n;
-    }
-    c->money = std::max(money, 0);
-    return;
-  }
   if (money >= 30001 && c->Level >= 15) {
     Linef(c, "%d Träkne Heilung\n", n);
     money -= 5000 * n;

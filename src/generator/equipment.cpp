@@ -46,6 +46,21 @@ bool HasFeat(const Char* c, int feat) {
 
 int Equipment(const char* name) { return EquipmentNamed(name); }
 
+}  // namespace
+
+int64_t GroupWeight(const Char* c, const int32_t groups[4]) {
+  int64_t w = 0;
+  for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
+    int cls = c->classes[i];
+    if (cls < 0 || cls >= gSource.classCount) continue;
+    for (int g = 0; g < 4; ++g)
+      if (gSource.classes[cls].effects & (1 << g)) w += groups[g];
+  }
+  return w;
+}
+
+namespace {
+
 // The item stays within the gear ceiling with `more` gold on its price.
 bool FitsCeiling(const Char* c, const CharItem& it, int64_t more) {
   return (int64_t)it.price + it.value + more <= ItemCeiling(c);
@@ -592,6 +607,8 @@ void SpecialMaterials(Char* c) {
   }
 }
 
+}  // namespace
+
 void RunSpecificScript(Char* c, CharItem& it) {
   const SpecificSource& s = gSource.specifics[it.specific];
   if (!s.script.data) return;
@@ -601,6 +618,8 @@ void RunSpecificScript(Char* c, CharItem& it) {
   TextBuffer* t = c->specialText;
   if (t && t->length > before && t->data[t->length - 1] != '\n') TextAppend(t, "\n", 1);
 }
+
+namespace {
 
 void RunSpecificScripts(Char* c, int count) {
   for (int i = 0; i < count; ++i) {
@@ -721,14 +740,7 @@ int ChooseSpecificItem(Char* c, int number) {
   for (int s = 0; s < n; ++s) {
     const SpecificSource& x = gSource.specifics[s];
     if (x.base != it.equipment || x.price > c->money || x.price > ceiling) continue;
-    int64_t w = 0;
-    for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
-      int cls = c->classes[i];
-      if (cls < 0 || cls >= gSource.classCount) continue;
-      for (int g = 0; g < 4; ++g)
-        if (gSource.classes[cls].effects & (1 << g)) w += x.groups[g];
-    }
-    weights[(size_t)s] = (int32_t)std::min<int64_t>(w, kCeiling);
+    weights[(size_t)s] = (int32_t)std::min<int64_t>(GroupWeight(c, x.groups), kCeiling);
   }
   int chosen = n ? AdvancedRand(state, n, weights.data(), 4, &gSource.specifics[0].name.text, sizeof(SpecificSource),
                                 "Gegenstand wählen!", 0, true, 0, false)

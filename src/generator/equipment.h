@@ -17,6 +17,8 @@ int EquipmentNamed(const char* name);
 void BuyEnhancement(Char* c, int number, int32_t base, int hand, int divisor);
 // One wondrous item of a kind; money divisor and number of tries as the rules give them.
 void BuyWondrousItem(Char* c, int divisor, int tries, const char* equipment, int kind);
+// Runs a specific item's script for the creature that owns it.
+void RunSpecificScript(Char* c, CharItem& it);
 // 1 when a specific magic item was chosen for item `number`.
 int ChooseSpecificItem(Char* c, int number);
 
@@ -43,5 +45,12 @@ inline int32_t EnhancementCeiling(const Char* c) { return Srd35(c) ? 5 : 1000; }
 
 // The most one item of a creature's own equipment may cost.
 int64_t ItemCeiling(const Char* c);
+
+// How much the creature's classes want an item: the sum, over its classes, of the item's
+// weights of the class groups (fighter, arcane, rogue, divine) the class belongs to.
+int64_t GroupWeight(const Char* c, const int32_t groups[4]);
+// SRD 3.5: the potions, scrolls, wands, staffs, rods and slotless wondrous items a
+// character carries, bought from the money its gear left.
+void CarriedItems(Char* c);
 
 }  // namespace RUNTIME_NS

@@ -837,8 +837,11 @@ constexpr Alchemical kAlchemical[8] = {{12, 1, 4, 20, "Alchemistenfeuer"},   {24
 enum Family { kArmsArmour, kArmsWeapon, kPotion, kRing, kRod, kScroll, kStaff, kWand, kWondrous };
 constexpr uint8_t kFamilies[3][9] = {
     {4, 9, 44, 46, 46, 81, 81, 91, 100}, {10, 20, 30, 40, 50, 65, 68, 83, 100}, {10, 20, 25, 35, 45, 55, 75, 80, 100}};
-// A family our data lacks (potions, rods, scrolls, staffs, wands; tools and gear) is drawn
-// again. What a hoard has no room for becomes coins of its grade's average value.
+constexpr ItemFamily kNamedFamilies[9] = {ItemFamily::kArmour, ItemFamily::kWeapon, ItemFamily::kPotion,
+                                         ItemFamily::kRing,   ItemFamily::kRod,    ItemFamily::kScroll,
+                                         ItemFamily::kStaff,  ItemFamily::kWand,   ItemFamily::kWondrous};
+// A family our data lacks (tools and gear) is drawn again. What a hoard has no room for
+// becomes coins of its grade's average value.
 constexpr int32_t kGradeAverage[3] = {1000, 10000, 40000};
 constexpr int kDrawsAgain = 100;
 constexpr int64_t kLacking = -1;
@@ -925,19 +928,25 @@ void RollValuables(Char* c, const Valuable (&table)[N], int count, const char* l
     if (pieces[t]) AddGoods(c, table[t].name, pieces[t], value[t], coins);
 }
 
-// A specific item of our data whose base is of `kind` (-1: any wondrous slot) and whose
-// price lies in the band; -1 when there is none.
-int DrawSpecific(IsaacState* s, int kind, Band band) {
+// A named item of a family whose row stands on the grade's SRD table, drawn by the widths
+// of the rows' d% ranges; when no row of the family has a width there, one whose price lies
+// in the band (none: no band) with equal weight. -1 when there is none.
+int DrawSpecific(IsaacState* s, ItemFamily family, int grade, const Band* band) {
   int n = gSource.specificCount;
   Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
+  bool widths = false;
+  for (int i = 1; i < n && !widths; ++i)
+    widths = gSource.specifics[i].grades[grade] > 0 && OfFamily(family, SpecificKind(i));
   bool any = false;
   for (int i = 1; i < n; ++i) {
     const SpecificSource& x = gSource.specifics[i];
-    if (x.base < 0 || x.base >= gSource.equipmentCount || x.price < band.low || x.price > band.high) continue;
-    int k = gSource.equipment[x.base].equipType;
-    bool fits = kind >= 0 ? k == kind : (k >= 4 && k <= 9) || k == 12 || k == 13;
-    weights[(size_t)i] = fits;
-    any = any || fits;
+    if (!OfFamily(family, SpecificKind(i))) continue;
+    if (widths) {
+      weights[(size_t)i] = x.grades[grade];
+    } else if (band && x.price >= band->low && x.price <= band->high) {
+      weights[(size_t)i] = 1;
+    }
+    any = any || weights[(size_t)i] > 0;
   }
   if (!any) return -1;
   return AdvancedRand(s, n, weights.data(), 4, &gSource.specifics[0].name.text, sizeof(SpecificSource),
@@ -953,6 +962,7 @@ bool AddSpecific(Char* c, int specific) {
   it->specific = specific;
   it->value = x.price - it->price;
   it->magic = 1;
+  MakeNamedItem(c, *it, -1);
   return true;
 }
 
@@ -973,9 +983,9 @@ int64_t MagicArms(Char* c, int grade, bool weapon) {
     if (abilities < kItemEffects) ++abilities;
   }
   if (line->what >= 3) {
-    int kind = line->what == 3 ? 1 : line->what == 4 ? 2 : 0;
-    const Band* bands = kind == 1 ? kSpecificArmour : kind == 2 ? kSpecificShield : kSpecificWeapon;
-    int specific = DrawSpecific(s, kind, bands[grade]);
+    ItemFamily family = line->what == 3 ? ItemFamily::kArmour : line->what == 4 ? ItemFamily::kShield : ItemFamily::kWeapon;
+    const Band* bands = line->what == 3 ? kSpecificArmour : line->what == 4 ? kSpecificShield : kSpecificWeapon;
+    int specific = DrawSpecific(s, family, grade, &bands[grade]);
     if (specific <= 0) return kLacking;
     return AddSpecific(c, specific) ? 0 : kGradeAverage[grade];
   }
@@ -1035,8 +1045,9 @@ int64_t MagicItem(Char* c, int grade) {
     while (roll > kFamilies[grade][family]) ++family;
     int64_t coins = kLacking;
     if (family == kArmsArmour || family == kArmsWeapon) coins = MagicArms(c, grade, family == kArmsWeapon);
-    if (family == kRing || family == kWondrous) {
-      int specific = DrawSpecific(s, family == kRing ? 3 : -1, family == kRing ? kRingPrices[grade] : kWondrousPrices[grade]);
+    if (family != kArmsArmour && family != kArmsWeapon) {
+      const Band* band = family == kRing ? &kRingPrices[grade] : family == kWondrous ? &kWondrousPrices[grade] : nullptr;
+      int specific = DrawSpecific(s, kNamedFamilies[family], grade, band);
       if (specific > 0) coins = AddSpecific(c, specific) ? 0 : kGradeAverage[grade];
     }
     if (coins != kLacking) return coins;
@@ -1273,6 +1284,64 @@ void ItemTreasure(Char* c) {
     freeloga(scratch);
     freeloga(record);
   }
+}
+
+bool OfFamily(ItemFamily family, int kind) {
+  switch (family) {
+    case ItemFamily::kRing: return kind == 3;
+    case ItemFamily::kWondrous: return (kind >= 4 && kind <= 9) || kind == 12 || kind == 13 || kind == 21;
+    case ItemFamily::kPotion: return kind == 18 || kind == 19;
+    case ItemFamily::kRod: return kind == 17;
+    case ItemFamily::kScroll: return kind == 20;
+    case ItemFamily::kStaff: return kind == 16;
+    case ItemFamily::kWand: return kind == 15;
+    case ItemFamily::kArmour: return kind == 1;
+    case ItemFamily::kShield: return kind == 2;
+    case ItemFamily::kWeapon: return kind == 0 || kind == 11;
+  }
+  return false;
+}
+
+int SpecificKind(int specific) {
+  if (specific <= 0 || specific >= gSource.specificCount) return -1;
+  int base = gSource.specifics[specific].base;
+  return base >= 0 && base < gSource.equipmentCount ? gSource.equipment[base].equipType : -1;
+}
+
+// A spell of `level` on the list of class `cls`, weighed by the spells' weights; -1 for none.
+static int DrawListSpell(IsaacState* s, int cls, int level) {
+  int n = gSource.spellCount;
+  if (cls < 0 || n <= 0) return -1;
+  Scratch<int32_t, 1024> weights((size_t)n, 0);
+  bool any = false;
+  for (int i = 0; i < n; ++i) {
+    const SpellSource& x = gSource.spells[i];
+    if (x.Levels()[cls] != level) continue;
+    weights[(size_t)i] = std::max(1, x.probability);
+    any = true;
+  }
+  if (!any) return -1;
+  return AdvancedRand(s, n, weights.data(), 4, &gSource.spells[0].name.text, sizeof(SpellSource),
+                      "Zauber der Schriftrolle", 0, true, 0, false);
+}
+
+void MakeNamedItem(Char* c, CharItem& it, int spellClass) {
+  IsaacState* s = c->context.random;
+  const SpecificSource& x = gSource.specifics[it.specific];
+  if (x.charges > 0) it.charges = random(s, 1, x.charges, "Ladungen", 0);
+  if (SpecificKind(it.specific) != 20 || x.spellLevel < 0) return;
+  if (spellClass < 0) {
+    // The SRD's scrolls: arcane on 01-70, divine above; a wizard's or a cleric's spell.
+    thread_local uint32_t generation = ~0u;
+    thread_local int wizard = -1, cleric = -1;
+    if (generation != gSourceGeneration) {
+      wizard = FindByName(gSource.classes, gSource.classCount, "Magier", false, false);
+      cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker", false, false);
+      generation = gSourceGeneration;
+    }
+    spellClass = random(s, 1, 100, "Arkan oder göttlich (W%)", 0) <= 70 ? wizard : cleric;
+  }
+  it.spell = DrawListSpell(s, spellClass, x.spellLevel) + 1;
 }
 
 }  // namespace RUNTIME_NS

@@ -28,6 +28,16 @@ void ItemTreasure(Char* c);
 // under SRD 3.5 rather than at half its price.
 bool SellsAtFullValue(const CharItem& it);
 
+// The families of named items (rows of the specific item table) on the SRD's random
+// magic item tables, told apart by the kind of the row's base item.
+enum class ItemFamily { kRing, kWondrous, kPotion, kRod, kScroll, kStaff, kWand, kArmour, kShield, kWeapon };
+bool OfFamily(ItemFamily family, int kind);
+// The kind of a named item's base item, -1 for none.
+int SpecificKind(int specific);
+// What a named item gets when it is made: a wand's or staff's charges, a scroll's spell
+// (from the list of class `spellClass`; -1: the SRD's arcane or divine scroll).
+void MakeNamedItem(Char* c, CharItem& it, int spellClass);
+
 // Pays a price: a shortfall raises the budget and leaves the money at 0.
 void Pay(Char* c, int64_t price);
 

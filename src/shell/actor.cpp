@@ -249,7 +249,7 @@ struct Link {
 // and the SRD names of its effects ("+1 Longsword (Flaming)").
 std::string ItemName(const CharItem& it) {
   std::string name;
-  if (it.specific > 0 && it.specific < gSource.specificCount) return English(gSource.specifics[it.specific]);
+  if (it.specific > 0 && it.specific < gSource.specificCount) return NamedItem(it, true);
   if (it.equipment >= 0 && it.equipment < gSource.equipmentCount) name = English(gSource.equipment[it.equipment]);
   if (name.empty()) name = ItemLabel(it);
   if (it.enhancement > 0)

@@ -256,8 +256,27 @@ std::string ProtectionLabel(const CharItem& it) {
 }
 }  // namespace
 
+const SpellSource* ScrollSpell(const CharItem& it) {
+  return it.spell > 0 && it.spell <= gSource.spellCount ? &gSource.spells[it.spell - 1] : nullptr;
+}
+
+std::string NamedItem(const CharItem& it, bool english) {
+  std::string text;
+  if (const SpellSource* spell = ScrollSpell(it)) {
+    const SpecificSource& x = gSource.specifics[it.specific];
+    text = english ? std::string("Scroll of ") + SrdName(*spell)
+                   : Format("Schriftrolle: %s (Grad %d, ZS %d)", DisplayName(*spell), x.spellLevel, x.casterLevel);
+  } else if (it.specific > 0 && it.specific < gSource.specificCount) {
+    text = english ? SrdName(gSource.specifics[it.specific]) : DisplayName(gSource.specifics[it.specific]);
+  }
+  if (it.charges > 0) text += Format(english ? " (%d charges)" : " (%d Ladungen)", it.charges);
+  return text;
+}
+
 std::string ItemLabel(const CharItem& it) {
-  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? ProtectionLabel(it) : EquipmentName(it);
+  std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? ProtectionLabel(it)
+                     : it.charges > 0 || it.spell > 0                     ? NamedItem(it, false)
+                                                                          : EquipmentName(it);
   if (strstr(it.label, "Stück")) text += std::string(" (") + it.label + ")";
   if (it.enhancement > 0 && !strstr(it.label, "+")) text += Format(" +%d", it.enhancement);
   for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {

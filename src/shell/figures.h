@@ -82,6 +82,11 @@ const char* EquipmentKey(const CharItem& it);
 const char* EffectText(const CharItem& it, int k);
 // The shown name: label or equipment name, enhancement, effects.
 std::string ItemLabel(const CharItem& it);
+// The spell a scroll holds, null for none.
+const SpellSource* ScrollSpell(const CharItem& it);
+// A named item with what was drawn when it was made: "Schriftrolle: Feuerball (Grad 3,
+// ZS 5)", "Scroll of Fireball", "Zauberstab: Blitz (ZS 5) (37 Ladungen)", "... (37 charges)".
+std::string NamedItem(const CharItem& it, bool english);
 // Attack bonuses of a weapon the character fights with: iterative attacks in the main
 // hand, one attack in the other; none for a weapon not in use.
 std::vector<int> WeaponAttackBonuses(const Char* c, const CharItem& it);

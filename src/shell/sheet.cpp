@@ -475,6 +475,8 @@ void Export(Char* c, FILE* f) {
       fprintf(f, "NOSHIELD=1\n");
       noShieldWritten = true;
     }
+    if (it.charges > 0) fprintf(f, "EQUIPCHARGES=%d\n", it.charges);
+    if (const SpellSource* spell = ScrollSpell(it)) fprintf(f, "EQUIPSPELL=%s\n", spell->name.c_str());
     if (it.label[0]) fprintf(f, "EQUIPDESC=%s\n", it.label);
     fprintf(f, "EQUIPEND\n");
   }

@@ -266,7 +266,7 @@ std::string EnglishItem(const CharItem& it) {
   }
   std::string name;
   if (it.specific > 0 && it.specific < gSource.specificCount)
-    name = Small(SrdName(gSource.specifics[it.specific]));
+    name = Small(NamedItem(it, true));
   else
     name = e ? Small(SrdName(*e)) : std::string(label);
   if (int pieces = 0; sscanf(label, "%d Stück", &pieces) == 1) return name + Format(" (%d)", pieces);

@@ -1,0 +1,106 @@
+// What a character carries beside its worn gear (SRD 3.5): a few consumable and slotless
+// magic items of its kind, a cleric's wand, a wizard's scrolls, a rogue's potions.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+
+#include "generator/equipment.h"
+#include "generator/scratch.h"
+#include "generator/treasure.h"
+#include "random/decisions.h"
+#include "source/reader.h"
+#include "source/records.h"
+
+namespace RUNTIME_NS {
+
+namespace {
+
+constexpr int kMostCarried = 5;
+constexpr int kMostPotions = 4;
+
+// The families a character carries and how much each class group wants them
+// (fighter, arcane, rogue, divine).
+struct CarriedFamily {
+  ItemFamily family;
+  int32_t groups[4];
+};
+constexpr CarriedFamily kCarried[] = {
+    {ItemFamily::kPotion, {6, 2, 6, 3}}, {ItemFamily::kScroll, {0, 5, 1, 4}}, {ItemFamily::kWand, {0, 4, 1, 4}},
+    {ItemFamily::kStaff, {0, 1, 0, 1}},  {ItemFamily::kRod, {1, 1, 1, 1}},    {ItemFamily::kWondrous, {2, 2, 2, 2}},
+};
+constexpr int kFamilies = sizeof kCarried / sizeof kCarried[0];
+const char* const kFamilyNames[kFamilies] = {"Trank", "Schriftrolle", "Zauberstab", "Stab", "Zepter", "Wundersam"};
+
+// A casting class of the creature (its slot) whose list holds `spell` at a level it casts;
+// with spell -1 one that casts spells of `level`. -1 when none.
+int CastingSlot(const Char* c, int spell, int level) {
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
+    int cls = c->classes[s];
+    if (cls < 0 || cls >= gSource.classCount) continue;
+    int at = spell >= 0 ? gSource.spells[spell].Levels()[cls] : level;
+    if (at >= 0 && at <= 9 && c->spellsPerDay[s][at] > 0) return s;
+  }
+  return -1;
+}
+
+// Whether the creature can use a named item of the family: spell items only with the spell
+// on the list of a class that casts spells of its level (scrolls: of the scroll's level).
+bool Usable(const Char* c, ItemFamily family, const SpecificSource& x) {
+  if (family == ItemFamily::kWand) return x.spell >= 0 && CastingSlot(c, x.spell, 0) >= 0;
+  if (family == ItemFamily::kScroll) return x.spellLevel >= 0 && CastingSlot(c, -1, x.spellLevel) >= 0;
+  if (family == ItemFamily::kWondrous) return SpecificKind((int)(&x - gSource.specifics)) == 21;
+  return true;
+}
+
+// A named item of the family within `limit` gold, by the creature's class groups and the
+// item's SRD table widths; -1 for none.
+int DrawCarried(Char* c, ItemFamily family, int64_t limit) {
+  int n = gSource.specificCount;
+  Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
+  bool any = false;
+  for (int i = 1; i < n; ++i) {
+    const SpecificSource& x = gSource.specifics[i];
+    if (x.price <= 0 || x.price > limit || !OfFamily(family, SpecificKind(i)) || !Usable(c, family, x)) continue;
+    int64_t w = GroupWeight(c, x.groups) * std::max(1, x.grades[0] + x.grades[1] + x.grades[2]);
+    weights[(size_t)i] = (int32_t)std::min<int64_t>(w, 500000000);
+    any = any || w > 0;
+  }
+  if (!any) return -1;
+  return AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.specifics[0].name.text,
+                      sizeof(SpecificSource), "Mitgeführter Gegenstand", 0, true, 0, false);
+}
+
+}  // namespace
+
+void CarriedItems(Char* c) {
+  IsaacState* s = c->context.random;
+  int most = std::clamp(1 + c->Level / 4, 1, kMostCarried);
+  int count = random(s, 0, most, "Mitgeführte Gegenstände", 0);
+  for (int k = 0; k < count && c->itemCount < kMaxItems; ++k) {
+    int64_t limit = std::min<int64_t>(c->money, ItemCeiling(c));
+    int32_t weights[kFamilies];
+    for (int f = 0; f < kFamilies; ++f) weights[f] = (int32_t)GroupWeight(c, kCarried[f].groups);
+    int f = AdvancedRand(s, kFamilies, weights, 4, kFamilyNames, sizeof(const char*), "Art des mitgeführten Gegenstands", 0,
+                         true, 0, false);
+    if (f < 0) return;
+    int specific = DrawCarried(c, kCarried[f].family, limit);
+    if (specific <= 0) continue;
+    const SpecificSource& x = gSource.specifics[specific];
+    int number = c->itemCount++;
+    EquipItem(c, x.base, number, false);
+    CharItem& it = c->items[number];
+    it.specific = specific;
+    it.magic = 1;
+    int pieces = 1;
+    if (kCarried[f].family == ItemFamily::kPotion)
+      pieces = random(s, 1, (int)std::clamp<int64_t>(limit / x.price, 1, kMostPotions), "Anzahl?", 0);
+    if (pieces > 1) snprintf(it.label, sizeof it.label, "%d Stück", pieces);
+    it.value = x.price * pieces;
+    int slot = kCarried[f].family == ItemFamily::kScroll ? CastingSlot(c, -1, x.spellLevel) : -1;
+    MakeNamedItem(c, it, slot >= 0 ? c->classes[slot] : -1);
+    Pay(c, it.value);
+    RunSpecificScript(c, it);
+  }
+}
+
+}  // namespace RUNTIME_NS
