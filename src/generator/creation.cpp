@@ -335,7 +335,7 @@ int64_t CreateCreature(Char* c, int sub) {
       SpellsBeforeFeats(c);
       DoPowers(c);
       // Scrolls and wands need the spells the creature casts.
-      if (Srd35(c) && !c->noEquipment && c->drawnBudget > 0) CarriedItems(c);
+      if (Srd35(c) && c->kind == 0 && !c->noEquipment && c->drawnBudget > 0) CarriedItems(c);
       RestoreChooseEverything();
       DebugPrint(1, "\nTalente werden festgelegt\n");
       std::vector<int32_t> inherited;  // feats the class part takes over from its monster

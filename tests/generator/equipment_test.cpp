@@ -493,18 +493,31 @@ class WornItems : public generator_test::CreationFixture {};
 // item and the figures of the named items (abilities 0 to 5 = Str, Dex, Con, Int, Wis, Cha).
 struct NamedItem {
   const char* name;
-  int ability, enhancement, natural, resistance, luck, spellResistance;
+  int ability, enhancement, natural, resistance, luck, spellResistance, deflection;
 };
 const NamedItem kNamedItems[] = {
-    {"OgerkraftHandschuhe", 0, 2, 0, 0, 0, 0},    {"GürtelDerRiesenstärke", 0, 4, 0, 0, 0, 0},
-    {"HandschuheDerGeschicklichkeit", 1, 2, 0, 0, 0, 0}, {"AmulettDerGesundheit", 2, 2, 0, 0, 0, 0},
-    {"StirnbandDesIntellekts", 3, 2, 0, 0, 0, 0}, {"PeriaptDerWeisheit", 4, 2, 0, 0, 0, 0},
-    {"UmhangDesCharismas", 5, 2, 0, 0, 0, 0},     {"AmulettDerNatürlichenRüstung", -1, 0, 1, 0, 0, 0},
-    {"ResistenzUmhang", -1, 0, 0, 1, 0, 0},       {"RobeDerSterne", -1, 0, 0, 0, 1, 0},
-    {"Glücksklinge", -1, 0, 0, 0, 1, 0},          {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0},
-    {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0}, {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0},
-    {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21}, {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20},
-    {"Magierrobe", -1, 0, 0, 4, 0, 18},
+    {"OgerkraftHandschuhe", 0, 2, 0, 0, 0, 0, 0},    {"GürtelDerRiesenstärke", 0, 4, 0, 0, 0, 0, 0},
+    {"HandschuheDerGeschicklichkeit", 1, 2, 0, 0, 0, 0, 0}, {"AmulettDerGesundheit", 2, 2, 0, 0, 0, 0, 0},
+    {"StirnbandDesIntellekts", 3, 2, 0, 0, 0, 0, 0}, {"PeriaptDerWeisheit", 4, 2, 0, 0, 0, 0, 0},
+    {"UmhangDesCharismas", 5, 2, 0, 0, 0, 0, 0},     {"AmulettDerNatürlichenRüstung", -1, 0, 1, 0, 0, 0, 0},
+    {"ResistenzUmhang", -1, 0, 0, 1, 0, 0, 0},       {"RobeDerSterne", -1, 0, 0, 0, 1, 0, 0},
+    {"Glücksklinge", -1, 0, 0, 0, 1, 0, 0},          {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0, 0},
+    {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0, 0}, {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0, 0},
+    {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21, 0}, {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20, 0},
+    {"Magierrobe", -1, 0, 0, 4, 0, 18, 0},
+    {"GürtelDerRiesenstärke6", 0, 6, 0, 0, 0, 0, 0},
+    {"HandschuheDerGeschicklichkeit4", 1, 4, 0, 0, 0, 0, 0}, {"HandschuheDerGeschicklichkeit6", 1, 6, 0, 0, 0, 0, 0},
+    {"AmulettDerGesundheit4", 2, 4, 0, 0, 0, 0, 0},  {"AmulettDerGesundheit6", 2, 6, 0, 0, 0, 0, 0},
+    {"StirnbandDesIntellekts4", 3, 4, 0, 0, 0, 0, 0}, {"StirnbandDesIntellekts6", 3, 6, 0, 0, 0, 0, 0},
+    {"PeriaptDerWeisheit4", 4, 4, 0, 0, 0, 0, 0},    {"PeriaptDerWeisheit6", 4, 6, 0, 0, 0, 0, 0},
+    {"UmhangDesCharismas4", 5, 4, 0, 0, 0, 0, 0},    {"UmhangDesCharismas6", 5, 6, 0, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung2", -1, 0, 2, 0, 0, 0, 0}, {"AmulettDerNatürlichenRüstung3", -1, 0, 3, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung4", -1, 0, 4, 0, 0, 0, 0}, {"AmulettDerNatürlichenRüstung5", -1, 0, 5, 0, 0, 0, 0},
+    {"ResistenzUmhang2", -1, 0, 0, 2, 0, 0, 0},      {"ResistenzUmhang3", -1, 0, 0, 3, 0, 0, 0},
+    {"ResistenzUmhang4", -1, 0, 0, 4, 0, 0, 0},      {"ResistenzUmhang5", -1, 0, 0, 5, 0, 0, 0},
+    {"RingDesSchutzes1", -1, 0, 0, 0, 0, 0, 1},   {"RingDesSchutzes2", -1, 0, 0, 0, 0, 0, 2},
+    {"RingDesSchutzes3", -1, 0, 0, 0, 0, 0, 3},   {"RingDesSchutzes4", -1, 0, 0, 0, 0, 0, 4},
+    {"RingDesSchutzes5", -1, 0, 0, 0, 0, 0, 5},
 };
 // Named armours and shields and their enhancement.
 const std::map<std::string, int> kNamedArmour = {
@@ -568,6 +581,7 @@ ItemBonuses WornBonuses(const Char* c) {
       b.resistance = std::max(b.resistance, n.resistance);
       b.luck = std::max(b.luck, n.luck);
       b.spellResistance = std::max(b.spellResistance, n.spellResistance);
+      b.deflection = std::max(b.deflection, n.deflection);
     }
     if (name == "ZwergenGürtel" && !dwarf) b.ability[2] = std::max(b.ability[2], 2);
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {

@@ -86,6 +86,9 @@ std::string Compare(const std::vector<std::string>& records, const json& actor) 
     (item["system"].contains("originalWeaponId") || item["name"] == "Unarmed Strike" ? actorWeapons : actorNaturals)
         .push_back(dice);
   }
+  // The unarmed strike may stand before or after the weapons.
+  std::sort(actorWeapons.begin(), actorWeapons.end());
+  std::sort(weaponDice.begin(), weaponDice.end());
   if (actorWeapons != weaponDice)
     faults << "weapon attacks " << json(actorWeapons) << " vs " << json(weaponDice) << "\n";
   if (actorNaturals != naturalDice)

@@ -266,9 +266,9 @@ TEST_F(ShippedData, ReferencesResolveToTheRowsTheyName) {
   }
 }
 
-// Every named magic item sits on a real base item that can carry it (no goods, no
-// ammunition), costs more than that base, whose price the purchase deducts, and is
-// wanted by at least one class group; row 0 is the never-chosen placeholder.
+// Every named magic item sits on a real base item that can carry it (no goods), costs more
+// than that base, whose price the purchase deducts, and is wanted by at least one class
+// group or found in hoards; row 0 is the never-chosen placeholder.
 TEST_F(ShippedData, SpecificItemsNameTheirBaseAndCostMoreThanIt) {
   ASSERT_GE(gSource.specificCount, 1);
   EXPECT_TRUE(gSource.specifics[0].name == "KeinGegenstand");
@@ -281,14 +281,14 @@ TEST_F(ShippedData, SpecificItemsNameTheirBaseAndCostMoreThanIt) {
     EXPECT_GT(s.price, 0) << s.name.c_str();
     EXPECT_GT(s.price, e.price) << s.name.c_str() << " on " << e.name.c_str();
     EXPECT_NE(e.equipType, 10) << s.name.c_str();
-    EXPECT_NE(e.equipType, 11) << s.name.c_str();
     int weight = 0;
     for (int g = 0; g < 4; ++g) {
       EXPECT_GE(s.groups[g], 0) << s.name.c_str();
       EXPECT_LE(s.groups[g], 10) << s.name.c_str();
       weight += s.groups[g];
     }
-    EXPECT_GT(weight, 0) << s.name.c_str();
+    // Bracers of armour are bought by their own rule, never as a named item: a hoard finds them.
+    EXPECT_TRUE(weight > 0 || s.grades[0] + s.grades[1] + s.grades[2] > 0) << s.name.c_str();
   }
 }
 
