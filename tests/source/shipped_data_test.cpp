@@ -356,3 +356,23 @@ TEST(MonsterText, SpellResistanceLeavesTheTextWithItsLine) {
     EXPECT_STREQ(text.c_str(), k.rest);
   }
 }
+
+// The game master's list of magic items by English name names every row with its key and
+// price (scripts/magic-items-doc.py writes it from the table).
+TEST_F(ShippedData, MagicItemListNamesEveryItem) {
+  std::ifstream in(SCHMIEDE_SOURCE_DIR "/docs/data/magic-items.md");
+  ASSERT_TRUE(in) << "docs/data/magic-items.md";
+  std::map<std::string, std::string> listed;  // key -> the row
+  for (std::string line; std::getline(in, line);) {
+    size_t open = line.find("| `"), close = line.find("` |");
+    if (open != std::string::npos && close != std::string::npos) listed[line.substr(open + 3, close - open - 3)] = line;
+  }
+  EXPECT_EQ(listed.size(), (size_t)gSource.specificCount - 1);
+  for (int i = 1; i < gSource.specificCount; ++i) {
+    const SpecificSource& s = gSource.specifics[i];
+    auto row = listed.find(s.name.c_str());
+    ASSERT_NE(row, listed.end()) << s.name.c_str() << ": run scripts/magic-items-doc.py";
+    EXPECT_EQ(row->second.rfind("| " + std::string(s.srd.c_str()) + " |", 0), 0u) << row->second;
+    EXPECT_NE(row->second.find("` | " + std::to_string(s.price) + " |"), std::string::npos) << row->second;
+  }
+}
