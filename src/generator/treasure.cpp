@@ -930,25 +930,38 @@ void RollValuables(Char* c, const Valuable (&table)[N], int count, const char* l
 
 // A named item of a family whose row stands on the grade's SRD table, drawn by the widths
 // of the rows' d% ranges; when no row of the family has a width there, one whose price lies
-// in the band (none: no band) with equal weight. -1 when there is none.
+// in the band (none: no band) with equal weight. -1 when there is none. The weights depend
+// on the table alone: they are made once per family and grade.
 int DrawSpecific(IsaacState* s, ItemFamily family, int grade, const Band* band) {
-  int n = gSource.specificCount;
-  Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
-  bool widths = false;
-  for (int i = 1; i < n && !widths; ++i)
-    widths = gSource.specifics[i].grades[grade] > 0 && OfFamily(family, SpecificKind(i));
-  bool any = false;
-  for (int i = 1; i < n; ++i) {
-    const SpecificSource& x = gSource.specifics[i];
-    if (!OfFamily(family, SpecificKind(i))) continue;
-    if (widths) {
-      weights[(size_t)i] = x.grades[grade];
-    } else if (band && x.price >= band->low && x.price <= band->high) {
-      weights[(size_t)i] = 1;
-    }
-    any = any || weights[(size_t)i] > 0;
+  thread_local uint32_t generation = ~0u;
+  thread_local std::vector<int32_t> tables[kFamilyCount][3];
+  thread_local bool any[kFamilyCount][3];
+  thread_local const SpecificSource* table = nullptr;
+  const int n = gSource.specificCount, f = (int)family;
+  if (generation != gSourceGeneration || table != gSource.specifics) {
+    for (auto& grades : tables)
+      for (auto& t : grades) t.clear();
+    generation = gSourceGeneration;
+    table = gSource.specifics;
   }
-  if (!any) return -1;
+  std::vector<int32_t>& weights = tables[f][grade];
+  if (weights.empty()) {
+    weights.assign((size_t)std::max(n, 1), 0);
+    bool widths = false;
+    for (int i = 1; i < n && !widths; ++i)
+      widths = gSource.specifics[i].grades[grade] > 0 && OfFamily(family, SpecificKind(i));
+    any[f][grade] = false;
+    for (int i = 1; i < n; ++i) {
+      const SpecificSource& x = gSource.specifics[i];
+      if (!OfFamily(family, SpecificKind(i))) continue;
+      if (widths)
+        weights[(size_t)i] = x.grades[grade];
+      else if (band && x.price >= band->low && x.price <= band->high)
+        weights[(size_t)i] = 1;
+      any[f][grade] = any[f][grade] || weights[(size_t)i] > 0;
+    }
+  }
+  if (!any[f][grade]) return -1;
   return AdvancedRand(s, n, weights.data(), 4, &gSource.specifics[0].name.text, sizeof(SpecificSource),
                       "Gegenstand wählen!", 0, true, 0, false);
 }

@@ -31,6 +31,7 @@ bool SellsAtFullValue(const CharItem& it);
 // The families of named items (rows of the specific item table) on the SRD's random
 // magic item tables, told apart by the kind of the row's base item.
 enum class ItemFamily { kRing, kWondrous, kPotion, kRod, kScroll, kStaff, kWand, kArmour, kShield, kWeapon };
+constexpr int kFamilyCount = 10;
 bool OfFamily(ItemFamily family, int kind);
 // The kind of a named item's base item, -1 for none.
 int SpecificKind(int specific);

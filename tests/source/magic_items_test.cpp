@@ -1,0 +1,214 @@
+// The shipped named magic items against the SRD's random tables and price lists: every table
+// row is there, the d% widths of each grade fill the die, and prices, spells and charges are
+// the SRD's.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "generator/source_fixture.h"
+#include "generator/treasure.h"
+
+using namespace debugspace;
+
+namespace {
+
+class MagicItems : public generator_test::SourceFixture {
+ protected:
+  static int BySrdName(const std::string& name) {
+    for (int i = 1; i < gSource.specificCount; ++i)
+      if (name == gSource.specifics[i].srd.c_str()) return i;
+    return -1;
+  }
+  // The lowest level at which any class or domain casts the spell, 99 when none does.
+  static int LowestListLevel(int spell) {
+    const SpellSource& x = gSource.spells[spell];
+    int lowest = x.domainCount > 0 ? x.domainLevel : 99;
+    for (int k = 0; k < gSource.classCount; ++k)
+      if (x.Levels()[k] >= 0 && x.Levels()[k] < lowest) lowest = x.Levels()[k];
+    return lowest;
+  }
+};
+
+// Rows of each SRD random table and the width its minor, medium and major table gives the
+// family (0: the SRD has no table of that grade for it).
+TEST_F(MagicItems, EveryTableRowIsARowAndTheWidthsFillTheDie) {
+  struct Family {
+    const char* name;
+    ItemFamily family;
+    int rows;
+    int widths[3];
+  };
+  const Family kFamilies[] = {
+      {"rings", ItemFamily::kRing, 46, {100, 100, 100}},
+      {"wondrous items", ItemFamily::kWondrous, 100 + 100 + 100, {100, 100, 100}},
+      {"potions and oils", ItemFamily::kPotion, 85, {100, 100, 100}},
+      {"wands", ItemFamily::kWand, 81, {100, 100, 100}},
+      {"staffs", ItemFamily::kStaff, 21, {0, 100, 100}},
+      {"rods", ItemFamily::kRod, 36, {0, 100, 100}},
+      {"scrolls (one row a spell level)", ItemFamily::kScroll, 10, {100, 100, 100}},
+      {"specific weapons", ItemFamily::kWeapon, 34, {100, 100, 100}},
+      {"specific armours", ItemFamily::kArmour, 12, {100, 100, 100}},
+      {"specific shields", ItemFamily::kShield, 8, {100, 100, 100}},
+  };
+  int all = 0;
+  for (const Family& f : kFamilies) {
+    int rows = 0, widths[3] = {};
+    for (int i = 1; i < gSource.specificCount; ++i) {
+      if (!OfFamily(f.family, SpecificKind(i))) continue;
+      ++rows;
+      for (int g = 0; g < 3; ++g) widths[g] += gSource.specifics[i].grades[g];
+    }
+    all += rows;
+    EXPECT_EQ(rows, f.rows) << f.name;
+    for (int g = 0; g < 3; ++g) EXPECT_EQ(widths[g], f.widths[g]) << f.name << ", grade " << g;
+  }
+  EXPECT_EQ(all, gSource.specificCount - 1) << "a named item outside every family";
+}
+
+// Market prices typed from the SRD's tables; where a table and the item's entry disagree, the
+// entry's (assassin's dagger).
+TEST_F(MagicItems, PricesAreTheSrds) {
+  struct Price {
+    const char* srd;
+    int gp;
+  };
+  const Price kPrices[] = {
+      {"Ring of Feather Falling", 2200},
+      {"Ring of Sustenance", 2500},
+      {"Ring of Counterspells", 4000},
+      {"Ring of the Ram", 8600},
+      {"Ring of Animal Friendship", 10800},
+      {"Ring of Chameleon Power", 12700},
+      {"Ring of Protection +3", 18000},
+      {"Ring of Blinking", 27000},
+      {"Ring of Three Wishes", 97950},
+      {"Ring of Spell Turning", 98280},
+      {"Ring of Djinni Calling", 125000},
+      {"Ring of Major Spell Storing", 200000},
+      {"Cloak of Resistance +1", 1000},
+      {"Hat of Disguise", 1800},
+      {"Necklace of Fireballs Type II", 2700},
+      {"Eyes of the Eagle", 2500},
+      {"Gauntlets of Ogre Power", 4000},
+      {"Boots of Speed", 12000},
+      {"Periapt of Wound Closure", 15000},
+      {"Amulet of Natural Armor +3", 18000},
+      {"Cloak of Resistance +5", 25000},
+      {"Belt of Giant Strength +6", 36000},
+      {"Wings of Flying", 54000},
+      {"Bracers of Armor +8", 64000},
+      {"Mantle of Spell Resistance", 90000},
+      {"Helm of Brilliance", 125000},
+      {"Feather Token (Anchor)", 50},
+      {"Handy Haversack", 2000},
+      {"Bag of Holding Type I", 2500},
+      {"Rope of Climbing", 3000},
+      {"Clear Spindle Ioun Stone", 4000},
+      {"Bag of Holding Type IV", 10000},
+      {"Carpet of Flying (5 ft. by 5 ft.)", 20000},
+      {"Portable Hole", 20000},
+      {"Crystal Ball with Detect Thoughts", 51000},
+      {"Manual of Gainful Exercise +5", 137500},
+      {"Efreeti Bottle", 145000},
+      {"Cubic Gate", 164000},
+      {"Mirror of Life Trapping", 200000},
+      {"Potion of Cure Light Wounds", 50},
+      {"Oil of Bless Weapon", 100},
+      {"Potion of Enlarge Person", 250},
+      {"Potion of Shield of Faith +3", 300},
+      {"Potion of Barkskin +3", 600},
+      {"Potion of Resist Energy 20", 700},
+      {"Potion of Good Hope", 1050},
+      {"Potion of Protection from Arrows 15/Magic", 1500},
+      {"Oil of Magic Vestment +5", 3000},
+      {"Wand of Detect Magic", 375},
+      {"Wand of Magic Missile (3rd)", 2250},
+      {"Wand of Web", 4500},
+      {"Wand of Charm Person, Heightened (3rd-Level Spell)", 11250},
+      {"Wand of Searing Light (6th)", 13500},
+      {"Wand of Dispel Magic (10th)", 22500},
+      {"Wand of Stoneskin", 33500},
+      {"Staff of Charming", 16500},
+      {"Staff of Healing", 27750},
+      {"Staff of the Woodlands", 101250},
+      {"Staff of Power", 211000},
+      {"Immovable Rod", 5000},
+      {"Rod of Cancellation", 11000},
+      {"Lesser Metamagic Rod of Quicken", 35000},
+      {"Rod of Lordly Might", 70000},
+      {"Greater Metamagic Rod of Quicken", 170000},
+      {"Scroll (0-level spell)", 13},  // 12 gp 5 sp, rounded up
+      {"Scroll (3rd-level spell)", 375},
+      {"Scroll (9th-level spell)", 3825},
+      {"Sleep Arrow", 132},
+      {"Assassin's Dagger", 18302},
+      {"Luck Blade (3 wishes)", 142960},
+      {"Oathbow", 25600},
+      {"Mithral Shirt", 1100},
+      {"Demon Armor", 52260},
+      {"Darkwood Buckler", 205},
+      {"Absorbing Shield", 50170},
+  };
+  for (const Price& p : kPrices) {
+    int i = BySrdName(p.srd);
+    ASSERT_GE(i, 1) << "no row named " << p.srd;
+    EXPECT_EQ(gSource.specifics[i].price, p.gp) << p.srd;
+  }
+}
+
+// Spell items hold a spell the item may hold (potions up to 3rd level, wands up to 4th),
+// priced by the SRD's formula: spell level × caster level × 50 gp a potion, 750 gp a wand,
+// 25 gp a scroll (a 0-level spell counts half), plus a wand's material components. Wands and
+// staffs have 50 charges, nothing else has any.
+TEST_F(MagicItems, SpellItemsChargesAndFormulaPrices) {
+  struct Kind {
+    ItemFamily family;
+    const char* name;
+    int highest, perLevel, charges;
+  };
+  const Kind kKinds[] = {
+      {ItemFamily::kPotion, "potion", 3, 50, 0}, {ItemFamily::kWand, "wand", 4, 750, 50},
+      {ItemFamily::kScroll, "scroll", 9, 25, 0}, {ItemFamily::kStaff, "staff", -1, 0, 50},
+      {ItemFamily::kRing, "ring", -1, 0, 0},     {ItemFamily::kWondrous, "wondrous", -1, 0, 0},
+      {ItemFamily::kRod, "rod", -1, 0, 0},       {ItemFamily::kWeapon, "weapon", -1, 0, 0},
+      {ItemFamily::kArmour, "armour", -1, 0, 0}, {ItemFamily::kShield, "shield", -1, 0, 0},
+  };
+  // The 50 charges' diamond dust (100 gp a casting) and granite and diamond dust (250 gp).
+  const struct {
+    const char* srd;
+    int gp;
+  } kComponents[] = {{"Wand of Restoration", 5000}, {"Wand of Stoneskin", 12500}};
+  int scrollLevels = 0;
+  for (int i = 1; i < gSource.specificCount; ++i) {
+    const SpecificSource& x = gSource.specifics[i];
+    const Kind* kind = nullptr;
+    for (const Kind& k : kKinds)
+      if (OfFamily(k.family, SpecificKind(i))) kind = &k;
+    ASSERT_NE(kind, nullptr) << x.name.c_str();
+    SCOPED_TRACE(std::string(kind->name) + " " + x.name.c_str());
+    EXPECT_EQ(x.charges, kind->charges);
+    if (kind->highest < 0) {
+      EXPECT_EQ(x.spellLevel, -1);
+      continue;
+    }
+    EXPECT_GE(x.spellLevel, 0);
+    EXPECT_LE(x.spellLevel, kind->highest);
+    if (kind->family == ItemFamily::kScroll) {
+      scrollLevels |= 1 << x.spellLevel;
+    } else {
+      ASSERT_GE(x.spell, 0);
+      ASSERT_LT(x.spell, gSource.spellCount);
+      // The SRD's wand table prices daylight as the 2nd-level spell it no longer is.
+      int priced = x.srd == "Wand of Daylight" ? 3 : x.spellLevel;
+      EXPECT_LE(LowestListLevel(x.spell), priced) << gSource.spells[x.spell].name.c_str();
+    }
+    double price = (x.spellLevel ? x.spellLevel : 0.5) * x.casterLevel * kind->perLevel;
+    for (const auto& c : kComponents)
+      if (x.srd == c.srd) price += c.gp;
+    EXPECT_EQ(x.price, (int)std::ceil(price)) << "level " << x.spellLevel << ", caster level " << x.casterLevel;
+  }
+  EXPECT_EQ(scrollLevels, (1 << 10) - 1) << "a scroll row for each spell level 0 to 9";
+}
+
+}  // namespace
