@@ -31,13 +31,27 @@ constexpr CarriedFamily kCarried[] = {
 constexpr int kFamilies = sizeof kCarried / sizeof kCarried[0];
 const char* const kFamilyNames[kFamilies] = {"Trank", "Schriftrolle", "Zauberstab", "Stab", "Zepter", "Wundersam"};
 
-// A casting class of the creature (its slot) whose list holds `spell` at a level it casts;
-// with spell -1 one that casts spells of `level`. -1 when none.
+// The level at which the creature's domains grant `spell`, -1 when they do not.
+int DomainLevel(const Char* c, const SpellSource& x) {
+  for (int e = 0; e < x.domainCount && e < 2; ++e)
+    for (int d = 0; d < c->domainCount && d < 16; ++d)
+      if (x.domains[e] >= 0 && x.domains[e] == c->domains[d]) return x.DomainLevel(e);
+  return -1;
+}
+
+// A casting class of the creature (its slot) whose list holds `spell` at a level it casts
+// (a class with domains also its domain spells); with spell -1 one that casts spells of
+// `level`. -1 when none.
 int CastingSlot(const Char* c, int spell, int level) {
   for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) {
-    int cls = c->classes[s];
-    if (cls < 0 || cls >= gSource.classCount) continue;
-    int at = spell >= 0 ? gSource.spells[spell].Levels()[cls] : level;
+    const CharSource* k = ClassAt(c->classes[s]);
+    if (!k) continue;
+    int at = level;
+    if (spell >= 0) {
+      const SpellSource& x = gSource.spells[spell];
+      at = x.Levels()[c->classes[s]];
+      if (at < 0 && k->domains > 0) at = DomainLevel(c, x);
+    }
     if (at >= 0 && at <= 9 && c->spellsPerDay[s][at] > 0) return s;
   }
   return -1;

@@ -29,6 +29,11 @@ bool OnOwnList(const Char* c, int spell, int level) {
     int at = gSource.spells[spell].Levels()[cls];
     if (at >= 0 && (level < 0 || at == level)) return true;
   }
+  // A cleric's domains add their spells to his list.
+  const SpellSource& x = gSource.spells[spell];
+  for (int e = 0; e < x.domainCount && e < 2; ++e)
+    for (int d = 0; d < c->domainCount && d < 16; ++d)
+      if (x.domains[e] >= 0 && x.domains[e] == c->domains[d] && level < 0) return true;
   return false;
 }
 
