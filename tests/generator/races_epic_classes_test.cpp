@@ -2,7 +2,7 @@
 // of whole creations. The figures are the SRD's, typed in.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -16,7 +16,7 @@ using namespace debugspace;
 
 namespace {
 
-class PsionicRaces : public generator_test::CreationFixture {
+class RacesAndEpicClasses : public generator_test::CreationFixture {
  protected:
   void Build(Char* c, RuleSet rules, int cr) {
     UseRules(rules);
@@ -77,7 +77,7 @@ const RaceTraits kTraits[] = {
 
 // Psionic races turn up among characters of both rule sets, rarer than the core races and
 // more often among psionic characters; what they bring shows on the built creature.
-TEST_F(PsionicRaces, AppearRarelyMoreOftenAmongPsionicCharactersWithTheirTraits) {
+TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheirTraits) {
   Char* c = new Char();
   Wire(c);
   std::map<std::string, int> seen;
@@ -167,7 +167,7 @@ const EpicClass kEpic[] = {
 
 // Epic characters (CR 21-30) take the epic prestige classes only as epic characters and
 // with every requirement met.
-TEST_F(PsionicRaces, EpicPrestigeClassesOnlyWithTheirRequirements) {
+TEST_F(RacesAndEpicClasses, EpicPrestigeClassesOnlyWithTheirRequirements) {
   Char* c = new Char();
   Wire(c);
   std::set<std::string> taken;
