@@ -62,7 +62,10 @@ const ClassRule kClassRules[] = {{"Paladin", 1 << 0},
                                  {"ArkanerBetrüger", kEveryAlignment & ~kLawful},
                                  {"ZwergischerVerteidiger", kLawful},
                                  {"Pyrokinet", kChaotic},
-                                 {"Kriegsgeist", kEveryAlignment & ~kChaotic}};
+                                 {"Kriegsgeist", kEveryAlignment & ~kChaotic},
+                                 {"Häscher", kLawful},
+                                 {"EpischerUnterwanderer", kEveryAlignment & ~kChaotic},
+                                 {"UnionsWächter", kLawful}};
 // A cleric's alignment domains.
 const ClassRule kDomainRules[] = {{"Gutes", kGood}, {"Böses", kEvil}, {"Ordnung", kLawful}, {"Chaos", kChaotic}};
 
@@ -202,6 +205,13 @@ int32_t AllowedAlignments(const Char* c, bool* conflict) {
       *conflict = true;
   }
   return allowed;
+}
+
+bool AlignmentAllowsClass(const Char* c, int cls) {
+  const Rows& rows = RowsOfRules();
+  for (size_t i = 0; i < std::size(kClassRules); ++i)
+    if (cls >= 0 && cls == rows.classes[i]) return (AllowedAlignments(c) & kClassRules[i].set) != 0;
+  return true;
 }
 
 void DrawAlignment(Char* c, IsaacState* state, int32_t required) {

@@ -37,6 +37,9 @@ bool ParseAlignmentLine(const char* field, AlignmentLine* out, std::string* bad)
 // decides. *conflict (if given) tells whether a class had to give way.
 int32_t AllowedAlignments(const Char* c, bool* conflict = nullptr);
 
+// Whether an alignment the class allows is left by the creature's classes so far.
+bool AlignmentAllowsClass(const Char* c, int cls);
+
 // Draws the creature's alignment from its tendency within the allowed set and
 // `required` (a fiendish servant: evil) on `state`; one possible alignment is taken
 // without a draw.

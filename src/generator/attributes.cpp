@@ -264,8 +264,9 @@ void ChooseRace(Char* c) {
 }
 
 int RaceCRModifier(const Char* c, int levelAdjustment) {
-  // The races of the table with a level adjustment (duergar, drow, svirfneblin) are the
-  // SRD's that add +1 to the CR of a character with class levels, PC or NPC classes.
+  // The races of the table with a level adjustment (duergar, drow, svirfneblin, dromite,
+  // half-giant) are the SRD's that add +1 to the CR of a character with class levels, PC
+  // or NPC classes.
   if (Srd35(c)) return levelAdjustment > 0 ? 1 : 0;
   return levelAdjustment;
 }

@@ -50,6 +50,24 @@ int MostWeighted(const CharSource& k) {
   return best;
 }
 
+// A psionic class is one that can learn Psicraft: the psionic skills are 0 for every
+// class without psionics (the soulknife and the pyrokineticist manifest nothing, yet
+// count).
+bool PsionicClass(int cls) {
+  int psicraft = FindByName(gSource.skills, gSource.skillCount, "Psikunde", false, false);
+  if (psicraft < 0 || cls < 0 || cls >= gSource.classCount) return false;
+  const int32_t* per = gSource.skills[psicraft].ClassSkill();
+  return per && per[cls] > 0;
+}
+
+// The race is drawn before the classes: a psionic race favours the psionic classes
+// instead, which makes it likelier among psionic characters.
+int32_t RaceClassFactor(const Char* c, int cls) {
+  if (c->race < 0 || c->race >= gSource.raceCount) return 1;
+  int32_t factor = gSource.races[c->race].psiFactor;
+  return factor > 1 && PsionicClass(cls) ? factor : 1;
+}
+
 int Draw(Char* c, const ClassWeights& weights, const char* label) {
   return AdvancedRand(c->context.random, gSource.classCount, weights.data(), 4, &gSource.classes[0].name.text,
                       sizeof(CharSource), label, 0, true, 0, false);
@@ -91,7 +109,8 @@ void RandClass(Char* c, int method, int slot, int* count) {
   if (gInput.ChooseClass) gDecide.chooseEverything = true;
   ClassWeights weights((size_t)n, 0);
   for (int k = 0; k < n; ++k)
-    if (!HasClass(c, k, slot) && gSource.classes[k].npc == c->npcClasses) weights[(size_t)k] = gSource.classes[k].probability;
+    if (!HasClass(c, k, slot) && gSource.classes[k].npc == c->npcClasses)
+      weights[(size_t)k] = gSource.classes[k].probability * RaceClassFactor(c, k);
 
   if (method == 1 && slot == 0 && !c->mixedPart) {
     for (int k = 0; k < n; ++k)

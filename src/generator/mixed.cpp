@@ -221,7 +221,7 @@ void MergeMixed(Char* m, Char* p) {
   m->hitPoints += p->hitPoints;
   m->hitDieRolls += p->hitDieRolls;
   m->TP += p->TP - p->inheritedTP;
-  m->Range = m->Range - 9 + p->Range;
+  m->Range = std::max(m->Range - 9 + p->Range, 0.0f);  // a swimmer of 5 ft on land keeps no less than none
   // Domains.
   int at = 0;
   while (at < 16 && m->domains[at] >= 0) ++at;

@@ -1,6 +1,11 @@
 #include "generator/rules.h"
+
+#include <algorithm>
+#include <vector>
 #include "generator/skills.h"
 
+#include "generator/alignment.h"
+#include "generator/feats.h"
 #include "generator/powers.h"
 
 #include "launcher/process.h"
@@ -73,6 +78,13 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
         break;
       }
       case Op('G', 'A'): pass = c->GA >= arg(); break;
+      case Op('E', 'A'): {
+        // With the epic attack bonus: a class counts the levels before it, a feat the
+        // character's level.
+        int epic = std::max((level > 0 ? level : c->Level) - 20, 0);
+        pass = c->GA + (epic + 1) / 2 >= arg();
+        break;
+      }
       case Op('C', 'L'): {
         int pairs = arg();
         pass = false;
@@ -125,9 +137,41 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
   return true;
 }
 
+namespace {
+
+// The feats the classes demand (FeatReq) fill the first feat slots: the classes chosen so
+// far and the new one must not demand more than the character's general and epic feat
+// slots hold (bonus feats are not counted), or the last demands would go without.
+bool DemandedFeatsFit(const Char* c, int cls) {
+  std::vector<int32_t> demanded;
+  int groups = 0;
+  auto take = [&](int k) {
+    const CharSource* x = ClassAt(k);
+    const int32_t* w = x ? x->featList.Code() : nullptr;
+    for (int i = 1; w && i <= w[0]; ++i) {
+      if (w[i] < 0) {
+        if (i + 1 <= w[0]) groups += w[++i];
+      } else if (std::find(demanded.begin(), demanded.end(), w[i]) == demanded.end()) {
+        demanded.push_back(w[i]);
+      }
+    }
+  };
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s) take(c->classes[s]);
+  take(cls);
+  int human = Known().human;
+  int slots = std::min(c->Level, 20) / 3 + 1 + std::max(c->Level - 18, 0) / 3;
+  if (human >= 0 && c->race == human && !c->mixedPart) ++slots;
+  return (int)demanded.size() + groups <= slots;
+}
+
+}  // namespace
+
 bool ClassPrerequisitesMet(Char* c, int cls, int levelTotal) {
   const CharSource& k = gSource.classes[cls];
   if (!CheckRules(c, -1, c->featCount, k.requirement.Code(), levelTotal, nullptr)) return false;
+  if (!DemandedFeatsFit(c, cls)) return false;
+  // A prestige class's alignment is a prerequisite: the classes before must leave one.
+  if (k.prestige && !AlignmentAllowsClass(c, cls)) return false;
   return PrestigeSkillRanksReachable(c, cls, levelTotal);
 }
 

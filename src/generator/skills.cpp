@@ -266,14 +266,25 @@ void CalculateSkills(Char* c, int mode) {
               if (code[i] >= 0 && code[i] < n) wanted[(size_t)code[i]] = std::max(wanted[(size_t)code[i]], code[i + 1]);
           }
       }
+      auto pending = [&](int s) {
+        int required = wanted[(size_t)s], st = status[(size_t)s];
+        if (required <= 0 || bought[(size_t)s] || (st != 1 && st != 2 && !(srd && st == 3))) return 0;
+        return st >= 2 ? std::min(required, cap) : 2 * std::min(required, cap / 2);
+      };
+      // SRD 3.5: the points the later demands need are kept for them.
+      int reserve = 0;
+      if (srd)
+        for (int s = 0; s < n; ++s) reserve += pending(s);
       for (int s = 0; s < n; ++s) {
         int required = wanted[(size_t)s];
         int32_t& st = status[(size_t)s];
+        if (srd) reserve -= pending(s);
         if (required <= 0 || bought[(size_t)s] || (st != 1 && st != 2 && !(srd && st == 3))) continue;
         if (st >= 2) {
           FormatLabel(label, sizeof label, "Level der benötigten Fertigkeit %s wahlen!\n", SkillName(s));
           // A demand beyond the level's cap (a feat a template granted) stops at the cap.
           int r = random(state, std::min(required, cap), cap, label, 0);
+          if (srd) r = std::min(r, std::max(points - reserve, std::min(required, cap)));
           r = std::min(r, points);
           Append(c, s, r, 0);
           points -= r;

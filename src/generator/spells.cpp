@@ -1,11 +1,14 @@
 #include "generator/spells.h"
 
+#include "generator/alignment.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "generator/alignment.h"
 #include "generator/attributes.h"
 #include "generator/extras.h"
 #include "generator/powers.h"
@@ -67,6 +70,16 @@ void ChooseDomains(Char* c) {
   if (wanted <= 0 || n <= 0) return;
   std::vector<int32_t> weights((size_t)n, 1);
   int good = Domain("Gutes"), evil = Domain("Böses"), chaos = Domain("Chaos"), law = Domain("Ordnung");
+  // A domain the classes' alignments rule out is not drawn (a lawful agent retriever's
+  // cleric levels take no Chaos domain).
+  int32_t allowed = AllowedAlignments(c);
+  auto rule = [&](int d, int32_t set) {
+    if (d >= 0 && (allowed & set) == 0) weights[(size_t)d] = 0;
+  };
+  rule(good, 0x007);
+  rule(evil, kEvilAlignments);
+  rule(chaos, 0x124);
+  rule(law, 0x049);
   int count = 0;
   for (int i = 0; i < wanted && count < 16; ++i) {
     int d = AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.domains[0].name.text, sizeof(NamedSource),
@@ -223,8 +236,11 @@ void ClassSpellProgression(const Char* c, int type, int L, int s, int mod, int32
 }
 
 // The levels of a class that advances another's spellcasting which count for it: SRD 3.5
-// counts the eldritch knight's from his 2nd level on.
+// counts the eldritch knight's from his 2nd level on; a class of IncreaseSpellType 2
+// every second level under both rule sets.
 int AddedCasterLevels(const Char* c, int cls, int levels) {
+  // IncreaseSpellType 2: every second level counts (cosmic descryer, high proselytizer).
+  if (const CharSource* k = ClassAt(cls); k && k->increaseSpellType == 2) return levels / 2;
   if (!Srd35(c)) return levels;
   thread_local uint32_t generation = ~0u;
   thread_local int eldritchKnight = -1;

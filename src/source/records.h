@@ -99,6 +99,7 @@ struct RaceSource {
   int32_t range = 0, parent = -1, crModifier = 0;
   Owned featScript;
   AlignmentLine alignment;  // the race's tendency
+  int32_t psiFactor = 1;    // weight factor of the psionic classes in the class draw
 };
 
 struct RaceTexts {

@@ -86,7 +86,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
       case Op('S', 'P'):
         code.Add(named(gSource.spells, gSource.spellCount, operand));
         break;
-      case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('S', 'T'): case Op('G', 'E'):
+      case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('E', 'A'): case Op('S', 'T'): case Op('G', 'E'):
       case Op('K', 'O'): case Op('I', 'N'): case Op('W', 'E'): case Op('C', 'H'): case Op('K', 'A'): case Op('L', 'V'):
       case Op('S', 'F'): case Op('S', 'W'): case Op('S', 'R'): case Op('P', 'F'): case Op('M', 'F'):
         code.Add(NumberIn(operand, "Req"));

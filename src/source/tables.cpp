@@ -333,12 +333,14 @@ const char* kRaceColumns[rColumns] = {"Name",  "Prob",    "Size",  "AttackType",
                                       "Range", "SubRace", "HGMod", "GiveFeats"};
 int gRace[rColumns + 1];
 int gRaceAlignment = -1;  // optional column
+int gRacePsiFactor = -1;  // optional column
 
 int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   if (header) {
     for (int i = 0; i < rColumns; ++i) gRace[i] = FindColumn(f, kRaceColumns[i], count, true);
     gRace[rColumns] = count;
     gRaceAlignment = FindColumn(f, "Gesinnung", count, false);
+    gRacePsiFactor = FindColumn(f, "PsiFactor", count, false);
     return 0;
   }
   CheckCount(count, gRace[rColumns], "Invalid Number of Arguments in Race Source Database (%s)\n", f[0]);
@@ -352,6 +354,7 @@ int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
   r.range = FieldNumber(f[gRace[rRange]]);
   t.subRace.Assign(f[gRace[rSubRace]]);
   r.crModifier = FieldNumber(f[gRace[rHGMod]]);
+  r.psiFactor = gRacePsiFactor >= 0 ? FieldNumber(f[gRacePsiFactor]) : 1;
   ReadAlignment(f, gRaceAlignment, r.alignment, r.name.c_str());
   Compile(r.effectScript, f[gRace[rEffectScript]], "Error in Race Script %s\n", r.name.c_str());
   Compile(r.featScript, f[gRace[rGiveFeats]], "Error in Race Script %s\n", r.name.c_str());

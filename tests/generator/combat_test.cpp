@@ -247,7 +247,8 @@ const SrdSpecific kSrdSpecifics[] = {
     {"Zerschmetterkolben", "SchwererStreitkolben", 3}, {"HeiligerRächer", "Langschwert", 2},
 };
 
-const char* const kSmallRaces[] = {"Gnom", "Halbling", "Svirfneblin", "Waldgnom", "Tiefenhalbling", "Großhalbling"};
+const char* const kSmallRaces[] = {"Gnom", "Halbling", "Svirfneblin", "Waldgnom", "Tiefenhalbling", "Großhalbling",
+                                   "Dromit"};
 
 std::pair<int, int> Dice(const char* text) {
   int count = 0, die = 0;

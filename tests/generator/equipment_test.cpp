@@ -531,7 +531,7 @@ const char* const kAbilityEffects[6] = {"StärkeVerbesserung",     "Geschicklich
 // Classes, feats and races with armour class or saving-throw bonuses of their own.
 const std::set<std::string> kOwnArmour = {"Mönch", "Drachenjünger", "Duellant", "ZwergischerVerteidiger",
                                           "Wissensmeister", "VerteidigungMitZweiWaffen",
-                                          "VerbesserteNatürlicheRüstung", "Rüstungshaut", "Svirfneblin"};
+                                          "VerbesserteNatürlicheRüstung", "Rüstungshaut", "Svirfneblin", "Dromit"};
 const std::set<std::string> kOwnSaves = {"SchwarzerRitter", "Duellant", "Wissensmeister", "Svirfneblin"};
 // Save feats: +2, epic +4 (Reflex, Will, Fortitude).
 const struct {

@@ -462,6 +462,16 @@ const std::map<std::string, ClassRule> kClassRules = {
     {"Pyrokinet", {8, 2, true, true, false}},
     {"Hörigenhirte", {4, 3, false, false, true}},
     {"Kriegsgeist", {10, 1, true, true, false}},
+    // Epic prestige classes: hit die only; every level is epic (no base attack, no saves).
+    {"Häscher", {6, 0, false, false, false}},
+    {"KosmischerSeher", {4, 0, false, false, false}},
+    {"GöttlicherGesandter", {10, 0, false, false, false}},
+    {"EpischerUnterwanderer", {6, 0, false, false, false}},
+    {"ObersterWächter", {10, 0, false, false, false}},
+    {"HoherBekehrer", {8, 0, false, false, false}},
+    {"LegendärerKoloss", {12, 0, false, false, false}},
+    {"VollkommenerSchemen", {6, 0, false, false, false}},
+    {"UnionsWächter", {10, 0, false, false, false}},
 };
 // Ranks a prestige class asks for before it is entered (Perform as dance or any, Craft
 // as alchemy; the loremaster's two Knowledge skills as our table picks them).

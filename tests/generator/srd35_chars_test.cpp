@@ -50,10 +50,13 @@ TEST_F(Srd35Chars, LevelFollowsTheChallengeRating) {
         int levels = 0;
         for (int s = 0; s < c->classCount; ++s) levels += c->classLevels[s];
         std::string who = "CR " + std::to_string(r.cr) + " kind " + std::to_string(kind);
-        // Duergar, drow and svirfneblin with class levels: CR +1.
+        // Duergar, drow, svirfneblin, dromites and half-giants with class levels: CR +1.
         int race = c->subRace >= 0 ? c->subRace : c->race;
         std::string name = gSource.races[race].name.c_str();
-        int raceCR = name == "Duergar" || name == "Drow" || name == "Svirfneblin" ? 1 : 0;
+        int raceCR = name == "Duergar" || name == "Drow" || name == "Svirfneblin" || name == "Dromit" ||
+                             name == "Halbriese"
+                         ? 1
+                         : 0;
         EXPECT_EQ(c->Level + raceCR, kind == 0 ? r.pcLevel : r.npcLevel) << who << " " << name;
         EXPECT_EQ(c->cr, kind == 0 ? r.pcCR : r.cr) << who;
         EXPECT_EQ(levels, c->Level) << who << ": a level without a class";
@@ -79,7 +82,8 @@ TEST_F(Srd35Chars, EpicSavesStopAtTwentieth) {
   for (const auto& [level, bonus] : epicSave)
     for (int n = 0; n < 30; ++n) {
       Build(c, 0, level);
-      if (c->templateIndex > 0 || c->classCount != 1) continue;
+      // (A race with a level adjustment is a level below the CR.)
+      if (c->templateIndex > 0 || c->classCount != 1 || c->Level != level) continue;
       auto it = good.find(gSource.classes[c->classes[0]].name.c_str());
       if (it == good.end()) continue;
       ++checked;

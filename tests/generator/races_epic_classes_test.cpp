@@ -1,0 +1,216 @@
+// The psionic races as character races and the epic prestige classes, in fixed-seed corpora
+// of whole creations. The figures are the SRD's, typed in.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "generator/alignment.h"
+#include "generator/classes.h"
+#include "generator/source_fixture.h"
+
+using namespace debugspace;
+
+namespace {
+
+class RacesAndEpicClasses : public generator_test::CreationFixture {
+ protected:
+  void Build(Char* c, RuleSet rules, int cr) {
+    UseRules(rules);
+    Preset(c, 0, cr);
+    CreateCreature(c, 1);
+  }
+  static std::string Text(const Char* c) {
+    return c->specialText && c->specialText->data ? std::string(c->specialText->data, c->specialText->length) : "";
+  }
+  static const char* RaceName(const Char* c) {
+    return c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].name.c_str() : "";
+  }
+  static int Levels(const Char* c, const char* name) {
+    int cls = FindByName(gSource.classes, gSource.classCount, name, false, true), levels = 0;
+    for (int s = 0; s < c->classCount; ++s) levels += c->classes[s] == cls ? c->classLevels[s] : 0;
+    return levels;
+  }
+  // The SRD's psionic classes, by their keys.
+  static bool Psionic(const Char* c) {
+    for (const char* k : {"Psion", "Psychokrieger", "Seelenmesser", "Wilder", "Zerebromant", "Elokator", "Metageist",
+                          "Pyrokinet", "EntkörperterPsion", "PsionischeFaust", "Gedankenschlächter", "Hörigenhirte",
+                          "Kriegsgeist"})
+      if (Levels(c, k) > 0) return true;
+    return false;
+  }
+  static int Ranks(const Char* c, const char* skill) {
+    int code = FindByName(gSource.skills, gSource.skillCount, skill, false, true);
+    for (int i = 0; i < c->skillCount; ++i)
+      if (c->skills[i].skill == code) return c->skills[i].ranks;
+    return 0;
+  }
+  static bool Owns(const Char* c, const char* feat) {
+    int f = FindByName(gSource.feats, gSource.featCount, feat, false, true);
+    for (int i = 0; i < c->featCount; ++i)
+      if (c->feats[i] == f) return true;
+    return false;
+  }
+};
+
+// Traits of the SRD's psionic races: speed in feet, Small, darkvision in feet, bonus power
+// points, a line the sheet shows.
+struct RaceTraits {
+  const char* race;
+  int speedFeet;
+  bool small;
+  int darkvisionFeet, powerPoints;
+  const char* line;
+};
+const RaceTraits kTraits[] = {
+    {"Dromit", 20, true, 60, 1, "Chitin: Resistenz gegen "},
+    {"Elan", 30, false, 0, 2, "Belastbarkeit:"},
+    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"},
+    {"Mänade", 30, false, 0, 2, "Ausbruch:"},
+    {"Xeph", 30, false, 60, 1, "Spurt: 3 mal pro Tag"},
+};
+
+}  // namespace
+
+// Psionic races turn up among characters of both rule sets, rarer than the core races and
+// more often among psionic characters; what they bring shows on the built creature.
+TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheirTraits) {
+  Char* c = new Char();
+  Wire(c);
+  std::map<std::string, int> seen;
+  int psionic = 0, psionicOfRace = 0, others = 0, othersOfRace = 0, humans = 0;
+  for (RuleSet rules : {kRulesOwn, kRulesSrd35})
+    for (int n = 0; n < 700; ++n) {
+      Build(c, rules, 1 + n % 12);
+      if (c->templateIndex > 0) continue;
+      std::string race = RaceName(c);
+      const RaceTraits* t = nullptr;
+      for (const RaceTraits& x : kTraits)
+        if (race == x.race) t = &x;
+      bool psi = Psionic(c);
+      (psi ? psionic : others) += 1;
+      if (t) (psi ? psionicOfRace : othersOfRace) += 1;
+      humans += race == "Mensch";
+      if (!t) continue;
+      ++seen[race];
+      SCOPED_TRACE(race + " level " + std::to_string(c->Level));
+      // Metres; medium or heavy armour slows (30 ft to 20, 20 ft to 15); barbarian and monk
+      // levels add their own.
+      float speed = t->speedFeet * 0.3f, armoured = (t->speedFeet == 30 ? 20 : 15) * 0.3f;
+      if (Levels(c, "Barbar") == 0 && Levels(c, "Mönch") == 0) {
+        EXPECT_TRUE(c->Range == speed || c->Range == armoured) << c->Range;
+      }
+      EXPECT_EQ(c->Size, t->small ? 1 : 0);
+      EXPECT_EQ(c->DarkVision, t->darkvisionFeet * 3 / 10);
+      std::string text = Text(c);
+      EXPECT_NE(text.find(t->line), std::string::npos) << text;
+      EXPECT_NE(text.find("Natürlich psionisch: +" + std::to_string(t->powerPoints) + " Kraftpunkt"), std::string::npos);
+      if (race == "Xeph") {  // burst: +10 ft, +10 ft per four levels beyond 1st, +30 ft at most
+        int feet = std::min(30, 10 + 10 * ((c->Level - 1) / 4));
+        EXPECT_NE(text.find("Spurt: 3 mal pro Tag 3 Runden lang +" + std::to_string(feet * 3 / 10) + " m"),
+                  std::string::npos);
+      }
+      if (race == "Dromit") {
+        EXPECT_TRUE(Owns(c, "Blindkampf"));
+      }
+    }
+  EXPECT_EQ(seen.size(), std::size(kTraits));
+  int races = psionicOfRace + othersOfRace;
+  EXPECT_LT(races * 6, humans) << "rarer than the core races";
+  ASSERT_GT(psionic, 20);
+  // Share among psionic characters at least twice the share among the others.
+  EXPECT_GT(psionicOfRace * others, 2 * othersOfRace * psionic)
+      << psionicOfRace << " of " << psionic << " psionic, " << othersOfRace << " of " << others << " others";
+  FreeCharBonuses(c);
+  delete c;
+}
+
+namespace {
+
+// An epic prestige class's requirements as the SRD states them: skill ranks, feats (our
+// keys), base attack bonus with the epic bonus; lawful or nonchaotic; and what the
+// special requirements ask that a class feature shows (evasion, uncanny dodge, sneak
+// attack dice) or a class level (the spell level's first level in one of the classes).
+struct EpicClass {
+  const char* name;
+  std::vector<std::pair<const char*, int>> ranks;
+  std::vector<const char*> feats;
+  int attack;
+  char alignment;  // 'L' lawful, 'n' nonchaotic, 0 any
+  int sneakDice;
+  std::vector<std::pair<const char*, int>> casters;  // any one of them
+  bool evasionAndUncannyDodge;
+};
+const EpicClass kEpic[] = {
+    {"Häscher", {{"InformationenSammeln", 24}, {"WissenEbenen", 15}}, {"Fährtenlesen"}, 0, 'L', 0, {}, false},
+    {"KosmischerSeher", {{"WissenEbenen", 24}}, {"Zauberfokus", "EpischeEnergieresistenz"}, 0, 0, 0,
+     {{"Magier", 17}, {"Hexenmeister", 18}, {"Kleriker", 17}}, false},  // gate
+    {"GöttlicherGesandter", {{"WissenReligion", 10}}, {"Waffenfokus", "MächtigesNiederstrecken"}, 23, 0, 0, {}, false},
+    {"EpischerUnterwanderer",
+     {{"Bluffen", 24}, {"Diplomatie", 10}, {"Verkleiden", 24}, {"Entdecken", 10}},
+     {"Wachsamkeit", "Polyglott"}, 0, 'n', 0, {}, false},
+    {"ObersterWächter", {{"Entdecken", 13}},
+     {"Wachsamkeit", "BlitzschnelleReflexe", "Blitzgeschwindigkeit", "ÜberlegeneInitiative"}, 15, 0, 0, {}, true},
+    {"HoherBekehrer", {{"Diplomatie", 12}, {"WissenReligion", 24}}, {"Anführen", "EpischesAnführen"}, 0, 0, 0,
+     {{"Kleriker", 9}, {"Druide", 9}}, false},  // 5th-level divine spells
+    {"LegendärerKoloss", {{"Einschüchtern", 15}},
+     {"Kampfreflexe", "Rundumschlag", "VerbesserterAnsturm", "VerbesserterKritischerTreffer"}, 23, 0, 0, {}, false},
+    {"VollkommenerSchemen", {{"Verstecken", 24}, {"LeiseBewegen", 24}}, {"Selbstverhüllung"}, 0, 0, 10, {}, false},
+    {"UnionsWächter", {{"Diplomatie", 8}, {"WissenLokales", 8}},
+     {"Wachsamkeit", "VerbessertesEntwaffnen", "Rüstungshaut"}, 21, 'L', 0, {}, false},
+};
+
+}  // namespace
+
+// Epic characters (CR 21-30) take the epic prestige classes only as epic characters and
+// with every requirement met.
+TEST_F(RacesAndEpicClasses, EpicPrestigeClassesOnlyWithTheirRequirements) {
+  Char* c = new Char();
+  Wire(c);
+  std::set<std::string> taken;
+  for (RuleSet rules : {kRulesOwn, kRulesSrd35})
+    for (int n = 0; n < 600; ++n) {
+      Build(c, rules, 21 + n % 10);
+      DrawFinalDetails(c);  // the alignment
+      int before = 0, attack = 0;
+      for (int s = 0; s < c->classCount; before += c->classLevels[s], ++s) {
+        const CharSource& k = gSource.classes[c->classes[s]];
+        const EpicClass* e = nullptr;
+        for (const EpicClass& x : kEpic)
+          if (k.name == x.name) e = &x;
+        if (!e) {
+          attack += BaseAttack(k.attackType, c->preEpicLevels[s]);
+          continue;
+        }
+        taken.insert(e->name);
+        SCOPED_TRACE(std::string(e->name) + " after " + std::to_string(before) + " levels, rules " +
+                     std::to_string((int)rules));
+        EXPECT_GE(before, 20) << "not yet epic";
+        EXPECT_GE(attack + (before - 19) / 2, e->attack);
+        // The system's own rules buy the demanded ranks while the points last.
+        if (rules == kRulesSrd35) {
+          for (auto [skill, ranks] : e->ranks) EXPECT_GE(Ranks(c, skill), ranks) << skill;
+        }
+        for (const char* feat : e->feats) EXPECT_TRUE(Owns(c, feat)) << feat;
+        if (e->alignment == 'L') {
+          EXPECT_EQ(c->alignment % 3, 0) << AlignmentName(c->alignment, true);
+        } else if (e->alignment == 'n') {
+          EXPECT_NE(c->alignment % 3, 2) << AlignmentName(c->alignment, true);
+        }
+        EXPECT_GE(c->Sneak, e->sneakDice);
+        bool caster = e->casters.empty();
+        for (auto [cls, levels] : e->casters) caster = caster || Levels(c, cls) >= levels;
+        EXPECT_TRUE(caster);
+        if (e->evasionAndUncannyDodge) {
+          EXPECT_GT(c->Evasion, 0);
+          EXPECT_GT(c->Dex2AC, 0);
+        }
+      }
+    }
+  EXPECT_GE(taken.size(), 3u);
+  FreeCharBonuses(c);
+  delete c;
+}
