@@ -69,19 +69,20 @@ bool Usable(const Char* c, ItemFamily family, const SpecificSource& x) {
 // A named item of the family within `limit` gold, by the creature's class groups and the
 // item's SRD table widths; -1 for none.
 int DrawCarried(Char* c, ItemFamily family, int64_t limit) {
-  int n = gSource.specificCount;
-  Scratch<int32_t, 1024> weights((size_t)(n ? n : 1), 0);
+  FamilyRows rows = RowsOf(family);
+  Scratch<int32_t, 512> weights((size_t)std::max(rows.count, 1), 0);
   bool any = false;
-  for (int i = 1; i < n; ++i) {
-    const SpecificSource& x = gSource.specifics[i];
-    if (x.price <= 0 || x.price > limit || !OfFamily(family, SpecificKind(i)) || !Usable(c, family, x)) continue;
-    int64_t w = GroupWeight(c, x.groups) * std::max(1, x.grades[0] + x.grades[1] + x.grades[2]);
-    weights[(size_t)i] = (int32_t)std::min<int64_t>(w, 500000000);
+  for (int k = 0; k < rows.count; ++k) {
+    const SpecificSource& x = gSource.specifics[rows.rows[k]];
+    if (x.price <= 0 || x.price > limit || !Usable(c, family, x)) continue;
+    int64_t w = GroupWeight(c, x.groups) * std::max(1, rows.widths[0][k] + rows.widths[1][k] + rows.widths[2][k]);
+    weights[(size_t)k] = (int32_t)std::min<int64_t>(w, 500000000);
     any = any || w > 0;
   }
   if (!any) return -1;
-  return AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.specifics[0].name.text,
-                      sizeof(SpecificSource), "Mitgeführter Gegenstand", 0, true, 0, false);
+  int k = AdvancedRand(c->context.random, rows.count, weights.data(), 4, rows.names, sizeof(const char*),
+                       "Mitgeführter Gegenstand", 0, true, 0, false);
+  return k >= 0 ? rows.rows[k] : -1;
 }
 
 }  // namespace

@@ -930,40 +930,25 @@ void RollValuables(Char* c, const Valuable (&table)[N], int count, const char* l
 
 // A named item of a family whose row stands on the grade's SRD table, drawn by the widths
 // of the rows' d% ranges; when no row of the family has a width there, one whose price lies
-// in the band (none: no band) with equal weight. -1 when there is none. The weights depend
-// on the table alone: they are made once per family and grade.
+// in the band (none: no band) with equal weight. -1 when there is none.
 int DrawSpecific(IsaacState* s, ItemFamily family, int grade, const Band* band) {
-  thread_local uint32_t generation = ~0u;
-  thread_local std::vector<int32_t> tables[kFamilyCount][3];
-  thread_local bool any[kFamilyCount][3];
-  thread_local const SpecificSource* table = nullptr;
-  const int n = gSource.specificCount, f = (int)family;
-  if (generation != gSourceGeneration || table != gSource.specifics) {
-    for (auto& grades : tables)
-      for (auto& t : grades) t.clear();
-    generation = gSourceGeneration;
-    table = gSource.specifics;
-  }
-  std::vector<int32_t>& weights = tables[f][grade];
-  if (weights.empty()) {
-    weights.assign((size_t)std::max(n, 1), 0);
-    bool widths = false;
-    for (int i = 1; i < n && !widths; ++i)
-      widths = gSource.specifics[i].grades[grade] > 0 && OfFamily(family, SpecificKind(i));
-    any[f][grade] = false;
-    for (int i = 1; i < n; ++i) {
-      const SpecificSource& x = gSource.specifics[i];
-      if (!OfFamily(family, SpecificKind(i))) continue;
-      if (widths)
-        weights[(size_t)i] = x.grades[grade];
-      else if (band && x.price >= band->low && x.price <= band->high)
-        weights[(size_t)i] = 1;
-      any[f][grade] = any[f][grade] || weights[(size_t)i] > 0;
+  FamilyRows rows = RowsOf(family);
+  const int32_t* weights = rows.widths[grade];
+  int64_t sum = 0;
+  for (int k = 0; k < rows.count; ++k) sum += weights[k];
+  Scratch<int32_t, 512> byPrice((size_t)std::max(rows.count, 1), 0);
+  if (sum == 0) {
+    for (int k = 0; k < rows.count; ++k) {
+      int32_t price = gSource.specifics[rows.rows[k]].price;
+      byPrice[(size_t)k] = band && price >= band->low && price <= band->high;
+      sum += byPrice[(size_t)k];
     }
+    weights = byPrice.data();
   }
-  if (!any[f][grade]) return -1;
-  return AdvancedRand(s, n, weights.data(), 4, &gSource.specifics[0].name.text, sizeof(SpecificSource),
-                      "Gegenstand wählen!", 0, true, 0, false);
+  if (sum == 0) return -1;
+  int k = AdvancedRand(s, rows.count, weights, 4, rows.names, sizeof(const char*), "Gegenstand wählen!", 0, true, 0,
+                       false);
+  return k >= 0 ? rows.rows[k] : -1;
 }
 
 // A specific item into the hoard at its market price; false when there is no room.
@@ -1319,6 +1304,42 @@ int SpecificKind(int specific) {
   if (specific <= 0 || specific >= gSource.specificCount) return -1;
   int base = gSource.specifics[specific].base;
   return base >= 0 && base < gSource.equipmentCount ? gSource.equipment[base].equipType : -1;
+}
+
+int SpecificFamily(int specific) {
+  int kind = SpecificKind(specific);
+  for (int f = 0; f < kFamilyCount; ++f)
+    if (OfFamily((ItemFamily)f, kind)) return f;
+  return -1;
+}
+
+FamilyRows RowsOf(ItemFamily family) {
+  // Made once per loaded table, in place: the rows of the item table ordered by family,
+  // their names and their widths on the three grades' tables.
+  constexpr int kKept = 8192;
+  thread_local uint32_t generation = ~0u;
+  thread_local const SpecificSource* table = nullptr;
+  thread_local int32_t order[kKept], start[kFamilyCount + 1], widths[3][kKept];
+  thread_local const char* names[kKept];
+  if (generation != gSourceGeneration || table != gSource.specifics) {
+    int at = 0;
+    for (int f = 0; f < kFamilyCount; ++f) {
+      start[f] = at;
+      for (int i = 1; i < gSource.specificCount && at < kKept; ++i) {
+        if (SpecificFamily(i) != f) continue;
+        const SpecificSource& x = gSource.specifics[i];
+        names[at] = x.name.c_str();
+        for (int g = 0; g < 3; ++g) widths[g][at] = x.grades[g];
+        order[at++] = i;
+      }
+    }
+    start[kFamilyCount] = at;
+    generation = gSourceGeneration;
+    table = gSource.specifics;
+  }
+  const int first = start[(int)family];
+  return {order + first, start[(int)family + 1] - first, names + first,
+          {widths[0] + first, widths[1] + first, widths[2] + first}};
 }
 
 // A spell of `level` on the list of class `cls`, weighed by the spells' weights; -1 for none.

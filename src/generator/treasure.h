@@ -35,6 +35,17 @@ constexpr int kFamilyCount = 10;
 bool OfFamily(ItemFamily family, int kind);
 // The kind of a named item's base item, -1 for none.
 int SpecificKind(int specific);
+// The family of a named item (an ItemFamily), -1 for none.
+int SpecificFamily(int specific);
+// The rows of a family in the item table, their names and their widths on the minor,
+// medium and major tables.
+struct FamilyRows {
+  const int32_t* rows;
+  int count;
+  const char* const* names;
+  const int32_t* widths[3];
+};
+FamilyRows RowsOf(ItemFamily family);
 // What a named item gets when it is made: a wand's or staff's charges, a scroll's spell
 // (from the list of class `spellClass`; -1: the SRD's arcane or divine scroll).
 void MakeNamedItem(Char* c, CharItem& it, int spellClass);

@@ -532,17 +532,29 @@ const char* Progression(int code, bool attack) {
 }
 
 // The rolled dice of the creature shared by its class items in proportion to their
-// average, the last taking what rounding leaves.
+// average, each within what its dice can roll; what rounding or a full share leaves goes
+// to the others, the last taking what none can hold.
 void SplitDice(Json& items, const std::vector<size_t>& at, const std::vector<std::pair<int, int>>& dice, int rolled) {
+  const size_t n = at.size();
+  if (n == 0) return;
   int64_t weight = 0;
   for (auto& d : dice) weight += (int64_t)d.first * (d.second + 1);
+  std::vector<int> hp(n);
   int left = rolled;
-  for (size_t i = 0; i < at.size(); ++i) {
-    int hp = i + 1 == at.size() || weight == 0 ? left
-                                               : (int)((int64_t)rolled * dice[i].first * (dice[i].second + 1) / weight);
-    left -= hp;
-    items[at[i]]["system"]["hp"] = hp;
+  for (size_t i = 0; i < n; ++i) {
+    const int low = dice[i].first, high = dice[i].first * dice[i].second;
+    hp[i] = weight == 0 ? 0 : (int)((int64_t)rolled * dice[i].first * (dice[i].second + 1) / weight);
+    hp[i] = std::clamp(hp[i], std::min(low, high), std::max(low, high));
+    left -= hp[i];
   }
+  for (size_t i = 0; i < n && left != 0; ++i) {
+    const int low = dice[i].first, high = dice[i].first * dice[i].second;
+    const int move = left > 0 ? std::min(left, std::max(high - hp[i], 0)) : std::max(left, std::min(low - hp[i], 0));
+    hp[i] += move;
+    left -= move;
+  }
+  hp[n - 1] += left;
+  for (size_t i = 0; i < n; ++i) items[at[i]]["system"]["hp"] = hp[i];
 }
 
 void Builder::Classes() {
