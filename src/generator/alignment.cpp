@@ -25,7 +25,8 @@ const char* const kEnglishNames[kAlignments] = {"Lawful good",    "Neutral good"
 const char* const kCodes[kAlignments] = {"RG", "NG", "CG", "RN", "N", "CN", "RB", "NB", "CB"};
 
 // The groups of a table's alignment line: every lawful, chaotic, good, evil alignment.
-constexpr int32_t kLawful = 0x049, kChaotic = 0x124, kGood = 0x007, kEvil = kEvilAlignments;
+constexpr int32_t kLawful = kLawfulAlignments, kChaotic = kChaoticAlignments, kGood = kGoodAlignments,
+                  kEvil = kEvilAlignments;
 // Neutral on the law axis or on the good axis.
 constexpr int32_t kPartlyNeutral = 0x092 | 0x038;
 

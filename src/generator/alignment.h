@@ -16,6 +16,8 @@ namespace RUNTIME_NS {
 constexpr int kAlignments = 9;
 // Sets of alignments are bit masks, bit a = code a.
 constexpr int32_t kEveryAlignment = 0x1FF, kEvilAlignments = 0x1C0;
+// The lawful, chaotic and good alignments of the set.
+constexpr int32_t kLawfulAlignments = 0x049, kChaoticAlignments = 0x124, kGoodAlignments = 0x007;
 
 // "Rechtschaffen gut", …, "Neutral", "Chaotisch böse" (English: "Lawful good" …); "" for -1.
 const char* AlignmentName(int alignment, bool english = false);

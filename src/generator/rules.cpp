@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <vector>
-#include "generator/skills.h"
 
 #include "generator/alignment.h"
 #include "generator/feats.h"
 #include "generator/powers.h"
+#include "generator/skills.h"
 
 #include "launcher/process.h"
 #include "random/repro.h"

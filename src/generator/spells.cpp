@@ -1,7 +1,5 @@
 #include "generator/spells.h"
 
-#include "generator/alignment.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -76,10 +74,10 @@ void ChooseDomains(Char* c) {
   auto rule = [&](int d, int32_t set) {
     if (d >= 0 && (allowed & set) == 0) weights[(size_t)d] = 0;
   };
-  rule(good, 0x007);
+  rule(good, kGoodAlignments);
   rule(evil, kEvilAlignments);
-  rule(chaos, 0x124);
-  rule(law, 0x049);
+  rule(chaos, kChaoticAlignments);
+  rule(law, kLawfulAlignments);
   int count = 0;
   for (int i = 0; i < wanted && count < 16; ++i) {
     int d = AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.domains[0].name.text, sizeof(NamedSource),
