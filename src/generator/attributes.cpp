@@ -1,3 +1,5 @@
+// The creation stages that settle a character's body: ability scores rolled and placed
+// by class fit, race and its adjustments, the level increases and bought inherent bonuses.
 #include "generator/attributes.h"
 
 #include <algorithm>

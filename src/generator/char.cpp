@@ -1,3 +1,5 @@
+// The creature record's shared plumbing: the names scripts use for its fields, a cheap
+// fresh record, and the release of its bonus lists and companions.
 #include "generator/char.h"
 
 #include <cstddef>

@@ -1,3 +1,5 @@
+// The class stages of a character: which classes it takes and with how many levels, the
+// base attack, saves and hit points they give, and the class and race scripts run.
 #include "generator/classes.h"
 
 #include <algorithm>

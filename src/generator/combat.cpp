@@ -1,3 +1,5 @@
+// Fighting: the style chosen before anything is bought, then with the gear in hand each
+// weapon's attack and damage, the penalties, final values and what the treasure fetches.
 #include "generator/combat.h"
 
 #include <algorithm>

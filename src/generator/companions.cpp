@@ -1,3 +1,5 @@
+// Familiars, animal companions, mounts and servants: each built as a creature of its own
+// from a monster row, then fitted to its master under the active rule set.
 #include "generator/companions.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The order of a creation: every stage called here for one reproduction record, so a
+// replay meets the same decisions in the same order; also the per-thread contexts.
 #include "generator/creation.h"
 #include "generator/details.h"
 #include "generator/treasure.h"

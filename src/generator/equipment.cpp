@@ -1,3 +1,5 @@
+// Spending a character's budget on gear in a fixed order: weapons, armour, shield and
+// ammunition its class and race allow, then enhancements, materials and wondrous items.
 #include "generator/equipment.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Class extras that no general table step covers: the counters the class scripts raise
+// are spent here on drawn rows, and equipment adds its skill bonuses.
 #include "generator/extras.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Feat stages of a creature: slots counted, each feat drawn among those its prerequisites
+// allow and its classes, style and profile favour, then scripts run and the list tidied.
 #include "generator/feats.h"
 
 #include <algorithm>

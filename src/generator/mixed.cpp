@@ -1,3 +1,5 @@
+// Merging a monster and its class part into one mixed creature: which figures add up,
+// which one side keeps, and where the two rule sets differ.
 #include "generator/mixed.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Monsters from their table rows: the pick for a CR, then hit dice, size, template,
+// attacks, feats, skills and spellcasting applied, under either rule set's advancement.
 #include "generator/monster.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The psionic stages of a creature: power points and powers known by the manifesting
+// class tables, the powers drawn, psicrystals and psionic combat modes.
 #include "generator/powers.h"
 
 #include <algorithm>

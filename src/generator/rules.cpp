@@ -1,3 +1,5 @@
+// Evaluating the prerequisite codes that feat and prestige class rows carry, kept in one
+// place so the feat draw and the class choice judge a creature alike.
 #include "generator/rules.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The skill stages: points from classes and level spent on demanded, important and free
+// skills, then every entry totalled for the sheet with ability, synergy and armour penalty.
 #include "generator/skills.h"
 
 #include <algorithm>

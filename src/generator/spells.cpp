@@ -1,3 +1,5 @@
+// Spellcasting of a creature: domains and schools, spells known and per day from each
+// class's progression and key ability, the spells drawn, and the save DCs the sheet shows.
 #include "generator/spells.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Where items get their magic and price: enhancement and effect rows drawn within the
+// budget, protective items, and the hoards a creature or a treasure-only run finds.
 #include "generator/treasure.h"
 
 #include <algorithm>

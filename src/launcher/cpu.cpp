@@ -1,3 +1,5 @@
+// Tells which instruction sets the processor has, so a runtime built for one it lacks
+// is announced with a warning before it starts.
 #include "launcher/cpu.h"
 
 #include <cstdint>

@@ -1,3 +1,5 @@
+// What happens before and after a runtime runs: choosing it, keeping the dump in step
+// with edited tables, cleaning up what an interrupted run left, and the leak report.
 #include "launcher/launcher.h"
 
 #include <malloc.h>

@@ -1,3 +1,5 @@
+// Process-wide state and the output every runtime prints through, so that worker threads
+// share one message level and one log with its size limit.
 #include "launcher/process.h"
 
 #include <atomic>

@@ -1,3 +1,5 @@
+// The table of the five runtimes and the one place that starts them: which build runs,
+// the hand-over of a rebuild to the debug runtime, and the float check across builds.
 #include "launcher/runtimes.h"
 
 #include "launcher/cpu.h"

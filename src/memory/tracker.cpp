@@ -1,3 +1,5 @@
+// Every heap block of the program passes through here, tagged, so the end of a run can
+// list leaks and a rebuild can replay the database's allocations at the same addresses.
 #include "memory/tracker.h"
 
 #include <cstdlib>

@@ -1,3 +1,5 @@
+// Screen buffers on a POSIX terminal: the viewer writes into grids and this file alone
+// decides whether they become ANSI drawing or plain lines on a pipe.
 #include "platform/console.h"
 
 #include <signal.h>

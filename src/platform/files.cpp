@@ -1,3 +1,5 @@
+// File system helpers the loader, the rebuild and the exports share; a save is written
+// atomically so an interrupted run never leaves a half file under the real name.
 #include "platform/files.h"
 
 #include <dirent.h>

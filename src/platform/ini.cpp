@@ -1,3 +1,5 @@
+// The INI reading behind Build/bnf.cfg and Build/Profiles.txt, one implementation so a
+// setting is found the same way wherever it is read.
 #include "platform/ini.h"
 
 #include <strings.h>

@@ -1,3 +1,5 @@
+// Keys and lines from a terminal or a pipe behind one interface: raw mode, stop and
+// resume signals and end of input handled here so a piped run never hangs.
 #include "platform/keys.h"
 
 #include <poll.h>

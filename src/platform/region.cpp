@@ -1,3 +1,5 @@
+// The fixed address range the rule database lives in, and its guard pages: a fault in
+// the range names the block touched, which is how the rebuild learns the access order.
 #include "platform/region.h"
 
 #include <signal.h>

@@ -1,3 +1,5 @@
+// Clock, page size and sleep from the system, behind plain calls so the rest of the
+// program needs no system headers for them.
 #include "platform/timer.h"
 
 #include <time.h>

@@ -1,3 +1,5 @@
+// Every choice of the generator is asked here, so that recording, replay, sticky answers
+// and the manual mode work alike for all of them; the weighted pick lives here too.
 #include "random/decisions.h"
 
 #include <algorithm>

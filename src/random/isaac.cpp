@@ -1,3 +1,5 @@
+// The random sources behind every decision: ISAAC per thread for normal runs, the shared
+// linear congruential source of the recorded mode, and the seeds that make replays exact.
 #include "random/isaac.h"
 
 #include <cstring>

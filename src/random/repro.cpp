@@ -1,3 +1,5 @@
+// Reproduction files: each creation's random set-up and its record, saved to and loaded
+// from save/, so any creature, including one that failed, can be made again.
 #include "random/repro.h"
 
 #include <algorithm>

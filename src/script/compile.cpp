@@ -1,3 +1,5 @@
+// Turns parse trees into the compact form the interpreter runs and binds grammar symbols
+// to actions; it also tells what a script may change, so callers know when undo is safe.
 #include "script/compile.h"
 
 #include <climits>

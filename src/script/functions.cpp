@@ -1,3 +1,5 @@
+// The actions behind the script language's functions and variables: where a table
+// script reaches into the creature, including the typed-bonus rule.
 #include "script/functions.h"
 
 #include <cstdio>

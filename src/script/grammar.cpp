@@ -1,3 +1,5 @@
+// Loading the script grammar named by Build/bnf.cfg into the tree the matcher walks and
+// the symbol names the compiler binds; table scripts cannot be read before it.
 #include "script/grammar.h"
 
 #include <cctype>

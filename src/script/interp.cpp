@@ -1,3 +1,5 @@
+// The interpreter of compiled table scripts: expressions, conditions and if blocks run
+// against one creature, with the per-thread state that allows parallel creation.
 #include "script/interp.h"
 
 #include <climits>

@@ -1,3 +1,5 @@
+// Parsing script text against the loaded grammar into the parse tree the compiler
+// reads; failed rules are remembered per position so backtracking stays cheap.
 #include "script/matcher.h"
 
 #include <cstdlib>

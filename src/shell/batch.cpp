@@ -1,3 +1,5 @@
+// One batch from the decoded input line to the viewer: getting the rule database ready,
+// spreading the creations over threads, and the loop statistics and slow-creation saves.
 #include "shell/batch.h"
 
 #include <cstring>

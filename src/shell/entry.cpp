@@ -1,3 +1,5 @@
+// Where each runtime begins: the prompt or the command line read into the input fields,
+// the command codes acted on, and the per-thread random states set up for a batch.
 #include "shell/entry.h"
 
 #include <climits>

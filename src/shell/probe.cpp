@@ -1,3 +1,5 @@
+// The floating-point probe, a file of its own so each runtime compiles it with its own
+// flags; differing results warn that a reproduction may not replay across runtimes.
 #include <cmath>
 
 #include "shell/entry.h"

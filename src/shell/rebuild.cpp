@@ -1,3 +1,5 @@
+// Rebuilding source.mrg in the debug runtime: the database built twice, once on guard
+// pages to watch one creation's accesses, once packed by what was seen, then dumped.
 #include "shell/rebuild.h"
 
 #include <cstdio>

@@ -1,3 +1,5 @@
+// The German character sheet and the export record stream other tools read, plus the
+// summary rows of screen 0 and the spell list; figures come from shell/figures.h.
 #include "shell/sheet.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// The interactive side after a batch: one screen per creature, and the keys that redraw,
+// recreate, damage, save or export it.
 #include "shell/viewer.h"
 
 #include <unistd.h>

@@ -1,3 +1,5 @@
+// The dump of the rule database: its root packed into the fixed word layout the file
+// keeps, written with a checksum, and checked and installed as the Source after a load.
 #include "source/dump.h"
 
 #include <fcntl.h>

@@ -1,3 +1,5 @@
+// Placing the blocks of the rule database in the fixed region: first one block per page
+// so faults reveal the access order, then blocks used together packed close.
 #include "source/layout.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Reading table rows into records: one generic reader driven by each table's layout,
+// and the messages that name file, line and column when a row is faulty.
 #include "source/reader.h"
 
 #include <strings.h>

@@ -1,3 +1,5 @@
+// The one rule database of the process, the string type its records use, and the layout
+// stamp that makes a dump written by a build with other record layouts be refused.
 #include "source/records.h"
 
 #include <cstddef>

@@ -1,3 +1,5 @@
+// Building the rule database from Build/: every table read in dependency order, names
+// resolved to indexes, scripts compiled, and the monster CR table derived; also freeing it.
 #include "source/source_init.h"
 
 #include <cmath>
