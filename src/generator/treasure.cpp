@@ -1317,8 +1317,9 @@ int SpecificFamily(int specific) {
 
 FamilyRows RowsOf(ItemFamily family) {
   // Made once per loaded table, in place: the rows of the item table ordered by family,
-  // their names and their widths on the three grades' tables.
-  constexpr int kKept = 8192;
+  // their names and their widths on the three grades' tables. Rows beyond kKept (six times
+  // the SRD's items) are never drawn.
+  constexpr int kKept = 4096;
   thread_local uint32_t generation = ~0u;
   thread_local const SpecificSource* table = nullptr;
   thread_local int32_t order[kKept], start[kFamilyCount + 1], widths[3][kKept];
