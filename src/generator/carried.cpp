@@ -59,10 +59,11 @@ int CastingSlot(const Char* c, int spell, int level) {
 
 // Whether the creature can use a named item of the family: spell items only with the spell
 // on the list of a class that casts spells of its level (scrolls: of the scroll's level).
-bool Usable(const Char* c, ItemFamily family, const SpecificSource& x) {
+bool Usable(const Char* c, ItemFamily family, int row) {
+  const SpecificSource& x = gSource.specifics[row];
   if (family == ItemFamily::kWand) return x.spell >= 0 && CastingSlot(c, x.spell, 0) >= 0;
   if (family == ItemFamily::kScroll) return x.spellLevel >= 0 && CastingSlot(c, -1, x.spellLevel) >= 0;
-  if (family == ItemFamily::kWondrous) return SpecificKind((int)(&x - gSource.specifics)) == 21;
+  if (family == ItemFamily::kWondrous) return SpecificKind(row) == 21;
   return true;
 }
 
@@ -74,7 +75,7 @@ int DrawCarried(Char* c, ItemFamily family, int64_t limit) {
   bool any = false;
   for (int k = 0; k < rows.count; ++k) {
     const SpecificSource& x = gSource.specifics[rows.rows[k]];
-    if (x.price <= 0 || x.price > limit || !Usable(c, family, x)) continue;
+    if (x.price <= 0 || x.price > limit || !Usable(c, family, rows.rows[k])) continue;
     int64_t w = GroupWeight(c, x.groups) * std::max(1, rows.widths[0][k] + rows.widths[1][k] + rows.widths[2][k]);
     weights[(size_t)k] = (int32_t)std::min<int64_t>(w, 500000000);
     any = any || w > 0;

@@ -938,7 +938,7 @@ int DrawSpecific(IsaacState* s, ItemFamily family, int grade, const Band* band) 
   const int32_t* weights = rows.widths[grade];
   int64_t sum = 0;
   for (int k = 0; k < rows.count; ++k) sum += weights[k];
-  Scratch<int32_t, 512> byPrice((size_t)std::max(rows.count, 1), 0);
+  Scratch<int32_t, 512> byPrice((size_t)std::max(rows.count, 1));  // filled only when needed
   if (sum == 0) {
     for (int k = 0; k < rows.count; ++k) {
       int32_t price = gSource.specifics[rows.rows[k]].price;
