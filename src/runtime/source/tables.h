@@ -1,0 +1,30 @@
+// Reading the rule tables (used by SourceInit).
+#pragma once
+#include "source/records.h"
+
+#include "runtime.h"
+
+struct MonsterTexts {
+  String abilities;
+};
+
+namespace RUNTIME_NS {
+
+// Texts kept until the references are resolved.
+struct TableTexts {
+  CharTexts* classes = nullptr;
+  RaceTexts* races = nullptr;
+  FeatTexts* feats = nullptr;
+  SkillTexts* skills = nullptr;
+  ItemTexts* effects = nullptr;
+  ItemTexts* specifics = nullptr;
+  MonsterTexts* monsters = nullptr;
+};
+extern TableTexts gTexts;
+
+int ReadMinorTables();
+int ReadClassTables();
+int ReadItemTables();
+void FreeReadingState();
+
+}  // namespace RUNTIME_NS
