@@ -7,6 +7,7 @@
 
 #include "fuzz_common.h"
 #include "shell/entry.h"
+#include "random/settings.h"
 
 using namespace debugspace;
 
@@ -23,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.CRMax = v[2];
   in.AmountMin = v[3];
   in.AmountMax = v[4];
-  in.DrawType = v[5];
-  in.ChooseClass = v[6];
-  in.calctype = v[7];
+  gSettings.DrawType = v[5];
+  gSettings.ChooseClass = v[6];
+  gSettings.calctype = v[7];
   in.worktype = v[8];
   int argument = -1;
   gProcess.threadCount = 1;

@@ -11,6 +11,7 @@
 #include "generator/monster.h"
 #include "launcher/process.h"
 #include "random/isaac.h"
+#include "random/settings.h"
 #include "random/types.h"
 #include "script/compile.h"
 #include "script/functions.h"
@@ -50,8 +51,8 @@ class SourceFixture : public ::testing::Test {
   void SetUp() override {
     savedIsaac_ = gProcess.isaacMode;
     gProcess.isaacMode = true;
-    gInput.calctype = 0;
-    gInput.DrawType = 0;
+    gSettings.calctype = 0;
+    gSettings.DrawType = 0;
     uint32_t seed[512];
     for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 7919u + 11u;
     IsaacRange(&state_, 0, 0, true, seed);

@@ -10,6 +10,7 @@
 #include "random/decisions.h"
 #include "random/isaac.h"
 #include "shell/entry.h"
+#include "random/settings.h"
 
 class DecisionTest : public ::testing::Test {
  protected:
@@ -36,6 +37,7 @@ class DecisionTest : public ::testing::Test {
     gDecide.stream = nullptr;
     gDecide.streamPos = nullptr;
     debugspace::gInput = debugspace::InputFields{};
+    debugspace::gSettings = debugspace::CreationSettings{};
     SetOutputLevels(0, -1);
   }
   // Recorded mode writing into this test's own stream.

@@ -9,6 +9,7 @@
 #include "random/decision_fixture.h"
 #include "memory/tracker.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -157,7 +158,7 @@ TEST_F(DecisionTest, WeightedTablePicksAsAdvancedRandThroughChanges) {
 
 TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
   Isaac();
-  gInput.calctype = 1;  // 100 and 40000: divisor 2, weights 2500 and 400000000
+  gSettings.calctype = 1;  // 100 and 40000: divisor 2, weights 2500 and 400000000
   NextDrawIs(&state, 0, 2500);
   EXPECT_EQ(Pick(&state, {100, 40000}), 0);
   NextDrawIs(&state, 0, 2501);
@@ -177,13 +178,13 @@ TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
   for (int i = 0; i < 3000; ++i) ++big[Pick(&state, {30000, 30000, 30000})];
   for (int c : big) EXPECT_NEAR(c, 1000, 150);
 
-  gInput.calctype = -1;  // square roots: 10 and 20
+  gSettings.calctype = -1;  // square roots: 10 and 20
   NextDrawIs(&state, 0, 10);
   EXPECT_EQ(Pick(&state, {100, 400}), 0);
   NextDrawIs(&state, 0, 11);
   EXPECT_EQ(Pick(&state, {100, 400}), 1);
 
-  gInput.calctype = 2;  // first index of the largest weight, nothing drawn
+  gSettings.calctype = 2;  // first index of the largest weight, nothing drawn
   gProcess.isaacMode = false;
   Recording();
   EXPECT_EQ(Pick(&state, {3, 9, 1, 9}), 1);
@@ -240,7 +241,7 @@ TEST_F(DecisionTest, ErrorPathTextsForBadWeights) {
 TEST_F(DecisionTest, ManualAnswersAskAgainUntilValidAndRecord) {
   Recording();
   InputUseText("7\nabc\n3\n");
-  gInput.ChooseClass = 1;
+  gSettings.ChooseClass = 1;
   CaptureStdout();
   int32_t v = random(&state, 1, 6, "Wurf", 1);
   std::string out = GetCapturedStdout();
@@ -289,7 +290,7 @@ TEST_F(DecisionTest, StickyAnswersRepeatForTheSameCallSite) {
 
 TEST_F(DecisionTest, SpecialAnswersLeaveManualModeOrStepBack) {
   Recording();
-  gInput.ChooseClass = 1;
+  gSettings.ChooseClass = 1;
   gDecide.chooseEverything = true;
   gProcess.savedChooseEverything = true;
   InputUseText("-1\n");
@@ -298,12 +299,12 @@ TEST_F(DecisionTest, SpecialAnswersLeaveManualModeOrStepBack) {
   EXPECT_TRUE(v >= 1 && v <= 6);
   EXPECT_FALSE(gDecide.chooseEverything);
   EXPECT_TRUE(gProcess.savedChooseEverything);
-  EXPECT_EQ(gInput.ChooseClass, 1);
+  EXPECT_EQ(gSettings.ChooseClass, 1);
 
   InputUseText("-2\n");
   random(&state, 1, 6, "Wurf", 1);
   EXPECT_FALSE(gProcess.savedChooseEverything);
-  EXPECT_EQ(gInput.ChooseClass, 0);
+  EXPECT_EQ(gSettings.ChooseClass, 0);
   EXPECT_EQ(position, 4);  // both drawn values are recorded
 
   InputUseText("-3\n");

@@ -11,6 +11,7 @@
 #include "memory/tracker.h"
 #include "random/decision_fixture.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "shell/batch.h"
 
 using namespace debugspace;
@@ -197,8 +198,8 @@ TEST_F(ReproTest, IsaacRecordReplaysTheSameDraws) {
   MakeBatch(1);
   int32_t* r = gBatch.records;
   r[rec::kReplayMark] = 0;
-  gInput.DrawType = 1;
-  gInput.calctype = -1;
+  gSettings.DrawType = 1;
+  gSettings.calctype = -1;
   BeginCreationRandom(r, &table[0]);
   EXPECT_EQ(r[rec::kRandomMode], kModeIsaac);
   EXPECT_EQ(r[rec::kDrawType], 1);
@@ -207,14 +208,14 @@ TEST_F(ReproTest, IsaacRecordReplaysTheSameDraws) {
   for (int i = 0; i < 700; ++i) first.push_back(random(&table[0], 0, 1 << 20));
 
   // Another runtime state, other input values: the record brings everything back.
-  gInput.DrawType = 0;
-  gInput.calctype = 0;
+  gSettings.DrawType = 0;
+  gSettings.calctype = 0;
   table[0] = IsaacState{};
   gProcess.seededThisBatch = true;
   r[rec::kReplayMark] = 1;
   BeginCreationRandom(r, &table[0]);
-  EXPECT_EQ(gInput.DrawType, 1);
-  EXPECT_EQ(gInput.calctype, -1);
+  EXPECT_EQ(gSettings.DrawType, 1);
+  EXPECT_EQ(gSettings.calctype, -1);
   EXPECT_EQ(r[rec::kReplayMark], 0);
   for (int i = 0; i < 700; ++i) ASSERT_EQ(random(&table[0], 0, 1 << 20), first[i]) << i;
   gProcess.seeds = nullptr;

@@ -3,6 +3,7 @@
 
 #include "launcher/process.h"
 #include "random/isaac.h"
+#include "random/settings.h"
 #include "script/functions.h"
 #include "shell/entry.h"
 
@@ -15,7 +16,7 @@ TEST(EnhancementDraw, CentresOnAQuarterOfTheLevel) {
   IsaacRange(&state, 0, 0, true, seed);
   bool mode = gProcess.isaacMode;
   gProcess.isaacMode = true;
-  gInput.calctype = 0;
+  gSettings.calctype = 0;
   int counts[7] = {};
   for (int i = 0; i < 20000; ++i) ++counts[EnhancementDraw(&state, 8, -1)];
   // Level 8: x = 2 - i; weights 50000/(4|x|³+1) = 1515, 10000, 50000, 10000, 1515, 190, 0.

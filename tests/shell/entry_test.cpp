@@ -12,6 +12,7 @@
 #include "memory/tracker.h"
 #include "platform/keys.h"
 #include "temp_dir.h"
+#include "random/settings.h"
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;
@@ -52,6 +53,7 @@ class EntryTest : public ::testing::Test {
     gProcess.extendedDebug = false;
     gProcess.threadCount = 1;
     gInput = InputFields{};
+    gSettings = CreationSettings{};
     SetOutputLevels(0, -1);
   }
   // Runs runtime 0's entry on typed lines; returns its output.
@@ -95,7 +97,7 @@ TEST_F(EntryTest, ExtendedDebugRaisesTheConsoleLevel) {
   std::string answers;
   for (int i = 0; i < 8; ++i) answers += "-1\n";
   Run(("0 0 1 1 1 0 1 0 0 0\n" + answers + "n0 0 0 0 0\nq\n").c_str());
-  EXPECT_EQ(gInput.ChooseClass, 1);
+  EXPECT_EQ(gSettings.ChooseClass, 1);
   EXPECT_EQ(levels.console, 1);
 }
 

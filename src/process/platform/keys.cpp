@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -349,4 +350,30 @@ void InputUseText(const char* text) {
   gTextPos = 0;
   gHead = gTail = 0;
   gEof = gEofOnce = false;
+}
+
+int ParseIntegers(const char* line, int* values, int count, const char** stop) {
+  const char* p = line;
+  int read = 0;
+  while (read < count) {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    const char* start = p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (*p < '0' || *p > '9') {
+      p = start;
+      break;
+    }
+    long long v = 0;
+    while (*p >= '0' && *p <= '9') {
+      if (v <= (long long)INT_MAX + 1) v = v * 10 + (*p - '0');
+      ++p;
+    }
+    if (negative) v = -v;
+    if (v > INT_MAX) v = INT_MAX;
+    if (v < INT_MIN) v = INT_MIN;
+    values[read++] = (int)v;
+  }
+  if (stop) *stop = p;
+  return read;
 }

@@ -41,3 +41,10 @@ void InstallTerminalSignals();
 
 // Tests feed input from memory; nullptr returns to standard input.
 void InputUseText(const char* text);
+
+// Parses up to `count` integers the way "%d %d ..." does: blanks skipped, reading stops
+// at the first text that is no number. Values beyond 32 bits saturate, so an absurd
+// number fails the range check instead of wrapping into a valid one. Returns how many
+// were read.
+// `stop`, when given, is set to where reading stopped.
+int ParseIntegers(const char* line, int* values, int count, const char** stop = nullptr);

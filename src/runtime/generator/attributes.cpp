@@ -11,9 +11,9 @@
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
+#include "random/settings.h"
 #include "random/types.h"
 #include "script/functions.h"
-#include "shell/entry.h"
 #include "source/reader.h"
 #include "source/records.h"
 
@@ -247,13 +247,13 @@ void ChooseRace(Char* c) {
         weights[(size_t)r] = x.parent == parent && x.crModifier < c->Level ? x.probability : 0;
       }
       return AdvancedRand(state, n, weights.data(), 4, &gSource.races[0].name.text, sizeof(RaceSource),
-                          "Volk wählen!\n", gInput.ChooseClass, true, 0, false);
+                          "Volk wählen!\n", gSettings.ChooseClass, true, 0, false);
     };
     // Level 0 (a batch's spread of CRs can give CR -1) leaves no race: a human then.
     int race = choose(-1);
     if (race < 0) race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
     c->race = race;
-    if (YesNo(state, "Subrace?", 10, 1, gInput.ChooseClass)) {
+    if (YesNo(state, "Subrace?", 10, 1, gSettings.ChooseClass)) {
       int sub = choose(race);
       if (sub >= 0) c->subRace = sub;
     }

@@ -15,9 +15,9 @@
 #include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
+#include "random/settings.h"
 #include "random/types.h"
 #include "script/interp.h"
-#include "shell/entry.h"
 #include "source/reader.h"
 #include "source/records.h"
 
@@ -108,7 +108,7 @@ int ProfileLevelsLeft(const Char* c, int remaining) { return Srd35(c) ? remainin
 void RandClass(Char* c, int method, int slot, int* count) {
   int n = gSource.classCount;
   bool saved = gDecide.chooseEverything;
-  if (gInput.ChooseClass) gDecide.chooseEverything = true;
+  if (gSettings.ChooseClass) gDecide.chooseEverything = true;
   ClassWeights weights((size_t)n, 0);
   for (int k = 0; k < n; ++k)
     if (!HasClass(c, k, slot) && gSource.classes[k].npc == c->npcClasses)
@@ -240,7 +240,7 @@ void ChooseClasses(Char* c, int method) {
   bool force = false;
   while (slot + 2 < kMaxClassSlots) {
     if (remaining < 3 || count <= 0) break;
-    if (!force && !YesNo(state, "Weitere Klasse hinzufügen", 20 - positive, positive, gInput.ChooseClass)) break;
+    if (!force && !YesNo(state, "Weitere Klasse hinzufügen", 20 - positive, positive, gSettings.ChooseClass)) break;
     const CharSource* k = ClassAt(c->classes[slot]);
     auto cap = [&](const CharSource* x) {
       if (!x) return 0;
@@ -248,7 +248,7 @@ void ChooseClasses(Char* c, int method) {
     };
     char label[96];
     FormatLabel(label, sizeof label, "Level der Klasse %s\n", k ? k->name.c_str() : "");
-    int levels = random(state, std::min(remaining - 1, 2), remaining - 1, label, gInput.ChooseClass);
+    int levels = random(state, std::min(remaining - 1, 2), remaining - 1, label, gSettings.ChooseClass);
     int limit = cap(k);
     if (limit > 0 && levels > limit) levels = limit;
     c->classLevels[slot] = levels;

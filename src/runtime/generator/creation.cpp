@@ -28,9 +28,9 @@
 #include "random/decisions.h"
 #include "random/isaac.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "script/interp.h"
 #include "script/functions.h"
-#include "shell/entry.h"
 #include "source/records.h"
 #include "source/reader.h"
 
@@ -55,9 +55,9 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
   // A mixed part whose monster type carries no equipment never follows a profile.
   bool skipProfile = c->mixedPart && c->mixedMonster && c->mixedMonster->creatureType >= 0 &&
                      gSource.monsterTypes[c->mixedMonster->creatureType].mixedEq == 0;
-  if (!skipProfile) c->profileMode = YesNo(state, "Create Char According to Profile", 3, 1, gInput.ChooseClass);
-  if (!c->mixedPart && !c->profileMode && YesNo(state, "Template", 20, 1, gInput.ChooseClass)) {
-    int t = DrawOne(state, gSource.templates, gSource.templateCount, "Template wählen!", gInput.ChooseClass);
+  if (!skipProfile) c->profileMode = YesNo(state, "Create Char According to Profile", 3, 1, gSettings.ChooseClass);
+  if (!c->mixedPart && !c->profileMode && YesNo(state, "Template", 20, 1, gSettings.ChooseClass)) {
+    int t = DrawOne(state, gSource.templates, gSource.templateCount, "Template wählen!", gSettings.ChooseClass);
     if (t >= 0 && !(gSource.templates[t].name == "Skelleton")) {
       c->templateIndex = t;
       const TemplateSource& tpl = gSource.templates[t];
@@ -77,7 +77,7 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
     }
   }
   if (c->profileMode) {
-    int k = random(state, 1, 10, "Profilwahrscheinlichkeit als 2er Potenz", gInput.ChooseClass);
+    int k = random(state, 1, 10, "Profilwahrscheinlichkeit als 2er Potenz", gSettings.ChooseClass);
     c->profileWeight = 1 << k;
     int n = gSource.profileCount;
     if (n <= 0) {
@@ -90,7 +90,7 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
       weights[i] = gSource.profiles[i].minLevel <= c->Level ? 1 : 0;
       names[i] = gSource.profiles[i].name;
     }
-    int p = AdvancedRand(state, n, weights.get(), 4, names.get(), sizeof(char*), "Profil wählen!", gInput.ChooseClass,
+    int p = AdvancedRand(state, n, weights.get(), 4, names.get(), sizeof(char*), "Profil wählen!", gSettings.ChooseClass,
                          true, 0, false);
     if (p < 0)
       c->profileMode = 0;
@@ -112,9 +112,9 @@ void BuildMonster(Char* c, const int32_t* r, bool kindByChance) {
       if (r[rec::kForceMixed])
         c->mixed = 1;
       else if (kindByChance)
-        c->mixed = YesNo(state, "Mixed Charakter?", 5, 1, gInput.ChooseClass);
+        c->mixed = YesNo(state, "Mixed Charakter?", 5, 1, gSettings.ChooseClass);
       if (c->mixed) {
-        c->crShare = random(state, 0, c->cr, "Wie viel der HG für Klasse verwnden?", gInput.ChooseClass);
+        c->crShare = random(state, 0, c->cr, "Wie viel der HG für Klasse verwnden?", gSettings.ChooseClass);
         c->cr -= c->crShare;
       }
     }
@@ -234,13 +234,28 @@ void DrawDetailsOf(Char* c, IsaacState* state) {
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i) DrawDetailsOf(c->companionChars[i], state);
 }
 
+// The batch's monster theme travels in the record: a replay takes it from there, a new
+// creation notes it as it finds it (a re-roll or a single saved creature replays with it
+// although the replayed batch starts without one).
+void CarryTheme(int32_t* r) {
+  if (IsReplayRecord(r)) {
+    if (ReplayLacksTheme() && r[rec::kMonsterSelChosen] == -1) r[rec::kMonsterSelChosen] = ReferenceMonster();
+    SetReferenceMonster(r[rec::kMonsterSelChosen]);
+  } else {
+    r[rec::kMonsterSelChosen] = ReferenceMonster();
+  }
+}
+
 }  // namespace
 
 int64_t CreateCreature(Char* c, int sub) {
   int64_t start = PerfCounter();
   int32_t* r = c->record;
   IsaacState* state = c->context.random;
-  if (!sub) BeginCreationRandom(r, state);
+  if (!sub) {
+    CarryTheme(r);
+    BeginCreationRandom(r, state);
+  }
   ResetChar(c);
   c->rules = RecordRuleSet(r);
   RestoreChooseEverything();
@@ -253,7 +268,7 @@ int64_t CreateCreature(Char* c, int sub) {
     c->region = DrawOne(state, gSource.regions, gSource.regionCount, "Region auswählen!", 0);
     DebugPrint(2, "Starting Character Creation\n");
     bool kindByChance = r[rec::kKind] == -1;
-    c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gInput.ChooseClass) : r[rec::kKind];
+    c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gSettings.ChooseClass) : r[rec::kKind];
     RestoreChooseEverything();
     DebugPrint(1, "\nHG wird festgelegt\n");
     c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
@@ -273,7 +288,7 @@ int64_t CreateCreature(Char* c, int sub) {
       else
         c->diceMethod = 2;
       if (kindByChance && !c->profileMode && c->templateIndex == 0)
-        c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gInput.ChooseClass);
+        c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gSettings.ChooseClass);
       // NPC classes are weaker: more levels for the CR, also when the record asks for them.
       // (No template nor profile goes with NPC classes: the level is still the CR's.)
       if (c->npcClasses) c->Level = CharacterLevelForCR(c, c->cr);

@@ -14,9 +14,9 @@
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "script/functions.h"
 #include "script/interp.h"
-#include "shell/entry.h"
 #include "source/reader.h"
 #include "source/records.h"
 
@@ -820,7 +820,7 @@ void GenerateEquipment(Char* c) {
   int level = c->Level < 0 ? 0 : c->Level > 50 ? 50 : c->Level;
   int64_t base = gSource.startMoney[level];
   int32_t p = random(state, 75, 175, "Ausrüstungswert in ProZent", 0);
-  if (gInput.DrawType == 1) p = p * 3 / 2;
+  if (gSettings.DrawType == 1) p = p * 3 / 2;
   int64_t budget = base * p / 100;
   if (budget > INT32_MAX) budget = INT32_MAX;
   DebugPrint(2, "Level %d Ausrüstungswert %d (%d%% von %d)\n", c->Level, (int)budget, p, (int)base);

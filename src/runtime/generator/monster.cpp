@@ -18,10 +18,10 @@
 #include "generator/spells.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
+#include "random/settings.h"
 #include "random/types.h"
 #include "script/functions.h"
 #include "script/interp.h"
-#include "shell/entry.h"
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"
@@ -710,7 +710,7 @@ void SetMonster(Char* c) {
   Scratch<const char*, kMonsterOptions> names((size_t)std::max(c->optionCount, 1), "");
   // The label lists the options with their numbers when someone can see it; each
   // option carries its text as well, so the weighted list says which is which.
-  bool shown = gInput.ChooseClass || LabelWanted();
+  bool shown = gSettings.ChooseClass || LabelWanted();
   std::string label = "Template wählen!\n";
   if (shown) texts.resize((size_t)std::max(c->optionCount, 1));
   for (int i = 0; i < c->optionCount; ++i) {
@@ -726,7 +726,7 @@ void SetMonster(Char* c) {
   if (shown)
     for (int i = 0; i < c->optionCount; ++i) names[(size_t)i] = texts[(size_t)i].c_str();
   int option = c->optionCount > 0 ? AdvancedRand(state, c->optionCount, weights.data(), 4, names.data(), sizeof(char*),
-                                                 label.c_str(), gInput.ChooseClass, true, 0, false)
+                                                 label.c_str(), gSettings.ChooseClass, true, 0, false)
                                   : -1;
   if (option < 0) option = 0;
   int variant = c->optionCount > 0 ? c->optionVariant[option] : 0;
@@ -889,10 +889,10 @@ int DetermineMonster(Char* c) {
   int n = gSource.monsterCount;
   if (n <= 0) return 1;
   int savedChoose = gDecide.chooseEverything;
-  if (gInput.ChooseClass) gDecide.chooseEverything = 1;
+  if (gSettings.ChooseClass) gDecide.chooseEverything = 1;
   Scratch<int32_t, 2048> weights((size_t)n, 0);
   int templates = std::min(gSource.templateCount, 11);
-  bool useTemplates = YesNo(state, "Use Templates", 5, 1, gInput.ChooseClass) != 0;
+  bool useTemplates = YesNo(state, "Use Templates", 5, 1, gSettings.ChooseClass) != 0;
   // Options are kept only for the chosen monster; weigh them per monster first.
   MonsterOptionWeights(c->cr, c->mixed != 0, useTemplates, templates, Srd35(c), weights.data());
   // The theme this creation started with, kept in its record: another thread may set the
@@ -922,7 +922,7 @@ int DetermineMonster(Char* c) {
       if (t >= 0 && t < types) present[(size_t)t] = 1;
     }
   int type = AdvancedRand(state, types, present.data(), 4, &gSource.monsterTypes[0].name.text, sizeof(MonsterTypeSource),
-                          "Monsterart wählen!", gInput.ChooseClass, true, 0, false);
+                          "Monsterart wählen!", gSettings.ChooseClass, true, 0, false);
   if (type < 0) {
     gDecide.chooseEverything = savedChoose;
     return 1;

@@ -21,7 +21,6 @@
 #include "script/compile.h"
 #include "script/functions.h"
 #include "script/interp.h"
-#include "shell/entry.h"
 #include "source/reader.h"
 #include "source/records.h"
 

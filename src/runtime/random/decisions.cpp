@@ -14,9 +14,22 @@
 #include "platform/keys.h"
 #include "random/isaac.h"
 #include "random/repro.h"
-#include "shell/entry.h"
+#include "random/settings.h"
 
 namespace RUNTIME_NS {
+
+CreationSettings gSettings;
+
+void RecomputeOutputLevels() {
+  int console = 0;
+  if (gProcess.extendedDebug)
+    console = 3;
+  else if (gProcess.debugOutput != 0)
+    console = 2;
+  else if (gSettings.ChooseClass || gDecide.chooseEverything)
+    console = 1;
+  SetOutputLevels(console, gProcess.out.log);
+}
 
 namespace {
 
@@ -151,7 +164,7 @@ void LeaveManualMode(int32_t answer) {
   gDecide.chooseEverything = false;
   if (answer == -2) {
     gProcess.savedChooseEverything = false;
-    gInput.ChooseClass = 0;
+    gSettings.ChooseClass = 0;
   }
   RecomputeOutputLevels();
 }
@@ -267,7 +280,7 @@ void ExplainOption(const void*) {
 bool ReplayedOptionValid(int32_t value, const Options& o, bool zeroTotalIsError) {
   if (ValidOption(value, &o)) return true;
   // Quadratic weighting squares a negative weight like any other: it can be drawn.
-  if (gInput.calctype == 1 && value >= 0 && value < o.n && WeightAt(o, value) < 0) return true;
+  if (gSettings.calctype == 1 && value >= 0 && value < o.n && WeightAt(o, value) < 0) return true;
   bool positive = false, negative = false;
   for (int i = 0; i < o.n; ++i) {
     int32_t w = WeightAt(o, i);
@@ -276,7 +289,7 @@ bool ReplayedOptionValid(int32_t value, const Options& o, bool zeroTotalIsError)
   }
   if (positive) return false;
   if (value == -1) return !zeroTotalIsError && !negative;
-  return value == 0 && o.n > 0 && gInput.calctype == 2;
+  return value == 0 && o.n > 0 && gSettings.calctype == 2;
 }
 
 [[noreturn]] void InconsistentReproduction() {
@@ -396,7 +409,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   }
   if (r == Replay::kEnded) zeroTotalIsError = true;
 
-  int calctype = gInput.calctype;
+  int calctype = gSettings.calctype;
   int32_t divisor = 0;
   if (calctype == 1 || calctype == 2) {
     int32_t largest = 0;
@@ -531,7 +544,7 @@ namespace {
 // Chance alone decides a draw: nobody is asked or shown anything, no stream is replayed
 // or recorded, the weights count as they are. Everything else is AdvancedRand's.
 bool ChanceAlone(const IsaacState* state, int ask) {
-  int calctype = gInput.calctype;
+  int calctype = gSettings.calctype;
   return gProcess.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
          gProcess.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2;
 }

@@ -98,6 +98,9 @@ inline bool LabelWanted() { return gProcess.labelFlag || gDecide.chooseEverythin
 // snprintf of a label when LabelWanted(), an empty label otherwise; returns buf.
 const char* FormatLabel(char* buf, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+// Console level from the manual-mode and debug settings; effective level from both.
+void RecomputeOutputLevels();
+
 // The sticky-answer table is emptied at every input prompt.
 void ClearStickyAnswers();
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "generator/monster.h"
 #include "launcher/process.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
@@ -18,8 +17,7 @@
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/isaac.h"
-#include "shell/batch.h"
-#include "shell/entry.h"
+#include "random/settings.h"
 #include "source/records.h"
 
 namespace RUNTIME_NS {
@@ -30,6 +28,9 @@ namespace {
 // long creation on this thread saves. Each thread its own, so no creation waits for another.
 thread_local int32_t gLastRecord[kRecordWords];
 thread_local bool gLastTailUsed = false;  // the stream area past a seed holds a copied stream
+
+ReplayRecords* gReplay = nullptr;
+void (*gAllocate)(int size) = nullptr;
 
 constexpr char kMagic[4] = {'M', 'R', 'G', 'R'};
 
@@ -156,30 +157,35 @@ void PresetAnyCreatureRecord(int32_t* record) {
   record[rec::kMonsterSelChosen] = -1;
 }
 
+void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size)) {
+  gReplay = batch;
+  gAllocate = allocate;
+}
+
+bool ReplayLacksTheme() { return gReplay && gReplay->themeFromReplay; }
+
+bool IsReplayRecord(const int32_t* record) {
+  return record[rec::kReplayMark] != 0 || gProcess.reproduceInRuntime0;
+}
+
 void BeginCreationRandom(int32_t* record, IsaacState* state) {
-  bool replay = record[rec::kReplayMark] != 0 || gProcess.reproduceInRuntime0;
+  bool replay = IsReplayRecord(record);
   if (replay) {
-    gInput.DrawType = record[rec::kDrawType];
-    gInput.calctype = record[rec::kCalcType];
-    gInput.monsterSelHigh = record[rec::kMonsterSelHigh];
-    if (gBatch.themeFromReplay && record[rec::kMonsterSelChosen] == -1)
-      record[rec::kMonsterSelChosen] = ReferenceMonster();
-    SetReferenceMonster(record[rec::kMonsterSelChosen]);
+    gSettings.DrawType = record[rec::kDrawType];
+    gSettings.calctype = record[rec::kCalcType];
+    gSettings.monsterSelHigh = record[rec::kMonsterSelHigh];
     gProcess.isaacMode = RecordRandomMode(record) == kModeIsaac;
     gProcess.seededThisBatch = false;
     record[rec::kReplayMark] = 0;
   } else {
-    record[rec::kDrawType] = gInput.DrawType;
-    record[rec::kCalcType] = gInput.calctype;
-    record[rec::kMonsterSelHigh] = gInput.monsterSelHigh;
-    // The batch's theme as this creation finds it: a re-roll or a single saved creature
-    // replays with it although the replayed batch starts without one.
-    record[rec::kMonsterSelChosen] = ReferenceMonster();
+    record[rec::kDrawType] = gSettings.DrawType;
+    record[rec::kCalcType] = gSettings.calctype;
+    record[rec::kMonsterSelHigh] = gSettings.monsterSelHigh;
   }
 
   // Threads of a batch start creations at the same time: the shared flags are written
   // only when they change, so the threads only read them.
-  if (gProcess.stickyCount == 0 && gInput.ChooseClass == 0 && !gDecide.chooseEverything &&
+  if (gProcess.stickyCount == 0 && gSettings.ChooseClass == 0 && !gDecide.chooseEverything &&
       !gProcess.savedChooseEverything && !replay) {
     if (!gProcess.isaacMode) gProcess.isaacMode = true;
     if (!gProcess.recordFlagWasOne) gProcess.recordFlagWasOne = true;
@@ -242,10 +248,10 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
   if (gProcess.recordFlag != 1 && !gProcess.recordFlagWasOne && !forced) return;
 
   int32_t headerCount = count, headerCR;
-  if (count == gBatch.size) {
-    headerCR = gBatch.cr;
+  if (count == gReplay->size) {
+    headerCR = gReplay->cr;
   } else {
-    headerCR = gBatch.firstCR;
+    headerCR = gReplay->firstCR;
   }
 
   for (int i = 0; i < count; ++i) {
@@ -337,10 +343,10 @@ int LoadReproduction() {
   if (gDecide.streamPos) *gDecide.streamPos = 0;
 
   if (gProcess.reproduceInRuntime0) {
-    AllocateBatch(1);
-    gBatch.cr = -1;
-    memcpy(gBatch.records, gProcess.transferRecord, kRecordBytes);
-    gBatch.records[rec::kReplayMark] = 1;
+    gAllocate(1);
+    gReplay->cr = -1;
+    memcpy(gReplay->records, gProcess.transferRecord, kRecordBytes);
+    gReplay->records[rec::kReplayMark] = 1;
     gProcess.reproFileOpen = false;
     gProcess.reproduceInRuntime0 = false;
     return 0;
@@ -385,18 +391,18 @@ int LoadReproduction() {
     return 1;
   }
   int32_t n = GetWord(image.get() + 4);
-  AllocateBatch(n);
-  gBatch.cr = GetWord(image.get() + 8);
+  gAllocate(n);
+  gReplay->cr = GetWord(image.get() + 8);
   for (int i = 0; i < n; ++i) {
-    int32_t* r = gBatch.records + (size_t)i * kRecordWords;
+    int32_t* r = gReplay->records + (size_t)i * kRecordWords;
     memcpy(r, image.get() + kRepHeaderBytes + (size_t)i * kRecordBytes, kRecordBytes);
     r[rec::kReplayMark] = 1;
   }
   // Files written before the records kept the batch's theme hold -1 in every record; their
   // creatures were built with the theme the earlier ones set, as their replay in order sets it.
-  gBatch.themeFromReplay = n > 1;
+  gReplay->themeFromReplay = n > 1;
   for (int i = 0; i < n; ++i)
-    if (gBatch.records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] != -1) gBatch.themeFromReplay = false;
+    if (gReplay->records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] != -1) gReplay->themeFromReplay = false;
   // The file is read whole; the flag tells the run driver that the first replayed
   // creation is still to come.
   gProcess.reproFileOpen = true;

@@ -33,6 +33,21 @@ std::string UsableFileName(const char* typed, const char* suffix);
 // creature of the runtime analysis, the benchmark and the consistency check.
 void PresetAnyCreatureRecord(int32_t* record);
 
+// The batch's records as saving and replaying see them. The shell's batch is one and
+// hands itself over, with how a loaded file makes room for its records.
+struct ReplayRecords {
+  int size = 0;
+  int cr = -1;        // -1 for a batch of one
+  int firstCR = 0;    // the CR drawn for the first creature
+  bool themeFromReplay = false;  // loaded from a file whose records do not keep the theme
+  int32_t* records = nullptr;    // size records of kRecordWords words, back to back
+};
+void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size));
+
+// Whether the loaded file's records lack the batch's theme, which their replay in order sets.
+bool ReplayLacksTheme();
+// Whether a creation replays its record (a loaded file's, or one another runtime handed on).
+bool IsReplayRecord(const int32_t* record);
 // Set-up of the random state at the start of a creation.
 void BeginCreationRandom(int32_t* record, IsaacState* state);
 // Stored hit points and the end of replay when a creation ends.

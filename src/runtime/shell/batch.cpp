@@ -35,6 +35,7 @@
 #include "random/types.h"
 #include "shell/entry.h"
 #include "shell/rebuild.h"
+#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -43,6 +44,8 @@ const int32_t kOneWeight = 1;
 }
 
 Batch gBatch;
+// Saving and replaying work on this batch from the start, in the program and in tests.
+[[maybe_unused]] const bool kBatchAttached = (AttachReplayBatch(&gBatch, AllocateBatch), true);
 
 void AllocateBatch(int size) {
   ReleaseBatch();
@@ -437,7 +440,7 @@ int RunThreads() {
     // A loop on several threads starts all of them at once: the seeding that the first
     // creation would do happens here, before any of them draws.
     if (gLoopWithThreads && gProcess.isaacMode && !gProcess.seededThisBatch && !gProcess.reproduceInRuntime0 &&
-        gBatch.records[rec::kReplayMark] == 0 && gProcess.stickyCount == 0 && gInput.ChooseClass == 0 &&
+        gBatch.records[rec::kReplayMark] == 0 && gProcess.stickyCount == 0 && gSettings.ChooseClass == 0 &&
         !gDecide.chooseEverything && !gProcess.savedChooseEverything) {
       SeedThreads();
       gProcess.seededThisBatch = true;
@@ -477,7 +480,7 @@ int RunThreads() {
 int PrepareBatch() {
   IsaacState* state = gProcess.seeds[0];
   int n = random(state, gInput.AmountMin, gInput.AmountMax, "Anzahl eingeben!", 0);
-  gInput.monsterSelHigh = gInput.CRMax > 20;
+  gSettings.monsterSelHigh = gInput.CRMax > 20;
   AllocateBatch(n);
   std::vector<int32_t> cr((size_t)(n > 0 ? n : 1), 0);
   if (n > 1) {
@@ -502,8 +505,8 @@ int PrepareBatch() {
   for (int i = 0; i < n; ++i) {
     int32_t* r = gBatch.records + (size_t)i * kRecordWords;
     r[rec::kFixedAbilities] = 0;
-    r[rec::kDiceMethod] = (gInput.ChooseClass == 0 || gDecide.chooseEverything) ? -1 : 1;
-    if (gInput.DrawType == -1) r[rec::kDiceMethod] = 0;
+    r[rec::kDiceMethod] = (gSettings.ChooseClass == 0 || gDecide.chooseEverything) ? -1 : 1;
+    if (gSettings.DrawType == -1) r[rec::kDiceMethod] = 0;
     r[rec::kFixedClasses] = 0;
     r[rec::kCRMin] = r[rec::kCRMax] = cr[(size_t)i];
     r[rec::kKind] = gInput.CreatureType == -1 ? -1 : (gInput.CreatureType == 0 || gInput.CreatureType == 4) ? 0 : 1;

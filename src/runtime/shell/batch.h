@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "generator/char.h"
+#include "random/repro.h"
 
 #include "runtime.h"
 
@@ -10,12 +11,8 @@ struct ScreenBuffer;
 
 namespace RUNTIME_NS {
 
-struct Batch {
-  int size = 0;
-  int cr = -1;        // -1 for a batch of one
-  int firstCR = 0;    // the CR drawn for the first creature
-  bool themeFromReplay = false;  // loaded from a file whose records do not keep the theme
-  int32_t* records = nullptr;  // size records of 8216 words, back to back
+// Its records, size and CR are what saving and replaying see of it.
+struct Batch : ReplayRecords {
   Char* chars = nullptr;       // size creatures
   ScreenBuffer** screens = nullptr;  // size + 1: screen 0 is the standard output
   int32_t* hitPoints = nullptr;      // remaining hit points per screen

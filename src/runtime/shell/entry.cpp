@@ -20,6 +20,7 @@
 #include "shell/batch.h"
 #include "source/source_init.h"
 #include "generator/creation.h"
+#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -81,19 +82,19 @@ void Swap(int& a, int& b) {
 
 bool FieldsValid(const InputFields& f) {
   return f.CreatureType >= -1 && f.CreatureType <= 4 && f.CRMin >= 0 && f.CRMax <= 50 && f.AmountMin >= 0 &&
-         f.AmountMax <= 99 && f.DrawType >= -1 && f.DrawType <= 1 && f.ChooseClass >= 0 && f.ChooseClass <= 2 &&
-         f.calctype >= -1 && f.calctype <= 2 && f.worktype >= 0 && f.worktype <= 6;
+         f.AmountMax <= 99 && gSettings.DrawType >= -1 && gSettings.DrawType <= 1 && gSettings.ChooseClass >= 0 && gSettings.ChooseClass <= 2 &&
+         gSettings.calctype >= -1 && gSettings.calctype <= 2 && f.worktype >= 0 && f.worktype <= 6;
 }
 
 // Fields 1 to 6, 8 and 9 start each prompt at 0; ChooseClass and DebugOutput carry over.
 void ResetForPrompt() {
   gInput.testScript = false;
   gProcess.benchmark = false;
-  gInput.monsterSelHigh = 0;
+  gSettings.monsterSelHigh = 0;
   ClearStickyAnswers();
   gProcess.recordFlag = 1;
   gInput.CreatureType = gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = 0;
-  gInput.DrawType = gInput.calctype = gInput.worktype = 0;
+  gSettings.DrawType = gSettings.calctype = gInput.worktype = 0;
 }
 
 enum class Step { kPrompt, kProcess, kLeave };
@@ -109,16 +110,16 @@ Step Prompt() {
   char line[1024];
   // End of input counts as "q": a piped run ends instead of starting empty batches forever.
   if (!ReadLine(line, sizeof line)) return Step::kLeave;
-  int v[kFieldCount] = {0, 0, 0, 0, 0, 0, gInput.ChooseClass, 0, 0, gProcess.debugOutput};
+  int v[kFieldCount] = {0, 0, 0, 0, 0, 0, gSettings.ChooseClass, 0, 0, gProcess.debugOutput};
   if (!DecodeInputLine(line, v)) return Step::kLeave;
   gInput.CreatureType = v[0];
   gInput.CRMin = v[1];
   gInput.CRMax = v[2];
   gInput.AmountMin = v[3];
   gInput.AmountMax = v[4];
-  gInput.DrawType = v[5];
-  gInput.ChooseClass = v[6];
-  gInput.calctype = v[7];
+  gSettings.DrawType = v[5];
+  gSettings.ChooseClass = v[6];
+  gSettings.calctype = v[7];
   gInput.worktype = v[8];
   gProcess.debugOutput = v[9];
   if (gProcess.debugOutput == 0) gProcess.extendedDebug = false;
@@ -174,7 +175,7 @@ LineAction DecodeCommand(InputFields& in, int* argument) {
       in.CRMin = 0;
       in.CRMax = 50;
       in.AmountMin = in.AmountMax = 1;
-      in.DrawType = in.ChooseClass = in.calctype = 0;
+      gSettings.DrawType = gSettings.ChooseClass = gSettings.calctype = 0;
     }
   } else if (code >= 501 && code <= 599) {
     *argument = code - 500;
@@ -197,49 +198,12 @@ LineAction DecodeCommand(InputFields& in, int* argument) {
   return FieldsValid(in) ? LineAction::kRun : LineAction::kInvalid;
 }
 
-int ParseIntegers(const char* line, int* values, int count, const char** stop) {
-  const char* p = line;
-  int read = 0;
-  while (read < count) {
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
-    const char* start = p;
-    bool negative = false;
-    if (*p == '+' || *p == '-') negative = *p++ == '-';
-    if (*p < '0' || *p > '9') {
-      p = start;
-      break;
-    }
-    long long v = 0;
-    while (*p >= '0' && *p <= '9') {
-      if (v <= (long long)INT_MAX + 1) v = v * 10 + (*p - '0');
-      ++p;
-    }
-    if (negative) v = -v;
-    if (v > INT_MAX) v = INT_MAX;
-    if (v < INT_MIN) v = INT_MIN;
-    values[read++] = (int)v;
-  }
-  if (stop) *stop = p;
-  return read;
-}
-
 const char* RuleSetName(int32_t rules) { return rules == kRulesSrd35 ? "SRD 3.5" : "Eigene Regeln"; }
 
 int WordToInt(const char* word) {
   int v = 0;
   ParseIntegers(word ? word : "", &v, 1);
   return v;
-}
-
-void RecomputeOutputLevels() {
-  int console = 0;
-  if (gProcess.extendedDebug)
-    console = 3;
-  else if (gProcess.debugOutput != 0)
-    console = 2;
-  else if (gInput.ChooseClass || gDecide.chooseEverything)
-    console = 1;
-  SetOutputLevels(console, gProcess.out.log);
 }
 
 namespace {
@@ -250,19 +214,19 @@ int RunEntry(int argc, char** argv) {
   Step step = Step::kPrompt;
   if (gProcess.reproduceInRuntime0) {
     gInput.CreatureType = 404;
-    gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = gInput.DrawType = 0;
-    gInput.calctype = gInput.worktype = 0;
+    gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = gSettings.DrawType = 0;
+    gSettings.calctype = gInput.worktype = 0;
     step = Step::kProcess;
   } else if (argc == 10) {
     int* fields[9] = {&gInput.CreatureType, &gInput.CRMin,    &gInput.CRMax,
-                      &gInput.AmountMin,    &gInput.AmountMax, &gInput.DrawType,
-                      &gInput.ChooseClass,  &gInput.calctype,  &gInput.worktype};
+                      &gInput.AmountMin,    &gInput.AmountMax, &gSettings.DrawType,
+                      &gSettings.ChooseClass,  &gSettings.calctype,  &gInput.worktype};
     for (int i = 0; i < 9; ++i) *fields[i] = WordToInt(argv[i + 1]);
     ConsolePrint(
         "Took Arguments from Command Line:\nCreatureType: %d\tCR: %d - %d\tAmount: %d-%d\nDrawType: %d\t"
         "ChooseClass: %d\tcalctype: %d\tworktype: %d\n",
-        gInput.CreatureType, gInput.CRMin, gInput.CRMax, gInput.AmountMin, gInput.AmountMax, gInput.DrawType,
-        gInput.ChooseClass, gInput.calctype, gInput.worktype);
+        gInput.CreatureType, gInput.CRMin, gInput.CRMax, gInput.AmountMin, gInput.AmountMax, gSettings.DrawType,
+        gSettings.ChooseClass, gSettings.calctype, gInput.worktype);
     step = Step::kProcess;
   }
 
@@ -317,7 +281,7 @@ int RunEntry(int argc, char** argv) {
       in.CRMin = 0;
       in.CRMax = 50;
       in.AmountMin = in.AmountMax = 1;
-      in.DrawType = in.ChooseClass = in.calctype = 0;
+      gSettings.DrawType = gSettings.ChooseClass = gSettings.calctype = 0;
       in.worktype = 3;
       gProcess.debugOutput = 0;
       gProcess.benchmark = true;
@@ -331,7 +295,7 @@ int RunEntry(int argc, char** argv) {
     } else {
       if (in.worktype == 4) {
         gProcess.recordFlag = 2;
-        in.ChooseClass = 0;
+        gSettings.ChooseClass = 0;
         gDecide.chooseEverything = false;
         gProcess.threadCount = 1;
       }
@@ -339,11 +303,11 @@ int RunEntry(int argc, char** argv) {
         gProcess.loopRunning = true;
         gProcess.firstLoop = true;
       }
-      if (in.ChooseClass == 2) {
-        in.ChooseClass = 1;
+      if (gSettings.ChooseClass == 2) {
+        gSettings.ChooseClass = 1;
         gDecide.chooseEverything = true;
       }
-      if (in.ChooseClass != 0) {
+      if (gSettings.ChooseClass != 0) {
         gProcess.threadCount = 1;
       } else {
         gProcess.isaacMode = true;
@@ -352,7 +316,7 @@ int RunEntry(int argc, char** argv) {
         if (!gProcess.silent) SeedThreads();
       }
       RecomputeOutputLevels();
-      gProcess.labelFlag = in.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput ||
+      gProcess.labelFlag = gSettings.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput ||
                            gProcess.out.log >= 0;
       result = RunBatch();
     }

@@ -15,13 +15,7 @@ struct InputFields {
   int CRMax = 0;
   int AmountMin = 0;
   int AmountMax = 0;
-  int DrawType = 0;
-  int ChooseClass = 0;
-  int calctype = 0;
-  int worktype = 0;
-  // Monster-selection value the reproduction record carries (the other one, the batch's
-  // reference monster, belongs to the monster choice).
-  int monsterSelHigh = 0;
+  int worktype = 0;  // the draw type, choice and weighting are in gSettings
   // Treasure amounts handed on to treasure generation.
   int treasureLow = 0;
   int treasureHigh = 0;
@@ -37,16 +31,6 @@ double FloatProbe(double x);
 
 // Releases the per-thread seed memory (the next batch allocates it again).
 void FreeSeeds();
-
-// Console level from the manual-mode and debug settings; effective level from both.
-void RecomputeOutputLevels();
-
-// Parses up to `count` integers the way "%d %d ..." does: blanks skipped, reading stops
-// at the first text that is no number. Values beyond 32 bits saturate, so an absurd
-// number fails the range check instead of wrapping into a valid one. Returns how many
-// were read.
-// `stop`, when given, is set to where reading stopped.
-int ParseIntegers(const char* line, int* values, int count, const char** stop = nullptr);
 
 // One prompt line into the ten values (those it leaves out keep what `values` held);
 // false for "q", which ends the runtime.

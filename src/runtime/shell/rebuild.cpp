@@ -25,6 +25,7 @@
 #include "source/layout.h"
 #include "source/reader.h"
 #include "source/source_init.h"
+#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -87,14 +88,15 @@ void OnGuardFault(uintptr_t address, uintptr_t instruction) {
 // rendered as an export so that the sheet's reads are seen too.
 void AnalysisCreature() {
   InputFields savedInput = gInput;
+  CreationSettings savedSettings = gSettings;
   ProcessState& p = gProcess;
   bool benchmark = p.benchmark, isaac = p.isaacMode, seeded = p.seededThisBatch, choose = gDecide.chooseEverything,
        savedChoose = p.savedChooseEverything, wasOne = p.recordFlagWasOne, inRuntime0 = p.reproduceInRuntime0,
        replay = gDecide.replayActive;
   int recordFlag = p.recordFlag, debug = p.debugOutput, sticky = p.stickyCount;
-  gInput.ChooseClass = 0;
-  gInput.DrawType = 0;
-  gInput.calctype = 0;
+  gSettings.ChooseClass = 0;
+  gSettings.DrawType = 0;
+  gSettings.calctype = 0;
   p.benchmark = true;
   p.isaacMode = true;
   p.recordFlag = 0;
@@ -135,6 +137,7 @@ void AnalysisCreature() {
   UseScratchStream();
 
   gInput = savedInput;
+  gSettings = savedSettings;
   p.benchmark = benchmark;
   p.isaacMode = isaac;
   p.seededThisBatch = seeded;

@@ -27,6 +27,7 @@
 #include "shell/entry.h"
 #include "shell/sheet.h"
 #include "shell/statblock.h"
+#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -103,7 +104,7 @@ void Draw(int k) {
   SetConsole(k, true);
 }
 
-bool ManualModeOn() { return gInput.ChooseClass != 0 || gDecide.chooseEverything; }
+bool ManualModeOn() { return gSettings.ChooseClass != 0 || gDecide.chooseEverything; }
 
 // Rebuilds one creature in place and redraws its sheet.
 void Recreate(int k) {
@@ -314,18 +315,18 @@ void DamageInput(int screen) {
 
 void CycleManualMode(int screen) {
   int mode;
-  if (gInput.ChooseClass == 0 && !gDecide.chooseEverything) {
-    gInput.ChooseClass = 1;
+  if (gSettings.ChooseClass == 0 && !gDecide.chooseEverything) {
+    gSettings.ChooseClass = 1;
     mode = 1;
-  } else if (gInput.ChooseClass) {
-    gInput.ChooseClass = 0;
+  } else if (gSettings.ChooseClass) {
+    gSettings.ChooseClass = 0;
     gDecide.chooseEverything = true;
     mode = 2;
   } else {
     gDecide.chooseEverything = false;
     mode = 0;
   }
-  gProcess.recordFlag = gInput.ChooseClass || gDecide.chooseEverything ? 1 : 0;
+  gProcess.recordFlag = gSettings.ChooseClass || gDecide.chooseEverything ? 1 : 0;
   gProcess.savedChooseEverything = gDecide.chooseEverything;
   RecomputeOutputLevels();
   int x, y;
