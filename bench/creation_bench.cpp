@@ -90,15 +90,15 @@ int main(int argc, char** argv) {
   if (count < 1 || threads < 1) return 1;
   if (chdir(SCHMIEDE_SOURCE_DIR) != 0) return 1;
   SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
-  gProcess.out.console = -1;  // the build's messages are not the subject
+  gOutput.console = -1;  // the build's messages are not the subject
   if (ReadGrammarConfig() != 0 || RedirectSymbols() != 0 || SourceInit() != 0) return 1;
-  gProcess.out.console = 0;
+  gOutput.console = 0;
   // BENCH_TRACE=1 lists every allocation of the creations (tracker's own trace level).
-  if (getenv("BENCH_TRACE")) gProcess.out.console = gProcess.out.effective = 3;
-  gProcess.benchmark = true;
-  gProcess.isaacMode = true;
-  gProcess.recordFlag = 0;
-  gProcess.seededThisBatch = true;
+  if (getenv("BENCH_TRACE")) gOutput.console = gOutput.effective = 3;
+  gRandom.benchmark = true;
+  gRandom.isaacMode = true;
+  gRandom.recordFlag = 0;
+  gRandom.seededThisBatch = true;
   gProcess.threadCount = threads;
   if (const char* rules = getenv("BENCH_RULES")) gProcess.ruleSet = atoi(rules) == 701 ? kRulesSrd35 : kRulesOwn;
   CreateCharContext(threads);

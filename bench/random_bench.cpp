@@ -28,14 +28,14 @@ BENCHMARK(BM_IsaacRange);
 
 void BM_RandomIsaacMode(benchmark::State& st) {
   IsaacState s = Seeded();
-  gProcess.isaacMode = true;
+  gRandom.isaacMode = true;
   for (auto _ : st) benchmark::DoNotOptimize(random(&s, 1, 20, "W20"));
 }
 BENCHMARK(BM_RandomIsaacMode);
 
 void BM_AdvancedRandIsaacMode(benchmark::State& st) {
   IsaacState s = Seeded();
-  gProcess.isaacMode = true;
+  gRandom.isaacMode = true;
   std::vector<int32_t> weights(st.range(0));
   for (size_t i = 0; i < weights.size(); ++i) weights[i] = (int32_t)(i % 7);
   for (auto _ : st)

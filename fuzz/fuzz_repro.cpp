@@ -50,12 +50,12 @@ void ReproduceSettings() {
   if (!getenv("FUZZ_VERBOSE")) SetOutputLevels(-1, -1);
   gInput = InputFields{};
   gSettings = CreationSettings{};
-  gProcess.recordFlag = 0;
-  gProcess.stickyCount = 0;
-  gProcess.isaacMode = false;
-  gProcess.seededThisBatch = false;
-  gProcess.savedChooseEverything = false;
-  gProcess.savingAllowed = false;
+  gRandom.recordFlag = 0;
+  gRandom.stickyCount = 0;
+  gRandom.isaacMode = false;
+  gRandom.seededThisBatch = false;
+  gRandom.savedChooseEverything = false;
+  gRandom.savingAllowed = false;
   gProcess.loopRunning = false;
   gDecide.chooseEverything = false;
   gDecide.replayActive = false;

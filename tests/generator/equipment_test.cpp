@@ -53,7 +53,7 @@ class Equipment : public generator_test::SourceFixture {
     position_ = 1;
     SetDecisionStream(stream_.data(), &position_);
     gDecide.replayActive = true;
-    gProcess.isaacMode = false;  // a replay answers only outside the seeded mode
+    gRandom.isaacMode = false;  // a replay answers only outside the seeded mode
   }
   static int Class(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
   static int Item(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }

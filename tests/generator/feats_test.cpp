@@ -341,13 +341,13 @@ TEST_F(Feats, AnEmptyDrawFallsBackToTheListOfEveryFeat) {
   int32_t stream[8] = {0, -1, 0, alert, 0, kStreamEnd};
   int32_t position = 1;
   SetDecisionStream(stream, &position);
-  bool isaac = gProcess.isaacMode;
-  gProcess.isaacMode = false;
+  bool isaac = gRandom.isaacMode;
+  gRandom.isaacMode = false;
   gDecide.replayActive = true;
   int32_t first = c->featCount++;
   DoFeats(c, nullptr, -1, false, &first, 0);
   gDecide.replayActive = false;
-  gProcess.isaacMode = isaac;
+  gRandom.isaacMode = isaac;
   UseScratchStream();
   EXPECT_EQ(c->feats[first - 1], alert);
   delete c;

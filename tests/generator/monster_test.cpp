@@ -164,16 +164,16 @@ TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
   c->optionCount = 2;
   c->optionTemplate[1] = Template("Celestial");
   c->optionVariant[1] = 1;
-  bool labels = gProcess.labelFlag;
+  bool labels = gRandom.labelFlag;
   int debug = gProcess.debugOutput;
-  gProcess.labelFlag = true;
+  gRandom.labelFlag = true;
   gProcess.debugOutput = 1;
   SetOutputLevels(1, -1);
   testing::internal::CaptureStdout();
   SetMonster(c);
   std::string out = testing::internal::GetCapturedStdout();
   SetOutputLevels(0, -1);
-  gProcess.labelFlag = labels;
+  gRandom.labelFlag = labels;
   gProcess.debugOutput = debug;
   EXPECT_NE(out.find("(Template wählen!\n0: Template: Keine, TW Erhöhung: 0\n1: Template: Himmlische Kreatur, TW Erhöhung: 1\n:)"),
             std::string::npos)

@@ -49,8 +49,8 @@ class SourceFixture : public ::testing::Test {
     delete dir_;
   }
   void SetUp() override {
-    savedIsaac_ = gProcess.isaacMode;
-    gProcess.isaacMode = true;
+    savedIsaac_ = gRandom.isaacMode;
+    gRandom.isaacMode = true;
     gSettings.calctype = 0;
     gSettings.DrawType = 0;
     uint32_t seed[512];
@@ -61,7 +61,7 @@ class SourceFixture : public ::testing::Test {
   }
   void TearDown() override {
     TextDestroy(text_);
-    gProcess.isaacMode = savedIsaac_;
+    gRandom.isaacMode = savedIsaac_;
     gProcess.ruleSet = kRulesOwn;
   }
   // Creatures preset after this are built by `rules` (reset after the test). Stages called

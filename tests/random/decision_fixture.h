@@ -25,12 +25,12 @@ class DecisionTest : public ::testing::Test {
     Reset();
   }
   static void Reset() {
-    gProcess.isaacMode = false;
-    gProcess.recordFlag = 0;
+    gRandom.isaacMode = false;
+    gRandom.recordFlag = 0;
     gDecide.replayActive = false;
     gDecide.chooseEverything = false;
-    gProcess.savedChooseEverything = false;
-    gProcess.stickyCount = 0;
+    gRandom.savedChooseEverything = false;
+    gRandom.stickyCount = 0;
     gDecide.backPosition = 0;
     gProcess.debugOutput = 0;
     gProcess.extendedDebug = false;
@@ -45,10 +45,10 @@ class DecisionTest : public ::testing::Test {
     std::memset(stream, 0, sizeof stream);
     position = 0;
     debugspace::SetDecisionStream(stream, &position);
-    gProcess.recordFlag = 1;
+    gRandom.recordFlag = 1;
     debugspace::LcgSeed(12345);
   }
-  void Isaac() { gProcess.isaacMode = true; }
+  void Isaac() { gRandom.isaacMode = true; }
 
   IsaacState state{};
   int32_t stream[kStreamWords];

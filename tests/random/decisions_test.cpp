@@ -66,7 +66,7 @@ TEST_F(DecisionTest, RandomStaysInRangeWithEvenDistribution) {
     ASSERT_TRUE(v >= -5 && v <= -2);
   }
   // The recorded-mode source covers its range as well.
-  gProcess.isaacMode = false;
+  gRandom.isaacMode = false;
   LcgSeed(7);
   int seen[4] = {};
   for (int i = 0; i < 4000; ++i) ++seen[random(&state, 0, 3)];
@@ -185,7 +185,7 @@ TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
   EXPECT_EQ(Pick(&state, {100, 400}), 1);
 
   gSettings.calctype = 2;  // first index of the largest weight, nothing drawn
-  gProcess.isaacMode = false;
+  gRandom.isaacMode = false;
   Recording();
   EXPECT_EQ(Pick(&state, {3, 9, 1, 9}), 1);
   EXPECT_EQ(position, 2);
@@ -277,7 +277,7 @@ TEST_F(DecisionTest, StickyAnswersRepeatForTheSameCallSite) {
   EXPECT_EQ(got[1], 2);
   EXPECT_EQ(got[2], 2);
   EXPECT_EQ(other, 5);
-  EXPECT_EQ(gProcess.stickyCount, 1);
+  EXPECT_EQ(gRandom.stickyCount, 1);
   // A sticky value that is invalid at a call is passed over: that call asks.
   auto roll = [&](int32_t lo, int32_t hi) { return random(&state, lo, hi, "Wurf", 1); };
   InputUseText("*5\n3\n");
@@ -292,18 +292,18 @@ TEST_F(DecisionTest, SpecialAnswersLeaveManualModeOrStepBack) {
   Recording();
   gSettings.ChooseClass = 1;
   gDecide.chooseEverything = true;
-  gProcess.savedChooseEverything = true;
+  gRandom.savedChooseEverything = true;
   InputUseText("-1\n");
   CaptureStdout();
   int32_t v = random(&state, 1, 6, "Wurf", 1);
   EXPECT_TRUE(v >= 1 && v <= 6);
   EXPECT_FALSE(gDecide.chooseEverything);
-  EXPECT_TRUE(gProcess.savedChooseEverything);
+  EXPECT_TRUE(gRandom.savedChooseEverything);
   EXPECT_EQ(gSettings.ChooseClass, 1);
 
   InputUseText("-2\n");
   random(&state, 1, 6, "Wurf", 1);
-  EXPECT_FALSE(gProcess.savedChooseEverything);
+  EXPECT_FALSE(gRandom.savedChooseEverything);
   EXPECT_EQ(gSettings.ChooseClass, 0);
   EXPECT_EQ(position, 4);  // both drawn values are recorded
 
@@ -358,11 +358,11 @@ TEST_F(DecisionTest, ReplayRestoresChooseEverythingFromFlagWords) {
   gDecide.replayActive = true;
   random(&state, 1, 6, "A", 0);
   EXPECT_TRUE(gDecide.chooseEverything);  // the next decision was asked for
-  EXPECT_TRUE(gProcess.savedChooseEverything);
+  EXPECT_TRUE(gRandom.savedChooseEverything);
   EXPECT_EQ(random(&state, 1, 6, "B", 1), 4);
   EXPECT_EQ(random(&state, 1, 6, "C", 0), last);
   EXPECT_FALSE(gDecide.chooseEverything);
-  EXPECT_FALSE(gProcess.savedChooseEverything);
+  EXPECT_FALSE(gRandom.savedChooseEverything);
 }
 
 // A replayed answer is checked as a typed one: callers use it as an index.
@@ -451,7 +451,7 @@ TEST_F(DecisionTest, MultirandStopsAtTheTerminator) {
 
 TEST_F(DecisionTest, StickyTableOverflowRaises) {
   Recording();
-  gProcess.stickyCount = kStickyCapacity;
+  gRandom.stickyCount = kStickyCapacity;
   InputUseText("*2\n");
   CaptureStdout();
   EXPECT_THROW(random(&state, 1, 6, "Wurf", 1), Error);

@@ -192,12 +192,12 @@ TEST(LinearCongruential, MatchesTheClassicSequenceAndNibbleFolding) {
 TEST(SeedThreads, BenchmarkSeedsAreFixedPerThread) {
   IsaacState states[2]{};
   IsaacState* table[2] = {&states[0], &states[1]};
-  gProcess.seeds = table;
-  gProcess.seedThreads = 2;
-  gProcess.benchmark = true;
-  gProcess.isaacMode = true;
+  gRandom.seeds = table;
+  gRandom.seedThreads = 2;
+  gRandom.benchmark = true;
+  gRandom.isaacMode = true;
   SeedThreads();
-  EXPECT_TRUE(gProcess.isaacMode);
+  EXPECT_TRUE(gRandom.isaacMode);
   for (int t = 0; t < 2; ++t) {
     std::vector<uint32_t> seed(512);
     for (uint32_t i = 0; i < 512; ++i) seed[i] = (uint32_t)(t + 2) * i;
@@ -205,7 +205,7 @@ TEST(SeedThreads, BenchmarkSeedsAreFixedPerThread) {
     EXPECT_EQ(memcmp(&expected, &states[t], sizeof expected), 0) << t;
   }
   // Outside the benchmark the seeds come from the recorded-mode source.
-  gProcess.benchmark = false;
+  gRandom.benchmark = false;
   LcgSeed(99);
   SeedThreads();
   IsaacState again = states[0];
@@ -214,10 +214,10 @@ TEST(SeedThreads, BenchmarkSeedsAreFixedPerThread) {
   EXPECT_EQ(memcmp(&again, &states[0], sizeof again), 0);
   EXPECT_NE(memcmp(&states[0], &states[1], sizeof again), 0);
   // With ISAAC mode off nothing is seeded.
-  gProcess.isaacMode = false;
+  gRandom.isaacMode = false;
   LcgSeed(5);
   SeedThreads();
   EXPECT_EQ(memcmp(&again, &states[0], sizeof again), 0);
-  gProcess.seeds = nullptr;
-  gProcess.seedThreads = 0;
+  gRandom.seeds = nullptr;
+  gRandom.seedThreads = 0;
 }

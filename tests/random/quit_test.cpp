@@ -68,8 +68,8 @@ class QuitTest : public ::testing::Test {
 
 TEST_F(QuitTest, FatalErrorsKeepEveryErrorRep) {
   auto fatal = [] {
-    gProcess.savingAllowed = true;
-    gProcess.recordFlagWasOne = true;
+    gRandom.savingAllowed = true;
+    gRandom.recordFlagWasOne = true;
     debugspace::QuitOnError(true);
   };
   Outcome first = InChild(dir_, "", fatal);
@@ -85,7 +85,7 @@ TEST_F(QuitTest, FatalErrorsKeepEveryErrorRep) {
   EXPECT_EQ(first.output.find("Press [D]"), std::string::npos);
 
   Outcome unsaved = InChild(dir_, "", [] {
-    gProcess.savingAllowed = false;
+    gRandom.savingAllowed = false;
     debugspace::QuitOnError(true);
   });
   EXPECT_EQ(unsaved.status, 1);
@@ -98,8 +98,8 @@ TEST_F(QuitTest, OptimisedRuntimeOffersTheDebugRuntime) {
     if (symlink(SCHMIEDE_SOURCE_DIR "/Build", (dir_ + "/Build").c_str()) != 0) _exit(98);
     SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
     gProcess.rebuild = true;
-    gProcess.savingAllowed = true;
-    gProcess.recordFlagWasOne = true;
+    gRandom.savingAllowed = true;
+    gRandom.recordFlagWasOne = true;
     intelspace::QuitOnError(true);
   });
   EXPECT_EQ(o.status, 1);

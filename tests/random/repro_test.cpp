@@ -49,8 +49,8 @@ class ReproTest : public DecisionTest {
     ASSERT_EQ(chdir(old_), 0);
     std::string cmd = "rm -rf " + dir_;
     ASSERT_EQ(system(cmd.c_str()), 0);
-    gProcess.reproduceInRuntime0 = false;
-    gProcess.recordFlagWasOne = false;
+    gRandom.reproduceInRuntime0 = false;
+    gRandom.recordFlagWasOne = false;
     DecisionTest::TearDown();
   }
   // A batch of n records, each with recognisable seed and stream words.
@@ -131,12 +131,12 @@ TEST_F(ReproTest, NamesKeepFilesAndStayInsideSave) {
 
 TEST_F(ReproTest, UnforcedSaveNeedsRecordingAndUnwritableDirectoryIsReported) {
   MakeBatch(1);
-  gProcess.recordFlag = 0;
-  gProcess.recordFlagWasOne = false;
+  gRandom.recordFlag = 0;
+  gRandom.recordFlagWasOne = false;
   SaveReproduction("nie.rep", false, gBatch.records, 1, false);
   struct stat st;
   EXPECT_EQ(stat("save/nie.rep", &st), -1);
-  gProcess.recordFlagWasOne = true;
+  gRandom.recordFlagWasOne = true;
   CaptureStdout();
   SaveReproduction("doch.rep", false, gBatch.records, 1, false);
   GetCapturedStdout();
@@ -165,9 +165,9 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
   // Without records the last creation's live stream is saved.
   BeginCreationRandom(r, &state);  // recorded mode: record flag stays as set
   ASSERT_EQ(r[rec::kRandomMode], kModeIsaac);
-  gProcess.stickyCount = 1;  // a sticky answer forces recorded mode
-  gProcess.isaacMode = false;
-  gProcess.recordFlag = 1;
+  gRandom.stickyCount = 1;  // a sticky answer forces recorded mode
+  gRandom.isaacMode = false;
+  gRandom.recordFlag = 1;
   r[rec::kReplayMark] = 0;
   BeginCreationRandom(r, &state);
   ASSERT_EQ(r[rec::kRandomMode], kModeRecorded);
@@ -192,9 +192,9 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
 TEST_F(ReproTest, IsaacRecordReplaysTheSameDraws) {
   IsaacState table[1]{};
   IsaacState* seeds[1] = {&table[0]};
-  gProcess.seeds = seeds;
-  gProcess.seedThreads = 1;
-  gProcess.isaacMode = true;
+  gRandom.seeds = seeds;
+  gRandom.seedThreads = 1;
+  gRandom.isaacMode = true;
   MakeBatch(1);
   int32_t* r = gBatch.records;
   r[rec::kReplayMark] = 0;
@@ -211,15 +211,15 @@ TEST_F(ReproTest, IsaacRecordReplaysTheSameDraws) {
   gSettings.DrawType = 0;
   gSettings.calctype = 0;
   table[0] = IsaacState{};
-  gProcess.seededThisBatch = true;
+  gRandom.seededThisBatch = true;
   r[rec::kReplayMark] = 1;
   BeginCreationRandom(r, &table[0]);
   EXPECT_EQ(gSettings.DrawType, 1);
   EXPECT_EQ(gSettings.calctype, -1);
   EXPECT_EQ(r[rec::kReplayMark], 0);
   for (int i = 0; i < 700; ++i) ASSERT_EQ(random(&table[0], 0, 1 << 20), first[i]) << i;
-  gProcess.seeds = nullptr;
-  gProcess.seedThreads = 0;
+  gRandom.seeds = nullptr;
+  gRandom.seedThreads = 0;
 }
 
 TEST_F(ReproTest, StoredHitPointsWinOverRolledOnes) {
@@ -275,14 +275,14 @@ TEST_F(ReproTest, DamagedImagesAreRefused) {
 }
 
 TEST_F(ReproTest, TransferRecordReplaysWithoutAFile) {
-  for (int w = 0; w < kRecordWords; ++w) gProcess.transferRecord[w] = w;
-  gProcess.reproduceInRuntime0 = true;
+  for (int w = 0; w < kRecordWords; ++w) gRandom.transferRecord[w] = w;
+  gRandom.reproduceInRuntime0 = true;
   ASSERT_EQ(LoadReproduction(), 0);
-  EXPECT_FALSE(gProcess.reproduceInRuntime0);
+  EXPECT_FALSE(gRandom.reproduceInRuntime0);
   ASSERT_EQ(gBatch.size, 1);
   EXPECT_EQ(gBatch.records[rec::kReplayMark], 1);
   EXPECT_EQ(gBatch.records[100], 100);
-  EXPECT_EQ(gProcess.recordFlag, 0);
+  EXPECT_EQ(gRandom.recordFlag, 0);
 }
 
 TEST_F(ReproTest, ReadLineWithSuffixSkipsEmptyLines) {

@@ -27,16 +27,16 @@ std::string CaseName(const testing::TestParamInfo<CorpusScript>& info) { return 
 class SeededScripts : public ShippedGrammar {
  protected:
   void SetUp() override {
-    savedMode_ = gProcess.isaacMode;
+    savedMode_ = gRandom.isaacMode;
     uint32_t seed[512];
     for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 2654435761u + 12345u;
     debugspace::IsaacRange(&state_, 0, 0, true, seed);
-    gProcess.isaacMode = true;
+    gRandom.isaacMode = true;
     debugspace::SetScriptRandomState(&state_);
   }
   void TearDown() override {
     debugspace::SetScriptRandomState(nullptr);
-    gProcess.isaacMode = savedMode_;
+    gRandom.isaacMode = savedMode_;
   }
 
  private:

@@ -14,8 +14,8 @@ TEST(EnhancementDraw, CentresOnAQuarterOfTheLevel) {
   uint32_t seed[512];
   for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 977u + 5u;
   IsaacRange(&state, 0, 0, true, seed);
-  bool mode = gProcess.isaacMode;
-  gProcess.isaacMode = true;
+  bool mode = gRandom.isaacMode;
+  gRandom.isaacMode = true;
   gSettings.calctype = 0;
   int counts[7] = {};
   for (int i = 0; i < 20000; ++i) ++counts[EnhancementDraw(&state, 8, -1)];
@@ -36,5 +36,5 @@ TEST(EnhancementDraw, CentresOnAQuarterOfTheLevel) {
   // Far beyond level 20 (a monster of a hundred hit dice) every weight rounds to 0:
   // the draw still ends, on +5.
   for (int level : {120, 400, 5000}) EXPECT_EQ(EnhancementDraw(&state, level, -1), 5) << level;
-  gProcess.isaacMode = mode;
+  gRandom.isaacMode = mode;
 }

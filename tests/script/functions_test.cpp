@@ -45,7 +45,7 @@ class CreatureScripts : public ShippedGrammar {
     uint32_t seed[512] = {};
     IsaacRange(&rng, 0, 0, true, seed);
     SetScriptRandomState(&rng);
-    gProcess.isaacMode = true;
+    gRandom.isaacMode = true;
   }
   void TearDown() override {
     SetScriptRandomState(nullptr);

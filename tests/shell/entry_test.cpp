@@ -65,7 +65,7 @@ class EntryTest : public ::testing::Test {
     char name[] = "schmiede";
     char* argv[] = {name, nullptr};
     int r = RuntimeMain(1, argv);
-    levels = gProcess.out;
+    levels = gOutput;
     SetOutputLevels(0, levels.log);  // level 3 would trace every allocation of the test itself
     DropSymbolNames();  // kept on purpose for compiled scripts; not a leak of the runtime
     int after = TrackerCount();
@@ -159,11 +159,11 @@ TEST(ConsolePrintLevels, DebugPrintsObeyTheEffectiveLevel) {
   SetOutputLevels(1, -1);
   CaptureStdout();
   DebugPrint(2, "zu tief\n");
-  EXPECT_EQ(gProcess.out.message, 0);
+  EXPECT_EQ(gOutput.message, 0);
   DebugPrint(1, "sichtbar\n");
-  gProcess.out.message = 3;
+  gOutput.message = 3;
   ConsolePrint("auch nicht\n");  // a message level above the console level
-  EXPECT_EQ(gProcess.out.message, 0);
+  EXPECT_EQ(gOutput.message, 0);
   ConsolePrint("normal\n");
   EXPECT_EQ(GetCapturedStdout(), "sichtbar\nnormal\n");
   SetOutputLevels(0, -1);

@@ -535,8 +535,8 @@ TEST_F(Sheet, ConsistencyCheckShowsTheFirstDifferingLineOnce) {
 TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
   // Labels shown at debug level 2: the effect-count question names its item, and every
   // weapon candidate prints its class, race and standard weights.
-  bool labels = gProcess.labelFlag;
-  gProcess.labelFlag = true;
+  bool labels = gRandom.labelFlag;
+  gRandom.labelFlag = true;
   SetOutputLevels(2, -1);
   std::string out;
   for (int n = 75; n < 300 && (out.find("Anzahl der Effeckte auf ") == std::string::npos || out.find("(Race)") == std::string::npos);
@@ -546,7 +546,7 @@ TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
     out += GetCapturedStdout();
   }
   SetOutputLevels(0, -1);
-  gProcess.labelFlag = labels;
+  gRandom.labelFlag = labels;
   EXPECT_EQ(out.find("%s"), std::string::npos);
   static const std::regex kCount(R"(.*\(Anzahl der Effeckte auf [^ %]+ wählen!\).*)");
   static const std::regex kWeight(R"( *\d+/\d+ +\S+: ( *\d+\(\S+\) \* )+ *\d+\(Race\) \* +\d+\(Standard\) = +\d+)");

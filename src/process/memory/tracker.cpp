@@ -12,7 +12,7 @@
 #include <thread>
 #include <new>
 
-#include "launcher/process.h"
+#include "platform/output.h"
 #include "platform/timer.h"
 
 namespace {
@@ -322,4 +322,28 @@ void operator delete(void* p, const std::nothrow_t&) noexcept {
 }
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
   if (p) freeloga(p);
+}
+
+TextBuffer* TextCreate(const char* tag) {
+  auto* t = static_cast<TextBuffer*>(mallocloga(sizeof(TextBuffer), tag));
+  *t = TextBuffer{};
+  return t;
+}
+
+void TextAppend(TextBuffer* t, const char* bytes, size_t n) {
+  if (t->length + n + 1 > t->capacity) {
+    size_t cap = t->capacity ? t->capacity : 4096;
+    while (cap < t->length + n + 1) cap *= 2;
+    t->data = static_cast<char*>(t->data ? reallocloga(t->data, cap) : mallocloga(cap, "TextAppend-data"));
+    t->capacity = cap;
+  }
+  memcpy(t->data + t->length, bytes, n);
+  t->length += n;
+  t->data[t->length] = 0;
+}
+
+void TextDestroy(TextBuffer* t) {
+  if (!t) return;
+  if (t->data) freeloga(t->data);
+  freeloga(t);
 }

@@ -67,3 +67,13 @@ struct TrackedPtr {
   T* get() const { return p; }
   T& operator[](size_t i) const { return p[i]; }
 };
+
+// A growable text buffer in tracked memory (the consistency output of a runtime).
+struct TextBuffer {
+  char* data = nullptr;
+  size_t length = 0;
+  size_t capacity = 0;
+};
+TextBuffer* TextCreate(const char* tag);
+void TextAppend(TextBuffer* text, const char* bytes, size_t n);
+void TextDestroy(TextBuffer* text);

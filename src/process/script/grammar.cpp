@@ -416,7 +416,7 @@ uint32_t ReadFileToBuffer(const char* name, char** buffer) {
     if (size != 0) ConsolePrint("Error reading File\n");
     return 0;
   }
-  if (gProcess.scriptTrace || gProcess.out.console >= 2) DebugPrint(2, "Allocating Memmory to read File\n");
+  if (gProcess.scriptTrace || gOutput.console >= 2) DebugPrint(2, "Allocating Memmory to read File\n");
   char* block = static_cast<char*>(mallocloga((size_t)size, "ReadFileToBuffer-Buffer"));
   DebugPrint(2, "Reading File\n");
   size_t got = fread(block, 1, (size_t)size, f);

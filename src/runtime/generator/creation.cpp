@@ -158,7 +158,7 @@ void BuildMonster(Char* c, const int32_t* r, bool kindByChance) {
 // hands only the rest of its stage to chance. Written only on a change: the flag is
 // shared by all threads.
 void RestoreChooseEverything() {
-  if (gDecide.chooseEverything != gProcess.savedChooseEverything) gDecide.chooseEverything = gProcess.savedChooseEverything;
+  if (gDecide.chooseEverything != gRandom.savedChooseEverything) gDecide.chooseEverything = gRandom.savedChooseEverything;
 }
 
 // A mixed creature's class part carries equipment as its monster's type says:
@@ -481,8 +481,8 @@ void DrawFinalDetails(Char* c) {
   IsaacState* own = c->context.random;
   IsaacState fork;
   IsaacState* state = own;
-  uint32_t lcg = gProcess.lcg;
-  if (gProcess.isaacMode && own) {
+  uint32_t lcg = gRandom.lcg;
+  if (gRandom.isaacMode && own) {
     // Its own accumulators give the fork other words than the creature's stream.
     fork = *own;
     fork.a ^= 0x9E3779B9u;
@@ -491,7 +491,7 @@ void DrawFinalDetails(Char* c) {
     fork.next = 0;
     state = &fork;
   } else {
-    gProcess.lcg = lcg ^ 0x9E3779B9u;
+    gRandom.lcg = lcg ^ 0x9E3779B9u;
   }
   DrawAlignment(c, state);
   // The mixed creature's class part is the creature's: only companions draw their own.
@@ -501,7 +501,7 @@ void DrawFinalDetails(Char* c) {
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
     if (c->companionChars[i]) DrawAlignment(c->companionChars[i], state);
   DrawDetailsOf(c, state);
-  if (!gProcess.isaacMode) gProcess.lcg = lcg;
+  if (!gRandom.isaacMode) gRandom.lcg = lcg;
 }
 
 void CreateCharContext(int threads) {
@@ -527,7 +527,7 @@ void CreateCharContext(int threads) {
     new (x.treasureChar) Char();
     // A cache line to spare at the end: the next thread's blocks follow.
     x.treasureRecord = static_cast<int32_t*>(mallocloga(kRecordBytes + kCacheLine, "CreChCont-TreasureRecord"));
-    x.random = gProcess.seeds && t < gProcess.seedThreads ? gProcess.seeds[t] : nullptr;
+    x.random = gRandom.seeds && t < gRandom.seedThreads ? gRandom.seeds[t] : nullptr;
   }
 }
 

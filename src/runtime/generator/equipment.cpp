@@ -665,14 +665,14 @@ void EffectsOnItems(Char* c, int count) {
     } else {
       int budget = it.enhancement;
       char label[160] = "Mehr Effeckte als Verbesserungsbonus bei ";
-      if (gProcess.labelFlag && e) snprintf(label, sizeof label, "Mehr Effeckte als Verbesserungsbonus bei %s", e->name.c_str());
+      if (gRandom.labelFlag && e) snprintf(label, sizeof label, "Mehr Effeckte als Verbesserungsbonus bei %s", e->name.c_str());
       if (YesNo(state, label, 5, 2, 0)) {
         int old = it.enhancement;
         it.enhancement = random(state, 1, old, "Neue Verbesserung wählen!", 0);
         budget = 2 * old - it.enhancement;
       }
       const char* countLabel = "Anzahl der Effeckte auf %s wählen!";
-      if (gProcess.labelFlag && e) {
+      if (gRandom.labelFlag && e) {
         snprintf(label, sizeof label, "Anzahl der Effeckte auf %s wählen!", e->name.c_str());
         countLabel = label;
       }

@@ -574,7 +574,7 @@ void DoEffects2(Char* c, int number) {
       }
       char named[128];
       const char* label = "Effeckt wählen! ()";
-      if (gProcess.labelFlag) {
+      if (gRandom.labelFlag) {
         snprintf(named, sizeof named, "Effeckt wählen! (%s)", ItemName(*it));
         label = named;
       }

@@ -28,7 +28,7 @@ void RecomputeOutputLevels() {
     console = 2;
   else if (gSettings.ChooseClass || gDecide.chooseEverything)
     console = 1;
-  SetOutputLevels(console, gProcess.out.log);
+  SetOutputLevels(console, gOutput.log);
 }
 
 namespace {
@@ -106,7 +106,7 @@ constexpr const char* kRandomHeader =
 // Appends one answered decision to the stream while recording. The last words of the
 // stream stay free for the end marker that saving writes behind the position.
 void Record(int32_t value) {
-  if (gProcess.recordFlag != 1 || !gDecide.stream) return;
+  if (gRandom.recordFlag != 1 || !gDecide.stream) return;
   int32_t& pos = *gDecide.streamPos;
   if (pos < 0 || pos + 3 >= kStreamWords) {
     if (!gDecide.streamFullReported) {
@@ -134,14 +134,14 @@ Replay ReplayNext(bool asks, int32_t* value) {
     }
     if (s[pos - 1] == 0) {
       gDecide.chooseEverything = false;
-      if (gProcess.savedChooseEverything) gProcess.savedChooseEverything = false;
+      if (gRandom.savedChooseEverything) gRandom.savedChooseEverything = false;
     }
     *value = s[pos];
     int32_t next = s[pos + 1];
     pos += 2;
     if (next == 1) {
       gDecide.chooseEverything = true;
-      if (!gProcess.savedChooseEverything) gProcess.savedChooseEverything = true;
+      if (!gRandom.savedChooseEverything) gRandom.savedChooseEverything = true;
     }
     return Replay::kValue;
   }
@@ -151,11 +151,11 @@ Replay ReplayNext(bool asks, int32_t* value) {
 }
 
 void AddSticky(uint32_t caller, int32_t value) {
-  if (gProcess.stickyCount >= kStickyCapacity) {
+  if (gRandom.stickyCount >= kStickyCapacity) {
     ConsolePrint("Stack Table Overflow, Increase BufferLen and recompile!\n");
     RaiseError("random");
   }
-  gProcess.sticky[gProcess.stickyCount++] = StickyEntry{caller, value};
+  gRandom.sticky[gRandom.stickyCount++] = StickyEntry{caller, value};
 }
 
 // The answers -1 (this one at random), -2 (everything at random), -3 (step back).
@@ -163,7 +163,7 @@ void LeaveManualMode(int32_t answer) {
   if (answer == -3) throw xRestartChar();
   gDecide.chooseEverything = false;
   if (answer == -2) {
-    gProcess.savedChooseEverything = false;
+    gRandom.savedChooseEverything = false;
     gSettings.ChooseClass = 0;
   }
   RecomputeOutputLevels();
@@ -181,9 +181,9 @@ bool ManualAnswer(uint32_t caller, bool asks, Validator valid, Explainer explain
   for (;;) {
     int seen = 0;
     const StickyEntry* found = nullptr;
-    for (int i = 0; i < gProcess.stickyCount; ++i)
-      if (gProcess.sticky[i].caller == caller && seen++ == skip) {
-        found = &gProcess.sticky[i];
+    for (int i = 0; i < gRandom.stickyCount; ++i)
+      if (gRandom.sticky[i].caller == caller && seen++ == skip) {
+        found = &gRandom.sticky[i];
         break;
       }
     if (!found) break;
@@ -349,11 +349,11 @@ void SetDecisionStream(int32_t* words, int32_t* position) {
 }
 
 void UseScratchStream() {
-  gProcess.scratchPos = 0;
-  SetDecisionStream(gProcess.scratchStream, &gProcess.scratchPos);
+  gRandom.scratchPos = 0;
+  SetDecisionStream(gRandom.scratchStream, &gRandom.scratchPos);
 }
 
-void ClearStickyAnswers() { gProcess.stickyCount = 0; }
+void ClearStickyAnswers() { gRandom.stickyCount = 0; }
 
 int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, int ask, bool internal,
                std::source_location where) {
@@ -362,7 +362,7 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, i
   if (!label) label = "";
   bool asks = ask != -1 && *label && (ask == 1 || gDecide.chooseEverything);
 
-  if (gProcess.isaacMode) {
+  if (gRandom.isaacMode) {
     if (!state) RaiseError("random");  // a draw outside any creation and test run
     int32_t v = IsaacRange(state, min, max);
     if (!internal && DebugOn(1)) {
@@ -490,7 +490,7 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   int shift = 0;
   while ((total >> shift) > INT32_MAX) ++shift;
 
-  if (asks || gProcess.debugOutput || gProcess.out.log >= 1) {
+  if (asks || gProcess.debugOutput || gOutput.log >= 1) {
     // A question the user must answer shows its options whatever the output level
     // (a listing asks with the level of a normal run).
     int level = asks ? 0 : 1;
@@ -545,8 +545,8 @@ namespace {
 // or recorded, the weights count as they are. Everything else is AdvancedRand's.
 bool ChanceAlone(const IsaacState* state, int ask) {
   int calctype = gSettings.calctype;
-  return gProcess.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
-         gProcess.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2;
+  return gRandom.isaacMode && state && !gDecide.replayActive && !gDecide.chooseEverything && ask != 1 &&
+         gRandom.stickyCount == 0 && !DebugOn(1) && calctype != 1 && calctype != -1 && calctype != 2;
 }
 
 // The running sum a pick by chance alone must reach among weights summing to total > 0:

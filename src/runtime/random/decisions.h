@@ -8,6 +8,7 @@
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
+#include "random/state.h"
 #include "random/types.h"
 
 #include "runtime.h"
@@ -94,7 +95,7 @@ int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high
 
 // Whether a decision's label can be read: by a user asked at every decision, or in the
 // debug output. Without a reader, draws skip formatting their labels.
-inline bool LabelWanted() { return gProcess.labelFlag || gDecide.chooseEverything || DebugOn(1); }
+inline bool LabelWanted() { return gRandom.labelFlag || gDecide.chooseEverything || DebugOn(1); }
 // snprintf of a label when LabelWanted(), an empty label otherwise; returns buf.
 const char* FormatLabel(char* buf, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 

@@ -86,11 +86,11 @@ void IsaacSave(const IsaacState* s, int32_t* destination) { memcpy(destination, 
 
 void IsaacLoad(IsaacState* s, const int32_t* source) { memcpy(s, source, sizeof(IsaacState)); }
 
-void LcgSeed(uint32_t state) { gProcess.lcg = state; }
+void LcgSeed(uint32_t state) { gRandom.lcg = state; }
 
 int32_t LcgDraw() {
-  gProcess.lcg = gProcess.lcg * 214013u + 2531011u;
-  return (int32_t)((gProcess.lcg >> 16) & 0x7FFF);
+  gRandom.lcg = gRandom.lcg * 214013u + 2531011u;
+  return (int32_t)((gRandom.lcg >> 16) & 0x7FFF);
 }
 
 int32_t RecordedModeValue(int32_t min, int32_t max) {
@@ -106,33 +106,33 @@ int32_t RecordedModeValue(int32_t min, int32_t max) {
 }
 
 void SeedThreads() {
-  if (!gProcess.isaacMode) return;
-  gProcess.isaacMode = false;
+  if (!gRandom.isaacMode) return;
+  gRandom.isaacMode = false;
   uint32_t seed[512];
-  for (int t = 0; t < gProcess.seedThreads; ++t) {
+  for (int t = 0; t < gRandom.seedThreads; ++t) {
     int savedDebug = gProcess.debugOutput;
     bool savedChooseAll = gDecide.chooseEverything;
-    int savedEffective = gProcess.out.effective;
+    int savedEffective = gOutput.effective;
     gProcess.debugOutput = 0;
     gDecide.chooseEverything = false;
-    gProcess.out.effective = -1;
+    gOutput.effective = -1;
     for (uint32_t i = 0; i < 512; ++i) {
-      if (gProcess.benchmark)
+      if (gRandom.benchmark)
         seed[i] = (uint32_t)(t + 2) * i;
       else
         seed[i] = (uint32_t)RecordedModeValue(0, (int32_t)0xFFFFFFFE);
     }
     gProcess.debugOutput = savedDebug;
     gDecide.chooseEverything = savedChooseAll;
-    gProcess.out.effective = savedEffective;
-    IsaacRange(gProcess.seeds[t], 0, 0, true, seed);
+    gOutput.effective = savedEffective;
+    IsaacRange(gRandom.seeds[t], 0, 0, true, seed);
   }
-  gProcess.isaacMode = true;
+  gRandom.isaacMode = true;
 }
 
 void PrintCharacterSeed(const int32_t* record) {
-  if (!gProcess.isaacMode) return;
-  if (gProcess.debugOutput == 0 && gProcess.out.log < 2) return;
+  if (!gRandom.isaacMode) return;
+  if (gProcess.debugOutput == 0 && gOutput.log < 2) return;
   if (!DebugOn(2)) return;
   DebugPrint(2, "Charakter Seed:\n");
   for (int i = 0; i < kIsaacWords; ++i) DebugPrint(2, "%2X", (uint32_t)record[rec::kStream + i]);

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "random/state.h"
 #include "random/types.h"
 
 #include "runtime.h"

@@ -165,7 +165,7 @@ void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size)) {
 bool ReplayLacksTheme() { return gReplay && gReplay->themeFromReplay; }
 
 bool IsReplayRecord(const int32_t* record) {
-  return record[rec::kReplayMark] != 0 || gProcess.reproduceInRuntime0;
+  return record[rec::kReplayMark] != 0 || gRandom.reproduceInRuntime0;
 }
 
 void BeginCreationRandom(int32_t* record, IsaacState* state) {
@@ -174,8 +174,8 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
     gSettings.DrawType = record[rec::kDrawType];
     gSettings.calctype = record[rec::kCalcType];
     gSettings.monsterSelHigh = record[rec::kMonsterSelHigh];
-    gProcess.isaacMode = RecordRandomMode(record) == kModeIsaac;
-    gProcess.seededThisBatch = false;
+    gRandom.isaacMode = RecordRandomMode(record) == kModeIsaac;
+    gRandom.seededThisBatch = false;
     record[rec::kReplayMark] = 0;
   } else {
     record[rec::kDrawType] = gSettings.DrawType;
@@ -185,22 +185,22 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
 
   // Threads of a batch start creations at the same time: the shared flags are written
   // only when they change, so the threads only read them.
-  if (gProcess.stickyCount == 0 && gSettings.ChooseClass == 0 && !gDecide.chooseEverything &&
-      !gProcess.savedChooseEverything && !replay) {
-    if (!gProcess.isaacMode) gProcess.isaacMode = true;
-    if (!gProcess.recordFlagWasOne) gProcess.recordFlagWasOne = true;
-    if (gProcess.recordFlag != 0) gProcess.recordFlag = 0;
-  } else if (!replay && gProcess.isaacMode) {
-    gProcess.isaacMode = false;
+  if (gRandom.stickyCount == 0 && gSettings.ChooseClass == 0 && !gDecide.chooseEverything &&
+      !gRandom.savedChooseEverything && !replay) {
+    if (!gRandom.isaacMode) gRandom.isaacMode = true;
+    if (!gRandom.recordFlagWasOne) gRandom.recordFlagWasOne = true;
+    if (gRandom.recordFlag != 0) gRandom.recordFlag = 0;
+  } else if (!replay && gRandom.isaacMode) {
+    gRandom.isaacMode = false;
   }
 
-  if (gProcess.isaacMode) {
-    if (!gProcess.seededThisBatch) {
+  if (gRandom.isaacMode) {
+    if (!gRandom.seededThisBatch) {
       if (replay)
         IsaacLoad(state, record + rec::kStream);
       else
         SeedThreads();
-      gProcess.seededThisBatch = true;
+      gRandom.seededThisBatch = true;
     }
     IsaacSave(state, record + rec::kStream);
     replay = false;
@@ -213,9 +213,9 @@ void BeginCreationRandom(int32_t* record, IsaacState* state) {
   record[rec::kStreamPosition] = replay ? 1 : 0;
   gDecide.replayActive = replay;
 
-  if (gProcess.isaacMode) PrintCharacterSeed(record);
+  if (gRandom.isaacMode) PrintCharacterSeed(record);
 
-  if (gProcess.isaacMode) {
+  if (gRandom.isaacMode) {
     // A seeded creation is rebuilt from its head and seed alone: the rest of the stream
     // area means nothing to it and is kept empty instead of copied (32 KB per creation).
     constexpr size_t kSeeded = rec::kStream + sizeof(IsaacState) / sizeof(int32_t);
@@ -245,7 +245,7 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
     records = gLastRecord;
     count = 1;
   }
-  if (gProcess.recordFlag != 1 && !gProcess.recordFlagWasOne && !forced) return;
+  if (gRandom.recordFlag != 1 && !gRandom.recordFlagWasOne && !forced) return;
 
   int32_t headerCount = count, headerCR;
   if (count == gReplay->size) {
@@ -338,17 +338,17 @@ const char* CheckReproductionImage(const uint8_t* bytes, size_t size) {
 }
 
 int LoadReproduction() {
-  gProcess.recordFlag = 0;
-  gProcess.replayAtStart = true;
+  gRandom.recordFlag = 0;
+  gRandom.replayAtStart = true;
   if (gDecide.streamPos) *gDecide.streamPos = 0;
 
-  if (gProcess.reproduceInRuntime0) {
+  if (gRandom.reproduceInRuntime0) {
     gAllocate(1);
     gReplay->cr = -1;
-    memcpy(gReplay->records, gProcess.transferRecord, kRecordBytes);
+    memcpy(gReplay->records, gRandom.transferRecord, kRecordBytes);
     gReplay->records[rec::kReplayMark] = 1;
-    gProcess.reproFileOpen = false;
-    gProcess.reproduceInRuntime0 = false;
+    gRandom.reproFileOpen = false;
+    gRandom.reproduceInRuntime0 = false;
     return 0;
   }
 
@@ -405,7 +405,7 @@ int LoadReproduction() {
     if (gReplay->records[(size_t)i * kRecordWords + rec::kMonsterSelChosen] != -1) gReplay->themeFromReplay = false;
   // The file is read whole; the flag tells the run driver that the first replayed
   // creation is still to come.
-  gProcess.reproFileOpen = true;
+  gRandom.reproFileOpen = true;
   return 0;
 }
 
@@ -418,15 +418,15 @@ void QuitOnError(bool save) {
 #endif
   // On a terminal a sheet may be showing: what follows must be seen.
   ConsoleSetActive(ConsoleStandard());
-  if (gProcess.savingAllowed && save) {
+  if (gRandom.savingAllowed && save) {
     SaveReproduction("error.rep", false, nullptr, 1, true);
 #if RUNTIME_INDEX != 0
     ConsolePrint("Press [D] to reproduce this character in Debug Runtime\n");
     FlushConsoleInput();
     int key = ReadKey('q');
     if (key == 'd' || key == 'D') {
-      gProcess.reproduceInRuntime0 = true;
-      CopyLastRecord(gProcess.transferRecord);
+      gRandom.reproduceInRuntime0 = true;
+      CopyLastRecord(gRandom.transferRecord);
       static char empty[1] = "";
       static char* none[2] = {empty, nullptr};
       RunRuntime(0, 0, none);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "random/state.h"
 #include "random/types.h"
 
 #include "runtime.h"

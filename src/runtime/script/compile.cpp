@@ -135,7 +135,7 @@ struct Out {
   }
 };
 
-bool Traced() { return gProcess.scriptTrace || gProcess.out.console >= 2; }
+bool Traced() { return gProcess.scriptTrace || gOutput.console >= 2; }
 
 // First pass over the items of one node of the parse tree; returns the position after
 // its end byte (or the tree's end at the top level).

@@ -45,7 +45,7 @@ int32_t I32(const uint8_t* p) {
   return v;
 }
 
-bool Traced() { return gProcess.scriptTrace || gProcess.out.console >= 2; }
+bool Traced() { return gProcess.scriptTrace || gOutput.console >= 2; }
 
 // Value at stack index i, or integer 0 when the content pushed fewer.
 Value At(const ScriptContext* ctx, int i) {

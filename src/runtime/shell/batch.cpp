@@ -112,7 +112,7 @@ void RunTestScript() {
   gProcess.debugOutput = 1;
   gProcess.scriptTrace = true;
   RecomputeOutputLevels();
-  SetScriptRandomState(gProcess.seeds ? gProcess.seeds[0] : nullptr);
+  SetScriptRandomState(gRandom.seeds ? gRandom.seeds[0] : nullptr);
   RunScript(creature, nullptr, text, script, "Testscript", creature->featCount ? 0 : -1, text);
   SetScriptRandomState(nullptr);
   gProcess.scriptTrace = false;
@@ -250,7 +250,7 @@ void BuildCreature(Char* c) {
       if (gDecide.streamPos) *gDecide.streamPos = gDecide.backPosition;
       SaveReproduction("", true, nullptr, 1, false);
       c->record[rec::kReplayMark] = 1;
-      gProcess.reproFileOpen = false;
+      gRandom.reproFileOpen = false;
     }
   }
 }
@@ -356,7 +356,7 @@ int CreationLoop(ThreadDescriptor* d) {
       ReportStart(i, d->handle);
       if (d->main) ShowScreen(0);
     }
-    bool replayStart = gProcess.replayAtStart && !gProcess.silent;
+    bool replayStart = gRandom.replayAtStart && !gProcess.silent;
     for (bool firstPass = true;; firstPass = false) {
       BuildCreature(c);
       if (i == 0) gBatch.firstCR = c->cr;
@@ -367,8 +367,8 @@ int CreationLoop(ThreadDescriptor* d) {
         ClearConsole(i + 1);
       }
       if (replayStart || c->record[rec::kReplayMark]) {
-        gProcess.reproFileOpen = false;
-        gProcess.replayAtStart = false;
+        gRandom.reproFileOpen = false;
+        gRandom.replayAtStart = false;
         replayStart = false;
         SeedThreads();
       }
@@ -416,7 +416,7 @@ int RunThreads() {
   } drawAgain;
   CreateCharContext(threads);
   for (int t = 0; t < threads; ++t)
-    if (CreationContext* x = ThreadContext(t)) x->random = gProcess.seeds[t < gProcess.seedThreads ? t : 0];
+    if (CreationContext* x = ThreadContext(t)) x->random = gRandom.seeds[t < gRandom.seedThreads ? t : 0];
   auto assign = [&](int i, int t) {
     CreationContext* x = ThreadContext(t);
     if (x) gBatch.chars[i].context = *x;
@@ -439,11 +439,11 @@ int RunThreads() {
     }
     // A loop on several threads starts all of them at once: the seeding that the first
     // creation would do happens here, before any of them draws.
-    if (gLoopWithThreads && gProcess.isaacMode && !gProcess.seededThisBatch && !gProcess.reproduceInRuntime0 &&
-        gBatch.records[rec::kReplayMark] == 0 && gProcess.stickyCount == 0 && gSettings.ChooseClass == 0 &&
-        !gDecide.chooseEverything && !gProcess.savedChooseEverything) {
+    if (gLoopWithThreads && gRandom.isaacMode && !gRandom.seededThisBatch && !gRandom.reproduceInRuntime0 &&
+        gBatch.records[rec::kReplayMark] == 0 && gRandom.stickyCount == 0 && gSettings.ChooseClass == 0 &&
+        !gDecide.chooseEverything && !gRandom.savedChooseEverything) {
       SeedThreads();
-      gProcess.seededThisBatch = true;
+      gRandom.seededThisBatch = true;
     }
     std::vector<std::thread> workers;
     for (int t = 1; t < threads; ++t) {
@@ -478,7 +478,7 @@ int RunThreads() {
 }
 
 int PrepareBatch() {
-  IsaacState* state = gProcess.seeds[0];
+  IsaacState* state = gRandom.seeds[0];
   int n = random(state, gInput.AmountMin, gInput.AmountMax, "Anzahl eingeben!", 0);
   gSettings.monsterSelHigh = gInput.CRMax > 20;
   AllocateBatch(n);
@@ -546,7 +546,7 @@ int ListingMode() {
     return -1;
   }
   if (gInput.worktype != 1) return 0;
-  IsaacState* state = gProcess.seeds[0];
+  IsaacState* state = gRandom.seeds[0];
   // The lists show what a person reads: display names.
   int type = AdvancedRand(state, gSource.monsterTypeCount, &kOneWeight, 0, &gSource.monsterTypes[0].display.text,
                           sizeof(MonsterTypeSource), "Typ wählen!", 1, true, 0, true);
@@ -579,7 +579,7 @@ int ListingMode() {
 int RunBatch() {
   UseScratchStream();
   LcgSeed((uint32_t)PerfCounter());
-  gProcess.savedChooseEverything = gDecide.chooseEverything;
+  gRandom.savedChooseEverything = gDecide.chooseEverything;
   gQuit = false;
 
   int init = InitSource();
@@ -591,7 +591,7 @@ int RunBatch() {
   }
   if (ListingMode() == -1) return EndMenu();
 
-  if (gProcess.recordFlag == 2) {
+  if (gRandom.recordFlag == 2) {
     if (LoadReproduction()) {
       ReleaseBatch();
       ReleaseRedirection();
@@ -602,8 +602,8 @@ int RunBatch() {
     PrepareBatch();
   }
   CreateScreens();
-  gProcess.savingAllowed = true;
-  gProcess.seededThisBatch = false;
+  gRandom.savingAllowed = true;
+  gRandom.seededThisBatch = false;
   ResetReferenceMonster();
   int s = RunThreads();
   if (!gQuit && !gInput.restart && s != -1 && !gProcess.silent) ViewerLoop(s);
@@ -628,11 +628,11 @@ int ConsistencyCheck() {
   gProcess.silent = true;
   // As in the rebuild's analysis: the threads get the fixed seeds, so every check tests
   // the same row of creatures.
-  gProcess.benchmark = true;
-  gProcess.isaacMode = true;
-  gProcess.recordFlag = 0;
+  gRandom.benchmark = true;
+  gRandom.isaacMode = true;
+  gRandom.recordFlag = 0;
   SeedThreads();
-  int32_t* transfer = gProcess.transferRecord;
+  int32_t* transfer = gRandom.transferRecord;
   transfer[rec::kKind] = -1;
   transfer[rec::kFixedMonster] = -1;
   transfer[rec::kCRMax] = 50;
@@ -649,17 +649,17 @@ int ConsistencyCheck() {
                    (int)(elapsed > 0 ? (int64_t)count * gProcess.perfFrequency / elapsed : 0));
     }
     ++count;
-    gProcess.isaacMode = true;
-    gProcess.recordFlag = 0;
-    IsaacSave(gProcess.seeds[0], transfer + rec::kStream);
+    gRandom.isaacMode = true;
+    gRandom.recordFlag = 0;
+    IsaacSave(gRandom.seeds[0], transfer + rec::kStream);
     // Both rule sets, creature by creature: every runtime must build either alike.
     SetRecordRuleSet(transfer, count % 2 == 0 ? kRulesSrd35 : kRulesOwn);
     for (int r = 0; r < 5 && result < 0; ++r) {
-      gProcess.reproduceInRuntime0 = true;
+      gRandom.reproduceInRuntime0 = true;
       transfer[rec::kReplayMark] = 1;
       SetRecordRandomMode(transfer, kModeIsaac);
       transfer[rec::kStoredHitPoints] = kNoHitPoints;
-      gProcess.seededThisBatch = false;
+      gRandom.seededThisBatch = false;
       gProcess.consistencyReference = r == 0 ? nullptr : reference;
       int returned = RunRuntime(r, 1, args);
       gProcess.consistencyReference = nullptr;
@@ -698,8 +698,8 @@ int ConsistencyCheck() {
   }
   if (reference) TextDestroy(reference);
   gProcess.silent = false;
-  gProcess.benchmark = false;
-  gProcess.reproduceInRuntime0 = false;
+  gRandom.benchmark = false;
+  gRandom.reproduceInRuntime0 = false;
   FreeSeeds();
   return result;
 }

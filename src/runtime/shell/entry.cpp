@@ -57,19 +57,19 @@ void AllocateSeeds() {
   int threads = gProcess.threadCount < 1 ? 1 : gProcess.threadCount;
   size_t tableBytes = sizeof(IsaacState*) * (size_t)threads;
   size_t dataBytes = kSeedStride * (size_t)threads + kCacheLine;
-  if (gProcess.seeds) {
-    gProcess.seeds = static_cast<IsaacState**>(reallocloga(gProcess.seeds, tableBytes));
-    gProcess.seedData = static_cast<uint8_t*>(reallocloga(gProcess.seedData, dataBytes));
+  if (gRandom.seeds) {
+    gRandom.seeds = static_cast<IsaacState**>(reallocloga(gRandom.seeds, tableBytes));
+    gRandom.seedData = static_cast<uint8_t*>(reallocloga(gRandom.seedData, dataBytes));
   } else {
-    gProcess.seeds = static_cast<IsaacState**>(mallocloga(tableBytes, "mrgmain-isaacseds"));
-    gProcess.seedData = static_cast<uint8_t*>(mallocloga(dataBytes, "mrgmain-isaacseeddata"));
+    gRandom.seeds = static_cast<IsaacState**>(mallocloga(tableBytes, "mrgmain-isaacseds"));
+    gRandom.seedData = static_cast<uint8_t*>(mallocloga(dataBytes, "mrgmain-isaacseeddata"));
   }
-  memset(gProcess.seedData, 0, dataBytes);
-  uintptr_t base = reinterpret_cast<uintptr_t>(gProcess.seedData);
+  memset(gRandom.seedData, 0, dataBytes);
+  uintptr_t base = reinterpret_cast<uintptr_t>(gRandom.seedData);
   size_t skip = (kCacheLine - base % kCacheLine) % kCacheLine;
   for (int i = 0; i < threads; ++i)
-    gProcess.seeds[i] = reinterpret_cast<IsaacState*>(gProcess.seedData + skip + (size_t)i * kSeedStride);
-  gProcess.seedThreads = threads;
+    gRandom.seeds[i] = reinterpret_cast<IsaacState*>(gRandom.seedData + skip + (size_t)i * kSeedStride);
+  gRandom.seedThreads = threads;
 }
 
 void Swap(int& a, int& b) {
@@ -89,10 +89,10 @@ bool FieldsValid(const InputFields& f) {
 // Fields 1 to 6, 8 and 9 start each prompt at 0; ChooseClass and DebugOutput carry over.
 void ResetForPrompt() {
   gInput.testScript = false;
-  gProcess.benchmark = false;
+  gRandom.benchmark = false;
   gSettings.monsterSelHigh = 0;
   ClearStickyAnswers();
-  gProcess.recordFlag = 1;
+  gRandom.recordFlag = 1;
   gInput.CreatureType = gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = 0;
   gSettings.DrawType = gSettings.calctype = gInput.worktype = 0;
 }
@@ -129,11 +129,11 @@ Step Prompt() {
 }  // namespace
 
 void FreeSeeds() {
-  if (gProcess.seeds) freeloga(gProcess.seeds);
-  if (gProcess.seedData) freeloga(gProcess.seedData);
-  gProcess.seeds = nullptr;
-  gProcess.seedData = nullptr;
-  gProcess.seedThreads = 0;
+  if (gRandom.seeds) freeloga(gRandom.seeds);
+  if (gRandom.seedData) freeloga(gRandom.seedData);
+  gRandom.seeds = nullptr;
+  gRandom.seedData = nullptr;
+  gRandom.seedThreads = 0;
 }
 
 bool DecodeInputLine(const char* line, int* values) {
@@ -212,7 +212,7 @@ int RunEntry(int argc, char** argv) {
   // Another runtime, which cannot rebuild, asked for the dump only.
   if (gProcess.rebuildOnly) return InitSource() == 0 ? 0 : 1;
   Step step = Step::kPrompt;
-  if (gProcess.reproduceInRuntime0) {
+  if (gRandom.reproduceInRuntime0) {
     gInput.CreatureType = 404;
     gInput.CRMin = gInput.CRMax = gInput.AmountMin = gInput.AmountMax = gSettings.DrawType = 0;
     gSettings.calctype = gInput.worktype = 0;
@@ -254,7 +254,7 @@ int RunEntry(int argc, char** argv) {
     if (action == LineAction::kLogging) {
       SetLogging(argument != 0);
       RecomputeOutputLevels();
-      if (gProcess.out.log >= 0) ConsolePrint("Logging to debug.out (600 turns it off)\n");
+      if (gOutput.log >= 0) ConsolePrint("Logging to debug.out (600 turns it off)\n");
       else if (argument == 0) ConsolePrint("Logging off\n");
       continue;
     }
@@ -284,17 +284,17 @@ int RunEntry(int argc, char** argv) {
       gSettings.DrawType = gSettings.ChooseClass = gSettings.calctype = 0;
       in.worktype = 3;
       gProcess.debugOutput = 0;
-      gProcess.benchmark = true;
+      gRandom.benchmark = true;
     }
     if (!gProcess.silent) AllocateSeeds();
-    gProcess.seededThisBatch = false;
+    gRandom.seededThisBatch = false;
 
     if (in.worktype == 6) {
       result = ConsistencyCheck();
       if (result != 0) return result;
     } else {
       if (in.worktype == 4) {
-        gProcess.recordFlag = 2;
+        gRandom.recordFlag = 2;
         gSettings.ChooseClass = 0;
         gDecide.chooseEverything = false;
         gProcess.threadCount = 1;
@@ -310,14 +310,14 @@ int RunEntry(int argc, char** argv) {
       if (gSettings.ChooseClass != 0) {
         gProcess.threadCount = 1;
       } else {
-        gProcess.isaacMode = true;
-        gProcess.recordFlagWasOne = gProcess.recordFlag == 1;
-        if (gProcess.recordFlag == 1) gProcess.recordFlag = 0;
+        gRandom.isaacMode = true;
+        gRandom.recordFlagWasOne = gRandom.recordFlag == 1;
+        if (gRandom.recordFlag == 1) gRandom.recordFlag = 0;
         if (!gProcess.silent) SeedThreads();
       }
       RecomputeOutputLevels();
-      gProcess.labelFlag = gSettings.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput ||
-                           gProcess.out.log >= 0;
+      gRandom.labelFlag = gSettings.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput ||
+                           gOutput.log >= 0;
       result = RunBatch();
     }
 

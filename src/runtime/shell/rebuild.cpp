@@ -90,27 +90,28 @@ void AnalysisCreature() {
   InputFields savedInput = gInput;
   CreationSettings savedSettings = gSettings;
   ProcessState& p = gProcess;
-  bool benchmark = p.benchmark, isaac = p.isaacMode, seeded = p.seededThisBatch, choose = gDecide.chooseEverything,
-       savedChoose = p.savedChooseEverything, wasOne = p.recordFlagWasOne, inRuntime0 = p.reproduceInRuntime0,
+  RandomState& r = gRandom;
+  bool benchmark = r.benchmark, isaac = r.isaacMode, seeded = r.seededThisBatch, choose = gDecide.chooseEverything,
+       savedChoose = r.savedChooseEverything, wasOne = r.recordFlagWasOne, inRuntime0 = r.reproduceInRuntime0,
        replay = gDecide.replayActive;
-  int recordFlag = p.recordFlag, debug = p.debugOutput, sticky = p.stickyCount;
+  int recordFlag = r.recordFlag, debug = p.debugOutput, sticky = r.stickyCount;
   gSettings.ChooseClass = 0;
   gSettings.DrawType = 0;
   gSettings.calctype = 0;
-  p.benchmark = true;
-  p.isaacMode = true;
-  p.recordFlag = 0;
-  gDecide.chooseEverything = p.savedChooseEverything = false;
+  r.benchmark = true;
+  r.isaacMode = true;
+  r.recordFlag = 0;
+  gDecide.chooseEverything = r.savedChooseEverything = false;
   p.debugOutput = 0;
-  p.stickyCount = 0;
-  p.reproduceInRuntime0 = false;  // a reproduction waiting for this runtime is not this creature
+  r.stickyCount = 0;
+  r.reproduceInRuntime0 = false;  // a reproduction waiting for this runtime is not this creature
   RecomputeOutputLevels();
 
   TrackedPtr<IsaacState> state(static_cast<IsaacState*>(mallocloga(sizeof(IsaacState), "RuntimeAnalysis-Isaac")));
   uint32_t seed[512];
   for (uint32_t i = 0; i < 512; ++i) seed[i] = 2 * i;  // thread 0 of a benchmark
   IsaacRange(state.get(), 0, 0, true, seed);
-  p.seededThisBatch = true;
+  r.seededThisBatch = true;
   TrackedPtr<int32_t> record(static_cast<int32_t*>(mallocloga(kRecordBytes, "RuntimeAnalysis-Record")));
   PresetAnyCreatureRecord(record.get());
   CreateCharContext(1);
@@ -138,16 +139,16 @@ void AnalysisCreature() {
 
   gInput = savedInput;
   gSettings = savedSettings;
-  p.benchmark = benchmark;
-  p.isaacMode = isaac;
-  p.seededThisBatch = seeded;
+  r.benchmark = benchmark;
+  r.isaacMode = isaac;
+  r.seededThisBatch = seeded;
   gDecide.chooseEverything = choose;
-  p.savedChooseEverything = savedChoose;
-  p.recordFlagWasOne = wasOne;
-  p.recordFlag = recordFlag;
+  r.savedChooseEverything = savedChoose;
+  r.recordFlagWasOne = wasOne;
+  r.recordFlag = recordFlag;
   p.debugOutput = debug;
-  p.stickyCount = sticky;
-  p.reproduceInRuntime0 = inRuntime0;
+  r.stickyCount = sticky;
+  r.reproduceInRuntime0 = inRuntime0;
   gDecide.replayActive = replay;
   RecomputeOutputLevels();
 }

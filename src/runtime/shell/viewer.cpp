@@ -326,8 +326,8 @@ void CycleManualMode(int screen) {
     gDecide.chooseEverything = false;
     mode = 0;
   }
-  gProcess.recordFlag = gSettings.ChooseClass || gDecide.chooseEverything ? 1 : 0;
-  gProcess.savedChooseEverything = gDecide.chooseEverything;
+  gRandom.recordFlag = gSettings.ChooseClass || gDecide.chooseEverything ? 1 : 0;
+  gRandom.savedChooseEverything = gDecide.chooseEverything;
   RecomputeOutputLevels();
   int x, y;
   ConsoleGetCursor(Screen(screen), &x, &y);
