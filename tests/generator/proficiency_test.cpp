@@ -4,10 +4,11 @@
 #include <set>
 #include <string>
 
-#include "generator/feats.h"
-#include "source_fixture.h"
+#include "generator/source_fixture.h"
 
-namespace generator_test {
+using namespace debugspace;
+using namespace generator_test;
+
 namespace {
 
 const std::set<std::string> kSimple = {
@@ -77,8 +78,7 @@ class Proficiency : public CreationFixture {};
 }  // namespace
 
 TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   int weapons = 0, raceLines = 0;
   for (int n = 0; n < 1000; ++n) {
     Preset(c, n % 3 == 0 ? 4 : 0, 1 + n % 20);
@@ -110,7 +110,7 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
       return false;
     };
     // The texts of carried items end their line: a race's line that follows starts its own.
-    std::string text(c->specialText->data, c->specialText->length);
+    std::string text = Notes(c);
     for (const char* start : {"Orkblut:", "Dämmersicht:"})
       for (size_t at = text.find(start); at != std::string::npos; at = text.find(start, at + 1)) {
         ++raceLines;
@@ -130,8 +130,5 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
   }
   EXPECT_GT(weapons, 400);
   EXPECT_GT(raceLines, 20);
-  FreeCharBonuses(c);
-  delete c;
 }
 
-}  // namespace generator_test
