@@ -76,18 +76,13 @@ TEST_F(Alignment, TableLinesAndTheirGermanText) {
   struct Case {
     const char *field, *codes, *text, *bad;
   } cases[] = {
-      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr},
-      {"Meist:N", "N", "Meist neutral", nullptr},
-      {"Oft:CG", "CG", "Oft chaotisch gut", nullptr},
-      {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
+      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr}, {"Meist:N", "N", "Meist neutral", nullptr},
+      {"Oft:CG", "CG", "Oft chaotisch gut", nullptr}, {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
       {"Beliebig:*", "RG NG CG RN N CN RB NB CB", "Beliebig", nullptr},
       {"Beliebig:B", "RB NB CB", "Beliebig (böse)", nullptr},
       {"Beliebig:nR", "NG CG N CN NB CB", "Beliebig (nicht rechtschaffen)", nullptr},
-      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr},
-      {";", "", "", nullptr},
-      {"Selten:N", "", "", "Selten"},
-      {"Meist:XY", "", "", "XY"},
-      {"Meist:N,", "", "", ""},
+      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr}, {";", "", "", nullptr},
+      {"Selten:N", "", "", "Selten"}, {"Meist:XY", "", "", "XY"}, {"Meist:N,", "", "", ""},
       {"Immer", "", "", "Immer"},
   };
   for (const Case& k : cases) {
@@ -119,8 +114,7 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
       {nullptr, {{"Paladin", 4}, {"Barbar", 4}}, {}, "RG"},                      // a tie: the first class
       {nullptr, {{"Kleriker", 6}}, {"Gutes", "Ordnung"}, "RG"},
       {nullptr, {{"Kleriker", 6}}, {"Böses", "Krieg"}, "RB NB CB"},
-      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"},
-      {nullptr, {{"Assasin", 3}, {"Barde", 2}}, {}, "NB CB"},
+      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"}, {nullptr, {{"Assasin", 3}, {"Barde", 2}}, {}, "NB CB"},
       {"Unicorn", {{"Paladin", 4}}, {}, "CG"},  // always chaotic good, whatever its class
       {"Otyugh", {{"Paladin", 4}}, {}, "RG"},   // usually neutral gives way
   };

@@ -142,24 +142,14 @@ TEST_F(Classes, EachRuleTestPassesAndFailsOnItsOwnValue) {
     std::initializer_list<int32_t> words;
     bool pass;
   } cases[] = {
-      {{Op('S', 'T'), 13}, true},
-      {{Op('S', 'T'), 14}, false},
-      {{Op('G', 'E'), 15, Op('G', 'A'), 6}, true},
+      {{Op('S', 'T'), 13}, true}, {{Op('S', 'T'), 14}, false}, {{Op('G', 'E'), 15, Op('G', 'A'), 6}, true},
       {{Op('G', 'E'), 15, Op('G', 'A'), 7}, false},
       {{Op('K', 'R'), 2}, true},  // 5 Barbarian levels: 5 / 4 + 1 = 2
-      {{Op('K', 'R'), 3}, false},
-      {{Op('C', 'L'), 2, ClassId("Kämpfer"), 1, ClassId("Schurke"), 3}, true},
-      {{Op('C', 'L'), 1, ClassId("Schurke"), 4}, false},
-      {{Op('R', 'A'), 2, human, dwarf}, true},
-      {{Op('R', 'A'), 1, human}, false},
-      {{Op('N', 'C'), ClassId("Paladin")}, true},
-      {{Op('N', 'C'), ClassId("Barbar")}, false},
-      {{Op('S', 'F'), 4}, true},
-      {{Op('S', 'R'), 1}, false},
-      {{Op('S', 'N')}, true},
-      {{Op('D', 'V')}, true},
-      {{Op('S', 'S')}, false},
-      {{Op('H', 'S'), 0}, false},
+      {{Op('K', 'R'), 3}, false}, {{Op('C', 'L'), 2, ClassId("Kämpfer"), 1, ClassId("Schurke"), 3}, true},
+      {{Op('C', 'L'), 1, ClassId("Schurke"), 4}, false}, {{Op('R', 'A'), 2, human, dwarf}, true},
+      {{Op('R', 'A'), 1, human}, false}, {{Op('N', 'C'), ClassId("Paladin")}, true},
+      {{Op('N', 'C'), ClassId("Barbar")}, false}, {{Op('S', 'F'), 4}, true}, {{Op('S', 'R'), 1}, false},
+      {{Op('S', 'N')}, true}, {{Op('D', 'V')}, true}, {{Op('S', 'S')}, false}, {{Op('H', 'S'), 0}, false},
       {{Op('L', 'V'), 5}, true},  // the caller passes level 5 below
       {{Op('L', 'V'), 6}, false},
   };
@@ -445,8 +435,7 @@ TEST_F(Classes, Srd35SkillPointsAndPrestigeRanks) {
       {"Assasin", {{"Verkleiden", 4}, {"Verstecken", 8}, {"LeiseBewegen", 8}}},
       {"ArkanerBetrüger", {{"SchriftzeichenEntschlüsseln", 7}, {"MechanismusAusschalten", 7},
                            {"Entfesselungskünstler", 7}, {"WissenArkanes", 4}}},
-      {"Drachenjünger", {{"WissenArkanes", 8}}},
-      {"Hierophant", {{"WissenReligion", 15}}},
+      {"Drachenjünger", {{"WissenArkanes", 8}}}, {"Hierophant", {{"WissenReligion", 15}}},
       {"Horizontwanderer", {{"WissenGeographie", 8}}},
       {"MystischerTheurg", {{"WissenArkanes", 6}, {"WissenReligion", 6}}},
       {"Schattentänzer", {{"LeiseBewegen", 8}, {"Verstecken", 10}}}};

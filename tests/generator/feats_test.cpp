@@ -196,10 +196,8 @@ TEST_F(Feats, RobeAndShieldWithoutProficiencyCostAttackAndCheckPenalty) {
     int penalty, attack;
   } cases[] = {
       {"Magier", true, {"Dolch", "Kettenhemd", "GroßerHolzschild"}, 4, -4},
-      {"Magier", true, {"Dolch", "Magierrobe"}, 4, -4},
-      {"Magier", true, {"Dolch", "Ritterrüstung"}, 0, 0},
-      {"Kämpfer", true, {"Dolch", "Magierrobe", "GroßerHolzschild"}, 0, 0},
-      {"Magier", false, {"Dolch"}, 0, -4},
+      {"Magier", true, {"Dolch", "Magierrobe"}, 4, -4}, {"Magier", true, {"Dolch", "Ritterrüstung"}, 0, 0},
+      {"Kämpfer", true, {"Dolch", "Magierrobe", "GroßerHolzschild"}, 0, 0}, {"Magier", false, {"Dolch"}, 0, -4},
   };
   for (const Case& k : cases) {
     Char* c = Make(k.cls, 5);

@@ -311,27 +311,15 @@ TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
     bool mind;
     int feats, top;
   } rows[] = {
-      {"Wolf", 2, "RF", true, 2, 6},
-      {"Schreckenswolf", 6, "RWF", true, 4, 18},
-      {"Schreckenslöwe", 8, "RWF", true, 3, 24},
-      {"Triceratops", 16, "RF", true, 6, 48},
-      {"Owlbear", 5, "RF", true, 2, 15},
-      {"AirElementalLarge", 8, "R", true, 5, 15},
-      {"FireElementalMedium", 4, "R", true, 4, 7},
-      {"EarthElementalLarge", 8, "F", true, 3, 15},
-      {"InvisibleStalker", 8, "R", true, 3, 24},
-      {"Belker", 7, "R", true, 3, 21},
-      {"Magmin", 2, "R", true, 1, 6},
-      {"Treant", 7, "F", true, 3, 21},
-      {"ShamblingMound", 8, "F", true, 3, 24},
-      {"Tendriculos", 9, "F", true, 4, 27},
-      {"Zelekhut", 8, "", true, 3, 24},
-      {"Homunculus", 2, "", true, 1, 6},
-      {"WillOWisp", 9, "W", true, 5, 18},
-      {"GrayOoze", 3, "", false, 0, 9},
-      {"OchreJelly", 6, "", false, 0, 18},
-      {"MonstrousSpiderHuge", 8, "F", false, 0, 15},
-      {"MonstrousScorpionLarge", 5, "F", false, 0, 9},
+      {"Wolf", 2, "RF", true, 2, 6}, {"Schreckenswolf", 6, "RWF", true, 4, 18},
+      {"Schreckenslöwe", 8, "RWF", true, 3, 24}, {"Triceratops", 16, "RF", true, 6, 48},
+      {"Owlbear", 5, "RF", true, 2, 15}, {"AirElementalLarge", 8, "R", true, 5, 15},
+      {"FireElementalMedium", 4, "R", true, 4, 7}, {"EarthElementalLarge", 8, "F", true, 3, 15},
+      {"InvisibleStalker", 8, "R", true, 3, 24}, {"Belker", 7, "R", true, 3, 21}, {"Magmin", 2, "R", true, 1, 6},
+      {"Treant", 7, "F", true, 3, 21}, {"ShamblingMound", 8, "F", true, 3, 24}, {"Tendriculos", 9, "F", true, 4, 27},
+      {"Zelekhut", 8, "", true, 3, 24}, {"Homunculus", 2, "", true, 1, 6}, {"WillOWisp", 9, "W", true, 5, 18},
+      {"GrayOoze", 3, "", false, 0, 9}, {"OchreJelly", 6, "", false, 0, 18},
+      {"MonstrousSpiderHuge", 8, "F", false, 0, 15}, {"MonstrousScorpionLarge", 5, "F", false, 0, 9},
   };
   Char* c = Wired();
   int built = 0;

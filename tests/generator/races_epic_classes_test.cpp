@@ -37,10 +37,8 @@ struct RaceTraits {
   const char* line;
 };
 const RaceTraits kTraits[] = {
-    {"Dromit", 20, true, 60, 1, "Chitin: Resistenz gegen "},
-    {"Elan", 30, false, 0, 2, "Belastbarkeit:"},
-    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"},
-    {"Mänade", 30, false, 0, 2, "Ausbruch:"},
+    {"Dromit", 20, true, 60, 1, "Chitin: Resistenz gegen "}, {"Elan", 30, false, 0, 2, "Belastbarkeit:"},
+    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"}, {"Mänade", 30, false, 0, 2, "Ausbruch:"},
     {"Xeph", 30, false, 60, 1, "Spurt: 3 mal pro Tag"},
 };
 

@@ -228,8 +228,7 @@ TEST_F(Spells, Srd35SlotsByTheClassTablesAndTheFinalKeyAbility) {
   } cases[] = {
       {"Barde", 16, kCha, 17, 0, {4, 5, 5, 4, 3, 2, 0}, {6, 5, 4, 4, 4, 4, 0}},
       {"Barde", 16, kCha, 22, 0, {4, 6, 6, 4, 4, 3, 1}, {6, 5, 4, 4, 4, 4, 2}},
-      {"Barde", 5, kCha, 12, 0, {3, 4, 1}, {6, 4, 3}},
-      {"Paladin", 17, kWis, 14, 1, {3, 3, 2, 1}, {}},
+      {"Barde", 5, kCha, 12, 0, {3, 4, 1}, {6, 4, 3}}, {"Paladin", 17, kWis, 14, 1, {3, 3, 2, 1}, {}},
       {"Waldläufer", 8, kWis, 12, 1, {2, 0, -1}, {}},
   };
   for (const auto& k : cases) {
@@ -386,24 +385,6 @@ TEST_F(Spells, LoresWithoutEligibleSecretsTakeTheSecretOfHealth) {
   c->Lores = 2;
   DoLores(c);
   EXPECT_EQ(c->TP, 2 * 3);  // the secret of health, twice
-}
-
-TEST_F(Spells, EquipmentRaisesSkills) {
-  Char* c = Make("Magier", 5, kInt, 20, kRulesOwn);
-  int effect = -1;
-  for (int e = 0; e < gSource.effectCount && effect < 0; ++e)
-    if (gSource.effects[e].skillBonus.CodeLength() >= 3) effect = e;
-  ASSERT_GE(effect, 0);
-  const int32_t* code = gSource.effects[effect].skillBonus.Code();
-  CharItem& it = c->items[c->itemCount++];
-  it = CharItem();
-  it.effects[0] = effect;
-  it.effectCount = 1;
-  c->skillCount = 0;
-  EquipmentSkillBonuses(c);
-  ASSERT_GE(c->skillCount, 1);
-  EXPECT_EQ(c->skills[0].skill, code[1]);
-  EXPECT_EQ(c->skills[0].bonus, code[3]);
 }
 
 TEST_F(Spells, AnEmptyHierophantPickTakesNoneAndTheCountGoesOn) {
