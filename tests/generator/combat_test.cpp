@@ -389,7 +389,6 @@ std::map<int, ExportedWeapon> ExportedWeapons(Char* c) {
   return items;
 }
 
-class WeaponCorpus : public CreationFixture {};
 
 }  // namespace
 
@@ -397,7 +396,7 @@ class WeaponCorpus : public CreationFixture {};
 // the reference's dice for their size, its threat range doubled once by Improved Critical
 // (for that weapon) or keenness, weapon finesse only with a weapon it applies to, and a
 // specific weapon's bonus on that weapon alone.
-TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
+TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
   std::map<std::string, const SrdWeapon*> weapons;
   for (const SrdWeapon& w : kSrdWeapons) weapons[w.name] = &w;
   std::map<std::string, const SrdSpecific*> specifics;

@@ -236,8 +236,6 @@ TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
 
 namespace {
 
-class Srd35Companions : public CreationFixture {};
-
 // The druid's list: the first druid level of the animal's list, its hit dice and size.
 struct Animal {
   const char* name;
@@ -278,7 +276,7 @@ const std::pair<const char*, int> kFamiliars[] = {
 
 }  // namespace
 
-TEST_F(Srd35Companions, CompanionsFollowTheDruidPaladinAndFamiliarTables) {
+TEST_F(Companions, Srd35CompanionsFollowTheDruidPaladinAndFamiliarTables) {
   Char* c = Wired();
   int companions = 0, mounts = 0, familiars = 0;
   for (int n = 0; n < 400; ++n) {
@@ -327,7 +325,7 @@ TEST_F(Srd35Companions, CompanionsFollowTheDruidPaladinAndFamiliarTables) {
   EXPECT_GE(familiars, 3);
 }
 
-TEST_F(Srd35Companions, MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
+TEST_F(Companions, Srd35MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
   Char* c = Wired();
   // Humanoids of one hit die, advanced by character class only.
   const char* const kOneDie[] = {"Kobold", "Goblin", "Orc", "Hobgoblin"};

@@ -74,22 +74,17 @@ TEST_F(Equipment, FiveHundredCharactersPayForWhatTheyCarry) {
     int64_t spent = 0;
     for (int i = 0; i < c->itemCount; ++i) {
       const CharItem& it = c->items[i];
-      ASSERT_GE(it.equipment, 0) << "item " << i;
-      ASSERT_LT(it.equipment, gSource.equipmentCount) << "item " << i;
-      const EquipSource& e = gSource.equipment[it.equipment];
-      ASSERT_FALSE(std::string(e.name.c_str()).empty());
-      ASSERT_GE(it.specific, 0);
-      ASSERT_LT(it.specific, gSource.specificCount);
+      ASSERT_TRUE(it.equipment >= 0 && it.equipment < gSource.equipmentCount) << "item " << i;
+      ASSERT_TRUE(it.specific >= 0 && it.specific < gSource.specificCount) << "item " << i;
       ASSERT_LE(it.effectCount, kItemEffects);
+      const EquipSource& e = gSource.equipment[it.equipment];
       for (int k = 0; k < it.effectCount && it.magic; ++k) {
-        ASSERT_GE(it.effects[k], 0);
-        ASSERT_LT(it.effects[k], gSource.effectCount);
+        ASSERT_TRUE(it.effects[k] >= 0 && it.effects[k] < gSource.effectCount);
         // Every effect says on the sheet what it does.
         EXPECT_NE(it.effectTexts[it.effectTextAt[k]], 0) << gSource.effects[it.effects[k]].name.c_str();
         ++effects;
       }
-      ASSERT_GE(it.price, 0);
-      ASSERT_GE(it.value, 0);
+      ASSERT_TRUE(it.price >= 0 && it.value >= 0);
       // A weapon, armour or shield keeps the bonus it paid for, however little money is left.
       bool natural = gSource.classes[c->classes[0]].naturalEnhance != 0;
       if (it.equipType <= 2 && !it.specific && !it.bowStrength && !natural && !(e.name == "Tartsche")) {
@@ -461,10 +456,6 @@ const struct {
 } kSaveFeats[] = {{"BlitzschnelleReflexe", 0, 2}, {"EisernerWille", 1, 2}, {"Abhärtung", 2, 2},
                   {"EpischeReflexe", 0, 4},       {"EpischerWille", 1, 4}, {"EpischeAbhärtung", 2, 4}};
 
-int Plus(const char* text) {
-  const char* p = strchr(text, '+');
-  return p ? atoi(p + 1) : 0;
-}
 
 // The best bonus per type of the creature's worn items.
 struct ItemBonuses {

@@ -55,7 +55,7 @@ int Bonus(int modifier, int level) { return level >= 1 && modifier >= level ? (m
 
 constexpr int kInt = 3, kWis = 4, kCha = 5;
 
-class Spells : public SourceFixture {
+class Spells : public CreationFixture {
  protected:
   // One class by the rule set with every ability 10 but `key` at `score`.
   Char* Make(const char* cls, int level, int key, int score, RuleSet rules = kRulesSrd35) {
@@ -252,13 +252,9 @@ TEST_F(Spells, Srd35SlotsByTheClassTablesAndTheFinalKeyAbility) {
   EXPECT_EQ(c->casterLevel[1], 0);
 }
 
-namespace {
-class Srd35Spells : public CreationFixture {};
-}  // namespace
-
 // Whole clerics, druids and wizards: a spell level opens at class level 2 x level - 1 and
 // with the key ability the creature ends with at 10 + level.
-TEST_F(Srd35Spells, WholeCastersOpenSpellLevelsByLevelAndFinalKeyAbility) {
+TEST_F(Spells, Srd35WholeCastersOpenSpellLevelsByLevelAndFinalKeyAbility) {
   Char* c = Wired();
   int checked = 0;
   for (int n = 0; n < 300; ++n) {
