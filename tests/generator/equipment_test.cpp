@@ -263,8 +263,7 @@ TEST_F(Equipment, BracersKeepTheBonusOfBothDraws) {
   }
 }
 
-// Vests and bracers carry no effects, yet once bought they stay bought.
-TEST_F(Equipment, WondrousItemsWithoutEffectsStayBought) {
+TEST_F(Equipment, WondrousItemsWithoutEffectsStayBought) {  // vests and bracers
   Char* c = NewChar();
   for (auto [name, kind] : {std::pair{"Weste", 13}, std::pair{"Armreif", 12}}) {
     Prepare(c, 10, kNone);
@@ -356,7 +355,6 @@ TEST_F(Equipment, HoardsKeepThePriceOfRedrawnArms) {
   EXPECT_GE((int64_t)c->budget - c->money - Cost(c->items[0]), gSource.equipment[shield].price);
 }
 
-// A profile's armour outweighs every other armour.
 TEST_F(Equipment, ProfileArmourIsPreferred) {
   int profile = -1;
   for (int p = 0; p < gSource.profileCount; ++p)

@@ -628,8 +628,7 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
   EXPECT_EQ(seen.size(), (size_t)gSource.templateCount - 1);
 }
 
-// Wererats may be giants, like every lycanthrope.
-TEST_F(Templates, LycanthropesTakeHumanoidsAndGiants) {
+TEST_F(Templates, LycanthropesTakeHumanoidsAndGiants) {  // wererats too may be giants
   int giant = MonsterId("HillGiant");
   ASSERT_GE(giant, 0);
   for (const char* name : {"Lycanthrope", "Werebear", "Wereboar", "Wererat", "Weretiger", "DireWereboar"}) {
