@@ -431,14 +431,6 @@ TEST_F(Classes, Srd35EpicSavesStopAtTwentieth) {
 // level, within the caps of the level before it. A skill without ranks has no line unless
 // it is usable untrained and carries a bonus.
 TEST_F(Classes, Srd35SkillPointsAndPrestigeRanks) {
-  const std::map<std::string, std::map<std::string, int>> prestige = {
-      {"Assasin", {{"Verkleiden", 4}, {"Verstecken", 8}, {"LeiseBewegen", 8}}},
-      {"ArkanerBetrüger", {{"SchriftzeichenEntschlüsseln", 7}, {"MechanismusAusschalten", 7},
-                           {"Entfesselungskünstler", 7}, {"WissenArkanes", 4}}},
-      {"Drachenjünger", {{"WissenArkanes", 8}}}, {"Hierophant", {{"WissenReligion", 15}}},
-      {"Horizontwanderer", {{"WissenGeographie", 8}}},
-      {"MystischerTheurg", {{"WissenArkanes", 6}, {"WissenReligion", 6}}},
-      {"Schattentänzer", {{"LeiseBewegen", 8}, {"Verstecken", 10}}}};
   Char* c = Wired();
   int prestigeSeen = 0;
   for (int n = 0; n < 300; ++n) {
@@ -465,8 +457,8 @@ TEST_F(Classes, Srd35SkillPointsAndPrestigeRanks) {
     }
     EXPECT_LE(cost, c->skillPoints) << who;
     for (int s = 0, before = 0; s < c->classCount; before += c->classLevels[s++]) {
-      auto it = prestige.find(ClassName(c, s));
-      if (it == prestige.end()) continue;
+      auto it = kEntryRanks.find(ClassName(c, s));
+      if (it == kEntryRanks.end()) continue;
       ++prestigeSeen;
       for (const auto& [skill, ranks] : it->second) {
         EXPECT_GE(Ranks(c, skill.c_str()), ranks) << who << " " << it->first << " " << skill;
