@@ -1,18 +1,13 @@
 // Alignment: the table lines, and the alignment of every creature of a corpus against
 // what its classes, a cleric's domains and its monster's line allow.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <map>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "generator/alignment.h"
 #include "generator/source_fixture.h"
 
 using namespace debugspace;
+using namespace generator_test;
 
 namespace {
 
@@ -45,9 +40,8 @@ const std::map<std::string, Codes> kDomains = {{"Gutes", Split("RG NG CG")},
                                                {"Chaos", Split("CG CN CB")}};
 const Codes kAll = Split("RG NG CG RN N CN RB NB CB");
 
-class Alignment : public generator_test::CreationFixture {
+class Alignment : public CreationFixture {
  protected:
-  static int Index(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
   // What the classes allow: all of them together, or, when they cannot meet, the class
   // with the most levels (the earlier one on a tie).
   static Codes Allowed(const Char* c) {
@@ -82,18 +76,13 @@ TEST_F(Alignment, TableLinesAndTheirGermanText) {
   struct Case {
     const char *field, *codes, *text, *bad;
   } cases[] = {
-      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr},
-      {"Meist:N", "N", "Meist neutral", nullptr},
-      {"Oft:CG", "CG", "Oft chaotisch gut", nullptr},
-      {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
+      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr}, {"Meist:N", "N", "Meist neutral", nullptr},
+      {"Oft:CG", "CG", "Oft chaotisch gut", nullptr}, {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
       {"Beliebig:*", "RG NG CG RN N CN RB NB CB", "Beliebig", nullptr},
       {"Beliebig:B", "RB NB CB", "Beliebig (böse)", nullptr},
       {"Beliebig:nR", "NG CG N CN NB CB", "Beliebig (nicht rechtschaffen)", nullptr},
-      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr},
-      {";", "", "", nullptr},
-      {"Selten:N", "", "", "Selten"},
-      {"Meist:XY", "", "", "XY"},
-      {"Meist:N,", "", "", ""},
+      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr}, {";", "", "", nullptr},
+      {"Selten:N", "", "", "Selten"}, {"Meist:XY", "", "", "XY"}, {"Meist:N,", "", "", ""},
       {"Immer", "", "", "Immer"},
   };
   for (const Case& k : cases) {
@@ -125,8 +114,7 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
       {nullptr, {{"Paladin", 4}, {"Barbar", 4}}, {}, "RG"},                      // a tie: the first class
       {nullptr, {{"Kleriker", 6}}, {"Gutes", "Ordnung"}, "RG"},
       {nullptr, {{"Kleriker", 6}}, {"Böses", "Krieg"}, "RB NB CB"},
-      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"},
-      {nullptr, {{"Assasin", 3}, {"Barde", 2}}, {}, "NB CB"},
+      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"}, {nullptr, {{"Assasin", 3}, {"Barde", 2}}, {}, "NB CB"},
       {"Unicorn", {{"Paladin", 4}}, {}, "CG"},  // always chaotic good, whatever its class
       {"Otyugh", {{"Paladin", 4}}, {}, "RG"},   // usually neutral gives way
   };
@@ -134,24 +122,23 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
     SCOPED_TRACE(k.expected);
     Codes drawn;
     for (int n = 0; n < 60; ++n) {
-      Char* c = new Char();
-      Wire(c);
+      Char* c = Wired();
       ResetChar(c);
       if (k.monster) {
         c->kind = 1;
-        c->monster = FindByName(gSource.monsters, gSource.monsterCount, k.monster, false, true);
+        c->monster = MonsterId(k.monster);
       } else {
-        c->race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+        c->race = RaceId("Mensch");
       }
       for (auto [name, levels] : k.classes) {
-        c->classes[c->classCount] = Index(name);
+        c->classes[c->classCount] = ClassId(name);
         c->classLevels[c->classCount++] = levels;
       }
       int slot = 0;
       for (const char* d : k.domains) c->domains[slot++] = FindByName(gSource.domains, gSource.domainCount, d, false, true);
       DrawAlignment(c, &state_);
       drawn.insert(AlignmentCode(c->alignment));
-      delete c;
+      FreeChars();
     }
     EXPECT_EQ(drawn, Split(k.expected));  // 60 draws meet each of up to six alignments
   }
@@ -167,18 +154,16 @@ TEST_F(Alignment, MonstersFollowTheirLine) {
                {"Otyugh", "N", 0.65, 0.9}};  // usually: 3/4, and 1/36 of the rest
   for (const Case& k : cases) {
     SCOPED_TRACE(k.monster);
-    int m = FindByName(gSource.monsters, gSource.monsterCount, k.monster, false, true);
+    int m = MonsterId(k.monster);
     int inLine = 0, total = 120;
     for (int n = 0; n < total; ++n) {
-      Char* c = new Char();
-      Wire(c);
+      Char* c = Wired();
       Preset(c, 1, gSource.monsters[m].cr);
       record_[rec::kFixedMonster] = m;
       CreateCreature(c, 1);
       DrawFinalDetails(c);
       inLine += Split(k.codes).count(AlignmentCode(c->alignment));
-      FreeCharBonuses(c);
-      delete c;
+      FreeChars();
     }
     EXPECT_GE(inLine, k.lowest * total);
     EXPECT_LE(inLine, k.highest * total);
@@ -191,8 +176,7 @@ TEST_F(Alignment, EveryCreatureOfACorpusFitsItsClassesAndLine) {
     UseRules(rules);
     for (int n = 0; n < 240; ++n) {
       const int kinds[] = {0, 4, 1, 2};
-      Char* c = new Char();
-      Wire(c);
+      Char* c = Wired();
       Preset(c, kinds[n % 4], n * 7 % 20 + 1);
       CreateCreature(c, 1);
       DrawFinalDetails(c);
@@ -210,15 +194,15 @@ TEST_F(Alignment, EveryCreatureOfACorpusFitsItsClassesAndLine) {
         if (k->kind == 1) line = gSource.monsters[k->monster].alignment;
         if (k->templateIndex > 0 && gSource.templates[k->templateIndex].alignment.frequency != kNoAlignmentLine)
           line = gSource.templates[k->templateIndex].alignment;
-        if (k == c->servantChar)
+        if (k == c->servantChar) {
           EXPECT_TRUE(kDomains.at("Böses").count(code)) << code;  // a fiendish servant is evil
-        else if (k->kind == 1 && line.frequency == kAlignmentAlways)
+        } else if (k->kind == 1 && line.frequency == kAlignmentAlways) {
           EXPECT_TRUE(line.set & (1 << k->alignment)) << gSource.monsters[k->monster].name.c_str() << " " << code;
-        else
+        } else {
           EXPECT_TRUE(allowed.count(code)) << code << " of a creature with " << k->classCount << " classes";
+        }
       }
-      FreeCharBonuses(c);
-      delete c;
+      FreeChars();
     }
   }
   EXPECT_GT(creatures, 480);

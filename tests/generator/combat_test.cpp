@@ -1,37 +1,25 @@
-// Combat values: a weapon's attack and damage against a hand-computed breakdown,
-// armour class, saves, potions and the sale value.
-#include <gtest/gtest.h>
-
-#include <algorithm>
+// Combat values by both rule sets: a weapon's attack and damage against a hand-computed
+// breakdown, two-weapon and proficiency penalties, weapon feats, armour class, saves,
+// potions and the sale value; and a corpus of weapons against the reference's table.
 #include <array>
 #include <cstddef>
-#include <cstdio>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "generator/attributes.h"
-#include "generator/classes.h"
-#include "generator/combat.h"
 #include "generator/source_fixture.h"
-#include "script/functions.h"
-#include "shell/sheet.h"
 
 using namespace debugspace;
+using namespace generator_test;
 
 namespace {
 
-class Combat : public generator_test::SourceFixture {
+class Combat : public CreationFixture {
  protected:
-  Char* Fighter(int levels, int st, int ge) {
-    Char* c = new Char();
-    Fresh(c, levels);
-    c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
-    c->classLevels[0] = c->preEpicLevels[0] = levels;
-    c->Level = levels;
-    for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 10;
+  // A human fighter (or `cls`) with every other ability 10 and no feats.
+  Char* Fighter(int levels, int st, int ge = 10, const char* cls = "Kämpfer", RuleSet rules = kRulesOwn) {
+    Char* c = Single(cls, levels);
+    c->rules = rules;
+    c->race = RaceId("Mensch");
     AbilityScore(c, 0) = st;
     AbilityScore(c, 1) = ge;
     ComputeModifiers(c);
@@ -40,14 +28,15 @@ class Combat : public generator_test::SourceFixture {
     c->sizeMod = 0;
     return c;
   }
-  static int Equip(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
-  static int Feat(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, true); }
+  Char* Srd(int levels, int st, const char* cls = "Kämpfer") { return Fighter(levels, st, 10, cls, kRulesSrd35); }
   static CharItem& Carry(Char* c, const char* name) {
     CharItem& it = c->items[c->itemCount++];
     it = CharItem();
-    it.equipment = Equip(name);
+    it.equipment = ItemId(name);
     const EquipSource& e = gSource.equipment[it.equipment];
     it.equipType = e.equipType;
+    it.attackType = e.attackType;
+    it.size = e.size;
     it.damage[0] = e.damageCount;
     it.damage[1] = e.damageDie;
     it.armor = e.armor;
@@ -69,46 +58,40 @@ TEST_F(Combat, WeaponAttackAndDamageMatchTheirBreakdown) {
   sword.enhancement = 1;
   sword.masterwork = 1;  // an enhanced weapon gets no masterwork bonus on top
   // Feats bound to a weapon add nothing here: the weapon's breakdown has no feat step.
-  AddFeat(c, Feat("Waffenfokus"), nullptr, sword.equipment);
+  AddFeat(c, FeatId("Waffenfokus"), nullptr, sword.equipment);
   CharItem& offhand = Carry(c, "Kurzschwert");
   offhand.primary = 0;
   offhand.secondary = 1;
   offhand.attackBonus = -2;  // two-weapon penalty of a light off-hand weapon
   CharItem& bow = Carry(c, "Langbogen");
   bow.bowStrength = 2;
-  CharItem& dagger = Carry(c, "Dolch");
-  dagger.masterwork = 1;
-  CharItem& greatsword = Carry(c, "Zweihänder");
-  greatsword.twoHanded = 1;
-  CharItem& crossbow = Carry(c, "LeichteArmbrust");
-  CharItem& javelin = Carry(c, "Wurfspeer");
+  Carry(c, "Dolch").masterwork = 1;
+  Carry(c, "Zweihänder").twoHanded = 1;
+  Carry(c, "LeichteArmbrust");
+  Carry(c, "Wurfspeer");
   CalcWeapons(c, false);
-  struct { const CharItem& it; int attack, damage; } cases[] = {
-      {sword, 6 + 3 + 1, 1 + 3},        // +1 longsword, full Strength
-      {offhand, -2 + 6 + 3, 3 / 2},     // second hand: half Strength
-      {bow, 6 + 4, 2},                  // Strength +3 only up to the bow's limit of 2
-      {dagger, 1 + 6 + 3, 3},           // masterwork without enhancement: +1
-      {greatsword, 6 + 3, 3 + 3 / 2},   // two hands: Strength and a half
-      {crossbow, 6 + 4, 0},             // a crossbow adds no Strength
-      {javelin, 6 + 4, 3 / 2},          // thrown: half Strength
+  const int expected[][2] = {
+      {6 + 3 + 1, 1 + 3},       // +1 longsword, full Strength
+      {-2 + 6 + 3, 3 / 2},      // second hand: half Strength
+      {6 + 4, 2},               // Strength +3 only up to the bow's limit of 2
+      {1 + 6 + 3, 3},           // masterwork without enhancement: +1
+      {6 + 3, 3 + 3 / 2},       // two hands: Strength and a half
+      {6 + 4, 0},               // a crossbow adds no Strength
+      {6 + 4, 3 / 2},           // thrown: half Strength
   };
-  for (const auto& k : cases) {
-    EXPECT_EQ(k.it.finalAttack, k.attack) << gSource.equipment[k.it.equipment].name.c_str();
-    EXPECT_EQ(k.it.finalDamage, k.damage) << gSource.equipment[k.it.equipment].name.c_str();
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(c->items[i].finalAttack, expected[i][0]) << gSource.equipment[c->items[i].equipment].name.c_str();
+    EXPECT_EQ(c->items[i].finalDamage, expected[i][1]) << gSource.equipment[c->items[i].equipment].name.c_str();
   }
-  delete c;
-
   // Weak throwers and archers: a Strength penalty counts in full, also with a bow limit,
   // and a thrown weapon without a Strength bonus takes the bow's rule.
   for (int st : {8, 10}) {
     c = Fighter(1, st, 14);
-    CharItem& weakBow = Carry(c, "Kurzbogen");
-    weakBow.bowStrength = 2;
-    CharItem& weakJavelin = Carry(c, "Wurfspeer");
+    Carry(c, "Kurzbogen").bowStrength = 2;
+    Carry(c, "Wurfspeer");
     CalcWeapons(c, false);
-    EXPECT_EQ(weakBow.finalDamage, st == 8 ? -1 : 0);
-    EXPECT_EQ(weakJavelin.finalDamage, st == 8 ? -1 : 0);
-    delete c;
+    EXPECT_EQ(c->items[0].finalDamage, st == 8 ? -1 : 0);
+    EXPECT_EQ(c->items[1].finalDamage, st == 8 ? -1 : 0);
   }
 }
 
@@ -116,8 +99,7 @@ TEST_F(Combat, ArmourClassSavesAndInitiative) {
   Char* c = Fighter(4, 14, 18);  // Dexterity +4
   CharItem& armour = Carry(c, "Kettenhemd");  // chain shirt: +4, maximum Dexterity +4, penalty 2
   armour.masterwork = 1;
-  CharItem& shield = Carry(c, "GroßerHolzschild");
-  shield.enhancement = 1;
+  Carry(c, "GroßerHolzschild").enhancement = 1;
   c->AC = 1;  // natural armour from a script
   c->Init = 4;
   CalcWeapons(c, false);
@@ -140,7 +122,6 @@ TEST_F(Combat, ArmourClassSavesAndInitiative) {
   EXPECT_EQ(SaveTotal(c, 1), 1 + 0 + 2);
   EXPECT_EQ(SaveTotal(c, 2), 4 + 0);
   EXPECT_EQ(c->Init + c->MGE, 8);
-  delete c;
 }
 
 TEST_F(Combat, PotionsOnlyAboveSixHundredAndSaleValue) {
@@ -169,7 +150,118 @@ TEST_F(Combat, PotionsOnlyAboveSixHundredAndSaleValue) {
   SaleValue(c);
   EXPECT_GE(c->saleValue, 500 + 850 + 1000 - 100);
   EXPECT_LE(c->saleValue, 500 + 950 + 1000 - 100);
-  delete c;
+}
+
+// SRD 3.5 two-weapon fighting: main hand / off hand by the off-hand weapon and the feat.
+TEST_F(Combat, Srd35TwoWeaponPenaltiesByLightOffHandAndFeat) {
+  const struct {
+    const char* off;
+    bool feat;
+    int main, second;
+  } cases[] = {
+      {"Langschwert", false, -6, -10}, {"Kurzschwert", false, -4, -8},
+      {"Langschwert", true, -4, -4},   {"Kurzschwert", true, -2, -2},
+      {"Zweiklingenschwert", false, -4, -8}, {"Zweiklingenschwert", true, -2, -2},  // a double weapon
+  };
+  for (const auto& k : cases) {
+    Char* c = Srd(1, 10);
+    if (k.feat) AddFeat(c, FeatId("KampfMitZweiWaffen"), nullptr, -1);
+    bool twoEnds = gSource.equipment[ItemId(k.off)].attackType == 2;
+    CharItem& main = Carry(c, twoEnds ? k.off : "Langschwert");
+    CharItem& off = twoEnds ? main : Carry(c, k.off);
+    if (!twoEnds) main.twoWeapon = off.twoWeapon = off.twoWeaponSecond = 1;
+    AddFeat(c, FeatId("KriegsWaffen"), nullptr, -1);
+    AddFeat(c, FeatId("ExotischeWaffen"), nullptr, main.equipment);
+    RunFeatScripts(c);
+    CalcWeapons(c, false);
+    std::string what = std::string(k.off) + (k.feat ? " with the feat" : "");
+    EXPECT_EQ(main.finalAttack, 1 + k.main) << what;
+    EXPECT_EQ(twoEnds ? main.finalAttack - main.attackBonusA : off.finalAttack, 1 + k.second) << what;
+  }
+}
+
+// SRD 3.5: Strength on damage by weapon and hand, a penalty in full; halflings +1 with
+// thrown weapons and slings; the weapon feats on the weapon they name.
+TEST_F(Combat, Srd35StrengthOnDamageAndWeaponFeats) {
+  const struct {
+    const char* weapon;
+    int hand;          // 0 one hand, 1 two hands, 2 off hand of two weapons
+    int strong, weak;  // damage with Strength 17 (+3) and 6 (-2)
+  } cases[] = {
+      {"Langschwert", 0, 3, -2}, {"Zweihänder", 1, 4, -2}, {"Kurzschwert", 2, 1, -2}, {"Wurfspeer", 0, 3, -2},
+      {"Schleuder", 0, 3, -2},   {"Langbogen", 0, 0, -2},  {"LeichteArmbrust", 0, 0, 0},
+  };
+  for (int st : {17, 6}) {
+    Char* c = Srd(1, st);
+    for (const auto& k : cases) {
+      CharItem& it = Carry(c, k.weapon);
+      it.twoHanded = k.hand == 1;
+      it.twoWeaponSecond = k.hand == 2;
+    }
+    CalcWeapons(c, false);
+    for (size_t i = 0; i < std::size(cases); ++i)
+      EXPECT_EQ(c->items[i].finalDamage, st == 17 ? cases[i].strong : cases[i].weak) << cases[i].weapon << " Str " << st;
+  }
+  // A mighty composite bow adds Strength up to its rating.
+  Char* c = Srd(1, 17);
+  Carry(c, "MächtigerKompositLangbogen").bowStrength = 2;
+  CalcWeapons(c, false);
+  EXPECT_EQ(c->items[0].finalDamage, 2);
+  // Halfling: +1 on attacks with a sling and a thrown weapon, not with a sword.
+  c = Srd(1, 10);
+  c->race = RaceId("Halbling");
+  for (const char* weapon : {"Schleuder", "Wurfspeer", "Kurzschwert"}) Carry(c, weapon);
+  CalcWeapons(c, false);
+  EXPECT_EQ(c->items[0].finalAttack, 1 + 1);
+  EXPECT_EQ(c->items[1].finalAttack, 1 + 1);
+  EXPECT_EQ(c->items[2].finalAttack, 1);
+  // Fighter 12: Weapon Focus +1, Greater +1, Specialization +2, Greater +2 on the named weapon.
+  c = Srd(12, 10);
+  CharItem& named = Carry(c, "Langschwert");
+  CharItem& other = Carry(c, "Streitaxt");
+  for (const char* f : {"Waffenfokus", "MächtigerWaffenfokus", "Waffenspezialisierung", "MächtigeWaffenspezialisierung"})
+    AddFeat(c, FeatId(f), nullptr, named.equipment);
+  CalcWeapons(c, false);
+  EXPECT_EQ(named.finalAttack, 12 + 2);
+  EXPECT_EQ(named.finalDamage, 4);
+  EXPECT_EQ(other.finalAttack, 12);
+  EXPECT_EQ(other.finalDamage, 0);
+}
+
+// SRD 3.5 without proficiency: −4 with that weapon only; armour and a shield put their
+// armour check penalty on every attack and add nothing to the check penalty.
+TEST_F(Combat, Srd35NonproficiencyPenalties) {
+  Char* c = Srd(1, 10, "Magier");  // wizard: club, dagger, crossbows, quarterstaff
+  CharItem& dagger = Carry(c, "Dolch");
+  CharItem& sword = Carry(c, "Langschwert");
+  Carry(c, "Kettenhemd");  // chain shirt: armour check penalty 2
+  Carry(c, "Tartsche");    // buckler: 1
+  AddFeat(c, FeatId("EinfacheWaffen"), nullptr, dagger.equipment);
+  RunFeatScripts(c);
+  CalcWeapons(c, false);
+  EXPECT_EQ(dagger.finalAttack, 0 - 3);
+  EXPECT_EQ(sword.finalAttack, 0 - 4 - 3);
+  EXPECT_EQ(c->shownCheckPenalty, 2 + 1);
+  // Trained: no penalty at all.
+  c = Srd(1, 10);
+  CharItem& axe = Carry(c, "Streitaxt");
+  Carry(c, "Brustplatte");
+  for (const char* f : {"EinfacheWaffen", "KriegsWaffen", "LeichteRüstung", "MittelschwereRüstung"})
+    AddFeat(c, FeatId(f), nullptr, -1);
+  RunFeatScripts(c);
+  CalcWeapons(c, false);
+  EXPECT_EQ(axe.finalAttack, 1);
+  // Whole creations: missing armour or shield proficiency adds nothing to the check penalty.
+  c = Wired();
+  int unskilled = 0;
+  for (int n = 0; n < 300; ++n) {
+    CreateSrd35(c, n % 3 == 0 ? 4 : 0, 1 + n % 15);
+    ASSERT_TRUE(Srd35(c));
+    EXPECT_EQ(c->armorCheckPenalty, 0) << "creature " << n;
+    for (int i = 0; i < c->itemCount; ++i)
+      unskilled += c->items[i].equipType == 2 && !OwnsFeat(c, gSource.proficiencyFeats[2][0]);
+  }
+  EXPECT_GT(unskilled, 0);  // the corpus holds shields without their feat
 }
 
 namespace {
@@ -271,13 +363,7 @@ struct ExportedWeapon {
 };
 
 std::map<int, ExportedWeapon> ExportedWeapons(Char* c) {
-  char* buffer = nullptr;
-  size_t length = 0;
-  FILE* f = open_memstream(&buffer, &length);
-  PrintChar(c, 0, 1, f);
-  fclose(f);
-  std::istringstream in(std::string(buffer, length));
-  free(buffer);
+  std::istringstream in(Export(c));
   std::map<int, ExportedWeapon> items;
   int item = -1, depth = 0;
   for (std::string line; std::getline(in, line);) {
@@ -303,7 +389,6 @@ std::map<int, ExportedWeapon> ExportedWeapons(Char* c) {
   return items;
 }
 
-class WeaponCorpus : public generator_test::CreationFixture {};
 
 }  // namespace
 
@@ -311,17 +396,16 @@ class WeaponCorpus : public generator_test::CreationFixture {};
 // the reference's dice for their size, its threat range doubled once by Improved Critical
 // (for that weapon) or keenness, weapon finesse only with a weapon it applies to, and a
 // specific weapon's bonus on that weapon alone.
-TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
+TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
   std::map<std::string, const SrdWeapon*> weapons;
   for (const SrdWeapon& w : kSrdWeapons) weapons[w.name] = &w;
   std::map<std::string, const SrdSpecific*> specifics;
   for (const SrdSpecific& s : kSrdSpecifics) specifics[s.name] = &s;
-  const int improvedCritical = FindByName(gSource.feats, gSource.featCount, "VerbesserterKritischerTreffer", false, true);
-  const int finesse = FindByName(gSource.feats, gSource.featCount, "Waffenfinesse", false, true);
-  const int keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, true);
+  const int improvedCritical = FeatId("VerbesserterKritischerTreffer");
+  const int finesse = FeatId("Waffenfinesse");
+  const int keen = EffectId("Scharf");
   int checked = 0, small = 0, doubled = 0, specificChecked = 0, finesseChecked = 0, masterworkChecked = 0;
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   for (int n = 0; n < 400; ++n) {
     Preset(c, n % 3 == 2 ? 4 : 0, 1 + n % 20);
     const IsaacState before = state_;
@@ -410,7 +494,6 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       }
     }
   }
-  delete c;
   EXPECT_GT(checked, 500);
   EXPECT_GT(small, 40);
   EXPECT_GT(doubled, 30);

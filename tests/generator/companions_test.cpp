@@ -1,32 +1,24 @@
 // Companions and every creature kind: a mount's tier, the familiar's price, and a
 // corpus of creatures of every kind and CR with their companions nested in the export.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <array>
-#include <cstdio>
 #include <set>
-#include <string>
 
-#include "generator/attributes.h"
-#include "generator/classes.h"
 #include "generator/companions.h"
 #include "generator/mixed.h"
 #include "generator/source_fixture.h"
-#include "shell/sheet.h"
 #include "text_util.h"
 
 using namespace debugspace;
+using namespace generator_test;
 
 namespace {
 
-class Companions : public generator_test::CreationFixture {};
+class Companions : public CreationFixture {};
 
 }  // namespace
 
 TEST_F(Companions, StrengthRaisesNaturalAttacksWithItsModifier) {
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   c->ST = 15;
   c->attackCount = 1;
   c->naturals[0].attack = 3;
@@ -41,14 +33,12 @@ TEST_F(Companions, StrengthRaisesNaturalAttacksWithItsModifier) {
   EXPECT_EQ(field, 7);
   EXPECT_EQ(counter, 4);
   EXPECT_EQ(RaiseToMaster(&field, 5, &counter), 0);
-  delete c;
 }
 
 TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
   // 2040 creatures: kinds 0 (characters), 1 (monsters), 2 (mixed), 3 (treasure),
   // 4 (NPC classes) and -1 (any), CR 0 to 50 in turn.
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   const int kinds[] = {0, 1, 2, 3, 4, -1};
   int companions = 0, nested = 0;
   for (int n = 0; n < 2040; ++n) {
@@ -56,9 +46,7 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
     Preset(c, kind, cr);
     CreateCreature(c, 1);
     // A monster choice that finds nothing (CR 45 without templates) is made again at the same CR.
-    if (kind == 1) {
-      EXPECT_EQ(c->cr, cr);
-    }
+    if (kind == 1) { EXPECT_EQ(c->cr, cr); }
     int here = (c->familiarChar != nullptr) + (c->mountChar != nullptr) + (c->servantChar != nullptr) + c->companionCount;
     if (here == 0) continue;
     companions += here;
@@ -70,18 +58,7 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
       EXPECT_EQ(notes.find("Kann mit seinem Meister sprechen") != std::string::npos, k->familiarFlags[2] != 0) << notes;
     }
     // The export holds the companions inside the master's block.
-    char path[] = "/tmp/schmiede-companions-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    FILE* f = fdopen(fd, "w+");
-    PrintChar(c, 0, 1, f);
-    fflush(f);
-    rewind(f);
-    std::string exported;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, f)) > 0;) exported.append(buffer, got);
-    fclose(f);
-    remove(path);
+    std::string exported = Export(c);
     std::vector<std::string> blocks = ExportedCreatures(exported);
     ASSERT_EQ(blocks.size(), 1u) << exported.substr(0, 2000);
     nested += CountOf(blocks[0], "STARTFAMILIAR\n") + CountOf(blocks[0], "STARTMOUNT\n") +
@@ -89,14 +66,11 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
   }
   EXPECT_GT(companions, 20);
   EXPECT_EQ(nested, companions);
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   // Half ranks of the same skill make a whole rank; a new entry takes the better ability.
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   c->skillCount = 0;
   MergeSkill(c, 0, 2, 5, 0, 1, 0);
   MergeSkill(c, 0, 1, 5, 2, 3, 0);
@@ -104,12 +78,10 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   EXPECT_EQ(c->skills[0].ranks, 2 + 1 + 1);
   EXPECT_EQ(c->skills[0].halfRank, 0);
   EXPECT_EQ(c->skills[0].ability, 3);
-  delete c;
 
   // Forced mixed monsters: the class part's classes join the monster, its base attack adds
   // to the monster's, an absent ability stays absent.
-  c = new Char();
-  Wire(c);
+  c = Wired();
   int merged = 0, equipped = 0;
   // The class part's equipment follows its monster's type: always for these, never for those.
   const std::set<std::string> always = {"Fey", "Giant", "Humanoid", "MonstrousHumanoid", "Outsider", "Undead"};
@@ -138,35 +110,26 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
       ++equipped;
       EXPECT_GT(c->treasureIndex, 0) << n << " " << type;
     }
-    if (never.count(type)) {
-      EXPECT_EQ(c->treasureIndex, 0) << n << " " << type;
-    }
+    if (never.count(type)) { EXPECT_EQ(c->treasureIndex, 0) << n << " " << type; }
     for (int a = 0; a < kAttributes; ++a)
-      if (c->absent[a]) {
-        EXPECT_EQ(AbilityScore(c, a), 0);
-      }
+      if (c->absent[a]) { EXPECT_EQ(AbilityScore(c, a), 0); }
   }
   EXPECT_GT(merged, 30);
   EXPECT_GT(equipped, 10);
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth) {
   // Humans of CR 9 have level 10; NPC classes, also when the record asks for them,
   // 10 / 5 + 10 + 1 = 13. Equipment put into treasure is paid out of the wealth:
   // only the rest is the treasure budget that goods and the sale value start from.
-  Char* c = new Char();
-  Wire(c);
-  int human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true), paid = 0;
+  Char* c = Wired();
+  int human = RaceId("Mensch"), paid = 0;
   for (int n = 0; n < 40; ++n) {
     int kind = n % 2 ? 4 : 0;
     Preset(c, kind, 9);
     record_[rec::kFixedRace] = human;
     CreateCreature(c, 1);
-    if (c->templateIndex == 0) {
-      EXPECT_EQ(c->Level, kind == 4 ? 13 : 10) << n;
-    }
+    if (c->templateIndex == 0) { EXPECT_EQ(c->Level, kind == 4 ? 13 : 10) << n; }
     int32_t spent = 0;
     for (int i = 0; i < c->treasureIndex; ++i)
       if (c->items[i].treasure) spent += c->items[i].price + c->items[i].value;
@@ -174,8 +137,6 @@ TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth
     EXPECT_EQ(c->treasureBudget, c->wealth - spent) << n;
   }
   EXPECT_GT(paid, 10);
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
@@ -187,8 +148,7 @@ TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
     std::fill_n(gSource.templates[t].attributeMods, kAttributes, 0);
     gSource.templates[t].attributeMods[0] = 30;
   }
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   int templated = 0;
   for (int n = 0; n < 400; ++n) {
     record_.assign(kRecordWords, 0);
@@ -205,26 +165,21 @@ TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
   for (int t = 0; t < gSource.templateCount; ++t)
     std::copy(saved[(size_t)t].begin(), saved[(size_t)t].end(), gSource.templates[t].attributeMods);
   EXPECT_GT(templated, 5);
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
   // With up to 40 hit dice the legendary bear (20 to 40) and tiger (26 to 40) fit.
-  const int epic[2] = {FindByName(gSource.monsters, gSource.monsterCount, "LegendärerBär", false, true),
-                       FindByName(gSource.monsters, gSource.monsterCount, "LegendärerTiger", false, true)};
+  const int epic[2] = {MonsterId("LegendärerBär"), MonsterId("LegendärerTiger")};
   int found = 0;
   for (int n = 0; n < 1000 && !found; ++n) {
-    Char* c = new Char();
-    Wire(c);
+    Char* c = Wired();
     record_.assign(kRecordWords, 0);
     c->record = record_.data();
     c->AnimalCompanion = 40;
     DoCompanions(c);
     for (int k = 0; k < c->companionCount; ++k)
       found += c->companionChars[k]->monster == epic[0] || c->companionChars[k]->monster == epic[1];
-    FreeCharBonuses(c);
-    delete c;
+    FreeChars();
   }
   EXPECT_GT(found, 0);
 }
@@ -232,12 +187,11 @@ TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
 TEST_F(Companions, AFiendishMindlessVerminThinksWithIntelligenceThree) {
   // The fiendish template gives Intelligence 3 at least, also to a mindless vermin:
   // a present score with its modifier.
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   record_.assign(kRecordWords, 0);
   record_[rec::kKind] = 1;
-  record_[rec::kFixedMonster] = FindByName(gSource.monsters, gSource.monsterCount, "GiantAntWorker", false, true);
-  record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, true);
+  record_[rec::kFixedMonster] = MonsterId("GiantAntWorker");
+  record_[rec::kParam10] = TemplateId("Fiendish");
   record_[rec::kCRMin] = record_[rec::kCRMax] = 1;
   c->record = record_.data();
   CreateCreature(c, 1);
@@ -245,8 +199,6 @@ TEST_F(Companions, AFiendishMindlessVerminThinksWithIntelligenceThree) {
   EXPECT_FALSE(c->absent[3]);
   EXPECT_EQ(c->IN, 3);
   EXPECT_EQ(c->MIN, -4);
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
@@ -254,8 +206,7 @@ TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
   // Servant of level 7: u = (7 - 10) / 3 = -1, so the monster's own hit dice.
   int familiars = 0, servants = 0;
   for (int n = 0; n < 200 && (familiars < 3 || servants < 3); ++n) {
-    Char* c = new Char();
-    Wire(c);
+    Char* c = Wired();
     record_.assign(kRecordWords, 0);
     c->record = record_.data();
     c->hitPoints = 40;
@@ -274,9 +225,150 @@ TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
       ++servants;
       EXPECT_EQ(c->servantChar->Level, gSource.monsters[c->servantChar->monster].hd);
     }
-    FreeCharBonuses(c);
-    delete c;
+    FreeChars();
   }
   EXPECT_GE(familiars, 3);
   EXPECT_GE(servants, 3);
+}
+
+// ---- by the SRD 3.5 rules: the druid's companion list and table, the paladin's mount
+// table, the familiar list and its hit points, and monsters with class levels ----
+
+namespace {
+
+// The druid's list: the first druid level of the animal's list, its hit dice and size.
+struct Animal {
+  const char* name;
+  int list, hd;
+  const char* size;
+};
+const Animal kCompanions[] = {
+    {"Dachs", 1, 1, "Small"}, {"Kamel", 1, 3, "Large"}, {"Schreckensratte", 1, 1, "Small"}, {"Hund", 1, 1, "Small"},
+    {"Reithund", 1, 2, "Medium"}, {"Adler", 1, 1, "Small"}, {"Falke", 1, 1, "Tiny"}, {"Reitpferd", 1, 3, "Large"},
+    {"SchweresPferd", 1, 3, "Large"}, {"Eule", 1, 1, "Tiny"}, {"Pony", 1, 2, "Medium"}, {"KleineViper", 1, 1, "Small"},
+    {"MittlereViper", 1, 2, "Medium"}, {"Wolf", 1, 2, "Medium"}, {"Menschenaffe", 4, 4, "Large"},
+    {"Schwarzbär", 4, 3, "Medium"}, {"Bison", 4, 5, "Large"}, {"Wildschwein", 4, 3, "Medium"}, {"Gepard", 4, 3, "Medium"},
+    {"Schreckensdachs", 4, 3, "Medium"}, {"Schreckensfledermaus", 4, 4, "Large"}, {"Schreckenswiesel", 4, 3, "Medium"},
+    {"Leopard", 4, 3, "Medium"}, {"Waran", 4, 3, "Medium"}, {"Würgeschlange", 4, 3, "Medium"},
+    {"GroßeViper", 4, 3, "Large"}, {"Vielfraß", 4, 3, "Medium"}, {"Braunbär", 7, 6, "Large"},
+    {"Schreckensvielfraß", 7, 5, "Large"}, {"Riesenkrokodil", 7, 7, "Huge"}, {"Deinonychus", 7, 4, "Large"},
+    {"Schreckensaffe", 7, 5, "Large"}, {"Schreckenseber", 7, 7, "Large"}, {"Schreckenswolf", 7, 6, "Large"},
+    {"Löwe", 7, 5, "Large"}, {"Nashorn", 7, 8, "Large"}, {"RiesigeViper", 7, 6, "Huge"}, {"Tiger", 7, 6, "Large"},
+    {"Eisbär", 10, 8, "Large"}, {"Schreckenslöwe", 10, 8, "Large"}, {"Megaraptor", 10, 8, "Huge"},
+    {"Riesenwürgeschlange", 10, 11, "Huge"}, {"Schreckensbär", 13, 12, "Large"}, {"Elefant", 13, 11, "Huge"},
+    {"Schreckenstiger", 16, 16, "Large"}, {"Triceratops", 16, 16, "Huge"}, {"Tyrannosaurus", 16, 18, "Huge"}};
+
+// Bonus hit dice of the companion table by effective druid level; above 20th, +2 per
+// three levels.
+int CompanionBonusDice(int level) {
+  const int kRows[][2] = {{1, 0}, {3, 2}, {6, 4}, {9, 6}, {12, 8}, {15, 10}, {18, 12}};
+  int bonus = 0;
+  for (const auto& row : kRows)
+    if (level >= row[0]) bonus = row[1];
+  return bonus + (level > 20 ? (level - 20) / 3 * 2 : 0);
+}
+
+// The familiar list, and the improved familiars by arcane level.
+const std::pair<const char*, int> kFamiliars[] = {
+    {"Fledermaus", 1}, {"Katze", 1}, {"Falke", 1}, {"Eidechse", 1}, {"Eule", 1}, {"Ratte", 1}, {"Rabe", 1},
+    {"WinzigeViper", 1}, {"Kröte", 1}, {"Wiesel", 1}, {"ShockerLizard", 5}, {"Stirge", 5}, {"FormianWorker", 7},
+    {"Imp", 7}, {"Pseudodragon", 7}, {"Quasit", 7}};
+
+}  // namespace
+
+TEST_F(Companions, Srd35CompanionsFollowTheDruidPaladinAndFamiliarTables) {
+  Char* c = Wired();
+  int companions = 0, mounts = 0, familiars = 0;
+  for (int n = 0; n < 400; ++n) {
+    CreateSrd35(c, 0, 1 + n % 20);
+    std::string who = "character " + std::to_string(n);
+    int ranger = Levels(c, "Waldläufer"), druid = Levels(c, "Druide") + (ranger >= 4 ? ranger / 2 : 0);
+    ASSERT_EQ(c->companionCount, druid >= 1 ? 1 : 0) << who;
+    if (druid >= 1) {
+      const Char* a = c->companionChars[0];
+      const Animal* row = nullptr;
+      for (const Animal& x : kCompanions)
+        if (MonsterName(a) == x.name) row = &x;
+      ASSERT_NE(row, nullptr) << who << ": " << MonsterName(a);
+      EXPECT_LE(row->list, druid) << who << ": " << row->name;
+      EXPECT_EQ(a->Level, row->hd + CompanionBonusDice(druid - (row->list - 1))) << who << ": " << row->name;
+      EXPECT_EQ(SizeName(a), row->size) << who << ": " << row->name;
+      ++companions;
+    }
+    // Mount: heavy warhorse (4 HD) or warpony (2 HD); bonus HD and Int by paladin level.
+    int paladin = Levels(c, "Paladin");
+    ASSERT_EQ(c->mountChar != nullptr, paladin >= 5) << who;
+    if (c->mountChar) {
+      const int kRows[][3] = {{5, 2, 6}, {8, 4, 7}, {11, 6, 8}, {15, 8, 9}};
+      int bonus = 0, intelligence = 0;
+      for (const auto& row : kRows)
+        if (paladin >= row[0]) bonus = row[1], intelligence = row[2];
+      const Char* m = c->mountChar;
+      int hd = MonsterName(m) == "SchweresKriegspferd" ? 4 : MonsterName(m) == "Kriegspony" ? 2 : -1;
+      ASSERT_GT(hd, 0) << who << ": " << MonsterName(m);
+      EXPECT_EQ(m->Level, hd + bonus) << who;
+      EXPECT_EQ(m->IN, intelligence) << who;
+      ++mounts;
+    }
+    if (const Char* f = c->familiarChar) {
+      int level = 0;
+      for (const auto& [name, from] : kFamiliars)
+        if (MonsterName(f) == name) level = from;
+      ASSERT_GT(level, 0) << who << ": " << MonsterName(f);
+      EXPECT_LE(level, level > 1 ? c->Familiar : 1) << who << ": " << MonsterName(f);
+      EXPECT_EQ(f->shownHitPoints, c->shownHitPoints / 2) << who;
+      ++familiars;
+    }
+  }
+  EXPECT_GE(companions, 20);
+  EXPECT_GE(mounts, 5);
+  EXPECT_GE(familiars, 3);
+}
+
+TEST_F(Companions, Srd35MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
+  Char* c = Wired();
+  // Humanoids of one hit die, advanced by character class only.
+  const char* const kOneDie[] = {"Kobold", "Goblin", "Orc", "Hobgoblin"};
+  // A feat of the monster's stat block, kept beside the class levels' feats.
+  const std::pair<const char*, const char*> kStatBlockFeat[] = {{"Azer", "HeftigerAngriff"},
+                                                                {"Gnoll", "HeftigerAngriff"},
+                                                                {"HillGiant", "HeftigerAngriff"},
+                                                                {"Minotaur", "HeftigerAngriff"},
+                                                                {"Bugbear", "Wachsamkeit"},
+                                                                {"Lizardfolk", "Mehrfachangriff"},
+                                                                {"Troglodyte", "Mehrfachangriff"}};
+  int skills = 0, replaced = 0, kept = 0, focused = 0;
+  for (int n = 0; n < 300; ++n) {
+    CreateSrd35(c, 2, 2 + n % 25);
+    for (int e = 0; e < c->skillCount; ++e, ++skills)
+      EXPECT_LE(c->skills[e].ranks, c->Level + 3) << "mixed creature " << n << ", hit dice " << c->Level;
+    for (const auto& [name, feat] : kStatBlockFeat)
+      if (MonsterName(c) == name) {
+        bool held = false;
+        for (int i = 0; i < c->featCount; ++i) held = held || gSource.feats[c->feats[i]].name == feat;
+        EXPECT_TRUE(held) << "mixed creature " << n << ": " << name << " without " << feat;
+        ++kept;
+      }
+    // Spell Focus: +1 on the DC of the school's spells, the class levels' spells too.
+    for (int f = 0; f < c->featCount; ++f) {
+      if (!(gSource.feats[c->feats[f]].name == "Zauberfokus")) continue;
+      for (int slot = 0; slot < c->classCount; ++slot)
+        for (int level = 0; level <= 9; ++level)
+          for (int k = 0; k < c->spellsChosenCount[slot][level] && k < 10; ++k) {
+            int sp = c->spellsChosen[slot][level][k];
+            if (sp < 0 || sp >= gSource.spellCount || gSource.spells[sp].school != c->featParameters[f]) continue;
+            EXPECT_GE(SpellDC(c, slot, sp, level), SpellDC(c, slot, -1, level) + 1) << "mixed creature " << n;
+            ++focused;
+          }
+    }
+    for (const char* name : kOneDie)
+      if (MonsterName(c) == name) {
+        EXPECT_EQ(c->Level, c->classHitDice) << "mixed creature " << n << ": " << name;
+        ++replaced;
+      }
+  }
+  EXPECT_GE(skills, 300);
+  EXPECT_GE(replaced, 3);
+  EXPECT_GE(kept, 2);
+  EXPECT_GE(focused, 3);
 }

@@ -1,37 +1,14 @@
 // Equipment bought from the wealth by level: the money adds up, two-handed weapons
 // leave the off hand free, and every item points at rows that exist.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <map>
 #include <optional>
-#include <set>
-#include <string>
 
-#include "generator/char.h"
-#include "generator/creation.h"
-#include "generator/combat.h"
 #include "generator/equipment.h"
-#include "generator/treasure.h"
-#include "launcher/process.h"
-#include "random/decisions.h"
-#include "random/isaac.h"
-#include "script/compile.h"
-#include "script/functions.h"
-#include "script/grammar.h"
-#include "shell/entry.h"
-#include "source/reader.h"
-#include "source/records.h"
-#include "source/source_init.h"
 #include "generator/source_fixture.h"
-#include "random/types.h"
+#include "generator/treasure.h"
 #include "text_util.h"
 
 using namespace debugspace;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+using namespace generator_test;
 
 namespace {
 
@@ -55,8 +32,7 @@ class Equipment : public generator_test::SourceFixture {
     gDecide.replayActive = true;
     gRandom.isaacMode = false;  // a replay answers only outside the seeded mode
   }
-  static int Class(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
-  static int Item(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
+  static constexpr int kNone[2] = {0, 0};
   std::vector<int32_t> stream_;
   int32_t position_ = 0;
 };
@@ -81,15 +57,13 @@ std::string Describe(const Char* c) {
 }  // namespace
 
 TEST_F(Equipment, FiveHundredCharactersPayForWhatTheyCarry) {
-  Char* c = new Char();
+  Char* c = NewChar();
   int weapons = 0, magic = 0, wondrous = 0, twoHanded = 0, effects = 0;
   for (int n = 0; n < 500; ++n) {
     int level = 1 + n % 20;
     const int* wishes = kWishes[n % 7];
     Prepare(c, level, wishes);
-    CaptureStdout();
-    GenerateEquipment(c);
-    GetCapturedStdout();
+    Quietly([&] { GenerateEquipment(c); });
     SCOPED_TRACE("character " + std::to_string(n) + " level " + std::to_string(level));
 
     ASSERT_GE(c->money, 0);
@@ -100,22 +74,17 @@ TEST_F(Equipment, FiveHundredCharactersPayForWhatTheyCarry) {
     int64_t spent = 0;
     for (int i = 0; i < c->itemCount; ++i) {
       const CharItem& it = c->items[i];
-      ASSERT_GE(it.equipment, 0) << "item " << i;
-      ASSERT_LT(it.equipment, gSource.equipmentCount) << "item " << i;
-      const EquipSource& e = gSource.equipment[it.equipment];
-      ASSERT_FALSE(std::string(e.name.c_str()).empty());
-      ASSERT_GE(it.specific, 0);
-      ASSERT_LT(it.specific, gSource.specificCount);
+      ASSERT_TRUE(it.equipment >= 0 && it.equipment < gSource.equipmentCount) << "item " << i;
+      ASSERT_TRUE(it.specific >= 0 && it.specific < gSource.specificCount) << "item " << i;
       ASSERT_LE(it.effectCount, kItemEffects);
+      const EquipSource& e = gSource.equipment[it.equipment];
       for (int k = 0; k < it.effectCount && it.magic; ++k) {
-        ASSERT_GE(it.effects[k], 0);
-        ASSERT_LT(it.effects[k], gSource.effectCount);
+        ASSERT_TRUE(it.effects[k] >= 0 && it.effects[k] < gSource.effectCount);
         // Every effect says on the sheet what it does.
         EXPECT_NE(it.effectTexts[it.effectTextAt[k]], 0) << gSource.effects[it.effects[k]].name.c_str();
         ++effects;
       }
-      ASSERT_GE(it.price, 0);
-      ASSERT_GE(it.value, 0);
+      ASSERT_TRUE(it.price >= 0 && it.value >= 0);
       // A weapon, armour or shield keeps the bonus it paid for, however little money is left.
       bool natural = gSource.classes[c->classes[0]].naturalEnhance != 0;
       if (it.equipType <= 2 && !it.specific && !it.bowStrength && !natural && !(e.name == "Tartsche")) {
@@ -147,21 +116,17 @@ TEST_F(Equipment, FiveHundredCharactersPayForWhatTheyCarry) {
   EXPECT_GT(wondrous, 200);
   EXPECT_GT(twoHanded, 40);
   EXPECT_GT(effects, 50);
-  ResetChar(c);
-  delete c;
 }
 
 TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
-  Char* c = new Char();
+  Char* c = NewChar();
   int pairs = 0;
   const int wishes[2] = {2, 0};
-  int fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  int fighter = ClassId("Kämpfer");
   for (int n = 0; n < 200; ++n) {
     Prepare(c, 6, wishes);
     c->classes[0] = fighter;  // classes with a fixed weapon never fight with two
-    CaptureStdout();
-    GenerateEquipment(c);
-    GetCapturedStdout();
+    Quietly([&] { GenerateEquipment(c); });
     EXPECT_EQ(c->Attacks2, 1);
     const CharItem* first = nullptr;
     const CharItem* second = nullptr;
@@ -186,20 +151,17 @@ TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
   }
   // "Doppelklingenwaffe" says no four times in five.
   EXPECT_GT(pairs, 120);
-  ResetChar(c);
-  delete c;
 }
 
 TEST_F(Equipment, FightingStylesBecomeHandWishes) {
-  Char* c = new Char();
-  const int none[2] = {0, 0};
+  Char* c = NewChar();
   int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
   int monk = FindByName(gSource.classes, gSource.classCount, "Mönch", false, false);
   ASSERT_GE(bow, 0);
   ASSERT_GE(monk, 0);
   int seen[5] = {}, unarmed = 0, secondRanged = 0;
   for (int n = 0; n < 400; ++n) {
-    Prepare(c, 8, none);
+    Prepare(c, 8, kNone);
     c->classCount = 0;
     ChooseFightingStyle(c);
     // Without a class nothing allows fighting without a weapon.
@@ -209,18 +171,16 @@ TEST_F(Equipment, FightingStylesBecomeHandWishes) {
     EXPECT_EQ(c->handWish[0], c->fightingStyle);
     EXPECT_EQ(c->handWish[1], c->fightingStyle2);
     // A melee style backs up with a ranged weapon; a ranged style with a melee one.
-    if (c->fightingStyle2) {
-      EXPECT_EQ(c->fightingStyle2 == 4, c->fightingStyle != 4);
-    }
+    if (c->fightingStyle2) { EXPECT_EQ(c->fightingStyle2 == 4, c->fightingStyle != 4); }
     secondRanged += c->fightingStyle2 == 4;
 
-    Prepare(c, 8, none);
+    Prepare(c, 8, kNone);
     c->classes[0] = bow;
     ChooseFightingStyle(c);
     EXPECT_EQ(c->fightingStyle, 4) << "the bow order always shoots";
     EXPECT_EQ(c->handWish[0], 4);
 
-    Prepare(c, 8, none);
+    Prepare(c, 8, kNone);
     c->classes[0] = monk;
     ChooseFightingStyle(c);
     if (c->fightingStyle == 0) {
@@ -233,8 +193,6 @@ TEST_F(Equipment, FightingStylesBecomeHandWishes) {
   // "Mönch kämpft mit Fäusten?" says yes one time in three, and style 0 can also be drawn.
   EXPECT_GT(unarmed, 100);
   EXPECT_LT(unarmed, 250);
-  ResetChar(c);
-  delete c;
 }
 
 // Treasure names its effects on the carrier itself: scripts that keep the creature run
@@ -242,15 +200,14 @@ TEST_F(Equipment, FightingStylesBecomeHandWishes) {
 // shipped effect script must leave the creature byte for byte as it was, its own bonus
 // records included; only scripts that change more are left to the copy.
 TEST_F(Equipment, EffectScriptsOnTheCarrierLeaveItUnchanged) {
-  const int none[2] = {0, 0};
-  Char* c = new Char();
+  Char* c = NewChar();
   std::vector<unsigned char> before(sizeof(Char));
   int keeping = 0, undone = 0, copied = 0;
   for (int e = 0; e < gSource.effectCount; ++e) {
     const uint8_t* script = gSource.effects[e].effectScript.data;
     if (!script) continue;
     SCOPED_TRACE(gSource.effects[e].name.c_str());
-    Prepare(c, 12, none);
+    Prepare(c, 12, kNone);
     c->record = record_.data();
     BoostSkillTyped(c, 0, 2, 0, "eigener Bonus");  // a bonus record of its own
     CharBonus* own = c->bonuses;
@@ -266,16 +223,13 @@ TEST_F(Equipment, EffectScriptsOnTheCarrierLeaveItUnchanged) {
     }
     TextDestroy(text);
     bool same = memcmp(before.data(), static_cast<void*>(c), sizeof(Char)) == 0;
-    if (keeps || undoable) {
-      EXPECT_TRUE(same);
-    }
+    if (keeps || undoable) { EXPECT_TRUE(same); }
     EXPECT_EQ(c->bonuses, own);
     keeping += keeps;
     undone += !keeps && undoable;
     copied += !undoable;
     FreeCharBonuses(c);
   }
-  delete c;
   EXPECT_GT(keeping, 50);
   EXPECT_GT(undone, 10);
   EXPECT_EQ(copied, 0);  // no shipped effect changes feats, skills or items
@@ -287,17 +241,14 @@ TEST_F(Equipment, BracersKeepTheBonusOfBothDraws) {
   const struct {
     int level, first, second, bonus;
   } cases[] = {{20, 5, 6, 8}, {4, 4, 4, 8}, {4, 1, 2, 3}, {4, 0, 0, 0}};
-  const int none[2] = {0, 0};
-  Char* c = new Char();
+  Char* c = NewChar();
   for (const auto& k : cases) {
     SCOPED_TRACE("level " + std::to_string(k.level) + " draws " + std::to_string(k.first) + "+" + std::to_string(k.second));
-    Prepare(c, k.level, none);
-    c->classes[0] = Class("Magier");
+    Prepare(c, k.level, kNone);
+    c->classes[0] = ClassId("Magier");
     // 75 %, "Keine Rüstung" yes, "Magierrüstung/RK Armband?" yes, "RK-Armbänder", two enhancement draws.
     Script({75, 1, 1, 1, k.first, k.second});
-    CaptureStdout();
-    GenerateEquipment(c);
-    GetCapturedStdout();
+    Quietly([&] { GenerateEquipment(c); });
     int bracers = 0;
     for (int i = 0; i < c->itemCount; ++i) {
       const CharItem& it = c->items[i];
@@ -310,58 +261,44 @@ TEST_F(Equipment, BracersKeepTheBonusOfBothDraws) {
     EXPECT_EQ(c->bracerBonus, k.bonus);
     EXPECT_GE(c->budget, k.bonus * k.bonus * 1000);
   }
-  ResetChar(c);
-  delete c;
 }
 
-// Vests and bracers carry no effects, yet once bought they stay bought.
-TEST_F(Equipment, WondrousItemsWithoutEffectsStayBought) {
-  const int none[2] = {0, 0};
-  Char* c = new Char();
+TEST_F(Equipment, WondrousItemsWithoutEffectsStayBought) {  // vests and bracers
+  Char* c = NewChar();
   for (auto [name, kind] : {std::pair{"Weste", 13}, std::pair{"Armreif", 12}}) {
-    Prepare(c, 10, none);
+    Prepare(c, 10, kNone);
     c->budget = c->money = 100000;
     Script({1, 0});  // "%s vorhanden?" yes, no specific item
-    CaptureStdout();
-    BuyWondrousItem(c, 4, 2, name, kind);
-    GetCapturedStdout();
+    Quietly([&] { BuyWondrousItem(c, 4, 2, name, kind); });
     ASSERT_EQ(c->itemCount, 1) << name;
     EXPECT_EQ(c->items[0].equipType, kind);
     EXPECT_EQ(c->items[0].effectCount, 0);
     EXPECT_EQ(c->money, 100000);
   }
-  ResetChar(c);
-  delete c;
 }
 
 // The best armour within reach counts only for a creature trained in medium armour: a
 // fighter with heavy armour alone weighs every armour, light ones too.
 TEST_F(Equipment, ArmourReachNeedsTheMediumArmourFeat) {
-  const int none[2] = {0, 0};
-  Char* c = new Char();
+  Char* c = NewChar();
   int light = 0;
   for (int n = 0; n < 100; ++n) {
-    Prepare(c, 20, none);
-    c->classes[0] = Class("Kämpfer");
+    Prepare(c, 20, kNone);
+    c->classes[0] = ClassId("Kämpfer");
     c->MGE = 0;
     c->feats[c->featCount++] = gSource.proficiencyFeats[1][2];
-    CaptureStdout();
-    GenerateEquipment(c);
-    GetCapturedStdout();
+    Quietly([&] { GenerateEquipment(c); });
     for (int i = 0; i < c->itemCount; ++i) light += c->items[i].equipType == 1 && c->items[i].type == 0;
   }
   EXPECT_GT(light, 0);
-  ResetChar(c);
-  delete c;
 }
 
 // An item no money can pay tries a hundred effect choices, then takes the cheapest.
 TEST_F(Equipment, AHundredEffectTriesThenTheCheapest) {
-  const int none[2] = {0, 0};
-  Char* c = new Char();
-  Prepare(c, 20, none);
-  c->classes[0] = Class("Magier");
-  EquipItem(c, Item("Ring"), 0, false);
+  Char* c = NewChar();
+  Prepare(c, 20, kNone);
+  c->classes[0] = ClassId("Magier");
+  EquipItem(c, ItemId("Ring"), 0, false);
   c->items[0].equipType = 3;
   c->items[0].effectCount = 1;
   c->itemCount = 1;
@@ -376,23 +313,18 @@ TEST_F(Equipment, AHundredEffectTriesThenTheCheapest) {
   EXPECT_EQ(c->items[0].effectCount, 1);
   EXPECT_GT(c->budget, 0);  // paid beyond the money
   EXPECT_EQ(c->items[0].value, c->budget);
-  ResetChar(c);
-  delete c;
 }
 
 // Goods are bought: the money pays each record's price, and the goods' value leaves the
 // treasure money and then the money.
 TEST_F(Equipment, GoodsCostTheirPriceAndTheirValue) {
-  const int none[2] = {0, 0};
-  Char* c = new Char();
+  Char* c = NewChar();
   int goods = 0;
   for (int n = 0; n < 20; ++n) {
-    Prepare(c, 10, none);
+    Prepare(c, 10, kNone);
     c->budget = c->money = 1000000;
     c->treasureBudget = c->treasureMoney = 50000;
-    CaptureStdout();
-    InsertTreasure(c);
-    GetCapturedStdout();
+    Quietly([&] { InsertTreasure(c); });
     int64_t prices = 0, values = 0;
     for (int i = 0; i < c->itemCount; ++i) {
       prices += gSource.equipment[c->items[i].equipment].price;
@@ -403,86 +335,69 @@ TEST_F(Equipment, GoodsCostTheirPriceAndTheirValue) {
     EXPECT_EQ(c->money, 1000000 - prices - values);
   }
   EXPECT_GT(goods, 20);
-  ResetChar(c);
-  delete c;
 }
 
 // A hoard item drawn again leaves the price of its weapon, armour or shield paid: the
 // money is noted after the purchase.
 TEST_F(Equipment, HoardsKeepThePriceOfRedrawnArms) {
-  const int none[2] = {0, 0};
-  Char* c = new Char();
-  Prepare(c, 10, none);
+  Char* c = NewChar();
+  Prepare(c, 10, kNone);
   record_.assign(kRecordWords, 0);
   record_[rec::kTreasureOnly] = 1;
   record_[rec::kTreasureLow] = record_[rec::kTreasureHigh] = 1;
   c->record = record_.data();
   c->budget = c->money = 10000000;
-  int shield = Item("GroßerMetallschild");
+  int shield = ItemId("GroßerMetallschild");
   // "Schild", the large metal shield, enhancement 0, one effect: far too little of the money.
   Script({2, shield, 0, 0});
-  CaptureStdout();
-  CreateTreasure(c, 1);
-  GetCapturedStdout();
+  Quietly([&] { CreateTreasure(c, 1); });
   ASSERT_EQ(c->itemCount, 1);
   EXPECT_GE((int64_t)c->budget - c->money - Cost(c->items[0]), gSource.equipment[shield].price);
-  ResetChar(c);
-  delete c;
 }
 
-// A profile's armour outweighs every other armour.
 TEST_F(Equipment, ProfileArmourIsPreferred) {
-  const int none[2] = {0, 0};
   int profile = -1;
   for (int p = 0; p < gSource.profileCount; ++p)
     if (std::string(gSource.profiles[p].name) == "Stadtwache") profile = p;
   ASSERT_GE(profile, 0);
-  Char* c = new Char();
+  Char* c = NewChar();
   int chosen = 0;
   for (int n = 0; n < 50; ++n) {
-    Prepare(c, 10, none);
-    c->classes[0] = Class("Kämpfer");
+    Prepare(c, 10, kNone);
+    c->classes[0] = ClassId("Kämpfer");
     c->profileMode = 1;
     c->profile = profile;
     c->profileWeight = 1024;
-    CaptureStdout();
-    GenerateEquipment(c);
-    GetCapturedStdout();
+    Quietly([&] { GenerateEquipment(c); });
     for (int i = 0; i < c->itemCount; ++i)
-      chosen += c->items[i].equipType == 1 && c->items[i].equipment == Item("Kettenhemd");
+      chosen += c->items[i].equipType == 1 && c->items[i].equipment == ItemId("Kettenhemd");
   }
   EXPECT_GE(chosen, 45);
-  ResetChar(c);
-  delete c;
 }
 
 // A blade the class raises itself takes "1 Enhencement but Effects" also when it bought
 // no bonus, and also when that class is not the first.
 TEST_F(Equipment, NaturalEnhancementOfAnUnenhancedBlade) {
   const int wishes[2] = {1, 0};
-  int blade = Class("Seelenmesser");
+  int blade = ClassId("Seelenmesser");
   ASSERT_GE(blade, 0);
   const CharSource& k = gSource.classes[blade];
   ASSERT_GE(k.forceWeapon, 0);
   ASSERT_EQ(gSource.equipment[k.forceWeapon].specialType, k.forceWeaponType);
-  Char* c = new Char();
+  Char* c = NewChar();
   Prepare(c, 6, wishes);
   c->classCount = 2;
-  c->classes[0] = Class("Kämpfer");
+  c->classes[0] = ClassId("Kämpfer");
   c->classLevels[0] = 1;
   c->classes[1] = blade;
   c->classLevels[1] = 5;
   // 100 %, no specific item, two enhancement draws of 0, "1 Enhencement but Effects".
   Script({100, 0, 0, 0, 1});
-  CaptureStdout();
-  GenerateEquipment(c);
-  GetCapturedStdout();
+  Quietly([&] { GenerateEquipment(c); });
   ASSERT_GE(c->itemCount, 1);
   EXPECT_EQ(c->items[0].equipment, k.forceWeapon);
   EXPECT_EQ(c->items[0].enhancement, 1);
   EXPECT_EQ(c->items[0].charEnhancement, 1);
-  ResetChar(c);
-  delete c;
 }
 
 namespace {
@@ -504,8 +419,7 @@ const NamedItem kNamedItems[] = {
     {"Glücksklinge", -1, 0, 0, 0, 1, 0, 0},          {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0, 0},
     {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0, 0}, {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0, 0},
     {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21, 0}, {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20, 0},
-    {"Magierrobe", -1, 0, 0, 4, 0, 18, 0},
-    {"GürtelDerRiesenstärke6", 0, 6, 0, 0, 0, 0, 0},
+    {"Magierrobe", -1, 0, 0, 4, 0, 18, 0}, {"GürtelDerRiesenstärke6", 0, 6, 0, 0, 0, 0, 0},
     {"HandschuheDerGeschicklichkeit4", 1, 4, 0, 0, 0, 0, 0}, {"HandschuheDerGeschicklichkeit6", 1, 6, 0, 0, 0, 0, 0},
     {"AmulettDerGesundheit4", 2, 4, 0, 0, 0, 0, 0},  {"AmulettDerGesundheit6", 2, 6, 0, 0, 0, 0, 0},
     {"StirnbandDesIntellekts4", 3, 4, 0, 0, 0, 0, 0}, {"StirnbandDesIntellekts6", 3, 6, 0, 0, 0, 0, 0},
@@ -540,10 +454,6 @@ const struct {
 } kSaveFeats[] = {{"BlitzschnelleReflexe", 0, 2}, {"EisernerWille", 1, 2}, {"Abhärtung", 2, 2},
                   {"EpischeReflexe", 0, 4},       {"EpischerWille", 1, 4}, {"EpischeAbhärtung", 2, 4}};
 
-int Plus(const char* text) {
-  const char* p = strchr(text, '+');
-  return p ? atoi(p + 1) : 0;
-}
 
 // The best bonus per type of the creature's worn items.
 struct ItemBonuses {
@@ -641,8 +551,8 @@ struct WithoutAbilityItems {
 // rings and cloaks of protection deflection, amulets natural armour, cloaks and the robe
 // resistance, ability items enhancement; the best bonus of each type counts.
 TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
-  Char* c = new Char();
-  Char* plain = new Char();
+  Char* c = NewChar();
+  Char* plain = NewChar();
   Wire(c);
   Wire(plain);
   int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0, belts = 0, namedArms = 0;
@@ -712,8 +622,4 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   EXPECT_GT(other, 400);
   EXPECT_GT(saves, 450);
   EXPECT_GT(abilities, 450);
-  FreeCharBonuses(c);
-  FreeCharBonuses(plain);
-  delete c;
-  delete plain;
 }

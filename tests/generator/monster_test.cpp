@@ -1,27 +1,25 @@
 // Monsters: the choice for a CR, the build of every row with and without templates,
 // size steps, the skeleton, and the viewer's hit-die and size keys.
-#include <gtest/gtest.h>
+#include <array>
+#include <map>
+#include <set>
 
-#include "generator/attributes.h"
-#include "generator/classes.h"
-#include "generator/monster.h"
 #include "generator/source_fixture.h"
 #include "source/source_init.h"
 
 using namespace debugspace;
+using namespace generator_test;
 
 namespace {
 
-class Monsters : public generator_test::SourceFixture {
+class Monsters : public CreationFixture {
  protected:
   void SetUp() override {
-    SourceFixture::SetUp();
-    again_.assign((size_t)gSource.featCount, 0);
-    notAgain_.assign((size_t)gSource.featCount, 0);
+    CreationFixture::SetUp();
     ResetReferenceMonster();
   }
   Char* Blank(int cr) {
-    Char* c = new Char();
+    Char* c = NewChar();
     Fresh(c, 1);
     c->context.againDependency = again_.data();
     c->context.featNotAgain = notAgain_.data();
@@ -44,9 +42,6 @@ class Monsters : public generator_test::SourceFixture {
     SetMonster(c);
     return c;
   }
-  static int Monster(const char* name) { return FindByName(gSource.monsters, gSource.monsterCount, name, false, true); }
-  static int Template(const char* name) { return FindByName(gSource.templates, gSource.templateCount, name, false, true); }
-  std::vector<int32_t> again_, notAgain_;
 };
 
 }  // namespace
@@ -67,8 +62,6 @@ TEST_F(Monsters, EveryCRFromOneToThirtyFindsAMonster) {
           held = held || (low <= cr && cr <= high);
         }
       EXPECT_TRUE(held) << gSource.monsters[c->monster].name.c_str() << " at CR " << cr;
-      FreeCharBonuses(c);
-      delete c;
     }
   }
 }
@@ -76,21 +69,17 @@ TEST_F(Monsters, EveryCRFromOneToThirtyFindsAMonster) {
 TEST_F(Monsters, SizeModifiersAndDamageSteps) {
   const int expected[9] = {8, 4, 2, 1, 0, -1, -2, -4, -8};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(SizeModifier(i), expected[i]) << i;
-  int32_t dice = 1, die = 8;
-  StepDamageDie(&dice, &die);
-  EXPECT_EQ(dice * 100 + die, 206);
-  StepDamageDie(&dice, &die);
-  EXPECT_EQ(dice * 100 + die, 208);
-  dice = 1, die = 12;
-  StepDamageDie(&dice, &die);
-  EXPECT_EQ(dice * 100 + die, 208);
-  dice = 1, die = 2;
-  StepDamageDie(&dice, &die);
-  EXPECT_EQ(dice * 100 + die, 103);
+  // One size step up: 1d8 to 2d6 to 2d8, 1d12 to 2d8, 1d2 to 1d3.
+  const int steps[][4] = {{1, 8, 2, 6}, {2, 6, 2, 8}, {1, 12, 2, 8}, {1, 2, 1, 3}};
+  for (const auto& k : steps) {
+    int32_t dice = k[0], die = k[1];
+    StepDamageDie(&dice, &die);
+    EXPECT_EQ(dice * 100 + die, k[2] * 100 + k[3]) << k[0] << "d" << k[1];
+  }
 }
 
 TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
-  int skeleton = Template("Skelleton"), zombie = Template("Zombie");
+  int skeleton = TemplateId("Skelleton"), zombie = TemplateId("Zombie");
   int built = 0;
   for (int m = 0; m < gSource.monsterCount; ++m) {
     const MonsterSource& row = gSource.monsters[m];
@@ -106,9 +95,7 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
         // Hit dice within the row's advancement (a zombie doubles them afterwards).
         int dice = t == zombie ? c->Level / 2 : c->Level;
         EXPECT_GE(dice, std::max(row.hd, 1)) << who;
-        if (row.hdMax > 0 && k > 0) {
-          EXPECT_LE(dice, row.hdMax) << who;
-        }
+        if (row.hdMax > 0 && k > 0) { EXPECT_LE(dice, row.hdMax) << who; }
         // Size: one step past each bracket.
         int grown = (row.hdInc > 0 && dice > row.hdInc) + (row.hdInc2 > 0 && dice > row.hdInc2);
         EXPECT_EQ(c->sizeIndex, row.size + grown) << who;
@@ -136,8 +123,6 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
         EXPECT_GE(c->hitPoints, 1) << who;
         // No build step counts attacks per round: the start value stays.
         EXPECT_EQ(c->Attacks, 1) << who;
-        FreeCharBonuses(c);
-        delete c;
       }
     }
   }
@@ -145,47 +130,43 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
 }
 
 TEST_F(Monsters, CelestialAnimalsBecomeMagicalBeasts) {
-  int wolf = Monster("Wolf");
-  Char* c = Build(wolf, 0, Template("Celestial"), 1);
-  EXPECT_TRUE(gSource.monsterTypes[c->creatureType].name == "MagicalBeast");
+  int wolf = MonsterId("Wolf");
+  Char* c = Build(wolf, 0, TemplateId("Celestial"), 1);
+  EXPECT_EQ(TypeName(c), "MagicalBeast");
   // A magical beast has the good base attack: 2 hit dice give +2 where the animal had +1;
   // the template's change takes the medium row's -1 off the bite and steps its d6.
   EXPECT_EQ(c->GA, 2);
   EXPECT_EQ(c->naturals[0].attack, 3 + 1 - 1);
   EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 108);
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
   // Shown labels: the question names every option with its number.
   Char* c = Blank(1);
-  c->monster = Monster("Wolf");
+  c->monster = MonsterId("Wolf");
   c->optionCount = 2;
-  c->optionTemplate[1] = Template("Celestial");
+  c->optionTemplate[1] = TemplateId("Celestial");
   c->optionVariant[1] = 1;
   bool labels = gRandom.labelFlag;
   int debug = gProcess.debugOutput;
   gRandom.labelFlag = true;
   gProcess.debugOutput = 1;
   SetOutputLevels(1, -1);
-  testing::internal::CaptureStdout();
+  CaptureStdout();
   SetMonster(c);
-  std::string out = testing::internal::GetCapturedStdout();
+  std::string out = GetCapturedStdout();
   SetOutputLevels(0, -1);
   gRandom.labelFlag = labels;
   gProcess.debugOutput = debug;
   EXPECT_NE(out.find("(Template wählen!\n0: Template: Keine, TW Erhöhung: 0\n1: Template: Himmlische Kreatur, TW Erhöhung: 1\n:)"),
             std::string::npos)
       << out;
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Monsters, GrowingTwoSizesStepsDamageTwice) {
   // A medium wolf given a d8 bite: Large gives 2d6, Huge 2d8; each step adds the size
   // row's natural armour and size change and the ability changes.
-  Char* c = Build(Monster("Wolf"), 0, 0, 1);
+  Char* c = Build(MonsterId("Wolf"), 0, 0, 1);
   ASSERT_TRUE(gSource.sizes[c->sizeIndex].name == "Medium");
   c->naturals[0].damage[0] = 1;
   c->naturals[0].damage[1] = 8;
@@ -199,20 +180,16 @@ TEST_F(Monsters, GrowingTwoSizesStepsDamageTwice) {
   MonsterSizeIncrease(c);
   EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 208);
   EXPECT_TRUE(gSource.sizes[c->sizeIndex].name == "Huge");
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Monsters, DragonSkillPointsFollowTheIntelligenceScore) {
   // A white wyrmling: 3 hit dice, Intelligence 6, no listed feats.
-  Char* c = Build(Monster("WhiteDragonWyrmling"), 0, 0, 2);
+  Char* c = Build(MonsterId("WhiteDragonWyrmling"), 0, 0, 2);
   EXPECT_EQ(c->skillPoints, (3 + 3) * (6 + 6));
-  FreeCharBonuses(c);
-  delete c;
 }
 
 TEST_F(Monsters, HitDieAndSizeKeys) {
-  int wolf = Monster("Wolf");
+  int wolf = MonsterId("Wolf");
   Char* c = Build(wolf, 0, 0, 1);
   int dice = c->Level, ga = c->GA, bite = c->naturals[0].attack, hp = c->hitPoints;
   ChangeHitDice(c, '+');
@@ -232,8 +209,6 @@ TEST_F(Monsters, HitDieAndSizeKeys) {
   ChangeHitDice(c, '-');
   EXPECT_EQ(c->Level, 1);
   EXPECT_EQ(c->hitPoints, 1);
-  FreeCharBonuses(c);
-  delete c;
 
   // '*' is for monsters only; '+' moves a character's weapon total with its base
   // attack (a fighter of level 3 to 4: +3 to +4).
@@ -243,13 +218,423 @@ TEST_F(Monsters, HitDieAndSizeKeys) {
   ChangeHitDice(hero, '*');
   EXPECT_EQ(hero->sizeIndex, -1);
   hero->classCount = 1;
-  hero->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  hero->classes[0] = ClassId("Kämpfer");
   hero->classLevels[0] = hero->preEpicLevels[0] = hero->Level = 3;
   hero->itemCount = 1;
   hero->items[0].equipment = 0;
   hero->items[0].finalAttack = 5;
   ChangeHitDice(hero, '+');
   EXPECT_EQ(hero->items[0].finalAttack, 6);
-  FreeCharBonuses(hero);
-  delete hero;
+}
+
+// ---- monsters against the reference rules: skill totals, advancement, saves and feats ----
+
+namespace {
+
+class MonsterCorpus : public CreationFixture {
+ protected:
+  // Key ability of every skill (0 Str .. 5 Cha), typed from the reference.
+  static int KeyAbility(const std::string& skill) {
+    static const std::map<std::string, int> key = {
+        {"Schätzen", 3}, {"Balancieren", 1}, {"Bluffen", 5}, {"Klettern", 0}, {"Konzentration", 2},
+        {"Handwerk", 3}, {"SchriftzeichenEntschlüsseln", 3}, {"Diplomatie", 5}, {"MechanismusAusschalten", 3},
+        {"Verkleiden", 5}, {"Entfesselungskünstler", 1}, {"Fälschen", 3}, {"InformationenSammeln", 5},
+        {"MitTierenUmgehen", 5}, {"Heilkunde", 4}, {"Verstecken", 1}, {"Einschüchtern", 5}, {"Springen", 0},
+        {"Lauschen", 4}, {"LeiseBewegen", 1}, {"SchlösserÖffnen", 1}, {"Auftreten", 5}, {"Beruf", 4},
+        {"Reiten", 1}, {"Suchen", 3}, {"MotivErkennen", 4}, {"Fingerfertigkeit", 1}, {"SprachenSprechen", -1},
+        {"Zauberkunde", 3}, {"Entdecken", 4}, {"Überlebenskunst", 4}, {"Schwimmen", 0}, {"Akrobatik", 1},
+        {"MagischenGegenstandBenutzen", 5}, {"SeilBenutzen", 1}, {"Autohypnose", 4}, {"Psikunde", 3},
+        {"PsionischenGegenstandBenutzen", 5}, {"Ausspähen", 3}};
+    if (skill.rfind("Wissen", 0) == 0) return 3;
+    auto it = key.find(skill);
+    return it == key.end() ? -2 : it->second;
+  }
+  static int Modifier(int score) { return score >= 10 ? (score - 10) / 2 : -((11 - score) / 2); }
+
+  // The skill entries of a monster or companion: the ability part of each total is the
+  // modifier of the creature's final score; hit dice beyond the row's add at most one
+  // rank per hit die to a skill (the maximum rises by one rank per hit die).
+  void CheckSkills(const Char* x, const std::string& who, int* checked) {
+    const MonsterSource& row = gSource.monsters[x->monster];
+    for (int e = 0; e < x->skillCount; ++e) {
+      const CharSkill& k = x->skills[e];
+      std::string name = gSource.skills[k.skill].name.c_str();
+      int key = KeyAbility(name);
+      ASSERT_NE(key, -2) << "no key ability typed for " << name;
+      if (key < 0 || (&x->ST)[key] <= 0) continue;  // no key ability, or the score is absent
+      EXPECT_EQ(k.total - k.ranks - k.bonus - k.penalty, Modifier((&x->ST)[key]))
+          << who << " " << name << " total " << k.total << " with score " << (&x->ST)[key];
+      int listed = 0;
+      for (int i = 0; i < row.skillCount; ++i)
+        if (row.skills[i][0] == k.skill) listed = row.skills[i][1];
+      if (listed > 0 && x->templateIndex == 0) {  // a template's script may add ranks of its own
+        EXPECT_LE(k.ranks - listed, std::max(x->Level - row.hd, 0)) << who << " " << name;
+      }
+      ++*checked;
+    }
+  }
+};
+
+}  // namespace
+
+TEST_F(MonsterCorpus, SkillTotalsFollowTheFinalAbilities) {
+  Char* c = Wired();
+  int checked = 0, advanced = 0, companions = 0;
+  for (int n = 0; n < 600; ++n) {
+    Preset(c, n % 2 == 0 ? 1 : 0, 1 + n % 20);
+    CreateCreature(c, 1);
+    std::string who = "creature " + std::to_string(n);
+    if (c->kind == 1 && !c->mixed && c->monster >= 0) {
+      CheckSkills(c, who + " " + gSource.monsters[c->monster].name.c_str() + " " + gSource.templates[c->templateIndex].name.c_str() + " HD " + std::to_string(c->Level), &checked);
+      advanced += c->Level > gSource.monsters[c->monster].hd;
+    }
+    std::vector<const Char*> kin = {c->familiarChar, c->mountChar, c->servantChar};
+    for (int i = 0; i < c->companionCount; ++i) kin.push_back(c->companionChars[i]);
+    for (const Char* k : kin)
+      if (k) {
+        CheckSkills(k, who + " companion " + gSource.monsters[k->monster].name.c_str(), &checked);
+        ++companions;
+      }
+  }
+  EXPECT_GT(checked, 1000);
+  EXPECT_GT(advanced, 50);
+  EXPECT_GT(companions, 20);
+}
+
+TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
+  // From the reference stat blocks: base hit dice, the good saves (Reflex, Will,
+  // Fortitude), Intelligence or mindless, the feats listed, and the top of the advancement.
+  struct Row {
+    const char* name;
+    int hd;
+    const char* good;
+    bool mind;
+    int feats, top;
+  } rows[] = {
+      {"Wolf", 2, "RF", true, 2, 6}, {"Schreckenswolf", 6, "RWF", true, 4, 18},
+      {"Schreckenslöwe", 8, "RWF", true, 3, 24}, {"Triceratops", 16, "RF", true, 6, 48},
+      {"Owlbear", 5, "RF", true, 2, 15}, {"AirElementalLarge", 8, "R", true, 5, 15},
+      {"FireElementalMedium", 4, "R", true, 4, 7}, {"EarthElementalLarge", 8, "F", true, 3, 15},
+      {"InvisibleStalker", 8, "R", true, 3, 24}, {"Belker", 7, "R", true, 3, 21}, {"Magmin", 2, "R", true, 1, 6},
+      {"Treant", 7, "F", true, 3, 21}, {"ShamblingMound", 8, "F", true, 3, 24}, {"Tendriculos", 9, "F", true, 4, 27},
+      {"Zelekhut", 8, "", true, 3, 24}, {"Homunculus", 2, "", true, 1, 6}, {"WillOWisp", 9, "W", true, 5, 18},
+      {"GrayOoze", 3, "", false, 0, 9}, {"OchreJelly", 6, "", false, 0, 18},
+      {"MonstrousSpiderHuge", 8, "F", false, 0, 15}, {"MonstrousScorpionLarge", 5, "F", false, 0, 9},
+  };
+  Char* c = Wired();
+  int built = 0;
+  for (const Row& r : rows) {
+    int m = FindByName(gSource.monsters, gSource.monsterCount, r.name, false, false);
+    ASSERT_GE(m, 0) << r.name;
+    for (int dice : {r.hd, r.hd + 1, (r.hd + r.top) / 2, r.top}) {
+      Preset(c, 1, gSource.monsters[m].cr);
+      record_[rec::kFixedMonster] = m;
+      record_[rec::kMonsterOption] = dice;
+      record_[rec::kParam10] = 0;
+      CreateCreature(c, 1);
+      std::string who = std::string(r.name) + " with " + std::to_string(dice) + " HD";
+      ASSERT_EQ(c->Level, dice) << who;
+      std::string good = r.good;
+      auto base = [&](char save) { return good.find(save) != std::string::npos ? 2 + dice / 2 : dice / 3; };
+      EXPECT_EQ(c->baseRef, base('R')) << who;
+      EXPECT_EQ(c->baseWill, base('W')) << who;
+      EXPECT_EQ(c->baseFort, base('F')) << who;
+      // Any creature with Intelligence has a feat per three hit dice; a mindless one
+      // keeps what its stat block lists.
+      EXPECT_EQ(c->featCount, r.feats + (r.mind ? dice / 3 - r.hd / 3 : 0)) << who;
+      ++built;
+    }
+  }
+  EXPECT_EQ(built, 4 * (int)(sizeof rows / sizeof rows[0]));
+}
+
+// ---- monsters under SRD 3.5: advancement and templates ----
+
+namespace {
+
+class Srd35Monsters : public CreationFixture {
+ protected:
+  // A fixed monster with `template` and `dice` hit dice, built under SRD 3.5.
+  void Build(Char* c, const char* monster, int dice, const char* templ = "Keins") {
+    UseRules(kRulesSrd35);
+    Wire(c);
+    Preset(c, 1, 5);
+    int m = FindByName(gSource.monsters, gSource.monsterCount, monster, false, false);
+    int t = FindByName(gSource.templates, gSource.templateCount, templ, false, false);
+    ASSERT_GE(m, 0) << monster;
+    ASSERT_GE(t, 0) << templ;
+    record_[rec::kFixedMonster] = m;
+    record_[rec::kMonsterOption] = dice;
+    record_[rec::kParam10] = t;
+    CreateCreature(c, 1);
+  }
+};
+
+// Advanced monsters: size from the first hit die of the Advancement bracket, CR by the
+// type's hit dice per +1 and +1 for growing to Large or larger, damage by the size
+// table, attack with the size change once, and 1 + 1 per 3 HD feats.
+TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
+  struct Row {
+    const char* monster;
+    int dice, cr;
+    const char* size;
+    int dice0, die0, attack0;  // first natural attack; attack 0 = not checked
+    int bonusFeats;            // the stat block's bonus feats (B)
+  } rows[] = {
+      {"Wolf", 4, 2, "Large", 1, 8, 9, 1},        // 2 HD animal CR 1; 4-6 HD (Large); Track; Str 22
+      {"Wolf", 6, 3, "Large", 1, 8, 0, 1},
+      {"Tiger", 13, 7, "Huge", 2, 6, 0, 0},       // 6 HD CR 4; 13-18 HD (Huge), claw 1d8
+      {"Hellhound", 8, 5, "Medium", 1, 8, 0, 1},  // 4 HD outsider CR 3; 9-12 HD (Large); Track
+      {"Hellhound", 9, 6, "Large", 2, 6, 0, 1},
+      {"Pixie", 3, 4, "Small", 0, 0, 0, 1},       // 1 HD fey CR 4; 2-3 HD (Small); Weapon Finesse
+  };
+  Char* c = NewChar();
+  for (const Row& r : rows) {
+    std::string who = std::string(r.monster) + " " + std::to_string(r.dice) + " HD";
+    Build(c, r.monster, r.dice);
+    ASSERT_EQ(c->Level, r.dice) << who;
+    EXPECT_EQ(DetermineSrdCR(c->monster, 0, 0, nullptr, false) + AdvancedMonsterCR(c->monster, r.dice, true),
+              r.cr)
+        << who;
+    EXPECT_EQ(SizeName(c), r.size) << who;
+    EXPECT_EQ(c->featCount, 1 + r.dice / 3 + r.bonusFeats) << who;
+    if (r.dice0) {
+      EXPECT_EQ(c->naturals[0].damage[0], r.dice0) << who;
+      EXPECT_EQ(c->naturals[0].damage[1], r.die0) << who;
+    }
+    if (r.attack0) { EXPECT_EQ(c->naturals[0].attack, r.attack0) << who; }
+  }
+}
+
+// The template rules: celestial vermin become magical beasts, a zombie keeps no
+// spellcasting or spell resistance, a vampire keeps the base creature's base attack and
+// saves, a paragon has maximum hit points (plus 12 per HD) with Constitution per die.
+TEST_F(Srd35Monsters, TemplatesFollowTheSrd) {
+  Char* c = NewChar();
+  Build(c, "GiantAntWorker", 2, "Celestial");
+  EXPECT_EQ(TypeName(c), "MagicalBeast");
+  Build(c, "Couatl", 9, "Zombie");
+  EXPECT_EQ(c->classCount, 0);  // couatl: casts as a 9th-level sorcerer, SR 16
+  EXPECT_EQ(c->MR, 0);
+  Build(c, "Minotaur", 6, "Vampire");
+  EXPECT_EQ(c->GA, 6);  // monstrous humanoid 6 HD: +6, Ref +5, Will +5, Fort +2
+  EXPECT_EQ(c->baseRef, 5);
+  EXPECT_EQ(c->baseWill, 5);
+  EXPECT_EQ(c->baseFort, 2);
+  Build(c, "Wolf", 2, "Paragon");  // 2d8, Con 15 + 15 = 30
+  EXPECT_EQ(c->hitPoints + c->TP, 2 * (8 + 10) + 2 * 12);
+}
+
+// Advanced monsters: +1 to the highest physical score per four hit dice beyond the stat
+// block's, carried into attack and damage; a Strength change moves a sole natural attack's
+// damage by 1 1/2 times the modifier change, a primary one's once, a secondary one's by half.
+TEST_F(Srd35Monsters, AdvancementRaisesStrengthAndItsShareOfDamage) {
+  struct Row {
+    const char* monster;
+    int dice, strength, slot, attack, bonus;
+  } rows[] = {
+      {"Tiger", 12, 25, 0, 15, 7},     // Str 23 + 2: claw +9 (BAB 9, Str +7, Large -1), 1d8+7
+      {"Tiger", 12, 25, 1, 10, 3},     // bite, secondary: 2d6+3
+      {"Tiger", 13, 33, 1, 0, 5},      // Huge: Str 23 + 8 + 2 = 33, bite 3d6+5
+      {"Krokodil", 5, 20, 0, 0, 7},    // bite alone: 1d8+6 at Str 19, +7 at Str 20
+      {"Wolf", 6, 22, 0, 0, 9},        // Large, Str 13 + 8 + 1; bite alone: 1 1/2 x +6
+  };
+  Char* c = NewChar();
+  for (const Row& r : rows) {
+    std::string who = std::string(r.monster) + " " + std::to_string(r.dice) + " HD, attack " + std::to_string(r.slot);
+    Build(c, r.monster, r.dice);
+    EXPECT_EQ(c->ST, r.strength) << who;
+    if (r.attack) { EXPECT_EQ(c->naturals[r.slot].attack, r.attack) << who; }
+    EXPECT_EQ(c->naturals[r.slot].damage[2], r.bonus) << who;
+  }
+}
+
+// Advanced animals (Int 2) gain 2 - 4, at least 1 skill point per added hit die.
+TEST_F(Srd35Monsters, AdvancementGivesAtLeastOneSkillPointPerDie) {
+  auto ranks = [this](const char* monster, int dice) {
+    Char* c = NewChar();
+    Build(c, monster, dice);
+    int sum = 0;
+    for (int i = 0; i < c->skillCount; ++i) sum += c->skills[i].ranks;
+    return sum;
+  };
+  EXPECT_EQ(ranks("Wolf", 6) - ranks("Wolf", 2), 4);
+  EXPECT_EQ(ranks("Tiger", 12) - ranks("Tiger", 6), 6);
+}
+
+// Over a corpus: every monster has at least 1 hit point per hit die, and an untemplated
+// one its CR from the type's hit dice per +1 CR.
+TEST_F(Srd35Monsters, CorpusCountsHitPointsPerDieAndCRByType) {
+  const std::pair<const char*, int> perCR[] = {{"Animal", 3}, {"MagicalBeast", 3}, {"MonstrousHumanoid", 3},
+                                               {"Dragon", 2}, {"Outsider", 2}};
+  UseRules(kRulesSrd35);
+  Char* c = Wired();
+  int advanced = 0;
+  for (int n = 0; n < 200; ++n) {
+    CreateSrd35(c, 1, 1 + n % 20);
+    std::string who = std::string(gSource.monsters[c->monster].name.c_str()) + " " + std::to_string(n);
+    EXPECT_GE(c->hitPoints, c->Level) << who;
+    const MonsterSource& m = gSource.monsters[c->monster];
+    if (c->templateIndex != 0 || c->mixed || c->Level <= m.hd) continue;
+    int per = 4;
+    for (const auto& p : perCR)
+      if (gSource.monsterTypes[m.type].name == p.first) per = p.second;
+    bool grew = c->sizeIndex > m.size;
+    bool large = std::string("Large Huge Gargantuan Colossal").find(SizeName(c)) != std::string::npos;
+    EXPECT_EQ(c->cr, m.cr + (c->Level - m.hd) / per + (grew && large)) << who;
+    ++advanced;
+  }
+  EXPECT_GT(advanced, 20);
+}
+
+}  // namespace
+
+// ---- template effects on monsters of known stat blocks ----
+
+namespace {
+
+// Base creatures (reference stat blocks): size index (0 Fine .. 8 Colossal), Dex, Cha,
+// natural armour, armour class, hit dice and hit die; animal, humanoid, armour worn (its
+// stat block's armour class does not say what is natural, so natural armour is not
+// checked on it).
+struct Subject {
+  const char* name;
+  int size, dex, cha, natural, ac, hd, die;
+  bool animal, humanoid, worn;
+};
+const Subject kSubjects[] = {
+    {"Schreckensratte", 3, 17, 4, 1, 15, 1, 8, true, false, false},  // dire rat: +1 size, +3 Dex, +1 natural
+    {"Wolf", 4, 15, 6, 2, 14, 2, 8, true, false, false},
+    {"Kobold", 3, 13, 8, 1, 15, 1, 8, false, true, true},       // +1 size, +1 Dex, +1 natural, +2 leather
+    {"Troglodyte", 4, 9, 10, 6, 15, 2, 8, false, true, false},  // -1 Dex, +6 natural
+    {"Owlbear", 5, 12, 10, 5, 15, 5, 10, false, false, false},  // -1 size, +1 Dex, +5 natural
+    {"Elefant", 6, 10, 7, 7, 15, 11, 8, true, false, false},    // -2 size, +7 natural
+};
+const int kSkeletonArmour[9] = {0, 0, 0, 1, 2, 2, 3, 6, 10};  // natural armour replaced, by size
+const int kZombieArmour[9] = {0, 0, 0, 1, 2, 3, 4, 7, 11};    // natural armour added, by size
+
+int Mod(int score) { return score / 2 - 5; }
+
+class Templates : public CreationFixture {};
+
+}  // namespace
+
+TEST_F(Templates, TemplateEffectsFollowTheReference) {
+  const int kBuilds = 100;  // per monster and template: enough rolls to see the hit die's range
+  std::set<std::string> seen;
+  Char* c = Wired();
+  for (const Subject& s : kSubjects) {
+    int m = MonsterId(s.name);
+    ASSERT_GE(m, 0) << s.name;
+    for (int t = 1; t < gSource.templateCount; ++t) {
+      std::string tpl = gSource.templates[t].name.c_str();
+      bool humanoidOnly = tpl == "Vampire" || tpl == "Lich" || tpl == "Demilich" || tpl == "WormThatWalks" ||
+                          tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
+      if (humanoidOnly && !s.humanoid) continue;  // these templates take humanoids
+      if (tpl == "Ghost" && s.cha < 6) continue;
+      int32_t high = 0;
+      int cr = std::max(DetermineCR(m, 0, t, &high, false, false) % 1024, 1);
+      int low = 1 << 30, top = 0;
+      std::string who = std::string(s.name) + " " + tpl;
+      bool were = tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
+      // Hit dice and die the template gives.
+      int dice = tpl == "Zombie" ? 2 * s.hd : s.hd;
+      int die = tpl == "Skelleton" || tpl == "Zombie" || tpl == "Vampire" || tpl == "Ghost" || tpl == "Lich" ||
+                        tpl == "Demilich"
+                    ? 12
+                : tpl == "HalfDragon"    ? std::min(s.die + 2, 12)
+                : tpl == "WormThatWalks" ? 8
+                                         : s.die;
+      for (int n = 0; n < kBuilds; ++n) {
+        Preset(c, 1, cr);
+        record_[rec::kFixedMonster] = m;
+        record_[rec::kParam10] = t;
+        CreateCreature(c, 1);
+        ASSERT_EQ(c->templateIndex, t) << who;
+        low = std::min(low, c->hitPoints);
+        top = std::max(top, c->hitPoints);
+        int dex = s.dex + gSource.templates[t].attributeMods[1];
+        int size = std::clamp(s.size, 0, 8);
+        int sizeMod = std::array<int, 9>{8, 4, 2, 1, 0, -1, -2, -4, -8}[size];
+        int ac = 10 + c->AC;
+        if (tpl == "Skelleton") {
+          if (!s.worn) { EXPECT_EQ(ac, 10 + sizeMod + Mod(dex) + kSkeletonArmour[size]) << who; }
+          EXPECT_EQ(c->Init + c->MGE, Mod(dex) + 4) << who;  // Improved Initiative alone
+        } else if (tpl == "Zombie") {
+          EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + kZombieArmour[size]) << who;
+          EXPECT_EQ(c->featCount, 1) << who;
+          EXPECT_TRUE((Holds(c, "Zähigkeit") > 0)) << who;
+          EXPECT_EQ(c->skillCount, 0) << who;
+        } else if (tpl == "Vampire") {
+          EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 6) << who;
+          for (const char* f : {"Wachsamkeit", "Kampfreflexe", "VerbesserteInitiative", "BlitzschnelleReflexe"})
+            EXPECT_TRUE((Holds(c, f) > 0)) << who << " lacks " << f;
+          EXPECT_EQ((Holds(c, "Ausweichen") > 0), dex >= 13) << who;
+        } else if (tpl == "Ghost") {
+          int cha = s.cha + 4;
+          if (!s.worn) {
+            EXPECT_EQ(ac, s.ac - s.natural + std::max(Mod(cha), 1)) << who;  // manifested
+          }
+        } else if (tpl == "Lich") {
+          if (!s.worn) { EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who; }
+        } else if (tpl == "Demilich") {
+          for (const char* f : {"Blitzgeschwindigkeit", "BeharrlicheMagie", "AutomatischBeschleunigteZauber"})
+            EXPECT_TRUE((Holds(c, f) > 0)) << who << " lacks " << f;
+        } else if (tpl == "HalfDragon") {
+          EXPECT_EQ(ac, s.ac + 4) << who;
+          EXPECT_EQ(TypeName(c), "Dragon") << who;
+        } else if (tpl == "HalfCelestial" || tpl == "HalfFiend") {
+          EXPECT_EQ(c->MR, std::min(s.hd + 10, 35)) << who;
+          EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 1) << who;
+        } else if (tpl == "Celestial" || tpl == "Fiendish") {
+          EXPECT_EQ(c->MR, std::min(s.hd + 5, 25)) << who;
+        } else if (tpl == "Paragon") {
+          EXPECT_EQ(c->MR, c->cr + 25) << who;
+          if (!s.worn) { EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 24 + std::max(5 - s.natural, 0)) << who; }
+        } else if (tpl == "Pseudonatural") {
+          EXPECT_EQ(c->MR, s.hd * 5) << who;
+        } else if (tpl == "WormThatWalks") {
+          EXPECT_EQ(c->MR, c->cr + 10) << who;
+        } else if (were) {
+          EXPECT_TRUE((Holds(c, "EisernerWille") > 0)) << who;
+        }
+        if (tpl == "Phrenic" || tpl == "Celestial" || tpl == "Fiendish") {
+          if (s.animal) { EXPECT_EQ(TypeName(c), "MagicalBeast") << who; }
+        }
+        EXPECT_EQ(c->Level, dice) << who;
+        EXPECT_EQ(c->MonsterTWType, die) << who;
+        // Undead have no Constitution: their d12s alone give hit points (a zombie's
+        // Toughness 3 more); skeletons and zombies have no Intelligence either, and
+        // their Fortitude is the undead base save (1 per 3 hit dice) alone.
+        if (die == 12 && tpl != "HalfDragon") {
+          EXPECT_EQ(c->KO, 0) << who;
+          EXPECT_GE(c->shownHitPoints, dice) << who;
+          EXPECT_LE(c->shownHitPoints, dice * 12 + (tpl == "Zombie" ? 3 : 0)) << who;
+        }
+        if (tpl == "Skelleton" || tpl == "Zombie") {
+          EXPECT_EQ(c->IN, 0) << who;
+          EXPECT_EQ(SaveTotal(c, 2), dice / 3) << who;
+        }
+        seen.insert(tpl);
+      }
+      // The rolls spread over the template's die: never wider, and wider than the base
+      // creature's die allows where the template enlarges it.
+      if (were) continue;  // a lycanthrope adds its animal's dice
+      EXPECT_LE(top - low, dice * (die - 1)) << who;
+      if (dice * die > s.hd * s.die && dice <= 2) { EXPECT_GT(top - low, s.hd * (s.die - 1)) << who; }
+    }
+  }
+  // Every template of the table was built on some base creature.
+  EXPECT_EQ(seen.size(), (size_t)gSource.templateCount - 1);
+}
+
+TEST_F(Templates, LycanthropesTakeHumanoidsAndGiants) {  // wererats too may be giants
+  int giant = MonsterId("HillGiant");
+  ASSERT_GE(giant, 0);
+  for (const char* name : {"Lycanthrope", "Werebear", "Wereboar", "Wererat", "Weretiger", "DireWereboar"}) {
+    int t = TemplateId(name);
+    ASSERT_GE(t, 0) << name;
+    int32_t high = 0;
+    EXPECT_LT(DetermineCR(giant, 0, t, &high, false, false), 1024) << name;
+  }
 }

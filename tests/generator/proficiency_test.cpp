@@ -4,10 +4,11 @@
 #include <set>
 #include <string>
 
-#include "generator/feats.h"
-#include "source_fixture.h"
+#include "generator/source_fixture.h"
 
-namespace generator_test {
+using namespace debugspace;
+using namespace generator_test;
+
 namespace {
 
 const std::set<std::string> kSimple = {
@@ -26,27 +27,18 @@ const std::map<std::string, std::set<std::string>> kClassWeapons = {
     {"Barbar", {"S", "M"}},
     {"Barde", {"S", "Langschwert", "Rapier", "Totschläger", "Kurzschwert", "Kurzbogen", "Peitsche"}},
     {"Druide", {"Knüppel", "Dolch", "Wurfpfeil", "Kampfstab", "Krummsäbel", "Sichel", "Kurzspeer", "Schleuder", "Speer"}},
-    {"Hexenmeister", {"S"}},
-    {"Kämpfer", {"S", "M"}},
-    {"Kleriker", {"S"}},
+    {"Hexenmeister", {"S"}}, {"Kämpfer", {"S", "M"}}, {"Kleriker", {"S"}},
     {"Magier", {"Knüppel", "Dolch", "SchwereArmbrust", "LeichteArmbrust", "Kampfstab"}},
     {"Mönch", {"Knüppel", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Handaxt", "Wurfspeer", "Kama", "Nunchaku",
                "Kampfstab", "Sai", "Wurfstern", "Siangham", "Schleuder"}},
-    {"Paladin", {"S", "M"}},
-    {"Schurke", {"S", "Handarmbrust", "Rapier", "Totschläger", "Kurzbogen", "Kurzschwert"}},
-    {"Waldläufer", {"S", "M"}},
-    {"Adept", {"S"}},
-    {"Adeliger", {"S", "M"}},
-    {"Experte", {"S"}},
+    {"Paladin", {"S", "M"}}, {"Schurke", {"S", "Handarmbrust", "Rapier", "Totschläger", "Kurzbogen", "Kurzschwert"}},
+    {"Waldläufer", {"S", "M"}}, {"Adept", {"S"}}, {"Adeliger", {"S", "M"}}, {"Experte", {"S"}},
     {"Gemeiner", {"Dolch"}},  // one simple weapon: ours is the dagger
     {"Krieger", {"S", "M"}},
     {"Assasin", {"Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch", "Wurfpfeil", "Rapier",
                  "Totschläger", "Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen", "Kurzschwert"}},
-    {"OrderOfTheBow", {"S", "M"}},
-    {"ArkanerBogenschütze", {"S", "M"}},
-    {"SchwarzerRitter", {"S", "M"}},
-    {"Duellant", {"S", "M"}},
-    {"ZwergischerVerteidiger", {"S", "M"}},
+    {"OrderOfTheBow", {"S", "M"}}, {"ArkanerBogenschütze", {"S", "M"}}, {"SchwarzerRitter", {"S", "M"}},
+    {"Duellant", {"S", "M"}}, {"ZwergischerVerteidiger", {"S", "M"}},
     {"Schattentänzer", {"Knüppel", "Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch",
                         "Wurfpfeil", "LeichterStreitkolben", "SchwererStreitkolben", "Morgenstern", "Kampfstab",
                         "Rapier", "Totschläger", "Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen",
@@ -54,9 +46,7 @@ const std::map<std::string, std::set<std::string>> kClassWeapons = {
     {"Psion", {"Knüppel", "Dolch", "SchwereArmbrust", "LeichteArmbrust", "Kampfstab", "Kurzspeer"}},
     {"Psychokrieger", {"S", "M"}},
     {"Seelenmesser", {"S", "Kurzschwert"}},  // the mind blade is a short sword
-    {"Wilder", {"S"}},
-    {"Elokator", {"S", "M"}},
-    {"Gedankenschlächter", {"S", "M"}},
+    {"Wilder", {"S"}}, {"Elokator", {"S", "M"}}, {"Gedankenschlächter", {"S", "M"}},
 };
 // Weapon familiarity: elves know these; dwarves and gnomes treat their own as martial.
 const std::set<std::string> kElfWeapons = {"Langschwert", "Rapier", "Langbogen", "KompositLangbogen",
@@ -77,8 +67,7 @@ class Proficiency : public CreationFixture {};
 }  // namespace
 
 TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   int weapons = 0, raceLines = 0;
   for (int n = 0; n < 1000; ++n) {
     Preset(c, n % 3 == 0 ? 4 : 0, 1 + n % 20);
@@ -110,7 +99,7 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
       return false;
     };
     // The texts of carried items end their line: a race's line that follows starts its own.
-    std::string text(c->specialText->data, c->specialText->length);
+    std::string text = Notes(c);
     for (const char* start : {"Orkblut:", "Dämmersicht:"})
       for (size_t at = text.find(start); at != std::string::npos; at = text.find(start, at + 1)) {
         ++raceLines;
@@ -130,8 +119,5 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
   }
   EXPECT_GT(weapons, 400);
   EXPECT_GT(raceLines, 20);
-  FreeCharBonuses(c);
-  delete c;
 }
 
-}  // namespace generator_test

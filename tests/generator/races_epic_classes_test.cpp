@@ -1,38 +1,21 @@
 // The psionic races as character races and the epic prestige classes, in fixed-seed corpora
 // of whole creations. The figures are the SRD's, typed in.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <map>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "generator/alignment.h"
-#include "generator/classes.h"
 #include "generator/source_fixture.h"
 
 using namespace debugspace;
+using namespace generator_test;
 
 namespace {
 
-class RacesAndEpicClasses : public generator_test::CreationFixture {
+class RacesAndEpicClasses : public CreationFixture {
  protected:
   void Build(Char* c, RuleSet rules, int cr) {
     UseRules(rules);
     Preset(c, 0, cr);
     CreateCreature(c, 1);
-  }
-  static std::string Text(const Char* c) {
-    return c->specialText && c->specialText->data ? std::string(c->specialText->data, c->specialText->length) : "";
-  }
-  static const char* RaceName(const Char* c) {
-    return c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].name.c_str() : "";
-  }
-  static int Levels(const Char* c, const char* name) {
-    int cls = FindByName(gSource.classes, gSource.classCount, name, false, true), levels = 0;
-    for (int s = 0; s < c->classCount; ++s) levels += c->classes[s] == cls ? c->classLevels[s] : 0;
-    return levels;
   }
   // The SRD's psionic classes, by their keys.
   static bool Psionic(const Char* c) {
@@ -40,18 +23,6 @@ class RacesAndEpicClasses : public generator_test::CreationFixture {
                           "Pyrokinet", "EntkörperterPsion", "PsionischeFaust", "Gedankenschlächter", "Hörigenhirte",
                           "Kriegsgeist"})
       if (Levels(c, k) > 0) return true;
-    return false;
-  }
-  static int Ranks(const Char* c, const char* skill) {
-    int code = FindByName(gSource.skills, gSource.skillCount, skill, false, true);
-    for (int i = 0; i < c->skillCount; ++i)
-      if (c->skills[i].skill == code) return c->skills[i].ranks;
-    return 0;
-  }
-  static bool Owns(const Char* c, const char* feat) {
-    int f = FindByName(gSource.feats, gSource.featCount, feat, false, true);
-    for (int i = 0; i < c->featCount; ++i)
-      if (c->feats[i] == f) return true;
     return false;
   }
 };
@@ -66,10 +37,8 @@ struct RaceTraits {
   const char* line;
 };
 const RaceTraits kTraits[] = {
-    {"Dromit", 20, true, 60, 1, "Chitin: Resistenz gegen "},
-    {"Elan", 30, false, 0, 2, "Belastbarkeit:"},
-    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"},
-    {"Mänade", 30, false, 0, 2, "Ausbruch:"},
+    {"Dromit", 20, true, 60, 1, "Chitin: Resistenz gegen "}, {"Elan", 30, false, 0, 2, "Belastbarkeit:"},
+    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"}, {"Mänade", 30, false, 0, 2, "Ausbruch:"},
     {"Xeph", 30, false, 60, 1, "Spurt: 3 mal pro Tag"},
 };
 
@@ -78,15 +47,14 @@ const RaceTraits kTraits[] = {
 // Psionic races turn up among characters of both rule sets, rarer than the core races and
 // more often among psionic characters; what they bring shows on the built creature.
 TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheirTraits) {
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   std::map<std::string, int> seen;
   int psionic = 0, psionicOfRace = 0, others = 0, othersOfRace = 0, humans = 0;
   for (RuleSet rules : {kRulesOwn, kRulesSrd35})
     for (int n = 0; n < 700; ++n) {
       Build(c, rules, 1 + n % 12);
       if (c->templateIndex > 0) continue;
-      std::string race = RaceName(c);
+      std::string race = gSource.races[c->race].name.c_str();
       const RaceTraits* t = nullptr;
       for (const RaceTraits& x : kTraits)
         if (race == x.race) t = &x;
@@ -105,7 +73,7 @@ TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheir
       }
       EXPECT_EQ(c->Size, t->small ? 1 : 0);
       EXPECT_EQ(c->DarkVision, t->darkvisionFeet * 3 / 10);
-      std::string text = Text(c);
+      std::string text = Notes(c);
       EXPECT_NE(text.find(t->line), std::string::npos) << text;
       EXPECT_NE(text.find("Natürlich psionisch: +" + std::to_string(t->powerPoints) + " Kraftpunkt"), std::string::npos);
       if (race == "Xeph") {  // burst: +10 ft, +10 ft per four levels beyond 1st, +30 ft at most
@@ -113,9 +81,7 @@ TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheir
         EXPECT_NE(text.find("Spurt: 3 mal pro Tag 3 Runden lang +" + std::to_string(feet * 3 / 10) + " m"),
                   std::string::npos);
       }
-      if (race == "Dromit") {
-        EXPECT_TRUE(Owns(c, "Blindkampf"));
-      }
+      if (race == "Dromit") { EXPECT_TRUE((Holds(c, "Blindkampf") > 0)); }
     }
   EXPECT_EQ(seen.size(), std::size(kTraits));
   int races = psionicOfRace + othersOfRace;
@@ -124,8 +90,6 @@ TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheir
   // Share among psionic characters at least twice the share among the others.
   EXPECT_GT(psionicOfRace * others, 2 * othersOfRace * psionic)
       << psionicOfRace << " of " << psionic << " psionic, " << othersOfRace << " of " << others << " others";
-  FreeCharBonuses(c);
-  delete c;
 }
 
 namespace {
@@ -168,8 +132,7 @@ const EpicClass kEpic[] = {
 // Epic characters (CR 21-30) take the epic prestige classes only as epic characters and
 // with every requirement met.
 TEST_F(RacesAndEpicClasses, EpicPrestigeClassesOnlyWithTheirRequirements) {
-  Char* c = new Char();
-  Wire(c);
+  Char* c = Wired();
   std::set<std::string> taken;
   for (RuleSet rules : {kRulesOwn, kRulesSrd35})
     for (int n = 0; n < 600; ++n) {
@@ -191,10 +154,8 @@ TEST_F(RacesAndEpicClasses, EpicPrestigeClassesOnlyWithTheirRequirements) {
         EXPECT_GE(before, 20) << "not yet epic";
         EXPECT_GE(attack + (before - 19) / 2, e->attack);
         // The system's own rules buy the demanded ranks while the points last.
-        if (rules == kRulesSrd35) {
-          for (auto [skill, ranks] : e->ranks) EXPECT_GE(Ranks(c, skill), ranks) << skill;
-        }
-        for (const char* feat : e->feats) EXPECT_TRUE(Owns(c, feat)) << feat;
+        if (rules == kRulesSrd35) for (auto [skill, ranks] : e->ranks) { EXPECT_GE(Ranks(c, skill), ranks) << skill; }
+        for (const char* feat : e->feats) EXPECT_TRUE((Holds(c, feat) > 0)) << feat;
         if (e->alignment == 'L') {
           EXPECT_EQ(c->alignment % 3, 0) << AlignmentName(c->alignment, true);
         } else if (e->alignment == 'n') {
@@ -211,6 +172,4 @@ TEST_F(RacesAndEpicClasses, EpicPrestigeClassesOnlyWithTheirRequirements) {
       }
     }
   EXPECT_GE(taken.size(), 3u);
-  FreeCharBonuses(c);
-  delete c;
 }

@@ -1,37 +1,29 @@
 // The rule database built twice from the same tables hands out the same blocks in the
 // same order, so a plan made from the first build places every block of the second.
-#include <gtest/gtest.h>
-
 #include "generator/source_fixture.h"
 #include "platform/region.h"
 #include "script/matcher.h"
 #include "source/layout.h"
 
 using namespace debugspace;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+using namespace generator_test;
 
 namespace {
 
-class Rebuild : public generator_test::SourceFixture {
+class Rebuild : public SourceFixture {
  protected:
   // Builds the Source from a given serial on, as the rebuild does; returns its blocks.
   std::vector<LayoutBlock> Build(int32_t first) {
     TrackerSetNextSerial(first);
     ReleaseMatcher();
     gMatch.largest = 0;
-    CaptureStdout();
-    int failed = SourceInit();
-    GetCapturedStdout();
+    int failed = 0;
+    Quietly([&] { failed = SourceInit(); });
     EXPECT_EQ(failed, 0);
     ReleaseMatcher();
     return LiveBlocks(first, TrackerNextSerial());
   }
-  void Free() {
-    CaptureStdout();
-    FreeSource();
-    GetCapturedStdout();
-  }
+  void Free() { Quietly([&] { FreeSource(); }); }
 };
 
 bool SamePlan(const LayoutPlan& a, const LayoutPlan& b) {

@@ -3,13 +3,28 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "generator/alignment.h"
+#include "generator/attributes.h"
 #include "generator/char.h"
+#include "generator/classes.h"
+#include "generator/combat.h"
 #include "generator/creation.h"
+#include "generator/feats.h"
 #include "generator/monster.h"
+#include "generator/powers.h"
+#include "generator/rules.h"
+#include "generator/skills.h"
+#include "generator/spells.h"
 #include "launcher/process.h"
+#include "random/decisions.h"
 #include "random/isaac.h"
 #include "random/settings.h"
 #include "random/types.h"
@@ -17,6 +32,7 @@
 #include "script/functions.h"
 #include "script/grammar.h"
 #include "shell/entry.h"
+#include "shell/sheet.h"
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"
@@ -27,6 +43,64 @@ namespace generator_test {
 using namespace debugspace;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
+
+// Row numbers by name; the name must exist.
+inline int ClassId(const char* n) { return FindByName(gSource.classes, gSource.classCount, n, false, true); }
+inline int FeatId(const char* n) { return FindByName(gSource.feats, gSource.featCount, n, false, true); }
+inline int ItemId(const char* n) { return FindByName(gSource.equipment, gSource.equipmentCount, n, false, true); }
+inline int RaceId(const char* n) { return FindByName(gSource.races, gSource.raceCount, n, false, true); }
+inline int SkillId(const char* n) { return FindByName(gSource.skills, gSource.skillCount, n, false, true); }
+inline int MonsterId(const char* n) { return FindByName(gSource.monsters, gSource.monsterCount, n, false, true); }
+inline int TemplateId(const char* n) { return FindByName(gSource.templates, gSource.templateCount, n, false, true); }
+inline int EffectId(const char* n) { return FindByName(gSource.effects, gSource.effectCount, n, false, true); }
+
+inline std::string ClassName(const Char* c, int slot) { return gSource.classes[c->classes[slot]].name.c_str(); }
+inline std::string MonsterName(const Char* c) { return gSource.monsters[c->monster].name.c_str(); }
+inline std::string SizeName(const Char* c) { return gSource.sizes[c->sizeIndex].name.c_str(); }
+inline std::string TypeName(const Char* c) { return gSource.monsterTypes[c->creatureType].name.c_str(); }
+inline std::string Notes(const Char* c) {
+  return c->specialText && c->specialText->data ? std::string(c->specialText->data, c->specialText->length) : "";
+}
+// Levels in the named class, over all slots.
+inline int Levels(const Char* c, const char* cls) {
+  int n = 0;
+  for (int s = 0; s < c->classCount; ++s) n += gSource.classes[c->classes[s]].name == cls ? c->classLevels[s] : 0;
+  return n;
+}
+// How often the creature holds the named feat.
+inline int Holds(const Char* c, const char* feat) {
+  int n = 0;
+  for (int i = 0; i < c->featCount; ++i) n += gSource.feats[c->feats[i]].name == feat;
+  return n;
+}
+inline int Ranks(const Char* c, const char* skill) {
+  for (int i = 0; i < c->skillCount; ++i)
+    if (gSource.skills[c->skills[i].skill].name == skill) return c->skills[i].ranks;
+  return 0;
+}
+// The number after the first '+' of a label ("RK-Armbänder +3").
+inline int Plus(const char* text) {
+  const char* p = strchr(text, '+');
+  return p ? atoi(p + 1) : 0;
+}
+// The creature's export as the program writes it.
+inline std::string Export(Char* c) {
+  char* buffer = nullptr;
+  size_t length = 0;
+  FILE* f = open_memstream(&buffer, &length);
+  PrintChar(c, 0, 1, f);
+  fclose(f);
+  std::string out(buffer, length);
+  free(buffer);
+  return out;
+}
+// Runs `f` with its screen output swallowed.
+template <class F>
+void Quietly(F f) {
+  CaptureStdout();
+  f();
+  GetCapturedStdout();
+}
 
 class SourceFixture : public ::testing::Test {
  protected:
@@ -60,6 +134,7 @@ class SourceFixture : public ::testing::Test {
     text_ = TextCreate("equipment-test");
   }
   void TearDown() override {
+    FreeChars();
     TextDestroy(text_);
     gRandom.isaacMode = savedIsaac_;
     gProcess.ruleSet = kRulesOwn;
@@ -84,6 +159,24 @@ class SourceFixture : public ::testing::Test {
     c->handWish[0] = wishes[0];
     c->handWish[1] = wishes[1];
   }
+  // A Char freed when the test ends.
+  Char* NewChar() { return chars_.emplace_back(new Char()).get(); }
+  void FreeChars() {
+    for (auto& c : chars_) FreeCharBonuses(c.get());
+    chars_.clear();
+  }
+  // A character of one class and `levels` levels with every ability at `score`.
+  Char* Single(const char* cls, int levels, int score = 10) {
+    Char* c = NewChar();
+    Fresh(c, levels);
+    c->classCount = 1;
+    c->classes[0] = ClassId(cls);
+    c->Level = c->classLevels[0] = levels;
+    c->preEpicLevels[0] = std::min(levels, 20);
+    for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = score;
+    ComputeModifiers(c);
+    return c;
+  }
   // A character before the ability stage: no race or class chosen, no record options.
   void Fresh(Char* c, int level) {
     const int none[2] = {0, 0};
@@ -95,6 +188,7 @@ class SourceFixture : public ::testing::Test {
     c->classCount = 0;
   }
   std::vector<int32_t> record_ = std::vector<int32_t>(kRecordWords, 0);
+  std::vector<std::unique_ptr<Char>> chars_;
   static inline TempWorkDir* dir_ = nullptr;
   IsaacState state_{};
   std::vector<int32_t> effectDone_;
@@ -126,6 +220,11 @@ class CreationFixture : public SourceFixture {
     c->context.classPart = part_;
     c->context.spareRecord = spare_.data();
     c->specialText = text_;
+  }
+  Char* Wired() {
+    Char* c = NewChar();
+    Wire(c);
+    return c;
   }
   // A record as a batch presets it: kind 0 characters, 1 monsters, 2 mixed, 3 treasure,
   // 4 NPC classes, -1 any.
