@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "random/decision_fixture.h"
 #include "random/repro.h"
 #include "shell/batch.h"
+#include "temp_dir.h"
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;
@@ -36,18 +36,10 @@ class ReproTest : public DecisionTest {
  protected:
   void SetUp() override {
     DecisionTest::SetUp();
-    char pattern[] = "/tmp/schmiede-repro-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(getcwd(old_, sizeof old_), old_);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-    mkdir("save", 0777);
+    ASSERT_EQ(mkdir("save", 0777), 0);
   }
   void TearDown() override {
     ReleaseBatch();
-    ASSERT_EQ(chdir(old_), 0);
-    std::string cmd = "rm -rf " + dir_;
-    ASSERT_EQ(system(cmd.c_str()), 0);
     gProcess.reproduceInRuntime0 = false;
     gProcess.recordFlagWasOne = false;
     DecisionTest::TearDown();
@@ -65,9 +57,13 @@ class ReproTest : public DecisionTest {
       r[rec::kReplayMark] = 0;
     }
   }
-  std::string dir_;
-  char old_[4096];
+  TempWorkDir dir_;
 };
+
+bool Exists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
 
 }  // namespace
 
@@ -118,13 +114,9 @@ TEST_F(ReproTest, NamesKeepFilesAndStayInsideSave) {
   SaveReproduction("a\\b.rep", true, gBatch.records, 1, false);
   SaveReproduction("c/d.rep", true, gBatch.records, 1, false);
   std::string out = GetCapturedStdout();
-  struct stat st;
-  EXPECT_EQ(stat("save/error.rep", &st), 0);
-  EXPECT_EQ(stat("save/error0.rep", &st), 0);
-  EXPECT_EQ(stat("save/ERROR.REP", &st), 0);
-  EXPECT_EQ(stat("save/same0.rep", &st), -1);
-  EXPECT_EQ(stat("save/a-b.rep", &st), 0);
-  EXPECT_EQ(stat("save/c-d.rep", &st), 0);
+  for (const char* f : {"save/error.rep", "save/error0.rep", "save/ERROR.REP", "save/a-b.rep", "save/c-d.rep"})
+    EXPECT_TRUE(Exists(f)) << f;
+  EXPECT_FALSE(Exists("save/same0.rep"));
   EXPECT_NE(out.find("saved as error0.rep"), std::string::npos);
 }
 
@@ -133,13 +125,12 @@ TEST_F(ReproTest, UnforcedSaveNeedsRecordingAndUnwritableDirectoryIsReported) {
   gProcess.recordFlag = 0;
   gProcess.recordFlagWasOne = false;
   SaveReproduction("nie.rep", false, gBatch.records, 1, false);
-  struct stat st;
-  EXPECT_EQ(stat("save/nie.rep", &st), -1);
+  EXPECT_FALSE(Exists("save/nie.rep"));
   gProcess.recordFlagWasOne = true;
   CaptureStdout();
   SaveReproduction("doch.rep", false, gBatch.records, 1, false);
   GetCapturedStdout();
-  EXPECT_EQ(stat("save/doch.rep", &st), 0);
+  EXPECT_TRUE(Exists("save/doch.rep"));
 
   ASSERT_EQ(system("rm -rf save && touch save"), 0);
   InputUseText("x");
