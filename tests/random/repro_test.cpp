@@ -26,6 +26,14 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+// Runs fn with what it prints captured and dropped.
+template <class Fn>
+void Quiet(Fn fn) {
+  CaptureStdout();
+  fn();
+  GetCapturedStdout();
+}
+
 int32_t WordAt(const std::string& bytes, size_t word) {
   int32_t v;
   memcpy(&v, bytes.data() + word * 4, 4);
@@ -97,9 +105,7 @@ TEST_F(ReproTest, BatchRoundTripsByteForByte) {
   }
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(gBatch.records), before.size()), before);
   // Saving the loaded batch again gives the same file.
-  CaptureStdout();
-  SaveReproduction("wieder.rep", true, gBatch.records, 3, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("wieder.rep", true, gBatch.records, 3, false); });
   EXPECT_EQ(ReadFile("save/wieder.rep"), file);
 }
 
@@ -127,9 +133,7 @@ TEST_F(ReproTest, UnforcedSaveNeedsRecordingAndUnwritableDirectoryIsReported) {
   SaveReproduction("nie.rep", false, gBatch.records, 1, false);
   EXPECT_FALSE(Exists("save/nie.rep"));
   gProcess.recordFlagWasOne = true;
-  CaptureStdout();
-  SaveReproduction("doch.rep", false, gBatch.records, 1, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("doch.rep", false, gBatch.records, 1, false); });
   EXPECT_TRUE(Exists("save/doch.rep"));
 
   ASSERT_EQ(system("rm -rf save && touch save"), 0);
@@ -145,9 +149,7 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
   int32_t* r = gBatch.records;
   r[rec::kRandomMode] = kModeRecorded;
   r[rec::kStreamPosition] = 6;
-  CaptureStdout();
-  SaveReproduction("strom.rep", true, r, 1, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("strom.rep", true, r, 1, false); });
   std::string file = ReadFile("save/strom.rep");
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 7), kStreamEnd);
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 6), (rec::kStream + 6) * 31);
@@ -163,9 +165,7 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
   ASSERT_EQ(r[rec::kRandomMode], kModeRecorded);
   int32_t a = random(&state, 0, 100);
   int32_t b = random(&state, 0, 100);
-  CaptureStdout();
-  SaveReproduction("live.rep", true, nullptr, 1, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("live.rep", true, nullptr, 1, false); });
   file = ReadFile("save/live.rep");
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 1), a);
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 3), b);

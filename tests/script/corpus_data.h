@@ -48,29 +48,25 @@ if (Level == 1 | (Level % 2) == 0) {
     {.name = "Comments", .script = R"s(a = 1; /* eins */
 /* mehrzeilig:
    b = 2; wird nicht ausgeführt */
-c = 3;)s", .text = "",
-     .temps = {{'a', 1}, {'c', 3}}},
+c = 3;)s", .text = "", .temps = {{'a', 1}, {'c', 3}}},
     {.name = "Strings", .script = R"s(Text("Waffenfokus_(Langschwert)", '; sagt "Hallo"');)s",
      .text = R"s(Waffenfokus (Langschwert); sagt "Hallo")s"},
     {.name = "Assignments", .script = R"s(a = 10;
 a += 5;
 a *= 2;
 a--;
-b = a % 7;)s", .text = "",
-     .temps = {{'a', 29}, {'b', 1}}},
+b = a % 7;)s", .text = "", .temps = {{'a', 29}, {'b', 1}}},
     {.name = "Arithmetic", .script = R"s(s = 14;
 m = (s - 10) / 2;
 t = ((s - 10) / 2) + 1;
 n = -7 / 2;
 r = -7 % 2;
-z = 5 / 0;)s", .text = "",
-     .temps = {{'s', 14}, {'m', 2}, {'t', 3}, {'n', -3}, {'r', -1}}},
+z = 5 / 0;)s", .text = "", .temps = {{'s', 14}, {'m', 2}, {'t', 3}, {'n', -3}, {'r', -1}}},
     {.name = "LinksGroupFromTheRight", .script = R"s(a = 0; b = 0; c = 1;
 if (a & b | c) { x = 1; }
 if ((a & b) | c) { y = 1; }
 if (!a & b) { z = 1; }
-if ((!a) & b) { w = 1; })s", .text = "",
-     .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
+if ((!a) & b) { w = 1; })s", .text = "", .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
     {.name = "IfChainHigh", .script = kIfChainHighScript, .text = "Meister", .preset = {{'l', 12}},
      .temps = {{'l', 12}}},
     {.name = "IterativeAttacks", .script = R"s(/* Iterative Angriffe aus dem Grundangriffsbonus in g */
@@ -78,12 +74,10 @@ while (g > 0) {
   Text("+", g);
   g -= 5;
   if (g > 0) { Text("/"); }
-})s", .text = "+11/+6/+1",
-     .preset = {{'g', 11}}, .temps = {{'g', -4}}},
+})s", .text = "+11/+6/+1", .preset = {{'g', 11}}, .temps = {{'g', -4}}},
     {.name = "ForHitPoints", .script = R"s(for (i = 1; i <= 3; i++) {
   TextLine("Stufe ", i, ": ", i * 2, " TP");
-})s", .text = "Stufe 1: 2 TP\nStufe 2: 4 TP\nStufe 3: 6 TP\n",
-     .temps = {{'i', 4}}},
+})s", .text = "Stufe 1: 2 TP\nStufe 2: 4 TP\nStufe 3: 6 TP\n", .temps = {{'i', 4}}},
     {.name = "ForNeedsExactlyOne", .script = R"s(n = 0;
 for (i = 0; 2; i++) { n++; }
 if (2) { Text("wahr"); })s", .text = "wahr"},
@@ -96,8 +90,7 @@ c = Random(1, 6);
 Text("Odem (", Element(5), ")");
 SubText();
 TextLine("Kegel 9 m, Schaden ", a, "W6");
-MainText();)s", .text = "Odem (\"Gift\")|sub:Kegel 9 m, Schaden 8W6\n",
-     .temps = {{'a', 8}, {'b', -2}, {'c', 1, 6}}},
+MainText();)s", .text = "Odem (\"Gift\")|sub:Kegel 9 m, Schaden 8W6\n", .temps = {{'a', 8}, {'b', -2}, {'c', 1, 6}}},
     {.name = "PowerAttackRequirement", .script = R"s(/* Heftiger Angriff verlangt ST 13 */
 if ((ST >= 13) & !HasFeat("HeftigerAngriff")) {
   AddFeat("HeftigerAngriff");
@@ -210,16 +203,14 @@ s = 0;
 while (n != 1) {
   if ((n % 2) == 0) { n /= 2; } else { n = (n * 3) + 1; }
   s++;
-})s", .text = "",
-     .preset = {{'n', 6}}, .temps = {{'n', 1}, {'s', 8}}},
+})s", .text = "", .preset = {{'n', 6}}, .temps = {{'n', 1}, {'s', 8}}},
     {.name = "EmptyBlocks", .script = "if (a) {} else {} if (1) { } for (i = 0; i < 5; i++) {}", .text = "",
      .temps = {{'i', 5}}},
     {.name = "NestedIfElse", .script = R"s(if (a > 0) {
   if (b > 0) { Text("beide"); } else { Text("nur a"); }
 } else {
   Text("kein a");
-})s", .text = "nur a",
-     .preset = {{'a', 1}}, .temps = {{'a', 1}}},
+})s", .text = "nur a", .preset = {{'a', 1}}, .temps = {{'a', 1}}},
     {.name = "WhileInsideIfSkipsElse", .script =
          R"s(if (1) { while (a < 3) { a++; } } else { b = 1; } if (0) { c = 1; } else { while (c < 2) { c++; } })s",
      .text = "", .temps = {{'a', 3}, {'c', 2}}},
@@ -227,8 +218,7 @@ while (n != 1) {
 while (n < 4) {
   if (n == 1) { Text("eins "); } else if (n == 2) { Text("zwei "); } else { Text("- "); }
   n++;
-})s", .text = "- eins zwei - ",
-     .temps = {{'n', 4}}},
+})s", .text = "- eins zwei - ", .temps = {{'n', 4}}},
     {.name = "SumOfSquaresWhileAndFor",
      .script = "s = 0; k = 1; while (k <= 3) { for (i = 0; i < k; i++) { s += k; } k++; }", .text = "",
      .temps = {{'s', 14}, {'k', 4}, {'i', 3}}},
@@ -259,8 +249,7 @@ inline const CorpusScript kSheetText[] = {
     {.name = "SpellsPerDayTable", .script = R"s(/* Zauber pro Tag: eine Zeile je Grad bis zur halben Stufe */
 for (g = 0; g <= (l + 1) / 2; g++) {
   TextLine("Grad ", g, ": ", Max(1, 3 - g));
-})s", .text = "Grad 0: 3\nGrad 1: 2\nGrad 2: 1\n",
-     .preset = {{'l', 3}}, .temps = {{'l', 3}, {'g', 3}}},
+})s", .text = "Grad 0: 3\nGrad 1: 2\nGrad 2: 1\n", .preset = {{'l', 3}}, .temps = {{'l', 3}, {'g', 3}}},
     {.name = "ElementResistance", .script = R"s(TextLine("Resistenz gegen ", Element(e), " ", 5 * (1 + (l / 5)));)s",
      .text = "Resistenz gegen \"Kälte\" 10\n", .preset = {{'e', 1}, {'l', 5}}, .temps = {{'e', 1}, {'l', 5}}},
     {.name = "ElementOutOfRange", .script = R"s(Text(Element(-1), "/", Element(6));)s", .text = "\"\"/\"\""},

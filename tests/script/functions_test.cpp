@@ -1,6 +1,7 @@
 // The game functions and creature variables of the scripts, on a real creature record
 // and a small rule database made for the test.
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -15,17 +16,18 @@ using namespace debugspace;
 
 namespace {
 
-template <class T>
-T* Table(std::initializer_list<const char*> names, int32_t* count) {
-  T* t = NewRecords<T>((int)names.size(), "test-table");
-  int i = 0;
-  for (const char* n : names) t[i++].name.Assign(n);
-  *count = (int32_t)names.size();
-  return t;
-}
-
 class CreatureScripts : public ShippedGrammar {
  protected:
+  // A table of named rows, deleted after the test.
+  template <class T>
+  T* Table(std::initializer_list<const char*> names, int32_t* count) {
+    T* t = NewRecords<T>((int)names.size(), "test-table");
+    int i = 0;
+    for (const char* n : names) t[i++].name.Assign(n);
+    *count = (int32_t)names.size();
+    tables_.push_back([t]() mutable { DeleteRecords(t); });
+    return t;
+  }
   void SetUp() override {
     saved_ = gSource;
     gSource = Source{};
@@ -52,14 +54,7 @@ class CreatureScripts : public ShippedGrammar {
     FreeCharBonuses(creature);
     creature->~Char();
     freeloga(creature);
-    DeleteRecords(gSource.feats);
-    DeleteRecords(gSource.equipment);
-    DeleteRecords(gSource.skills);
-    DeleteRecords(gSource.bonuses);
-    DeleteRecords(gSource.races);
-    DeleteRecords(gSource.classes);
-    DeleteRecords(gSource.schools);
-    DeleteRecords(gSource.spells);
+    for (auto& drop : tables_) drop();
     gSource = saved_;
   }
   // Compiles, resolves names and runs a script on the creature; returns its text.
@@ -84,6 +79,7 @@ class CreatureScripts : public ShippedGrammar {
   Char* creature = nullptr;
   IsaacState rng{};
   Source saved_;
+  std::vector<std::function<void()>> tables_;
 };
 
 }  // namespace
