@@ -17,7 +17,7 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-// Makes the next ISAAC draw of 1..total come out as r.
+// Makes the next ISAAC draw (counted from 1) come out as r.
 void NextDrawIs(IsaacState* s, int32_t r) {
   if (s->next >= 256) {
     s->next = 0;
