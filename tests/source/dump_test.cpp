@@ -50,15 +50,14 @@ struct TableField {
   const char* name;
   size_t recordSize;
   int extraRecords;
-  const void* (*get)(const Source&);
   void (*set)(Source&, uintptr_t);
   int32_t Source::*count;
 };
 
-#define TABLE(word, ptr, cnt, extra)                                                          \
-  TableField {                                                                                \
-    word, #ptr, sizeof(*Source{}.ptr), extra, [](const Source& s) -> const void* { return s.ptr; }, \
-        [](Source& s, uintptr_t a) { s.ptr = reinterpret_cast<decltype(s.ptr)>(a); }, &Source::cnt  \
+#define TABLE(word, ptr, cnt, extra)                                                                        \
+  TableField {                                                                                              \
+    word, #ptr, sizeof(*Source{}.ptr), extra,                                                               \
+        [](Source& s, uintptr_t a) { s.ptr = reinterpret_cast<decltype(s.ptr)>(a); }, &Source::cnt \
   }
 
 const TableField kTables[] = {
@@ -262,16 +261,12 @@ TEST_F(DumpRoot, PacksEveryFieldAndInstallsWhatItPacked) {
   EXPECT_TRUE(gProcess.sourceLoaded);
   EXPECT_TRUE(gSource.initialised);
   EXPECT_EQ(gSourceGeneration, generation + 1);
-  for (int t = 0; t < kTableCount; ++t) {
-    EXPECT_EQ(kTables[t].get(gSource), kTables[t].get(fake)) << kTables[t].name;
-    EXPECT_EQ(gSource.*kTables[t].count, kCounts[t]) << kTables[t].name;
-  }
-  EXPECT_EQ(gSource.monsterCR, fake.monsterCR);
-  EXPECT_EQ(gSource.attributeNames, fake.attributeNames);
+  // What was installed packs to the same root again, field for field.
+  uint8_t again[kSourceRootSize];
+  memset(again, 0xAB, sizeof again);
+  PackSourceRoot(gSource, layout.imageSize, again);
+  for (int w = 0; w < kSourceRootSize / 4; ++w) EXPECT_EQ(Word(again, w), Word(root, w)) << "word " << w;
   EXPECT_TRUE(gSource.attributeNames[5].name == "Ch");
-  EXPECT_EQ(0, memcmp(gSource.startMoney, fake.startMoney, sizeof fake.startMoney));
-  EXPECT_EQ(0, memcmp(gSource.treasure, fake.treasure, sizeof fake.treasure));
-  EXPECT_EQ(0, memcmp(gSource.proficiencyFeats, fake.proficiencyFeats, sizeof fake.proficiencyFeats));
   EXPECT_EQ(gSource.symbolNames, nameBlock);
 
   // Forgetting keeps the name block, which lives outside the image.
