@@ -391,11 +391,11 @@ TEST_F(Spells, AnEmptyHierophantPickTakesNoneAndTheCountGoesOn) {
   std::vector<int32_t> stream(2 * (size_t)rows + 8, kStreamEnd);
   int32_t position = 0;
   SetDecisionStream(stream.data(), &position);
-  int32_t flag = gProcess.recordFlag;
-  gProcess.recordFlag = 1;
+  int32_t flag = gRandom.recordFlag;
+  gRandom.recordFlag = 1;
   c->HierophantAbilities = rows + 2;
   DoHierophantAbilities(c);
-  gProcess.recordFlag = flag;
+  gRandom.recordFlag = flag;
   UseScratchStream();
   EXPECT_EQ(position, 2 * (rows + 2));  // every pick is made, the two empty ones recorded as -1
   EXPECT_EQ(stream[(size_t)position - 1], -1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "child_run.h"
 #include "text_util.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include "memory/tracker.h"
 #include "random/repro.h"
 #include "random/settings.h"
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;
@@ -19,9 +18,8 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-// Makes the next ISAAC draw of 1..total come out as r.
-void NextDrawIs(IsaacState* s, int32_t total, int32_t r) {
-  (void)total;
+// Makes the next ISAAC draw (counted from 1) come out as r.
+void NextDrawIs(IsaacState* s, int32_t r) {
   if (s->next >= 256) {
     s->next = 0;
     IsaacGenerate(s);
@@ -32,6 +30,12 @@ void NextDrawIs(IsaacState* s, int32_t total, int32_t r) {
 int Pick(IsaacState* s, std::initializer_list<int32_t> weights) {
   std::vector<int32_t> w(weights);
   return AdvancedRand(s, (int)w.size(), w.data(), 4, nullptr, 0, "", 0, false);
+}
+
+// The pick when the draw comes out as r.
+int PickAt(IsaacState* s, int32_t r, std::initializer_list<int32_t> weights) {
+  NextDrawIs(s, r);
+  return Pick(s, weights);
 }
 
 }  // namespace
@@ -76,8 +80,7 @@ TEST_F(DecisionTest, RandomStaysInRangeWithEvenDistribution) {
 TEST_F(DecisionTest, LinearWeightsMapDrawsToCumulativeSums) {
   Isaac();
   for (int r = 1; r <= 10; ++r) {
-    NextDrawIs(&state, 10, r);
-    EXPECT_EQ(Pick(&state, {0, 5, 0, 5}), r <= 5 ? 1 : 3) << r;
+    EXPECT_EQ(PickAt(&state, r, {0, 5, 0, 5}), r <= 5 ? 1 : 3) << r;
   }
   int counts[4] = {};
   for (int i = 0; i < 100000; ++i) ++counts[Pick(&state, {1, 2, 3, 4})];
@@ -116,7 +119,7 @@ TEST_F(DecisionTest, LongTablesPickTheFirstOptionReachingTheDraw) {
         running += w[(size_t)i];
         if (running >= ((int64_t)r << shift)) expected = i;
       }
-      NextDrawIs(&state, top, r);
+      NextDrawIs(&state, r);
       EXPECT_EQ(AdvancedRand(&state, 300, w.data(), 4, nullptr, 0, "", 0, false), expected) << r;
     }
   }
@@ -149,9 +152,9 @@ TEST_F(DecisionTest, WeightedTablePicksAsAdvancedRandThroughChanges) {
     int shift = 0;
     while ((total >> shift) > INT32_MAX) ++shift;
     int32_t r = 1 + (int32_t)(next() % (uint32_t)(total >> shift));
-    NextDrawIs(&state, 0, r);
+    NextDrawIs(&state, r);
     int expected = AdvancedRand(&state, 300, plain.data(), 4, nullptr, 0, "", 0, false);
-    NextDrawIs(&state, 0, r);
+    NextDrawIs(&state, r);
     EXPECT_EQ(table.Pick(&state, nullptr, 0, "", 0, false), expected);
   }
 }
@@ -159,30 +162,22 @@ TEST_F(DecisionTest, WeightedTablePicksAsAdvancedRandThroughChanges) {
 TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
   Isaac();
   gSettings.calctype = 1;  // 100 and 40000: divisor 2, weights 2500 and 400000000
-  NextDrawIs(&state, 0, 2500);
-  EXPECT_EQ(Pick(&state, {100, 40000}), 0);
-  NextDrawIs(&state, 0, 2501);
-  EXPECT_EQ(Pick(&state, {100, 40000}), 1);
+  EXPECT_EQ(PickAt(&state, 2500, {100, 40000}), 0);
+  EXPECT_EQ(PickAt(&state, 2501, {100, 40000}), 1);
   // Below 15000 no division: 3 and 4 become 9 and 16.
-  NextDrawIs(&state, 0, 9);
-  EXPECT_EQ(Pick(&state, {3, 4}), 0);
-  NextDrawIs(&state, 0, 10);
-  EXPECT_EQ(Pick(&state, {3, 4}), 1);
+  EXPECT_EQ(PickAt(&state, 9, {3, 4}), 0);
+  EXPECT_EQ(PickAt(&state, 10, {3, 4}), 1);
   // A negative weight is squared like any other: -4 and 3 become 16 and 9.
-  NextDrawIs(&state, 0, 16);
-  EXPECT_EQ(Pick(&state, {-4, 3}), 0);
-  NextDrawIs(&state, 0, 17);
-  EXPECT_EQ(Pick(&state, {-4, 3}), 1);
+  EXPECT_EQ(PickAt(&state, 16, {-4, 3}), 0);
+  EXPECT_EQ(PickAt(&state, 17, {-4, 3}), 1);
   // Many large squares exceed 31 bits and still draw every option.
   int big[3] = {};
   for (int i = 0; i < 3000; ++i) ++big[Pick(&state, {30000, 30000, 30000})];
   for (int c : big) EXPECT_NEAR(c, 1000, 150);
 
   gSettings.calctype = -1;  // square roots: 10 and 20
-  NextDrawIs(&state, 0, 10);
-  EXPECT_EQ(Pick(&state, {100, 400}), 0);
-  NextDrawIs(&state, 0, 11);
-  EXPECT_EQ(Pick(&state, {100, 400}), 1);
+  EXPECT_EQ(PickAt(&state, 10, {100, 400}), 0);
+  EXPECT_EQ(PickAt(&state, 11, {100, 400}), 1);
 
   gSettings.calctype = 2;  // first index of the largest weight, nothing drawn
   gRandom.isaacMode = false;
@@ -200,41 +195,17 @@ TEST_F(DecisionTest, ZeroAndNegativeWeights) {
   GetCapturedStdout();
   EXPECT_EQ(position, 2);
   EXPECT_EQ(stream[1], -1);
-  EXPECT_EXIT(AdvancedRand(&state, 3, zero, 4, nullptr, 0, "", 0, false, 0, true), testing::ExitedWithCode(1),
-              "");
-  int32_t negative[2] = {4, -1};
-  EXPECT_EXIT(
-      {
-        CaptureStdout();
-        AdvancedRand(&state, 2, negative, 4, nullptr, 0, "", 0, false);
-      },
-      testing::ExitedWithCode(1), "");
-}
-
-TEST_F(DecisionTest, ErrorPathTextsForBadWeights) {
-  // The texts go to standard output; run in a child and look at what it printed.
-  Recording();
-  for (int which = 0; which < 2; ++which) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-      dup2(fds[1], 1);
+  // Where a choice is needed, no weight and a negative one end the run with their reason.
+  const int32_t none[2] = {0, 0}, negative[2] = {3, -2};
+  for (const int32_t* w : {none, negative}) {
+    ChildRun run = InChild([&] {
       InputUseText("");
-      int32_t zero[2] = {0, 0}, negative[2] = {3, -2};
-      AdvancedRand(&state, 2, which ? negative : zero, 4, nullptr, 0, "", 0, false);
-      _exit(0);
-    }
-    close(fds[1]);
-    std::string out;
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
-    close(fds[0]);
-    int status;
-    waitpid(pid, &status, 0);
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_NE(out.find(which ? "Negative Probability...\n" : "No Probability given\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("Quitting due to error\n"), std::string::npos);
+      AdvancedRand(&state, 2, w, 4, nullptr, 0, "", 0, false);
+    });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find(w == none ? "No Probability given\n" : "Negative Probability...\n"), std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("Quitting due to error\n"), std::string::npos);
   }
 }
 
@@ -430,9 +401,8 @@ TEST_F(DecisionTest, YesNoDecidesAsAdvancedRandAtTheBoundaries) {
     for (int32_t r : {1, top / 2, top / 2 + 1, top - 1, top}) {
       if (r < 1) continue;
       SCOPED_TRACE(testing::Message() << p[0] << "/" << p[1] << " draw " << r);
-      NextDrawIs(&state, 0, r);
-      int expected = Pick(&state, {p[0], p[1]});
-      NextDrawIs(&state, 0, r);
+      int expected = PickAt(&state, r, {p[0], p[1]});
+      NextDrawIs(&state, r);
       EXPECT_EQ(YesNo(&state, "", p[0], p[1], 0), expected);
     }
   }

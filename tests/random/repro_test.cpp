@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -11,8 +10,9 @@
 #include "memory/tracker.h"
 #include "random/decision_fixture.h"
 #include "random/repro.h"
-#include "random/settings.h"
 #include "shell/batch.h"
+#include "temp_dir.h"
+#include "random/settings.h"
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;
@@ -27,6 +27,14 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+// Runs fn with what it prints captured and dropped.
+template <class Fn>
+void Quiet(Fn fn) {
+  CaptureStdout();
+  fn();
+  GetCapturedStdout();
+}
+
 int32_t WordAt(const std::string& bytes, size_t word) {
   int32_t v;
   memcpy(&v, bytes.data() + word * 4, 4);
@@ -37,18 +45,10 @@ class ReproTest : public DecisionTest {
  protected:
   void SetUp() override {
     DecisionTest::SetUp();
-    char pattern[] = "/tmp/schmiede-repro-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    ASSERT_EQ(getcwd(old_, sizeof old_), old_);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-    mkdir("save", 0777);
+    ASSERT_EQ(mkdir("save", 0777), 0);
   }
   void TearDown() override {
     ReleaseBatch();
-    ASSERT_EQ(chdir(old_), 0);
-    std::string cmd = "rm -rf " + dir_;
-    ASSERT_EQ(system(cmd.c_str()), 0);
     gRandom.reproduceInRuntime0 = false;
     gRandom.recordFlagWasOne = false;
     DecisionTest::TearDown();
@@ -66,9 +66,13 @@ class ReproTest : public DecisionTest {
       r[rec::kReplayMark] = 0;
     }
   }
-  std::string dir_;
-  char old_[4096];
+  TempWorkDir dir_;
 };
+
+bool Exists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
 
 }  // namespace
 
@@ -102,9 +106,7 @@ TEST_F(ReproTest, BatchRoundTripsByteForByte) {
   }
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(gBatch.records), before.size()), before);
   // Saving the loaded batch again gives the same file.
-  CaptureStdout();
-  SaveReproduction("wieder.rep", true, gBatch.records, 3, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("wieder.rep", true, gBatch.records, 3, false); });
   EXPECT_EQ(ReadFile("save/wieder.rep"), file);
 }
 
@@ -119,13 +121,9 @@ TEST_F(ReproTest, NamesKeepFilesAndStayInsideSave) {
   SaveReproduction("a\\b.rep", true, gBatch.records, 1, false);
   SaveReproduction("c/d.rep", true, gBatch.records, 1, false);
   std::string out = GetCapturedStdout();
-  struct stat st;
-  EXPECT_EQ(stat("save/error.rep", &st), 0);
-  EXPECT_EQ(stat("save/error0.rep", &st), 0);
-  EXPECT_EQ(stat("save/ERROR.REP", &st), 0);
-  EXPECT_EQ(stat("save/same0.rep", &st), -1);
-  EXPECT_EQ(stat("save/a-b.rep", &st), 0);
-  EXPECT_EQ(stat("save/c-d.rep", &st), 0);
+  for (const char* f : {"save/error.rep", "save/error0.rep", "save/ERROR.REP", "save/a-b.rep", "save/c-d.rep"})
+    EXPECT_TRUE(Exists(f)) << f;
+  EXPECT_FALSE(Exists("save/same0.rep"));
   EXPECT_NE(out.find("saved as error0.rep"), std::string::npos);
 }
 
@@ -134,13 +132,10 @@ TEST_F(ReproTest, UnforcedSaveNeedsRecordingAndUnwritableDirectoryIsReported) {
   gRandom.recordFlag = 0;
   gRandom.recordFlagWasOne = false;
   SaveReproduction("nie.rep", false, gBatch.records, 1, false);
-  struct stat st;
-  EXPECT_EQ(stat("save/nie.rep", &st), -1);
+  EXPECT_FALSE(Exists("save/nie.rep"));
   gRandom.recordFlagWasOne = true;
-  CaptureStdout();
-  SaveReproduction("doch.rep", false, gBatch.records, 1, false);
-  GetCapturedStdout();
-  EXPECT_EQ(stat("save/doch.rep", &st), 0);
+  Quiet([&] { SaveReproduction("doch.rep", false, gBatch.records, 1, false); });
+  EXPECT_TRUE(Exists("save/doch.rep"));
 
   ASSERT_EQ(system("rm -rf save && touch save"), 0);
   InputUseText("x");
@@ -155,9 +150,7 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
   int32_t* r = gBatch.records;
   r[rec::kRandomMode] = kModeRecorded;
   r[rec::kStreamPosition] = 6;
-  CaptureStdout();
-  SaveReproduction("strom.rep", true, r, 1, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("strom.rep", true, r, 1, false); });
   std::string file = ReadFile("save/strom.rep");
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 7), kStreamEnd);
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 6), (rec::kStream + 6) * 31);
@@ -173,9 +166,7 @@ TEST_F(ReproTest, RecordedStreamGetsItsEndMarkerWhenSaved) {
   ASSERT_EQ(r[rec::kRandomMode], kModeRecorded);
   int32_t a = random(&state, 0, 100);
   int32_t b = random(&state, 0, 100);
-  CaptureStdout();
-  SaveReproduction("live.rep", true, nullptr, 1, false);
-  GetCapturedStdout();
+  Quiet([&] { SaveReproduction("live.rep", true, nullptr, 1, false); });
   file = ReadFile("save/live.rep");
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 1), a);
   EXPECT_EQ(WordAt(file, 3 + rec::kStream + 3), b);

@@ -1,6 +1,7 @@
 // The game functions and creature variables of the scripts, on a real creature record
 // and a small rule database made for the test.
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -15,17 +16,18 @@ using namespace debugspace;
 
 namespace {
 
-template <class T>
-T* Table(std::initializer_list<const char*> names, int32_t* count) {
-  T* t = NewRecords<T>((int)names.size(), "test-table");
-  int i = 0;
-  for (const char* n : names) t[i++].name.Assign(n);
-  *count = (int32_t)names.size();
-  return t;
-}
-
 class CreatureScripts : public ShippedGrammar {
  protected:
+  // A table of named rows, deleted after the test.
+  template <class T>
+  T* Table(std::initializer_list<const char*> names, int32_t* count) {
+    T* t = NewRecords<T>((int)names.size(), "test-table");
+    int i = 0;
+    for (const char* n : names) t[i++].name.Assign(n);
+    *count = (int32_t)names.size();
+    tables_.push_back([t]() mutable { DeleteRecords(t); });
+    return t;
+  }
   void SetUp() override {
     saved_ = gSource;
     gSource = Source{};
@@ -52,14 +54,7 @@ class CreatureScripts : public ShippedGrammar {
     FreeCharBonuses(creature);
     creature->~Char();
     freeloga(creature);
-    DeleteRecords(gSource.feats);
-    DeleteRecords(gSource.equipment);
-    DeleteRecords(gSource.skills);
-    DeleteRecords(gSource.bonuses);
-    DeleteRecords(gSource.races);
-    DeleteRecords(gSource.classes);
-    DeleteRecords(gSource.schools);
-    DeleteRecords(gSource.spells);
+    for (auto& drop : tables_) drop();
     gSource = saved_;
   }
   // Compiles, resolves names and runs a script on the creature; returns its text.
@@ -84,6 +79,7 @@ class CreatureScripts : public ShippedGrammar {
   Char* creature = nullptr;
   IsaacState rng{};
   Source saved_;
+  std::vector<std::function<void()>> tables_;
 };
 
 }  // namespace
@@ -302,4 +298,34 @@ TEST_F(CreatureScripts, BonusRecordsBeyondTheCharsOwnGoToTheHeapAndBack) {
   FreeCharBonuses(creature);
   EXPECT_EQ(TrackerCount(), blocks);
   EXPECT_EQ(creature->keptBonusCount, 0);
+}
+
+// The second pass of the compiler: names of rule records become their codes.
+namespace {
+
+// Codes a rule database would give: the table number times 100 plus the name's length.
+int32_t FakeCodes(debugspace::NameTable table, const char* name) { return (int32_t)table * 100 + (int32_t)strlen(name); }
+
+std::string Resolved(const std::string& compiled) {
+  uint8_t* block = static_cast<uint8_t*>(mallocloga(compiled.size(), "test-script"));
+  memcpy(block, compiled.data(), compiled.size());
+  debugspace::OptimizeScript2(&block, FakeCodes);
+  std::string out(reinterpret_cast<char*>(block), (size_t)debugspace::SkipItems(block, 0));
+  freeloga(block);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ShippedGrammar, SecondPassTurnsNameArgumentsIntoCodes) {
+  // Name arguments become val nodes with the record's code; numbers and other
+  // arguments stay as they are.
+  std::string byName = Compile("if (IsRace(\"Elf\")) { BoostSkillTyped(\"Springen\", 2, \"Kompetenz\"); }");
+  std::string byCode = Compile("if (IsRace(3)) { BoostSkillTyped(708, 2, 309); }");
+  std::string expected = Compile("if (IsRace(403)) { BoostSkillTyped(308, 2, 109); }");
+  ASSERT_FALSE(byName.empty() || byCode.empty() || expected.empty());
+  EXPECT_EQ(Resolved(byName), expected);
+  EXPECT_EQ(Resolved(byCode), byCode);
+  std::string feats = Compile("AddFeatPerFeat(\"Ausweichen\", \"Beweglichkeit\"); AddFeat(\"Finte\", \"Dolch\");");
+  EXPECT_EQ(Resolved(feats), Compile("AddFeatPerFeat(210, 213); AddFeat(205, \"Dolch\");"));
 }

@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -150,77 +152,63 @@ TEST_F(GrammarLoad, SubSymbolsAreNamedAndCounted) {
   EXPECT_EQ(gGrammar.tree, tree);
 }
 
-TEST_F(GrammarLoad, BlanksJoinNamesButStayInLiterals) {
-  ASSERT_EQ(Load("start = first part , \"a b\" \"c\" ; firstpart = \"x\" ;").find("Error"), std::string::npos);
-  std::string tree;
-  EXPECT_TRUE(Matches("xa bc", &tree));
-  EXPECT_EQ(tree, "start(firstpart(x)a bc)");
-  EXPECT_FALSE(Matches("xabc"));
-}
-
-TEST_F(GrammarLoad, AlternativesBindSingleElements) {
-  ASSERT_EQ(Load("start = \"a\" , \"b\" | \"c\" , \"d\" ;").find("Error"), std::string::npos);
-  EXPECT_TRUE(Matches("abd"));
-  EXPECT_TRUE(Matches("acd"));
-  EXPECT_FALSE(Matches("ab"));
-  EXPECT_FALSE(Matches("abcd"));  // once b matched, c is never tried
-  EXPECT_FALSE(Matches("cd"));
-}
-
-TEST_F(GrammarLoad, ExceptionsExcludeWhatTheExcludedPartMatches) {
-  ASSERT_EQ(Load("start = { word , \";\" } ; word = letters - keyword ; letters = lch , { lch } ;"
-                 "lch = \"a\" | \"b\" | \"i\" | \"f\" ; keyword = \"if\" ;",
-                 "InitSymbol=start\nCompressedSymbol=letters\n")
-                .find("Error"),
-            std::string::npos);
-  EXPECT_TRUE(Matches("ab;ifa;fi;"));
-  EXPECT_FALSE(Matches("ab;if;"));
-}
-
-TEST_F(GrammarLoad, CompressedUnitsCaseFoldingAndUnderscores) {
-  ASSERT_EQ(Load("start = \"let\" , name , { \",\" , name } ; name = nch , { nch } ; nch = anycharacter - stop ;"
-                 "stop = \",\" | \" \" ;",
-                 "InitSymbol=start\nCompressedSymbol=name\nCaseSensitive=0\n")
-                .find("Error"),
-            std::string::npos);
-  std::string tree;
-  // The keyword matches in capitals but the tree carries it as the grammar writes it;
-  // a compressed unit holds raw text, underscores as blanks, and blanks end it.
-  EXPECT_TRUE(Matches("LET  ab_c , de", &tree));
-  EXPECT_EQ(tree, "start(letname(ab c)start sub 0(,name(de)))");
-  EXPECT_FALSE(Matches("let a b"));
-}
-
-TEST_F(GrammarLoad, EmptyMatchesAndNodes) {
-  ASSERT_EQ(Load("start = { maybe } , tail ; maybe = [ \"m\" ] ; tail = \"\" ;").find("Error"), std::string::npos);
-  std::string tree;
-  // A repetition whose body matches empty text stops instead of looping.
-  EXPECT_TRUE(Matches("mm", &tree));
-  EXPECT_EQ(tree, "start(start sub 0(maybe(maybe sub 0(m)))start sub 0(maybe(maybe sub 0(m))))");
-  // A rule that matches only separators keeps an empty node; one that matches
-  // nothing leaves none.
-  EXPECT_TRUE(Matches("m  ", &tree));
-  EXPECT_EQ(tree, "start(start sub 0(maybe(maybe sub 0(m)))start sub 0())");
-  EXPECT_TRUE(Matches("", &tree));
-  EXPECT_EQ(tree, "");
-}
-
-TEST_F(GrammarLoad, EmptyLiteralInsideASequenceAddsNothing) {
-  ASSERT_EQ(Load("start = \"a\" , \"\" , \"b\" ;").find("Error"), std::string::npos);
-  std::string tree;
-  EXPECT_TRUE(Matches("ab", &tree));
-  EXPECT_EQ(tree, "start(ab)");
-}
-
-TEST_F(GrammarLoad, CommentsAreSkippedLikeSeparators) {
-  ASSERT_EQ(Load("start = \"a\" , \"b\" , \"\" ;", "InitSymbol=start\nComment=/*,*/,#,!\n").find("Error"),
-            std::string::npos);
-  EXPECT_TRUE(Matches("a /* x */ b"));
-  EXPECT_TRUE(Matches("a#comment!b /**/"));
-  EXPECT_TRUE(Matches("a/*/b"));  // the end marker may overlap the start marker
-  // An unterminated comment runs to the end of the text.
-  EXPECT_TRUE(Matches("a b /* offen"));
-  EXPECT_FALSE(Matches("a /* b */"));
+// Small grammars and what they accept: the tree where one is given, "-" for no match.
+TEST_F(GrammarLoad, MatchesAsTheGrammarSays) {
+  struct Text {
+    const char* text;
+    const char* tree;
+  };
+  struct Case {
+    const char* what;
+    const char* grammar;
+    const char* extra;
+    std::vector<Text> texts;
+  };
+  const char* kInit = "InitSymbol=start\n";
+  const Case cases[] = {
+      {"blanks join names but stay in literals", "start = first part , \"a b\" \"c\" ; firstpart = \"x\" ;", kInit,
+       {{"xa bc", "start(firstpart(x)a bc)"}, {"xabc", "-"}}},
+      // Once b matched, c is never tried.
+      {"alternatives bind single elements", "start = \"a\" , \"b\" | \"c\" , \"d\" ;", kInit,
+       {{"abd", nullptr}, {"acd", nullptr}, {"ab", "-"}, {"abcd", "-"}, {"cd", "-"}}},
+      {"exceptions exclude what the excluded part matches",
+       "start = { word , \";\" } ; word = letters - keyword ; letters = lch , { lch } ;"
+       "lch = \"a\" | \"b\" | \"i\" | \"f\" ; keyword = \"if\" ;",
+       "InitSymbol=start\nCompressedSymbol=letters\n", {{"ab;ifa;fi;", nullptr}, {"ab;if;", "-"}}},
+      // The keyword matches in capitals but the tree carries it as the grammar writes it;
+      // a compressed unit holds raw text, underscores as blanks, and blanks end it.
+      {"compressed units, case folding and underscores",
+       "start = \"let\" , name , { \",\" , name } ; name = nch , { nch } ; nch = anycharacter - stop ;"
+       "stop = \",\" | \" \" ;",
+       "InitSymbol=start\nCompressedSymbol=name\nCaseSensitive=0\n",
+       {{"LET  ab_c , de", "start(letname(ab c)start sub 0(,name(de)))"}, {"let a b", "-"}}},
+      // A repetition whose body matches empty text stops instead of looping. A rule that
+      // matches only separators keeps an empty node; one that matches nothing leaves none.
+      {"empty matches and nodes", "start = { maybe } , tail ; maybe = [ \"m\" ] ; tail = \"\" ;", kInit,
+       {{"mm", "start(start sub 0(maybe(maybe sub 0(m)))start sub 0(maybe(maybe sub 0(m))))"},
+        {"m  ", "start(start sub 0(maybe(maybe sub 0(m)))start sub 0())"},
+        {"", ""}}},
+      {"an empty literal inside a sequence adds nothing", "start = \"a\" , \"\" , \"b\" ;", kInit,
+       {{"ab", "start(ab)"}}},
+      // The end marker may overlap the start marker; an unterminated comment runs to the end.
+      {"comments are skipped like separators", "start = \"a\" , \"b\" , \"\" ;",
+       "InitSymbol=start\nComment=/*,*/,#,!\n",
+       {{"a /* x */ b", nullptr}, {"a#comment!b /**/", nullptr}, {"a/*/b", nullptr}, {"a b /* offen", nullptr},
+        {"a /* b */", "-"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Load(c.grammar, c.extra).find("Error"), std::string::npos);
+    for (const Text& t : c.texts) {
+      std::string tree;
+      bool matched = Matches(t.text, &tree);
+      EXPECT_EQ(matched, !t.tree || strcmp(t.tree, "-") != 0) << t.text;
+      if (matched && t.tree) {
+        EXPECT_EQ(tree, t.tree) << t.text;
+      }
+    }
+    Unload();
+  }
 }
 
 TEST_F(GrammarLoad, MismatchExcerptStartsAtTheFurthestPoint) {

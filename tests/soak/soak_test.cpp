@@ -87,18 +87,6 @@ ProgramRun RunSteps(const WorkDir& dir, const std::string& start,
   return run;
 }
 
-// Runs until `done(output)` holds, then sends `stop`.
-ProgramRun RunUntil(const WorkDir& dir, const std::string& start, const std::function<bool(const std::string&)>& done,
-                    const std::string& stop, int timeoutSeconds) {
-  return RunSteps(
-      dir, start,
-      [&](const std::string& out, bool* last) {
-        *last = done(out);
-        return *last ? stop : std::string();
-      },
-      timeoutSeconds);
-}
-
 // Numbers that follow `marker` at line starts, in output order.
 std::vector<long> NumbersAfter(const std::string& output, const std::string& marker, bool numberFirst) {
   std::vector<long> values;
@@ -156,13 +144,14 @@ TEST(Soak, ConsistencyCheckFindsNoDifference) {
   const long wanted = CountFromEnv("SOAK_CONSISTENCY", 10000);
   WorkDir dir;
   auto start = std::chrono::steady_clock::now();
-  ProgramRun run = RunUntil(
+  ProgramRun run = RunSteps(
       dir, "406\n",
-      [&](const std::string& out) {
+      [&](const std::string& out, bool* last) {
         std::vector<long> checked = NumbersAfter(out, " Consistent Chars (", true);
-        return out.find("Insonsistence Found") != std::string::npos || (!checked.empty() && checked.back() >= wanted);
+        *last = out.find("Insonsistence Found") != std::string::npos || (!checked.empty() && checked.back() >= wanted);
+        return std::string(*last ? "q\n" : "");
       },
-      "q\n", 3 * 3600);
+      3 * 3600);
   long seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
   printf("%ld creatures in the consistency check took %ld s\n", wanted, seconds);
   ExpectClean(run);
