@@ -73,7 +73,8 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
     ProgramRun run = RunProgram(dir, c.args, c.input, 120);
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(Has(run, c.notice)) << run.output;
-    EXPECT_TRUE(Has(run, "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
+    EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
+                         "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
     EXPECT_TRUE(Has(run, "Runtime hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n"));
     EXPECT_TRUE(Has(run, "Dumping Source...Done\n"));
     EXPECT_TRUE(Has(run, "Generating Char 0"));

@@ -323,7 +323,7 @@ TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
       std::vector<Char*> creatures = shell_test::WithCompanions(c_);
       std::string batch = ActorsJson({c_}), name = dir_ + "/" + std::to_string(rules) + "-" + std::to_string(n);
       json actors = json::parse(batch);
-      EXPECT_EQ(actors.size(), creatures.size()) << name;
+      ASSERT_EQ(actors.size(), creatures.size()) << name;
       for (size_t i = 1; i < actors.size(); ++i)  // master and companion name each other in their notes
         EXPECT_TRUE(Names(actors[0], actors[i]) && Names(actors[i], actors[0], "of: ")) << name << " actor " << i;
       Write(name + ".json", batch);
