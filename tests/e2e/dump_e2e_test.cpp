@@ -14,10 +14,6 @@ namespace {
 
 constexpr const char* kOneCreature = "0 1 1 1 1 0 0 0 0 0\nq\n";
 
-std::string Le32(uint32_t v) {
-  return {char(v & 0xff), char((v >> 8) & 0xff), char((v >> 16) & 0xff), char(v >> 24)};
-}
-
 uint32_t ImageSize(const std::string& dump) {
   return (uint32_t)(uint8_t)dump[5] | (uint32_t)(uint8_t)dump[6] << 8 | (uint32_t)(uint8_t)dump[7] << 16 |
          (uint32_t)(uint8_t)dump[8] << 24;
@@ -25,7 +21,7 @@ uint32_t ImageSize(const std::string& dump) {
 
 bool Has(const ProgramRun& run, const std::string& text) { return run.output.find(text) != std::string::npos; }
 
-TEST(SourceDump, FirstStartBuildsItAndTheSecondLoadsIt) {
+TEST(SourceDump, FirstStartBuildsIt) {
   WorkDir dir;
   ProgramRun first = RunProgram(dir, {"0"}, kOneCreature, 120);
   ASSERT_TRUE(EndedWith(first, 0));
@@ -41,17 +37,6 @@ TEST(SourceDump, FirstStartBuildsItAndTheSecondLoadsIt) {
   // magic, size, image, root size, 732-byte root, name block length and names
   EXPECT_GT(dump.size(), 9 + ImageSize(dump) + 4 + 732 + 4);
   EXPECT_EQ(dump, ShippedDump()) << "two rebuilds from the same tables differ";
-
-  for (const char* runtime : {"0", "1", "2", "3", "4"}) {
-    SCOPED_TRACE(runtime);
-    ProgramRun again = RunProgram(dir, {runtime}, kOneCreature, 60);
-    ASSERT_TRUE(EndedWith(again, 0));
-    EXPECT_TRUE(Has(again, "Loading Source Dump...Done\n\n")) << again.output;
-    EXPECT_TRUE(Has(again, "No Source Rebuild required\n"));
-    EXPECT_FALSE(Has(again, "Rebuilding"));
-    EXPECT_TRUE(Has(again, "Generating Char 0"));
-  }
-  EXPECT_EQ(dir.Read("source.mrg"), dump) << "a load must not rewrite the dump";
 }
 
 // Whatever the user starts, a missing, damaged or outdated dump is rebuilt when the first
@@ -74,7 +59,8 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
       {"damaged, runtime 3", {"3"}, kOneCreature, damaged, false, "Dump File is damaged\nwill rebuild later...\n"},
       {"outdated, runtime 4", {"4"}, kOneCreature, good, true, "changed after source.mrg was written: the first batch rebuilds the rules"},
       {"no dump, switched to runtime 2", {"0"}, "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "", false, "will rebuild later"},
-      {"forced in runtime 1", {"1"}, "300 1 1 1 1\nq\n", good, false, "Loading Source Dump...Done\n"},
+      // The magic is not checked: altered first bytes still load.
+      {"forced in runtime 1", {"1"}, "300 1 1 1 1\nq\n", "XXXXX" + good.substr(5), false, "Loading Source Dump...Done\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -87,7 +73,8 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
     ProgramRun run = RunProgram(dir, c.args, c.input, 120);
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(Has(run, c.notice)) << run.output;
-    EXPECT_TRUE(Has(run, "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
+    EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
+                         "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
     EXPECT_TRUE(Has(run, "Runtime hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n"));
     EXPECT_TRUE(Has(run, "Dumping Source...Done\n"));
     EXPECT_TRUE(Has(run, "Generating Char 0"));
@@ -114,28 +101,17 @@ TEST(SourceDump, CreaturesAreTheSameFromRebuildAndFromDump) {
     ProgramRun loaded =
         RunProgram(dir, {std::to_string(r)}, ("404\nheld\nx\n" + name + "\nn404\nsrd\nx\nsrd" + name + "\nq\n").c_str(), 60);
     ASSERT_TRUE(EndedWith(loaded, 0));
-    EXPECT_TRUE(Has(loaded, "No Source Rebuild required\n")) << loaded.output;
+    EXPECT_TRUE(Has(loaded, "Loading Source Dump...Done\n\n")) << loaded.output;
+    EXPECT_TRUE(Has(loaded, "No Source Rebuild required\n"));
+    EXPECT_FALSE(Has(loaded, "Rebuilding"));
     EXPECT_EQ(dir.Read("export/" + name + ".exp"), reference);
     EXPECT_EQ(dir.Read("export/srd" + name + ".exp"), srd);
   }
-}
-
-TEST(SourceDump, ForcedRebuildReplacesALoadedDump) {
-  WorkDir dir;
-  std::string good = ShippedDump();
-  ASSERT_FALSE(good.empty());
-  dir.Write("source.mrg", good.substr(0, 5) == "MRGS" ? "XXXXX" + good.substr(5) : good);
-  ProgramRun run = RunProgram(dir, {"0"}, "300\nq\n", 120);
-  ASSERT_TRUE(EndedWith(run, 0));
-  // The magic is not checked: the altered first bytes still load.
-  EXPECT_TRUE(Has(run, "Loading Source Dump...Done\n\n")) << run.output;
-  EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"));
-  EXPECT_TRUE(Has(run, "Dumping Source...Done\n\n"));
-  EXPECT_EQ(dir.Read("source.mrg"), good);
+  EXPECT_EQ(dir.Read("source.mrg"), ShippedDump()) << "a load must not rewrite the dump";
 }
 
 // Whatever is wrong with the file, the start says why, rebuilds, and leaves a good dump
-// that the next start loads.
+// that the next start loads (tests/source covers every message of a refused file).
 TEST(SourceDump, BadDumpsAreRefusedRebuiltAndReplaced) {
   const std::string good = ShippedDump();
   ASSERT_GT(good.size(), 2000u);
@@ -147,8 +123,6 @@ TEST(SourceDump, BadDumpsAreRefusedRebuiltAndReplaced) {
   older[rootAt + 41 * 4 + 16] ^= 0x5A;  // the layout stamp of another build
   std::string damaged = good;
   damaged[9 + image / 2] ^= 0x01;
-  std::string rootSize = good;
-  rootSize.replace(9 + image, 4, Le32(731));
   struct Case {
     const char* what;
     std::string bytes;
@@ -156,10 +130,6 @@ TEST(SourceDump, BadDumpsAreRefusedRebuiltAndReplaced) {
   } cases[] = {
       {"zero length", "", "Error reading File\n"},
       {"random bytes", random, nullptr},
-      {"one byte appended", good + "x", "Dump File Size did not fit\n"},
-      {"cut in the image", good.substr(0, 9 + image / 2), "Could not read file\n"},
-      {"cut in the name block", good.substr(0, good.size() - 3), "Error Reading File\n"},
-      {"root size 731", rootSize, "Size of Source Class Differs, Dump too old?\n"},
       {"older build", older, "Size of Source Class Differs, Dump too old?\n"},
       {"damaged image", damaged, "Dump File is damaged\n"},
   };

@@ -1,5 +1,6 @@
 #include "e2e/program.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -35,17 +36,58 @@ void WorkDir::Write(const std::string& relative, const std::string& bytes) const
   f.write(bytes.data(), (std::streamsize)bytes.size());
 }
 
-std::string WorkDir::Read(const std::string& relative) const {
-  std::ifstream f(File(relative), std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+std::string WorkDir::Read(const std::string& relative) const { return ReadFile(File(relative)); }
 
 bool WorkDir::Exists(const std::string& relative) const {
   struct stat st;
   return stat(File(relative).c_str(), &st) == 0;
 }
+
+void WorkDir::CopyBuild() const {
+  if (unlink(File("Build").c_str()) != 0) throw std::runtime_error("unlink failed");
+  std::string cmd = "cp -r '" + std::string(SCHMIEDE_SOURCE_DIR) + "/Build' '" + File("Build") + "'";
+  if (system(cmd.c_str()) != 0) throw std::runtime_error("copy of Build/ failed");
+}
+
+std::vector<std::string> TableFields(const std::string& line) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < line.size();) {
+    while (i < line.size() && strchr(" \t\r", line[i])) ++i;
+    if (i >= line.size()) break;
+    bool quoted = line[i] == '"';
+    size_t end = quoted ? line.find('"', i + 1) : line.find_first_of(" \t\r", i);
+    if (end == std::string::npos) end = line.size();
+    out.push_back(line.substr(i + quoted, end - i - quoted));
+    i = end + quoted;
+  }
+  return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::stringstream s(text);
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(s, l);) lines.push_back(l);
+  return lines;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::set<std::string> Entries(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.insert(e->d_name);
+    closedir(d);
+  }
+  return names;
+}
+
+std::string Le32(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff), char((v >> 16) & 0xff), char(v >> 24)}; }
 
 namespace {
 

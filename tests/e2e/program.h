@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,8 @@ class WorkDir {
   void Write(const std::string& relative, const std::string& bytes) const;
   std::string Read(const std::string& relative) const;
   bool Exists(const std::string& relative) const;
+  // Replaces the link to Build/ by a copy, so that a test may change the tables.
+  void CopyBuild() const;
 
  private:
   std::string path_;
@@ -49,3 +53,11 @@ ProgramRun RunProgramTimed(const WorkDir& dir, const std::vector<std::string>& a
 // Success when the run ended by itself with `exitCode` and reported no leaked blocks;
 // otherwise the failure shows the output.
 ::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode);
+
+// A table line's fields as the reader splits them: blanks and tabs separate, quotes hold blanks.
+std::vector<std::string> TableFields(const std::string& line);
+std::vector<std::string> SplitLines(const std::string& text);
+std::string ReadFile(const std::string& path);
+// The names in a directory but "." and "..".
+std::set<std::string> Entries(const std::string& dir);
+std::string Le32(uint32_t v);

@@ -1,7 +1,6 @@
 // The README's first session, taken from the README itself: the lines of its
 // "session" block are typed into the program, and every fixed message the section
 // quotes must appear, every file it names must be written.
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -13,10 +12,7 @@
 namespace {
 
 std::string FirstSession() {
-  std::ifstream f(std::string(SCHMIEDE_SOURCE_DIR) + "/README.md", std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  std::string readme = s.str();
+  std::string readme = ReadFile(std::string(SCHMIEDE_SOURCE_DIR) + "/README.md");
   size_t from = readme.find("\n## A first session\n");
   size_t to = readme.find("\n## ", from + 1);
   return from == std::string::npos ? "" : readme.substr(from, to - from);

@@ -3,21 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "e2e/program.h"
 
 namespace {
 
-std::string ShippedGrammar() {
-  std::ifstream f(std::string(SCHMIEDE_SOURCE_DIR) + "/Build/Script.bnf");
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+std::string ShippedGrammar() { return ReadFile(std::string(SCHMIEDE_SOURCE_DIR) + "/Build/Script.bnf"); }
 
 // The grammar file is found relative to the working directory: give the run its own
 // Build/ with the grammar given, the rest linked from the repository.

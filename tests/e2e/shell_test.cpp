@@ -61,13 +61,18 @@ TEST_F(Startup, PlainFileInPlaceOfSaveOrExportAborts) {
   }
 }
 
-TEST_F(Startup, UnknownRuntimeArgumentFails) {
-  ProgramRun run = Run({"7"}, nullptr);
-  ASSERT_TRUE(EndedWith(run, 1));
-  EXPECT_NE(run.output.find("Runtime choosen by Argument\n"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("Unknown Runtime\nExiting...\n"), std::string::npos);
-  EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
-  EXPECT_EQ(run.output.find(kHelp), std::string::npos);
+// By argument or by switch code: an unknown runtime ends the program with an error.
+TEST_F(Startup, UnknownRuntimeFails) {
+  WorkDir other;
+  ProgramRun byArgument = Run({"7"}, nullptr), bySwitch = RunProgram(other, {}, "107\nq\n");
+  for (const ProgramRun* run : {&byArgument, &bySwitch}) {
+    ASSERT_TRUE(EndedWith(*run, 1));
+    EXPECT_NE(run->output.find("Unknown Runtime\nExiting...\n"), std::string::npos) << run->output;
+    EXPECT_NE(run->output.find("Aborting...\n"), std::string::npos);
+  }
+  EXPECT_NE(byArgument.output.find("Runtime choosen by Argument\n"), std::string::npos);
+  EXPECT_EQ(byArgument.output.find(kHelp), std::string::npos);
+  EXPECT_NE(bySwitch.output.find("Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\n"), std::string::npos);
 }
 
 TEST_F(Startup, SingleArgumentSelectsRuntime) {
@@ -150,22 +155,13 @@ TEST_F(Prompt, RuntimeSwitchStartsTheOtherRuntimesPrompt) {
   EXPECT_NE(run.output.find(kHelp, at), std::string::npos);
 }
 
-TEST_F(Prompt, SwitchToUnknownRuntimeFails) {
-  ProgramRun run = Run({}, "107\nq\n");
-  ASSERT_TRUE(EndedWith(run, 1));
-  EXPECT_NE(run.output.find("Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\nExiting...\n"),
-            std::string::npos)
-      << run.output;
-  EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
-}
-
 TEST_F(Prompt, ThreadCodes) {
-  ProgramRun run = Run({}, "501\n508\n500\nq\n");
+  ProgramRun run = Run({}, "501\n503\n508\n500\nq\n");
   ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_NE(run.output.find("Using 1 Threads\n"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("Using 8 Threads\n"), std::string::npos);
+  for (const char* used : {"Using 1 Threads\n", "Using 3 Threads\n", "Using 8 Threads\n"})
+    EXPECT_NE(run.output.find(used), std::string::npos) << run.output;
   EXPECT_EQ(CountOf(run.output, kRejected), 1);
-  EXPECT_EQ(CountOf(run.output, kHelp), 4);
+  EXPECT_EQ(CountOf(run.output, kHelp), 5);
   EXPECT_EQ(run.output.find(kBatchStub), std::string::npos);
 }
 
@@ -178,6 +174,7 @@ TEST_F(Prompt, FieldRangesAreChecked) {
       {"0 0 51", false},           {"0 0 0 0 100", false},      {"0 -1 0", false},
       {"0 0 0 -1 0", false},       {"5", false},                {"-2", false},
       {"0 0 0 0 0 2", false},      {"0 0 0 0 0 0 3", false},    {"0 0 0 0 0 0 0 -2", false},
+      {"0 0 0 0 0 0 0 3", false},
       {"0 0 0 0 0 0 0 0 7", false}, {"99999999999999999999 0 0", false}, {"0 0 0 0 0 0 0 0 99999999999", false},
       {"abc", true},               {"1 5 1", true},             {"0 50 0 99 0", true},
       {"-1 0 0", true},            {"4 0 0 0 0 -1 0 2 0 7", true},

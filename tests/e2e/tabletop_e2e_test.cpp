@@ -1,6 +1,5 @@
 // J in the viewer: the batch as one array of tabletop actors, a creature as one object,
 // and a failed write reported without leaving a file behind.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,16 +11,6 @@
 #include "e2e/program.h"
 
 namespace {
-
-std::set<std::string> Entries(const std::string& path) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(path.c_str())) {
-    while (dirent* e = readdir(d))
-      if (e->d_name[0] != '.') names.insert(e->d_name);
-    closedir(d);
-  }
-  return names;
-}
 
 TEST(TabletopExport, BatchAsArrayCreatureAsObjectFailureReported) {
   WorkDir dir;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -173,9 +174,105 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
   return faults.str();
 }
 
-bool Names(const json& actor, const json& other) {
-  return actor["system"]["details"]["notes"]["value"].get<std::string>().find(other["name"]) != std::string::npos;
+// The notes name the other creature; a companion's says whose it is.
+bool Names(const json& actor, const json& other, const std::string& before = "") {
+  return actor["system"]["details"]["notes"]["value"].get<std::string>().find(before + other["name"].get<std::string>()) !=
+         std::string::npos;
 }
+
+// The creature's own export records: its companions' follow nested after them.
+std::vector<std::string> OwnRecords(Char* c) {
+  std::vector<std::string> lines;
+  std::istringstream in(shell_test::ExportText(c));
+  for (std::string line; std::getline(in, line);) {
+    for (const char* nested : {"STARTFAMILIAR", "STARTMOUNT", "STARTSERVANT", "STARTCOMPANION"})
+      if (line.rfind(nested, 0) == 0) return lines;
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> RecordFields(const std::string& line) {
+  std::vector<std::string> f;
+  std::istringstream in(line.substr(line.find('=') + 1));
+  for (std::string x; std::getline(in, x, ',');) f.push_back(x);
+  return f;
+}
+
+// What the actor must hold by the export: abilities, hit points, the dice of each weapon
+// and natural attack, and every skill's (ranks, total).
+std::string CompareRecords(const std::vector<std::string>& records, const json& actor) {
+  std::ostringstream faults;
+  const json& system = actor["system"];
+  const char* abilities[] = {"str", "dex", "con", "int", "wis", "cha"};
+  std::vector<std::string> weaponDice, naturalDice;
+  std::vector<std::pair<int, int>> skills;
+  bool treasure = false, ownWeapon = false;
+  int primaryRows = 0, equalPrimary = 0;
+  for (const std::string& r : records) {
+    std::vector<std::string> f = RecordFields(r);
+    if (r.rfind("ATTRIBUTE=", 0) == 0 && system["abilities"][abilities[std::stoi(f[0])]]["value"] != std::stoi(f[1]))
+      faults << r << " vs " << system["abilities"][abilities[std::stoi(f[0])]] << "\n";
+    if (r.rfind("TP=", 0) == 0 && (system["attributes"]["hp"]["value"] != std::stoi(f[0]) ||
+                                   system["attributes"]["hp"]["max"] != std::stoi(f[0])))
+      faults << r << " vs " << system["attributes"]["hp"] << "\n";
+    if (r.rfind("EQUIPSTART=", 0) == 0 || r.rfind("TREASURESTART=", 0) == 0) treasure = r[0] == 'T';
+    if (r.rfind("EQUIPMENT=", 0) == 0) ownWeapon = !treasure && f[0] == "0" && f[3] == "0";
+    if (r.rfind("EQUIPATTACK=", 0) == 0 && ownWeapon) weaponDice.push_back(f[1] + "d" + f[2]);
+    if (r.rfind("MONKDAMAGE=", 0) == 0) weaponDice.push_back(f[0] + "d" + f[1]);
+    if (r.rfind("MONSTERATTACK=", 0) == 0) {
+      // i, category, "name", dice, die, bonus, then the attack bonuses ("+9:,+4" or "n * b").
+      std::string dice = f[3] != "0" && f[4] != "0" ? f[3] + "d" + f[4] : "";
+      std::vector<std::string> bonuses(f.begin() + 6, f.end());
+      for (std::string& b : bonuses) b.erase(std::remove(b.begin(), b.end(), ':'), b.end());
+      bool equal = bonuses.size() > 1 && std::count(bonuses.begin(), bonuses.end(), bonuses[0]) == (long)bonuses.size();
+      int count = bonuses.size() == 1 && bonuses[0].find(" * ") != std::string::npos ? std::stoi(bonuses[0])
+                  : equal                                                            ? (int)bonuses.size()
+                                                                                     : 1;
+      bool primary = f[1].rfind("Primär", 0) == 0;
+      primaryRows += primary;
+      if (primary) equalPrimary = count;
+      naturalDice.push_back(dice);
+    }
+    if (r.rfind("SKILL=", 0) == 0) skills.emplace_back(std::stoi(f[3]), std::stoi(f[2]));
+  }
+  // A lone primary row of equal attacks is one item per attack.
+  if (primaryRows == 1 && equalPrimary > 1 && naturalDice.size() == 1)
+    naturalDice.assign((size_t)equalPrimary, naturalDice[0]);
+  std::vector<std::string> actorWeapons, actorNaturals;
+  json classSkills = json::object();
+  for (const json& item : actor["items"]) {
+    if (item["type"] == "class") classSkills.update(item["system"]["classSkills"]);
+    if (item["type"] != "attack") continue;
+    const json& parts = item["system"]["damage"]["parts"];
+    std::string dice = parts.empty() ? "" : parts[0][0].get<std::string>();
+    (item["system"].contains("originalWeaponId") || item["name"] == "Unarmed Strike" ? actorWeapons : actorNaturals)
+        .push_back(dice);
+  }
+  // The unarmed strike may stand before or after the weapons.
+  std::sort(actorWeapons.begin(), actorWeapons.end());
+  std::sort(weaponDice.begin(), weaponDice.end());
+  if (actorWeapons != weaponDice)
+    faults << "weapon attacks " << json(actorWeapons) << " vs " << json(weaponDice) << "\n";
+  if (actorNaturals != naturalDice)
+    faults << "natural attacks " << json(actorNaturals) << " vs " << json(naturalDice) << "\n";
+  std::vector<std::pair<int, int>> actorSkills;
+  auto add = [&](const std::string& key, const json& s) {
+    int rank = s["rank"].get<int>();
+    if (rank) actorSkills.emplace_back(classSkills.value(key, false) ? rank : rank / 2, s["mod"].get<int>());
+  };
+  for (const auto& [key, s] : system["skills"].items()) {
+    add(key, s);
+    if (s.contains("subSkills"))
+      for (const auto& [sub, t] : s["subSkills"].items()) add(key, t);
+  }
+  skills.erase(std::remove_if(skills.begin(), skills.end(), [](const auto& s) { return s.first == 0; }), skills.end());
+  std::sort(skills.begin(), skills.end());
+  std::sort(actorSkills.begin(), actorSkills.end());
+  if (skills != actorSkills) faults << "skills differ: " << json(actorSkills) << " vs " << json(skills) << "\n";
+  return faults.str();
+}
+
 
 class ActorSchemaTest : public shell_test::SheetFixture {
  protected:
@@ -190,13 +287,6 @@ class ActorSchemaTest : public shell_test::SheetFixture {
   void TearDown() override {
     EXPECT_EQ(std::system(("rm -rf '" + dir_ + "'").c_str()), 0);
     SheetFixture::TearDown();
-  }
-  // The creature's own part of its sheet: its companions' sheets follow nested in its frame.
-  std::string OwnSheet(Char* c) {
-    std::string text = SheetText(c);
-    for (const char* start : {"\n│ Vertrauter:", "\n│ Paladin Mount:", "\n│ Fiendish Servant:", "\n│ Tiergefährte ("})
-      text = text.substr(0, text.find(start));
-    return text;
   }
   std::string dir_;
 };
@@ -220,6 +310,8 @@ TEST_F(ActorSchemaTest, HandMadeActorsPassAndBrokenOnesFailWithTheirFault) {
     EXPECT_NE(report.find(fault), std::string::npos) << fault << "\n" << report;
 }
 
+// The actor of every creature and companion of a corpus: valid, with the sheet's figures and the
+// export's attacks and skills.
 TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
   const int kinds[] = {0, 1, 2, 4, -1};
   std::vector<std::string> files;
@@ -228,14 +320,12 @@ TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
     for (int n = 0; n < 200; ++n) {
       Preset(c_, kinds[n % 5], (n / 5) % 26);
       CreateCreature(c_, 1);
-      std::vector<Char*> creatures = {c_, c_->familiarChar, c_->mountChar, c_->servantChar};
-      for (int i = 0; i < c_->companionCount; ++i) creatures.push_back(c_->companionChars[i]);
-      std::erase(creatures, nullptr);
+      std::vector<Char*> creatures = shell_test::WithCompanions(c_);
       std::string batch = ActorsJson({c_}), name = dir_ + "/" + std::to_string(rules) + "-" + std::to_string(n);
       json actors = json::parse(batch);
-      EXPECT_EQ(actors.size(), creatures.size()) << name;
+      ASSERT_EQ(actors.size(), creatures.size()) << name;
       for (size_t i = 1; i < actors.size(); ++i)  // master and companion name each other in their notes
-        EXPECT_TRUE(Names(actors[0], actors[i]) && Names(actors[i], actors[0])) << name << " actor " << i;
+        EXPECT_TRUE(Names(actors[0], actors[i]) && Names(actors[i], actors[0], "of: ")) << name << " actor " << i;
       Write(name + ".json", batch);
       files.push_back(name + ".json");
       std::vector<std::string> own = n % 10 ? std::vector<std::string>() : ActorFiles(c_);  // a creature's screen
@@ -243,11 +333,18 @@ TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
         files.push_back(name + "-" + std::to_string(i) + ".json");
         Write(files.back(), own[i]);
       }
-      for (Char* c : creatures) {
-        std::string actor = ActorJson(c);
-        EXPECT_EQ(Compare(json::parse(actor), OwnSheet(c), c), "") << name << " " << CreatureHead(c);
+      for (size_t k = 0; k < creatures.size(); ++k) {
+        json actor = json::parse(ActorJson(creatures[k]));
+        EXPECT_EQ(Compare(actor, OwnSheet(creatures[k]), creatures[k]), "") << name << " " << CreatureHead(creatures[k]);
+        EXPECT_EQ(CompareRecords(OwnRecords(creatures[k]), k ? actors[k] : actor), "") << name << "/" << k;
       }
     }
+  }
+  for (int n = 0; n < 40; ++n) {  // hoards carry no sheet of a creature: their records alone
+    UseRules(n % 2 ? kRulesSrd35 : kRulesOwn);
+    Preset(c_, 3, n % 21);
+    CreateCreature(c_, 1);
+    EXPECT_EQ(CompareRecords(OwnRecords(c_), json::parse(ActorJson(c_))), "") << "hoard " << n;
   }
   auto [status, report] = Validate(dir_, files);
   EXPECT_EQ(status, 0) << report.substr(0, 20000);

@@ -2,7 +2,9 @@
 // of what a person reads.
 #pragma once
 #include <cstdio>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "generator/source_fixture.h"
 #include "shell/sheet.h"
@@ -21,6 +23,22 @@ inline std::string ExportText(Char* c) {
   text.resize(fread(text.data(), 1, text.size(), f));
   fclose(f);
   return text;
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The creature and its companions, the master first.
+inline std::vector<Char*> WithCompanions(Char* c) {
+  std::vector<Char*> all = {c};
+  for (Char* k : {c->familiarChar, c->mountChar, c->servantChar})
+    if (k) all.push_back(k);
+  for (int i = 0; i < c->companionCount; ++i) all.push_back(c->companionChars[i]);
+  return all;
 }
 
 class SheetFixture : public generator_test::CreationFixture {
@@ -44,6 +62,13 @@ class SheetFixture : public generator_test::CreationFixture {
     TextDestroy(gProcess.consistencyText);
     gProcess.consistencyText = nullptr;
     gProcess.silent = false;
+    return text;
+  }
+  // The creature's own part of its sheet: its companions' sheets follow nested in its frame.
+  std::string OwnSheet(Char* c) {
+    std::string text = SheetText(c);
+    for (const char* start : {"\n│ Vertrauter:", "\n│ Paladin Mount:", "\n│ Fiendish Servant:", "\n│ Tiergefährte ("})
+      text = text.substr(0, text.find(start));
     return text;
   }
   Char* c_ = nullptr;

@@ -88,12 +88,7 @@ std::string ExportOf(Char* c) {
   return text;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using shell_test::Lines;
 
 class Sheet : public shell_test::SheetFixture {
  protected:
@@ -382,8 +377,7 @@ TEST_F(Sheet, EveryKindExportsItsRecordsInTheTableOrder) {
     // Companions' whole sheets inside the master's one frame.
     if (!nestedSheet && Companions(c_) > 0) {
       nestedSheet = true;
-      std::string sheet;
-      for (const std::string& line : SheetLines(c_)) sheet += line + "\n";
+      std::string sheet = SheetText(c_);
       EXPECT_EQ(CountOf(sheet, "│ Trefferpunkte: "), 1 + Companions(c_)) << sheet;
       EXPECT_EQ(CountOf(sheet, "┌"), 1);
       EXPECT_EQ(CountOf(sheet, "└"), 1);
@@ -473,8 +467,7 @@ TEST_F(Sheet, MarksUnarmedAttacksAndLongAttackRows) {
   }
   // Unarmed attacks: attacks plus monk attacks, with the unarmed damage.
   c_->Attacks = 2, c_->MonkAttacks = 1, c_->Unarmed1 = 2, c_->Unarmed2 = 6;
-  std::string sheet;
-  for (const std::string& line : SheetLines(c_)) sheet += line + "\n";
+  std::string sheet = SheetText(c_);
   EXPECT_NE(sheet.find("Waffenlos: 3 Angriffe, 2W6"), std::string::npos);
   std::string exported = ExportOf(c_);
   EXPECT_NE(exported.find("ATTACKSMONK=3\nMONKDAMAGE=2,6\n"), std::string::npos);

@@ -19,13 +19,6 @@ namespace {
 
 class StatBlockTest : public shell_test::SheetFixture {
  protected:
-  // The creature's own part of the sheet: its companions' sheets follow nested in its frame.
-  std::string OwnSheet(Char* c) {
-    std::string text = SheetText(c);
-    for (const char* start : {"\n│ Vertrauter:", "\n│ Paladin Mount:", "\n│ Fiendish Servant:", "\n│ Tiergefährte ("})
-      text = text.substr(0, text.find(start));
-    return text;
-  }
   // The block's head (the creature's own entries), continuation lines joined.
   std::string Head(Char* c) {
     std::string head;
@@ -137,10 +130,7 @@ TEST_F(StatBlockTest, FiguresEqualTheSheetsAndTheExportsForEveryKindUnderBothRul
       Preset(c_, kinds[n % 5], (n / 5) % 26);
       CreateCreature(c_, 1);
       if (c_->kind == 1 && n % 7 == 3) ChangeHitDice(c_, n % 2 ? '+' : '-');
-      std::vector<Char*> creatures = {c_, c_->familiarChar, c_->mountChar, c_->servantChar};
-      for (int i = 0; i < c_->companionCount; ++i) creatures.push_back(c_->companionChars[i]);
-      for (Char* c : creatures) {
-        if (!c) continue;
+      for (Char* c : shell_test::WithCompanions(c_)) {
         EXPECT_EQ(Compare(OwnSheet(c), Head(c)), "") << "rules " << rules << " creature " << n;
         ++compared;
       }
