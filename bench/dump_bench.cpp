@@ -54,7 +54,8 @@ Run Start(const std::string& dir, const std::string& runtime, const std::string&
     int waitMs = -1;
     if (!laterSent) {
       auto due = start + std::chrono::milliseconds(laterMs);
-      waitMs = (int)std::max<long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count());
+      waitMs =
+          (int)std::max<long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count());
     }
     pollfd p{out[0], POLLIN, 0};
     int ready = poll(&p, 1, waitMs);

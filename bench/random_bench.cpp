@@ -39,8 +39,7 @@ void BM_AdvancedRandIsaacMode(benchmark::State& st) {
   std::vector<int32_t> weights(st.range(0));
   for (size_t i = 0; i < weights.size(); ++i) weights[i] = (int32_t)(i % 7);
   for (auto _ : st)
-    benchmark::DoNotOptimize(
-        AdvancedRand(&s, (int)weights.size(), weights.data(), 4, nullptr, 0, "", 0, false));
+    benchmark::DoNotOptimize(AdvancedRand(&s, (int)weights.size(), weights.data(), 4, nullptr, 0, "", 0, false));
 }
 BENCHMARK(BM_AdvancedRandIsaacMode)->Arg(8)->Arg(200);
 

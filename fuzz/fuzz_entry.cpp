@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "shell/entry.h"
 #include "random/settings.h"
+#include "shell/entry.h"
 
 using namespace debugspace;
 
@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LineAction action = DecodeCommand(in, &argument);
   switch (action) {
     case LineAction::kRun:
-      if (in.CRMin > in.CRMax || in.AmountMin > in.AmountMax || in.CRMin < 0 || in.CRMax > 50 ||
-          in.AmountMin < 0 || in.AmountMax > 99 || in.worktype < 0 || in.worktype > 6)
+      if (in.CRMin > in.CRMax || in.AmountMin > in.AmountMax || in.CRMin < 0 || in.CRMax > 50 || in.AmountMin < 0 ||
+          in.AmountMax > 99 || in.worktype < 0 || in.worktype > 6)
         abort();
       break;
     case LineAction::kSwitchRuntime:

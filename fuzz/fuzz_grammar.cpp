@@ -26,8 +26,8 @@ void Configure() {
   fuzz::QuietInRepository();
   std::string dir = fuzz::ScratchDir("grammar");
   gGrammarPath = dir + "/g.bnf";
-  std::string cfg = "[Config]\nCaseSensitive=1\nSeperatorBytes=32,9,10,13\nComment=/*,*/\nGrammarFile=" +
-                    gGrammarPath + "\nInitSymbol=order_block\nCompressedSymbol=identifier, val, string\n";
+  std::string cfg = "[Config]\nCaseSensitive=1\nSeperatorBytes=32,9,10,13\nComment=/*,*/\nGrammarFile=" + gGrammarPath +
+                    "\nInitSymbol=order_block\nCompressedSymbol=identifier, val, string\n";
   std::string cfgPath = dir + "/bnf.cfg";
   if (!fuzz::WriteFile(cfgPath, reinterpret_cast<const uint8_t*>(cfg.data()), cfg.size())) abort();
   static std::string keep = cfgPath;

@@ -13,12 +13,12 @@
 #include "generator/creation.h"
 #include "random/decisions.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "shell/entry.h"
 #include "shell/sheet.h"
 #include "source/source_init.h"
-#include "random/settings.h"
 
 using namespace debugspace;
 

@@ -22,9 +22,9 @@ using namespace debugspace;
 namespace {
 
 const char* const kTables[] = {
-    "Domains.txt",   "MonsterTypes.txt", "Regions.txt",  "Schools.txt",  "Size.txt",    "Abbilities.txt",
-    "Templates.txt", "Specials.txt",     "Boni.txt",     "Characters.txt", "Races.txt", "Feats.txt",
-    "Skills.txt",    "Spells.txt",       "Spells2.txt",  "Powers.txt",   "Effects.txt", "Monsters.txt",
+    "Domains.txt",   "MonsterTypes.txt", "Regions.txt",  "Schools.txt",    "Size.txt",     "Abbilities.txt",
+    "Templates.txt", "Specials.txt",     "Boni.txt",     "Characters.txt", "Races.txt",    "Feats.txt",
+    "Skills.txt",    "Spells.txt",       "Spells2.txt",  "Powers.txt",     "Effects.txt",  "Monsters.txt",
     "Equipment.txt", "Weapons.txt",      "Specific.txt", "StartMoney.txt", "Treasure.txt",
 };
 constexpr size_t kTableCount = sizeof kTables / sizeof kTables[0];

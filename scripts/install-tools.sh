@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Tools of the sanitizer, fuzz, valgrind and terminal runs: clang 14 with its runtime libraries
-# (libFuzzer, ASan, UBSan, TSan), valgrind and tmux. Installs only what is missing, so a
+# (libFuzzer, ASan, UBSan, TSan), valgrind and tmux; clang-format for the style check. Installs only what is missing, so a
 # machine that has them never touches the network.
 set -euo pipefail
 
@@ -11,9 +11,10 @@ fuzzer_lib=$(ls /usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64
 command -v valgrind >/dev/null 2>&1 || missing+=(valgrind)
 # The end-to-end tests of the viewer on a terminal run it inside tmux.
 command -v tmux >/dev/null 2>&1 || missing+=(tmux)
+command -v clang-format >/dev/null 2>&1 || missing+=(clang-format)
 
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-tools: clang, its sanitizer runtimes, valgrind and tmux are present"
+  echo "install-tools: clang, its sanitizer runtimes, valgrind, tmux and clang-format are present"
   exit 0
 fi
 

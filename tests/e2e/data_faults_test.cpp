@@ -103,7 +103,8 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
   auto latin1 = [](const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i)
-      out += (unsigned char)text[i] == 0xC3 && i + 1 < text.size() ? char(((unsigned char)text[++i] & 0x3F) | 0xC0) : text[i];
+      out += (unsigned char)text[i] == 0xC3 && i + 1 < text.size() ? char(((unsigned char)text[++i] & 0x3F) | 0xC0)
+                                                                   : text[i];
     return out;
   };
   struct Case {
@@ -111,25 +112,36 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
     std::function<void()> fault;
     std::vector<std::string> says;
   } cases[] = {
-      {"Build/Data/Races.txt", [&] { Replace("Build/Data/Races.txt", " Range ", " Reichweite "); }, {"Value not found: Range\n"}},
-      {"Build/Data/Skills.txt", [&] { Replace("Build/Data/Skills.txt", skills[2] + "\n", skills[2] + "  zuviel\n"); },
+      {"Build/Data/Races.txt",
+       [&] { Replace("Build/Data/Races.txt", " Range ", " Reichweite "); },
+       {"Value not found: Range\n"}},
+      {"Build/Data/Skills.txt",
+       [&] { Replace("Build/Data/Skills.txt", skills[2] + "\n", skills[2] + "  zuviel\n"); },
        {"Invalid Number in Database (" + std::to_string(std::stoi(columns) + 1) + " instead of " + columns +
         ")\nInvalid Number of Arguments in SkillSource Database (" + skill + ")\nIn Build/Data/Skills.txt, line 3\n"}},
-      {"Build/Profiles.txt", [&] { Replace("Build/Profiles.txt", "Race=Mensch", "Race=Marsmensch"); },
+      {"Build/Profiles.txt",
+       [&] { Replace("Build/Profiles.txt", "Race=Mensch", "Race=Marsmensch"); },
        {"Not found: Marsmensch\nIn Build/Profiles.txt, profile [Stadtwache], key Race\n"}},
-      {"Build/Data/Races.txt", set("Build/Data/Races.txt", "Mensch", "EffectScript", "GA += ;"),
+      {"Build/Data/Races.txt",
+       set("Build/Data/Races.txt", "Mensch", "EffectScript", "GA += ;"),
        {"Content does not match Grammar near:", "Error in Race Script Mensch\n"}},
-      {"Build/MonsterText/Katze", [&] { ASSERT_EQ(unlink(dir.File("Build/MonsterText/Katze").c_str()), 0); },
+      {"Build/MonsterText/Katze",
+       [&] { ASSERT_EQ(unlink(dir.File("Build/MonsterText/Katze").c_str()), 0); },
        {"Monster Description not foundKatze\nThe monster Katze has no text file under Build/MonsterText\n"}},
-      {"Build/Data/Monsters.txt", set("Build/Data/Monsters.txt", "AnimatedObjectMedium", "HDMin", "1"),
+      {"Build/Data/Monsters.txt",
+       set("Build/Data/Monsters.txt", "AnimatedObjectMedium", "HDMin", "1"),
        {"HDMin < HD: AnimatedObjectMedium: 1 < 2\n"}},
-      {"Build/Data/Monsters.txt", set("Build/Data/Monsters.txt", "Otyugh", "Gesinnung", "Meist:NX"),
+      {"Build/Data/Monsters.txt",
+       set("Build/Data/Monsters.txt", "Otyugh", "Gesinnung", "Meist:NX"),
        {"Invalid alignment code \"NX\" in Meist:NX of Otyugh (", "In Build/Data/Monsters.txt, line "}},
-      {"Build/Data/Races.txt", set("Build/Data/Races.txt", "Zwerg", "Gesinnung", "Selten:RG"),
+      {"Build/Data/Races.txt",
+       set("Build/Data/Races.txt", "Zwerg", "Gesinnung", "Selten:RG"),
        {"Invalid alignment code \"Selten\" in Selten:RG of Zwerg (", "In Build/Data/Races.txt, line "}},
-      {"Build/Data/Feats.txt", set("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;"),
+      {"Build/Data/Feats.txt",
+       set("Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;"),
        {"Unknown Feat Rule: XY 1\nIn Build/Data/Feats.txt, line 52\n"}},
-      {"Build/Data/Feats.txt", set("Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;"),
+      {"Build/Data/Feats.txt",
+       set("Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;"),
        {"Not found: Kraftangriff\nIn Build/Data/Feats.txt, line 52\n"}},
       {"Build/Data/Monsters.txt", set("Build/Data/Monsters.txt", "Wolf", "Type", "Drache"), {"Not found: Drache\n"}},
       {"Build/Data/Monsters.txt", set("Build/Data/Monsters.txt", "Wolf", "Size", "Riesig"), {"Not found: Riesig\n"}},
@@ -138,27 +150,40 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
            "Aberration;Animal;Construct;Dragon;Elemental;Fey;Giant;Humanoid;MagicalBeast;MonstrousHumanoid;Ooze;"
            "Outsider;Plant;Undead;Vermin;"),
        {"Template Celestial fits no monster type\n"}},
-      {"Build/Data/Spells2.txt", [&] { Replace("Build/Data/Spells2.txt", "\nBarbar", "\nBerserker"); },
+      {"Build/Data/Spells2.txt",
+       [&] { Replace("Build/Data/Spells2.txt", "\nBarbar", "\nBerserker"); },
        {"Not found: Berserker\nIn Build/Data/Spells2.txt, line 3\n"}},
-      {"Build/Data/Skills.txt", set("Build/Data/Skills.txt", "Springen", "Synergy", "Purzeln;"),
+      {"Build/Data/Skills.txt",
+       set("Build/Data/Skills.txt", "Springen", "Synergy", "Purzeln;"),
        {"Not found: Purzeln\nIn Build/Data/Skills.txt, line 20\n"}},
-      {"Build/Data/Specials.txt", [&] { Replace("Build/Data/Specials.txt", "\nHippogriff\t", "\nSchlachtross\t"); },
+      {"Build/Data/Specials.txt",
+       [&] { Replace("Build/Data/Specials.txt", "\nHippogriff\t", "\nSchlachtross\t"); },
        {"Companion Schlachtross of the class extras names no monster\n"}},
-      {"Build/Data/Characters.txt", set("Build/Data/Characters.txt", "Kämpfer", "GAType", "gut"),
+      {"Build/Data/Characters.txt",
+       set("Build/Data/Characters.txt", "Kämpfer", "GAType", "gut"),
        {"Invalid progression GAType (1 good, 2 medium, 3 poor)\n"
         "Invalid Number of Arguments in CharSource Database (Kämpfer)\n"}},
-      {"Build/Data/Specific.txt", set("Build/Data/Specific.txt", "SilberDolch", "On", "Silberdolch"), {"Not found: Silberdolch\n"}},
-      {"Build/Data/Equipment.txt", [&] { Replace("Build/Data/Equipment.txt", "\nKleidung ", "\nKleidungX "); },
+      {"Build/Data/Specific.txt",
+       set("Build/Data/Specific.txt", "SilberDolch", "On", "Silberdolch"),
+       {"Not found: Silberdolch\n"}},
+      {"Build/Data/Equipment.txt",
+       [&] { Replace("Build/Data/Equipment.txt", "\nKleidung ", "\nKleidungX "); },
        {"Not found: Kleidung\n"}},
       // The form of a table file: the message names the file and, where there is one, the line.
-      {"Build/Data/Races.txt", write("Build/Data/Races.txt", ""),
+      {"Build/Data/Races.txt",
+       write("Build/Data/Races.txt", ""),
        {"Value not found: Name\nIn Build/Data/Races.txt, which holds no header line\n"}},
-      {"Build/Data/Races.txt", write("Build/Data/Races.txt", races.substr(0, races.find('\n', races.find('\n') + 1) + 1)),
+      {"Build/Data/Races.txt",
+       write("Build/Data/Races.txt", races.substr(0, races.find('\n', races.find('\n') + 1) + 1)),
        {"Not found: Mensch\nIn Build/Profiles.txt, profile [Stadtwache], key Race\n"
         "Looked up in Build/Data/Races.txt (0 rows)\n"}},
-      {"Build/Data/Spells.txt", write("Build/Data/Spells.txt", latin1(dir.Read("Build/Data/Spells.txt"))),
-       {"Text that is not UTF-8: byte 0xE4 at position 113 (save the file as UTF-8)\nIn Build/Data/Spells.txt, line 1\n"}},
-      {"Build/MonsterText/Katze", write("Build/MonsterText/Katze", dir.Read("Build/MonsterText/Katze") + "Gr\xF6\xDF" "e\n"),
+      {"Build/Data/Spells.txt",
+       write("Build/Data/Spells.txt", latin1(dir.Read("Build/Data/Spells.txt"))),
+       {"Text that is not UTF-8: byte 0xE4 at position 113 (save the file as UTF-8)\nIn Build/Data/Spells.txt, line "
+        "1\n"}},
+      {"Build/MonsterText/Katze",
+       write("Build/MonsterText/Katze", dir.Read("Build/MonsterText/Katze") + "Gr\xF6\xDF"
+                                                                              "e\n"),
        {"Text that is not UTF-8: byte 0xF6 at position 3 (save the file as UTF-8)\nIn Build/MonsterText/Katze, line "}},
   };
   for (const Case& k : cases) {
@@ -185,7 +210,8 @@ TEST_F(DataFault, ToleratedFaultsBuildWithTheirWarnings) {
        {"Warning: Build/Data/Equipment.txt, line 33, column Price: \"15gm\" is no whole number, read as 15\n",
         "Warning: Build/Data/Races.txt, line 4, column Prob: \"vierzig\" is no whole number, read as 0\n",
         "Warning: Build/Data/Races.txt, line 5, column RaceMod: \"acht\" is no whole number, read as 0\n",
-        "Warning: Build/Profiles.txt, profile [Stadtwache], key Attributes: \"sechzehn\" is no whole number, read as 0\n",
+        "Warning: Build/Profiles.txt, profile [Stadtwache], key Attributes: \"sechzehn\" is no whole number, read as "
+        "0\n",
         "Warning: 4 table fields are no whole number"})
     EXPECT_NE(run.output.find(warning), std::string::npos) << warning << "\n" << run.output;
   EXPECT_EQ(CountOf(run.output, "is no whole number, read as"), 4) << "printed once, not once per build";
@@ -225,7 +251,8 @@ TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
     const char *file, *row, *message;
   } cases[] = {
       {"Build/Data/Races.txt", "Zwerg", "Invalid Number of Arguments in Race Source Database (Zwerg)\n"},
-      {"Build/Data/Feats.txt", "EinfacheWaffen", "Invalid Number of Arguments in FeatSource Database (EinfacheWaffen)\n"},
+      {"Build/Data/Feats.txt", "EinfacheWaffen",
+       "Invalid Number of Arguments in FeatSource Database (EinfacheWaffen)\n"},
       {"Build/Data/Monsters.txt", "Fledermaus", "Invalid Number of Arguments in MonsterSource Database (Fledermaus)\n"},
   };
   const timeval past[2] = {{1000000000, 0}, {1000000000, 0}};  // the dump was written before the tables changed
@@ -241,7 +268,8 @@ TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
     // Runtime 3 cannot rebuild: it hands over, the rebuild fails, and the exit status says so.
     ProgramRun failed = RunProgram(dir, {"3"}, "0 1 1 1 1 0 0 0 0 0\nq\n", 60);
     ASSERT_TRUE(EndedWith(failed, 1));
-    EXPECT_NE(failed.output.find(std::string(k.file) + " changed after source.mrg was written: the first batch rebuilds the rules"),
+    EXPECT_NE(failed.output.find(std::string(k.file) +
+                                 " changed after source.mrg was written: the first batch rebuilds the rules"),
               std::string::npos)
         << failed.output;
     EXPECT_NE(failed.output.find(k.message), std::string::npos);

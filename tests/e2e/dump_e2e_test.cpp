@@ -57,10 +57,20 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
   } cases[] = {
       {"no dump, no runtime number", {}, kOneCreature, "", false, "Could not open File\nwill rebuild later...\n"},
       {"damaged, runtime 3", {"3"}, kOneCreature, damaged, false, "Dump File is damaged\nwill rebuild later...\n"},
-      {"outdated, runtime 4", {"4"}, kOneCreature, good, true, "changed after source.mrg was written: the first batch rebuilds the rules"},
+      {"outdated, runtime 4",
+       {"4"},
+       kOneCreature,
+       good,
+       true,
+       "changed after source.mrg was written: the first batch rebuilds the rules"},
       {"no dump, switched to runtime 2", {"0"}, "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "", false, "will rebuild later"},
       // The magic is not checked: altered first bytes still load.
-      {"forced in runtime 1", {"1"}, "300 1 1 1 1\nq\n", "XXXXX" + good.substr(5), false, "Loading Source Dump...Done\n"},
+      {"forced in runtime 1",
+       {"1"},
+       "300 1 1 1 1\nq\n",
+       "XXXXX" + good.substr(5),
+       false,
+       "Loading Source Dump...Done\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -73,8 +83,9 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
     ProgramRun run = RunProgram(dir, c.args, c.input, 120);
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(Has(run, c.notice)) << run.output;
-    EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
-                         "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
+    EXPECT_TRUE(Has(run,
+                    "Rebuilding as Dump could not be loaded correctly\n"
+                    "Cannot Rebuild AS Rebuild Code is not included!\nThe "));
     EXPECT_TRUE(Has(run, "Runtime hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n"));
     EXPECT_TRUE(Has(run, "Dumping Source...Done\n"));
     EXPECT_TRUE(Has(run, "Generating Char 0"));
@@ -87,8 +98,9 @@ TEST(SourceDump, EveryRuntimeRebuildsAnUnusableDump) {
 // more of the database at creation time).
 TEST(SourceDump, CreaturesAreTheSameFromRebuildAndFromDump) {
   WorkDir dir;
-  ProgramRun built = RunProgram(
-      dir, {"0"}, "-1 1 20 6 6 0 0 0 0 0\nv\nheld\nx\nbuilt\nn701\n1 8 20 8 8 0 0 0 0 0\nv\nsrd\nx\nsrdbuilt\nq\n", 120);
+  ProgramRun built =
+      RunProgram(dir, {"0"},
+                 "-1 1 20 6 6 0 0 0 0 0\nv\nheld\nx\nbuilt\nn701\n1 8 20 8 8 0 0 0 0 0\nv\nsrd\nx\nsrdbuilt\nq\n", 120);
   ASSERT_TRUE(EndedWith(built, 0));
   ASSERT_TRUE(Has(built, "Init took ")) << built.output;
   ASSERT_TRUE(dir.Exists("source.mrg"));
@@ -98,8 +110,8 @@ TEST(SourceDump, CreaturesAreTheSameFromRebuildAndFromDump) {
   for (int r = 0; r < 5; ++r) {
     SCOPED_TRACE(r);
     std::string name = "loaded" + std::to_string(r);
-    ProgramRun loaded =
-        RunProgram(dir, {std::to_string(r)}, ("404\nheld\nx\n" + name + "\nn404\nsrd\nx\nsrd" + name + "\nq\n").c_str(), 60);
+    ProgramRun loaded = RunProgram(dir, {std::to_string(r)},
+                                   ("404\nheld\nx\n" + name + "\nn404\nsrd\nx\nsrd" + name + "\nq\n").c_str(), 60);
     ASSERT_TRUE(EndedWith(loaded, 0));
     EXPECT_TRUE(Has(loaded, "Loading Source Dump...Done\n\n")) << loaded.output;
     EXPECT_TRUE(Has(loaded, "No Source Rebuild required\n"));

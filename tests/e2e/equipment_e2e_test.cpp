@@ -115,8 +115,7 @@ TEST(ChooseClassMode, PipedAnswersChooseRaceClassAndLevels) {
     // No profile, no template, race 0 ("Mensch"), no subrace, class 4 ("Kämpfer"), chance
     // for the placement of the scores, a further class: the fighter keeps 2 of the 6
     // levels, chance picks the second class, no third.
-    ProgramRun r =
-        RunProgram(dir, {"0"}, "0 5 5 1 1 0 1 0 0 0\n0\n0\n0\n0\n4\n-1\n1\n2\n-1\n0\nx\nkaempfer\nq\n", 60);
+    ProgramRun r = RunProgram(dir, {"0"}, "0 5 5 1 1 0 1 0 0 0\n0\n0\n0\n0\n4\n-1\n1\n2\n-1\n0\nx\nkaempfer\nq\n", 60);
     ASSERT_TRUE(EndedWith(r, 0));
     for (const char* question : {"(Volk w", "(Subrace?:)", "(Klasse w", "(Weitere Klasse hinzuf", "Level der Klasse K"})
       EXPECT_NE(r.output.find(question), std::string::npos) << question << "\n" << r.output.substr(0, 6000);

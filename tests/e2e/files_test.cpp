@@ -86,8 +86,9 @@ TEST_F(ReproductionFiles, MissingFileIsReported) {
     ProgramRun run = Reproduce(name);
     ASSERT_TRUE(EndedWith(run, 0));
     std::string n = name;
-    EXPECT_NE(run.output.find("Error: File not found: " + n + "\n\tTrying " + n + ".rep\nFatal Error: Could not open File\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.output.find("Error: File not found: " + n + "\n\tTrying " + n + ".rep\nFatal Error: Could not open File\n"),
+        std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
   }
@@ -162,8 +163,10 @@ TEST_F(ReproductionFiles, DamagedRecordedAnswerEndsAsInconsistent) {
 TEST_F(ReproductionFiles, TypedNamesRoundTrip) {
   const std::string longName(300, 'n');
   ProgramRun run = RunProgram(dir_, {"0"},
-                              ("0 5 5 1 1 0 0 0 0 0\nvmein treffen\nv..\nv" + longName + "\nxmein export\nn404\n"
-                               "mein_treffen.rep\nq\nq\n").c_str());
+                              ("0 5 5 1 1 0 0 0 0 0\nvmein treffen\nv..\nv" + longName +
+                               "\nxmein export\nn404\n"
+                               "mein_treffen.rep\nq\nq\n")
+                                  .c_str());
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(run.output.find("Fatal Error"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("File name changed to \"mein_treffen.rep\""), std::string::npos) << run.output;
@@ -172,7 +175,8 @@ TEST_F(ReproductionFiles, TypedNamesRoundTrip) {
   EXPECT_TRUE(dir_.Exists("export/mein_export.exp"));
   EXPECT_NE(run.output.find("\t__.rep\n"), std::string::npos);
   EXPECT_EQ(run.output.find("File not found"), std::string::npos);
-  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)", run.output.find("Gespeicherte Dateien")), std::string::npos);
+  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)", run.output.find("Gespeicherte Dateien")),
+            std::string::npos);
 }
 
 // A save or export cut off by a signal leaves its temporary; the next start removes it.
@@ -201,7 +205,8 @@ TEST_F(ReproductionFiles, LongCreationsOfALoopAreBounded) {
   if (run.output.find("Creation took unecspected long") == std::string::npos) GTEST_SKIP() << run.output;
   EXPECT_EQ(dir_.Read("save/long.rep"), "alt");
   int files = 0;
-  for (const char* name : {"long0.rep", "long1.rep", "long2.rep", "long3.rep"}) files += dir_.Exists(std::string("save/") + name);
+  for (const char* name : {"long0.rep", "long1.rep", "long2.rep", "long3.rep"})
+    files += dir_.Exists(std::string("save/") + name);
   EXPECT_GE(files, 1);
   EXPECT_FALSE(dir_.Exists("save/long2.rep"));
 }

@@ -15,8 +15,8 @@ namespace {
 struct Example {
   std::string section;  // the "## " heading above it
   bool append = false;
-  std::string file;     // relative to the working directory
-  std::string text;     // the block's lines, each ending with "\n"
+  std::string file;  // relative to the working directory
+  std::string text;  // the block's lines, each ending with "\n"
 };
 
 std::vector<Example> GuideExamples() {
@@ -27,8 +27,10 @@ std::vector<Example> GuideExamples() {
   bool otherFence = false;
   while (std::getline(guide, line)) {
     if (open) {
-      if (line == "```") open = nullptr;
-      else open->text += line + "\n";
+      if (line == "```")
+        open = nullptr;
+      else
+        open->text += line + "\n";
       continue;
     }
     if (line.rfind("```", 0) == 0) {
@@ -147,7 +149,9 @@ TEST_F(Guide, MonsterLoadsAndIsChosen) {
   ASSERT_GE(typeIndex, 0) << type;
   const std::string i = std::to_string(index), t = std::to_string(typeIndex), c = std::to_string(cr);
   // What a person reads: the row's display name (its key without one), the SRD's beside it.
-  auto unquoted = [](std::string v) { return v == ";" ? std::string() : v.size() > 1 && v[0] == '"' ? v.substr(1, v.size() - 2) : v; };
+  auto unquoted = [](std::string v) {
+    return v == ";" ? std::string() : v.size() > 1 && v[0] == '"' ? v.substr(1, v.size() - 2) : v;
+  };
   std::string shown = unquoted(monsters.Value(index, "Anzeige")), srd = unquoted(monsters.Value(index, "SRD"));
   if (shown.empty()) shown = name;
 
@@ -158,15 +162,15 @@ TEST_F(Guide, MonsterLoadsAndIsChosen) {
   EXPECT_NE(list.output.find("): " + shown + "\n"), std::string::npos) << list.output;
   char base[96];
   Table templates = ReadTable(dir.Read("Build/Data/Templates.txt"));
-  std::string none = templates.Index("Keins") >= 0 ? unquoted(templates.Value(templates.Index("Keins"), "Anzeige")) : "";
-  snprintf(base, sizeof base, "Template: %s\n\tHD Inc:  0 - Possible CRs: %2d - %2d\n", none.empty() ? "Keins" : none.c_str(),
-           cr, cr);
+  std::string none =
+      templates.Index("Keins") >= 0 ? unquoted(templates.Value(templates.Index("Keins"), "Anzeige")) : "";
+  snprintf(base, sizeof base, "Template: %s\n\tHD Inc:  0 - Possible CRs: %2d - %2d\n",
+           none.empty() ? "Keins" : none.c_str(), cr, cr);
   std::string heading = srd.empty() || srd == shown ? shown : shown + " (" + srd + ")";
   EXPECT_NE(list.output.find("\n" + heading + ":\n\n" + base), std::string::npos) << list.output;
 
   // A batch of one with this monster chosen: no template, its type, the monster, then chance.
-  ProgramRun batch =
-      Run("1 " + c + " " + c + " 1 1 0 1 0 0 0\n0\n" + t + "\n" + i + "\n-2\nxguide\nq\n");
+  ProgramRun batch = Run("1 " + c + " " + c + " 1 1 0 1 0 0 0\n0\n" + t + "\n" + i + "\n-2\nxguide\nq\n");
   EXPECT_NE(batch.output.find("│ " + shown + " ("), std::string::npos) << batch.output;
   ASSERT_TRUE(dir.Exists("export/guide.exp")) << batch.output;
   std::string exported = dir.Read("export/guide.exp");

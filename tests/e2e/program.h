@@ -9,7 +9,7 @@
 #include <vector>
 
 struct ProgramRun {
-  int exitCode = -1;   // -1 when the program did not end by itself (killed on timeout)
+  int exitCode = -1;  // -1 when the program did not end by itself (killed on timeout)
   bool timedOut = false;
   std::string output;  // standard output and standard error, interleaved
 };

@@ -34,9 +34,10 @@ TEST(ScriptGrammar, ARemovedRuleIsNamed) {
   OwnGrammar(dir, grammar);
   ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n");
   ASSERT_TRUE(EndedWith(run, 1));
-  EXPECT_NE(run.output.find("Initializing Script Grammar\nChecking References\nCoult not find Symbol valincrement\nError\n"
-                            "Error Initializing Grammar\nTaste drücken zum Fortfahren\nError initialising Script Grammer\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.output.find("Initializing Script Grammar\nChecking References\nCoult not find Symbol valincrement\nError\n"
+                      "Error Initializing Grammar\nTaste drücken zum Fortfahren\nError initialising Script Grammer\n"),
+      std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("Aborting...\n"), std::string::npos);
 }
@@ -57,8 +58,7 @@ TEST(ScriptGrammar, TestScriptRunsWithTraceAndText) {
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_NE(run.output.find("Content Matches Grammar\n"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find(" - valset: Setting Value:"), std::string::npos);  // the trace
-    EXPECT_NE(run.output.find("\n\nText:\n\na = 4, b = 10\nRunde 1: nicht zwei\nRunde 2: zwei\n"),
-              std::string::npos);
+    EXPECT_NE(run.output.find("\n\nText:\n\na = 4, b = 10\nRunde 1: nicht zwei\nRunde 2: zwei\n"), std::string::npos);
     EXPECT_NE(run.output.find("[N] Zurück ins Hauptmenü\n[Q] Beenden\n"), std::string::npos);
     // "n" returned to the prompt, and the next batch found the grammar still loaded.
     EXPECT_EQ(CountOf(run.output, "Initializing Script Grammar\n"), 2);

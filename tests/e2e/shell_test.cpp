@@ -72,7 +72,8 @@ TEST_F(Startup, UnknownRuntimeFails) {
   }
   EXPECT_NE(byArgument.output.find("Runtime choosen by Argument\n"), std::string::npos);
   EXPECT_EQ(byArgument.output.find(kHelp), std::string::npos);
-  EXPECT_NE(bySwitch.output.find("Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\n"), std::string::npos);
+  EXPECT_NE(bySwitch.output.find("Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\n"),
+            std::string::npos);
 }
 
 TEST_F(Startup, SingleArgumentSelectsRuntime) {
@@ -171,13 +172,24 @@ TEST_F(Prompt, FieldRangesAreChecked) {
     bool accepted;
   };
   const Case cases[] = {
-      {"0 0 51", false},           {"0 0 0 0 100", false},      {"0 -1 0", false},
-      {"0 0 0 -1 0", false},       {"5", false},                {"-2", false},
-      {"0 0 0 0 0 2", false},      {"0 0 0 0 0 0 3", false},    {"0 0 0 0 0 0 0 -2", false},
+      {"0 0 51", false},
+      {"0 0 0 0 100", false},
+      {"0 -1 0", false},
+      {"0 0 0 -1 0", false},
+      {"5", false},
+      {"-2", false},
+      {"0 0 0 0 0 2", false},
+      {"0 0 0 0 0 0 3", false},
+      {"0 0 0 0 0 0 0 -2", false},
       {"0 0 0 0 0 0 0 3", false},
-      {"0 0 0 0 0 0 0 0 7", false}, {"99999999999999999999 0 0", false}, {"0 0 0 0 0 0 0 0 99999999999", false},
-      {"abc", true},               {"1 5 1", true},             {"0 50 0 99 0", true},
-      {"-1 0 0", true},            {"4 0 0 0 0 -1 0 2 0 7", true},
+      {"0 0 0 0 0 0 0 0 7", false},
+      {"99999999999999999999 0 0", false},
+      {"0 0 0 0 0 0 0 0 99999999999", false},
+      {"abc", true},
+      {"1 5 1", true},
+      {"0 50 0 99 0", true},
+      {"-1 0 0", true},
+      {"4 0 0 0 0 -1 0 2 0 7", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -240,11 +252,13 @@ TEST(SlipsAreExplained, EachSaysWhatHappened) {
   const Case cases[] = {
       {"save name of a directory", "save/isdir.rep", "0 1 1 1 1 0 0 0 0 0\nVisdir\n\nq",
        "save/isdir.rep: Is a directory (nothing was saved"},
-      {"export name of a directory", "export/isdir.exp", "0 1 1 1 1 0 0 0 0 0\nXisdir\nq", "export/isdir.exp: Is a directory"},
+      {"export name of a directory", "export/isdir.exp", "0 1 1 1 1 0 0 0 0 0\nXisdir\nq",
+       "export/isdir.exp: Is a directory"},
       {"unknown runtime", "", "105\n\n", "There are runtimes 0 to 4"},
       {"logging on", "", "601\n600\nq\n", "Logging to debug.out (600 turns it off)\n"},
       {"prompt line with a word", "", "1 5 x 3 3\nq\nq\n", "Nur 2 Zahlen gelesen (bis vor \"x\")"},
-      {"answer that is no number", "", "0 1 1 1 1 0 1 0 0 0\nabc\n-2\nq", "\"abc\" ist keine ganze Zahl, gelesen als 0"},
+      {"answer that is no number", "", "0 1 1 1 1 0 1 0 0 0\nabc\n-2\nq",
+       "\"abc\" ist keine ganze Zahl, gelesen als 0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

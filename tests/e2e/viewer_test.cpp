@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <regex>
 #include <set>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,8 +79,9 @@ TEST_F(Viewer, KeysPageBetweenScreens) {
   const std::string& out = run.output;
   for (size_t at = out.find("Screenbuffer: ", out.find("HG Level")); at != std::string::npos;
        at = out.find("Screenbuffer: ", at + 1))
-    EXPECT_NE(out.substr(at, std::min(out.find("Screenbuffer: ", at + 1), out.find("HG Level", at)) - at).find(kKeyHelp),
-              std::string::npos)
+    EXPECT_NE(
+        out.substr(at, std::min(out.find("Screenbuffer: ", at + 1), out.find("HG Level", at)) - at).find(kKeyHelp),
+        std::string::npos)
         << out.substr(at, 200);
   EXPECT_NE(run.output.find("Manual mode set to: 1\nManual mode set to: 2\nManual mode set to: 0\n"),
             std::string::npos);
@@ -165,15 +166,19 @@ TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
   ProgramRun run = Run("1 1 5 3 3 0 0 0 0 0\nKall\n2ktwo.txt\n3kblocked\nq");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(CountOf(run.output, "Could not write export file export/blocked.txt"), 1) << run.output;
-  EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"all.txt", "all.en.txt", "two.txt", "two.en.txt", "blocked.txt"}));
+  EXPECT_EQ(Entries(dir_.File("export")),
+            (std::set<std::string>{"all.txt", "all.en.txt", "two.txt", "two.en.txt", "blocked.txt"}));
   struct Case {
     const char* file;
     const char* label;  // one line per creature starts with it
     int creatures;
   };
-  const Case cases[] = {{"export/all.txt", "Trefferwürfel: ", 3}, {"export/all.en.txt", "Hit Dice: ", 3},
-                        {"export/two.txt", "Rettungswürfe: Zähigkeit ", 1}, {"export/two.en.txt", "Saves: Fort ", 1}};
-  for (const Case& c : cases) EXPECT_EQ(CountOf("\n" + dir_.Read(c.file), std::string("\n") + c.label), c.creatures) << c.file;
+  const Case cases[] = {{"export/all.txt", "Trefferwürfel: ", 3},
+                        {"export/all.en.txt", "Hit Dice: ", 3},
+                        {"export/two.txt", "Rettungswürfe: Zähigkeit ", 1},
+                        {"export/two.en.txt", "Saves: Fort ", 1}};
+  for (const Case& c : cases)
+    EXPECT_EQ(CountOf("\n" + dir_.Read(c.file), std::string("\n") + c.label), c.creatures) << c.file;
   // The second creature's block is the one of the whole batch's file.
   std::string all = dir_.Read("export/all.en.txt"), two = dir_.Read("export/two.en.txt");
   EXPECT_NE(all.find(two), std::string::npos);
@@ -184,9 +189,9 @@ TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
 // database, in runtime 4; so does a single creature saved from its screen, and one of the
 // manual mode from its recorded answers, the alignment drawn last among them.
 TEST_F(Viewer, SavedBatchReplaysIdentically) {
-  ProgramRun run = Run(std::string(kBatch20) + "xorig\nvbatch\n7vseven\n" + "n404\nbatch\nxreplay1\n" +
-                       "n404\nseven\nxone\n" + "n0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\n" +
-                       "n104\n404\nbatch\nxreplay4\nq");
+  ProgramRun run =
+      Run(std::string(kBatch20) + "xorig\nvbatch\n7vseven\n" + "n404\nbatch\nxreplay1\n" + "n404\nseven\nxone\n" +
+          "n0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\n" + "n104\n404\nbatch\nxreplay4\nq");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_NE(run.output.find("Reproduction file has been saved as batch.rep\n"), std::string::npos) << run.output;
   EXPECT_NE(run.output.find("Running Visual C++ .NET Compiler Optimized Code"), std::string::npos);
@@ -340,9 +345,9 @@ TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
     std::vector<const char*> keys;  // each sent after a pause
     bool viewer, restart;
     int hundreds;  // "100 Loop" lines; -1 with threads, whose shared count the main thread may pass by
-  } cases[] = {{"403\n", {"q"}, false, false, 1},        {"403\n", {"lt5\nq"}, true, false, 1},
-               {"403\n", {"nq\n"}, false, true, 1},      {"403\n", {"r", "q"}, false, false, 2},
-               {"405\n", {"q"}, false, false, 1},        {"502\n405\n", {"q"}, false, false, -1},
+  } cases[] = {{"403\n", {"q"}, false, false, 1},      {"403\n", {"lt5\nq"}, true, false, 1},
+               {"403\n", {"nq\n"}, false, true, 1},    {"403\n", {"r", "q"}, false, false, 2},
+               {"405\n", {"q"}, false, false, 1},      {"502\n405\n", {"q"}, false, false, -1},
                {"502\n403\n", {"q"}, false, false, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.start) + c.keys[0]);

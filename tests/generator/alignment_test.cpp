@@ -22,17 +22,17 @@ Codes Split(const std::string& codes) {
 
 // The alignments the SRD's class descriptions demand, by the classes' keys.
 const std::map<std::string, Codes> kClasses = {
-    {"Paladin", Split("RG")},                              // lawful good
-    {"Mönch", Split("RG RN RB")},                          // any lawful
-    {"Barbar", Split("NG CG N CN NB CB")},                 // any nonlawful
-    {"Barde", Split("NG CG N CN NB CB")},                  // any nonlawful
-    {"Druide", Split("NG RN N CN NB")},                    // neutral good, lawful neutral, neutral, ...
-    {"SchwarzerRitter", Split("RB NB CB")},                // blackguard: any evil
-    {"Assasin", Split("RB NB CB")},                        // any evil
-    {"ArkanerBetrüger", Split("NG CG N CN NB CB")},        // arcane trickster: any nonlawful
-    {"ZwergischerVerteidiger", Split("RG RN RB")},         // dwarven defender: any lawful
-    {"Pyrokinet", Split("CG CN CB")},                      // pyrokineticist: any chaotic
-    {"Kriegsgeist", Split("RG NG RN N RB NB")}};           // war mind: any nonchaotic
+    {"Paladin", Split("RG")},                        // lawful good
+    {"Mönch", Split("RG RN RB")},                    // any lawful
+    {"Barbar", Split("NG CG N CN NB CB")},           // any nonlawful
+    {"Barde", Split("NG CG N CN NB CB")},            // any nonlawful
+    {"Druide", Split("NG RN N CN NB")},              // neutral good, lawful neutral, neutral, ...
+    {"SchwarzerRitter", Split("RB NB CB")},          // blackguard: any evil
+    {"Assasin", Split("RB NB CB")},                  // any evil
+    {"ArkanerBetrüger", Split("NG CG N CN NB CB")},  // arcane trickster: any nonlawful
+    {"ZwergischerVerteidiger", Split("RG RN RB")},   // dwarven defender: any lawful
+    {"Pyrokinet", Split("CG CN CB")},                // pyrokineticist: any chaotic
+    {"Kriegsgeist", Split("RG NG RN N RB NB")}};     // war mind: any nonchaotic
 // A cleric's alignment domains.
 const std::map<std::string, Codes> kDomains = {{"Gutes", Split("RG NG CG")},
                                                {"Böses", Split("RB NB CB")},
@@ -55,7 +55,8 @@ class Alignment : public CreationFixture {
           if (d >= 0 && kDomains.count(gSource.domains[d].name.c_str())) {
             const Codes& domain = kDomains.at(gSource.domains[d].name.c_str());
             Codes both;
-            std::set_intersection(set.begin(), set.end(), domain.begin(), domain.end(), std::inserter(both, both.end()));
+            std::set_intersection(set.begin(), set.end(), domain.begin(), domain.end(),
+                                  std::inserter(both, both.end()));
             set = both;
           }
       Codes both;
@@ -76,13 +77,18 @@ TEST_F(Alignment, TableLinesAndTheirGermanText) {
   struct Case {
     const char *field, *codes, *text, *bad;
   } cases[] = {
-      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr}, {"Meist:N", "N", "Meist neutral", nullptr},
-      {"Oft:CG", "CG", "Oft chaotisch gut", nullptr}, {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
+      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr},
+      {"Meist:N", "N", "Meist neutral", nullptr},
+      {"Oft:CG", "CG", "Oft chaotisch gut", nullptr},
+      {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
       {"Beliebig:*", "RG NG CG RN N CN RB NB CB", "Beliebig", nullptr},
       {"Beliebig:B", "RB NB CB", "Beliebig (böse)", nullptr},
       {"Beliebig:nR", "NG CG N CN NB CB", "Beliebig (nicht rechtschaffen)", nullptr},
-      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr}, {";", "", "", nullptr},
-      {"Selten:N", "", "", "Selten"}, {"Meist:XY", "", "", "XY"}, {"Meist:N,", "", "", ""},
+      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr},
+      {";", "", "", nullptr},
+      {"Selten:N", "", "", "Selten"},
+      {"Meist:XY", "", "", "XY"},
+      {"Meist:N,", "", "", ""},
       {"Immer", "", "", "Immer"},
   };
   for (const Case& k : cases) {
@@ -109,12 +115,13 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
     std::vector<const char*> domains;
     const char* expected;
   } cases[] = {
-      {nullptr, {{"Paladin", 5}, {"Barbar", 3}}, {}, "RG"},                      // the paladin has more levels
-      {nullptr, {{"Barbar", 5}, {"Paladin", 3}}, {}, "NG CG N CN NB CB"},        // the barbarian has
-      {nullptr, {{"Paladin", 4}, {"Barbar", 4}}, {}, "RG"},                      // a tie: the first class
+      {nullptr, {{"Paladin", 5}, {"Barbar", 3}}, {}, "RG"},                // the paladin has more levels
+      {nullptr, {{"Barbar", 5}, {"Paladin", 3}}, {}, "NG CG N CN NB CB"},  // the barbarian has
+      {nullptr, {{"Paladin", 4}, {"Barbar", 4}}, {}, "RG"},                // a tie: the first class
       {nullptr, {{"Kleriker", 6}}, {"Gutes", "Ordnung"}, "RG"},
       {nullptr, {{"Kleriker", 6}}, {"Böses", "Krieg"}, "RB NB CB"},
-      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"}, {nullptr, {{"Assasin", 3}, {"Barde", 2}}, {}, "NB CB"},
+      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"},
+      {nullptr, {{"Assasin", 3}, {"Barde", 2}}, {}, "NB CB"},
       {"Unicorn", {{"Paladin", 4}}, {}, "CG"},  // always chaotic good, whatever its class
       {"Otyugh", {{"Paladin", 4}}, {}, "RG"},   // usually neutral gives way
   };
@@ -135,7 +142,8 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
         c->classLevels[c->classCount++] = levels;
       }
       int slot = 0;
-      for (const char* d : k.domains) c->domains[slot++] = FindByName(gSource.domains, gSource.domainCount, d, false, true);
+      for (const char* d : k.domains)
+        c->domains[slot++] = FindByName(gSource.domains, gSource.domainCount, d, false, true);
       DrawAlignment(c, &state_);
       drawn.insert(AlignmentCode(c->alignment));
       FreeChars();
@@ -147,7 +155,7 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
 TEST_F(Alignment, MonstersFollowTheirLine) {
   struct Case {
     const char* monster;
-    const char* codes;  // the SRD's line
+    const char* codes;       // the SRD's line
     double lowest, highest;  // share of those alignments
   } cases[] = {{"Unicorn", "CG", 1, 1},
                {"GelatinousCube", "N", 1, 1},

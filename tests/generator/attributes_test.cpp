@@ -41,8 +41,12 @@ TEST_F(Attributes, DiceMethodsKeepTheirBoundsAndRejectWeakSets) {
         total += Sum(c);
       }
       // The extra die only ever raises a roll: 4W6 averages about 12.2 per ability.
-      if (method == 2 && extra == 0) { EXPECT_NEAR(total / 300.0 / 6, 12.6, 0.6); }
-      if (method == 2 && extra == 1) { EXPECT_GT(total / 300.0 / 6, 13.3); }
+      if (method == 2 && extra == 0) {
+        EXPECT_NEAR(total / 300.0 / 6, 12.6, 0.6);
+      }
+      if (method == 2 && extra == 1) {
+        EXPECT_GT(total / 300.0 / 6, 13.3);
+      }
     }
   }
   record_[rec::kDrawType] = 0;
@@ -67,7 +71,9 @@ TEST_F(Attributes, AnAbsentAbilityHandsItsRollOn) {
     EXPECT_EQ(c->KO, 0);
     EXPECT_EQ(c->MKO, 0);
     for (int i = 0; i < kAttributes; ++i) {
-      if (i != 2) { EXPECT_GE(AbilityScore(c, i), 3); }
+      if (i != 2) {
+        EXPECT_GE(AbilityScore(c, i), 3);
+      }
     }
   }
 }

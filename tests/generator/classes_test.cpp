@@ -96,7 +96,9 @@ TEST_F(Classes, LevelsAreSplitWithoutLoss) {
       total += c->classLevels[s];
     }
     EXPECT_EQ(total, level);
-    if (level <= 2) { EXPECT_EQ(c->classCount, 1) << "two levels leave no room for a second class"; }
+    if (level <= 2) {
+      EXPECT_EQ(c->classCount, 1) << "two levels leave no room for a second class";
+    }
     multi += c->classCount > 1;
   }
   EXPECT_GT(multi, 30);
@@ -113,7 +115,9 @@ TEST_F(Classes, ClassFeatScriptsGrantProficiencies) {
     Char* c = Make("Mensch", {{e.name, 3}});
     ClassFeatScripts(c);
     EXPECT_EQ(Holds(c, "MittelschwereRüstung") > 0, e.medium);
-    if (e.martial) { EXPECT_GT(Holds(c, "KriegsWaffen"), 0); }
+    if (e.martial) {
+      EXPECT_GT(Holds(c, "KriegsWaffen"), 0);
+    }
     EXPECT_EQ(c->ClassLevel, 0);
   }
 }
@@ -142,14 +146,24 @@ TEST_F(Classes, EachRuleTestPassesAndFailsOnItsOwnValue) {
     std::initializer_list<int32_t> words;
     bool pass;
   } cases[] = {
-      {{Op('S', 'T'), 13}, true}, {{Op('S', 'T'), 14}, false}, {{Op('G', 'E'), 15, Op('G', 'A'), 6}, true},
+      {{Op('S', 'T'), 13}, true},
+      {{Op('S', 'T'), 14}, false},
+      {{Op('G', 'E'), 15, Op('G', 'A'), 6}, true},
       {{Op('G', 'E'), 15, Op('G', 'A'), 7}, false},
       {{Op('K', 'R'), 2}, true},  // 5 Barbarian levels: 5 / 4 + 1 = 2
-      {{Op('K', 'R'), 3}, false}, {{Op('C', 'L'), 2, ClassId("Kämpfer"), 1, ClassId("Schurke"), 3}, true},
-      {{Op('C', 'L'), 1, ClassId("Schurke"), 4}, false}, {{Op('R', 'A'), 2, human, dwarf}, true},
-      {{Op('R', 'A'), 1, human}, false}, {{Op('N', 'C'), ClassId("Paladin")}, true},
-      {{Op('N', 'C'), ClassId("Barbar")}, false}, {{Op('S', 'F'), 4}, true}, {{Op('S', 'R'), 1}, false},
-      {{Op('S', 'N')}, true}, {{Op('D', 'V')}, true}, {{Op('S', 'S')}, false}, {{Op('H', 'S'), 0}, false},
+      {{Op('K', 'R'), 3}, false},
+      {{Op('C', 'L'), 2, ClassId("Kämpfer"), 1, ClassId("Schurke"), 3}, true},
+      {{Op('C', 'L'), 1, ClassId("Schurke"), 4}, false},
+      {{Op('R', 'A'), 2, human, dwarf}, true},
+      {{Op('R', 'A'), 1, human}, false},
+      {{Op('N', 'C'), ClassId("Paladin")}, true},
+      {{Op('N', 'C'), ClassId("Barbar")}, false},
+      {{Op('S', 'F'), 4}, true},
+      {{Op('S', 'R'), 1}, false},
+      {{Op('S', 'N')}, true},
+      {{Op('D', 'V')}, true},
+      {{Op('S', 'S')}, false},
+      {{Op('H', 'S'), 0}, false},
       {{Op('L', 'V'), 5}, true},  // the caller passes level 5 below
       {{Op('L', 'V'), 6}, false},
   };
@@ -258,7 +272,9 @@ TEST_F(Classes, FinishingAddsAbilityArmourPenaltyAndUntrainedClassSkills) {
     const CharSkill* e = Entry(c, k.skill);
     ASSERT_NE(e, nullptr) << k.skill;
     EXPECT_EQ(e->ranks, k.ranks) << k.skill;
-    if (k.total) { EXPECT_EQ(e->total, k.total) << k.skill; }
+    if (k.total) {
+      EXPECT_EQ(e->total, k.total) << k.skill;
+    }
   }
 }
 
@@ -267,17 +283,20 @@ TEST_F(Classes, FinishingAddsAbilityArmourPenaltyAndUntrainedClassSkills) {
 namespace {
 
 const std::map<std::string, int> kTypeDie = {
-    {"Aberration", 8}, {"Animal", 8}, {"Construct", 10}, {"Dragon", 12}, {"Elemental", 8},
-    {"Fey", 6}, {"Giant", 8}, {"Humanoid", 8}, {"MagicalBeast", 10}, {"MonstrousHumanoid", 8},
-    {"Ooze", 10}, {"Outsider", 8}, {"Plant", 8}, {"Undead", 12}, {"Vermin", 8}};
+    {"Aberration", 8}, {"Animal", 8},   {"Construct", 10}, {"Dragon", 12},       {"Elemental", 8},
+    {"Fey", 6},        {"Giant", 8},    {"Humanoid", 8},   {"MagicalBeast", 10}, {"MonstrousHumanoid", 8},
+    {"Ooze", 10},      {"Outsider", 8}, {"Plant", 8},      {"Undead", 12},       {"Vermin", 8}};
 // A construct's bonus hit points by size.
-const std::map<std::string, int> kConstructBonus = {
-    {"Small", 10}, {"Medium", 20}, {"Large", 30}, {"Huge", 40}, {"Gargantuan", 60}, {"Colossal", 80}};
+const std::map<std::string, int> kConstructBonus = {{"Small", 10}, {"Medium", 20},     {"Large", 30},
+                                                    {"Huge", 40},  {"Gargantuan", 60}, {"Colossal", 80}};
 
 // Most hit points a die of `die` gives with the Constitution modifier (at least 1).
 int PerDie(int die, const Char* c) { return std::max(die + c->MKO, 1); }
 // Hit points that feats and lore secrets add.
-int Extra(const Char* c) { return 3 * Holds(c, "Zähigkeit") + 30 * Holds(c, "EpischeZähigkeit") + 3 * CountOf(Notes(c), "Geheimnis der Gesundheit"); }
+int Extra(const Char* c) {
+  return 3 * Holds(c, "Zähigkeit") + 30 * Holds(c, "EpischeZähigkeit") +
+         3 * CountOf(Notes(c), "Geheimnis der Gesundheit");
+}
 // Highest hit points of the class levels in slots [from, classCount); -1 for a class
 // the table does not know.
 int ClassMaximum(const Char* c, int from, int* levels) {
@@ -293,7 +312,8 @@ int ClassMaximum(const Char* c, int from, int* levels) {
 // Highest hit points of `dice` racial hit dice of the monster's type.
 int MonsterMaximum(const Char* c, int dice) {
   std::string type = gSource.monsterTypes[gSource.monsters[c->monster].type].name.c_str();
-  return dice * PerDie(kTypeDie.at(type), c) + (type == "Construct" && kConstructBonus.count(SizeName(c)) ? kConstructBonus.at(SizeName(c)) : 0);
+  return dice * PerDie(kTypeDie.at(type), c) +
+         (type == "Construct" && kConstructBonus.count(SizeName(c)) ? kConstructBonus.at(SizeName(c)) : 0);
 }
 // Templates, the epic stat blocks and our psionic body (which follows the psionic
 // ability and the other psionic feats) add hit points of their own; those creatures
@@ -444,7 +464,8 @@ TEST_F(Classes, Srd35SkillPointsAndPrestigeRanks) {
       if (!ClassSkill(c, c->skills[e].skill)) others.push_back({c->skills[e].ranks, e});
     std::sort(others.rbegin(), others.rend());
     std::set<int> expert;
-    for (int i = 0; i < (Levels(c, "Experte") ? 10 : 0) && i < (int)others.size(); ++i) expert.insert(others[(size_t)i].second);
+    for (int i = 0; i < (Levels(c, "Experte") ? 10 : 0) && i < (int)others.size(); ++i)
+      expert.insert(others[(size_t)i].second);
     int cost = 0;
     for (int e = 0; e < c->skillCount; ++e) {
       const CharSkill& k = c->skills[e];
@@ -494,5 +515,7 @@ TEST_F(Classes, Srd35SkillPointsIgnoreEnhancementAndTheCommonerKeepsItsFeat) {
   ASSERT_EQ(c->featCount, 2);  // 1st level: one feat, and the proficiency
   EXPECT_EQ(std::count(c->feats, c->feats + 2, simple), 1);
   for (int i = 0; i < 2; ++i)
-    if (c->feats[i] == simple) { EXPECT_EQ(c->featParameters[i], ItemId("Knüppel")); }
+    if (c->feats[i] == simple) {
+      EXPECT_EQ(c->featParameters[i], ItemId("Knüppel"));
+    }
 }

@@ -71,13 +71,13 @@ TEST_F(Combat, WeaponAttackAndDamageMatchTheirBreakdown) {
   Carry(c, "Wurfspeer");
   CalcWeapons(c, false);
   const int expected[][2] = {
-      {6 + 3 + 1, 1 + 3},       // +1 longsword, full Strength
-      {-2 + 6 + 3, 3 / 2},      // second hand: half Strength
-      {6 + 4, 2},               // Strength +3 only up to the bow's limit of 2
-      {1 + 6 + 3, 3},           // masterwork without enhancement: +1
-      {6 + 3, 3 + 3 / 2},       // two hands: Strength and a half
-      {6 + 4, 0},               // a crossbow adds no Strength
-      {6 + 4, 3 / 2},           // thrown: half Strength
+      {6 + 3 + 1, 1 + 3},   // +1 longsword, full Strength
+      {-2 + 6 + 3, 3 / 2},  // second hand: half Strength
+      {6 + 4, 2},           // Strength +3 only up to the bow's limit of 2
+      {1 + 6 + 3, 3},       // masterwork without enhancement: +1
+      {6 + 3, 3 + 3 / 2},   // two hands: Strength and a half
+      {6 + 4, 0},           // a crossbow adds no Strength
+      {6 + 4, 3 / 2},       // thrown: half Strength
   };
   for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(c->items[i].finalAttack, expected[i][0]) << gSource.equipment[c->items[i].equipment].name.c_str();
@@ -96,7 +96,7 @@ TEST_F(Combat, WeaponAttackAndDamageMatchTheirBreakdown) {
 }
 
 TEST_F(Combat, ArmourClassSavesAndInitiative) {
-  Char* c = Fighter(4, 14, 18);  // Dexterity +4
+  Char* c = Fighter(4, 14, 18);               // Dexterity +4
   CharItem& armour = Carry(c, "Kettenhemd");  // chain shirt: +4, maximum Dexterity +4, penalty 2
   armour.masterwork = 1;
   Carry(c, "GroßerHolzschild").enhancement = 1;
@@ -159,8 +159,8 @@ TEST_F(Combat, Srd35TwoWeaponPenaltiesByLightOffHandAndFeat) {
     bool feat;
     int main, second;
   } cases[] = {
-      {"Langschwert", false, -6, -10}, {"Kurzschwert", false, -4, -8},
-      {"Langschwert", true, -4, -4},   {"Kurzschwert", true, -2, -2},
+      {"Langschwert", false, -6, -10},       {"Kurzschwert", false, -4, -8},
+      {"Langschwert", true, -4, -4},         {"Kurzschwert", true, -2, -2},
       {"Zweiklingenschwert", false, -4, -8}, {"Zweiklingenschwert", true, -2, -2},  // a double weapon
   };
   for (const auto& k : cases) {
@@ -188,7 +188,7 @@ TEST_F(Combat, Srd35StrengthOnDamageAndWeaponFeats) {
     int hand;          // 0 one hand, 1 two hands, 2 off hand of two weapons
     int strong, weak;  // damage with Strength 17 (+3) and 6 (-2)
   } cases[] = {
-      {"Langschwert", 0, 3, -2}, {"Zweihänder", 1, 4, -2}, {"Kurzschwert", 2, 1, -2}, {"Wurfspeer", 0, 3, -2},
+      {"Langschwert", 0, 3, -2}, {"Zweihänder", 1, 4, -2}, {"Kurzschwert", 2, 1, -2},    {"Wurfspeer", 0, 3, -2},
       {"Schleuder", 0, 3, -2},   {"Langbogen", 0, 0, -2},  {"LeichteArmbrust", 0, 0, 0},
   };
   for (int st : {17, 6}) {
@@ -200,7 +200,8 @@ TEST_F(Combat, Srd35StrengthOnDamageAndWeaponFeats) {
     }
     CalcWeapons(c, false);
     for (size_t i = 0; i < std::size(cases); ++i)
-      EXPECT_EQ(c->items[i].finalDamage, st == 17 ? cases[i].strong : cases[i].weak) << cases[i].weapon << " Str " << st;
+      EXPECT_EQ(c->items[i].finalDamage, st == 17 ? cases[i].strong : cases[i].weak)
+          << cases[i].weapon << " Str " << st;
   }
   // A mighty composite bow adds Strength up to its rating.
   Char* c = Srd(1, 17);
@@ -219,7 +220,8 @@ TEST_F(Combat, Srd35StrengthOnDamageAndWeaponFeats) {
   c = Srd(12, 10);
   CharItem& named = Carry(c, "Langschwert");
   CharItem& other = Carry(c, "Streitaxt");
-  for (const char* f : {"Waffenfokus", "MächtigerWaffenfokus", "Waffenspezialisierung", "MächtigeWaffenspezialisierung"})
+  for (const char* f :
+       {"Waffenfokus", "MächtigerWaffenfokus", "Waffenspezialisierung", "MächtigeWaffenspezialisierung"})
     AddFeat(c, FeatId(f), nullptr, named.equipment);
   CalcWeapons(c, false);
   EXPECT_EQ(named.finalAttack, 12 + 2);
@@ -275,43 +277,78 @@ struct SrdWeapon {
   bool finesse;
 };
 const SrdWeapon kSrdWeapons[] = {
-    {"Kampfhandschuh", "1d2", "1d3", "x2", true},          {"Dolch", "1d3", "1d4", "19-20/x2", true},
-    {"Stoßdolch", "1d3", "1d4", "x3", true},               {"Stachelhandschuh", "1d3", "1d4", "x2", true},
-    {"LeichterStreitkolben", "1d4", "1d6", "x2", true},    {"Sichel", "1d4", "1d6", "x2", true},
-    {"Knüppel", "1d4", "1d6", "x2", false},                {"SchwererStreitkolben", "1d6", "1d8", "x2", false},
-    {"Morgenstern", "1d6", "1d8", "x2", false},            {"Kurzspeer", "1d4", "1d6", "x2", false},
-    {"Langspeer", "1d6", "1d8", "x3", false},              {"Kampfstab", "1d4", "1d6", "x2", false},
-    {"Speer", "1d6", "1d8", "x3", false},                  {"SchwereArmbrust", "1d8", "1d10", "19-20/x2", false},
-    {"LeichteArmbrust", "1d6", "1d8", "19-20/x2", false},  {"Wurfpfeil", "1d3", "1d4", "x2", false},
-    {"Wurfspeer", "1d4", "1d6", "x2", false},              {"Schleuder", "1d3", "1d4", "x2", false},
-    {"Wurfaxt", "1d4", "1d6", "x2", true},                 {"LeichterHammer", "1d3", "1d4", "x2", true},
-    {"Handaxt", "1d4", "1d6", "x3", true},                 {"Kukri", "1d3", "1d4", "18-20/x2", true},
-    {"LeichteSpitzhacke", "1d3", "1d4", "x4", true},       {"Totschläger", "1d4", "1d6", "x2", true},
-    {"LeichterStachelschild", "1d3", "1d4", "x2", true},   {"Rüstungsdornen", "1d4", "1d6", "x2", true},
-    {"Kurzschwert", "1d4", "1d6", "19-20/x2", true},       {"Streitaxt", "1d6", "1d8", "x3", false},
-    {"Flegel", "1d6", "1d8", "x2", false},                 {"Langschwert", "1d6", "1d8", "19-20/x2", false},
-    {"SchwereSpitzhacke", "1d4", "1d6", "x4", false},      {"Rapier", "1d4", "1d6", "18-20/x2", true},
-    {"Krummsäbel", "1d4", "1d6", "18-20/x2", false},       {"SchwererStachelschild", "1d4", "1d6", "x2", false},
-    {"Dreizack", "1d6", "1d8", "x2", false},               {"Kriegshammer", "1d6", "1d8", "x3", false},
-    {"Falchion", "1d6", "2d4", "18-20/x2", false},         {"Glefe", "1d8", "1d10", "x3", false},
-    {"Zweihandaxt", "1d10", "1d12", "x3", false},          {"Kriegskeule", "1d8", "1d10", "x2", false},
-    {"SchwererFlegel", "1d8", "1d10", "19-20/x2", false},  {"Zweihänder", "1d10", "2d6", "19-20/x2", false},
-    {"Rossschinder", "1d6", "2d4", "x3", false},           {"Hellebarde", "1d8", "1d10", "x3", false},
-    {"Lanze", "1d6", "1d8", "x3", false},                  {"Runka", "1d6", "2d4", "x3", false},
-    {"Sense", "1d6", "2d4", "x4", false},                  {"Langbogen", "1d6", "1d8", "x3", false},
-    {"KompositLangbogen", "1d6", "1d8", "x3", false},      {"MächtigerKompositLangbogen", "1d6", "1d8", "x3", false},
-    {"Kurzbogen", "1d4", "1d6", "x3", false},              {"KompositKurzbogen", "1d4", "1d6", "x3", false},
-    {"MächtigerKompositKurzbogen", "1d4", "1d6", "x3", false}, {"Kama", "1d4", "1d6", "x2", true},
-    {"Nunchaku", "1d4", "1d6", "x2", true},                {"Sai", "1d3", "1d4", "x2", true},
-    {"Siangham", "1d4", "1d6", "x2", true},                {"Bastardschwert", "1d8", "1d10", "19-20/x2", false},
-    {"Zwergenkriegsaxt", "1d8", "1d10", "x3", false},      {"Peitsche", "1d2", "1d3", "x2", true},
+    {"Kampfhandschuh", "1d2", "1d3", "x2", true},
+    {"Dolch", "1d3", "1d4", "19-20/x2", true},
+    {"Stoßdolch", "1d3", "1d4", "x3", true},
+    {"Stachelhandschuh", "1d3", "1d4", "x2", true},
+    {"LeichterStreitkolben", "1d4", "1d6", "x2", true},
+    {"Sichel", "1d4", "1d6", "x2", true},
+    {"Knüppel", "1d4", "1d6", "x2", false},
+    {"SchwererStreitkolben", "1d6", "1d8", "x2", false},
+    {"Morgenstern", "1d6", "1d8", "x2", false},
+    {"Kurzspeer", "1d4", "1d6", "x2", false},
+    {"Langspeer", "1d6", "1d8", "x3", false},
+    {"Kampfstab", "1d4", "1d6", "x2", false},
+    {"Speer", "1d6", "1d8", "x3", false},
+    {"SchwereArmbrust", "1d8", "1d10", "19-20/x2", false},
+    {"LeichteArmbrust", "1d6", "1d8", "19-20/x2", false},
+    {"Wurfpfeil", "1d3", "1d4", "x2", false},
+    {"Wurfspeer", "1d4", "1d6", "x2", false},
+    {"Schleuder", "1d3", "1d4", "x2", false},
+    {"Wurfaxt", "1d4", "1d6", "x2", true},
+    {"LeichterHammer", "1d3", "1d4", "x2", true},
+    {"Handaxt", "1d4", "1d6", "x3", true},
+    {"Kukri", "1d3", "1d4", "18-20/x2", true},
+    {"LeichteSpitzhacke", "1d3", "1d4", "x4", true},
+    {"Totschläger", "1d4", "1d6", "x2", true},
+    {"LeichterStachelschild", "1d3", "1d4", "x2", true},
+    {"Rüstungsdornen", "1d4", "1d6", "x2", true},
+    {"Kurzschwert", "1d4", "1d6", "19-20/x2", true},
+    {"Streitaxt", "1d6", "1d8", "x3", false},
+    {"Flegel", "1d6", "1d8", "x2", false},
+    {"Langschwert", "1d6", "1d8", "19-20/x2", false},
+    {"SchwereSpitzhacke", "1d4", "1d6", "x4", false},
+    {"Rapier", "1d4", "1d6", "18-20/x2", true},
+    {"Krummsäbel", "1d4", "1d6", "18-20/x2", false},
+    {"SchwererStachelschild", "1d4", "1d6", "x2", false},
+    {"Dreizack", "1d6", "1d8", "x2", false},
+    {"Kriegshammer", "1d6", "1d8", "x3", false},
+    {"Falchion", "1d6", "2d4", "18-20/x2", false},
+    {"Glefe", "1d8", "1d10", "x3", false},
+    {"Zweihandaxt", "1d10", "1d12", "x3", false},
+    {"Kriegskeule", "1d8", "1d10", "x2", false},
+    {"SchwererFlegel", "1d8", "1d10", "19-20/x2", false},
+    {"Zweihänder", "1d10", "2d6", "19-20/x2", false},
+    {"Rossschinder", "1d6", "2d4", "x3", false},
+    {"Hellebarde", "1d8", "1d10", "x3", false},
+    {"Lanze", "1d6", "1d8", "x3", false},
+    {"Runka", "1d6", "2d4", "x3", false},
+    {"Sense", "1d6", "2d4", "x4", false},
+    {"Langbogen", "1d6", "1d8", "x3", false},
+    {"KompositLangbogen", "1d6", "1d8", "x3", false},
+    {"MächtigerKompositLangbogen", "1d6", "1d8", "x3", false},
+    {"Kurzbogen", "1d4", "1d6", "x3", false},
+    {"KompositKurzbogen", "1d4", "1d6", "x3", false},
+    {"MächtigerKompositKurzbogen", "1d4", "1d6", "x3", false},
+    {"Kama", "1d4", "1d6", "x2", true},
+    {"Nunchaku", "1d4", "1d6", "x2", true},
+    {"Sai", "1d3", "1d4", "x2", true},
+    {"Siangham", "1d4", "1d6", "x2", true},
+    {"Bastardschwert", "1d8", "1d10", "19-20/x2", false},
+    {"Zwergenkriegsaxt", "1d8", "1d10", "x3", false},
+    {"Peitsche", "1d2", "1d3", "x2", true},
     {"Wurfnetz", "—", "—", "—", false},
-    {"OrkischeDoppelaxt", "1d6", "1d8", "x3", false},      {"Stachelkette", "1d6", "2d4", "x2", true},
-    {"Schreckensflegel", "1d6", "1d8", "x2", false},       {"GnomischerHakenhammer", "1d6", "1d8", "x3", false},
-    {"Zweiklingenschwert", "1d6", "1d8", "19-20/x2", false}, {"Zwergenurgrosch", "1d6", "1d8", "x3", false},
-    {"Wurfbola", "1d3", "1d4", "x2", false},               {"Handarmbrust", "1d3", "1d4", "19-20/x2", false},
+    {"OrkischeDoppelaxt", "1d6", "1d8", "x3", false},
+    {"Stachelkette", "1d6", "2d4", "x2", true},
+    {"Schreckensflegel", "1d6", "1d8", "x2", false},
+    {"GnomischerHakenhammer", "1d6", "1d8", "x3", false},
+    {"Zweiklingenschwert", "1d6", "1d8", "19-20/x2", false},
+    {"Zwergenurgrosch", "1d6", "1d8", "x3", false},
+    {"Wurfbola", "1d3", "1d4", "x2", false},
+    {"Handarmbrust", "1d3", "1d4", "19-20/x2", false},
     {"SchwereRepetierarmbrust", "1d8", "1d10", "19-20/x2", false},
-    {"LeichteRepetierarmbrust", "1d6", "1d8", "19-20/x2", false}, {"Wurfstern", "1d1", "1d2", "x2", false},
+    {"LeichteRepetierarmbrust", "1d6", "1d8", "19-20/x2", false},
+    {"Wurfstern", "1d1", "1d2", "x2", false},
 };
 
 // Specific weapons of the reference: base weapon, enhancement bonus, masterwork (+1 on
@@ -322,25 +359,40 @@ struct SrdSpecific {
   bool masterwork = false;
 };
 const SrdSpecific kSrdSpecifics[] = {
-    {"SilberDolch", "Dolch", 0, true},     {"KalteisenLangschwert", "Langschwert", 0, true},
-    {"BlitzWurfspeer", "Wurfspeer", 0},    {"AdamantDolch", "Dolch", 0, true},
-    {"AdamantStreitaxt", "Streitaxt", 0, true}, {"Splitterdorn", "Langschwert", 1},
-    {"Giftdolch", "Dolch", 1},             {"WarnDreizack", "Dreizack", 2},
-    {"Gestaltwandlerschmerz", "Zweiklingenschwert", 1}, {"Meuchlerdolch", "Dolch", 2},
-    {"Fischgebieterdreizack", "Dreizack", 1}, {"Flammenzunge", "Langschwert", 1},
-    {"Glücksklinge", "Kurzschwert", 2},    {"GlücksklingeEinWunsch", "Kurzschwert", 2},
-    {"GlücksklingeZweiWünsche", "Kurzschwert", 2}, {"GlücksklingeDreiWünsche", "Kurzschwert", 2},
-    {"KlingeDerList", "Kurzschwert", 1},   {"SchwertDerEbenen", "Langschwert", 1},
-    {"NeunLebenDieb", "Langschwert", 2},   {"Schwurbogen", "MächtigerKompositLangbogen", 2},
-    {"Lebensraubschwert", "Langschwert", 2}, {"Schreckenskolben", "SchwererStreitkolben", 2},
-    {"Lebenstrinker", "Zweihandaxt", 1},   {"Waldkrummsäbel", "Krummsäbel", 3},
-    {"DurchbohrendesRapier", "Rapier", 2}, {"Sonnenklinge", "Bastardschwert", 2},
-    {"Frostbrand", "Zweihänder", 3},       {"Zwergenwerfer", "Kriegshammer", 2},
-    {"Zerschmetterkolben", "SchwererStreitkolben", 3}, {"HeiligerRächer", "Langschwert", 2},
+    {"SilberDolch", "Dolch", 0, true},
+    {"KalteisenLangschwert", "Langschwert", 0, true},
+    {"BlitzWurfspeer", "Wurfspeer", 0},
+    {"AdamantDolch", "Dolch", 0, true},
+    {"AdamantStreitaxt", "Streitaxt", 0, true},
+    {"Splitterdorn", "Langschwert", 1},
+    {"Giftdolch", "Dolch", 1},
+    {"WarnDreizack", "Dreizack", 2},
+    {"Gestaltwandlerschmerz", "Zweiklingenschwert", 1},
+    {"Meuchlerdolch", "Dolch", 2},
+    {"Fischgebieterdreizack", "Dreizack", 1},
+    {"Flammenzunge", "Langschwert", 1},
+    {"Glücksklinge", "Kurzschwert", 2},
+    {"GlücksklingeEinWunsch", "Kurzschwert", 2},
+    {"GlücksklingeZweiWünsche", "Kurzschwert", 2},
+    {"GlücksklingeDreiWünsche", "Kurzschwert", 2},
+    {"KlingeDerList", "Kurzschwert", 1},
+    {"SchwertDerEbenen", "Langschwert", 1},
+    {"NeunLebenDieb", "Langschwert", 2},
+    {"Schwurbogen", "MächtigerKompositLangbogen", 2},
+    {"Lebensraubschwert", "Langschwert", 2},
+    {"Schreckenskolben", "SchwererStreitkolben", 2},
+    {"Lebenstrinker", "Zweihandaxt", 1},
+    {"Waldkrummsäbel", "Krummsäbel", 3},
+    {"DurchbohrendesRapier", "Rapier", 2},
+    {"Sonnenklinge", "Bastardschwert", 2},
+    {"Frostbrand", "Zweihänder", 3},
+    {"Zwergenwerfer", "Kriegshammer", 2},
+    {"Zerschmetterkolben", "SchwererStreitkolben", 3},
+    {"HeiligerRächer", "Langschwert", 2},
 };
 
-const char* const kSmallRaces[] = {"Gnom", "Halbling", "Svirfneblin", "Waldgnom", "Tiefenhalbling", "Großhalbling",
-                                   "Dromit"};
+const char* const kSmallRaces[] = {"Gnom",           "Halbling",     "Svirfneblin", "Waldgnom",
+                                   "Tiefenhalbling", "Großhalbling", "Dromit"};
 
 std::pair<int, int> Dice(const char* text) {
   int count = 0, die = 0;
@@ -368,8 +420,8 @@ std::map<int, ExportedWeapon> ExportedWeapons(Char* c) {
   int item = -1, depth = 0;
   for (std::string line; std::getline(in, line);) {
     // Companions' blocks nest inside: only the creature's own items count.
-    if (line.rfind("STARTFAMILIAR", 0) == 0 || line.rfind("STARTMOUNT", 0) == 0 ||
-        line.rfind("STARTSERVANT", 0) == 0 || line.rfind("STARTCOMPANION", 0) == 0)
+    if (line.rfind("STARTFAMILIAR", 0) == 0 || line.rfind("STARTMOUNT", 0) == 0 || line.rfind("STARTSERVANT", 0) == 0 ||
+        line.rfind("STARTCOMPANION", 0) == 0)
       ++depth;
     if (line.rfind("ENDFAMILIAR", 0) == 0 || line.rfind("ENDMOUNT", 0) == 0 || line.rfind("ENDSERVANT", 0) == 0 ||
         line.rfind("ENDCOMPANION", 0) == 0)
@@ -388,7 +440,6 @@ std::map<int, ExportedWeapon> ExportedWeapons(Char* c) {
   }
   return items;
 }
-
 
 }  // namespace
 
@@ -434,7 +485,8 @@ TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       bool twice = false;
       for (int k = 0; k < it.effectCount; ++k) twice |= it.effects[k] == keen;
       for (int k = 0; k < c->featCount; ++k)
-        twice |= c->feats[k] == improvedCritical && (c->featParameters[k] == it.equipment || c->featParameters[k] == -1);
+        twice |=
+            c->feats[k] == improvedCritical && (c->featParameters[k] == it.equipment || c->featParameters[k] == -1);
       if (!it.mercury) {  // (a material of another rule set, with a critical of its own)
         EXPECT_EQ(f[3], twice ? 21 - 2 * (21 - low) : low) << who << " " << shown;
         EXPECT_EQ(f[4], multiplier) << who << " " << shown;
@@ -471,7 +523,8 @@ TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       std::vector<uint8_t*> scripts;
       for (const SrdSpecific& s : kSrdSpecifics)
         if (s.masterwork) {
-          Owned& script = gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script;
+          Owned& script =
+              gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script;
           scripts.push_back(script.data);
           script.data = nullptr;
         }

@@ -46,8 +46,11 @@ TEST_F(Companions, EveryKindAndCRBuildsAndNestsItsCompanions) {
     Preset(c, kind, cr);
     CreateCreature(c, 1);
     // A monster choice that finds nothing (CR 45 without templates) is made again at the same CR.
-    if (kind == 1) { EXPECT_EQ(c->cr, cr); }
-    int here = (c->familiarChar != nullptr) + (c->mountChar != nullptr) + (c->servantChar != nullptr) + c->companionCount;
+    if (kind == 1) {
+      EXPECT_EQ(c->cr, cr);
+    }
+    int here =
+        (c->familiarChar != nullptr) + (c->mountChar != nullptr) + (c->servantChar != nullptr) + c->companionCount;
     if (here == 0) continue;
     companions += here;
     // Every bound companion shows the two familiar lines its master gave it.
@@ -110,9 +113,13 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
       ++equipped;
       EXPECT_GT(c->treasureIndex, 0) << n << " " << type;
     }
-    if (never.count(type)) { EXPECT_EQ(c->treasureIndex, 0) << n << " " << type; }
+    if (never.count(type)) {
+      EXPECT_EQ(c->treasureIndex, 0) << n << " " << type;
+    }
     for (int a = 0; a < kAttributes; ++a)
-      if (c->absent[a]) { EXPECT_EQ(AbilityScore(c, a), 0); }
+      if (c->absent[a]) {
+        EXPECT_EQ(AbilityScore(c, a), 0);
+      }
   }
   EXPECT_GT(merged, 30);
   EXPECT_GT(equipped, 10);
@@ -129,7 +136,9 @@ TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth
     Preset(c, kind, 9);
     record_[rec::kFixedRace] = human;
     CreateCreature(c, 1);
-    if (c->templateIndex == 0) { EXPECT_EQ(c->Level, kind == 4 ? 13 : 10) << n; }
+    if (c->templateIndex == 0) {
+      EXPECT_EQ(c->Level, kind == 4 ? 13 : 10) << n;
+    }
     int32_t spent = 0;
     for (int i = 0; i < c->treasureIndex; ++i)
       if (c->items[i].treasure) spent += c->items[i].price + c->items[i].value;
@@ -242,21 +251,53 @@ struct Animal {
   int list, hd;
   const char* size;
 };
-const Animal kCompanions[] = {
-    {"Dachs", 1, 1, "Small"}, {"Kamel", 1, 3, "Large"}, {"Schreckensratte", 1, 1, "Small"}, {"Hund", 1, 1, "Small"},
-    {"Reithund", 1, 2, "Medium"}, {"Adler", 1, 1, "Small"}, {"Falke", 1, 1, "Tiny"}, {"Reitpferd", 1, 3, "Large"},
-    {"SchweresPferd", 1, 3, "Large"}, {"Eule", 1, 1, "Tiny"}, {"Pony", 1, 2, "Medium"}, {"KleineViper", 1, 1, "Small"},
-    {"MittlereViper", 1, 2, "Medium"}, {"Wolf", 1, 2, "Medium"}, {"Menschenaffe", 4, 4, "Large"},
-    {"Schwarzbär", 4, 3, "Medium"}, {"Bison", 4, 5, "Large"}, {"Wildschwein", 4, 3, "Medium"}, {"Gepard", 4, 3, "Medium"},
-    {"Schreckensdachs", 4, 3, "Medium"}, {"Schreckensfledermaus", 4, 4, "Large"}, {"Schreckenswiesel", 4, 3, "Medium"},
-    {"Leopard", 4, 3, "Medium"}, {"Waran", 4, 3, "Medium"}, {"Würgeschlange", 4, 3, "Medium"},
-    {"GroßeViper", 4, 3, "Large"}, {"Vielfraß", 4, 3, "Medium"}, {"Braunbär", 7, 6, "Large"},
-    {"Schreckensvielfraß", 7, 5, "Large"}, {"Riesenkrokodil", 7, 7, "Huge"}, {"Deinonychus", 7, 4, "Large"},
-    {"Schreckensaffe", 7, 5, "Large"}, {"Schreckenseber", 7, 7, "Large"}, {"Schreckenswolf", 7, 6, "Large"},
-    {"Löwe", 7, 5, "Large"}, {"Nashorn", 7, 8, "Large"}, {"RiesigeViper", 7, 6, "Huge"}, {"Tiger", 7, 6, "Large"},
-    {"Eisbär", 10, 8, "Large"}, {"Schreckenslöwe", 10, 8, "Large"}, {"Megaraptor", 10, 8, "Huge"},
-    {"Riesenwürgeschlange", 10, 11, "Huge"}, {"Schreckensbär", 13, 12, "Large"}, {"Elefant", 13, 11, "Huge"},
-    {"Schreckenstiger", 16, 16, "Large"}, {"Triceratops", 16, 16, "Huge"}, {"Tyrannosaurus", 16, 18, "Huge"}};
+const Animal kCompanions[] = {{"Dachs", 1, 1, "Small"},
+                              {"Kamel", 1, 3, "Large"},
+                              {"Schreckensratte", 1, 1, "Small"},
+                              {"Hund", 1, 1, "Small"},
+                              {"Reithund", 1, 2, "Medium"},
+                              {"Adler", 1, 1, "Small"},
+                              {"Falke", 1, 1, "Tiny"},
+                              {"Reitpferd", 1, 3, "Large"},
+                              {"SchweresPferd", 1, 3, "Large"},
+                              {"Eule", 1, 1, "Tiny"},
+                              {"Pony", 1, 2, "Medium"},
+                              {"KleineViper", 1, 1, "Small"},
+                              {"MittlereViper", 1, 2, "Medium"},
+                              {"Wolf", 1, 2, "Medium"},
+                              {"Menschenaffe", 4, 4, "Large"},
+                              {"Schwarzbär", 4, 3, "Medium"},
+                              {"Bison", 4, 5, "Large"},
+                              {"Wildschwein", 4, 3, "Medium"},
+                              {"Gepard", 4, 3, "Medium"},
+                              {"Schreckensdachs", 4, 3, "Medium"},
+                              {"Schreckensfledermaus", 4, 4, "Large"},
+                              {"Schreckenswiesel", 4, 3, "Medium"},
+                              {"Leopard", 4, 3, "Medium"},
+                              {"Waran", 4, 3, "Medium"},
+                              {"Würgeschlange", 4, 3, "Medium"},
+                              {"GroßeViper", 4, 3, "Large"},
+                              {"Vielfraß", 4, 3, "Medium"},
+                              {"Braunbär", 7, 6, "Large"},
+                              {"Schreckensvielfraß", 7, 5, "Large"},
+                              {"Riesenkrokodil", 7, 7, "Huge"},
+                              {"Deinonychus", 7, 4, "Large"},
+                              {"Schreckensaffe", 7, 5, "Large"},
+                              {"Schreckenseber", 7, 7, "Large"},
+                              {"Schreckenswolf", 7, 6, "Large"},
+                              {"Löwe", 7, 5, "Large"},
+                              {"Nashorn", 7, 8, "Large"},
+                              {"RiesigeViper", 7, 6, "Huge"},
+                              {"Tiger", 7, 6, "Large"},
+                              {"Eisbär", 10, 8, "Large"},
+                              {"Schreckenslöwe", 10, 8, "Large"},
+                              {"Megaraptor", 10, 8, "Huge"},
+                              {"Riesenwürgeschlange", 10, 11, "Huge"},
+                              {"Schreckensbär", 13, 12, "Large"},
+                              {"Elefant", 13, 11, "Huge"},
+                              {"Schreckenstiger", 16, 16, "Large"},
+                              {"Triceratops", 16, 16, "Huge"},
+                              {"Tyrannosaurus", 16, 18, "Huge"}};
 
 // Bonus hit dice of the companion table by effective druid level; above 20th, +2 per
 // three levels.
@@ -270,9 +311,10 @@ int CompanionBonusDice(int level) {
 
 // The familiar list, and the improved familiars by arcane level.
 const std::pair<const char*, int> kFamiliars[] = {
-    {"Fledermaus", 1}, {"Katze", 1}, {"Falke", 1}, {"Eidechse", 1}, {"Eule", 1}, {"Ratte", 1}, {"Rabe", 1},
-    {"WinzigeViper", 1}, {"Kröte", 1}, {"Wiesel", 1}, {"ShockerLizard", 5}, {"Stirge", 5}, {"FormianWorker", 7},
-    {"Imp", 7}, {"Pseudodragon", 7}, {"Quasit", 7}};
+    {"Fledermaus", 1},    {"Katze", 1},  {"Falke", 1},         {"Eidechse", 1},
+    {"Eule", 1},          {"Ratte", 1},  {"Rabe", 1},          {"WinzigeViper", 1},
+    {"Kröte", 1},         {"Wiesel", 1}, {"ShockerLizard", 5}, {"Stirge", 5},
+    {"FormianWorker", 7}, {"Imp", 7},    {"Pseudodragon", 7},  {"Quasit", 7}};
 
 }  // namespace
 
@@ -330,13 +372,10 @@ TEST_F(Companions, Srd35MonsterWithClassLevelsCountsItsHitDiceByTheSrd) {
   // Humanoids of one hit die, advanced by character class only.
   const char* const kOneDie[] = {"Kobold", "Goblin", "Orc", "Hobgoblin"};
   // A feat of the monster's stat block, kept beside the class levels' feats.
-  const std::pair<const char*, const char*> kStatBlockFeat[] = {{"Azer", "HeftigerAngriff"},
-                                                                {"Gnoll", "HeftigerAngriff"},
-                                                                {"HillGiant", "HeftigerAngriff"},
-                                                                {"Minotaur", "HeftigerAngriff"},
-                                                                {"Bugbear", "Wachsamkeit"},
-                                                                {"Lizardfolk", "Mehrfachangriff"},
-                                                                {"Troglodyte", "Mehrfachangriff"}};
+  const std::pair<const char*, const char*> kStatBlockFeat[] = {
+      {"Azer", "HeftigerAngriff"},      {"Gnoll", "HeftigerAngriff"}, {"HillGiant", "HeftigerAngriff"},
+      {"Minotaur", "HeftigerAngriff"},  {"Bugbear", "Wachsamkeit"},   {"Lizardfolk", "Mehrfachangriff"},
+      {"Troglodyte", "Mehrfachangriff"}};
   int skills = 0, replaced = 0, kept = 0, focused = 0;
   for (int n = 0; n < 300; ++n) {
     CreateSrd35(c, 2, 2 + n % 25);

@@ -171,7 +171,9 @@ TEST_F(Equipment, FightingStylesBecomeHandWishes) {
     EXPECT_EQ(c->handWish[0], c->fightingStyle);
     EXPECT_EQ(c->handWish[1], c->fightingStyle2);
     // A melee style backs up with a ranged weapon; a ranged style with a melee one.
-    if (c->fightingStyle2) { EXPECT_EQ(c->fightingStyle2 == 4, c->fightingStyle != 4); }
+    if (c->fightingStyle2) {
+      EXPECT_EQ(c->fightingStyle2 == 4, c->fightingStyle != 4);
+    }
     secondRanged += c->fightingStyle2 == 4;
 
     Prepare(c, 8, kNone);
@@ -223,7 +225,9 @@ TEST_F(Equipment, EffectScriptsOnTheCarrierLeaveItUnchanged) {
     }
     TextDestroy(text);
     bool same = memcmp(before.data(), static_cast<void*>(c), sizeof(Char)) == 0;
-    if (keeps || undoable) { EXPECT_TRUE(same); }
+    if (keeps || undoable) {
+      EXPECT_TRUE(same);
+    }
     EXPECT_EQ(c->bonuses, own);
     keeping += keeps;
     undone += !keeps && undoable;
@@ -238,12 +242,11 @@ TEST_F(Equipment, EffectScriptsOnTheCarrierLeaveItUnchanged) {
 // A wizard who draws bracers wears the bonus of both enhancement draws (at most 8),
 // priced bonus² × 1000 even beyond the money: the budget grows instead.
 TEST_F(Equipment, BracersKeepTheBonusOfBothDraws) {
-  const struct {
-    int level, first, second, bonus;
-  } cases[] = {{20, 5, 6, 8}, {4, 4, 4, 8}, {4, 1, 2, 3}, {4, 0, 0, 0}};
+  const struct { int level, first, second, bonus; } cases[] = {{20, 5, 6, 8}, {4, 4, 4, 8}, {4, 1, 2, 3}, {4, 0, 0, 0}};
   Char* c = NewChar();
   for (const auto& k : cases) {
-    SCOPED_TRACE("level " + std::to_string(k.level) + " draws " + std::to_string(k.first) + "+" + std::to_string(k.second));
+    SCOPED_TRACE("level " + std::to_string(k.level) + " draws " + std::to_string(k.first) + "+" +
+                 std::to_string(k.second));
     Prepare(c, k.level, kNone);
     c->classes[0] = ClassId("Magier");
     // 75 %, "Keine Rüstung" yes, "Magierrüstung/RK Armband?" yes, "RK-Armbänder", two enhancement draws.
@@ -411,41 +414,69 @@ struct NamedItem {
   int ability, enhancement, natural, resistance, luck, spellResistance, deflection;
 };
 const NamedItem kNamedItems[] = {
-    {"OgerkraftHandschuhe", 0, 2, 0, 0, 0, 0, 0},    {"GürtelDerRiesenstärke", 0, 4, 0, 0, 0, 0, 0},
-    {"HandschuheDerGeschicklichkeit", 1, 2, 0, 0, 0, 0, 0}, {"AmulettDerGesundheit", 2, 2, 0, 0, 0, 0, 0},
-    {"StirnbandDesIntellekts", 3, 2, 0, 0, 0, 0, 0}, {"PeriaptDerWeisheit", 4, 2, 0, 0, 0, 0, 0},
-    {"UmhangDesCharismas", 5, 2, 0, 0, 0, 0, 0},     {"AmulettDerNatürlichenRüstung", -1, 0, 1, 0, 0, 0, 0},
-    {"ResistenzUmhang", -1, 0, 0, 1, 0, 0, 0},       {"RobeDerSterne", -1, 0, 0, 0, 1, 0, 0},
-    {"Glücksklinge", -1, 0, 0, 0, 1, 0, 0},          {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0, 0},
-    {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0, 0}, {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0, 0},
-    {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21, 0}, {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20, 0},
-    {"Magierrobe", -1, 0, 0, 4, 0, 18, 0}, {"GürtelDerRiesenstärke6", 0, 6, 0, 0, 0, 0, 0},
-    {"HandschuheDerGeschicklichkeit4", 1, 4, 0, 0, 0, 0, 0}, {"HandschuheDerGeschicklichkeit6", 1, 6, 0, 0, 0, 0, 0},
-    {"AmulettDerGesundheit4", 2, 4, 0, 0, 0, 0, 0},  {"AmulettDerGesundheit6", 2, 6, 0, 0, 0, 0, 0},
-    {"StirnbandDesIntellekts4", 3, 4, 0, 0, 0, 0, 0}, {"StirnbandDesIntellekts6", 3, 6, 0, 0, 0, 0, 0},
-    {"PeriaptDerWeisheit4", 4, 4, 0, 0, 0, 0, 0},    {"PeriaptDerWeisheit6", 4, 6, 0, 0, 0, 0, 0},
-    {"UmhangDesCharismas4", 5, 4, 0, 0, 0, 0, 0},    {"UmhangDesCharismas6", 5, 6, 0, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung2", -1, 0, 2, 0, 0, 0, 0}, {"AmulettDerNatürlichenRüstung3", -1, 0, 3, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung4", -1, 0, 4, 0, 0, 0, 0}, {"AmulettDerNatürlichenRüstung5", -1, 0, 5, 0, 0, 0, 0},
-    {"ResistenzUmhang2", -1, 0, 0, 2, 0, 0, 0},      {"ResistenzUmhang3", -1, 0, 0, 3, 0, 0, 0},
-    {"ResistenzUmhang4", -1, 0, 0, 4, 0, 0, 0},      {"ResistenzUmhang5", -1, 0, 0, 5, 0, 0, 0},
-    {"RingDesSchutzes1", -1, 0, 0, 0, 0, 0, 1},   {"RingDesSchutzes2", -1, 0, 0, 0, 0, 0, 2},
-    {"RingDesSchutzes3", -1, 0, 0, 0, 0, 0, 3},   {"RingDesSchutzes4", -1, 0, 0, 0, 0, 0, 4},
+    {"OgerkraftHandschuhe", 0, 2, 0, 0, 0, 0, 0},
+    {"GürtelDerRiesenstärke", 0, 4, 0, 0, 0, 0, 0},
+    {"HandschuheDerGeschicklichkeit", 1, 2, 0, 0, 0, 0, 0},
+    {"AmulettDerGesundheit", 2, 2, 0, 0, 0, 0, 0},
+    {"StirnbandDesIntellekts", 3, 2, 0, 0, 0, 0, 0},
+    {"PeriaptDerWeisheit", 4, 2, 0, 0, 0, 0, 0},
+    {"UmhangDesCharismas", 5, 2, 0, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung", -1, 0, 1, 0, 0, 0, 0},
+    {"ResistenzUmhang", -1, 0, 0, 1, 0, 0, 0},
+    {"RobeDerSterne", -1, 0, 0, 0, 1, 0, 0},
+    {"Glücksklinge", -1, 0, 0, 0, 1, 0, 0},
+    {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0, 0},
+    {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0, 0},
+    {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0, 0},
+    {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21, 0},
+    {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20, 0},
+    {"Magierrobe", -1, 0, 0, 4, 0, 18, 0},
+    {"GürtelDerRiesenstärke6", 0, 6, 0, 0, 0, 0, 0},
+    {"HandschuheDerGeschicklichkeit4", 1, 4, 0, 0, 0, 0, 0},
+    {"HandschuheDerGeschicklichkeit6", 1, 6, 0, 0, 0, 0, 0},
+    {"AmulettDerGesundheit4", 2, 4, 0, 0, 0, 0, 0},
+    {"AmulettDerGesundheit6", 2, 6, 0, 0, 0, 0, 0},
+    {"StirnbandDesIntellekts4", 3, 4, 0, 0, 0, 0, 0},
+    {"StirnbandDesIntellekts6", 3, 6, 0, 0, 0, 0, 0},
+    {"PeriaptDerWeisheit4", 4, 4, 0, 0, 0, 0, 0},
+    {"PeriaptDerWeisheit6", 4, 6, 0, 0, 0, 0, 0},
+    {"UmhangDesCharismas4", 5, 4, 0, 0, 0, 0, 0},
+    {"UmhangDesCharismas6", 5, 6, 0, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung2", -1, 0, 2, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung3", -1, 0, 3, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung4", -1, 0, 4, 0, 0, 0, 0},
+    {"AmulettDerNatürlichenRüstung5", -1, 0, 5, 0, 0, 0, 0},
+    {"ResistenzUmhang2", -1, 0, 0, 2, 0, 0, 0},
+    {"ResistenzUmhang3", -1, 0, 0, 3, 0, 0, 0},
+    {"ResistenzUmhang4", -1, 0, 0, 4, 0, 0, 0},
+    {"ResistenzUmhang5", -1, 0, 0, 5, 0, 0, 0},
+    {"RingDesSchutzes1", -1, 0, 0, 0, 0, 0, 1},
+    {"RingDesSchutzes2", -1, 0, 0, 0, 0, 0, 2},
+    {"RingDesSchutzes3", -1, 0, 0, 0, 0, 0, 3},
+    {"RingDesSchutzes4", -1, 0, 0, 0, 0, 0, 4},
     {"RingDesSchutzes5", -1, 0, 0, 0, 0, 0, 5},
 };
 // Named armours and shields and their enhancement.
 const std::map<std::string, int> kNamedArmour = {
-    {"Nashornhaut", 2},        {"Glücksbänderpanzer", 3}, {"HimmlischeRüstung", 3}, {"TiefseePlattenpanzer", 1},
-    {"BefehlsBrustplatte", 2}, {"MithrilPlatteDerSchnelligkeit", 1}, {"Dämonenrüstung", 4}, {"Zaubererschild", 1},
-    {"Dornenschild", 1},       {"Löwenschild", 2},        {"Flügelschild", 3},      {"Absorptionsschild", 1}};
+    {"Nashornhaut", 2},          {"Glücksbänderpanzer", 3}, {"HimmlischeRüstung", 3},
+    {"TiefseePlattenpanzer", 1}, {"BefehlsBrustplatte", 2}, {"MithrilPlatteDerSchnelligkeit", 1},
+    {"Dämonenrüstung", 4},       {"Zaubererschild", 1},     {"Dornenschild", 1},
+    {"Löwenschild", 2},          {"Flügelschild", 3},       {"Absorptionsschild", 1}};
 // Magic effects that raise an ability: "+N <ability>" says by how much.
-const char* const kAbilityEffects[6] = {"StärkeVerbesserung",     "GeschicklichkeitVerbesserung",
+const char* const kAbilityEffects[6] = {"StärkeVerbesserung",       "GeschicklichkeitVerbesserung",
                                         "KonstitutionVerbesserung", "IntelligenzVerbesserung",
-                                        "WeisheitVerbesserung",   "CharismaVerbesserung"};
+                                        "WeisheitVerbesserung",     "CharismaVerbesserung"};
 // Classes, feats and races with armour class or saving-throw bonuses of their own.
-const std::set<std::string> kOwnArmour = {"Mönch", "Drachenjünger", "Duellant", "ZwergischerVerteidiger",
-                                          "Wissensmeister", "VerteidigungMitZweiWaffen",
-                                          "VerbesserteNatürlicheRüstung", "Rüstungshaut", "Svirfneblin", "Dromit"};
+const std::set<std::string> kOwnArmour = {"Mönch",
+                                          "Drachenjünger",
+                                          "Duellant",
+                                          "ZwergischerVerteidiger",
+                                          "Wissensmeister",
+                                          "VerteidigungMitZweiWaffen",
+                                          "VerbesserteNatürlicheRüstung",
+                                          "Rüstungshaut",
+                                          "Svirfneblin",
+                                          "Dromit"};
 const std::set<std::string> kOwnSaves = {"SchwarzerRitter", "Duellant", "Wissensmeister", "Svirfneblin"};
 // Save feats: +2, epic +4 (Reflex, Will, Fortitude).
 const struct {
@@ -453,7 +484,6 @@ const struct {
   int save, bonus;
 } kSaveFeats[] = {{"BlitzschnelleReflexe", 0, 2}, {"EisernerWille", 1, 2}, {"Abhärtung", 2, 2},
                   {"EpischeReflexe", 0, 4},       {"EpischerWille", 1, 4}, {"EpischeAbhärtung", 2, 4}};
-
 
 // The best bonus per type of the creature's worn items.
 struct ItemBonuses {
@@ -468,8 +498,9 @@ ItemBonuses WornBonuses(const Char* c) {
   for (int i = 0; i < c->treasureIndex && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     std::string label = it.label;
-    std::string name = it.specific > 0 ? gSource.specifics[it.specific].name.c_str()
-                                       : it.equipment >= 0 ? gSource.equipment[it.equipment].name.c_str() : "";
+    std::string name = it.specific > 0     ? gSource.specifics[it.specific].name.c_str()
+                       : it.equipment >= 0 ? gSource.equipment[it.equipment].name.c_str()
+                                           : "";
     // A named armour or shield has its own enhancement, others the one bought for them.
     int enhancement = it.enhancement;
     if ((it.equipType == 1 || it.equipType == 2) && kNamedArmour.count(name)) {
@@ -479,7 +510,8 @@ ItemBonuses WornBonuses(const Char* c) {
     if (it.equipType == 1) b.armor = std::max(b.armor, it.armor + enhancement);
     if (it.equipType == 2) b.shield = std::max(b.shield, it.armor + enhancement);
     if (label.find("RK-Armbänder") != std::string::npos) b.armor = std::max(b.armor, Plus(it.label));
-    if (label.find(" SchutzRing") == 0 || label.find(" SchutzUmhang") == 0) b.deflection = std::max(b.deflection, Plus(it.label));
+    if (label.find(" SchutzRing") == 0 || label.find(" SchutzUmhang") == 0)
+      b.deflection = std::max(b.deflection, Plus(it.label));
     if (label.find(" SchutzAmulett") == 0) b.natural = std::max(b.natural, Plus(it.label));
     if (name == "Mönchsgürtel") b.monkBelt = true;
     if ((it.equipType == 1 && it.armor + it.enhancement > 0) || (it.equipType == 2 && (it.primary || it.secondary)))
@@ -505,7 +537,8 @@ ItemBonuses WornBonuses(const Char* c) {
       if (effect == "NatürlicheRüstung") b.natural = std::max(b.natural, Plus(text));
       if (effect == "Resistenz") b.resistance = std::max(b.resistance, Plus(text));
       if (effect == "Zauberabwehr") b.spellResistance = std::max(b.spellResistance, 21);
-      if (effect.rfind("Zauberresistenz", 0) == 0) b.spellResistance = std::max(b.spellResistance, atoi(effect.c_str() + 15));
+      if (effect.rfind("Zauberresistenz", 0) == 0)
+        b.spellResistance = std::max(b.spellResistance, atoi(effect.c_str() + 15));
     }
   }
   return b;
@@ -527,7 +560,8 @@ struct WithoutAbilityItems {
   WithoutAbilityItems() {
     for (int e = 0; e < gSource.effectCount; ++e)
       for (const char* n : kAbilityEffects)
-        if (gSource.effects[e].name == n || gSource.effects[e].name == "Zwergenart") Take(gSource.effects[e].effectScript);
+        if (gSource.effects[e].name == n || gSource.effects[e].name == "Zwergenart")
+          Take(gSource.effects[e].effectScript);
     for (int s = 0; s < gSource.specificCount; ++s)
       for (const NamedItem& n : kNamedItems)
         if (n.ability >= 0 && (gSource.specifics[s].name == n.name || gSource.specifics[s].name == "ZwergenGürtel"))
@@ -555,7 +589,8 @@ TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   Char* plain = NewChar();
   Wire(c);
   Wire(plain);
-  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0, belts = 0, namedArms = 0;
+  int other = 0, saves = 0, abilities = 0, bracers = 0, protective = 0, boosted = 0, robes = 0, belts = 0,
+      namedArms = 0;
   for (int n = 0; n < 600; ++n) {
     Preset(c, n % 5 == 0 ? 4 : 0, 5 + n % 16);
     IsaacState start = state_;

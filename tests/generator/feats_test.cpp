@@ -74,9 +74,9 @@ TEST_F(Feats, BonusFeatSchedules) {
   const struct {
     const char* cls;
     int level, feats;
-  } cases[] = {{"Kämpfer", 1, 1},         {"Kämpfer", 2, 2},        {"Kämpfer", 3, 2},       {"Kämpfer", 4, 3},
-               {"Kämpfer", 5, 3},         {"Kämpfer", 6, 4},        {"Kämpfer", 20, 11},     {"Magier", 4, 0},
-               {"Magier", 5, 1},          {"Magier", 20, 4},        {"OrderOfTheBow", 1, 0}, {"OrderOfTheBow", 2, 1},
+  } cases[] = {{"Kämpfer", 1, 1},      {"Kämpfer", 2, 2}, {"Kämpfer", 3, 2},       {"Kämpfer", 4, 3},
+               {"Kämpfer", 5, 3},      {"Kämpfer", 6, 4}, {"Kämpfer", 20, 11},     {"Magier", 4, 0},
+               {"Magier", 5, 1},       {"Magier", 20, 4}, {"OrderOfTheBow", 1, 0}, {"OrderOfTheBow", 2, 1},
                {"OrderOfTheBow", 8, 3}};
   for (const auto& k : cases) EXPECT_EQ(BonusFeatCount(ClassId(k.cls), k.level), k.feats) << k.cls << " " << k.level;
 
@@ -196,8 +196,10 @@ TEST_F(Feats, RobeAndShieldWithoutProficiencyCostAttackAndCheckPenalty) {
     int penalty, attack;
   } cases[] = {
       {"Magier", true, {"Dolch", "Kettenhemd", "GroßerHolzschild"}, 4, -4},
-      {"Magier", true, {"Dolch", "Magierrobe"}, 4, -4}, {"Magier", true, {"Dolch", "Ritterrüstung"}, 0, 0},
-      {"Kämpfer", true, {"Dolch", "Magierrobe", "GroßerHolzschild"}, 0, 0}, {"Magier", false, {"Dolch"}, 0, -4},
+      {"Magier", true, {"Dolch", "Magierrobe"}, 4, -4},
+      {"Magier", true, {"Dolch", "Ritterrüstung"}, 0, 0},
+      {"Kämpfer", true, {"Dolch", "Magierrobe", "GroßerHolzschild"}, 0, 0},
+      {"Magier", false, {"Dolch"}, 0, -4},
   };
   for (const Case& k : cases) {
     Char* c = Make(k.cls, 5);
@@ -234,7 +236,9 @@ TEST_F(Feats, ClassFeatListFillsBeforeAnyDraw) {
   EXPECT_EQ(firstThree, (std::set<int>{FeatId("Kernschuss"), FeatId("Präzisionsschuss"), FeatId("Waffenfokus")}));
   // The weapon focus of an archer is the bow it carries.
   for (int i = before; i < before + 3; ++i)
-    if (c->feats[i] == FeatId("Waffenfokus")) { EXPECT_EQ(c->featParameters[i], ItemId("Langbogen")); }
+    if (c->feats[i] == FeatId("Waffenfokus")) {
+      EXPECT_EQ(c->featParameters[i], ItemId("Langbogen"));
+    }
 }
 
 TEST_F(Feats, ParametersFollowDependenciesAndFallBack) {
@@ -363,7 +367,9 @@ std::map<std::string, FeatRow> ReadFeatRows() {
   std::string line;
   std::getline(in, line);
   std::vector<std::string> header = Split(line, '\t');
-  auto column = [&](const char* name) { return (size_t)(std::find(header.begin(), header.end(), name) - header.begin()); };
+  auto column = [&](const char* name) {
+    return (size_t)(std::find(header.begin(), header.end(), name) - header.begin());
+  };
   size_t name = column("Name"), multi = column("Multi"), req = column("Req");
   std::getline(in, line);
   std::map<std::string, FeatRow> rows;
@@ -383,7 +389,8 @@ std::set<std::string> ScriptedFeats() {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (size_t at = text.find("AddFeat"); at != std::string::npos; at = text.find("AddFeat", at + 1)) {
       size_t open = text.find('\'', at), close = text.find('\'', open + 1);
-      if (open != std::string::npos && close != std::string::npos) names.insert(text.substr(open + 1, close - open - 1));
+      if (open != std::string::npos && close != std::string::npos)
+        names.insert(text.substr(open + 1, close - open - 1));
     }
     for (const std::string& word : Split(text, ';')) {
       size_t space = word.find_last_of(" \t");
@@ -403,18 +410,30 @@ std::string Failing(const Char* c, const std::string& self, const std::string& r
     auto n = [&] { return std::stoi(arg); };
     bool pass = true;
     int a = (int)(std::find(abilities, abilities + 6, op) - abilities);
-    if (a < 6) pass = (&c->ST)[a] >= n();
-    else if (op == "GA") pass = c->GA >= n();
-    else if (op == "KA") pass = c->IN >= n();  // the own rules' key ability for manifesting
-    else if (op == "PR") pass = Holds(c, arg.c_str()) > 0;
-    else if (op == "PG") pass = Holds(c, arg.c_str()) >= Holds(c, self.c_str());
-    else if (op == "SF") pass = c->baseFort >= n();
-    else if (op == "SW") pass = c->baseWill >= n();
-    else if (op == "SR") pass = c->baseRef >= n();
-    else if (op == "HS") pass = c->highestSpellLevel >= n();
-    else if (op == "KR") pass = Levels(c, "Barbar") > 0 && Levels(c, "Barbar") / 4 + 1 >= n();
-    else if (op == "NC") pass = Levels(c, arg.c_str()) == 0;
-    else if (op == "SN") pass = Levels(c, "Schurke") + Levels(c, "Assasin") > 0;
+    if (a < 6)
+      pass = (&c->ST)[a] >= n();
+    else if (op == "GA")
+      pass = c->GA >= n();
+    else if (op == "KA")
+      pass = c->IN >= n();  // the own rules' key ability for manifesting
+    else if (op == "PR")
+      pass = Holds(c, arg.c_str()) > 0;
+    else if (op == "PG")
+      pass = Holds(c, arg.c_str()) >= Holds(c, self.c_str());
+    else if (op == "SF")
+      pass = c->baseFort >= n();
+    else if (op == "SW")
+      pass = c->baseWill >= n();
+    else if (op == "SR")
+      pass = c->baseRef >= n();
+    else if (op == "HS")
+      pass = c->highestSpellLevel >= n();
+    else if (op == "KR")
+      pass = Levels(c, "Barbar") > 0 && Levels(c, "Barbar") / 4 + 1 >= n();
+    else if (op == "NC")
+      pass = Levels(c, arg.c_str()) == 0;
+    else if (op == "SN")
+      pass = Levels(c, "Schurke") + Levels(c, "Assasin") > 0;
     else if (op == "CL") {
       pass = false;
       for (const std::string& alt : Split(arg, '|')) {
@@ -460,7 +479,9 @@ TEST_F(Feats, ThousandCharactersFollowTheRules) {
       ASSERT_TRUE(rows.count(name)) << name;
       ++entries[{c->feats[i], c->featParameters[i]}];
       ++perFeat[c->feats[i]];
-      if (!granted.count(name)) { EXPECT_EQ(Failing(c, name, rows[name].req), "") << who << " took " << name; }
+      if (!granted.count(name)) {
+        EXPECT_EQ(Failing(c, name, rows[name].req), "") << who << " took " << name;
+      }
     }
     for (const auto& [key, count] : entries)
       if (rows[gSource.feats[key.first].name.c_str()].multi != 2) {
@@ -490,7 +511,8 @@ TEST_F(Feats, ThousandCharactersFollowTheRules) {
       const CharSkill& k = c->skills[e];
       ASSERT_GE(k.skill, 0);
       bool classSkill = false;
-      for (int s = 0; s < c->classCount; ++s) classSkill = classSkill || gSource.skills[k.skill].ClassSkill()[c->classes[s]] >= 2;
+      for (int s = 0; s < c->classCount; ++s)
+        classSkill = classSkill || gSource.skills[k.skill].ClassSkill()[c->classes[s]] >= 2;
       bool required = c->requiredRanks[k.skill] > 0;
       demanded = demanded || (required && !classSkill);
       int cost = classSkill ? k.ranks : 2 * k.ranks + (k.halfRank ? 1 : 0);
@@ -500,7 +522,9 @@ TEST_F(Feats, ThousandCharactersFollowTheRules) {
       }
       spent += cost;
     }
-    if (!demanded && !extraClassSkills && !c->profileMode) { EXPECT_LE(spent, c->skillPoints) << who; }
+    if (!demanded && !extraClassSkills && !c->profileMode) {
+      EXPECT_LE(spent, c->skillPoints) << who;
+    }
 
     // Prestige classes: the levels before entry can earn the ranks they ask for (a class
     // skill takes level + 3). A character whose points run out before the demand is met

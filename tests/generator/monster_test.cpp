@@ -89,13 +89,15 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
         int32_t low = DetermineCR(m, k, t, &high, false, false);
         if (low >= 1024) continue;
         Char* c = Build(m, k, t, low);
-        std::string who = std::string(row.name.c_str()) + " template " + gSource.templates[t].name.c_str() + " variant " +
-                          std::to_string(k);
+        std::string who = std::string(row.name.c_str()) + " template " + gSource.templates[t].name.c_str() +
+                          " variant " + std::to_string(k);
         ++built;
         // Hit dice within the row's advancement (a zombie doubles them afterwards).
         int dice = t == zombie ? c->Level / 2 : c->Level;
         EXPECT_GE(dice, std::max(row.hd, 1)) << who;
-        if (row.hdMax > 0 && k > 0) { EXPECT_LE(dice, row.hdMax) << who; }
+        if (row.hdMax > 0 && k > 0) {
+          EXPECT_LE(dice, row.hdMax) << who;
+        }
         // Size: one step past each bracket.
         int grown = (row.hdInc > 0 && dice > row.hdInc) + (row.hdInc2 > 0 && dice > row.hdInc2);
         EXPECT_EQ(c->sizeIndex, row.size + grown) << who;
@@ -158,8 +160,10 @@ TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
   SetOutputLevels(0, -1);
   gRandom.labelFlag = labels;
   gProcess.debugOutput = debug;
-  EXPECT_NE(out.find("(Template wählen!\n0: Template: Keine, TW Erhöhung: 0\n1: Template: Himmlische Kreatur, TW Erhöhung: 1\n:)"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find(
+          "(Template wählen!\n0: Template: Keine, TW Erhöhung: 0\n1: Template: Himmlische Kreatur, TW Erhöhung: 1\n:)"),
+      std::string::npos)
       << out;
 }
 
@@ -235,16 +239,45 @@ class MonsterCorpus : public CreationFixture {
  protected:
   // Key ability of every skill (0 Str .. 5 Cha), typed from the reference.
   static int KeyAbility(const std::string& skill) {
-    static const std::map<std::string, int> key = {
-        {"Schätzen", 3}, {"Balancieren", 1}, {"Bluffen", 5}, {"Klettern", 0}, {"Konzentration", 2},
-        {"Handwerk", 3}, {"SchriftzeichenEntschlüsseln", 3}, {"Diplomatie", 5}, {"MechanismusAusschalten", 3},
-        {"Verkleiden", 5}, {"Entfesselungskünstler", 1}, {"Fälschen", 3}, {"InformationenSammeln", 5},
-        {"MitTierenUmgehen", 5}, {"Heilkunde", 4}, {"Verstecken", 1}, {"Einschüchtern", 5}, {"Springen", 0},
-        {"Lauschen", 4}, {"LeiseBewegen", 1}, {"SchlösserÖffnen", 1}, {"Auftreten", 5}, {"Beruf", 4},
-        {"Reiten", 1}, {"Suchen", 3}, {"MotivErkennen", 4}, {"Fingerfertigkeit", 1}, {"SprachenSprechen", -1},
-        {"Zauberkunde", 3}, {"Entdecken", 4}, {"Überlebenskunst", 4}, {"Schwimmen", 0}, {"Akrobatik", 1},
-        {"MagischenGegenstandBenutzen", 5}, {"SeilBenutzen", 1}, {"Autohypnose", 4}, {"Psikunde", 3},
-        {"PsionischenGegenstandBenutzen", 5}, {"Ausspähen", 3}};
+    static const std::map<std::string, int> key = {{"Schätzen", 3},
+                                                   {"Balancieren", 1},
+                                                   {"Bluffen", 5},
+                                                   {"Klettern", 0},
+                                                   {"Konzentration", 2},
+                                                   {"Handwerk", 3},
+                                                   {"SchriftzeichenEntschlüsseln", 3},
+                                                   {"Diplomatie", 5},
+                                                   {"MechanismusAusschalten", 3},
+                                                   {"Verkleiden", 5},
+                                                   {"Entfesselungskünstler", 1},
+                                                   {"Fälschen", 3},
+                                                   {"InformationenSammeln", 5},
+                                                   {"MitTierenUmgehen", 5},
+                                                   {"Heilkunde", 4},
+                                                   {"Verstecken", 1},
+                                                   {"Einschüchtern", 5},
+                                                   {"Springen", 0},
+                                                   {"Lauschen", 4},
+                                                   {"LeiseBewegen", 1},
+                                                   {"SchlösserÖffnen", 1},
+                                                   {"Auftreten", 5},
+                                                   {"Beruf", 4},
+                                                   {"Reiten", 1},
+                                                   {"Suchen", 3},
+                                                   {"MotivErkennen", 4},
+                                                   {"Fingerfertigkeit", 1},
+                                                   {"SprachenSprechen", -1},
+                                                   {"Zauberkunde", 3},
+                                                   {"Entdecken", 4},
+                                                   {"Überlebenskunst", 4},
+                                                   {"Schwimmen", 0},
+                                                   {"Akrobatik", 1},
+                                                   {"MagischenGegenstandBenutzen", 5},
+                                                   {"SeilBenutzen", 1},
+                                                   {"Autohypnose", 4},
+                                                   {"Psikunde", 3},
+                                                   {"PsionischenGegenstandBenutzen", 5},
+                                                   {"Ausspähen", 3}};
     if (skill.rfind("Wissen", 0) == 0) return 3;
     auto it = key.find(skill);
     return it == key.end() ? -2 : it->second;
@@ -285,7 +318,10 @@ TEST_F(MonsterCorpus, SkillTotalsFollowTheFinalAbilities) {
     CreateCreature(c, 1);
     std::string who = "creature " + std::to_string(n);
     if (c->kind == 1 && !c->mixed && c->monster >= 0) {
-      CheckSkills(c, who + " " + gSource.monsters[c->monster].name.c_str() + " " + gSource.templates[c->templateIndex].name.c_str() + " HD " + std::to_string(c->Level), &checked);
+      CheckSkills(c,
+                  who + " " + gSource.monsters[c->monster].name.c_str() + " " +
+                      gSource.templates[c->templateIndex].name.c_str() + " HD " + std::to_string(c->Level),
+                  &checked);
       advanced += c->Level > gSource.monsters[c->monster].hd;
     }
     std::vector<const Char*> kin = {c->familiarChar, c->mountChar, c->servantChar};
@@ -311,15 +347,27 @@ TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
     bool mind;
     int feats, top;
   } rows[] = {
-      {"Wolf", 2, "RF", true, 2, 6}, {"Schreckenswolf", 6, "RWF", true, 4, 18},
-      {"Schreckenslöwe", 8, "RWF", true, 3, 24}, {"Triceratops", 16, "RF", true, 6, 48},
-      {"Owlbear", 5, "RF", true, 2, 15}, {"AirElementalLarge", 8, "R", true, 5, 15},
-      {"FireElementalMedium", 4, "R", true, 4, 7}, {"EarthElementalLarge", 8, "F", true, 3, 15},
-      {"InvisibleStalker", 8, "R", true, 3, 24}, {"Belker", 7, "R", true, 3, 21}, {"Magmin", 2, "R", true, 1, 6},
-      {"Treant", 7, "F", true, 3, 21}, {"ShamblingMound", 8, "F", true, 3, 24}, {"Tendriculos", 9, "F", true, 4, 27},
-      {"Zelekhut", 8, "", true, 3, 24}, {"Homunculus", 2, "", true, 1, 6}, {"WillOWisp", 9, "W", true, 5, 18},
-      {"GrayOoze", 3, "", false, 0, 9}, {"OchreJelly", 6, "", false, 0, 18},
-      {"MonstrousSpiderHuge", 8, "F", false, 0, 15}, {"MonstrousScorpionLarge", 5, "F", false, 0, 9},
+      {"Wolf", 2, "RF", true, 2, 6},
+      {"Schreckenswolf", 6, "RWF", true, 4, 18},
+      {"Schreckenslöwe", 8, "RWF", true, 3, 24},
+      {"Triceratops", 16, "RF", true, 6, 48},
+      {"Owlbear", 5, "RF", true, 2, 15},
+      {"AirElementalLarge", 8, "R", true, 5, 15},
+      {"FireElementalMedium", 4, "R", true, 4, 7},
+      {"EarthElementalLarge", 8, "F", true, 3, 15},
+      {"InvisibleStalker", 8, "R", true, 3, 24},
+      {"Belker", 7, "R", true, 3, 21},
+      {"Magmin", 2, "R", true, 1, 6},
+      {"Treant", 7, "F", true, 3, 21},
+      {"ShamblingMound", 8, "F", true, 3, 24},
+      {"Tendriculos", 9, "F", true, 4, 27},
+      {"Zelekhut", 8, "", true, 3, 24},
+      {"Homunculus", 2, "", true, 1, 6},
+      {"WillOWisp", 9, "W", true, 5, 18},
+      {"GrayOoze", 3, "", false, 0, 9},
+      {"OchreJelly", 6, "", false, 0, 18},
+      {"MonstrousSpiderHuge", 8, "F", false, 0, 15},
+      {"MonstrousScorpionLarge", 5, "F", false, 0, 9},
   };
   Char* c = Wired();
   int built = 0;
@@ -381,20 +429,19 @@ TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
     int dice0, die0, attack0;  // first natural attack; attack 0 = not checked
     int bonusFeats;            // the stat block's bonus feats (B)
   } rows[] = {
-      {"Wolf", 4, 2, "Large", 1, 8, 9, 1},        // 2 HD animal CR 1; 4-6 HD (Large); Track; Str 22
+      {"Wolf", 4, 2, "Large", 1, 8, 9, 1},  // 2 HD animal CR 1; 4-6 HD (Large); Track; Str 22
       {"Wolf", 6, 3, "Large", 1, 8, 0, 1},
       {"Tiger", 13, 7, "Huge", 2, 6, 0, 0},       // 6 HD CR 4; 13-18 HD (Huge), claw 1d8
       {"Hellhound", 8, 5, "Medium", 1, 8, 0, 1},  // 4 HD outsider CR 3; 9-12 HD (Large); Track
       {"Hellhound", 9, 6, "Large", 2, 6, 0, 1},
-      {"Pixie", 3, 4, "Small", 0, 0, 0, 1},       // 1 HD fey CR 4; 2-3 HD (Small); Weapon Finesse
+      {"Pixie", 3, 4, "Small", 0, 0, 0, 1},  // 1 HD fey CR 4; 2-3 HD (Small); Weapon Finesse
   };
   Char* c = NewChar();
   for (const Row& r : rows) {
     std::string who = std::string(r.monster) + " " + std::to_string(r.dice) + " HD";
     Build(c, r.monster, r.dice);
     ASSERT_EQ(c->Level, r.dice) << who;
-    EXPECT_EQ(DetermineSrdCR(c->monster, 0, 0, nullptr, false) + AdvancedMonsterCR(c->monster, r.dice, true),
-              r.cr)
+    EXPECT_EQ(DetermineSrdCR(c->monster, 0, 0, nullptr, false) + AdvancedMonsterCR(c->monster, r.dice, true), r.cr)
         << who;
     EXPECT_EQ(SizeName(c), r.size) << who;
     EXPECT_EQ(c->featCount, 1 + r.dice / 3 + r.bonusFeats) << who;
@@ -402,7 +449,9 @@ TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
       EXPECT_EQ(c->naturals[0].damage[0], r.dice0) << who;
       EXPECT_EQ(c->naturals[0].damage[1], r.die0) << who;
     }
-    if (r.attack0) { EXPECT_EQ(c->naturals[0].attack, r.attack0) << who; }
+    if (r.attack0) {
+      EXPECT_EQ(c->naturals[0].attack, r.attack0) << who;
+    }
   }
 }
 
@@ -433,18 +482,20 @@ TEST_F(Srd35Monsters, AdvancementRaisesStrengthAndItsShareOfDamage) {
     const char* monster;
     int dice, strength, slot, attack, bonus;
   } rows[] = {
-      {"Tiger", 12, 25, 0, 15, 7},     // Str 23 + 2: claw +9 (BAB 9, Str +7, Large -1), 1d8+7
-      {"Tiger", 12, 25, 1, 10, 3},     // bite, secondary: 2d6+3
-      {"Tiger", 13, 33, 1, 0, 5},      // Huge: Str 23 + 8 + 2 = 33, bite 3d6+5
-      {"Krokodil", 5, 20, 0, 0, 7},    // bite alone: 1d8+6 at Str 19, +7 at Str 20
-      {"Wolf", 6, 22, 0, 0, 9},        // Large, Str 13 + 8 + 1; bite alone: 1 1/2 x +6
+      {"Tiger", 12, 25, 0, 15, 7},   // Str 23 + 2: claw +9 (BAB 9, Str +7, Large -1), 1d8+7
+      {"Tiger", 12, 25, 1, 10, 3},   // bite, secondary: 2d6+3
+      {"Tiger", 13, 33, 1, 0, 5},    // Huge: Str 23 + 8 + 2 = 33, bite 3d6+5
+      {"Krokodil", 5, 20, 0, 0, 7},  // bite alone: 1d8+6 at Str 19, +7 at Str 20
+      {"Wolf", 6, 22, 0, 0, 9},      // Large, Str 13 + 8 + 1; bite alone: 1 1/2 x +6
   };
   Char* c = NewChar();
   for (const Row& r : rows) {
     std::string who = std::string(r.monster) + " " + std::to_string(r.dice) + " HD, attack " + std::to_string(r.slot);
     Build(c, r.monster, r.dice);
     EXPECT_EQ(c->ST, r.strength) << who;
-    if (r.attack) { EXPECT_EQ(c->naturals[r.slot].attack, r.attack) << who; }
+    if (r.attack) {
+      EXPECT_EQ(c->naturals[r.slot].attack, r.attack) << who;
+    }
     EXPECT_EQ(c->naturals[r.slot].damage[2], r.bonus) << who;
   }
 }
@@ -465,8 +516,8 @@ TEST_F(Srd35Monsters, AdvancementGivesAtLeastOneSkillPointPerDie) {
 // Over a corpus: every monster has at least 1 hit point per hit die, and an untemplated
 // one its CR from the type's hit dice per +1 CR.
 TEST_F(Srd35Monsters, CorpusCountsHitPointsPerDieAndCRByType) {
-  const std::pair<const char*, int> perCR[] = {{"Animal", 3}, {"MagicalBeast", 3}, {"MonstrousHumanoid", 3},
-                                               {"Dragon", 2}, {"Outsider", 2}};
+  const std::pair<const char*, int> perCR[] = {
+      {"Animal", 3}, {"MagicalBeast", 3}, {"MonstrousHumanoid", 3}, {"Dragon", 2}, {"Outsider", 2}};
   UseRules(kRulesSrd35);
   Char* c = Wired();
   int advanced = 0;
@@ -558,7 +609,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         int sizeMod = std::array<int, 9>{8, 4, 2, 1, 0, -1, -2, -4, -8}[size];
         int ac = 10 + c->AC;
         if (tpl == "Skelleton") {
-          if (!s.worn) { EXPECT_EQ(ac, 10 + sizeMod + Mod(dex) + kSkeletonArmour[size]) << who; }
+          if (!s.worn) {
+            EXPECT_EQ(ac, 10 + sizeMod + Mod(dex) + kSkeletonArmour[size]) << who;
+          }
           EXPECT_EQ(c->Init + c->MGE, Mod(dex) + 4) << who;  // Improved Initiative alone
         } else if (tpl == "Zombie") {
           EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + kZombieArmour[size]) << who;
@@ -576,7 +629,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
             EXPECT_EQ(ac, s.ac - s.natural + std::max(Mod(cha), 1)) << who;  // manifested
           }
         } else if (tpl == "Lich") {
-          if (!s.worn) { EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who; }
+          if (!s.worn) {
+            EXPECT_EQ(ac, s.ac - s.natural + std::max(s.natural, 5)) << who;
+          }
         } else if (tpl == "Demilich") {
           for (const char* f : {"Blitzgeschwindigkeit", "BeharrlicheMagie", "AutomatischBeschleunigteZauber"})
             EXPECT_TRUE((Holds(c, f) > 0)) << who << " lacks " << f;
@@ -590,7 +645,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
           EXPECT_EQ(c->MR, std::min(s.hd + 5, 25)) << who;
         } else if (tpl == "Paragon") {
           EXPECT_EQ(c->MR, c->cr + 25) << who;
-          if (!s.worn) { EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 24 + std::max(5 - s.natural, 0)) << who; }
+          if (!s.worn) {
+            EXPECT_EQ(ac, s.ac - Mod(s.dex) + Mod(dex) + 24 + std::max(5 - s.natural, 0)) << who;
+          }
         } else if (tpl == "Pseudonatural") {
           EXPECT_EQ(c->MR, s.hd * 5) << who;
         } else if (tpl == "WormThatWalks") {
@@ -599,7 +656,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
           EXPECT_TRUE((Holds(c, "EisernerWille") > 0)) << who;
         }
         if (tpl == "Phrenic" || tpl == "Celestial" || tpl == "Fiendish") {
-          if (s.animal) { EXPECT_EQ(TypeName(c), "MagicalBeast") << who; }
+          if (s.animal) {
+            EXPECT_EQ(TypeName(c), "MagicalBeast") << who;
+          }
         }
         EXPECT_EQ(c->Level, dice) << who;
         EXPECT_EQ(c->MonsterTWType, die) << who;
@@ -621,7 +680,9 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
       // creature's die allows where the template enlarges it.
       if (were) continue;  // a lycanthrope adds its animal's dice
       EXPECT_LE(top - low, dice * (die - 1)) << who;
-      if (dice * die > s.hd * s.die && dice <= 2) { EXPECT_GT(top - low, s.hd * (s.die - 1)) << who; }
+      if (dice * die > s.hd * s.die && dice <= 2) {
+        EXPECT_GT(top - low, s.hd * (s.die - 1)) << who;
+      }
     }
   }
   // Every template of the table was built on some base creature.

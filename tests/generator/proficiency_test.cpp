@@ -11,56 +11,117 @@ using namespace generator_test;
 
 namespace {
 
-const std::set<std::string> kSimple = {
-    "Kampfhandschuh", "Dolch", "Stoßdolch", "Stachelhandschuh", "LeichterStreitkolben", "Sichel", "Knüppel",
-    "SchwererStreitkolben", "Morgenstern", "Kurzspeer", "Langspeer", "Kampfstab", "Speer", "SchwereArmbrust",
-    "LeichteArmbrust", "Wurfpfeil", "Wurfspeer", "Schleuder"};
-const std::set<std::string> kMartial = {
-    "Wurfaxt", "LeichterHammer", "Handaxt", "Kukri", "LeichteSpitzhacke", "Totschläger", "LeichterStachelschild",
-    "Kurzschwert", "Streitaxt", "Flegel", "Langschwert", "SchwereSpitzhacke", "SchwererStachelschild", "Rapier",
-    "Krummsäbel", "Dreizack", "Kriegshammer", "Falchion", "Glefe", "Zweihandaxt", "Kriegskeule", "SchwererFlegel",
-    "Zweihänder", "Rossschinder", "Hellebarde", "Lanze", "Runka", "Sense", "Kurzbogen", "KompositKurzbogen",
-    "MächtigerKompositKurzbogen", "Langbogen", "KompositLangbogen", "MächtigerKompositLangbogen"};
+const std::set<std::string> kSimple = {"Kampfhandschuh",
+                                       "Dolch",
+                                       "Stoßdolch",
+                                       "Stachelhandschuh",
+                                       "LeichterStreitkolben",
+                                       "Sichel",
+                                       "Knüppel",
+                                       "SchwererStreitkolben",
+                                       "Morgenstern",
+                                       "Kurzspeer",
+                                       "Langspeer",
+                                       "Kampfstab",
+                                       "Speer",
+                                       "SchwereArmbrust",
+                                       "LeichteArmbrust",
+                                       "Wurfpfeil",
+                                       "Wurfspeer",
+                                       "Schleuder"};
+const std::set<std::string> kMartial = {"Wurfaxt",
+                                        "LeichterHammer",
+                                        "Handaxt",
+                                        "Kukri",
+                                        "LeichteSpitzhacke",
+                                        "Totschläger",
+                                        "LeichterStachelschild",
+                                        "Kurzschwert",
+                                        "Streitaxt",
+                                        "Flegel",
+                                        "Langschwert",
+                                        "SchwereSpitzhacke",
+                                        "SchwererStachelschild",
+                                        "Rapier",
+                                        "Krummsäbel",
+                                        "Dreizack",
+                                        "Kriegshammer",
+                                        "Falchion",
+                                        "Glefe",
+                                        "Zweihandaxt",
+                                        "Kriegskeule",
+                                        "SchwererFlegel",
+                                        "Zweihänder",
+                                        "Rossschinder",
+                                        "Hellebarde",
+                                        "Lanze",
+                                        "Runka",
+                                        "Sense",
+                                        "Kurzbogen",
+                                        "KompositKurzbogen",
+                                        "MächtigerKompositKurzbogen",
+                                        "Langbogen",
+                                        "KompositLangbogen",
+                                        "MächtigerKompositLangbogen"};
 
 // Per class: "S" all simple, "M" all martial weapons, then single weapons.
 const std::map<std::string, std::set<std::string>> kClassWeapons = {
     {"Barbar", {"S", "M"}},
     {"Barde", {"S", "Langschwert", "Rapier", "Totschläger", "Kurzschwert", "Kurzbogen", "Peitsche"}},
-    {"Druide", {"Knüppel", "Dolch", "Wurfpfeil", "Kampfstab", "Krummsäbel", "Sichel", "Kurzspeer", "Schleuder", "Speer"}},
-    {"Hexenmeister", {"S"}}, {"Kämpfer", {"S", "M"}}, {"Kleriker", {"S"}},
+    {"Druide",
+     {"Knüppel", "Dolch", "Wurfpfeil", "Kampfstab", "Krummsäbel", "Sichel", "Kurzspeer", "Schleuder", "Speer"}},
+    {"Hexenmeister", {"S"}},
+    {"Kämpfer", {"S", "M"}},
+    {"Kleriker", {"S"}},
     {"Magier", {"Knüppel", "Dolch", "SchwereArmbrust", "LeichteArmbrust", "Kampfstab"}},
-    {"Mönch", {"Knüppel", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Handaxt", "Wurfspeer", "Kama", "Nunchaku",
-               "Kampfstab", "Sai", "Wurfstern", "Siangham", "Schleuder"}},
-    {"Paladin", {"S", "M"}}, {"Schurke", {"S", "Handarmbrust", "Rapier", "Totschläger", "Kurzbogen", "Kurzschwert"}},
-    {"Waldläufer", {"S", "M"}}, {"Adept", {"S"}}, {"Adeliger", {"S", "M"}}, {"Experte", {"S"}},
+    {"Mönch",
+     {"Knüppel", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Handaxt", "Wurfspeer", "Kama", "Nunchaku", "Kampfstab",
+      "Sai", "Wurfstern", "Siangham", "Schleuder"}},
+    {"Paladin", {"S", "M"}},
+    {"Schurke", {"S", "Handarmbrust", "Rapier", "Totschläger", "Kurzbogen", "Kurzschwert"}},
+    {"Waldläufer", {"S", "M"}},
+    {"Adept", {"S"}},
+    {"Adeliger", {"S", "M"}},
+    {"Experte", {"S"}},
     {"Gemeiner", {"Dolch"}},  // one simple weapon: ours is the dagger
     {"Krieger", {"S", "M"}},
-    {"Assasin", {"Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch", "Wurfpfeil", "Rapier",
-                 "Totschläger", "Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen", "Kurzschwert"}},
-    {"OrderOfTheBow", {"S", "M"}}, {"ArkanerBogenschütze", {"S", "M"}}, {"SchwarzerRitter", {"S", "M"}},
-    {"Duellant", {"S", "M"}}, {"ZwergischerVerteidiger", {"S", "M"}},
-    {"Schattentänzer", {"Knüppel", "Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch",
-                        "Wurfpfeil", "LeichterStreitkolben", "SchwererStreitkolben", "Morgenstern", "Kampfstab",
-                        "Rapier", "Totschläger", "Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen",
-                        "Kurzschwert"}},
+    {"Assasin",
+     {"Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch", "Wurfpfeil", "Rapier", "Totschläger",
+      "Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen", "Kurzschwert"}},
+    {"OrderOfTheBow", {"S", "M"}},
+    {"ArkanerBogenschütze", {"S", "M"}},
+    {"SchwarzerRitter", {"S", "M"}},
+    {"Duellant", {"S", "M"}},
+    {"ZwergischerVerteidiger", {"S", "M"}},
+    {"Schattentänzer",
+     {"Knüppel", "Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch", "Wurfpfeil",
+      "LeichterStreitkolben", "SchwererStreitkolben", "Morgenstern", "Kampfstab", "Rapier", "Totschläger", "Kurzbogen",
+      "KompositKurzbogen", "MächtigerKompositKurzbogen", "Kurzschwert"}},
     {"Psion", {"Knüppel", "Dolch", "SchwereArmbrust", "LeichteArmbrust", "Kampfstab", "Kurzspeer"}},
     {"Psychokrieger", {"S", "M"}},
     {"Seelenmesser", {"S", "Kurzschwert"}},  // the mind blade is a short sword
-    {"Wilder", {"S"}}, {"Elokator", {"S", "M"}}, {"Gedankenschlächter", {"S", "M"}},
+    {"Wilder", {"S"}},
+    {"Elokator", {"S", "M"}},
+    {"Gedankenschlächter", {"S", "M"}},
 };
 // Weapon familiarity: elves know these; dwarves and gnomes treat their own as martial.
-const std::set<std::string> kElfWeapons = {"Langschwert", "Rapier", "Langbogen", "KompositLangbogen",
-                                           "MächtigerKompositLangbogen", "Kurzbogen", "KompositKurzbogen",
+const std::set<std::string> kElfWeapons = {"Langschwert",
+                                           "Rapier",
+                                           "Langbogen",
+                                           "KompositLangbogen",
+                                           "MächtigerKompositLangbogen",
+                                           "Kurzbogen",
+                                           "KompositKurzbogen",
                                            "MächtigerKompositKurzbogen"};
 const std::map<std::string, std::set<std::string>> kFamiliarAsMartial = {
     {"Zwerg", {"Zwergenkriegsaxt", "Zwergenurgrosch"}}, {"Gnom", {"GnomischerHakenhammer"}}};
 
 // Prestige classes that teach no weapon; the tables let them share the weapon
 // preferences of a base class, so their characters may buy a proficiency feat.
-const std::set<std::string> kNoWeapons = {"ArkanerBetrüger", "Erzmagier",  "Drachenjünger", "MystischerRitter",
-                                          "Hierophant",      "Horizontwanderer", "Wissensmeister", "MystischerTheurg",
-                                          "Thaumaturg",      "Zerebromant", "Metageist", "Pyrokinet",
-                                          "EntkörperterPsion", "PsionischeFaust", "Hörigenhirte", "Kriegsgeist"};
+const std::set<std::string> kNoWeapons = {"ArkanerBetrüger",   "Erzmagier",        "Drachenjünger",  "MystischerRitter",
+                                          "Hierophant",        "Horizontwanderer", "Wissensmeister", "MystischerTheurg",
+                                          "Thaumaturg",        "Zerebromant",      "Metageist",      "Pyrokinet",
+                                          "EntkörperterPsion", "PsionischeFaust",  "Hörigenhirte",   "Kriegsgeist"};
 
 class Proficiency : public CreationFixture {};
 
@@ -113,11 +174,9 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
       bool listed = known.count(w) || (simple && kSimple.count(w)) || (martial && kMartial.count(w));
       std::string classes;
       for (int s = 0; s < c->classCount; ++s) classes += std::string(" ") + gSource.classes[c->classes[s]].name.c_str();
-      EXPECT_TRUE(listed || bought(it.equipment)) << "character " << n << " (" << classes
-                                                                          << ") carries " << w;
+      EXPECT_TRUE(listed || bought(it.equipment)) << "character " << n << " (" << classes << ") carries " << w;
     }
   }
   EXPECT_GT(weapons, 400);
   EXPECT_GT(raceLines, 20);
 }
-

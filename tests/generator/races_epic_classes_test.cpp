@@ -19,9 +19,9 @@ class RacesAndEpicClasses : public CreationFixture {
   }
   // The SRD's psionic classes, by their keys.
   static bool Psionic(const Char* c) {
-    for (const char* k : {"Psion", "Psychokrieger", "Seelenmesser", "Wilder", "Zerebromant", "Elokator", "Metageist",
-                          "Pyrokinet", "EntkörperterPsion", "PsionischeFaust", "Gedankenschlächter", "Hörigenhirte",
-                          "Kriegsgeist"})
+    for (const char* k :
+         {"Psion", "Psychokrieger", "Seelenmesser", "Wilder", "Zerebromant", "Elokator", "Metageist", "Pyrokinet",
+          "EntkörperterPsion", "PsionischeFaust", "Gedankenschlächter", "Hörigenhirte", "Kriegsgeist"})
       if (Levels(c, k) > 0) return true;
     return false;
   }
@@ -38,7 +38,7 @@ struct RaceTraits {
 };
 const RaceTraits kTraits[] = {
     {"Dromit", 20, true, 60, 1, "Chitin: Resistenz gegen "}, {"Elan", 30, false, 0, 2, "Belastbarkeit:"},
-    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"}, {"Mänade", 30, false, 0, 2, "Ausbruch:"},
+    {"Halbriese", 30, false, 0, 2, "Kräftiger Körperbau:"},  {"Mänade", 30, false, 0, 2, "Ausbruch:"},
     {"Xeph", 30, false, 60, 1, "Spurt: 3 mal pro Tag"},
 };
 
@@ -75,13 +75,16 @@ TEST_F(RacesAndEpicClasses, AppearRarelyMoreOftenAmongPsionicCharactersWithTheir
       EXPECT_EQ(c->DarkVision, t->darkvisionFeet * 3 / 10);
       std::string text = Notes(c);
       EXPECT_NE(text.find(t->line), std::string::npos) << text;
-      EXPECT_NE(text.find("Natürlich psionisch: +" + std::to_string(t->powerPoints) + " Kraftpunkt"), std::string::npos);
+      EXPECT_NE(text.find("Natürlich psionisch: +" + std::to_string(t->powerPoints) + " Kraftpunkt"),
+                std::string::npos);
       if (race == "Xeph") {  // burst: +10 ft, +10 ft per four levels beyond 1st, +30 ft at most
         int feet = std::min(30, 10 + 10 * ((c->Level - 1) / 4));
         EXPECT_NE(text.find("Spurt: 3 mal pro Tag 3 Runden lang +" + std::to_string(feet * 3 / 10) + " m"),
                   std::string::npos);
       }
-      if (race == "Dromit") { EXPECT_TRUE((Holds(c, "Blindkampf") > 0)); }
+      if (race == "Dromit") {
+        EXPECT_TRUE((Holds(c, "Blindkampf") > 0));
+      }
     }
   EXPECT_EQ(seen.size(), std::size(kTraits));
   int races = psionicOfRace + othersOfRace;
@@ -110,21 +113,56 @@ struct EpicClass {
 };
 const EpicClass kEpic[] = {
     {"Häscher", {{"InformationenSammeln", 24}, {"WissenEbenen", 15}}, {"Fährtenlesen"}, 0, 'L', 0, {}, false},
-    {"KosmischerSeher", {{"WissenEbenen", 24}}, {"Zauberfokus", "EpischeEnergieresistenz"}, 0, 0, 0,
-     {{"Magier", 17}, {"Hexenmeister", 18}, {"Kleriker", 17}}, false},  // gate
+    {"KosmischerSeher",
+     {{"WissenEbenen", 24}},
+     {"Zauberfokus", "EpischeEnergieresistenz"},
+     0,
+     0,
+     0,
+     {{"Magier", 17}, {"Hexenmeister", 18}, {"Kleriker", 17}},
+     false},  // gate
     {"GöttlicherGesandter", {{"WissenReligion", 10}}, {"Waffenfokus", "MächtigesNiederstrecken"}, 23, 0, 0, {}, false},
     {"EpischerUnterwanderer",
      {{"Bluffen", 24}, {"Diplomatie", 10}, {"Verkleiden", 24}, {"Entdecken", 10}},
-     {"Wachsamkeit", "Polyglott"}, 0, 'n', 0, {}, false},
-    {"ObersterWächter", {{"Entdecken", 13}},
-     {"Wachsamkeit", "BlitzschnelleReflexe", "Blitzgeschwindigkeit", "ÜberlegeneInitiative"}, 15, 0, 0, {}, true},
-    {"HoherBekehrer", {{"Diplomatie", 12}, {"WissenReligion", 24}}, {"Anführen", "EpischesAnführen"}, 0, 0, 0,
-     {{"Kleriker", 9}, {"Druide", 9}}, false},  // 5th-level divine spells
-    {"LegendärerKoloss", {{"Einschüchtern", 15}},
-     {"Kampfreflexe", "Rundumschlag", "VerbesserterAnsturm", "VerbesserterKritischerTreffer"}, 23, 0, 0, {}, false},
+     {"Wachsamkeit", "Polyglott"},
+     0,
+     'n',
+     0,
+     {},
+     false},
+    {"ObersterWächter",
+     {{"Entdecken", 13}},
+     {"Wachsamkeit", "BlitzschnelleReflexe", "Blitzgeschwindigkeit", "ÜberlegeneInitiative"},
+     15,
+     0,
+     0,
+     {},
+     true},
+    {"HoherBekehrer",
+     {{"Diplomatie", 12}, {"WissenReligion", 24}},
+     {"Anführen", "EpischesAnführen"},
+     0,
+     0,
+     0,
+     {{"Kleriker", 9}, {"Druide", 9}},
+     false},  // 5th-level divine spells
+    {"LegendärerKoloss",
+     {{"Einschüchtern", 15}},
+     {"Kampfreflexe", "Rundumschlag", "VerbesserterAnsturm", "VerbesserterKritischerTreffer"},
+     23,
+     0,
+     0,
+     {},
+     false},
     {"VollkommenerSchemen", {{"Verstecken", 24}, {"LeiseBewegen", 24}}, {"Selbstverhüllung"}, 0, 0, 10, {}, false},
-    {"UnionsWächter", {{"Diplomatie", 8}, {"WissenLokales", 8}},
-     {"Wachsamkeit", "VerbessertesEntwaffnen", "Rüstungshaut"}, 21, 'L', 0, {}, false},
+    {"UnionsWächter",
+     {{"Diplomatie", 8}, {"WissenLokales", 8}},
+     {"Wachsamkeit", "VerbessertesEntwaffnen", "Rüstungshaut"},
+     21,
+     'L',
+     0,
+     {},
+     false},
 };
 
 }  // namespace
@@ -154,7 +192,10 @@ TEST_F(RacesAndEpicClasses, EpicPrestigeClassesOnlyWithTheirRequirements) {
         EXPECT_GE(before, 20) << "not yet epic";
         EXPECT_GE(attack + (before - 19) / 2, e->attack);
         // The system's own rules buy the demanded ranks while the points last.
-        if (rules == kRulesSrd35) for (auto [skill, ranks] : e->ranks) { EXPECT_GE(Ranks(c, skill), ranks) << skill; }
+        if (rules == kRulesSrd35)
+          for (auto [skill, ranks] : e->ranks) {
+            EXPECT_GE(Ranks(c, skill), ranks) << skill;
+          }
         for (const char* feat : e->feats) EXPECT_TRUE((Holds(c, feat) > 0)) << feat;
         if (e->alignment == 'L') {
           EXPECT_EQ(c->alignment % 3, 0) << AlignmentName(c->alignment, true);

@@ -23,7 +23,9 @@ class Rebuild : public SourceFixture {
     ReleaseMatcher();
     return LiveBlocks(first, TrackerNextSerial());
   }
-  void Free() { Quietly([&] { FreeSource(); }); }
+  void Free() {
+    Quietly([&] { FreeSource(); });
+  }
 };
 
 bool SamePlan(const LayoutPlan& a, const LayoutPlan& b) {

@@ -14,33 +14,91 @@ namespace {
 // Spells per day (or known) of class levels 1 to 20 from spell level 0 on, as the class
 // tables print them; a missing or -1 entry is none.
 using Table = const char* [20];
-const Table kWizard = {
-    "3 1", "4 2", "4 2 1", "4 3 2", "4 3 2 1",
-    "4 3 3 2", "4 4 3 2 1", "4 4 3 3 2", "4 4 4 3 2 1", "4 4 4 3 3 2",
-    "4 4 4 4 3 2 1", "4 4 4 4 3 3 2", "4 4 4 4 4 3 2 1", "4 4 4 4 4 3 3 2", "4 4 4 4 4 4 3 2 1",
-    "4 4 4 4 4 4 3 3 2", "4 4 4 4 4 4 4 3 2 1", "4 4 4 4 4 4 4 3 3 2", "4 4 4 4 4 4 4 4 3 3", "4 4 4 4 4 4 4 4 4 4"};
-const Table kCleric = {
-    "3 1", "4 2", "4 2 1", "5 3 2", "5 3 2 1",
-    "5 3 3 2", "6 4 3 2 1", "6 4 3 3 2", "6 4 4 3 2 1", "6 4 4 3 3 2",
-    "6 5 4 4 3 2 1", "6 5 4 4 3 3 2", "6 5 5 4 4 3 2 1", "6 5 5 4 4 3 3 2", "6 5 5 5 4 4 3 2 1",
-    "6 5 5 5 4 4 3 3 2", "6 5 5 5 5 4 4 3 2 1", "6 5 5 5 5 4 4 3 3 2", "6 5 5 5 5 5 4 4 3 3", "6 5 5 5 5 5 4 4 4 4"};
-const Table kSorcererPerDay = {
-    "5 3", "6 4", "6 5", "6 6 3", "6 6 4",
-    "6 6 5 3", "6 6 6 4", "6 6 6 5 3", "6 6 6 6 4", "6 6 6 6 5 3",
-    "6 6 6 6 6 4", "6 6 6 6 6 5 3", "6 6 6 6 6 6 4", "6 6 6 6 6 6 5 3", "6 6 6 6 6 6 6 4",
-    "6 6 6 6 6 6 6 5 3", "6 6 6 6 6 6 6 6 4", "6 6 6 6 6 6 6 6 5 3", "6 6 6 6 6 6 6 6 6 4", "6 6 6 6 6 6 6 6 6 6"};
-const Table kSorcererKnown = {
-    "4 2", "5 2", "5 3", "6 3 1", "6 4 2",
-    "7 4 2 1", "7 5 3 2", "8 5 3 2 1", "8 5 4 3 2", "9 5 4 3 2 1",
-    "9 5 5 4 3 2", "9 5 5 4 3 2 1", "9 5 5 4 4 3 2", "9 5 5 4 4 3 2 1", "9 5 5 4 4 4 3 2",
-    "9 5 5 4 4 4 3 2 1", "9 5 5 4 4 4 3 3 2", "9 5 5 4 4 4 3 3 2 1", "9 5 5 4 4 4 3 3 3 2", "9 5 5 4 4 4 3 3 3 3"};
+const Table kWizard = {"3 1",
+                       "4 2",
+                       "4 2 1",
+                       "4 3 2",
+                       "4 3 2 1",
+                       "4 3 3 2",
+                       "4 4 3 2 1",
+                       "4 4 3 3 2",
+                       "4 4 4 3 2 1",
+                       "4 4 4 3 3 2",
+                       "4 4 4 4 3 2 1",
+                       "4 4 4 4 3 3 2",
+                       "4 4 4 4 4 3 2 1",
+                       "4 4 4 4 4 3 3 2",
+                       "4 4 4 4 4 4 3 2 1",
+                       "4 4 4 4 4 4 3 3 2",
+                       "4 4 4 4 4 4 4 3 2 1",
+                       "4 4 4 4 4 4 4 3 3 2",
+                       "4 4 4 4 4 4 4 4 3 3",
+                       "4 4 4 4 4 4 4 4 4 4"};
+const Table kCleric = {"3 1",
+                       "4 2",
+                       "4 2 1",
+                       "5 3 2",
+                       "5 3 2 1",
+                       "5 3 3 2",
+                       "6 4 3 2 1",
+                       "6 4 3 3 2",
+                       "6 4 4 3 2 1",
+                       "6 4 4 3 3 2",
+                       "6 5 4 4 3 2 1",
+                       "6 5 4 4 3 3 2",
+                       "6 5 5 4 4 3 2 1",
+                       "6 5 5 4 4 3 3 2",
+                       "6 5 5 5 4 4 3 2 1",
+                       "6 5 5 5 4 4 3 3 2",
+                       "6 5 5 5 5 4 4 3 2 1",
+                       "6 5 5 5 5 4 4 3 3 2",
+                       "6 5 5 5 5 5 4 4 3 3",
+                       "6 5 5 5 5 5 4 4 4 4"};
+const Table kSorcererPerDay = {"5 3",
+                               "6 4",
+                               "6 5",
+                               "6 6 3",
+                               "6 6 4",
+                               "6 6 5 3",
+                               "6 6 6 4",
+                               "6 6 6 5 3",
+                               "6 6 6 6 4",
+                               "6 6 6 6 5 3",
+                               "6 6 6 6 6 4",
+                               "6 6 6 6 6 5 3",
+                               "6 6 6 6 6 6 4",
+                               "6 6 6 6 6 6 5 3",
+                               "6 6 6 6 6 6 6 4",
+                               "6 6 6 6 6 6 6 5 3",
+                               "6 6 6 6 6 6 6 6 4",
+                               "6 6 6 6 6 6 6 6 5 3",
+                               "6 6 6 6 6 6 6 6 6 4",
+                               "6 6 6 6 6 6 6 6 6 6"};
+const Table kSorcererKnown = {"4 2",
+                              "5 2",
+                              "5 3",
+                              "6 3 1",
+                              "6 4 2",
+                              "7 4 2 1",
+                              "7 5 3 2",
+                              "8 5 3 2 1",
+                              "8 5 4 3 2",
+                              "9 5 4 3 2 1",
+                              "9 5 5 4 3 2",
+                              "9 5 5 4 3 2 1",
+                              "9 5 5 4 4 3 2",
+                              "9 5 5 4 4 3 2 1",
+                              "9 5 5 4 4 4 3 2",
+                              "9 5 5 4 4 4 3 2 1",
+                              "9 5 5 4 4 4 3 3 2",
+                              "9 5 5 4 4 4 3 3 2 1",
+                              "9 5 5 4 4 4 3 3 3 2",
+                              "9 5 5 4 4 4 3 3 3 3"};
 // Paladin and ranger: spell levels 1 to 4 from class level 4. The program's table gives
 // the second third-level spell at level 18 (the printed table: 17), so row 17 follows it.
-const Table kPaladin = {
-    "", "", "", "-1 0", "-1 0",
-    "-1 1", "-1 1", "-1 1 0", "-1 1 0", "-1 1 1",
-    "-1 1 1 0", "-1 1 1 1", "-1 1 1 1", "-1 2 1 1 0", "-1 2 1 1 1",
-    "-1 2 2 1 1", "-1 2 2 1 1", "-1 3 2 2 1", "-1 3 3 3 2", "-1 3 3 3 3"};
+const Table kPaladin = {"",           "",           "",           "-1 0",       "-1 0",       "-1 1",      "-1 1",
+                        "-1 1 0",     "-1 1 0",     "-1 1 1",     "-1 1 1 0",   "-1 1 1 1",   "-1 1 1 1",  "-1 2 1 1 0",
+                        "-1 2 1 1 1", "-1 2 2 1 1", "-1 2 2 1 1", "-1 3 2 2 1", "-1 3 3 3 2", "-1 3 3 3 3"};
 
 // Entry `s` of a row; -1 where the row ends.
 int At(const char* row, int s) {
@@ -73,16 +131,17 @@ TEST_F(Spells, CountsFollowTheClassTables) {
   const struct {
     const char* cls;
     const Table &perDay, *known;
-  } classes[] = {{"Magier", kWizard, nullptr},  {"Kleriker", kCleric, nullptr},   {"Druide", kCleric, nullptr},
-                 {"Hexenmeister", kSorcererPerDay, &kSorcererKnown}, {"Paladin", kPaladin, nullptr},
-                 {"Waldläufer", kPaladin, nullptr}};
+  } classes[] = {{"Magier", kWizard, nullptr},   {"Kleriker", kCleric, nullptr},
+                 {"Druide", kCleric, nullptr},   {"Hexenmeister", kSorcererPerDay, &kSorcererKnown},
+                 {"Paladin", kPaladin, nullptr}, {"Waldläufer", kPaladin, nullptr}};
   for (const auto& k : classes)
     for (int L = 1; L <= 20; ++L) {
       Char* c = Single(k.cls, L, 28);  // modifier +9: every level castable
       CalculateSpellCount(c);
       for (int s = 0; s < 10; ++s) {
         int expected = At(k.perDay[L - 1], s);
-        EXPECT_EQ(c->spellsPerDay[0][s], expected < 0 ? -1 : expected + Bonus(9, s)) << k.cls << " " << L << " level " << s;
+        EXPECT_EQ(c->spellsPerDay[0][s], expected < 0 ? -1 : expected + Bonus(9, s))
+            << k.cls << " " << L << " level " << s;
         if (k.known) {
           EXPECT_EQ(c->spellsKnown[0][s], At((*k.known)[L - 1], s)) << k.cls << " known " << L << " level " << s;
         }
@@ -102,7 +161,8 @@ TEST_F(Spells, CountsFollowTheClassTables) {
       CalculateSpellCount(c);
       for (int s = 1; s <= 4; ++s) {
         int expected = At(k.perDay[L - 1], s - 1);
-        EXPECT_EQ(c->spellsPerDay[0][s], expected < 0 ? -1 : expected + Bonus(9, s)) << k.cls << " " << L << " level " << s;
+        EXPECT_EQ(c->spellsPerDay[0][s], expected < 0 ? -1 : expected + Bonus(9, s))
+            << k.cls << " " << L << " level " << s;
       }
     }
 }
@@ -113,16 +173,22 @@ TEST_F(Spells, KeyAbilityLimitsAndBonusSpells) {
     const char* cls;
     int level, score, spellLevel, perDay;
   } cases[] = {
-      {"Magier", 1, 11, 0, 3},  {"Magier", 1, 11, 1, 1},  {"Magier", 1, 11, 2, -1},  // Int 11: nothing above 1st
-      {"Magier", 20, 20, 1, 4 + 2}, {"Magier", 20, 20, 5, 4 + 1}, {"Magier", 20, 20, 6, 4},  // +5: bonus spells
+      {"Magier", 1, 11, 0, 3},      {"Magier", 1, 11, 1, 1},
+      {"Magier", 1, 11, 2, -1},  // Int 11: nothing above 1st
+      {"Magier", 20, 20, 1, 4 + 2}, {"Magier", 20, 20, 5, 4 + 1},
+      {"Magier", 20, 20, 6, 4},      // +5: bonus spells
       {"Paladin", 4, 14, 1, 0 + 1},  // no first-level spell but the bonus one
   };
   for (const auto& k : cases) {
     Char* c = Single(k.cls, k.level, k.score);
     CalculateSpellCount(c);
     EXPECT_EQ(c->spellsPerDay[0][k.spellLevel], k.perDay) << k.cls << " " << k.level << " level " << k.spellLevel;
-    if (k.level == 1) { EXPECT_EQ(c->highestSpellLevel, 1); }
-    if (k.level == 4) { EXPECT_EQ(c->casterLevel[0], 2); }
+    if (k.level == 1) {
+      EXPECT_EQ(c->highestSpellLevel, 1);
+    }
+    if (k.level == 4) {
+      EXPECT_EQ(c->casterLevel[0], 2);
+    }
   }
   // Intelligence 9: no spells at all.
   Char* c = Single("Magier", 10, 9);
@@ -168,7 +234,8 @@ TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
         const SpellSource& x = gSource.spells[sp];
         bool ours = false;
         for (int e = 0; e < x.domainCount && e < 2; ++e)
-          for (int d = 0; d < c->domainCount; ++d) ours = ours || (x.domains[e] == c->domains[d] && x.DomainLevel(e) == s);
+          for (int d = 0; d < c->domainCount; ++d)
+            ours = ours || (x.domains[e] == c->domains[d] && x.DomainLevel(e) == s);
         EXPECT_TRUE(ours) << who << " domain spell " << x.name.c_str();
       }
       // Opposed domains never come together.
@@ -228,7 +295,8 @@ TEST_F(Spells, Srd35SlotsByTheClassTablesAndTheFinalKeyAbility) {
   } cases[] = {
       {"Barde", 16, kCha, 17, 0, {4, 5, 5, 4, 3, 2, 0}, {6, 5, 4, 4, 4, 4, 0}},
       {"Barde", 16, kCha, 22, 0, {4, 6, 6, 4, 4, 3, 1}, {6, 5, 4, 4, 4, 4, 2}},
-      {"Barde", 5, kCha, 12, 0, {3, 4, 1}, {6, 4, 3}}, {"Paladin", 17, kWis, 14, 1, {3, 3, 2, 1}, {}},
+      {"Barde", 5, kCha, 12, 0, {3, 4, 1}, {6, 4, 3}},
+      {"Paladin", 17, kWis, 14, 1, {3, 3, 2, 1}, {}},
       {"Waldläufer", 8, kWis, 12, 1, {2, 0, -1}, {}},
   };
   for (const auto& k : cases) {
@@ -236,7 +304,9 @@ TEST_F(Spells, Srd35SlotsByTheClassTablesAndTheFinalKeyAbility) {
     CalculateSpellCount(c);
     for (size_t i = 0; i < k.perDay.size(); ++i) {
       EXPECT_EQ(c->spellsPerDay[0][k.first + i], k.perDay[i]) << k.cls << " " << k.level << " level " << k.first + i;
-      if (!k.known.empty()) { EXPECT_EQ(c->spellsKnown[0][k.first + i], k.known[i]) << k.cls << " known " << i; }
+      if (!k.known.empty()) {
+        EXPECT_EQ(c->spellsKnown[0][k.first + i], k.known[i]) << k.cls << " known " << i;
+      }
     }
   }
   // A class without spells has no caster level; an eldritch knight adds his levels from the 2nd.
@@ -278,8 +348,8 @@ TEST(PowerTables, PointsAndPowersKnown) {
   // Type, class level, power level, known: level 0 holds 3 at level 1 and one more for
   // each even level 4 to 12; the first level-1 power comes at level 2; a partial
   // manifester has none above level 6.
-  const int cases[][4] = {{1, 1, 0, 3}, {1, 1, 1, 0}, {1, 2, 1, 1}, {1, 12, 0, 3 + 5},
-                          {1, 12, 1, 4}, {2, 1, 0, 2}, {2, 2, 0, 3},  {2, 20, 7, -1}};
+  const int cases[][4] = {{1, 1, 0, 3},  {1, 1, 1, 0}, {1, 2, 1, 1}, {1, 12, 0, 3 + 5},
+                          {1, 12, 1, 4}, {2, 1, 0, 2}, {2, 2, 0, 3}, {2, 20, 7, -1}};
   for (const auto& k : cases) EXPECT_EQ(PowersKnown(k[0], k[1], k[2]), k[3]) << k[0] << " " << k[1] << " " << k[2];
 }
 
@@ -288,7 +358,9 @@ TEST_F(Spells, DrawnPowersFitLevelAbilityAndRepeatNever) {
     Char* c = Make("Psion", L, kInt, 18, kRulesOwn);
     DoPowers(c);
     ASSERT_GE(c->mainPsionic, 0);
-    if (L == 1) { EXPECT_EQ(c->spellsKnown[0][1], 0); }  // known, but none yet
+    if (L == 1) {
+      EXPECT_EQ(c->spellsKnown[0][1], 0);
+    }  // known, but none yet
     int bonus = c->PowerPoints - BasePowerPoints(1, L);
     EXPECT_TRUE(AbilityModifier(c, c->mainPsionic) > 0 ? bonus >= 0 : bonus == 0) << L << ": " << bonus;
     std::set<int> seen;
@@ -308,8 +380,10 @@ TEST_F(Spells, Srd35PowerPointsAndPowersKnown) {
   const struct {
     const char* cls;
     int level, key, score, points;
-  } points[] = {{"Psion", 9, kInt, 19, 72 + 18},   {"Wilder", 5, kCha, 14, 25 + 5},
-                {"Psychokrieger", 1, kWis, 12, 0}, {"Psychokrieger", 10, kWis, 16, 27 + 15},
+  } points[] = {{"Psion", 9, kInt, 19, 72 + 18},
+                {"Wilder", 5, kCha, 14, 25 + 5},
+                {"Psychokrieger", 1, kWis, 12, 0},
+                {"Psychokrieger", 10, kWis, 16, 27 + 15},
                 {"Psion", 24, kInt, 20, 343 + 50}};  // no more points past 20th
   for (const auto& k : points) {
     Char* c = Make(k.cls, k.level, k.key, k.score);
@@ -320,8 +394,8 @@ TEST_F(Spells, Srd35PowerPointsAndPowersKnown) {
   const struct {
     const char* cls;
     int level, key, known, highest;
-  } known[] = {{"Psion", 1, kInt, 3, 1},         {"Psion", 9, kInt, 19, 5},        {"Psion", 20, kInt, 36, 9},
-               {"Psion", 22, kInt, 40, 9},       {"Wilder", 9, kCha, 5, 4},        {"Wilder", 20, kCha, 11, 9},
+  } known[] = {{"Psion", 1, kInt, 3, 1},         {"Psion", 9, kInt, 19, 5},         {"Psion", 20, kInt, 36, 9},
+               {"Psion", 22, kInt, 40, 9},       {"Wilder", 9, kCha, 5, 4},         {"Wilder", 20, kCha, 11, 9},
                {"Psychokrieger", 4, kWis, 4, 2}, {"Psychokrieger", 22, kWis, 21, 6}};
   for (const auto& k : known) {
     Char* c = Make(k.cls, k.level, k.key, 40);
@@ -334,8 +408,12 @@ TEST_F(Spells, Srd35PowerPointsAndPowersKnown) {
         highest = std::max(highest, s);
         EXPECT_GE(s, 1) << cls;
         EXPECT_EQ(cls == "Psychokrieger" ? p.psychicWarrior : p.psion, s) << p.name.c_str();
-        if (cls == "Wilder") { EXPECT_EQ(p.discipline, -1) << p.name.c_str(); }
-        if (cls == "Psion") { EXPECT_TRUE(p.discipline < 0 || p.discipline == c->mainPsionic) << p.name.c_str(); }
+        if (cls == "Wilder") {
+          EXPECT_EQ(p.discipline, -1) << p.name.c_str();
+        }
+        if (cls == "Psion") {
+          EXPECT_TRUE(p.discipline < 0 || p.discipline == c->mainPsionic) << p.name.c_str();
+        }
       }
     EXPECT_EQ(count, k.known) << cls << " " << k.level;
     EXPECT_EQ(highest, k.highest) << cls << " " << k.level;

@@ -20,20 +20,19 @@ std::string NameOf(const CharItem& it) {
   return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
 }
 
-
 // Market prices of the reference equipment tables (gp): the base item, and the gold per
 // enhancement squared. Double weapons pay masterwork and bonus for each head.
 const std::map<std::string, int> kWeaponPrice = {
-    {"Dolch", 2},         {"Langschwert", 15},  {"Langspeer", 5},      {"Kurzschwert", 10},
-    {"Streitaxt", 10},    {"Zweihänder", 50},   {"Krummsäbel", 15},    {"Rapier", 20},
-    {"Langbogen", 75},    {"Kurzbogen", 30},    {"LeichteArmbrust", 35}, {"SchwereArmbrust", 50},
-    {"Zweihandaxt", 20},  {"Hellebarde", 10},   {"Morgenstern", 8},    {"Kriegshammer", 12}};
+    {"Dolch", 2},        {"Langschwert", 15}, {"Langspeer", 5},        {"Kurzschwert", 10},
+    {"Streitaxt", 10},   {"Zweihänder", 50},  {"Krummsäbel", 15},      {"Rapier", 20},
+    {"Langbogen", 75},   {"Kurzbogen", 30},   {"LeichteArmbrust", 35}, {"SchwereArmbrust", 50},
+    {"Zweihandaxt", 20}, {"Hellebarde", 10},  {"Morgenstern", 8},      {"Kriegshammer", 12}};
 const std::map<std::string, int> kDoubleWeaponPrice = {{"Zweiklingenschwert", 100}, {"OrkischeDoppelaxt", 60}};
 const std::map<std::string, int> kArmourPrice = {
-    {"GepolsterteRüstung", 5}, {"Lederrüstung", 10},  {"BeschlageneLederrüstung", 25}, {"Kettenhemd", 100},
-    {"Fellrüstung", 15},       {"Schuppenpanzer", 50}, {"Kettenpanzer", 150},          {"Brustplatte", 200},
-    {"Schienenpanzer", 200},   {"Bänderpanzer", 250}, {"Halbplattenpanzer", 600},     {"Ritterrüstung", 1500},
-    {"Tartsche", 15},          {"KleinerHolzschild", 3}, {"KleinerMetallschild", 9},   {"GroßerHolzschild", 7},
+    {"GepolsterteRüstung", 5},  {"Lederrüstung", 10},     {"BeschlageneLederrüstung", 25}, {"Kettenhemd", 100},
+    {"Fellrüstung", 15},        {"Schuppenpanzer", 50},   {"Kettenpanzer", 150},           {"Brustplatte", 200},
+    {"Schienenpanzer", 200},    {"Bänderpanzer", 250},    {"Halbplattenpanzer", 600},      {"Ritterrüstung", 1500},
+    {"Tartsche", 15},           {"KleinerHolzschild", 3}, {"KleinerMetallschild", 9},      {"GroßerHolzschild", 7},
     {"GroßerMetallschild", 20}, {"Turmschild", 30}};
 constexpr int kWeaponMasterwork = 300, kArmourMasterwork = 150, kMissileMasterwork = 6, kBundle = 50;
 constexpr int kWeaponUnit = 2000, kArmourUnit = 1000;
@@ -79,13 +78,14 @@ TEST_F(Srd35Treasure, MagicArmsPayTheirMasterwork) {
 // druids in no metal armour; no item above half the gear value; bonuses within their caps.
 TEST_F(Srd35Treasure, GearKeepsTheRules) {
   const std::map<std::string, std::set<std::string>> kLaunchers = {
-      {"Pfeile", {"Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen", "Langbogen", "KompositLangbogen",
-                  "MächtigerKompositLangbogen"}},
-      {"Armbrustbolzen", {"LeichteArmbrust", "SchwereArmbrust", "Handarmbrust", "LeichteRepetierarmbrust",
-                          "SchwereRepetierarmbrust"}},
+      {"Pfeile",
+       {"Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen", "Langbogen", "KompositLangbogen",
+        "MächtigerKompositLangbogen"}},
+      {"Armbrustbolzen",
+       {"LeichteArmbrust", "SchwereArmbrust", "Handarmbrust", "LeichteRepetierarmbrust", "SchwereRepetierarmbrust"}},
       {"Schleuderkugeln", {"Schleuder"}}};
-  const std::set<std::string> kDruidArmour = {"Kleidung", "GepolsterteRüstung", "Lederrüstung", "Fellrüstung",
-                                              "KleinerHolzschild", "GroßerHolzschild", "Turmschild"};
+  const std::set<std::string> kDruidArmour = {"Kleidung",          "GepolsterteRüstung", "Lederrüstung", "Fellrüstung",
+                                              "KleinerHolzschild", "GroßerHolzschild",   "Turmschild"};
   const std::set<std::string> kArcane = {"Magier", "Hexenmeister"};
   const char* const kArmourFeats[3] = {"LeichteRüstung", "MittelschwereRüstung", "SchwereRüstung"};
   Char* c = new Char();
@@ -102,35 +102,44 @@ TEST_F(Srd35Treasure, GearKeepsTheRules) {
     EXPECT_EQ(text.find("Träkne kritische"), std::string::npos) << who;
     EXPECT_EQ(text.find("Träkne Heilung"), std::string::npos) << who;
     bool monk = classes.count("Mönch") > 0, druid = classes.count("Druide") > 0;
-    bool wizardOnly = !classes.empty() && std::all_of(classes.begin(), classes.end(), [&](const std::string& k) {
-      return kArcane.count(k) > 0;
-    });
+    bool wizardOnly = !classes.empty() && std::all_of(classes.begin(), classes.end(),
+                                                      [&](const std::string& k) { return kArcane.count(k) > 0; });
     monks += monk, druids += druid, arcane += wizardOnly;
     for (int i = 0; i < c->treasureIndex; ++i) {
       const CharItem& it = c->items[i];
       std::string name = NameOf(it), item = who + " " + name;
       bool worn = it.equipType == 1 || it.equipType == 2;
       EXPECT_LE((int64_t)it.price + it.value, c->drawnBudget / 2) << item;
-      if (name == "Kleidung") { EXPECT_EQ(it.enhancement, 0) << item; }
+      if (name == "Kleidung") {
+        EXPECT_EQ(it.enhancement, 0) << item;
+      }
       if (it.equipType == 11) {
         bool launcher = false;
         for (const std::string& l : kLaunchers.at(name)) launcher = launcher || carried.count(l);
         EXPECT_TRUE(launcher) << item;
       }
       if (worn && monk) ADD_FAILURE() << item << " on a monk";
-      if (worn && druid && !it.specific) { EXPECT_TRUE(kDruidArmour.count(name)) << item << " on a druid"; }
+      if (worn && druid && !it.specific) {
+        EXPECT_TRUE(kDruidArmour.count(name)) << item << " on a druid";
+      }
       // The archmage's robe is a robe, worn without armour training.
       if (it.equipType == 1 && wizardOnly && it.armor > 0 && it.type >= 0 && it.type <= 2 && !it.specific &&
           name != "Magierrobe") {
         EXPECT_TRUE(feats.count(kArmourFeats[it.type])) << item << " untrained";
       }
-      if (it.equipType == 2 && wizardOnly) { EXPECT_TRUE(feats.count("Schilde")) << item << " untrained"; }
+      if (it.equipType == 2 && wizardOnly) {
+        EXPECT_TRUE(feats.count("Schilde")) << item << " untrained";
+      }
       if (it.equipType <= 2 || it.equipType == 11) {
         EXPECT_LE(it.enhancement, 5) << item;
         EXPECT_LE(it.enhancement + it.secondEffect, 10) << item;
       }
-      if (strstr(it.label, "RK-Armbänder")) { EXPECT_LE(Plus(it.label), 8) << item; }
-      if (strstr(it.label, "Schutz") || strstr(it.label, "Widerstands")) { EXPECT_LE(Plus(it.label), 5) << item; }
+      if (strstr(it.label, "RK-Armbänder")) {
+        EXPECT_LE(Plus(it.label), 8) << item;
+      }
+      if (strstr(it.label, "Schutz") || strstr(it.label, "Widerstands")) {
+        EXPECT_LE(Plus(it.label), 5) << item;
+      }
     }
   }
   EXPECT_GE(monks, 3);
@@ -138,7 +147,6 @@ TEST_F(Srd35Treasure, GearKeepsTheRules) {
   EXPECT_GE(arcane, 5);
   delete c;
 }
-
 
 // The item kinds of the named items' bases: the families the SRD's tables name.
 struct Seen {
@@ -223,11 +231,10 @@ TEST_F(Srd35Treasure, NamedItemsAtTheirPriceWithChargesAndSpellsTheyCanHold) {
   EXPECT_GT(worn, 0) << "no worn wondrous item";
 }
 
-
 bool Consumable(const std::string& name) {
-  for (const char* n : {"TrankDerLeichtenWunden", "TrankDerMittelschwerenWunden", "Alchemistenfeuer", "Gegengift",
-                        "Weihwasser", "Rauchstab", "Donnerstein", "Verstrickungsbeutel", "Sonnenstab",
-                        "Zauberschriftrolle"})
+  for (const char* n :
+       {"TrankDerLeichtenWunden", "TrankDerMittelschwerenWunden", "Alchemistenfeuer", "Gegengift", "Weihwasser",
+        "Rauchstab", "Donnerstein", "Verstrickungsbeutel", "Sonnenstab", "Zauberschriftrolle"})
     if (name == n) return true;
   return false;
 }
@@ -293,4 +300,3 @@ TEST_F(Srd35Treasure, ItemsSellAtHalfTheirPriceValuablesInFull) {
   }
   EXPECT_GT(below, 10);
 }
-

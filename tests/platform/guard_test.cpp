@@ -169,7 +169,8 @@ void OtherHandler(int, siginfo_t*, void*) {
 }  // namespace
 
 TEST_F(Guard, AFaultOutsideTheRangeGoesToThePreviousHandler) {
-  struct sigaction other {}, saved {};
+  struct sigaction other {
+  }, saved{};
   other.sa_sigaction = OtherHandler;
   other.sa_flags = SA_SIGINFO;
   sigemptyset(&other.sa_mask);

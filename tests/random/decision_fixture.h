@@ -9,8 +9,8 @@
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/isaac.h"
-#include "shell/entry.h"
 #include "random/settings.h"
+#include "shell/entry.h"
 
 class DecisionTest : public ::testing::Test {
  protected:

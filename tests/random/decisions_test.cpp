@@ -7,8 +7,8 @@
 #include <climits>
 #include <string>
 
-#include "random/decision_fixture.h"
 #include "memory/tracker.h"
+#include "random/decision_fixture.h"
 #include "random/repro.h"
 #include "random/settings.h"
 
@@ -97,7 +97,8 @@ TEST_F(DecisionTest, LongTablesPickTheFirstOptionReachingTheDraw) {
     SCOPED_TRACE(scale);
     std::vector<int32_t> w(300, 0);
     for (int i = 0; i < 300; ++i)
-      if (i % 7 == 3 && (i < 64 || i >= 128)) w[(size_t)i] = (int32_t)std::min<int64_t>(INT32_MAX, (int64_t)scale * (1 + i % 5));
+      if (i % 7 == 3 && (i < 64 || i >= 128))
+        w[(size_t)i] = (int32_t)std::min<int64_t>(INT32_MAX, (int64_t)scale * (1 + i % 5));
     int64_t total = 0;
     for (int32_t x : w) total += x;
     int shift = 0;
@@ -242,7 +243,7 @@ TEST_F(DecisionTest, StickyAnswersRepeatForTheSameCallSite) {
   CaptureStdout();
   int32_t got[3];
   for (int i = 0; i < 3; ++i) got[i] = random(&state, 1, 6, "Wurf", 1);  // one call site
-  int32_t other = random(&state, 1, 6, "Anderer", 1);                     // another one asks
+  int32_t other = random(&state, 1, 6, "Anderer", 1);                    // another one asks
   GetCapturedStdout();
   EXPECT_EQ(got[0], 2);
   EXPECT_EQ(got[1], 2);
@@ -347,13 +348,18 @@ TEST_F(DecisionTest, ReplayedValueOutsideTheRangeEndsTheRun) {
   };
   const Case cases[] = {
       {"random above", 50, [](IsaacState* s) { return (int)random(s, 1, 6); }, false},
-      {"pick past the table", 3, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false); }, false},
+      {"pick past the table", 3, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false); },
+       false},
       {"pick of weight 0", 1, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false); }, false},
       {"pick negative", -1, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false, 0, false); },
        false},
       {"empty table allowed", -1,
        [](IsaacState* s) { return AdvancedRand(s, 2, none, 4, nullptr, 0, "", 0, false, 0, false); }, true},
-      {"multirand", 2, [](IsaacState* s) { return multirand(s, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, ""}}); }, false},
+      {"multirand", 2,
+       [](IsaacState* s) {
+         return multirand(s, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, ""}});
+       },
+       false},
       {"YesNo", 2, [](IsaacState* s) { return YesNo(s, "", 5, 1, 0); }, false},
       {"LinearChance", -7, [](IsaacState* s) { return LinearChance(s, "", 0, 10, 3, false, 0); }, false},
   };
@@ -393,8 +399,8 @@ TEST_F(DecisionTest, YesNoAndLinearChanceOdds) {
 // ends of every draw, with sums past 31 bits.
 TEST_F(DecisionTest, YesNoDecidesAsAdvancedRandAtTheBoundaries) {
   Isaac();
-  const int32_t pairs[][2] = {{1, 1}, {5, 1}, {1, 7}, {3, 4}, {INT32_MAX, 1}, {1, INT32_MAX},
-                              {INT32_MAX, INT32_MAX}, {INT32_MAX - 5, 1000}};
+  const int32_t pairs[][2] = {
+      {1, 1}, {5, 1}, {1, 7}, {3, 4}, {INT32_MAX, 1}, {1, INT32_MAX}, {INT32_MAX, INT32_MAX}, {INT32_MAX - 5, 1000}};
   for (const auto& p : pairs) {
     int64_t total = (int64_t)p[0] + p[1];
     int32_t top = (int32_t)(total > INT32_MAX ? total >> 1 : total);

@@ -31,11 +31,11 @@ struct RefIsaac {
   uint32_t a = 0, b = 0, c = 0;
 
 #define REF_IND(mm, x) (*(uint32_t*)((uint8_t*)(mm) + ((x) & (255 << 2))))
-#define REF_STEP(mix)              \
-  {                                \
-    x = *m;                        \
-    a = (a ^ (mix)) + *(m2++);     \
-    *(m++) = y = REF_IND(mm, x) + a + b; \
+#define REF_STEP(mix)                     \
+  {                                       \
+    x = *m;                               \
+    a = (a ^ (mix)) + *(m2++);            \
+    *(m++) = y = REF_IND(mm, x) + a + b;  \
     *(r++) = b = REF_IND(mm, y >> 8) + x; \
   }
   void Generate() {
@@ -60,14 +60,30 @@ struct RefIsaac {
 
   static void Mix(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e, uint32_t& f, uint32_t& g,
                   uint32_t& h) {
-    a ^= b << 11; d += a; b += c;
-    b ^= c >> 2;  e += b; c += d;
-    c ^= d << 8;  f += c; d += e;
-    d ^= e >> 16; g += d; e += f;
-    e ^= f << 10; h += e; f += g;
-    f ^= g >> 4;  a += f; g += h;
-    g ^= h << 8;  b += g; h += a;
-    h ^= a >> 9;  c += h; a += b;
+    a ^= b << 11;
+    d += a;
+    b += c;
+    b ^= c >> 2;
+    e += b;
+    c += d;
+    c ^= d << 8;
+    f += c;
+    d += e;
+    d ^= e >> 16;
+    g += d;
+    e += f;
+    e ^= f << 10;
+    h += e;
+    f += g;
+    f ^= g >> 4;
+    a += f;
+    g += h;
+    g ^= h << 8;
+    b += g;
+    h += a;
+    h ^= a >> 9;
+    c += h;
+    a += b;
   }
 
   void Init() {

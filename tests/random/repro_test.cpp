@@ -10,9 +10,9 @@
 #include "memory/tracker.h"
 #include "random/decision_fixture.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "shell/batch.h"
 #include "temp_dir.h"
-#include "random/settings.h"
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;

@@ -29,7 +29,8 @@ inline constexpr const char* kIfChainHighScript = R"s(if (l >= 11) {
 } else {
   Text("Anfänger");
 })s";
-inline constexpr const char* kSneakAttackLevel1Script = R"s(w = (l + 1) / 2; Text("Hinterhältiger Angriff +", w, "W6");)s";
+inline constexpr const char* kSneakAttackLevel1Script =
+    R"s(w = (l + 1) / 2; Text("Hinterhältiger Angriff +", w, "W6");)s";
 inline constexpr const char* kMonkUnarmedDamageScript = R"s(/* Waffenloser Schlag des Mönchs, l = Stufe */
 Text("Waffenloser Schlag ");
 if (l >= 20) { Text("2W10"); }
@@ -45,52 +46,80 @@ inline const CorpusScript kDocExamples[] = {
 if (Level == 1 | (Level % 2) == 0) {
   AddFeat("Ausweichen");
 })s"},
-    {.name = "Comments", .script = R"s(a = 1; /* eins */
+    {.name = "Comments",
+     .script = R"s(a = 1; /* eins */
 /* mehrzeilig:
    b = 2; wird nicht ausgeführt */
-c = 3;)s", .text = "", .temps = {{'a', 1}, {'c', 3}}},
-    {.name = "Strings", .script = R"s(Text("Waffenfokus_(Langschwert)", '; sagt "Hallo"');)s",
+c = 3;)s",
+     .text = "",
+     .temps = {{'a', 1}, {'c', 3}}},
+    {.name = "Strings",
+     .script = R"s(Text("Waffenfokus_(Langschwert)", '; sagt "Hallo"');)s",
      .text = R"s(Waffenfokus (Langschwert); sagt "Hallo")s"},
-    {.name = "Assignments", .script = R"s(a = 10;
+    {.name = "Assignments",
+     .script = R"s(a = 10;
 a += 5;
 a *= 2;
 a--;
-b = a % 7;)s", .text = "", .temps = {{'a', 29}, {'b', 1}}},
-    {.name = "Arithmetic", .script = R"s(s = 14;
+b = a % 7;)s",
+     .text = "",
+     .temps = {{'a', 29}, {'b', 1}}},
+    {.name = "Arithmetic",
+     .script = R"s(s = 14;
 m = (s - 10) / 2;
 t = ((s - 10) / 2) + 1;
 n = -7 / 2;
 r = -7 % 2;
-z = 5 / 0;)s", .text = "", .temps = {{'s', 14}, {'m', 2}, {'t', 3}, {'n', -3}, {'r', -1}}},
-    {.name = "LinksGroupFromTheRight", .script = R"s(a = 0; b = 0; c = 1;
+z = 5 / 0;)s",
+     .text = "",
+     .temps = {{'s', 14}, {'m', 2}, {'t', 3}, {'n', -3}, {'r', -1}}},
+    {.name = "LinksGroupFromTheRight",
+     .script = R"s(a = 0; b = 0; c = 1;
 if (a & b | c) { x = 1; }
 if ((a & b) | c) { y = 1; }
 if (!a & b) { z = 1; }
-if ((!a) & b) { w = 1; })s", .text = "", .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
-    {.name = "IfChainHigh", .script = kIfChainHighScript, .text = "Meister", .preset = {{'l', 12}},
+if ((!a) & b) { w = 1; })s",
+     .text = "",
+     .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
+    {.name = "IfChainHigh",
+     .script = kIfChainHighScript,
+     .text = "Meister",
+     .preset = {{'l', 12}},
      .temps = {{'l', 12}}},
-    {.name = "IterativeAttacks", .script = R"s(/* Iterative Angriffe aus dem Grundangriffsbonus in g */
+    {.name = "IterativeAttacks",
+     .script = R"s(/* Iterative Angriffe aus dem Grundangriffsbonus in g */
 while (g > 0) {
   Text("+", g);
   g -= 5;
   if (g > 0) { Text("/"); }
-})s", .text = "+11/+6/+1", .preset = {{'g', 11}}, .temps = {{'g', -4}}},
-    {.name = "ForHitPoints", .script = R"s(for (i = 1; i <= 3; i++) {
+})s",
+     .text = "+11/+6/+1",
+     .preset = {{'g', 11}},
+     .temps = {{'g', -4}}},
+    {.name = "ForHitPoints",
+     .script = R"s(for (i = 1; i <= 3; i++) {
   TextLine("Stufe ", i, ": ", i * 2, " TP");
-})s", .text = "Stufe 1: 2 TP\nStufe 2: 4 TP\nStufe 3: 6 TP\n", .temps = {{'i', 4}}},
-    {.name = "ForNeedsExactlyOne", .script = R"s(n = 0;
+})s",
+     .text = "Stufe 1: 2 TP\nStufe 2: 4 TP\nStufe 3: 6 TP\n",
+     .temps = {{'i', 4}}},
+    {.name = "ForNeedsExactlyOne",
+     .script = R"s(n = 0;
 for (i = 0; 2; i++) { n++; }
-if (2) { Text("wahr"); })s", .text = "wahr"},
+if (2) { Text("wahr"); })s",
+     .text = "wahr"},
     {.name = "ForAllItemsArmor", .script = R"s(ForAllItems {
   a++;
 })s"},
-    {.name = "ValueFunctionsAndSubText", .script = R"s(a = Max(3, 8);
+    {.name = "ValueFunctionsAndSubText",
+     .script = R"s(a = Max(3, 8);
 b = Min(0 - 2, 5);
 c = Random(1, 6);
 Text("Odem (", Element(5), ")");
 SubText();
 TextLine("Kegel 9 m, Schaden ", a, "W6");
-MainText();)s", .text = "Odem (\"Gift\")|sub:Kegel 9 m, Schaden 8W6\n", .temps = {{'a', 8}, {'b', -2}, {'c', 1, 6}}},
+MainText();)s",
+     .text = "Odem (\"Gift\")|sub:Kegel 9 m, Schaden 8W6\n",
+     .temps = {{'a', 8}, {'b', -2}, {'c', 1, 6}}},
     {.name = "PowerAttackRequirement", .script = R"s(/* Heftiger Angriff verlangt ST 13 */
 if ((ST >= 13) & !HasFeat("HeftigerAngriff")) {
   AddFeat("HeftigerAngriff");
@@ -104,19 +133,27 @@ inline const CorpusScript kLexical[] = {
     {.name = "BlanksOnly", .script = " \t\r\n ", .text = ""},
     {.name = "CommentOnly", .script = "/* Platzhalter: diese Klasse hat keine Sonderregeln */", .text = ""},
     {.name = "EmptyStatements", .script = ";;", .text = ""},
-    {.name = "CrLfLineEnds", .script = "a = 1;\r\nif (a == 1) {\r\n  Text(\"x\");\r\n}\r\n", .text = "x",
+    {.name = "CrLfLineEnds",
+     .script = "a = 1;\r\nif (a == 1) {\r\n  Text(\"x\");\r\n}\r\n",
+     .text = "x",
      .temps = {{'a', 1}}},
-    {.name = "CommentsBetweenWords", .script = "a /* Ziel */ = /* Wert */ 3 /* Ende */; /**/ b = a;", .text = "",
+    {.name = "CommentsBetweenWords",
+     .script = "a /* Ziel */ = /* Wert */ 3 /* Ende */; /**/ b = a;",
+     .text = "",
      .temps = {{'a', 3}, {'b', 3}}},
     {.name = "NoBlanksNeeded", .script = "if(a<1){b=2;}else{b=3;}", .text = "", .temps = {{'b', 2}}},
-    {.name = "OtherQuoteInside", .script = R"s(Text('Er sagt "Halt!"', " und geht's an");)s",
+    {.name = "OtherQuoteInside",
+     .script = R"s(Text('Er sagt "Halt!"', " und geht's an");)s",
      .text = R"s(Er sagt "Halt!" und geht's an)s"},
-    {.name = "UnderscoreAndTabBecomeBlanks", .script = "TextLine(\"Verbesserter_Ansturm\", \"\tx\");",
+    {.name = "UnderscoreAndTabBecomeBlanks",
+     .script = "TextLine(\"Verbesserter_Ansturm\", \"\tx\");",
      .text = "Verbesserter Ansturm x\n"},
     {.name = "LineEndInStringStays", .script = "Text(\"Zeile 1\nZeile 2\");", .text = "Zeile 1\nZeile 2"},
     {.name = "CommentMarkerInString", .script = R"s(Text("/* kein Kommentar */");)s", .text = "/* kein Kommentar */"},
     {.name = "EmptyString", .script = R"s(Text("", 'x', '');)s", .text = "x"},
-    {.name = "NegativeNumbers", .script = "a = -3; b = 5 - -3; c = -3 * -3; d = 0 - a;", .text = "",
+    {.name = "NegativeNumbers",
+     .script = "a = -3; b = 5 - -3; c = -3 * -3; d = 0 - a;",
+     .text = "",
      .temps = {{'a', -3}, {'b', 8}, {'c', 9}, {'d', 3}}},
     {.name = "LeadingZerosAreDecimal", .script = "a = 007 + 010;", .text = "", .temps = {{'a', 17}}},
     {.name = "NamesWithDigitsAndUnderscores", .script = "_Basis2 = Stufe_1 + 2;"},
@@ -126,132 +163,228 @@ inline const CorpusScript kLexical[] = {
 // Arithmetic and comparisons on temporaries.
 inline const CorpusScript kArithmetic[] = {
     {.name = "DivisionTruncatesTowardZero",
-     .script = "a = 7 / 2; b = -7 / 2; c = 7 / -2; d = -7 % 2; e = 7 % -2; f = 5 / 0; g = 5 % 0;", .text = "",
+     .script = "a = 7 / 2; b = -7 / 2; c = 7 / -2; d = -7 % 2; e = 7 % -2; f = 5 / 0; g = 5 % 0;",
+     .text = "",
      .temps = {{'a', 3}, {'b', -3}, {'c', -3}, {'d', -1}, {'e', 1}}},
     {.name = "ArithmeticWraps",
-     .script = "a = 2147483647; a++; b = -2147483647 - 1; b--; c = 65536 * 65536; d = 0 - b;", .text = "",
+     .script = "a = 2147483647; a++; b = -2147483647 - 1; b--; c = 65536 * 65536; d = 0 - b;",
+     .text = "",
      .temps = {{'a', INT32_MIN}, {'b', INT32_MAX}, {'d', -INT32_MAX}}},
     {.name = "CompoundAssignments",
-     .script = "a = 100; a -= 30; a /= 4; a %= 5; a *= -3; b = 9; b /= 0; c = 9; c %= 0;", .text = "",
+     .script = "a = 100; a -= 30; a /= 4; a %= 5; a *= -3; b = 9; b /= 0; c = 9; c %= 0;",
+     .text = "",
      .temps = {{'a', -6}}},
-    {.name = "AbilityModifierLowScore", .script = "m = (s / 2) - 5; n = (s - 10) / 2;", .text = "",
-     .preset = {{'s', 7}}, .temps = {{'s', 7}, {'m', -2}, {'n', -1}}},
-    {.name = "AbilityModifierHighScore", .script = "m = (s / 2) - 5; n = (s - 10) / 2;", .text = "",
-     .preset = {{'s', 18}}, .temps = {{'s', 18}, {'m', 4}, {'n', 4}}},
-    {.name = "ExperienceForLevel", .script = "x = (l * (l - 1)) * 500;", .text = "", .preset = {{'l', 5}},
+    {.name = "AbilityModifierLowScore",
+     .script = "m = (s / 2) - 5; n = (s - 10) / 2;",
+     .text = "",
+     .preset = {{'s', 7}},
+     .temps = {{'s', 7}, {'m', -2}, {'n', -1}}},
+    {.name = "AbilityModifierHighScore",
+     .script = "m = (s / 2) - 5; n = (s - 10) / 2;",
+     .text = "",
+     .preset = {{'s', 18}},
+     .temps = {{'s', 18}, {'m', 4}, {'n', 4}}},
+    {.name = "ExperienceForLevel",
+     .script = "x = (l * (l - 1)) * 500;",
+     .text = "",
+     .preset = {{'l', 5}},
      .temps = {{'l', 5}, {'x', 10000}}},
-    {.name = "ClampWithMaxMin", .script = "k = Max(-5, Min(d, 5)); j = Max(-5, Min(0 - d, 5));", .text = "",
-     .preset = {{'d', 9}}, .temps = {{'d', 9}, {'k', 5}, {'j', -5}}},
-    {.name = "LeftNestedSum", .script = "t = (((a + b) + c) + d) + e;", .text = "",
+    {.name = "ClampWithMaxMin",
+     .script = "k = Max(-5, Min(d, 5)); j = Max(-5, Min(0 - d, 5));",
+     .text = "",
+     .preset = {{'d', 9}},
+     .temps = {{'d', 9}, {'k', 5}, {'j', -5}}},
+    {.name = "LeftNestedSum",
+     .script = "t = (((a + b) + c) + d) + e;",
+     .text = "",
      .preset = {{'a', 1}, {'b', 2}, {'c', 3}, {'d', 4}, {'e', 5}},
      .temps = {{'a', 1}, {'b', 2}, {'c', 3}, {'d', 4}, {'e', 5}, {'t', 15}}},
-    {.name = "HitPointsFirstLevelMaxThenAverage", .script = "h = (((w / 2) + 1) * (l - 1)) + w;", .text = "",
-     .preset = {{'w', 8}, {'l', 5}}, .temps = {{'w', 8}, {'l', 5}, {'h', 28}}},
+    {.name = "HitPointsFirstLevelMaxThenAverage",
+     .script = "h = (((w / 2) + 1) * (l - 1)) + w;",
+     .text = "",
+     .preset = {{'w', 8}, {'l', 5}},
+     .temps = {{'w', 8}, {'l', 5}, {'h', 28}}},
     {.name = "ComparisonOperators",
      .script = "if (3 == 3) { a = 1; } if (3 != 3) { b = 1; } if (2 < 3) { c = 1; } if (3 > 3) { d = 1; } "
                "if (3 <= 3) { e = 1; } if (4 >= 5) { f = 1; } if (-4 < -3) { g = 1; }",
-     .text = "", .temps = {{'a', 1}, {'c', 1}, {'e', 1}, {'g', 1}}},
+     .text = "",
+     .temps = {{'a', 1}, {'c', 1}, {'e', 1}, {'g', 1}}},
     {.name = "BareExpressionIsTrueWhenNotZero",
-     .script = "if (n) { a = 1; } if (n - 2) { b = 1; } if (0 - n) { c = 1; }", .text = "", .preset = {{'n', 2}},
+     .script = "if (n) { a = 1; } if (n - 2) { b = 1; } if (0 - n) { c = 1; }",
+     .text = "",
+     .preset = {{'n', 2}},
      .temps = {{'n', 2}, {'a', 1}, {'c', 1}}},
     {.name = "DoubleLinksMeanTheSame",
-     .script = "if (a && b || c) { x = 1; } if ((a && b) || c) { y = 1; } if (a & b | c) { z = 1; }", .text = "",
-     .preset = {{'c', 1}}, .temps = {{'c', 1}, {'y', 1}}},
+     .script = "if (a && b || c) { x = 1; } if ((a && b) || c) { y = 1; } if (a & b | c) { z = 1; }",
+     .text = "",
+     .preset = {{'c', 1}},
+     .temps = {{'c', 1}, {'y', 1}}},
     {.name = "NegationReachesToTheGroupEnd",
-     .script = "if (a > 1 & !b | c) { x = 1; } if (a > 1 & (!b) | c) { y = 1; } if (!(a > 1)) { z = 1; }", .text = "",
-     .preset = {{'a', 2}, {'c', 1}}, .temps = {{'a', 2}, {'c', 1}, {'y', 1}}},
-    {.name = "DoubleNegationNeedsParentheses", .script = "if (!(!a)) { x = 1; } if (!(!b)) { y = 1; }", .text = "",
-     .preset = {{'a', 3}}, .temps = {{'a', 3}, {'x', 1}}},
+     .script = "if (a > 1 & !b | c) { x = 1; } if (a > 1 & (!b) | c) { y = 1; } if (!(a > 1)) { z = 1; }",
+     .text = "",
+     .preset = {{'a', 2}, {'c', 1}},
+     .temps = {{'a', 2}, {'c', 1}, {'y', 1}}},
+    {.name = "DoubleNegationNeedsParentheses",
+     .script = "if (!(!a)) { x = 1; } if (!(!b)) { y = 1; }",
+     .text = "",
+     .preset = {{'a', 3}},
+     .temps = {{'a', 3}, {'x', 1}}},
     {.name = "ExpressionsOnBothSides",
-     .script = "if ((a + 1) * 2 > b - 1) { x = 1; } if (Max(a, b) == Min(b, 9)) { y = 1; }", .text = "",
-     .preset = {{'a', 3}, {'b', 8}}, .temps = {{'a', 3}, {'b', 8}, {'x', 1}, {'y', 1}}},
+     .script = "if ((a + 1) * 2 > b - 1) { x = 1; } if (Max(a, b) == Min(b, 9)) { y = 1; }",
+     .text = "",
+     .preset = {{'a', 3}, {'b', 8}},
+     .temps = {{'a', 3}, {'b', 8}, {'x', 1}, {'y', 1}}},
     {.name = "ComparisonsInsideLinksNeedNoParentheses",
-     .script = "if ((a > 0) & ((b > 0) | (c > 0))) { x = 1; } if (a > 0 & b > 0 | c > 0) { y = 1; }", .text = "",
-     .preset = {{'a', 1}, {'c', 1}}, .temps = {{'a', 1}, {'c', 1}, {'x', 1}, {'y', 1}}},
+     .script = "if ((a > 0) & ((b > 0) | (c > 0))) { x = 1; } if (a > 0 & b > 0 | c > 0) { y = 1; }",
+     .text = "",
+     .preset = {{'a', 1}, {'c', 1}},
+     .temps = {{'a', 1}, {'c', 1}, {'x', 1}, {'y', 1}}},
     {.name = "TextsCompareAsTextOnlyForEquality",
      .script = "if (\"abc\" == \"abc\") { a = 1; } if (\"12\" < \"9\") { b = 1; } "
                "if ('abc' != \"abd\") { c = 1; } if (Element(0) == '\"Feuer\"') { d = 1; }",
-     .text = "", .temps = {{'a', 1}, {'c', 1}, {'d', 1}}},
+     .text = "",
+     .temps = {{'a', 1}, {'c', 1}, {'d', 1}}},
     {.name = "ElementTextsCompareAsTextOrNumber",
      .script = "if (Element(2) == Element(2)) { a = 1; } if (Element(0) < Element(1)) { b = 1; } "
                "if (Element(1) == 0) { c = 1; } if (Element(4) <= 0) { d = 1; }",
-     .text = "", .temps = {{'a', 1}, {'c', 1}, {'d', 1}}},
+     .text = "",
+     .temps = {{'a', 1}, {'c', 1}, {'d', 1}}},
 };
 
 // if, while and for.
 inline const CorpusScript kControl[] = {
     {.name = "OnlyTheFirstTrueBlockRuns",
-     .script = R"s(if (1) { Text("a"); } else if (1) { Text("b"); } else { Text("c"); })s", .text = "a"},
-    {.name = "IfChainMiddle", .script = kIfChainHighScript, .text = "Veteran", .preset = {{'l', 6}},
+     .script = R"s(if (1) { Text("a"); } else if (1) { Text("b"); } else { Text("c"); })s",
+     .text = "a"},
+    {.name = "IfChainMiddle",
+     .script = kIfChainHighScript,
+     .text = "Veteran",
+     .preset = {{'l', 6}},
      .temps = {{'l', 6}}},
-    {.name = "IfChainElse", .script = kIfChainHighScript, .text = "Anfänger", .preset = {{'l', 1}},
+    {.name = "IfChainElse",
+     .script = kIfChainHighScript,
+     .text = "Anfänger",
+     .preset = {{'l', 1}},
      .temps = {{'l', 1}}},
-    {.name = "WhileFalseAtOnce", .script = R"s(n = 5; while (n < 3) { n++; Text("nie"); })s", .text = "",
+    {.name = "WhileFalseAtOnce",
+     .script = R"s(n = 5; while (n < 3) { n++; Text("nie"); })s",
+     .text = "",
      .temps = {{'n', 5}}},
-    {.name = "ForFalseAtFirst", .script = R"s(for (i = 5; i < 3; i++) { Text("nie"); })s", .text = "",
+    {.name = "ForFalseAtFirst",
+     .script = R"s(for (i = 5; i < 3; i++) { Text("nie"); })s",
+     .text = "",
      .temps = {{'i', 5}}},
-    {.name = "NestedForLoops", .script = "n = 0; for (i = 0; i < 3; i++) { for (j = 0; j < 4; j++) { n++; } }",
-     .text = "", .temps = {{'n', 12}, {'i', 3}, {'j', 4}}},
-    {.name = "ForWithBareFlag", .script = "k = 1; n = 0; for (i = 0; k; i++) { n++; if (n >= 3) { k = 0; } }",
-     .text = "", .temps = {{'n', 3}, {'i', 3}}},
-    {.name = "ForWithStepOfTwo", .script = R"s(for (i = 2; i <= 8; i += 2) { Text(i, " "); })s", .text = "2 4 6 8 ",
+    {.name = "NestedForLoops",
+     .script = "n = 0; for (i = 0; i < 3; i++) { for (j = 0; j < 4; j++) { n++; } }",
+     .text = "",
+     .temps = {{'n', 12}, {'i', 3}, {'j', 4}}},
+    {.name = "ForWithBareFlag",
+     .script = "k = 1; n = 0; for (i = 0; k; i++) { n++; if (n >= 3) { k = 0; } }",
+     .text = "",
+     .temps = {{'n', 3}, {'i', 3}}},
+    {.name = "ForWithStepOfTwo",
+     .script = R"s(for (i = 2; i <= 8; i += 2) { Text(i, " "); })s",
+     .text = "2 4 6 8 ",
      .temps = {{'i', 10}}},
-    {.name = "ForCountingDown", .script = R"s(for (i = 3; i > 0; i--) { Text(i); } TextLine(" los");)s",
+    {.name = "ForCountingDown",
+     .script = R"s(for (i = 3; i > 0; i--) { Text(i); } TextLine(" los");)s",
      .text = "321 los\n"},
-    {.name = "WhileWithIfElse", .script = R"s(/* Schritte bis 1 */
+    {.name = "WhileWithIfElse",
+     .script = R"s(/* Schritte bis 1 */
 s = 0;
 while (n != 1) {
   if ((n % 2) == 0) { n /= 2; } else { n = (n * 3) + 1; }
   s++;
-})s", .text = "", .preset = {{'n', 6}}, .temps = {{'n', 1}, {'s', 8}}},
-    {.name = "EmptyBlocks", .script = "if (a) {} else {} if (1) { } for (i = 0; i < 5; i++) {}", .text = "",
+})s",
+     .text = "",
+     .preset = {{'n', 6}},
+     .temps = {{'n', 1}, {'s', 8}}},
+    {.name = "EmptyBlocks",
+     .script = "if (a) {} else {} if (1) { } for (i = 0; i < 5; i++) {}",
+     .text = "",
      .temps = {{'i', 5}}},
-    {.name = "NestedIfElse", .script = R"s(if (a > 0) {
+    {.name = "NestedIfElse",
+     .script = R"s(if (a > 0) {
   if (b > 0) { Text("beide"); } else { Text("nur a"); }
 } else {
   Text("kein a");
-})s", .text = "nur a", .preset = {{'a', 1}}, .temps = {{'a', 1}}},
-    {.name = "WhileInsideIfSkipsElse", .script =
+})s",
+     .text = "nur a",
+     .preset = {{'a', 1}},
+     .temps = {{'a', 1}}},
+    {.name = "WhileInsideIfSkipsElse",
+     .script =
          R"s(if (1) { while (a < 3) { a++; } } else { b = 1; } if (0) { c = 1; } else { while (c < 2) { c++; } })s",
-     .text = "", .temps = {{'a', 3}, {'c', 2}}},
-    {.name = "IfInsideWhileRestartsEachRound", .script = R"s(n = 0;
+     .text = "",
+     .temps = {{'a', 3}, {'c', 2}}},
+    {.name = "IfInsideWhileRestartsEachRound",
+     .script = R"s(n = 0;
 while (n < 4) {
   if (n == 1) { Text("eins "); } else if (n == 2) { Text("zwei "); } else { Text("- "); }
   n++;
-})s", .text = "- eins zwei - ", .temps = {{'n', 4}}},
+})s",
+     .text = "- eins zwei - ",
+     .temps = {{'n', 4}}},
     {.name = "SumOfSquaresWhileAndFor",
-     .script = "s = 0; k = 1; while (k <= 3) { for (i = 0; i < k; i++) { s += k; } k++; }", .text = "",
+     .script = "s = 0; k = 1; while (k <= 3) { for (i = 0; i < k; i++) { s += k; } k++; }",
+     .text = "",
      .temps = {{'s', 14}, {'k', 4}, {'i', 3}}},
 };
 
 // Level-dependent character sheet lines.
 inline const CorpusScript kSheetText[] = {
-    {.name = "SneakAttackLevel1", .script = kSneakAttackLevel1Script, .text = "Hinterhältiger Angriff +1W6",
-     .preset = {{'l', 1}}, .temps = {{'l', 1}, {'w', 1}}},
-    {.name = "SneakAttackLevel20", .script = kSneakAttackLevel1Script, .text = "Hinterhältiger Angriff +10W6",
-     .preset = {{'l', 20}}, .temps = {{'l', 20}, {'w', 10}}},
-    {.name = "MonkUnarmedDamage", .script = kMonkUnarmedDamageScript, .text = "Waffenloser Schlag 2W6",
-     .preset = {{'l', 13}}, .temps = {{'l', 13}}},
-    {.name = "MonkUnarmedDamageLevel4", .script = kMonkUnarmedDamageScript, .text = "Waffenloser Schlag 1W8",
-     .preset = {{'l', 4}}, .temps = {{'l', 4}}},
-    {.name = "SmitePerDay", .script = R"s(TextLine("Böses niederstrecken ", 1 + (l / 5), "/Tag");)s",
-     .text = "Böses niederstrecken 3/Tag\n", .preset = {{'l', 10}}, .temps = {{'l', 10}}},
+    {.name = "SneakAttackLevel1",
+     .script = kSneakAttackLevel1Script,
+     .text = "Hinterhältiger Angriff +1W6",
+     .preset = {{'l', 1}},
+     .temps = {{'l', 1}, {'w', 1}}},
+    {.name = "SneakAttackLevel20",
+     .script = kSneakAttackLevel1Script,
+     .text = "Hinterhältiger Angriff +10W6",
+     .preset = {{'l', 20}},
+     .temps = {{'l', 20}, {'w', 10}}},
+    {.name = "MonkUnarmedDamage",
+     .script = kMonkUnarmedDamageScript,
+     .text = "Waffenloser Schlag 2W6",
+     .preset = {{'l', 13}},
+     .temps = {{'l', 13}}},
+    {.name = "MonkUnarmedDamageLevel4",
+     .script = kMonkUnarmedDamageScript,
+     .text = "Waffenloser Schlag 1W8",
+     .preset = {{'l', 4}},
+     .temps = {{'l', 4}}},
+    {.name = "SmitePerDay",
+     .script = R"s(TextLine("Böses niederstrecken ", 1 + (l / 5), "/Tag");)s",
+     .text = "Böses niederstrecken 3/Tag\n",
+     .preset = {{'l', 10}},
+     .temps = {{'l', 10}}},
     {.name = "TurnUndead",
      .script = R"s(v = 3 + ((c / 2) - 5); if (v > 0) { TextLine("Untote vertreiben ", v, "/Tag"); })s",
-     .text = "Untote vertreiben 5/Tag\n", .preset = {{'c', 14}}, .temps = {{'c', 14}, {'v', 5}}},
+     .text = "Untote vertreiben 5/Tag\n",
+     .preset = {{'c', 14}},
+     .temps = {{'c', 14}, {'v', 5}}},
     {.name = "ArmorClassWithNegativeModifier",
-     .script = R"s(Text("RK ", 10 + d, ", Berührung ", 10 + d, ", ", -5);)s", .text = "RK 9, Berührung 9, -5",
-     .preset = {{'d', -1}}, .temps = {{'d', -1}}},
+     .script = R"s(Text("RK ", 10 + d, ", Berührung ", 10 + d, ", ", -5);)s",
+     .text = "RK 9, Berührung 9, -5",
+     .preset = {{'d', -1}},
+     .temps = {{'d', -1}}},
     {.name = "EmptyTextLine", .script = "TextLine(); TextLine();", .text = "\n\n"},
     {.name = "SubTextTwice",
      .script = R"s(Text("A"); SubText(); Text("b"); MainText(); Text("C"); SubText(); TextLine("d");)s",
      .text = "AC|sub:bd\n"},
-    {.name = "SpellsPerDayTable", .script = R"s(/* Zauber pro Tag: eine Zeile je Grad bis zur halben Stufe */
+    {.name = "SpellsPerDayTable",
+     .script = R"s(/* Zauber pro Tag: eine Zeile je Grad bis zur halben Stufe */
 for (g = 0; g <= (l + 1) / 2; g++) {
   TextLine("Grad ", g, ": ", Max(1, 3 - g));
-})s", .text = "Grad 0: 3\nGrad 1: 2\nGrad 2: 1\n", .preset = {{'l', 3}}, .temps = {{'l', 3}, {'g', 3}}},
-    {.name = "ElementResistance", .script = R"s(TextLine("Resistenz gegen ", Element(e), " ", 5 * (1 + (l / 5)));)s",
-     .text = "Resistenz gegen \"Kälte\" 10\n", .preset = {{'e', 1}, {'l', 5}}, .temps = {{'e', 1}, {'l', 5}}},
+})s",
+     .text = "Grad 0: 3\nGrad 1: 2\nGrad 2: 1\n",
+     .preset = {{'l', 3}},
+     .temps = {{'l', 3}, {'g', 3}}},
+    {.name = "ElementResistance",
+     .script = R"s(TextLine("Resistenz gegen ", Element(e), " ", 5 * (1 + (l / 5)));)s",
+     .text = "Resistenz gegen \"Kälte\" 10\n",
+     .preset = {{'e', 1}, {'l', 5}},
+     .temps = {{'e', 1}, {'l', 5}}},
     {.name = "ElementOutOfRange", .script = R"s(Text(Element(-1), "/", Element(6));)s", .text = "\"\"/\"\""},
 };
 

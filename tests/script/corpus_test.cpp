@@ -203,7 +203,8 @@ TEST_F(CorpusRuns, ElementWithoutArgumentIsOneOfTheFirstFive) {
     std::vector<std::string> seen;
     for (int i = 0; i < 200; ++i) {
       std::string t = Run(c);
-      EXPECT_TRUE(t == "\"Feuer\"" || t == "\"Kälte\"" || t == "\"Blitz\"" || t == "\"Schall\"" || t == "\"Säure\"") << t;
+      EXPECT_TRUE(t == "\"Feuer\"" || t == "\"Kälte\"" || t == "\"Blitz\"" || t == "\"Schall\"" || t == "\"Säure\"")
+          << t;
       if (std::find(seen.begin(), seen.end(), t) == seen.end()) seen.push_back(t);
     }
     EXPECT_EQ(seen.size(), 5u) << script;

@@ -142,8 +142,9 @@ TEST_F(CreatureScripts, RaceClassAndSkillFunctions) {
   EXPECT_EQ(RunOn("if (IsRace('Zwerg')) { Text('Z'); } if (IsRace('Mensch')) { Text('M'); } "
                   "if (IsClass('Kämpfer') & IsClass('Magier')) { Text('K'); }"),
             "ZK");
-  RunOn("BoostSkill('Lauschen', 2); BoostSkillTyped('Lauschen', 3, 'Kompetenz'); "
-        "BoostSkillTyped('Lauschen', 1, 'Kompetenz');");
+  RunOn(
+      "BoostSkill('Lauschen', 2); BoostSkillTyped('Lauschen', 3, 'Kompetenz'); "
+      "BoostSkillTyped('Lauschen', 1, 'Kompetenz');");
   ASSERT_EQ(creature->skillCount, 1);
   EXPECT_EQ(creature->skills[0].bonus, 5);
   // Skills a feat names: the feat entry's parameter picks the skill.
@@ -232,12 +233,12 @@ TEST_F(CreatureScripts, PlainFormulasAreToldWithTheTemporariesTheyAssign) {
       {"", 0},
       {"m = Max(1, Min(3, (Level - 2) / 5));", 1 << ('m' - 'a')},
       {"m = 2; b = (Level * 3) + GA;", (1 << ('m' - 'a')) | (1 << ('b' - 'a'))},
-      {"m = a + 1;", -1},                        // reads a temporary
-      {"m += 1;", -1},                           // reads its own temporary
-      {"m = Random(1, 4);", -1},                 // draws
-      {"if (Level > 3) { m = 2; }", -1},         // a branch
-      {"GA = 1;", -1},                           // writes the creature
-      {"m = 1; Text('x');", -1},                 // any function
+      {"m = a + 1;", -1},                 // reads a temporary
+      {"m += 1;", -1},                    // reads its own temporary
+      {"m = Random(1, 4);", -1},          // draws
+      {"if (Level > 3) { m = 2; }", -1},  // a branch
+      {"GA = 1;", -1},                    // writes the creature
+      {"m = 1; Text('x');", -1},          // any function
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
@@ -257,7 +258,9 @@ TEST_F(CreatureScripts, AnUndoTakesBackFieldsAndBonusesInAnyOrder) {
   {
     ScriptUndo undo(creature);
     // The scripts see no bonus records: Kompetenz +1 after the own +2 still counts.
-    RunOn("MR = Max(MR, 13); MR += 2; Range *= 2; TP++; AddBonus(Init, 1, 'Kompetenz'); AddBonus(AC, 3, 'Ausweichbonus');");
+    RunOn(
+        "MR = Max(MR, 13); MR += 2; Range *= 2; TP++; AddBonus(Init, 1, 'Kompetenz'); AddBonus(AC, 3, "
+        "'Ausweichbonus');");
     EXPECT_EQ(creature->MR, 15);
     EXPECT_FLOAT_EQ(creature->Range, 18.0f);
     EXPECT_EQ(creature->Init, init + 1);
@@ -271,7 +274,10 @@ TEST_F(CreatureScripts, AnUndoTakesBackFieldsAndBonusesInAnyOrder) {
   EXPECT_EQ(creature->bonuses, own);
   EXPECT_EQ(BonusRecords(), 1);
   // Temporaries are the thread's, not the creature's: they keep what the script left.
-  { ScriptUndo undo(creature); RunOn("q = 7;"); }
+  {
+    ScriptUndo undo(creature);
+    RunOn("q = 7;");
+  }
   EXPECT_EQ(Temp('q'), 7);
 }
 
@@ -304,7 +310,9 @@ TEST_F(CreatureScripts, BonusRecordsBeyondTheCharsOwnGoToTheHeapAndBack) {
 namespace {
 
 // Codes a rule database would give: the table number times 100 plus the name's length.
-int32_t FakeCodes(debugspace::NameTable table, const char* name) { return (int32_t)table * 100 + (int32_t)strlen(name); }
+int32_t FakeCodes(debugspace::NameTable table, const char* name) {
+  return (int32_t)table * 100 + (int32_t)strlen(name);
+}
 
 std::string Resolved(const std::string& compiled) {
   uint8_t* block = static_cast<uint8_t*>(mallocloga(compiled.size(), "test-script"));

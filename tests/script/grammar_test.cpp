@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -46,8 +46,8 @@ class GrammarLoad : public ::testing::Test {
   }
   void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ + "/" + name) << text; }
   // Writes the configuration and grammar and loads them; returns the loader's output.
-  std::string Load(const std::string& grammar, const std::string& extra = "InitSymbol=start\n",
-                   int* result = nullptr, int level = 0) {
+  std::string Load(const std::string& grammar, const std::string& extra = "InitSymbol=start\n", int* result = nullptr,
+                   int level = 0) {
     Write("g.bnf", grammar);
     Write("bnf.cfg", "[Config]\nGrammarFile=" + dir_ + "/g.bnf\nSeperatorBytes=32,9,10,13\n" + extra);
     SetOutputLevels(level, -1);
@@ -131,8 +131,8 @@ TEST_F(GrammarLoad, FailuresNameTheirCause) {
 
 TEST_F(GrammarLoad, SubSymbolsAreNamedAndCounted) {
   int result = 1;
-  std::string out = Load("start = ( \"a\" , ( \"b\" ) ) , [ \"c\" ] , { \"d\" } ; other = \"x\" ;", "InitSymbol=start\n",
-                         &result, 2);
+  std::string out =
+      Load("start = ( \"a\" , ( \"b\" ) ) , [ \"c\" ] , { \"d\" } ; other = \"x\" ;", "InitSymbol=start\n", &result, 2);
   ASSERT_EQ(result, 0) << out;
   EXPECT_NE(out.find("Size of Grammar: "), std::string::npos);
   EXPECT_NE(out.find(" (6 Symbols, 4 SubSymbols)\n"), std::string::npos) << out;
@@ -166,15 +166,20 @@ TEST_F(GrammarLoad, MatchesAsTheGrammarSays) {
   };
   const char* kInit = "InitSymbol=start\n";
   const Case cases[] = {
-      {"blanks join names but stay in literals", "start = first part , \"a b\" \"c\" ; firstpart = \"x\" ;", kInit,
+      {"blanks join names but stay in literals",
+       "start = first part , \"a b\" \"c\" ; firstpart = \"x\" ;",
+       kInit,
        {{"xa bc", "start(firstpart(x)a bc)"}, {"xabc", "-"}}},
       // Once b matched, c is never tried.
-      {"alternatives bind single elements", "start = \"a\" , \"b\" | \"c\" , \"d\" ;", kInit,
+      {"alternatives bind single elements",
+       "start = \"a\" , \"b\" | \"c\" , \"d\" ;",
+       kInit,
        {{"abd", nullptr}, {"acd", nullptr}, {"ab", "-"}, {"abcd", "-"}, {"cd", "-"}}},
       {"exceptions exclude what the excluded part matches",
        "start = { word , \";\" } ; word = letters - keyword ; letters = lch , { lch } ;"
        "lch = \"a\" | \"b\" | \"i\" | \"f\" ; keyword = \"if\" ;",
-       "InitSymbol=start\nCompressedSymbol=letters\n", {{"ab;ifa;fi;", nullptr}, {"ab;if;", "-"}}},
+       "InitSymbol=start\nCompressedSymbol=letters\n",
+       {{"ab;ifa;fi;", nullptr}, {"ab;if;", "-"}}},
       // The keyword matches in capitals but the tree carries it as the grammar writes it;
       // a compressed unit holds raw text, underscores as blanks, and blanks end it.
       {"compressed units, case folding and underscores",
@@ -184,16 +189,24 @@ TEST_F(GrammarLoad, MatchesAsTheGrammarSays) {
        {{"LET  ab_c , de", "start(letname(ab c)start sub 0(,name(de)))"}, {"let a b", "-"}}},
       // A repetition whose body matches empty text stops instead of looping. A rule that
       // matches only separators keeps an empty node; one that matches nothing leaves none.
-      {"empty matches and nodes", "start = { maybe } , tail ; maybe = [ \"m\" ] ; tail = \"\" ;", kInit,
+      {"empty matches and nodes",
+       "start = { maybe } , tail ; maybe = [ \"m\" ] ; tail = \"\" ;",
+       kInit,
        {{"mm", "start(start sub 0(maybe(maybe sub 0(m)))start sub 0(maybe(maybe sub 0(m))))"},
         {"m  ", "start(start sub 0(maybe(maybe sub 0(m)))start sub 0())"},
         {"", ""}}},
-      {"an empty literal inside a sequence adds nothing", "start = \"a\" , \"\" , \"b\" ;", kInit,
+      {"an empty literal inside a sequence adds nothing",
+       "start = \"a\" , \"\" , \"b\" ;",
+       kInit,
        {{"ab", "start(ab)"}}},
       // The end marker may overlap the start marker; an unterminated comment runs to the end.
-      {"comments are skipped like separators", "start = \"a\" , \"b\" , \"\" ;",
+      {"comments are skipped like separators",
+       "start = \"a\" , \"b\" , \"\" ;",
        "InitSymbol=start\nComment=/*,*/,#,!\n",
-       {{"a /* x */ b", nullptr}, {"a#comment!b /**/", nullptr}, {"a/*/b", nullptr}, {"a b /* offen", nullptr},
+       {{"a /* x */ b", nullptr},
+        {"a#comment!b /**/", nullptr},
+        {"a/*/b", nullptr},
+        {"a b /* offen", nullptr},
         {"a /* b */", "-"}}},
   };
   for (const Case& c : cases) {

@@ -49,8 +49,7 @@ class ShippedGrammar : public ::testing::Test {
   std::string Run(const std::string& compiled) {
     TextBuffer* text = TextCreate("test-text");
     TextBuffer* sub = TextCreate("test-sub");
-    debugspace::RunScript(nullptr, nullptr, text, reinterpret_cast<const uint8_t*>(compiled.data()), "Test", -1,
-                          sub);
+    debugspace::RunScript(nullptr, nullptr, text, reinterpret_cast<const uint8_t*>(compiled.data()), "Test", -1, sub);
     std::string out = text->data ? std::string(text->data, text->length) : std::string();
     if (sub->length) out += "|sub:" + std::string(sub->data, sub->length);
     TextDestroy(text);

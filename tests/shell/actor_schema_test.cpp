@@ -63,15 +63,16 @@ const Table kSkillKeys(
     "Knowledge (psionics)=kps|Listen=lis|Move Silently=mos|Open Lock=opl|Perform=prf|Profession=pro|Ride=rid|"
     "Search=src|Sense Motive=sen|Sleight of Hand=slt|Speak Language=spk|Spellcraft=spl|Spot=spt|Survival=sur|"
     "Swim=swm|Tumble=tmb|Use Magic Device=umd|Use Rope=uro|Autohypnosis=aut|Psicraft=psi|Use Psionic Device=upd");
-const Table kSizes("fein=fine|winzig=dim|sehr klein=tiny|klein=sm|mittelgroß=med|groß=lg|riesig=huge|gigantisch=grg|"
-                   "kolossal=col");
+const Table kSizes(
+    "fein=fine|winzig=dim|sehr klein=tiny|klein=sm|mittelgroß=med|groß=lg|riesig=huge|gigantisch=grg|"
+    "kolossal=col");
 const Table kAlignments(
     "Rechtschaffen gut=Lawful Good|Neutral gut=Neutral Good|Chaotisch gut=Chaotic Good|Rechtschaffen neutral=Lawful "
     "Neutral|Neutral=True Neutral|Chaotisch neutral=Chaotic Neutral|Rechtschaffen böse=Lawful Evil|Neutral "
     "böse=Neutral Evil|Chaotisch böse=Chaotic Evil");
 
-const std::map<std::string, int> kSizeModifier = {{"fine", 8},   {"dim", 4},  {"tiny", 2}, {"sm", 1},  {"med", 0},
-                                                   {"lg", -1},    {"huge", -2}, {"grg", -4}, {"col", -8}};
+const std::map<std::string, int> kSizeModifier = {{"fine", 8}, {"dim", 4},   {"tiny", 2}, {"sm", 1},  {"med", 0},
+                                                  {"lg", -1},  {"huge", -2}, {"grg", -4}, {"col", -8}};
 
 // What the tabletop derives from a progression over `levels`: base attack and base saves.
 int Attack(const std::string& p, int levels) { return p == "high" ? levels : p == "med" ? levels * 3 / 4 : levels / 2; }
@@ -176,8 +177,8 @@ std::string Compare(json actor, const std::string& sheet, const Char* c) {
 
 // The notes name the other creature; a companion's says whose it is.
 bool Names(const json& actor, const json& other, const std::string& before = "") {
-  return actor["system"]["details"]["notes"]["value"].get<std::string>().find(before + other["name"].get<std::string>()) !=
-         std::string::npos;
+  return actor["system"]["details"]["notes"]["value"].get<std::string>().find(
+             before + other["name"].get<std::string>()) != std::string::npos;
 }
 
 // The creature's own export records: its companions' follow nested after them.
@@ -273,7 +274,6 @@ std::string CompareRecords(const std::vector<std::string>& records, const json& 
   return faults.str();
 }
 
-
 class ActorSchemaTest : public shell_test::SheetFixture {
  protected:
   void SetUp() override {
@@ -335,7 +335,8 @@ TEST_F(ActorSchemaTest, EveryActorKeepsToTheSchemaAndShowsTheSheetsFigures) {
       }
       for (size_t k = 0; k < creatures.size(); ++k) {
         json actor = json::parse(ActorJson(creatures[k]));
-        EXPECT_EQ(Compare(actor, OwnSheet(creatures[k]), creatures[k]), "") << name << " " << CreatureHead(creatures[k]);
+        EXPECT_EQ(Compare(actor, OwnSheet(creatures[k]), creatures[k]), "")
+            << name << " " << CreatureHead(creatures[k]);
         EXPECT_EQ(CompareRecords(OwnRecords(creatures[k]), k ? actors[k] : actor), "") << name << "/" << k;
       }
     }

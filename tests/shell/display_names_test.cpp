@@ -16,10 +16,10 @@ using namespace debugspace;
 namespace {
 
 // English words of the SRD's sizes and creature types that German sheets must not show.
-const std::set<std::string> kEnglish = {"Fine",     "Diminutive", "Tiny",   "Small",    "Medium",    "Large",
-                                        "Huge",     "Gargantuan", "Colossal", "Ooze",   "Undead",    "Animal",
-                                        "Construct", "Dragon",    "Elemental", "Fey",   "Giant",     "Outsider",
-                                        "Plant",    "Vermin",     "Magical", "Monstrous", "Beast", "Slap"};
+const std::set<std::string> kEnglish = {"Fine",      "Diminutive", "Tiny",      "Small",     "Medium", "Large",
+                                        "Huge",      "Gargantuan", "Colossal",  "Ooze",      "Undead", "Animal",
+                                        "Construct", "Dragon",     "Elemental", "Fey",       "Giant",  "Outsider",
+                                        "Plant",     "Vermin",     "Magical",   "Monstrous", "Beast",  "Slap"};
 
 // The words of a line: runs of letters (UTF-8 letters taken whole).
 std::vector<std::string> Words(const std::string& line) {
@@ -43,7 +43,8 @@ std::vector<std::string> Words(const std::string& line) {
 bool LowerBefore(const std::string& word, size_t at) {
   unsigned char last = (unsigned char)word[at - 1];
   if (last >= 'a' && last <= 'z') return true;
-  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 && (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
+  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 &&
+         (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
 }
 
 // A key joins its words without blanks: a small letter (or an umlaut) before a capital.

@@ -4,16 +4,16 @@
 
 #include "text_util.h"
 
+#include <unistd.h>
 #include <climits>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/keys.h"
-#include "temp_dir.h"
 #include "random/settings.h"
+#include "temp_dir.h"
 
 using namespace debugspace;
 using testing::internal::CaptureStdout;
@@ -68,7 +68,7 @@ class EntryTest : public ::testing::Test {
     int r = RuntimeMain(1, argv);
     levels = gOutput;
     SetOutputLevels(0, levels.log);  // level 3 would trace every allocation of the test itself
-    DropSymbolNames();  // kept on purpose for compiled scripts; not a leak of the runtime
+    DropSymbolNames();               // kept on purpose for compiled scripts; not a leak of the runtime
     int after = TrackerCount();
     std::string out = GetCapturedStdout();
     if (result) *result = r;

@@ -27,17 +27,62 @@ using testing::internal::GetCapturedStdout;
 namespace {
 
 // The export's records, row by row of its table; records of one row may alternate.
-const std::vector<std::vector<std::string>> kRows = {
-    {"STARTCHARACTER"}, {"TYPE", "MONSTER", "RACE", "SIZE"}, {"TEMPLATE"}, {"TW", "CR", "SPELLFAILURE"}, {"CLASS"},
-    {"SPECIALIZED"}, {"FORBIDDEN"}, {"DOMAIN"}, {"ATTRIBUTE"}, {"TP"}, {"GA"}, {"BREAKSR"}, {"SPEED"}, {"SR"},
-    {"ATTACKS"}, {"ATTACKSOPP"}, {"ARMORMALUS"}, {"INITIATIVE"}, {"ATTACKSMONK", "MONKDAMAGE"}, {"GAMELEE"},
-    {"GARANGE"}, {"RWREF", "RWWIL", "RWFORT"}, {"RK"}, {"FEATCOUNT"}, {"FEAT"}, {"SKILLS", "SKILLPOINTS"}, {"SKILL"},
-    {"ATTACKTYPES"}, {"MONSTERATTACK"}, {"EQUIPSTART", "TREASURESTART"}, {"EQUIPEFFECT"}, {"EQUIPMATERIAL"},
-    {"EQUIPMENT"}, {"EQUIPWEAPON"}, {"EQUIPBASE"}, {"ATTACKSECOND"}, {"MAXSTR"}, {"EQUIPATTACK"}, {"EQUIPARMOR"},
-    {"EQUIPARROWS"}, {"EQUIPSHIELD"},
-    {"NOSHIELD"}, {"EQUIPDESC"}, {"EQUIPEND"}, {"MONEY"}, {"PSIPOINTS", "PSIDISCIPLE"}, {"PSIKNOWN"}, {"PSI"},
-    {"SPELLSKNOWN"}, {"SPELL"}, {"STARTCHARTEXT"}, {"STARTFAMILIAR"}, {"STARTMOUNT"}, {"STARTSERVANT"},
-    {"STARTCOMPANION"}, {"ENDCHARACTER"}};
+const std::vector<std::vector<std::string>> kRows = {{"STARTCHARACTER"},
+                                                     {"TYPE", "MONSTER", "RACE", "SIZE"},
+                                                     {"TEMPLATE"},
+                                                     {"TW", "CR", "SPELLFAILURE"},
+                                                     {"CLASS"},
+                                                     {"SPECIALIZED"},
+                                                     {"FORBIDDEN"},
+                                                     {"DOMAIN"},
+                                                     {"ATTRIBUTE"},
+                                                     {"TP"},
+                                                     {"GA"},
+                                                     {"BREAKSR"},
+                                                     {"SPEED"},
+                                                     {"SR"},
+                                                     {"ATTACKS"},
+                                                     {"ATTACKSOPP"},
+                                                     {"ARMORMALUS"},
+                                                     {"INITIATIVE"},
+                                                     {"ATTACKSMONK", "MONKDAMAGE"},
+                                                     {"GAMELEE"},
+                                                     {"GARANGE"},
+                                                     {"RWREF", "RWWIL", "RWFORT"},
+                                                     {"RK"},
+                                                     {"FEATCOUNT"},
+                                                     {"FEAT"},
+                                                     {"SKILLS", "SKILLPOINTS"},
+                                                     {"SKILL"},
+                                                     {"ATTACKTYPES"},
+                                                     {"MONSTERATTACK"},
+                                                     {"EQUIPSTART", "TREASURESTART"},
+                                                     {"EQUIPEFFECT"},
+                                                     {"EQUIPMATERIAL"},
+                                                     {"EQUIPMENT"},
+                                                     {"EQUIPWEAPON"},
+                                                     {"EQUIPBASE"},
+                                                     {"ATTACKSECOND"},
+                                                     {"MAXSTR"},
+                                                     {"EQUIPATTACK"},
+                                                     {"EQUIPARMOR"},
+                                                     {"EQUIPARROWS"},
+                                                     {"EQUIPSHIELD"},
+                                                     {"NOSHIELD"},
+                                                     {"EQUIPDESC"},
+                                                     {"EQUIPEND"},
+                                                     {"MONEY"},
+                                                     {"PSIPOINTS", "PSIDISCIPLE"},
+                                                     {"PSIKNOWN"},
+                                                     {"PSI"},
+                                                     {"SPELLSKNOWN"},
+                                                     {"SPELL"},
+                                                     {"STARTCHARTEXT"},
+                                                     {"STARTFAMILIAR"},
+                                                     {"STARTMOUNT"},
+                                                     {"STARTSERVANT"},
+                                                     {"STARTCOMPANION"},
+                                                     {"ENDCHARACTER"}};
 
 int RowOf(const std::string& key) {
   for (size_t r = 0; r < kRows.size(); ++r)
@@ -128,13 +173,27 @@ std::vector<std::string> Own(const std::vector<std::string>& lines) {
 }
 
 // Arcane spell failure in percent of armour and shields, from the SRD armour table.
-const std::map<std::string, int> kSpellFailure = {
-    {"Kleidung", 0},         {"Magierrobe", 0},          {"GepolsterteRüstung", 5}, {"Lederrüstung", 10},
-    {"BeschlageneLederrüstung", 15}, {"Kettenhemd", 20}, {"Fellrüstung", 20},       {"Schuppenpanzer", 25},
-    {"Kettenpanzer", 30},    {"Brustplatte", 25},        {"Schienenpanzer", 40},    {"Bänderpanzer", 35},
-    {"Halbplattenpanzer", 40}, {"Ritterrüstung", 35},    {"Elfenkettenhemd", 20},   {"Tartsche", 5},
-    {"KleinerHolzschild", 5}, {"KleinerMetallschild", 5}, {"GroßerHolzschild", 15}, {"GroßerMetallschild", 15},
-    {"Turmschild", 50}};
+const std::map<std::string, int> kSpellFailure = {{"Kleidung", 0},
+                                                  {"Magierrobe", 0},
+                                                  {"GepolsterteRüstung", 5},
+                                                  {"Lederrüstung", 10},
+                                                  {"BeschlageneLederrüstung", 15},
+                                                  {"Kettenhemd", 20},
+                                                  {"Fellrüstung", 20},
+                                                  {"Schuppenpanzer", 25},
+                                                  {"Kettenpanzer", 30},
+                                                  {"Brustplatte", 25},
+                                                  {"Schienenpanzer", 40},
+                                                  {"Bänderpanzer", 35},
+                                                  {"Halbplattenpanzer", 40},
+                                                  {"Ritterrüstung", 35},
+                                                  {"Elfenkettenhemd", 20},
+                                                  {"Tartsche", 5},
+                                                  {"KleinerHolzschild", 5},
+                                                  {"KleinerMetallschild", 5},
+                                                  {"GroßerHolzschild", 15},
+                                                  {"GroßerMetallschild", 15},
+                                                  {"Turmschild", 50}};
 
 // The sheet names rows by their display names, the export by their keys.
 template <class R>
@@ -147,7 +206,7 @@ std::string Shown(const R* table, int count, const std::string& key) {
 std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std::vector<std::string>& exported) {
   std::ostringstream faults;
   std::multimap<std::string, std::string> records;  // key -> value, in the export's order
-  std::vector<std::vector<std::string>> items;       // each item block's lines
+  std::vector<std::vector<std::string>> items;      // each item block's lines
   bool inItem = false;
   for (const std::string& line : exported) {
     size_t eq = line.find('=');
@@ -174,7 +233,8 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       kSkill(R"(│   (.+?) +(-?\d+) = *(\d+\.\d) \+ *(-?\d+) \+ *(-?\d+) - *(-?\d+) +│)"),
       kItem(R"(│  ([* ])([AMQ! ]) (.*?)  +(-?\d+) GM +│)"),
       kWeapon(R"((?:  ([+-]\d+(?:/[+-]\d+)*))?  (\d+)W(\d+)([+-]\d+)? \((?:(\d+)-20/)?x(\d+)\)$)"),
-      kWealth(R"(Wert: +(-?\d+), davon Geld: +(-?\d+), Endwert bei Verkauf: +(-?\d+), Treasure: (-?\d+) \((-?\d+) Geld\))");
+      kWealth(
+          R"(Wert: +(-?\d+), davon Geld: +(-?\d+), Endwert bei Verkauf: +(-?\d+), Treasure: (-?\d+) \((-?\d+) Geld\))");
   static const std::vector<std::pair<std::regex, std::string>> kSingle = {
       {std::regex(R"(Trefferpunkte: (-?\d+))"), "TP=$1"},
       {std::regex(R"(Grundangriffsbonus: (-?\d+) \((-?\d+)\))"), "GA=$1,$2,"},
@@ -203,7 +263,8 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
     if (std::regex_search(line, m, kClass)) {
       // A long class name is cut on the sheet; a monster's own casting classes are "Spellchar".
       std::vector<std::string> slots = values("CLASS");
-      std::string slot = classes < (int)slots.size() ? slots[(size_t)classes] : "", head = std::to_string(classes) + ",";
+      std::string slot = classes < (int)slots.size() ? slots[(size_t)classes] : "",
+                  head = std::to_string(classes) + ",";
       std::string name = slot.substr(std::min(slot.size(), head.size()), slot.find(',', head.size()) - head.size());
       std::string shown = Shown(gSource.classes, gSource.classCount, name);
       if (slot.rfind(head, 0) != 0 || (name != "Spellchar" && shown.rfind(m.str(1), 0) != 0) ||
@@ -223,15 +284,22 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       // Attack rows: total = base + ability + size + other, the export leaves the base out.
       std::string row = m.str(1);
       bool attack = row == "Nahkampf" || row == "Fernkampf";
-      if (attack && std::stoi(m.str(2)) != std::stoi(m.str(3)) + std::stoi(m.str(4)) + std::stoi(m.str(5)) + std::stoi(m.str(6)))
+      if (attack &&
+          std::stoi(m.str(2)) != std::stoi(m.str(3)) + std::stoi(m.str(4)) + std::stoi(m.str(5)) + std::stoi(m.str(6)))
         faults << "sheet \"" << line << "\": total is not the sum of its parts\n";
-      std::string key = row == "Nahkampf" ? "GAMELEE" : row == "Fernkampf" ? "GARANGE" : row == "Reflex" ? "RWREF"
-                        : row == "Wille" ? "RWWIL" : "RWFORT";
-      expect(key, m.str(2) + (attack ? "" : "," + m.str(3)) + "," + m.str(4) + "," + m.str(5) + "," + m.str(6), false, line);
+      std::string key = row == "Nahkampf"    ? "GAMELEE"
+                        : row == "Fernkampf" ? "GARANGE"
+                        : row == "Reflex"    ? "RWREF"
+                        : row == "Wille"     ? "RWWIL"
+                                             : "RWFORT";
+      expect(key, m.str(2) + (attack ? "" : "," + m.str(3)) + "," + m.str(4) + "," + m.str(5) + "," + m.str(6), false,
+             line);
     }
     std::smatch parts;
     if (std::regex_search(line, m, kArmor) && i + 1 < sheet.size() && std::regex_search(sheet[i + 1], parts, kParts))
-      expect("RK", m.str(1) + "," + parts.str(1) + "," + parts.str(2) + "," + parts.str(3) + "," + parts.str(4) + "," + parts.str(5),
+      expect("RK",
+             m.str(1) + "," + parts.str(1) + "," + parts.str(2) + "," + parts.str(3) + "," + parts.str(4) + "," +
+                 parts.str(5),
              false, line);
     if (std::regex_search(line, m, kSkill)) {
       // The skill's display name, a craft or profession with its subject in brackets.
@@ -241,7 +309,8 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       std::string name = comma == std::string::npos ? "" : entry.substr(head.size(), comma - head.size());
       std::string shown = Shown(gSource.skills, gSource.skillCount, name);
       bool named = m.str(1) == shown || m.str(1).rfind(shown + " (", 0) == 0;
-      if (!named || entry != head + name + "," + m.str(2) + "," + m.str(3) + "," + m.str(4) + "," + m.str(5) + "," + m.str(6))
+      if (!named ||
+          entry != head + name + "," + m.str(2) + "," + m.str(3) + "," + m.str(4) + "," + m.str(5) + "," + m.str(6))
         faults << "sheet \"" << line << "\": SKILL=" << entry << "\n";
       ++skill;
     }
@@ -251,7 +320,8 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       std::string row = line.substr(std::string("│   ").size());
       row.erase(row.find_last_not_of(" │") + 1);
       bool label = false;
-      for (const char* k : {"Primär  : ", "Sekundär: ", "Tertiär : ", "Quartär : "}) label = label || row.rfind(k, 0) == 0;
+      for (const char* k : {"Primär  : ", "Sekundär: ", "Tertiär : ", "Quartär : "})
+        label = label || row.rfind(k, 0) == 0;
       attacks += (label ? "\n" : " ") + row;
     }
     if (item >= 0 && std::regex_match(line, m, kItem)) {
@@ -276,16 +346,19 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       }
       bool treasure = !block.empty() && block[0].rfind("TREASURESTART=", 0) == 0;
       if (block.empty() || field("EQUIPMENT", 2) != m.str(4) || treasure != (m.str(1) == "*"))
-        faults << "sheet \"" << line << "\": item " << item << " " << field("EQUIPMENT", 1) << "," << field("EQUIPMENT", 2) << "\n";
+        faults << "sheet \"" << line << "\": item " << item << " " << field("EQUIPMENT", 1) << ","
+               << field("EQUIPMENT", 2) << "\n";
       std::smatch w;
       if (std::regex_search(figures, w, kWeapon)) {
         std::string bonuses = w.str(1);
         for (size_t at; (at = bonuses.find('+')) != std::string::npos;) bonuses.erase(at, 1);
         std::string critical = field("EQUIPWEAPON", 3), attack;
-        if (critical.empty() || critical == "-" || critical == "?" || std::stoi(critical) <= 0 || std::stoi(critical) >= 20)
+        if (critical.empty() || critical == "-" || critical == "?" || std::stoi(critical) <= 0 ||
+            std::stoi(critical) >= 20)
           critical = "0";
         for (size_t k = 0; k < 4; ++k) attack += (k ? "," : "") + field("EQUIPATTACK", k);
-        if (bonuses + "," + w.str(2) + "," + w.str(3) + "," + std::to_string(w[4].matched ? std::stoi(w.str(4)) : 0) != attack ||
+        if (bonuses + "," + w.str(2) + "," + w.str(3) + "," + std::to_string(w[4].matched ? std::stoi(w.str(4)) : 0) !=
+                attack ||
             (w[5].matched ? w.str(5) : "0") != critical || w.str(6) != field("EQUIPWEAPON", 4))
           faults << "sheet \"" << line << "\": EQUIPATTACK=" << attack << ", critical " << critical << "/x"
                  << field("EQUIPWEAPON", 4) << "\n";
@@ -318,16 +391,19 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
     if (bonuses.find('*') == std::string::npos) {
       std::string shown;
       std::stringstream in(bonuses);
-      for (std::string b; std::getline(in, b, ':');) shown += (shown.empty() ? "" : "/") + Format("%+d", std::stoi(b.substr(b[0] == ',')));
+      for (std::string b; std::getline(in, b, ':');)
+        shown += (shown.empty() ? "" : "/") + Format("%+d", std::stoi(b.substr(b[0] == ',')));
       bonuses = shown;
     }
     int d0 = std::stoi(m.str(3)), d1 = std::stoi(m.str(4)), d2 = std::stoi(m.str(5));
-    std::string damage = d0 <= 0 || d1 <= 0 ? std::to_string(d2) : Format("%dW%d", d0, d1) + (d2 ? Format("%+d", d2) : "");
+    std::string damage =
+        d0 <= 0 || d1 <= 0 ? std::to_string(d2) : Format("%dW%d", d0, d1) + (d2 ? Format("%+d", d2) : "");
     // A weapon's key reads as its display name, a dragon's tail slap in German.
     std::string name = m.str(2) == "Slap" ? "Schwanzhieb" : Shown(gSource.equipment, gSource.equipmentCount, m.str(2));
     std::string shown = name + " " + bonuses + " (" + damage + ")";
     size_t row = attacks.find("\n" + m.str(1));
-    if (row == std::string::npos || attacks.substr(row, attacks.find('\n', row + 1) - row).find(shown) == std::string::npos)
+    if (row == std::string::npos ||
+        attacks.substr(row, attacks.find('\n', row + 1) - row).find(shown) == std::string::npos)
       faults << "MONSTERATTACK=" << v << ": not \"" << shown << "\" on the sheet\n";
     ++natural;
   }
@@ -340,7 +416,8 @@ std::string SheetAgainstExport(const std::vector<std::string>& sheet, const std:
       if (l.rfind("EQUIPMENT=", 0) == 0) equipment = l;
       if (l.rfind("EQUIPMATERIAL=", 0) == 0) material = l.substr(14);
     }
-    if (block[0].rfind("EQUIPSTART=", 0) != 0 || (equipment.rfind("EQUIPMENT=1,", 0) && equipment.rfind("EQUIPMENT=2,", 0)))
+    if (block[0].rfind("EQUIPSTART=", 0) != 0 ||
+        (equipment.rfind("EQUIPMENT=1,", 0) && equipment.rfind("EQUIPMENT=2,", 0)))
       continue;
     std::string name = equipment.substr(12, equipment.find(',', 12) - 12);
     auto at = kSpellFailure.find(name);
@@ -452,8 +529,8 @@ TEST_F(Sheet, MarksUnarmedAttacksAndLongAttackRows) {
   struct Case {
     int masterwork, mithril, mercury, magic, bits;
     char mark;
-  } cases[] = {{1, 1, 1, 1, 15, 'A'}, {0, 1, 1, 1, 11, 'M'}, {0, 0, 1, 1, 9, 'Q'}, {0, 0, 0, 1, 1, '!'},
-               {0, 0, 0, 0, 0, ' '}};
+  } cases[] = {
+      {1, 1, 1, 1, 15, 'A'}, {0, 1, 1, 1, 11, 'M'}, {0, 0, 1, 1, 9, 'Q'}, {0, 0, 0, 1, 1, '!'}, {0, 0, 0, 0, 0, ' '}};
   for (const Case& k : cases) {
     it.masterwork = k.masterwork, it.mithril = k.mithril, it.mercury = k.mercury, it.magic = k.magic;
     std::vector<std::string> lines = SheetLines(c_);
@@ -490,7 +567,7 @@ TEST_F(Sheet, HeadRowsShowLabelsAndValuesInColour) {
   // ("│ Humanoid ...", "│ HG:    10") and the first class row ("│ Klasse: %15s Level: %2d").
   struct Cell {
     int row, column, attribute;
-  } cells[] = {{1, 0, 7},  {1, 2, 10}, {1, 79, 7}, {1, 81, 12}, {1, 83, 12}, {1, 84, 7},
+  } cells[] = {{1, 0, 7},   {1, 2, 10}, {1, 79, 7}, {1, 81, 12}, {1, 83, 12}, {1, 84, 7},
                {1, 88, 10}, {3, 2, 12}, {3, 8, 12}, {3, 24, 10}, {3, 26, 12}, {3, 32, 7}};
   for (const Cell& k : cells)
     EXPECT_EQ(ConsoleCellAttribute(screen, k.column, k.row), k.attribute)
@@ -532,7 +609,8 @@ TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
   gRandom.labelFlag = true;
   SetOutputLevels(2, -1);
   std::string out;
-  for (int n = 75; n < 300 && (out.find("Anzahl der Effeckte auf ") == std::string::npos || out.find("(Race)") == std::string::npos);
+  for (int n = 75; n < 300 && (out.find("Anzahl der Effeckte auf ") == std::string::npos ||
+                               out.find("(Race)") == std::string::npos);
        n += 5) {
     CaptureStdout();
     Build(n);

@@ -110,7 +110,8 @@ struct Book {
         std::vector<std::string> entries;
         for (size_t k = 1; k < row.size(); ++k)
           if (!row[k].empty()) entries.push_back(row[k]);
-        if (entries.size() != names.size()) entries.assign(row.begin() + 1, row.begin() + std::min(row.size(), names.size() + 1));
+        if (entries.size() != names.size())
+          entries.assign(row.begin() + 1, row.begin() + std::min(row.size(), names.size() + 1));
         for (size_t k = 0; k < entries.size(); ++k) found[k][row[0].empty() ? "Size/Type" : Label(row[0])] = entries[k];
       }
       for (size_t k = 0; k < names.size(); ++k)
@@ -130,7 +131,8 @@ Book ReadBook() {
   std::vector<std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) {
     std::string file = entry.path().filename().string();
-    if (file.find("Monsters") != std::string::npos && file != "MonstersasRaces.md") files.push_back(entry.path().string());
+    if (file.find("Monsters") != std::string::npos && file != "MonstersasRaces.md")
+      files.push_back(entry.path().string());
   }
   std::sort(files.begin(), files.end());
   for (const std::string& file : files) book.Read(file);
@@ -143,8 +145,10 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
   int depth = 0;
   for (size_t k = 0; k < text.size(); ++k) {
     depth += text[k] == '(' ? 1 : text[k] == ')' ? -1 : 0;
-    if (depth == 0 && text.compare(k, separator.size(), separator) == 0) parts.emplace_back(), k += separator.size() - 1;
-    else parts.back() += text[k];
+    if (depth == 0 && text.compare(k, separator.size(), separator) == 0)
+      parts.emplace_back(), k += separator.size() - 1;
+    else
+      parts.back() += text[k];
   }
   return parts;
 }
@@ -161,7 +165,8 @@ std::string Sorted(std::vector<std::string> parts, const std::string& separator)
 // initiative, the order of the armour class's parts and of the parts (also parted by commas)
 // and choices of a full attack. Speed: the land speed, as armour leaves it.
 std::string Notation(const std::string& label, std::string text) {
-  for (auto [from, to] : {std::pair{"−", "-"}, {"–", "-"}, {"×", "x"}, {"/?", "/x"}, {"—", "-"}, {"--", "-"}, {"*", ""}})
+  for (auto [from, to] :
+       {std::pair{"−", "-"}, {"–", "-"}, {"×", "x"}, {"/?", "/x"}, {"—", "-"}, {"--", "-"}, {"*", ""}})
     for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, strlen(from), to);
   text = Replace(text, R"((\d),(\d\d\d))", "$1$2");
   text = Trim(Replace(text, R"(\s+)", " "));
@@ -190,7 +195,8 @@ std::string Notation(const std::string& label, std::string text) {
     text = Replace(text, " natural armor", " natural");
     size_t open = text.find('('), close = text.find(')');
     if (open < close && close != std::string::npos)
-      text = text.substr(0, open + 1) + Sorted(Split(text.substr(open + 1, close - open - 1), ", "), ", ") + text.substr(close);
+      text = text.substr(0, open + 1) + Sorted(Split(text.substr(open + 1, close - open - 1), ", "), ", ") +
+             text.substr(close);
   }
   if (label == "Full Attack") {
     std::vector<std::string> choices;
@@ -238,8 +244,8 @@ TEST_F(SrdBlocksTest, UnadvancedMonstersMatchTheRuleBooksBlocks) {
     if (line[0] != '#' && fields.size() >= 3) known.insert({fields[0], fields[1]});
   }
   ASSERT_FALSE(known.empty()) << "no list of known differences";
-  const char* labels[] = {"Hit Dice", "Initiative", "Speed", "Armor Class", "Base Attack/Grapple",
-                          "Attack", "Full Attack", "Saves", "Abilities"};
+  const char* labels[] = {"Hit Dice", "Initiative",  "Speed", "Armor Class", "Base Attack/Grapple",
+                          "Attack",   "Full Attack", "Saves", "Abilities"};
   std::map<std::string, int> matched;
   int compared = 0, advanced = 0, missing = 0;  // missing: lines a block of the rule book lacks
   std::ostringstream mismatches;
@@ -263,8 +269,10 @@ TEST_F(SrdBlocksTest, UnadvancedMonstersMatchTheRuleBooksBlocks) {
     for (const std::string& line : StatBlock(c_, 78, BlockLanguage::kEnglish)) {
       if (line.empty()) break;
       size_t colon = line.find(": ");
-      if (line[0] == ' ') ours[last] += line.substr(1);
-      else if (colon != std::string::npos) ours[last = line.substr(0, colon)] = line.substr(colon + 2);
+      if (line[0] == ' ')
+        ours[last] += line.substr(1);
+      else if (colon != std::string::npos)
+        ours[last = line.substr(0, colon)] = line.substr(colon + 2);
     }
     ++compared;
     for (const char* label : labels) {
@@ -277,12 +285,14 @@ TEST_F(SrdBlocksTest, UnadvancedMonstersMatchTheRuleBooksBlocks) {
       // Some blocks count no squares, or give no touch and flat-footed armour class.
       if (it->second.find("square") == std::string::npos) our = Replace(our, R"( \(\d+ squares?\))", "");
       if (it->second.find("touch") == std::string::npos) our = our.substr(0, our.find(", touch"));
-      std::string fault = label == std::string("Hit Dice") ? CompareHitDice(it->second, our)
-                          : Notation(label, it->second) != Notation(label, our) ? "differs" : "";
+      std::string fault = label == std::string("Hit Dice")                      ? CompareHitDice(it->second, our)
+                          : Notation(label, it->second) != Notation(label, our) ? "differs"
+                                                                                : "";
       if (fault.empty()) ++matched[label];
       if (fault.empty() == !known.count({row.name.c_str(), label})) continue;
-      mismatches << row.name.c_str() << " | " << label << " | " << (fault.empty() ? "listed as known but matches" : fault)
-                 << "\n  SRD:  " << it->second << "\n  ours: " << ours[label] << "\n";
+      mismatches << row.name.c_str() << " | " << label << " | "
+                 << (fault.empty() ? "listed as known but matches" : fault) << "\n  SRD:  " << it->second
+                 << "\n  ours: " << ours[label] << "\n";
     }
   }
   std::ostringstream summary;

@@ -74,8 +74,9 @@ std::string Compare(const std::string& sheet, const std::string& block) {
   const char* abilities[6] = {"St", "Ge", "Ko", "In", "We", "Ch"};
   for (const char* a : abilities) {
     std::smatch m;
-    std::string inBlock = std::regex_search(block, m, std::regex(std::string("\nAttribute:.*\\b") + a + " (\\S+?)[,\n]"))
-                              ? m.str(1) : "?";
+    std::string inBlock =
+        std::regex_search(block, m, std::regex(std::string("\nAttribute:.*\\b") + a + " (\\S+?)[,\n]")) ? m.str(1)
+                                                                                                        : "?";
     int onSheet = Int(sheet, std::regex(std::string("│ ") + a + R"(: +(-?\d+) )"));
     if (inBlock != "—") same(a, onSheet, inBlock == "?" ? -9999 : std::stoi(inBlock));
   }
@@ -87,15 +88,18 @@ std::string Compare(const std::string& sheet, const std::string& block) {
   static const std::regex kTerm(R"(([+-]?)(\d+)(?:W(\d+))?)");
   for (std::sregex_iterator t(expression.begin(), expression.end(), kTerm), end; t != end; ++t) {
     int n = std::stoi((*t)[2]) * ((*t)[1] == "-" ? -1 : 1);
-    if ((*t)[3].matched) dice += n, halves += n * (std::stoi((*t)[3]) + 1);
-    else fixed += n;
+    if ((*t)[3].matched)
+      dice += n, halves += n * (std::stoi((*t)[3]) + 1);
+    else
+      fixed += n;
   }
   same("average", halves / 2 + fixed, std::stoi(m.str(3)));
   int sheetDice = 0;
   if (std::regex_search(sheet, m, kMonster)) {
     sheetDice = std::stoi(m.str(1));
   } else {
-    for (std::sregex_iterator k(sheet.begin(), sheet.end(), kClass), end; k != end; ++k) sheetDice += std::stoi((*k)[1]);
+    for (std::sregex_iterator k(sheet.begin(), sheet.end(), kClass), end; k != end; ++k)
+      sheetDice += std::stoi((*k)[1]);
   }
   same("hit dice", sheetDice, dice);
   // Armour class: the sheet's total and parts; the block's parts add up to it.
@@ -116,8 +120,8 @@ std::string Compare(const std::string& sheet, const std::string& block) {
   }
   same("Berührung", total - parts["Rüstung"] - parts["Schild"] - parts["natürlich"], touch);
   bool keepsDex = block.find("Reflexbewegung") != std::string::npos;
-  same("auf dem falschen Fuß",
-       keepsDex ? total : total - std::max(parts["GE"], 0) - std::max(parts["Ausweichen"], 0), flat);
+  same("auf dem falschen Fuß", keepsDex ? total : total - std::max(parts["GE"], 0) - std::max(parts["Ausweichen"], 0),
+       flat);
   return faults.str();
 }
 
@@ -134,7 +138,8 @@ TEST_F(StatBlockTest, FiguresEqualTheSheetsAndTheExportsForEveryKindUnderBothRul
         EXPECT_EQ(Compare(OwnSheet(c), Head(c)), "") << "rules " << rules << " creature " << n;
         ++compared;
       }
-      EXPECT_EQ(CompareExport("\n" + shell_test::ExportText(c_), Head(c_)), "") << "rules " << rules << " creature " << n;
+      EXPECT_EQ(CompareExport("\n" + shell_test::ExportText(c_), Head(c_)), "")
+          << "rules " << rules << " creature " << n;
     }
   }
   EXPECT_GT(compared, 800);
@@ -148,18 +153,24 @@ TEST_F(StatBlockTest, UnadvancedMonstersShowTheirRuleBookFigures) {
     std::vector<std::string> lines;
   };
   const Row rows[] = {
-      {"Ogre", 4, 3,
+      {"Ogre",
+       4,
+       3,
        {"Trefferwürfel: 4W8+11 (", "Durchschnitt 29)", "Initiative: -1", "Bewegungsrate: 9 m (6 Felder)",
         "Rüstungsklasse: 16 (", "Berührung 8, auf dem falschen Fuß 16", "Grundangriffsbonus/Ringkampf: +3/+12",
         "Angriffsfläche/Reichweite: 3 m/3 m", "Rettungswürfe: Zähigkeit +6, Reflex +0, Wille +1",
         "Attribute: St 21, Ge 8, Ko 15, In 6, We 10, Ch 7", "Herausforderungsgrad: 3", "Schätze: Standard"}},
-      {"Troll", 6, 5,
+      {"Troll",
+       6,
+       5,
        {"Trefferwürfel: 6W8+36 (", "Durchschnitt 63)", "Initiative: +2", "Bewegungsrate: 9 m (6 Felder)",
         "Rüstungsklasse: 16 (-1 Größe, +2 GE, +5 natürlich), Berührung 11, auf dem falschen Fuß 14",
         "Grundangriffsbonus/Ringkampf: +4/+14", "Angriffsfläche/Reichweite: 3 m/3 m",
         "Rettungswürfe: Zähigkeit +11, Reflex +4, Wille +3", "Attribute: St 23, Ge 14, Ko 23, In 6, We 9, Ch 6",
         "Organisation: Einzelgänger oder Gruppe (2–4)", "Herausforderungsgrad: 5"}},
-      {"Wolf", 2, 1,
+      {"Wolf",
+       2,
+       1,
        {"Trefferwürfel: 2W8+4 (", "Durchschnitt 13)", "Initiative: +2", "Bewegungsrate: 15 m (10 Felder)",
         "Rüstungsklasse: 14 (+2 GE, +2 natürlich), Berührung 12, auf dem falschen Fuß 12",
         "Grundangriffsbonus/Ringkampf: +1/+2", "Angriffsfläche/Reichweite: 1,5 m/1,5 m",
@@ -177,7 +188,8 @@ TEST_F(StatBlockTest, UnadvancedMonstersShowTheirRuleBookFigures) {
       CreateCreature(c_, 1);
       std::string block = Head(c_);
       for (const std::string& line : row.lines)
-        EXPECT_NE(block.find(line), std::string::npos) << row.monster << " rules " << rules << ": " << line << "\n" << block;
+        EXPECT_NE(block.find(line), std::string::npos) << row.monster << " rules " << rules << ": " << line << "\n"
+                                                       << block;
     }
 }
 

@@ -80,7 +80,7 @@ TEST_F(CRTable, VariantsTemplatesAndImpossibleOptions) {
   EXPECT_EQ(high, 9);
   EXPECT_EQ(Low(0, 2, 0, &high), 3 + 6);  // from 12 HD
   EXPECT_EQ(high, 3 + 10);                // to 24 HD: 4·log2(6)+0.5 = 10.8
-  EXPECT_GE(Low(0, 3, 0), 1024);         // no third bracket
+  EXPECT_GE(Low(0, 3, 0), 1024);          // no third bracket
   // The template's CR script sees the monster's abilities and hit dice.
   EXPECT_EQ(Low(0, 0, 2), 3 + 5);
   EXPECT_EQ(Low(0, 0, 1), 3 + 1);

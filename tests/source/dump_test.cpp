@@ -54,23 +54,23 @@ struct TableField {
   int32_t Source::*count;
 };
 
-#define TABLE(word, ptr, cnt, extra)                                                                        \
-  TableField {                                                                                              \
-    word, #ptr, sizeof(*Source{}.ptr), extra,                                                               \
+#define TABLE(word, ptr, cnt, extra)                                                               \
+  TableField {                                                                                     \
+    word, #ptr, sizeof(*Source{}.ptr), extra,                                                      \
         [](Source& s, uintptr_t a) { s.ptr = reinterpret_cast<decltype(s.ptr)>(a); }, &Source::cnt \
   }
 
 const TableField kTables[] = {
-    TABLE(0, classes, classCount, 0),        TABLE(2, feats, featCount, 0),
-    TABLE(4, equipment, equipmentCount, 0),  TABLE(6, skills, skillCount, 0),
-    TABLE(8, races, raceCount, 1),           TABLE(10, spells, spellCount, 0),
-    TABLE(12, powers, powerCount, 0),        TABLE(14, effects, effectCount, 0),
-    TABLE(16, specifics, specificCount, 0),  TABLE(18, monsters, monsterCount, 0),
-    TABLE(21, profiles, profileCount, 0),    TABLE(23, schools, schoolCount, 0),
-    TABLE(25, sizes, sizeCount, 0),          TABLE(27, monsterTypes, monsterTypeCount, 0),
-    TABLE(29, domains, domainCount, 0),      TABLE(31, templates, templateCount, 0),
-    TABLE(33, regions, regionCount, 0),      TABLE(35, abilities, abilityCount, 0),
-    TABLE(37, specials, specialCount, 0),    TABLE(39, bonuses, bonusCount, 0),
+    TABLE(0, classes, classCount, 0),       TABLE(2, feats, featCount, 0),
+    TABLE(4, equipment, equipmentCount, 0), TABLE(6, skills, skillCount, 0),
+    TABLE(8, races, raceCount, 1),          TABLE(10, spells, spellCount, 0),
+    TABLE(12, powers, powerCount, 0),       TABLE(14, effects, effectCount, 0),
+    TABLE(16, specifics, specificCount, 0), TABLE(18, monsters, monsterCount, 0),
+    TABLE(21, profiles, profileCount, 0),   TABLE(23, schools, schoolCount, 0),
+    TABLE(25, sizes, sizeCount, 0),         TABLE(27, monsterTypes, monsterTypeCount, 0),
+    TABLE(29, domains, domainCount, 0),     TABLE(31, templates, templateCount, 0),
+    TABLE(33, regions, regionCount, 0),     TABLE(35, abilities, abilityCount, 0),
+    TABLE(37, specials, specialCount, 0),   TABLE(39, bonuses, bonusCount, 0),
 };
 #undef TABLE
 constexpr int kTableCount = sizeof kTables / sizeof kTables[0];
@@ -289,7 +289,8 @@ TEST_F(DumpRoot, RefusesAnOldLayoutAndADamagedImage) {
   uint8_t old[kSourceRootSize];
   memcpy(old, root, sizeof root);
   SetWord(old, kStampWord, Word(root, kStampWord) ^ 0x100);
-  EXPECT_EQ(Install(old, layout.imageSize), std::make_pair(1, std::string("Size of Source Class Differs, Dump too old?\n")));
+  EXPECT_EQ(Install(old, layout.imageSize),
+            std::make_pair(1, std::string("Size of Source Class Differs, Dump too old?\n")));
 
   for (uint32_t at : {0u, layout.imageSize / 2, layout.imageSize - 1}) {
     Region()[at] ^= 0x10;
@@ -515,10 +516,11 @@ TEST_F(DumpFile, ACutFileIsRefusedAtEveryFieldAndInsideIt) {
   const char* kShortImage = "Could not read file\n";
   const char* kShort = "Error Reading File\n";
   const Field fields[] = {
-      {"magic", 5, kShortHeader},      {"image size", 4, kShortHeader},   {"image", kImage, kShortImage},
-      {"root size", 4, kShort},        {"root", kSourceRootSize, kShort}, {"length 1", 4, kShort},
-      {"block 1", kBlock1.size(), kShort}, {"length 2", 4, kShort},       {"block 2", kBlock2.size(), kShort},
-      {"length 3", 4, kShort},
+      {"magic", 5, kShortHeader},          {"image size", 4, kShortHeader},
+      {"image", kImage, kShortImage},      {"root size", 4, kShort},
+      {"root", kSourceRootSize, kShort},   {"length 1", 4, kShort},
+      {"block 1", kBlock1.size(), kShort}, {"length 2", 4, kShort},
+      {"block 2", kBlock2.size(), kShort}, {"length 3", 4, kShort},
   };
   size_t start = 0;
   for (const Field& f : fields) {
@@ -624,8 +626,8 @@ TEST_F(DumpFile, AJudgeSeesTheWholeDumpAndMayRefuseIt) {
   // A file refused on its own is never judged.
   WriteBytes("cut.mrg", std::vector<uint8_t>(valid_.begin(), valid_.end() - 1));
   gJudged = Judged{};
-  ExpectRefused(Load("cut.mrg", [](const void* root, uint32_t n) { return Judge(root, n, 0); }),
-                "Error Reading File\n", "cut");
+  ExpectRefused(Load("cut.mrg", [](const void* root, uint32_t n) { return Judge(root, n, 0); }), "Error Reading File\n",
+                "cut");
   EXPECT_EQ(gJudged.calls, 0);
 
   o = Load("source.mrg", [](const void* root, uint32_t n) { return Judge(root, n, 0); });

@@ -35,7 +35,8 @@ void ExpectRecordsFollowBlocks(const LayoutPlan& plan, const std::vector<LayoutB
 }
 
 // Counter (block, previous) = n as n moves; moves inside one block count for nothing.
-CoAccess Access(std::vector<int64_t> entries, const std::vector<std::pair<std::pair<int32_t, int32_t>, int>>& counters) {
+CoAccess Access(std::vector<int64_t> entries,
+                const std::vector<std::pair<std::pair<int32_t, int32_t>, int>>& counters) {
   CoAccess access;
   access.entries = std::move(entries);
   for (const auto& [move, n] : counters)

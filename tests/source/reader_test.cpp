@@ -36,7 +36,7 @@ TEST(TableReader, SplitsFieldsByBlanksAndQuotes) {
   EXPECT_EQ(Split("ab\"cd ef\r\n"), (Fields{"ab\"cd", "ef"}));  // a quote inside a word is a character
   EXPECT_EQ(Split("\"erstes Feld\" zwei"), (Fields{"erstes Feld", "zwei"}));
   EXPECT_EQ(Split("a \"\" b"), (Fields{"a", "", "b"}));
-  EXPECT_EQ(Split("a\t\tb   \n"), (Fields{"a", "b"}));  // trailing blanks add no field
+  EXPECT_EQ(Split("a\t\tb   \n"), (Fields{"a", "b"}));                   // trailing blanks add no field
   EXPECT_EQ(Split("   eingerückt x"), (Fields{"", "eingerückt", "x"}));  // a leading blank: empty first field
   EXPECT_EQ(Split("\"if (a) { Text('x'); }\" ;"), (Fields{"if (a) { Text('x'); }", ";"}));
   EXPECT_EQ(Split(""), Fields{});

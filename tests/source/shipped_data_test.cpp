@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/source_fixture.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/keys.h"
@@ -16,7 +17,6 @@
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"
-#include "generator/source_fixture.h"
 #include "temp_dir.h"
 
 using namespace debugspace;
@@ -185,9 +185,12 @@ TEST_F(ShippedData, AlignmentLinesAreWellFormed) {
   }
   // Dwarf "Often lawful good", drow "Usually neutral evil", human none; skeleton "Always
   // neutral evil", lich "Any evil", vampire "Always evil (any)".
-  for (auto [row, value] : {std::pair{"Races.txt Zwerg", "Oft:RG"}, {"Races.txt Drow", "Meist:NB"},
-                            {"Races.txt Mensch", "Beliebig:*"}, {"Templates.txt Skelleton", "Immer:NB"},
-                            {"Templates.txt Lich", "Beliebig:B"}, {"Templates.txt Vampire", "Immer:B"}})
+  for (auto [row, value] : {std::pair{"Races.txt Zwerg", "Oft:RG"},
+                            {"Races.txt Drow", "Meist:NB"},
+                            {"Races.txt Mensch", "Beliebig:*"},
+                            {"Templates.txt Skelleton", "Immer:NB"},
+                            {"Templates.txt Lich", "Beliebig:B"},
+                            {"Templates.txt Vampire", "Immer:B"}})
     EXPECT_EQ(all[std::string("Build/Data/") + row], value) << row;
 }
 
@@ -197,15 +200,15 @@ TEST_F(ShippedData, NamesTheProgramLooksUpExist) {
     EXPECT_GE(Find(gSource.classes, gSource.classCount, c), 0) << c;
   for (const char* r : {"Mensch", "Zwerg", "Halbork", "Elf", "Halbelf"})
     EXPECT_GE(Find(gSource.races, gSource.raceCount, r), 0) << r;
-  for (const char* f : {"Waffenfokus", "Waffenfinesse", "VerbesserteInitiative", "Abhärtung", "EinfacheWaffen",
-                        "Schilde"})
+  for (const char* f :
+       {"Waffenfokus", "Waffenfinesse", "VerbesserteInitiative", "Abhärtung", "EinfacheWaffen", "Schilde"})
     EXPECT_GE(Find(gSource.feats, gSource.featCount, f), 0) << f;
   for (const char* s : {"Lauschen", "Entdecken", "Suchen", "Bluffen", "Konzentration", "Diplomatie",
                         "Entfesselungskünstler", "WissenArkanes"})
     EXPECT_GE(Find(gSource.skills, gSource.skillCount, s), 0) << s;
-  for (const char* e : {"Klaue", "Magierrobe", "Kurzbogen", "Dolch", "Elfenkettenhemd", "Armreif", "Kleidung",
-                        "Tartsche", "Pfeile", "Amulett", "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm",
-                        "Weste"})
+  for (const char* e :
+       {"Klaue", "Magierrobe", "Kurzbogen", "Dolch", "Elfenkettenhemd", "Armreif", "Kleidung", "Tartsche", "Pfeile",
+        "Amulett", "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm", "Weste"})
     EXPECT_GE(Find(gSource.equipment, gSource.equipmentCount, e), 0) << e;
   EXPECT_GE(Find(gSource.templates, gSource.templateCount, "Skelleton"), 0);
   EXPECT_GE(Find(gSource.templates, gSource.templateCount, "Keins"), 0);

@@ -16,26 +16,81 @@ struct VariableField {
   size_t offset;
 };
 
-#define FIELD(x) {#x, offsetof(Char, x)}
+#define FIELD(x) \
+  { #x, offsetof(Char, x) }
 const VariableField kVariables[] = {
-    FIELD(GA),           FIELD(TP),           FIELD(Attacks),       FIELD(Attacks2),
-    FIELD(BonusAttacks), FIELD(MonkAttacks),  FIELD(Init),          FIELD(RWRefRest),
-    FIELD(RWWilRest),    FIELD(RWZaehRest),   FIELD(RWRefMage),     FIELD(RWWilMage),
-    FIELD(RWZaehMage),   FIELD(Level),        FIELD(ClassLevel),    FIELD(ST),
-    FIELD(GE),           FIELD(KO),           FIELD(IN),            FIELD(WE),
-    FIELD(CH),           FIELD(MST),          FIELD(MGE),           FIELD(MKO),
-    FIELD(MIN),          FIELD(MWE),          FIELD(MCH),           FIELD(AC),
-    FIELD(BeatMR),       FIELD(MR),           FIELD(MRBonus),       FIELD(AttacksOpportunity),
-    FIELD(PowerPoints),  FIELD(Crystals),     FIELD(Range),         FIELD(Evasion),
-    FIELD(Sneak),        FIELD(Smite),        FIELD(Unarmed1),      FIELD(Unarmed2),
-    FIELD(UncannyDodge), FIELD(Dex2AC),       FIELD(CombatModes),   FIELD(LowLightVision),
-    FIELD(DarkVision),   FIELD(AttackMod),    FIELD(DmgMod),        FIELD(RingMax),
-    FIELD(MonsterTWType), FIELD(SpecialAbilities), FIELD(Lores),    FIELD(SpellFailure),
-    FIELD(TouchReach),   FIELD(BonusFeats),   FIELD(BonusSkillPoints), FIELD(Arcanas),
-    FIELD(Familiar),     FIELD(AnimalCompanion), FIELD(Mount),      FIELD(Servant),
-    FIELD(GeneralDC),    FIELD(ArcaneDC),     FIELD(DivineDC),      FIELD(Concealment),
-    FIELD(LayOnHands),   FIELD(SacretDefense), FIELD(HierophantAbilities), FIELD(PoisonUse),
-    FIELD(SurpremeCleave), FIELD(Size),       FIELD(NaturalAC),     {"HG", offsetof(Char, cr)},
+    FIELD(GA),
+    FIELD(TP),
+    FIELD(Attacks),
+    FIELD(Attacks2),
+    FIELD(BonusAttacks),
+    FIELD(MonkAttacks),
+    FIELD(Init),
+    FIELD(RWRefRest),
+    FIELD(RWWilRest),
+    FIELD(RWZaehRest),
+    FIELD(RWRefMage),
+    FIELD(RWWilMage),
+    FIELD(RWZaehMage),
+    FIELD(Level),
+    FIELD(ClassLevel),
+    FIELD(ST),
+    FIELD(GE),
+    FIELD(KO),
+    FIELD(IN),
+    FIELD(WE),
+    FIELD(CH),
+    FIELD(MST),
+    FIELD(MGE),
+    FIELD(MKO),
+    FIELD(MIN),
+    FIELD(MWE),
+    FIELD(MCH),
+    FIELD(AC),
+    FIELD(BeatMR),
+    FIELD(MR),
+    FIELD(MRBonus),
+    FIELD(AttacksOpportunity),
+    FIELD(PowerPoints),
+    FIELD(Crystals),
+    FIELD(Range),
+    FIELD(Evasion),
+    FIELD(Sneak),
+    FIELD(Smite),
+    FIELD(Unarmed1),
+    FIELD(Unarmed2),
+    FIELD(UncannyDodge),
+    FIELD(Dex2AC),
+    FIELD(CombatModes),
+    FIELD(LowLightVision),
+    FIELD(DarkVision),
+    FIELD(AttackMod),
+    FIELD(DmgMod),
+    FIELD(RingMax),
+    FIELD(MonsterTWType),
+    FIELD(SpecialAbilities),
+    FIELD(Lores),
+    FIELD(SpellFailure),
+    FIELD(TouchReach),
+    FIELD(BonusFeats),
+    FIELD(BonusSkillPoints),
+    FIELD(Arcanas),
+    FIELD(Familiar),
+    FIELD(AnimalCompanion),
+    FIELD(Mount),
+    FIELD(Servant),
+    FIELD(GeneralDC),
+    FIELD(ArcaneDC),
+    FIELD(DivineDC),
+    FIELD(Concealment),
+    FIELD(LayOnHands),
+    FIELD(SacretDefense),
+    FIELD(HierophantAbilities),
+    FIELD(PoisonUse),
+    FIELD(SurpremeCleave),
+    FIELD(Size),
+    FIELD(NaturalAC),
+    {"HG", offsetof(Char, cr)},
 };
 #undef FIELD
 
@@ -79,7 +134,8 @@ struct VariableIndex {
 
 int CharVariableOffset(const char* name, bool* isFloat) {
   static const VariableIndex index;
-  for (uint32_t at = NameHash(name) & (kVariableSlots - 1); index.slots[at] >= 0; at = (at + 1) & (kVariableSlots - 1)) {
+  for (uint32_t at = NameHash(name) & (kVariableSlots - 1); index.slots[at] >= 0;
+       at = (at + 1) & (kVariableSlots - 1)) {
     const VariableField& v = kVariables[index.slots[at]];
     if (strcmp(v.name, name) == 0) {
       *isFloat = v.offset == offsetof(Char, Range);
@@ -176,7 +232,8 @@ void MakeFreshChar(Char* c) {
     return;
   }
   memset(bytes, 0, sizeof(Char));
-  for (int i = 0; i < fresh.count; ++i) memcpy(bytes + (size_t)fresh.at[i] * sizeof(uint64_t), &fresh.value[i], sizeof(uint64_t));
+  for (int i = 0; i < fresh.count; ++i)
+    memcpy(bytes + (size_t)fresh.at[i] * sizeof(uint64_t), &fresh.value[i], sizeof(uint64_t));
 }
 
 CharBonus* NewCharBonus(Char* c) {

@@ -45,7 +45,7 @@ struct CharItem {
   int32_t masterwork = 0, mithril = 0, mercury = 0, magic = 0, handsConflict = 0, treasure = 0;
   int32_t charEnhancement = 0;
   int32_t finalAttack = 0, finalDamage = 0, finalPenalty = 0;  // after the combat values
-  int32_t figured = 0;  // the combat values were computed for this item
+  int32_t figured = 0;                                         // the combat values were computed for this item
   char label[64] = {};
   int32_t specific = 0;
   int32_t charges = 0;  // a wand's or staff's charges left
@@ -63,11 +63,11 @@ constexpr int kNaturalAttacks = 6;
 // A natural attack of a monster: the slot of its stat block, with totals.
 struct CharAttack {
   char name[32] = {};
-  int32_t attack = 0;    // bonus of the first attack
-  int32_t number = 0;    // attacks of the slot
-  int32_t step = 0;      // reduction per further attack (5 for iterative weapons)
+  int32_t attack = 0;      // bonus of the first attack
+  int32_t number = 0;      // attacks of the slot
+  int32_t step = 0;        // reduction per further attack (5 for iterative weapons)
   int32_t damage[3] = {};  // dice, die size, bonus
-  int32_t category = 0;  // 0 primary routine, 1 to 3 alternatives
+  int32_t category = 0;    // 0 primary routine, 1 to 3 alternatives
 };
 
 struct CharBonus {
@@ -82,16 +82,16 @@ struct Char;
 
 // One per worker thread: what survives the reset of a Char between creations.
 struct CreationContext {
-  int32_t* effectDone = nullptr;    // one mark per magic effect
+  int32_t* effectDone = nullptr;       // one mark per magic effect
   int32_t* againDependency = nullptr;  // one mark per feat
-  int32_t* featNotAgain = nullptr;  // one mark per feat
-  Char* classPart = nullptr;        // the class part of a mixed creature
-  int32_t* spareRecord = nullptr;   // its reproduction record
-  IsaacState* random = nullptr;     // the thread's random state
-  TextBuffer* effectText = nullptr;  // scratch for the text of one item effect
-  Char* treasureChar = nullptr;      // scratch creature and record a character's item
-  int32_t* treasureRecord = nullptr;  // treasure is drawn with
-  int32_t bonusDice = 0;  // a companion's bonus hit dice (SRD 3.5), which do not make it grow
+  int32_t* featNotAgain = nullptr;     // one mark per feat
+  Char* classPart = nullptr;           // the class part of a mixed creature
+  int32_t* spareRecord = nullptr;      // its reproduction record
+  IsaacState* random = nullptr;        // the thread's random state
+  TextBuffer* effectText = nullptr;    // scratch for the text of one item effect
+  Char* treasureChar = nullptr;        // scratch creature and record a character's item
+  int32_t* treasureRecord = nullptr;   // treasure is drawn with
+  int32_t bonusDice = 0;               // a companion's bonus hit dice (SRD 3.5), which do not make it grow
 };
 
 // Bonus records a Char holds in itself before it takes them from the heap: most
@@ -180,7 +180,8 @@ struct Char {
   int32_t maxDex = 1024;
   int32_t armorCheckPenalty = 0;
   // Combat values: armour class parts and total, the penalty and spell failure shown.
-  int32_t armorAC = 0, shieldAC = 0, dexToAC = 0, totalAC = 10, shownCheckPenalty = 0, shownSpellFailure = 0;  // from missing armour and shield proficiency; items add theirs
+  int32_t armorAC = 0, shieldAC = 0, dexToAC = 0, totalAC = 10, shownCheckPenalty = 0,
+          shownSpellFailure = 0;  // from missing armour and shield proficiency; items add theirs
   int32_t AC = 0;
   float Range = 0;
   int32_t MR = 0, MRBonus = 0, BeatMR = 0;
@@ -194,23 +195,25 @@ struct Char {
   int32_t optionVariant[kMonsterOptions] = {}, optionTemplate[kMonsterOptions] = {}, optionCR[kMonsterOptions] = {};
   int32_t attackCount = 0;
   CharAttack naturals[kNaturalAttacks] = {};
-  int32_t sizeIndex = -1;     // monsters: row of the size table
-  int32_t NaturalAC = 0;      // monsters: the natural armour part of AC (templates replace or drop it)
+  int32_t sizeIndex = -1;       // monsters: row of the size table
+  int32_t NaturalAC = 0;        // monsters: the natural armour part of AC (templates replace or drop it)
   int32_t monsterBase[4] = {};  // base attack, Reflex, Will, Fortitude of the type at the built hit dice
   int32_t snapshot[5] = {};
   int32_t casterSlots = 0;  // monsters: the class slots of their own spell casting (before a class part's)
-  int32_t monsterCaster = 0, clericSpells = 0;  // spell-list settings of a casting monster's classes   // attacks, armour class, hit points, spell resistance, spell failure after the build
+  int32_t monsterCaster = 0,
+          clericSpells = 0;  // spell-list settings of a casting monster's classes   // attacks, armour class, hit
+                             // points, spell resistance, spell failure after the build
   int32_t Sneak = 0, Evasion = 0, Smite = 0, Dex2AC = 0, UncannyDodge = 0, LowLightVision = 0, DarkVision = 0;
   int32_t Concealment = 0, LayOnHands = 0, SacretDefense = 0, PoisonUse = 0, TouchReach = 0, ClassLevel = 0;
   int32_t SurpremeCleave = 0;
 
   uint8_t assignmentLock = 0;
 
-  int32_t mixedPart = 0;          // this Char is the class part of a mixed creature
-  Char* mixedMonster = nullptr;    // the monster it belongs to
+  int32_t mixedPart = 0;         // this Char is the class part of a mixed creature
+  Char* mixedMonster = nullptr;  // the monster it belongs to
   int32_t noEquipment = 0;
   int32_t wealth = 0, money = 0, budget = 0, saleValue = 0, treasureIndex = 0;
-  int32_t drawnBudget = 0;  // the equipment budget as drawn, before any overspending
+  int32_t drawnBudget = 0;       // the equipment budget as drawn, before any overspending
   int32_t equipmentFollows = 0;  // more of the character's own equipment is still to be bought
   int32_t treasureBudget = 0, treasureMoney = 0, itemArmorBonus = 0, protectiveItems = 0;
   int32_t handWish[2] = {};  // per hand: 0 none, 1 one-handed, 2 double or two weapons, 3 two-handed, 4 ranged

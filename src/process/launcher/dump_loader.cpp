@@ -67,8 +67,7 @@ bool ReleaseFixedRegion() {
   return ok;
 }
 
-int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes,
-                   DumpCheck accept) {
+int LoadSourceDump(const char* name, void* root, int rootSize, void** const* slots, uint32_t* sizes, DumpCheck accept) {
   ConsolePrint("Loading Source Dump...");
   const char* error = nullptr;
   bool took = false;  // the region was taken by this call
@@ -229,7 +228,8 @@ void MarkRebuild(bool running) {
     return;
   }
   if (FILE* f = fopen(kRebuildMark, "w")) {
-    fputs("A rebuild of source.mrg from Build/ failed or did not finish; the next one that succeeds removes this.\n", f);
+    fputs("A rebuild of source.mrg from Build/ failed or did not finish; the next one that succeeds removes this.\n",
+          f);
     fclose(f);
   }
 }

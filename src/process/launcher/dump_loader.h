@@ -27,9 +27,9 @@ int LoadInstalledDump(const char* name);
 // Build/Profiles.txt, Build/bnf.cfg and the grammar file it names, compared by the time
 // of their last change.
 struct DumpAge {
-  bool older = false;         // some table changed after the dump was written
-  bool failedSince = false;   // and a rebuild from the tables as they are now failed
-  char newest[256] = "";      // the table changed last
+  bool older = false;        // some table changed after the dump was written
+  bool failedSince = false;  // and a rebuild from the tables as they are now failed
+  char newest[256] = "";     // the table changed last
 };
 DumpAge CompareDumpAge(const char* dump);
 

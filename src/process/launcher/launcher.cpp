@@ -48,14 +48,16 @@ void NoticeChangedTables() {
   DumpAge age = CompareDumpAge("source.mrg");
   if (!age.older) return;
   if (!age.failedSince) {
-    ConsolePrint("%s changed after source.mrg was written: the first batch rebuilds the rules from Build/\n\n", age.newest);
+    ConsolePrint("%s changed after source.mrg was written: the first batch rebuilds the rules from Build/\n\n",
+                 age.newest);
     gProcess.rebuild = true;
     return;
   }
   // The tables as they are now failed to build: the old rules stay usable until they are fixed.
-  ConsolePrint("The tables are newer than source.mrg (%s changed), but the last rebuild from them failed: "
-               "the old rules of source.mrg are used.\n",
-               age.newest);
+  ConsolePrint(
+      "The tables are newer than source.mrg (%s changed), but the last rebuild from them failed: "
+      "the old rules of source.mrg are used.\n",
+      age.newest);
   ConsolePrint("Correct the table and start again to rebuild, or start \"%s 0\" and type 300 to see the error.\n\n",
                gProcess.programName);
 }

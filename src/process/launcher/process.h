@@ -21,9 +21,9 @@ struct ProcessState {
   bool sourceRebuilt = false;  // this process built the Source from Build/ already
   bool plainLayout = false;    // lay the compact Source out in allocation order (no analysis)
   bool rebuild = false;
-  bool rebuildOnly = false;  // runtime 0 only rebuilds the dump and returns (for a runtime that cannot)
-  bool dumpWritten = false;  // a rebuild of this process wrote source.mrg
-  bool rebuildFailed = false;  // a rebuild handed to runtime 0 failed: the run has failed
+  bool rebuildOnly = false;              // runtime 0 only rebuilds the dump and returns (for a runtime that cannot)
+  bool dumpWritten = false;              // a rebuild of this process wrote source.mrg
+  bool rebuildFailed = false;            // a rebuild handed to runtime 0 failed: the run has failed
   const char* programName = "schmiede";  // as the user started it, for the lines that say what to type
   bool silent = false;
   int64_t perfFrequency = 1000000000;

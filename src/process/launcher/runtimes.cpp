@@ -10,21 +10,22 @@
 
 const RuntimeInfo kRuntimes[5] = {
     {"Debugruntime", "\nRunning Debug Code\n", 0, false, debugspace::RuntimeMain, debugspace::FloatProbe},
-    {"Intel Compiler SSE3 Optimized Runtime", "\nRunning Intel Compiler Prescott Optimized Code\n", 3,
-     false, intelspace::RuntimeMain, intelspace::FloatProbe},
+    {"Intel Compiler SSE3 Optimized Runtime", "\nRunning Intel Compiler Prescott Optimized Code\n", 3, false,
+     intelspace::RuntimeMain, intelspace::FloatProbe},
     {"VectorC Compiler (P4) Optimized Runtime", "\nRunning VectorC Compiler Optimized Code\n", 2, false,
      vectorcspace::RuntimeMain, vectorcspace::FloatProbe},
-    {"GCC SSE3 Optimized Runtime", "\nRunning GCC Compiler SSE3 Optimized Code\n", 3, true,
-     gccspace::RuntimeMain, gccspace::FloatProbe},
-    {"Visual C++ .NET Generic Optimized Runtime", "Running Visual C++ .NET Compiler Optimized Code\n", 0,
-     false, vcnetspace::RuntimeMain, vcnetspace::FloatProbe},
+    {"GCC SSE3 Optimized Runtime", "\nRunning GCC Compiler SSE3 Optimized Code\n", 3, true, gccspace::RuntimeMain,
+     gccspace::FloatProbe},
+    {"Visual C++ .NET Generic Optimized Runtime", "Running Visual C++ .NET Compiler Optimized Code\n", 0, false,
+     vcnetspace::RuntimeMain, vcnetspace::FloatProbe},
 };
 
 int RunRuntime(int n, int argc, char** argv) {
   if (n < 0 || n > 4) {
     ConsolePrint("Unknown Runtime\nExiting...\n");
-    ConsolePrint("There are runtimes 0 to 4: start the program with one of them, or type 100 to 104 at the "
-                 "prompt.\n");
+    ConsolePrint(
+        "There are runtimes 0 to 4: start the program with one of them, or type 100 to 104 at the "
+        "prompt.\n");
     WaitForKey(kEndNote);
     return 1;
   }

@@ -1,10 +1,10 @@
 // The five builds of the generator core and how the launcher starts them.
 #pragma once
 
-#define SCHMIEDE_DECLARE_RUNTIME(ns)          \
-  namespace ns {                              \
-  int RuntimeMain(int argc, char** argv);     \
-  double FloatProbe(double x);                \
+#define SCHMIEDE_DECLARE_RUNTIME(ns)      \
+  namespace ns {                          \
+  int RuntimeMain(int argc, char** argv); \
+  double FloatProbe(double x);            \
   }
 SCHMIEDE_DECLARE_RUNTIME(debugspace)
 SCHMIEDE_DECLARE_RUNTIME(intelspace)

@@ -6,11 +6,11 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
 #endif
-#include <cstring>
 #include <atomic>
+#include <cstring>
 #include <mutex>
-#include <thread>
 #include <new>
+#include <thread>
 
 #include "platform/output.h"
 #include "platform/timer.h"

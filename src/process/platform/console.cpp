@@ -111,9 +111,12 @@ void PutUtf8(std::string& out, uint32_t cp) {
 
 const char* AnsiFor(int attribute) {
   switch (attribute) {
-    case kAttrGreen: return "\x1b[0;92m";
-    case kAttrRed: return "\x1b[0;91m";
-    default: return "\x1b[0m";
+    case kAttrGreen:
+      return "\x1b[0;92m";
+    case kAttrRed:
+      return "\x1b[0;91m";
+    default:
+      return "\x1b[0m";
   }
 }
 
@@ -230,8 +233,8 @@ void DrawTerminal(ScreenBuffer* s) {
     const char* status = gStatus;
     bool wide = UsedWidth(s) > columns;
     if (!*status && s->usedRows > window) {
-      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende]%s: Blättern", s->top + 1,
-               s->top + window, s->usedRows, wide ? " [h/l] [\u2190/\u2192]" : "");
+      snprintf(hint, sizeof hint, "Zeilen %d-%d von %d   [\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende]%s: Blättern",
+               s->top + 1, s->top + window, s->usedRows, wide ? " [h/l] [\u2190/\u2192]" : "");
       status = hint;
     } else if (!*status && wide) {
       snprintf(hint, sizeof hint, "Spalten %d-%d von %d   [h/l] [\u2190/\u2192]: Blättern", s->left + 1,

@@ -55,7 +55,7 @@ void ConsoleScroll(ScreenBuffer* screen, int rows);
 void ConsoleScrollColumns(ScreenBuffer* screen, int columns);
 int ConsoleWindowColumns();
 void ConsoleScrollToCursor(ScreenBuffer* screen);  // the cursor row comes into view
-int ConsoleWindowRows();  // rows of the window (the terminal's height less the status line)
+int ConsoleWindowRows();                           // rows of the window (the terminal's height less the status line)
 // The status line until the next call ("" clears it). Only drawn on a terminal.
 void ConsoleSetStatus(const char* text);
 // While deferred, making a buffer active only remembers it (a batch is being built and

@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -231,22 +231,34 @@ void AwaitKey() {
 int EscapeKey(int first, const std::string& parameters, int final) {
   if (first == 'O' || parameters.empty()) {
     switch (final) {
-      case 'A': return kKeyUp;
-      case 'B': return kKeyDown;
-      case 'C': return kKeyRight;
-      case 'D': return kKeyLeft;
-      case 'H': return kKeyHome;
-      case 'F': return kKeyEnd;
+      case 'A':
+        return kKeyUp;
+      case 'B':
+        return kKeyDown;
+      case 'C':
+        return kKeyRight;
+      case 'D':
+        return kKeyLeft;
+      case 'H':
+        return kKeyHome;
+      case 'F':
+        return kKeyEnd;
     }
     return 0;
   }
   if (final != '~') return 0;
   int n = atoi(parameters.c_str());
   switch (n) {
-    case 1: case 7: return kKeyHome;
-    case 4: case 8: return kKeyEnd;
-    case 5: return kKeyPageUp;
-    case 6: return kKeyPageDown;
+    case 1:
+    case 7:
+      return kKeyHome;
+    case 4:
+    case 8:
+      return kKeyEnd;
+    case 5:
+      return kKeyPageUp;
+    case 6:
+      return kKeyPageDown;
   }
   return 0;
 }

@@ -98,4 +98,3 @@ void SetLogging(bool on) {
     if (!o.logFile) ConsolePrint("Could not open debug.out for logging\n");
   }
 }
-

@@ -20,8 +20,7 @@ class Error {
   const char* function_;
 };
 
-[[noreturn]] void RaiseError(const char* text,
-                             std::source_location where = std::source_location::current());
+[[noreturn]] void RaiseError(const char* text, std::source_location where = std::source_location::current());
 
 struct OutputLevels {
   int message = 0;

@@ -18,8 +18,7 @@
 void* RegionReserve(uintptr_t address, size_t size) {
   if (size == 0) return nullptr;
   void* want = reinterpret_cast<void*>(address);
-  void* got = mmap(want, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE,
-                   -1, 0);
+  void* got = mmap(want, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_FIXED_NOREPLACE, -1, 0);
   if (got == MAP_FAILED) return nullptr;
   if (got != want) {  // an old kernel took the flag as a hint
     munmap(got, size);
@@ -32,8 +31,8 @@ bool RegionCommit(void* address, size_t size) {
   // Mapping the reserved range anew with all pages present costs one call instead of a
   // page fault per page when the image is read in.
   if (!size) return false;
-  void* got = mmap(address, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_POPULATE,
-                   -1, 0);
+  void* got =
+      mmap(address, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED | MAP_POPULATE, -1, 0);
   return got == address;
 }
 

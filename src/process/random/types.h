@@ -21,14 +21,14 @@ constexpr int kRecordBytes = kRecordWords * 4;
 static_assert(kRecordBytes == 32864);
 
 namespace rec {
-constexpr int kRandomMode = 0;     // 49 = ISAAC mode, 48 = recorded mode
+constexpr int kRandomMode = 0;  // 49 = ISAAC mode, 48 = recorded mode
 constexpr int kDiceMethod = 1;
 constexpr int kCRMin = 2;
 constexpr int kCRMax = 3;
-constexpr int kFixedClasses = 4;   // 1-based index into the context's table, 0 = none
+constexpr int kFixedClasses = 4;  // 1-based index into the context's table, 0 = none
 constexpr int kFixedClassCount = 5;
 constexpr int kFixedAbilities = 6;  // 1-based index, 0 = none
-constexpr int kKind = 7;           // 0 character, 1 monster, -1 draw
+constexpr int kKind = 7;            // 0 character, 1 monster, -1 draw
 constexpr int kFixedMonster = 8;
 constexpr int kMonsterOption = 9;
 constexpr int kParam10 = 10;
@@ -44,7 +44,7 @@ constexpr int kCalcType = 19;
 constexpr int kMonsterSelHigh = 20;
 constexpr int kMonsterSelChosen = 21;
 constexpr int kReplayMark = 22;
-constexpr int kStream = 23;         // seed (517 words) or decision stream (8192 words)
+constexpr int kStream = 23;  // seed (517 words) or decision stream (8192 words)
 constexpr int kStreamPosition = 8215;
 }  // namespace rec
 

@@ -232,8 +232,8 @@ int ProcessGrammar(char* text, size_t n) {
   L.text = text;
   L.symbolCapacity = symbolBound;
   DebugPrint(2, "Allocating Symbols (%d / %d bytes)\n", symbolBound, (int)(symbolBound * sizeof(Symbol)));
-  L.symbols = static_cast<Symbol*>(mallocloga(sizeof(Symbol) * (size_t)(symbolBound ? symbolBound : 1),
-                                              "ProcessGrammar-Symbols"));
+  L.symbols = static_cast<Symbol*>(
+      mallocloga(sizeof(Symbol) * (size_t)(symbolBound ? symbolBound : 1), "ProcessGrammar-Symbols"));
   if (!L.ParseRules()) {
     ConsolePrint("Error while processing Grammar\n");
     return 1;

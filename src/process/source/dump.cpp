@@ -15,7 +15,7 @@
 namespace {
 
 constexpr int kRootWords = 183;
-constexpr int kAttributeSlot = 41;   // six slots of five words
+constexpr int kAttributeSlot = 41;  // six slots of five words
 constexpr int kStartMoney = 71;
 constexpr int kTreasure = 122;
 constexpr int kProficiency = 173;
@@ -24,27 +24,37 @@ static_assert(kRootWords * 4 == kSourceRootSize);
 
 // The tables of the root in file order: pointer word, count word follows.
 struct TableField {
-  size_t pointer;      // offset of the pointer in Source
-  size_t count;        // offset of the count in Source
+  size_t pointer;  // offset of the pointer in Source
+  size_t count;    // offset of the count in Source
   size_t recordSize;
-  int extraRecords;    // races carry the "Monster" pseudo-race after the counted ones
+  int extraRecords;  // races carry the "Monster" pseudo-race after the counted ones
 };
 
 #define TABLE(ptr, cnt, extra) \
   TableField { offsetof(Source, ptr), offsetof(Source, cnt), sizeof(*Source{}.ptr), extra }
 
 const TableField kTables[] = {
-    TABLE(classes, classCount, 0),     TABLE(feats, featCount, 0),
-    TABLE(equipment, equipmentCount, 0), TABLE(skills, skillCount, 0),
-    TABLE(races, raceCount, 1),        TABLE(spells, spellCount, 0),
-    TABLE(powers, powerCount, 0),      TABLE(effects, effectCount, 0),
-    TABLE(specifics, specificCount, 0), TABLE(monsters, monsterCount, 0),
+    TABLE(classes, classCount, 0),
+    TABLE(feats, featCount, 0),
+    TABLE(equipment, equipmentCount, 0),
+    TABLE(skills, skillCount, 0),
+    TABLE(races, raceCount, 1),
+    TABLE(spells, spellCount, 0),
+    TABLE(powers, powerCount, 0),
+    TABLE(effects, effectCount, 0),
+    TABLE(specifics, specificCount, 0),
+    TABLE(monsters, monsterCount, 0),
     // word 20 is the monster CR table
-    TABLE(profiles, profileCount, 0),  TABLE(schools, schoolCount, 0),
-    TABLE(sizes, sizeCount, 0),        TABLE(monsterTypes, monsterTypeCount, 0),
-    TABLE(domains, domainCount, 0),    TABLE(templates, templateCount, 0),
-    TABLE(regions, regionCount, 0),    TABLE(abilities, abilityCount, 0),
-    TABLE(specials, specialCount, 0),  TABLE(bonuses, bonusCount, 0),
+    TABLE(profiles, profileCount, 0),
+    TABLE(schools, schoolCount, 0),
+    TABLE(sizes, sizeCount, 0),
+    TABLE(monsterTypes, monsterTypeCount, 0),
+    TABLE(domains, domainCount, 0),
+    TABLE(templates, templateCount, 0),
+    TABLE(regions, regionCount, 0),
+    TABLE(abilities, abilityCount, 0),
+    TABLE(specials, specialCount, 0),
+    TABLE(bonuses, bonusCount, 0),
 };
 #undef TABLE
 
@@ -61,7 +71,7 @@ uint32_t GetWord(const uint8_t* root, int word) {
   return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24;
 }
 
-uint32_t Address(const void* p) { return (uint32_t)reinterpret_cast<uintptr_t>(p); }
+uint32_t Address(const void* p) { return (uint32_t) reinterpret_cast<uintptr_t>(p); }
 
 template <class T>
 T& Field(Source& s, size_t offset) {
@@ -134,8 +144,7 @@ void PackSourceRoot(const Source& s, uint32_t imageSize, uint8_t* root) {
     }
   }
   PutWord(root, kAttributeSlot + 4, SourceLayoutStamp());
-  PutWord(root, kAttributeSlot + 9,
-          ImageChecksum(reinterpret_cast<const void*>(kFixedRegionAddress), imageSize));
+  PutWord(root, kAttributeSlot + 9, ImageChecksum(reinterpret_cast<const void*>(kFixedRegionAddress), imageSize));
   for (int i = 0; i < 51; ++i) {
     PutWord(root, kStartMoney + i, (uint32_t)s.startMoney[i]);
     PutWord(root, kTreasure + i, (uint32_t)s.treasure[i]);
@@ -151,11 +160,9 @@ int InstallLoadedSource(const uint8_t* root, uint32_t imageSize) {
     return 1;
   }
   const uintptr_t begin = kFixedRegionAddress + 1, end = kFixedRegionAddress + imageSize;
-  auto inside = [&](uint32_t address, uint64_t bytes) {
-    return address >= begin && (uint64_t)address + bytes <= end;
-  };
-  bool sound = ImageChecksum(reinterpret_cast<const void*>(kFixedRegionAddress), imageSize) ==
-               GetWord(root, kAttributeSlot + 9);
+  auto inside = [&](uint32_t address, uint64_t bytes) { return address >= begin && (uint64_t)address + bytes <= end; };
+  bool sound =
+      ImageChecksum(reinterpret_cast<const void*>(kFixedRegionAddress), imageSize) == GetWord(root, kAttributeSlot + 9);
   Source s;
   for (int t = 0; sound && t < (int)(sizeof kTables / sizeof kTables[0]); ++t) {
     uint32_t address = GetWord(root, TableWord(t));

@@ -29,7 +29,8 @@ std::vector<LayoutBlock> LiveBlocks(int32_t first, int32_t end) {
     const TrackedBlock* e = TrackerEntry(i);
     if (e && e->serial >= first && e->serial < end) blocks.push_back(LayoutBlock{e->serial, e->size});
   }
-  std::sort(blocks.begin(), blocks.end(), [](const LayoutBlock& a, const LayoutBlock& b) { return a.serial < b.serial; });
+  std::sort(blocks.begin(), blocks.end(),
+            [](const LayoutBlock& a, const LayoutBlock& b) { return a.serial < b.serial; });
   return blocks;
 }
 
@@ -52,8 +53,7 @@ std::vector<int32_t> PageMap(const LayoutPlan& plan, uintptr_t base, size_t page
     const PoolRecord& r = plan.records[i];
     uint64_t from = reinterpret_cast<uintptr_t>(r.address) - base;
     uint64_t to = from + Footprint(r.size) - 1;
-    for (uint64_t page = from / pageSize; page <= to / pageSize && page < map.size(); ++page)
-      map[page] = (int32_t)i;
+    for (uint64_t page = from / pageSize; page <= to / pageSize && page < map.size(); ++page) map[page] = (int32_t)i;
   }
   return map;
 }

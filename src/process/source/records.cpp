@@ -31,21 +31,24 @@ uint32_t SourceLayoutStamp() {
   Stamp s;
   s.Add(kSourceFormat);
   s.Add(sizeof(void*));
-  const size_t sizes[] = {sizeof(String),         sizeof(Owned),           sizeof(CharSource),
-                          sizeof(RaceSource),     sizeof(FeatSource),      sizeof(SkillSource),
-                          sizeof(SpellSource),    sizeof(PowerSource),     sizeof(EquipSource),
-                          sizeof(EffectSource),   sizeof(SpecificSource),  sizeof(NamedSource),
-                          sizeof(SizeSource),     sizeof(MonsterTypeSource), sizeof(AbilitySource),
-                          sizeof(SpecialSource),  sizeof(BonusSource),     sizeof(TemplateSource),
-                          sizeof(MonsterAttack),  sizeof(MonsterSource),   sizeof(ProfileSource),
-                          sizeof(Source)};
+  const size_t sizes[] = {sizeof(String),         sizeof(Owned),
+                          sizeof(CharSource),     sizeof(RaceSource),
+                          sizeof(FeatSource),     sizeof(SkillSource),
+                          sizeof(SpellSource),    sizeof(PowerSource),
+                          sizeof(EquipSource),    sizeof(EffectSource),
+                          sizeof(SpecificSource), sizeof(NamedSource),
+                          sizeof(SizeSource),     sizeof(MonsterTypeSource),
+                          sizeof(AbilitySource),  sizeof(SpecialSource),
+                          sizeof(BonusSource),    sizeof(TemplateSource),
+                          sizeof(MonsterAttack),  sizeof(MonsterSource),
+                          sizeof(ProfileSource),  sizeof(Source)};
   for (size_t size : sizes) s.Add(size);
   // A few fields whose place moves when a record gains or loses one.
-  const size_t offsets[] = {offsetof(CharSource, noMetal),      offsetof(FeatSource, exclusive),
-                            offsetof(SpellSource, convert),      offsetof(EquipSource, amount),
-                            offsetof(EffectSource, ranged),      offsetof(MonsterSource, spellResistance),
-                            offsetof(ProfileSource, minLevel),   offsetof(TemplateSource, description),
-                            offsetof(RaceSource, featScript), offsetof(PowerSource, attribute)};
+  const size_t offsets[] = {offsetof(CharSource, noMetal),     offsetof(FeatSource, exclusive),
+                            offsetof(SpellSource, convert),    offsetof(EquipSource, amount),
+                            offsetof(EffectSource, ranged),    offsetof(MonsterSource, spellResistance),
+                            offsetof(ProfileSource, minLevel), offsetof(TemplateSource, description),
+                            offsetof(RaceSource, featScript),  offsetof(PowerSource, attribute)};
   for (size_t offset : offsets) s.Add(offset);
   return s.value;
 }

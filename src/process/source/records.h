@@ -52,7 +52,13 @@ constexpr int kAttributes = 6;
 // An alignment line of a table ("Meist:NG,NB"): how often a creature has one of the set's
 // alignments, and the set as bits of the alignment codes (bit a = code a: RG NG CG RN N CN
 // RB NB CB).
-enum AlignmentFrequency : int32_t { kNoAlignmentLine, kAlignmentAlways, kAlignmentUsually, kAlignmentOften, kAlignmentAny };
+enum AlignmentFrequency : int32_t {
+  kNoAlignmentLine,
+  kAlignmentAlways,
+  kAlignmentUsually,
+  kAlignmentOften,
+  kAlignmentAny
+};
 struct AlignmentLine {
   int32_t frequency = kNoAlignmentLine;
   int32_t set = 0;
@@ -109,7 +115,7 @@ struct RaceTexts {
 struct FeatSource {
   String name;
   String display, srd;  // what a person reads; the SRD's own name (empty: none)
-  Owned classWeights;  // one int32 per class
+  Owned classWeights;   // one int32 per class
   int32_t multi = 0, epic = 0;
   Owned requirement;
   int32_t dependency = -1;
@@ -131,7 +137,7 @@ struct FeatTexts {
 struct SkillSource {
   String name;
   String display, srd;  // what a person reads; the SRD's own name (empty: none)
-  Owned classSkill;  // one int32 per class
+  Owned classSkill;     // one int32 per class
   int32_t attribute = 0;
   Owned synergy;
   int32_t untrained = 0, armorPenalty = 0;

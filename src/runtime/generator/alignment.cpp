@@ -2,12 +2,12 @@
 #include "generator/alignment.h"
 
 #include <algorithm>
-#include <utility>
 #include <bit>
 #include <cstdint>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "random/decisions.h"
@@ -16,9 +16,9 @@
 namespace RUNTIME_NS {
 
 namespace {
-const char* const kNames[kAlignments] = {"Rechtschaffen gut",    "Neutral gut", "Chaotisch gut",
-                                         "Rechtschaffen neutral", "Neutral",     "Chaotisch neutral",
-                                         "Rechtschaffen böse",   "Neutral böse", "Chaotisch böse"};
+const char* const kNames[kAlignments] = {"Rechtschaffen gut",     "Neutral gut",  "Chaotisch gut",
+                                         "Rechtschaffen neutral", "Neutral",      "Chaotisch neutral",
+                                         "Rechtschaffen böse",    "Neutral böse", "Chaotisch böse"};
 const char* const kEnglishNames[kAlignments] = {"Lawful good",    "Neutral good", "Chaotic good",
                                                 "Lawful neutral", "Neutral",      "Chaotic neutral",
                                                 "Lawful evil",    "Neutral evil", "Chaotic evil"};

@@ -281,8 +281,10 @@ void ApplyRaceAdjustments(Char* c) {
     if (c->absent[i]) continue;
     int32_t& s = AbilityScore(c, i);
     s += r.modifiers[i];
-    if (i == 3 && s <= 2) s = 3;
-    else if (s <= 0) s = 1;
+    if (i == 3 && s <= 2)
+      s = 3;
+    else if (s <= 0)
+      s = 1;
   }
 }
 

@@ -96,8 +96,8 @@ void CarriedItems(Char* c) {
     int64_t limit = std::min<int64_t>(c->money, ItemCeiling(c));
     int32_t weights[kFamilies];
     for (int f = 0; f < kFamilies; ++f) weights[f] = (int32_t)GroupWeight(c, kCarried[f].groups);
-    int f = AdvancedRand(s, kFamilies, weights, 4, kFamilyNames, sizeof(const char*), "Art des mitgeführten Gegenstands", 0,
-                         true, 0, false);
+    int f = AdvancedRand(s, kFamilies, weights, 4, kFamilyNames, sizeof(const char*),
+                         "Art des mitgeführten Gegenstands", 0, true, 0, false);
     if (f < 0) return;
     int specific = DrawCarried(c, kCarried[f].family, limit);
     if (specific <= 0) continue;

@@ -44,7 +44,6 @@ bool HasClass(const Char* c, int cls, int slots) {
   return false;
 }
 
-
 int MostWeighted(const CharSource& k) {
   int best = 0;
   for (int i = 1; i < kAttributes; ++i)
@@ -79,10 +78,14 @@ int Draw(Char* c, const ClassWeights& weights, const char* label) {
 
 int32_t BaseAttack(int type, int levels) {
   switch (type) {
-    case 1: return levels;
-    case 2: return levels * 3 / 4;
-    case 3: return levels / 2;
-    default: return 0;
+    case 1:
+      return levels;
+    case 2:
+      return levels * 3 / 4;
+    case 3:
+      return levels / 2;
+    default:
+      return 0;
   }
 }
 
@@ -163,8 +166,10 @@ void RandClass(Char* c, int method, int slot, int* count) {
     if (slot == 0) {
       if (x.prestige) w = 0;
     } else if (w > 0) {
-      if (!ClassPrerequisitesMet(c, k, levelsBefore)) w = 0;
-      else if (x.prestige) w *= 100;
+      if (!ClassPrerequisitesMet(c, k, levelsBefore))
+        w = 0;
+      else if (x.prestige)
+        w *= 100;
       if (c->mixedPart && x.attackType != 1) w /= 10;
     }
     weights[(size_t)k] = (int32_t)std::min<int64_t>(w, INT32_MAX);
@@ -193,8 +198,10 @@ void RandClass(Char* c, int method, int slot, int* count) {
       if (chosen < 0) break;
     }
   }
-  if (chosen >= 0) c->classes[slot] = chosen;
-  else c->classes[slot] = -1;
+  if (chosen >= 0)
+    c->classes[slot] = chosen;
+  else
+    c->classes[slot] = -1;
   gDecide.chooseEverything = saved;
 }
 
@@ -275,8 +282,7 @@ void ChooseClasses(Char* c, int method) {
   c->classLevels[slot] = remaining;
   c->preEpicLevels[slot] = std::min(remaining, preEpic);
   c->classCount = slot + 1;
-  while (c->classCount > 0 &&
-         (!ClassAt(c->classes[c->classCount - 1]) || c->classLevels[c->classCount - 1] < 1))
+  while (c->classCount > 0 && (!ClassAt(c->classes[c->classCount - 1]) || c->classLevels[c->classCount - 1] < 1))
     --c->classCount;
 }
 
@@ -356,7 +362,8 @@ void RunRaceScripts(Char* c) {
     if (r < 0 || r >= gSource.raceCount) continue;
     const RaceSource& x = gSource.races[r];
     DebugPrint(2, "\nRunning Script for %s\n", x.name.c_str());
-    if (x.effectScript.data) RunScript(c, nullptr, c->specialText, x.effectScript.data, x.name.c_str(), -1, c->specialText);
+    if (x.effectScript.data)
+      RunScript(c, nullptr, c->specialText, x.effectScript.data, x.name.c_str(), -1, c->specialText);
   }
 }
 
@@ -366,7 +373,8 @@ void RunClassScripts(Char* c) {
     if (!k) continue;
     c->ClassLevel = c->classLevels[s];
     DebugPrint(2, "\nRunning Script for %s\n", k->name.c_str());
-    if (k->effectScript.data) RunScript(c, nullptr, c->specialText, k->effectScript.data, k->name.c_str(), -1, c->specialText);
+    if (k->effectScript.data)
+      RunScript(c, nullptr, c->specialText, k->effectScript.data, k->name.c_str(), -1, c->specialText);
   }
   c->ClassLevel = 0;
 }
@@ -377,7 +385,8 @@ void ClassFeatScripts(Char* c) {
     if (!k) continue;
     c->ClassLevel = c->classLevels[s];
     DebugPrint(2, "\nRunning ClassFeat - Script for %s\n", k->name.c_str());
-    if (k->featScript.data) RunScript(c, nullptr, c->specialText, k->featScript.data, k->name.c_str(), -1, c->specialText);
+    if (k->featScript.data)
+      RunScript(c, nullptr, c->specialText, k->featScript.data, k->name.c_str(), -1, c->specialText);
   }
   for (int r : {c->race, c->subRace}) {
     if (r < 0 || r >= gSource.raceCount) continue;

@@ -20,8 +20,8 @@
 namespace RUNTIME_NS {
 
 const char* StyleName(int style) {
-  static const char* const kNames[] = {"-", "Waffe und Schild", "Zwei Waffen", "Zweihänder", "Fernkampf",
-                                       "Monster: Natürlich"};
+  static const char* const kNames[] = {"-",          "Waffe und Schild", "Zwei Waffen",
+                                       "Zweihänder", "Fernkampf",        "Monster: Natürlich"};
   return style >= 0 && style <= 5 ? kNames[style] : "";
 }
 
@@ -278,10 +278,14 @@ static int32_t StrengthDamage(const Char* c, const CharItem& it, const EquipSour
   int32_t st = c->MST;
   if (Srd35(c)) {
     int32_t add = st;
-    if (e.attackType == 4 && e.specialType == 3) add = 0;
-    else if (e.attackType == 4 && e.specialType == 2) add = std::min(st, it.bowStrength);
-    else if (e.attackType != 4 && st > 0 && it.twoWeaponSecond) add = st / 2;
-    else if (e.attackType != 4 && st > 0 && it.twoHanded) add = st * 3 / 2;
+    if (e.attackType == 4 && e.specialType == 3)
+      add = 0;
+    else if (e.attackType == 4 && e.specialType == 2)
+      add = std::min(st, it.bowStrength);
+    else if (e.attackType != 4 && st > 0 && it.twoWeaponSecond)
+      add = st / 2;
+    else if (e.attackType != 4 && st > 0 && it.twoHanded)
+      add = st * 3 / 2;
     DebugPrint(2, "%+d Dmg (Str) - ", add);
     return add;
   }
@@ -344,9 +348,12 @@ int WeaponAttackCount(const Char* c, const CharItem& it) {
 
 int32_t SaveTotal(const Char* c, int which) {
   switch (which) {
-    case 0: return c->baseRef + c->epicSave + c->refMod + c->RWRefMage + c->RWRefRest;
-    case 1: return c->baseWill + c->epicSave + c->willMod + c->RWWilMage + c->RWWilRest;
-    default: return c->baseFort + c->epicSave + c->fortMod + c->RWZaehMage + c->RWZaehRest;
+    case 0:
+      return c->baseRef + c->epicSave + c->refMod + c->RWRefMage + c->RWRefRest;
+    case 1:
+      return c->baseWill + c->epicSave + c->willMod + c->RWWilMage + c->RWWilRest;
+    default:
+      return c->baseFort + c->epicSave + c->fortMod + c->RWZaehMage + c->RWZaehRest;
   }
 }
 
@@ -525,26 +532,33 @@ void FamiliarLines(Char* c) {
 }
 
 void SpecialTexts(Char* c) {
-  if (c->Sneak) Linef(c, "Hinterhältiger Angriff: %dW%d Schaden\n", c->Sneak, OwnsFeat(c, Known().improvedSneak) ? 8 : 6);
-  if (c->Evasion == 2) Line(c, "Verbessertes Entrinnen\n");
-  else if (c->Evasion == 1) Line(c, "Entrinnen\n");
+  if (c->Sneak)
+    Linef(c, "Hinterhältiger Angriff: %dW%d Schaden\n", c->Sneak, OwnsFeat(c, Known().improvedSneak) ? 8 : 6);
+  if (c->Evasion == 2)
+    Line(c, "Verbessertes Entrinnen\n");
+  else if (c->Evasion == 1)
+    Line(c, "Entrinnen\n");
   if (c->Smite) {
     Line(c, "Einmal pro Tag");
     if (c->MCH > 0) Linef(c, " +%d auf Angriff und", c->MCH);
     Linef(c, " +%d Auf Schaden\n", c->Smite);
   }
   if (c->Dex2AC) Line(c, "Behält seinen Geschicklichtkeitsmodifikator auf die Rüstung auch wenn er überrascht ist.\n");
-  if (c->UncannyDodge) Linef(c, "Kann nicht in die Zange genommen werden, außer von einem Schurken ab Stufe %d\n", c->UncannyDodge + 4);
+  if (c->UncannyDodge)
+    Linef(c, "Kann nicht in die Zange genommen werden, außer von einem Schurken ab Stufe %d\n", c->UncannyDodge + 4);
   if (c->LowLightVision) Linef(c, "Dämmersicht: %d Meter\n", c->LowLightVision);
   if (c->DarkVision) Linef(c, "Dunkelsicht: %d Meter\n", c->DarkVision);
   if (c->TouchReach)
-    Linef(c, "Kann Zauber die einen Berührungsangriff erfordern durch einen Berührungsangriff auf Entfernung mit Reichweite %d feet wirken",
+    Linef(c,
+          "Kann Zauber die einen Berührungsangriff erfordern durch einen Berührungsangriff auf Entfernung mit "
+          "Reichweite %d feet wirken",
           c->TouchReach * 30);
   FamiliarLines(c);
   if (c->Concealment) Linef(c, "%d%% Tarnung\n", c->Concealment);
   if (c->LayOnHands) Linef(c, "Hände auflegen: %d TP\n", c->LayOnHands * std::max(c->MCH, 1));
   if (c->SacretDefense)
-    Linef(c, "+%d RW gegen Göttliche Zauber sowie Zauberähnliche und Übernatürliche Fähigkeiten von Outsidern", c->SacretDefense);
+    Linef(c, "+%d RW gegen Göttliche Zauber sowie Zauberähnliche und Übernatürliche Fähigkeiten von Outsidern",
+          c->SacretDefense);
   if (c->PoisonUse) Line(c, "Riskiert beim Einsatz von Gift nicht sich selbst zu verletzen\n");
   if (c->SurpremeCleave) Line(c, "Kann vor einem Doppel/Rundumschlag einen 1,5 Meter schritt machen\n");
 }

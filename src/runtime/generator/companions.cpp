@@ -168,8 +168,9 @@ void DoFamiliar(Char* c) {
   Text(f, "Kann alle Fertigkeiten des Meisters nutzen wenn diese höher sind\n");
   f->familiarFlags[0] = f->familiarFlags[1] = 1;
   if (c->Familiar >= 3)
-    Text(f, "Der Meister kann den Vertauten den Berührungsangriff eines Zaubers durchführen lassen, Der Vertraute muss "
-            "den Meister berühren wenn der Zauber gewirkt wird\n");
+    Text(f,
+         "Der Meister kann den Vertauten den Berührungsangriff eines Zaubers durchführen lassen, Der Vertraute muss "
+         "den Meister berühren wenn der Zauber gewirkt wird\n");
   if (c->Familiar >= 5) f->familiarFlags[2] = 1;
   if (c->Familiar >= 7 && !kept) Text(f, "Kann mit Tieren seiner Art sprechen\n");
   if (c->Familiar >= 11) f->MR = std::max(f->MR, c->Familiar + 5);
@@ -232,13 +233,17 @@ void DruidAnimalCompanion(Char* c) {
   a->NaturalAC += 2 * step;  // the stat block's natural part
   RaiseStrength(a, step + epic);
   RaiseDexterity(a, step + epic);
-  Text(a, "Verbindung: der Meister lenkt den Tiergefährten als freie Aktion und treibt ihn als Bewegungsaktion an, +4 "
-          "auf Tierempathie und Mit Tieren umgehen für ihn\n");
-  Text(a, "Zauber teilen: Zauber, die der Meister auf sich selbst wirkt, kann er auch auf den Tiergefährten wirken, "
-          "sofern dieser nicht weiter als 1,5 Meter entfernt ist\n");
+  Text(a,
+       "Verbindung: der Meister lenkt den Tiergefährten als freie Aktion und treibt ihn als Bewegungsaktion an, +4 "
+       "auf Tierempathie und Mit Tieren umgehen für ihn\n");
+  Text(a,
+       "Zauber teilen: Zauber, die der Meister auf sich selbst wirkt, kann er auch auf den Tiergefährten wirken, "
+       "sofern dieser nicht weiter als 1,5 Meter entfernt ist\n");
   a->Evasion = step >= 5 ? 2 : step >= 1 ? 1 : a->Evasion;
-  if (a->Evasion == 2) Text(a, "Verbessertes Entrinnen\n");
-  else if (a->Evasion == 1) Text(a, "Entrinnen\n");
+  if (a->Evasion == 2)
+    Text(a, "Verbessertes Entrinnen\n");
+  else if (a->Evasion == 1)
+    Text(a, "Entrinnen\n");
   if (step >= 2) Text(a, "Ergebenheit: +4 Moralbonus auf Willenswürfe gegen Verzauberungen\n");
   if (step >= 3) {
     int natural = 0;
@@ -397,7 +402,8 @@ void DoServant(Char* c) {
   Bind(s, c, u + 6, 2 * u + 1, u + 1);
   if (c->Servant >= 13) s->familiarFlags[2] = 1;
   if (c->Servant >= 16)
-    Text(s, "+2 auf Angriff, Fertigkeiten und RW wenn der Fiendish Servant einen Bedrohten/Verwundeten meister Schützt\n");
+    Text(s,
+         "+2 auf Angriff, Fertigkeiten und RW wenn der Fiendish Servant einen Bedrohten/Verwundeten meister Schützt\n");
   if (c->Servant >= 19) s->MR = std::max(s->MR, c->Servant + 5);
 }
 

@@ -1,21 +1,21 @@
 // The order of a creation: every stage called here for one reproduction record, so a
 // replay meets the same decisions in the same order; also the per-thread contexts.
 #include "generator/creation.h"
-#include "generator/details.h"
-#include "generator/treasure.h"
 #include "generator/alignment.h"
 #include "generator/attributes.h"
 #include "generator/classes.h"
 #include "generator/combat.h"
-#include "generator/equipment.h"
 #include "generator/companions.h"
+#include "generator/details.h"
+#include "generator/equipment.h"
 #include "generator/extras.h"
 #include "generator/feats.h"
 #include "generator/mixed.h"
 #include "generator/monster.h"
-#include "generator/skills.h"
 #include "generator/powers.h"
+#include "generator/skills.h"
 #include "generator/spells.h"
+#include "generator/treasure.h"
 
 #include <cstring>
 #include <new>
@@ -29,10 +29,10 @@
 #include "random/isaac.h"
 #include "random/repro.h"
 #include "random/settings.h"
-#include "script/interp.h"
 #include "script/functions.h"
-#include "source/records.h"
+#include "script/interp.h"
 #include "source/reader.h"
+#include "source/records.h"
 
 namespace RUNTIME_NS {
 
@@ -84,14 +84,16 @@ void ChooseProfileAndTemplate(Char* c, IsaacState* state) {
       c->profileMode = 0;
       return;
     }
-    TrackedPtr<int32_t> weights(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "CreateCreature-ProfileProb")));
-    TrackedPtr<const char*> names(static_cast<const char**>(mallocloga(sizeof(char*) * (size_t)n, "CreateCreature-ProfileNames")));
+    TrackedPtr<int32_t> weights(
+        static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "CreateCreature-ProfileProb")));
+    TrackedPtr<const char*> names(
+        static_cast<const char**>(mallocloga(sizeof(char*) * (size_t)n, "CreateCreature-ProfileNames")));
     for (int i = 0; i < n; ++i) {
       weights[i] = gSource.profiles[i].minLevel <= c->Level ? 1 : 0;
       names[i] = gSource.profiles[i].name;
     }
-    int p = AdvancedRand(state, n, weights.get(), 4, names.get(), sizeof(char*), "Profil wählen!", gSettings.ChooseClass,
-                         true, 0, false);
+    int p = AdvancedRand(state, n, weights.get(), 4, names.get(), sizeof(char*), "Profil wählen!",
+                         gSettings.ChooseClass, true, 0, false);
     if (p < 0)
       c->profileMode = 0;
     else
@@ -158,7 +160,8 @@ void BuildMonster(Char* c, const int32_t* r, bool kindByChance) {
 // hands only the rest of its stage to chance. Written only on a change: the flag is
 // shared by all threads.
 void RestoreChooseEverything() {
-  if (gDecide.chooseEverything != gRandom.savedChooseEverything) gDecide.chooseEverything = gRandom.savedChooseEverything;
+  if (gDecide.chooseEverything != gRandom.savedChooseEverything)
+    gDecide.chooseEverything = gRandom.savedChooseEverything;
 }
 
 // A mixed creature's class part carries equipment as its monster's type says:

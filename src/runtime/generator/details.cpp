@@ -19,29 +19,54 @@ namespace {
 // Craft subjects: the SRD's alchemy, armour-, bow- and weaponsmithing and trapmaking, then
 // common trades.
 const char* const kCrafts[] = {"Alchemie", "Rüstungsschmied", "Bogenbauer", "Waffenschmied", "Fallensteller",
-                               "Schmied", "Zimmermann", "Steinmetz", "Töpfer", "Lederer", "Weber",
-                               "Schiffbauer", "Juwelier", "Buchbinder"};
-const char* const kProfessions[] = {"Seemann", "Bauer", "Jäger", "Fischer", "Kräuterkundiger", "Schreiber",
-                                    "Gastwirt", "Bergmann", "Koch", "Kutscher", "Hirte", "Müller",
-                                    "Führer", "Brauer", "Apotheker", "Holzfäller"};
+                               "Schmied",  "Zimmermann",      "Steinmetz",  "Töpfer",        "Lederer",
+                               "Weber",    "Schiffbauer",     "Juwelier",   "Buchbinder"};
+const char* const kProfessions[] = {"Seemann",  "Bauer",    "Jäger",     "Fischer",   "Kräuterkundiger", "Schreiber",
+                                    "Gastwirt", "Bergmann", "Koch",      "Kutscher",  "Hirte",           "Müller",
+                                    "Führer",   "Brauer",   "Apotheker", "Holzfäller"};
 // The ranger's favoured enemies: the types and the humanoid and outsider subtypes.
-const char* const kEnemies[] = {
-    "Aberrationen", "Tiere", "Konstrukte", "Drachen", "Elementare", "Feenwesen", "Riesen",
-    "Humanoide (Wasserbewohner)", "Humanoide (Zwerge)", "Humanoide (Elfen)", "Humanoide (Goblinoide)",
-    "Humanoide (Gnolle)", "Humanoide (Gnome)", "Humanoide (Halblinge)", "Humanoide (Menschen)",
-    "Humanoide (Orks)", "Humanoide (Reptilienartige)", "Magische Bestien", "Monströse Humanoide", "Schlicke",
-    "Externare (Luft)", "Externare (Chaos)", "Externare (Erde)", "Externare (Böse)", "Externare (Feuer)",
-    "Externare (Gut)", "Externare (Rechtschaffen)", "Externare (Einheimisch)", "Externare (Wasser)", "Pflanzen",
-    "Untote", "Ungeziefer"};
+const char* const kEnemies[] = {"Aberrationen",
+                                "Tiere",
+                                "Konstrukte",
+                                "Drachen",
+                                "Elementare",
+                                "Feenwesen",
+                                "Riesen",
+                                "Humanoide (Wasserbewohner)",
+                                "Humanoide (Zwerge)",
+                                "Humanoide (Elfen)",
+                                "Humanoide (Goblinoide)",
+                                "Humanoide (Gnolle)",
+                                "Humanoide (Gnome)",
+                                "Humanoide (Halblinge)",
+                                "Humanoide (Menschen)",
+                                "Humanoide (Orks)",
+                                "Humanoide (Reptilienartige)",
+                                "Magische Bestien",
+                                "Monströse Humanoide",
+                                "Schlicke",
+                                "Externare (Luft)",
+                                "Externare (Chaos)",
+                                "Externare (Erde)",
+                                "Externare (Böse)",
+                                "Externare (Feuer)",
+                                "Externare (Gut)",
+                                "Externare (Rechtschaffen)",
+                                "Externare (Einheimisch)",
+                                "Externare (Wasser)",
+                                "Pflanzen",
+                                "Untote",
+                                "Ungeziefer"};
 // The same subjects as the SRD names them, for the English stat block.
-const char* const kEnglishCrafts[] = {"alchemy", "armorsmithing", "bowmaking", "weaponsmithing", "trapmaking",
-                                      "blacksmithing", "carpentry", "stonemasonry", "pottery", "leatherworking",
-                                      "weaving", "shipmaking", "jewelry", "bookbinding"};
-const char* const kEnglishProfessions[] = {"sailor", "farmer", "hunter", "fisherman", "herbalist", "scribe",
-                                           "innkeeper", "miner", "cook", "driver", "herder", "miller",
-                                           "guide", "brewer", "apothecary", "woodcutter"};
+const char* const kEnglishCrafts[] = {
+    "alchemy",      "armorsmithing", "bowmaking",      "weaponsmithing", "trapmaking", "blacksmithing", "carpentry",
+    "stonemasonry", "pottery",       "leatherworking", "weaving",        "shipmaking", "jewelry",       "bookbinding"};
+const char* const kEnglishProfessions[] = {"sailor",    "farmer", "hunter",     "fisherman", "herbalist", "scribe",
+                                           "innkeeper", "miner",  "cook",       "driver",    "herder",    "miller",
+                                           "guide",     "brewer", "apothecary", "woodcutter"};
 constexpr int kCraftCount = (int)std::size(kCrafts), kProfessionCount = (int)std::size(kProfessions);
-static_assert(std::size(kEnglishCrafts) == std::size(kCrafts) && std::size(kEnglishProfessions) == std::size(kProfessions));
+static_assert(std::size(kEnglishCrafts) == std::size(kCrafts) &&
+              std::size(kEnglishProfessions) == std::size(kProfessions));
 constexpr int kEnemyCount = (int)std::size(kEnemies);
 
 // One of `n` texts whose weight is 1; none drawn when only one is left.
@@ -50,8 +75,7 @@ int Pick(IsaacState* state, const char* const* texts, const int32_t* weights, in
   for (int i = 0; i < n; ++i)
     if (weights[i] > 0) ++left, only = i;
   if (left <= 1) return only;
-  return AdvancedRand(state, n, weights, sizeof(int32_t), texts, sizeof(const char*), label, 0, true, 0,
-                      false);
+  return AdvancedRand(state, n, weights, sizeof(int32_t), texts, sizeof(const char*), label, 0, true, 0, false);
 }
 
 }  // namespace
@@ -89,7 +113,8 @@ void DrawFavouredEnemies(Char* c, IsaacState* state) {
   size_t at = text.find("Erzfeinde: ");
   if (at == std::string::npos || (at > 0 && text[at - 1] != '\n')) return;
   int count = 0;
-  for (size_t i = at + 11; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) count = count * 10 + (text[i] - '0');
+  for (size_t i = at + 11; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    count = count * 10 + (text[i] - '0');
   count = std::min(count, kMaxEnemies);
   if (count <= 0) return;
   int32_t weights[kEnemyCount];

@@ -69,8 +69,12 @@ bool FitsCeiling(const Char* c, const CharItem& it, int64_t more) {
 }
 
 // A class of the creature wears no metal (druid); one risks arcane spell failure.
-bool ShunsMetal(const Char* c) { return AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; }); }
-bool ArcaneCaster(const Char* c) { return AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; }); }
+bool ShunsMetal(const Char* c) {
+  return AnyClass(c, [](const CharSource& k) { return k.noMetal != 0; });
+}
+bool ArcaneCaster(const Char* c) {
+  return AnyClass(c, [](const CharSource& k) { return k.spellFailure != 0; });
+}
 
 // SRD 3.5: a monk fights unarmoured, without armour or shield; the system's own rules
 // decide by the main class and a draw.
@@ -111,10 +115,14 @@ const char* AmmunitionName(const Char* c) {
     const CharItem& it = c->items[i];
     if (it.equipType != 0 || it.equipment < 0 || it.equipment >= gSource.equipmentCount) continue;
     switch (gSource.equipment[it.equipment].specialType) {
-      case 2: return "Pfeile";
-      case 3: return "Armbrustbolzen";
-      case 6: return "Schleuderkugeln";
-      default: break;
+      case 2:
+        return "Pfeile";
+      case 3:
+        return "Armbrustbolzen";
+      case 6:
+        return "Schleuderkugeln";
+      default:
+        break;
     }
   }
   return nullptr;
@@ -208,8 +216,9 @@ int ChooseWeapon(Char* c, int wish, int firstSize) {
     const EquipSource& x = gSource.equipment[e];
     if (x.equipType != 0) continue;
     if (wish != 3 && x.attackType != wish) continue;
-    bool fits = wish == 3 ? (x.size == raceSize + 1 && x.attackType == 1)
-                          : wish == 4 ? x.size <= raceSize + 1 : x.size <= raceSize;
+    bool fits = wish == 3   ? (x.size == raceSize + 1 && x.attackType == 1)
+                : wish == 4 ? x.size <= raceSize + 1
+                            : x.size <= raceSize;
     if (!fits) continue;
     weights[(size_t)e] = WeaponWeight(c, e, firstSize, forcedType);
     // A profile's weapons gain the profile weight again after every candidate.
@@ -250,8 +259,8 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       }
     }
     for (int k = 0; k < toBuy; ++k) {
-      int e = forced >= 0 ? forced
-                          : ChooseWeapon(c, wish, k == 1 && firstWeapon >= 0 ? c->items[firstWeapon].size : -1000);
+      int e =
+          forced >= 0 ? forced : ChooseWeapon(c, wish, k == 1 && firstWeapon >= 0 ? c->items[firstWeapon].size : -1000);
       if (e < 0) e = Equipment(wish == 4 ? "Kurzbogen" : "Dolch");
       int number = NewItem(c);
       EquipItem(c, e, number, true);
@@ -273,10 +282,9 @@ void BuyWeapons(Char* c, int* lastDivisor) {
       for (int i = 0; i < c->classCount && i < kMaxClassSlots && special != 2 && special != 3; ++i) {
         const CharSource* k = ClassAt(c->classes[i]);
         if (!k || k->naturalEnhance == 0 || k->forceWeaponType != special) continue;
-        int mode = multirand(state, "Natürliche Verbesserung", 0, 0, -1,
-                             {{1, "No Enhencement, Char will Handle it"},
-                              {5, "1 Enhencement but Effects"},
-                              {1, "Keep Enhencement"}});
+        int mode = multirand(
+            state, "Natürliche Verbesserung", 0, 0, -1,
+            {{1, "No Enhencement, Char will Handle it"}, {5, "1 Enhencement but Effects"}, {1, "Keep Enhencement"}});
         if (mode == 0) {
           w.enhancement = 0;
         } else if (mode == 1) {
@@ -284,7 +292,10 @@ void BuyWeapons(Char* c, int* lastDivisor) {
         }
         w.charEnhancement = w.enhancement;
       }
-      if (hand == 0) w.primary = 1; else w.secondary = 1;
+      if (hand == 0)
+        w.primary = 1;
+      else
+        w.secondary = 1;
       w.twoHanded = wish == 3;
       const char* name = gSource.equipment[e].name.c_str();
       int64_t enhancementPrice = BareEnhancementPrice(c, w);
@@ -369,7 +380,8 @@ void BuyArmor(Char* c) {
         return;
       }
       bool elf = c->race >= 0 && (gSource.races[c->race].name == "Elf" || gSource.races[c->race].name == "Halbelf");
-      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4) && MayWear(c, Equipment("Elfenkettenhemd"))) {
+      if (choice == 2 && (elf || random(state, 0, 4, "4 = Elfenkettenhemd", 0) == 4) &&
+          MayWear(c, Equipment("Elfenkettenhemd"))) {
         int number = NewItem(c);
         EquipItem(c, Equipment("Elfenkettenhemd"), number, true);
         c->items[number].equipType = 1;
@@ -476,7 +488,8 @@ void BuyShield(Char* c) {
   shield.secondary = c->handWish[1] == 1;
   for (int i = 0; i < number; ++i) {
     CharItem& it = c->items[i];
-    if (it.equipType != 1 && ((it.primary && shield.primary) || (it.secondary && shield.secondary))) it.handsConflict = 1;
+    if (it.equipType != 1 && ((it.primary && shield.primary) || (it.secondary && shield.secondary)))
+      it.handsConflict = 1;
   }
 }
 
@@ -499,10 +512,9 @@ void BuyAmmunition(Char* c, int lastDivisor) {
   int natural = NaturalEnhancementClass(c);
   int mode = 2;
   if (natural >= 0) {
-    mode = multirand(state, "Ammunition Enhencement?", 0, 0, -1,
-                     {{1, "No Enhencement, Char will Handle it"},
-                      {5, "1 Enhencement but Effects"},
-                      {1, "Standard Enhencement"}});
+    mode = multirand(
+        state, "Ammunition Enhencement?", 0, 0, -1,
+        {{1, "No Enhencement, Char will Handle it"}, {5, "1 Enhencement but Effects"}, {1, "Standard Enhencement"}});
     if (mode == 0) n = 0;
   }
   if (!LinearChance(state, "Verzauberte Pfeile?", 0, 30, n, false, 0)) return;
@@ -513,7 +525,8 @@ void BuyAmmunition(Char* c, int lastDivisor) {
   it.primary = primary || !secondary;
   it.secondary = secondary;
   int32_t masterwork = MasterworkCost(c, it, 0);
-  it.enhancement = ArmsEnhancement(c, it, EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0), masterwork);
+  it.enhancement =
+      ArmsEnhancement(c, it, EnhancementDraw(state, c->Level / (2 * (lastDivisor - 1) + 1), 0), masterwork);
   if (it.enhancement > 0) {
     it.price += masterwork;
     Pay(c, masterwork);
@@ -605,7 +618,10 @@ void SpecialMaterials(Char* c) {
       continue;
     }
     bool adamantine = (it.equipType == 1 && it.enhancement <= it.type) || (it.equipType != 1 && it.enhancement == 0);
-    if (adamantine) MakeAdamantine(c, it); else MakeMithril(c, it);
+    if (adamantine)
+      MakeAdamantine(c, it);
+    else
+      MakeMithril(c, it);
   }
 }
 
@@ -665,7 +681,8 @@ void EffectsOnItems(Char* c, int count) {
     } else {
       int budget = it.enhancement;
       char label[160] = "Mehr Effeckte als Verbesserungsbonus bei ";
-      if (gRandom.labelFlag && e) snprintf(label, sizeof label, "Mehr Effeckte als Verbesserungsbonus bei %s", e->name.c_str());
+      if (gRandom.labelFlag && e)
+        snprintf(label, sizeof label, "Mehr Effeckte als Verbesserungsbonus bei %s", e->name.c_str());
       if (YesNo(state, label, 5, 2, 0)) {
         int old = it.enhancement;
         it.enhancement = random(state, 1, old, "Neue Verbesserung wählen!", 0);
@@ -715,10 +732,15 @@ int EquipmentNamed(const char* name) {
 int32_t MasterworkCost(const Char* c, const CharItem& it, int32_t own) {
   if (!Srd35(c)) return own;
   switch (it.equipType) {
-    case 0: return it.attackType == 2 ? 600 : 300;
-    case 1: case 2: return 150;
-    case 11: return 50 * 6;
-    default: return 0;
+    case 0:
+      return it.attackType == 2 ? 600 : 300;
+    case 1:
+    case 2:
+      return 150;
+    case 11:
+      return 50 * 6;
+    default:
+      return 0;
   }
 }
 

@@ -136,8 +136,8 @@ void FreeFeatRows() {
 const ClassFeatRows& FeatRows() {
   ClassFeatRows& r = gClassFeat;
   auto current = [&] {
-    return r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats &&
-           r.classes == gSource.classCount && r.featCount == gSource.featCount;
+    return r.rows && r.generation == gSourceGeneration && r.feats == gSource.feats && r.classes == gSource.classCount &&
+           r.featCount == gSource.featCount;
   };
   gClassFeatBuild.Ensure(current, [&] {
     FreeFeatRows();
@@ -148,8 +148,12 @@ const ClassFeatRows& FeatRows() {
       const FeatSource& x = gSource.feats[f];
       const int32_t* cw = x.Weights();
       for (int k = 0; k < classes; ++k) r.rows[(size_t)k * n + f] = cw[k];
-      r.facts[f] = FeatFacts{x.epic, x.featType, (int16_t)std::clamp(x.attackDep, -1, 5), (uint8_t)(x.standard != 0),
-                             (uint8_t)(x.inborn != 0), x.regionCount};
+      r.facts[f] = FeatFacts{x.epic,
+                             x.featType,
+                             (int16_t)std::clamp(x.attackDep, -1, 5),
+                             (uint8_t)(x.standard != 0),
+                             (uint8_t)(x.inborn != 0),
+                             x.regionCount};
     }
     r.generation = gSourceGeneration;
     r.feats = gSource.feats;
@@ -407,9 +411,8 @@ void DoFeatDep(Char* c, int slot) {
         Scratch<int32_t, 1024> w((size_t)std::max(gSource.equipmentCount, 1));
         for (int e = 0; e < gSource.equipmentCount; ++e)
           w[(size_t)e] = gSource.equipment[e].equipType == 0 && !OwnsWith(c, feat, e, slot) ? 1 : 0;
-        int pick = AdvancedRand(c->context.random, gSource.equipmentCount, w.data(), 4,
-                                &gSource.equipment[0].name.text, sizeof(EquipSource), "Waffe für Talent wählen!\n", 0,
-                                true, 0, false);
+        int pick = AdvancedRand(c->context.random, gSource.equipmentCount, w.data(), 4, &gSource.equipment[0].name.text,
+                                sizeof(EquipSource), "Waffe für Talent wählen!\n", 0, true, 0, false);
         if (pick >= 0) parameter = pick;
       }
     } else if (!found && f.dep == 4) {
@@ -509,8 +512,10 @@ void FeatDrawWeights(Char* c, const int32_t* extra, int cls, bool bonus, int epi
     if (!notAgain || !notAgain[f]) {
       w = prob[f];
       if (extra) w += extra[f] * c->Level;
-      if (x.epic > epic) w = 0;
-      else if (x.epic < epic) w /= 10;
+      if (x.epic > epic)
+        w = 0;
+      else if (x.epic < epic)
+        w /= 10;
       if (x.regionCount > 0) {
         bool here = false;
         const int32_t* r = reinterpret_cast<const int32_t*>(gSource.feats[f].regions.data);
@@ -548,7 +553,8 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
     int chosen = AutomaticClassFeat(c);
     int parameter = -2;
     bool automatic = chosen >= 0;
-    if (chosen < 0 && c->getAllRequired == 1 && !(bonus && HasGroupList(cls))) chosen = RequiredProficiency(c, &parameter);
+    if (chosen < 0 && c->getAllRequired == 1 && !(bonus && HasGroupList(cls)))
+      chosen = RequiredProficiency(c, &parameter);
     bool proficiency = !automatic && chosen >= 0;
     if (chosen < 0) {
       memcpy(save, prob, sizeof(int32_t) * (size_t)n);
@@ -585,8 +591,8 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
           table.Set(last, 0);
           DebugPrint(1, "Feat not allowed yet, trying some other... :|\n");
         }
-        int pick = table.Pick(c->context.random, &gSource.feats[0].name.text, sizeof(FeatSource), label, 0, true, 0,
-                              false);
+        int pick =
+            table.Pick(c->context.random, &gSource.feats[0].name.text, sizeof(FeatSource), label, 0, true, 0, false);
         if (pick < 0) break;
         int32_t before = pick < n ? save[pick] : 0;
         if (CanTakeFeat(c, pick, slot, save)) chosen = pick;
@@ -858,8 +864,8 @@ void IncreaseHDFeatSkill(Char* c, int oldDice, int newDice, int skillPointsPerDi
       int pick = AdvancedRand(c->context.random, c->skillCount, weights.data(), 4, texts, sizeof(const char*),
                               "Welche Fertigkeit erhöhen?", 0, true, 0, false);
       if (pick < 0 || room[pick] <= 0) break;
-      int amount = random(c->context.random, 1, std::min(points, room[pick]),
-                          "Wie viel Punkte in diese Fertigkeit stecken?", 0);
+      int amount =
+          random(c->context.random, 1, std::min(points, room[pick]), "Wie viel Punkte in diese Fertigkeit stecken?", 0);
       c->skills[pick].ranks += amount;
       c->skills[pick].total += amount;
       points -= amount;
@@ -878,11 +884,16 @@ const char* FeatParameterText(const Char* c, int entry) {
   if (p == -1) return "Alle";
   if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
   switch (gSource.feats[feat].dep) {
-    case 1: return p < gSource.equipmentCount ? gSource.equipment[p].name.c_str() : "";
-    case 2: return p < gSource.schoolCount ? gSource.schools[p].name.c_str() : "";
-    case 3: return p < gSource.skillCount ? gSource.skills[p].name.c_str() : "";
-    case 4: return p < kAttributes ? gSource.attributeNames[p].name.c_str() : "";
-    default: return "";
+    case 1:
+      return p < gSource.equipmentCount ? gSource.equipment[p].name.c_str() : "";
+    case 2:
+      return p < gSource.schoolCount ? gSource.schools[p].name.c_str() : "";
+    case 3:
+      return p < gSource.skillCount ? gSource.skills[p].name.c_str() : "";
+    case 4:
+      return p < kAttributes ? gSource.attributeNames[p].name.c_str() : "";
+    default:
+      return "";
   }
 }
 

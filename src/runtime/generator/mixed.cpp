@@ -77,8 +77,7 @@ void MixedFeats(Char* m, const Char* p, bool replaced) {
   memcpy(m->featListed, p->featListed, sizeof m->featListed);
   for (size_t k = 0; k + 2 < own.size() && m->featCount < kMaxFeats; k += 3) {
     bool held = false;
-    for (int i = 0; i < p->featCount && !held; ++i)
-      held = p->feats[i] == own[k] && p->featParameters[i] == own[k + 1];
+    for (int i = 0; i < p->featCount && !held; ++i) held = p->feats[i] == own[k] && p->featParameters[i] == own[k + 1];
     if (held) continue;
     m->feats[m->featCount] = own[k];
     m->featParameters[m->featCount] = own[k + 1];
@@ -144,7 +143,8 @@ void MergeMixed(Char* m, Char* p) {
   // Skills.
   for (int e = 0; e < p->skillCount; ++e) {
     const CharSkill& k = p->skills[e];
-    int monsterAbility = k.skill >= 0 && k.skill < gSource.skillCount ? AbilityModifier(m, gSource.skills[k.skill].attribute) : 0;
+    int monsterAbility =
+        k.skill >= 0 && k.skill < gSource.skillCount ? AbilityModifier(m, gSource.skills[k.skill].attribute) : 0;
     MergeSkill(m, k.skill, k.ranks, k.halfRank, k.bonus, monsterAbility, k.penalty);
   }
   MixedSkillRanks(m, p, replaced);
@@ -161,7 +161,8 @@ void MergeMixed(Char* m, Char* p) {
   if (m->specialText && p->specialText && p->specialText->length)
     TextAppend(m->specialText, p->specialText->data, p->specialText->length);
   for (int t = 0; t < 3; ++t)
-    if (m->texts[t] && p->texts[t] && p->texts[t]->length) TextAppend(m->texts[t], p->texts[t]->data, p->texts[t]->length);
+    if (m->texts[t] && p->texts[t] && p->texts[t]->length)
+      TextAppend(m->texts[t], p->texts[t]->data, p->texts[t]->length);
   // Natural attacks with the class part's body and training.
   for (int i = 0; i < m->attackCount; ++i) {
     CharAttack& a = m->naturals[i];

@@ -47,7 +47,9 @@ std::mutex gOptionLock;
 std::atomic<bool> gOptionsReady{false};  // the rows are allocated for the current database
 constexpr int kCachedCRs = 64;
 
-int OptionRow(int cr, bool mixed, bool templates, bool srd) { return ((srd * kCachedCRs + cr) * 2 + mixed) * 2 + templates; }
+int OptionRow(int cr, bool mixed, bool templates, bool srd) {
+  return ((srd * kCachedCRs + cr) * 2 + mixed) * 2 + templates;
+}
 
 void ReleaseOptionWeights() {
   gOptionsReady.store(false, std::memory_order_relaxed);
@@ -188,10 +190,10 @@ const MonsterTypeSource* FeatureTypeOf(const Char* c) {
 // while it is of its own type.
 void TypeBase(const Char* c, int dice, int32_t out[4]) {
   const MonsterTypeSource* t = FeatureTypeOf(c);
-  const MonsterSource* m =
-      t && c->monster >= 0 && c->monster < gSource.monsterCount && &gSource.monsterTypes[gSource.monsters[c->monster].type] == t
-          ? &gSource.monsters[c->monster]
-          : nullptr;
+  const MonsterSource* m = t && c->monster >= 0 && c->monster < gSource.monsterCount &&
+                                   &gSource.monsterTypes[gSource.monsters[c->monster].type] == t
+                               ? &gSource.monsters[c->monster]
+                               : nullptr;
   int32_t progression[3] = {t ? t->reflex : 0, t ? t->will : 0, t ? t->fortitude : 0};
   for (int i = 0; i < 3 && m; ++i)
     if (m->saves[i] != 0) progression[i] = m->saves[i];
@@ -322,9 +324,7 @@ void PresentGivenAbilities(Char* c) {
     if (c->absent[i] && AbilityScore(c, i) > 0) c->absent[i] = 0;
 }
 
-void StoreMoney(Char* c, int32_t value) {
-  c->wealth = c->money = c->treasureMoney = value;
-}
+void StoreMoney(Char* c, int32_t value) { c->wealth = c->money = c->treasureMoney = value; }
 
 }  // namespace
 
@@ -361,20 +361,38 @@ void SetReferenceMonster(int m) { gReferenceMonster.store(m, std::memory_order_r
 int SizeModifier(int sizeIndex) {
   int v = 4 - sizeIndex;
   if (v == -5) v = -4;
-  if (v == 3 || v == -3) v = v * 4 / 3;
-  else if (v == 4 || v == -4) v *= 2;
+  if (v == 3 || v == -3)
+    v = v * 4 / 3;
+  else if (v == 4 || v == -4)
+    v *= 2;
   return v;
 }
 
 void StepDamageDie(int32_t* dice, int32_t* die) {
   switch (*die) {
-    case 2: *die = 3; break;
-    case 3: *die = 4; break;
-    case 4: *die = 6; break;
-    case 6: *die = 8; break;
-    case 8: case 10: *die = 6; *dice *= 2; break;
-    case 12: *die = 8; *dice *= 2; break;
-    default: break;
+    case 2:
+      *die = 3;
+      break;
+    case 3:
+      *die = 4;
+      break;
+    case 4:
+      *die = 6;
+      break;
+    case 6:
+      *die = 8;
+      break;
+    case 8:
+    case 10:
+      *die = 6;
+      *dice *= 2;
+      break;
+    case 12:
+      *die = 8;
+      *dice *= 2;
+      break;
+    default:
+      break;
   }
 }
 
@@ -456,14 +474,32 @@ void MonsterAbilityChange(Char* c, const int32_t* changes, int count) {
 void SrdStepDamageDie(int32_t* dice, int32_t* die) {
   if (*dice <= 1) {
     switch (*die) {
-      case 2: *die = 3; return;
-      case 3: *die = 4; return;
-      case 4: *die = 6; return;
-      case 6: *die = 8; return;
-      case 8: *dice = 2; *die = 6; return;
-      case 10: *dice = 2; *die = 8; return;
-      case 12: *dice = 3; *die = 6; return;
-      default: return;
+      case 2:
+        *die = 3;
+        return;
+      case 3:
+        *die = 4;
+        return;
+      case 4:
+        *die = 6;
+        return;
+      case 6:
+        *die = 8;
+        return;
+      case 8:
+        *dice = 2;
+        *die = 6;
+        return;
+      case 10:
+        *dice = 2;
+        *die = 8;
+        return;
+      case 12:
+        *dice = 3;
+        *die = 6;
+        return;
+      default:
+        return;
     }
   }
   if (*die == 4) {
@@ -636,7 +672,9 @@ void SrdFeatEffect(Char* c, int i) {
   }
   if (f == n.weaponFocus && c->attackCount > 0) {
     int p = c->featParameters[i];
-    auto names = [&](int a) { return p >= 0 && p < gSource.equipmentCount && gSource.equipment[p].name == c->naturals[a].name; };
+    auto names = [&](int a) {
+      return p >= 0 && p < gSource.equipmentCount && gSource.equipment[p].name == c->naturals[a].name;
+    };
     int slot = 0;
     while (slot < c->attackCount && !names(slot)) ++slot;
     if (slot == c->attackCount) {
@@ -718,8 +756,8 @@ void SetMonster(Char* c) {
     if (!shown) continue;
     int t = c->optionTemplate[i];
     char line[160];
-    snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d", t >= 0 && t < gSource.templateCount ? DisplayName(gSource.templates[t]) : "",
-             c->optionVariant[i]);
+    snprintf(line, sizeof line, "Template: %s, TW Erhöhung: %d",
+             t >= 0 && t < gSource.templateCount ? DisplayName(gSource.templates[t]) : "", c->optionVariant[i]);
     texts[(size_t)i] = line;
     label += std::to_string(i) + ": " + line + "\n";
   }
@@ -921,8 +959,8 @@ int DetermineMonster(Char* c) {
       int t = gSource.monsters[m].type;
       if (t >= 0 && t < types) present[(size_t)t] = 1;
     }
-  int type = AdvancedRand(state, types, present.data(), 4, &gSource.monsterTypes[0].name.text, sizeof(MonsterTypeSource),
-                          "Monsterart wählen!", gSettings.ChooseClass, true, 0, false);
+  int type = AdvancedRand(state, types, present.data(), 4, &gSource.monsterTypes[0].name.text,
+                          sizeof(MonsterTypeSource), "Monsterart wählen!", gSettings.ChooseClass, true, 0, false);
   if (type < 0) {
     gDecide.chooseEverything = savedChoose;
     return 1;
@@ -949,7 +987,8 @@ int DetermineMonster(Char* c) {
     }
   // Only the first monster of a run sets it: most creations read it and leave its line alone.
   int expected = -1;
-  if (gReferenceMonster.load(std::memory_order_relaxed) == -1) gReferenceMonster.compare_exchange_strong(expected, chosen);
+  if (gReferenceMonster.load(std::memory_order_relaxed) == -1)
+    gReferenceMonster.compare_exchange_strong(expected, chosen);
   SetMonster(c);
   gDecide.chooseEverything = savedChoose;
   return 0;

@@ -3,8 +3,8 @@
 #include "generator/powers.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -88,26 +88,46 @@ struct ManifesterTable {
 };
 
 const ManifesterTable kManifesters[] = {
-    {"Psion", 20,
+    {"Psion",
+     20,
      {2, 6, 11, 17, 25, 35, 46, 58, 72, 88, 106, 126, 147, 170, 195, 221, 250, 280, 311, 343},
      {3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 22, 24, 25, 27, 28, 30, 31, 33, 34, 36},
-     {1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 9, 9}, 0, 2, 1},
-    {"Wilder", 20,
+     {1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 9, 9},
+     0,
+     2,
+     1},
+    {"Wilder",
+     20,
      {2, 6, 11, 17, 25, 35, 46, 58, 72, 88, 106, 126, 147, 170, 195, 221, 250, 280, 311, 343},
      {1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11},
-     {1, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 9}, 1, 0, 1},
-    {"Psychokrieger", 20,
+     {1, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 9},
+     1,
+     0,
+     1},
+    {"Psychokrieger",
+     20,
      {0, 1, 3, 5, 7, 11, 15, 19, 23, 27, 35, 43, 51, 59, 67, 79, 91, 103, 115, 127},
      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20},
-     {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 6, 6}, 2, 1, 2},
-    {"PsionischeFaust", 10,
+     {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 6, 6},
+     2,
+     1,
+     2},
+    {"PsionischeFaust",
+     10,
      {1, 3, 6, 10, 15, 23, 31, 43, 55, 71},
      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-     {1, 1, 2, 2, 3, 3, 4, 4, 5, 5}, 2, 0, 1},
-    {"Kriegsgeist", 10,
+     {1, 1, 2, 2, 3, 3, 4, 4, 5, 5},
+     2,
+     0,
+     1},
+    {"Kriegsgeist",
+     10,
      {2, 5, 9, 14, 20, 28, 37, 47, 58, 70},
      {1, 2, 2, 3, 3, 4, 4, 5, 5, 6},
-     {1, 1, 1, 2, 2, 3, 3, 4, 4, 5}, 2, 0, 1},
+     {1, 1, 1, 2, 2, 3, 3, 4, 4, 5},
+     2,
+     0,
+     1},
 };
 
 // Prestige classes that add manifester levels to the manifesting class: bit l-1 set when
@@ -324,7 +344,8 @@ void DoCrystal(Char* c) {
   if (n <= 0) return;
   if (c->Crystals > 0) {
     Scratch<int32_t, 1024> weights((size_t)n, 0);
-    for (int i = 0; i < n; ++i) weights[(size_t)i] = gSource.specials[i].type == 3 ? std::max(gSource.specials[i].spellLevel, 0) : 0;
+    for (int i = 0; i < n; ++i)
+      weights[(size_t)i] = gSource.specials[i].type == 3 ? std::max(gSource.specials[i].spellLevel, 0) : 0;
     std::string line = "Psicrystal (" + std::to_string(c->Crystals) + ") ";
     for (int k = 0; k < c->Crystals; ++k) {
       int i = AdvancedRand(state, n, weights.data(), 4, &gSource.specials[0].name.text, sizeof(SpecialSource),
@@ -347,11 +368,10 @@ void DoCrystal(Char* c) {
     for (int i = 0; i < n; ++i) {
       const SpecialSource& x = gSource.specials[i];
       if (x.type != 4) continue;
-      weights[(size_t)i] = x.spellLevel == 6 ? average
-                                             : std::max(x.spellLevel >= 0 && x.spellLevel < kAttributes
-                                                            ? AbilityScore(c, x.spellLevel)
-                                                            : 1,
-                                                        1);
+      weights[(size_t)i] =
+          x.spellLevel == 6
+              ? average
+              : std::max(x.spellLevel >= 0 && x.spellLevel < kAttributes ? AbilityScore(c, x.spellLevel) : 1, 1);
     }
     std::string line = "Psionic Combat Modes (" + std::to_string(c->CombatModes) + "): ";
     for (int k = 0; k < c->CombatModes; ++k) {

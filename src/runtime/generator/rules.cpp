@@ -64,14 +64,19 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
     int op = arg();
     bool pass = true, soft = false;
     switch (op) {
-      case Op('P', 'R'): pass = OwnedCount(c, arg(), c->featCount) > 0; soft = true; break;
+      case Op('P', 'R'):
+        pass = OwnedCount(c, arg(), c->featCount) > 0;
+        soft = true;
+        break;
       case Op('P', 'G'): {
         int other = arg();
         pass = OwnedCount(c, other, c->featCount) > (feat >= 0 ? OwnedCount(c, feat, c->featCount) : 0);
         soft = true;
         break;
       }
-      case Op('H', 'S'): pass = c->highestSpellLevel >= arg(); break;
+      case Op('H', 'S'):
+        pass = c->highestSpellLevel >= arg();
+        break;
       case Op('K', 'R'): {
         int n = arg();
         int cls = FindByName(gSource.classes, gSource.classCount, "Barbar", false, false);
@@ -79,7 +84,9 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
         pass = levels > 0 && levels / 4 + 1 >= n;
         break;
       }
-      case Op('G', 'A'): pass = c->GA >= arg(); break;
+      case Op('G', 'A'):
+        pass = c->GA >= arg();
+        break;
       case Op('E', 'A'): {
         // With the epic attack bonus: a class counts the levels before it, a feat the
         // character's level.
@@ -96,35 +103,69 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
         }
         break;
       }
-      case Op('S', 'T'): pass = c->ST >= arg(); break;
-      case Op('G', 'E'): pass = c->GE >= arg(); break;
-      case Op('K', 'O'): pass = c->KO >= arg(); break;
-      case Op('I', 'N'): pass = c->IN >= arg(); break;
-      case Op('W', 'E'): pass = c->WE >= arg(); break;
-      case Op('C', 'H'): pass = c->CH >= arg(); break;
-      case Op('K', 'A'): pass = KeyManifestingAbilityReaches(c, arg()); break;
+      case Op('S', 'T'):
+        pass = c->ST >= arg();
+        break;
+      case Op('G', 'E'):
+        pass = c->GE >= arg();
+        break;
+      case Op('K', 'O'):
+        pass = c->KO >= arg();
+        break;
+      case Op('I', 'N'):
+        pass = c->IN >= arg();
+        break;
+      case Op('W', 'E'):
+        pass = c->WE >= arg();
+        break;
+      case Op('C', 'H'):
+        pass = c->CH >= arg();
+        break;
+      case Op('K', 'A'):
+        pass = KeyManifestingAbilityReaches(c, arg());
+        break;
       case Op('R', 'A'): {
         int races = arg();
         pass = false;
         for (int i = 0; i < races; ++i) pass |= arg() == c->race;
         break;
       }
-      case Op('N', 'C'): pass = LevelsIn(c, arg()) == 0; break;
-      case Op('L', 'V'): pass = level >= arg(); break;
-      case Op('S', 'F'): pass = c->baseFort >= arg(); break;
-      case Op('S', 'W'): pass = c->baseWill >= arg(); break;
-      case Op('S', 'R'): pass = c->baseRef >= arg(); break;
-      case Op('P', 'F'): pass = GroupCount(c, 3, featCount) >= arg(); break;
-      case Op('M', 'F'): pass = GroupCount(c, 1, featCount) >= arg(); break;
-      case Op('S', 'N'): pass = HasClassNamed(c, "Schurke") || HasClassNamed(c, "Assasin"); break;
-      case Op('D', 'V'): pass = RaceNamed(c, "Zwerg") || RaceNamed(c, "Halbork"); break;
+      case Op('N', 'C'):
+        pass = LevelsIn(c, arg()) == 0;
+        break;
+      case Op('L', 'V'):
+        pass = level >= arg();
+        break;
+      case Op('S', 'F'):
+        pass = c->baseFort >= arg();
+        break;
+      case Op('S', 'W'):
+        pass = c->baseWill >= arg();
+        break;
+      case Op('S', 'R'):
+        pass = c->baseRef >= arg();
+        break;
+      case Op('P', 'F'):
+        pass = GroupCount(c, 3, featCount) >= arg();
+        break;
+      case Op('M', 'F'):
+        pass = GroupCount(c, 1, featCount) >= arg();
+        break;
+      case Op('S', 'N'):
+        pass = HasClassNamed(c, "Schurke") || HasClassNamed(c, "Assasin");
+        break;
+      case Op('D', 'V'):
+        pass = RaceNamed(c, "Zwerg") || RaceNamed(c, "Halbork");
+        break;
       case Op('S', 'P'): {
         int spell = arg();
         pass = false;
         for (int s = 0; s < c->knownSpellCount; ++s) pass |= c->knownSpells[s] == spell;
         break;
       }
-      case Op('S', 'S'): pass = c->specialist != 0; break;
+      case Op('S', 'S'):
+        pass = c->specialist != 0;
+        break;
       default:
         ConsolePrint("Unknown Feat Rule\n");
         QuitOnError(true);

@@ -52,8 +52,8 @@ int DrawSkill(Char* c, const SkillMarks& status, Fits fits, const char* label) {
     any = any || weights[(size_t)s];
   }
   if (!any) return -1;
-  return AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.skills[0].name.text, sizeof(SkillSource),
-                      label, 0, true, 0, false);
+  return AdvancedRand(c->context.random, n, weights.data(), 4, &gSource.skills[0].name.text, sizeof(SkillSource), label,
+                      0, true, 0, false);
 }
 
 // The important skills (status 3): mostly maximised, else a rank drawn upward.
@@ -92,8 +92,8 @@ void FreeSkills(Char* c, SkillMarks& status, SkillMarks& synergy, int* points) {
   int cap = LevelsTotal(c) + 3;
   char label[200];
   while (*points >= 1) {
-    FormatLabel(label, sizeof label, "Verbleibende Fertigkeitspunkte: %d\nArt der Fertigkeit wählen: 1 = Klassenfertigkeit\n",
-             *points);
+    FormatLabel(label, sizeof label,
+                "Verbleibende Fertigkeitspunkte: %d\nArt der Fertigkeit wählen: 1 = Klassenfertigkeit\n", *points);
     int kind = YesNo(state, label, 1, 3, 0) ? 2 : 1;
     SkillMarks list((size_t)std::max(SkillCount(), 1), 0);
     int listed = 0;
@@ -244,7 +244,8 @@ void CalculateSkills(Char* c, int mode) {
     for (int k = 0; k < c->classCount && k < kMaxClassSlots; ++k)
       if (const CharSource* x = ClassAt(c->classes[k])) extra += x->bonusClassSkills;
     for (int e = 0; e < extra; ++e) {
-      int s = DrawSkill(c, status, [](int32_t v) { return v < 2 && v >= 0; }, "Zusätzliche Klassenfertigkeit wählen");
+      int s = DrawSkill(
+          c, status, [](int32_t v) { return v < 2 && v >= 0; }, "Zusätzliche Klassenfertigkeit wählen");
       if (s < 0) break;
       status[(size_t)s] = 2;
     }
@@ -376,7 +377,7 @@ void SkillFeatChoice(Char* c) {
     int f = c->feats[i];
     if (f < 0 || f >= gSource.featCount || gSource.feats[f].dep != 3) continue;
     FormatLabel(label, sizeof label, "Fertigkeit für Fertigkeitsbezogenes Talent %s wählen! wählen!\n",
-             gSource.feats[f].name.c_str());
+                gSource.feats[f].name.c_str());
     if (c->skillCount > 0)
       c->featParameters[i] = c->skills[random(c->context.random, 0, c->skillCount - 1, label, 0)].skill;
     else if (gSource.skillCount > 0)

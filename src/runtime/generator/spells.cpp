@@ -150,21 +150,27 @@ void ChooseSchools(Char* c) {
       }
     } else if (special == "Beschwörung" || special == "Hervorrufung" || special == "Verwandlung") {
       switch (kindOf(4)) {
-        case 1: Forbid(c, School(special == "Beschwörung" ? "Hervorrufung" : "Beschwörung")); break;
+        case 1:
+          Forbid(c, School(special == "Beschwörung" ? "Hervorrufung" : "Beschwörung"));
+          break;
         case 2:
           for (int i = 0; i < 2; ++i)
             Forbid(c, DrawSchool(c, {"Bannzauber", "Illusion", "Verzauberung"}, "Verbotene Schule wählen!\n"));
           break;
-        case 3: Forbid(c, School(special == "Verwandlung" ? "Hervorrufung" : "Verwandlung")); break;
+        case 3:
+          Forbid(c, School(special == "Verwandlung" ? "Hervorrufung" : "Verwandlung"));
+          break;
         default:
           for (int i = 0; i < 3; ++i)
-            Forbid(c, DrawSchool(c, {"Bannzauber", "Beschwörung", "Erkenntnis", "Verzauberung", "Hervorrufung",
-                                     "Illusion", "Nekromantie", "Verwandlung"},
+            Forbid(c, DrawSchool(c,
+                                 {"Bannzauber", "Beschwörung", "Erkenntnis", "Verzauberung", "Hervorrufung", "Illusion",
+                                  "Nekromantie", "Verwandlung"},
                                  "Verbotene Schule wählen!\n"));
       }
     } else if (special == "Erkenntnis" || special == "Nekromantie") {
-      Forbid(c, DrawSchool(c, {"Bannzauber", "Beschwörung", "Erkenntnis", "Verzauberung", "Hervorrufung", "Illusion",
-                               "Nekromantie", "Verwandlung"},
+      Forbid(c, DrawSchool(c,
+                           {"Bannzauber", "Beschwörung", "Erkenntnis", "Verzauberung", "Hervorrufung", "Illusion",
+                            "Nekromantie", "Verwandlung"},
                            "Verbotene Schule wählen!\n", true));
     } else {
       ConsolePrint("Error in School: %s\n", special.c_str());
@@ -206,13 +212,13 @@ constexpr int8_t kBardKnown[20][7] = {
     {6, 4, 4, 3, -1, -1, -1},    {6, 4, 4, 4, 2, -1, -1},    {6, 4, 4, 4, 3, -1, -1},    {6, 4, 4, 4, 3, -1, -1},
     {6, 4, 4, 4, 4, 2, -1},      {6, 4, 4, 4, 4, 3, -1},     {6, 4, 4, 4, 4, 3, -1},     {6, 5, 4, 4, 4, 4, 2},
     {6, 5, 5, 4, 4, 4, 3},       {6, 5, 5, 5, 4, 4, 3},      {6, 5, 5, 5, 5, 4, 4},      {6, 5, 5, 5, 5, 5, 4}};
-constexpr int8_t kHolyWarriorPerDay[20][4] = {
-    {-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, {0, -1, -1, -1}, {0, -1, -1, -1}, {1, -1, -1, -1},
-    {1, -1, -1, -1},  {1, 0, -1, -1},   {1, 0, -1, -1},   {1, 1, -1, -1},  {1, 1, 0, -1},   {1, 1, 1, -1},
-    {1, 1, 1, -1},    {2, 1, 1, 0},     {2, 1, 1, 1},     {2, 2, 1, 1},    {2, 2, 2, 1},    {3, 2, 2, 1},
-    {3, 3, 3, 2},     {3, 3, 3, 3}};
+constexpr int8_t kHolyWarriorPerDay[20][4] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}, {0, -1, -1, -1},
+                                              {0, -1, -1, -1},  {1, -1, -1, -1},  {1, -1, -1, -1},  {1, 0, -1, -1},
+                                              {1, 0, -1, -1},   {1, 1, -1, -1},   {1, 1, 0, -1},    {1, 1, 1, -1},
+                                              {1, 1, 1, -1},    {2, 1, 1, 0},     {2, 1, 1, 1},     {2, 2, 1, 1},
+                                              {2, 2, 2, 1},     {3, 2, 2, 1},     {3, 3, 3, 2},     {3, 3, 3, 3}};
 constexpr int8_t kAssassinKnown[10][4] = {{2, -1, -1, -1}, {3, -1, -1, -1}, {3, 2, -1, -1}, {4, 3, -1, -1},
-                                          {4, 3, 2, -1},   {4, 4, 3, -1},   {4, 4, 3, 2},    {4, 4, 4, 3},
+                                          {4, 3, 2, -1},   {4, 4, 3, -1},   {4, 4, 3, 2},   {4, 4, 4, 3},
                                           {4, 4, 4, 3},    {4, 4, 4, 4}};
 
 // Spells known (K) and per day (D) of a class of caster `type` at level L for spell level
@@ -539,7 +545,9 @@ void CalculateSpells(Char* c) {
         if (profile)
           for (int i = 0; i < profile->spellCount; ++i) {
             int sp = profile->spells[i][0];
-            if (sp >= 0 && sp < n) weights[(size_t)sp] = (int32_t)std::min<int64_t>((int64_t)weights[(size_t)sp] * c->profileWeight, 1 << 28);
+            if (sp >= 0 && sp < n)
+              weights[(size_t)sp] =
+                  (int32_t)std::min<int64_t>((int64_t)weights[(size_t)sp] * c->profileWeight, 1 << 28);
           }
         WeightedTable table(weights.data(), n);
         for (int d = 0; d < toDraw; ++d) {
@@ -583,7 +591,8 @@ void CalculateSpells(Char* c) {
           bool ours = false;
           for (int e = 0; e < x.domainCount && e < 2; ++e)
             if (x.DomainLevel(e) == level)
-              for (int d = 0; d < c->domainCount && d < 16; ++d) ours = ours || (x.domains[e] >= 0 && x.domains[e] == c->domains[d]);
+              for (int d = 0; d < c->domainCount && d < 16; ++d)
+                ours = ours || (x.domains[e] >= 0 && x.domains[e] == c->domains[d]);
           int64_t w = x.probability;
           weights[(size_t)sp] = ours ? (int32_t)std::min<int64_t>(w * w, 1 << 28) : 0;
         }
@@ -614,7 +623,8 @@ void SpellFocusSchoolWeights(const Char* c, int32_t* w, int schools) {
     if (!k || k->spellType == -1 || cls < 0 || cls >= lists.classes) continue;
     for (int level = 0; level < 10; ++level)
       if (c->spellsToDraw[slot][level] > 0)
-        for (int32_t i = lists.start[cls * 10 + level]; i < lists.start[cls * 10 + level + 1]; ++i) count(lists.spell[i]);
+        for (int32_t i = lists.start[cls * 10 + level]; i < lists.start[cls * 10 + level + 1]; ++i)
+          count(lists.spell[i]);
   }
 }
 
@@ -636,8 +646,10 @@ void SpellsAfterAbilities(Char* c) {
       if (const CharSource* k = ClassAt(c->classes[s]); k && k->powerType != 0)
         for (int32_t* row : {c->spellsKnown[s], c->spellsPerDay[s], c->spellsToDraw[s]})
           for (int l = 0; l < 10; ++l, ++at) {
-            if (!back) powers.push_back(row[l]);
-            else row[l] = powers[at];
+            if (!back)
+              powers.push_back(row[l]);
+            else
+              row[l] = powers[at];
           }
   };
   keep(false);

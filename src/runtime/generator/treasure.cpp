@@ -32,26 +32,37 @@ constexpr int32_t kCeiling = 500000000;
 constexpr int kEffectTries = 100;  // an item's effect choices before the cheapest is taken
 
 // The treasure kinds of a hoard; kinds 3 to 13 name the equipment of that name.
-const char* const kTreasureKinds[14] = {"Waffe",  "Rüstung", "Schild",     "Ring",   "Amulett",
-                                        "Umhang", "Stiefel", "Gürtel",     "Handschuhe", "Helm",
-                                        "Schätze", "Pfeile", "Armreif",    "Weste"};
+const char* const kTreasureKinds[14] = {"Waffe",  "Rüstung",    "Schild", "Ring",    "Amulett", "Umhang",  "Stiefel",
+                                        "Gürtel", "Handschuhe", "Helm",   "Schätze", "Pfeile",  "Armreif", "Weste"};
 
 bool TreasureMode(const Char* c) { return c->record && c->record[rec::kTreasureOnly] != 0; }
 
 // The effect slot column of an item kind, -1 when effects have no slot there.
 int SlotOf(int kind) {
   switch (kind) {
-    case 0: case 11: return 0;  // weapon
-    case 1: return 1;           // armour
-    case 2: return 2;           // shield
-    case 9: return 3;           // helmet
-    case 8: return 4;           // gloves
-    case 6: return 5;           // boots
-    case 7: return 6;           // belt
-    case 5: return 7;           // cloak
-    case 3: return 8;           // ring
-    case 4: return 9;           // amulet
-    default: return -1;
+    case 0:
+    case 11:
+      return 0;  // weapon
+    case 1:
+      return 1;  // armour
+    case 2:
+      return 2;  // shield
+    case 9:
+      return 3;  // helmet
+    case 8:
+      return 4;  // gloves
+    case 6:
+      return 5;  // boots
+    case 7:
+      return 6;  // belt
+    case 5:
+      return 7;  // cloak
+    case 3:
+      return 8;  // ring
+    case 4:
+      return 9;  // amulet
+    default:
+      return -1;
   }
 }
 
@@ -88,9 +99,9 @@ struct EffectFacts {
 const EffectFacts& FactsOf(int effect) {
   auto find = [](int e, EffectFacts* f) {
     const EffectSource& x = gSource.effects[e];
-    f->kind = ScriptKeepsCreature(x.effectScript.data)  ? kKeeps
-              : ScriptUndoable(x.effectScript.data) ? kUndoable
-                                                    : kChangesMore;
+    f->kind = ScriptKeepsCreature(x.effectScript.data) ? kKeeps
+              : ScriptUndoable(x.effectScript.data)    ? kUndoable
+                                                       : kChangesMore;
     f->formula = ScriptFormulaTemporaries(x.variableScript.data);
     f->known = true;
   };
@@ -195,7 +206,8 @@ void FillEffectRow(const EffectRowKey& k, int n, int32_t* row) {
     }
     int64_t w = k.slot >= 0 ? x.slots[k.slot] : 0;
     if (!k.treasure)
-      w *= k.groups[0] * x.groups[0] + k.groups[1] * x.groups[1] + k.groups[2] * x.groups[2] + k.groups[3] * x.groups[3];
+      w *=
+          k.groups[0] * x.groups[0] + k.groups[1] * x.groups[1] + k.groups[2] * x.groups[2] + k.groups[3] * x.groups[3];
     if (w) w = w * (x.cost2 / 100) * x.cost;
     row[e] = (int32_t)std::min<int64_t>(w, kCeiling);
   }
@@ -644,10 +656,10 @@ void DoEffects2(Char* c, int number) {
 namespace {
 
 struct Protection {
-  int32_t bonus = 0;         // 0: no protective item
-  int32_t unit = 0;          // gold per bonus squared
-  const char* type = "";     // its bonus type
-  bool armour = true;        // on the armour class, else on the saves
+  int32_t bonus = 0;      // 0: no protective item
+  int32_t unit = 0;       // gold per bonus squared
+  const char* type = "";  // its bonus type
+  bool armour = true;     // on the armour class, else on the saves
 };
 
 // A protective ring, amulet or cloak. The system's own rules: 2,000 gp times the bonus
@@ -813,12 +825,12 @@ struct Valuable {
   int32_t times;
   const char* name;
 };
-constexpr Valuable kGems[6] = {{25, 4, 4, 1, "Achat"},       {50, 2, 4, 10, "Blutstein"},  {70, 4, 4, 10, "Bernstein"},
-                               {90, 2, 4, 100, "Aquamarin"}, {99, 4, 4, 100, "Smaragd"},   {100, 2, 4, 1000, "Diamant"}};
+constexpr Valuable kGems[6] = {{25, 4, 4, 1, "Achat"},       {50, 2, 4, 10, "Blutstein"}, {70, 4, 4, 10, "Bernstein"},
+                               {90, 2, 4, 100, "Aquamarin"}, {99, 4, 4, 100, "Smaragd"},  {100, 2, 4, 1000, "Diamant"}};
 constexpr Valuable kArt[12] = {
-    {10, 1, 10, 10, "Silberkelch"},       {25, 3, 6, 10, "Elfenbeinfigur"},      {40, 1, 6, 100, "Goldarmreif"},
-    {50, 1, 10, 100, "Seidenwandteppich"}, {60, 2, 6, 100, "Silberkamm"},         {70, 3, 6, 100, "Goldpokal"},
-    {80, 4, 6, 100, "Jadestatuette"},     {85, 5, 6, 100, "Goldkette"},          {90, 1, 4, 1000, "Juwelenkrone"},
+    {10, 1, 10, 10, "Silberkelch"},          {25, 3, 6, 10, "Elfenbeinfigur"},    {40, 1, 6, 100, "Goldarmreif"},
+    {50, 1, 10, 100, "Seidenwandteppich"},   {60, 2, 6, 100, "Silberkamm"},       {70, 3, 6, 100, "Goldpokal"},
+    {80, 4, 6, 100, "Jadestatuette"},        {85, 5, 6, 100, "Goldkette"},        {90, 1, 4, 1000, "Juwelenkrone"},
     {95, 1, 6, 1000, "Prunkschwertscheide"}, {99, 2, 4, 1000, "Juwelenhalsband"}, {100, 2, 6, 1000, "Drachenbildnis"}};
 
 // Alchemical items of the mundane items: d% up to `upTo`, `dice`d`die` pieces at `price`;
@@ -828,9 +840,9 @@ struct Alchemical {
   int32_t price;
   const char* name;
 };
-constexpr Alchemical kAlchemical[8] = {{12, 1, 4, 20, "Alchemistenfeuer"},   {24, 2, 4, 10, nullptr},
-                                       {36, 1, 4, 20, "Rauchstab"},          {48, 1, 4, 25, "Weihwasser"},
-                                       {62, 1, 4, 50, "Gegengift"},          {74, 1, 1, 110, nullptr},
+constexpr Alchemical kAlchemical[8] = {{12, 1, 4, 20, "Alchemistenfeuer"},    {24, 2, 4, 10, nullptr},
+                                       {36, 1, 4, 20, "Rauchstab"},           {48, 1, 4, 25, "Weihwasser"},
+                                       {62, 1, 4, 50, "Gegengift"},           {74, 1, 1, 110, nullptr},
                                        {88, 1, 4, 50, "Verstrickungsbeutel"}, {100, 1, 4, 30, "Donnerstein"}};
 
 // Magic items: the family by grade (minor, medium, major), d% up to: armour and shields,
@@ -839,8 +851,8 @@ enum Family { kArmsArmour, kArmsWeapon, kPotion, kRing, kRod, kScroll, kStaff, k
 constexpr uint8_t kFamilies[3][9] = {
     {4, 9, 44, 46, 46, 81, 81, 91, 100}, {10, 20, 30, 40, 50, 65, 68, 83, 100}, {10, 20, 25, 35, 45, 55, 75, 80, 100}};
 constexpr ItemFamily kNamedFamilies[9] = {ItemFamily::kArmour, ItemFamily::kWeapon, ItemFamily::kPotion,
-                                         ItemFamily::kRing,   ItemFamily::kRod,    ItemFamily::kScroll,
-                                         ItemFamily::kStaff,  ItemFamily::kWand,   ItemFamily::kWondrous};
+                                          ItemFamily::kRing,   ItemFamily::kRod,    ItemFamily::kScroll,
+                                          ItemFamily::kStaff,  ItemFamily::kWand,   ItemFamily::kWondrous};
 // A family our data lacks (tools and gear) is drawn again. What a hoard has no room for
 // becomes coins of its grade's average value.
 constexpr int32_t kGradeAverage[3] = {1000, 10000, 40000};
@@ -855,8 +867,17 @@ struct ArmsLine {
 };
 constexpr ArmsLine kArmour[3][18] = {
     {{60, 1, 1}, {80, 2, 1}, {85, 1, 2}, {87, 2, 2}, {89, 3, 0}, {91, 4, 0}, {100, 6, 0}},
-    {{5, 1, 1}, {10, 2, 1}, {20, 1, 2}, {30, 2, 2}, {40, 1, 3}, {50, 2, 3}, {55, 1, 4}, {57, 2, 4}, {60, 3, 0},
-     {63, 4, 0}, {100, 6, 0}},
+    {{5, 1, 1},
+     {10, 2, 1},
+     {20, 1, 2},
+     {30, 2, 2},
+     {40, 1, 3},
+     {50, 2, 3},
+     {55, 1, 4},
+     {57, 2, 4},
+     {60, 3, 0},
+     {63, 4, 0},
+     {100, 6, 0}},
     {{8, 1, 3}, {16, 2, 3}, {27, 1, 4}, {38, 2, 4}, {49, 1, 5}, {57, 2, 5}, {60, 3, 0}, {63, 4, 0}, {100, 6, 0}}};
 constexpr ArmsLine kWeapons[3][8] = {{{70, 0, 1}, {85, 0, 2}, {90, 5, 0}, {100, 6, 0}},
                                      {{10, 0, 1}, {29, 0, 2}, {58, 0, 3}, {62, 0, 4}, {68, 5, 0}, {100, 6, 0}},
@@ -947,8 +968,8 @@ int DrawSpecific(IsaacState* s, ItemFamily family, int grade, const Band* band) 
     weights = byPrice.data();
   }
   if (sum == 0) return -1;
-  int k = AdvancedRand(s, rows.count, weights, 4, rows.names, sizeof(const char*), "Gegenstand wählen!", 0, true, 0,
-                       false);
+  int k =
+      AdvancedRand(s, rows.count, weights, 4, rows.names, sizeof(const char*), "Gegenstand wählen!", 0, true, 0, false);
   return k >= 0 ? rows.rows[k] : -1;
 }
 
@@ -982,7 +1003,9 @@ int64_t MagicArms(Char* c, int grade, bool weapon) {
     if (abilities < kItemEffects) ++abilities;
   }
   if (line->what >= 3) {
-    ItemFamily family = line->what == 3 ? ItemFamily::kArmour : line->what == 4 ? ItemFamily::kShield : ItemFamily::kWeapon;
+    ItemFamily family = line->what == 3   ? ItemFamily::kArmour
+                        : line->what == 4 ? ItemFamily::kShield
+                                          : ItemFamily::kWeapon;
     const Band* bands = line->what == 3 ? kSpecificArmour : line->what == 4 ? kSpecificShield : kSpecificWeapon;
     int specific = DrawSpecific(s, family, grade, &bands[grade]);
     if (specific <= 0) return kLacking;
@@ -1045,7 +1068,9 @@ int64_t MagicItem(Char* c, int grade) {
     int64_t coins = kLacking;
     if (family == kArmsArmour || family == kArmsWeapon) coins = MagicArms(c, grade, family == kArmsWeapon);
     if (family != kArmsArmour && family != kArmsWeapon) {
-      const Band* band = family == kRing ? &kRingPrices[grade] : family == kWondrous ? &kWondrousPrices[grade] : nullptr;
+      const Band* band = family == kRing       ? &kRingPrices[grade]
+                         : family == kWondrous ? &kWondrousPrices[grade]
+                                               : nullptr;
       int specific = DrawSpecific(s, kNamedFamilies[family], grade, band);
       if (specific > 0) coins = AddSpecific(c, specific) ? 0 : kGradeAverage[grade];
     }
@@ -1065,10 +1090,13 @@ void TableHoard(Char* c, int level, int times) {
   constexpr int32_t kCopper[5] = {0, 1, 10, 100, 1000};
   for (int t = 0; t < times; ++t) {
     const TableLine& money = LineOf(row.coins, Percent(s, "Münzen (W%)"));
-    if (money.what) coins += (int64_t)Dice(s, money.dice, money.die, "Münzen") * money.times * kCopper[money.what] / 100;
+    if (money.what)
+      coins += (int64_t)Dice(s, money.dice, money.die, "Münzen") * money.times * kCopper[money.what] / 100;
     const TableLine& goods = LineOf(row.goods, Percent(s, "Waren (W%)"));
-    if (goods.what == 1) RollValuables(c, kGems, Dice(s, goods.dice, goods.die, "Edelsteine"), "Edelstein (W%)", &coins);
-    if (goods.what == 2) RollValuables(c, kArt, Dice(s, goods.dice, goods.die, "Kunstgegenstände"), "Kunstgegenstand (W%)", &coins);
+    if (goods.what == 1)
+      RollValuables(c, kGems, Dice(s, goods.dice, goods.die, "Edelsteine"), "Edelstein (W%)", &coins);
+    if (goods.what == 2)
+      RollValuables(c, kArt, Dice(s, goods.dice, goods.die, "Kunstgegenstände"), "Kunstgegenstand (W%)", &coins);
     const TableLine& items = LineOf(row.items, Percent(s, "Gegenstände (W%)"));
     int count = items.what ? Dice(s, items.dice, items.die, "Anzahl der Gegenstände") : 0;
     for (int i = 0; i < count; ++i) coins += items.what == 1 ? MundaneItem(c) : MagicItem(c, items.what - 2);
@@ -1083,9 +1111,15 @@ void TableHoard(Char* c, int level, int times) {
 
 // Goods sold as items (at half their price), not as valuables.
 bool ConsumableGoods(int equipment) {
-  static const char* const kConsumables[] = {"TrankDerLeichtenWunden", "TrankDerMittelschwerenWunden",
-                                             "Alchemistenfeuer", "Gegengift", "Weihwasser", "Rauchstab",
-                                             "Donnerstein", "Verstrickungsbeutel", "Sonnenstab",
+  static const char* const kConsumables[] = {"TrankDerLeichtenWunden",
+                                             "TrankDerMittelschwerenWunden",
+                                             "Alchemistenfeuer",
+                                             "Gegengift",
+                                             "Weihwasser",
+                                             "Rauchstab",
+                                             "Donnerstein",
+                                             "Verstrickungsbeutel",
+                                             "Sonnenstab",
                                              "Zauberschriftrolle"};
   for (const char* name : kConsumables)
     if (EquipmentNamed(name) == equipment) return true;
@@ -1211,8 +1245,8 @@ void CreateTreasure(Char* c, int itemTreasure) {
         fits = false;
         break;
       }
-      bool keep = noted == 0 || draws >= 50 ||
-                  (it.value > 0 && (int64_t)it.value * 100 >= (int64_t)noted * 66 / (n - j));
+      bool keep =
+          noted == 0 || draws >= 50 || (it.value > 0 && (int64_t)it.value * 100 >= (int64_t)noted * 66 / (n - j));
       if (keep) break;
       // SRD 3.5 pays nothing for an item drawn again, not even the weapon, armour or shield.
       c->money = Srd35(c) ? money : noted;
@@ -1238,7 +1272,8 @@ void ItemTreasure(Char* c) {
   bool own = !c->context.treasureChar || !c->context.treasureRecord;
   Char* scratch = own ? static_cast<Char*>(mallocloga(sizeof(Char), "ItemTreasure-Scratch")) : c->context.treasureChar;
   MakeFreshChar(scratch);
-  int32_t* record = own ? static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record")) : c->context.treasureRecord;
+  int32_t* record =
+      own ? static_cast<int32_t*>(mallocloga(kRecordBytes, "ItemTreasure-Record")) : c->context.treasureRecord;
   memset(record, 0, kRecordBytes);
   SetRecordRuleSet(record, c->rules);
   scratch->rules = c->rules;
@@ -1275,7 +1310,8 @@ void ItemTreasure(Char* c) {
     int64_t change = (int64_t)scratch->treasureMoney - t;
     c->treasureMoney += (int32_t)change;
     Pay(c, -change);
-    for (int i = 0; i < scratch->itemCount && c->itemCount < kMaxItems; ++i) c->items[c->itemCount++] = scratch->items[i];
+    for (int i = 0; i < scratch->itemCount && c->itemCount < kMaxItems; ++i)
+      c->items[c->itemCount++] = scratch->items[i];
   }
   FreeCharBonuses(scratch);
   if (own) {
@@ -1287,16 +1323,26 @@ void ItemTreasure(Char* c) {
 
 bool OfFamily(ItemFamily family, int kind) {
   switch (family) {
-    case ItemFamily::kRing: return kind == 3;
-    case ItemFamily::kWondrous: return (kind >= 4 && kind <= 9) || kind == 12 || kind == 13 || kind == 21;
-    case ItemFamily::kPotion: return kind == 18 || kind == 19;
-    case ItemFamily::kRod: return kind == 17;
-    case ItemFamily::kScroll: return kind == 20;
-    case ItemFamily::kStaff: return kind == 16;
-    case ItemFamily::kWand: return kind == 15;
-    case ItemFamily::kArmour: return kind == 1;
-    case ItemFamily::kShield: return kind == 2;
-    case ItemFamily::kWeapon: return kind == 0 || kind == 11;
+    case ItemFamily::kRing:
+      return kind == 3;
+    case ItemFamily::kWondrous:
+      return (kind >= 4 && kind <= 9) || kind == 12 || kind == 13 || kind == 21;
+    case ItemFamily::kPotion:
+      return kind == 18 || kind == 19;
+    case ItemFamily::kRod:
+      return kind == 17;
+    case ItemFamily::kScroll:
+      return kind == 20;
+    case ItemFamily::kStaff:
+      return kind == 16;
+    case ItemFamily::kWand:
+      return kind == 15;
+    case ItemFamily::kArmour:
+      return kind == 1;
+    case ItemFamily::kShield:
+      return kind == 2;
+    case ItemFamily::kWeapon:
+      return kind == 0 || kind == 11;
   }
   return false;
 }
@@ -1340,7 +1386,9 @@ FamilyRows RowsOf(ItemFamily family) {
     table = gSource.specifics;
   }
   const int first = start[(int)family];
-  return {order + first, start[(int)family + 1] - first, names + first,
+  return {order + first,
+          start[(int)family + 1] - first,
+          names + first,
           {widths[0] + first, widths[1] + first, widths[2] + first}};
 }
 

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cmath>
 #include <cstring>
 
 #include "launcher/process.h"
@@ -389,9 +389,9 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, i
   return v;
 }
 
-int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts,
-                 int textStride, const char* label, int ask, bool indirect, uint32_t caller,
-                 bool zeroTotalIsError, std::source_location where) {
+int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts, int textStride,
+                 const char* label, int ask, bool indirect, uint32_t caller, bool zeroTotalIsError,
+                 std::source_location where) {
   if (!caller) caller = CallerIdOf(where);
   if (n == 1) return 0;
   if (!label) label = "";
@@ -590,8 +590,8 @@ void WeightedTable::Resum() {
   }
 }
 
-int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask,
-                        bool indirect, uint32_t caller, bool zeroTotalIsError, std::source_location where) {
+int WeightedTable::Pick(IsaacState* state, const void* texts, int textStride, const char* label, int ask, bool indirect,
+                        uint32_t caller, bool zeroTotalIsError, std::source_location where) {
   bool plain = ChanceAlone(state, ask) && n_ > 1 && negatives_ == 0 && total_ > 0;
   if (!plain)
     return AdvancedRand(state, n_, weights_, 4, texts, textStride, label, ask, indirect, caller, zeroTotalIsError,
@@ -658,8 +658,8 @@ int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weight
   return multirand(state, label, ask, caller, INT32_MIN, {{weightNo, "Nein"}, {weightYes, "Ja"}});
 }
 
-int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high, int32_t value, bool invert,
-                 int ask, std::source_location where) {
+int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high, int32_t value, bool invert, int ask,
+                 std::source_location where) {
   if (value >= high) return invert ? 0 : 1;
   if (value <= low) return invert ? 1 : 0;
   uint32_t caller = CallerIdOf(where);

@@ -20,16 +20,16 @@ uint32_t CallerIdOf(const std::source_location& where);
 
 // A whole number from min to max. ask: -1 never asks, else the caller's ChooseClass-style
 // flag. internal: no trace and no recording.
-int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label = "", int ask = -1,
-               bool internal = false, std::source_location where = std::source_location::current());
+int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label = "", int ask = -1, bool internal = false,
+               std::source_location where = std::source_location::current());
 
 // Weighted pick among n options. Weights are signed 32-bit numbers every weightStride
 // bytes (0: all options weigh the same, the first weight counts). Texts every textStride
 // bytes, inline or, with indirect, as pointers to text. Returns the index, -1 when all
 // weights are 0 and that is allowed, -2 after a negative weight.
-int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts,
-                 int textStride, const char* label, int ask, bool indirect, uint32_t caller = 0,
-                 bool zeroTotalIsError = true, std::source_location where = std::source_location::current());
+int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts, int textStride,
+                 const char* label, int ask, bool indirect, uint32_t caller = 0, bool zeroTotalIsError = true,
+                 std::source_location where = std::source_location::current());
 
 // Repeated picks from one weight table of which only a few weights change between the
 // picks (the attempts at a feat slot, the spells of one level): the sums of its blocks of
@@ -82,16 +82,15 @@ struct RandOption {
 
 // Weighted pick among the options up to the first whose weight equals the terminator.
 int multirand(IsaacState* state, const char* label, int ask, uint32_t caller, int32_t terminator,
-              std::initializer_list<RandOption> options,
-              std::source_location where = std::source_location::current());
+              std::initializer_list<RandOption> options, std::source_location where = std::source_location::current());
 
 // 1 for yes, 0 for no.
-int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weightYes, int ask,
-          uint32_t caller = 0, std::source_location where = std::source_location::current());
+int YesNo(IsaacState* state, const char* label, int32_t weightNo, int32_t weightYes, int ask, uint32_t caller = 0,
+          std::source_location where = std::source_location::current());
 
 // Yes with a chance growing linearly from low to high.
-int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high, int32_t value, bool invert,
-                 int ask, std::source_location where = std::source_location::current());
+int LinearChance(IsaacState* state, const char* label, int32_t low, int32_t high, int32_t value, bool invert, int ask,
+                 std::source_location where = std::source_location::current());
 
 // Whether a decision's label can be read: by a user asked at every decision, or in the
 // debug output. Without a reader, draws skip formatting their labels.

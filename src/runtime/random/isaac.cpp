@@ -11,14 +11,30 @@ namespace RUNTIME_NS {
 namespace {
 
 inline void Mix(uint32_t h[8]) {
-  h[0] ^= h[1] << 11; h[3] += h[0]; h[1] += h[2];
-  h[1] ^= h[2] >> 2;  h[4] += h[1]; h[2] += h[3];
-  h[2] ^= h[3] << 8;  h[5] += h[2]; h[3] += h[4];
-  h[3] ^= h[4] >> 16; h[6] += h[3]; h[4] += h[5];
-  h[4] ^= h[5] << 10; h[7] += h[4]; h[5] += h[6];
-  h[5] ^= h[6] >> 4;  h[0] += h[5]; h[6] += h[7];
-  h[6] ^= h[7] << 8;  h[1] += h[6]; h[7] += h[0];
-  h[7] ^= h[0] >> 9;  h[2] += h[7]; h[0] += h[1];
+  h[0] ^= h[1] << 11;
+  h[3] += h[0];
+  h[1] += h[2];
+  h[1] ^= h[2] >> 2;
+  h[4] += h[1];
+  h[2] += h[3];
+  h[2] ^= h[3] << 8;
+  h[5] += h[2];
+  h[3] += h[4];
+  h[3] ^= h[4] >> 16;
+  h[6] += h[3];
+  h[4] += h[5];
+  h[4] ^= h[5] << 10;
+  h[7] += h[4];
+  h[5] += h[6];
+  h[5] ^= h[6] >> 4;
+  h[0] += h[5];
+  h[6] += h[7];
+  h[6] ^= h[7] << 8;
+  h[1] += h[6];
+  h[7] += h[0];
+  h[7] ^= h[0] >> 9;
+  h[2] += h[7];
+  h[0] += h[1];
 }
 
 }  // namespace
@@ -30,10 +46,18 @@ void IsaacGenerate(IsaacState* s) {
   for (int i = 0; i < 256; ++i) {
     uint32_t x = mem[i];
     switch (i & 3) {
-      case 0: a ^= a << 13; break;
-      case 1: a ^= a >> 6; break;
-      case 2: a ^= a << 2; break;
-      default: a ^= a >> 16; break;
+      case 0:
+        a ^= a << 13;
+        break;
+      case 1:
+        a ^= a >> 6;
+        break;
+      case 2:
+        a ^= a << 2;
+        break;
+      default:
+        a ^= a >> 16;
+        break;
     }
     a = mem[(i + 128) & 255] + a;
     uint32_t y = mem[(x >> 2) & 255] + a + b;

@@ -14,8 +14,7 @@ void IsaacGenerate(IsaacState* s);
 // Initialises from the seed held in results (mem is overwritten).
 void IsaacInit(IsaacState* s);
 // A value from min to max; reseed first initialises the state from 512 seed words.
-int32_t IsaacRange(IsaacState* s, int32_t min, int32_t max, bool reseed = false,
-                   const uint32_t* seed = nullptr);
+int32_t IsaacRange(IsaacState* s, int32_t min, int32_t max, bool reseed = false, const uint32_t* seed = nullptr);
 void IsaacSave(const IsaacState* s, int32_t* destination);
 void IsaacLoad(IsaacState* s, const int32_t* source);
 

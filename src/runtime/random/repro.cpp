@@ -3,8 +3,8 @@
 #include "random/repro.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -83,8 +83,7 @@ const char* CheckRecordFields(const uint8_t* r) {
   auto w = [r](int i) { return GetWord(r + 4 * i); };
   auto within = [](int32_t v, int32_t low, int32_t high) { return v >= low && v <= high; };
   int32_t monsters = gSource.monsterCount, races = gSource.raceCount, templates = gSource.templateCount;
-  if (!within(w(rec::kDiceMethod), -1, 2) || !within(w(rec::kDrawType), -1, 1) ||
-      !within(w(rec::kCalcType), -1, 2))
+  if (!within(w(rec::kDiceMethod), -1, 2) || !within(w(rec::kDrawType), -1, 1) || !within(w(rec::kCalcType), -1, 2))
     return "Reproduce File is damaged: a record holds an unknown dice method, draw type or weighting\n";
   if (!within(w(rec::kCRMin), 0, kMaxRepCR) || !within(w(rec::kCRMax), w(rec::kCRMin), kMaxRepCR))
     return "Reproduce File is damaged: a record holds a CR range outside 0 to 50\n";
@@ -141,9 +140,7 @@ std::string UsableFileName(const char* typed, const char* suffix) {
   return name;
 }
 
-void CopyLastRecord(int32_t* destination) {
-  memcpy(destination, gLastRecord, kRecordBytes);
-}
+void CopyLastRecord(int32_t* destination) { memcpy(destination, gLastRecord, kRecordBytes); }
 
 void PresetAnyCreatureRecord(int32_t* record) {
   memset(record, 0, kRecordBytes);
@@ -164,9 +161,7 @@ void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size)) {
 
 bool ReplayLacksTheme() { return gReplay && gReplay->themeFromReplay; }
 
-bool IsReplayRecord(const int32_t* record) {
-  return record[rec::kReplayMark] != 0 || gRandom.reproduceInRuntime0;
-}
+bool IsReplayRecord(const int32_t* record) { return record[rec::kReplayMark] != 0 || gRandom.reproduceInRuntime0; }
 
 void BeginCreationRandom(int32_t* record, IsaacState* state) {
   bool replay = IsReplayRecord(record);

@@ -38,8 +38,8 @@ void PresetAnyCreatureRecord(int32_t* record);
 // hands itself over, with how a loaded file makes room for its records.
 struct ReplayRecords {
   int size = 0;
-  int cr = -1;        // -1 for a batch of one
-  int firstCR = 0;    // the CR drawn for the first creature
+  int cr = -1;                   // -1 for a batch of one
+  int firstCR = 0;               // the CR drawn for the first creature
   bool themeFromReplay = false;  // loaded from a file whose records do not keep the theme
   int32_t* records = nullptr;    // size records of kRecordWords words, back to back
 };

@@ -75,10 +75,14 @@ struct ExtractorEntry {
 };
 
 const ExtractorEntry kExtractors[] = {
-    {"string", kExtractText},           {"identifier", kExtractText},
-    {"compare_operator", kExtractText}, {"setting_operator", kExtractText},
-    {"increment_operator", kExtractText}, {"condition_link", kExtractFirstChar},
-    {"operator", kExtractFirstChar},    {"val", kExtractNumber},
+    {"string", kExtractText},
+    {"identifier", kExtractText},
+    {"compare_operator", kExtractText},
+    {"setting_operator", kExtractText},
+    {"increment_operator", kExtractText},
+    {"condition_link", kExtractFirstChar},
+    {"operator", kExtractFirstChar},
+    {"val", kExtractNumber},
 };
 
 // One 4-byte slot at every name's offset in the name block: 1-based index of the
@@ -247,11 +251,12 @@ namespace {
 // Actions that read the creature or write only the run's own values and texts.
 bool LeavesCreature(ScriptAction a) {
   static const ScriptAction kReading[] = {
-      ActAppendText, ActAppendTextLine, ActMainText,     ActSubText,    ActVariable,     ActRandom,
-      ActGetElement, ActFeatPresent,    ActIsRace,       ActIsClass,    ActGetSkillLevel, ActGetArmorType,
-      ActEvalExpression, ActMax,        ActMin,          ActCondition,  ActConditionAll, ActConditionTypes,
-      ActValSet,     ActValSetA,        ActValIncrement, ActIfOrder,    ActIfBlock,      ActElseBlock,
-      ActWhile,      ActFor,            ActAllEquipment};
+      ActAppendText,    ActAppendTextLine, ActMainText,       ActSubText,   ActVariable,
+      ActRandom,        ActGetElement,     ActFeatPresent,    ActIsRace,    ActIsClass,
+      ActGetSkillLevel, ActGetArmorType,   ActEvalExpression, ActMax,       ActMin,
+      ActCondition,     ActConditionAll,   ActConditionTypes, ActValSet,    ActValSetA,
+      ActValIncrement,  ActIfOrder,        ActIfBlock,        ActElseBlock, ActWhile,
+      ActFor,           ActAllEquipment};
   for (ScriptAction r : kReading)
     if (a == r) return true;
   return false;
@@ -393,13 +398,13 @@ struct Resolution {
 // Name arguments that become record codes. The argument positions follow the
 // argument layouts of the actions.
 const Resolution kResolutions[] = {
-    {"func_spelldc_a", 1, kNamesSchool},     {"func_addbonus", 3, kNamesBonusType},
-    {"func_addfeat_a", 1, kNamesFeat},       {"func_addfeat_b", 1, kNamesFeat},
-    {"func_addfeat_c", 1, kNamesFeat},       {"func_addfeat_d", 1, kNamesFeat},
-    {"func_addfeat_d", 2, kNamesFeat},       {"func_boostskill_a", 1, kNamesSkill},
+    {"func_spelldc_a", 1, kNamesSchool},       {"func_addbonus", 3, kNamesBonusType},
+    {"func_addfeat_a", 1, kNamesFeat},         {"func_addfeat_b", 1, kNamesFeat},
+    {"func_addfeat_c", 1, kNamesFeat},         {"func_addfeat_d", 1, kNamesFeat},
+    {"func_addfeat_d", 2, kNamesFeat},         {"func_boostskill_a", 1, kNamesSkill},
     {"func_boostskill_d", 2, kNamesBonusType}, {"func_boostskill_e", 1, kNamesSkill},
     {"func_boostskill_e", 3, kNamesBonusType}, {"func_getskilllevel", 1, kNamesSkill},
-    {"func_featpresent", 1, kNamesFeat},     {"func_israce", 1, kNamesRace},
+    {"func_featpresent", 1, kNamesFeat},       {"func_israce", 1, kNamesRace},
     {"func_isclass", 1, kNamesClass},
 };
 

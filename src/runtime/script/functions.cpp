@@ -5,16 +5,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cmath>
+#include <cstddef>
+#include "generator/char.h"
 #include "launcher/process.h"
+#include "memory/tracker.h"
 #include "random/decisions.h"
 #include "random/repro.h"
 #include "script/interp.h"
-#include "generator/char.h"
-#include "source/records.h"
 #include "source/reader.h"
-#include "memory/tracker.h"
-#include <cmath>
-#include <cstddef>
+#include "source/records.h"
 
 namespace RUNTIME_NS {
 
@@ -271,9 +271,12 @@ int32_t Lookup(const Value& v, int kind, const char* feat) {
     QuitOnError(true);
   }
   switch (kind) {
-    case 1: return FindByName(gSource.equipment, gSource.equipmentCount, v.text, false, true);
-    case 2: return FindByName(gSource.spells, gSource.spellCount, v.text, false, true);
-    case 3: return FindByName(gSource.skills, gSource.skillCount, v.text, false, true);
+    case 1:
+      return FindByName(gSource.equipment, gSource.equipmentCount, v.text, false, true);
+    case 2:
+      return FindByName(gSource.spells, gSource.spellCount, v.text, false, true);
+    case 3:
+      return FindByName(gSource.skills, gSource.skillCount, v.text, false, true);
     default:
       ConsolePrint("Scripting Error\nFeat doesnt match for dependancy: %s\n", feat);
       QuitOnError(true);

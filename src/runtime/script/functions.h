@@ -79,7 +79,7 @@ class ScriptUndo {
   friend void NoteCreatureWrite(const ScriptContext* ctx, void* field);
   void Note(int32_t* address);
   Char* creature_;
-  CharBonus* bonuses_;  // the creature's own records, set aside while the scripts run
+  CharBonus* bonuses_;   // the creature's own records, set aside while the scripts run
   int32_t keptBonuses_;  // how many of the records held in the Char itself were taken
   ScriptUndo* outer_;
   static constexpr int kStackWrites = 128;

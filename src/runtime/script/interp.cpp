@@ -92,12 +92,19 @@ int32_t Wrap(int64_t v) { return (int32_t)(uint32_t)(uint64_t)v; }
 int32_t Arithmetic(int32_t a, int op, int32_t b, bool* known) {
   *known = true;
   switch (op) {
-    case '+': return Wrap((int64_t)a + b);
-    case '-': return Wrap((int64_t)a - b);
-    case '*': return Wrap((int64_t)a * b);
-    case '/': return b == 0 ? 0 : Wrap((int64_t)a / b);
-    case '%': return b == 0 ? 0 : (int32_t)((int64_t)a % b);
-    default: *known = false; return 0;
+    case '+':
+      return Wrap((int64_t)a + b);
+    case '-':
+      return Wrap((int64_t)a - b);
+    case '*':
+      return Wrap((int64_t)a * b);
+    case '/':
+      return b == 0 ? 0 : Wrap((int64_t)a / b);
+    case '%':
+      return b == 0 ? 0 : (int32_t)((int64_t)a % b);
+    default:
+      *known = false;
+      return 0;
   }
 }
 
@@ -128,11 +135,16 @@ void PushInt(ScriptContext* ctx, int32_t i) {
 
 int32_t IntOf(const Value& v) {
   switch (v.type) {
-    case kValueInt: return v.i;
-    case kValueText: return (int32_t)strtol(v.text, nullptr, 10);
-    case kValueIntRef: return *v.ref;
-    case kValueFloatRef: return (int32_t)*v.fref;
-    default: return 0;
+    case kValueInt:
+      return v.i;
+    case kValueText:
+      return (int32_t)strtol(v.text, nullptr, 10);
+    case kValueIntRef:
+      return *v.ref;
+    case kValueFloatRef:
+      return (int32_t)*v.fref;
+    default:
+      return 0;
   }
 }
 
@@ -260,11 +272,16 @@ int ActCondition(ScriptContext* ctx, const uint8_t* at) {
     result = strcmp(lt, rt) == 0;
   } else {
     int32_t a = IntOf(left), b = IntOf(right);
-    if (equality) result = a == b;
-    else if (code == Op2('<', '=')) result = a <= b;
-    else if (code == Op2('>', '=')) result = a >= b;
-    else if (code == '<') result = a < b;
-    else if (code == '>') result = a > b;
+    if (equality)
+      result = a == b;
+    else if (code == Op2('<', '='))
+      result = a <= b;
+    else if (code == Op2('>', '='))
+      result = a >= b;
+    else if (code == '<')
+      result = a < b;
+    else if (code == '>')
+      result = a > b;
   }
   if (code == Op2('!', '=')) result = !result;
   PushInt(ctx, result);
@@ -340,11 +357,20 @@ int ActValSetA(ScriptContext* ctx, const uint8_t* at) {
     float& f = *target.fref;
     float v = (float)value;
     switch (op[0]) {
-      case '+': f = f + v; break;
-      case '-': f = f - v; break;
-      case '*': f = f * v; break;
-      case '/': f = f / v; break;
-      default: break;
+      case '+':
+        f = f + v;
+        break;
+      case '-':
+        f = f - v;
+        break;
+      case '*':
+        f = f * v;
+        break;
+      case '/':
+        f = f / v;
+        break;
+      default:
+        break;
     }
   }
   return n;

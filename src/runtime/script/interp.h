@@ -42,8 +42,8 @@ struct ScriptContext {
 using ScriptAction = int (*)(ScriptContext* ctx, const uint8_t* at);
 
 // Runs the root item of a compiled script; returns the bytes consumed.
-int RunScript(Char* creature, void* item, TextBuffer* text, const uint8_t* script, const char* label,
-              int featSlot, TextBuffer* subText);
+int RunScript(Char* creature, void* item, TextBuffer* text, const uint8_t* script, const char* label, int featSlot,
+              TextBuffer* subText);
 // Runs items from `at`: count 0 runs one item, count 1 runs through the end byte of
 // the node whose content starts at `at`. nameOffset names that node (kNoNode: none).
 int Execute(ScriptContext* ctx, const uint8_t* at, int count, uint32_t nameOffset);

@@ -5,10 +5,10 @@
 #include "shell/actor.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstddef>
-#include <cctype>
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -419,9 +419,8 @@ const EquipSource* AttackRow(const CharAttack& a) {
 // A natural attack's English name: the SRD name the monster's row gives its slot
 // ("Claw|Bite|Tail slap"), else the equipment row's, else the name the sheet shows.
 std::string NaturalName(const Char* c, const CharAttack& a, int slot) {
-  const MonsterSource* m = c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount
-                               ? &gSource.monsters[c->monster]
-                               : nullptr;
+  const MonsterSource* m =
+      c->kind == 1 && c->monster >= 0 && c->monster < gSource.monsterCount ? &gSource.monsters[c->monster] : nullptr;
   // Only while the slot still holds the row's attack: a template may replace it (a
   // skeleton's claws instead of a sting).
   if (m && (slot >= kMonsterAttacks || !(m->attackNames[slot] == a.name))) m = nullptr;
@@ -452,8 +451,8 @@ const char* SchoolCode(int school) {
 
 // A power's discipline by the SRD's name of it.
 const char* DisciplineCode(const PowerSource& p) {
-  static const char* const kCodes[][2] = {{"Clairsentience", "cla"},   {"Metacreativity", "met"},
-                                          {"Psychokinesis", "kin"},    {"Psychometabolism", "bol"},
+  static const char* const kCodes[][2] = {{"Clairsentience", "cla"},  {"Metacreativity", "met"},
+                                          {"Psychokinesis", "kin"},   {"Psychometabolism", "bol"},
                                           {"Psychoportation", "por"}, {"Telepathy", "tel"}};
   for (const auto& code : kCodes)
     if (p.srdDiscipline == code[0]) return code[1];
@@ -870,7 +869,8 @@ void Builder::ArmorBalance() {
   }
   if (!first) return;
   total += dexterity + size + (c_->kind == 1 ? c_->NaturalAC : 0);
-  if (int d = ArmorClassOf(c_).total - total) (*first)["system"]["changes"].push_back({std::to_string(d), "ac", "ac", "untyped"});
+  if (int d = ArmorClassOf(c_).total - total)
+    (*first)["system"]["changes"].push_back({std::to_string(d), "ac", "ac", "untyped"});
 }
 
 void Builder::Possessions() {

@@ -2,28 +2,28 @@
 // spreading the creations over threads, and the loop statistics and slow-creation saves.
 #include "shell/batch.h"
 
-#include <cstring>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "generator/char.h"
+#include "generator/creation.h"
+#include "generator/monster.h"
+#include "launcher/runtimes.h"
 #include "platform/console.h"
 #include "platform/keys.h"
+#include "random/isaac.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/interp.h"
-#include "generator/char.h"
-#include "source/reader.h"
-#include "generator/creation.h"
-#include "generator/monster.h"
 #include "shell/sheet.h"
 #include "shell/viewer.h"
-#include "random/isaac.h"
-#include "launcher/runtimes.h"
+#include "source/reader.h"
 #include "source/source_init.h"
 
 #include "launcher/process.h"
@@ -32,10 +32,10 @@
 #include "random/decisions.h"
 #include "random/isaac.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "random/types.h"
 #include "shell/entry.h"
 #include "shell/rebuild.h"
-#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -532,8 +532,7 @@ int PrepareBatch() {
   if (gProcess.loopRunning && n == 1 && gProcess.threadCount >= 2) {
     std::vector<int32_t> kept(gBatch.records, gBatch.records + kRecordWords);
     AllocateBatch(gProcess.threadCount);
-    for (int i = 0; i < gBatch.size; ++i)
-      memcpy(gBatch.records + (size_t)i * kRecordWords, kept.data(), kRecordBytes);
+    for (int i = 0; i < gBatch.size; ++i) memcpy(gBatch.records + (size_t)i * kRecordWords, kept.data(), kRecordBytes);
     gLoopWithThreads = true;
   }
   return 0;

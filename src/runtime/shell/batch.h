@@ -13,7 +13,7 @@ namespace RUNTIME_NS {
 
 // Its records, size and CR are what saving and replaying see of it.
 struct Batch : ReplayRecords {
-  Char* chars = nullptr;       // size creatures
+  Char* chars = nullptr;             // size creatures
   ScreenBuffer** screens = nullptr;  // size + 1: screen 0 is the standard output
   int32_t* hitPoints = nullptr;      // remaining hit points per screen
 };

@@ -7,20 +7,20 @@
 #include <cstring>
 #include <string>
 
+#include "generator/creation.h"
 #include "launcher/dump_loader.h"
 #include "launcher/process.h"
-#include "platform/console.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
+#include "platform/console.h"
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/isaac.h"
+#include "random/settings.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "shell/batch.h"
 #include "source/source_init.h"
-#include "generator/creation.h"
-#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -82,8 +82,9 @@ void Swap(int& a, int& b) {
 
 bool FieldsValid(const InputFields& f) {
   return f.CreatureType >= -1 && f.CreatureType <= 4 && f.CRMin >= 0 && f.CRMax <= 50 && f.AmountMin >= 0 &&
-         f.AmountMax <= 99 && gSettings.DrawType >= -1 && gSettings.DrawType <= 1 && gSettings.ChooseClass >= 0 && gSettings.ChooseClass <= 2 &&
-         gSettings.calctype >= -1 && gSettings.calctype <= 2 && f.worktype >= 0 && f.worktype <= 6;
+         f.AmountMax <= 99 && gSettings.DrawType >= -1 && gSettings.DrawType <= 1 && gSettings.ChooseClass >= 0 &&
+         gSettings.ChooseClass <= 2 && gSettings.calctype >= -1 && gSettings.calctype <= 2 && f.worktype >= 0 &&
+         f.worktype <= 6;
 }
 
 // Fields 1 to 6, 8 and 9 start each prompt at 0; ChooseClass and DebugOutput carry over.
@@ -218,9 +219,9 @@ int RunEntry(int argc, char** argv) {
     gSettings.calctype = gInput.worktype = 0;
     step = Step::kProcess;
   } else if (argc == 10) {
-    int* fields[9] = {&gInput.CreatureType, &gInput.CRMin,    &gInput.CRMax,
-                      &gInput.AmountMin,    &gInput.AmountMax, &gSettings.DrawType,
-                      &gSettings.ChooseClass,  &gSettings.calctype,  &gInput.worktype};
+    int* fields[9] = {&gInput.CreatureType,   &gInput.CRMin,       &gInput.CRMax,
+                      &gInput.AmountMin,      &gInput.AmountMax,   &gSettings.DrawType,
+                      &gSettings.ChooseClass, &gSettings.calctype, &gInput.worktype};
     for (int i = 0; i < 9; ++i) *fields[i] = WordToInt(argv[i + 1]);
     ConsolePrint(
         "Took Arguments from Command Line:\nCreatureType: %d\tCR: %d - %d\tAmount: %d-%d\nDrawType: %d\t"
@@ -254,8 +255,10 @@ int RunEntry(int argc, char** argv) {
     if (action == LineAction::kLogging) {
       SetLogging(argument != 0);
       RecomputeOutputLevels();
-      if (gOutput.log >= 0) ConsolePrint("Logging to debug.out (600 turns it off)\n");
-      else if (argument == 0) ConsolePrint("Logging off\n");
+      if (gOutput.log >= 0)
+        ConsolePrint("Logging to debug.out (600 turns it off)\n");
+      else if (argument == 0)
+        ConsolePrint("Logging off\n");
       continue;
     }
     if (action == LineAction::kRules) {
@@ -316,8 +319,7 @@ int RunEntry(int argc, char** argv) {
         if (!gProcess.silent) SeedThreads();
       }
       RecomputeOutputLevels();
-      gRandom.labelFlag = gSettings.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput ||
-                           gOutput.log >= 0;
+      gRandom.labelFlag = gSettings.ChooseClass || gDecide.chooseEverything || gProcess.debugOutput || gOutput.log >= 0;
       result = RunBatch();
     }
 

@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "generator/combat.h"
-#include "generator/spells.h"
 #include "generator/details.h"
+#include "generator/spells.h"
 #include "source/reader.h"
 #include "source/records.h"
 
@@ -69,7 +69,8 @@ const RaceSource* RaceOf(const Char* c) {
   return r >= 0 && r < gSource.raceCount ? &gSource.races[r] : nullptr;
 }
 const TemplateSource* TemplateOf(const Char* c) {
-  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex] : nullptr;
+  return c->templateIndex > 0 && c->templateIndex < gSource.templateCount ? &gSource.templates[c->templateIndex]
+                                                                          : nullptr;
 }
 
 std::vector<MoveMode> MovementModes(const Char* c) {
@@ -146,11 +147,16 @@ std::string FeatParameterName(const Char* c, int entry) {
   if (p == -1) return "alle";
   if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
   switch (gSource.feats[feat].dep) {
-    case 1: return Shown(gSource.equipment, gSource.equipmentCount, p);
-    case 2: return SchoolName(p);
-    case 3: return SkillName(p);
-    case 4: return p < kAttributes ? Shown(gSource.attributeNames, kAttributes, p) : "";
-    default: return "";
+    case 1:
+      return Shown(gSource.equipment, gSource.equipmentCount, p);
+    case 2:
+      return SchoolName(p);
+    case 3:
+      return SkillName(p);
+    case 4:
+      return p < kAttributes ? Shown(gSource.attributeNames, kAttributes, p) : "";
+    default:
+      return "";
   }
 }
 
@@ -171,9 +177,9 @@ std::string CreatureHead(const Char* c) {
     size = SizeName(MonsterSize(c));
   } else {
     name = RaceName(c);
-    type = gSource.monsterTypes ? MonsterTypeName(FindByName(gSource.monsterTypes, gSource.monsterTypeCount, "Humanoid",
-                                                             false, false))
-                                : "";
+    type = gSource.monsterTypes
+               ? MonsterTypeName(FindByName(gSource.monsterTypes, gSource.monsterTypeCount, "Humanoid", false, false))
+               : "";
     if (type.empty()) type = "Humanoid";
     size = SizeName(RaceSize(c));
   }
@@ -221,7 +227,6 @@ const char* EquipmentKey(const CharItem& it) {
   return it.equipment >= 0 && it.equipment < gSource.equipmentCount ? gSource.equipment[it.equipment].name.c_str() : "";
 }
 
-
 // A mixed creature's merged totals are the base attack of both parts, ability and
 // size: its class part's epic bonus stays out of them.
 int32_t AttackBase(const Char* c) { return c->GA + (c->mixed ? 0 : c->epicAttack); }
@@ -229,9 +234,12 @@ Breakdown MeleeAttack(const Char* c) { return {AttackBase(c), c->meleeMod, c->si
 Breakdown RangedAttack(const Char* c) { return {AttackBase(c), c->rangedMod, c->sizeMod, c->AttackMod}; }
 Breakdown Save(const Char* c, int which) {
   switch (which) {
-    case 0: return {c->baseRef + c->epicSave, c->refMod, c->RWRefMage, c->RWRefRest};
-    case 1: return {c->baseWill + c->epicSave, c->willMod, c->RWWilMage, c->RWWilRest};
-    default: return {c->baseFort + c->epicSave, c->fortMod, c->RWZaehMage, c->RWZaehRest};
+    case 0:
+      return {c->baseRef + c->epicSave, c->refMod, c->RWRefMage, c->RWRefRest};
+    case 1:
+      return {c->baseWill + c->epicSave, c->willMod, c->RWWilMage, c->RWWilRest};
+    default:
+      return {c->baseFort + c->epicSave, c->fortMod, c->RWZaehMage, c->RWZaehRest};
   }
 }
 
@@ -249,7 +257,8 @@ std::string ProtectionLabel(const CharItem& it) {
   for (auto [kind, shown] : {std::pair{" Schutz", " des Schutzes"}, std::pair{" Widerstands", " des Widerstands"}}) {
     size_t length = strlen(kind), blank = label.find(' ', length);
     if (label.compare(0, length, kind) != 0 || blank == std::string::npos) continue;
-    int e = FindByName(gSource.equipment, gSource.equipmentCount, label.substr(length, blank - length).c_str(), false, false);
+    int e = FindByName(gSource.equipment, gSource.equipmentCount, label.substr(length, blank - length).c_str(), false,
+                       false);
     if (e >= 0) return std::string(" ") + DisplayName(gSource.equipment[e]) + shown + label.substr(blank);
   }
   return DisplayKeys(it.label);
@@ -275,8 +284,8 @@ std::string NamedItem(const CharItem& it, bool english) {
 
 std::string ItemLabel(const CharItem& it) {
   std::string text = it.label[0] && strstr(it.label, "Stück") == nullptr ? ProtectionLabel(it)
-                     : it.charges > 0 || it.spell > 0                     ? NamedItem(it, false)
-                                                                          : EquipmentName(it);
+                     : it.charges > 0 || it.spell > 0                    ? NamedItem(it, false)
+                                                                         : EquipmentName(it);
   if (strstr(it.label, "Stück")) text += std::string(" (") + it.label + ")";
   if (it.enhancement > 0 && !strstr(it.label, "+")) text += Format(" +%d", it.enhancement);
   for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
@@ -309,7 +318,8 @@ std::string ItemFigures(const Char* c, const CharItem& it) {
     text += Format("  %dW%d", it.damage[0], it.damage[1]);
     if (int bonus = WeaponDamageBonus(it)) text += Format("%+d", bonus);
     int threat = ThreatLowest(c, it);
-    text += threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier) : Format(" (x%d)", it.criticalMultiplier);
+    text +=
+        threat < 20 ? Format(" (%d-20/x%d)", threat, it.criticalMultiplier) : Format(" (x%d)", it.criticalMultiplier);
     return text;
   }
   if ((it.equipType == 1 || it.equipType == 2) && it.armor + it.enhancement > 0)
@@ -383,8 +393,7 @@ int SpellCharSlots(const Char* c) {
     names.append(entry, 0, blank).append("|");
     std::string needle = "|";
     needle.append(k->name.c_str()).append("|");
-    if (atoi(entry.c_str() + blank + 1) == c->classLevels[slots] && names.find(needle) != std::string::npos)
-      ++slots;
+    if (atoi(entry.c_str() + blank + 1) == c->classLevels[slots] && names.find(needle) != std::string::npos) ++slots;
   }
   return slots;
 }
@@ -414,8 +423,8 @@ std::string SpellLevelHead(const Char* c, int slot, int level, bool english) {
   if (k && CastsFromKnown(c, *k))
     return Format(english ? "Level %d (%d known, %d/day, DC %d): " : "Grad %d (%d bekannt, %d/Tag, SG %d): ", level,
                   c->spellsKnown[slot][level], c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
-  return Format(english ? "Level %d (%d/day, DC %d): " : "Grad %d (%d/Tag, SG %d): ", level, c->spellsPerDay[slot][level],
-                SpellDC(c, slot, -1, level));
+  return Format(english ? "Level %d (%d/day, DC %d): " : "Grad %d (%d/Tag, SG %d): ", level,
+                c->spellsPerDay[slot][level], SpellDC(c, slot, -1, level));
 }
 
 std::string DomainSpellList(const Char* c, bool english) {
@@ -461,7 +470,8 @@ const char* const kUnterminated[] = {"feet wirken", "von Outsidern"};
 bool LowerBefore(const std::string& word, size_t at) {
   unsigned char last = (unsigned char)word[at - 1];
   if (last >= 'a' && last <= 'z') return true;
-  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 && (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
+  return at >= 2 && (unsigned char)word[at - 2] == 0xC3 &&
+         (last == 0xA4 || last == 0xB6 || last == 0xBC || last == 0x9F);
 }
 
 // A word with a capital inside ("WissenEbenen"): a table key some rule text names.
@@ -502,8 +512,10 @@ std::string DisplayKeys(const std::string& line) {
       Rename(word, gSource.skills, gSource.skillCount) || Rename(word, gSource.feats, gSource.featCount) ||
           Rename(word, gSource.spells, gSource.spellCount) || Rename(word, gSource.equipment, gSource.equipmentCount) ||
           Rename(word, gSource.classes, gSource.classCount) || Rename(word, gSource.races, gSource.raceCount) ||
-          Rename(word, gSource.monsters, gSource.monsterCount) || Rename(word, gSource.templates, gSource.templateCount) ||
-          Rename(word, gSource.specifics, gSource.specificCount) || Rename(word, gSource.specials, gSource.specialCount) ||
+          Rename(word, gSource.monsters, gSource.monsterCount) ||
+          Rename(word, gSource.templates, gSource.templateCount) ||
+          Rename(word, gSource.specifics, gSource.specificCount) ||
+          Rename(word, gSource.specials, gSource.specialCount) ||
           Rename(word, gSource.abilities, gSource.abilityCount) || Rename(word, gSource.effects, gSource.effectCount);
     out += word;
     i = end;

@@ -17,6 +17,7 @@
 #include "random/decisions.h"
 #include "random/isaac.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "random/types.h"
 #include "script/matcher.h"
 #include "shell/entry.h"
@@ -25,7 +26,6 @@
 #include "source/layout.h"
 #include "source/reader.h"
 #include "source/source_init.h"
-#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -54,8 +54,8 @@ constexpr int kMaxSameInstruction = 64;
 
 void Guard(int64_t page, int64_t current) {
   if (page < 0 || page == current || (size_t)page >= gAnalysis.pages) return;
-  RegionProtect(reinterpret_cast<void*>(kFixedRegionAddress + (uintptr_t)page * gAnalysis.pageSize),
-                gAnalysis.pageSize, false);
+  RegionProtect(reinterpret_cast<void*>(kFixedRegionAddress + (uintptr_t)page * gAnalysis.pageSize), gAnalysis.pageSize,
+                false);
 }
 
 void OnGuardFault(uintptr_t address, uintptr_t instruction) {

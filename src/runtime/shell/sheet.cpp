@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "launcher/process.h"
-#include "memory/tracker.h"
-#include "platform/console.h"
-#include "platform/keys.h"
 #include "generator/alignment.h"
 #include "generator/combat.h"
 #include "generator/feats.h"
 #include "generator/skills.h"
 #include "generator/spells.h"
+#include "launcher/process.h"
+#include "memory/tracker.h"
+#include "platform/console.h"
+#include "platform/keys.h"
 #include "random/repro.h"
 #include "shell/entry.h"
 #include "shell/figures.h"
@@ -121,9 +121,7 @@ struct SheetOut {
     Line(std::string(left) + Repeat(kHorizontal, 38) + middle1 + Repeat(kHorizontal, 39) + middle2 +
          Repeat(kHorizontal, 39) + right);
   }
-  void WideRule(const char* left, const char* right) {
-    Line(std::string(left) + Repeat(kHorizontal, 118) + right);
-  }
+  void WideRule(const char* left, const char* right) { Line(std::string(left) + Repeat(kHorizontal, 118) + right); }
 };
 
 // The sheet; a companion's sheet is nested into its master's frame.
@@ -137,7 +135,8 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
     out.Rule(kTop, kTeeDown, kTeeDown, kTopRight);
   std::string head = CreatureHead(c);
   if (c->templateIndex > 0) head += std::string(" - ") + TemplateName(c);
-  std::string cr = c->mixed ? Format("HG:    %d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("HG:    %d", c->cr);
+  std::string cr =
+      c->mixed ? Format("HG:    %d (%d/%d)", c->cr + c->crShare, c->cr, c->crShare) : Format("HG:    %d", c->cr);
   // A head longer than its cell goes on in the cell below.
   std::vector<std::string> heads = Wrap(head, 37);
   for (size_t i = 0; i < heads.size(); ++i)
@@ -247,8 +246,9 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
   for (int s = 0; s < c->skillCount; ++s) {
     const CharSkill& k = c->skills[s];
-    out.Wide(PadRight("   " + SkillLabel(c, s), 40) +
-             Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks, k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty));
+    out.Wide(PadRight("   " + SkillLabel(c, s), 40) + Format(" %3d =%2d.%d +%2d +%2d -%2d", k.total, k.ranks,
+                                                             k.halfRank ? 5 : 0, k.ability, k.bonus,
+                                                             k.penalty < 0 ? -k.penalty : k.penalty));
   }
   if (c->kind == 1 && c->attackCount > 0) {
     out.Wide(" Natürliche Angriffe:");
@@ -258,7 +258,8 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
         if (!row.empty()) row += ", ";
-        row += Format("%s %s (%s)", AttackName(a).c_str(), AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
+        row +=
+            Format("%s %s (%s)", AttackName(a).c_str(), AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
       }
       if (!row.empty())
         for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
@@ -279,8 +280,7 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
       int e = it.effects[k];
       const char* detail = EffectText(it, k);
       if (e < 0 || e >= gSource.effectCount || !detail[0]) continue;
-      for (const std::string& row : Wrap(std::string(EffectName(e)) + ": " + detail))
-        out.Wide("       " + row);
+      for (const std::string& row : Wrap(std::string(EffectName(e)) + ": " + detail)) out.Wide("       " + row);
     }
   }
   out.Wide(Format(" Wert: %8d, davon Geld: %8d, Endwert bei Verkauf: %8d, Treasure: %d (%d Geld)", c->wealth, c->money,
@@ -301,7 +301,8 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
       for (int level = 0; level < 10; ++level) {
         if (c->spellsToDraw[slot][level] <= 0) continue;
         std::string names = listed(ChosenAt(c, slot, level, gSource.powerCount), PowerName);
-        for (const std::string& line : Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
+        for (const std::string& line :
+             Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
           out.Wide("     " + line);
       }
       continue;
@@ -361,11 +362,14 @@ void Export(Char* c, FILE* f) {
   }
   fprintf(f, "TEMPLATE=%s\n", TemplateKey(c));
   if (c->alignment >= 0) fprintf(f, "ALIGNMENT=%s\n", AlignmentCode(c->alignment));
-  fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare, c->shownSpellFailure);
+  fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare,
+          c->shownSpellFailure);
   int spellChar = SpellCharSlots(c);
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
-    const char* name = i < spellChar ? "Spellchar" : cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str() : "";
+    const char* name = i < spellChar                          ? "Spellchar"
+                       : cls >= 0 && cls < gSource.classCount ? gSource.classes[cls].name.c_str()
+                                                              : "";
     fprintf(f, "CLASS=%d,%s,%d,%d,%d\n", i, name, c->classLevels[i], c->preEpicLevels[i], c->casterLevel[i]);
   }
   if (c->specialist && c->specialistSchool >= 0 && c->specialistSchool < gSource.schoolCount)
@@ -441,8 +445,8 @@ void Export(Char* c, FILE* f) {
     fprintf(f, i >= c->treasureIndex ? "TREASURESTART=%d\n" : "EQUIPSTART=%d\n", i);
     for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
       int e = it.effects[k];
-      fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k, e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "",
-              EffectText(it, k));
+      fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k,
+              e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "", EffectText(it, k));
     }
     fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
     fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentKey(it), it.value + it.price, it.treasure);
@@ -512,7 +516,8 @@ void Export(Char* c, FILE* f) {
       for (int k = 0; k < c->spellsChosenCount[i][level] && k < 10; ++k) {
         int sp = c->spellsChosen[i][level][k];
         if (sp < 0 || sp >= gSource.spellCount) continue;
-        fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.spells[sp].name.c_str(), SpellDC(c, i, sp, level));
+        fprintf(f, "SPELL=%d,%d,%d,%s,%d\n", i, entry++, level, gSource.spells[sp].name.c_str(),
+                SpellDC(c, i, sp, level));
       }
   }
   for (int i = 0; i < slots; ++i) {
@@ -525,7 +530,8 @@ void Export(Char* c, FILE* f) {
     }
   }
   fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, TextOf(c->specialText));
-  for (int block = 1; block < 4; ++block) fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, TextOf(c->texts[block - 1]));
+  for (int block = 1; block < 4; ++block)
+    fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, TextOf(c->texts[block - 1]));
   if (c->familiarChar) {
     fprintf(f, "STARTFAMILIAR\n");
     Export(c->familiarChar, f);
@@ -590,14 +596,15 @@ std::string SummaryRow(const Char* c, int screen) {
       for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
         const CharAttack& a = c->naturals[i];
         if (a.category != category) continue;
-        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(AttackName(a), 18).c_str(), a.number,
-                                  a.attack, a.number, a.step, a.damage[0], a.damage[1], a.damage[2]);
+        std::string cell = Format("%18s(%d) | %2d(%1d/-%1d) | %1dW%3d + %3d |", PadLeft(AttackName(a), 18).c_str(),
+                                  a.number, a.attack, a.number, a.step, a.damage[0], a.damage[1], a.damage[2]);
         if (rows.empty())
-          rows = Format("| %2d:   %4d | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level, PadLeft(cls, 23).c_str(),
-                        c->shownHitPoints, ArmorClassOf(c).total, cell.c_str(), Save(c, 0).Total(), Save(c, 1).Total(),
-                        Save(c, 2).Total());
+          rows = Format("| %2d:   %4d | %s | %3d | %3d | %s %3d | %3d | %4d |\n", screen, c->Level,
+                        PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total, cell.c_str(),
+                        Save(c, 0).Total(), Save(c, 1).Total(), Save(c, 2).Total());
         else
-          rows += Format("|            | %23s | %3s | %3s | %s %3s | %3s | %4s |\n", "", "", "", cell.c_str(), "", "", "");
+          rows +=
+              Format("|            | %23s | %3s | %3s | %s %3s | %3s | %4s |\n", "", "", "", cell.c_str(), "", "", "");
       }
     if (rows.empty())
       rows = Format("| %2d:   %4d | %s | %3d | %3d | %21s | %8s | %11s | %3d | %3d | %4d |\n", screen, c->Level,
@@ -617,9 +624,9 @@ std::string SummaryRow(const Char* c, int screen) {
     if (it.primary) break;
   }
   return Format("| %2d:%2d      | %s | %3d | %3d | %s | %8s | %s| %3d | %3d | %4d |\n", screen, c->Level,
-                PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total,
-                PadLeft(weapon, 21).c_str(), bonus.c_str(), (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(),
-                Save(c, 1).Total(), Save(c, 2).Total());
+                PadLeft(cls, 23).c_str(), c->shownHitPoints, ArmorClassOf(c).total, PadLeft(weapon, 21).c_str(),
+                bonus.c_str(), (PadLeft(damage, 11) + " ").c_str(), Save(c, 0).Total(), Save(c, 1).Total(),
+                Save(c, 2).Total());
 }
 
 void PrintSpellList() {

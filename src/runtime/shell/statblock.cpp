@@ -29,32 +29,93 @@ namespace {
 struct Words {
   bool english;
   const char *sizeType, *hitDice, *initiative, *speed, *armorClass, *baseAttack, *attack, *fullAttack, *spaceReach,
-      *specialAttacks, *specialQualities, *saves, *abilities, *skills, *feats, *organization, *challenge,
-      *treasure, *alignment, *advancement, *levelAdjustment, *environment;
+      *specialAttacks, *specialQualities, *saves, *abilities, *skills, *feats, *organization, *challenge, *treasure,
+      *alignment, *advancement, *levelAdjustment, *environment;
   const char *die, *none, *and_, *or_, *size, *dex, *armor, *shield, *natural, *dodge, *other, *touch, *flatFooted;
   const char* abilityNames[kAttributes];
   const char *fort, *ref, *will;
 };
 
 constexpr Words kGerman{false,
-                        "Größe/Typ", "Trefferwürfel", "Initiative", "Bewegungsrate", "Rüstungsklasse",
-                        "Grundangriffsbonus/Ringkampf", "Angriff", "Vollständiger Angriff",
-                        "Angriffsfläche/Reichweite", "Besondere Angriffe", "Besondere Eigenschaften",
-                        "Rettungswürfe", "Attribute", "Fertigkeiten", "Talente", "Organisation",
-                        "Herausforderungsgrad", "Schätze", "Gesinnung", "Aufstieg", "Stufenanpassung", "Umgebung",
-                        "W", "—", " und ", " oder ", "Größe", "GE", "Rüstung", "Schild", "natürlich", "Ausweichen",
-                        "sonstige", "Berührung", "auf dem falschen Fuß",
+                        "Größe/Typ",
+                        "Trefferwürfel",
+                        "Initiative",
+                        "Bewegungsrate",
+                        "Rüstungsklasse",
+                        "Grundangriffsbonus/Ringkampf",
+                        "Angriff",
+                        "Vollständiger Angriff",
+                        "Angriffsfläche/Reichweite",
+                        "Besondere Angriffe",
+                        "Besondere Eigenschaften",
+                        "Rettungswürfe",
+                        "Attribute",
+                        "Fertigkeiten",
+                        "Talente",
+                        "Organisation",
+                        "Herausforderungsgrad",
+                        "Schätze",
+                        "Gesinnung",
+                        "Aufstieg",
+                        "Stufenanpassung",
+                        "Umgebung",
+                        "W",
+                        "—",
+                        " und ",
+                        " oder ",
+                        "Größe",
+                        "GE",
+                        "Rüstung",
+                        "Schild",
+                        "natürlich",
+                        "Ausweichen",
+                        "sonstige",
+                        "Berührung",
+                        "auf dem falschen Fuß",
                         {"St", "Ge", "Ko", "In", "We", "Ch"},
-                        "Zähigkeit", "Reflex", "Wille"};
+                        "Zähigkeit",
+                        "Reflex",
+                        "Wille"};
 constexpr Words kEnglish{true,
-                         "Size/Type", "Hit Dice", "Initiative", "Speed", "Armor Class", "Base Attack/Grapple",
-                         "Attack", "Full Attack", "Space/Reach", "Special Attacks", "Special Qualities", "Saves",
-                         "Abilities", "Skills", "Feats", "Organization", "Challenge Rating", "Treasure",
-                         "Alignment", "Advancement", "Level Adjustment", "Environment",
-                         "d", "—", " and ", " or ", "size", "Dex", "armor", "shield", "natural", "dodge", "other",
-                         "touch", "flat-footed",
+                         "Size/Type",
+                         "Hit Dice",
+                         "Initiative",
+                         "Speed",
+                         "Armor Class",
+                         "Base Attack/Grapple",
+                         "Attack",
+                         "Full Attack",
+                         "Space/Reach",
+                         "Special Attacks",
+                         "Special Qualities",
+                         "Saves",
+                         "Abilities",
+                         "Skills",
+                         "Feats",
+                         "Organization",
+                         "Challenge Rating",
+                         "Treasure",
+                         "Alignment",
+                         "Advancement",
+                         "Level Adjustment",
+                         "Environment",
+                         "d",
+                         "—",
+                         " and ",
+                         " or ",
+                         "size",
+                         "Dex",
+                         "armor",
+                         "shield",
+                         "natural",
+                         "dodge",
+                         "other",
+                         "touch",
+                         "flat-footed",
                          {"Str", "Dex", "Con", "Int", "Wis", "Cha"},
-                         "Fort", "Ref", "Will"};
+                         "Fort",
+                         "Ref",
+                         "Will"};
 
 // The name of a table row in the block's language: the SRD's own name in English.
 template <class R>
@@ -167,7 +228,6 @@ constexpr double kSpaceFeet[9] = {0.5, 1, 2.5, 5, 5, 10, 15, 20, 30};
 constexpr int kReachFeet[9] = {0, 0, 0, 5, 5, 10, 15, 20, 30};
 constexpr double kMetresPerFoot = 0.3;
 
-
 int BonusType(const char* name) {
   for (int i = 0; i < gSource.bonusCount; ++i)
     if (gSource.bonuses[i].name == name) return i;
@@ -261,7 +321,8 @@ std::string EnglishItem(const CharItem& it) {
     size_t length = strlen(kind);
     const char* blank = strchr(label + length, ' ');
     if (strncmp(label, kind, length) != 0 || !blank) continue;
-    int k = FindByName(gSource.equipment, gSource.equipmentCount, std::string(label + length, blank).c_str(), false, false);
+    int k =
+        FindByName(gSource.equipment, gSource.equipmentCount, std::string(label + length, blank).c_str(), false, false);
     if (k >= 0) return Small(SrdName(gSource.equipment[k])) + " of " + power + blank;
   }
   std::string name;
@@ -279,7 +340,8 @@ std::string EnglishItem(const CharItem& it) {
     if (it.effects[k] < 0 || it.effects[k] >= gSource.effectCount) continue;
     const EffectSource& x = gSource.effects[it.effects[k]];
     if (wondrous)
-      effects += (effects.empty() ? "" : ", ") + (x.srd.length ? Small(x.srd.c_str()) : name + " (" + DisplayName(x) + ")");
+      effects +=
+          (effects.empty() ? "" : ", ") + (x.srd.length ? Small(x.srd.c_str()) : name + " (" + DisplayName(x) + ")");
     else
       effects += Small(SrdName(x)) + " ";
   }
@@ -374,7 +436,8 @@ std::string SlotDamage(const Char* c, const CharAttack& a, int slot, const Words
   if (SlotImprovedCritical(c, a, slot)) threat = 21 - 2 * (21 - threat);
   if (!weapon && threat == 20) return damage;
   const int times = weapon ? weapon->criticalMultiplier : 2;
-  if (w.english) return damage + (threat < 20 ? Format("/%d-20", threat) : "") + (times != 2 ? Format("/x%d", times) : "");
+  if (w.english)
+    return damage + (threat < 20 ? Format("/%d-20", threat) : "") + (times != 2 ? Format("/x%d", times) : "");
   return damage + (threat < 20 ? Format(", %d-20/x%d", threat, times) : Format(", x%d", times));
 }
 
@@ -430,7 +493,7 @@ void Attacks(const Char* c, const Words& w, std::string* single, std::string* fu
         if (first.empty()) first = Format("%s %+d%s (%s)", name.c_str(), a.attack, kind.c_str(), damage.c_str());
         // Equal attacks read as a count, as the rule books write "7 bites +8".
         std::string bonuses = counted ? Format("%+d", a.attack) : AttackBonuses(a, "/", "%+d");
-        std::string entry = !counted ? name
+        std::string entry = !counted    ? name
                             : w.english ? Format("%d %s", a.number, EnglishAttack(c, a, i, a.number).c_str())
                                         : Format("%d × %s", a.number, name.c_str());
         all += (all.empty() ? "" : w.and_) + entry + " " + bonuses + kind + " (" + damage + ")";
@@ -451,13 +514,41 @@ void Attacks(const Char* c, const Words& w, std::string* single, std::string* fu
 
 // Monster abilities that act on a foe: the special attacks; every other is a quality.
 bool AttackAbility(const std::string& key) {
-  static const char* const kAttacks[] = {
-      "Gift", "VerbessertesErgreifen", "Umschlingen", "Verschlingen", "Anspringen", "Zerfleischen", "Zerreißen",
-      "Zertrampeln", "SchreckenerregendePräsenz", "Blickangriff", "Lähmung", "Energieentzug", "Attributsentzug",
-      "Krankheit", "ZauberähnlicheFähigkeiten", "Herbeirufen", "Netz", "Festsaugen", "Blutsaugen", "Säure",
-      "Zermalmen", "Schwanzfegen", "Versteinerung", "Einhüllen", "Hitze", "Furchtaura", "HinterhältigerAngriff",
-      "HöllischeWunde", "Raserei", "PsiähnlicheFähigkeiten", "PsionischeKräfte", "Gestank", "Gebell",
-      "Abscheulichkeit", "Todeszuckungen"};
+  static const char* const kAttacks[] = {"Gift",
+                                         "VerbessertesErgreifen",
+                                         "Umschlingen",
+                                         "Verschlingen",
+                                         "Anspringen",
+                                         "Zerfleischen",
+                                         "Zerreißen",
+                                         "Zertrampeln",
+                                         "SchreckenerregendePräsenz",
+                                         "Blickangriff",
+                                         "Lähmung",
+                                         "Energieentzug",
+                                         "Attributsentzug",
+                                         "Krankheit",
+                                         "ZauberähnlicheFähigkeiten",
+                                         "Herbeirufen",
+                                         "Netz",
+                                         "Festsaugen",
+                                         "Blutsaugen",
+                                         "Säure",
+                                         "Zermalmen",
+                                         "Schwanzfegen",
+                                         "Versteinerung",
+                                         "Einhüllen",
+                                         "Hitze",
+                                         "Furchtaura",
+                                         "HinterhältigerAngriff",
+                                         "HöllischeWunde",
+                                         "Raserei",
+                                         "PsiähnlicheFähigkeiten",
+                                         "PsionischeKräfte",
+                                         "Gestank",
+                                         "Gebell",
+                                         "Abscheulichkeit",
+                                         "Todeszuckungen"};
   if (key.rfind("Odemwaffe", 0) == 0) return true;
   for (const char* a : kAttacks)
     if (key == a) return true;
@@ -539,11 +630,16 @@ std::string FeatParameter(const Char* c, int entry, const Words& w) {
   if (p == -1) return "all";
   if (p < 0 || feat < 0 || feat >= gSource.featCount) return "";
   switch (gSource.feats[feat].dep) {
-    case 1: return Small(NameAt(gSource.equipment, gSource.equipmentCount, p, w));
-    case 2: return Small(NameAt(gSource.schools, gSource.schoolCount, p, w));
-    case 3: return NameAt(gSource.skills, gSource.skillCount, p, w);
-    case 4: return p < kAttributes ? w.abilityNames[p] : "";
-    default: return "";
+    case 1:
+      return Small(NameAt(gSource.equipment, gSource.equipmentCount, p, w));
+    case 2:
+      return Small(NameAt(gSource.schools, gSource.schoolCount, p, w));
+    case 3:
+      return NameAt(gSource.skills, gSource.skillCount, p, w);
+    case 4:
+      return p < kAttributes ? w.abilityNames[p] : "";
+    default:
+      return "";
   }
 }
 
@@ -569,7 +665,8 @@ std::string Feats(const Char* c, const Words& w) {
   }
   std::vector<std::string> entries;
   for (const auto& [feat, parameters] : shown)
-    entries.push_back(std::string(NameOf(gSource.feats[feat], w)) + (parameters.empty() ? "" : " (" + parameters + ")"));
+    entries.push_back(std::string(NameOf(gSource.feats[feat], w)) +
+                      (parameters.empty() ? "" : " (" + parameters + ")"));
   return Listed(entries, w);
 }
 
@@ -618,7 +715,6 @@ std::string Advancement(const MonsterSource& m, const Words& w) {
   return text;
 }
 
-
 // The block's title: the monster or race, template and classes.
 std::string Title(const Char* c, const Words& w) {
   std::string title;
@@ -632,7 +728,8 @@ std::string Title(const Char* c, const Words& w) {
   const int first = c->kind == 1 ? SpellCharSlots(c) : 0;
   for (int s = first; s < c->classCount && s < kMaxClassSlots; ++s)
     if (const CharSource* k = ClassAt(c->classes[s]))
-      title += (s == first ? (w.english && c->kind != 1 ? " " : ", ") : "/") + Format("%s %d", NameOf(*k, w), c->classLevels[s]);
+      title += (s == first ? (w.english && c->kind != 1 ? " " : ", ") : "/") +
+               Format("%s %d", NameOf(*k, w), c->classLevels[s]);
   return title;
 }
 
@@ -671,7 +768,7 @@ void Possessions(const Char* c, Out& out);
 // A way to move and a manoeuvrability in the block's language.
 std::string MoveWord(const std::string& english, const Words& w) {
   static const std::pair<const char*, const char*> kWords[] = {
-      {"fly", "Fliegen"},       {"swim", "Schwimmen"}, {"climb", "Klettern"},        {"burrow", "Graben"},
+      {"fly", "Fliegen"},       {"swim", "Schwimmen"}, {"climb", "Klettern"},           {"burrow", "Graben"},
       {"clumsy", "unbeholfen"}, {"poor", "schlecht"},  {"average", "durchschnittlich"}, {"good", "gut"},
       {"perfect", "perfekt"}};
   if (w.english) return english;
@@ -753,7 +850,8 @@ void Head(const Char* c, Out& out) {
   if (w.english)
     out.Entry(w.hitDice, Format("%s (%d hp)", expression.c_str(), c->shownHitPoints));
   else
-    out.Entry(w.hitDice, Format("%s (%d TP, Durchschnitt %d)", expression.c_str(), c->shownHitPoints, AverageHitPoints(c)));
+    out.Entry(w.hitDice,
+              Format("%s (%d TP, Durchschnitt %d)", expression.c_str(), c->shownHitPoints, AverageHitPoints(c)));
   out.Entry(w.initiative, Format("%+d", c->Init + c->MGE));
   out.Entry(w.speed, Speed(c, w));
   out.Entry(w.armorClass, ArmorText(c, w));
@@ -796,9 +894,9 @@ void Head(const Char* c, Out& out) {
 std::vector<std::string> EnglishSpellLike(const Char* c) {
   std::vector<std::string> lines;
   for (std::string line : SpellLikeLines(c)) {
-    for (auto [german, english] : {std::pair{"Nach Belieben", "At will"}, std::pair{"/Tag", "/day"},
-                                   std::pair{"/Woche", "/week"}, std::pair{"Zauberstufe", "Caster level"},
-                                   std::pair{"(SG ", "(DC "}})
+    for (auto [german, english] :
+         {std::pair{"Nach Belieben", "At will"}, std::pair{"/Tag", "/day"}, std::pair{"/Woche", "/week"},
+          std::pair{"Zauberstufe", "Caster level"}, std::pair{"(SG ", "(DC "}})
       for (size_t at; (at = line.find(german)) != std::string::npos;) line.replace(at, strlen(german), english);
     // Each spell between the colon and the commas, looked up by its German name.
     size_t colon = line.find(": ");
@@ -859,7 +957,8 @@ void Spells(const Char* c, Out& out) {
       spellsHead = true;
     }
     if (k->powerType != 0) {
-      out.Add(Format(w.english ? "%s (power points %d):" : "%s (Kraftpunkte %d):", NameOf(*k, w), c->PowerPoints), 4, 2);
+      out.Add(Format(w.english ? "%s (power points %d):" : "%s (Kraftpunkte %d):", NameOf(*k, w), c->PowerPoints), 4,
+              2);
       for (int level = 0; level < 10; ++level) {
         if (c->spellsToDraw[slot][level] <= 0) continue;
         std::string names;
@@ -867,13 +966,15 @@ void Spells(const Char* c, Out& out) {
           names += (names.empty() ? "" : ", ") + Format(w.english ? "%s (DC %d)" : "%s (SG %d)",
                                                         NameAt(gSource.powers, gSource.powerCount, p, w),
                                                         PowerDC(c, slot, p, level));
-        out.Add(Format(w.english ? "Level %d (%d known): " : "Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) +
-                    (names.empty() ? w.none : names),
-                6, 4);
+        out.Add(
+            Format(w.english ? "Level %d (%d known): " : "Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) +
+                (names.empty() ? w.none : names),
+            6, 4);
       }
       continue;
     }
-    out.Add(Format(w.english ? "%s (caster level %d):" : "%s (Zauberstufe %d):", NameOf(*k, w), c->casterLevel[slot]), 4, 2);
+    out.Add(Format(w.english ? "%s (caster level %d):" : "%s (Zauberstufe %d):", NameOf(*k, w), c->casterLevel[slot]),
+            4, 2);
     for (int level = 0; level < 10; ++level) {
       if (c->spellsToDraw[slot][level] < 0) continue;
       std::string names;
@@ -924,7 +1025,8 @@ void Possessions(const Char* c, Out& out) {
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     std::string& list = i >= c->treasureIndex ? treasure : own;
-    list += (list.empty() ? "" : ", ") + Label(it, w) + Format(w.english ? " (%d gp)" : " (%d GM)", it.value + it.price);
+    list +=
+        (list.empty() ? "" : ", ") + Label(it, w) + Format(w.english ? " (%d gp)" : " (%d GM)", it.value + it.price);
   }
   if (!own.empty() || !treasure.empty() || c->money) {
     out.lines->push_back("");

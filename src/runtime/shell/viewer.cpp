@@ -4,9 +4,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -22,12 +22,12 @@
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/repro.h"
+#include "random/settings.h"
 #include "shell/actor.h"
 #include "shell/batch.h"
 #include "shell/entry.h"
 #include "shell/sheet.h"
 #include "shell/statblock.h"
-#include "random/settings.h"
 
 namespace RUNTIME_NS {
 
@@ -40,10 +40,12 @@ constexpr const char* kKeyHelp =
     "[n]  : Neu starten\n[+/-]: TW erhöhen/senken\n[1-0]: Screenbuffer Anwählen\n";
 // The keys added to the ones above, in a line of their own.
 constexpr const char* kMoreKeys =
-    "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch über 9)\n";
+    "[\u2191/\u2193] [Bild\u2191/\u2193] [Pos1/Ende] [h/l]: Blättern   [g] Nummer [Enter]: Screenbuffer Anwählen (auch "
+    "über 9)\n";
 // The stat block key and the exports other tools read, below the keys above.
-constexpr const char* kBlockKey = "[B]  : Werteblock/Bogen\n[K]  : Werteblöcke als Text (deutsch und englisch)\n"
-                                  "[J]  : Tabletop-Export (JSON)\n";
+constexpr const char* kBlockKey =
+    "[B]  : Werteblock/Bogen\n[K]  : Werteblöcke als Text (deutsch und englisch)\n"
+    "[J]  : Tabletop-Export (JSON)\n";
 // A single damage entry and the remaining hit points stay within these bounds.
 constexpr int64_t kDamageLimit = 1000000;
 constexpr int64_t kHitPointLimit = 1000000;
@@ -199,7 +201,8 @@ void ExportBlocks(int screen) {
   if (path.empty()) return;
   std::string german, english;
   for (const Char* c : ScreenCreatures(screen)) {
-    for (auto [text, language] : {std::pair{&german, BlockLanguage::kGerman}, std::pair{&english, BlockLanguage::kEnglish}}) {
+    for (auto [text, language] :
+         {std::pair{&german, BlockLanguage::kGerman}, std::pair{&english, BlockLanguage::kEnglish}}) {
       if (!text->empty()) *text += "\n";
       for (const std::string& line : StatBlock(c, 78, language)) *text += line + "\n";
     }
@@ -370,7 +373,8 @@ int ChooseScreen(int screen) {
 
 void CreateScreens() {
   if (gProcess.silent) return;
-  gBatch.screens = static_cast<ScreenBuffer**>(mallocloga(sizeof(ScreenBuffer*) * (size_t)(gBatch.size + 1), "run-Screen"));
+  gBatch.screens =
+      static_cast<ScreenBuffer**>(mallocloga(sizeof(ScreenBuffer*) * (size_t)(gBatch.size + 1), "run-Screen"));
   // On a terminal the summary is a buffer like the sheets, drawn and paged the same way;
   // in a pipe it is the standard output itself.
   gBatch.screens[0] = ConsoleIsTerminal() ? ConsoleCreate() : ConsoleStandard();
@@ -440,8 +444,8 @@ void DoTable() {
   ConsoleClear(overview);
   std::string out = Rule();
   char header[512];
-  snprintf(header, sizeof header, "|   %10s %25s %5s %5s %23s %10s %13s %5s %5s %4s |\n", "HG Level |", "Klasse |", "TP |",
-           "RK |", "Waffe |", "Angriff |", "Schaden |", "Ref |", "Wil |", "Zaeh");
+  snprintf(header, sizeof header, "|   %10s %25s %5s %5s %23s %10s %13s %5s %5s %4s |\n", "HG Level |", "Klasse |",
+           "TP |", "RK |", "Waffe |", "Angriff |", "Schaden |", "Ref |", "Wil |", "Zaeh");
   out += header;
   out += Rule();
   int value = 0;
@@ -452,14 +456,16 @@ void DoTable() {
   out += Rule();
   int cr = gBatch.size == 1 ? gBatch.chars[0].cr + gBatch.chars[0].crShare : gBatch.size ? gBatch.cr : 0;
   char total[256];
-  snprintf(total, sizeof total,
-           "| Wert der Ausrüstung: %10d                  | Erfahrung (HG): %10d (%2d)                                   |\n",
-           value, 300 * cr, cr);
+  snprintf(
+      total, sizeof total,
+      "| Wert der Ausrüstung: %10d                  | Erfahrung (HG): %10d (%2d)                                   |\n",
+      value, 300 * cr, cr);
   out += total;
   out += Rule();
   if (gBatch.size == 0)
-    out += "Keine Kreatur erzeugt: die Eingabe ergab 0 Kreaturen (leere Zeile, keine Zahl oder Anzahl 0).\n"
-           "[N]: zurück zur Eingabe\n";
+    out +=
+        "Keine Kreatur erzeugt: die Eingabe ergab 0 Kreaturen (leere Zeile, keine Zahl oder Anzahl 0).\n"
+        "[N]: zurück zur Eingabe\n";
   out += kKeyHelp;
   out += kMoreKeys;
   out += kBlockKey;
@@ -504,20 +510,34 @@ void ViewerLoop(int screen) {
       ConsoleClear(ConsoleStandard());
       return;
     }
-    if (lower == 'a' && screen > 0) --screen;
-    else if (lower == 'd' && screen < n) ++screen;
-    else if (lower == 's') screen = 0;
-    else if (lower == 'w') screen = n;
-    else if (key >= '0' && key <= '9' && key - '0' <= n) screen = key - '0';
-    else if (lower == 'g') screen = ChooseScreen(screen);
-    else if (key == kKeyDown) ConsoleScroll(Screen(screen), 1);
-    else if (key == kKeyUp) ConsoleScroll(Screen(screen), -1);
-    else if (key == kKeyPageDown) ConsoleScroll(Screen(screen), ConsoleWindowRows() - 1);
-    else if (key == kKeyPageUp) ConsoleScroll(Screen(screen), 1 - ConsoleWindowRows());
-    else if (key == kKeyHome) ConsoleScroll(Screen(screen), kScrollTop);
-    else if (key == kKeyEnd) ConsoleScroll(Screen(screen), kScrollEnd);
-    else if (lower == 'h' || key == kKeyLeft) ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
-    else if (lower == 'l' || key == kKeyRight) ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
+    if (lower == 'a' && screen > 0)
+      --screen;
+    else if (lower == 'd' && screen < n)
+      ++screen;
+    else if (lower == 's')
+      screen = 0;
+    else if (lower == 'w')
+      screen = n;
+    else if (key >= '0' && key <= '9' && key - '0' <= n)
+      screen = key - '0';
+    else if (lower == 'g')
+      screen = ChooseScreen(screen);
+    else if (key == kKeyDown)
+      ConsoleScroll(Screen(screen), 1);
+    else if (key == kKeyUp)
+      ConsoleScroll(Screen(screen), -1);
+    else if (key == kKeyPageDown)
+      ConsoleScroll(Screen(screen), ConsoleWindowRows() - 1);
+    else if (key == kKeyPageUp)
+      ConsoleScroll(Screen(screen), 1 - ConsoleWindowRows());
+    else if (key == kKeyHome)
+      ConsoleScroll(Screen(screen), kScrollTop);
+    else if (key == kKeyEnd)
+      ConsoleScroll(Screen(screen), kScrollEnd);
+    else if (lower == 'h' || key == kKeyLeft)
+      ConsoleScrollColumns(Screen(screen), -ConsoleWindowColumns() / 2);
+    else if (lower == 'l' || key == kKeyRight)
+      ConsoleScrollColumns(Screen(screen), ConsoleWindowColumns() / 2);
     else if ((lower == 'x' || lower == 'v' || lower == 'k' || lower == 'j') && n > 0) {
       try {
         if (lower == 'k')

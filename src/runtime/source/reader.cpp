@@ -99,8 +99,8 @@ Session gSession;
 // The place the next message names.
 struct Where {
   const char* path = nullptr;
-  int line = 0;   // 0: the file as a whole
-  int row = -1;   // >= 0: a row whose line is looked up
+  int line = 0;                   // 0: the file as a whole
+  int row = -1;                   // >= 0: a row whose line is looked up
   const char* section = nullptr;  // a profile and its key
   const char* key = nullptr;
   bool headerLess = false;  // the file has no line at all
@@ -438,8 +438,7 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
     gWhere.fieldCount = fieldCount > capacity ? capacity : fieldCount;
     gWhere.header = names;
     gWhere.headerCount = columns;
-    if (fieldCount != columns)
-      ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, columns);
+    if (fieldCount != columns) ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, columns);
     void* record = recordBase ? recordBase + (size_t)row * layout.recordSize : nullptr;
     void* temporary = temporaryBase ? temporaryBase + (size_t)row * layout.temporarySize : nullptr;
     layout.handler(fields, record, temporary, gWhere.fieldCount, false);

@@ -20,9 +20,9 @@ using RowHandler = int (*)(char** fields, void* record, void* temporary, int cou
 struct TableLayout {
   const char* path;
   RowHandler handler;
-  size_t recordSize = 0;       // 0: update mode (no records of its own)
-  size_t temporarySize = 0;    // 0: no temporaries
-  int extra = 0;               // extra record slots after the rows
+  size_t recordSize = 0;     // 0: update mode (no records of its own)
+  size_t temporarySize = 0;  // 0: no temporaries
+  int extra = 0;             // extra record slots after the rows
   // Make and address the arrays (typed by the caller).
   void* (*makeRecords)(int count) = nullptr;
   void* (*makeTemporaries)(int count) = nullptr;

@@ -2,11 +2,11 @@
 // resolved to indexes, scripts compiled, and the monster CR table derived; also freeing it.
 #include "source/source_init.h"
 
+#include <strings.h>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <string>
 #include <vector>
 
@@ -88,9 +88,23 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
       case Op('S', 'P'):
         code.Add(named(gSource.spells, gSource.spellCount, operand));
         break;
-      case Op('H', 'S'): case Op('K', 'R'): case Op('G', 'A'): case Op('E', 'A'): case Op('S', 'T'): case Op('G', 'E'):
-      case Op('K', 'O'): case Op('I', 'N'): case Op('W', 'E'): case Op('C', 'H'): case Op('K', 'A'): case Op('L', 'V'):
-      case Op('S', 'F'): case Op('S', 'W'): case Op('S', 'R'): case Op('P', 'F'): case Op('M', 'F'):
+      case Op('H', 'S'):
+      case Op('K', 'R'):
+      case Op('G', 'A'):
+      case Op('E', 'A'):
+      case Op('S', 'T'):
+      case Op('G', 'E'):
+      case Op('K', 'O'):
+      case Op('I', 'N'):
+      case Op('W', 'E'):
+      case Op('C', 'H'):
+      case Op('K', 'A'):
+      case Op('L', 'V'):
+      case Op('S', 'F'):
+      case Op('S', 'W'):
+      case Op('S', 'R'):
+      case Op('P', 'F'):
+      case Op('M', 'F'):
         code.Add(NumberIn(operand, "Req"));
         break;
       case Op('C', 'L'):
@@ -116,7 +130,9 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
         }
         break;
       }
-      case Op('S', 'N'): case Op('D', 'V'): case Op('S', 'S'):
+      case Op('S', 'N'):
+      case Op('D', 'V'):
+      case Op('S', 'S'):
         break;
       default:
         ConsolePrint("Unknown Feat Rule: %s\n", item);
@@ -197,8 +213,10 @@ const char* ProfileValue(const std::string& section, const char* key) {
   size_t n = value.size();
   memcpy(gProfileBuffer, value.data(), n);
   for (size_t i = 0; i < n; ++i) {
-    if (gProfileBuffer[i] == ',') gProfileBuffer[i] = 0;
-    else if (gProfileBuffer[i] == ':') gProfileBuffer[i] = ' ';
+    if (gProfileBuffer[i] == ',')
+      gProfileBuffer[i] = 0;
+    else if (gProfileBuffer[i] == ':')
+      gProfileBuffer[i] = ' ';
   }
   gProfileBuffer[n] = 0;
   gProfileBuffer[n + 1] = 0;
@@ -407,9 +425,9 @@ void InitMonsterDesc() {
 // ---- the second compilation pass over every script ----
 
 void Optimize2(Owned& script) {
-  if (script.data) OptimizeScript2(&script.data, [](NameTable table, const char* name) {
-    return ResolveScriptName((int)table, name);
-  });
+  if (script.data)
+    OptimizeScript2(&script.data,
+                    [](NameTable table, const char* name) { return ResolveScriptName((int)table, name); });
 }
 
 void OptimizeAllScripts() {
@@ -476,22 +494,44 @@ std::string MonsterTextPath(const char* name) {
 
 int32_t ResolveScriptName(int table, const char* name) {
   switch ((NameTable)table) {
-    case kNamesSchool: return FindByName(gSource.schools, gSource.schoolCount, name, false, true);
-    case kNamesBonusType: return FindByName(gSource.bonuses, gSource.bonusCount, name, false, true);
-    case kNamesFeat: return FindByName(gSource.feats, gSource.featCount, name, false, true);
-    case kNamesSkill: return FindByName(gSource.skills, gSource.skillCount, name, false, true);
-    case kNamesRace: return FindByName(gSource.races, gSource.raceCount, name, false, true);
-    case kNamesClass: return FindByName(gSource.classes, gSource.classCount, name, false, true);
+    case kNamesSchool:
+      return FindByName(gSource.schools, gSource.schoolCount, name, false, true);
+    case kNamesBonusType:
+      return FindByName(gSource.bonuses, gSource.bonusCount, name, false, true);
+    case kNamesFeat:
+      return FindByName(gSource.feats, gSource.featCount, name, false, true);
+    case kNamesSkill:
+      return FindByName(gSource.skills, gSource.skillCount, name, false, true);
+    case kNamesRace:
+      return FindByName(gSource.races, gSource.raceCount, name, false, true);
+    case kNamesClass:
+      return FindByName(gSource.classes, gSource.classCount, name, false, true);
   }
   return -1;
 }
 
 int ResolveSource() {
   // The equipment the generator buys by name must exist before any creature needs it.
-  static const char* const kNamedEquipment[] = {
-      "Kleidung", "Dolch", "Kurzbogen", "Magierrobe", "Elfenkettenhemd", "Armreif", "Tartsche",
-      "KleinerMetallschild", "KleinerHolzschild", "GroßerMetallschild", "GroßerHolzschild", "Pfeile", "Amulett",
-      "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm", "Weste"};
+  static const char* const kNamedEquipment[] = {"Kleidung",
+                                                "Dolch",
+                                                "Kurzbogen",
+                                                "Magierrobe",
+                                                "Elfenkettenhemd",
+                                                "Armreif",
+                                                "Tartsche",
+                                                "KleinerMetallschild",
+                                                "KleinerHolzschild",
+                                                "GroßerMetallschild",
+                                                "GroßerHolzschild",
+                                                "Pfeile",
+                                                "Amulett",
+                                                "Ring",
+                                                "Handschuhe",
+                                                "Stiefel",
+                                                "Umhang",
+                                                "Gürtel",
+                                                "Helm",
+                                                "Weste"};
   WhereClear();
   for (const char* name : kNamedEquipment) FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
   // The race a creature falls back to; without it the dump would fail at the first character.
@@ -535,7 +575,8 @@ int ResolveSource() {
   for (int i = 0; i < gSource.specialCount; ++i) {
     WhereRow("Build/Data/Specials.txt", i);
     const SpecialSource& x = gSource.specials[i];
-    if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
+    if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) &&
+        FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
       TableFault();
     }
@@ -548,8 +589,8 @@ int ResolveSource() {
   }
   for (int i = 0; i < gSource.monsterCount; ++i) {
     WhereRow("Build/Data/Monsters.txt", i);
-    ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities,
-                 gSource.abilityCount, "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
+    ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities, gSource.abilityCount,
+                 "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
   }
   WhereClear();
   const char* proficiency[3][3] = {{"EinfacheWaffen", "KriegsWaffen", "ExotischeWaffen"},
@@ -656,7 +697,8 @@ int MonsterSizeSteps(const MonsterSource& m, int dice, bool srd) {
 int32_t AdvancedMonsterCR(int monster, int32_t dice, bool srd) {
   const MonsterSource& m = gSource.monsters[monster];
   if (!srd) return MonsterCRStep(dice, m.hd < 2 ? 1 : m.hd);
-  const MonsterTypeSource* t = m.type >= 0 && m.type < gSource.monsterTypeCount ? &gSource.monsterTypes[m.type] : nullptr;
+  const MonsterTypeSource* t =
+      m.type >= 0 && m.type < gSource.monsterTypeCount ? &gSource.monsterTypes[m.type] : nullptr;
   int32_t per = t && t->crDice > 0 ? t->crDice : 4;
   int32_t step = std::max(dice - std::max(m.hd, 1), 0) / per;
   int grown = MonsterSizeSteps(m, dice, true);
@@ -700,7 +742,8 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
     WhereClear();
     gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
-    gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
+    gSource.monsterCR =
+        static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
     for (int r = 0; r < 2; ++r)
       for (int m = 0; m < gSource.monsterCount; ++m)
         for (int t = 0; t < gSource.templateCount; ++t)
@@ -726,8 +769,8 @@ int SourceInit(bool warn) {
   gSourceStats = SourceStats{};
   int failed = ReadMinorTables();
   if (!failed) {
-    const char* attributes[kAttributes] = {"Stärke", "Geschicklichkeit", "Konstitution",
-                                           "Intelligenz", "Weisheit", "Charisma"};
+    const char* attributes[kAttributes] = {"Stärke",      "Geschicklichkeit", "Konstitution",
+                                           "Intelligenz", "Weisheit",         "Charisma"};
     gSource.attributeNames = NewRecords<NamedSource>(kAttributes, "SourceInit-Attributes");
     for (int i = 0; i < kAttributes; ++i) gSource.attributeNames[i].name.Assign(attributes[i]);
     failed = ReadClassTables();

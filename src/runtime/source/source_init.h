@@ -45,7 +45,8 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
 int32_t DetermineSrdCR(int monster, int variant, int templ, int32_t* high, bool mixed);
 // The table of the creature's rule set.
 inline int32_t OptionCRRange(bool srd, int monster, int variant, int templ, int32_t* high, bool mixed) {
-  return srd ? DetermineSrdCR(monster, variant, templ, high, mixed) : DetermineCR(monster, variant, templ, high, mixed, false);
+  return srd ? DetermineSrdCR(monster, variant, templ, high, mixed)
+             : DetermineCR(monster, variant, templ, high, mixed, false);
 }
 
 // Rows and scripts read by the last SourceInit (for the report).

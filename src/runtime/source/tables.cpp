@@ -6,8 +6,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "launcher/process.h"
 #include "generator/alignment.h"
+#include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/repro.h"
 #include "script/compile.h"
@@ -28,8 +28,10 @@ namespace {
 void StoreList(String& out, char* field, bool comma, bool colon) {
   size_t n = strlen(field);
   for (size_t i = 0; i < n; ++i) {
-    if (field[i] == ';') field[i] = 0;
-    else if ((comma && field[i] == ',') || (colon && field[i] == ':')) field[i] = ' ';
+    if (field[i] == ';')
+      field[i] = 0;
+    else if ((comma && field[i] == ',') || (colon && field[i] == ':'))
+      field[i] = ' ';
   }
   out.Assign(field, n);
 }
@@ -62,9 +64,10 @@ void CheckCount(int count, int expected, const char* message, const char* first)
 void ReadAlignment(char** f, int column, AlignmentLine& out, const char* name) {
   std::string bad;
   if (column < 0 || ParseAlignmentLine(f[column], &out, &bad)) return;
-  ConsolePrint("Invalid alignment code \"%s\" in %s of %s (Immer, Meist, Oft or Beliebig, a colon, then codes RG NG "
-               "CG RN N CN RB NB CB, groups R C G B nR nC nG nB or * separated by commas)\n",
-               bad.c_str(), f[column], name);
+  ConsolePrint(
+      "Invalid alignment code \"%s\" in %s of %s (Immer, Meist, Oft or Beliebig, a colon, then codes RG NG "
+      "CG RN N CN RB NB CB, groups R C G B nR nC nG nB or * separated by commas)\n",
+      bad.c_str(), f[column], name);
   TableFault();
 }
 
@@ -139,7 +142,8 @@ int SizeRow(char** f, void* record, void*, int count, bool header) {
 
 int gType[12];
 int MonsterTypeRow(char** f, void* record, void*, int count, bool header) {
-  const char* names[] = {"Name", "GA", "RWRef", "RWWil", "RWZaeh", "Mixed", "MixedEq", "Skills", "Feats", "CRDice", "HD"};
+  const char* names[] = {"Name",    "GA",     "RWRef", "RWWil",  "RWZaeh", "Mixed",
+                         "MixedEq", "Skills", "Feats", "CRDice", "HD"};
   if (header) {
     for (int i = 0; i < 11; ++i) gType[i] = FindColumn(f, names[i], count, true);
     gType[11] = count;
@@ -238,18 +242,92 @@ int TemplateRow(char** f, void* record, void*, int count, bool header) {
 // ---- classes ----
 
 enum CharColumn {
-  cName, cTW, cProbability, cGAType, cRef, cWil, cZaeh, cAttack, cForceAttack, cSkills, cPrest, cMaxLvl,
-  cEffectScript, cGiveFeats, cSpellType, cSpellType2, cIncreaseSpellType, cSpontanCast, cDomains, cSpecialize,
-  cPowerType, cReq, cSkillReq, cFeatReq, cBonusFeatType, cBonusFeats, cEpicFeats, cSpellFailure, cEffects,
-  cAttachClass, cNoEq, cPsiDisc, cPsiCrys, cForceWeaponType, cNaturalEnhence, cNPC, cSpellAttr,
-  cBonusClassSkills, cForceWeapon, cNoMetal, cDerrive, cCopySpells, cCharColumns
+  cName,
+  cTW,
+  cProbability,
+  cGAType,
+  cRef,
+  cWil,
+  cZaeh,
+  cAttack,
+  cForceAttack,
+  cSkills,
+  cPrest,
+  cMaxLvl,
+  cEffectScript,
+  cGiveFeats,
+  cSpellType,
+  cSpellType2,
+  cIncreaseSpellType,
+  cSpontanCast,
+  cDomains,
+  cSpecialize,
+  cPowerType,
+  cReq,
+  cSkillReq,
+  cFeatReq,
+  cBonusFeatType,
+  cBonusFeats,
+  cEpicFeats,
+  cSpellFailure,
+  cEffects,
+  cAttachClass,
+  cNoEq,
+  cPsiDisc,
+  cPsiCrys,
+  cForceWeaponType,
+  cNaturalEnhence,
+  cNPC,
+  cSpellAttr,
+  cBonusClassSkills,
+  cForceWeapon,
+  cNoMetal,
+  cDerrive,
+  cCopySpells,
+  cCharColumns
 };
-const char* kCharColumns[cCharColumns] = {
-    "Name", "TW", "Probability", "GAType", "Ref", "Wil", "Zäh", "Attack", "ForceAttack", "Skills", "Prest",
-    "MaxLvl", "EffectScript", "GiveFeats", "SpellType", "SpellType2", "IncreaseSpellType", "SpontanCast",
-    "Domains", "Specialize", "PowerType", "Req", "SkillReq", "FeatReq", "BonusFeatType", "BonusFeats",
-    "EpicFeats", "SpellFailure", "Effects", "AttachClass", "NoEq", "PsiDisc", "PsiCrys", "ForceWeaponType",
-    "NaturalEnhence", "NPC", "SpellAttr", "BonusClassSkills", "ForceWeapon", "NoMetal", "Derrive", "CopySpells"};
+const char* kCharColumns[cCharColumns] = {"Name",
+                                          "TW",
+                                          "Probability",
+                                          "GAType",
+                                          "Ref",
+                                          "Wil",
+                                          "Zäh",
+                                          "Attack",
+                                          "ForceAttack",
+                                          "Skills",
+                                          "Prest",
+                                          "MaxLvl",
+                                          "EffectScript",
+                                          "GiveFeats",
+                                          "SpellType",
+                                          "SpellType2",
+                                          "IncreaseSpellType",
+                                          "SpontanCast",
+                                          "Domains",
+                                          "Specialize",
+                                          "PowerType",
+                                          "Req",
+                                          "SkillReq",
+                                          "FeatReq",
+                                          "BonusFeatType",
+                                          "BonusFeats",
+                                          "EpicFeats",
+                                          "SpellFailure",
+                                          "Effects",
+                                          "AttachClass",
+                                          "NoEq",
+                                          "PsiDisc",
+                                          "PsiCrys",
+                                          "ForceWeaponType",
+                                          "NaturalEnhence",
+                                          "NPC",
+                                          "SpellAttr",
+                                          "BonusClassSkills",
+                                          "ForceWeapon",
+                                          "NoMetal",
+                                          "Derrive",
+                                          "CopySpells"};
 int gChar[cCharColumns + 1];
 int gCharAttr[kAttributes];
 
@@ -303,12 +381,18 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
   // The progressions decide base attack, saves and hit points: a typo must not
   // silently give a class no attack bonus or no hit die.
   const char* progression = nullptr;
-  if (r.attackType < 1 || r.attackType > 3) progression = "GAType (1 good, 2 medium, 3 poor)";
-  else if (r.reflex < 1 || r.reflex > 2) progression = "Ref (1 good, 2 poor)";
-  else if (r.will < 1 || r.will > 2) progression = "Wil (1 good, 2 poor)";
-  else if (r.fortitude < 1 || r.fortitude > 2) progression = "Zäh (1 good, 2 poor)";
-  else if (r.hitDie < 1) progression = "TW (a die such as W8)";
-  else if (r.maxLevel < 1) progression = "MaxLvl (at least 1)";
+  if (r.attackType < 1 || r.attackType > 3)
+    progression = "GAType (1 good, 2 medium, 3 poor)";
+  else if (r.reflex < 1 || r.reflex > 2)
+    progression = "Ref (1 good, 2 poor)";
+  else if (r.will < 1 || r.will > 2)
+    progression = "Wil (1 good, 2 poor)";
+  else if (r.fortitude < 1 || r.fortitude > 2)
+    progression = "Zäh (1 good, 2 poor)";
+  else if (r.hitDie < 1)
+    progression = "TW (a die such as W8)";
+  else if (r.maxLevel < 1)
+    progression = "MaxLvl (at least 1)";
   if (progression) {
     ConsolePrint("Invalid progression %s\n", progression);
     ConsolePrint("Invalid Number of Arguments in CharSource Database (%s)\n", f[0]);
@@ -329,8 +413,8 @@ int CharRow(char** f, void* record, void* temporary, int count, bool header) {
 // ---- races ----
 
 enum { rName, rProb, rSize, rAttackType, rEffectScript, rRaceMod, rRange, rSubRace, rHGMod, rGiveFeats, rColumns };
-const char* kRaceColumns[rColumns] = {"Name",  "Prob",    "Size",  "AttackType", "EffectScript", "RaceMod",
-                                      "Range", "SubRace", "HGMod", "GiveFeats"};
+const char* kRaceColumns[rColumns] = {"Name",    "Prob",  "Size",    "AttackType", "EffectScript",
+                                      "RaceMod", "Range", "SubRace", "HGMod",      "GiveFeats"};
 int gRace[rColumns + 1];
 int gRaceAlignment = -1;  // optional column
 int gRacePsiFactor = -1;  // optional column
@@ -363,10 +447,25 @@ int RaceRow(char** f, void* record, void* temporary, int count, bool header) {
 
 // ---- feats ----
 
-enum { fName, fMulti, fEpic, fReq, fSkillReq, fDep, fEffectScript, fAttackDep, fFeatType, fText, fInborn, fRel,
-       fStandard, fExclusive, fColumns };
-const char* kFeatColumns[fColumns] = {"Name", "Multi", "Epic", "Req", "SkillReq", "Dep", "EffectScript",
-                                      "AttackDep", "FeatType", "Text", "Inborn", "Rel", "Standard", "Exclusive"};
+enum {
+  fName,
+  fMulti,
+  fEpic,
+  fReq,
+  fSkillReq,
+  fDep,
+  fEffectScript,
+  fAttackDep,
+  fFeatType,
+  fText,
+  fInborn,
+  fRel,
+  fStandard,
+  fExclusive,
+  fColumns
+};
+const char* kFeatColumns[fColumns] = {"Name",      "Multi",    "Epic", "Req",    "SkillReq", "Dep",      "EffectScript",
+                                      "AttackDep", "FeatType", "Text", "Inborn", "Rel",      "Standard", "Exclusive"};
 int gFeat[fColumns + 1];
 int32_t* gFeatDerriveColumns = nullptr;  // per class: column of the class its Derrive names, or -1
 
@@ -412,7 +511,8 @@ int FeatRow(char** f, void* record, void* temporary, int count, bool header) {
   if (strlen(rel) > 1) {
     int items = 0;
     for (char* p = rel; *p; ++p) items += *p == ';';
-    int32_t* regions = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(items ? items : 1), "SetFeatSource-Rel"));
+    int32_t* regions =
+        static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(items ? items : 1), "SetFeatSource-Rel"));
     size_t n = strlen(rel);
     for (size_t i = 0; i < n; ++i)
       if (rel[i] == ';') rel[i] = 0;
@@ -480,8 +580,8 @@ int SpellRow(char** f, void* record, void*, int count, bool header) {
   SpellSource& r = *static_cast<SpellSource*>(record);
   r.name.Assign(f[gSpell[spName]]);
   r.probability = FieldNumber(f[gSpell[spProbability]]);
-  int32_t* levels = static_cast<int32_t*>(
-      mallocloga(sizeof(int32_t) * (size_t)(gSource.classCount ? gSource.classCount : 1), "SetSpellSource-ClassLevels"));
+  int32_t* levels = static_cast<int32_t*>(mallocloga(
+      sizeof(int32_t) * (size_t)(gSource.classCount ? gSource.classCount : 1), "SetSpellSource-ClassLevels"));
   for (int c = 0; c < gSource.classCount; ++c)
     levels[c] = gClassPositions[c] >= 0 ? FieldNumber(f[gClassPositions[c]]) : -1;
   r.classLevels.Reset(reinterpret_cast<uint8_t*>(levels));
@@ -567,7 +667,8 @@ const char* kSlotColumns[kEffectSlots] = {"Weapon", "Armor", "Shield", "Helmet",
                                           "Boots",  "Belt",  "Cloak",  "Ring",   "Amulet"};
 const char* kEffectGroups[4] = {"Fight", "Mage", "Shadow", "Cleric"};
 enum { eEffect, eMulti, eCost, eCost2, eEffectScript, eSkillBoost, eVariable, eRanged, eColumns };
-const char* kEffectColumns[eColumns] = {"Effect", "Multi", "Cost", "Cost2", "EffectScript", "SkillBoost", "Variable", "Ranged"};
+const char* kEffectColumns[eColumns] = {"Effect",       "Multi",      "Cost",     "Cost2",
+                                        "EffectScript", "SkillBoost", "Variable", "Ranged"};
 int gEffect[eColumns + 1], gEffectSlots[kEffectSlots], gEffectGroups[4];
 
 int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
@@ -596,13 +697,36 @@ int EffectRow(char** f, void* record, void* temporary, int count, bool header) {
 
 // ---- equipment ----
 
-enum { qName, qEquipType, qDamage1, qDamage2, qSize, qType, qCritical, qCriticalM, qAttackType, qProb, qArmor,
-       qMaxDex, qMalus, qSpellF, qMetal, qMinLevel, qRare, qPrice, qScript, qForbidEffects, qAmount, qSmallDamage1,
-       qSmallDamage2, qColumns };
-const char* kEquipColumns[qColumns] = {"Name",   "EquipType", "Damage1", "Damage2", "Size",     "Type",
-                                       "Critical", "CriticalM", "AttackType", "Prob", "Armor",   "MaxDex",
-                                       "Malus",  "SpellF",    "Metal",   "MinLevel", "Rare",    "Price",
-                                       "Script", "ForbidEffects", "Amount", "SmallDamage1", "SmallDamage2"};
+enum {
+  qName,
+  qEquipType,
+  qDamage1,
+  qDamage2,
+  qSize,
+  qType,
+  qCritical,
+  qCriticalM,
+  qAttackType,
+  qProb,
+  qArmor,
+  qMaxDex,
+  qMalus,
+  qSpellF,
+  qMetal,
+  qMinLevel,
+  qRare,
+  qPrice,
+  qScript,
+  qForbidEffects,
+  qAmount,
+  qSmallDamage1,
+  qSmallDamage2,
+  qColumns
+};
+const char* kEquipColumns[qColumns] = {
+    "Name",       "EquipType", "Damage1", "Damage2",       "Size",   "Type",         "Critical",    "CriticalM",
+    "AttackType", "Prob",      "Armor",   "MaxDex",        "Malus",  "SpellF",       "Metal",       "MinLevel",
+    "Rare",       "Price",     "Script",  "ForbidEffects", "Amount", "SmallDamage1", "SmallDamage2"};
 int gEquip[qColumns + 1];
 
 int EquipmentRow(char** f, void* record, void*, int count, bool header) {
@@ -717,8 +841,7 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
   r.spellLevel = OptionalNumber(f, gSpecificOptional[xSpellLevel], -1);
   r.casterLevel = OptionalNumber(f, gSpecificOptional[xCL], 0);
   int spell = gSpecificOptional[xSpell];
-  if (spell >= 0 && f[spell][0] != ';')
-    r.spell = FindByName(gSource.spells, gSource.spellCount, f[spell], false, true);
+  if (spell >= 0 && f[spell][0] != ';') r.spell = FindByName(gSource.spells, gSource.spellCount, f[spell], false, true);
   Compile(r.script, f[gSpecific[xScript]], "Error in Specific Script %s\n", r.name.c_str());
   StoreList(t.skillBoost, f[gSpecific[xSkillBoost]], true, false);
   return 0;
@@ -726,13 +849,42 @@ int SpecificRow(char** f, void* record, void* temporary, int count, bool header)
 
 // ---- monsters ----
 
-enum { mName, mCR, mType, mSize, mEpic, mHD, mHDT, mTP, mRef, mWil, mZaeh, mAC, mHDMin, mHDMax, mHDInc, mHDInc2,
-       mInit, mSpeed, mOrgMin, mOrgMax, mMixed, mTreasur, mSpellChar, mClericSpells, mFamiliar, mAbbilities,
-       mAltern1, mAltern2, mSaves, mColumns };
+enum {
+  mName,
+  mCR,
+  mType,
+  mSize,
+  mEpic,
+  mHD,
+  mHDT,
+  mTP,
+  mRef,
+  mWil,
+  mZaeh,
+  mAC,
+  mHDMin,
+  mHDMax,
+  mHDInc,
+  mHDInc2,
+  mInit,
+  mSpeed,
+  mOrgMin,
+  mOrgMax,
+  mMixed,
+  mTreasur,
+  mSpellChar,
+  mClericSpells,
+  mFamiliar,
+  mAbbilities,
+  mAltern1,
+  mAltern2,
+  mSaves,
+  mColumns
+};
 const char* kMonsterColumns[mColumns] = {
-    "Name", "CR", "Type", "Size", "Epic", "HD", "HDT", "TP", "Ref", "Wil", "Zaeh", "AC", "HDMin", "HDMax",
-    "HDInc", "HDInc2", "Init", "Speed", "OrgMin", "OrgMax", "Mixed", "Treasur", "SpellChar", "ClericSpells",
-    "Familiar", "Abbilities", "Altern1", "Altern2", "Saves"};
+    "Name",  "CR",      "Type",      "Size",         "Epic",     "HD",         "HDT",     "TP",      "Ref",    "Wil",
+    "Zaeh",  "AC",      "HDMin",     "HDMax",        "HDInc",    "HDInc2",     "Init",    "Speed",   "OrgMin", "OrgMax",
+    "Mixed", "Treasur", "SpellChar", "ClericSpells", "Familiar", "Abbilities", "Altern1", "Altern2", "Saves"};
 int gMonster[mColumns + 1], gMonsterAttr[kAttributes];
 int gAttack[kMonsterAttacks][7];  // Attack, Number, AttRed, DmgA, DmgB, DmgC, Type
 int gMonsterFeat[6], gMonsterSkill[7][2];
@@ -776,8 +928,9 @@ int MonsterRow(char** f, void* record, void* temporary, int count, bool header) 
   auto col = [&](int c) { return f[gMonster[c]]; };
   if (gMonsterSpellLike >= 0 && strcmp(f[gMonsterSpellLike], ";") != 0) r.spellLike.Assign(f[gMonsterSpellLike]);
   r.reach = gMonsterReach >= 0 && strcmp(f[gMonsterReach], ";") != 0 ? FieldNumber(f[gMonsterReach]) : -1;
-  for (auto [column, text] : {std::pair{gMonsterSrdAttacks, &r.srdAttacks}, std::pair{gMonsterEnvironment, &r.environment},
-                              std::pair{gMonsterSrdEnvironment, &r.srdEnvironment}, std::pair{gMonsterModes, &r.movementModes}})
+  for (auto [column, text] :
+       {std::pair{gMonsterSrdAttacks, &r.srdAttacks}, std::pair{gMonsterEnvironment, &r.environment},
+        std::pair{gMonsterSrdEnvironment, &r.srdEnvironment}, std::pair{gMonsterModes, &r.movementModes}})
     if (column >= 0 && strcmp(f[column], ";") != 0) text->Assign(f[column]);
   const char* monster = col(mName);
   int32_t hd = FieldNumber(col(mHD)), hdMin = FieldNumber(col(mHDMin));
@@ -926,8 +1079,7 @@ TableLayout Layout(const char* path, RowHandler handler, bool temporaries, int e
 
 // Reads one table into records (and temporaries); the wrapper counts rows.
 template <class R, class T = R>
-int Read(const char* path, RowHandler handler, R** records, int32_t* count, T** temporaries = nullptr,
-         int extra = 0) {
+int Read(const char* path, RowHandler handler, R** records, int32_t* count, T** temporaries = nullptr, int extra = 0) {
   TableLayout layout = Layout<R, T>(path, handler, temporaries != nullptr, extra);
   void* r = nullptr;
   void* t = nullptr;
@@ -971,8 +1123,8 @@ int ReadClassTables() {
   gFeatDerriveColumns = static_cast<int32_t*>(
       mallocloga(sizeof(int32_t) * (size_t)(gSource.classCount + 1), "SourceInit-DerrivePositions"));
   if (Read("Build/Data/Races.txt", RaceRow, &gSource.races, &gSource.raceCount, &gTexts.races, 1)) return 1;
-  gRacePositions = static_cast<int32_t*>(
-      mallocloga(sizeof(int32_t) * (size_t)(gSource.raceCount + 1), "SourceInit-RacePositions"));
+  gRacePositions =
+      static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(gSource.raceCount + 1), "SourceInit-RacePositions"));
   if (Read("Build/Data/Feats.txt", FeatRow, &gSource.feats, &gSource.featCount, &gTexts.feats)) return 1;
   if (Read("Build/Data/Skills.txt", SkillRow, &gSource.skills, &gSource.skillCount, &gTexts.skills)) return 1;
   if (Read("Build/Data/Spells.txt", SpellRow, &gSource.spells, &gSource.spellCount)) return 1;
@@ -987,8 +1139,7 @@ int ReadClassTables() {
   }
   if (Read("Build/Data/Powers.txt", PowerRow, &gSource.powers, &gSource.powerCount)) return 1;
   if (Read("Build/Data/Effects.txt", EffectRow, &gSource.effects, &gSource.effectCount, &gTexts.effects)) return 1;
-  if (Read("Build/Data/Monsters.txt", MonsterRow, &gSource.monsters, &gSource.monsterCount, &gTexts.monsters))
-    return 1;
+  if (Read("Build/Data/Monsters.txt", MonsterRow, &gSource.monsters, &gSource.monsterCount, &gTexts.monsters)) return 1;
   return 0;
 }
 
