@@ -47,7 +47,7 @@ const Codes kAll = Split("RG NG CG RN N CN RB NB CB");
 
 class Alignment : public generator_test::CreationFixture {
  protected:
-  static int Index(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
+  static int Index(const char* name) { return FindByNameOrFault(gSource.classes, gSource.classCount, name); }
   // What the classes allow: all of them together, or, when they cannot meet, the class
   // with the most levels (the earlier one on a tie).
   static Codes Allowed(const Char* c) {
@@ -139,16 +139,16 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
       ResetChar(c);
       if (k.monster) {
         c->kind = 1;
-        c->monster = FindByName(gSource.monsters, gSource.monsterCount, k.monster, false, true);
+        c->monster = FindByNameOrFault(gSource.monsters, gSource.monsterCount, k.monster);
       } else {
-        c->race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+        c->race = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
       }
       for (auto [name, levels] : k.classes) {
         c->classes[c->classCount] = Index(name);
         c->classLevels[c->classCount++] = levels;
       }
       int slot = 0;
-      for (const char* d : k.domains) c->domains[slot++] = FindByName(gSource.domains, gSource.domainCount, d, false, true);
+      for (const char* d : k.domains) c->domains[slot++] = FindByNameOrFault(gSource.domains, gSource.domainCount, d);
       DrawAlignment(c, &state_);
       drawn.insert(AlignmentCode(c->alignment));
       delete c;
@@ -167,7 +167,7 @@ TEST_F(Alignment, MonstersFollowTheirLine) {
                {"Otyugh", "N", 0.65, 0.9}};  // usually: 3/4, and 1/36 of the rest
   for (const Case& k : cases) {
     SCOPED_TRACE(k.monster);
-    int m = FindByName(gSource.monsters, gSource.monsterCount, k.monster, false, true);
+    int m = FindByNameOrFault(gSource.monsters, gSource.monsterCount, k.monster);
     int inLine = 0, total = 120;
     for (int n = 0; n < total; ++n) {
       Char* c = new Char();

@@ -94,7 +94,7 @@ TEST_F(Attributes, AnAbsentAbilityHandsItsRollOn) {
 TEST_F(Attributes, RacialAdjustmentsHaveFloors) {
   Char* c = new Char();
   Fresh(c, 5);
-  int race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+  int race = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
   int32_t saved[kAttributes];
   for (int i = 0; i < kAttributes; ++i) saved[i] = gSource.races[race].modifiers[i];
   int32_t* mods = gSource.races[race].modifiers;
@@ -183,9 +183,9 @@ TEST_F(Attributes, RacesRespectTheLevelAdjustment) {
   // Level 0 (CR -1 from a batch's spread) fits no race: a human, not an error.
   Fresh(c, 0);
   ChooseRace(c);
-  EXPECT_EQ(c->race, FindByName(gSource.races, gSource.raceCount, "Mensch", false, true));
+  EXPECT_EQ(c->race, FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch"));
   // A race fixed by the record is taken as it is; a subrace brings its main race.
-  int duergar = FindByName(gSource.races, gSource.raceCount, "Duergar", false, true);
+  int duergar = FindByNameOrFault(gSource.races, gSource.raceCount, "Duergar");
   Fresh(c, 5);
   record_[rec::kFixedRace] = duergar;
   ChooseRace(c);
@@ -198,7 +198,7 @@ TEST_F(Attributes, RacesRespectTheLevelAdjustment) {
 
 TEST_F(Attributes, PlacementKeepsEveryRolledValue) {
   // The fighter weighs Wisdom and Charisma 0: the last two values still land on them.
-  int fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  int fighter = FindByNameOrFault(gSource.classes, gSource.classCount, "Kämpfer");
   for (int n = 0; n < 50; ++n) {
     Char* c = new Char();
     Fresh(c, 5);

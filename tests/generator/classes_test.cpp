@@ -34,7 +34,7 @@ TEST_F(Classes, SingleClassValuesFollowTheProgressions) {
                {"Schurke", Medium, GoodSave, PoorSave, PoorSave, 6}, {"Magier", Poor, PoorSave, GoodSave, PoorSave, 4},
                {"Kleriker", Medium, PoorSave, GoodSave, GoodSave, 8}, {"Mönch", Medium, GoodSave, GoodSave, GoodSave, 8}};
   for (const Expect& e : table) {
-    int cls = FindByName(gSource.classes, gSource.classCount, e.name, false, false);
+    int cls = FindByName(gSource.classes, gSource.classCount, e.name);
     ASSERT_GE(cls, 0) << e.name;
     for (int level = 1; level <= 20; ++level) {
       SCOPED_TRACE(std::string(e.name) + " " + std::to_string(level));
@@ -57,7 +57,7 @@ TEST_F(Classes, SingleClassValuesFollowTheProgressions) {
   // Epic levels: level 25 gives +3 attack and +2 saves on top of the twenty pre-epic levels.
   Fresh(c, 25);
   c->classCount = 1;
-  c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
+  c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer");
   c->classLevels[0] = 25;
   c->preEpicLevels[0] = 20;
   CalcBaseValues(c);
@@ -113,8 +113,8 @@ TEST_F(Classes, LevelsAreSplitWithoutLoss) {
 
 TEST_F(Classes, ClassFeatScriptsGrantProficiencies) {
   Char* c = new Char();
-  int medium = FindByName(gSource.feats, gSource.featCount, "MittelschwereRüstung", false, true);
-  int martial = FindByName(gSource.feats, gSource.featCount, "KriegsWaffen", false, true);
+  int medium = FindByNameOrFault(gSource.feats, gSource.featCount, "MittelschwereRüstung");
+  int martial = FindByNameOrFault(gSource.feats, gSource.featCount, "KriegsWaffen");
   auto owns = [&](int feat) {
     for (int i = 0; i < c->featCount; ++i)
       if (c->feats[i] == feat) return true;
@@ -127,9 +127,9 @@ TEST_F(Classes, ClassFeatScriptsGrantProficiencies) {
   for (const Expect& e : table) {
     SCOPED_TRACE(e.name);
     Fresh(c, 3);
-    c->race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+    c->race = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
     c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, e.name, false, true);
+    c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, e.name);
     c->classLevels[0] = c->preEpicLevels[0] = 3;
     ClassFeatScripts(c);
     EXPECT_EQ(owns(medium), e.medium);
@@ -148,9 +148,9 @@ TEST_F(Classes, ALaterSlotsPrerequisitesSeeOnlyTheEarlierClasses) {
   Fresh(c, 6);
   for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 12;
   c->classCount = 2;
-  c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Magier", false, true);
+  c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, "Magier");
   c->classLevels[0] = c->preEpicLevels[0] = 3;
-  c->classes[1] = FindByName(gSource.classes, gSource.classCount, "Barbar", false, true);  // not chosen yet
+  c->classes[1] = FindByNameOrFault(gSource.classes, gSource.classCount, "Barbar");  // not chosen yet
   RandClass(c, 1, 1, nullptr);
   EXPECT_EQ(c->baseFort, PoorSave(3));  // an empty slot adds no good save
   EXPECT_EQ(c->classCount, 2);

@@ -28,7 +28,7 @@ class Combat : public generator_test::SourceFixture {
     Char* c = new Char();
     Fresh(c, levels);
     c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+    c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, "Kämpfer");
     c->classLevels[0] = c->preEpicLevels[0] = levels;
     c->Level = levels;
     for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 10;
@@ -40,8 +40,8 @@ class Combat : public generator_test::SourceFixture {
     c->sizeMod = 0;
     return c;
   }
-  static int Equip(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
-  static int Feat(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, true); }
+  static int Equip(const char* name) { return FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name); }
+  static int Feat(const char* name) { return FindByNameOrFault(gSource.feats, gSource.featCount, name); }
   static CharItem& Carry(Char* c, const char* name) {
     CharItem& it = c->items[c->itemCount++];
     it = CharItem();
@@ -316,9 +316,9 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
   for (const SrdWeapon& w : kSrdWeapons) weapons[w.name] = &w;
   std::map<std::string, const SrdSpecific*> specifics;
   for (const SrdSpecific& s : kSrdSpecifics) specifics[s.name] = &s;
-  const int improvedCritical = FindByName(gSource.feats, gSource.featCount, "VerbesserterKritischerTreffer", false, true);
-  const int finesse = FindByName(gSource.feats, gSource.featCount, "Waffenfinesse", false, true);
-  const int keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, true);
+  const int improvedCritical = FindByNameOrFault(gSource.feats, gSource.featCount, "VerbesserterKritischerTreffer");
+  const int finesse = FindByNameOrFault(gSource.feats, gSource.featCount, "Waffenfinesse");
+  const int keen = FindByNameOrFault(gSource.effects, gSource.effectCount, "Scharf");
   int checked = 0, small = 0, doubled = 0, specificChecked = 0, finesseChecked = 0, masterworkChecked = 0;
   Char* c = new Char();
   Wire(c);
@@ -387,7 +387,7 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       std::vector<uint8_t*> scripts;
       for (const SrdSpecific& s : kSrdSpecifics)
         if (s.masterwork) {
-          Owned& script = gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script;
+          Owned& script = gSource.specifics[FindByNameOrFault(gSource.specifics, gSource.specificCount, s.name)].script;
           scripts.push_back(script.data);
           script.data = nullptr;
         }
@@ -400,7 +400,7 @@ TEST_F(WeaponCorpus, AttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       size_t k = 0;
       for (const SrdSpecific& s : kSrdSpecifics)
         if (s.masterwork)
-          gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script.data =
+          gSource.specifics[FindByNameOrFault(gSource.specifics, gSource.specificCount, s.name)].script.data =
               scripts[k++];
       for (auto [i, figures] : masterwork) {
         ASSERT_EQ(c->items[i].specific, figures[0]) << who << " came out otherwise";

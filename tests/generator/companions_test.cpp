@@ -158,7 +158,7 @@ TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth
   // only the rest is the treasure budget that goods and the sale value start from.
   Char* c = new Char();
   Wire(c);
-  int human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true), paid = 0;
+  int human = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch"), paid = 0;
   for (int n = 0; n < 40; ++n) {
     int kind = n % 2 ? 4 : 0;
     Preset(c, kind, 9);
@@ -211,8 +211,8 @@ TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
 
 TEST_F(Companions, EpicAnimalsServeAsAnimalCompanions) {
   // With up to 40 hit dice the legendary bear (20 to 40) and tiger (26 to 40) fit.
-  const int epic[2] = {FindByName(gSource.monsters, gSource.monsterCount, "LegendärerBär", false, true),
-                       FindByName(gSource.monsters, gSource.monsterCount, "LegendärerTiger", false, true)};
+  const int epic[2] = {FindByNameOrFault(gSource.monsters, gSource.monsterCount, "LegendärerBär"),
+                       FindByNameOrFault(gSource.monsters, gSource.monsterCount, "LegendärerTiger")};
   int found = 0;
   for (int n = 0; n < 1000 && !found; ++n) {
     Char* c = new Char();
@@ -236,8 +236,8 @@ TEST_F(Companions, AFiendishMindlessVerminThinksWithIntelligenceThree) {
   Wire(c);
   record_.assign(kRecordWords, 0);
   record_[rec::kKind] = 1;
-  record_[rec::kFixedMonster] = FindByName(gSource.monsters, gSource.monsterCount, "GiantAntWorker", false, true);
-  record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, true);
+  record_[rec::kFixedMonster] = FindByNameOrFault(gSource.monsters, gSource.monsterCount, "GiantAntWorker");
+  record_[rec::kParam10] = FindByNameOrFault(gSource.templates, gSource.templateCount, "Fiendish");
   record_[rec::kCRMin] = record_[rec::kCRMax] = 1;
   c->record = record_.data();
   CreateCreature(c, 1);

@@ -55,8 +55,8 @@ class Equipment : public generator_test::SourceFixture {
     gDecide.replayActive = true;
     gProcess.isaacMode = false;  // a replay answers only outside the seeded mode
   }
-  static int Class(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
-  static int Item(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
+  static int Class(const char* name) { return FindByNameOrFault(gSource.classes, gSource.classCount, name); }
+  static int Item(const char* name) { return FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name); }
   std::vector<int32_t> stream_;
   int32_t position_ = 0;
 };
@@ -155,7 +155,7 @@ TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
   Char* c = new Char();
   int pairs = 0;
   const int wishes[2] = {2, 0};
-  int fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  int fighter = FindByNameOrFault(gSource.classes, gSource.classCount, "Kämpfer");
   for (int n = 0; n < 200; ++n) {
     Prepare(c, 6, wishes);
     c->classes[0] = fighter;  // classes with a fixed weapon never fight with two
@@ -193,8 +193,8 @@ TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
 TEST_F(Equipment, FightingStylesBecomeHandWishes) {
   Char* c = new Char();
   const int none[2] = {0, 0};
-  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
-  int monk = FindByName(gSource.classes, gSource.classCount, "Mönch", false, false);
+  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow");
+  int monk = FindByName(gSource.classes, gSource.classCount, "Mönch");
   ASSERT_GE(bow, 0);
   ASSERT_GE(monk, 0);
   int seen[5] = {}, unarmed = 0, secondRanged = 0;

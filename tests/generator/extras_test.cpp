@@ -17,7 +17,7 @@ class Extras : public generator_test::SourceFixture {
     Char* c = new Char();
     Fresh(c, levels);
     c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, "Magier", false, true);
+    c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, "Magier");
     c->classLevels[0] = c->preEpicLevels[0] = levels;
     c->Level = levels;
     for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 10;

@@ -29,7 +29,7 @@ class Feats : public generator_test::CreationFixture {
     c->context.againDependency = again_.data();
     c->context.featNotAgain = notAgain_.data();
     std::fill(notAgain_.begin(), notAgain_.end(), 0);
-    c->race = FindByName(gSource.races, gSource.raceCount, race, false, true);
+    c->race = FindByNameOrFault(gSource.races, gSource.raceCount, race);
     Give(c, cls, levels);
     c->Level = levels;
     for (int a = 0; a < kAttributes; ++a) (&c->ST)[a] = 12;
@@ -38,13 +38,13 @@ class Feats : public generator_test::CreationFixture {
     return c;
   }
   void Give(Char* c, const char* cls, int levels) {
-    c->classes[c->classCount] = FindByName(gSource.classes, gSource.classCount, cls, false, true);
+    c->classes[c->classCount] = FindByNameOrFault(gSource.classes, gSource.classCount, cls);
     c->classLevels[c->classCount] = levels;
     c->preEpicLevels[c->classCount] = std::min(levels, 20);
     ++c->classCount;
   }
-  static int Feat(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, true); }
-  static int Equip(const char* name) { return FindByName(gSource.equipment, gSource.equipmentCount, name, false, true); }
+  static int Feat(const char* name) { return FindByNameOrFault(gSource.feats, gSource.featCount, name); }
+  static int Equip(const char* name) { return FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name); }
   static void Carry(Char* c, const char* name) {
     CharItem& item = c->items[c->itemCount++];
     item = CharItem();
@@ -87,9 +87,9 @@ TEST_F(Feats, GeneralAndEpicFeatCountsFollowTheLevel) {
 }
 
 TEST_F(Feats, BonusFeatSchedules) {
-  int fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
-  int wizard = FindByName(gSource.classes, gSource.classCount, "Magier", false, true);
-  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, true);
+  int fighter = FindByNameOrFault(gSource.classes, gSource.classCount, "Kämpfer");
+  int wizard = FindByNameOrFault(gSource.classes, gSource.classCount, "Magier");
+  int bow = FindByNameOrFault(gSource.classes, gSource.classCount, "OrderOfTheBow");
   // "2:2": levels 1, 2, 4, 6, ...
   const int fighterFeats[] = {0, 1, 2, 2, 3, 3, 4};
   for (int level = 1; level <= 6; ++level) EXPECT_EQ(BonusFeatCount(fighter, level), fighterFeats[level]) << level;

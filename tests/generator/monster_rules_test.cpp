@@ -121,7 +121,7 @@ TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
   Wire(c);
   int built = 0;
   for (const Row& r : rows) {
-    int m = FindByName(gSource.monsters, gSource.monsterCount, r.name, false, false);
+    int m = FindByName(gSource.monsters, gSource.monsterCount, r.name);
     ASSERT_GE(m, 0) << r.name;
     for (int dice : {r.hd, r.hd + 1, (r.hd + r.top) / 2, r.top}) {
       Preset(c, 1, gSource.monsters[m].cr);

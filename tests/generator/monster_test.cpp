@@ -44,8 +44,8 @@ class Monsters : public generator_test::SourceFixture {
     SetMonster(c);
     return c;
   }
-  static int Monster(const char* name) { return FindByName(gSource.monsters, gSource.monsterCount, name, false, true); }
-  static int Template(const char* name) { return FindByName(gSource.templates, gSource.templateCount, name, false, true); }
+  static int Monster(const char* name) { return FindByNameOrFault(gSource.monsters, gSource.monsterCount, name); }
+  static int Template(const char* name) { return FindByNameOrFault(gSource.templates, gSource.templateCount, name); }
   std::vector<int32_t> again_, notAgain_;
 };
 
@@ -243,7 +243,7 @@ TEST_F(Monsters, HitDieAndSizeKeys) {
   ChangeHitDice(hero, '*');
   EXPECT_EQ(hero->sizeIndex, -1);
   hero->classCount = 1;
-  hero->classes[0] = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, true);
+  hero->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, "Kämpfer");
   hero->classLevels[0] = hero->preEpicLevels[0] = hero->Level = 3;
   hero->itemCount = 1;
   hero->items[0].equipment = 0;

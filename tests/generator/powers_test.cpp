@@ -32,7 +32,7 @@ class Powers : public generator_test::SourceFixture {};
 }  // namespace
 
 TEST_F(Powers, DrawnPowersFitLevelAbilityAndRepeatNever) {
-  int psion = FindByName(gSource.classes, gSource.classCount, "Psion", false, true);
+  int psion = FindByNameOrFault(gSource.classes, gSource.classCount, "Psion");
   for (int L = 1; L <= 20; ++L) {
     Char* c = new Char();
     Fresh(c, L);

@@ -30,7 +30,7 @@ class RacesAndEpicClasses : public generator_test::CreationFixture {
     return c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].name.c_str() : "";
   }
   static int Levels(const Char* c, const char* name) {
-    int cls = FindByName(gSource.classes, gSource.classCount, name, false, true), levels = 0;
+    int cls = FindByNameOrFault(gSource.classes, gSource.classCount, name), levels = 0;
     for (int s = 0; s < c->classCount; ++s) levels += c->classes[s] == cls ? c->classLevels[s] : 0;
     return levels;
   }
@@ -43,13 +43,13 @@ class RacesAndEpicClasses : public generator_test::CreationFixture {
     return false;
   }
   static int Ranks(const Char* c, const char* skill) {
-    int code = FindByName(gSource.skills, gSource.skillCount, skill, false, true);
+    int code = FindByNameOrFault(gSource.skills, gSource.skillCount, skill);
     for (int i = 0; i < c->skillCount; ++i)
       if (c->skills[i].skill == code) return c->skills[i].ranks;
     return 0;
   }
   static bool Owns(const Char* c, const char* feat) {
-    int f = FindByName(gSource.feats, gSource.featCount, feat, false, true);
+    int f = FindByNameOrFault(gSource.feats, gSource.featCount, feat);
     for (int i = 0; i < c->featCount; ++i)
       if (c->feats[i] == f) return true;
     return false;

@@ -18,7 +18,7 @@ class Rules : public generator_test::SourceFixture {
     list_.insert(list_.end(), words);
     return list_.data();
   }
-  int Class(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
+  int Class(const char* name) { return FindByNameOrFault(gSource.classes, gSource.classCount, name); }
   void Give(Char* c, const char* name, int levels) {
     c->classes[c->classCount] = Class(name);
     c->classLevels[c->classCount] = c->preEpicLevels[c->classCount] = levels;
@@ -38,8 +38,8 @@ TEST_F(Rules, EachTestPassesAndFailsOnItsOwnValue) {
   c->baseFort = 4;
   Give(c, "Barbar", 5);
   Give(c, "Schurke", 3);
-  int mensch = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
-  int zwerg = FindByName(gSource.races, gSource.raceCount, "Zwerg", false, true);
+  int mensch = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
+  int zwerg = FindByNameOrFault(gSource.races, gSource.raceCount, "Zwerg");
   c->race = zwerg;
   struct Case {
     std::initializer_list<int32_t> words;

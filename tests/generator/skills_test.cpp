@@ -16,10 +16,10 @@ class Skills : public generator_test::SourceFixture {
   Char* Make(const char* race, std::initializer_list<std::pair<const char*, int>> classes, int mIn) {
     Char* c = new Char();
     Fresh(c, 1);
-    c->race = FindByName(gSource.races, gSource.raceCount, race, false, true);
+    c->race = FindByNameOrFault(gSource.races, gSource.raceCount, race);
     c->Level = 0;
     for (const auto& [name, levels] : classes) {
-      c->classes[c->classCount] = FindByName(gSource.classes, gSource.classCount, name, false, true);
+      c->classes[c->classCount] = FindByNameOrFault(gSource.classes, gSource.classCount, name);
       c->classLevels[c->classCount] = c->preEpicLevels[c->classCount] = levels;
       c->Level += levels;
       ++c->classCount;
@@ -29,7 +29,7 @@ class Skills : public generator_test::SourceFixture {
     ComputeModifiers(c);
     return c;
   }
-  static int Skill(const char* name) { return FindByName(gSource.skills, gSource.skillCount, name, false, true); }
+  static int Skill(const char* name) { return FindByNameOrFault(gSource.skills, gSource.skillCount, name); }
   static const CharSkill* Entry(const Char* c, int skill) {
     for (int e = 0; e < c->skillCount; ++e)
       if (c->skills[e].skill == skill) return &c->skills[e];

@@ -78,7 +78,7 @@ class Spells : public generator_test::SourceFixture {
     Char* c = new Char();
     Fresh(c, levels);
     c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, cls, false, true);
+    c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, cls);
     c->classLevels[0] = c->preEpicLevels[0] = levels;
     c->Level = levels;
     for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = keyScore;
@@ -185,7 +185,7 @@ TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
       }
       // Opposed domains never come together.
       auto has = [&](const char* name) {
-        int d = FindByName(gSource.domains, gSource.domainCount, name, false, true);
+        int d = FindByNameOrFault(gSource.domains, gSource.domainCount, name);
         for (int i = 0; i < c->domainCount; ++i)
           if (c->domains[i] == d) return true;
         return false;
@@ -202,7 +202,7 @@ TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
 TEST_F(Spells, ExtraSpellsEffectAndSpecialistSpellBeyondTheCastableLevels) {
   // "ZusatzZauber": one more spell per day for levels 0 to 4 that have any; a psion
   // gets 10 power points instead.
-  int effect = FindByName(gSource.effects, gSource.effectCount, "ZusatzZauber", false, true);
+  int effect = FindByNameOrFault(gSource.effects, gSource.effectCount, "ZusatzZauber");
   Char* c = Caster("Magier", 5, 14);
   ApplyEffectExtras(c, effect);
   CalculateSpellCount(c);
@@ -220,7 +220,7 @@ TEST_F(Spells, ExtraSpellsEffectAndSpecialistSpellBeyondTheCastableLevels) {
   // also where it has no spells per day (the counts rise from -1 to 0).
   c = Caster("Magier", 1, 18);
   c->specialist = 1;
-  c->specialistSchool = FindByName(gSource.schools, gSource.schoolCount, "Hervorrufung", false, true);
+  c->specialistSchool = FindByNameOrFault(gSource.schools, gSource.schoolCount, "Hervorrufung");
   CalculateSpellCount(c);
   CalculateSpells(c);
   for (int s = 2; s < 10; ++s) {

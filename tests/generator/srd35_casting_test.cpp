@@ -23,7 +23,7 @@ class SrdCasting : public generator_test::CreationFixture {
     Fresh(c, level);
     c->rules = kRulesSrd35;
     c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, cls, false, true);
+    c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, cls);
     c->classLevels[0] = level;
     c->preEpicLevels[0] = std::min(level, 20);
     for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = a == key ? score : 10;
@@ -138,7 +138,7 @@ TEST_F(SrdCasting, SpecialistCasterLevelAndPsicrystalPower) {
   // A specialist's extra spell only at the levels she can cast: wizard 1, Int 17.
   Char* c = Make("Magier", 1, kInt, 17);
   c->specialist = 1;
-  c->specialistSchool = FindByName(gSource.schools, gSource.schoolCount, "Hervorrufung", false, true);
+  c->specialistSchool = FindByNameOrFault(gSource.schools, gSource.schoolCount, "Hervorrufung");
   CalculateSpellCount(c);
   CalculateSpells(c);
   EXPECT_EQ(c->spellsPerDay[0][0], 3 + 1);
@@ -152,7 +152,7 @@ TEST_F(SrdCasting, SpecialistCasterLevelAndPsicrystalPower) {
   Drop(c);
   c = Make("Magier", 5, kInt, 17);
   c->classCount = 2;
-  c->classes[1] = FindByName(gSource.classes, gSource.classCount, "MystischerRitter", false, true);
+  c->classes[1] = FindByNameOrFault(gSource.classes, gSource.classCount, "MystischerRitter");
   c->classLevels[1] = c->preEpicLevels[1] = 3;
   CalculateSpellCount(c);
   EXPECT_EQ(c->casterLevel[0], 5 + 2);

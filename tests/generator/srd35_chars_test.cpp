@@ -24,8 +24,8 @@ class Srd35Chars : public generator_test::CreationFixture {
  protected:
   // A character, NPC (kind 4) or any creature built by SRD 3.5.
   void Build(Char* c, int kind, int cr) { CreateSrd35(c, kind, cr); }
-  static int Named(const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, true); }
-  static int Skill(const char* name) { return FindByName(gSource.skills, gSource.skillCount, name, false, true); }
+  static int Named(const char* name) { return FindByNameOrFault(gSource.classes, gSource.classCount, name); }
+  static int Skill(const char* name) { return FindByNameOrFault(gSource.skills, gSource.skillCount, name); }
   static bool ClassSkill(const Char* c, int skill) {
     const int32_t* per = gSource.skills[skill].ClassSkill();
     for (int s = 0; s < c->classCount; ++s)
@@ -166,13 +166,13 @@ TEST_F(Srd35Chars, SkillPointsAndPrestigeRanks) {
   Wire(c);
   ResetChar(c);
   c->rules = kRulesSrd35;
-  c->race = FindByName(gSource.races, gSource.raceCount, "Zwerg", false, true);
+  c->race = FindByNameOrFault(gSource.races, gSource.raceCount, "Zwerg");
   c->classCount = 1;
   c->classes[0] = Named("Magier");
   c->Level = c->classLevels[0] = c->preEpicLevels[0] = 5;
   for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 10;
   c->IN = 14;
-  AddCharBonus(c, &c->IN, 4, FindByName(gSource.bonuses, gSource.bonusCount, "Verbesserung", false, true), "Stirnband");
+  AddCharBonus(c, &c->IN, 4, FindByNameOrFault(gSource.bonuses, gSource.bonusCount, "Verbesserung"), "Stirnband");
   ComputeModifiers(c);
   EXPECT_EQ(CharacterSkillPoints(c), 32);
   FreeCharBonuses(c);
@@ -186,7 +186,7 @@ TEST_F(Srd35Chars, CommonerKeepsItsFeat) {
   Wire(c);
   ResetChar(c);
   c->rules = kRulesSrd35;
-  c->race = FindByName(gSource.races, gSource.raceCount, "Zwerg", false, true);
+  c->race = FindByNameOrFault(gSource.races, gSource.raceCount, "Zwerg");
   c->classCount = 1;
   c->classes[0] = Named("Gemeiner");
   c->Level = c->classLevels[0] = c->preEpicLevels[0] = 1;
@@ -194,7 +194,7 @@ TEST_F(Srd35Chars, CommonerKeepsItsFeat) {
   ComputeModifiers(c);
   CalcBaseValues(c);
   c->getAllRequired = 1;
-  int club = FindByName(gSource.equipment, gSource.equipmentCount, "Knüppel", false, true);
+  int club = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, "Knüppel");
   c->itemCount = 1;
   c->items[0].equipment = club;
   c->items[0].equipType = 0;

@@ -22,9 +22,9 @@ class Srd35Combat : public generator_test::CreationFixture {
     Char* c = new Char();
     Fresh(c, levels);
     c->rules = kRulesSrd35;
-    c->race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+    c->race = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
     c->classCount = 1;
-    c->classes[0] = FindByName(gSource.classes, gSource.classCount, cls, false, true);
+    c->classes[0] = FindByNameOrFault(gSource.classes, gSource.classCount, cls);
     c->classLevels[0] = c->preEpicLevels[0] = levels;
     c->Level = levels;
     for (int a = 0; a < kAttributes; ++a) AbilityScore(c, a) = 10;
@@ -34,11 +34,11 @@ class Srd35Combat : public generator_test::CreationFixture {
     c->sizeMod = 0;
     return c;
   }
-  static int Feat(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, true); }
+  static int Feat(const char* name) { return FindByNameOrFault(gSource.feats, gSource.featCount, name); }
   static CharItem& Carry(Char* c, const char* name) {
     CharItem& it = c->items[c->itemCount++];
     it = CharItem();
-    it.equipment = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+    it.equipment = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
     const EquipSource& e = gSource.equipment[it.equipment];
     it.equipType = e.equipType;
     it.attackType = e.attackType;
@@ -67,7 +67,7 @@ TEST_F(Srd35Combat, TwoWeaponPenaltiesByLightOffHandAndFeat) {
   for (const auto& k : cases) {
     Char* c = Fighter(1, 10);
     if (k.feat) AddFeat(c, Feat("KampfMitZweiWaffen"), nullptr, -1);
-    bool twoEnds = gSource.equipment[FindByName(gSource.equipment, gSource.equipmentCount, k.off, false, true)].attackType == 2;
+    bool twoEnds = gSource.equipment[FindByNameOrFault(gSource.equipment, gSource.equipmentCount, k.off)].attackType == 2;
     CharItem& main = Carry(c, twoEnds ? k.off : "Langschwert");
     CharItem& off = twoEnds ? main : Carry(c, k.off);
     if (!twoEnds) main.twoWeapon = off.twoWeapon = off.twoWeaponSecond = 1;
@@ -116,7 +116,7 @@ TEST_F(Srd35Combat, StrengthOnDamageAndWeaponFeats) {
 
   // Halfling: +1 on attacks with a sling and a thrown weapon, not with a sword.
   c = Fighter(1, 10);
-  c->race = FindByName(gSource.races, gSource.raceCount, "Halbling", false, true);
+  c->race = FindByNameOrFault(gSource.races, gSource.raceCount, "Halbling");
   CharItem& sling = Carry(c, "Schleuder");
   CharItem& javelin = Carry(c, "Wurfspeer");
   CharItem& sword = Carry(c, "Kurzschwert");

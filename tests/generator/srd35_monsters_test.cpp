@@ -15,8 +15,8 @@ class Srd35Monsters : public CreationFixture {
     UseRules(kRulesSrd35);
     Wire(c);
     Preset(c, 1, 5);
-    int m = FindByName(gSource.monsters, gSource.monsterCount, monster, false, false);
-    int t = FindByName(gSource.templates, gSource.templateCount, templ, false, false);
+    int m = FindByName(gSource.monsters, gSource.monsterCount, monster);
+    int t = FindByName(gSource.templates, gSource.templateCount, templ);
     ASSERT_GE(m, 0) << monster;
     ASSERT_GE(t, 0) << templ;
     record_[rec::kFixedMonster] = m;

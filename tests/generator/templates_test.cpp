@@ -55,7 +55,7 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
   Char* c = new Char();
   Wire(c);
   for (const Subject& s : kSubjects) {
-    int m = FindByName(gSource.monsters, gSource.monsterCount, s.name, false, true);
+    int m = FindByNameOrFault(gSource.monsters, gSource.monsterCount, s.name);
     ASSERT_GE(m, 0) << s.name;
     for (int t = 1; t < gSource.templateCount; ++t) {
       std::string tpl = gSource.templates[t].name.c_str();
@@ -173,10 +173,10 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
 
 // Wererats may be giants, like every lycanthrope.
 TEST_F(Templates, LycanthropesTakeHumanoidsAndGiants) {
-  int giant = FindByName(gSource.monsters, gSource.monsterCount, "HillGiant", false, true);
+  int giant = FindByNameOrFault(gSource.monsters, gSource.monsterCount, "HillGiant");
   ASSERT_GE(giant, 0);
   for (const char* name : {"Lycanthrope", "Werebear", "Wereboar", "Wererat", "Weretiger", "DireWereboar"}) {
-    int t = FindByName(gSource.templates, gSource.templateCount, name, false, true);
+    int t = FindByNameOrFault(gSource.templates, gSource.templateCount, name);
     ASSERT_GE(t, 0) << name;
     int32_t high = 0;
     EXPECT_LT(DetermineCR(giant, 0, t, &high, false, false), 1024) << name;

@@ -13,6 +13,7 @@
 #include "temp_dir.h"
 
 using namespace debugspace;
+using namespace debugspace::schema;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
@@ -46,49 +47,30 @@ TEST(TableReader, SplitsFieldsByBlanksAndQuotes) {
 namespace {
 
 // A table of (name, number) rows read through the generic reader.
-struct Row {
+struct Entry {
   String name;
   int32_t value = 0;
 };
 
-int gNameColumn, gValueColumn, gColumns, gHeaderCalls;
-int RowHandler(char** f, void* record, void*, int count, bool header) {
-  if (header) {
-    ++gHeaderCalls;
-    gNameColumn = FindColumn(f, "name", count, true);
-    gValueColumn = FindColumn(f, "WERT", count, true);
-    gColumns = count;
-    return 0;
-  }
-  if (count != gColumns) {
-    ConsolePrint("Invalid Number of Arguments in TestSource Database (%s)\n", f[0]);
-    QuitOnError(true);
-  }
-  Row& r = *static_cast<Row*>(record);
-  r.name.Assign(f[gNameColumn]);
-  r.value = Number(f[gValueColumn]);
-  return 0;
-}
+const Column kColumns[] = {Text("name", &Entry::name), Number("WERT", &Entry::value)};
 
-void* MakeRows(int n) { return NewRecords<Row>(n, "SourceInit-Source"); }
+void* MakeRows(int n) { return NewRecords<Entry>(n, "SourceInit-Source"); }
 
-struct Table {
-  Row* rows = nullptr;
+struct Entries {
+  Entry* rows = nullptr;
   int32_t count = 0;
-  ~Table() { DeleteRecords(rows); }
+  ~Entries() { DeleteRecords(rows); }
 };
 
-int ReadRows(const std::string& path, Table* t, int extra = 0) {
-  TableLayout layout;
-  layout.path = path.c_str();
-  layout.handler = RowHandler;
-  layout.recordSize = sizeof(Row);
-  layout.makeRecords = MakeRows;
-  layout.nameOf = [](void* r, int i) { return static_cast<Row*>(r)[i].name.c_str(); };
-  layout.extra = extra;
+int ReadRows(const std::string& path, Entries* t, int extra = 0) {
+  Schema schema{path.c_str(), kColumns, 2, "Invalid Number of Arguments in TestSource Database (%s)\n"};
+  schema.recordSize = sizeof(Entry);
+  schema.makeRecords = MakeRows;
+  schema.nameOf = [](void* r, int i) { return static_cast<Entry*>(r)[i].name.c_str(); };
+  schema.extra = extra;
   void* records = nullptr;
-  int r = ReadTable(layout, &records, nullptr, &t->count);
-  t->rows = static_cast<Row*>(records);
+  int r = ReadTable(schema, &records, nullptr, &t->count);
+  t->rows = static_cast<Entry*>(records);
   return r;
 }
 
@@ -104,16 +86,16 @@ class TableFiles : public ::testing::Test {
 };
 
 TEST_F(TableFiles, ANameGivenTwiceIsReadAndTheFirstRowIsFound) {
-  Table t;
+  Entries t;
   CaptureStdout();
   ASSERT_EQ(ReadRows(Write("z.txt", "Name Wert\n-\nZwerg 1\nElf 2\nZwerg 3\n"), &t), 0);
   EXPECT_EQ(GetCapturedStdout(), "Warning: Name Zwerg appears twice in " + dir.path() + "/z.txt: lines 3 and 5\n");
   ASSERT_EQ(t.count, 3);
-  EXPECT_EQ(FindByName(t.rows, t.count, "Zwerg", false, true), 0);
+  EXPECT_EQ(FindByNameOrFault(t.rows, t.count, "Zwerg"), 0);
 }
 
 TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
-  Table t;
+  Entries t;
   // Columns in any order and any case; line 2 is lost even when it holds data.
   ASSERT_EQ(ReadRows(Write("a.txt", "Wert Name\r\n5 Verloren\r\n1 Erster\r\n\r\n\n2 \"Zweiter Eintrag\"\n"), &t, 1), 0);
   ASSERT_EQ(t.count, 2);
@@ -126,7 +108,7 @@ TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
 }
 
 TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
-  Table t;
+  Entries t;
   CaptureStdout();
   EXPECT_EQ(ReadRows(dir.path() + "/fehlt.txt", &t), 1);
   EXPECT_EQ(GetCapturedStdout(), "FAILED\nCould not open " + dir.path() + "/fehlt.txt: No such file or directory\n");
@@ -134,7 +116,7 @@ TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
   std::string path = Write("b.txt", "Name Wert\n-\nEins 1\nZwei 2 zuviel\n");
   pid_t pid = fork();
   if (pid == 0) {
-    Table u;
+    Entries u;
     ReadRows(path, &u);
     _exit(0);
   }
@@ -143,7 +125,7 @@ TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
   EXPECT_EQ(WEXITSTATUS(status), 1);
 
   std::string missing = Write("c.txt", "Name Anderes\n-\nEins 1\n");
-  EXPECT_EXIT({ Table u; ReadRows(missing, &u); }, testing::ExitedWithCode(1), "");
+  EXPECT_EXIT({ Entries u; ReadRows(missing, &u); }, testing::ExitedWithCode(1), "");
 }
 
 TEST_F(TableFiles, MessagesOfAWrongFieldCount) {
@@ -153,7 +135,7 @@ TEST_F(TableFiles, MessagesOfAWrongFieldCount) {
   pid_t pid = fork();
   if (pid == 0) {
     dup2(fds[1], 1);
-    Table u;
+    Entries u;
     ReadRows(path, &u);
     _exit(0);
   }
@@ -171,7 +153,7 @@ TEST_F(TableFiles, MessagesOfAWrongFieldCount) {
   pid = fork();
   if (pid == 0) {
     dup2(fds[1], 1);
-    Table u;
+    Entries u;
     ReadRows(missing, &u);
     _exit(0);
   }
@@ -188,11 +170,11 @@ TEST(TableLookup, SubstringLookupTakesTheFirstInTableOrder) {
   types[0].name.Assign("MagicalBeast");
   types[1].name.Assign("Beast");
   types[2].name.Assign("Animal");
-  EXPECT_EQ(FindByName(types, 3, "Beast", true, false), 0);  // contains wins over a later equal name
-  EXPECT_EQ(FindByName(types, 3, "Beast", false, false), 1);
-  EXPECT_EQ(FindByName(types, 3, "beast", false, false), -1);  // names are case-sensitive
-  EXPECT_EQ(FindByName(types, 3, "Drache", true, false), -1);
-  EXPECT_EXIT(FindByName(types, 3, "Drache", false, true), testing::ExitedWithCode(1), "");
+  EXPECT_EQ(FindContaining(types, 3, "Beast"), 0);  // contains wins over a later equal name
+  EXPECT_EQ(FindByName(types, 3, "Beast"), 1);
+  EXPECT_EQ(FindByName(types, 3, "beast"), -1);  // names are case-sensitive
+  EXPECT_EQ(FindContaining(types, 3, "Drache"), -1);
+  EXPECT_EXIT(FindByNameOrFault(types, 3, "Drache"), testing::ExitedWithCode(1), "");
   DeleteRecords(types);
 }
 

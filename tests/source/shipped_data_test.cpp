@@ -30,7 +30,7 @@ class ShippedData : public generator_test::SourceFixture {
  protected:
   template <class T>
   static int Find(const T* table, int count, const char* name) {
-    return FindByName(table, count, name, false, false);
+    return FindByName(table, count, name);
   }
 };
 

@@ -62,7 +62,7 @@ void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceReq-ByteCode");
   // A name the tables lack: "Not found", and the place names the row that uses it.
   auto named = [&](const auto* table, int count, const char* name) {
-    return FindByName(table, count, name, false, true);
+    return FindByNameOrFault(table, count, name);
   };
   ForItems(text, [&](const char* item) {
     if (strlen(item) < 2) {
@@ -132,7 +132,7 @@ void ResolveSkillRequirement(const String& text, Owned& out) {
     char name[256] = "";
     int32_t number = 0;
     NameAndNumbers(item, name, sizeof name, &number, 1, "SkillReq");
-    code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
+    code.Add(FindByNameOrFault(gSource.skills, gSource.skillCount, name));
     code.Add(number);
   });
   out.Reset(code.Finish("ResolveSourceSkill-SkillCode"));
@@ -147,9 +147,9 @@ void ResolveSkillBonus(const String& text, Owned& out) {
     int32_t bonusType = -1;
     if (char* colon = strchr(name, ':')) {
       *colon = 0;
-      bonusType = FindByName(gSource.bonuses, gSource.bonusCount, colon + 1, false, true);
+      bonusType = FindByNameOrFault(gSource.bonuses, gSource.bonusCount, colon + 1);
     }
-    code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
+    code.Add(FindByNameOrFault(gSource.skills, gSource.skillCount, name));
     code.Add(bonusType);
     code.Add(number);
   });
@@ -167,7 +167,7 @@ void ResolveFeatList(const String& text, Owned& out) {
         code.Add(colon ? NumberIn(colon + 1, "FeatReq") : 0);
         return;
       }
-    code.Add(FindByName(gSource.feats, gSource.featCount, item, false, true));
+    code.Add(FindByNameOrFault(gSource.feats, gSource.featCount, item));
   });
   out.Reset(code.Finish("ResolveSourceFeats-FeatCode"));
 }
@@ -175,7 +175,7 @@ void ResolveFeatList(const String& text, Owned& out) {
 template <class T>
 void ResolveNames(const String& text, Owned& out, const T* table, int count, const char* work, const char* tag) {
   CodeBuilder code(text.length * 4 + 4, work);
-  ForItems(text, [&](const char* item) { code.Add(FindByName(table, count, item, false, true)); });
+  ForItems(text, [&](const char* item) { code.Add(FindByNameOrFault(table, count, item)); });
   out.Reset(code.Finish(tag));
 }
 
@@ -244,7 +244,7 @@ int ProfileSourceInit() {
       int32_t weight = 0;
       NameAndNumbers(item, name, sizeof name, &weight, 1, "Classes");
       if (p.classCount >= 32) ProfileTooLong(s, "Classes");
-      p.classes[p.classCount][0] = FindByName(gSource.classes, gSource.classCount, name, false, true);
+      p.classes[p.classCount][0] = FindByNameOrFault(gSource.classes, gSource.classCount, name);
       p.classes[p.classCount++][1] = weight;
     });
     const char* attack = ProfileValue(section, "AttackType");
@@ -252,17 +252,17 @@ int ProfileSourceInit() {
     p.attackType[1] = attack[0] && attack[1] ? attack[1] - '0' : 0;
     ProfileItems(ProfileValue(section, "Weapons"), [&](const char* item) {
       if (p.weaponCount >= 32) ProfileTooLong(s, "Weapons");
-      p.weapons[p.weaponCount++] = FindByName(gSource.equipment, gSource.equipmentCount, item, false, true);
+      p.weapons[p.weaponCount++] = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, item);
     });
     ProfileItems(ProfileValue(section, "Feats"), [&](const char* item) {
       if (p.featCount >= 64) ProfileTooLong(s, "Feats");
-      p.feats[p.featCount++] = FindByName(gSource.feats, gSource.featCount, item, false, true);
+      p.feats[p.featCount++] = FindByNameOrFault(gSource.feats, gSource.featCount, item);
     });
     ProfileItems(ProfileValue(section, "Spells"), [&](const char* item) {
       int32_t number = 0;
       NameAndNumbers(item, name, sizeof name, &number, 1, "Spells");
       if (p.spellCount >= 256) ProfileTooLong(s, "Spells");
-      p.spells[p.spellCount][0] = FindByName(gSource.spells, gSource.spellCount, name, false, true);
+      p.spells[p.spellCount][0] = FindByNameOrFault(gSource.spells, gSource.spellCount, name);
       p.spells[p.spellCount++][1] = number;
     });
     ProfileItems(ProfileValue(section, "Skills"), [&](const char* item) {
@@ -270,13 +270,13 @@ int ProfileSourceInit() {
       NameAndNumbers(item, name, sizeof name, ab, 2, "Skills");
       int32_t a = ab[0], b = ab[1];
       if (p.skillCount >= 64) ProfileTooLong(s, "Skills");
-      p.skills[p.skillCount][0] = FindByName(gSource.skills, gSource.skillCount, name, false, true);
+      p.skills[p.skillCount][0] = FindByNameOrFault(gSource.skills, gSource.skillCount, name);
       p.skills[p.skillCount][1] = a;
       p.skills[p.skillCount++][2] = b;
     });
     ProfileItems(ProfileValue(section, "Effects"), [&](const char* item) {
       if (p.effectCount >= 256) ProfileTooLong(s, "Effects");
-      p.effects[p.effectCount++] = FindByName(gSource.effects, gSource.effectCount, item, false, true);
+      p.effects[p.effectCount++] = FindByNameOrFault(gSource.effects, gSource.effectCount, item);
     });
     ProfileItems(ProfileValue(section, "Specials"), [&](const char* item) {
       if (p.specialCount >= 128) ProfileTooLong(s, "Specials");
@@ -284,14 +284,14 @@ int ProfileSourceInit() {
     });
     name[0] = 0;
     NameAndNumbers(ProfileValue(section, "Armor"), name, sizeof name, &p.armorNumber, 1, "Armor");
-    p.armor = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
-    p.race = FindByName(gSource.races, gSource.raceCount, ProfileValue(section, "Race"), false, true);
+    p.armor = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
+    p.race = FindByNameOrFault(gSource.races, gSource.raceCount, ProfileValue(section, "Race"));
     const char* minLevel = ProfileValue(section, "MinLevel");
     p.minLevel = *minLevel ? NumberIn(minLevel, "MinLevel") : 0;
     name[0] = 0;
     NameAndNumbers(ProfileValue(section, "Shield"), name, sizeof name, p.shieldNumbers, 2, "Shield");
-    p.shield = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
-    p.school = FindByName(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"), false, true);
+    p.shield = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
+    p.school = FindByNameOrFault(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"));
     int32_t* a = p.attributes;
     NameAndNumbers(ProfileValue(section, "Attributes"), nullptr, 0, a, kAttributes, "Attributes");
   }
@@ -476,12 +476,12 @@ std::string MonsterTextPath(const char* name) {
 
 int32_t ResolveScriptName(int table, const char* name) {
   switch ((NameTable)table) {
-    case kNamesSchool: return FindByName(gSource.schools, gSource.schoolCount, name, false, true);
-    case kNamesBonusType: return FindByName(gSource.bonuses, gSource.bonusCount, name, false, true);
-    case kNamesFeat: return FindByName(gSource.feats, gSource.featCount, name, false, true);
-    case kNamesSkill: return FindByName(gSource.skills, gSource.skillCount, name, false, true);
-    case kNamesRace: return FindByName(gSource.races, gSource.raceCount, name, false, true);
-    case kNamesClass: return FindByName(gSource.classes, gSource.classCount, name, false, true);
+    case kNamesSchool: return FindByNameOrFault(gSource.schools, gSource.schoolCount, name);
+    case kNamesBonusType: return FindByNameOrFault(gSource.bonuses, gSource.bonusCount, name);
+    case kNamesFeat: return FindByNameOrFault(gSource.feats, gSource.featCount, name);
+    case kNamesSkill: return FindByNameOrFault(gSource.skills, gSource.skillCount, name);
+    case kNamesRace: return FindByNameOrFault(gSource.races, gSource.raceCount, name);
+    case kNamesClass: return FindByNameOrFault(gSource.classes, gSource.classCount, name);
   }
   return -1;
 }
@@ -493,9 +493,9 @@ int ResolveSource() {
       "KleinerMetallschild", "KleinerHolzschild", "GroßerMetallschild", "GroßerHolzschild", "Pfeile", "Amulett",
       "Ring", "Handschuhe", "Stiefel", "Umhang", "Gürtel", "Helm", "Weste"};
   WhereClear();
-  for (const char* name : kNamedEquipment) FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+  for (const char* name : kNamedEquipment) FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
   // The race a creature falls back to; without it the dump would fail at the first character.
-  FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+  FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
   for (int i = 0; i < gSource.featCount; ++i) {
     WhereRow("Build/Data/Feats.txt", i);
     FeatSource& f = gSource.feats[i];
@@ -512,10 +512,10 @@ int ResolveSource() {
     ResolveFeatList(t.featReq, c.featList);
     c.attachClass = StartsWithSemicolon(t.attachClass)
                         ? -1
-                        : FindByName(gSource.classes, gSource.classCount, t.attachClass.c_str(), false, true);
+                        : FindByNameOrFault(gSource.classes, gSource.classCount, t.attachClass.c_str());
     c.forceWeapon = StartsWithSemicolon(t.forceWeapon)
                         ? -1
-                        : FindByName(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str(), false, true);
+                        : FindByNameOrFault(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str());
   }
   for (int i = 0; i < gSource.effectCount; ++i) {
     WhereRow("Build/Data/Effects.txt", i);
@@ -535,7 +535,7 @@ int ResolveSource() {
   for (int i = 0; i < gSource.specialCount; ++i) {
     WhereRow("Build/Data/Specials.txt", i);
     const SpecialSource& x = gSource.specials[i];
-    if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
+    if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str()) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
       TableFault();
     }
@@ -544,7 +544,7 @@ int ResolveSource() {
     WhereRow("Build/Data/Races.txt", i);
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
-        StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
+        StartsWithSemicolon(sub) ? -1 : FindByNameOrFault(gSource.races, gSource.raceCount, sub.c_str());
   }
   for (int i = 0; i < gSource.monsterCount; ++i) {
     WhereRow("Build/Data/Monsters.txt", i);
@@ -558,7 +558,7 @@ int ResolveSource() {
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c)
       gSource.proficiencyFeats[r][c] =
-          proficiency[r][c] ? FindByName(gSource.feats, gSource.featCount, proficiency[r][c], false, true) : -1;
+          proficiency[r][c] ? FindByNameOrFault(gSource.feats, gSource.featCount, proficiency[r][c]) : -1;
   return 0;
 }
 
@@ -569,7 +569,7 @@ namespace {
 bool TypeListed(const String& list, int type) {
   bool found = false;
   ForItems(list, [&](const char* item) {
-    int t = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, item, true, false);
+    int t = FindContaining(gSource.monsterTypes, gSource.monsterTypeCount, item);
     if (t == type) found = true;
   });
   return found;
@@ -581,7 +581,7 @@ int LargeSize() {
   thread_local uint32_t generation = ~0u;
   thread_local int large = -1;
   if (generation != gSourceGeneration) {
-    large = FindByName(gSource.sizes, gSource.sizeCount, "Large", false, false);
+    large = FindByName(gSource.sizes, gSource.sizeCount, "Large");
     generation = gSourceGeneration;
   }
   return large;
@@ -698,7 +698,7 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
       }
     }
     WhereClear();
-    gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
+    gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton");
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
     gSource.monsterCR = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
     for (int r = 0; r < 2; ++r)
