@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,21 @@ namespace {
 
 // A table of (name, number) rows read through the generic reader.
 struct Entry {
-  String name;
-  int32_t value = 0;
+  String name, note;
+  int32_t value = 0, reach = -1, bonus = 5;
 };
 
-const Column kColumns[] = {Text("name", &Entry::name), Number("WERT", &Entry::value)};
+// A rule of the last pass: a row must not reach below zero.
+void NoNegativeReach(Row& row) {
+  if (row.Record<Entry>().reach >= -1) return;
+  ConsolePrint("Negative reach of %s\n", row.Key());
+  TableFault();
+}
+
+const Column kColumns[] = {Text("name", &Entry::name), Number("WERT", &Entry::value),
+                           Number("Reichweite", &Entry::reach, Need::kBlankable),
+                           Number("Bonus", &Entry::bonus, Need::kOptional), Text("Notiz", &Entry::note, Need::kBlankable),
+                           Rule(NoNegativeReach, Pass::kCheck)};
 
 void* MakeRows(int n) { return NewRecords<Entry>(n, "SourceInit-Source"); }
 
@@ -63,7 +74,7 @@ struct Entries {
 };
 
 int ReadRows(const std::string& path, Entries* t, int extra = 0) {
-  Schema schema{path.c_str(), kColumns, 2, "Invalid Number of Arguments in TestSource Database (%s)\n"};
+  Schema schema{path.c_str(), kColumns, (int)std::size(kColumns), "Invalid Number of Arguments in TestSource Database (%s)\n"};
   schema.recordSize = sizeof(Entry);
   schema.makeRecords = MakeRows;
   schema.nameOf = [](void* r, int i) { return static_cast<Entry*>(r)[i].name.c_str(); };
@@ -128,41 +139,51 @@ TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
   EXPECT_EXIT({ Entries u; ReadRows(missing, &u); }, testing::ExitedWithCode(1), "");
 }
 
-TEST_F(TableFiles, MessagesOfAWrongFieldCount) {
-  std::string path = Write("d.txt", "Name Wert\n-\nZwei 2 zuviel\n");
-  int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    Entries u;
-    ReadRows(path, &u);
-    _exit(0);
+TEST_F(TableFiles, OptionalColumnsKeepTheRecordsDefaults) {
+  Entries t;
+  // "Bonus" is absent; ";" in a blankable column gives nothing.
+  ASSERT_EQ(ReadRows(Write("o.txt", "Name Wert Reichweite Notiz\n-\nOger 1 ; ;\nRiese 2 15 Hügel\n"), &t), 0);
+  ASSERT_EQ(t.count, 2);
+  EXPECT_EQ(t.rows[0].reach, -1);
+  EXPECT_STREQ(t.rows[0].note.c_str(), "");
+  EXPECT_EQ(t.rows[1].reach, 15);
+  EXPECT_STREQ(t.rows[1].note.c_str(), "Hügel");
+  EXPECT_EQ(t.rows[0].bonus + t.rows[1].bonus, 10);
+}
+
+TEST_F(TableFiles, FaultsNameTheirMessageAndPlace) {
+  struct Case {
+    const char* text;
+    std::string expected;
+  } cases[] = {
+      {"Name Wert\n-\nZwei 2 zuviel\n",
+       "Invalid Number in Database (3 instead of 2)\nInvalid Number of Arguments in TestSource Database (Zwei)\n"
+       "In DIR/f.txt, line 3\n"},
+      {"Name Anderes\n-\nEins 1\n", "Value not found: WERT\nIn DIR/f.txt, line 1\n"},
+      // A rule of a later pass still names the row's line.
+      {"Name Wert Reichweite\n-\nOger 1 5\n\nRiese 2 -3\n", "Negative reach of Riese\nIn DIR/f.txt, line 5\n"},
+  };
+  for (const Case& c : cases) {
+    std::string path = Write("f.txt", c.text);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], 1);
+      Entries u;
+      ReadRows(path, &u);
+      _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    std::string expected = c.expected;
+    expected.replace(expected.find("DIR"), 3, dir.path());
+    EXPECT_NE(out.find(expected), std::string::npos) << out;
   }
-  close(fds[1]);
-  std::string out;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
-  close(fds[0]);
-  waitpid(pid, nullptr, 0);
-  EXPECT_NE(out.find("Invalid Number in Database (3 instead of 2)\nInvalid Number of Arguments in TestSource Database (Zwei)\n"),
-            std::string::npos)
-      << out;
-  std::string missing = Write("e.txt", "Name Anderes\n-\nEins 1\n");
-  ASSERT_EQ(pipe(fds), 0);
-  pid = fork();
-  if (pid == 0) {
-    dup2(fds[1], 1);
-    Entries u;
-    ReadRows(missing, &u);
-    _exit(0);
-  }
-  close(fds[1]);
-  out.clear();
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
-  close(fds[0]);
-  waitpid(pid, nullptr, 0);
-  EXPECT_NE(out.find("Value not found: WERT\n"), std::string::npos) << out;
 }
 
 TEST(TableLookup, SubstringLookupTakesTheFirstInTableOrder) {

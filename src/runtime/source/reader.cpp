@@ -455,7 +455,7 @@ void FindColumns(const Schema& s, char** header, int count, std::vector<int32_t>
 char* schema::Row::Field(const char* header, int k) const {
   for (int c = 0; c < schema->columnCount; ++c) {
     const char* h = schema->columns[c].header;
-    if (h && strcmp(h, header) == 0) {
+    if (h && strcasecmp(h, header) == 0) {
       int position = at[first[c] + k];
       return position >= 0 ? fields[position] : nullptr;
     }
@@ -620,87 +620,108 @@ void ReadShown(const Schema& s, const Row& row, const std::vector<int32_t>& at) 
   }
 }
 
+// One table being read: its file, the header's columns and every row's fields, which the
+// passes after the reading still need.
+struct Reading {
+  explicit Reading(const Schema& schema) : s(schema) {}
+  const Schema& s;
+  FileLines file;
+  std::vector<char*> header;
+  int columns = 0;
+  std::vector<int32_t> at, first;  // FindColumns
+  int rows = 0;
+  char* records = nullptr;
+  char* texts = nullptr;
+  std::vector<char*> fields;  // rows x columns
+  int32_t* rowLines = nullptr;
+
+  Row RowAt(int r) {
+    return Row{&s, fields.data() + (size_t)r * (size_t)columns, at.data(), first.data(), r,
+               records ? records + (size_t)r * s.recordSize : nullptr,
+               texts ? texts + (size_t)r * s.textsSize : nullptr};
+  }
+};
+
+// The first line that is not empty names the columns.
+void ReadHeader(Reading& t) {
+  char** lines = t.file.lines.get();
+  int n = t.file.count;
+  t.header.resize(t.file.size / 2 + 2);
+  int capacity = (int)t.header.size();
+  int line = 0;
+  while (line < n && EmptyLine(lines[line])) ++line;
+  gWhere = Where{};
+  gWhere.path = t.s.path;
+  gWhere.line = line < n ? line + 1 : 0;
+  gWhere.headerLess = line >= n;
+  t.columns = line < n ? std::min(SplitLine(lines[line], t.header.data(), capacity), capacity) : 0;
+  FindColumns(t.s, t.header.data(), t.columns, t.at, t.first);
+  if (t.s.atHeader) t.s.atHeader(t.header.data(), t.columns);
+  gWhere.header = t.header.data();
+  gWhere.headerCount = t.columns;
+}
+
+// The read pass, row by row as the file has them; line 2 is skipped whatever it holds.
+void ReadRows(Reading& t) {
+  char** lines = t.file.lines.get();
+  DebugPrint(2, "\t( ");
+  int row = 0;
+  for (int i = 2; i < t.file.count && row < t.rows; ++i) {
+    if (EmptyLine(lines[i])) continue;
+    Row r = t.RowAt(row);
+    int fieldCount = SplitLine(lines[i], r.fields, t.columns);
+    t.rowLines[row] = i + 1;
+    if (fieldCount != t.columns) {
+      gWhere.line = i + 1;
+      gWhere.fields = r.fields;
+      gWhere.fieldCount = std::min(fieldCount, t.columns);
+      ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, t.columns);
+      ConsolePrint(t.s.countMessage, r.fields[0]);
+      TableFault();
+    }
+    RunPass(Pass::kRead, r, t.columns, i + 1);
+    if (r.record) ReadShown(t.s, r, t.at);
+    if (r.record && t.s.nameOf) DebugPrint(2, "%s ", t.s.nameOf(t.records, row));
+    ++row;
+  }
+  DebugPrint(2, ")\n\n");
+}
+
 }  // namespace
 
 int schema::ReadTable(const Schema& s, void** records, void** texts, int32_t* count) {
-  FileLines file;
-  if (!LoadLines(s.path, file)) return 1;
-  char** lines = file.lines.get();
-  int n = file.count;
-  int capacity = (int)(file.size / 2) + 2;
-  std::vector<char*> header((size_t)capacity);
+  Reading t(s);
+  if (!LoadLines(s.path, t.file)) return 1;
   DebugPrint(2, "OK\nReading List\t\t\t");
   // The place points into this file's buffer: it ends with the reading, also by an exception.
   struct ClearWhere {
     ~ClearWhere() { WhereClear(); }
   } clearWhere;
-  int first = 0;
-  while (first < n && EmptyLine(lines[first])) ++first;
-  gWhere = Where{};
-  gWhere.path = s.path;
-  gWhere.line = first < n ? first + 1 : 0;
-  gWhere.headerLess = first >= n;
-  int columns = first < n ? std::min(SplitLine(lines[first], header.data(), capacity), capacity) : 0;
-  std::vector<int32_t> at, firstSlot;
-  FindColumns(s, header.data(), columns, at, firstSlot);
-  if (s.atHeader) s.atHeader(header.data(), columns);
-
-  // Line 2 is skipped whatever it holds; empty lines count nowhere.
-  int rows = 0;
-  for (int i = 2; i < n; ++i)
-    if (!EmptyLine(lines[i])) ++rows;
-  DebugPrint(2, "%d\n", rows);
-  char* recordBase = nullptr;
-  char* textBase = nullptr;
+  ReadHeader(t);
+  for (int i = 2; i < t.file.count; ++i) t.rows += !EmptyLine(t.file.lines[(size_t)i]);
+  DebugPrint(2, "%d\n", t.rows);
   if (s.recordSize) {
-    recordBase = static_cast<char*>(s.makeRecords(rows + s.extra));
-    if (s.textsSize) textBase = static_cast<char*>(s.makeTexts(rows + s.extra));
-    *records = recordBase;
-    if (texts) *texts = textBase;
-    *count = rows;
+    t.records = static_cast<char*>(s.makeRecords(t.rows + s.extra));
+    if (s.textsSize) t.texts = static_cast<char*>(s.makeTexts(t.rows + s.extra));
+    *records = t.records;
+    if (texts) *texts = t.texts;
+    *count = t.rows;
   }
   // The lines of the rows, for the messages of the resolution and for duplicate names.
-  int32_t* rowLines = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(rows + 1), "SourceInit-RowLines"));
-  std::vector<char*> fields((size_t)rows * (size_t)columns + 1);
-  gWhere.header = header.data();
-  gWhere.headerCount = columns;
-  auto rowAt = [&](int r) {
-    return Row{&s, fields.data() + (size_t)r * (size_t)columns, at.data(), firstSlot.data(), r,
-               recordBase ? recordBase + (size_t)r * s.recordSize : nullptr,
-               textBase ? textBase + (size_t)r * s.textsSize : nullptr};
-  };
-  DebugPrint(2, "\t( ");
-  int row = 0;
-  for (int i = 2; i < n && row < rows; ++i) {
-    if (EmptyLine(lines[i])) continue;
-    Row r = rowAt(row);
-    int fieldCount = SplitLine(lines[i], r.fields, columns);
-    rowLines[row] = i + 1;
-    if (fieldCount != columns) {
-      gWhere.line = i + 1;
-      gWhere.fields = r.fields;
-      gWhere.fieldCount = std::min(fieldCount, columns);
-      ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, columns);
-      ConsolePrint(s.countMessage, fieldCount > 0 ? r.fields[0] : "");
-      TableFault();
-    }
-    RunPass(Pass::kRead, r, columns, i + 1);
-    if (r.record) ReadShown(s, r, at);
-    if (r.record && s.nameOf) DebugPrint(2, "%s ", s.nameOf(recordBase, row));
-    ++row;
-  }
-  DebugPrint(2, ")\n\n");
+  t.rowLines = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(t.rows + 1), "SourceInit-RowLines"));
+  t.fields.resize((size_t)t.rows * (size_t)t.columns + 1);
+  ReadRows(t);
   for (Pass pass : {Pass::kResolve, Pass::kCheck})
-    for (int r = 0; r < rows; ++r) {
-      Row view = rowAt(r);
-      RunPass(pass, view, columns, rowLines[r]);
+    for (int r = 0; r < t.rows; ++r) {
+      Row row = t.RowAt(r);
+      RunPass(pass, row, t.columns, t.rowLines[r]);
     }
   WhereClear();
-  WarnDuplicates(s, recordBase, rows, rowLines);
+  WarnDuplicates(s, t.records, t.rows, t.rowLines);
   if (gSession.open && gSession.tableCount < kMaxTables) {
-    gSession.tables[gSession.tableCount++] = RowLines{s.path, rowLines, rows};
+    gSession.tables[gSession.tableCount++] = RowLines{s.path, t.rowLines, t.rows};
   } else {
-    freeloga(rowLines);
+    freeloga(t.rowLines);
   }
   return 0;
 }

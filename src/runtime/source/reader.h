@@ -19,7 +19,6 @@ int SplitLine(char* line, char** fields, int capacity);
 
 namespace schema {
 
-
 // Every table under Build/Data that the reader knows.
 enum class Table : uint8_t {
   kClasses, kRaces, kFeats, kSkills, kSpells, kPowers, kEffects, kEquipment, kSpecifics, kMonsters,
@@ -78,7 +77,8 @@ enum class Kind : uint8_t {
 };
 
 // A missing column faults (kRequired) or keeps the record's default (kOptional); a
-// kBlankable column also keeps it for the field ";".
+// kBlankable column also keeps it for the field ";". An optional reference names no row
+// when its field starts with ";".
 enum class Need : uint8_t { kRequired, kOptional, kBlankable };
 
 // Rows are read in three passes: fields into records, names into rows of other tables,
@@ -117,10 +117,6 @@ struct Row {
   R& Record() const {
     return *static_cast<R*>(record);
   }
-  template <class T>
-  T& Texts() const {
-    return *static_cast<T*>(texts);
-  }
 };
 
 struct Schema {
@@ -139,7 +135,7 @@ struct Schema {
   const char* (*nameOf)(void* records, int index) = nullptr;
   // Rows may share a name when their groups differ (specials of different kinds).
   int32_t (*groupOf)(void* records, int index) = nullptr;
-  // The display and SRD names, read from the optional columns "Anzeige" and "SRD" ("; " leaves them empty).
+  // The display and SRD names, read from the optional columns "Anzeige" and "SRD" (";" leaves them empty).
   int32_t displayOffset = -1, srdOffset = -1;
 };
 
@@ -193,9 +189,12 @@ Column Alignment(const char* header, AlignmentLine R::*field) {
   return {header, Kind::kAlignment, Need::kOptional, false, OffsetOf(field)};
 }
 template <class R>
-Column Reference(const char* header, int32_t R::*field, Table target, Need need = Need::kRequired,
-                 Kind kind = Kind::kReference) {
-  return {header, kind, need, false, OffsetOf(field), nullptr, 0, nullptr, target};
+Column Reference(const char* header, int32_t R::*field, Table target, Need need = Need::kRequired) {
+  return {header, Kind::kReference, need, false, OffsetOf(field), nullptr, 0, nullptr, target};
+}
+template <class R>
+Column PartReference(const char* header, int32_t R::*field, Table target) {
+  return {header, Kind::kPartReference, Need::kRequired, false, OffsetOf(field), nullptr, 0, nullptr, target};
 }
 inline Column Input(const char* header, int count = 0) { return {header, Kind::kInput, Need::kRequired, false, 0, nullptr, count}; }
 inline Column Inputs(const char* const* headers, int count) {

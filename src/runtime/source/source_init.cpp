@@ -24,6 +24,9 @@
 
 namespace RUNTIME_NS {
 
+using schema::PathOf;
+using schema::Table;
+
 namespace {
 
 // ---- codes ----
@@ -390,13 +393,13 @@ void InitMonsterDesc() {
     TableFault();
   };
   for (int m = 0; m < gSource.monsterCount; ++m) {
-    WhereRow("Build/Data/Monsters.txt", m);
+    WhereRow(PathOf(Table::kMonsters), m);
     TextNode* node = find(gSource.monsters[m].name);
     gSource.monsters[m].description.Assign(node->text.c_str(), node->text.length);
     gSource.monsters[m].spellResistance = node->spellResistance;
   }
   for (int t = 0; t < gSource.templateCount; ++t) {
-    WhereRow("Build/Data/Templates.txt", t);
+    WhereRow(PathOf(Table::kTemplates), t);
     TextNode* node = find(gSource.templates[t].name);
     gSource.templates[t].description.Assign(node->text.c_str(), node->text.length);
   }
@@ -414,42 +417,42 @@ void Optimize2(Owned& script) {
 
 void OptimizeAllScripts() {
   for (int i = 0; i < gSource.classCount; ++i) {
-    WhereRow("Build/Data/Characters.txt", i);
+    WhereRow(PathOf(Table::kClasses), i);
     Optimize2(gSource.classes[i].effectScript);
     Optimize2(gSource.classes[i].featScript);
   }
   for (int i = 0; i < gSource.effectCount; ++i) {
-    WhereRow("Build/Data/Effects.txt", i);
+    WhereRow(PathOf(Table::kEffects), i);
     Optimize2(gSource.effects[i].effectScript);
     Optimize2(gSource.effects[i].variableScript);
   }
   for (int i = 0; i < gSource.equipmentCount; ++i) {
-    WhereRow("Build/Data/Equipment.txt", i);
+    WhereRow(PathOf(Table::kEquipment), i);
     Optimize2(gSource.equipment[i].script);
   }
   for (int i = 0; i < gSource.featCount; ++i) {
-    WhereRow("Build/Data/Feats.txt", i);
+    WhereRow(PathOf(Table::kFeats), i);
     Optimize2(gSource.feats[i].effectScript);
   }
   for (int i = 0; i < gSource.monsterCount; ++i) {
-    WhereRow("Build/Data/Monsters.txt", i);
+    WhereRow(PathOf(Table::kMonsters), i);
     Optimize2(gSource.monsters[i].familiar);
   }
   for (int i = 0; i < gSource.raceCount; ++i) {
-    WhereRow("Build/Data/Races.txt", i);
+    WhereRow(PathOf(Table::kRaces), i);
     Optimize2(gSource.races[i].effectScript);
     Optimize2(gSource.races[i].featScript);
   }
   for (int i = 0; i < gSource.specialCount; ++i) {
-    WhereRow("Build/Data/Specials.txt", i);
+    WhereRow(PathOf(Table::kSpecials), i);
     Optimize2(gSource.specials[i].script);
   }
   for (int i = 0; i < gSource.specificCount; ++i) {
-    WhereRow("Build/Data/Specific.txt", i);
+    WhereRow(PathOf(Table::kSpecifics), i);
     Optimize2(gSource.specifics[i].script);
   }
   for (int i = 0; i < gSource.templateCount; ++i) {
-    WhereRow("Build/Data/Templates.txt", i);
+    WhereRow(PathOf(Table::kTemplates), i);
     Optimize2(gSource.templates[i].crScript);
     Optimize2(gSource.templates[i].script);
   }
@@ -497,14 +500,14 @@ int ResolveSource() {
   // The race a creature falls back to; without it the dump would fail at the first character.
   FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
   for (int i = 0; i < gSource.featCount; ++i) {
-    WhereRow("Build/Data/Feats.txt", i);
+    WhereRow(PathOf(Table::kFeats), i);
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;
     ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency);
     ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
   }
   for (int i = 0; i < gSource.classCount; ++i) {
-    WhereRow("Build/Data/Characters.txt", i);
+    WhereRow(PathOf(Table::kClasses), i);
     CharSource& c = gSource.classes[i];
     CharTexts& t = gTexts.classes[i];
     ResolveRequirement(t.req, c.requirement, nullptr);
@@ -518,22 +521,22 @@ int ResolveSource() {
                         : FindByNameOrFault(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str());
   }
   for (int i = 0; i < gSource.effectCount; ++i) {
-    WhereRow("Build/Data/Effects.txt", i);
+    WhereRow(PathOf(Table::kEffects), i);
     ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
   }
   for (int i = 0; i < gSource.specificCount; ++i) {
-    WhereRow("Build/Data/Specific.txt", i);
+    WhereRow(PathOf(Table::kSpecifics), i);
     ResolveSkillBonus(gTexts.specifics[i].skillBoost, gSource.specifics[i].skillBonus);
   }
   for (int i = 0; i < gSource.skillCount; ++i) {
-    WhereRow("Build/Data/Skills.txt", i);
+    WhereRow(PathOf(Table::kSkills), i);
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
                  "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
   }
   // Paladin mounts (kind 6), fiendish servants (kind 7), animal companions (kind 9) and
   // familiars (kind 10) name the monster they are.
   for (int i = 0; i < gSource.specialCount; ++i) {
-    WhereRow("Build/Data/Specials.txt", i);
+    WhereRow(PathOf(Table::kSpecials), i);
     const SpecialSource& x = gSource.specials[i];
     if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) && FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str()) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
@@ -541,13 +544,13 @@ int ResolveSource() {
     }
   }
   for (int i = 0; i < gSource.raceCount; ++i) {
-    WhereRow("Build/Data/Races.txt", i);
+    WhereRow(PathOf(Table::kRaces), i);
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
         StartsWithSemicolon(sub) ? -1 : FindByNameOrFault(gSource.races, gSource.raceCount, sub.c_str());
   }
   for (int i = 0; i < gSource.monsterCount; ++i) {
-    WhereRow("Build/Data/Monsters.txt", i);
+    WhereRow(PathOf(Table::kMonsters), i);
     ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities,
                  gSource.abilityCount, "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
   }

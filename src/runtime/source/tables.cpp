@@ -73,34 +73,33 @@ void Updated(int record, Table table, const char* name) {
 const Column kNamed[] = {Text("Name", &NamedSource::name)};
 
 using Sz = SizeSource;
-const Column kSizes[] = {Text("Name", &Sz::name), Number("St", &Sz::st),  Number("Ge", &Sz::ge),
-                         Number("Ko", &Sz::ko),     Number("AC", &Sz::ac), Number("SizeMod", &Sz::sizeMod)};
+const Column kSizes[] = {
+    Text("Name", &Sz::name), Number("St", &Sz::st), Number("Ge", &Sz::ge), Number("Ko", &Sz::ko),
+    Number("AC", &Sz::ac), Number("SizeMod", &Sz::sizeMod)};
 
 using Ty = MonsterTypeSource;
 const Column kMonsterTypes[] = {
-    Text("Name", &Ty::name),          Number("GA", &Ty::attackType),   Number("RWRef", &Ty::reflex),
-    Number("RWWil", &Ty::will),       Number("RWZaeh", &Ty::fortitude), Number("Mixed", &Ty::mixed),
-    Number("MixedEq", &Ty::mixedEq), Number("Skills", &Ty::skills),   Number("Feats", &Ty::feats),
-    Number("CRDice", &Ty::crDice),   Number("HD", &Ty::hitDie)};
+    Text("Name", &Ty::name), Number("GA", &Ty::attackType), Number("RWRef", &Ty::reflex),
+    Number("RWWil", &Ty::will), Number("RWZaeh", &Ty::fortitude), Number("Mixed", &Ty::mixed),
+    Number("MixedEq", &Ty::mixedEq), Number("Skills", &Ty::skills), Number("Feats", &Ty::feats),
+    Number("CRDice", &Ty::crDice), Number("HD", &Ty::hitDie)};
 
-const Column kAbilities[] = {Text("Name", &AbilitySource::name), Text("Text", &AbilitySource::text),
-                             Script("Script", &AbilitySource::script, "Error in Abbility Script %s\n")};
+const Column kAbilities[] = {
+    Text("Name", &AbilitySource::name), Text("Text", &AbilitySource::text),
+    Script("Script", &AbilitySource::script, "Error in Abbility Script %s\n")};
 
-const Column kSpecials[] = {Text("Name", &SpecialSource::name), Number("Type", &SpecialSource::type),
-                            Number("SpellLevel", &SpecialSource::spellLevel),
-                            Script("Script", &SpecialSource::script, "Error in Special Script %s\n")};
+const Column kSpecials[] = {
+    Text("Name", &SpecialSource::name), Number("Type", &SpecialSource::type),
+    Number("SpellLevel", &SpecialSource::spellLevel),
+    Script("Script", &SpecialSource::script, "Error in Special Script %s\n")};
 
 const Column kBonuses[] = {Text("Name", &BonusSource::name), Number("Stack", &BonusSource::stack)};
 
 using Tp = TemplateSource;
 const Column kTemplates[] = {
-    Text("Name", &Tp::name),
-    Number("Mixed", &Tp::mixed),
-    Text("NewType", &Tp::newType),
-    List("ForceType", &Tp::forceTypes),
-    List("ForbitType", &Tp::forbidTypes),
-    SixNumbers("AttrMod", &Tp::attributeMods),
-    Alignment("Gesinnung", &Tp::alignment),
+    Text("Name", &Tp::name), Number("Mixed", &Tp::mixed), Text("NewType", &Tp::newType),
+    List("ForceType", &Tp::forceTypes), List("ForbitType", &Tp::forbidTypes),
+    SixNumbers("AttrMod", &Tp::attributeMods), Alignment("Gesinnung", &Tp::alignment),
     Script("CRScript", &Tp::crScript, "Error in Template Script %s\n"),
     Script("Script", &Tp::script, "Error in Template Script %s\n")};
 
@@ -132,66 +131,36 @@ void CheckProgressions(Row& row) {
 using Ch = CharSource;
 using CT = CharTexts;
 const Column kClasses[] = {
-    Text("Name", &Ch::name),
-    Die("TW", &Ch::hitDie),
-    Numbers(kAttributeColumns, &Ch::attributeWeights),
-    Number("Probability", &Ch::probability),
-    Number("GAType", &Ch::attackType),
-    Number("Ref", &Ch::reflex),
-    Number("Wil", &Ch::will),
-    Number("Zäh", &Ch::fortitude),
-    Number("Attack", &Ch::attack),
-    Number("ForceAttack", &Ch::forceAttack),
-    Number("Skills", &Ch::skillPoints),
-    Number("Prest", &Ch::prestige),
-    Number("MaxLvl", &Ch::maxLevel),
-    Number("SpellType", &Ch::spellType),
-    Number("SpellType2", &Ch::spellType2),
-    Number("IncreaseSpellType", &Ch::increaseSpellType),
-    Input("SpontanCast"),
-    Rule(Spontaneous),
-    Number("Domains", &Ch::domains),
-    Number("Specialize", &Ch::specialise),
-    Number("PowerType", &Ch::powerType),
-    List("BonusFeatType", &Ch::bonusFeatTypes),
-    List("BonusFeats", &Ch::bonusFeats, Kind::kColonList),
-    Number("EpicFeats", &Ch::epicFeats),
-    Number("SpellFailure", &Ch::spellFailure),
-    Number("Effects", &Ch::effects),
-    Number("NoEq", &Ch::noEquipment),
-    Number("PsiDisc", &Ch::psiDisciplines),
-    Number("PsiCrys", &Ch::psiCrystals),
-    Number("ForceWeaponType", &Ch::forceWeaponType),
-    Number("NaturalEnhence", &Ch::naturalEnhance),
-    Number("NPC", &Ch::npc),
-    Number("SpellAttr", &Ch::spellAttribute),
-    Number("BonusClassSkills", &Ch::bonusClassSkills),
+    Text("Name", &Ch::name), Die("TW", &Ch::hitDie), Numbers(kAttributeColumns, &Ch::attributeWeights),
+    Number("Probability", &Ch::probability), Number("GAType", &Ch::attackType), Number("Ref", &Ch::reflex),
+    Number("Wil", &Ch::will), Number("Zäh", &Ch::fortitude), Number("Attack", &Ch::attack),
+    Number("ForceAttack", &Ch::forceAttack), Number("Skills", &Ch::skillPoints),
+    Number("Prest", &Ch::prestige), Number("MaxLvl", &Ch::maxLevel), Number("SpellType", &Ch::spellType),
+    Number("SpellType2", &Ch::spellType2), Number("IncreaseSpellType", &Ch::increaseSpellType),
+    Input("SpontanCast"), Rule(Spontaneous), Number("Domains", &Ch::domains),
+    Number("Specialize", &Ch::specialise), Number("PowerType", &Ch::powerType),
+    List("BonusFeatType", &Ch::bonusFeatTypes), List("BonusFeats", &Ch::bonusFeats, Kind::kColonList),
+    Number("EpicFeats", &Ch::epicFeats), Number("SpellFailure", &Ch::spellFailure),
+    Number("Effects", &Ch::effects), Number("NoEq", &Ch::noEquipment), Number("PsiDisc", &Ch::psiDisciplines),
+    Number("PsiCrys", &Ch::psiCrystals), Number("ForceWeaponType", &Ch::forceWeaponType),
+    Number("NaturalEnhence", &Ch::naturalEnhance), Number("NPC", &Ch::npc),
+    Number("SpellAttr", &Ch::spellAttribute), Number("BonusClassSkills", &Ch::bonusClassSkills),
     Number("NoMetal", &Ch::noMetal),
     Script("EffectScript", &Ch::effectScript, "Error in Character Script %s\n"),
     Script("GiveFeats", &Ch::featScript, "Error in Character Script %s\n"),
-    Kept(Text("Derrive", &CT::derrive)),
-    Kept(List("SkillReq", &CT::skillReq, Kind::kCommaList)),
-    Kept(List("Req", &CT::req, Kind::kCommaList)),
-    Kept(Text("CopySpells", &CT::copySpells)),
-    Kept(Text("AttachClass", &CT::attachClass)),
-    Kept(Text("ForceWeapon", &CT::forceWeapon)),
-    Kept(List("FeatReq", &CT::featReq)),
-    Rule(CheckProgressions, Pass::kCheck)};
+    Kept(Text("Derrive", &CT::derrive)), Kept(List("SkillReq", &CT::skillReq, Kind::kCommaList)),
+    Kept(List("Req", &CT::req, Kind::kCommaList)), Kept(Text("CopySpells", &CT::copySpells)),
+    Kept(Text("AttachClass", &CT::attachClass)), Kept(Text("ForceWeapon", &CT::forceWeapon)),
+    Kept(List("FeatReq", &CT::featReq)), Rule(CheckProgressions, Pass::kCheck)};
 
 // ---- races ----
 
 using Ra = RaceSource;
 const Column kRaces[] = {
-    Text("Name", &Ra::name),
-    Number("Prob", &Ra::probability),
-    Number("Size", &Ra::size),
-    Number("AttackType", &Ra::attackType),
-    SixNumbers("RaceMod", &Ra::modifiers),
-    Number("Range", &Ra::range),
-    Kept(Text("SubRace", &RaceTexts::subRace)),
-    Number("HGMod", &Ra::crModifier),
-    Number("PsiFactor", &Ra::psiFactor, Need::kOptional),
-    Alignment("Gesinnung", &Ra::alignment),
+    Text("Name", &Ra::name), Number("Prob", &Ra::probability), Number("Size", &Ra::size),
+    Number("AttackType", &Ra::attackType), SixNumbers("RaceMod", &Ra::modifiers), Number("Range", &Ra::range),
+    Kept(Text("SubRace", &RaceTexts::subRace)), Number("HGMod", &Ra::crModifier),
+    Number("PsiFactor", &Ra::psiFactor, Need::kOptional), Alignment("Gesinnung", &Ra::alignment),
     Script("EffectScript", &Ra::effectScript, "Error in Race Script %s\n"),
     Script("GiveFeats", &Ra::featScript, "Error in Race Script %s\n")};
 
@@ -240,23 +209,13 @@ void FeatRegionNames(Row& row) {
 
 using Ft = FeatSource;
 const Column kFeats[] = {
-    Text("Name", &Ft::name),
-    Number("Multi", &Ft::multi),
-    Number("Epic", &Ft::epic),
-    Number("Dep", &Ft::dep),
-    Number("AttackDep", &Ft::attackDep),
-    Number("FeatType", &Ft::featType),
-    Number("Inborn", &Ft::inborn),
-    Number("Standard", &Ft::standard),
-    Number("Exclusive", &Ft::exclusive),
-    Text("Text", &Ft::text, Kind::kProse),
-    Rule(FeatWeights),
-    Input("Rel"),
-    Rule(FeatRegions),
+    Text("Name", &Ft::name), Number("Multi", &Ft::multi), Number("Epic", &Ft::epic), Number("Dep", &Ft::dep),
+    Number("AttackDep", &Ft::attackDep), Number("FeatType", &Ft::featType), Number("Inborn", &Ft::inborn),
+    Number("Standard", &Ft::standard), Number("Exclusive", &Ft::exclusive),
+    Text("Text", &Ft::text, Kind::kProse), Rule(FeatWeights), Input("Rel"), Rule(FeatRegions),
     Script("EffectScript", &Ft::effectScript, "Error in Feat Script %s\n"),
     Kept(List("Req", &FeatTexts::req, Kind::kCommaList)),
-    Kept(List("SkillReq", &FeatTexts::skillReq, Kind::kCommaList)),
-    Rule(FeatRegionNames, Pass::kResolve)};
+    Kept(List("SkillReq", &FeatTexts::skillReq, Kind::kCommaList)), Rule(FeatRegionNames, Pass::kResolve)};
 
 // ---- skills ----
 
@@ -269,12 +228,10 @@ void ClassSkills(Row& row) {
   }));
 }
 
-const Column kSkills[] = {Text("Name", &SkillSource::name),
-                          Number("Attr", &SkillSource::attribute),
-                          Number("Untrained", &SkillSource::untrained),
-                          Number("ArmorMalus", &SkillSource::armorPenalty),
-                          Rule(ClassSkills),
-                          Kept(List("Synergy", &SkillTexts::synergy))};
+const Column kSkills[] = {
+    Text("Name", &SkillSource::name), Number("Attr", &SkillSource::attribute),
+    Number("Untrained", &SkillSource::untrained), Number("ArmorMalus", &SkillSource::armorPenalty),
+    Rule(ClassSkills), Kept(List("Synergy", &SkillTexts::synergy))};
 
 // ---- spells ----
 
@@ -293,15 +250,11 @@ void SpellDomains(Row& row) {
   if (r.domainCount >= 2) r.domains[1] = RowNamed<Table::kDomains>(d2).value;
 }
 
-const Column kSpells[] = {Text("Name", &SpellSource::name),
-                          Number("Probability", &SpellSource::probability),
-                          Rule(ClassLevels),
-                          Input("Domäne"),
-                          Input("Domäne2"),
-                          Number("DomäneL", &SpellSource::domainLevel),
-                          Rule(SpellDomains, Pass::kResolve),
-                          Reference("Schule", &SpellSource::school, Table::kSchools),
-                          Number("Convert", &SpellSource::convert)};
+const Column kSpells[] = {
+    Text("Name", &SpellSource::name), Number("Probability", &SpellSource::probability), Rule(ClassLevels),
+    Input("Domäne"), Input("Domäne2"), Number("DomäneL", &SpellSource::domainLevel),
+    Rule(SpellDomains, Pass::kResolve), Reference("Schule", &SpellSource::school, Table::kSchools),
+    Number("Convert", &SpellSource::convert)};
 
 // Spells2.txt: per class, the spells of each level ("0" to "9") added to its list.
 const char* const kSpellLevels[10] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
@@ -340,13 +293,10 @@ void Discipline(Row& row) {
   TableFault();
 }
 
-const Column kPowers[] = {Text("Name", &PowerSource::name),
-                          Number("Psion", &PowerSource::psion),
-                          Number("PsychicW", &PowerSource::psychicWarrior),
-                          Number("Attribute", &PowerSource::attribute),
-                          Input("Discipline"),
-                          Text("Disziplin-SRD", &PowerSource::srdDiscipline, Need::kBlankable),
-                          Rule(Discipline)};
+const Column kPowers[] = {
+    Text("Name", &PowerSource::name), Number("Psion", &PowerSource::psion),
+    Number("PsychicW", &PowerSource::psychicWarrior), Number("Attribute", &PowerSource::attribute),
+    Input("Discipline"), Text("Disziplin-SRD", &PowerSource::srdDiscipline, Need::kBlankable), Rule(Discipline)};
 
 // ---- effects ----
 
@@ -355,43 +305,25 @@ const char* const kSlotColumns[kEffectSlots] = {"Weapon", "Armor", "Shield", "He
 const char* const kEffectGroups[4] = {"Fight", "Mage", "Shadow", "Cleric"};
 
 using Ef = EffectSource;
-const Column kEffects[] = {Text("Effect", &Ef::name),
-                           Numbers(kSlotColumns, &Ef::slots),
-                           Numbers(kEffectGroups, &Ef::groups),
-                           Number("Multi", &Ef::multi),
-                           Number("Cost", &Ef::cost),
-                           Number("Cost2", &Ef::cost2),
-                           Number("Ranged", &Ef::ranged),
-                           Script("EffectScript", &Ef::effectScript, "Error in Effect Script %s\n"),
-                           Script("Variable", &Ef::variableScript, "Error in Effect Script %s\n"),
-                           Kept(List("SkillBoost", &ItemTexts::skillBoost, Kind::kCommaList))};
+const Column kEffects[] = {
+    Text("Effect", &Ef::name), Numbers(kSlotColumns, &Ef::slots), Numbers(kEffectGroups, &Ef::groups),
+    Number("Multi", &Ef::multi), Number("Cost", &Ef::cost), Number("Cost2", &Ef::cost2),
+    Number("Ranged", &Ef::ranged), Script("EffectScript", &Ef::effectScript, "Error in Effect Script %s\n"),
+    Script("Variable", &Ef::variableScript, "Error in Effect Script %s\n"),
+    Kept(List("SkillBoost", &ItemTexts::skillBoost, Kind::kCommaList))};
 
 // ---- equipment ----
 
 using Eq = EquipSource;
 const Column kEquipment[] = {
-    Text("Name", &Eq::name),
-    Number("EquipType", &Eq::equipType),
-    Number("Damage1", &Eq::damageCount),
-    Die("Damage2", &Eq::damageDie),
-    Number("SmallDamage1", &Eq::smallDamageCount),
-    Die("SmallDamage2", &Eq::smallDamageDie),
-    Number("Size", &Eq::size),
-    Number("Type", &Eq::type),
-    Number("Critical", &Eq::critical),
-    Number("CriticalM", &Eq::criticalMultiplier),
-    Number("AttackType", &Eq::attackType),
-    Number("Prob", &Eq::probability),
-    Number("Armor", &Eq::armor),
-    Number("MaxDex", &Eq::maxDex),
-    Number("Malus", &Eq::penalty),
-    Number("SpellF", &Eq::spellFailure),
-    Number("Metal", &Eq::metal),
-    Number("MinLevel", &Eq::minLevel),
-    Number("Rare", &Eq::rare),
-    Number("Price", &Eq::price),
-    Number("ForbidEffects", &Eq::forbidEffects),
-    Number("Amount", &Eq::amount),
+    Text("Name", &Eq::name), Number("EquipType", &Eq::equipType), Number("Damage1", &Eq::damageCount),
+    Die("Damage2", &Eq::damageDie), Number("SmallDamage1", &Eq::smallDamageCount),
+    Die("SmallDamage2", &Eq::smallDamageDie), Number("Size", &Eq::size), Number("Type", &Eq::type),
+    Number("Critical", &Eq::critical), Number("CriticalM", &Eq::criticalMultiplier),
+    Number("AttackType", &Eq::attackType), Number("Prob", &Eq::probability), Number("Armor", &Eq::armor),
+    Number("MaxDex", &Eq::maxDex), Number("Malus", &Eq::penalty), Number("SpellF", &Eq::spellFailure),
+    Number("Metal", &Eq::metal), Number("MinLevel", &Eq::minLevel), Number("Rare", &Eq::rare),
+    Number("Price", &Eq::price), Number("ForbidEffects", &Eq::forbidEffects), Number("Amount", &Eq::amount),
     Script("Script", &Eq::script, "Error in Character Script %s\n")};
 
 // Weapons.txt: per equipment, its special type and the weights of classes and races. A
@@ -437,17 +369,14 @@ const char* const kGrades[3] = {"Minor", "Medium", "Major"};
 const char* const kItemGroups[4] = {"Fight", "Mage", "Shadow", "Divine"};
 
 using Sp = SpecificSource;
-const Column kSpecifics[] = {Text("Name", &Sp::name),
-                             Reference("On", &Sp::base, Table::kEquipment),
-                             Number("Price", &Sp::price),
-                             Numbers(kItemGroups, &Sp::groups),
-                             Numbers(kGrades, &Sp::grades, Need::kOptional),
-                             Number("Charges", &Sp::charges, Need::kOptional),
-                             Number("SpellLevel", &Sp::spellLevel, Need::kOptional),
-                             Number("CL", &Sp::casterLevel, Need::kOptional),
-                             Reference("Spell", &Sp::spell, Table::kSpells, Need::kOptional),
-                             Script("Script", &Sp::script, "Error in Specific Script %s\n"),
-                             Kept(List("SkillBoost", &ItemTexts::skillBoost, Kind::kCommaList))};
+const Column kSpecifics[] = {
+    Text("Name", &Sp::name), Reference("On", &Sp::base, Table::kEquipment), Number("Price", &Sp::price),
+    Numbers(kItemGroups, &Sp::groups), Numbers(kGrades, &Sp::grades, Need::kOptional),
+    Number("Charges", &Sp::charges, Need::kOptional), Number("SpellLevel", &Sp::spellLevel, Need::kOptional),
+    Number("CL", &Sp::casterLevel, Need::kOptional),
+    Reference("Spell", &Sp::spell, Table::kSpells, Need::kOptional),
+    Script("Script", &Sp::script, "Error in Specific Script %s\n"),
+    Kept(List("SkillBoost", &ItemTexts::skillBoost, Kind::kCommaList))};
 
 // ---- monsters ----
 
@@ -539,50 +468,21 @@ const Column kMonsters[] = {
     Text("Angriffe-SRD", &Mo::srdAttacks, Need::kBlankable),
     Text("Umgebung", &Mo::environment, Need::kBlankable),
     Text("Umgebung-SRD", &Mo::srdEnvironment, Need::kBlankable),
-    Text("Bewegungsarten", &Mo::movementModes, Need::kBlankable),
-    Text("Name", &Mo::name),
-    Alignment("Gesinnung", &Mo::alignment),
-    Number("CR", &Mo::cr),
-    Reference("Type", &Mo::type, Table::kMonsterTypes, Need::kRequired, Kind::kPartReference),
-    Reference("Size", &Mo::size, Table::kSizes, Need::kRequired, Kind::kPartReference),
-    Number("Epic", &Mo::epic),
-    Number("HD", &Mo::hd),
-    Number("HDT", &Mo::hdType),
-    Number("TP", &Mo::tp),
-    Number("Ref", &Mo::reflex),
-    Number("Wil", &Mo::will),
-    Number("Zaeh", &Mo::fortitude),
-    Numbers(kAttributeColumns, &Mo::abilities),
-    Number("AC", &Mo::ac),
-    Number("HDMin", &Mo::hdMin),
-    Number("HDMax", &Mo::hdMax),
-    Number("HDInc", &Mo::hdInc),
-    Number("HDInc2", &Mo::hdInc2),
-    Number("Init", &Mo::init),
-    Number("Speed", &Mo::speed),
-    Number("OrgMin", &Mo::orgMin),
-    Number("OrgMax", &Mo::orgMax),
-    Number("Mixed", &Mo::mixed),
-    Number("Treasur", &Mo::treasure),
-    Input("Saves"),
-    Input("Altern1"),
-    Input("Altern2"),
-    Input("Attack%d", kMonsterAttacks),
-    Input("Number%d", kMonsterAttacks),
-    Input("AttRed%d", kMonsterAttacks),
-    Input("Dmg%dA", kMonsterAttacks),
-    Input("Dmg%dB", kMonsterAttacks),
-    Input("Dmg%dC", kMonsterAttacks),
-    Input("Type%d", kMonsterAttacks),
-    Rule(MonsterAttacks),
-    Input("Feat%d", 6),
-    Input("Skill%d", 7),
-    Input("SkillL%d", 7),
-    Rule(MonsterFeatsAndSkills, Pass::kResolve),
-    Input("SpellChar"),
-    Rule(MonsterSpellChar),
-    Number("ClericSpells", &Mo::clericSpells),
-    Kept(List("Abbilities", &MonsterTexts::abilities)),
+    Text("Bewegungsarten", &Mo::movementModes, Need::kBlankable), Text("Name", &Mo::name),
+    Alignment("Gesinnung", &Mo::alignment), Number("CR", &Mo::cr),
+    PartReference("Type", &Mo::type, Table::kMonsterTypes), PartReference("Size", &Mo::size, Table::kSizes),
+    Number("Epic", &Mo::epic), Number("HD", &Mo::hd), Number("HDT", &Mo::hdType), Number("TP", &Mo::tp),
+    Number("Ref", &Mo::reflex), Number("Wil", &Mo::will), Number("Zaeh", &Mo::fortitude),
+    Numbers(kAttributeColumns, &Mo::abilities), Number("AC", &Mo::ac), Number("HDMin", &Mo::hdMin),
+    Number("HDMax", &Mo::hdMax), Number("HDInc", &Mo::hdInc), Number("HDInc2", &Mo::hdInc2),
+    Number("Init", &Mo::init), Number("Speed", &Mo::speed), Number("OrgMin", &Mo::orgMin),
+    Number("OrgMax", &Mo::orgMax), Number("Mixed", &Mo::mixed), Number("Treasur", &Mo::treasure),
+    Input("Saves"), Input("Altern1"), Input("Altern2"), Input("Attack%d", kMonsterAttacks),
+    Input("Number%d", kMonsterAttacks), Input("AttRed%d", kMonsterAttacks), Input("Dmg%dA", kMonsterAttacks),
+    Input("Dmg%dB", kMonsterAttacks), Input("Dmg%dC", kMonsterAttacks), Input("Type%d", kMonsterAttacks),
+    Rule(MonsterAttacks), Input("Feat%d", 6), Input("Skill%d", 7), Input("SkillL%d", 7),
+    Rule(MonsterFeatsAndSkills, Pass::kResolve), Input("SpellChar"), Rule(MonsterSpellChar),
+    Number("ClericSpells", &Mo::clericSpells), Kept(List("Abbilities", &MonsterTexts::abilities)),
     Script("Familiar", &Mo::familiar, "Error in Monster Familiar Script %s\n"),
     Rule(CheckMonster, Pass::kCheck)};
 
