@@ -312,7 +312,7 @@ namespace {
 template <auto Rows, auto Count>
 constexpr TableInfo Rows_(const char* path) {
   using R = std::remove_pointer_t<std::remove_reference_t<decltype(gSource.*Rows)>>;
-  return {path, [] { return static_cast<const void*>(gSource.*Rows); }, [] { return gSource.*Count; },
+  return {path, [] { return static_cast<void*>(gSource.*Rows); }, [] { return gSource.*Count; },
           [](const void* rows, int i) -> const String& { return static_cast<const R*>(rows)[i].name; }};
 }
 

@@ -30,7 +30,7 @@ enum class Table : uint8_t {
 struct TableInfo {
   const char* path;
   // The rows in gSource (null for an update table) and the name of row i.
-  const void* (*rows)();
+  void* (*rows)();
   int32_t (*count)();
   const String& (*nameAt)(const void* rows, int i);
 };

@@ -415,47 +415,11 @@ void Optimize2(Owned& script) {
   });
 }
 
+// The second pass over the scripts, table by table (the abilities' scripts keep their first form).
 void OptimizeAllScripts() {
-  for (int i = 0; i < gSource.classCount; ++i) {
-    WhereRow(PathOf(Table::kClasses), i);
-    Optimize2(gSource.classes[i].effectScript);
-    Optimize2(gSource.classes[i].featScript);
-  }
-  for (int i = 0; i < gSource.effectCount; ++i) {
-    WhereRow(PathOf(Table::kEffects), i);
-    Optimize2(gSource.effects[i].effectScript);
-    Optimize2(gSource.effects[i].variableScript);
-  }
-  for (int i = 0; i < gSource.equipmentCount; ++i) {
-    WhereRow(PathOf(Table::kEquipment), i);
-    Optimize2(gSource.equipment[i].script);
-  }
-  for (int i = 0; i < gSource.featCount; ++i) {
-    WhereRow(PathOf(Table::kFeats), i);
-    Optimize2(gSource.feats[i].effectScript);
-  }
-  for (int i = 0; i < gSource.monsterCount; ++i) {
-    WhereRow(PathOf(Table::kMonsters), i);
-    Optimize2(gSource.monsters[i].familiar);
-  }
-  for (int i = 0; i < gSource.raceCount; ++i) {
-    WhereRow(PathOf(Table::kRaces), i);
-    Optimize2(gSource.races[i].effectScript);
-    Optimize2(gSource.races[i].featScript);
-  }
-  for (int i = 0; i < gSource.specialCount; ++i) {
-    WhereRow(PathOf(Table::kSpecials), i);
-    Optimize2(gSource.specials[i].script);
-  }
-  for (int i = 0; i < gSource.specificCount; ++i) {
-    WhereRow(PathOf(Table::kSpecifics), i);
-    Optimize2(gSource.specifics[i].script);
-  }
-  for (int i = 0; i < gSource.templateCount; ++i) {
-    WhereRow(PathOf(Table::kTemplates), i);
-    Optimize2(gSource.templates[i].crScript);
-    Optimize2(gSource.templates[i].script);
-  }
+  for (Table t : {Table::kClasses, Table::kEffects, Table::kEquipment, Table::kFeats, Table::kMonsters, Table::kRaces,
+                  Table::kSpecials, Table::kSpecifics, Table::kTemplates})
+    ForEachScript(t, Optimize2);
   WhereClear();
 }
 

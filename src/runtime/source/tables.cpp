@@ -488,6 +488,14 @@ const Column kMonsters[] = {
 
 // ---- reading ----
 
+// The columns each table was read by, for the walks over its fields after the reading.
+struct Declared {
+  const Column* columns = nullptr;
+  int count = 0;
+  size_t recordSize = 0;
+};
+Declared gDeclared[(int)Table::kCount];
+
 template <class R>
 const char* NameOf(void* records, int i) {
   return static_cast<R*>(records)[i].name.c_str();
@@ -523,6 +531,7 @@ int Read(Table table, const Column (&columns)[N], const char* countMessage, R** 
   }
   s.extra = extra;
   if constexpr (std::is_same_v<R, SpecialSource>) s.groupOf = SpecialKind;
+  gDeclared[(int)table] = {columns, (int)N, sizeof(R)};
   s.displayOffset = (int32_t)OffsetOf(&R::display);
   s.srdOffset = (int32_t)OffsetOf(&R::srd);
   void* r = nullptr;
@@ -610,6 +619,17 @@ int ReadItemTables() {
                 FindWeaponColumns) ||
          Read(Table::kSpecifics, kSpecifics, "Invalid Number of Arguments in SpecificSource Database (%s)\n",
               &gSource.specifics, &gSource.specificCount, &gTexts.specifics);
+}
+
+void ForEachScript(Table table, void (*visit)(Owned& script)) {
+  const Declared& d = gDeclared[(int)table];
+  char* rows = static_cast<char*>(InfoOf(table).rows());
+  for (int i = 0, n = InfoOf(table).count(); i < n; ++i) {
+    WhereRow(PathOf(table), i);
+    for (int c = 0; c < d.count; ++c)
+      if (d.columns[c].kind == Kind::kScript)
+        visit(*reinterpret_cast<Owned*>(rows + (size_t)i * d.recordSize + d.columns[c].offset));
+  }
 }
 
 void FreeReadingState() {
