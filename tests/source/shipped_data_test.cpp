@@ -80,7 +80,7 @@ std::map<std::string, std::string> AlignmentColumn(const char* path) {
     int found = SplitLine(buffer.data(), fields.data(), (int)fields.size());
     if (n == 0) {
       count = found;
-      at = FindColumn(fields.data(), "Gesinnung", found, false);
+      at = FindColumn(fields.data(), "Gesinnung", found);
     } else if (at >= 0 && found == count) {
       column[fields[0]] = fields[at];
     }

@@ -1,5 +1,6 @@
-// Reading table rows into records: one generic reader driven by each table's layout,
-// and the messages that name file, line and column when a row is faulty.
+// Reading table rows into records: one generic reader driven by each table's declared
+// columns, the registry of the tables, and the messages that name file, line and column
+// when a row is faulty.
 #include "source/reader.h"
 
 #include <strings.h>
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -75,14 +75,19 @@ int SplitLine(char* line, char** fields, int capacity) {
   return count;
 }
 
-int FindColumn(char** fields, const char* name, int count, bool mustExist) {
+int FindColumn(char** fields, const char* name, int count) {
   for (int i = 0; i < count; ++i)
     if (strcasecmp(fields[i], name) == 0) return i;
-  if (mustExist) {
+  return -1;
+}
+
+int FindColumnOrFault(char** fields, const char* name, int count) {
+  int i = FindColumn(fields, name, count);
+  if (i < 0) {
     ConsolePrint("Value not found: %s\n", name);
     TableFault();
   }
-  return -1;
+  return i;
 }
 
 namespace {
@@ -310,32 +315,33 @@ void DuplicateRow(const char* path, const char* name, int firstLine, int secondL
 namespace {
 
 template <auto Rows, auto Count>
-constexpr TableInfo Rows_(const char* path) {
+constexpr TableInfo RowsOf(const char* path) {
   using R = std::remove_pointer_t<std::remove_reference_t<decltype(gSource.*Rows)>>;
   return {path, [] { return static_cast<void*>(gSource.*Rows); }, [] { return gSource.*Count; },
           [](const void* rows, int i) -> const String& { return static_cast<const R*>(rows)[i].name; }};
 }
 
+// In the order of Table.
 constexpr TableInfo kTables[] = {
-    Rows_<&Source::classes, &Source::classCount>("Build/Data/Characters.txt"),
-    Rows_<&Source::races, &Source::raceCount>("Build/Data/Races.txt"),
-    Rows_<&Source::feats, &Source::featCount>("Build/Data/Feats.txt"),
-    Rows_<&Source::skills, &Source::skillCount>("Build/Data/Skills.txt"),
-    Rows_<&Source::spells, &Source::spellCount>("Build/Data/Spells.txt"),
-    Rows_<&Source::powers, &Source::powerCount>("Build/Data/Powers.txt"),
-    Rows_<&Source::effects, &Source::effectCount>("Build/Data/Effects.txt"),
-    Rows_<&Source::equipment, &Source::equipmentCount>("Build/Data/Equipment.txt"),
-    Rows_<&Source::specifics, &Source::specificCount>("Build/Data/Specific.txt"),
-    Rows_<&Source::monsters, &Source::monsterCount>("Build/Data/Monsters.txt"),
-    Rows_<&Source::templates, &Source::templateCount>("Build/Data/Templates.txt"),
-    Rows_<&Source::domains, &Source::domainCount>("Build/Data/Domains.txt"),
-    Rows_<&Source::schools, &Source::schoolCount>("Build/Data/Schools.txt"),
-    Rows_<&Source::regions, &Source::regionCount>("Build/Data/Regions.txt"),
-    Rows_<&Source::sizes, &Source::sizeCount>("Build/Data/Size.txt"),
-    Rows_<&Source::monsterTypes, &Source::monsterTypeCount>("Build/Data/MonsterTypes.txt"),
-    Rows_<&Source::abilities, &Source::abilityCount>("Build/Data/Abbilities.txt"),
-    Rows_<&Source::bonuses, &Source::bonusCount>("Build/Data/Boni.txt"),
-    Rows_<&Source::specials, &Source::specialCount>("Build/Data/Specials.txt"),
+    RowsOf<&Source::classes, &Source::classCount>("Build/Data/Characters.txt"),
+    RowsOf<&Source::races, &Source::raceCount>("Build/Data/Races.txt"),
+    RowsOf<&Source::feats, &Source::featCount>("Build/Data/Feats.txt"),
+    RowsOf<&Source::skills, &Source::skillCount>("Build/Data/Skills.txt"),
+    RowsOf<&Source::spells, &Source::spellCount>("Build/Data/Spells.txt"),
+    RowsOf<&Source::powers, &Source::powerCount>("Build/Data/Powers.txt"),
+    RowsOf<&Source::effects, &Source::effectCount>("Build/Data/Effects.txt"),
+    RowsOf<&Source::equipment, &Source::equipmentCount>("Build/Data/Equipment.txt"),
+    RowsOf<&Source::specifics, &Source::specificCount>("Build/Data/Specific.txt"),
+    RowsOf<&Source::monsters, &Source::monsterCount>("Build/Data/Monsters.txt"),
+    RowsOf<&Source::templates, &Source::templateCount>("Build/Data/Templates.txt"),
+    RowsOf<&Source::domains, &Source::domainCount>("Build/Data/Domains.txt"),
+    RowsOf<&Source::schools, &Source::schoolCount>("Build/Data/Schools.txt"),
+    RowsOf<&Source::regions, &Source::regionCount>("Build/Data/Regions.txt"),
+    RowsOf<&Source::sizes, &Source::sizeCount>("Build/Data/Size.txt"),
+    RowsOf<&Source::monsterTypes, &Source::monsterTypeCount>("Build/Data/MonsterTypes.txt"),
+    RowsOf<&Source::abilities, &Source::abilityCount>("Build/Data/Abbilities.txt"),
+    RowsOf<&Source::bonuses, &Source::bonusCount>("Build/Data/Boni.txt"),
+    RowsOf<&Source::specials, &Source::specialCount>("Build/Data/Specials.txt"),
     TableInfo{"Build/Data/Spells2.txt", nullptr, nullptr, nullptr},
     TableInfo{"Build/Data/Weapons.txt", nullptr, nullptr, nullptr},
 };
@@ -443,11 +449,11 @@ void FindColumns(const Schema& s, char** header, int count, std::vector<int32_t>
         snprintf(numbered, sizeof numbered, column.header, k + 1);
         name = numbered;
       }
-      at.push_back(FindColumn(header, name, count, column.need == Need::kRequired));
+      at.push_back(column.need == Need::kRequired ? FindColumnOrFault(header, name, count) : FindColumn(header, name, count));
     }
   }
-  at.push_back(s.displayOffset >= 0 ? FindColumn(header, "Anzeige", count, false) : -1);
-  at.push_back(s.srdOffset >= 0 ? FindColumn(header, "SRD", count, false) : -1);
+  at.push_back(s.displayOffset >= 0 ? FindColumn(header, "Anzeige", count) : -1);
+  at.push_back(s.srdOffset >= 0 ? FindColumn(header, "SRD", count) : -1);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The generic reader of the rule tables and the lookups by name.
+// The generic reader of the rule tables: their registry, their declared columns, the lookups by name.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -211,8 +211,10 @@ inline Column Kept(Column column) {
 
 }  // namespace schema
 
-// Index of the first field equal to name (ASCII letters compared without case).
-int FindColumn(char** fields, const char* name, int count, bool mustExist);
+// Index of the first field equal to name (ASCII letters compared without case); -1 when none is.
+int FindColumn(char** fields, const char* name, int count);
+// The same for a column the table must have: a miss ends the program with "Value not found".
+int FindColumnOrFault(char** fields, const char* name, int count);
 
 // "Not found: %s" with the place that asked and the table searched; ends the program.
 [[noreturn]] void NameNotFound(const void* records, const char* name);

@@ -36,7 +36,7 @@ void Positions(int32_t*& positions, int count, const char* tag) {
 void FindClassColumns(char** header, int count) {
   Positions(gClassColumns, gSource.classCount, "SourceInit-ClassPositions");
   for (int c = 0; c < gSource.classCount; ++c)
-    gClassColumns[c] = FindColumn(header, gSource.classes[c].name.c_str(), count, false);
+    gClassColumns[c] = FindColumn(header, gSource.classes[c].name.c_str(), count);
 }
 
 const char* Derrive(int cls) {
@@ -170,7 +170,7 @@ void FindFeatColumns(char** header, int count) {
   FindClassColumns(header, count);
   Positions(gDerriveColumns, gSource.classCount, "SourceInit-DerrivePositions");
   for (int c = 0; c < gSource.classCount; ++c)
-    gDerriveColumns[c] = Derrive(c) ? FindColumn(header, Derrive(c), count, false) : -1;
+    gDerriveColumns[c] = Derrive(c) ? FindColumn(header, Derrive(c), count) : -1;
 }
 
 // A class without a column takes the weight of the class its Derrive names, unless the
@@ -334,12 +334,13 @@ void FindWeaponColumns(char** header, int count) {
   Positions(gClassColumns, gSource.classCount, "SourceInit-ClassPositions");
   Positions(gRaceColumns, gSource.raceCount, "SourceInit-RacePositions");
   for (int c = 0; c < gSource.classCount; ++c)
-    gClassColumns[c] = FindColumn(header, Derrive(c) ? Derrive(c) : gSource.classes[c].name.c_str(), count, true);
+    gClassColumns[c] = FindColumnOrFault(header, Derrive(c) ? Derrive(c) : gSource.classes[c].name.c_str(), count);
   for (int r = 0; r < gSource.raceCount; ++r) {
     const char* sub = gTexts.races[r].subRace.c_str();
     bool mainRace = sub[0] == ';' || sub[0] == 0;
-    gRaceColumns[r] = FindColumn(header, gSource.races[r].name.c_str(), count, mainRace);
-    if (gRaceColumns[r] < 0) gRaceColumns[r] = FindColumn(header, sub, count, true);
+    const char* race = gSource.races[r].name.c_str();
+    gRaceColumns[r] = mainRace ? FindColumnOrFault(header, race, count) : FindColumn(header, race, count);
+    if (gRaceColumns[r] < 0) gRaceColumns[r] = FindColumnOrFault(header, sub, count);
   }
 }
 
@@ -517,7 +518,7 @@ Schema Columns(Table table, const Column (&columns)[N], const char* countMessage
 // Reads one table into records (and texts); the wrapper counts rows.
 template <class R, class T = R, size_t N>
 int Read(Table table, const Column (&columns)[N], const char* countMessage, R** records, int32_t* count,
-         T** texts = nullptr, int extra = 0, void (*atHeader)(char**, int) = nullptr) {
+         void (*atHeader)(char**, int) = nullptr, T** texts = nullptr, int extra = 0) {
   Schema s = Columns(table, columns, countMessage);
   for (const Column& c : columns)
     if (c.kind == Kind::kText && !c.kept && c.offset == OffsetOf(&R::name)) s.key = c.header;
@@ -586,15 +587,15 @@ int ReadMinorTables() {
 
 int ReadClassTables() {
   if (Read(Table::kClasses, kClasses, "Invalid Number of Arguments in CharSource Database (%s)\n", &gSource.classes,
-           &gSource.classCount, &gTexts.classes) ||
+           &gSource.classCount, nullptr, &gTexts.classes) ||
       Read(Table::kRaces, kRaces, "Invalid Number of Arguments in Race Source Database (%s)\n", &gSource.races,
-           &gSource.raceCount, &gTexts.races, 1) ||
+           &gSource.raceCount, nullptr, &gTexts.races, 1) ||
       Read(Table::kFeats, kFeats, "Invalid Number of Arguments in FeatSource Database (%s)\n", &gSource.feats,
-           &gSource.featCount, &gTexts.feats, 0, FindFeatColumns) ||
+           &gSource.featCount, FindFeatColumns, &gTexts.feats) ||
       Read(Table::kSkills, kSkills, "Invalid Number of Arguments in SkillSource Database (%s)\n", &gSource.skills,
-           &gSource.skillCount, &gTexts.skills, 0, FindClassColumns) ||
+           &gSource.skillCount, FindClassColumns, &gTexts.skills) ||
       Read(Table::kSpells, kSpells, "Invalid Number of Arguments in Spell Source Database (%s)\n", &gSource.spells,
-           &gSource.spellCount, (SpellSource**)nullptr, 0, FindClassColumns) ||
+           &gSource.spellCount, FindClassColumns) ||
       Update(Table::kSpellLists, kSpellLists, "Invalid Number of Arguments in Spell Source Database (%s)\n",
              [](char**, int) { StartUpdates(gSource.classCount); }))
     return 1;
@@ -602,9 +603,9 @@ int ReadClassTables() {
   return Read(Table::kPowers, kPowers, "Invalid Number of Arguments in Power Source Database (%s)\n", &gSource.powers,
               &gSource.powerCount) ||
          Read(Table::kEffects, kEffects, "Invalid Number of Arguments in EffectSource Database (%s)\n",
-              &gSource.effects, &gSource.effectCount, &gTexts.effects) ||
+              &gSource.effects, &gSource.effectCount, nullptr, &gTexts.effects) ||
          Read(Table::kMonsters, kMonsters, "Invalid Number of Arguments in MonsterSource Database (%s)\n",
-              &gSource.monsters, &gSource.monsterCount, &gTexts.monsters);
+              &gSource.monsters, &gSource.monsterCount, nullptr, &gTexts.monsters);
 }
 
 int ReadItemTables() {
@@ -618,7 +619,7 @@ int ReadItemTables() {
   return Update(Table::kWeapons, kWeapons, "Invalid Number of Arguments in Equipment Source Database\n",
                 FindWeaponColumns) ||
          Read(Table::kSpecifics, kSpecifics, "Invalid Number of Arguments in SpecificSource Database (%s)\n",
-              &gSource.specifics, &gSource.specificCount, &gTexts.specifics);
+              &gSource.specifics, &gSource.specificCount, nullptr, &gTexts.specifics);
 }
 
 void ForEachScript(Table table, void (*visit)(Owned& script)) {
