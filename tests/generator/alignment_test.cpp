@@ -142,8 +142,7 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
         c->classLevels[c->classCount++] = levels;
       }
       int slot = 0;
-      for (const char* d : k.domains)
-        c->domains[slot++] = FindByName(gSource.domains, gSource.domainCount, d, false, true);
+      for (const char* d : k.domains) c->domains[slot++] = FindByNameOrFault(gSource.domains, gSource.domainCount, d);
       DrawAlignment(c, &state_);
       drawn.insert(AlignmentCode(c->alignment));
       FreeChars();

@@ -496,7 +496,7 @@ TEST_F(Classes, Srd35SkillPointsIgnoreEnhancementAndTheCommonerKeepsItsFeat) {
   Char* c = Make("Zwerg", {{"Magier", 5}});
   c->rules = kRulesSrd35;
   c->IN = 14;
-  AddCharBonus(c, &c->IN, 4, FindByName(gSource.bonuses, gSource.bonusCount, "Verbesserung", false, true), "Stirnband");
+  AddCharBonus(c, &c->IN, 4, FindByNameOrFault(gSource.bonuses, gSource.bonusCount, "Verbesserung"), "Stirnband");
   ComputeModifiers(c);
   EXPECT_EQ(CharacterSkillPoints(c), 32);
   // A commoner is proficient with one simple weapon of its choice: a 1st-level commoner

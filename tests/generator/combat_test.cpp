@@ -523,8 +523,7 @@ TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       std::vector<uint8_t*> scripts;
       for (const SrdSpecific& s : kSrdSpecifics)
         if (s.masterwork) {
-          Owned& script =
-              gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script;
+          Owned& script = gSource.specifics[FindByNameOrFault(gSource.specifics, gSource.specificCount, s.name)].script;
           scripts.push_back(script.data);
           script.data = nullptr;
         }
@@ -537,7 +536,7 @@ TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       size_t k = 0;
       for (const SrdSpecific& s : kSrdSpecifics)
         if (s.masterwork)
-          gSource.specifics[FindByName(gSource.specifics, gSource.specificCount, s.name, false, true)].script.data =
+          gSource.specifics[FindByNameOrFault(gSource.specifics, gSource.specificCount, s.name)].script.data =
               scripts[k++];
       for (auto [i, figures] : masterwork) {
         ASSERT_EQ(c->items[i].specific, figures[0]) << who << " came out otherwise";

@@ -155,8 +155,8 @@ TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
 
 TEST_F(Equipment, FightingStylesBecomeHandWishes) {
   Char* c = NewChar();
-  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow", false, false);
-  int monk = FindByName(gSource.classes, gSource.classCount, "Mönch", false, false);
+  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow");
+  int monk = FindByName(gSource.classes, gSource.classCount, "Mönch");
   ASSERT_GE(bow, 0);
   ASSERT_GE(monk, 0);
   int seen[5] = {}, unarmed = 0, secondRanged = 0;

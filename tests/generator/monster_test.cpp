@@ -372,7 +372,7 @@ TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
   Char* c = Wired();
   int built = 0;
   for (const Row& r : rows) {
-    int m = FindByName(gSource.monsters, gSource.monsterCount, r.name, false, false);
+    int m = FindByName(gSource.monsters, gSource.monsterCount, r.name);
     ASSERT_GE(m, 0) << r.name;
     for (int dice : {r.hd, r.hd + 1, (r.hd + r.top) / 2, r.top}) {
       Preset(c, 1, gSource.monsters[m].cr);
@@ -407,8 +407,8 @@ class Srd35Monsters : public CreationFixture {
     UseRules(kRulesSrd35);
     Wire(c);
     Preset(c, 1, 5);
-    int m = FindByName(gSource.monsters, gSource.monsterCount, monster, false, false);
-    int t = FindByName(gSource.templates, gSource.templateCount, templ, false, false);
+    int m = FindByName(gSource.monsters, gSource.monsterCount, monster);
+    int t = FindByName(gSource.templates, gSource.templateCount, templ);
     ASSERT_GE(m, 0) << monster;
     ASSERT_GE(t, 0) << templ;
     record_[rec::kFixedMonster] = m;

@@ -45,14 +45,14 @@ using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
 // Row numbers by name; the name must exist.
-inline int ClassId(const char* n) { return FindByName(gSource.classes, gSource.classCount, n, false, true); }
-inline int FeatId(const char* n) { return FindByName(gSource.feats, gSource.featCount, n, false, true); }
-inline int ItemId(const char* n) { return FindByName(gSource.equipment, gSource.equipmentCount, n, false, true); }
-inline int RaceId(const char* n) { return FindByName(gSource.races, gSource.raceCount, n, false, true); }
-inline int SkillId(const char* n) { return FindByName(gSource.skills, gSource.skillCount, n, false, true); }
-inline int MonsterId(const char* n) { return FindByName(gSource.monsters, gSource.monsterCount, n, false, true); }
-inline int TemplateId(const char* n) { return FindByName(gSource.templates, gSource.templateCount, n, false, true); }
-inline int EffectId(const char* n) { return FindByName(gSource.effects, gSource.effectCount, n, false, true); }
+inline int ClassId(const char* n) { return FindByNameOrFault(gSource.classes, gSource.classCount, n); }
+inline int FeatId(const char* n) { return FindByNameOrFault(gSource.feats, gSource.featCount, n); }
+inline int ItemId(const char* n) { return FindByNameOrFault(gSource.equipment, gSource.equipmentCount, n); }
+inline int RaceId(const char* n) { return FindByNameOrFault(gSource.races, gSource.raceCount, n); }
+inline int SkillId(const char* n) { return FindByNameOrFault(gSource.skills, gSource.skillCount, n); }
+inline int MonsterId(const char* n) { return FindByNameOrFault(gSource.monsters, gSource.monsterCount, n); }
+inline int TemplateId(const char* n) { return FindByNameOrFault(gSource.templates, gSource.templateCount, n); }
+inline int EffectId(const char* n) { return FindByNameOrFault(gSource.effects, gSource.effectCount, n); }
 
 inline std::string ClassName(const Char* c, int slot) { return gSource.classes[c->classes[slot]].name.c_str(); }
 inline std::string MonsterName(const Char* c) { return gSource.monsters[c->monster].name.c_str(); }

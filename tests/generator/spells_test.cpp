@@ -199,10 +199,10 @@ TEST_F(Spells, KeyAbilityLimitsAndBonusSpells) {
 
 TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
   int specialists = 0, domainSpells = 0;
-  const int good = FindByName(gSource.domains, gSource.domainCount, "Gutes", false, true),
-            evil = FindByName(gSource.domains, gSource.domainCount, "Böses", false, true),
-            chaos = FindByName(gSource.domains, gSource.domainCount, "Chaos", false, true),
-            law = FindByName(gSource.domains, gSource.domainCount, "Ordnung", false, true);
+  const int good = FindByNameOrFault(gSource.domains, gSource.domainCount, "Gutes"),
+            evil = FindByNameOrFault(gSource.domains, gSource.domainCount, "Böses"),
+            chaos = FindByNameOrFault(gSource.domains, gSource.domainCount, "Chaos"),
+            law = FindByNameOrFault(gSource.domains, gSource.domainCount, "Ordnung");
   for (int cls = 0; cls < gSource.classCount; ++cls) {
     const CharSource& k = gSource.classes[cls];
     if (k.spellType == -1 || k.prestige) continue;
@@ -269,7 +269,7 @@ TEST_F(Spells, ExtraSpellsEffectAndSpecialistSpellBeyondTheCastableLevels) {
   for (RuleSet rules : {kRulesOwn, kRulesSrd35}) {
     c = rules == kRulesOwn ? Single("Magier", 1, 18) : Make("Magier", 1, kInt, 17);
     c->specialist = 1;
-    c->specialistSchool = FindByName(gSource.schools, gSource.schoolCount, "Hervorrufung", false, true);
+    c->specialistSchool = FindByNameOrFault(gSource.schools, gSource.schoolCount, "Hervorrufung");
     CalculateSpellCount(c);
     CalculateSpells(c);
     if (rules == kRulesSrd35) {

@@ -198,7 +198,7 @@ const std::map<std::string, int> kSpellFailure = {{"Kleidung", 0},
 // The sheet names rows by their display names, the export by their keys.
 template <class R>
 std::string Shown(const R* table, int count, const std::string& key) {
-  int i = FindByName(table, count, key.c_str(), false, false);
+  int i = FindByName(table, count, key.c_str());
   return i >= 0 ? DisplayName(table[i]) : key;
 }
 

@@ -250,7 +250,7 @@ TEST_F(SrdBlocksTest, UnadvancedMonstersMatchTheRuleBooksBlocks) {
   int compared = 0, advanced = 0, missing = 0;  // missing: lines a block of the rule book lacks
   std::ostringstream mismatches;
   UseRules(kRulesSrd35);
-  const int none = FindByName(gSource.templates, gSource.templateCount, "Keins", false, false);
+  const int none = FindByName(gSource.templates, gSource.templateCount, "Keins");
   for (int m = 0; m < gSource.monsterCount; ++m) {
     const MonsterSource& row = gSource.monsters[m];
     const Block* srd = book.Find(SrdName(row));

@@ -180,11 +180,11 @@ TEST_F(StatBlockTest, UnadvancedMonstersShowTheirRuleBookFigures) {
     for (const Row& row : rows) {
       UseRules(rules);
       Preset(c_, 1, row.cr);
-      int m = FindByName(gSource.monsters, gSource.monsterCount, row.monster, false, false);
+      int m = FindByName(gSource.monsters, gSource.monsterCount, row.monster);
       ASSERT_GE(m, 0) << row.monster;
       record_[rec::kFixedMonster] = m;
       record_[rec::kMonsterOption] = row.dice;
-      record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Keins", false, false);
+      record_[rec::kParam10] = FindByName(gSource.templates, gSource.templateCount, "Keins");
       CreateCreature(c_, 1);
       std::string block = Head(c_);
       for (const std::string& line : row.lines)

@@ -2,16 +2,19 @@
 #include "source/reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "child_run.h"
 #include "temp_dir.h"
 
 using namespace debugspace;
+using namespace debugspace::schema;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
@@ -45,49 +48,43 @@ TEST(TableReader, SplitsFieldsByBlanksAndQuotes) {
 namespace {
 
 // A table of (name, number) rows read through the generic reader.
-struct Row {
-  String name;
-  int32_t value = 0;
+struct Entry {
+  String name, note;
+  int32_t value = 0, reach = -1, bonus = 5;
 };
 
-int gNameColumn, gValueColumn, gColumns, gHeaderCalls;
-int RowHandler(char** f, void* record, void*, int count, bool header) {
-  if (header) {
-    ++gHeaderCalls;
-    gNameColumn = FindColumn(f, "name", count, true);
-    gValueColumn = FindColumn(f, "WERT", count, true);
-    gColumns = count;
-    return 0;
-  }
-  if (count != gColumns) {
-    ConsolePrint("Invalid Number of Arguments in TestSource Database (%s)\n", f[0]);
-    QuitOnError(true);
-  }
-  Row& r = *static_cast<Row*>(record);
-  r.name.Assign(f[gNameColumn]);
-  r.value = Number(f[gValueColumn]);
-  return 0;
+// A rule of the last pass: a row must not reach below zero.
+void NoNegativeReach(Row& row) {
+  if (row.Record<Entry>().reach >= -1) return;
+  ConsolePrint("Negative reach of %s\n", row.Key());
+  TableFault();
 }
 
-void* MakeRows(int n) { return NewRecords<Row>(n, "SourceInit-Source"); }
+const Column kColumns[] = {Text("name", &Entry::name),
+                           Number("WERT", &Entry::value),
+                           Number("Reichweite", &Entry::reach, Need::kBlankable),
+                           Number("Bonus", &Entry::bonus, Need::kOptional),
+                           Text("Notiz", &Entry::note, Need::kBlankable),
+                           Rule(NoNegativeReach, Pass::kCheck)};
 
-struct Table {
-  Row* rows = nullptr;
+void* MakeRows(int n) { return NewRecords<Entry>(n, "SourceInit-Source"); }
+
+struct Entries {
+  Entry* rows = nullptr;
   int32_t count = 0;
-  ~Table() { DeleteRecords(rows); }
+  ~Entries() { DeleteRecords(rows); }
 };
 
-int ReadRows(const std::string& path, Table* t, int extra = 0) {
-  TableLayout layout;
-  layout.path = path.c_str();
-  layout.handler = RowHandler;
-  layout.recordSize = sizeof(Row);
-  layout.makeRecords = MakeRows;
-  layout.nameOf = [](void* r, int i) { return static_cast<Row*>(r)[i].name.c_str(); };
-  layout.extra = extra;
+int ReadRows(const std::string& path, Entries* t, int extra = 0) {
+  Schema schema{path.c_str(), kColumns, (int)std::size(kColumns),
+                "Invalid Number of Arguments in TestSource Database (%s)\n"};
+  schema.recordSize = sizeof(Entry);
+  schema.makeRecords = MakeRows;
+  schema.nameOf = [](void* r, int i) { return static_cast<Entry*>(r)[i].name.c_str(); };
+  schema.extra = extra;
   void* records = nullptr;
-  int r = ReadTable(layout, &records, nullptr, &t->count);
-  t->rows = static_cast<Row*>(records);
+  int r = ReadTable(schema, &records, nullptr, &t->count);
+  t->rows = static_cast<Entry*>(records);
   return r;
 }
 
@@ -103,16 +100,16 @@ class TableFiles : public ::testing::Test {
 };
 
 TEST_F(TableFiles, ANameGivenTwiceIsReadAndTheFirstRowIsFound) {
-  Table t;
+  Entries t;
   CaptureStdout();
   ASSERT_EQ(ReadRows(Write("z.txt", "Name Wert\n-\nZwerg 1\nElf 2\nZwerg 3\n"), &t), 0);
   EXPECT_EQ(GetCapturedStdout(), "Warning: Name Zwerg appears twice in " + dir.path() + "/z.txt: lines 3 and 5\n");
   ASSERT_EQ(t.count, 3);
-  EXPECT_EQ(FindByName(t.rows, t.count, "Zwerg", false, true), 0);
+  EXPECT_EQ(FindByNameOrFault(t.rows, t.count, "Zwerg"), 0);
 }
 
 TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
-  Table t;
+  Entries t;
   // Columns in any order and any case; line 2 is lost even when it holds data.
   ASSERT_EQ(ReadRows(Write("a.txt", "Wert Name\r\n5 Verloren\r\n1 Erster\r\n\r\n\n2 \"Zweiter Eintrag\"\n"), &t, 1), 0);
   ASSERT_EQ(t.count, 2);
@@ -125,28 +122,75 @@ TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
 }
 
 TEST_F(TableFiles, MissingFileAndWrongCountsAreReported) {
-  Table t;
+  Entries t;
   CaptureStdout();
   EXPECT_EQ(ReadRows(dir.path() + "/fehlt.txt", &t), 1);
   EXPECT_EQ(GetCapturedStdout(), "FAILED\nCould not open " + dir.path() + "/fehlt.txt: No such file or directory\n");
 
-  // A row with another field count and a column not found end the program.
+  std::string path = Write("b.txt", "Name Wert\n-\nEins 1\nZwei 2 zuviel\n");
+  pid_t pid = fork();
+  if (pid == 0) {
+    Entries u;
+    ReadRows(path, &u);
+    _exit(0);
+  }
+  int status;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+
+  std::string missing = Write("c.txt", "Name Anderes\n-\nEins 1\n");
+  EXPECT_EXIT(
+      {
+        Entries u;
+        ReadRows(missing, &u);
+      },
+      testing::ExitedWithCode(1), "");
+}
+
+TEST_F(TableFiles, OptionalColumnsKeepTheRecordsDefaults) {
+  Entries t;
+  // "Bonus" is absent; ";" in a blankable column gives nothing.
+  ASSERT_EQ(ReadRows(Write("o.txt", "Name Wert Reichweite Notiz\n-\nOger 1 ; ;\nRiese 2 15 Hügel\n"), &t), 0);
+  ASSERT_EQ(t.count, 2);
+  EXPECT_EQ(t.rows[0].reach, -1);
+  EXPECT_STREQ(t.rows[0].note.c_str(), "");
+  EXPECT_EQ(t.rows[1].reach, 15);
+  EXPECT_STREQ(t.rows[1].note.c_str(), "Hügel");
+  EXPECT_EQ(t.rows[0].bonus + t.rows[1].bonus, 10);
+}
+
+TEST_F(TableFiles, FaultsNameTheirMessageAndPlace) {
   struct Case {
-    const char* table;
-    const char* message;
+    const char* text;
+    std::string expected;
   } cases[] = {
-      {"Name Wert\n-\nEins 1\nZwei 2 zuviel\n",
-       "Invalid Number in Database (3 instead of 2)\nInvalid Number of Arguments in TestSource Database (Zwei)\n"},
-      {"Name Anderes\n-\nEins 1\n", "Value not found: WERT\n"},
+      {"Name Wert\n-\nZwei 2 zuviel\n",
+       "Invalid Number in Database (3 instead of 2)\nInvalid Number of Arguments in TestSource Database (Zwei)\n"
+       "In DIR/f.txt, line 3\n"},
+      {"Name Anderes\n-\nEins 1\n", "Value not found: WERT\nIn DIR/f.txt, line 1\n"},
+      // A rule of a later pass still names the row's line.
+      {"Name Wert Reichweite\n-\nOger 1 5\n\nRiese 2 -3\n", "Negative reach of Riese\nIn DIR/f.txt, line 5\n"},
   };
   for (const Case& c : cases) {
-    std::string path = Write("d.txt", c.table);
-    ChildRun run = InChild([&] {
-      Table u;
+    std::string path = Write("f.txt", c.text);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], 1);
+      Entries u;
       ReadRows(path, &u);
-    });
-    EXPECT_EQ(run.status, 1) << c.table;
-    EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+      _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, (size_t)n);
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    std::string expected = c.expected;
+    expected.replace(expected.find("DIR"), 3, dir.path());
+    EXPECT_NE(out.find(expected), std::string::npos) << out;
   }
 }
 
@@ -155,11 +199,11 @@ TEST(TableLookup, SubstringLookupTakesTheFirstInTableOrder) {
   types[0].name.Assign("MagicalBeast");
   types[1].name.Assign("Beast");
   types[2].name.Assign("Animal");
-  EXPECT_EQ(FindByName(types, 3, "Beast", true, false), 0);  // contains wins over a later equal name
-  EXPECT_EQ(FindByName(types, 3, "Beast", false, false), 1);
-  EXPECT_EQ(FindByName(types, 3, "beast", false, false), -1);  // names are case-sensitive
-  EXPECT_EQ(FindByName(types, 3, "Drache", true, false), -1);
-  EXPECT_EXIT(FindByName(types, 3, "Drache", false, true), testing::ExitedWithCode(1), "");
+  EXPECT_EQ(FindContaining(types, 3, "Beast"), 0);  // contains wins over a later equal name
+  EXPECT_EQ(FindByName(types, 3, "Beast"), 1);
+  EXPECT_EQ(FindByName(types, 3, "beast"), -1);  // names are case-sensitive
+  EXPECT_EQ(FindContaining(types, 3, "Drache"), -1);
+  EXPECT_EXIT(FindByNameOrFault(types, 3, "Drache"), testing::ExitedWithCode(1), "");
   DeleteRecords(types);
 }
 

@@ -30,7 +30,7 @@ class ShippedData : public generator_test::SourceFixture {
  protected:
   template <class T>
   static int Find(const T* table, int count, const char* name) {
-    return FindByName(table, count, name, false, false);
+    return FindByName(table, count, name);
   }
 };
 
@@ -80,7 +80,7 @@ std::map<std::string, std::string> AlignmentColumn(const char* path) {
     int found = SplitLine(buffer.data(), fields.data(), (int)fields.size());
     if (n == 0) {
       count = found;
-      at = FindColumn(fields.data(), "Gesinnung", found, false);
+      at = FindColumn(fields.data(), "Gesinnung", found);
     } else if (at >= 0 && found == count) {
       column[fields[0]] = fields[at];
     }

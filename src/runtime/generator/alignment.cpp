@@ -80,9 +80,9 @@ const Rows& RowsOfRules() {
   thread_local Rows r;
   if (r.generation == gSourceGeneration) return r;
   for (size_t i = 0; i < std::size(kClassRules); ++i)
-    r.classes[i] = FindByName(gSource.classes, gSource.classCount, kClassRules[i].name, false, false);
+    r.classes[i] = FindByName(gSource.classes, gSource.classCount, kClassRules[i].name);
   for (size_t i = 0; i < std::size(kDomainRules); ++i)
-    r.domains[i] = FindByName(gSource.domains, gSource.domainCount, kDomainRules[i].name, false, false);
+    r.domains[i] = FindByName(gSource.domains, gSource.domainCount, kDomainRules[i].name);
   r.generation = gSourceGeneration;
   return r;
 }

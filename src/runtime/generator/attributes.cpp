@@ -233,7 +233,7 @@ void ChooseRace(Char* c) {
   DebugPrint(1, "\nRasse wird festgelegt\n");
   int fixed = c->record ? c->record[rec::kFixedRace] : -1;
   if (c->mixedPart) {
-    SetRace(c, FindByName(gSource.races, gSource.raceCount, "Mensch", false, true));
+    SetRace(c, FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch"));
   } else if (c->profileMode && c->profile >= 0 && gSource.profiles[c->profile].race >= 0) {
     SetRace(c, gSource.profiles[c->profile].race);
   } else if (fixed >= 0 && fixed < gSource.raceCount) {
@@ -251,7 +251,7 @@ void ChooseRace(Char* c) {
     };
     // Level 0 (a batch's spread of CRs can give CR -1) leaves no race: a human then.
     int race = choose(-1);
-    if (race < 0) race = FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+    if (race < 0) race = FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
     c->race = race;
     if (YesNo(state, "Subrace?", 10, 1, gSettings.ChooseClass)) {
       int sub = choose(race);

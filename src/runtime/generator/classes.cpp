@@ -55,7 +55,7 @@ int MostWeighted(const CharSource& k) {
 // class without psionics (the soulknife and the pyrokineticist manifest nothing, yet
 // count).
 bool PsionicClass(int cls) {
-  int psicraft = FindByName(gSource.skills, gSource.skillCount, "Psikunde", false, false);
+  int psicraft = FindByName(gSource.skills, gSource.skillCount, "Psikunde");
   if (psicraft < 0 || cls < 0 || cls >= gSource.classCount) return false;
   const int32_t* per = gSource.skills[psicraft].ClassSkill();
   return per && per[cls] > 0;
@@ -307,7 +307,7 @@ void CalcBaseValues(Char* c) {
   c->refMod = c->MGE;
   c->willMod = c->MWE;
   c->fortMod = c->MKO;
-  int paladin = FindByName(gSource.classes, gSource.classCount, "Paladin", false, false);
+  int paladin = FindByName(gSource.classes, gSource.classCount, "Paladin");
   if (paladin >= 0 && HasClass(c, paladin, c->classCount) && c->MCH > 0) {
     c->refMod += c->MCH;
     c->willMod += c->MCH;

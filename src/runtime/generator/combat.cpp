@@ -104,9 +104,9 @@ static int32_t MonkBeltBonus(const Char* c) {
   thread_local uint32_t generation = ~0u;
   thread_local int effect = -1, specific = -1, monk = -1;
   if (generation != gSourceGeneration) {
-    effect = FindByName(gSource.effects, gSource.effectCount, "Mönchsgürtel", false, false);
-    specific = FindByName(gSource.specifics, gSource.specificCount, "Mönchsgürtel", false, false);
-    monk = FindByName(gSource.classes, gSource.classCount, "Mönch", false, false);
+    effect = FindByName(gSource.effects, gSource.effectCount, "Mönchsgürtel");
+    specific = FindByName(gSource.specifics, gSource.specificCount, "Mönchsgürtel");
+    monk = FindByName(gSource.classes, gSource.classCount, "Mönch");
     generation = gSourceGeneration;
   }
   bool belt = false;
@@ -135,11 +135,11 @@ struct WeaponRows {
 const WeaponRows& Rows() {
   thread_local WeaponRows n;
   if (n.generation == gSourceGeneration) return n;
-  n.twoWeaponFighting = FindByName(gSource.feats, gSource.featCount, "KampfMitZweiWaffen", false, false);
-  n.epicSpecialization = FindByName(gSource.feats, gSource.featCount, "EpischeWaffenspezialisierung", false, false);
-  n.halfling = FindByName(gSource.races, gSource.raceCount, "Halbling", false, false);
-  n.towerShield = FindByName(gSource.equipment, gSource.equipmentCount, "Turmschild", false, false);
-  n.towerShieldFeat = FindByName(gSource.feats, gSource.featCount, "Turmschilde", false, false);
+  n.twoWeaponFighting = FindByName(gSource.feats, gSource.featCount, "KampfMitZweiWaffen");
+  n.epicSpecialization = FindByName(gSource.feats, gSource.featCount, "EpischeWaffenspezialisierung");
+  n.halfling = FindByName(gSource.races, gSource.raceCount, "Halbling");
+  n.towerShield = FindByName(gSource.equipment, gSource.equipmentCount, "Turmschild");
+  n.towerShieldFeat = FindByName(gSource.feats, gSource.featCount, "Turmschilde");
   n.generation = gSourceGeneration;
   return n;
 }

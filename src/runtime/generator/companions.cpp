@@ -30,9 +30,7 @@ void Text(Char* c, const char* text) {
   if (c->specialText) TextAppend(c->specialText, text, strlen(text));
 }
 
-int MonsterType(const char* name) {
-  return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name, false, false);
-}
+int MonsterType(const char* name) { return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name); }
 
 // Builds monster m as a sub-creature of the master, with `dice` hit dice (0: its own)
 // and a template (0: none), on the master's decision stream. `bonusDice` of them are a
@@ -162,7 +160,7 @@ void DoFamiliar(Char* c) {
   f->NaturalAC += (c->Familiar + 1) / 2;
   f->Evasion = 2;
   for (const char* skill : {"Entdecken", "Lauschen"}) {
-    int s = FindByName(gSource.skills, gSource.skillCount, skill, false, false);
+    int s = FindByName(gSource.skills, gSource.skillCount, skill);
     if (s >= 0) CharSkillEntry(f, s).bonus += 2;
   }
   Text(f, "Kann alle Fertigkeiten des Meisters nutzen wenn diese höher sind\n");
@@ -216,7 +214,7 @@ void DruidAnimalCompanion(Char* c) {
   for (int i = 0; i < n; ++i) {
     const SpecialSource& x = gSource.specials[i];
     if (x.type != 9 || x.spellLevel > level) continue;
-    monsterOf[(size_t)i] = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false);
+    monsterOf[(size_t)i] = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str());
     w[(size_t)i] = monsterOf[(size_t)i] >= 0 ? 1 : 0;
   }
   int row = AdvancedRand(state, n, w.data(), 4, &gSource.specials[0].name.text, sizeof(SpecialSource),
@@ -248,7 +246,7 @@ void DruidAnimalCompanion(Char* c) {
   if (step >= 3) {
     int natural = 0;
     for (int i = 0; i < a->attackCount; ++i) natural += std::max(a->naturals[i].number, 1);
-    int multiattack = FindByName(gSource.feats, gSource.featCount, "Mehrfachangriff", false, false);
+    int multiattack = FindByName(gSource.feats, gSource.featCount, "Mehrfachangriff");
     if (natural >= 3 && multiattack >= 0 && !OwnsFeat(a, multiattack))
       AddFeat(a, multiattack, nullptr, -1);
     else if (natural < 3)
@@ -320,7 +318,7 @@ void PaladinMount(Char* c, int wanted) {
   for (int i = 0; i < gSource.specialCount; ++i) {
     const SpecialSource& x = gSource.specials[i];
     if (x.type != 6 || x.spellLevel != 1) continue;
-    int k = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false);
+    int k = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str());
     if (k >= 0 && (m < 0 || gSource.monsters[k].size == wanted)) m = k;
   }
   if (m < 0) return;
@@ -341,7 +339,7 @@ void PaladinMount(Char* c, int wanted) {
 // One size larger than the master.
 int MountSize(const Char* c) {
   int raceSize = c->race >= 0 && c->race < gSource.raceCount ? gSource.races[c->race].size : 0;
-  int medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium", false, false);
+  int medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium");
   return medium + raceSize + 1;
 }
 
@@ -361,7 +359,7 @@ void DoMount(Char* c) {
   for (int i = 0; i < n; ++i) {
     const SpecialSource& x = gSource.specials[i];
     if (x.type != 6 || x.spellLevel > c->Mount) continue;
-    int m = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false);
+    int m = FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str());
     if (m < 0 || gSource.monsters[m].size != wanted) continue;
     monsterOf[(size_t)i] = m;
     w[(size_t)i] = x.spellLevel == 1 ? 500 : gSource.monsters[m].type == dragon ? 1 : 10;
@@ -387,7 +385,7 @@ void DoServant(Char* c) {
   std::vector<int32_t> w((size_t)std::max(n, 1), 0);
   for (int i = 0; i < gSource.specialCount; ++i) {
     if (gSource.specials[i].type != 7) continue;
-    int m = FindByName(gSource.monsters, n, gSource.specials[i].name.c_str(), false, false);
+    int m = FindByName(gSource.monsters, n, gSource.specials[i].name.c_str());
     if (m >= 0) w[(size_t)m] = 1;
   }
   int m = AdvancedRand(state, n, w.data(), 4, &gSource.monsters[0].name.text, sizeof(MonsterSource),
@@ -395,7 +393,7 @@ void DoServant(Char* c) {
   if (m < 0) return;
   // SRD 3.5: the table's first row holds up to 12th character level.
   int u = Srd35(c) ? std::max(c->Servant - 10, 0) / 3 : (c->Servant - 10) / 3;
-  int fiendish = FindByName(gSource.templates, gSource.templateCount, "Fiendish", false, false);
+  int fiendish = FindByName(gSource.templates, gSource.templateCount, "Fiendish");
   Char* s = Create(c, m, gSource.monsters[m].hd + 2 * u + 2, std::max(fiendish, 0));
   if (!s) return;
   c->servantChar = s;

@@ -430,7 +430,7 @@ int64_t CreateCreature(Char* c, int sub) {
       memset(spare, 0, kRecordBytes);
       SetRecordRuleSet(spare, c->rules);
       spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
-      spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
+      spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch");
       part->record = spare;
       part->mixedPart = 1;
       part->mixedMonster = c;

@@ -81,8 +81,8 @@ int Pick(IsaacState* state, const char* const* texts, const int32_t* weights, in
 }  // namespace
 
 void DrawSkillSubjects(Char* c, IsaacState* state) {
-  int craft = FindByName(gSource.skills, gSource.skillCount, "Handwerk", false, false);
-  int profession = FindByName(gSource.skills, gSource.skillCount, "Beruf", false, false);
+  int craft = FindByName(gSource.skills, gSource.skillCount, "Handwerk");
+  int profession = FindByName(gSource.skills, gSource.skillCount, "Beruf");
   c->subjectCount = 0;
   for (int e = 0; e < c->skillCount && e < kMaxSkillEntries && c->subjectCount < kMaxSubjects; ++e) {
     int skill = c->skills[e].skill;

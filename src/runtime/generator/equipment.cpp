@@ -718,7 +718,7 @@ int EquipmentNamed(const char* name) {
     if (m.name == name && m.generation == gSourceGeneration && m.index < gSource.equipmentCount &&
         gSource.equipment[m.index].name == name)
       return m.index;
-  int index = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+  int index = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
   if (index >= 0) {
     memo[next] = Memo{name, gSourceGeneration, index};
     next = (next + 1) % kMemos;

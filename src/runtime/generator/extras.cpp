@@ -137,7 +137,7 @@ void EquipmentSkillBonuses(Char* c) {
     for (int i = 1; i + 2 <= code[0]; i += 3)
       if (code[i] >= 0 && code[i] < gSource.skillCount) BoostSkillTyped(c, code[i], code[i + 2], code[i + 1], source);
   };
-  int skillBonus = FindByName(gSource.effects, gSource.effectCount, "FertigkeitsBon", false, false);
+  int skillBonus = FindByName(gSource.effects, gSource.effectCount, "FertigkeitsBon");
   for (int i = 0; i < c->itemCount && i < kMaxItems; ++i) {
     const CharItem& it = c->items[i];
     if (it.specific > 0 && it.specific < gSource.specificCount)

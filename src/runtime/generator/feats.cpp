@@ -25,7 +25,7 @@ namespace RUNTIME_NS {
 
 namespace {
 
-int FeatNamed(const char* name) { return FindByName(gSource.feats, gSource.featCount, name, false, false); }
+int FeatNamed(const char* name) { return FindByName(gSource.feats, gSource.featCount, name); }
 
 int LevelsIn(const Char* c, int cls) {
   int levels = 0;
@@ -283,13 +283,13 @@ const KnownRows& Known() {
   n.improvedSneak = FeatNamed("ImprovedSneakAttack");
   n.improvedFamiliar = FeatNamed("ImprovedFamiliar");
   n.improvedCritical = FeatNamed("VerbesserterKritischerTreffer");
-  n.keen = FindByName(gSource.effects, gSource.effectCount, "Scharf", false, false);
-  n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer", false, false);
-  n.bard = FindByName(gSource.classes, gSource.classCount, "Barde", false, false);
-  n.human = FindByName(gSource.races, gSource.raceCount, "Mensch", false, false);
-  n.robe = FindByName(gSource.equipment, gSource.equipmentCount, "Magierrobe", false, false);
-  n.war = FindByName(gSource.domains, gSource.domainCount, "Krieg", false, false);
-  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue", false, false);
+  n.keen = FindByName(gSource.effects, gSource.effectCount, "Scharf");
+  n.fighter = FindByName(gSource.classes, gSource.classCount, "Kämpfer");
+  n.bard = FindByName(gSource.classes, gSource.classCount, "Barde");
+  n.human = FindByName(gSource.races, gSource.raceCount, "Mensch");
+  n.robe = FindByName(gSource.equipment, gSource.equipmentCount, "Magierrobe");
+  n.war = FindByName(gSource.domains, gSource.domainCount, "Krieg");
+  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue");
   n.generation = gSourceGeneration;
   return n;
 }
@@ -620,7 +620,7 @@ void DoFeats(Char* c, const int32_t* extra, int cls, bool bonus, int32_t* first,
 
 void CommonerWeapon(Char* c) {
   if (!Srd35(c)) return;
-  int commoner = FindByName(gSource.classes, gSource.classCount, "Gemeiner", false, false);
+  int commoner = FindByName(gSource.classes, gSource.classCount, "Gemeiner");
   int simple = gSource.proficiencyFeats[0][0];
   if (commoner < 0 || simple < 0 || LevelsIn(c, commoner) <= 0) return;
   int granted = -1;  // the entry the class gave: simple weapons, one named weapon

@@ -126,11 +126,9 @@ struct Named {
 const Named& Names() {
   thread_local Named n;
   if (n.generation == gSourceGeneration) return n;
-  auto tpl = [](const char* name) { return FindByName(gSource.templates, gSource.templateCount, name, false, false); };
-  auto type = [](const char* name) {
-    return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name, false, false);
-  };
-  auto cls = [](const char* name) { return FindByName(gSource.classes, gSource.classCount, name, false, false); };
+  auto tpl = [](const char* name) { return FindByName(gSource.templates, gSource.templateCount, name); };
+  auto type = [](const char* name) { return FindByName(gSource.monsterTypes, gSource.monsterTypeCount, name); };
+  auto cls = [](const char* name) { return FindByName(gSource.classes, gSource.classCount, name); };
   n.celestial = tpl("Celestial");
   n.fiendish = tpl("Fiendish");
   n.phrenic = tpl("Phrenic");
@@ -140,9 +138,9 @@ const Named& Names() {
   n.paragon = tpl("Paragon");
   n.pseudonatural = tpl("Pseudonatural");
   n.vermin = type("Vermin");
-  n.dodge = FindByName(gSource.feats, gSource.featCount, "Ausweichen", false, false);
-  n.weaponFocus = FindByName(gSource.feats, gSource.featCount, "Waffenfokus", false, false);
-  n.naturalArmor = FindByName(gSource.feats, gSource.featCount, "VerbesserteNatürlicheRüstung", false, false);
+  n.dodge = FindByName(gSource.feats, gSource.featCount, "Ausweichen");
+  n.weaponFocus = FindByName(gSource.feats, gSource.featCount, "Waffenfokus");
+  n.naturalArmor = FindByName(gSource.feats, gSource.featCount, "VerbesserteNatürlicheRüstung");
   n.beast = type("Beast");
   n.animal = type("Animal");
   n.magicalBeast = type("MagicalBeast");
@@ -150,10 +148,10 @@ const Named& Names() {
   n.fighter = cls("Kämpfer");
   n.sorcerer = cls("Hexenmeister");
   n.wizard = cls("Magier");
-  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue", false, false);
-  n.medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium", false, false);
-  n.largest = FindByName(gSource.sizes, gSource.sizeCount, "Colo", true, false);
-  n.improvedInitiative = FindByName(gSource.feats, gSource.featCount, "VerbesserteInitiative", false, false);
+  n.claw = FindByName(gSource.equipment, gSource.equipmentCount, "Klaue");
+  n.medium = FindByName(gSource.sizes, gSource.sizeCount, "Medium");
+  n.largest = FindContaining(gSource.sizes, gSource.sizeCount, "Colo");
+  n.improvedInitiative = FindByName(gSource.feats, gSource.featCount, "VerbesserteInitiative");
   n.generation = gSourceGeneration;
   return n;
 }
@@ -560,7 +558,7 @@ void SetMonsterSpellChar(Char* c) {
       for (int k = 0; k < pick; ++k) start = names.find('|', start) + 1;
       names = names.substr(start, names.find('|', start) - start);
     }
-    int cls = FindByName(gSource.classes, gSource.classCount, names.c_str(), false, false);
+    int cls = FindByName(gSource.classes, gSource.classCount, names.c_str());
     if (cls < 0 || level <= 0) continue;
     int s = c->classCount++;
     c->classes[s] = cls;
@@ -679,7 +677,7 @@ void SrdFeatEffect(Char* c, int i) {
     while (slot < c->attackCount && !names(slot)) ++slot;
     if (slot == c->attackCount) {
       slot = 0;
-      int named = FindByName(gSource.equipment, gSource.equipmentCount, c->naturals[0].name, false, false);
+      int named = FindByName(gSource.equipment, gSource.equipmentCount, c->naturals[0].name);
       if (named >= 0) c->featParameters[i] = named;
     }
     ++c->naturals[slot].attack;
@@ -789,7 +787,7 @@ void SetMonster(Char* c) {
   // 3. Type changes of the template.
   if (BecomesMagicalBeast(c)) c->creatureType = n.magicalBeast;
   if (tpl.newType.length > 0 && tpl.newType.c_str()[0] != ';' && tpl.newType.c_str()[0] != 0) {
-    int t = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, tpl.newType.c_str(), true, false);
+    int t = FindContaining(gSource.monsterTypes, gSource.monsterTypeCount, tpl.newType.c_str());
     if (t >= 0) c->creatureType = t;
   }
 

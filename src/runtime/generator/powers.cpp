@@ -151,9 +151,9 @@ const ManifesterClasses& Manifesters() {
   thread_local ManifesterClasses m;
   if (m.generation != gSourceGeneration) {
     for (size_t i = 0; i < std::size(kManifesters); ++i)
-      m.table[i] = FindByName(gSource.classes, gSource.classCount, kManifesters[i].name, false, false);
+      m.table[i] = FindByName(gSource.classes, gSource.classCount, kManifesters[i].name);
     for (size_t i = 0; i < std::size(kAdvances); ++i)
-      m.advance[i] = FindByName(gSource.classes, gSource.classCount, kAdvances[i].name, false, false);
+      m.advance[i] = FindByName(gSource.classes, gSource.classCount, kAdvances[i].name);
     m.generation = gSourceGeneration;
   }
   return m;

@@ -35,7 +35,7 @@ int LevelsIn(const Char* c, int cls) {
 }
 
 bool HasClassNamed(const Char* c, const char* name) {
-  int cls = FindByName(gSource.classes, gSource.classCount, name, false, false);
+  int cls = FindByName(gSource.classes, gSource.classCount, name);
   return cls >= 0 && LevelsIn(c, cls) > 0;
 }
 
@@ -79,7 +79,7 @@ bool CheckRules(Char* c, int feat, int featCount, const int32_t* rules, int leve
         break;
       case Op('K', 'R'): {
         int n = arg();
-        int cls = FindByName(gSource.classes, gSource.classCount, "Barbar", false, false);
+        int cls = FindByName(gSource.classes, gSource.classCount, "Barbar");
         int levels = cls >= 0 ? LevelsIn(c, cls) : 0;
         pass = levels > 0 && levels / 4 + 1 >= n;
         break;

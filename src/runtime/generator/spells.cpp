@@ -24,9 +24,9 @@ namespace RUNTIME_NS {
 
 namespace {
 
-int School(const char* name) { return FindByName(gSource.schools, gSource.schoolCount, name, false, false); }
+int School(const char* name) { return FindByName(gSource.schools, gSource.schoolCount, name); }
 
-int Domain(const char* name) { return FindByName(gSource.domains, gSource.domainCount, name, false, false); }
+int Domain(const char* name) { return FindByName(gSource.domains, gSource.domainCount, name); }
 
 // A value of a progression: taken once L reaches `at`.
 void At(int level, int at, int value, int32_t* slot) {
@@ -251,7 +251,7 @@ int AddedCasterLevels(const Char* c, int cls, int levels) {
   thread_local uint32_t generation = ~0u;
   thread_local int eldritchKnight = -1;
   if (generation != gSourceGeneration) {
-    eldritchKnight = FindByName(gSource.classes, gSource.classCount, "MystischerRitter", false, false);
+    eldritchKnight = FindByName(gSource.classes, gSource.classCount, "MystischerRitter");
     generation = gSourceGeneration;
   }
   return cls >= 0 && cls == eldritchKnight ? std::max(levels - 1, 0) : levels;
@@ -500,7 +500,7 @@ void CalculateSpells(Char* c) {
   IsaacState* state = c->context.random;
   int n = gSource.spellCount;
   if (n <= 0) return;
-  int cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker", false, false);
+  int cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker");
   Scratch<int32_t, 2048> weights((size_t)n, 0);
   const SpellLists& lists = SpellListsNow();
   std::vector<int32_t> profileDone;
@@ -664,7 +664,7 @@ void ApplyEffectExtras(Char* c, int effect) {
   thread_local uint32_t generation = ~0u;
   thread_local int extraSpells = -1;
   if (generation != gSourceGeneration) {
-    extraSpells = FindByName(gSource.effects, gSource.effectCount, "ZusatzZauber", false, false);
+    extraSpells = FindByName(gSource.effects, gSource.effectCount, "ZusatzZauber");
     generation = gSourceGeneration;
   }
   if (effect < 0 || effect != extraSpells) return;

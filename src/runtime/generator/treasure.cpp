@@ -720,7 +720,7 @@ void ProtectiveItem(Char* c) {
       // Worn, it protects as its kind does; bonuses of one type do not stack. Treasure is
       // only carried.
       if (!TreasureMode(c)) {
-        int type = FindByName(gSource.bonuses, gSource.bonusCount, p.type, false, false);
+        int type = FindByName(gSource.bonuses, gSource.bonusCount, p.type);
         if (p.armour) {
           AddCharBonus(c, &c->AC, b, type, ItemName(*it));
         } else {
@@ -1419,8 +1419,8 @@ void MakeNamedItem(Char* c, CharItem& it, int spellClass) {
     thread_local uint32_t generation = ~0u;
     thread_local int wizard = -1, cleric = -1;
     if (generation != gSourceGeneration) {
-      wizard = FindByName(gSource.classes, gSource.classCount, "Magier", false, false);
-      cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker", false, false);
+      wizard = FindByName(gSource.classes, gSource.classCount, "Magier");
+      cleric = FindByName(gSource.classes, gSource.classCount, "Kleriker");
       generation = gSourceGeneration;
     }
     spellClass = random(s, 1, 100, "Arkan oder göttlich (W%)", 0) <= 70 ? wizard : cleric;

@@ -272,11 +272,11 @@ int32_t Lookup(const Value& v, int kind, const char* feat) {
   }
   switch (kind) {
     case 1:
-      return FindByName(gSource.equipment, gSource.equipmentCount, v.text, false, true);
+      return FindByNameOrFault(gSource.equipment, gSource.equipmentCount, v.text);
     case 2:
-      return FindByName(gSource.spells, gSource.spellCount, v.text, false, true);
+      return FindByNameOrFault(gSource.spells, gSource.spellCount, v.text);
     case 3:
-      return FindByName(gSource.skills, gSource.skillCount, v.text, false, true);
+      return FindByNameOrFault(gSource.skills, gSource.skillCount, v.text);
     default:
       ConsolePrint("Scripting Error\nFeat doesnt match for dependancy: %s\n", feat);
       QuitOnError(true);
@@ -284,7 +284,7 @@ int32_t Lookup(const Value& v, int kind, const char* feat) {
 }
 
 int32_t FeatCode(const Value& v) {
-  if (v.type == kValueText) return FindByName(gSource.feats, gSource.featCount, v.text, false, true);
+  if (v.type == kValueText) return FindByNameOrFault(gSource.feats, gSource.featCount, v.text);
   return IntOf(v);
 }
 

@@ -102,7 +102,7 @@ void RunTestScript() {
   creature->specialText = text;
   // One feat entry, so that the functions that act on "the feat's" skill, school or
   // discipline have one: Zauberfokus with parameter 4.
-  int focus = gSource.initialised ? FindByName(gSource.feats, gSource.featCount, "Zauberfokus", false, false) : -1;
+  int focus = gSource.initialised ? FindByName(gSource.feats, gSource.featCount, "Zauberfokus") : -1;
   if (focus >= 0) {
     creature->featCount = 1;
     creature->feats[0] = focus;

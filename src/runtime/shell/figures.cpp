@@ -178,7 +178,7 @@ std::string CreatureHead(const Char* c) {
   } else {
     name = RaceName(c);
     type = gSource.monsterTypes
-               ? MonsterTypeName(FindByName(gSource.monsterTypes, gSource.monsterTypeCount, "Humanoid", false, false))
+               ? MonsterTypeName(FindByName(gSource.monsterTypes, gSource.monsterTypeCount, "Humanoid"))
                : "";
     if (type.empty()) type = "Humanoid";
     size = SizeName(RaceSize(c));
@@ -257,8 +257,7 @@ std::string ProtectionLabel(const CharItem& it) {
   for (auto [kind, shown] : {std::pair{" Schutz", " des Schutzes"}, std::pair{" Widerstands", " des Widerstands"}}) {
     size_t length = strlen(kind), blank = label.find(' ', length);
     if (label.compare(0, length, kind) != 0 || blank == std::string::npos) continue;
-    int e = FindByName(gSource.equipment, gSource.equipmentCount, label.substr(length, blank - length).c_str(), false,
-                       false);
+    int e = FindByName(gSource.equipment, gSource.equipmentCount, label.substr(length, blank - length).c_str());
     if (e >= 0) return std::string(" ") + DisplayName(gSource.equipment[e]) + shown + label.substr(blank);
   }
   return DisplayKeys(it.label);
@@ -483,7 +482,7 @@ bool KeyLike(const std::string& word) {
 
 template <class R>
 bool Rename(std::string& word, const R* table, int count) {
-  int i = table ? FindByName(table, count, word.c_str(), false, false) : -1;
+  int i = table ? FindByName(table, count, word.c_str()) : -1;
   if (i < 0) return false;
   word = DisplayName(table[i]);
   return true;
@@ -545,7 +544,7 @@ void AddNote(const Char* c, std::string line, std::vector<std::string>& lines) {
   if (line.compare(0, 10, "Template: ") == 0) {
     size_t comma = line.find(',');
     if (comma != std::string::npos) {
-      int t = FindByName(gSource.templates, gSource.templateCount, line.substr(10, comma - 10).c_str(), false, false);
+      int t = FindByName(gSource.templates, gSource.templateCount, line.substr(10, comma - 10).c_str());
       if (t >= 0) line = "Template: " + std::string(DisplayName(gSource.templates[t])) + line.substr(comma);
     }
   }

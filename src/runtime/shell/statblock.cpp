@@ -321,8 +321,7 @@ std::string EnglishItem(const CharItem& it) {
     size_t length = strlen(kind);
     const char* blank = strchr(label + length, ' ');
     if (strncmp(label, kind, length) != 0 || !blank) continue;
-    int k =
-        FindByName(gSource.equipment, gSource.equipmentCount, std::string(label + length, blank).c_str(), false, false);
+    int k = FindByName(gSource.equipment, gSource.equipmentCount, std::string(label + length, blank).c_str());
     if (k >= 0) return Small(SrdName(gSource.equipment[k])) + " of " + power + blank;
   }
   std::string name;
@@ -388,7 +387,7 @@ std::pair<std::string, std::string> SrdAttackEntry(const Char* c, int slot) {
 // The weapon row a monster's attack slot names (a longbow in a giant's hands); null for a
 // natural attack.
 const EquipSource* SlotWeapon(const CharAttack& a) {
-  int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
+  int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name);
   return e >= 0 && gSource.equipment[e].equipType == 0 && gSource.equipment[e].criticalMultiplier > 0
              ? &gSource.equipment[e]
              : nullptr;
@@ -399,7 +398,7 @@ const EquipSource* SlotWeapon(const CharAttack& a) {
 std::string EnglishAttack(const Char* c, const CharAttack& a, int slot, int number) {
   std::string name = SrdAttackEntry(c, slot).first;
   if (name.empty()) {
-    int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name, false, false);
+    int e = FindByName(gSource.equipment, gSource.equipmentCount, a.name);
     name = e >= 0 ? SrdName(gSource.equipment[e]) : DisplayKeys(a.name);
   }
   size_t slash = name.find('/');

@@ -1,5 +1,6 @@
-// Reading table rows into records: one generic reader driven by each table's layout,
-// and the messages that name file, line and column when a row is faulty.
+// Reading table rows into records: one generic reader driven by each table's declared
+// columns, the registry of the tables, and the messages that name file, line and column
+// when a row is faulty.
 #include "source/reader.h"
 
 #include <strings.h>
@@ -9,11 +10,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <type_traits>
+#include <vector>
 
+#include "generator/alignment.h"
 #include "memory/tracker.h"
 #include "platform/files.h"
+#include "script/compile.h"
+#include "source/source_init.h"
 
 namespace RUNTIME_NS {
+
+using namespace schema;
 
 int32_t Number(const char* field) {
   long long v = strtoll(field ? field : "", nullptr, 10);
@@ -66,14 +75,19 @@ int SplitLine(char* line, char** fields, int capacity) {
   return count;
 }
 
-int FindColumn(char** fields, const char* name, int count, bool mustExist) {
+int FindColumn(char** fields, const char* name, int count) {
   for (int i = 0; i < count; ++i)
     if (strcasecmp(fields[i], name) == 0) return i;
-  if (mustExist) {
+  return -1;
+}
+
+int FindColumnOrFault(char** fields, const char* name, int count) {
+  int i = FindColumn(fields, name, count);
+  if (i < 0) {
     ConsolePrint("Value not found: %s\n", name);
     TableFault();
   }
-  return -1;
+  return i;
 }
 
 namespace {
@@ -296,51 +310,262 @@ void DuplicateRow(const char* path, const char* name, int firstLine, int secondL
     ConsolePrint("Warning: Name %s appears twice in %s: lines %d and %d\n", name, path, firstLine, secondLine);
 }
 
+// ---- the registry ----
+
+namespace {
+
+template <auto Rows, auto Count>
+constexpr TableInfo RowsOf(const char* path) {
+  using R = std::remove_pointer_t<std::remove_reference_t<decltype(gSource.*Rows)>>;
+  return {path, [] { return static_cast<void*>(gSource.*Rows); }, [] { return gSource.*Count; },
+          [](const void* rows, int i) -> const String& { return static_cast<const R*>(rows)[i].name; }};
+}
+
+// In the order of Table.
+constexpr TableInfo kTables[] = {
+    RowsOf<&Source::classes, &Source::classCount>("Build/Data/Characters.txt"),
+    RowsOf<&Source::races, &Source::raceCount>("Build/Data/Races.txt"),
+    RowsOf<&Source::feats, &Source::featCount>("Build/Data/Feats.txt"),
+    RowsOf<&Source::skills, &Source::skillCount>("Build/Data/Skills.txt"),
+    RowsOf<&Source::spells, &Source::spellCount>("Build/Data/Spells.txt"),
+    RowsOf<&Source::powers, &Source::powerCount>("Build/Data/Powers.txt"),
+    RowsOf<&Source::effects, &Source::effectCount>("Build/Data/Effects.txt"),
+    RowsOf<&Source::equipment, &Source::equipmentCount>("Build/Data/Equipment.txt"),
+    RowsOf<&Source::specifics, &Source::specificCount>("Build/Data/Specific.txt"),
+    RowsOf<&Source::monsters, &Source::monsterCount>("Build/Data/Monsters.txt"),
+    RowsOf<&Source::templates, &Source::templateCount>("Build/Data/Templates.txt"),
+    RowsOf<&Source::domains, &Source::domainCount>("Build/Data/Domains.txt"),
+    RowsOf<&Source::schools, &Source::schoolCount>("Build/Data/Schools.txt"),
+    RowsOf<&Source::regions, &Source::regionCount>("Build/Data/Regions.txt"),
+    RowsOf<&Source::sizes, &Source::sizeCount>("Build/Data/Size.txt"),
+    RowsOf<&Source::monsterTypes, &Source::monsterTypeCount>("Build/Data/MonsterTypes.txt"),
+    RowsOf<&Source::abilities, &Source::abilityCount>("Build/Data/Abbilities.txt"),
+    RowsOf<&Source::bonuses, &Source::bonusCount>("Build/Data/Boni.txt"),
+    RowsOf<&Source::specials, &Source::specialCount>("Build/Data/Specials.txt"),
+    TableInfo{"Build/Data/Spells2.txt", nullptr, nullptr, nullptr},
+    TableInfo{"Build/Data/Weapons.txt", nullptr, nullptr, nullptr},
+};
+static_assert(sizeof kTables / sizeof kTables[0] == (size_t)Table::kCount);
+
+int32_t RowOrFault(Table table, const char* name, bool part) {
+  const TableInfo& t = InfoOf(table);
+  const void* rows = t.rows();
+  for (int i = 0, n = t.count(); i < n; ++i) {
+    const String& candidate = t.nameAt(rows, i);
+    if (part ? strstr(candidate.c_str(), name) != nullptr : candidate == name) return i;
+  }
+  NameNotFound(rows, name);
+}
+
+}  // namespace
+
+const TableInfo& schema::InfoOf(Table table) { return kTables[(int)table]; }
+int32_t schema::RowNamedOrFault(Table table, const char* name) { return RowOrFault(table, name, false); }
+int32_t schema::RowContainingOrFault(Table table, const char* part) { return RowOrFault(table, part, true); }
+
 void NameNotFound(const void* records, const char* name) {
   ConsolePrint("Not found: %s\n", name);
   PrintWhere();
   // Which table was searched, so that an empty or misspelt table shows itself.
-  struct Table {
-    const void* records;
-    int32_t count;
-    const char* path;
-  } tables[] = {
-      {gSource.classes, gSource.classCount, "Build/Data/Characters.txt"},
-      {gSource.races, gSource.raceCount, "Build/Data/Races.txt"},
-      {gSource.feats, gSource.featCount, "Build/Data/Feats.txt"},
-      {gSource.skills, gSource.skillCount, "Build/Data/Skills.txt"},
-      {gSource.spells, gSource.spellCount, "Build/Data/Spells.txt"},
-      {gSource.powers, gSource.powerCount, "Build/Data/Powers.txt"},
-      {gSource.effects, gSource.effectCount, "Build/Data/Effects.txt"},
-      {gSource.equipment, gSource.equipmentCount, "Build/Data/Equipment.txt"},
-      {gSource.specifics, gSource.specificCount, "Build/Data/Specific.txt"},
-      {gSource.monsters, gSource.monsterCount, "Build/Data/Monsters.txt"},
-      {gSource.templates, gSource.templateCount, "Build/Data/Templates.txt"},
-      {gSource.domains, gSource.domainCount, "Build/Data/Domains.txt"},
-      {gSource.schools, gSource.schoolCount, "Build/Data/Schools.txt"},
-      {gSource.regions, gSource.regionCount, "Build/Data/Regions.txt"},
-      {gSource.sizes, gSource.sizeCount, "Build/Data/Size.txt"},
-      {gSource.monsterTypes, gSource.monsterTypeCount, "Build/Data/MonsterTypes.txt"},
-      {gSource.abilities, gSource.abilityCount, "Build/Data/Abbilities.txt"},
-      {gSource.bonuses, gSource.bonusCount, "Build/Data/Boni.txt"},
-  };
-  for (const Table& t : tables)
-    if (records && t.records == records) {
-      ConsolePrint("Looked up in %s (%d rows)\n", t.path, (int)t.count);
+  for (const TableInfo& t : kTables)
+    if (records && t.rows && t.rows() == records) {
+      ConsolePrint("Looked up in %s (%d rows)\n", t.path, (int)t.count());
       break;
     }
   QuitOnError(true);
 }
 
-int ReadTable(const TableLayout& layout, void** records, void** temporaries, int32_t* count) {
-  DebugPrint(2, "Opening File (%s)\t", layout.path);
-  FILE* f = fopen(layout.path, "rb");
-  if (!f || !IsRegularFile(layout.path)) {
+unsigned char* schema::OffsetProbe() {
+  alignas(std::max_align_t) static unsigned char probe[4096];
+  return probe;
+}
+
+// ---- reading a table by its columns ----
+
+namespace {
+
+// Replaces ";" by NUL (and "," or ":" by blanks for those lists) and stores the list.
+void StoreList(String& out, char* field, Kind kind) {
+  size_t n = strlen(field);
+  for (size_t i = 0; i < n; ++i) {
+    if (field[i] == ';')
+      field[i] = 0;
+    else if ((kind == Kind::kCommaList && field[i] == ',') || (kind == Kind::kColonList && field[i] == ':'))
+      field[i] = ' ';
+  }
+  out.Assign(field, n);
+}
+
+void Compile(Owned& out, const char* text, const char* errorFormat, const char* name) {
+  uint8_t* script = nullptr;
+  ++gSourceStats.scripts;
+  if (bnfparse(text, &script) != 0) {
+    ConsolePrint(errorFormat, name);
+    TableFault();
+  }
+  out.Reset(script);
+}
+
+int32_t DieOf(const char* field) {
+  int32_t v = 0;
+  if (sscanf(field, "W%d", &v) != 1) return 0;
+  return v;
+}
+
+void ReadSixNumbers(char* field, int32_t* out) {
+  size_t n = strlen(field);
+  for (size_t i = 0; i < n; ++i)
+    if (field[i] == ';') field[i] = 0;
+  const char* p = field;
+  const char* end = field + n;
+  for (int i = 0; i < kAttributes; ++i) {
+    out[i] = p < end ? FieldNumber(p) : 0;
+    if (p < end) p += strlen(p) + 1;
+  }
+}
+
+void ReadAlignment(const char* field, AlignmentLine& out, const char* name) {
+  std::string bad;
+  if (ParseAlignmentLine(field, &out, &bad)) return;
+  ConsolePrint(
+      "Invalid alignment code \"%s\" in %s of %s (Immer, Meist, Oft or Beliebig, a colon, then codes RG NG "
+      "CG RN N CN RB NB CB, groups R C G B nR nC nG nB or * separated by commas)\n",
+      bad.c_str(), field, name);
+  TableFault();
+}
+
+int SlotsOf(const Column& c) {
+  return c.kind == Kind::kRule ? 0 : c.kind == Kind::kNumbers || c.count > 0 ? c.count : 1;
+}
+
+// Finds every declared column in the header: `at` gets the positions (-1: absent), `first`
+// each column's first slot; the display and SRD names take the last two slots.
+void FindColumns(const Schema& s, char** header, int count, std::vector<int32_t>& at, std::vector<int32_t>& first) {
+  for (int c = 0; c < s.columnCount; ++c) {
+    const Column& column = s.columns[c];
+    first.push_back((int32_t)at.size());
+    for (int k = 0; k < SlotsOf(column); ++k) {
+      char numbered[64];
+      const char* name = column.headers ? column.headers[k] : column.header;
+      if (!column.headers && column.count > 0) {
+        snprintf(numbered, sizeof numbered, column.header, k + 1);
+        name = numbered;
+      }
+      at.push_back(column.need == Need::kRequired ? FindColumnOrFault(header, name, count)
+                                                  : FindColumn(header, name, count));
+    }
+  }
+  at.push_back(s.displayOffset >= 0 ? FindColumn(header, "Anzeige", count) : -1);
+  at.push_back(s.srdOffset >= 0 ? FindColumn(header, "SRD", count) : -1);
+}
+
+}  // namespace
+
+char* schema::Row::Field(const char* header, int k) const {
+  for (int c = 0; c < schema->columnCount; ++c) {
+    const char* h = schema->columns[c].header;
+    if (h && strcasecmp(h, header) == 0) {
+      int position = at[first[c] + k];
+      return position >= 0 ? fields[position] : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+const char* schema::Row::Key() const { return Field(schema->key); }
+
+namespace {
+
+bool Blank(const Column& c, const char* field) {
+  return !field || (c.need == Need::kBlankable && strcmp(field, ";") == 0);
+}
+
+void ReadField(const Column& c, Row& row, char* field) {
+  char* base = static_cast<char*>(c.kept ? row.texts : row.record);
+  void* to = base ? base + c.offset : nullptr;
+  switch (c.kind) {
+    case Kind::kProse:
+      for (char* p = field; *p; ++p)
+        if (*p == '_') *p = ' ';
+      [[fallthrough]];
+    case Kind::kText:
+      if (!Blank(c, field)) static_cast<String*>(to)->Assign(field);
+      break;
+    case Kind::kList:
+    case Kind::kCommaList:
+    case Kind::kColonList:
+      StoreList(*static_cast<String*>(to), field, c.kind);
+      break;
+    case Kind::kNumber:
+      if (!Blank(c, field)) *static_cast<int32_t*>(to) = FieldNumber(field);
+      break;
+    case Kind::kNumbers:
+      for (int k = 0; k < c.count; ++k) {
+        int at = row.at[row.first[&c - row.schema->columns] + k];
+        if (at >= 0) static_cast<int32_t*>(to)[k] = FieldNumber(row.fields[at]);
+      }
+      break;
+    case Kind::kSixNumbers:
+      ReadSixNumbers(field, static_cast<int32_t*>(to));
+      break;
+    case Kind::kDie:
+      *static_cast<int32_t*>(to) = DieOf(field);
+      break;
+    case Kind::kScript:
+      Compile(*static_cast<Owned*>(to), field, c.message, row.Key());
+      break;
+    case Kind::kAlignment:
+      if (field) ReadAlignment(field, *static_cast<AlignmentLine*>(to), row.Key());
+      break;
+    default:
+      break;
+  }
+}
+
+void ResolveField(const Column& c, Row& row, char* field) {
+  if (!field || (c.need != Need::kRequired && field[0] == ';')) return;
+  int32_t* to = reinterpret_cast<int32_t*>(static_cast<char*>(row.record) + c.offset);
+  *to = c.kind == Kind::kReference ? RowNamedOrFault(c.target, field) : RowContainingOrFault(c.target, field);
+}
+
+// One pass over one row: its place for the messages, then its columns in their order.
+void RunPass(Pass pass, Row& row, int fieldCount, int line) {
+  gWhere.line = line;
+  gWhere.fields = row.fields;
+  gWhere.fieldCount = fieldCount;
+  const Schema& s = *row.schema;
+  for (int c = 0; c < s.columnCount; ++c) {
+    const Column& column = s.columns[c];
+    int at = SlotsOf(column) ? row.at[row.first[c]] : -1;
+    char* field = at >= 0 ? row.fields[at] : nullptr;
+    if (column.kind == Kind::kRule) {
+      if (column.pass == pass) column.rule(row);
+    } else if (pass == Pass::kRead) {
+      ReadField(column, row, field);
+    } else if (pass == Pass::kResolve && (column.kind == Kind::kReference || column.kind == Kind::kPartReference)) {
+      ResolveField(column, row, field);
+    }
+  }
+}
+
+// The file's text split into physical lines (a CR LF pair is one line end, as text mode
+// reads it); false when the file cannot be opened.
+struct FileLines {
+  TrackedPtr<char> buffer;
+  TrackedPtr<char*> lines;
+  int count = 0;
+  size_t size = 0;
+};
+
+bool LoadLines(const char* path, FileLines& out) {
+  DebugPrint(2, "Opening File (%s)\t", path);
+  FILE* f = fopen(path, "rb");
+  if (!f || !IsRegularFile(path)) {
     const char* reason = f ? "not a file" : strerror(errno);
     if (f) fclose(f);
     ConsolePrint("FAILED\n");
-    ConsolePrint("Could not open %s: %s\n", layout.path, reason);
-    return 1;
+    ConsolePrint("Could not open %s: %s\n", path, reason);
+    return false;
   }
   int64_t size = FileSize(f);
   if (size < 0) size = 0;
@@ -349,11 +574,8 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
   fclose(f);
   buffer[got] = 0;
   buffer[got + 1] = 0;
-  TrackedPtr<char> bufferGuard(buffer);
-  int capacity = (int)(size / 2) + 2;
-  char** fields = static_cast<char**>(mallocloga(sizeof(char*) * (size_t)capacity, "SourceInit-Vals"));
-  TrackedPtr<char*> fieldsGuard(fields);
-
+  out.buffer.reset(buffer);
+  out.size = (size_t)size;
   // A byte-order mark is no part of the first column's name.
   char* text = buffer;
   size_t length = got;
@@ -361,15 +583,13 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
     text += 3;
     length -= 3;
   }
-  CheckUtf8(layout.path, text, length, 1);
-
-  // Physical lines: a CR LF pair is one line end, as text mode reads it.
+  CheckUtf8(path, text, length, 1);
   int lineCount = 0;
   for (size_t i = 0; i < length; ++i)
     if (text[i] == '\n') ++lineCount;
   if (length && text[length - 1] != '\n') ++lineCount;
   char** lines = static_cast<char**>(mallocloga(sizeof(char*) * (size_t)(lineCount + 1), "SourceInit-Lines"));
-  TrackedPtr<char*> linesGuard(lines);
+  out.lines.reset(lines);
   int n = 0;
   for (char* p = text; *p && n < lineCount;) {
     lines[n++] = p;
@@ -382,99 +602,146 @@ int ReadTable(const TableLayout& layout, void** records, void** temporaries, int
     size_t len = strlen(lines[i]);
     if (len && lines[i][len - 1] == '\r') lines[i][len - 1] = 0;
   }
+  out.count = n;
+  return true;
+}
 
+// Sorted by name (and group), equal neighbours are the same record named twice.
+void WarnDuplicates(const Schema& s, void* records, int rows, const int32_t* rowLines) {
+  if (!records || !s.nameOf || rows < 2) return;
+  std::vector<int32_t> order((size_t)rows);
+  for (int i = 0; i < rows; ++i) order[(size_t)i] = i;
+  auto group = [&](int i) { return s.groupOf ? s.groupOf(records, i) : 0; };
+  auto before = [&](int32_t a, int32_t b) {
+    int c = strcmp(s.nameOf(records, a), s.nameOf(records, b));
+    if (c != 0) return c < 0;
+    if (group(a) != group(b)) return group(a) < group(b);
+    return a < b;
+  };
+  std::sort(order.begin(), order.end(), before);
+  for (int i = 1; i < rows; ++i) {
+    int a = order[(size_t)i - 1], b = order[(size_t)i];
+    if (group(a) == group(b) && strcmp(s.nameOf(records, a), s.nameOf(records, b)) == 0)
+      DuplicateRow(s.path, s.nameOf(records, a), rowLines[a], rowLines[b]);
+  }
+}
+
+// The display and SRD names of a row, after its declared columns.
+void ReadShown(const Schema& s, const Row& row, const std::vector<int32_t>& at) {
+  const int32_t offsets[2] = {s.displayOffset, s.srdOffset};
+  for (int which = 0; which < 2; ++which) {
+    int column = at[at.size() - 2 + (size_t)which];
+    if (column < 0 || strcmp(row.fields[column], ";") == 0) continue;
+    reinterpret_cast<String*>(static_cast<char*>(row.record) + offsets[which])->Assign(row.fields[column]);
+  }
+}
+
+// One table being read: its file, the header's columns and every row's fields, which the
+// passes after the reading still need.
+struct Reading {
+  explicit Reading(const Schema& schema) : s(schema) {}
+  const Schema& s;
+  FileLines file;
+  std::vector<char*> header;
+  int columns = 0;
+  std::vector<int32_t> at, first;  // FindColumns
+  int rows = 0;
+  char* records = nullptr;
+  char* texts = nullptr;
+  std::vector<char*> fields;  // rows x columns
+  int32_t* rowLines = nullptr;
+
+  Row RowAt(int r) {
+    return Row{&s,
+               fields.data() + (size_t)r * (size_t)columns,
+               at.data(),
+               first.data(),
+               r,
+               records ? records + (size_t)r * s.recordSize : nullptr,
+               texts ? texts + (size_t)r * s.textsSize : nullptr};
+  }
+};
+
+// The first line that is not empty names the columns.
+void ReadHeader(Reading& t) {
+  char** lines = t.file.lines.get();
+  int n = t.file.count;
+  t.header.resize(t.file.size / 2 + 2);
+  int capacity = (int)t.header.size();
+  int line = 0;
+  while (line < n && EmptyLine(lines[line])) ++line;
+  gWhere = Where{};
+  gWhere.path = t.s.path;
+  gWhere.line = line < n ? line + 1 : 0;
+  gWhere.headerLess = line >= n;
+  t.columns = line < n ? std::min(SplitLine(lines[line], t.header.data(), capacity), capacity) : 0;
+  FindColumns(t.s, t.header.data(), t.columns, t.at, t.first);
+  if (t.s.atHeader) t.s.atHeader(t.header.data(), t.columns);
+  gWhere.header = t.header.data();
+  gWhere.headerCount = t.columns;
+}
+
+// The read pass, row by row as the file has them; line 2 is skipped whatever it holds.
+void ReadRows(Reading& t) {
+  char** lines = t.file.lines.get();
+  DebugPrint(2, "\t( ");
+  int row = 0;
+  for (int i = 2; i < t.file.count && row < t.rows; ++i) {
+    if (EmptyLine(lines[i])) continue;
+    Row r = t.RowAt(row);
+    int fieldCount = SplitLine(lines[i], r.fields, t.columns);
+    t.rowLines[row] = i + 1;
+    if (fieldCount != t.columns) {
+      gWhere.line = i + 1;
+      gWhere.fields = r.fields;
+      gWhere.fieldCount = std::min(fieldCount, t.columns);
+      ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, t.columns);
+      ConsolePrint(t.s.countMessage, r.fields[0]);
+      TableFault();
+    }
+    RunPass(Pass::kRead, r, t.columns, i + 1);
+    if (r.record) ReadShown(t.s, r, t.at);
+    if (r.record && t.s.nameOf) DebugPrint(2, "%s ", t.s.nameOf(t.records, row));
+    ++row;
+  }
+  DebugPrint(2, ")\n\n");
+}
+
+}  // namespace
+
+int schema::ReadTable(const Schema& s, void** records, void** texts, int32_t* count) {
+  Reading t(s);
+  if (!LoadLines(s.path, t.file)) return 1;
   DebugPrint(2, "OK\nReading List\t\t\t");
   // The place points into this file's buffer: it ends with the reading, also by an exception.
   struct ClearWhere {
     ~ClearWhere() { WhereClear(); }
   } clearWhere;
-  int header = 0;
-  while (header < n && EmptyLine(lines[header])) ++header;
-  gWhere = Where{};
-  gWhere.path = layout.path;
-  gWhere.line = header < n ? header + 1 : 0;
-  gWhere.headerLess = header >= n;
-  int columns = header < n ? SplitLine(lines[header], fields, capacity) : 0;
-  if (columns > capacity) columns = capacity;
-  layout.handler(fields, nullptr, nullptr, columns, true);
-  // Display and SRD names are read here for every table that has them; a field ";"
-  // leaves the name empty.
-  int shownColumns[2] = {-1, -1};
-  if (layout.shownOf) {
-    shownColumns[0] = FindColumn(fields, "Anzeige", columns, false);
-    shownColumns[1] = FindColumn(fields, "SRD", columns, false);
-  }
-  // The header's names stay in the buffer; keep the pointers for the warnings.
-  char** names = static_cast<char**>(mallocloga(sizeof(char*) * (size_t)(columns + 1), "SourceInit-Header"));
-  TrackedPtr<char*> namesGuard(names);
-  memcpy(names, fields, sizeof(char*) * (size_t)columns);
-
-  // Line 2 is skipped whatever it holds; empty lines count nowhere.
-  int rows = 0;
-  for (int i = 2; i < n; ++i)
-    if (!EmptyLine(lines[i])) ++rows;
-  DebugPrint(2, "%d\n", rows);
-
-  char* recordBase = nullptr;
-  char* temporaryBase = nullptr;
-  if (layout.recordSize) {
-    recordBase = static_cast<char*>(layout.makeRecords(rows + layout.extra));
-    if (layout.temporarySize && layout.makeTemporaries)
-      temporaryBase = static_cast<char*>(layout.makeTemporaries(rows + layout.extra));
-    *records = recordBase;
-    if (temporaries) *temporaries = temporaryBase;
-    *count = rows;
+  ReadHeader(t);
+  for (int i = 2; i < t.file.count; ++i) t.rows += !EmptyLine(t.file.lines[(size_t)i]);
+  DebugPrint(2, "%d\n", t.rows);
+  if (s.recordSize) {
+    t.records = static_cast<char*>(s.makeRecords(t.rows + s.extra));
+    if (s.textsSize) t.texts = static_cast<char*>(s.makeTexts(t.rows + s.extra));
+    *records = t.records;
+    if (texts) *texts = t.texts;
+    *count = t.rows;
   }
   // The lines of the rows, for the messages of the resolution and for duplicate names.
-  int32_t* rowLines = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(rows + 1), "SourceInit-RowLines"));
-  DebugPrint(2, "\t( ");
-  int row = 0;
-  for (int i = 2; i < n && row < rows; ++i) {
-    if (EmptyLine(lines[i])) continue;
-    int fieldCount = SplitLine(lines[i], fields, capacity);
-    rowLines[row] = i + 1;
-    gWhere.line = i + 1;
-    gWhere.fields = fields;
-    gWhere.fieldCount = fieldCount > capacity ? capacity : fieldCount;
-    gWhere.header = names;
-    gWhere.headerCount = columns;
-    if (fieldCount != columns) ConsolePrint("Invalid Number in Database (%d instead of %d)\n", fieldCount, columns);
-    void* record = recordBase ? recordBase + (size_t)row * layout.recordSize : nullptr;
-    void* temporary = temporaryBase ? temporaryBase + (size_t)row * layout.temporarySize : nullptr;
-    layout.handler(fields, record, temporary, gWhere.fieldCount, false);
-    for (int which = 0; which < 2 && record; ++which) {
-      int column = shownColumns[which];
-      if (column < 0 || column >= gWhere.fieldCount || strcmp(fields[column], ";") == 0) continue;
-      layout.shownOf(recordBase, row, which)->Assign(fields[column]);
+  t.rowLines = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)(t.rows + 1), "SourceInit-RowLines"));
+  t.fields.resize((size_t)t.rows * (size_t)t.columns + 1);
+  ReadRows(t);
+  for (Pass pass : {Pass::kResolve, Pass::kCheck})
+    for (int r = 0; r < t.rows; ++r) {
+      Row row = t.RowAt(r);
+      RunPass(pass, row, t.columns, t.rowLines[r]);
     }
-    if (recordBase && layout.nameOf) DebugPrint(2, "%s ", layout.nameOf(recordBase, row));
-    ++row;
-  }
-  DebugPrint(2, ")\n\n");
   WhereClear();
-  if (recordBase && layout.nameOf && rows > 1) {
-    // Sorted by name (and group), equal neighbours are the same record named twice.
-    int32_t* order = static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)rows, "SourceInit-Order"));
-    TrackedPtr<int32_t> orderGuard(order);
-    for (int i = 0; i < rows; ++i) order[i] = i;
-    auto group = [&](int i) { return layout.groupOf ? layout.groupOf(recordBase, i) : 0; };
-    auto before = [&](int32_t a, int32_t b) {
-      int c = strcmp(layout.nameOf(recordBase, a), layout.nameOf(recordBase, b));
-      if (c != 0) return c < 0;
-      if (group(a) != group(b)) return group(a) < group(b);
-      return a < b;
-    };
-    std::sort(order, order + rows, before);
-    for (int i = 1; i < rows; ++i) {
-      int a = order[i - 1], b = order[i];
-      if (group(a) == group(b) && strcmp(layout.nameOf(recordBase, a), layout.nameOf(recordBase, b)) == 0)
-        DuplicateRow(layout.path, layout.nameOf(recordBase, a), rowLines[a], rowLines[b]);
-    }
-  }
+  WarnDuplicates(s, t.records, t.rows, t.rowLines);
   if (gSession.open && gSession.tableCount < kMaxTables) {
-    gSession.tables[gSession.tableCount++] = RowLines{layout.path, rowLines, rows};
+    gSession.tables[gSession.tableCount++] = RowLines{s.path, t.rowLines, t.rows};
   } else {
-    freeloga(rowLines);
+    freeloga(t.rowLines);
   }
   return 0;
 }

@@ -24,6 +24,9 @@
 
 namespace RUNTIME_NS {
 
+using schema::PathOf;
+using schema::Table;
+
 namespace {
 
 // ---- codes ----
@@ -61,9 +64,7 @@ constexpr int Op(char a, char b) { return (unsigned char)a | (unsigned char)b <<
 void ResolveRequirement(const String& text, Owned& out, int32_t* dependency) {
   CodeBuilder code(text.length * 4 + 4, "ResolveSourceReq-ByteCode");
   // A name the tables lack: "Not found", and the place names the row that uses it.
-  auto named = [&](const auto* table, int count, const char* name) {
-    return FindByName(table, count, name, false, true);
-  };
+  auto named = [&](const auto* table, int count, const char* name) { return FindByNameOrFault(table, count, name); };
   ForItems(text, [&](const char* item) {
     if (strlen(item) < 2) {
       ConsolePrint("Unknown Feat Rule: %s\n", item);
@@ -148,7 +149,7 @@ void ResolveSkillRequirement(const String& text, Owned& out) {
     char name[256] = "";
     int32_t number = 0;
     NameAndNumbers(item, name, sizeof name, &number, 1, "SkillReq");
-    code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
+    code.Add(FindByNameOrFault(gSource.skills, gSource.skillCount, name));
     code.Add(number);
   });
   out.Reset(code.Finish("ResolveSourceSkill-SkillCode"));
@@ -163,9 +164,9 @@ void ResolveSkillBonus(const String& text, Owned& out) {
     int32_t bonusType = -1;
     if (char* colon = strchr(name, ':')) {
       *colon = 0;
-      bonusType = FindByName(gSource.bonuses, gSource.bonusCount, colon + 1, false, true);
+      bonusType = FindByNameOrFault(gSource.bonuses, gSource.bonusCount, colon + 1);
     }
-    code.Add(FindByName(gSource.skills, gSource.skillCount, name, false, true));
+    code.Add(FindByNameOrFault(gSource.skills, gSource.skillCount, name));
     code.Add(bonusType);
     code.Add(number);
   });
@@ -183,7 +184,7 @@ void ResolveFeatList(const String& text, Owned& out) {
         code.Add(colon ? NumberIn(colon + 1, "FeatReq") : 0);
         return;
       }
-    code.Add(FindByName(gSource.feats, gSource.featCount, item, false, true));
+    code.Add(FindByNameOrFault(gSource.feats, gSource.featCount, item));
   });
   out.Reset(code.Finish("ResolveSourceFeats-FeatCode"));
 }
@@ -191,7 +192,7 @@ void ResolveFeatList(const String& text, Owned& out) {
 template <class T>
 void ResolveNames(const String& text, Owned& out, const T* table, int count, const char* work, const char* tag) {
   CodeBuilder code(text.length * 4 + 4, work);
-  ForItems(text, [&](const char* item) { code.Add(FindByName(table, count, item, false, true)); });
+  ForItems(text, [&](const char* item) { code.Add(FindByNameOrFault(table, count, item)); });
   out.Reset(code.Finish(tag));
 }
 
@@ -262,7 +263,7 @@ int ProfileSourceInit() {
       int32_t weight = 0;
       NameAndNumbers(item, name, sizeof name, &weight, 1, "Classes");
       if (p.classCount >= 32) ProfileTooLong(s, "Classes");
-      p.classes[p.classCount][0] = FindByName(gSource.classes, gSource.classCount, name, false, true);
+      p.classes[p.classCount][0] = FindByNameOrFault(gSource.classes, gSource.classCount, name);
       p.classes[p.classCount++][1] = weight;
     });
     const char* attack = ProfileValue(section, "AttackType");
@@ -270,17 +271,17 @@ int ProfileSourceInit() {
     p.attackType[1] = attack[0] && attack[1] ? attack[1] - '0' : 0;
     ProfileItems(ProfileValue(section, "Weapons"), [&](const char* item) {
       if (p.weaponCount >= 32) ProfileTooLong(s, "Weapons");
-      p.weapons[p.weaponCount++] = FindByName(gSource.equipment, gSource.equipmentCount, item, false, true);
+      p.weapons[p.weaponCount++] = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, item);
     });
     ProfileItems(ProfileValue(section, "Feats"), [&](const char* item) {
       if (p.featCount >= 64) ProfileTooLong(s, "Feats");
-      p.feats[p.featCount++] = FindByName(gSource.feats, gSource.featCount, item, false, true);
+      p.feats[p.featCount++] = FindByNameOrFault(gSource.feats, gSource.featCount, item);
     });
     ProfileItems(ProfileValue(section, "Spells"), [&](const char* item) {
       int32_t number = 0;
       NameAndNumbers(item, name, sizeof name, &number, 1, "Spells");
       if (p.spellCount >= 256) ProfileTooLong(s, "Spells");
-      p.spells[p.spellCount][0] = FindByName(gSource.spells, gSource.spellCount, name, false, true);
+      p.spells[p.spellCount][0] = FindByNameOrFault(gSource.spells, gSource.spellCount, name);
       p.spells[p.spellCount++][1] = number;
     });
     ProfileItems(ProfileValue(section, "Skills"), [&](const char* item) {
@@ -288,13 +289,13 @@ int ProfileSourceInit() {
       NameAndNumbers(item, name, sizeof name, ab, 2, "Skills");
       int32_t a = ab[0], b = ab[1];
       if (p.skillCount >= 64) ProfileTooLong(s, "Skills");
-      p.skills[p.skillCount][0] = FindByName(gSource.skills, gSource.skillCount, name, false, true);
+      p.skills[p.skillCount][0] = FindByNameOrFault(gSource.skills, gSource.skillCount, name);
       p.skills[p.skillCount][1] = a;
       p.skills[p.skillCount++][2] = b;
     });
     ProfileItems(ProfileValue(section, "Effects"), [&](const char* item) {
       if (p.effectCount >= 256) ProfileTooLong(s, "Effects");
-      p.effects[p.effectCount++] = FindByName(gSource.effects, gSource.effectCount, item, false, true);
+      p.effects[p.effectCount++] = FindByNameOrFault(gSource.effects, gSource.effectCount, item);
     });
     ProfileItems(ProfileValue(section, "Specials"), [&](const char* item) {
       if (p.specialCount >= 128) ProfileTooLong(s, "Specials");
@@ -302,14 +303,14 @@ int ProfileSourceInit() {
     });
     name[0] = 0;
     NameAndNumbers(ProfileValue(section, "Armor"), name, sizeof name, &p.armorNumber, 1, "Armor");
-    p.armor = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
-    p.race = FindByName(gSource.races, gSource.raceCount, ProfileValue(section, "Race"), false, true);
+    p.armor = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
+    p.race = FindByNameOrFault(gSource.races, gSource.raceCount, ProfileValue(section, "Race"));
     const char* minLevel = ProfileValue(section, "MinLevel");
     p.minLevel = *minLevel ? NumberIn(minLevel, "MinLevel") : 0;
     name[0] = 0;
     NameAndNumbers(ProfileValue(section, "Shield"), name, sizeof name, p.shieldNumbers, 2, "Shield");
-    p.shield = FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
-    p.school = FindByName(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"), false, true);
+    p.shield = FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
+    p.school = FindByNameOrFault(gSource.schools, gSource.schoolCount, ProfileValue(section, "PreferedSchool"));
     int32_t* a = p.attributes;
     NameAndNumbers(ProfileValue(section, "Attributes"), nullptr, 0, a, kAttributes, "Attributes");
   }
@@ -408,13 +409,13 @@ void InitMonsterDesc() {
     TableFault();
   };
   for (int m = 0; m < gSource.monsterCount; ++m) {
-    WhereRow("Build/Data/Monsters.txt", m);
+    WhereRow(PathOf(Table::kMonsters), m);
     TextNode* node = find(gSource.monsters[m].name);
     gSource.monsters[m].description.Assign(node->text.c_str(), node->text.length);
     gSource.monsters[m].spellResistance = node->spellResistance;
   }
   for (int t = 0; t < gSource.templateCount; ++t) {
-    WhereRow("Build/Data/Templates.txt", t);
+    WhereRow(PathOf(Table::kTemplates), t);
     TextNode* node = find(gSource.templates[t].name);
     gSource.templates[t].description.Assign(node->text.c_str(), node->text.length);
   }
@@ -430,47 +431,11 @@ void Optimize2(Owned& script) {
                     [](NameTable table, const char* name) { return ResolveScriptName((int)table, name); });
 }
 
+// The second pass over the scripts, table by table (the abilities' scripts keep their first form).
 void OptimizeAllScripts() {
-  for (int i = 0; i < gSource.classCount; ++i) {
-    WhereRow("Build/Data/Characters.txt", i);
-    Optimize2(gSource.classes[i].effectScript);
-    Optimize2(gSource.classes[i].featScript);
-  }
-  for (int i = 0; i < gSource.effectCount; ++i) {
-    WhereRow("Build/Data/Effects.txt", i);
-    Optimize2(gSource.effects[i].effectScript);
-    Optimize2(gSource.effects[i].variableScript);
-  }
-  for (int i = 0; i < gSource.equipmentCount; ++i) {
-    WhereRow("Build/Data/Equipment.txt", i);
-    Optimize2(gSource.equipment[i].script);
-  }
-  for (int i = 0; i < gSource.featCount; ++i) {
-    WhereRow("Build/Data/Feats.txt", i);
-    Optimize2(gSource.feats[i].effectScript);
-  }
-  for (int i = 0; i < gSource.monsterCount; ++i) {
-    WhereRow("Build/Data/Monsters.txt", i);
-    Optimize2(gSource.monsters[i].familiar);
-  }
-  for (int i = 0; i < gSource.raceCount; ++i) {
-    WhereRow("Build/Data/Races.txt", i);
-    Optimize2(gSource.races[i].effectScript);
-    Optimize2(gSource.races[i].featScript);
-  }
-  for (int i = 0; i < gSource.specialCount; ++i) {
-    WhereRow("Build/Data/Specials.txt", i);
-    Optimize2(gSource.specials[i].script);
-  }
-  for (int i = 0; i < gSource.specificCount; ++i) {
-    WhereRow("Build/Data/Specific.txt", i);
-    Optimize2(gSource.specifics[i].script);
-  }
-  for (int i = 0; i < gSource.templateCount; ++i) {
-    WhereRow("Build/Data/Templates.txt", i);
-    Optimize2(gSource.templates[i].crScript);
-    Optimize2(gSource.templates[i].script);
-  }
+  for (Table t : {Table::kClasses, Table::kEffects, Table::kEquipment, Table::kFeats, Table::kMonsters, Table::kRaces,
+                  Table::kSpecials, Table::kSpecifics, Table::kTemplates})
+    ForEachScript(t, Optimize2);
   WhereClear();
 }
 
@@ -495,17 +460,17 @@ std::string MonsterTextPath(const char* name) {
 int32_t ResolveScriptName(int table, const char* name) {
   switch ((NameTable)table) {
     case kNamesSchool:
-      return FindByName(gSource.schools, gSource.schoolCount, name, false, true);
+      return FindByNameOrFault(gSource.schools, gSource.schoolCount, name);
     case kNamesBonusType:
-      return FindByName(gSource.bonuses, gSource.bonusCount, name, false, true);
+      return FindByNameOrFault(gSource.bonuses, gSource.bonusCount, name);
     case kNamesFeat:
-      return FindByName(gSource.feats, gSource.featCount, name, false, true);
+      return FindByNameOrFault(gSource.feats, gSource.featCount, name);
     case kNamesSkill:
-      return FindByName(gSource.skills, gSource.skillCount, name, false, true);
+      return FindByNameOrFault(gSource.skills, gSource.skillCount, name);
     case kNamesRace:
-      return FindByName(gSource.races, gSource.raceCount, name, false, true);
+      return FindByNameOrFault(gSource.races, gSource.raceCount, name);
     case kNamesClass:
-      return FindByName(gSource.classes, gSource.classCount, name, false, true);
+      return FindByNameOrFault(gSource.classes, gSource.classCount, name);
   }
   return -1;
 }
@@ -533,18 +498,18 @@ int ResolveSource() {
                                                 "Helm",
                                                 "Weste"};
   WhereClear();
-  for (const char* name : kNamedEquipment) FindByName(gSource.equipment, gSource.equipmentCount, name, false, true);
+  for (const char* name : kNamedEquipment) FindByNameOrFault(gSource.equipment, gSource.equipmentCount, name);
   // The race a creature falls back to; without it the dump would fail at the first character.
-  FindByName(gSource.races, gSource.raceCount, "Mensch", false, true);
+  FindByNameOrFault(gSource.races, gSource.raceCount, "Mensch");
   for (int i = 0; i < gSource.featCount; ++i) {
-    WhereRow("Build/Data/Feats.txt", i);
+    WhereRow(PathOf(Table::kFeats), i);
     FeatSource& f = gSource.feats[i];
     f.dependency = -1;
     ResolveRequirement(gTexts.feats[i].req, f.requirement, &f.dependency);
     ResolveSkillRequirement(gTexts.feats[i].skillReq, f.skillRequirement);
   }
   for (int i = 0; i < gSource.classCount; ++i) {
-    WhereRow("Build/Data/Characters.txt", i);
+    WhereRow(PathOf(Table::kClasses), i);
     CharSource& c = gSource.classes[i];
     CharTexts& t = gTexts.classes[i];
     ResolveRequirement(t.req, c.requirement, nullptr);
@@ -552,43 +517,43 @@ int ResolveSource() {
     ResolveFeatList(t.featReq, c.featList);
     c.attachClass = StartsWithSemicolon(t.attachClass)
                         ? -1
-                        : FindByName(gSource.classes, gSource.classCount, t.attachClass.c_str(), false, true);
+                        : FindByNameOrFault(gSource.classes, gSource.classCount, t.attachClass.c_str());
     c.forceWeapon = StartsWithSemicolon(t.forceWeapon)
                         ? -1
-                        : FindByName(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str(), false, true);
+                        : FindByNameOrFault(gSource.equipment, gSource.equipmentCount, t.forceWeapon.c_str());
   }
   for (int i = 0; i < gSource.effectCount; ++i) {
-    WhereRow("Build/Data/Effects.txt", i);
+    WhereRow(PathOf(Table::kEffects), i);
     ResolveSkillBonus(gTexts.effects[i].skillBoost, gSource.effects[i].skillBonus);
   }
   for (int i = 0; i < gSource.specificCount; ++i) {
-    WhereRow("Build/Data/Specific.txt", i);
+    WhereRow(PathOf(Table::kSpecifics), i);
     ResolveSkillBonus(gTexts.specifics[i].skillBoost, gSource.specifics[i].skillBonus);
   }
   for (int i = 0; i < gSource.skillCount; ++i) {
-    WhereRow("Build/Data/Skills.txt", i);
+    WhereRow(PathOf(Table::kSkills), i);
     ResolveNames(gTexts.skills[i].synergy, gSource.skills[i].synergy, gSource.skills, gSource.skillCount,
                  "ResolveSourceSynergies-BytePos", "ResolveSourceSynergies-SkillCode");
   }
   // Paladin mounts (kind 6), fiendish servants (kind 7), animal companions (kind 9) and
   // familiars (kind 10) name the monster they are.
   for (int i = 0; i < gSource.specialCount; ++i) {
-    WhereRow("Build/Data/Specials.txt", i);
+    WhereRow(PathOf(Table::kSpecials), i);
     const SpecialSource& x = gSource.specials[i];
     if ((x.type == 6 || x.type == 7 || x.type == 9 || x.type == 10) &&
-        FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str(), false, false) < 0) {
+        FindByName(gSource.monsters, gSource.monsterCount, x.name.c_str()) < 0) {
       ConsolePrint("Companion %s of the class extras names no monster\n", x.name.c_str());
       TableFault();
     }
   }
   for (int i = 0; i < gSource.raceCount; ++i) {
-    WhereRow("Build/Data/Races.txt", i);
+    WhereRow(PathOf(Table::kRaces), i);
     const String& sub = gTexts.races[i].subRace;
     gSource.races[i].parent =
-        StartsWithSemicolon(sub) ? -1 : FindByName(gSource.races, gSource.raceCount, sub.c_str(), false, true);
+        StartsWithSemicolon(sub) ? -1 : FindByNameOrFault(gSource.races, gSource.raceCount, sub.c_str());
   }
   for (int i = 0; i < gSource.monsterCount; ++i) {
-    WhereRow("Build/Data/Monsters.txt", i);
+    WhereRow(PathOf(Table::kMonsters), i);
     ResolveNames(gTexts.monsters[i].abilities, gSource.monsters[i].abilityCode, gSource.abilities, gSource.abilityCount,
                  "ResolveMonsterAbbility-ByteCode", "ResolveMonsterAbbility-AbbilityCode");
   }
@@ -599,7 +564,7 @@ int ResolveSource() {
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c)
       gSource.proficiencyFeats[r][c] =
-          proficiency[r][c] ? FindByName(gSource.feats, gSource.featCount, proficiency[r][c], false, true) : -1;
+          proficiency[r][c] ? FindByNameOrFault(gSource.feats, gSource.featCount, proficiency[r][c]) : -1;
   return 0;
 }
 
@@ -610,7 +575,7 @@ namespace {
 bool TypeListed(const String& list, int type) {
   bool found = false;
   ForItems(list, [&](const char* item) {
-    int t = FindByName(gSource.monsterTypes, gSource.monsterTypeCount, item, true, false);
+    int t = FindContaining(gSource.monsterTypes, gSource.monsterTypeCount, item);
     if (t == type) found = true;
   });
   return found;
@@ -622,7 +587,7 @@ int LargeSize() {
   thread_local uint32_t generation = ~0u;
   thread_local int large = -1;
   if (generation != gSourceGeneration) {
-    large = FindByName(gSource.sizes, gSource.sizeCount, "Large", false, false);
+    large = FindByName(gSource.sizes, gSource.sizeCount, "Large");
     generation = gSourceGeneration;
   }
   return large;
@@ -740,7 +705,7 @@ int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mix
       }
     }
     WhereClear();
-    gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton", false, false);
+    gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton");
     size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
     gSource.monsterCR =
         static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));

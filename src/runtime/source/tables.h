@@ -1,5 +1,6 @@
 // Reading the rule tables (used by SourceInit).
 #pragma once
+#include "source/reader.h"
 #include "source/records.h"
 
 #include "runtime.h"
@@ -26,5 +27,9 @@ int ReadMinorTables();
 int ReadClassTables();
 int ReadItemTables();
 void FreeReadingState();
+
+// Every compiled script of a table read by the last SourceInit, row by row in the order
+// of its columns, with the row as the place of a message.
+void ForEachScript(schema::Table table, void (*visit)(Owned& script));
 
 }  // namespace RUNTIME_NS
