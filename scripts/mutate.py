@@ -199,7 +199,8 @@ def main():
     signal.signal(signal.SIGTERM, interrupted)
 
     log = open(args.out + ".log", "w", encoding="utf-8") if args.out else None
-    rows, started = [], time.time()
+    rows, started, stopped = [], time.time(), None
+    m = {"id": "start"}
     try:
         for m in mutations:
             t = time.time()
@@ -207,6 +208,8 @@ def main():
             rows.append(row)
             detail = row["unit"] or row["e2e"]
             print(f"{row['id']:<20} {row['result']:<16} {detail}  ({time.time() - t:.0f} s)", flush=True)
+    except KeyboardInterrupt:
+        stopped = m["id"]
     finally:
         print("rebuilding the clean tree ...", flush=True)
         ok, _ = build(build_dir, log)
@@ -216,6 +219,10 @@ def main():
             log.close()
     minutes = (time.time() - started) / 60
     report = table(rows) + f"\nRun time: {minutes:.1f} min\n"
+    if stopped:
+        done = {r["id"] for r in rows}
+        report += "Interrupted during " + stopped + "; not run: " + \
+            ", ".join(m["id"] for m in mutations if m["id"] not in done) + "\n"
     print(report)
     if args.out:
         with open(args.out, "w", encoding="utf-8") as f:

@@ -119,3 +119,31 @@ TEST_F(Rules, PrestigeClassesNeedTheirRequirementsAndRanks) {
   ResetChar(c);
   delete c;
 }
+
+// The SRD's thresholds hold at their value and fail one below: Mind Over Body and Rapid
+// Metabolism need Con 13, Psionic Hole Con 15, Mental Resistance a base Will save of +2.
+TEST_F(Rules, FeatThresholdsPassAtTheirValueAndFailOneBelow) {
+  Char* c = new Char();
+  Fresh(c, 6);
+  struct Case {
+    const char* feat;
+    int32_t Char::*score;
+    int32_t least;
+  } cases[] = {
+      {"MindOverBody", &Char::KO, 13},
+      {"SchnellerStoffwechsel", &Char::KO, 13},
+      {"PsionischesLoch", &Char::KO, 15},
+      {"GeistigeResistenz", &Char::baseWill, 2},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.feat);
+    int feat = FindByName(gSource.feats, gSource.featCount, k.feat, false, true);
+    const int32_t* rules = gSource.feats[feat].requirement.Code();
+    c->*k.score = k.least;
+    EXPECT_TRUE(CheckRules(c, -1, c->featCount, rules, 6, nullptr));
+    c->*k.score = k.least - 1;
+    EXPECT_FALSE(CheckRules(c, -1, c->featCount, rules, 6, nullptr));
+  }
+  ResetChar(c);
+  delete c;
+}
