@@ -140,7 +140,9 @@ TEST_F(Classes, EachRuleTestPassesAndFailsOnItsOwnValue) {
   c->ST = 13;
   c->GE = 15;
   c->GA = 6;
+  c->KO = 13;
   c->baseFort = 4;
+  c->baseWill = 2;
   const int human = RaceId("Mensch"), dwarf = RaceId("Zwerg");
   const struct {
     std::initializer_list<int32_t> words;
@@ -158,7 +160,11 @@ TEST_F(Classes, EachRuleTestPassesAndFailsOnItsOwnValue) {
       {{Op('R', 'A'), 1, human}, false},
       {{Op('N', 'C'), ClassId("Paladin")}, true},
       {{Op('N', 'C'), ClassId("Barbar")}, false},
+      {{Op('K', 'O'), 13}, true},  // the SRD's Con 13 of Mind Over Body, at the value and one above
+      {{Op('K', 'O'), 14}, false},
       {{Op('S', 'F'), 4}, true},
+      {{Op('S', 'W'), 2}, true},  // base Will +2 of Mental Resistance
+      {{Op('S', 'W'), 3}, false},
       {{Op('S', 'R'), 1}, false},
       {{Op('S', 'N')}, true},
       {{Op('D', 'V')}, true},
