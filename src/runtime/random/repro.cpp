@@ -242,12 +242,10 @@ void SaveReproduction(const char* name, bool forced, int32_t* records, int count
   }
   if (gRandom.recordFlag != 1 && !gRandom.recordFlagWasOne && !forced) return;
 
-  int32_t headerCount = count, headerCR;
-  if (count == gReplay->size) {
-    headerCR = gReplay->cr;
-  } else {
-    headerCR = gReplay->firstCR;
-  }
+  // The batch's CR for the whole batch, its first creature's for a part of it; -1 (a
+  // batch of one) where no shell handed a batch over.
+  int32_t headerCount = count;
+  int32_t headerCR = !gReplay ? -1 : count == gReplay->size ? gReplay->cr : gReplay->firstCR;
 
   for (int i = 0; i < count; ++i) {
     int32_t* r = records + (size_t)i * kRecordWords;
