@@ -36,6 +36,7 @@
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"
+#include "state_fixture.h"
 #include "temp_dir.h"
 
 namespace generator_test {
@@ -102,7 +103,7 @@ void Quietly(F f) {
   GetCapturedStdout();
 }
 
-class SourceFixture : public ::testing::Test {
+class SourceFixture : public StateTest {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempWorkDir;
@@ -123,10 +124,9 @@ class SourceFixture : public ::testing::Test {
     delete dir_;
   }
   void SetUp() override {
-    savedIsaac_ = gRandom.isaacMode;
-    gRandom.isaacMode = true;
-    gSettings.calctype = 0;
-    gSettings.DrawType = 0;
+    Isaac();
+    CalcType(0);
+    DrawType(0);
     uint32_t seed[512];
     for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 7919u + 11u;
     IsaacRange(&state_, 0, 0, true, seed);
@@ -136,12 +136,10 @@ class SourceFixture : public ::testing::Test {
   void TearDown() override {
     FreeChars();
     TextDestroy(text_);
-    gRandom.isaacMode = savedIsaac_;
-    gProcess.ruleSet = kRulesOwn;
   }
   // Creatures preset after this are built by `rules` (reset after the test). Stages called
   // directly read the Char's rule set: set c->rules after ResetChar for those.
-  static void UseRules(RuleSet rules) { gProcess.ruleSet = rules; }
+  void UseRules(RuleSet rules) { Rules(rules); }
   // A character as the earlier stages leave it: class, race, abilities, hand wishes.
   void Prepare(Char* c, int level, const int wishes[2]) {
     c->context.random = &state_;
@@ -193,7 +191,6 @@ class SourceFixture : public ::testing::Test {
   IsaacState state_{};
   std::vector<int32_t> effectDone_;
   TextBuffer* text_ = nullptr;
-  bool savedIsaac_ = false;
 };
 
 // Whole creations: a Char wired to a creation context of its own, with the class part
