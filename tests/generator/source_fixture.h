@@ -140,6 +140,13 @@ class SourceFixture : public StateTest {
   // Creatures preset after this are built by `rules` (reset after the test). Stages called
   // directly read the Char's rule set: set c->rules after ResetChar for those.
   void UseRules(RuleSet rules) { Rules(rules); }
+  // Decisions answered from `stream` (outside the seeded mode), for this test only.
+  void Replaying(int32_t* stream, int32_t* position) {
+    SetDecisionStream(stream, position);
+    Isaac(false);
+    Keep(gDecide.replayActive, true);
+  }
+  void Recording() { Keep(gRandom.recordFlag, 1); }
   // A character as the earlier stages leave it: class, race, abilities, hand wishes.
   void Prepare(Char* c, int level, const int wishes[2]) {
     c->context.random = &state_;
