@@ -1,7 +1,9 @@
 // Spells and powers: counts per class and level against the class tables, bonus spells,
 // the drawn spells and powers, class extras that cost or add slots; both rule sets.
+#include <numeric>
 #include <set>
 #include <sstream>
+#include <string>
 
 #include "generator/extras.h"
 #include "generator/source_fixture.h"
@@ -11,98 +13,35 @@ using namespace generator_test;
 
 namespace {
 
-// Spells per day (or known) of class levels 1 to 20 from spell level 0 on, as the class
-// tables print them; a missing or -1 entry is none.
-using Table = const char* [20];
-const Table kWizard = {"3 1",
-                       "4 2",
-                       "4 2 1",
-                       "4 3 2",
-                       "4 3 2 1",
-                       "4 3 3 2",
-                       "4 4 3 2 1",
-                       "4 4 3 3 2",
-                       "4 4 4 3 2 1",
-                       "4 4 4 3 3 2",
-                       "4 4 4 4 3 2 1",
-                       "4 4 4 4 3 3 2",
-                       "4 4 4 4 4 3 2 1",
-                       "4 4 4 4 4 3 3 2",
-                       "4 4 4 4 4 4 3 2 1",
-                       "4 4 4 4 4 4 3 3 2",
-                       "4 4 4 4 4 4 4 3 2 1",
-                       "4 4 4 4 4 4 4 3 3 2",
-                       "4 4 4 4 4 4 4 4 3 3",
-                       "4 4 4 4 4 4 4 4 4 4"};
-const Table kCleric = {"3 1",
-                       "4 2",
-                       "4 2 1",
-                       "5 3 2",
-                       "5 3 2 1",
-                       "5 3 3 2",
-                       "6 4 3 2 1",
-                       "6 4 3 3 2",
-                       "6 4 4 3 2 1",
-                       "6 4 4 3 3 2",
-                       "6 5 4 4 3 2 1",
-                       "6 5 4 4 3 3 2",
-                       "6 5 5 4 4 3 2 1",
-                       "6 5 5 4 4 3 3 2",
-                       "6 5 5 5 4 4 3 2 1",
-                       "6 5 5 5 4 4 3 3 2",
-                       "6 5 5 5 5 4 4 3 2 1",
-                       "6 5 5 5 5 4 4 3 3 2",
-                       "6 5 5 5 5 5 4 4 3 3",
-                       "6 5 5 5 5 5 4 4 4 4"};
-const Table kSorcererPerDay = {"5 3",
-                               "6 4",
-                               "6 5",
-                               "6 6 3",
-                               "6 6 4",
-                               "6 6 5 3",
-                               "6 6 6 4",
-                               "6 6 6 5 3",
-                               "6 6 6 6 4",
-                               "6 6 6 6 5 3",
-                               "6 6 6 6 6 4",
-                               "6 6 6 6 6 5 3",
-                               "6 6 6 6 6 6 4",
-                               "6 6 6 6 6 6 5 3",
-                               "6 6 6 6 6 6 6 4",
-                               "6 6 6 6 6 6 6 5 3",
-                               "6 6 6 6 6 6 6 6 4",
-                               "6 6 6 6 6 6 6 6 5 3",
-                               "6 6 6 6 6 6 6 6 6 4",
-                               "6 6 6 6 6 6 6 6 6 6"};
-const Table kSorcererKnown = {"4 2",
-                              "5 2",
-                              "5 3",
-                              "6 3 1",
-                              "6 4 2",
-                              "7 4 2 1",
-                              "7 5 3 2",
-                              "8 5 3 2 1",
-                              "8 5 4 3 2",
-                              "9 5 4 3 2 1",
-                              "9 5 5 4 3 2",
-                              "9 5 5 4 3 2 1",
-                              "9 5 5 4 4 3 2",
-                              "9 5 5 4 4 3 2 1",
-                              "9 5 5 4 4 4 3 2",
-                              "9 5 5 4 4 4 3 2 1",
-                              "9 5 5 4 4 4 3 3 2",
-                              "9 5 5 4 4 4 3 3 2 1",
-                              "9 5 5 4 4 4 3 3 3 2",
-                              "9 5 5 4 4 4 3 3 3 3"};
+// Spells per day (or known) of class levels 1 to 20 ('|' between levels) from spell level
+// 0 on, as the class tables print them; a missing or -1 entry is none.
+const char* const kWizard =
+    "3 1|4 2|4 2 1|4 3 2|4 3 2 1|4 3 3 2|4 4 3 2 1|4 4 3 3 2|4 4 4 3 2 1|4 4 4 3 3 2|4 4 4 4 3 2 1|"
+    "4 4 4 4 3 3 2|4 4 4 4 4 3 2 1|4 4 4 4 4 3 3 2|4 4 4 4 4 4 3 2 1|4 4 4 4 4 4 3 3 2|"
+    "4 4 4 4 4 4 4 3 2 1|4 4 4 4 4 4 4 3 3 2|4 4 4 4 4 4 4 4 3 3|4 4 4 4 4 4 4 4 4 4";
+const char* const kCleric =
+    "3 1|4 2|4 2 1|5 3 2|5 3 2 1|5 3 3 2|6 4 3 2 1|6 4 3 3 2|6 4 4 3 2 1|6 4 4 3 3 2|6 5 4 4 3 2 1|"
+    "6 5 4 4 3 3 2|6 5 5 4 4 3 2 1|6 5 5 4 4 3 3 2|6 5 5 5 4 4 3 2 1|6 5 5 5 4 4 3 3 2|"
+    "6 5 5 5 5 4 4 3 2 1|6 5 5 5 5 4 4 3 3 2|6 5 5 5 5 5 4 4 3 3|6 5 5 5 5 5 4 4 4 4";
+const char* const kSorcererPerDay =
+    "5 3|6 4|6 5|6 6 3|6 6 4|6 6 5 3|6 6 6 4|6 6 6 5 3|6 6 6 6 4|6 6 6 6 5 3|6 6 6 6 6 4|"
+    "6 6 6 6 6 5 3|6 6 6 6 6 6 4|6 6 6 6 6 6 5 3|6 6 6 6 6 6 6 4|6 6 6 6 6 6 6 5 3|"
+    "6 6 6 6 6 6 6 6 4|6 6 6 6 6 6 6 6 5 3|6 6 6 6 6 6 6 6 6 4|6 6 6 6 6 6 6 6 6 6";
+const char* const kSorcererKnown =
+    "4 2|5 2|5 3|6 3 1|6 4 2|7 4 2 1|7 5 3 2|8 5 3 2 1|8 5 4 3 2|9 5 4 3 2 1|9 5 5 4 3 2|"
+    "9 5 5 4 3 2 1|9 5 5 4 4 3 2|9 5 5 4 4 3 2 1|9 5 5 4 4 4 3 2|9 5 5 4 4 4 3 2 1|"
+    "9 5 5 4 4 4 3 3 2|9 5 5 4 4 4 3 3 2 1|9 5 5 4 4 4 3 3 3 2|9 5 5 4 4 4 3 3 3 3";
 // Paladin and ranger: spell levels 1 to 4 from class level 4. The program's table gives
 // the second third-level spell at level 18 (the printed table: 17), so row 17 follows it.
-const Table kPaladin = {"",           "",           "",           "-1 0",       "-1 0",       "-1 1",      "-1 1",
-                        "-1 1 0",     "-1 1 0",     "-1 1 1",     "-1 1 1 0",   "-1 1 1 1",   "-1 1 1 1",  "-1 2 1 1 0",
-                        "-1 2 1 1 1", "-1 2 2 1 1", "-1 2 2 1 1", "-1 3 2 2 1", "-1 3 3 3 2", "-1 3 3 3 3"};
+const char* const kPaladin =
+    "|||-1 0|-1 0|-1 1|-1 1|-1 1 0|-1 1 0|-1 1 1|-1 1 1 0|-1 1 1 1|-1 1 1 1|-1 2 1 1 0|-1 2 1 1 1|"
+    "-1 2 2 1 1|-1 2 2 1 1|-1 3 2 2 1|-1 3 3 3 2|-1 3 3 3 3";
 
-// Entry `s` of a row; -1 where the row ends.
-int At(const char* row, int s) {
-  std::istringstream in(row);
+// Entry `s` of the row of class level `L`; -1 where the row ends.
+int At(const char* table, int L, int s) {
+  std::string text(table);
+  for (int i = 1; i < L; ++i) text.erase(0, text.find('|') + 1);
+  std::istringstream in(text.substr(0, text.find('|')));
   int v = -1;
   for (int i = 0; i <= s; ++i)
     if (!(in >> v)) return -1;
@@ -130,37 +69,33 @@ class Spells : public CreationFixture {
 TEST_F(Spells, CountsFollowTheClassTables) {
   const struct {
     const char* cls;
-    const Table &perDay, *known;
+    const char *perDay, *known;
   } classes[] = {{"Magier", kWizard, nullptr},   {"Kleriker", kCleric, nullptr},
-                 {"Druide", kCleric, nullptr},   {"Hexenmeister", kSorcererPerDay, &kSorcererKnown},
+                 {"Druide", kCleric, nullptr},   {"Hexenmeister", kSorcererPerDay, kSorcererKnown},
                  {"Paladin", kPaladin, nullptr}, {"Waldläufer", kPaladin, nullptr}};
   for (const auto& k : classes)
     for (int L = 1; L <= 20; ++L) {
       Char* c = Single(k.cls, L, 28);  // modifier +9: every level castable
       CalculateSpellCount(c);
       for (int s = 0; s < 10; ++s) {
-        int expected = At(k.perDay[L - 1], s);
+        int expected = At(k.perDay, L, s);
         EXPECT_EQ(c->spellsPerDay[0][s], expected < 0 ? -1 : expected + Bonus(9, s))
             << k.cls << " " << L << " level " << s;
-        if (k.known) {
-          EXPECT_EQ(c->spellsKnown[0][s], At((*k.known)[L - 1], s)) << k.cls << " known " << L << " level " << s;
-        }
+        EXPECT_TRUE(!k.known || c->spellsKnown[0][s] == At(k.known, L, s)) << k.cls << " known " << L << " level " << s;
       }
     }
   // Prestige classes: spell levels 1 to 4 at class levels 1 to 10.
   const struct {
     const char* cls;
-    const char* perDay[10];
-  } prestige[] = {
-      {"SchwarzerRitter", {"0", "1", "1 0", "1 1", "1 1 0", "1 1 1", "2 1 1 0", "2 1 1 1", "2 2 1 1", "2 2 2 1"}},
-      {"Assasin", {"0", "1", "2 0", "3 1", "3 2 0", "3 3 1", "3 3 2 0", "3 3 3 1", "3 3 3 2", "3 3 3 3"}},
-  };
+    const char* perDay;
+  } prestige[] = {{"SchwarzerRitter", "0|1|1 0|1 1|1 1 0|1 1 1|2 1 1 0|2 1 1 1|2 2 1 1|2 2 2 1"},
+                  {"Assasin", "0|1|2 0|3 1|3 2 0|3 3 1|3 3 2 0|3 3 3 1|3 3 3 2|3 3 3 3"}};
   for (const auto& k : prestige)
     for (int L = 1; L <= 10; ++L) {
       Char* c = Single(k.cls, L, 28);
       CalculateSpellCount(c);
       for (int s = 1; s <= 4; ++s) {
-        int expected = At(k.perDay[L - 1], s - 1);
+        int expected = At(k.perDay, L, s - 1);
         EXPECT_EQ(c->spellsPerDay[0][s], expected < 0 ? -1 : expected + Bonus(9, s))
             << k.cls << " " << L << " level " << s;
       }
@@ -183,12 +118,8 @@ TEST_F(Spells, KeyAbilityLimitsAndBonusSpells) {
     Char* c = Single(k.cls, k.level, k.score);
     CalculateSpellCount(c);
     EXPECT_EQ(c->spellsPerDay[0][k.spellLevel], k.perDay) << k.cls << " " << k.level << " level " << k.spellLevel;
-    if (k.level == 1) {
-      EXPECT_EQ(c->highestSpellLevel, 1);
-    }
-    if (k.level == 4) {
-      EXPECT_EQ(c->casterLevel[0], 2);
-    }
+    EXPECT_TRUE(k.level != 1 || c->highestSpellLevel == 1);
+    EXPECT_TRUE(k.level != 4 || c->casterLevel[0] == 2);  // half the paladin's level
   }
   // Intelligence 9: no spells at all.
   Char* c = Single("Magier", 10, 9);
@@ -199,10 +130,8 @@ TEST_F(Spells, KeyAbilityLimitsAndBonusSpells) {
 
 TEST_F(Spells, DrawnSpellsRespectSchoolsDomainsAndClassLists) {
   int specialists = 0, domainSpells = 0;
-  const int good = FindByNameOrFault(gSource.domains, gSource.domainCount, "Gutes"),
-            evil = FindByNameOrFault(gSource.domains, gSource.domainCount, "Böses"),
-            chaos = FindByNameOrFault(gSource.domains, gSource.domainCount, "Chaos"),
-            law = FindByNameOrFault(gSource.domains, gSource.domainCount, "Ordnung");
+  auto domain = [](const char* name) { return FindByNameOrFault(gSource.domains, gSource.domainCount, name); };
+  const int good = domain("Gutes"), evil = domain("Böses"), chaos = domain("Chaos"), law = domain("Ordnung");
   for (int cls = 0; cls < gSource.classCount; ++cls) {
     const CharSource& k = gSource.classes[cls];
     if (k.spellType == -1 || k.prestige) continue;
@@ -256,7 +185,7 @@ TEST_F(Spells, ExtraSpellsEffectAndSpecialistSpellBeyondTheCastableLevels) {
   ApplyEffectExtras(c, effect);
   CalculateSpellCount(c);
   for (int s = 0; s < 10; ++s) {
-    int expected = At(kWizard[4], s) < 0 ? -1 : At(kWizard[4], s) + Bonus(2, s) + (s <= 4 ? 1 : 0);
+    int expected = At(kWizard, 5, s) < 0 ? -1 : At(kWizard, 5, s) + Bonus(2, s) + (s <= 4 ? 1 : 0);
     EXPECT_EQ(c->spellsPerDay[0][s], expected) << s;
   }
   c = Single("Psion", 3, 14);
@@ -304,9 +233,7 @@ TEST_F(Spells, Srd35SlotsByTheClassTablesAndTheFinalKeyAbility) {
     CalculateSpellCount(c);
     for (size_t i = 0; i < k.perDay.size(); ++i) {
       EXPECT_EQ(c->spellsPerDay[0][k.first + i], k.perDay[i]) << k.cls << " " << k.level << " level " << k.first + i;
-      if (!k.known.empty()) {
-        EXPECT_EQ(c->spellsKnown[0][k.first + i], k.known[i]) << k.cls << " known " << i;
-      }
+      EXPECT_TRUE(k.known.empty() || c->spellsKnown[0][k.first + i] == k.known[i]) << k.cls << " known " << i;
     }
   }
   // A class without spells has no caster level; an eldritch knight adds his levels from the 2nd.
@@ -358,9 +285,7 @@ TEST_F(Spells, DrawnPowersFitLevelAbilityAndRepeatNever) {
     Char* c = Make("Psion", L, kInt, 18, kRulesOwn);
     DoPowers(c);
     ASSERT_GE(c->mainPsionic, 0);
-    if (L == 1) {
-      EXPECT_EQ(c->spellsKnown[0][1], 0);
-    }  // known, but none yet
+    EXPECT_TRUE(L != 1 || c->spellsKnown[0][1] == 0);  // known, but none yet
     int bonus = c->PowerPoints - BasePowerPoints(1, L);
     EXPECT_TRUE(AbilityModifier(c, c->mainPsionic) > 0 ? bonus >= 0 : bonus == 0) << L << ": " << bonus;
     std::set<int> seen;
@@ -408,12 +333,8 @@ TEST_F(Spells, Srd35PowerPointsAndPowersKnown) {
         highest = std::max(highest, s);
         EXPECT_GE(s, 1) << cls;
         EXPECT_EQ(cls == "Psychokrieger" ? p.psychicWarrior : p.psion, s) << p.name.c_str();
-        if (cls == "Wilder") {
-          EXPECT_EQ(p.discipline, -1) << p.name.c_str();
-        }
-        if (cls == "Psion") {
-          EXPECT_TRUE(p.discipline < 0 || p.discipline == c->mainPsionic) << p.name.c_str();
-        }
+        EXPECT_TRUE(cls != "Wilder" || p.discipline == -1) << p.name.c_str();
+        EXPECT_TRUE(cls != "Psion" || p.discipline < 0 || p.discipline == c->mainPsionic) << p.name.c_str();
       }
     EXPECT_EQ(count, k.known) << cls << " " << k.level;
     EXPECT_EQ(highest, k.highest) << cls << " " << k.level;
@@ -441,9 +362,7 @@ TEST_F(Spells, ArcanasCostSpellSlots) {
   Char* c = Make("Magier", 20, kInt, 20, kRulesOwn);
   CalculateSpellCount(c);
   auto total = [&](int32_t(*counts)[10]) {
-    int n = 0;
-    for (int s = 0; s < 10; ++s) n += std::max(counts[0][s], 0);
-    return n;
+    return std::accumulate(counts[0], counts[0] + 10, 0, [](int n, int v) { return n + std::max(v, 0); });
   };
   int perDay = total(c->spellsPerDay), toDraw = total(c->spellsToDraw);
   c->Arcanas = 3;
@@ -469,11 +388,9 @@ TEST_F(Spells, AnEmptyHierophantPickTakesNoneAndTheCountGoesOn) {
   std::vector<int32_t> stream(2 * (size_t)rows + 8, kStreamEnd);
   int32_t position = 0;
   SetDecisionStream(stream.data(), &position);
-  int32_t flag = gRandom.recordFlag;
-  gRandom.recordFlag = 1;
+  Recording();
   c->HierophantAbilities = rows + 2;
   DoHierophantAbilities(c);
-  gRandom.recordFlag = flag;
   UseScratchStream();
   EXPECT_EQ(position, 2 * (rows + 2));  // every pick is made, the two empty ones recorded as -1
   EXPECT_EQ(stream[(size_t)position - 1], -1);
