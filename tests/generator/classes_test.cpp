@@ -237,7 +237,6 @@ TEST_F(Classes, Srd35PrestigeRanksCostTwoPointsWhenCrossClass) {
   }
 }
 
-
 TEST_F(Classes, SkillPointsFollowClassesLevelsIntelligenceAndRace) {
   // Human fighter 1, Intelligence -1: max(2 - 1, 1) × 4 + 1 + 3; a dwarf lacks the human's
   // points; fighter 3 then rogue 2, modifier +1: 3 × 4 + 2 × 3 + 2 × 9.

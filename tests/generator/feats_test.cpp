@@ -69,8 +69,8 @@ TEST_F(Feats, GeneralAndEpicFeatCountsFollowTheLevel) {
 TEST_F(Feats, BonusFeatSchedules) {
   // Fighter at levels 1, 2, 4, 6...; wizard at 5, 10, 15, 20; our archer class at 2, 5, 8.
   const std::tuple<const char*, int, int> cases[] = {
-      {"Kämpfer", 1, 1}, {"Kämpfer", 2, 2}, {"Kämpfer", 3, 2}, {"Kämpfer", 4, 3}, {"Kämpfer", 5, 3},
-      {"Kämpfer", 6, 4}, {"Kämpfer", 20, 11}, {"Magier", 4, 0}, {"Magier", 5, 1}, {"Magier", 20, 4},
+      {"Kämpfer", 1, 1},       {"Kämpfer", 2, 2},       {"Kämpfer", 3, 2},      {"Kämpfer", 4, 3}, {"Kämpfer", 5, 3},
+      {"Kämpfer", 6, 4},       {"Kämpfer", 20, 11},     {"Magier", 4, 0},       {"Magier", 5, 1},  {"Magier", 20, 4},
       {"OrderOfTheBow", 1, 0}, {"OrderOfTheBow", 2, 1}, {"OrderOfTheBow", 8, 3}};
   for (auto [cls, level, feats] : cases) EXPECT_EQ(BonusFeatCount(ClassId(cls), level), feats) << cls << " " << level;
 
@@ -321,9 +321,11 @@ TEST_F(Feats, ThousandCharactersFollowTheRules) {
     for (int s = 0; s < c->classCount; ++s) classesSeen.insert(ClassName(c, s));
     std::map<std::pair<int, int>, int> entries;
     std::map<int, int> perFeat;
-    for (int i = 0; i < c->featCount; ++i, ++feats) ++entries[{c->feats[i], c->featParameters[i]}], ++perFeat[c->feats[i]];
+    for (int i = 0; i < c->featCount; ++i, ++feats)
+      ++entries[{c->feats[i], c->featParameters[i]}], ++perFeat[c->feats[i]];
     for (const auto& [key, count] : entries)
-      EXPECT_TRUE(count == 1 || gSource.feats[key.first].multi == 2) << who << " " << gSource.feats[key.first].name.c_str();
+      EXPECT_TRUE(count == 1 || gSource.feats[key.first].multi == 2)
+          << who << " " << gSource.feats[key.first].name.c_str();
     for (const auto& [feat, count] : perFeat)
       EXPECT_TRUE(count == 1 || gSource.feats[feat].multi != 0) << who << " " << gSource.feats[feat].name.c_str();
 
@@ -340,7 +342,7 @@ TEST_F(Feats, ThousandCharactersFollowTheRules) {
       ref += SaveOf(k.ref, l);
       will += SaveOf(k.will, l);
       for (int level = 0; level < l; ++level) {
-        bool firstDie = s == 0 && level == 0;  // maximised
+        bool firstDie = s == 0 && level == 0;                                   // maximised
         int die = firstDie || !c->MonsterTWType ? k.hitDie : c->MonsterTWType;  // a template's die (a vampire's d12)
         low += std::max((firstDie ? k.hitDie : 1) + c->MKO, 1);
         high += std::max(die + c->MKO, 1);
