@@ -109,6 +109,15 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
   EXPECT_GT(built, gSource.monsterCount);
 }
 
+TEST_F(Monsters, CelestialAnimalsBecomeMagicalBeasts) {
+  // A magical beast has the good base attack: 2 hit dice give +2 where the animal had +1;
+  // the template's change takes the medium row's -1 off the bite and steps its d6.
+  Char* c = Build(MonsterId("Wolf"), 0, TemplateId("Celestial"), 1);
+  EXPECT_EQ(c->GA, 2);
+  EXPECT_EQ(c->naturals[0].attack, 3 + 1 - 1);
+  EXPECT_EQ(c->naturals[0].damage[0] * 100 + c->naturals[0].damage[1], 108);
+}
+
 TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
   // Shown labels: the question names every option with its number.
   Char* c = Blank(1);
