@@ -90,15 +90,7 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
   const std::set<std::string> always = {"Fey", "Giant", "Humanoid", "MonstrousHumanoid", "Outsider", "Undead"};
   const std::set<std::string> never = {"Animal", "Construct", "Elemental", "MagicalBeast", "Ooze", "Plant", "Vermin"};
   for (int n = 0; n < 60; ++n) {
-    record_.assign(kRecordWords, 0);
-    record_[rec::kDiceMethod] = -1;
-    record_[rec::kCRMin] = record_[rec::kCRMax] = 4 + n % 12;
-    record_[rec::kKind] = 1;
-    record_[rec::kForceMixed] = 1;
-    record_[rec::kFixedMonster] = -1;
-    record_[rec::kFixedRace] = -1;
-    record_[rec::kStoredHitPoints] = kNoHitPoints;
-    c->record = record_.data();
+    Preset(c, 2, 4 + n % 12);
     CreateCreature(c, 1);
     if (!c->mixed) continue;
     ++merged;
@@ -160,13 +152,7 @@ TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
   Char* c = Wired();
   int templated = 0;
   for (int n = 0; n < 400; ++n) {
-    record_.assign(kRecordWords, 0);
-    record_[rec::kDiceMethod] = -1;
-    record_[rec::kCRMin] = record_[rec::kCRMax] = n % 4;
-    record_[rec::kFixedMonster] = -1;
-    record_[rec::kFixedRace] = -1;
-    record_[rec::kStoredHitPoints] = kNoHitPoints;
-    c->record = record_.data();
+    Preset(c, 0, n % 4);
     CreateCreature(c, 1);
     templated += c->templateIndex > 0;
     EXPECT_EQ(c->templateIndex > 0, c->ST >= 29) << n << ": " << c->ST;
@@ -197,12 +183,9 @@ TEST_F(Companions, AFiendishMindlessVerminThinksWithIntelligenceThree) {
   // The fiendish template gives Intelligence 3 at least, also to a mindless vermin:
   // a present score with its modifier.
   Char* c = Wired();
-  record_.assign(kRecordWords, 0);
-  record_[rec::kKind] = 1;
+  Preset(c, 1, 1);
   record_[rec::kFixedMonster] = MonsterId("GiantAntWorker");
   record_[rec::kParam10] = TemplateId("Fiendish");
-  record_[rec::kCRMin] = record_[rec::kCRMax] = 1;
-  c->record = record_.data();
   CreateCreature(c, 1);
   ASSERT_EQ(c->templateIndex, record_[rec::kParam10]);
   EXPECT_FALSE(c->absent[3]);
@@ -245,59 +228,19 @@ TEST_F(Companions, FamiliarAndServantFollowTheMastersNumbers) {
 
 namespace {
 
-// The druid's list: the first druid level of the animal's list, its hit dice and size.
-struct Animal {
-  const char* name;
-  int list, hd;
-  const char* size;
-};
-const Animal kCompanions[] = {{"Dachs", 1, 1, "Small"},
-                              {"Kamel", 1, 3, "Large"},
-                              {"Schreckensratte", 1, 1, "Small"},
-                              {"Hund", 1, 1, "Small"},
-                              {"Reithund", 1, 2, "Medium"},
-                              {"Adler", 1, 1, "Small"},
-                              {"Falke", 1, 1, "Tiny"},
-                              {"Reitpferd", 1, 3, "Large"},
-                              {"SchweresPferd", 1, 3, "Large"},
-                              {"Eule", 1, 1, "Tiny"},
-                              {"Pony", 1, 2, "Medium"},
-                              {"KleineViper", 1, 1, "Small"},
-                              {"MittlereViper", 1, 2, "Medium"},
-                              {"Wolf", 1, 2, "Medium"},
-                              {"Menschenaffe", 4, 4, "Large"},
-                              {"Schwarzbär", 4, 3, "Medium"},
-                              {"Bison", 4, 5, "Large"},
-                              {"Wildschwein", 4, 3, "Medium"},
-                              {"Gepard", 4, 3, "Medium"},
-                              {"Schreckensdachs", 4, 3, "Medium"},
-                              {"Schreckensfledermaus", 4, 4, "Large"},
-                              {"Schreckenswiesel", 4, 3, "Medium"},
-                              {"Leopard", 4, 3, "Medium"},
-                              {"Waran", 4, 3, "Medium"},
-                              {"Würgeschlange", 4, 3, "Medium"},
-                              {"GroßeViper", 4, 3, "Large"},
-                              {"Vielfraß", 4, 3, "Medium"},
-                              {"Braunbär", 7, 6, "Large"},
-                              {"Schreckensvielfraß", 7, 5, "Large"},
-                              {"Riesenkrokodil", 7, 7, "Huge"},
-                              {"Deinonychus", 7, 4, "Large"},
-                              {"Schreckensaffe", 7, 5, "Large"},
-                              {"Schreckenseber", 7, 7, "Large"},
-                              {"Schreckenswolf", 7, 6, "Large"},
-                              {"Löwe", 7, 5, "Large"},
-                              {"Nashorn", 7, 8, "Large"},
-                              {"RiesigeViper", 7, 6, "Huge"},
-                              {"Tiger", 7, 6, "Large"},
-                              {"Eisbär", 10, 8, "Large"},
-                              {"Schreckenslöwe", 10, 8, "Large"},
-                              {"Megaraptor", 10, 8, "Huge"},
-                              {"Riesenwürgeschlange", 10, 11, "Huge"},
-                              {"Schreckensbär", 13, 12, "Large"},
-                              {"Elefant", 13, 11, "Huge"},
-                              {"Schreckenstiger", 16, 16, "Large"},
-                              {"Triceratops", 16, 16, "Huge"},
-                              {"Tyrannosaurus", 16, 18, "Huge"}};
+// The druid's list: the animal, the first druid level of its list, its hit dice and size.
+const char kCompanions[] =
+    "Dachs 1 1 Small, Kamel 1 3 Large, Schreckensratte 1 1 Small, Hund 1 1 Small, Reithund 1 2 Medium, "
+    "Adler 1 1 Small, Falke 1 1 Tiny, Reitpferd 1 3 Large, SchweresPferd 1 3 Large, Eule 1 1 Tiny, "
+    "Pony 1 2 Medium, KleineViper 1 1 Small, MittlereViper 1 2 Medium, Wolf 1 2 Medium, Menschenaffe 4 4 Large, "
+    "Schwarzbär 4 3 Medium, Bison 4 5 Large, Wildschwein 4 3 Medium, Gepard 4 3 Medium, "
+    "Schreckensdachs 4 3 Medium, Schreckensfledermaus 4 4 Large, Schreckenswiesel 4 3 Medium, "
+    "Leopard 4 3 Medium, Waran 4 3 Medium, Würgeschlange 4 3 Medium, GroßeViper 4 3 Large, Vielfraß 4 3 Medium, "
+    "Braunbär 7 6 Large, Schreckensvielfraß 7 5 Large, Riesenkrokodil 7 7 Huge, Deinonychus 7 4 Large, "
+    "Schreckensaffe 7 5 Large, Schreckenseber 7 7 Large, Schreckenswolf 7 6 Large, Löwe 7 5 Large, "
+    "Nashorn 7 8 Large, RiesigeViper 7 6 Huge, Tiger 7 6 Large, Eisbär 10 8 Large, Schreckenslöwe 10 8 Large, "
+    "Megaraptor 10 8 Huge, Riesenwürgeschlange 10 11 Huge, Schreckensbär 13 12 Large, Elefant 13 11 Huge, "
+    "Schreckenstiger 16 16 Large, Triceratops 16 16 Huge, Tyrannosaurus 16 18 Huge";
 
 // Bonus hit dice of the companion table by effective druid level; above 20th, +2 per
 // three levels.
@@ -328,13 +271,16 @@ TEST_F(Companions, Srd35CompanionsFollowTheDruidPaladinAndFamiliarTables) {
     ASSERT_EQ(c->companionCount, druid >= 1 ? 1 : 0) << who;
     if (druid >= 1) {
       const Char* a = c->companionChars[0];
-      const Animal* row = nullptr;
-      for (const Animal& x : kCompanions)
-        if (MonsterName(a) == x.name) row = &x;
-      ASSERT_NE(row, nullptr) << who << ": " << MonsterName(a);
-      EXPECT_LE(row->list, druid) << who << ": " << row->name;
-      EXPECT_EQ(a->Level, row->hd + CompanionBonusDice(druid - (row->list - 1))) << who << ": " << row->name;
-      EXPECT_EQ(SizeName(a), row->size) << who << ": " << row->name;
+      std::string name = MonsterName(a);
+      size_t at = (std::string(", ") + kCompanions).find(", " + name + " ");
+      ASSERT_NE(at, std::string::npos) << who << ": " << name;
+      int list = 0, hd = 0;
+      char size[16] = {};
+      sscanf(kCompanions + at + name.size(), " %d %d %15[A-Za-z]", &list, &hd, size);
+      SCOPED_TRACE(who + ": " + name);
+      EXPECT_LE(list, druid);
+      EXPECT_EQ(a->Level, hd + CompanionBonusDice(druid - (list - 1)));
+      EXPECT_EQ(SizeName(a), size);
       ++companions;
     }
     // Mount: heavy warhorse (4 HD) or warpony (2 HD); bonus HD and Int by paladin level.

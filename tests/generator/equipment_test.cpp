@@ -1,6 +1,7 @@
 // Equipment bought from the wealth by level: the money adds up, two-handed weapons
 // leave the off hand free, and every item points at rows that exist.
 #include <optional>
+#include <sstream>
 
 #include "generator/equipment.h"
 #include "generator/source_fixture.h"
@@ -15,9 +16,6 @@ namespace {
 class Equipment : public generator_test::SourceFixture {
  protected:
   void TearDown() override {
-    gDecide.replayActive = false;
-    gDecide.stream = nullptr;
-    gDecide.streamPos = nullptr;
     SetOutputLevels(0, -1);
     SourceFixture::TearDown();
   }
@@ -28,9 +26,11 @@ class Equipment : public generator_test::SourceFixture {
     for (int32_t v : draws) stream_[(size_t)at] = v, at += 2;
     stream_[(size_t)at] = kStreamEnd;
     position_ = 1;
+    Keep(gDecide.stream, nullptr);
+    Keep(gDecide.streamPos, nullptr);
     SetDecisionStream(stream_.data(), &position_);
-    gDecide.replayActive = true;
-    gRandom.isaacMode = false;  // a replay answers only outside the seeded mode
+    Keep(gDecide.replayActive, true);
+    Isaac(false);  // a replay answers only outside the seeded mode
   }
   static constexpr int kNone[2] = {0, 0};
   std::vector<int32_t> stream_;
@@ -155,25 +155,19 @@ TEST_F(Equipment, TwoWeaponsCarryTheirPenalties) {
 
 TEST_F(Equipment, FightingStylesBecomeHandWishes) {
   Char* c = NewChar();
-  int bow = FindByName(gSource.classes, gSource.classCount, "OrderOfTheBow");
-  int monk = FindByName(gSource.classes, gSource.classCount, "Mönch");
-  ASSERT_GE(bow, 0);
-  ASSERT_GE(monk, 0);
+  int bow = ClassId("OrderOfTheBow"), monk = ClassId("Mönch");
   int seen[5] = {}, unarmed = 0, secondRanged = 0;
   for (int n = 0; n < 400; ++n) {
     Prepare(c, 8, kNone);
     c->classCount = 0;
     ChooseFightingStyle(c);
     // Without a class nothing allows fighting without a weapon.
-    ASSERT_GE(c->fightingStyle, 1);
-    ASSERT_LE(c->fightingStyle, 4);
+    ASSERT_TRUE(c->fightingStyle >= 1 && c->fightingStyle <= 4) << c->fightingStyle;
     ++seen[c->fightingStyle];
     EXPECT_EQ(c->handWish[0], c->fightingStyle);
     EXPECT_EQ(c->handWish[1], c->fightingStyle2);
     // A melee style backs up with a ranged weapon; a ranged style with a melee one.
-    if (c->fightingStyle2) {
-      EXPECT_EQ(c->fightingStyle2 == 4, c->fightingStyle != 4);
-    }
+    EXPECT_TRUE(!c->fightingStyle2 || (c->fightingStyle2 == 4) == (c->fightingStyle != 4));
     secondRanged += c->fightingStyle2 == 4;
 
     Prepare(c, 8, kNone);
@@ -306,12 +300,10 @@ TEST_F(Equipment, AHundredEffectTriesThenTheCheapest) {
   c->items[0].effectCount = 1;
   c->itemCount = 1;
   SetOutputLevels(2, -1);
-  gProcess.debugOutput = 1;  // every draw shows its label
+  Debug(1);  // every draw shows its label
   CaptureStdout();
   DoEffects2(c, 0);
   std::string out = GetCapturedStdout();
-  gProcess.debugOutput = 0;
-  SetOutputLevels(0, -1);
   EXPECT_EQ(CountOf(out, "Effeckt wählen!"), 100);
   EXPECT_EQ(c->items[0].effectCount, 1);
   EXPECT_GT(c->budget, 0);  // paid beyond the money
@@ -359,10 +351,9 @@ TEST_F(Equipment, HoardsKeepThePriceOfRedrawnArms) {
 }
 
 TEST_F(Equipment, ProfileArmourIsPreferred) {
-  int profile = -1;
-  for (int p = 0; p < gSource.profileCount; ++p)
-    if (std::string(gSource.profiles[p].name) == "Stadtwache") profile = p;
-  ASSERT_GE(profile, 0);
+  int profile = 0;
+  while (profile < gSource.profileCount && std::string(gSource.profiles[profile].name) != "Stadtwache") ++profile;
+  ASSERT_LT(profile, gSource.profileCount);
   Char* c = NewChar();
   int chosen = 0;
   for (int n = 0; n < 50; ++n) {
@@ -383,10 +374,7 @@ TEST_F(Equipment, ProfileArmourIsPreferred) {
 TEST_F(Equipment, NaturalEnhancementOfAnUnenhancedBlade) {
   const int wishes[2] = {1, 0};
   int blade = ClassId("Seelenmesser");
-  ASSERT_GE(blade, 0);
   const CharSource& k = gSource.classes[blade];
-  ASSERT_GE(k.forceWeapon, 0);
-  ASSERT_EQ(gSource.equipment[k.forceWeapon].specialType, k.forceWeaponType);
   Char* c = NewChar();
   Prepare(c, 6, wishes);
   c->classCount = 2;
@@ -407,55 +395,50 @@ namespace {
 
 class WornItems : public generator_test::CreationFixture {};
 
-// What worn items give, as the reference tables have them: the bonus type per kind of
-// item and the figures of the named items (abilities 0 to 5 = Str, Dex, Con, Int, Wis, Cha).
 struct NamedItem {
-  const char* name;
-  int ability, enhancement, natural, resistance, luck, spellResistance, deflection;
+  std::string name;
+  int ability = -1, enhancement = 0, natural = 0, resistance = 0, luck = 0, spellResistance = 0, deflection = 0;
 };
-const NamedItem kNamedItems[] = {
-    {"OgerkraftHandschuhe", 0, 2, 0, 0, 0, 0, 0},
-    {"GürtelDerRiesenstärke", 0, 4, 0, 0, 0, 0, 0},
-    {"HandschuheDerGeschicklichkeit", 1, 2, 0, 0, 0, 0, 0},
-    {"AmulettDerGesundheit", 2, 2, 0, 0, 0, 0, 0},
-    {"StirnbandDesIntellekts", 3, 2, 0, 0, 0, 0, 0},
-    {"PeriaptDerWeisheit", 4, 2, 0, 0, 0, 0, 0},
-    {"UmhangDesCharismas", 5, 2, 0, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung", -1, 0, 1, 0, 0, 0, 0},
-    {"ResistenzUmhang", -1, 0, 0, 1, 0, 0, 0},
-    {"RobeDerSterne", -1, 0, 0, 0, 1, 0, 0},
-    {"Glücksklinge", -1, 0, 0, 0, 1, 0, 0},
-    {"GlücksklingeEinWunsch", -1, 0, 0, 0, 1, 0, 0},
-    {"GlücksklingeZweiWünsche", -1, 0, 0, 0, 1, 0, 0},
-    {"GlücksklingeDreiWünsche", -1, 0, 0, 0, 1, 0, 0},
-    {"MantelDerZauberresistenz", -1, 0, 0, 0, 0, 21, 0},
-    {"SchutzSkarabäus", -1, 0, 0, 0, 0, 20, 0},
-    {"Magierrobe", -1, 0, 0, 4, 0, 18, 0},
-    {"GürtelDerRiesenstärke6", 0, 6, 0, 0, 0, 0, 0},
-    {"HandschuheDerGeschicklichkeit4", 1, 4, 0, 0, 0, 0, 0},
-    {"HandschuheDerGeschicklichkeit6", 1, 6, 0, 0, 0, 0, 0},
-    {"AmulettDerGesundheit4", 2, 4, 0, 0, 0, 0, 0},
-    {"AmulettDerGesundheit6", 2, 6, 0, 0, 0, 0, 0},
-    {"StirnbandDesIntellekts4", 3, 4, 0, 0, 0, 0, 0},
-    {"StirnbandDesIntellekts6", 3, 6, 0, 0, 0, 0, 0},
-    {"PeriaptDerWeisheit4", 4, 4, 0, 0, 0, 0, 0},
-    {"PeriaptDerWeisheit6", 4, 6, 0, 0, 0, 0, 0},
-    {"UmhangDesCharismas4", 5, 4, 0, 0, 0, 0, 0},
-    {"UmhangDesCharismas6", 5, 6, 0, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung2", -1, 0, 2, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung3", -1, 0, 3, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung4", -1, 0, 4, 0, 0, 0, 0},
-    {"AmulettDerNatürlichenRüstung5", -1, 0, 5, 0, 0, 0, 0},
-    {"ResistenzUmhang2", -1, 0, 0, 2, 0, 0, 0},
-    {"ResistenzUmhang3", -1, 0, 0, 3, 0, 0, 0},
-    {"ResistenzUmhang4", -1, 0, 0, 4, 0, 0, 0},
-    {"ResistenzUmhang5", -1, 0, 0, 5, 0, 0, 0},
-    {"RingDesSchutzes1", -1, 0, 0, 0, 0, 0, 1},
-    {"RingDesSchutzes2", -1, 0, 0, 0, 0, 0, 2},
-    {"RingDesSchutzes3", -1, 0, 0, 0, 0, 0, 3},
-    {"RingDesSchutzes4", -1, 0, 0, 0, 0, 0, 4},
-    {"RingDesSchutzes5", -1, 0, 0, 0, 0, 0, 5},
-};
+// What worn items give, as the reference tables have them: the bonus type per kind of
+// item and the figures of the named items (st .. ch an ability's enhancement bonus).
+const std::vector<NamedItem> kNamedItems = [] {
+  const char* rows =
+      "OgerkraftHandschuhe st 2, GürtelDerRiesenstärke st 4, HandschuheDerGeschicklichkeit ge 2, "
+      "AmulettDerGesundheit ko 2, StirnbandDesIntellekts in 2, PeriaptDerWeisheit we 2, UmhangDesCharismas ch 2, "
+      "AmulettDerNatürlichenRüstung nat 1, ResistenzUmhang res 1, RobeDerSterne luck 1, Glücksklinge luck 1, "
+      "GlücksklingeEinWunsch luck 1, GlücksklingeZweiWünsche luck 1, GlücksklingeDreiWünsche luck 1, "
+      "MantelDerZauberresistenz sr 21, SchutzSkarabäus sr 20, Magierrobe res 4 sr 18, "
+      "GürtelDerRiesenstärke6 st 6, HandschuheDerGeschicklichkeit4 ge 4, HandschuheDerGeschicklichkeit6 ge 6, "
+      "AmulettDerGesundheit4 ko 4, AmulettDerGesundheit6 ko 6, StirnbandDesIntellekts4 in 4, "
+      "StirnbandDesIntellekts6 in 6, PeriaptDerWeisheit4 we 4, PeriaptDerWeisheit6 we 6, "
+      "UmhangDesCharismas4 ch 4, UmhangDesCharismas6 ch 6, AmulettDerNatürlichenRüstung2 nat 2, "
+      "AmulettDerNatürlichenRüstung3 nat 3, AmulettDerNatürlichenRüstung4 nat 4, "
+      "AmulettDerNatürlichenRüstung5 nat 5, ResistenzUmhang2 res 2, ResistenzUmhang3 res 3, "
+      "ResistenzUmhang4 res 4, ResistenzUmhang5 res 5, RingDesSchutzes1 defl 1, RingDesSchutzes2 defl 2, "
+      "RingDesSchutzes3 defl 3, RingDesSchutzes4 defl 4, RingDesSchutzes5 defl 5";
+  const std::map<std::string, int NamedItem::*> fields = {{"nat", &NamedItem::natural},
+                                                          {"res", &NamedItem::resistance},
+                                                          {"luck", &NamedItem::luck},
+                                                          {"sr", &NamedItem::spellResistance},
+                                                          {"defl", &NamedItem::deflection}};
+  const std::string abilities = "st ge ko in we ch";
+  std::vector<NamedItem> out;
+  std::istringstream in(rows);
+  for (std::string row; std::getline(in, row, ',');) {
+    std::istringstream words(row);
+    NamedItem& n = out.emplace_back();
+    words >> n.name;
+    std::string kind;
+    for (int v; words >> kind >> v;)
+      if (fields.count(kind)) {
+        n.*fields.at(kind) = v;
+      } else {
+        n.ability = (int)abilities.find(kind) / 3;
+        n.enhancement = v;
+      }
+  }
+  return out;
+}();
 // Named armours and shields and their enhancement.
 const std::map<std::string, int> kNamedArmour = {
     {"Nashornhaut", 2},          {"Glücksbänderpanzer", 3}, {"HimmlischeRüstung", 3},
@@ -517,7 +500,7 @@ ItemBonuses WornBonuses(const Char* c) {
     if ((it.equipType == 1 && it.armor + it.enhancement > 0) || (it.equipType == 2 && (it.primary || it.secondary)))
       b.armourOrShield = true;
     for (const NamedItem& n : kNamedItems) {
-      if (name != n.name && !(it.equipment >= 0 && gSource.equipment[it.equipment].name == n.name)) continue;
+      if (name != n.name && !(it.equipment >= 0 && gSource.equipment[it.equipment].name == n.name.c_str())) continue;
       if (n.ability >= 0) b.ability[n.ability] = std::max(b.ability[n.ability], n.enhancement);
       b.natural = std::max(b.natural, n.natural);
       b.resistance = std::max(b.resistance, n.resistance);
@@ -564,7 +547,8 @@ struct WithoutAbilityItems {
           Take(gSource.effects[e].effectScript);
     for (int s = 0; s < gSource.specificCount; ++s)
       for (const NamedItem& n : kNamedItems)
-        if (n.ability >= 0 && (gSource.specifics[s].name == n.name || gSource.specifics[s].name == "ZwergenGürtel"))
+        if (n.ability >= 0 &&
+            (gSource.specifics[s].name == n.name.c_str() || gSource.specifics[s].name == "ZwergenGürtel"))
           Take(gSource.specifics[s].script);
   }
   void Take(Owned& script) {

@@ -2,6 +2,7 @@
 // the line ends of their item texts.
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "generator/source_fixture.h"
@@ -11,117 +12,60 @@ using namespace generator_test;
 
 namespace {
 
-const std::set<std::string> kSimple = {"Kampfhandschuh",
-                                       "Dolch",
-                                       "Stoßdolch",
-                                       "Stachelhandschuh",
-                                       "LeichterStreitkolben",
-                                       "Sichel",
-                                       "Knüppel",
-                                       "SchwererStreitkolben",
-                                       "Morgenstern",
-                                       "Kurzspeer",
-                                       "Langspeer",
-                                       "Kampfstab",
-                                       "Speer",
-                                       "SchwereArmbrust",
-                                       "LeichteArmbrust",
-                                       "Wurfpfeil",
-                                       "Wurfspeer",
-                                       "Schleuder"};
-const std::set<std::string> kMartial = {"Wurfaxt",
-                                        "LeichterHammer",
-                                        "Handaxt",
-                                        "Kukri",
-                                        "LeichteSpitzhacke",
-                                        "Totschläger",
-                                        "LeichterStachelschild",
-                                        "Kurzschwert",
-                                        "Streitaxt",
-                                        "Flegel",
-                                        "Langschwert",
-                                        "SchwereSpitzhacke",
-                                        "SchwererStachelschild",
-                                        "Rapier",
-                                        "Krummsäbel",
-                                        "Dreizack",
-                                        "Kriegshammer",
-                                        "Falchion",
-                                        "Glefe",
-                                        "Zweihandaxt",
-                                        "Kriegskeule",
-                                        "SchwererFlegel",
-                                        "Zweihänder",
-                                        "Rossschinder",
-                                        "Hellebarde",
-                                        "Lanze",
-                                        "Runka",
-                                        "Sense",
-                                        "Kurzbogen",
-                                        "KompositKurzbogen",
-                                        "MächtigerKompositKurzbogen",
-                                        "Langbogen",
-                                        "KompositLangbogen",
-                                        "MächtigerKompositLangbogen"};
+std::set<std::string> Names(const char* list) {
+  std::istringstream in(list);
+  std::set<std::string> out;
+  for (std::string w; in >> w;) out.insert(w);
+  return out;
+}
 
-// Per class: "S" all simple, "M" all martial weapons, then single weapons.
-const std::map<std::string, std::set<std::string>> kClassWeapons = {
-    {"Barbar", {"S", "M"}},
-    {"Barde", {"S", "Langschwert", "Rapier", "Totschläger", "Kurzschwert", "Kurzbogen", "Peitsche"}},
-    {"Druide",
-     {"Knüppel", "Dolch", "Wurfpfeil", "Kampfstab", "Krummsäbel", "Sichel", "Kurzspeer", "Schleuder", "Speer"}},
-    {"Hexenmeister", {"S"}},
-    {"Kämpfer", {"S", "M"}},
-    {"Kleriker", {"S"}},
-    {"Magier", {"Knüppel", "Dolch", "SchwereArmbrust", "LeichteArmbrust", "Kampfstab"}},
+const std::set<std::string> kSimple = Names(
+    "Kampfhandschuh Dolch Stoßdolch Stachelhandschuh LeichterStreitkolben Sichel Knüppel SchwererStreitkolben "
+    "Morgenstern Kurzspeer Langspeer Kampfstab Speer SchwereArmbrust LeichteArmbrust Wurfpfeil Wurfspeer Schleuder");
+const std::set<std::string> kMartial = Names(
+    "Wurfaxt LeichterHammer Handaxt Kukri LeichteSpitzhacke Totschläger LeichterStachelschild Kurzschwert Streitaxt "
+    "Flegel Langschwert SchwereSpitzhacke SchwererStachelschild Rapier Krummsäbel Dreizack Kriegshammer Falchion Glefe "
+    "Zweihandaxt Kriegskeule SchwererFlegel Zweihänder Rossschinder Hellebarde Lanze Runka Sense Kurzbogen "
+    "KompositKurzbogen MächtigerKompositKurzbogen Langbogen KompositLangbogen MächtigerKompositLangbogen");
+
+// Classes that know all simple and martial weapons, all simple ones, or (with "S" all
+// simple ones too) the weapons named.
+const std::set<std::string> kSimpleAndMartial = Names(
+    "Barbar Kämpfer Paladin Waldläufer Adeliger Krieger OrderOfTheBow ArkanerBogenschütze SchwarzerRitter Duellant "
+    "ZwergischerVerteidiger Psychokrieger Elokator Gedankenschlächter");
+const std::set<std::string> kSimpleOnly = Names("Hexenmeister Kleriker Adept Experte Wilder");
+const std::map<std::string, const char*> kClassWeapons = {
+    {"Barde", "S Langschwert Rapier Totschläger Kurzschwert Kurzbogen Peitsche"},
+    {"Druide", "Knüppel Dolch Wurfpfeil Kampfstab Krummsäbel Sichel Kurzspeer Schleuder Speer"},
+    {"Magier", "Knüppel Dolch SchwereArmbrust LeichteArmbrust Kampfstab"},
     {"Mönch",
-     {"Knüppel", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Handaxt", "Wurfspeer", "Kama", "Nunchaku", "Kampfstab",
-      "Sai", "Wurfstern", "Siangham", "Schleuder"}},
-    {"Paladin", {"S", "M"}},
-    {"Schurke", {"S", "Handarmbrust", "Rapier", "Totschläger", "Kurzbogen", "Kurzschwert"}},
-    {"Waldläufer", {"S", "M"}},
-    {"Adept", {"S"}},
-    {"Adeliger", {"S", "M"}},
-    {"Experte", {"S"}},
-    {"Gemeiner", {"Dolch"}},  // one simple weapon: ours is the dagger
-    {"Krieger", {"S", "M"}},
+     "Knüppel LeichteArmbrust SchwereArmbrust Dolch Handaxt Wurfspeer Kama Nunchaku Kampfstab Sai Wurfstern Siangham "
+     "Schleuder"},
+    {"Schurke", "S Handarmbrust Rapier Totschläger Kurzbogen Kurzschwert"},
+    {"Gemeiner", "Dolch"},  // one simple weapon: ours is the dagger
     {"Assasin",
-     {"Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch", "Wurfpfeil", "Rapier", "Totschläger",
-      "Kurzbogen", "KompositKurzbogen", "MächtigerKompositKurzbogen", "Kurzschwert"}},
-    {"OrderOfTheBow", {"S", "M"}},
-    {"ArkanerBogenschütze", {"S", "M"}},
-    {"SchwarzerRitter", {"S", "M"}},
-    {"Duellant", {"S", "M"}},
-    {"ZwergischerVerteidiger", {"S", "M"}},
+     "Handarmbrust LeichteArmbrust SchwereArmbrust Dolch Stoßdolch Wurfpfeil Rapier Totschläger Kurzbogen "
+     "KompositKurzbogen MächtigerKompositKurzbogen Kurzschwert"},
     {"Schattentänzer",
-     {"Knüppel", "Handarmbrust", "LeichteArmbrust", "SchwereArmbrust", "Dolch", "Stoßdolch", "Wurfpfeil",
-      "LeichterStreitkolben", "SchwererStreitkolben", "Morgenstern", "Kampfstab", "Rapier", "Totschläger", "Kurzbogen",
-      "KompositKurzbogen", "MächtigerKompositKurzbogen", "Kurzschwert"}},
-    {"Psion", {"Knüppel", "Dolch", "SchwereArmbrust", "LeichteArmbrust", "Kampfstab", "Kurzspeer"}},
-    {"Psychokrieger", {"S", "M"}},
-    {"Seelenmesser", {"S", "Kurzschwert"}},  // the mind blade is a short sword
-    {"Wilder", {"S"}},
-    {"Elokator", {"S", "M"}},
-    {"Gedankenschlächter", {"S", "M"}},
+     "Knüppel Handarmbrust LeichteArmbrust SchwereArmbrust Dolch Stoßdolch Wurfpfeil LeichterStreitkolben "
+     "SchwererStreitkolben Morgenstern Kampfstab Rapier Totschläger Kurzbogen KompositKurzbogen "
+     "MächtigerKompositKurzbogen Kurzschwert"},
+    {"Psion", "Knüppel Dolch SchwereArmbrust LeichteArmbrust Kampfstab Kurzspeer"},
+    {"Seelenmesser", "S Kurzschwert"},  // the mind blade is a short sword
 };
 // Weapon familiarity: elves know these; dwarves and gnomes treat their own as martial.
-const std::set<std::string> kElfWeapons = {"Langschwert",
-                                           "Rapier",
-                                           "Langbogen",
-                                           "KompositLangbogen",
-                                           "MächtigerKompositLangbogen",
-                                           "Kurzbogen",
-                                           "KompositKurzbogen",
-                                           "MächtigerKompositKurzbogen"};
-const std::map<std::string, std::set<std::string>> kFamiliarAsMartial = {
-    {"Zwerg", {"Zwergenkriegsaxt", "Zwergenurgrosch"}}, {"Gnom", {"GnomischerHakenhammer"}}};
+const std::set<std::string> kElfWeapons = Names(
+    "Langschwert Rapier Langbogen KompositLangbogen MächtigerKompositLangbogen Kurzbogen KompositKurzbogen "
+    "MächtigerKompositKurzbogen");
+const std::map<std::string, const char*> kFamiliarAsMartial = {{"Zwerg", "Zwergenkriegsaxt Zwergenurgrosch"},
+                                                               {"Gnom", "GnomischerHakenhammer"}};
 
 // Prestige classes that teach no weapon; the tables let them share the weapon
 // preferences of a base class, so their characters may buy a proficiency feat.
-const std::set<std::string> kNoWeapons = {"ArkanerBetrüger",   "Erzmagier",        "Drachenjünger",  "MystischerRitter",
-                                          "Hierophant",        "Horizontwanderer", "Wissensmeister", "MystischerTheurg",
-                                          "Thaumaturg",        "Zerebromant",      "Metageist",      "Pyrokinet",
-                                          "EntkörperterPsion", "PsionischeFaust",  "Hörigenhirte",   "Kriegsgeist"};
+const std::set<std::string> kNoWeapons = Names(
+    "ArkanerBetrüger Erzmagier Drachenjünger MystischerRitter Hierophant Horizontwanderer Wissensmeister "
+    "MystischerTheurg Thaumaturg Zerebromant Metageist Pyrokinet EntkörperterPsion PsionischeFaust Hörigenhirte "
+    "Kriegsgeist");
 
 class Proficiency : public CreationFixture {};
 
@@ -135,20 +79,28 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
     CreateCreature(c, 1);
     bool simple = false, martial = false, borrowing = false;
     std::set<std::string> known;
+    std::string classes;
     for (int s = 0; s < c->classCount; ++s) {
-      borrowing |= kNoWeapons.count(gSource.classes[c->classes[s]].name.c_str()) > 0;
-      auto k = kClassWeapons.find(gSource.classes[c->classes[s]].name.c_str());
+      std::string name = gSource.classes[c->classes[s]].name.c_str();
+      classes += " " + name;
+      borrowing |= kNoWeapons.count(name) > 0;
+      simple |= kSimpleAndMartial.count(name) + kSimpleOnly.count(name) > 0;
+      martial |= kSimpleAndMartial.count(name) > 0;
+      auto k = kClassWeapons.find(name);
       if (k == kClassWeapons.end()) continue;
-      simple |= k->second.count("S") > 0;
-      martial |= k->second.count("M") > 0;
-      known.insert(k->second.begin(), k->second.end());
+      std::set<std::string> list = Names(k->second);
+      simple |= list.count("S") > 0;
+      martial |= list.count("M") > 0;
+      known.insert(list.begin(), list.end());
     }
     int race = c->race;
     while (race >= 0 && gSource.races[race].parent >= 0) race = gSource.races[race].parent;
     std::string raceName = race >= 0 ? gSource.races[race].name.c_str() : "";
     if (raceName == "Elf") known.insert(kElfWeapons.begin(), kElfWeapons.end());
-    if (martial && kFamiliarAsMartial.count(raceName))
-      known.insert(kFamiliarAsMartial.at(raceName).begin(), kFamiliarAsMartial.at(raceName).end());
+    if (martial && kFamiliarAsMartial.count(raceName)) {
+      std::set<std::string> own = Names(kFamiliarAsMartial.at(raceName));
+      known.insert(own.begin(), own.end());
+    }
     // A martial or exotic weapon may come with a feat bought for it; a simple weapon
     // must be on the lists (a class that knows only some simple weapons draws no other).
     auto bought = [&](int equipment) {
@@ -172,8 +124,6 @@ TEST_F(Proficiency, CharactersCarryOnlyWeaponsTheirClassesOrRaceKnow) {
       std::string w = gSource.equipment[it.equipment].name.c_str();
       ++weapons;
       bool listed = known.count(w) || (simple && kSimple.count(w)) || (martial && kMartial.count(w));
-      std::string classes;
-      for (int s = 0; s < c->classCount; ++s) classes += std::string(" ") + gSource.classes[c->classes[s]].name.c_str();
       EXPECT_TRUE(listed || bought(it.equipment)) << "character " << n << " (" << classes << ") carries " << w;
     }
   }
