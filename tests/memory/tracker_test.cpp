@@ -38,7 +38,8 @@ std::string Raised(Fn fn) {
 // second time, which must raise: nothing was allocated since, so the address is no
 // live block's. Returns the number of faults seen.
 template <class Fn = void (*)(size_t)>
-int FreeAll(const std::vector<void*>& blocks, const std::vector<int>& order, int before, Fn first = [](size_t) {}) {
+int FreeAll(
+    const std::vector<void*>& blocks, const std::vector<int>& order, int before, Fn first = [](size_t) {}) {
   int faults = 0, live = (int)blocks.size();
   for (size_t k = 0; k < order.size(); ++k) {
     first(k);
@@ -210,7 +211,8 @@ TEST(Tracker, ScatteredBlocksFreedInAnyOrderStayFindable) {
   TrackerSetNextSerial(s);
   TrackerSetPoolSwitch(true);
   int misplaced = 0;
-  for (int i = 0; i < kBlocks; ++i) misplaced += (blocks[(size_t)i] = mallocloga(1, "Scattered")) != pool[(size_t)i].address;
+  for (int i = 0; i < kBlocks; ++i)
+    misplaced += (blocks[(size_t)i] = mallocloga(1, "Scattered")) != pool[(size_t)i].address;
   TrackerSetPoolSwitch(false);
   EXPECT_EQ(TrackerPoolCursor(), kBlocks);
   EXPECT_EQ(TrackerCount(), before + kBlocks);

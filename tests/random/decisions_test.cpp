@@ -104,7 +104,8 @@ TEST_F(DecisionTest, LongTablesPickTheFirstOptionReachingTheDraw) {
     SCOPED_TRACE(scale);
     std::vector<int32_t> w(300, 0);
     for (int i = 0; i < 300; ++i)
-      if (i % 7 == 3 && (i < 64 || i >= 128)) w[(size_t)i] = (int32_t)std::min<int64_t>(INT32_MAX, (int64_t)scale * (1 + i % 5));
+      if (i % 7 == 3 && (i < 64 || i >= 128))
+        w[(size_t)i] = (int32_t)std::min<int64_t>(INT32_MAX, (int64_t)scale * (1 + i % 5));
     int shift = ShiftFor(w);
     int64_t running = 0;
     for (int i = 0; i < 300; ++i) {
@@ -161,7 +162,7 @@ TEST_F(DecisionTest, QuadraticRootAndMaximalWeightings) {
     int pick;
   };
   const Case cases[] = {
-      {1, {100, 40000}, 2500, 0}, {1, {100, 40000}, 2501, 1}, {1, {3, 4}, 9, 0},  {1, {3, 4}, 10, 1},
+      {1, {100, 40000}, 2500, 0}, {1, {100, 40000}, 2501, 1}, {1, {3, 4}, 9, 0},       {1, {3, 4}, 10, 1},
       {1, {-4, 3}, 16, 0},        {1, {-4, 3}, 17, 1},        {-1, {100, 400}, 10, 0}, {-1, {100, 400}, 11, 1},
   };
   for (const Case& c : cases) {
@@ -230,7 +231,7 @@ TEST_F(DecisionTest, StickyAnswersRepeatForTheSameCallSite) {
   CaptureStdout();
   std::array<int32_t, 3> got;
   for (int i = 0; i < 3; ++i) got[(size_t)i] = random(&state, 1, 6, "Wurf", 1);  // one call site
-  int32_t other = random(&state, 1, 6, "Anderer", 1);                    // another one asks
+  int32_t other = random(&state, 1, 6, "Anderer", 1);                            // another one asks
   // A sticky value that is invalid at a call is passed over: that call asks.
   auto roll = [&](int32_t hi) { return random(&state, 1, hi, "Wurf", 1); };
   InputUseText("*5\n3\n");
@@ -340,7 +341,11 @@ TEST_F(DecisionTest, ReplayedValueOutsideTheRangeEndsTheRun) {
       {1, pick, false},  // weight 0
       {-1, [](IsaacState* s) { return AdvancedRand(s, 3, w, 4, nullptr, 0, "", 0, false, 0, false); }, false},
       {-1, [](IsaacState* s) { return AdvancedRand(s, 2, none, 4, nullptr, 0, "", 0, false, 0, false); }, true},
-      {2, [](IsaacState* s) { return multirand(s, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, ""}}); }, false},
+      {2,
+       [](IsaacState* s) {
+         return multirand(s, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, ""}});
+       },
+       false},
       {2, [](IsaacState* s) { return YesNo(s, "", 5, 1, 0); }, false},
       {-7, [](IsaacState* s) { return LinearChance(s, "", 0, 10, 3, false, 0); }, false},
   };
@@ -374,7 +379,8 @@ TEST_F(DecisionTest, YesNoLinearChanceAndMultirandOdds) {
   EXPECT_EQ(LinearChance(&state, "", 0, 10, -4, true, 0), 1);
   // multirand stops at the terminator weight.
   int counts[3] = {};
-  for (int i = 0; i < 3000; ++i) ++counts[multirand(&state, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, nullptr}, {1000, "c"}})];
+  for (int i = 0; i < 3000; ++i)
+    ++counts[multirand(&state, "", 0, 0, -1, {{1, "a"}, {1, "b"}, {-1, nullptr}, {1000, "c"}})];
   EXPECT_EQ(counts[2], 0);
   EXPECT_NEAR(counts[0], 1500, 150);
   // A terminator equal to the first weight leaves no option at all.

@@ -2,8 +2,8 @@
 // and a small rule database made for the test.
 #include <cstring>
 #include <functional>
-#include <tuple>
 #include <new>
+#include <tuple>
 #include <vector>
 
 #include "generator/char.h"
