@@ -34,26 +34,59 @@ std::string Raised(Fn fn) {
   return "";
 }
 
+// Frees blocks in the given order, each checked to be found, and frees every 16th a
+// second time, which must raise: nothing was allocated since, so the address is no
+// live block's. Returns the number of faults seen.
+template <class Fn = void (*)(size_t)>
+int FreeAll(
+    const std::vector<void*>& blocks, const std::vector<int>& order, int before, Fn first = [](size_t) {}) {
+  int faults = 0, live = (int)blocks.size();
+  for (size_t k = 0; k < order.size(); ++k) {
+    first(k);
+    faults += !Raised([&] { freeloga(blocks[(size_t)order[k]]); }).empty();
+    faults += TrackerCount() != before + --live;
+    if (k % 16 == 0) faults += Raised([&] { freeloga(blocks[(size_t)order[k]]); }).empty();
+  }
+  return faults;
+}
+
+std::vector<int> Shuffled(int n, std::mt19937& random) {
+  std::vector<int> order((size_t)n);
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), random);
+  return order;
+}
+
 }  // namespace
 
-TEST(Tracker, CountsTagsAndForgetsBlocks) {
+TEST(Tracker, CountsTagsReallocatesAndForgets) {
   int before = TrackerCount();
   int32_t serial = TrackerNextSerial();
-  void* a = mallocloga(10, "Test-a");
+  char* a = static_cast<char*>(mallocloga(4, "Test-a"));
   void* b = mallocloga(20, "Test-b");
   EXPECT_EQ(TrackerCount(), before + 2);
   EXPECT_GE(TrackerHighestCount(), before + 2);
-  ASSERT_NE(EntryOf(b), nullptr);
-  EXPECT_STREQ(EntryOf(a)->tag, "Test-a");
   EXPECT_EQ(EntryOf(a)->serial, serial);
   EXPECT_EQ(EntryOf(b)->serial, serial + 1);
   EXPECT_EQ(EntryOf(b)->size, 20);
+  // Reallocation keeps the data and extends the tag; the size only grows.
+  memcpy(a, "abc", 4);
+  a = static_cast<char*>(reallocloga(a, 4000));
+  EXPECT_STREQ(a, "abc");
+  EXPECT_STREQ(EntryOf(a)->tag, "Test-a-re");
+  a = static_cast<char*>(reallocloga(a, 10));
+  EXPECT_EQ(EntryOf(a)->size, 4000);
+  EXPECT_STREQ(EntryOf(a)->tag, "Test-a-re-re");
   freeloga(a);
   EXPECT_EQ(EntryOf(a), nullptr);
   EXPECT_STREQ(EntryOf(b)->tag, "Test-b");  // moved into the hole, still found
   freeloga(b);
-  EXPECT_EQ(TrackerCount(), before);
-
+  {
+    std::string longTag(245, 'x');
+    a = static_cast<char*>(reallocloga(reallocloga(mallocloga(1, longTag.c_str()), 2), 3));
+    EXPECT_EQ(std::string(EntryOf(a)->tag), longTag + "...");
+    freeloga(a);
+  }
   int* n = new int(5);
   EXPECT_STREQ(EntryOf(n)->tag, "new   ");
   delete n;
@@ -61,35 +94,12 @@ TEST(Tracker, CountsTagsAndForgetsBlocks) {
   EXPECT_STREQ(EntryOf(arr)->tag, "new[] ");
   delete[] arr;
   EXPECT_EQ(TrackerCount(), before);
-}
-
-TEST(Tracker, UnknownBlocksRaise) {
+  // Unknown blocks raise.
   int local;
   CaptureStdout();
   EXPECT_THROW(freeloga(&local), Error);
-  std::string out = GetCapturedStdout();
-  EXPECT_NE(out.find("Freed On non allocated Block\n"), std::string::npos);
+  EXPECT_NE(GetCapturedStdout().find("Freed On non allocated Block\n"), std::string::npos);
   EXPECT_EQ(Raised([&] { reallocloga(&local, 8); }), "Cannot realloc unallocated Memory");
-}
-
-TEST(Tracker, ReallocationKeepsDataAndExtendsTheTag) {
-  char* p = static_cast<char*>(mallocloga(4, "Test-grow"));
-  memcpy(p, "abc", 4);
-  p = static_cast<char*>(reallocloga(p, 4000));
-  EXPECT_STREQ(p, "abc");
-  EXPECT_STREQ(EntryOf(p)->tag, "Test-grow-re");
-  EXPECT_EQ(EntryOf(p)->size, 4000);
-  p = static_cast<char*>(reallocloga(p, 10));
-  EXPECT_EQ(EntryOf(p)->size, 4000);  // the size only grows
-  EXPECT_STREQ(EntryOf(p)->tag, "Test-grow-re-re");
-  freeloga(p);
-
-  std::string longTag(245, 'x');
-  p = static_cast<char*>(mallocloga(1, longTag.c_str()));
-  p = static_cast<char*>(reallocloga(p, 2));
-  p = static_cast<char*>(reallocloga(p, 3));
-  EXPECT_EQ(std::string(EntryOf(p)->tag), longTag + "...");
-  freeloga(p);
 }
 
 TEST(Tracker, TableLimitIsEnforced) {
@@ -146,117 +156,71 @@ TEST(Tracker, LeakReportListsBlocksFromTheFirstIndexOn) {
   EXPECT_NE(out.find("Size:     6)  Hallo\n"), std::string::npos) << out;
 }
 
+// Frees in random order move table entries and shift probe runs back; reallocations
+// re-key blocks that moved. Every block must stay findable until it is freed.
 TEST(Tracker, ShuffledFreesAndReallocationsKeepTheIndexWhole) {
-  // Frees in random order move table entries and shift probe runs back; reallocations
-  // re-key blocks that moved. Every block must stay findable until it is freed, and
-  // no longer after.
   constexpr int kBlocks = 20000;
-  std::vector<char*> blocks(kBlocks);
-  std::vector<size_t> sizes(kBlocks);
-  std::vector<int> order(kBlocks);
-  std::iota(order.begin(), order.end(), 0);
-  std::shuffle(order.begin(), order.end(), std::mt19937(20240611));
+  std::mt19937 random(20240611);
+  std::vector<int> order = Shuffled(kBlocks, random);
+  std::vector<void*> blocks(kBlocks);
   CaptureStdout();  // allocates: before the count is taken
   const int before = TrackerCount();
-  for (int i = 0; i < kBlocks; ++i) {
-    sizes[i] = 1 + (size_t)(i * 37) % 300;
-    blocks[i] = static_cast<char*>(mallocloga(sizes[i], "Shuffle"));
-    memset(blocks[i], (char)i, sizes[i]);
-  }
+  auto fill = [](int i) { return (size_t)(1 + (i * 37) % 300); };
+  for (int i = 0; i < kBlocks; ++i) memset(blocks[i] = mallocloga(fill(i), "Shuffle"), (char)i, fill(i));
   EXPECT_EQ(TrackerCount(), before + kBlocks);
-
-  int live = kBlocks, damaged = 0, refreed = 0, probes = 0, wrongCount = 0;
-  for (int k = 0; k < kBlocks; ++k) {
-    if (k % 3 == 0 && k + 1 < kBlocks) {
-      // Grow a block that is freed later; it usually moves.
-      int j = order[k + 1 + (k * 7) % (kBlocks - k - 1)];
-      size_t grown = sizes[j] + 500 + (size_t)k % 1000;
-      blocks[j] = static_cast<char*>(reallocloga(blocks[j], grown));
-      if (blocks[j][0] != (char)j || blocks[j][sizes[j] - 1] != (char)j) ++damaged;
-      memset(blocks[j], (char)j, grown);
-      sizes[j] = grown;
-    }
-    int i = order[k];
-    if (blocks[i][0] != (char)i || blocks[i][sizes[i] - 1] != (char)i) ++damaged;
-    freeloga(blocks[i]);
-    --live;
-    if (TrackerCount() != before + live) ++wrongCount;
-    if (k % 16 == 0) {
-      // Nothing was allocated since, so the address cannot belong to a live block.
-      ++probes;
-      try {
-        freeloga(blocks[i]);
-      } catch (const Error&) {
-        ++refreed;
-      }
-    }
-  }
+  // Before every third free, grow a block that is freed later; it usually moves.
+  int damaged = 0;
+  EXPECT_EQ(FreeAll(blocks, order, before,
+                    [&](size_t k) {
+                      if (k % 3 || k + 1 >= kBlocks) return;
+                      int j = order[k + 1 + (k * 7) % (kBlocks - k - 1)];
+                      char* p = static_cast<char*>(reallocloga(blocks[(size_t)j], fill(j) + 500));
+                      damaged += p[0] != (char)j || p[fill(j) - 1] != (char)j;
+                      blocks[(size_t)j] = p;
+                    }),
+            0);
   const int after = TrackerCount();
   std::string out = GetCapturedStdout();
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(wrongCount, 0);
   EXPECT_EQ(damaged, 0);
-  EXPECT_EQ(refreed, probes);
+  EXPECT_EQ(after, before);
   EXPECT_EQ(out.find("Freed On non allocated Block\n"), 0u);
 }
 
+// Heap addresses are too regular to share index slots; pool records place blocks at
+// scattered addresses, whose slots collide and form probe runs that every free must
+// leave intact.
 TEST(Tracker, ScatteredBlocksFreedInAnyOrderStayFindable) {
-  // Heap addresses are too regular to share index slots; pool records place blocks at
-  // scattered addresses, whose slots collide and form probe runs that every free must
-  // leave intact.
   constexpr int kBlocks = 30000;
   static char arena[1 << 20];
   std::mt19937 random(4711);
+  std::vector<int> order = Shuffled(kBlocks, random);
   std::vector<bool> taken(sizeof arena);
   std::vector<PoolRecord> pool(kBlocks);
   std::vector<void*> blocks(kBlocks);
-  std::vector<int> order(kBlocks);
-  std::iota(order.begin(), order.end(), 0);
-  std::shuffle(order.begin(), order.end(), random);
   const int32_t s = TrackerNextSerial() + 10;
   for (int i = 0; i < kBlocks; ++i) {
     size_t at;
     do at = random() % sizeof arena;
     while (taken[at]);
     taken[at] = true;
-    pool[i] = PoolRecord{s + i, 1, arena + at};
+    pool[(size_t)i] = PoolRecord{s + i, 1, arena + at};
   }
   CaptureStdout();
   const int before = TrackerCount();
   TrackerSetPool(pool.data(), kBlocks);
   TrackerSetNextSerial(s);
   TrackerSetPoolSwitch(true);
-  for (int i = 0; i < kBlocks; ++i) blocks[i] = mallocloga(1, "Scattered");
+  int misplaced = 0;
+  for (int i = 0; i < kBlocks; ++i)
+    misplaced += (blocks[(size_t)i] = mallocloga(1, "Scattered")) != pool[(size_t)i].address;
   TrackerSetPoolSwitch(false);
-  const int cursor = TrackerPoolCursor();
-  const int allocated = TrackerCount() - before;
-  int misplaced = 0, lost = 0, wrongCount = 0, refreed = 0, probes = 0;
-  for (int i = 0; i < kBlocks; ++i) misplaced += blocks[i] != pool[i].address;
-  for (int k = 0; k < kBlocks; ++k) {
-    try {
-      freeloga(blocks[order[k]]);
-    } catch (const Error&) {
-      ++lost;
-    }
-    if (TrackerCount() != before + kBlocks - k - 1) ++wrongCount;
-    if (k % 16 == 0) {
-      ++probes;
-      try {
-        freeloga(blocks[order[k]]);
-      } catch (const Error&) {
-        ++refreed;
-      }
-    }
-  }
+  EXPECT_EQ(TrackerPoolCursor(), kBlocks);
+  EXPECT_EQ(TrackerCount(), before + kBlocks);
+  EXPECT_EQ(FreeAll(blocks, order, before), 0);
   TrackerSetPool(nullptr, 0);
   const int after = TrackerCount();
   GetCapturedStdout();
-  EXPECT_EQ(cursor, kBlocks);
-  EXPECT_EQ(allocated, kBlocks);
   EXPECT_EQ(misplaced, 0);
-  EXPECT_EQ(lost, 0);
-  EXPECT_EQ(wrongCount, 0);
-  EXPECT_EQ(refreed, probes);
   EXPECT_EQ(after, before);
 }
 
@@ -266,22 +230,22 @@ TEST(Tracker, PoolSwitchPlacesTheRecordUnderTheCursor) {
   const int32_t s = TrackerNextSerial() + 10;
   PoolRecord pool[] = {{s, 32, region}, {s + 2, 16, region + 64}, {s + 3, 64, region + 128}, {s + 5, 8, region + 256}};
   void* got[6];
-  TrackerSetPool(pool, 4);
-  TrackerSetNextSerial(s);
-  TrackerSetPoolSwitch(true);
+  auto start = [&] {
+    TrackerSetPool(pool, 4);
+    TrackerSetNextSerial(s);
+    TrackerSetPoolSwitch(true);
+  };
+  start();
   got[0] = mallocloga(32, "Pool-0");  // s: exactly the record's size
   got[1] = mallocloga(8, "Pool-1");   // s + 1: no record for it
-  const int cursorAfterGap = TrackerPoolCursor();
+  EXPECT_EQ(TrackerPoolCursor(), 1);
   got[2] = mallocloga(17, "Pool-2");  // s + 2: larger than its record
   got[3] = mallocloga(1, "Pool-3");   // s + 3
   got[4] = mallocloga(8, "Pool-4");   // s + 4: no record
   TrackerSetPoolSwitch(false);
   got[5] = mallocloga(8, "Pool-5");  // s + 5: its record, but the switch is off
-  const int cursor = TrackerPoolCursor(), mismatches = TrackerPoolMismatches();
-
-  EXPECT_EQ(cursorAfterGap, 1);
-  EXPECT_EQ(cursor, 3);
-  EXPECT_EQ(mismatches, 1);
+  EXPECT_EQ(TrackerPoolCursor(), 3);
+  EXPECT_EQ(TrackerPoolMismatches(), 1);
   EXPECT_EQ(got[0], region);
   EXPECT_EQ(got[3], region + 128);
   for (int i : {1, 2, 4, 5}) EXPECT_FALSE(inRegion(got[i])) << i;
@@ -297,26 +261,17 @@ TEST(Tracker, PoolSwitchPlacesTheRecordUnderTheCursor) {
 
   // A second build with the same serials gets the same addresses; setting the pool
   // starts the cursor and the mismatch count afresh.
-  TrackerSetPool(pool, 4);
-  EXPECT_EQ(TrackerPoolCursor(), 0);
+  start();
   EXPECT_EQ(TrackerPoolMismatches(), 0);
-  TrackerSetNextSerial(s);
-  TrackerSetPoolSwitch(true);
-  got[0] = mallocloga(10, "Again-0");
-  got[1] = mallocloga(8, "Again-1");
-  got[2] = mallocloga(16, "Again-2");
-  got[3] = mallocloga(64, "Again-3");
-  got[4] = mallocloga(8, "Again-4");
-  got[5] = mallocloga(8, "Again-5");
+  const size_t sizes[6] = {10, 8, 16, 64, 8, 8};
+  for (int i = 0; i < 6; ++i) got[i] = mallocloga(sizes[i], "Again");
   TrackerSetPoolSwitch(false);
   EXPECT_EQ(TrackerPoolCursor(), 4);
   EXPECT_EQ(TrackerPoolMismatches(), 0);
-  EXPECT_EQ(got[0], region);
-  EXPECT_EQ(got[2], region + 64);
-  EXPECT_EQ(got[3], region + 128);
-  EXPECT_EQ(got[5], region + 256);
-  EXPECT_FALSE(inRegion(got[1]));
-  EXPECT_FALSE(inRegion(got[4]));
+  void* const at[6] = {region, nullptr, region + 64, region + 128, nullptr, region + 256};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_TRUE(at[i] ? got[i] == at[i] : !inRegion(got[i])) << i;
+  }
   for (void* p : got) freeloga(p);
   TrackerSetPool(nullptr, 0);
 }

@@ -62,23 +62,12 @@ bool Within(uintptr_t instruction, void* function) {
 }
 
 // Asks the kernel to read the byte: a protected page gives EFAULT, not a fault.
-class Probe {
- public:
-  Probe() { ok_ = pipe(fds_) == 0; }
-  ~Probe() {
-    close(fds_[0]);
-    close(fds_[1]);
-  }
-  bool Readable(const void* p) {
-    if (write(fds_[1], p, 1) != 1) return false;
-    char c;
-    return read(fds_[0], &c, 1) == 1;
-  }
-  bool ok_;
-
- private:
-  int fds_[2];
-};
+bool Readable(const void* p) {
+  static int fds[2] = {-1, -1};
+  if (fds[0] < 0 && pipe(fds) != 0) return false;
+  char c;
+  return write(fds[1], p, 1) == 1 && read(fds[0], &c, 1) == 1;
+}
 
 class Guard : public ::testing::Test {
  protected:
@@ -91,26 +80,26 @@ class Guard : public ::testing::Test {
     for (size_t i = 0; i < 4 * page_; ++i) base_[i] = (uint8_t)(i / page_ + 1);
     gFaults = Faults{};
     gFaults.pageSize = page_;
-    ASSERT_TRUE(probe_.ok_);
   }
   void TearDown() override {
     if (base_) munmap(base_, 4 * page_);
   }
   uint8_t* Page(int i) const { return base_ + (size_t)i * page_; }
 
+  bool Start(int pages) { return GuardStart(reinterpret_cast<uintptr_t>(base_), pages * page_, page_, Record); }
+  uintptr_t At(int page, int offset = 0) const { return reinterpret_cast<uintptr_t>(Page(page) + offset); }
+
   size_t page_ = 0;
   uint8_t* base_ = nullptr;
-  Probe probe_;
 };
 
 }  // namespace
 
 TEST_F(Guard, EachPageReportsItsFirstAccessOncePerArming) {
-  ASSERT_TRUE(GuardStart(reinterpret_cast<uintptr_t>(base_), 3 * page_, page_, Record));
-  EXPECT_FALSE(GuardStart(reinterpret_cast<uintptr_t>(base_), 3 * page_, page_, Record));  // one at a time
-  EXPECT_FALSE(probe_.Readable(Page(0)));
-  EXPECT_FALSE(probe_.Readable(Page(2)));
-  EXPECT_TRUE(probe_.Readable(Page(3)));
+  ASSERT_TRUE(Start(3));
+  EXPECT_FALSE(Start(3));  // one at a time
+  EXPECT_FALSE(Readable(Page(0)) || Readable(Page(2)));
+  EXPECT_TRUE(Readable(Page(3)));
 
   EXPECT_EQ(ReadAt(Page(1) + 5), 2);
   EXPECT_EQ(ReadAt(Page(1) + 100), 2);
@@ -118,41 +107,40 @@ TEST_F(Guard, EachPageReportsItsFirstAccessOncePerArming) {
   EXPECT_EQ(ReadAt(Page(2) + 7), 0x42);
   EXPECT_EQ(ReadAt(Page(3)), 4);  // outside the guarded range
   ASSERT_EQ(gFaults.count, 2);
-  EXPECT_EQ(gFaults.address[0], reinterpret_cast<uintptr_t>(Page(1) + 5));
-  EXPECT_EQ(gFaults.address[1], reinterpret_cast<uintptr_t>(Page(2) + 7));
+  EXPECT_EQ(gFaults.address[0], At(1, 5));
+  EXPECT_EQ(gFaults.address[1], At(2, 7));
   EXPECT_TRUE(Within(gFaults.instruction[0], reinterpret_cast<void*>(&ReadAt)));
   EXPECT_TRUE(Within(gFaults.instruction[1], reinterpret_cast<void*>(&WriteAt)));
-  EXPECT_FALSE(probe_.Readable(Page(0)));  // still guarded: never touched
+  EXPECT_FALSE(Readable(Page(0)));  // still guarded: never touched
 
   EXPECT_TRUE(GuardStop());
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(probe_.Readable(Page(i))) << i;
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(Readable(Page(i))) << i;
   EXPECT_EQ(ReadAt(Page(0)), 1);
   EXPECT_EQ(gFaults.count, 2);
 
   // Armed again, the same pages report again.
-  ASSERT_TRUE(GuardStart(reinterpret_cast<uintptr_t>(base_), 3 * page_, page_, Record));
+  ASSERT_TRUE(Start(3));
   EXPECT_EQ(ReadAt(Page(1) + 5), 2);
   EXPECT_EQ(ReadAt(Page(0) + 1), 1);
   EXPECT_EQ(ReadAt(Page(1) + 6), 2);
   EXPECT_TRUE(GuardStop());
   ASSERT_EQ(gFaults.count, 4);
-  EXPECT_EQ(gFaults.address[2], reinterpret_cast<uintptr_t>(Page(1) + 5));
-  EXPECT_EQ(gFaults.address[3], reinterpret_cast<uintptr_t>(Page(0) + 1));
+  EXPECT_EQ(gFaults.address[2], At(1, 5));
+  EXPECT_EQ(gFaults.address[3], At(0, 1));
 }
 
 TEST_F(Guard, TheCallbackMayGuardAPageAgain) {
   // Guarding the page left behind makes every move between two pages visible.
   gFaults.rearm = true;
-  ASSERT_TRUE(GuardStart(reinterpret_cast<uintptr_t>(base_), 2 * page_, page_, Record));
+  ASSERT_TRUE(Start(2));
   for (int round = 0; round < 3; ++round) {
     EXPECT_EQ(ReadAt(Page(0)), 1);
     EXPECT_EQ(ReadAt(Page(1)), 2);
   }
   EXPECT_TRUE(GuardStop());
   ASSERT_EQ(gFaults.count, 6);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(gFaults.address[i], reinterpret_cast<uintptr_t>(Page(i % 2))) << i;
-  EXPECT_TRUE(probe_.Readable(Page(0)));
-  EXPECT_TRUE(probe_.Readable(Page(1)));
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(gFaults.address[i], At(i % 2)) << i;
+  EXPECT_TRUE(Readable(Page(0)) && Readable(Page(1)));
 }
 
 namespace {
@@ -180,11 +168,11 @@ TEST_F(Guard, AFaultOutsideTheRangeGoesToThePreviousHandler) {
   gOtherSize = page_;
   ASSERT_EQ(mprotect(Page(3), page_, PROT_NONE), 0);
 
-  ASSERT_TRUE(GuardStart(reinterpret_cast<uintptr_t>(base_), 2 * page_, page_, Record));
+  ASSERT_TRUE(Start(2));
   EXPECT_EQ(ReadAt(Page(3) + 1), 4);
   EXPECT_EQ(gOtherFaults, 1);
   // The recording ends there: the range is open and no later access is reported.
-  EXPECT_TRUE(probe_.Readable(Page(0)));
+  EXPECT_TRUE(Readable(Page(0)));
   EXPECT_EQ(ReadAt(Page(1)), 2);
   EXPECT_EQ(gFaults.count, 0);
   EXPECT_FALSE(GuardStop());
@@ -195,7 +183,7 @@ TEST_F(Guard, AFaultOutsideTheRangeGoesToThePreviousHandler) {
   ASSERT_EQ(sigaction(SIGSEGV, &saved, nullptr), 0);
 
   // A new recording starts clean.
-  ASSERT_TRUE(GuardStart(reinterpret_cast<uintptr_t>(base_), 2 * page_, page_, Record));
+  ASSERT_TRUE(Start(2));
   EXPECT_EQ(ReadAt(Page(0)), 1);
   EXPECT_TRUE(GuardStop());
   EXPECT_EQ(gFaults.count, 1);

@@ -9,9 +9,24 @@
 #include "platform/keys.h"
 #include "platform/region.h"
 
-TEST(ScreenBuffers, WriteFillAndAttributesByCodePoint) {
-  ConsoleSetTerminalMode(0);
-  ScreenBuffer* s = ConsoleCreate();
+namespace {
+
+// A screen buffer, not on a terminal unless the test says so.
+class ScreenBuffers : public ::testing::Test {
+ protected:
+  ScreenBuffers() { ConsoleSetTerminalMode(0); }
+  ~ScreenBuffers() override {
+    ConsoleDestroy(s);
+    ConsoleSetTerminalSize(0, 0);
+    ConsoleSetTerminalMode(-1);
+  }
+  ScreenBuffer* s = nullptr;
+};
+
+}  // namespace
+
+TEST_F(ScreenBuffers, WriteFillAndAttributesByCodePoint) {
+  s = ConsoleCreate();
   ASSERT_NE(s, nullptr);
   ConsoleSetAttribute(s, kAttrGreen);
   ConsoleWriteText(s, "Größe: Mittel\nZweite");
@@ -36,27 +51,22 @@ TEST(ScreenBuffers, WriteFillAndAttributesByCodePoint) {
   EXPECT_EQ(ConsoleRowText(s, 0), "Größ");
   ConsoleClear(s);
   EXPECT_EQ(ConsoleUsedRows(s), 0);
-  ConsoleDestroy(s);
-  ConsoleSetTerminalMode(-1);
 }
 
-TEST(ScreenBuffers, ActivatingPrintsUsedRowsWhenNotATerminal) {
-  ConsoleSetTerminalMode(0);
-  ScreenBuffer* s = ConsoleCreate();
+TEST_F(ScreenBuffers, ActivatingPrintsUsedRowsWhenNotATerminal) {
+  s = ConsoleCreate();
   ConsoleWriteText(s, "Kobold\n\nHG 1/4   \n");
   testing::internal::CaptureStdout();
   ConsoleSetActive(s);
   ConsoleSetActive(ConsoleStandard());
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "Kobold\n\nHG 1/4\n");
-  ConsoleDestroy(s);
-  ConsoleSetTerminalMode(-1);
 }
 
 // A fake terminal of 5 rows: a window of 4 rows and the status line below it.
-TEST(ScreenBuffers, TerminalShowsAWindowAndAStatusLine) {
+TEST_F(ScreenBuffers, TerminalShowsAWindowAndAStatusLine) {
   ConsoleSetTerminalMode(1);
   ConsoleSetTerminalSize(40, 5);
-  ScreenBuffer* s = ConsoleCreate();
+  s = ConsoleCreate();
   for (int i = 1; i <= 10; ++i) ConsoleWriteText(s, ("Zeile " + std::to_string(i) + "\n").c_str());
   testing::internal::CaptureStdout();
   ConsoleSetActive(s);
@@ -88,9 +98,6 @@ TEST(ScreenBuffers, TerminalShowsAWindowAndAStatusLine) {
   ConsoleSetActive(ConsoleStandard());
   EXPECT_NE(side.find(std::string(36, '-') + "Ende\x1b"), std::string::npos) << side;
   EXPECT_EQ(side.find(std::string(37, '-')), std::string::npos);
-  ConsoleDestroy(s);
-  ConsoleSetTerminalSize(0, 0);
-  ConsoleSetTerminalMode(-1);
 }
 
 TEST(Keys, PipedInputNeverBlocks) {

@@ -1,43 +1,39 @@
-// Puts the process-wide random state into a known mode for each test.
+// Puts the process-wide random state into a known mode for each test; every field it
+// touches returns to its old value when the test ends.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "launcher/process.h"
 #include "platform/keys.h"
 #include "random/decisions.h"
 #include "random/isaac.h"
-#include "random/settings.h"
 #include "shell/entry.h"
+#include "state_fixture.h"
 
-class DecisionTest : public ::testing::Test {
+class DecisionTest : public StateTest {
  protected:
   void SetUp() override {
-    Reset();
+    Isaac(false);
+    Keep(gRandom.recordFlag, 0);
+    Keep(gDecide.replayActive, false);
+    ChooseEverything(false);
+    SavedChooseEverything(false);
+    Sticky(0);
+    Keep(gDecide.backPosition, 0);
+    Debug(0);
+    Keep(gDecide.stream, nullptr);
+    Keep(gDecide.streamPos, nullptr);
+    Keep(debugspace::gInput, debugspace::InputFields{});
+    Keep(debugspace::gSettings, debugspace::CreationSettings{});
+    SetOutputLevels(0, -1);
     std::vector<uint32_t> seed(512);
     for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 2246822519u + 3266489917u;
     debugspace::IsaacRange(&state, 0, 0, true, seed.data());
   }
   void TearDown() override {
     InputUseText(nullptr);
-    Reset();
-  }
-  static void Reset() {
-    gRandom.isaacMode = false;
-    gRandom.recordFlag = 0;
-    gDecide.replayActive = false;
-    gDecide.chooseEverything = false;
-    gRandom.savedChooseEverything = false;
-    gRandom.stickyCount = 0;
-    gDecide.backPosition = 0;
-    gProcess.debugOutput = 0;
-    gProcess.extendedDebug = false;
-    gDecide.stream = nullptr;
-    gDecide.streamPos = nullptr;
-    debugspace::gInput = debugspace::InputFields{};
-    debugspace::gSettings = debugspace::CreationSettings{};
     SetOutputLevels(0, -1);
   }
   // Recorded mode writing into this test's own stream.
@@ -45,10 +41,26 @@ class DecisionTest : public ::testing::Test {
     std::memset(stream, 0, sizeof stream);
     position = 0;
     debugspace::SetDecisionStream(stream, &position);
-    gRandom.recordFlag = 1;
+    Keep(gRandom.recordFlag, 1);
     debugspace::LcgSeed(12345);
   }
-  void Isaac() { gRandom.isaacMode = true; }
+  // Replays the stream from its first decision (word 1).
+  void Replaying() {
+    position = 1;
+    Keep(gDecide.replayActive, true);
+  }
+  void Sticky(int count) { Keep(gRandom.stickyCount, count); }
+  void SavedChooseEverything(bool on) { Keep(gRandom.savedChooseEverything, on); }
+  void RecordFlagWasOne(bool on) { Keep(gRandom.recordFlagWasOne, on); }
+  void SavingAllowed(bool on) { Keep(gRandom.savingAllowed, on); }
+  void ReproduceInRuntime0() { Keep(gRandom.reproduceInRuntime0, true); }
+  void SeededThisBatch() { Keep(gRandom.seededThisBatch, true); }
+  void Benchmark(bool on) { Keep(gRandom.benchmark, on); }
+  void Seeds(IsaacState** table, int threads) {
+    Keep(gRandom.seeds, table);
+    Keep(gRandom.seedThreads, threads);
+  }
+  void Rebuild() { Keep(gProcess.rebuild, true); }
 
   IsaacState state{};
   int32_t stream[kStreamWords];

@@ -4,8 +4,7 @@
 #include <string>
 
 #include "child_run.h"
-#include "launcher/process.h"
-#include "platform/keys.h"
+#include "random/decision_fixture.h"
 #include "random/repro.h"
 #include "script/grammar.h"
 #include "shell/batch.h"
@@ -23,14 +22,19 @@ bool Exists(const char* path) {
 }
 
 // A fatal error in a child process, in a working directory of the test's own.
-class QuitTest : public ::testing::Test {
+class QuitTest : public DecisionTest {
  protected:
-  void SetUp() override { ASSERT_EQ(mkdir("save", 0777), 0); }
-  template <class Fn>
-  static ChildRun Fatal(const char* input, Fn fn) {
+  void SetUp() override {
+    DecisionTest::SetUp();
+    ASSERT_EQ(mkdir("save", 0777), 0);
+  }
+  // The error in a child, saving a reproduction if allowed.
+  ChildRun Fatal(const char* input, bool allowed, void (*quit)(bool) = debugspace::QuitOnError) {
     return InChild([&] {
       InputUseText(input);
-      fn();
+      SavingAllowed(allowed);
+      RecordFlagWasOne(true);
+      quit(true);
     });
   }
   TempWorkDir dir_;
@@ -39,13 +43,7 @@ class QuitTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(QuitTest, FatalErrorsKeepEveryErrorRep) {
-  auto fatal = [] {
-    gRandom.savingAllowed = true;
-    gRandom.recordFlagWasOne = true;
-    debugspace::QuitOnError(true);
-  };
-  ChildRun first = Fatal("", fatal);
-  ChildRun second = Fatal("", fatal);
+  ChildRun first = Fatal("", true), second = Fatal("", true);
   EXPECT_EQ(first.status, 1);
   EXPECT_NE(first.output.find("Reproduction file has been saved as error.rep\nQuitting due to error\n"),
             std::string::npos)
@@ -55,23 +53,14 @@ TEST_F(QuitTest, FatalErrorsKeepEveryErrorRep) {
   EXPECT_TRUE(Exists("save/error0.rep"));
   // Runtime 0 has nowhere further to go: no offer to reproduce.
   EXPECT_EQ(first.output.find("Press [D]"), std::string::npos);
-
-  ChildRun unsaved = Fatal("", [] {
-    gRandom.savingAllowed = false;
-    debugspace::QuitOnError(true);
-  });
-  EXPECT_EQ(unsaved.status, 1);
+  EXPECT_EQ(Fatal("", false).status, 1);
   EXPECT_FALSE(Exists("save/error1.rep"));
 }
 
 TEST_F(QuitTest, OptimisedRuntimeOffersTheDebugRuntime) {
   // Runtime 0 loads the grammar (linked in by the work directory) before it reproduces.
-  ChildRun o = Fatal("d", [] {
-    gProcess.rebuild = true;
-    gRandom.savingAllowed = true;
-    gRandom.recordFlagWasOne = true;
-    intelspace::QuitOnError(true);
-  });
+  Rebuild();
+  ChildRun o = Fatal("d", true, intelspace::QuitOnError);
   EXPECT_EQ(o.status, 1);
   size_t offer = o.output.find("Press [D] to reproduce this character in Debug Runtime\n");
   size_t debug = o.output.find("\nRunning Debug Code\n");

@@ -156,8 +156,6 @@ inline const CorpusScript kLexical[] = {
      .text = "",
      .temps = {{'a', -3}, {'b', 8}, {'c', 9}, {'d', 3}}},
     {.name = "LeadingZerosAreDecimal", .script = "a = 007 + 010;", .text = "", .temps = {{'a', 17}}},
-    {.name = "NamesWithDigitsAndUnderscores", .script = "_Basis2 = Stufe_1 + 2;"},
-    {.name = "KeywordPrefixesInNames", .script = "ifBonus = 1; forBonus = 2; whileBonus = 3; elseBonus = 4;"},
 };
 
 // Arithmetic and comparisons on temporaries.

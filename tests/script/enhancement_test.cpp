@@ -6,17 +6,19 @@
 #include "random/settings.h"
 #include "script/functions.h"
 #include "shell/entry.h"
+#include "state_fixture.h"
 
 using namespace debugspace;
 
-TEST(EnhancementDraw, CentresOnAQuarterOfTheLevel) {
+using Enhancement = StateTest;
+
+TEST_F(Enhancement, CentresOnAQuarterOfTheLevel) {
   IsaacState state{};
   uint32_t seed[512];
   for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 977u + 5u;
   IsaacRange(&state, 0, 0, true, seed);
-  bool mode = gRandom.isaacMode;
-  gRandom.isaacMode = true;
-  gSettings.calctype = 0;
+  Isaac();
+  CalcType(0);
   int counts[7] = {};
   for (int i = 0; i < 20000; ++i) ++counts[EnhancementDraw(&state, 8, -1)];
   // Level 8: x = 2 - i; weights 50000/(4|x|³+1) = 1515, 10000, 50000, 10000, 1515, 190, 0.
@@ -36,5 +38,4 @@ TEST(EnhancementDraw, CentresOnAQuarterOfTheLevel) {
   // Far beyond level 20 (a monster of a hundred hit dice) every weight rounds to 0:
   // the draw still ends, on +5.
   for (int level : {120, 400, 5000}) EXPECT_EQ(EnhancementDraw(&state, level, -1), 5) << level;
-  gRandom.isaacMode = mode;
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <tuple>
 #include <vector>
 
 #include "generator/char.h"
@@ -47,7 +48,7 @@ class CreatureScripts : public ShippedGrammar {
     uint32_t seed[512] = {};
     IsaacRange(&rng, 0, 0, true, seed);
     SetScriptRandomState(&rng);
-    gRandom.isaacMode = true;
+    Isaac();
   }
   void TearDown() override {
     SetScriptRandomState(nullptr);
@@ -71,6 +72,12 @@ class CreatureScripts : public ShippedGrammar {
     freeloga(script);
     return result;
   }
+  // The compiled form of a script, kept until the next call.
+  const uint8_t* Bytes(const char* script) {
+    compiled_ = Compile(script);
+    EXPECT_TRUE(script[0] == 0 || !compiled_.empty()) << lastMessage;
+    return reinterpret_cast<const uint8_t*>(compiled_.c_str());
+  }
   int BonusRecords() const {
     int n = 0;
     for (CharBonus* b = creature->bonuses; b; b = b->next) ++n;
@@ -80,6 +87,7 @@ class CreatureScripts : public ShippedGrammar {
   IsaacState rng{};
   Source saved_;
   std::vector<std::function<void()>> tables_;
+  std::string compiled_;
 };
 
 }  // namespace
@@ -91,7 +99,7 @@ TEST_F(CreatureScripts, VariablesReadAndWriteTheCreature) {
   EXPECT_EQ(creature->GA, 11);
   EXPECT_EQ(creature->TP, 1);
   EXPECT_EQ(creature->Attacks, 3);
-  EXPECT_EQ(Temp('a'), 2);  // a float reads truncated
+  EXPECT_EQ(Temp('a'), 2);  // a float reads truncated, towards zero
   EXPECT_FLOAT_EQ(creature->Range, 5.5f);
   creature->Range = -2.75f;
   RunOn("b = Range;");
@@ -161,16 +169,10 @@ TEST_F(CreatureScripts, RaceClassAndSkillFunctions) {
 
 TEST_F(CreatureScripts, ItemsElementsAndSaveDCs) {
   creature->itemCount = 3;
-  auto item = [](int equipment, int kind, int type) {
-    CharItem it;
-    it.equipment = equipment;
-    it.equipType = kind;
-    it.type = type;
-    return it;
-  };
-  creature->items[0] = item(0, 0, 0);
-  creature->items[1] = item(2, 1, 1);
-  creature->items[2] = item(2, 1, 2);
+  const int items[3][3] = {{0, 0, 0}, {2, 1, 1}, {2, 1, 2}};  // equipment, kind, type
+  for (int i = 0; i < 3; ++i)
+    std::tie(creature->items[i].equipment, creature->items[i].equipType, creature->items[i].type) =
+        std::tie(items[i][0], items[i][1], items[i][2]);
   EXPECT_EQ(RunOn("Text(ArmorType()); n = 0; ForAllItems { n++; }"), "2");
   EXPECT_EQ(Temp('n'), 3);
   creature->itemCount = 0;
@@ -189,18 +191,15 @@ TEST_F(CreatureScripts, ItemsElementsAndSaveDCs) {
   creature->featParameters[0] = 3;
   RunOn("PsiDC(2);", 0);
   EXPECT_EQ(creature->disciplineDC[3], 2);
-  int e = 0;
   RunOn("e = Enhancement(8);");
-  e = Temp('e');
-  EXPECT_TRUE(e >= 0 && e <= 6) << e;
+  EXPECT_TRUE(Temp('e') >= 0 && Temp('e') <= 6) << Temp('e');
 }
 
 TEST_F(CreatureScripts, WhatAScriptChangesIsToldFromTheCompiledScript) {
-  struct Case {
+  const struct Case {
     const char* script;
     bool keeps, undoable;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"", true, true},
       {"t = Random(0, 5); if (t == 0) { Text('a'); } else { Text('b', Element()); }", true, true},
       {"n = Max(1, Min(5, (Level - 1) / 3)); n++; n += GA; Text('+', n);", true, true},
@@ -215,21 +214,17 @@ TEST_F(CreatureScripts, WhatAScriptChangesIsToldFromTheCompiledScript) {
       {"if (Level > 99) { AddFeat('Ausweichen'); } GA = 1;", false, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    std::string compiled = Compile(c.script);
-    ASSERT_TRUE(c.script[0] == 0 || !compiled.empty()) << lastMessage;
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(compiled.c_str());
-    EXPECT_EQ(ScriptKeepsCreature(bytes), c.keeps);
-    EXPECT_EQ(ScriptUndoable(bytes), c.undoable);
+    const uint8_t* bytes = Bytes(c.script);
+    EXPECT_EQ(ScriptKeepsCreature(bytes), c.keeps) << c.script;
+    EXPECT_EQ(ScriptUndoable(bytes), c.undoable) << c.script;
   }
 }
 
 TEST_F(CreatureScripts, PlainFormulasAreToldWithTheTemporariesTheyAssign) {
-  struct Case {
+  const struct Case {
     const char* script;
     int32_t temporaries;  // -1: no plain formula
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"", 0},
       {"m = Max(1, Min(3, (Level - 2) / 5));", 1 << ('m' - 'a')},
       {"m = 2; b = (Level * 3) + GA;", (1 << ('m' - 'a')) | (1 << ('b' - 'a'))},
@@ -240,12 +235,7 @@ TEST_F(CreatureScripts, PlainFormulasAreToldWithTheTemporariesTheyAssign) {
       {"GA = 1;", -1},                    // writes the creature
       {"m = 1; Text('x');", -1},          // any function
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.script);
-    std::string compiled = Compile(c.script);
-    ASSERT_TRUE(c.script[0] == 0 || !compiled.empty()) << lastMessage;
-    EXPECT_EQ(ScriptFormulaTemporaries(reinterpret_cast<const uint8_t*>(compiled.c_str())), c.temporaries);
-  }
+  for (const Case& c : cases) EXPECT_EQ(ScriptFormulaTemporaries(Bytes(c.script)), c.temporaries) << c.script;
 }
 
 TEST_F(CreatureScripts, AnUndoTakesBackFieldsAndBonusesInAnyOrder) {

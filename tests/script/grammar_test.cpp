@@ -24,11 +24,7 @@ namespace {
 class GrammarLoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/schmiede-grammar-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    cfg_ = dir_ + "/bnf.cfg";
-    SetGrammarConfigPath(cfg_.c_str());
+    SetGrammarConfigPath((dir_ + "/bnf.cfg").c_str());
     InputUseText("");
   }
   void TearDown() override {
@@ -36,7 +32,6 @@ class GrammarLoad : public ::testing::Test {
     SetGrammarConfigPath(nullptr);
     InputUseText(nullptr);
     SetOutputLevels(0, -1);
-    ASSERT_EQ(system(("rm -rf " + dir_).c_str()), 0);
   }
   void Unload() {
     debugspace::ReleaseRedirection();
@@ -82,27 +77,28 @@ class GrammarLoad : public ::testing::Test {
     ResetParseTree();
     return ok;
   }
-  std::string dir_, cfg_;
+  TempWorkDir work_;
+  const std::string dir_ = work_.path();
   int kept = 0;  // blocks a load left allocated
 };
 
 }  // namespace
 
 TEST_F(GrammarLoad, FailuresNameTheirCause) {
-  struct Case {
+  const char* kInit = "InitSymbol=start\n";
+  const struct Case {
     const char* grammar;
     const char* extra;
     const char* message;
-  };
-  const Case cases[] = {
-      {"start = missing_rule ;", "InitSymbol=start\n", "Coult not find Symbol missing_rule\n"},
-      {"start = ( \"a\" ;", "InitSymbol=start\n", "Error while processing Grammar\n"},
-      {"start = [ \"a\" ) ;", "InitSymbol=start\n", "Error while processing Grammar\n"},
-      {"start = \"a\" ", "InitSymbol=start\n", "Error while processing Grammar\n"},
-      {"start = \"unterminated ;", "InitSymbol=start\n", "Error while processing Grammar\n"},
-      {"start = 1000 ;", "InitSymbol=start\n", "Error while processing Grammar\n"},
-      {"start = \"a\" # ;", "InitSymbol=start\n", "Error while processing Grammar\n"},
-      {"start = \"a\" ; start = \"b\" ;", "InitSymbol=start\n", "Rule start is defined twice\n"},
+  } cases[] = {
+      {"start = missing_rule ;", kInit, "Coult not find Symbol missing_rule\n"},
+      {"start = ( \"a\" ;", kInit, "Error while processing Grammar\n"},
+      {"start = [ \"a\" ) ;", kInit, "Error while processing Grammar\n"},
+      {"start = \"a\" ", kInit, "Error while processing Grammar\n"},
+      {"start = \"unterminated ;", kInit, "Error while processing Grammar\n"},
+      {"start = 1000 ;", kInit, "Error while processing Grammar\n"},
+      {"start = \"a\" # ;", kInit, "Error while processing Grammar\n"},
+      {"start = \"a\" ; start = \"b\" ;", kInit, "Rule start is defined twice\n"},
       {"start = \"a\" ;", "", "Could not read InitSymbol from Config File\n"},
       {"start = \"a\" ;", "InitSymbol=other\n", "Could not find Init Rule\n"},
       {"start = \"a\" ;", "InitSymbol=start\nCompressedSymbol=start, nothere\n", "Could not find Symbol nothere\n"},
@@ -117,16 +113,14 @@ TEST_F(GrammarLoad, FailuresNameTheirCause) {
     EXPECT_FALSE(gGrammar.loaded);
     EXPECT_EQ(kept, 0) << "a failed load keeps nothing";
   }
-  // No configuration, or no grammar file.
-  SetGrammarConfigPath((dir_ + "/none.cfg").c_str());
-  CaptureStdout();
-  EXPECT_EQ(ReadGrammarConfig(), 1);
-  EXPECT_NE(GetCapturedStdout().find("Error Reading Config File\n"), std::string::npos);
-  SetGrammarConfigPath(cfg_.c_str());
+  // No grammar file, or no configuration.
   Write("bnf.cfg", "[Config]\nGrammarFile=" + dir_ + "/gone.bnf\nInitSymbol=start\n");
-  CaptureStdout();
-  EXPECT_EQ(ReadGrammarConfig(), 1);
-  EXPECT_NE(GetCapturedStdout().find("Error loading Grammar File\n"), std::string::npos);
+  for (const char* message : {"Error loading Grammar File\n", "Error Reading Config File\n"}) {
+    CaptureStdout();
+    EXPECT_EQ(ReadGrammarConfig(), 1);
+    EXPECT_NE(GetCapturedStdout().find(message), std::string::npos);
+    SetGrammarConfigPath((dir_ + "/none.cfg").c_str());
+  }
 }
 
 TEST_F(GrammarLoad, SubSymbolsAreNamedAndCounted) {

@@ -25,12 +25,10 @@ class MalformedScripts : public ShippedGrammar, public testing::WithParamInterfa
 TEST_P(MalformedScripts, AreRefusedWithTheScriptQuoted) {
   const MalformedScript& s = GetParam();
   const std::string plain = Compile("a = 1;");
-  ASSERT_FALSE(plain.empty());
   EXPECT_EQ(Compile(s.script), "");
   std::string tail = std::string("\n\n") + s.script + "\n\n";
   ASSERT_EQ(lastMessage.rfind(kMismatch, 0), 0u) << lastMessage;
-  ASSERT_GE(lastMessage.size(), sizeof kMismatch - 1 + tail.size());
-  EXPECT_EQ(lastMessage.substr(lastMessage.size() - tail.size()), tail);
+  EXPECT_TRUE(lastMessage.ends_with(tail)) << lastMessage;
   if (s.excerpt) {
     EXPECT_EQ(lastMessage, kMismatch + std::string(s.excerpt) + tail);
   }
@@ -119,14 +117,6 @@ TEST_F(MalformedLimits, UnterminatedCommentSwallowsTheRest) {
   EXPECT_EQ(Compile("a = 1; /*"), plain) << lastMessage;
 }
 
-TEST_F(MalformedLimits, ExcerptIsAtMost95Characters) {
-  std::string script = "a = 1 b = 2;";
-  for (int i = 0; i < 30; ++i) script += " c = 3;";
-  EXPECT_EQ(Compile(script), "");
-  std::string excerpt = script.substr(6, 95);
-  EXPECT_EQ(lastMessage, kMismatch + excerpt + "\n\n" + script + "\n\n");
-}
-
 TEST_F(MalformedLimits, NestingCompilesToADepthAndIsRefusedQuicklyBeyond) {
   for (int depth : {1, 50, 200}) {
     SCOPED_TRACE(depth);
@@ -147,9 +137,7 @@ TEST_F(MalformedLimits, NestingCompilesToADepthAndIsRefusedQuicklyBeyond) {
     auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(depth > 5000 || elapsed < std::chrono::seconds(5)) << "refused too slowly";
     EXPECT_EQ(lastMessage.rfind(std::string(kTooDeep) + kMismatch, 0), 0u) << lastMessage.substr(0, 200);
-    std::string tail = "\n\n" + script + "\n\n";
-    ASSERT_GT(lastMessage.size(), tail.size());
-    EXPECT_EQ(lastMessage.substr(lastMessage.size() - tail.size()), tail);
+    EXPECT_TRUE(lastMessage.ends_with("\n\n" + script + "\n\n"));
   }
   // The refusal does not stick to the next script.
   ClearTemps();

@@ -11,8 +11,9 @@
 #include "script/functions.h"
 #include "script/grammar.h"
 #include "script/interp.h"
+#include "state_fixture.h"
 
-class ShippedGrammar : public ::testing::Test {
+class ShippedGrammar : public StateTest {
  protected:
   static void SetUpTestSuite() {
     ASSERT_EQ(getcwd(oldDir_, sizeof oldDir_), oldDir_);
