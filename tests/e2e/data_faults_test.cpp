@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,17 +28,17 @@ class DataFault : public ::testing::Test {
     for (const std::string& l : lines) text += l + "\n";
     dir.Write(file, text);
   }
-  // Sets one field of the row whose first field is `row`; an empty column appends a field.
+  // Sets one field of the row whose first field is `row`; without a value, appends `column` as a field.
   void SetField(const std::string& file, const std::string& row, const std::string& column, const std::string& value) {
     std::vector<std::string> lines = SplitLines(dir.Read(file));
     std::vector<std::string> header = TableFields(lines[0]);
     size_t col = 0;
     while (col < header.size() && header[col] != column) ++col;
-    EXPECT_TRUE(column.empty() || col < header.size()) << column;
+    EXPECT_TRUE(value.empty() || col < header.size()) << column;
     for (size_t i = 2; i < lines.size(); ++i) {
       std::vector<std::string> f = TableFields(lines[i]);
       if (f.empty() || f[0] != row) continue;
-      column.empty() ? f.push_back(value) : void(f[col] = value);
+      value.empty() ? f.push_back(column) : void(f[col] = value);
       lines[i] = Join(f);
       return WriteLines(file, lines);
     }
@@ -70,8 +71,9 @@ TEST_F(DataFault, MissingTable) {
 }
 
 // Each fault in turn, the file restored after it (the reader's own messages for a table's
-// form are unit tested): a field set (row, column, value; no
-// column appends a field), a text replaced (from, to), the whole file written (bytes) or deleted.
+// form are unit tested). A fault is "set file row column value" (no value appends the
+// column's text as a field), "replace file from to", "write file bytes" or "delete file";
+// its words are split as the table reader splits them.
 TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
   const std::string races = dir.Read("Build/Data/Races.txt"), spells = dir.Read("Build/Data/Spells.txt");
   std::string latin1;
@@ -79,72 +81,74 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
     latin1 += (unsigned char)spells[i] == 0xC3 && i + 1 < spells.size()
                   ? char(((unsigned char)spells[++i] & 0x3F) | 0xC0)
                   : spells[i];
-  enum Kind { kSet, kReplace, kWrite, kDelete };
-  struct Case {
-    Kind kind;
-    std::string file, a, b, c;
+  const std::map<std::string, std::string> bytes = {
+      {"nothing", ""},
+      {"headers", races.substr(0, races.find('\n', races.find('\n') + 1) + 1)},
+      {"latin1", latin1},
+      {"katze", dir.Read("Build/MonsterText/Katze") + "Gr\xF6\xDF"
+                                                      "e\n"}};
+  const struct {
+    std::string fault;
     std::vector<std::string> says;
   } cases[] = {
-      {kReplace, "Build/Profiles.txt", "Race=Mensch", "Race=Marsmensch", "",
+      {"replace Build/Profiles.txt Race=Mensch Race=Marsmensch",
        {"Not found: Marsmensch\nIn Build/Profiles.txt, profile [Stadtwache], key Race\n"}},
-      {kSet, "Build/Data/Races.txt", "Mensch", "EffectScript", "GA += ;",
+      {"set Build/Data/Races.txt Mensch EffectScript \"GA += ;\"",
        {"Content does not match Grammar near:", "Error in Race Script Mensch\n"}},
-      {kDelete, "Build/MonsterText/Katze", "", "", "",
+      {"delete Build/MonsterText/Katze",
        {"Monster Description not foundKatze\nThe monster Katze has no text file under Build/MonsterText\n"}},
-      {kSet, "Build/Data/Monsters.txt", "AnimatedObjectMedium", "HDMin", "1",
-       {"HDMin < HD: AnimatedObjectMedium: 1 < 2\n"}},
-      {kSet, "Build/Data/Monsters.txt", "Otyugh", "Gesinnung", "Meist:NX",
+      {"set Build/Data/Monsters.txt AnimatedObjectMedium HDMin 1", {"HDMin < HD: AnimatedObjectMedium: 1 < 2\n"}},
+      {"set Build/Data/Monsters.txt Otyugh Gesinnung Meist:NX",
        {"Invalid alignment code \"NX\" in Meist:NX of Otyugh (", "In Build/Data/Monsters.txt, line "}},
-      {kSet, "Build/Data/Races.txt", "Zwerg", "Gesinnung", "Selten:RG",
+      {"set Build/Data/Races.txt Zwerg Gesinnung Selten:RG",
        {"Invalid alignment code \"Selten\" in Selten:RG of Zwerg (", "In Build/Data/Races.txt, line "}},
-      {kSet, "Build/Data/Feats.txt", "Doppelschlag", "Req", "XY,1;",
+      {"set Build/Data/Feats.txt Doppelschlag Req XY,1;",
        {"Unknown Feat Rule: XY 1\nIn Build/Data/Feats.txt, line 52\n"}},
-      {kSet, "Build/Data/Feats.txt", "Doppelschlag", "Req", "ST,13;PR,Kraftangriff;",
+      {"set Build/Data/Feats.txt Doppelschlag Req ST,13;PR,Kraftangriff;",
        {"Not found: Kraftangriff\nIn Build/Data/Feats.txt, line 52\n"}},
-      {kSet, "Build/Data/Monsters.txt", "Wolf", "Type", "Drache", {"Not found: Drache\n"}},
-      {kSet, "Build/Data/Monsters.txt", "Wolf", "Size", "Riesig", {"Not found: Riesig\n"}},
-      {kSet, "Build/Data/Templates.txt", "Celestial", "ForbitType",
-       "Aberration;Animal;Construct;Dragon;Elemental;Fey;Giant;Humanoid;MagicalBeast;MonstrousHumanoid;Ooze;"
-       "Outsider;Plant;Undead;Vermin;",
+      {"set Build/Data/Monsters.txt Wolf Type Drache", {"Not found: Drache\n"}},
+      {"set Build/Data/Monsters.txt Wolf Size Riesig", {"Not found: Riesig\n"}},
+      {"set Build/Data/Templates.txt Celestial ForbitType Aberration;Animal;Construct;Dragon;Elemental;Fey;Giant;"
+       "Humanoid;MagicalBeast;MonstrousHumanoid;Ooze;Outsider;Plant;Undead;Vermin;",
        {"Template Celestial fits no monster type\n"}},
-      {kReplace, "Build/Data/Spells2.txt", "\nBarbar", "\nBerserker", "",
+      {"replace Build/Data/Spells2.txt \nBarbar \nBerserker",
        {"Not found: Berserker\nIn Build/Data/Spells2.txt, line 3\n"}},
-      {kSet, "Build/Data/Skills.txt", "Springen", "Synergy", "Purzeln;",
+      {"set Build/Data/Skills.txt Springen Synergy Purzeln;",
        {"Not found: Purzeln\nIn Build/Data/Skills.txt, line 20\n"}},
-      {kReplace, "Build/Data/Specials.txt", "\nHippogriff\t", "\nSchlachtross\t", "",
+      {"replace Build/Data/Specials.txt \"\nHippogriff\t\" \"\nSchlachtross\t\"",
        {"Companion Schlachtross of the class extras names no monster\n"}},
-      {kSet, "Build/Data/Characters.txt", "Kämpfer", "GAType", "gut",
+      {"set Build/Data/Characters.txt Kämpfer GAType gut",
        {"Invalid progression GAType (1 good, 2 medium, 3 poor)\n"
         "Invalid Number of Arguments in CharSource Database (Kämpfer)\n"}},
-      {kSet, "Build/Data/Specific.txt", "SilberDolch", "On", "Silberdolch", {"Not found: Silberdolch\n"}},
-      {kReplace, "Build/Data/Equipment.txt", "\nKleidung ", "\nKleidungX ", "", {"Not found: Kleidung\n"}},
+      {"set Build/Data/Specific.txt SilberDolch On Silberdolch", {"Not found: Silberdolch\n"}},
+      {"replace Build/Data/Equipment.txt \"\nKleidung \" \"\nKleidungX \"", {"Not found: Kleidung\n"}},
       // The form of a table file: the message names the file and, where there is one, the line.
-      {kWrite, "Build/Data/Races.txt", "", "", "",
+      {"write Build/Data/Races.txt nothing",
        {"Value not found: Name\nIn Build/Data/Races.txt, which holds no header line\n"}},
-      {kWrite, "Build/Data/Races.txt", races.substr(0, races.find('\n', races.find('\n') + 1) + 1), "", "",
+      {"write Build/Data/Races.txt headers",
        {"Not found: Mensch\nIn Build/Profiles.txt, profile [Stadtwache], key Race\n"
         "Looked up in Build/Data/Races.txt (0 rows)\n"}},
-      {kWrite, "Build/Data/Spells.txt", latin1, "", "",
+      {"write Build/Data/Spells.txt latin1",
        {"Text that is not UTF-8: byte 0xE4 at position 113 (save the file as UTF-8)\n"
         "In Build/Data/Spells.txt, line 1\n"}},
-      {kWrite, "Build/MonsterText/Katze", dir.Read("Build/MonsterText/Katze") + "Gr\xF6\xDF" "e\n", "", "",
+      {"write Build/MonsterText/Katze katze",
        {"Text that is not UTF-8: byte 0xF6 at position 3 (save the file as UTF-8)\nIn Build/MonsterText/Katze, line "}},
   };
-  for (const Case& k : cases) {
-    SCOPED_TRACE(k.says[0]);
-    const std::string pristine = dir.Read(k.file);
-    if (k.kind == kSet) SetField(k.file, k.a, k.b, k.c);
-    if (k.kind == kReplace) Replace(k.file, k.a, k.b);
-    if (k.kind == kWrite) dir.Write(k.file, k.a);
-    if (k.kind == kDelete) {
-      ASSERT_EQ(unlink(dir.File(k.file).c_str()), 0);
-    }
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.fault);
+    std::vector<std::string> f = TableFields(k.fault);
+    f.resize(5);
+    const std::string pristine = dir.Read(f[1]);
+    if (f[0] == "set") SetField(f[1], f[2], f[3], f[4]);
+    if (f[0] == "replace") Replace(f[1], f[2], f[3]);
+    if (f[0] == "write") dir.Write(f[1], bytes.at(f[2]));
+    ASSERT_EQ(f[0] == "delete" ? unlink(dir.File(f[1]).c_str()) : 0, 0);
     ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
     ASSERT_TRUE(EndedWith(run, 1));
     for (const std::string& s : k.says) EXPECT_TRUE(Has(run, s)) << s << "\n" << run.output;
     EXPECT_TRUE(Has(run, "Quitting due to error\n"));
     EXPECT_FALSE(Has(run, "Init took"));
-    dir.Write(k.file, pristine);
+    dir.Write(f[1], pristine);
   }
 }
 
@@ -199,7 +203,7 @@ TEST_F(DataFault, ACRWithoutMonstersFallsBackAndEnds) {
 TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
   const std::string good = ShippedDump(), file = "Build/Data/Monsters.txt", pristine = dir.Read(file);
   ASSERT_FALSE(good.empty());
-  SetField(file, "Fledermaus", "", "zuviel");
+  SetField(file, "Fledermaus", "zuviel", "");
   dir.Write("source.mrg", good);
   const timeval past[2] = {{1000000000, 0}, {1000000000, 0}};  // the dump was written before the tables changed
   ASSERT_EQ(utimes(dir.File("source.mrg").c_str(), past), 0);
@@ -212,8 +216,8 @@ TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
   EXPECT_EQ(dir.Read("source.mrg"), good);
   ProgramRun later = RunProgram(dir, {}, "0 1 1 1 1 0 0 0 0 0\nq\n", 60);
   ASSERT_TRUE(EndedWith(later, 0));
-  EXPECT_TRUE(Has(later, "The tables are newer than source.mrg (" + file +
-                             " changed), but the last rebuild from them failed"))
+  EXPECT_TRUE(
+      Has(later, "The tables are newer than source.mrg (" + file + " changed), but the last rebuild from them failed"))
       << later.output;
   EXPECT_FALSE(Has(later, "Rebuilding"));
   EXPECT_TRUE(Has(later, "Generating Char 0"));
@@ -240,8 +244,8 @@ TEST(TreasureBatch, HoardsFollowTheTreasureTableAndWearNothing) {
   EXPECT_EQ(CountOf(exported, "EQUIPEND"), CountOf(exported, "TREASURESTART="));
   int wealth = 0, coins = 0, sale = 0, budget = 0, rest = 0;
   ASSERT_TRUE(Has(exported, "MONEY=")) << exported;
-  ASSERT_EQ(sscanf(exported.c_str() + exported.find("MONEY="), "MONEY=%d,%d,%d,%d,%d", &wealth, &coins, &sale,
-                   &budget, &rest),
+  ASSERT_EQ(sscanf(exported.c_str() + exported.find("MONEY="), "MONEY=%d,%d,%d,%d,%d", &wealth, &coins, &sale, &budget,
+                   &rest),
             5);
   long spent = 0;
   for (size_t at = exported.find("EQUIPMENT="); at != std::string::npos; at = exported.find("EQUIPMENT=", at + 1)) {
