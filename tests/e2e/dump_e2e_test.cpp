@@ -58,17 +58,33 @@ TEST(SourceDump, UnusableDumpsAreRefusedRebuiltAndReplaced) {
     const char* notice;
   } cases[] = {
       {"no dump, no runtime number", {}, kOneCreature, "none", false, "Could not open File\nwill rebuild later...\n"},
-      {"damaged, runtime 3", {"3"}, kOneCreature, damaged, false,
+      {"damaged, runtime 3",
+       {"3"},
+       kOneCreature,
+       damaged,
+       false,
        "Loading Source Dump...Dump File is damaged\nwill rebuild later...\n\n"},
-      {"outdated, runtime 4", {"4"}, kOneCreature, good, true,
+      {"outdated, runtime 4",
+       {"4"},
+       kOneCreature,
+       good,
+       true,
        "changed after source.mrg was written: the first batch rebuilds the rules"},
       {"no dump, switched to runtime 2", {"0"}, "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "none", false, "will rebuild later"},
       // The magic is not checked: altered first bytes still load.
-      {"forced in runtime 1", {"1"}, "300 1 1 1 1\nq\n", "XXXXX" + good.substr(5), false,
+      {"forced in runtime 1",
+       {"1"},
+       "300 1 1 1 1\nq\n",
+       "XXXXX" + good.substr(5),
+       false,
        "Loading Source Dump...Done\n"},
       {"zero length", {"0"}, kOneCreature, "", false, "Loading Source Dump...Error reading File\nwill rebuild later"},
       {"random bytes", {"0"}, kOneCreature, random, false, "will rebuild later...\n\n"},
-      {"older build", {"0"}, kOneCreature, older, false,
+      {"older build",
+       {"0"},
+       kOneCreature,
+       older,
+       false,
        "Loading Source Dump...Size of Source Class Differs, Dump too old?\nwill rebuild later...\n\n"},
   };
   for (const Case& c : cases) {
@@ -81,8 +97,9 @@ TEST(SourceDump, UnusableDumpsAreRefusedRebuiltAndReplaced) {
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(Has(run, c.notice)) << run.output;
     bool handedOver = c.args != std::vector<std::string>{"0"} || std::string(c.input).rfind("102", 0) == 0;
-    EXPECT_EQ(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
-                       "Cannot Rebuild AS Rebuild Code is not included!\nThe "),
+    EXPECT_EQ(Has(run,
+                  "Rebuilding as Dump could not be loaded correctly\n"
+                  "Cannot Rebuild AS Rebuild Code is not included!\nThe "),
               handedOver);
     EXPECT_EQ(Has(run, "Runtime hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n"),
               handedOver);

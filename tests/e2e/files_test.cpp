@@ -77,8 +77,8 @@ TEST_F(ReproductionFiles, MissingFileIsReported) {
   for (std::string name : {"nothing", ""}) {
     ProgramRun run = Reproduce(name);
     ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_TRUE(Has(run, "Error: File not found: " + name + "\n\tTrying " + name +
-                             ".rep\nFatal Error: Could not open File\n"))
+    EXPECT_TRUE(
+        Has(run, "Error: File not found: " + name + "\n\tTrying " + name + ".rep\nFatal Error: Could not open File\n"))
         << run.output;
     EXPECT_TRUE(Has(run, "\nRestarting\n"));
   }
@@ -133,8 +133,9 @@ TEST_F(ReproductionFiles, DamagedRecordedAnswerEndsAsInconsistent) {
   Put("kaputt.rep", file.replace(12 + 4 * 24, 4, Le32(1u << 30)));
   ProgramRun run = Reproduce("kaputt.rep");
   ASSERT_TRUE(EndedWith(run, 1));
-  EXPECT_TRUE(Has(run, "Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n"
-                       "Quitting due to error\nTaste drücken zum Beenden\n"))
+  EXPECT_TRUE(Has(run,
+                  "Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n"
+                  "Quitting due to error\nTaste drücken zum Beenden\n"))
       << run.output;
 }
 

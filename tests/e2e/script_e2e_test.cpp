@@ -39,8 +39,7 @@ TEST(ScriptGrammar, BrokenGrammarOrScriptIsReported) {
        "Initializing Script Grammar\nChecking References\nCoult not find Symbol valincrement\nError\n"
        "Error Initializing Grammar\nTaste drücken zum Fortfahren\nError initialising Script Grammer\n"},
       {ShippedGrammar() + "\nbroken = ( \"x\" ;\n", "", "200\nq\n", 1, "Error while processing Grammar\n"},
-      {ShippedGrammar(), "a = 1;\nb = ;\n", "200\nq\n", 0,
-       "Content does not match Grammar\n"},
+      {ShippedGrammar(), "a = 1;\nb = ;\n", "200\nq\n", 0, "Content does not match Grammar\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.says);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,11 +94,13 @@ TEST_F(Startup, NineArgumentsAreTakenAsParameters) {
   // The processor's runtime has no rebuild code and no rule-database image exists yet:
   // runtime 0 builds it for the batch. The echo shows the values as given; swapping happens later.
   ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_TRUE(Has(run, "Rebuilding as Dump could not be loaded correctly\n"
-                       "Cannot Rebuild AS Rebuild Code is not included!\n"))
+  EXPECT_TRUE(Has(run,
+                  "Rebuilding as Dump could not be loaded correctly\n"
+                  "Cannot Rebuild AS Rebuild Code is not included!\n"))
       << run.output;
-  EXPECT_TRUE(Has(run, "Took Arguments from Command Line:\nCreatureType: 0\tCR: 5 - 1\tAmount: 2-1\n"
-                       "DrawType: 0\tChooseClass: 0\tcalctype: 0\tworktype: 0\n"))
+  EXPECT_TRUE(Has(run,
+                  "Took Arguments from Command Line:\nCreatureType: 0\tCR: 5 - 1\tAmount: 2-1\n"
+                  "DrawType: 0\tChooseClass: 0\tcalctype: 0\tworktype: 0\n"))
       << run.output;
   EXPECT_FALSE(Has(run, "Runtime choosen by Argument"));
 }
@@ -116,8 +119,8 @@ TEST_F(Startup, OtherArgumentCountsGoToThePrompt) {
 
 // Without a "q" the program must notice the end of input at whichever prompt it waits.
 TEST_F(Startup, EndOfInputEndsTheProgram) {
-  for (const char* input : {"", "501\n", "0 0 0 0 0\n", "0 0 51", "104\n", "404\n", "404\nnothing\n",
-                            static_cast<const char*>(nullptr)}) {
+  for (const char* input :
+       {"", "501\n", "0 0 0 0 0\n", "0 0 51", "104\n", "404\n", "404\nnothing\n", static_cast<const char*>(nullptr)}) {
     SCOPED_TRACE(input ? input : "no input");
     WorkDir dir;
     ProgramRun run = RunProgram(dir, input ? std::vector<std::string>{"0"} : std::vector<std::string>{}, input);
@@ -145,20 +148,20 @@ TEST_F(Prompt, ThreadCodesAndRuntimeSwitch) {
 }
 
 TEST_F(Prompt, FieldRangesAreChecked) {
-  for (auto [line, ok] :
-       {std::pair{"0 0 51", false}, {"0 0 0 0 100", false}, {"0 -1 0", false}, {"0 0 0 -1 0", false}, {"5", false},
-        {"-2", false}, {"0 0 0 0 0 2", false}, {"0 0 0 0 0 0 3", false}, {"0 0 0 0 0 0 0 -2", false},
-        {"0 0 0 0 0 0 0 3", false}, {"0 0 0 0 0 0 0 0 7", false}, {"99999999999999999999 0 0", false},
-        {"0 0 0 0 0 0 0 0 99999999999", false}, {"abc", true}, {"1 5 1", true}, {"0 50 0 99 0", true},
-        {"-1 0 0", true}, {"4 0 0 0 0 -1 0 2 0 7", true}}) {
-    SCOPED_TRACE(line);
-    ProgramRun run = Run({"0"}, (std::string(line) + "\nq\n").c_str());
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_EQ(CountOf(run.output, kRejected), ok ? 0 : 1) << run.output;
-    EXPECT_EQ(CountOf(run.output, kBatchStub), ok ? 1 : 0);
-    // After a batch the viewer takes the "q"; after a refused line the prompt does.
-    EXPECT_EQ(CountOf(run.output, kHelp), ok ? 1 : 2);
-  }
+  std::stringstream refused(
+      "0 0 51,0 0 0 0 100,0 -1 0,0 0 0 -1 0,5,-2,0 0 0 0 0 2,0 0 0 0 0 0 3,0 0 0 0 0 0 0 -2,"
+      "0 0 0 0 0 0 0 3,0 0 0 0 0 0 0 0 7,99999999999999999999 0 0,0 0 0 0 0 0 0 0 99999999999");
+  std::stringstream accepted("abc,1 5 1,0 50 0 99 0,-1 0 0,4 0 0 0 0 -1 0 2 0 7");
+  for (bool ok : {false, true})
+    for (std::string line; std::getline(ok ? accepted : refused, line, ',');) {
+      SCOPED_TRACE(line);
+      ProgramRun run = Run({"0"}, (line + "\nq\n").c_str());
+      ASSERT_TRUE(EndedWith(run, 0));
+      EXPECT_EQ(CountOf(run.output, kRejected), ok ? 0 : 1) << run.output;
+      EXPECT_EQ(CountOf(run.output, kBatchStub), ok ? 1 : 0);
+      // After a batch the viewer takes the "q"; after a refused line the prompt does.
+      EXPECT_EQ(CountOf(run.output, kHelp), ok ? 1 : 2);
+    }
 }
 
 // Lines beyond the input buffer must be cut, not written past its end.

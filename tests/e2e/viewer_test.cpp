@@ -80,8 +80,8 @@ TEST_F(Viewer, KeysPageBetweenScreens) {
   // Once the viewer runs, every creature screen shows the key help below its sheet.
   for (size_t at = out.find("Screenbuffer: ", out.find("HG Level")); at != std::string::npos;
        at = out.find("Screenbuffer: ", at + 1))
-    EXPECT_TRUE(Has(out.substr(at, std::min(out.find("Screenbuffer: ", at + 1), out.find("HG Level", at)) - at),
-                    kKeyHelp))
+    EXPECT_TRUE(
+        Has(out.substr(at, std::min(out.find("Screenbuffer: ", at + 1), out.find("HG Level", at)) - at), kKeyHelp))
         << out.substr(at, 200);
   EXPECT_TRUE(Has(out, "Manual mode set to: 1\nManual mode set to: 2\nManual mode set to: 0\n"));
   EXPECT_EQ(CountOf(out, kPrompt), 1);
@@ -130,7 +130,7 @@ TEST_F(Viewer, ExportAllOrOneNamesStayInsideExportDirectory) {
   EXPECT_EQ(Export("three.exp"), blocks[2]);
   EXPECT_EQ(Export("__-..-outside.exp"), all);
   EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"all.exp", "two.exp", "three.exp", "a-b-c.exp",
-                                                                  "__-..-outside.exp", "blocked.exp"}));
+                                                                 "__-..-outside.exp", "blocked.exp"}));
   EXPECT_TRUE(Entries(dir_.File("export/blocked.exp")).empty());
   EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"Build", "export", "save", "source.mrg"}));
   EXPECT_EQ(ScreenNumbers(run.output).back(), 1);  // the viewer still answers keys afterwards
@@ -148,8 +148,10 @@ TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
   EXPECT_EQ(Entries(dir_.File("export")),
             (std::set<std::string>{"all.txt", "all.en.txt", "two.txt", "two.en.txt", "blocked.txt"}));
   // One line per creature starts with the label.
-  for (auto [file, label, creatures] : {std::tuple{"all.txt", "Trefferwürfel: ", 3}, {"all.en.txt", "Hit Dice: ", 3},
-                                        {"two.txt", "Rettungswürfe: Zähigkeit ", 1}, {"two.en.txt", "Saves: Fort ", 1}})
+  for (auto [file, label, creatures] : {std::tuple{"all.txt", "Trefferwürfel: ", 3},
+                                        {"all.en.txt", "Hit Dice: ", 3},
+                                        {"two.txt", "Rettungswürfe: Zähigkeit ", 1},
+                                        {"two.en.txt", "Saves: Fort ", 1}})
     EXPECT_EQ(CountOf("\n" + Export(file), std::string("\n") + label), creatures) << file;
   // The second creature's block is the one of the whole batch's file.
   EXPECT_TRUE(Has(Export("all.en.txt"), "\n\n" + Export("two.en.txt")));
@@ -160,10 +162,11 @@ TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
 // mode from its recorded answers (the alignment drawn last among them), and a batch built
 // on two threads.
 TEST_F(Viewer, SavedBatchReplaysIdentically) {
-  ProgramRun run = Run(std::string(kBatch20) + "xorig\nvbatch\n7vseven\nn404\nbatch\nxreplay1\nn404\nseven\nxone\n" +
-                       "n0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\n" +
-                       "n104\n404\nbatch\nxreplay4\nn502\n" + kBatch20 + "xorig2\nvbatch2\nn404\nbatch2\nxreplay2\nq",
-                       120);
+  ProgramRun run =
+      Run(std::string(kBatch20) + "xorig\nvbatch\n7vseven\nn404\nbatch\nxreplay1\nn404\nseven\nxone\n" +
+              "n0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\n" +
+              "n104\n404\nbatch\nxreplay4\nn502\n" + kBatch20 + "xorig2\nvbatch2\nn404\nbatch2\nxreplay2\nq",
+          120);
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_TRUE(Has(run, "Reproduction file has been saved as batch.rep\n")) << run.output;
   EXPECT_TRUE(Has(run, "Running Visual C++ .NET Compiler Optimized Code"));
@@ -251,9 +254,13 @@ TEST_F(Viewer, ListingsEndInTheEndMenu) {
 // answered one (also on a batch of three rebuilt from the summary); a line that is no
 // number is a batch of 0 creatures, whose summary says so and shows the keys.
 TEST_F(Viewer, StepBackAfterAReRollAndEmptyBatches) {
-  for (auto [input, questions] :
-       {std::pair{"0 5 5 1 1 0 0 0 0 0\nER\n-3\n", 2}, {"0 5 5 1 1 0 0 0 0 0\nER\n0\n-3\n", 3},
-        {"0 5 5 3 3 0 0 0 0 0\nER\n-3\n", 2}, {"\nvq", 0}, {"abc\nvq", 0}, {"\x01\x7f\nvq", 0}, {"\xff\xfe\xc3\nvq", 0}}) {
+  for (auto [input, questions] : {std::pair{"0 5 5 1 1 0 0 0 0 0\nER\n-3\n", 2},
+                                  {"0 5 5 1 1 0 0 0 0 0\nER\n0\n-3\n", 3},
+                                  {"0 5 5 3 3 0 0 0 0 0\nER\n-3\n", 2},
+                                  {"\nvq", 0},
+                                  {"abc\nvq", 0},
+                                  {"\x01\x7f\nvq", 0},
+                                  {"\xff\xfe\xc3\nvq", 0}}) {
     SCOPED_TRACE(input);
     WorkDir dir;
     ProgramRun run = RunProgram(dir, {"0"}, input, 60);
@@ -293,9 +300,9 @@ TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
     std::vector<const char*> keys;  // each sent after a pause
     bool viewer, restart;
     int hundreds;  // "100 Loop" lines; -1 with threads, whose shared count the main thread may pass by
-  } cases[] = {{"403\n", {"q"}, false, false, 1},   {"403\n", {"lt5\nq"}, true, false, 1},
-               {"403\n", {"nq\n"}, false, true, 1}, {"403\n", {"r", "q"}, false, false, 2},
-               {"405\n", {"q"}, false, false, 1},   {"502\n405\n", {"q"}, false, false, -1},
+  } cases[] = {{"403\n", {"q"}, false, false, 1},      {"403\n", {"lt5\nq"}, true, false, 1},
+               {"403\n", {"nq\n"}, false, true, 1},    {"403\n", {"r", "q"}, false, false, 2},
+               {"405\n", {"q"}, false, false, 1},      {"502\n405\n", {"q"}, false, false, -1},
                {"502\n403\n", {"q"}, false, false, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.start) + c.keys[0]);

@@ -25,7 +25,9 @@ std::vector<long> NumbersAt(const std::string& output, const std::string& marker
   std::vector<long> values;
   for (size_t at = output.find(marker); at != std::string::npos; at = output.find(marker, at + 1)) {
     size_t line = output.rfind('\n', at);
-    values.push_back(atol(output.c_str() + (!numberFirst ? at + marker.size() : line == std::string::npos ? 0 : line + 1)));
+    values.push_back(atol(output.c_str() + (!numberFirst                ? at + marker.size()
+                                            : line == std::string::npos ? 0
+                                                                        : line + 1)));
   }
   return values;
 }
@@ -39,7 +41,8 @@ ProgramRun Soak(const char* what, long wanted, const std::string& start, const R
   printf("%ld creatures in the %s took %ld s\n", wanted, what,
          (long)std::chrono::duration_cast<std::chrono::seconds>(took).count());
   EXPECT_TRUE(EndedWith(run, 0)) << run.output.substr(run.output.size() > 4000 ? run.output.size() - 4000 : 0);
-  for (const char* bad : {"Insonsistence Found", "Internal Error", "Quitting due to error", "Sanitizer", "runtime error:"})
+  for (const char* bad :
+       {"Insonsistence Found", "Internal Error", "Quitting due to error", "Sanitizer", "runtime error:"})
     EXPECT_FALSE(Has(run, bad)) << bad;
   return run;
 }
