@@ -49,54 +49,36 @@ TEST(SourceDump, UnusableDumpsAreRefusedRebuiltAndReplaced) {
   std::string older = good, damaged = good;
   older[9 + image + 4 + 41 * 4 + 16] ^= 0x5A;  // the layout stamp of another build
   damaged[9 + image / 2] ^= 0x01;
+  const char* kOne = kOneCreature;
   struct Case {
-    const char* what;
-    std::vector<std::string> args;
+    const char *what, *runtime;  // "": none given
     const char* input;
-    std::string dump;  // "none": no file
-    bool outdated;
+    std::string dump;  // "none": no file; "outdated": the good one, older than the tables
     const char* notice;
   } cases[] = {
-      {"no dump, no runtime number", {}, kOneCreature, "none", false, "Could not open File\nwill rebuild later...\n"},
-      {"damaged, runtime 3",
-       {"3"},
-       kOneCreature,
-       damaged,
-       false,
-       "Loading Source Dump...Dump File is damaged\nwill rebuild later...\n\n"},
-      {"outdated, runtime 4",
-       {"4"},
-       kOneCreature,
-       good,
-       true,
-       "changed after source.mrg was written: the first batch rebuilds the rules"},
-      {"no dump, switched to runtime 2", {"0"}, "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "none", false, "will rebuild later"},
+      {"no dump, no runtime number", "", kOne, "none", "Could not open File\nwill rebuild later...\n"},
+      {"damaged", "3", kOne, damaged, "Loading Source Dump...Dump File is damaged\nwill rebuild later...\n\n"},
+      {"outdated", "4", kOne, "outdated", "changed after source.mrg was written: the first batch rebuilds the rules"},
+      {"no dump, switched to runtime 2", "0", "102\n0 1 1 1 1 0 0 0 0 0\nq\n", "none", "will rebuild later"},
       // The magic is not checked: altered first bytes still load.
-      {"forced in runtime 1",
-       {"1"},
-       "300 1 1 1 1\nq\n",
-       "XXXXX" + good.substr(5),
-       false,
-       "Loading Source Dump...Done\n"},
-      {"zero length", {"0"}, kOneCreature, "", false, "Loading Source Dump...Error reading File\nwill rebuild later"},
-      {"random bytes", {"0"}, kOneCreature, random, false, "will rebuild later...\n\n"},
-      {"older build",
-       {"0"},
-       kOneCreature,
-       older,
-       false,
+      {"forced", "1", "300 1 1 1 1\nq\n", "XXXXX" + good.substr(5), "Loading Source Dump...Done\n"},
+      {"zero length", "0", kOne, "", "Loading Source Dump...Error reading File\nwill rebuild later"},
+      {"random bytes", "0", kOne, random, "will rebuild later...\n\n"},
+      {"older build", "0", kOne, older,
        "Loading Source Dump...Size of Source Class Differs, Dump too old?\nwill rebuild later...\n\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WorkDir dir;
-    if (c.dump != "none") dir.Write("source.mrg", c.dump);
+    if (c.dump != "none") dir.Write("source.mrg", c.dump == "outdated" ? good : c.dump);
     const timeval past[2] = {{1000000000, 0}, {1000000000, 0}};
-    ASSERT_EQ(c.outdated ? utimes(dir.File("source.mrg").c_str(), past) : 0, 0);
-    ProgramRun run = RunProgram(dir, c.args, c.input, 120);
+    ASSERT_EQ(c.dump == "outdated" ? utimes(dir.File("source.mrg").c_str(), past) : 0, 0);
+    std::vector<std::string> args;
+    if (*c.runtime) args.push_back(c.runtime);
+    ProgramRun run = RunProgram(dir, args, c.input, 120);
     ASSERT_TRUE(EndedWith(run, 0));
     EXPECT_TRUE(Has(run, c.notice)) << run.output;
-    bool handedOver = c.args != std::vector<std::string>{"0"} || std::string(c.input).rfind("102", 0) == 0;
+    bool handedOver = std::string(c.runtime) != "0" || std::string(c.input).rfind("102", 0) == 0;
     EXPECT_EQ(Has(run,
                   "Rebuilding as Dump could not be loaded correctly\n"
                   "Cannot Rebuild AS Rebuild Code is not included!\nThe "),
