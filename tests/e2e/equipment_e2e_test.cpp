@@ -1,8 +1,8 @@
 // A character batch as a game master runs it: the export lists every item with its
 // enhancement and effects, and every name it uses is a row of the shipped tables.
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -16,22 +16,16 @@ namespace {
 std::set<std::string> Names(const std::string& table) {
   std::ifstream in(std::string(SCHMIEDE_SOURCE_DIR) + "/Build/Data/" + table);
   std::set<std::string> names;
-  std::string line;
-  for (int row = 0; std::getline(in, line); ++row) {
-    if (row < 2 || line.empty()) continue;
-    std::istringstream words(line);
-    std::string first;
-    words >> first;
-    names.insert(first);
-  }
+  std::string line, first;
+  for (int row = 0; std::getline(in, line); ++row)
+    if (row >= 2 && std::istringstream(line) >> first) names.insert(first);
   return names;
 }
 
 std::vector<std::string> Fields(const std::string& line) {
   std::vector<std::string> out;
-  std::string value = line.substr(line.find('=') + 1), part;
-  std::istringstream in(value);
-  while (std::getline(in, part, ',')) out.push_back(part);
+  std::istringstream in(line.substr(line.find('=') + 1));
+  for (std::string part; std::getline(in, part, ',');) out.push_back(part);
   return out;
 }
 
@@ -46,47 +40,44 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   std::set<std::string> equipment = Names("Equipment.txt"), specific = Names("Specific.txt"),
                         effects = Names("Effects.txt");
   ASSERT_GT(equipment.size(), 100u);
-
+  // Per kind of item: the field count, and where its enhancement and its effect count stand.
+  struct Kind {
+    size_t fields, enhancement, count;
+  };
+  const std::map<std::string, Kind> kinds = {
+      {"EQUIPWEAPON", {9, 5, 6}}, {"EQUIPARMOR", {7, 3, 4}}, {"EQUIPSHIELD", {6, 2, 3}}, {"EQUIPARROWS", {3, 0, 1}}};
   std::istringstream lines(exported);
   std::string line, name;
   int items = 0, enhanced = 0, shown = 0, effectLines = 0, expectedEffects = 0;
   bool open = false;
   while (std::getline(lines, line)) {
-    if (line.rfind("EQUIPSTART=", 0) == 0 || line.rfind("TREASURESTART=", 0) == 0) {
+    std::string key = line.substr(0, line.find('='));
+    std::vector<std::string> f = Fields(line);
+    if (key == "EQUIPSTART" || key == "TREASURESTART") {
       ASSERT_FALSE(open) << "an item block is not closed before " << line;
       open = true;
       ++items;
     } else if (line == "EQUIPEND") {
       ASSERT_TRUE(open);
       open = false;
-    } else if (line.rfind("EQUIPMENT=", 0) == 0) {
-      std::vector<std::string> f = Fields(line);
+    } else if (key == "EQUIPMENT") {
       ASSERT_EQ(f.size(), 4u) << line;
       name = f[1];
       EXPECT_TRUE(equipment.count(name) || specific.count(name)) << "unknown item " << line;
       EXPECT_GE(std::stoi(f[2]), 0) << line;
-    } else if (line.rfind("EQUIPEFFECT=", 0) == 0) {
-      std::vector<std::string> f = Fields(line);
+    } else if (key == "EQUIPEFFECT") {
       ASSERT_GE(f.size(), 4u) << line;
       EXPECT_TRUE(effects.count(f[2])) << "unknown effect " << line;
       EXPECT_FALSE(f[3].empty()) << "an effect without its detail text: " << line;
       ++effectLines;
-    } else {
-      // Enhancement and effect count per kind of item.
-      int enhancement = -1, count = 0;
-      std::vector<std::string> f = line.find('=') != std::string::npos ? Fields(line) : std::vector<std::string>();
-      if (line.rfind("EQUIPWEAPON=", 0) == 0 && f.size() == 9) enhancement = std::stoi(f[5]), count = std::stoi(f[6]);
-      if (line.rfind("EQUIPARMOR=", 0) == 0 && f.size() == 7) enhancement = std::stoi(f[3]), count = std::stoi(f[4]);
-      if (line.rfind("EQUIPSHIELD=", 0) == 0 && f.size() == 6) enhancement = std::stoi(f[2]), count = std::stoi(f[3]);
-      if (line.rfind("EQUIPARROWS=", 0) == 0 && f.size() == 3) enhancement = std::stoi(f[0]), count = std::stoi(f[1]);
-      if (enhancement < 0) continue;
+    } else if (auto kind = kinds.find(key); kind != kinds.end() && f.size() == kind->second.fields) {
+      int enhancement = std::stoi(f[kind->second.enhancement]);
       EXPECT_LE(enhancement, 6) << line;
-      if (enhancement > 0) {
-        ++enhanced;
-        expectedEffects += count;
-        // Sheets on the screen name the item with its bonus.
-        shown += run.output.find(name + " +" + std::to_string(enhancement)) != std::string::npos;
-      }
+      if (enhancement <= 0) continue;
+      ++enhanced;
+      expectedEffects += std::stoi(f[kind->second.count]);
+      // Sheets on the screen name the item with its bonus.
+      shown += Has(run, name + " +" + std::to_string(enhancement));
     }
   }
   EXPECT_FALSE(open);
@@ -97,9 +88,7 @@ TEST(CharacterBatch, ExportListsEveryItemWithEnhancementAndEffects) {
   for (const std::string& block : ExportedCreatures(exported)) {
     size_t style = block.find("ATTACKTYPES=");
     ASSERT_NE(style, std::string::npos);
-    if (atoi(block.c_str() + style + 12) != 0) {
-      EXPECT_NE(block.find("EQUIPWEAPON="), std::string::npos) << block;
-    }
+    EXPECT_TRUE(atoi(block.c_str() + style + 12) == 0 || Has(block, "EQUIPWEAPON=")) << block;
   }
   EXPECT_GE(enhanced, 1) << exported;
   EXPECT_GE(shown, 1) << run.output;
@@ -118,11 +107,10 @@ TEST(ChooseClassMode, PipedAnswersChooseRaceClassAndLevels) {
     ProgramRun r = RunProgram(dir, {"0"}, "0 5 5 1 1 0 1 0 0 0\n0\n0\n0\n0\n4\n-1\n1\n2\n-1\n0\nx\nkaempfer\nq\n", 60);
     ASSERT_TRUE(EndedWith(r, 0));
     for (const char* question : {"(Volk w", "(Subrace?:)", "(Klasse w", "(Weitere Klasse hinzuf", "Level der Klasse K"})
-      EXPECT_NE(r.output.find(question), std::string::npos) << question << "\n" << r.output.substr(0, 6000);
+      EXPECT_TRUE(Has(r, question)) << question << "\n" << r.output.substr(0, 6000);
     std::string exported = dir.Read("export/kaempfer.exp");
-    EXPECT_NE(exported.find("RACE=Mensch"), std::string::npos) << exported.substr(0, 2000);
-    EXPECT_NE(exported.find("CLASS=0,Kämpfer,2,"), std::string::npos) << exported.substr(0, 2000);
-    EXPECT_NE(exported.find("CLASS=1,"), std::string::npos) << exported.substr(0, 2000);
+    EXPECT_TRUE(Has(exported, "RACE=Mensch") && Has(exported, "CLASS=0,Kämpfer,2,") && Has(exported, "CLASS=1,"))
+        << exported.substr(0, 2000);
   }
 }
 
@@ -139,8 +127,6 @@ TEST(ChooseClassMode, ThisRandomEndsOnlyItsStage) {
   // The alignment comes last: asked after the hit points when more than one fits the
   // classes drawn, and on the sheet in any case.
   size_t alignment = r.output.find("(Gesinnung wählen!:)\n");
-  if (alignment != std::string::npos) {
-    EXPECT_GT(alignment, hitPoints);
-  }
+  EXPECT_TRUE(alignment == std::string::npos || alignment > hitPoints);
   EXPECT_NE(r.output.find("│ Gesinnung: ", hitPoints), std::string::npos) << r.output.substr(hitPoints);
 }

@@ -48,84 +48,67 @@ class ReproductionFiles : public ::testing::Test {
   WorkDir dir_;
 };
 
+// The name is found with or without its extension; only the first word counts, and a
+// backslash must never reach the file system as a separator.
 TEST_F(ReproductionFiles, GoodFileLoadsWithOrWithoutExtension) {
   std::string file = RepFile(2, {Record(kSeedMode, 256), Record(kSeedMode, 0)});
   Put("gut.rep", file);
+  Put("a-b.rep", file);
   Put(".hidden", "");
-
   ProgramRun bare = Reproduce("gut");
   ASSERT_TRUE(EndedWith(bare, 0));
-  EXPECT_NE(bare.output.find("Gespeicherte Dateien:\n"), std::string::npos) << bare.output;
-  EXPECT_NE(bare.output.find("\tgut.rep\n"), std::string::npos);
-  EXPECT_EQ(bare.output.find(".hidden"), std::string::npos);
-  EXPECT_NE(bare.output.find("Dateinamen zum reproduzieren eingeben! "), std::string::npos);
-  EXPECT_NE(bare.output.find("Error: File not found: gut\n\tTrying gut.rep\n"), std::string::npos);
+  EXPECT_TRUE(Has(bare, "Gespeicherte Dateien:\n") && Has(bare, "\tgut.rep\n")) << bare.output;
+  EXPECT_FALSE(Has(bare, ".hidden"));
+  EXPECT_TRUE(Has(bare, "Dateinamen zum reproduzieren eingeben! "));
+  EXPECT_TRUE(Has(bare, "Error: File not found: gut\n\tTrying gut.rep\n"));
   // Both creatures are rebuilt and shown.
-  EXPECT_NE(bare.output.find("Generating Char 1 (Thread: 0)\n"), std::string::npos);
-  EXPECT_NE(bare.output.find("[Q]  : Beenden"), std::string::npos);
-
-  ProgramRun full = Reproduce("gut.rep");
-  ASSERT_TRUE(EndedWith(full, 0));
-  EXPECT_EQ(full.output.find("File not found"), std::string::npos) << full.output;
-  EXPECT_NE(full.output.find("Generating Char 1 (Thread: 0)\n"), std::string::npos);
+  EXPECT_TRUE(Has(bare, "Generating Char 1 (Thread: 0)\n") && Has(bare, "[Q]  : Beenden"));
+  for (const char* typed : {"gut.rep", "a\\b.rep and more"}) {
+    ProgramRun full = Reproduce(typed);
+    ASSERT_TRUE(EndedWith(full, 0));
+    EXPECT_FALSE(Has(full, "File not found")) << full.output;
+    EXPECT_TRUE(Has(full, "Generating Char 1 (Thread: 0)\n"));
+  }
   EXPECT_EQ(dir_.Read("save/gut.rep"), file);
-}
-
-// Only the first word counts, and a backslash must never reach the file system as a separator.
-TEST_F(ReproductionFiles, NameIsFirstWordWithBackslashAsDash) {
-  Put("a-b.rep", RepFile(1, {Record(kSeedMode)}));
-  ProgramRun run = Reproduce("a\\b.rep and more");
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_EQ(run.output.find("File not found"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)\n"), std::string::npos);
 }
 
 TEST_F(ReproductionFiles, MissingFileIsReported) {
   // An empty name is no exception: it is looked for as typed and with ".rep".
-  for (const char* name : {"nothing", ""}) {
+  for (std::string name : {"nothing", ""}) {
     ProgramRun run = Reproduce(name);
     ASSERT_TRUE(EndedWith(run, 0));
-    std::string n = name;
-    EXPECT_NE(
-        run.output.find("Error: File not found: " + n + "\n\tTrying " + n + ".rep\nFatal Error: Could not open File\n"),
-        std::string::npos)
+    EXPECT_TRUE(
+        Has(run, "Error: File not found: " + name + "\n\tTrying " + name + ".rep\nFatal Error: Could not open File\n"))
         << run.output;
-    EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+    EXPECT_TRUE(Has(run, "\nRestarting\n"));
   }
 }
 
+// The header's count, the random state's positions, the header CR and the creation
+// parameters the creation indexes tables with (the record's own checks are unit tested).
 TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
-  std::string good = RepFile(2, {Record(kSeedMode), Record(kStreamMode)});
+  const char* damaged = "eingeben! Reproduce File is damaged: ";
   struct Case {
     const char* name;
     std::string bytes;
-    const char* says = "eingeben! Reproduce File is damaged: ";
-  };
-  const Case cases[] = {
+    const char* says;
+  } cases[] = {
       {"wrong_magic", RepFile(1, {Record(kSeedMode)}, "MRGS"), "File is not a MRG Reproduce File\nExiting\n"},
-      {"short_by_one", good.substr(0, good.size() - 1)},
-      {"one_extra", good + "x"},
-      {"header_only", RepFile(2, {})},
-      {"header_cut", good.substr(0, 6)},
-      {"count_zero", RepFile(0, {})},
-      {"count_huge", RepFile(1000000, {Record(kSeedMode)})},
-      {"count_negative", RepFile(-1, {Record(kSeedMode)})},
-      {"mode_garbage", RepFile(1, {Record(7)})},
-      {"stream_pos_high", RepFile(1, {Record(kStreamMode, 0, 8192)})},
-      {"stream_pos_negative", RepFile(1, {Record(kStreamMode, 0, -1)})},
-      {"seed_next_high", RepFile(1, {Record(kSeedMode, 257)})},
-      {"seed_next_negative", RepFile(1, {Record(kSeedMode, -1)})},
-      // The header CR and the creation parameters the creation indexes tables with.
-      {"batch_cr_minus_one", RepFile(2, {Record(kSeedMode), Record(kSeedMode, 0, 0, 3, 2)}, "MRGR", -1)},
-      {"batch_cr_huge", RepFile(1, {Record(kSeedMode)}, "MRGR", 0x40000000)},
-      {"cr_range_reversed", RepFile(1, {Record(kSeedMode, 0, 0, 2, 9)})},
-      {"cr_above_50", RepFile(1, {Record(kSeedMode, 0, 0, 3, 51)})},
-      {"kind_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 7, 5)})},
-      {"race_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 14, 100000)})},
-      {"monster_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 8, 1 << 30)})},
-      {"weighting_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 19, 7)})},
-      {"fixed_abilities", RepFile(1, {Record(kSeedMode, 0, 0, 6, 3)})},
-      {"treasure_negative", RepFile(1, {Record(kSeedMode, 0, 0, 15, -4)})},
+      {"count_huge", RepFile(1000000, {Record(kSeedMode)}), damaged},
+      {"count_negative", RepFile(-1, {Record(kSeedMode)}), damaged},
+      {"stream_pos_negative", RepFile(1, {Record(kStreamMode, 0, -1)}), damaged},
+      {"seed_next_high", RepFile(1, {Record(kSeedMode, 257)}), damaged},
+      {"seed_next_negative", RepFile(1, {Record(kSeedMode, -1)}), damaged},
+      {"batch_cr_minus_one", RepFile(2, {Record(kSeedMode), Record(kSeedMode, 0, 0, 3, 2)}, "MRGR", -1), damaged},
+      {"batch_cr_huge", RepFile(1, {Record(kSeedMode)}, "MRGR", 0x40000000), damaged},
+      {"cr_range_reversed", RepFile(1, {Record(kSeedMode, 0, 0, 2, 9)}), damaged},
+      {"cr_above_50", RepFile(1, {Record(kSeedMode, 0, 0, 3, 51)}), damaged},
+      {"kind_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 7, 5)}), damaged},
+      {"race_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 14, 100000)}), damaged},
+      {"monster_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 8, 1 << 30)}), damaged},
+      {"weighting_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 19, 7)}), damaged},
+      {"fixed_abilities", RepFile(1, {Record(kSeedMode, 0, 0, 6, 3)}), damaged},
+      {"treasure_negative", RepFile(1, {Record(kSeedMode, 0, 0, 15, -4)}), damaged},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -133,9 +116,9 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
     ProgramRun run = Reproduce(std::string(c.name) + ".rep");
     ASSERT_TRUE(EndedWith(run, 0));
     // With piped input the typed name is not echoed, so the message follows the prompt text.
-    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("Generating Char"), std::string::npos);
-    EXPECT_NE(run.output.find("\nRestarting\n"), std::string::npos);
+    EXPECT_TRUE(Has(run, c.says)) << run.output;
+    EXPECT_FALSE(Has(run, "Generating Char"));
+    EXPECT_TRUE(Has(run, "\nRestarting\n"));
     EXPECT_EQ(dir_.Read("save/" + std::string(c.name) + ".rep"), c.bytes);
   }
 }
@@ -143,52 +126,40 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
 // A recorded answer is checked as a typed one: a damaged one ends the replay with the
 // message for an inconsistent reproduction (and says that it waits), never used as an index.
 TEST_F(ReproductionFiles, DamagedRecordedAnswerEndsAsInconsistent) {
-  ProgramRun made = RunProgram(dir_, {"0"}, "0 5 5 1 1 0 1 0 0 0\n-2\nvmanuell\nq\n");
-  ASSERT_TRUE(EndedWith(made, 0));
+  ASSERT_TRUE(EndedWith(RunProgram(dir_, {"0"}, "0 5 5 1 1 0 1 0 0 0\n-2\nvmanuell\nq\n"), 0));
   std::string file = dir_.Read("save/manuell.rep");
   ASSERT_EQ(file.size(), 12 + kRecordWords * 4);
   // The first answer is the region, a weighted pick: now far outside its table.
-  file.replace(12 + 4 * 24, 4, Le32(1u << 30));
-  Put("kaputt.rep", file);
+  Put("kaputt.rep", file.replace(12 + 4 * 24, 4, Le32(1u << 30)));
   ProgramRun run = Reproduce("kaputt.rep");
   ASSERT_TRUE(EndedWith(run, 1));
-  EXPECT_NE(run.output.find("Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n"
-                            "Quitting due to error\nTaste drücken zum Beenden\n"),
-            std::string::npos)
+  EXPECT_TRUE(Has(run,
+                  "Inconsistent Reproduction, maybe the Saved file corresponds to an old version?...\n"
+                  "Quitting due to error\nTaste drücken zum Beenden\n"))
       << run.output;
 }
 
 // Typed names become names the reproduce prompt (one word, hidden files not listed) can
-// read back, and say so; none is fatal. Exports share the rule.
-TEST_F(ReproductionFiles, TypedNamesRoundTrip) {
-  const std::string longName(300, 'n');
-  ProgramRun run = RunProgram(dir_, {"0"},
-                              ("0 5 5 1 1 0 0 0 0 0\nvmein treffen\nv..\nv" + longName +
-                               "\nxmein export\nn404\n"
-                               "mein_treffen.rep\nq\nq\n")
-                                  .c_str());
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_EQ(run.output.find("Fatal Error"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("File name changed to \"mein_treffen.rep\""), std::string::npos) << run.output;
-  EXPECT_TRUE(dir_.Exists("save/__.rep"));
-  EXPECT_TRUE(dir_.Exists("save/" + longName.substr(0, 200) + ".rep"));
-  EXPECT_TRUE(dir_.Exists("export/mein_export.exp"));
-  EXPECT_NE(run.output.find("\t__.rep\n"), std::string::npos);
-  EXPECT_EQ(run.output.find("File not found"), std::string::npos);
-  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)", run.output.find("Gespeicherte Dateien")),
-            std::string::npos);
-}
-
-// A save or export cut off by a signal leaves its temporary; the next start removes it.
-TEST_F(ReproductionFiles, LeftoverTemporariesAreRemovedAtStart) {
+// read back, and say so; none is fatal. Exports share the rule. A save or export cut off
+// by a signal leaves its temporary, which the next start removes.
+TEST_F(ReproductionFiles, TypedNamesRoundTripAndTemporariesGo) {
   ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
   Put("halb.rep.tmp", "MRGR");
   dir_.Write("export/halb.exp.tmp", "x");
-  ProgramRun run = RunProgram(dir_, {"0"}, "404\nnichts\nq\n");
+  const std::string longName(300, 'n');
+  ProgramRun run = RunProgram(
+      dir_, {"0"},
+      ("0 5 5 1 1 0 0 0 0 0\nvmein treffen\nv..\nv" + longName + "\nxmein export\nn404\nmein_treffen.rep\nq\nq\n")
+          .c_str());
   ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_EQ(run.output.find("halb"), std::string::npos) << run.output;
-  EXPECT_FALSE(dir_.Exists("save/halb.rep.tmp"));
-  EXPECT_FALSE(dir_.Exists("export/halb.exp.tmp"));
+  EXPECT_FALSE(Has(run, "Fatal Error") || Has(run, "File not found") || Has(run, "halb.rep")) << run.output;
+  EXPECT_TRUE(Has(run, "File name changed to \"mein_treffen.rep\"")) << run.output;
+  EXPECT_TRUE(dir_.Exists("save/__.rep") && Has(run, "\t__.rep\n"));
+  EXPECT_TRUE(dir_.Exists("save/" + longName.substr(0, 200) + ".rep"));
+  EXPECT_TRUE(dir_.Exists("export/mein_export.exp"));
+  EXPECT_NE(run.output.find("Generating Char 0 (Thread: 0)", run.output.find("Gespeicherte Dateien")),
+            std::string::npos);
+  EXPECT_FALSE(dir_.Exists("save/halb.rep.tmp") || dir_.Exists("export/halb.exp.tmp"));
 }
 
 // A stalled host makes many creations of a loop "unexpectedly long": each thread keeps its
@@ -202,12 +173,9 @@ TEST_F(ReproductionFiles, LongCreationsOfALoopAreBounded) {
   ProgramRun run = RunProgramUnder({"sh", "-c", stall, "sh"}, dir_, {"3"}, nullptr, 60);
   ASSERT_TRUE(EndedWith(run, 0));
   // A creation slower than a stall (a sanitizer build) never looks long.
-  if (run.output.find("Creation took unecspected long") == std::string::npos) GTEST_SKIP() << run.output;
+  if (!Has(run, "Creation took unecspected long")) GTEST_SKIP() << run.output;
   EXPECT_EQ(dir_.Read("save/long.rep"), "alt");
-  int files = 0;
-  for (const char* name : {"long0.rep", "long1.rep", "long2.rep", "long3.rep"})
-    files += dir_.Exists(std::string("save/") + name);
-  EXPECT_GE(files, 1);
+  EXPECT_TRUE(dir_.Exists("save/long0.rep") || dir_.Exists("save/long1.rep"));
   EXPECT_FALSE(dir_.Exists("save/long2.rep"));
 }
 
@@ -217,22 +185,19 @@ TEST(Valgrind, RunsWithoutMemoryErrors) {
 #ifdef SCHMIEDE_SANITIZED
   GTEST_SKIP() << "valgrind cannot run a program built with a sanitizer";
 #endif
-  for (const char* dump : {"none", "good", "refused"}) {
+  for (std::string dump : {"none", "good", "refused"}) {
     SCOPED_TRACE(dump);
     WorkDir dir;
-    if (std::string(dump) == "good") dir.Write("source.mrg", ShippedDump());
-    if (std::string(dump) == "refused") dir.Write("source.mrg", ShippedDump() + "x");
+    if (dump != "none") dir.Write("source.mrg", ShippedDump() + (dump == "refused" ? "x" : ""));
     ProgramRun run = RunProgramUnder({"valgrind", "--error-exitcode=99", "-q"}, dir, {"0"},
                                      "501\n0 0 0 0 0\nn404\nnothing\nq\n", 300);
     ASSERT_TRUE(EndedWith(run, 0));
-    bool loaded = run.output.find("Loading Source Dump...Done\n") != std::string::npos;
-    EXPECT_EQ(loaded, std::string(dump) == "good") << run.output;
-    EXPECT_EQ(run.output.find("Init took ") == std::string::npos, loaded);
-    EXPECT_NE(run.output.find("Fatal Error: Could not open File"), std::string::npos);
+    bool loaded = Has(run, "Loading Source Dump...Done\n");
+    EXPECT_EQ(loaded, dump == "good") << run.output;
+    EXPECT_NE(Has(run, "Init took "), loaded);
+    EXPECT_TRUE(Has(run, "Fatal Error: Could not open File"));
   }
 }
-
-}  // namespace
 
 // A creature keeps the rule set it was made by: saved under SRD 3.5, replayed after the
 // switch back to the system's own rules, it comes back the same and says so.
@@ -241,16 +206,18 @@ TEST_F(ReproductionFiles, ReplayKeepsTheRuleSetOfTheSavedCreatures) {
                               "705\n701\n0 8 8 3 3 0 0 0 0 0\nvsrd\nxvorher\nn700\n0 8 8 1 1 0 0 0 0 0\nxeigen\n"
                               "n404\nsrd.rep\nxnachher\n1rq");
   ASSERT_TRUE(EndedWith(run, 0));
-  std::string before = dir_.Read("export/vorher.exp"), after = dir_.Read("export/nachher.exp");
+  std::string before = dir_.Read("export/vorher.exp");
   std::vector<std::string> creatures = ExportedCreatures(before);
   ASSERT_EQ(creatures.size(), 3u) << before;
   for (const std::string& c : creatures) EXPECT_EQ(c.rfind("STARTCHARACTER\nRULES=SRD35\n", 0), 0u) << c;
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(dir_.Read("export/eigen.exp").find("RULES="), std::string::npos);
-  EXPECT_NE(run.output.find("Regelwerk: Eigene Regeln (gilt für alle neuen Kreaturen)"), std::string::npos);
-  EXPECT_NE(run.output.find("Regelwerk 705 gibt es nicht"), std::string::npos);
+  EXPECT_EQ(dir_.Read("export/nachher.exp"), before);
+  EXPECT_FALSE(Has(dir_.Read("export/eigen.exp"), "RULES="));
+  EXPECT_TRUE(Has(run, "Regelwerk: Eigene Regeln (gilt für alle neuen Kreaturen)"));
+  EXPECT_TRUE(Has(run, "Regelwerk 705 gibt es nicht"));
   // Re-rolled after the load (R), the first creature is still built by SRD 3.5.
   size_t last = run.output.rfind("Regeln: ");
   ASSERT_NE(last, std::string::npos);
   EXPECT_EQ(run.output.compare(last, 15, "Regeln: SRD 3.5"), 0) << run.output.substr(last, 40);
 }
+
+}  // namespace

@@ -99,9 +99,9 @@ constexpr int kTimeScale = 1;
 
 // Runs the program; `input` null means standard input is /dev/null. Each chunk is written
 // once its delay (counted from the previous chunk) has passed, while the output keeps being
-// drained; standard input is closed after the last chunk.
+// drained; standard input is closed after the last chunk, or, with `react`, once it said so.
 ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, const std::vector<std::string>& args,
-                   const std::vector<TimedInput>* input, int timeoutSeconds) {
+                   const std::vector<TimedInput>* input, int timeoutSeconds, const Reaction* react = nullptr) {
   ProgramRun run;
   int out[2], in[2];
   if (pipe(out) != 0 || pipe(in) != 0) throw std::runtime_error("pipe failed");
@@ -110,16 +110,8 @@ ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, 
     if (chdir(dir.path().c_str()) != 0) _exit(127);
     dup2(out[1], 1);
     dup2(out[1], 2);
-    if (input) {
-      dup2(in[0], 0);
-    } else {
-      int devnull = open("/dev/null", O_RDONLY);
-      dup2(devnull, 0);
-    }
-    close(out[0]);
-    close(out[1]);
-    close(in[0]);
-    close(in[1]);
+    dup2(input ? in[0] : open("/dev/null", O_RDONLY), 0);
+    for (int fd : {out[0], out[1], in[0], in[1]}) close(fd);
     std::vector<std::string> words = wrapper;
     words.push_back(SCHMIEDE_EXE);
     words.insert(words.end(), args.begin(), args.end());
@@ -140,12 +132,17 @@ ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, 
   // Non-blocking, so that a program busy writing output never leaves both sides waiting.
   int inFd = in[1];
   fcntl(inFd, F_SETFL, O_NONBLOCK);
-  size_t chunk = 0, offset = 0;
+  auto closeInput = [&] {
+    if (inFd >= 0) close(inFd);
+    inFd = -1;
+  };
+  size_t chunk = 0, offset = 0, judged = 0;
+  bool reacting = react != nullptr, done = false;
   auto due = Clock::now();
   auto nextChunk = [&] {
     if (!input || chunk >= input->size()) {
-      close(inFd);
-      inFd = -1;
+      if (!reacting) closeInput();
+      due = Clock::time_point::max();
     } else {
       due = Clock::now() + std::chrono::milliseconds((*input)[chunk].delayMs * kTimeScale);
     }
@@ -159,16 +156,16 @@ ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, 
       kill(pid, SIGKILL);
       break;
     }
-    bool writing = inFd >= 0 && msUntil(due) <= 0;
-    int wait = inFd >= 0 && !writing ? std::min(left, std::max(0, msUntil(due))) : left;
+    bool writing = inFd >= 0 && input && chunk < input->size() && msUntil(due) <= 0;
+    int wait = inFd >= 0 && !writing && due != Clock::time_point::max() ? std::min(left, std::max(0, msUntil(due)))
+                                                                        : std::min(left, 1000);
     pollfd p[2] = {{out[0], POLLIN, 0}, {writing ? inFd : -1, POLLOUT, 0}};
     if (poll(p, 2, wait) <= 0) continue;
     if (p[1].revents) {
       const std::string& text = (*input)[chunk].text;
       ssize_t w = offset < text.size() ? write(inFd, text.data() + offset, text.size() - offset) : 0;
       if (w < 0 && errno != EAGAIN) {
-        close(inFd);
-        inFd = -1;
+        closeInput();
       } else if (w >= 0 && (offset += (size_t)w) >= text.size()) {
         ++chunk;
         offset = 0;
@@ -179,9 +176,19 @@ ProgramRun Execute(const std::vector<std::string>& wrapper, const WorkDir& dir, 
       ssize_t got = read(out[0], buf, sizeof buf);
       if (got <= 0) break;
       run.output.append(buf, (size_t)got);
+      // Only complete lines are judged, and each only once.
+      size_t end = run.output.rfind('\n');
+      if (reacting && !done && end != std::string::npos && end + 1 > judged) {
+        judged = end + 1;
+        std::string send = (*react)(run.output.substr(0, judged), &done);
+        fcntl(inFd, F_SETFL, 0);  // a short answer: written whole
+        if (!send.empty() && write(inFd, send.data(), send.size()) < 0) break;
+        fcntl(inFd, F_SETFL, O_NONBLOCK);
+        if (done) closeInput();
+      }
     }
   }
-  if (inFd >= 0) close(inFd);
+  closeInput();
   close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
@@ -198,14 +205,19 @@ ProgramRun RunProgram(const WorkDir& dir, const std::vector<std::string>& args, 
 
 ProgramRun RunProgramUnder(const std::vector<std::string>& wrapper, const WorkDir& dir,
                            const std::vector<std::string>& args, const char* stdinText, int timeoutSeconds) {
-  if (!stdinText) return Execute(wrapper, dir, args, nullptr, timeoutSeconds);
-  std::vector<TimedInput> input{{0, stdinText}};
-  return Execute(wrapper, dir, args, &input, timeoutSeconds);
+  std::vector<TimedInput> input{{0, stdinText ? stdinText : ""}};
+  return Execute(wrapper, dir, args, stdinText ? &input : nullptr, timeoutSeconds);
 }
 
 ProgramRun RunProgramTimed(const WorkDir& dir, const std::vector<std::string>& args,
                            const std::vector<TimedInput>& input, int timeoutSeconds) {
   return Execute({}, dir, args, &input, timeoutSeconds);
+}
+
+ProgramRun RunProgramReacting(const WorkDir& dir, const std::vector<std::string>& args, const std::string& start,
+                              const Reaction& react, int timeoutSeconds) {
+  std::vector<TimedInput> input{{0, start}};
+  return Execute({}, dir, args, &input, timeoutSeconds, &react);
 }
 
 ::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode) {

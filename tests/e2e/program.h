@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,12 +48,19 @@ struct TimedInput {
 };
 ProgramRun RunProgramTimed(const WorkDir& dir, const std::vector<std::string>& args,
                            const std::vector<TimedInput>& input, int timeoutSeconds = 60);
+// Standard input `start`, then after each complete line of output `react(output, &last)`
+// may return input to send; once it set `last`, input ends and the run waits for the end.
+using Reaction = std::function<std::string(const std::string&, bool*)>;
+ProgramRun RunProgramReacting(const WorkDir& dir, const std::vector<std::string>& args, const std::string& start,
+                              const Reaction& react, int timeoutSeconds);
 
 #include "text_util.h"
 
 // Success when the run ended by itself with `exitCode` and reported no leaked blocks;
 // otherwise the failure shows the output.
 ::testing::AssertionResult EndedWith(const ProgramRun& run, int exitCode);
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline bool Has(const ProgramRun& run, const std::string& part) { return Has(run.output, part); }
 
 // A table line's fields as the reader splits them: blanks and tabs separate, quotes hold blanks.
 std::vector<std::string> TableFields(const std::string& line);
