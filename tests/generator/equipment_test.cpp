@@ -2,7 +2,9 @@
 // leave the off hand free, and every item points at rows that exist.
 #include <optional>
 
+#include "generator/creature_ops.h"
 #include "generator/equipment.h"
+#include "generator/script_binding.h"
 #include "generator/source_fixture.h"
 #include "generator/treasure.h"
 #include "text_util.h"

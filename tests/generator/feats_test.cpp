@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "generator/creature_ops.h"
 #include "generator/source_fixture.h"
 #include "generator/srd_tables.h"
 #include "platform/keys.h"

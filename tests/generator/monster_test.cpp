@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "generator/monster_cr.h"
 #include "generator/source_fixture.h"
 #include "source/source_init.h"
 

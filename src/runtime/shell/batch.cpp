@@ -14,13 +14,14 @@
 #include "generator/char.h"
 #include "generator/creation.h"
 #include "generator/monster.h"
+#include "generator/monster_cr.h"
+#include "generator/script_binding.h"
 #include "launcher/runtimes.h"
 #include "platform/console.h"
 #include "platform/keys.h"
 #include "random/isaac.h"
 #include "script/compile.h"
 #include "script/grammar.h"
-#include "script/interp.h"
 #include "shell/sheet.h"
 #include "shell/viewer.h"
 #include "source/reader.h"
@@ -154,7 +155,7 @@ int InitSource() {
     }
   }
   gSource.symbolNames = static_cast<const char*>(gProcess.symbolNames);
-  if (RedirectSymbols() != 0) return 1;
+  if (RedirectCreatureScripts() != 0) return 1;
   if (gInput.testScript) {
     // The test script calls the rule functions, which need the rule database.
     if (!gSource.initialised && gProcess.rebuild && RebuildSource(start) != 0) return 1;
