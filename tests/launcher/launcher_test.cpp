@@ -6,8 +6,8 @@
 #include <string>
 
 #include "launcher/cpu.h"
-#include "launcher/launcher.h"
 #include "launcher/runtimes.h"
+#include "start/launcher.h"
 
 TEST(Processor, FeatureTestsBuildOnEachOther) {
   EXPECT_TRUE(CpuidAvailable());  // every x86-64 processor has it

@@ -33,5 +33,4 @@ inline int32_t OptionCRRange(bool srd, int monster, int variant, int templ, int3
              : DetermineCR(monster, variant, templ, high, mixed, false);
 }
 
-
 }  // namespace RUNTIME_NS

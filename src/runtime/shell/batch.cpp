@@ -24,6 +24,7 @@
 #include "script/grammar.h"
 #include "shell/sheet.h"
 #include "shell/viewer.h"
+#include "source/dump_loader.h"
 #include "source/reader.h"
 #include "source/source_init.h"
 
@@ -45,8 +46,11 @@ const int32_t kOneWeight = 1;
 }
 
 Batch gBatch;
+namespace {
+ReplayLimits TableLimits() { return {gSource.monsterCount, gSource.raceCount, gSource.templateCount}; }
+}  // namespace
 // Saving and replaying work on this batch from the start, in the program and in tests.
-[[maybe_unused]] const bool kBatchAttached = (AttachReplayBatch(&gBatch, AllocateBatch), true);
+[[maybe_unused]] const bool kBatchAttached = (AttachReplayBatch(&gBatch, AllocateBatch, TableLimits), true);
 
 void AllocateBatch(int size) {
   ReleaseBatch();
@@ -126,6 +130,36 @@ void RunTestScript() {
   ConsolePrint("\n\nText:\n\n%s", text->data ? text->data : "");
   TextDestroy(text);
 }
+
+#if !RUNTIME_HAS_REBUILD
+// For a runtime without the rebuild code: runtime 0 rebuilds the dump (through RunRuntime)
+// and the new dump is loaded as the process's Source. 0 on success; 1 after saying why.
+int RebuildInDebugRuntime(const char* runtimeName) {
+  ConsolePrint("The %s hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n", runtimeName);
+  bool grammar = gGrammar.loaded;
+  gProcess.rebuildOnly = true;
+  gProcess.dumpWritten = false;
+  static char empty[1] = "";
+  static char* none[2] = {empty, nullptr};
+  int built = RunRuntime(0, 0, none);
+  gProcess.rebuildOnly = false;
+  if (built != 0) {
+    gProcess.rebuildFailed = true;
+    ConsolePrint("The rules could not be rebuilt from Build/; source.mrg was not replaced\n");
+    return 1;
+  }
+  // Runtime 0 unloaded the grammar when it ended; the caller may still need it.
+  ReleaseFixedRegion();
+  if ((grammar && ReadGrammarConfig() != 0) || !gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
+    gProcess.rebuildFailed = true;
+    ConsolePrint("The new source.mrg could not be loaded: start \"%s 0\", which works without it\n",
+                 gProcess.programName);
+    return 1;
+  }
+  gProcess.rebuild = false;
+  return 0;
+}
+#endif
 
 // Builds the rule database from Build/ (only the debug runtime carries this code).
 int RebuildSource([[maybe_unused]] int64_t start) {
