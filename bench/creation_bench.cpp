@@ -22,6 +22,8 @@
 
 #include "generator/char.h"
 #include "generator/creation.h"
+#include "generator/monster_cr.h"
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/isaac.h"
@@ -91,7 +93,7 @@ int main(int argc, char** argv) {
   if (chdir(SCHMIEDE_SOURCE_DIR) != 0) return 1;
   SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
   gOutput.console = -1;  // the build's messages are not the subject
-  if (ReadGrammarConfig() != 0 || RedirectSymbols() != 0 || SourceInit() != 0) return 1;
+  if (ReadGrammarConfig() != 0 || RedirectCreatureScripts() != 0 || BuildRules() != 0) return 1;
   gOutput.console = 0;
   // BENCH_TRACE=1 lists every allocation of the creations (tracker's own trace level).
   if (getenv("BENCH_TRACE")) gOutput.console = gOutput.effective = 3;

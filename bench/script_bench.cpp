@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/isaac.h"
@@ -24,7 +25,7 @@ bool LoadGrammar() {
   static bool loaded = [] {
     if (chdir(SCHMIEDE_SOURCE_DIR) != 0) return false;
     SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
-    return ReadGrammarConfig() == 0 && RedirectSymbols() == 0;
+    return ReadGrammarConfig() == 0 && RedirectCreatureScripts() == 0;
   }();
   return loaded;
 }

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "fuzz_common.h"
-#include "launcher/dump_loader.h"
 #include "source/dump.h"
+#include "source/dump_loader.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fuzz_common.h"
+#include "generator/script_binding.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/matcher.h"
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!fuzz::WriteFile(gGrammarPath, data, size)) abort();
   int32_t serial = TrackerNextSerial();
   try {
-    if (ReadGrammarConfig() == 0 && RedirectSymbols() == 0) {
+    if (ReadGrammarConfig() == 0 && RedirectCreatureScripts() == 0) {
       for (const char* script : kScripts) {
         uint8_t* out = nullptr;
         if (bnfparse(script, &out) == 0) freeloga(out);

@@ -11,6 +11,8 @@
 #include "fuzz_common.h"
 #include "generator/char.h"
 #include "generator/creation.h"
+#include "generator/monster_cr.h"
+#include "generator/script_binding.h"
 #include "random/decisions.h"
 #include "random/repro.h"
 #include "random/settings.h"
@@ -36,7 +38,7 @@ bool BuildRules() {
   if (!getenv("FUZZ_VERBOSE") && !freopen("/dev/null", "w", stdout)) abort();
   gSheet = fopen("/dev/null", "w");
   SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
-  if (ReadGrammarConfig() != 0 || RedirectSymbols() != 0 || SourceInit() != 0) {
+  if (ReadGrammarConfig() != 0 || RedirectCreatureScripts() != 0 || BuildRules() != 0) {
     fprintf(stderr, "shipped rule tables did not load\n");
     abort();
   }

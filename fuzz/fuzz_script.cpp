@@ -5,6 +5,7 @@
 #include <string>
 
 #include "fuzz_common.h"
+#include "generator/script_binding.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/matcher.h"
@@ -23,7 +24,7 @@ int32_t Resolve(NameTable table, const char* name) {
 bool LoadShippedGrammar() {
   fuzz::QuietInRepository();
   SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
-  if (ReadGrammarConfig() != 0 || RedirectSymbols() != 0) {
+  if (ReadGrammarConfig() != 0 || RedirectCreatureScripts() != 0) {
     fprintf(stderr, "shipped grammar did not load\n");
     abort();
   }

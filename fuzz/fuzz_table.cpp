@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz_common.h"
+#include "generator/script_binding.h"
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/matcher.h"
@@ -94,7 +95,7 @@ void Prepare() {
     Link(std::string(SCHMIEDE_SOURCE_DIR "/Build/") + entry, build + "/" + entry);
   if (chdir(root.c_str()) != 0) abort();
   SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
-  if (ReadGrammarConfig() != 0 || RedirectSymbols() != 0) abort();
+  if (ReadGrammarConfig() != 0 || RedirectCreatureScripts() != 0) abort();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "generator/creature_ops.h"
 #include "generator/source_fixture.h"
 #include "generator/srd_tables.h"
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "generator/creature_ops.h"
 #include "generator/source_fixture.h"
 
 using namespace debugspace;

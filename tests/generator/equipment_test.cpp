@@ -3,7 +3,9 @@
 #include <optional>
 #include <sstream>
 
+#include "generator/creature_ops.h"
 #include "generator/equipment.h"
+#include "generator/script_binding.h"
 #include "generator/source_fixture.h"
 #include "generator/treasure.h"
 #include "text_util.h"

@@ -4,6 +4,7 @@
 #include <set>
 #include <tuple>
 
+#include "generator/creature_ops.h"
 #include "generator/source_fixture.h"
 #include "generator/srd_tables.h"
 #include "platform/keys.h"

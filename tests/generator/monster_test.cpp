@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "generator/monster_cr.h"
 #include "generator/source_fixture.h"
 #include "source/source_init.h"
 

@@ -1,5 +1,6 @@
 // The rule database built twice from the same tables hands out the same blocks in the
 // same order, so a plan made from the first build places every block of the second.
+#include "generator/monster_cr.h"
 #include "generator/source_fixture.h"
 #include "platform/region.h"
 #include "script/matcher.h"
@@ -18,7 +19,7 @@ class Rebuild : public SourceFixture {
     ReleaseMatcher();
     gMatch.largest = 0;
     int failed = 0;
-    Quietly([&] { failed = SourceInit(); });
+    Quietly([&] { failed = BuildRules(); });
     EXPECT_EQ(failed, 0);
     ReleaseMatcher();
     return LiveBlocks(first, TrackerNextSerial());

@@ -19,8 +19,10 @@
 #include "generator/creation.h"
 #include "generator/feats.h"
 #include "generator/monster.h"
+#include "generator/monster_cr.h"
 #include "generator/powers.h"
 #include "generator/rules.h"
+#include "generator/script_binding.h"
 #include "generator/skills.h"
 #include "generator/spells.h"
 #include "launcher/process.h"
@@ -109,8 +111,8 @@ class SourceFixture : public StateTest {
     dir_ = new TempWorkDir;
     CaptureStdout();
     ASSERT_EQ(ReadGrammarConfig(), 0) << GetCapturedStdout();
-    ASSERT_EQ(RedirectSymbols(), 0);
-    int result = SourceInit();
+    ASSERT_EQ(RedirectCreatureScripts(), 0);
+    int result = BuildRules();
     std::string out = GetCapturedStdout();
     ASSERT_EQ(result, 0) << out;
   }

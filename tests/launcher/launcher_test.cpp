@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "launcher/cpu.h"
-#include "launcher/launcher.h"
 #include "launcher/runtimes.h"
+#include "start/launcher.h"
 #include "temp_dir.h"
 
 TEST(Processor, FeatureTestsSeeWhatX8664Guarantees) {

@@ -1,6 +1,7 @@
 // The enhancement draw: a bonus from 0 to 6 centred on a quarter of the level.
 #include <gtest/gtest.h>
 
+#include "generator/creature_ops.h"
 #include "launcher/process.h"
 #include "random/isaac.h"
 #include "random/settings.h"

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "generator/char.h"
+#include "generator/creature_ops.h"
+#include "generator/script_binding.h"
 #include "memory/tracker.h"
 #include "random/isaac.h"
 #include "script/script_fixture.h"

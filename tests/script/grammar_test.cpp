@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/keys.h"
@@ -235,6 +236,6 @@ TEST_F(GrammarLoad, MismatchExcerptStartsAtTheFurthestPoint) {
 TEST_F(GrammarLoad, ShortSymbolNamesCannotBeRedirected) {
   ASSERT_EQ(Load("start = ab ; ab = \"x\" ;").find("Error"), std::string::npos);
   CaptureStdout();
-  EXPECT_EQ(debugspace::RedirectSymbols(), 1);
+  EXPECT_EQ(debugspace::RedirectCreatureScripts(), 1);
   EXPECT_NE(GetCapturedStdout().find("Small Symbol Found, cannot redirect (ab)\n"), std::string::npos);
 }

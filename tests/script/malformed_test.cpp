@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "generator/creature_ops.h"
 #include "platform/keys.h"
 #include "script/script_fixture.h"
 

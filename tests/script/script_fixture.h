@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "script/compile.h"
@@ -21,7 +22,7 @@ class ShippedGrammar : public StateTest {
     SetGrammarConfigPath(SCHMIEDE_SOURCE_DIR "/Build/bnf.cfg");
     testing::internal::CaptureStdout();
     int loaded = ReadGrammarConfig();
-    int redirected = debugspace::RedirectSymbols();
+    int redirected = debugspace::RedirectCreatureScripts();
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_EQ(loaded, 0) << out;
     ASSERT_EQ(redirected, 0) << out;

@@ -1,4 +1,5 @@
 // The monster CR table on monsters and templates made for the test.
+#include "generator/monster_cr.h"
 #include "script/script_fixture.h"
 #include "source/records.h"
 #include "source/source_init.h"

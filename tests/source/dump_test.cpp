@@ -16,10 +16,10 @@
 #include <tuple>
 #include <vector>
 
-#include "launcher/dump_loader.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/region.h"
+#include "source/dump_loader.h"
 #include "source/records.h"
 #include "temp_dir.h"
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "generator/monster_cr.h"
+#include "generator/script_binding.h"
 #include "generator/source_fixture.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
@@ -297,8 +299,8 @@ TEST(ShippedDataRelease, FreeingTheSourceLeavesNothing) {
   CaptureStdout();
   int before = TrackerCount();
   ASSERT_EQ(ReadGrammarConfig(), 0);
-  ASSERT_EQ(RedirectSymbols(), 0);
-  ASSERT_EQ(SourceInit(), 0);
+  ASSERT_EQ(RedirectCreatureScripts(), 0);
+  ASSERT_EQ(BuildRules(), 0);
   FreeSource();
   ReleaseRedirection();
   DropGrammarForTests();

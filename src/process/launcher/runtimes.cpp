@@ -1,12 +1,10 @@
 // The table of the five runtimes and the one place that starts them: which build runs,
-// the hand-over of a rebuild to the debug runtime, and the float check across builds.
+// and the float check across builds.
 #include "launcher/runtimes.h"
 
 #include "launcher/cpu.h"
-#include "launcher/dump_loader.h"
 #include "launcher/process.h"
 #include "platform/keys.h"
-#include "script/grammar.h"
 
 const RuntimeInfo kRuntimes[5] = {
     {"Debugruntime", "\nRunning Debug Code\n", 0, false, debugspace::RuntimeMain, debugspace::FloatProbe},
@@ -41,32 +39,6 @@ int RunRuntime(int n, int argc, char** argv) {
     return 0;
   }
   return rt.entry(argc, argv);
-}
-
-int RebuildInDebugRuntime(const char* runtimeName) {
-  ConsolePrint("The %s hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n", runtimeName);
-  bool grammar = gGrammar.loaded;
-  gProcess.rebuildOnly = true;
-  gProcess.dumpWritten = false;
-  static char empty[1] = "";
-  static char* none[2] = {empty, nullptr};
-  int built = RunRuntime(0, 0, none);
-  gProcess.rebuildOnly = false;
-  if (built != 0) {
-    gProcess.rebuildFailed = true;
-    ConsolePrint("The rules could not be rebuilt from Build/; source.mrg was not replaced\n");
-    return 1;
-  }
-  // Runtime 0 unloaded the grammar when it ended; the caller may still need it.
-  ReleaseFixedRegion();
-  if ((grammar && ReadGrammarConfig() != 0) || !gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
-    gProcess.rebuildFailed = true;
-    ConsolePrint("The new source.mrg could not be loaded: start \"%s 0\", which works without it\n",
-                 gProcess.programName);
-    return 1;
-  }
-  gProcess.rebuild = false;
-  return 0;
 }
 
 void CheckFloatConsistency() {

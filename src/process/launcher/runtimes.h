@@ -26,7 +26,4 @@ extern const RuntimeInfo kRuntimes[5];
 
 // Starts runtime n; 1 for an unknown number.
 int RunRuntime(int n, int argc, char** argv);
-// For a runtime without the rebuild code: runtime 0 rebuilds the dump (through RunRuntime)
-// and the new dump is loaded as the process's Source. 0 on success; 1 after saying why.
-int RebuildInDebugRuntime(const char* runtimeName);
 void CheckFloatConsistency();

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "memory/tracker.h"
@@ -30,6 +31,17 @@ struct String {
   const char* c_str() const { return text; }
   bool operator==(const char* s) const;
 };
+
+// Items of a list whose ";" the reader turned into NUL: up to the first empty one.
+template <class Visit>
+void ForItems(const String& list, Visit visit) {
+  const char* p = list.c_str();
+  const char* end = p + list.length;
+  while (p < end && *p) {
+    visit(p);
+    p += strlen(p) + 1;
+  }
+}
 
 // One heap block owned by a record: a compiled script or an integer code.
 struct Owned {

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "generator/creature_ops.h"
 #include "generator/scratch.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/settings.h"
 #include "random/types.h"
-#include "script/functions.h"
 #include "source/reader.h"
 #include "source/records.h"
 

@@ -13,11 +13,11 @@
 #include "generator/mixed.h"
 #include "generator/rules.h"
 #include "generator/scratch.h"
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/settings.h"
 #include "random/types.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "generator/creature_ops.h"
 #include "generator/feats.h"
 #include "generator/scratch.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
-#include "script/functions.h"
 #include "source/reader.h"
 #include "source/records.h"
 

@@ -22,6 +22,8 @@
 #include <source_location>
 #include <vector>
 
+#include "generator/creature_ops.h"
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/timer.h"
@@ -29,8 +31,6 @@
 #include "random/isaac.h"
 #include "random/repro.h"
 #include "random/settings.h"
-#include "script/functions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

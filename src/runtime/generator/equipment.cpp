@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "generator/combat.h"
+#include "generator/creature_ops.h"
 #include "generator/scratch.h"
+#include "generator/script_binding.h"
 #include "generator/treasure.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/repro.h"
 #include "random/settings.h"
-#include "script/functions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

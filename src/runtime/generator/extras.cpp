@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "generator/creature_ops.h"
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
-#include "script/functions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

@@ -9,15 +9,15 @@
 
 #include "generator/classes.h"
 #include "generator/combat.h"
+#include "generator/creature_ops.h"
 #include "generator/rules.h"
 #include "generator/scratch.h"
+#include "generator/script_binding.h"
 #include "generator/shared_table.h"
 #include "generator/spells.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
-#include "script/functions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

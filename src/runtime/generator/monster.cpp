@@ -1,6 +1,7 @@
 // Monsters from their table rows: the pick for a CR, then hit dice, size, template,
 // attacks, feats, skills and spellcasting applied, under either rule set's advancement.
 #include "generator/monster.h"
+#include "generator/monster_cr.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,16 +13,16 @@
 
 #include "generator/attributes.h"
 #include "generator/classes.h"
+#include "generator/creature_ops.h"
 #include "generator/feats.h"
 #include "generator/scratch.h"
+#include "generator/script_binding.h"
 #include "generator/skills.h"
 #include "generator/spells.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
 #include "random/settings.h"
 #include "random/types.h"
-#include "script/functions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 #include "source/source_init.h"

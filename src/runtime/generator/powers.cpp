@@ -10,9 +10,9 @@
 
 #include "generator/attributes.h"
 #include "generator/scratch.h"
+#include "generator/script_binding.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "generator/attributes.h"
+#include "generator/creature_ops.h"
 #include "generator/feats.h"
 #include "generator/scratch.h"
 #include "launcher/process.h"
 #include "random/decisions.h"
-#include "script/functions.h"
 #include "source/reader.h"
 #include "source/records.h"
 

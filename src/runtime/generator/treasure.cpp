@@ -11,16 +11,16 @@
 #include <optional>
 #include <vector>
 
+#include "generator/creature_ops.h"
 #include "generator/equipment.h"
 #include "generator/scratch.h"
+#include "generator/script_binding.h"
 #include "generator/spells.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "random/decisions.h"
 #include "random/types.h"
 #include "script/compile.h"
-#include "script/functions.h"
-#include "script/interp.h"
 #include "source/reader.h"
 #include "source/records.h"
 

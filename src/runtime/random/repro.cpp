@@ -18,7 +18,6 @@
 #include "random/decisions.h"
 #include "random/isaac.h"
 #include "random/settings.h"
-#include "source/records.h"
 
 namespace RUNTIME_NS {
 
@@ -30,6 +29,7 @@ thread_local int32_t gLastRecord[kRecordWords];
 thread_local bool gLastTailUsed = false;  // the stream area past a seed holds a copied stream
 
 ReplayRecords* gReplay = nullptr;
+ReplayLimits (*gLimits)() = nullptr;
 void (*gAllocate)(int size) = nullptr;
 
 constexpr char kMagic[4] = {'M', 'R', 'G', 'R'};
@@ -82,7 +82,8 @@ std::vector<bool> TakenNumbers(const std::string& stem) {
 const char* CheckRecordFields(const uint8_t* r) {
   auto w = [r](int i) { return GetWord(r + 4 * i); };
   auto within = [](int32_t v, int32_t low, int32_t high) { return v >= low && v <= high; };
-  int32_t monsters = gSource.monsterCount, races = gSource.raceCount, templates = gSource.templateCount;
+  ReplayLimits limits = gLimits ? gLimits() : ReplayLimits{};
+  int32_t monsters = limits.monsters, races = limits.races, templates = limits.templates;
   if (!within(w(rec::kDiceMethod), -1, 2) || !within(w(rec::kDrawType), -1, 1) || !within(w(rec::kCalcType), -1, 2))
     return "Reproduce File is damaged: a record holds an unknown dice method, draw type or weighting\n";
   if (!within(w(rec::kCRMin), 0, kMaxRepCR) || !within(w(rec::kCRMax), w(rec::kCRMin), kMaxRepCR))
@@ -154,9 +155,10 @@ void PresetAnyCreatureRecord(int32_t* record) {
   record[rec::kMonsterSelChosen] = -1;
 }
 
-void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size)) {
+void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size), ReplayLimits (*limits)()) {
   gReplay = batch;
   gAllocate = allocate;
+  gLimits = limits;
 }
 
 bool ReplayLacksTheme() { return gReplay && gReplay->themeFromReplay; }

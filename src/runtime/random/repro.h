@@ -43,7 +43,12 @@ struct ReplayRecords {
   bool themeFromReplay = false;  // loaded from a file whose records do not keep the theme
   int32_t* records = nullptr;    // size records of kRecordWords words, back to back
 };
-void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size));
+// The sizes a replayed record's indices must fit: the rule database's monster, race and
+// template counts.
+struct ReplayLimits {
+  int32_t monsters = 0, races = 0, templates = 0;
+};
+void AttachReplayBatch(ReplayRecords* batch, void (*allocate)(int size), ReplayLimits (*limits)());
 
 // Whether the loaded file's records lack the batch's theme, which their replay in order sets.
 bool ReplayLacksTheme();

@@ -18,56 +18,39 @@ namespace RUNTIME_NS {
 
 namespace {
 
-struct ActionEntry {
-  const char* name;
-  ScriptAction action;
+// The engine's own constructs and functions; the program binds the rest.
+constexpr ActionEffect kReads = ActionEffect::kReads;
+const ActionBinding kEngineActions[] = {
+    {"func_appendtext_a", ActAppendText, kReads},
+    {"func_appendtext_b", ActAppendTextLine, kReads},
+    {"func_subtext", ActSubText, kReads},
+    {"func_maintext", ActMainText, kReads},
+    {"func_random", ActRandom, kReads},
+    {"func_getelement", ActGetElement, kReads},
+    {"eval_expression", ActEvalExpression, kReads},
+    {"func_max", ActMax, kReads},
+    {"func_min", ActMin, kReads},
+    {"valset", ActValSet, kReads},
+    {"valseta", ActValSetA, kReads},
+    {"valincrement", ActValIncrement, kReads},
+    {"condition_all", ActConditionAll, kReads},
+    {"condition", ActCondition, kReads},
+    {"condition_types", ActConditionTypes, kReads},
+    {"if_conditional_order", ActIfOrder, kReads},
+    {"while_structure", ActWhile, kReads},
+    {"for_structure", ActFor, kReads},
+    {"if_block", ActIfBlock, kReads},
+    {"else_block", ActElseBlock, kReads},
+    {"alleq_order", ActAllEquipment, kReads},
 };
+constexpr uint32_t kEngineCount = sizeof kEngineActions / sizeof kEngineActions[0];
 
-const ActionEntry kActions[] = {
-    {"func_appendtext_a", ActAppendText},
-    {"func_appendtext_b", ActAppendTextLine},
-    {"func_addfeat_a", ActAddFeat},
-    {"func_addfeat_c", ActAddFeat},
-    {"func_addfeat_b", ActAddFeatPlain},
-    {"func_addfeat_d", ActAddFeatPerFeat},
-    {"func_setequip", ActSetEquip},
-    {"func_subtext", ActSubText},
-    {"func_maintext", ActMainText},
-    {"func_featpresent", ActFeatPresent},
-    {"func_israce", ActIsRace},
-    {"func_isclass", ActIsClass},
-    {"func_boostskill_a", ActBoostSkillA},
-    {"func_boostskill_b", ActBoostSkillB},
-    {"func_boostskill_c", ActBoostSkillC},
-    {"func_boostskill_d", ActBoostSkillD},
-    {"func_boostskill_e", ActBoostSkillE},
-    {"func_getskilllevel", ActGetSkillLevel},
-    {"func_getarmortype", ActGetArmorType},
-    {"func_random", ActRandom},
-    {"func_enhence", ActEnhance},
-    {"func_getelement", ActGetElement},
-    {"eval_expression", ActEvalExpression},
-    {"func_max", ActMax},
-    {"func_min", ActMin},
-    {"variable", ActVariable},
-    {"variablepointer", ActVariablePointer},
-    {"valset", ActValSet},
-    {"valseta", ActValSetA},
-    {"valincrement", ActValIncrement},
-    {"condition_all", ActConditionAll},
-    {"condition", ActCondition},
-    {"condition_types", ActConditionTypes},
-    {"if_conditional_order", ActIfOrder},
-    {"while_structure", ActWhile},
-    {"for_structure", ActFor},
-    {"if_block", ActIfBlock},
-    {"else_block", ActElseBlock},
-    {"alleq_order", ActAllEquipment},
-    {"func_spelldc_a", ActSpellDCA},
-    {"func_spelldc_b", ActSpellDCB},
-    {"func_psidc", ActPsiDC},
-    {"func_addbonus", ActAddBonus},
-};
+const ActionBinding* gBound = nullptr;
+uint32_t gBoundCount = 0;
+SubjectBinding gSubject{};
+
+// Action i of the engine's, then of the bound table.
+const ActionBinding& ActionAt(uint32_t i) { return i < kEngineCount ? kEngineActions[i] : gBound[i - kEngineCount]; }
 
 struct ExtractorEntry {
   const char* name;
@@ -192,6 +175,10 @@ size_t Walk(const uint8_t* tree, size_t length, size_t pos, bool keep, uint32_t 
 
 int RedirectSymbols() {
   if (gActionSlots) return 0;
+  if (!gBound) {
+    ConsolePrint("The script functions are not bound to the creature\n");
+    return 1;
+  }
   uint32_t size = 0;
   const char* names = NameBlock(&size);
   if (!names) {
@@ -211,8 +198,8 @@ int RedirectSymbols() {
   gOrderBlock = gConditionInverse = gVal = UINT32_MAX;
   for (const char* p = names; *p; p += strlen(p) + 1) {
     uint32_t offset = (uint32_t)(p - names);
-    for (uint32_t i = 0; i < sizeof kActions / sizeof kActions[0]; ++i)
-      if (strcmp(p, kActions[i].name) == 0) {
+    for (uint32_t i = 0; i < kEngineCount + gBoundCount; ++i)
+      if (strcmp(p, ActionAt(i).name) == 0) {
         uint32_t v = i + 1;
         memcpy(gActionSlots + offset, &v, 4);
       }
@@ -235,10 +222,23 @@ void ReleaseRedirection() {
 
 bool SymbolsRedirected() { return gActionSlots != nullptr; }
 
-ScriptAction ActionOf(uint32_t offset) {
+void BindScriptSubject(const ActionBinding* actions, int count, const SubjectBinding& subject) {
+  gBound = actions;
+  gBoundCount = (uint32_t)count;
+  gSubject = subject;
+}
+
+const SubjectBinding& BoundSubject() { return gSubject; }
+
+const ActionBinding* BindingOf(uint32_t offset) {
   if (!gActionSlots || offset >= gSlotBytes) return nullptr;
   uint32_t i = Slot(gActionSlots, offset);
-  return i ? kActions[i - 1].action : nullptr;
+  return i ? &ActionAt(i - 1) : nullptr;
+}
+
+ScriptAction ActionOf(uint32_t offset) {
+  const ActionBinding* b = BindingOf(offset);
+  return b ? b->action : nullptr;
 }
 
 Extractor ExtractorOf(uint32_t offset) {
@@ -247,20 +247,6 @@ Extractor ExtractorOf(uint32_t offset) {
 }
 
 namespace {
-
-// Actions that read the creature or write only the run's own values and texts.
-bool LeavesCreature(ScriptAction a) {
-  static const ScriptAction kReading[] = {
-      ActAppendText,    ActAppendTextLine, ActMainText,       ActSubText,   ActVariable,
-      ActRandom,        ActGetElement,     ActFeatPresent,    ActIsRace,    ActIsClass,
-      ActGetSkillLevel, ActGetArmorType,   ActEvalExpression, ActMax,       ActMin,
-      ActCondition,     ActConditionAll,   ActConditionTypes, ActValSet,    ActValSetA,
-      ActValIncrement,  ActIfOrder,        ActIfBlock,        ActElseBlock, ActWhile,
-      ActFor,           ActAllEquipment};
-  for (ScriptAction r : kReading)
-    if (a == r) return true;
-  return false;
-}
 
 // What a script may do to its creature.
 struct ScriptEffects {
@@ -294,18 +280,18 @@ const uint8_t* CheckItem(const uint8_t* p, std::string* texts, ScriptEffects* ef
     if (texts) texts->append(reinterpret_cast<const char*>(run), (size_t)(p - run));
     return p;
   }
-  ScriptAction a = ActionOf(ReadU32(p + 1));
+  const ActionBinding* a = BindingOf(ReadU32(p + 1));
   p += 5;
-  if (a == ActVariablePointer) {
+  if (a && a->effect == ActionEffect::kVariablePointer) {
     // Assignments reach the creature only through a pointer to one of its fields: a
     // pointer is harmless when it names a one-letter temporary.
     std::string name;
     if (!PlainName(p, &name, effects) || !IsTemporaryName(name)) effects->writesFields = true;
     return p;
   }
-  if (a == ActAddBonus)
+  if (a && a->effect == ActionEffect::kWritesFields)
     effects->writesFields = true;
-  else if (a && !LeavesCreature(a))
+  else if (a && a->effect == ActionEffect::kChangesMore)
     effects->changesMore = true;
   while (*p != 0) p = CheckItem(p, texts, effects);
   return p + 1;
@@ -338,14 +324,16 @@ bool FormulaItem(const uint8_t*& p, int32_t* written) {
     while (*p > 2) ++p;
     return true;
   }
-  ScriptAction a = ActionOf(ReadU32(p + 1));
+  const ActionBinding* bound = BindingOf(ReadU32(p + 1));
+  ScriptAction a = bound ? bound->action : nullptr;
   p += 5;
-  if (a == ActVariable || a == ActVariablePointer) {
+  ActionEffect effect = bound ? bound->effect : ActionEffect::kReads;
+  if (effect == ActionEffect::kVariable || effect == ActionEffect::kVariablePointer) {
     std::string name;
     ScriptEffects ignored;
     if (!PlainName(p, &name, &ignored)) return false;
-    if (a == ActVariable) return !IsTemporaryName(name);  // reads a creature field
-    if (!IsTemporaryName(name)) return false;             // would write the creature
+    if (effect == ActionEffect::kVariable) return !IsTemporaryName(name);  // reads a creature field
+    if (!IsTemporaryName(name)) return false;                              // would write the creature
     *written |= 1 << (name[0] - 'a');
     return true;
   }

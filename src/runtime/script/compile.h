@@ -12,13 +12,15 @@ namespace RUNTIME_NS {
 
 enum Extractor : uint32_t { kExtractNone = 0, kExtractText = 1, kExtractFirstChar = 2, kExtractNumber = 3 };
 
-// Binds every symbol name of the name block to its action and value extractor;
-// 0 on success. Later calls do nothing until ReleaseRedirection.
+// Binds every symbol name of the name block to its action (the engine's and those of
+// BindScriptSubject) and value extractor; 0 on success. Later calls do nothing until ReleaseRedirection.
 int RedirectSymbols();
 void ReleaseRedirection();
 bool SymbolsRedirected();
 
 ScriptAction ActionOf(uint32_t nameOffset);
+const ActionBinding* BindingOf(uint32_t nameOffset);
+const SubjectBinding& BoundSubject();
 Extractor ExtractorOf(uint32_t nameOffset);
 // Name offsets the compiler and interpreter test for (UINT32_MAX when absent).
 uint32_t OrderBlockOffset();

@@ -1,12 +1,11 @@
 // The interpreter of compiled table scripts: expressions, conditions and if blocks run
-// against one creature, with the per-thread state that allows parallel creation.
+// against one subject, with the per-thread state that allows parallel creation.
 #include "script/interp.h"
 
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 
-#include "generator/char.h"
 #include "launcher/process.h"
 #include "random/repro.h"
 #include "script/compile.h"
@@ -199,20 +198,19 @@ int Execute(ScriptContext* ctx, const uint8_t* at, int count, uint32_t node) {
   return (int)(p - at);
 }
 
-int RunScript(Char* creature, void* item, TextBuffer* text, const uint8_t* script, const char* label, int featSlot,
-              TextBuffer* subText) {
+int RunScriptOn(void* subject, IsaacState* random, void* item, TextBuffer* text, const uint8_t* script,
+                const char* label, int featSlot, TextBuffer* subText) {
   if (!script || script[0] == 0) return script ? 1 : 0;
   // The stack of 2048 values lives on the caller's thread stack, as every run makes its own.
   ScriptContext ctx;
-  ctx.creature = creature;
+  ctx.creature = subject;
   ctx.item = item;
   ctx.text = ctx.mainText = text;
   ctx.subText = subText;
   ctx.label = label ? label : "";
   ctx.featSlot = featSlot;
   ctx.script = script;
-  // Scripts of a creature draw from its thread's random state.
-  ctx.random = creature && creature->context.random ? creature->context.random : tScriptRandom;
+  ctx.random = random ? random : tScriptRandom;
   return Execute(&ctx, script, 0, kNoNode);
 }
 
@@ -328,8 +326,8 @@ int ActValSet(ScriptContext* ctx, const uint8_t* at) {
   Value target = At(ctx, t);
   int32_t value = IntOf(At(ctx, t + 1));
   ctx->top = t;
-  if (!AssignmentLocked(ctx)) {
-    if (target.type == kValueFloatRef || target.type == kValueIntRef) NoteCreatureWrite(ctx, target.ref);
+  if (!BoundSubject().assignmentLocked(ctx)) {
+    if (target.type == kValueFloatRef || target.type == kValueIntRef) BoundSubject().noteWrite(ctx, target.ref);
     if (target.type == kValueFloatRef)
       *target.fref = (float)value;
     else if (target.type == kValueIntRef)
@@ -347,8 +345,8 @@ int ActValSetA(ScriptContext* ctx, const uint8_t* at) {
   ctx->top = t;
   const char* op = "";
   Text(opv, &op);
-  if (AssignmentLocked(ctx) || !op[0]) return n;
-  if (target.type == kValueFloatRef || target.type == kValueIntRef) NoteCreatureWrite(ctx, target.ref);
+  if (BoundSubject().assignmentLocked(ctx) || !op[0]) return n;
+  if (target.type == kValueFloatRef || target.type == kValueIntRef) BoundSubject().noteWrite(ctx, target.ref);
   if (target.type == kValueIntRef) {
     bool known;
     int32_t r = Arithmetic(*target.ref, op[0], value, &known);
@@ -384,8 +382,8 @@ int ActValIncrement(ScriptContext* ctx, const uint8_t* at) {
   ctx->top = t;
   const char* op = "";
   Text(opv, &op);
-  if (AssignmentLocked(ctx) || target.type != kValueIntRef) return n;
-  NoteCreatureWrite(ctx, target.ref);
+  if (BoundSubject().assignmentLocked(ctx) || target.type != kValueIntRef) return n;
+  BoundSubject().noteWrite(ctx, target.ref);
   if (op[0] == '+' && op[1] == '+') *target.ref = Wrap((int64_t)*target.ref + 1);
   if (op[0] == '-' && op[1] == '-') *target.ref = Wrap((int64_t)*target.ref - 1);
   return n;
@@ -489,12 +487,12 @@ int ActFor(ScriptContext* ctx, const uint8_t* at) {
 }
 
 int ActAllEquipment(ScriptContext* ctx, const uint8_t* at) {
-  int items = CreatureItemCount(ctx);
+  int items = BoundSubject().itemCount(ctx);
   if (items <= 0) return SkipItems(at, 1);
   void* previous = ctx->item;
   int n = 0;
   for (int i = 0; i < items; ++i) {
-    ctx->item = CreatureItem(ctx, i);
+    ctx->item = BoundSubject().item(ctx, i);
     n = Content(ctx, at);
   }
   ctx->item = previous;

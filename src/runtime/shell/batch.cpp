@@ -14,15 +14,17 @@
 #include "generator/char.h"
 #include "generator/creation.h"
 #include "generator/monster.h"
+#include "generator/monster_cr.h"
+#include "generator/script_binding.h"
 #include "launcher/runtimes.h"
 #include "platform/console.h"
 #include "platform/keys.h"
 #include "random/isaac.h"
 #include "script/compile.h"
 #include "script/grammar.h"
-#include "script/interp.h"
 #include "shell/sheet.h"
 #include "shell/viewer.h"
+#include "source/dump_loader.h"
 #include "source/reader.h"
 #include "source/source_init.h"
 
@@ -44,8 +46,11 @@ const int32_t kOneWeight = 1;
 }
 
 Batch gBatch;
+namespace {
+ReplayLimits TableLimits() { return {gSource.monsterCount, gSource.raceCount, gSource.templateCount}; }
+}  // namespace
 // Saving and replaying work on this batch from the start, in the program and in tests.
-[[maybe_unused]] const bool kBatchAttached = (AttachReplayBatch(&gBatch, AllocateBatch), true);
+[[maybe_unused]] const bool kBatchAttached = (AttachReplayBatch(&gBatch, AllocateBatch, TableLimits), true);
 
 void AllocateBatch(int size) {
   ReleaseBatch();
@@ -126,6 +131,36 @@ void RunTestScript() {
   TextDestroy(text);
 }
 
+#if !RUNTIME_HAS_REBUILD
+// For a runtime without the rebuild code: runtime 0 rebuilds the dump (through RunRuntime)
+// and the new dump is loaded as the process's Source. 0 on success; 1 after saying why.
+int RebuildInDebugRuntime(const char* runtimeName) {
+  ConsolePrint("The %s hands the rebuild to the Debugruntime, which writes a new source.mrg for it\n", runtimeName);
+  bool grammar = gGrammar.loaded;
+  gProcess.rebuildOnly = true;
+  gProcess.dumpWritten = false;
+  static char empty[1] = "";
+  static char* none[2] = {empty, nullptr};
+  int built = RunRuntime(0, 0, none);
+  gProcess.rebuildOnly = false;
+  if (built != 0) {
+    gProcess.rebuildFailed = true;
+    ConsolePrint("The rules could not be rebuilt from Build/; source.mrg was not replaced\n");
+    return 1;
+  }
+  // Runtime 0 unloaded the grammar when it ended; the caller may still need it.
+  ReleaseFixedRegion();
+  if ((grammar && ReadGrammarConfig() != 0) || !gProcess.dumpWritten || LoadInstalledDump("source.mrg") != 0) {
+    gProcess.rebuildFailed = true;
+    ConsolePrint("The new source.mrg could not be loaded: start \"%s 0\", which works without it\n",
+                 gProcess.programName);
+    return 1;
+  }
+  gProcess.rebuild = false;
+  return 0;
+}
+#endif
+
 // Builds the rule database from Build/ (only the debug runtime carries this code).
 int RebuildSource([[maybe_unused]] int64_t start) {
   ConsolePrint("Initializing Source\n");
@@ -154,7 +189,7 @@ int InitSource() {
     }
   }
   gSource.symbolNames = static_cast<const char*>(gProcess.symbolNames);
-  if (RedirectSymbols() != 0) return 1;
+  if (RedirectCreatureScripts() != 0) return 1;
   if (gInput.testScript) {
     // The test script calls the rule functions, which need the rule database.
     if (!gSource.initialised && gProcess.rebuild && RebuildSource(start) != 0) return 1;

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "generator/creation.h"
-#include "launcher/dump_loader.h"
 #include "launcher/process.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
@@ -20,6 +19,7 @@
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "shell/batch.h"
+#include "source/dump_loader.h"
 #include "source/source_init.h"
 
 namespace RUNTIME_NS {

@@ -9,7 +9,7 @@
 
 #include "generator/char.h"
 #include "generator/creation.h"
-#include "launcher/dump_loader.h"
+#include "generator/monster_cr.h"
 #include "launcher/process.h"
 #include "memory/tracker.h"
 #include "platform/region.h"
@@ -23,6 +23,7 @@
 #include "shell/entry.h"
 #include "shell/sheet.h"
 #include "source/dump.h"
+#include "source/dump_loader.h"
 #include "source/layout.h"
 #include "source/reader.h"
 #include "source/source_init.h"
@@ -176,7 +177,7 @@ bool PlacedInit(const LayoutPlan& plan, int32_t firstSerial) {
   ResetMatcher();
   TrackerSetPool(plan.records.data(), (int)plan.records.size());
   TrackerSetPoolSwitch(true);
-  int failed = SourceInit(false);
+  int failed = BuildRules(false);
   TrackerSetPoolSwitch(false);
   UseEmptyText(nullptr);
   ResetMatcher();
@@ -221,7 +222,7 @@ int RebuildCompactSource(int64_t start) {
   // Stays behind when a table mistake ends the program: later starts then keep the old
   // dump instead of failing on the same tables again.
   MarkRebuild(true);
-  if (SourceInit() != 0) {
+  if (BuildRules() != 0) {
     ConsolePrint("The rule database could not be built from Build/\n");
     return 1;
   }
@@ -252,7 +253,7 @@ int RebuildCompactSource(int64_t start) {
     // and go on without a dump.
     ReleaseFixedRegion();
     ConsolePrint("The compact Source did not follow its plan; using the Source without dump\n");
-    if (SourceInit(false) != 0) return 1;
+    if (BuildRules(false) != 0) return 1;
     ResetMatcher();
     gProcess.sourceRebuilt = true;
     ConsolePrint("Init took %d usec\n\n", (int)((PerfCounter() - start) * 1000000 / gProcess.perfFrequency));

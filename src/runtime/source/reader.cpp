@@ -14,10 +14,10 @@
 #include <type_traits>
 #include <vector>
 
-#include "generator/alignment.h"
 #include "memory/tracker.h"
 #include "platform/files.h"
 #include "script/compile.h"
+#include "source/alignment_line.h"
 #include "source/source_init.h"
 
 namespace RUNTIME_NS {

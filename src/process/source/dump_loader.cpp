@@ -1,6 +1,6 @@
 // Getting the rule database into the process: holding the fixed region, reading a dump
 // into it, and telling whether the tables under Build/ are newer than the dump.
-#include "launcher/dump_loader.h"
+#include "source/dump_loader.h"
 
 #include <dirent.h>
 #include <fcntl.h>

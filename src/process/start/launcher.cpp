@@ -1,6 +1,6 @@
 // What happens before and after a runtime runs: choosing it, keeping the dump in step
 // with edited tables, cleaning up what an interrupted run left, and the leak report.
-#include "launcher/launcher.h"
+#include "start/launcher.h"
 
 #include <malloc.h>
 #include <unistd.h>
@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "launcher/cpu.h"
-#include "launcher/dump_loader.h"
 #include "launcher/process.h"
 #include "launcher/runtimes.h"
 #include "memory/tracker.h"
@@ -18,6 +17,7 @@
 #include "platform/keys.h"
 #include "platform/timer.h"
 #include "source/dump.h"
+#include "source/dump_loader.h"
 
 int EnsureDirectory(const char* path) {
   if (IsDirectory(path)) return 0;
