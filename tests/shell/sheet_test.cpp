@@ -130,7 +130,8 @@ const std::map<std::string, int> kSpellFailure = [] {
       "Fellrüstung=20|Schuppenpanzer=25|Kettenpanzer=30|Brustplatte=25|Schienenpanzer=40|Bänderpanzer=35|"
       "Halbplattenpanzer=40|Ritterrüstung=35|Elfenkettenhemd=20|Tartsche=5|KleinerHolzschild=5|"
       "KleinerMetallschild=5|GroßerHolzschild=15|GroßerMetallschild=15|Turmschild=50");
-  for (std::string e; std::getline(in, e, '|');) failure[e.substr(0, e.find('='))] = std::stoi(e.substr(e.find('=') + 1));
+  for (std::string e; std::getline(in, e, '|');)
+    failure[e.substr(0, e.find('='))] = std::stoi(e.substr(e.find('=') + 1));
   return failure;
 }();
 

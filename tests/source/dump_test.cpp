@@ -260,7 +260,8 @@ TEST_F(DumpRoot, RefusesAnOldLayoutADamagedImageAndTablesOutsideIt) {
   const auto damaged = std::make_pair(1, std::string("Dump File is damaged\n"));
   memcpy(r, root, sizeof r);
   SetWord(r, kStampWord, Word(root, kStampWord) ^ 0x100);
-  EXPECT_EQ(Install(r, layout.imageSize), std::make_pair(1, std::string("Size of Source Class Differs, Dump too old?\n")));
+  EXPECT_EQ(Install(r, layout.imageSize),
+            std::make_pair(1, std::string("Size of Source Class Differs, Dump too old?\n")));
   for (uint32_t at : {0u, layout.imageSize / 2, layout.imageSize - 1}) {
     Region()[at] ^= 0x10;
     EXPECT_EQ(Install(root, layout.imageSize), damaged) << at;
