@@ -200,23 +200,17 @@ std::vector<std::string> RecordFields(const std::string& line) {
   return f;
 }
 
-// What the actor must hold by the export: abilities, hit points, the dice of each weapon
-// and natural attack, and every skill's (ranks, total).
+// What the actor must hold by the export: the dice of each weapon and natural attack, and
+// every skill's (ranks, total).
 std::string CompareRecords(const std::vector<std::string>& records, const json& actor) {
   std::ostringstream faults;
   const json& system = actor["system"];
-  const char* abilities[] = {"str", "dex", "con", "int", "wis", "cha"};
   std::vector<std::string> weaponDice, naturalDice;
   std::vector<std::pair<int, int>> skills;
   bool treasure = false, ownWeapon = false;
   int primaryRows = 0, equalPrimary = 0;
   for (const std::string& r : records) {
     std::vector<std::string> f = RecordFields(r);
-    if (r.rfind("ATTRIBUTE=", 0) == 0 && system["abilities"][abilities[std::stoi(f[0])]]["value"] != std::stoi(f[1]))
-      faults << r << " vs " << system["abilities"][abilities[std::stoi(f[0])]] << "\n";
-    if (r.rfind("TP=", 0) == 0 && (system["attributes"]["hp"]["value"] != std::stoi(f[0]) ||
-                                   system["attributes"]["hp"]["max"] != std::stoi(f[0])))
-      faults << r << " vs " << system["attributes"]["hp"] << "\n";
     if (r.rfind("EQUIPSTART=", 0) == 0 || r.rfind("TREASURESTART=", 0) == 0) treasure = r[0] == 'T';
     if (r.rfind("EQUIPMENT=", 0) == 0) ownWeapon = !treasure && f[0] == "0" && f[3] == "0";
     if (r.rfind("EQUIPATTACK=", 0) == 0 && ownWeapon) weaponDice.push_back(f[1] + "d" + f[2]);

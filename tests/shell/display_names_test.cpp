@@ -66,7 +66,7 @@ TEST_F(DisplayNames, SheetsAndStatBlocksShowNoKeysNoEnglishAndNameWhatTheyMean) 
       Preset(c_, kinds[n % 4], 1 + (n / 4) % 25);
       CreateCreature(c_, 1);
       DrawFinalDetails(c_);
-      std::string notes = c_->specialText ? std::string(c_->specialText->data, c_->specialText->length) : "";
+      std::string notes = generator_test::Notes(c_);
       spellLike += notes.find("Zauberähnliche Fähigkeiten: siehe Beschreibung") != std::string::npos;
       rangers += notes.find(" Kreaturenarten") != std::string::npos;
       std::string sheet = SheetText(c_);
@@ -74,16 +74,11 @@ TEST_F(DisplayNames, SheetsAndStatBlocksShowNoKeysNoEnglishAndNameWhatTheyMean) 
       for (const std::string& row : StatBlock(c_, 78)) sheet += row + "\n";
       for (const char* sent : {"siehe Beschreibung", "Kreaturenarten"})
         EXPECT_EQ(sheet.find(sent), std::string::npos) << "creature " << n << ": " << sent << "\n" << sheet;
-      std::string line;
-      for (size_t at = 0, end; at < sheet.size(); at = end + 1) {
-        end = sheet.find('\n', at);
-        if (end == std::string::npos) end = sheet.size();
-        line = sheet.substr(at, end - at);
+      for (const std::string& line : shell_test::Lines(sheet))
         for (const std::string& word : Words(line)) {
           EXPECT_FALSE(KeyLike(word)) << "creature " << n << ": key " << word << " in\n" << line;
           EXPECT_FALSE(kEnglish.count(word)) << "creature " << n << ": English " << word << " in\n" << line;
         }
-      }
     }
   }
   // The corpus holds what the checks are about.

@@ -13,6 +13,7 @@
 #include "memory/tracker.h"
 #include "platform/keys.h"
 #include "random/settings.h"
+#include "state_fixture.h"
 #include "temp_dir.h"
 
 using namespace debugspace;
@@ -44,17 +45,20 @@ TEST(InputLine, ParsesLikeScanfButSaturates) {
   EXPECT_EQ(WordToInt("42abc"), 42);
 }
 
-class EntryTest : public ::testing::Test {
+class EntryTest : public StateTest {
  protected:
-  // Without a rule-database image every batch loads the grammar first.
-  void SetUp() override { gProcess.rebuild = true; }
+  // Without a rule-database image every batch loads the grammar first. The runtime sets
+  // the debug, thread, input and creation settings it is given: they are put back after.
+  void SetUp() override {
+    Keep(gProcess.rebuild, true);
+    Debug(0);
+    Threads(1);
+    Keep(gInput, InputFields{});
+    Keep(gSettings, CreationSettings{});
+    NoSymbolNames();
+  }
   void TearDown() override {
     InputUseText(nullptr);
-    gProcess.debugOutput = 0;
-    gProcess.extendedDebug = false;
-    gProcess.threadCount = 1;
-    gInput = InputFields{};
-    gSettings = CreationSettings{};
     SetOutputLevels(0, -1);
   }
   // Runs runtime 0's entry on typed lines; returns its output.
@@ -75,10 +79,13 @@ class EntryTest : public ::testing::Test {
     EXPECT_EQ(after, before) << "the runtime must give back what it took";
     return out;
   }
-  static void DropSymbolNames() {
+  void DropSymbolNames() {
     if (gProcess.symbolNames) freeloga(gProcess.symbolNames);
-    gProcess.symbolNames = nullptr;
-    gProcess.symbolNamesSize = 0;
+    NoSymbolNames();
+  }
+  void NoSymbolNames() {
+    Keep(gProcess.symbolNames, nullptr);
+    Keep(gProcess.symbolNamesSize, 0);
   }
   OutputLevels levels;
   TempWorkDir dir;
@@ -91,8 +98,7 @@ TEST_F(EntryTest, ExtendedDebugRaisesTheConsoleLevel) {
   EXPECT_EQ(levels.console, 3);
   EXPECT_EQ(levels.effective, 3);
   // Manual choice alone gives level 1; the choice carries over to the next prompt.
-  gProcess.debugOutput = 0;
-  gProcess.extendedDebug = false;
+  Debug(0);
   // The class choice and the placement of the rolled scores are asked; "-1" leaves each
   // to chance (answers beyond the questions are harmless viewer keys).
   std::string answers;
@@ -102,13 +108,15 @@ TEST_F(EntryTest, ExtendedDebugRaisesTheConsoleLevel) {
   EXPECT_EQ(levels.console, 1);
 }
 
-TEST(ConsolePrintLevels, DebugPrintsObeyTheEffectiveLevel) {
+using ConsolePrintLevels = StateTest;
+
+TEST_F(ConsolePrintLevels, DebugPrintsObeyTheEffectiveLevel) {
   SetOutputLevels(1, -1);
   CaptureStdout();
   DebugPrint(2, "zu tief\n");
   EXPECT_EQ(gOutput.message, 0);
   DebugPrint(1, "sichtbar\n");
-  gOutput.message = 3;
+  Keep(gOutput.message, 3);
   ConsolePrint("auch nicht\n");  // a message level above the console level
   EXPECT_EQ(gOutput.message, 0);
   ConsolePrint("normal\n");

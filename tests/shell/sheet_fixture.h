@@ -51,17 +51,27 @@ class SheetFixture : public generator_test::CreationFixture {
   void TearDown() override {
     FreeCharBonuses(c_);
     delete c_;
-    gProcess.silent = false;
     CreationFixture::TearDown();
   }
+  // Sheets go to `text` rather than a screen (none: to the screen again).
+  void Collecting(TextBuffer* text) {
+    Silent(text != nullptr);
+    Keep(gProcess.consistencyText, text);
+  }
+  // Sheets are checked line by line against `text`, the first difference shown once.
+  void Reference(TextBuffer* text) {
+    Keep(gProcess.consistencyReference, text);
+    Keep(gProcess.lineInconsistencyShown, false);
+  }
+  // Debug output labels each random choice.
+  void Labels(bool on = true) { Keep(gRandom.labelFlag, on); }
   std::string SheetText(Char* c) {
-    gProcess.silent = true;
-    gProcess.consistencyText = TextCreate("sheet-fixture");
+    TextBuffer* collected = TextCreate("sheet-fixture");
+    Collecting(collected);
     PrintChar(c, 1, 1, nullptr);
-    std::string text(gProcess.consistencyText->data, gProcess.consistencyText->length);
-    TextDestroy(gProcess.consistencyText);
-    gProcess.consistencyText = nullptr;
-    gProcess.silent = false;
+    std::string text(collected->data, collected->length);
+    Collecting(nullptr);
+    TextDestroy(collected);
     return text;
   }
   // The creature's own part of its sheet: its companions' sheets follow nested in its frame.

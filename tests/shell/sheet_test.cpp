@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -27,62 +28,22 @@ using testing::internal::GetCapturedStdout;
 namespace {
 
 // The export's records, row by row of its table; records of one row may alternate.
-const std::vector<std::vector<std::string>> kRows = {{"STARTCHARACTER"},
-                                                     {"TYPE", "MONSTER", "RACE", "SIZE"},
-                                                     {"TEMPLATE"},
-                                                     {"TW", "CR", "SPELLFAILURE"},
-                                                     {"CLASS"},
-                                                     {"SPECIALIZED"},
-                                                     {"FORBIDDEN"},
-                                                     {"DOMAIN"},
-                                                     {"ATTRIBUTE"},
-                                                     {"TP"},
-                                                     {"GA"},
-                                                     {"BREAKSR"},
-                                                     {"SPEED"},
-                                                     {"SR"},
-                                                     {"ATTACKS"},
-                                                     {"ATTACKSOPP"},
-                                                     {"ARMORMALUS"},
-                                                     {"INITIATIVE"},
-                                                     {"ATTACKSMONK", "MONKDAMAGE"},
-                                                     {"GAMELEE"},
-                                                     {"GARANGE"},
-                                                     {"RWREF", "RWWIL", "RWFORT"},
-                                                     {"RK"},
-                                                     {"FEATCOUNT"},
-                                                     {"FEAT"},
-                                                     {"SKILLS", "SKILLPOINTS"},
-                                                     {"SKILL"},
-                                                     {"ATTACKTYPES"},
-                                                     {"MONSTERATTACK"},
-                                                     {"EQUIPSTART", "TREASURESTART"},
-                                                     {"EQUIPEFFECT"},
-                                                     {"EQUIPMATERIAL"},
-                                                     {"EQUIPMENT"},
-                                                     {"EQUIPWEAPON"},
-                                                     {"EQUIPBASE"},
-                                                     {"ATTACKSECOND"},
-                                                     {"MAXSTR"},
-                                                     {"EQUIPATTACK"},
-                                                     {"EQUIPARMOR"},
-                                                     {"EQUIPARROWS"},
-                                                     {"EQUIPSHIELD"},
-                                                     {"NOSHIELD"},
-                                                     {"EQUIPDESC"},
-                                                     {"EQUIPEND"},
-                                                     {"MONEY"},
-                                                     {"PSIPOINTS", "PSIDISCIPLE"},
-                                                     {"PSIKNOWN"},
-                                                     {"PSI"},
-                                                     {"SPELLSKNOWN"},
-                                                     {"SPELL"},
-                                                     {"STARTCHARTEXT"},
-                                                     {"STARTFAMILIAR"},
-                                                     {"STARTMOUNT"},
-                                                     {"STARTSERVANT"},
-                                                     {"STARTCOMPANION"},
-                                                     {"ENDCHARACTER"}};
+const std::vector<std::vector<std::string>> kRows = [] {
+  std::vector<std::vector<std::string>> rows;
+  std::stringstream in(
+      "STARTCHARACTER|TYPE MONSTER RACE SIZE|TEMPLATE|TW CR SPELLFAILURE|CLASS|SPECIALIZED|FORBIDDEN|DOMAIN|"
+      "ATTRIBUTE|TP|GA|BREAKSR|SPEED|SR|ATTACKS|ATTACKSOPP|ARMORMALUS|INITIATIVE|ATTACKSMONK MONKDAMAGE|GAMELEE|"
+      "GARANGE|RWREF RWWIL RWFORT|RK|FEATCOUNT|FEAT|SKILLS SKILLPOINTS|SKILL|ATTACKTYPES|MONSTERATTACK|"
+      "EQUIPSTART TREASURESTART|EQUIPEFFECT|EQUIPMATERIAL|EQUIPMENT|EQUIPWEAPON|EQUIPBASE|ATTACKSECOND|MAXSTR|"
+      "EQUIPATTACK|EQUIPARMOR|EQUIPARROWS|EQUIPSHIELD|NOSHIELD|EQUIPDESC|EQUIPEND|MONEY|PSIPOINTS PSIDISCIPLE|"
+      "PSIKNOWN|PSI|SPELLSKNOWN|SPELL|STARTCHARTEXT|STARTFAMILIAR|STARTMOUNT|STARTSERVANT|STARTCOMPANION|"
+      "ENDCHARACTER");
+  for (std::string row; std::getline(in, row, '|');) {
+    std::stringstream keys(row);
+    rows.emplace_back(std::istream_iterator<std::string>(keys), std::istream_iterator<std::string>());
+  }
+  return rows;
+}();
 
 int RowOf(const std::string& key) {
   for (size_t r = 0; r < kRows.size(); ++r)
@@ -120,17 +81,6 @@ size_t CheckCreature(const std::vector<std::string>& lines, size_t at, std::set<
     }
   }
   return lines.size();
-}
-
-std::string ExportOf(Char* c) {
-  char* buffer = nullptr;
-  size_t length = 0;
-  FILE* f = open_memstream(&buffer, &length);
-  PrintChar(c, 0, 1, f);
-  fclose(f);
-  std::string text(buffer, length);
-  free(buffer);
-  return text;
 }
 
 using shell_test::Lines;
@@ -173,27 +123,17 @@ std::vector<std::string> Own(const std::vector<std::string>& lines) {
 }
 
 // Arcane spell failure in percent of armour and shields, from the SRD armour table.
-const std::map<std::string, int> kSpellFailure = {{"Kleidung", 0},
-                                                  {"Magierrobe", 0},
-                                                  {"GepolsterteRüstung", 5},
-                                                  {"Lederrüstung", 10},
-                                                  {"BeschlageneLederrüstung", 15},
-                                                  {"Kettenhemd", 20},
-                                                  {"Fellrüstung", 20},
-                                                  {"Schuppenpanzer", 25},
-                                                  {"Kettenpanzer", 30},
-                                                  {"Brustplatte", 25},
-                                                  {"Schienenpanzer", 40},
-                                                  {"Bänderpanzer", 35},
-                                                  {"Halbplattenpanzer", 40},
-                                                  {"Ritterrüstung", 35},
-                                                  {"Elfenkettenhemd", 20},
-                                                  {"Tartsche", 5},
-                                                  {"KleinerHolzschild", 5},
-                                                  {"KleinerMetallschild", 5},
-                                                  {"GroßerHolzschild", 15},
-                                                  {"GroßerMetallschild", 15},
-                                                  {"Turmschild", 50}};
+const std::map<std::string, int> kSpellFailure = [] {
+  std::map<std::string, int> failure;
+  std::stringstream in(
+      "Kleidung=0|Magierrobe=0|GepolsterteRüstung=5|Lederrüstung=10|BeschlageneLederrüstung=15|Kettenhemd=20|"
+      "Fellrüstung=20|Schuppenpanzer=25|Kettenpanzer=30|Brustplatte=25|Schienenpanzer=40|Bänderpanzer=35|"
+      "Halbplattenpanzer=40|Ritterrüstung=35|Elfenkettenhemd=20|Tartsche=5|KleinerHolzschild=5|"
+      "KleinerMetallschild=5|GroßerHolzschild=15|GroßerMetallschild=15|Turmschild=50");
+  for (std::string e; std::getline(in, e, '|');)
+    failure[e.substr(0, e.find('='))] = std::stoi(e.substr(e.find('=') + 1));
+  return failure;
+}();
 
 // The sheet names rows by their display names, the export by their keys.
 template <class R>
@@ -436,7 +376,7 @@ TEST_F(Sheet, EveryKindExportsItsRecordsInTheTableOrder) {
   bool spellChar = false, nestedSheet = false;
   for (int n = 0; n < 5000 && (seen != all || !spellChar || !nestedSheet); ++n) {
     Build(n);
-    std::vector<std::string> lines = Lines(ExportOf(c_));
+    std::vector<std::string> lines = Lines(generator_test::Export(c_));
     ASSERT_EQ(CheckCreature(lines, 0, seen), lines.size()) << "creature " << n;
     // A monster's own spell-casting classes are exported as the pseudo class.
     if (c_->kind == 1 && c_->monsterCaster && !c_->mixed) {
@@ -476,7 +416,7 @@ TEST_F(Sheet, ExportHoldsEveryFigureOfTheSheet) {
       for (Char* companion : {c->familiarChar, c->mountChar, c->servantChar})
         if (companion) creatures.push_back(companion);
       for (int i = 0; i < c->companionCount; ++i) creatures.push_back(c->companionChars[i]);
-      std::vector<std::string> exported = Own(Lines(ExportOf(c)));
+      std::vector<std::string> exported = Own(Lines(generator_test::Export(c)));
       EXPECT_EQ(SheetAgainstExport(Own(SheetLines(c)), exported), "") << "creature " << n << "." << k;
       ++compared;
       for (const std::string& line : exported) {
@@ -514,7 +454,7 @@ TEST_F(Sheet, MixedCreaturesAttackWithoutTheClassPartsEpicBonus) {
     epic += c_->epicAttack > 0;
     std::string melee = "GAMELEE=" + std::to_string(c_->GA + c_->MST + c_->sizeMod + c_->AttackMod) + ",";
     std::string ranged = "GARANGE=" + std::to_string(c_->GA + c_->MGE + c_->sizeMod + c_->AttackMod) + ",";
-    std::string exported = ExportOf(c_);
+    std::string exported = generator_test::Export(c_);
     EXPECT_NE(exported.find(melee), std::string::npos) << n;
     EXPECT_NE(exported.find(ranged), std::string::npos) << n;
   }
@@ -538,7 +478,7 @@ TEST_F(Sheet, MarksUnarmedAttacksAndLongAttackRows) {
     while (at < lines.size() && lines[at].find(" GM ") == std::string::npos) ++at;
     ASSERT_LT(at, lines.size());
     EXPECT_EQ(lines[at][std::string("│  ").size() + 1], k.mark) << lines[at];
-    std::string exported = ExportOf(c_);
+    std::string exported = generator_test::Export(c_);
     size_t first = exported.find("EQUIPMATERIAL=");
     EXPECT_EQ(exported.substr(first, exported.find('\n', first) - first), "EQUIPMATERIAL=" + std::to_string(k.bits));
   }
@@ -546,13 +486,13 @@ TEST_F(Sheet, MarksUnarmedAttacksAndLongAttackRows) {
   c_->Attacks = 2, c_->MonkAttacks = 1, c_->Unarmed1 = 2, c_->Unarmed2 = 6;
   std::string sheet = SheetText(c_);
   EXPECT_NE(sheet.find("Waffenlos: 3 Angriffe, 2W6"), std::string::npos);
-  std::string exported = ExportOf(c_);
+  std::string exported = generator_test::Export(c_);
   EXPECT_NE(exported.find("ATTACKSMONK=3\nMONKDAMAGE=2,6\n"), std::string::npos);
   // A row of twelve equal attacks without a step: "count * bonus" and an empty line.
   c_->kind = 1;
   c_->attackCount = 1;
   c_->naturals[0] = CharAttack{"Tentakel", 7, 12, 0, {1, 4, 2}, 0};
-  exported = ExportOf(c_);
+  exported = generator_test::Export(c_);
   EXPECT_NE(exported.find("MONSTERATTACK=0,Primär  : ,\"Tentakel\",1,4,2,12 * 7\n\n"), std::string::npos);
 }
 
@@ -588,25 +528,23 @@ TEST_F(Sheet, ConsistencyCheckShowsTheFirstDifferingLineOnce) {
   }
   TextBuffer* text = TextCreate("sheet-test-reference");
   TextAppend(text, reference.data(), reference.size());
-  gProcess.consistencyReference = text;
   for (bool changed : {false, true}) {
     // The reference differs in the fourth and the sixth line: only the fourth is shown.
     if (changed) text->data[fourth + 4] = text->data[sixth + 4] = '#';
-    gProcess.lineInconsistencyShown = false;
+    Reference(text);
     CaptureStdout();
     SheetLines(c_);
     std::string out = GetCapturedStdout();
     EXPECT_EQ(out, changed ? "Inconsistence Found in Line:\n" + lines[3] + "\n" : "");
   }
-  gProcess.consistencyReference = nullptr;
+  Reference(nullptr);
   TextDestroy(text);
 }
 
 TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
   // Labels shown at debug level 2: the effect-count question names its item, and every
   // weapon candidate prints its class, race and standard weights.
-  bool labels = gRandom.labelFlag;
-  gRandom.labelFlag = true;
+  Labels();
   SetOutputLevels(2, -1);
   std::string out;
   for (int n = 75; n < 300 && (out.find("Anzahl der Effeckte auf ") == std::string::npos ||
@@ -617,7 +555,6 @@ TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
     out += GetCapturedStdout();
   }
   SetOutputLevels(0, -1);
-  gRandom.labelFlag = labels;
   EXPECT_EQ(out.find("%s"), std::string::npos);
   static const std::regex kCount(R"(.*\(Anzahl der Effeckte auf [^ %]+ wählen!\).*)");
   static const std::regex kWeight(R"( *\d+/\d+ +\S+: ( *\d+\(\S+\) \* )+ *\d+\(Race\) \* +\d+\(Standard\) = +\d+)");

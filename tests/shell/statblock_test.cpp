@@ -41,22 +41,6 @@ const std::regex kDice(R"(\nTrefferwürfel: ([0-9W+-]+) \((-?\d+) TP, Durchschni
     kBlockAc(R"(\nRüstungsklasse: (-?\d+)(?: \(([^)]*)\))?, Berührung (-?\d+), auf dem falschen Fuß (-?\d+))"),
     kSaves(R"(\nRettungswürfe: Zähigkeit ([+-]\d+), Reflex ([+-]\d+), Wille ([+-]\d+))");
 
-// The figures the export and the block both give: hit points, armour class, initiative, saves.
-std::string CompareExport(const std::string& exported, const std::string& block) {
-  std::ostringstream faults;
-  auto first = [&](const char* key) { return Int(exported, std::regex(std::string("\n") + key + "=(-?\\d+)")); };
-  auto same = [&](const char* what, int a, int b) {
-    if (a != b) faults << what << ": export " << a << ", block " << b << "\n";
-  };
-  same("TP", first("TP"), Int(block, kDice, 2));
-  same("RK", first("RK"), Int(block, kBlockAc));
-  same("INITIATIVE", first("INITIATIVE"), Int(block, kBlockInit));
-  same("RWFORT", first("RWFORT"), Int(block, kSaves, 1));
-  same("RWREF", first("RWREF"), Int(block, kSaves, 2));
-  same("RWWIL", first("RWWIL"), Int(block, kSaves, 3));
-  return faults.str();
-}
-
 // Every figure both show is the same; armour class parts add up, touch and flat-footed follow them.
 std::string Compare(const std::string& sheet, const std::string& block) {
   std::ostringstream faults;
@@ -138,8 +122,6 @@ TEST_F(StatBlockTest, FiguresEqualTheSheetsAndTheExportsForEveryKindUnderBothRul
         EXPECT_EQ(Compare(OwnSheet(c), Head(c)), "") << "rules " << rules << " creature " << n;
         ++compared;
       }
-      EXPECT_EQ(CompareExport("\n" + shell_test::ExportText(c_), Head(c_)), "")
-          << "rules " << rules << " creature " << n;
     }
   }
   EXPECT_GT(compared, 800);
@@ -175,6 +157,8 @@ TEST_F(StatBlockTest, UnadvancedMonstersShowTheirRuleBookFigures) {
         "Rüstungsklasse: 14 (+2 GE, +2 natürlich), Berührung 12, auf dem falschen Fuß 12",
         "Grundangriffsbonus/Ringkampf: +1/+2", "Angriffsfläche/Reichweite: 1,5 m/1,5 m",
         "Rettungswürfe: Zähigkeit +5, Reflex +5, Wille +1", "Aufstieg: 3 TW (", "); 4–6 TW ("}},
+      // No reach in its row ("varies"): a colossal creature's 30 ft.
+      {"GeniusLoci", 70, 30, {"Angriffsfläche/Reichweite: 9 m/9 m"}},
   };
   for (RuleSet rules : {kRulesOwn, kRulesSrd35})
     for (const Row& row : rows) {
