@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -27,18 +28,25 @@ class StateTest : public ::testing::Test {
     Keep(gProcess.extendedDebug, extended);
   }
   void Threads(int count) { Keep(gProcess.threadCount, count); }
+  // Output levels of the console and the log (-1: no log), as the input line sets them.
+  void Output(int console, int log = -1) {
+    Keep(gOutput, gOutput);
+    SetOutputLevels(console, log);
+  }
   void ChooseEverything(bool on = true) { Keep(gDecide.chooseEverything, on); }
   void CalcType(int type) { Keep(debugspace::gSettings.calctype, type); }
   void DrawType(int type) { Keep(debugspace::gSettings.DrawType, type); }
   void ChooseClass(int cls) { Keep(debugspace::gSettings.ChooseClass, cls); }
 
-  // Sets a process-wide field for this test only; the old value returns when it ends.
+  // Sets a process-wide field for this test only; the value it had before the test's first
+  // Keep of it returns when the test ends.
   template <class T, class V>
   void Keep(T& field, V value) {
-    restore_.push_back([&field, old = field] { field = old; });
+    if (kept_.insert(&field).second) restore_.push_back([&field, old = field] { field = old; });
     field = static_cast<T>(value);
   }
 
  private:
   std::vector<std::function<void()>> restore_;
+  std::set<const void*> kept_;
 };

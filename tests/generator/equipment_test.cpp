@@ -17,10 +17,6 @@ namespace {
 
 class Equipment : public generator_test::SourceFixture {
  protected:
-  void TearDown() override {
-    SetOutputLevels(0, -1);
-    SourceFixture::TearDown();
-  }
   // The next draws answer as given; the dice decide the rest.
   void Script(std::initializer_list<int32_t> draws) {
     stream_.assign(kStreamWords, 0);
@@ -301,7 +297,7 @@ TEST_F(Equipment, AHundredEffectTriesThenTheCheapest) {
   c->items[0].equipType = 3;
   c->items[0].effectCount = 1;
   c->itemCount = 1;
-  SetOutputLevels(2, -1);
+  Output(2);
   Debug(1);  // every draw shows its label
   CaptureStdout();
   DoEffects2(c, 0);

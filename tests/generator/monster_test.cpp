@@ -128,11 +128,11 @@ TEST_F(Monsters, TemplateChoiceLabelListsTheOptions) {
   c->optionVariant[1] = 1;
   Keep(gRandom.labelFlag, true);
   Debug(1);
-  SetOutputLevels(1, -1);
+  Output(1);
   CaptureStdout();
   SetMonster(c);
   std::string out = GetCapturedStdout();
-  SetOutputLevels(0, -1);
+  Output(0);
   const char* shown =
       "(Template wählen!\n0: Template: Keine, TW Erhöhung: 0\n1: Template: Himmlische Kreatur, TW "
       "Erhöhung: 1\n:)";

@@ -27,15 +27,12 @@ class DecisionTest : public StateTest {
     Keep(gDecide.streamPos, nullptr);
     Keep(debugspace::gInput, debugspace::InputFields{});
     Keep(debugspace::gSettings, debugspace::CreationSettings{});
-    SetOutputLevels(0, -1);
+    Output(0);
     std::vector<uint32_t> seed(512);
     for (uint32_t i = 0; i < 512; ++i) seed[i] = i * 2246822519u + 3266489917u;
     debugspace::IsaacRange(&state, 0, 0, true, seed.data());
   }
-  void TearDown() override {
-    InputUseText(nullptr);
-    SetOutputLevels(0, -1);
-  }
+  void TearDown() override { InputUseText(nullptr); }
   // Recorded mode writing into this test's own stream.
   void Recording() {
     std::memset(stream, 0, sizeof stream);

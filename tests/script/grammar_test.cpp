@@ -15,6 +15,7 @@
 #include "script/compile.h"
 #include "script/grammar.h"
 #include "script/matcher.h"
+#include "state_fixture.h"
 #include "temp_dir.h"
 
 using testing::internal::CaptureStdout;
@@ -22,7 +23,7 @@ using testing::internal::GetCapturedStdout;
 
 namespace {
 
-class GrammarLoad : public ::testing::Test {
+class GrammarLoad : public StateTest {
  protected:
   void SetUp() override {
     SetGrammarConfigPath((dir_ + "/bnf.cfg").c_str());
@@ -32,7 +33,6 @@ class GrammarLoad : public ::testing::Test {
     Unload();
     SetGrammarConfigPath(nullptr);
     InputUseText(nullptr);
-    SetOutputLevels(0, -1);
   }
   void Unload() {
     debugspace::ReleaseRedirection();
@@ -46,13 +46,13 @@ class GrammarLoad : public ::testing::Test {
                    int level = 0) {
     Write("g.bnf", grammar);
     Write("bnf.cfg", "[Config]\nGrammarFile=" + dir_ + "/g.bnf\nSeperatorBytes=32,9,10,13\n" + extra);
-    SetOutputLevels(level, -1);
+    Output(level);
     CaptureStdout();
     int before = TrackerCount();
     int r = ReadGrammarConfig();
     kept = TrackerCount() - before;
     std::string out = GetCapturedStdout();
-    SetOutputLevels(0, -1);
+    Output(0);
     if (result) *result = r;
     return out;
   }

@@ -53,14 +53,12 @@ class EntryTest : public StateTest {
     Keep(gProcess.rebuild, true);
     Debug(0);
     Threads(1);
+    Output(0);
     Keep(gInput, InputFields{});
     Keep(gSettings, CreationSettings{});
     NoSymbolNames();
   }
-  void TearDown() override {
-    InputUseText(nullptr);
-    SetOutputLevels(0, -1);
-  }
+  void TearDown() override { InputUseText(nullptr); }
   // Runs runtime 0's entry on typed lines; returns its output.
   std::string Run(const char* input, int* result = nullptr) {
     InputUseText(input);
@@ -111,7 +109,7 @@ TEST_F(EntryTest, ExtendedDebugRaisesTheConsoleLevel) {
 using ConsolePrintLevels = StateTest;
 
 TEST_F(ConsolePrintLevels, DebugPrintsObeyTheEffectiveLevel) {
-  SetOutputLevels(1, -1);
+  Output(1);
   CaptureStdout();
   DebugPrint(2, "zu tief\n");
   EXPECT_EQ(gOutput.message, 0);
@@ -121,5 +119,4 @@ TEST_F(ConsolePrintLevels, DebugPrintsObeyTheEffectiveLevel) {
   EXPECT_EQ(gOutput.message, 0);
   ConsolePrint("normal\n");
   EXPECT_EQ(GetCapturedStdout(), "sichtbar\nnormal\n");
-  SetOutputLevels(0, -1);
 }

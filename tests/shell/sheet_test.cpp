@@ -545,7 +545,7 @@ TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
   // Labels shown at debug level 2: the effect-count question names its item, and every
   // weapon candidate prints its class, race and standard weights.
   Labels();
-  SetOutputLevels(2, -1);
+  Output(2);
   std::string out;
   for (int n = 75; n < 300 && (out.find("Anzahl der Effeckte auf ") == std::string::npos ||
                                out.find("(Race)") == std::string::npos);
@@ -554,7 +554,7 @@ TEST_F(Sheet, DebugOutputNamesTheItemAndListsWeaponWeights) {
     Build(n);
     out += GetCapturedStdout();
   }
-  SetOutputLevels(0, -1);
+  Output(0);
   EXPECT_EQ(out.find("%s"), std::string::npos);
   static const std::regex kCount(R"(.*\(Anzahl der Effeckte auf [^ %]+ wählen!\).*)");
   static const std::regex kWeight(R"( *\d+/\d+ +\S+: ( *\d+\(\S+\) \* )+ *\d+\(Race\) \* +\d+\(Standard\) = +\d+)");

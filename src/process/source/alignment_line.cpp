@@ -104,4 +104,3 @@ bool ParseAlignmentLine(const char* field, AlignmentLine* out, std::string* bad)
   *out = line;
   return true;
 }
-

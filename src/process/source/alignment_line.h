@@ -26,4 +26,3 @@ std::string AlignmentLineText(const AlignmentLine& line, bool english = false);
 // Reads a table's alignment field "<Häufigkeit>:<Menge>" (";" = none). On a mistake it
 // returns false and names the bad part in *bad.
 bool ParseAlignmentLine(const char* field, AlignmentLine* out, std::string* bad);
-
