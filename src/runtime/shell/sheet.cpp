@@ -124,8 +124,11 @@ struct SheetOut {
   void WideRule(const char* left, const char* right) { Line(std::string(left) + Repeat(kHorizontal, 118) + right); }
 };
 
-// The sheet; a companion's sheet is nested into its master's frame.
-void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
+void Sheet(Char* c, SheetOut& out, int quiet, bool nested);
+
+// The timing line (unless quiet), the frame's top and the head rows: name and template,
+// rule set, challenge rating.
+void SheetHead(Char* c, SheetOut& out, int quiet, bool nested) {
   if (!quiet)
     out.Line(Format("Character Creation took %lld (%lld) microseconds, Concurrent Allocs: %d, Current Allocs: %d",
                     (long long)c->creationTime, (long long)c->classPartTime, TrackerHighestCount(), TrackerCount()));
@@ -142,8 +145,11 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (size_t i = 0; i < heads.size(); ++i)
     out.Row(" " + heads[i], i ? "" : std::string(" Regeln: ") + RuleSetName(c->rules), i ? "" : " " + cr, true);
   out.Rule(kTeeRight, kCross, kCross, kTeeLeft);
+}
 
-  std::vector<std::string> left, middle, right;
+// The left column: classes and levels, a monster's hit dice, specialisation, domains.
+std::vector<std::string> ClassColumn(Char* c) {
+  std::vector<std::string> left;
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
     left.push_back(FittedRow(" Klasse: ", ClassName(cls), 15, Format(" Level: %2d", c->classLevels[i])));
@@ -164,11 +170,23 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   for (int d : c->domains)
     if (d >= 0 && d < gSource.domainCount) domains += std::string(domains.empty() ? "" : ", ") + DomainName(d);
   if (!domains.empty()) left.push_back(" Domänen: " + domains);
+  return left;
+}
+
+// The middle column: ability scores with their modifiers, and the alignment.
+std::vector<std::string> AbilityColumn(Char* c) {
+  std::vector<std::string> middle;
   for (int a = 0; a < kAttributes; ++a) {
     std::string label = gSource.attributeNames ? Cut(gSource.attributeNames[a].name.c_str(), 2) : "";
     middle.push_back(Format(" %s: %2d (%2d)", label.c_str(), Abilities(c)[a], Modifiers(c)[a]));
   }
   if (c->alignment >= 0) middle.push_back(std::string(" Gesinnung: ") + AlignmentName(c->alignment));
+  return middle;
+}
+
+// The right column: hit points, attacks, spell resistance, speed, initiative.
+std::vector<std::string> CombatColumn(Char* c) {
+  std::vector<std::string> right;
   right.push_back(Format(" Trefferpunkte: %d", c->shownHitPoints));
   right.push_back(Format(" Grundangriffsbonus: %d (%d)", c->GA + c->epicAttack, c->GA));
   right.push_back(Format(" Zauberresistenz: %d", c->MR));
@@ -179,35 +197,61 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   right.push_back(Format(" Initiative: %d", c->Init + c->MGE));
   if (c->Unarmed1 > 0)
     right.push_back(Format(" Waffenlos: %d Angriffe, %dW%d", c->Attacks + c->MonkAttacks, c->Unarmed1, c->Unarmed2));
+  return right;
+}
+
+// The three columns side by side, as many rows as the longest.
+void SheetColumns(Char* c, SheetOut& out) {
+  std::vector<std::string> left = ClassColumn(c);
+  std::vector<std::string> middle = AbilityColumn(c);
+  std::vector<std::string> right = CombatColumn(c);
   size_t rows = std::max(left.size(), std::max(middle.size(), right.size()));
   for (size_t i = 0; i < rows; ++i)
     out.Row(i < left.size() ? left[i] : "", i < middle.size() ? middle[i] : "", i < right.size() ? right[i] : "", true);
   out.Rule(kTeeRight, kTeeUp, kTeeUp, kTeeLeft);
-  // Attack, save and armour tables: totals and their parts.
-  auto cells = [](std::initializer_list<std::string> parts) {
-    std::string row;
-    for (const std::string& p : parts) row += PadLeft(p, 17);
-    return row;
-  };
+}
+
+// Cells of a breakdown table, 17 characters each, right-aligned.
+std::string Cells(std::initializer_list<std::string> parts) {
+  std::string row;
+  for (const std::string& p : parts) row += PadLeft(p, 17);
+  return row;
+}
+
+std::string BreakdownCells(const Breakdown& b) {
+  return Cells({Format("%d", b.base), Format("%d", b.ability), Format("%d", b.third), Format("%d", b.other)});
+}
+
+// Attack, save and armour tables: totals and their parts.
+void SheetCombatTables(Char* c, SheetOut& out) {
   out.Wide(" " + PadRight("Angriffsbonus", 16) +
-           cells({" = Grundbonus", " + Attributsmod.", " + Größenmod.", " + Sonst. Mod."}));
-  auto numbers = [&cells](const Breakdown& b) {
-    return cells({Format("%d", b.base), Format("%d", b.ability), Format("%d", b.third), Format("%d", b.other)});
-  };
-  out.Wide(" " + PadRight(Format("Nahkampf  %4d", MeleeAttack(c).Total()), 16) + numbers(MeleeAttack(c)));
-  out.Wide(" " + PadRight(Format("Fernkampf %4d", RangedAttack(c).Total()), 16) + numbers(RangedAttack(c)));
+           Cells({" = Grundbonus", " + Attributsmod.", " + Größenmod.", " + Sonst. Mod."}));
+  out.Wide(" " + PadRight(Format("Nahkampf  %4d", MeleeAttack(c).Total()), 16) + BreakdownCells(MeleeAttack(c)));
+  out.Wide(" " + PadRight(Format("Fernkampf %4d", RangedAttack(c).Total()), 16) + BreakdownCells(RangedAttack(c)));
   out.Wide(" " + PadRight("Rettungswurf", 16) +
-           cells({" = Grundbonus", " + Attributsmod.", " + Magiemod.", " + Sonst. Mod."}));
+           Cells({" = Grundbonus", " + Attributsmod.", " + Magiemod.", " + Sonst. Mod."}));
   const char* saveNames[3] = {"Reflex", "Wille", "Zähigkeit"};
   for (int i = 0; i < 3; ++i)
     out.Wide(std::string(" ").append(PadRight(PadRight(saveNames[i], 10) + Format(" %4d", Save(c, i).Total()), 16)) +
-             numbers(Save(c, i)));
+             BreakdownCells(Save(c, i)));
   ArmorClass ac = ArmorClassOf(c);
   out.Wide(Format(" RK %3d", ac.total) + " = 10" +
-           cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
-  out.Wide(std::string(12, ' ') + cells({Format("%d", ac.armor), Format("%d", ac.shield), Format("%d", ac.dexterity),
+           Cells({" + Rüstungsbonus", " + Schildbonus", " + Geschick.mod.", " + Größenmod.", " + Sonst. Mod."}));
+  out.Wide(std::string(12, ' ') + Cells({Format("%d", ac.armor), Format("%d", ac.shield), Format("%d", ac.dexterity),
                                          Format("%d", ac.size), Format("%d", ac.other)}));
   out.WideRule(kTeeRight, kTeeLeft);
+}
+
+// Weapon, armour and shield proficiencies, listed on a line of their own.
+bool ProficiencyFeat(int feat) {
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < 3; ++k)
+      if (gSource.proficiencyFeats[i][k] == feat) return true;
+  return gSource.feats[feat].name == "Turmschilde";
+}
+
+// The feat list: its count, the feats, then the proficiencies.
+void SheetFeats(Char* c, SheetOut& out) {
   // Feats whose rule became a special-ability line are not listed again; feats whose
   // script folded them into the numbers are, so the game master sees where they come
   // from. A feat taken for several weapons or schools is one entry with its parameters.
@@ -225,16 +269,9 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
       at->second += parameter;
     }
   }
-  // Weapon, armour and shield proficiencies go on a line of their own after the feats.
-  auto proficiency = [](int feat) {
-    for (int i = 0; i < 3; ++i)
-      for (int k = 0; k < 3; ++k)
-        if (gSource.proficiencyFeats[i][k] == feat) return true;
-    return gSource.feats[feat].name == "Turmschilde";
-  };
   std::string featLine, proficiencyLine;
   for (const auto& [feat, parameters] : shown) {
-    std::string& line = proficiency(feat) ? proficiencyLine : featLine;
+    std::string& line = ProficiencyFeat(feat) ? proficiencyLine : featLine;
     if (!line.empty()) line += ", ";
     line += FeatName(feat);
     if (!parameters.empty()) line.append(" (").append(parameters).append(")");
@@ -243,6 +280,10 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   // The count is every feat's, as in the export; those named among the special abilities too.
   out.Wide(Format(" Talente: %d", c->featCount));
   for (const std::string& row : Wrap(featLine)) out.Wide("   " + row);
+}
+
+// Skill count and points, then each skill's total and its parts.
+void SheetSkills(Char* c, SheetOut& out) {
   out.Wide(Format(" Fertigkeiten: %2d   Fertigkeitspunkte: %3d", c->skillCount, c->skillPoints));
   for (int s = 0; s < c->skillCount; ++s) {
     const CharSkill& k = c->skills[s];
@@ -250,21 +291,27 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
                                                              k.halfRank ? 5 : 0, k.ability, k.bonus,
                                                              k.penalty < 0 ? -k.penalty : k.penalty));
   }
-  if (c->kind == 1 && c->attackCount > 0) {
-    out.Wide(" Natürliche Angriffe:");
-    for (int category = 0; category < 4; ++category) {
-      std::string row;
-      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
-        const CharAttack& a = c->naturals[i];
-        if (a.category != category) continue;
-        if (!row.empty()) row += ", ";
-        row +=
-            Format("%s %s (%s)", AttackName(a).c_str(), AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
-      }
-      if (!row.empty())
-        for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
+}
+
+// A monster's natural attacks, one wrapped row per category.
+void SheetNaturalAttacks(Char* c, SheetOut& out) {
+  if (c->kind != 1 || c->attackCount <= 0) return;
+  out.Wide(" Natürliche Angriffe:");
+  for (int category = 0; category < 4; ++category) {
+    std::string row;
+    for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
+      const CharAttack& a = c->naturals[i];
+      if (a.category != category) continue;
+      if (!row.empty()) row += ", ";
+      row += Format("%s %s (%s)", AttackName(a).c_str(), AttackBonuses(a, "/", "%+d").c_str(), AttackDamage(a).c_str());
     }
+    if (!row.empty())
+      for (const std::string& line : Wrap(std::string(kAttackCategories[category]) + row)) out.Wide("   " + line);
   }
+}
+
+// Every item with its figures, value and effects, then the wealth line.
+void SheetEquipment(Char* c, SheetOut& out) {
   out.Wide(" Ausrüstung:");
   for (int i = 0; i < c->itemCount; ++i) {
     const CharItem& it = c->items[i];
@@ -285,60 +332,96 @@ void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
   }
   out.Wide(Format(" Wert: %8d, davon Geld: %8d, Endwert bei Verkauf: %8d, Treasure: %d (%d Geld)", c->wealth, c->money,
                   c->saleValue, c->treasureBudget, c->treasureMoney));
+}
+
+// Names of the chosen spells or powers, comma-separated.
+std::string ListedNames(const std::vector<int>& chosen, const char* (*name)(int)) {
+  std::string names;
+  for (int x : chosen) names += (names.empty() ? "" : ", ") + std::string(name(x));
+  return names;
+}
+
+// A psionic slot: its power points and the powers of each level it draws.
+void SheetPowerSlot(Char* c, int slot, int cls, SheetOut& out) {
+  out.Wide(Format("   %s (Kraftpunkte %d):", ClassName(cls), c->PowerPoints));
+  for (int level = 0; level < 10; ++level) {
+    if (c->spellsToDraw[slot][level] <= 0) continue;
+    std::string names = ListedNames(ChosenAt(c, slot, level, gSource.powerCount), PowerName);
+    for (const std::string& line : Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
+      out.Wide("     " + line);
+  }
+}
+
+// A spellcasting slot: its caster level, the spells of each level ("-" for none), and
+// the domain spells of a class with domains.
+void SheetSpellSlot(Char* c, int slot, int cls, const CharSource& k, SheetOut& out) {
+  out.Wide(Format("   %s (Zauberstufe %d):", ClassName(cls), c->casterLevel[slot]));
+  for (int level = 0; level < 10; ++level) {
+    if (c->spellsToDraw[slot][level] < 0) continue;
+    std::string names = ListedNames(ChosenAt(c, slot, level, gSource.spellCount), SpellName);
+    for (const std::string& line : Wrap(SpellLevelHead(c, slot, level) + (names.empty() ? "-" : names)))
+      out.Wide("     " + line);
+  }
+  if (k.domains > 0) {
+    std::string names = DomainSpellList(c);
+    if (!names.empty())
+      for (const std::string& line : Wrap("Domänenzauber: " + names)) out.Wide("     " + line);
+  }
+}
+
+// Spells and powers of every class slot that casts anything.
+void SheetSpells(Char* c, SheetOut& out) {
   out.Wide(" Zauber / Powers:");
   for (int slot = 0; slot < c->classCount && slot < kMaxClassSlots; ++slot) {
     int cls = c->classes[slot];
     if (cls < 0 || cls >= gSource.classCount) continue;
     const CharSource& k = gSource.classes[cls];
     if (!CastsAnything(c, slot)) continue;
-    auto listed = [](const std::vector<int>& chosen, const char* (*name)(int)) {
-      std::string names;
-      for (int x : chosen) names += (names.empty() ? "" : ", ") + std::string(name(x));
-      return names;
-    };
-    if (k.powerType != 0) {
-      out.Wide(Format("   %s (Kraftpunkte %d):", ClassName(cls), c->PowerPoints));
-      for (int level = 0; level < 10; ++level) {
-        if (c->spellsToDraw[slot][level] <= 0) continue;
-        std::string names = listed(ChosenAt(c, slot, level, gSource.powerCount), PowerName);
-        for (const std::string& line :
-             Wrap(Format("Grad %d (%d bekannt): ", level, c->spellsKnown[slot][level]) + names))
-          out.Wide("     " + line);
-      }
-      continue;
-    }
-    out.Wide(Format("   %s (Zauberstufe %d):", ClassName(cls), c->casterLevel[slot]));
-    for (int level = 0; level < 10; ++level) {
-      if (c->spellsToDraw[slot][level] < 0) continue;
-      std::string names = listed(ChosenAt(c, slot, level, gSource.spellCount), SpellName);
-      for (const std::string& line : Wrap(SpellLevelHead(c, slot, level) + (names.empty() ? "-" : names)))
-        out.Wide("     " + line);
-    }
-    if (k.domains > 0) {
-      std::string names = DomainSpellList(c);
-      if (!names.empty())
-        for (const std::string& line : Wrap("Domänenzauber: " + names)) out.Wide("     " + line);
-    }
+    if (k.powerType != 0)
+      SheetPowerSlot(c, slot, cls, out);
+    else
+      SheetSpellSlot(c, slot, cls, k, out);
   }
+}
+
+// The notes: one ability per line; a long one wraps, an empty line stays as a gap.
+void SheetNotes(Char* c, SheetOut& out) {
   out.Wide(" Anmerkungen:");
-  // One ability per line; a long one wraps, an empty line stays as a gap.
   for (const std::string& note : NoteLines(c)) {
     if (note.empty()) out.Wide("   ");
     size_t indent = std::min(note.find_first_not_of(' '), note.size());
     for (const std::string& line : Wrap(note.substr(indent))) out.Wide("   " + note.substr(0, indent) + line);
   }
-  // Companions: each one's whole sheet, nested in the master's frame.
-  auto companion = [&](const std::string& title, Char* k) {
-    if (!k) return;
-    out.WideRule(kTeeRight, kTeeLeft);
-    out.Wide(" " + title);
-    Sheet(k, out, 1, true);
-  };
-  companion("Vertrauter:", c->familiarChar);
-  companion("Paladin Mount:", c->mountChar);
-  companion("Fiendish Servant:", c->servantChar);
+}
+
+// One companion's whole sheet under its title, nested in the master's frame.
+void SheetCompanion(const std::string& title, Char* k, SheetOut& out) {
+  if (!k) return;
+  out.WideRule(kTeeRight, kTeeLeft);
+  out.Wide(" " + title);
+  Sheet(k, out, 1, true);
+}
+
+void SheetCompanions(Char* c, SheetOut& out) {
+  SheetCompanion("Vertrauter:", c->familiarChar, out);
+  SheetCompanion("Paladin Mount:", c->mountChar, out);
+  SheetCompanion("Fiendish Servant:", c->servantChar, out);
   for (int i = 0; i < c->companionCount && i < kMaxCompanions; ++i)
-    companion(Format("Tiergefährte (%d / %d):", i + 1, c->companionCount), c->companionChars[i]);
+    SheetCompanion(Format("Tiergefährte (%d / %d):", i + 1, c->companionCount), c->companionChars[i], out);
+}
+
+// The sheet; a companion's sheet is nested into its master's frame.
+void Sheet(Char* c, SheetOut& out, int quiet, bool nested = false) {
+  SheetHead(c, out, quiet, nested);
+  SheetColumns(c, out);
+  SheetCombatTables(c, out);
+  SheetFeats(c, out);
+  SheetSkills(c, out);
+  SheetNaturalAttacks(c, out);
+  SheetEquipment(c, out);
+  SheetSpells(c, out);
+  SheetNotes(c, out);
+  SheetCompanions(c, out);
   if (!nested) out.WideRule(kBottomLeft, kBottomRight);
 }
 
@@ -347,7 +430,10 @@ bool UnusedShield(const CharItem& it) { return it.equipType == 2 && (it.treasure
 
 const char* TextOf(const TextBuffer* t) { return t && t->data && t->length ? t->data : ""; }
 
-void Export(Char* c, FILE* f) {
+void Export(Char* c, FILE* f);
+
+// Rule set, body (monster type or race), template, alignment and challenge.
+void ExportHead(Char* c, FILE* f) {
   fprintf(f, "STARTCHARACTER\n");
   // Only SRD 3.5 creatures say so: an export without the line (every older one too) was
   // built by the system's own rules.
@@ -364,6 +450,10 @@ void Export(Char* c, FILE* f) {
   if (c->alignment >= 0) fprintf(f, "ALIGNMENT=%s\n", AlignmentCode(c->alignment));
   fprintf(f, "TW=%d\nCR=%d,%d,%d\nSPELLFAILURE=%d\n", c->Level, c->cr + c->crShare, c->cr, c->crShare,
           c->shownSpellFailure);
+}
+
+// Class slots (spell-character slots first), school specialisation and domains.
+void ExportClasses(Char* c, FILE* f) {
   int spellChar = SpellCharSlots(c);
   for (int i = 0; i < c->classCount && i < kMaxClassSlots; ++i) {
     int cls = c->classes[i];
@@ -380,6 +470,10 @@ void Export(Char* c, FILE* f) {
   int domain = 0;
   for (int d : c->domains)
     if (d >= 0 && d < gSource.domainCount) fprintf(f, "DOMAIN=%d,%s\n", domain++, gSource.domains[d].name.c_str());
+}
+
+// Ability scores, then the combat figures: hit points, attacks, speed, saves, armour class.
+void ExportCombat(Char* c, FILE* f) {
   for (int a = 0; a < kAttributes; ++a) fprintf(f, "ATTRIBUTE=%d,%d,%d\n", a, Abilities(c)[a], Modifiers(c)[a]);
   fprintf(f, "TP=%d\n", c->shownHitPoints);
   fprintf(f, "GA=%d,%d,%d\n", c->GA + c->epicAttack, c->GA, c->sizeMod);
@@ -404,6 +498,10 @@ void Export(Char* c, FILE* f) {
   }
   ArmorClass ac = ArmorClassOf(c);
   fprintf(f, "RK=%d,%d,%d,%d,%d,%d\n", ac.total, ac.armor, ac.shield, ac.dexterity, ac.size, ac.other);
+}
+
+// Every feat with its parameter, then every skill with the parts of its total.
+void ExportFeatsAndSkills(Char* c, FILE* f) {
   fprintf(f, "FEATCOUNT=%d\n", c->featCount);
   for (int i = 0; i < c->featCount; ++i) {
     int feat = c->feats[i];
@@ -419,75 +517,95 @@ void Export(Char* c, FILE* f) {
             k.skill >= 0 && k.skill < gSource.skillCount ? gSource.skills[k.skill].name.c_str() : "", k.total, k.ranks,
             k.halfRank ? 5 : 0, k.ability, k.bonus, k.penalty < 0 ? -k.penalty : k.penalty);
   }
+}
+
+// The fighting styles and a monster's natural attacks, by category; an attack of no known
+// category is an error in the tables.
+void ExportAttacks(Char* c, FILE* f) {
   fprintf(f, "ATTACKTYPES=%d,%d\n", c->fightingStyle, c->fightingStyle2);
-  if (c->kind == 1) {
-    for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i)
-      if (c->naturals[i].category < 0 || c->naturals[i].category > 3) {
-        ConsolePrint("Unbekannter Angriff\n");
-        QuitOnError(true);
-      }
-    for (int category = 0; category < 4; ++category)
-      for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
-        const CharAttack& a = c->naturals[i];
-        if (a.category != category) continue;
-        fprintf(f, "MONSTERATTACK=%d,%s,\"%s\",%d,%d,%d", i, kAttackCategories[category], a.name, a.damage[0],
-                a.damage[1], a.damage[2]);
-        if (a.number > 10 && a.step == 0)
-          fprintf(f, ",%s\n", Format("%d * %d", a.number, a.attack).c_str());
-        else
-          fprintf(f, "%s", AttackBonuses(a, ":", ",%d").c_str());
-        fprintf(f, "\n");
-      }
+  if (c->kind != 1) return;
+  for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i)
+    if (c->naturals[i].category < 0 || c->naturals[i].category > 3) {
+      ConsolePrint("Unbekannter Angriff\n");
+      QuitOnError(true);
+    }
+  for (int category = 0; category < 4; ++category)
+    for (int i = 0; i < c->attackCount && i < kNaturalAttacks; ++i) {
+      const CharAttack& a = c->naturals[i];
+      if (a.category != category) continue;
+      fprintf(f, "MONSTERATTACK=%d,%s,\"%s\",%d,%d,%d", i, kAttackCategories[category], a.name, a.damage[0],
+              a.damage[1], a.damage[2]);
+      if (a.number > 10 && a.step == 0)
+        fprintf(f, ",%s\n", Format("%d * %d", a.number, a.attack).c_str());
+      else
+        fprintf(f, "%s", AttackBonuses(a, ":", ",%d").c_str());
+      fprintf(f, "\n");
+    }
+}
+
+// A weapon's figures: dice, threat, enhancement, its base weapon, second-hand attack,
+// bow strength and the sheet's attack bonuses and damage.
+void ExportWeapon(Char* c, const CharItem& it, FILE* f) {
+  fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2], ThreatLowest(c, it),
+          it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect, it.attackBonus);
+  // A specific weapon is named by its own name above: its base weapon and bonus here.
+  if (it.specific > 0 && it.equipment >= 0 && it.equipment < gSource.equipmentCount)
+    fprintf(f, "EQUIPBASE=%s,%d\n", gSource.equipment[it.equipment].name.c_str(), it.enhancement);
+  if (it.attackType == 2)
+    fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus - it.attackBonusA);
+  else if (it.twoWeaponSecond)
+    fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus);
+  if (strstr(EquipmentKey(it), "Komposit")) fprintf(f, "MAXSTR=%d\n", it.bowStrength);
+  // The sheet's figures of the weapon: its attack bonuses (none when not in use) and damage.
+  if (it.damage[0] > 0) {
+    std::string bonuses;
+    for (int b : WeaponAttackBonuses(c, it)) bonuses += Format(bonuses.empty() ? "%d" : "/%d", b);
+    fprintf(f, "EQUIPATTACK=%s,%d,%d,%d\n", bonuses.c_str(), it.damage[0], it.damage[1], WeaponDamageBonus(it));
   }
+}
+
+// One item's record group, from EQUIPSTART (TREASURESTART for treasure) to EQUIPEND. Only
+// the first unused shield writes NOSHIELD.
+void ExportItem(Char* c, int i, bool& noShieldWritten, FILE* f) {
+  const CharItem& it = c->items[i];
+  fprintf(f, i >= c->treasureIndex ? "TREASURESTART=%d\n" : "EQUIPSTART=%d\n", i);
+  for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
+    int e = it.effects[k];
+    fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k,
+            e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "", EffectText(it, k));
+  }
+  fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
+  fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentKey(it), it.value + it.price, it.treasure);
+  if (it.equipType == 0) {
+    ExportWeapon(c, it, f);
+  } else if (it.equipType == 1) {
+    fprintf(f, "EQUIPARMOR=%d,%d,%d,%d,%d,%d,%d\n", it.armor, it.maxDex, it.penalty, it.enhancement, it.effectCount,
+            it.secondEffect, it.spellFailure);
+  } else if (it.equipType == 11) {
+    fprintf(f, "EQUIPARROWS=%d,%d,%d\n", it.enhancement, it.effectCount, it.secondEffect);
+  } else if (it.equipType == 2) {
+    fprintf(f, "EQUIPSHIELD=%d,%d,%d,%d,%d,%d\n", it.armor, it.penalty, it.enhancement, it.effectCount, it.secondEffect,
+            it.spellFailure);
+  }
+  if (!noShieldWritten && UnusedShield(it)) {
+    fprintf(f, "NOSHIELD=1\n");
+    noShieldWritten = true;
+  }
+  if (it.charges > 0) fprintf(f, "EQUIPCHARGES=%d\n", it.charges);
+  if (const SpellSource* spell = ScrollSpell(it)) fprintf(f, "EQUIPSPELL=%s\n", spell->name.c_str());
+  if (it.label[0]) fprintf(f, "EQUIPDESC=%s\n", it.label);
+  fprintf(f, "EQUIPEND\n");
+}
+
+// Every item in order, then the wealth.
+void ExportEquipment(Char* c, FILE* f) {
   bool noShieldWritten = false;
-  for (int i = 0; i < c->itemCount; ++i) {
-    const CharItem& it = c->items[i];
-    fprintf(f, i >= c->treasureIndex ? "TREASURESTART=%d\n" : "EQUIPSTART=%d\n", i);
-    for (int k = 0; k < it.effectCount && k < kItemEffects; ++k) {
-      int e = it.effects[k];
-      fprintf(f, "EQUIPEFFECT=%d,%d,%s,%s\n", i, k,
-              e >= 0 && e < gSource.effectCount ? gSource.effects[e].name.c_str() : "", EffectText(it, k));
-    }
-    fprintf(f, "EQUIPMATERIAL=%d\n", MaterialBits(it));
-    fprintf(f, "EQUIPMENT=%d,%s,%d,%d\n", it.equipType, EquipmentKey(it), it.value + it.price, it.treasure);
-    if (it.equipType == 0) {
-      fprintf(f, "EQUIPWEAPON=%d,%d,%d,%d,%d,%d,%d,%d,%d\n", it.damage[0], it.damage[1], it.damage[2],
-              ThreatLowest(c, it), it.criticalMultiplier, it.enhancement, it.effectCount, it.secondEffect,
-              it.attackBonus);
-      // A specific weapon is named by its own name above: its base weapon and bonus here.
-      if (it.specific > 0 && it.equipment >= 0 && it.equipment < gSource.equipmentCount)
-        fprintf(f, "EQUIPBASE=%s,%d\n", gSource.equipment[it.equipment].name.c_str(), it.enhancement);
-      if (it.attackType == 2)
-        fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus - it.attackBonusA);
-      else if (it.twoWeaponSecond)
-        fprintf(f, "ATTACKSECOND=%d\n", it.attackBonus);
-      if (strstr(EquipmentKey(it), "Komposit")) fprintf(f, "MAXSTR=%d\n", it.bowStrength);
-      // The sheet's figures of the weapon: its attack bonuses (none when not in use) and damage.
-      if (it.damage[0] > 0) {
-        std::string bonuses;
-        for (int b : WeaponAttackBonuses(c, it)) bonuses += Format(bonuses.empty() ? "%d" : "/%d", b);
-        fprintf(f, "EQUIPATTACK=%s,%d,%d,%d\n", bonuses.c_str(), it.damage[0], it.damage[1], WeaponDamageBonus(it));
-      }
-    } else if (it.equipType == 1) {
-      fprintf(f, "EQUIPARMOR=%d,%d,%d,%d,%d,%d,%d\n", it.armor, it.maxDex, it.penalty, it.enhancement, it.effectCount,
-              it.secondEffect, it.spellFailure);
-    } else if (it.equipType == 11) {
-      fprintf(f, "EQUIPARROWS=%d,%d,%d\n", it.enhancement, it.effectCount, it.secondEffect);
-    } else if (it.equipType == 2) {
-      fprintf(f, "EQUIPSHIELD=%d,%d,%d,%d,%d,%d\n", it.armor, it.penalty, it.enhancement, it.effectCount,
-              it.secondEffect, it.spellFailure);
-    }
-    if (!noShieldWritten && UnusedShield(it)) {
-      fprintf(f, "NOSHIELD=1\n");
-      noShieldWritten = true;
-    }
-    if (it.charges > 0) fprintf(f, "EQUIPCHARGES=%d\n", it.charges);
-    if (const SpellSource* spell = ScrollSpell(it)) fprintf(f, "EQUIPSPELL=%s\n", spell->name.c_str());
-    if (it.label[0]) fprintf(f, "EQUIPDESC=%s\n", it.label);
-    fprintf(f, "EQUIPEND\n");
-  }
+  for (int i = 0; i < c->itemCount; ++i) ExportItem(c, i, noShieldWritten, f);
   fprintf(f, "MONEY=%d,%d,%d,%d,%d\n", c->wealth, c->money, c->saleValue, c->treasureBudget, c->treasureMoney);
-  int slots = std::min(c->classCount, kMaxClassSlots);
+}
+
+// Psionic slots: power points and discipline, powers known per level, the chosen powers.
+void ExportPowers(Char* c, int slots, FILE* f) {
   for (int i = 0; i < slots; ++i) {
     if (!Psionic(c, i)) continue;
     fprintf(f, "PSIPOINTS=%d\n", c->PowerPoints);
@@ -506,6 +624,11 @@ void Export(Char* c, FILE* f) {
                 gSource.powers[p].name.c_str());
       }
   }
+}
+
+// Spellcasting slots: known and per-day counts, the chosen spells, then domain spells
+// (level - 1 as their entry, the spell level as their DC column).
+void ExportSpells(Char* c, int slots, FILE* f) {
   for (int i = 0; i < slots; ++i)
     for (int level = 0; level <= 9 && !Psionic(c, i); ++level)
       if (c->spellsKnown[i][level] >= 0 || c->spellsPerDay[i][level] >= 0)
@@ -529,9 +652,17 @@ void Export(Char* c, FILE* f) {
         fprintf(f, "SPELL=%d,%d,-1,%s,%d\n", i, level - 1, gSource.spells[sp].name.c_str(), level);
     }
   }
+}
+
+// The special-ability text (block 0) and the three text blocks.
+void ExportTexts(Char* c, FILE* f) {
   fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", 0, TextOf(c->specialText));
   for (int block = 1; block < 4; ++block)
     fprintf(f, "STARTCHARTEXT=%d\n%s\nCHARTEXTEND\n", block, TextOf(c->texts[block - 1]));
+}
+
+// Each companion's whole export between its start and end lines.
+void ExportCompanions(Char* c, FILE* f) {
   if (c->familiarChar) {
     fprintf(f, "STARTFAMILIAR\n");
     Export(c->familiarChar, f);
@@ -552,6 +683,20 @@ void Export(Char* c, FILE* f) {
     Export(c->companionChars[i], f);
     fprintf(f, "ENDCOMPANION\n");
   }
+}
+
+void Export(Char* c, FILE* f) {
+  ExportHead(c, f);
+  ExportClasses(c, f);
+  ExportCombat(c, f);
+  ExportFeatsAndSkills(c, f);
+  ExportAttacks(c, f);
+  ExportEquipment(c, f);
+  int slots = std::min(c->classCount, kMaxClassSlots);
+  ExportPowers(c, slots, f);
+  ExportSpells(c, slots, f);
+  ExportTexts(c, f);
+  ExportCompanions(c, f);
   fprintf(f, "ENDCHARACTER\n");
 }
 
