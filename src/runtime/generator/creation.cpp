@@ -249,12 +249,9 @@ void CarryTheme(int32_t* r) {
   }
 }
 
-}  // namespace
-
-int64_t CreateCreature(Char* c, int sub) {
-  int64_t start = PerfCounter();
-  int32_t* r = c->record;
-  IsaacState* state = c->context.random;
+// A top-level creation starts the record's random stream (with the batch theme); every
+// creation starts from a fresh creature of the record's rule set.
+void BeginCreation(Char* c, int32_t* r, IsaacState* state, int sub) {
   if (!sub) {
     CarryTheme(r);
     BeginCreationRandom(r, state);
@@ -262,204 +259,267 @@ int64_t CreateCreature(Char* c, int sub) {
   ResetChar(c);
   c->rules = RecordRuleSet(r);
   RestoreChooseEverything();
+}
 
-  bool treasureOnly = r[rec::kTreasureOnly] != 0;
-  if (treasureOnly) {
-    CreateTreasure(c, 0);
-    c->wealth = c->budget;
+// Region, kind and challenge rating; returns whether the kind was left to chance (a
+// chosen kind also lets chance decide on a mixed monster and on NPC classes).
+bool DrawKindAndCR(Char* c, const int32_t* r, IsaacState* state) {
+  c->region = DrawOne(state, gSource.regions, gSource.regionCount, "Region auswählen!", 0);
+  DebugPrint(2, "Starting Character Creation\n");
+  bool kindByChance = r[rec::kKind] == -1;
+  c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gSettings.ChooseClass) : r[rec::kKind];
+  RestoreChooseEverything();
+  DebugPrint(1, "\nHG wird festgelegt\n");
+  c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
+  return kindByChance;
+}
+
+// A character's level for its CR, profile or template, dice method and NPC classes.
+void ChooseCharacterFrame(Char* c, const int32_t* r, IsaacState* state, bool kindByChance) {
+  c->Level = CharacterLevelForCR(c, c->cr);
+  c->npcClasses = r[rec::kNpcClasses];
+  if (c->npcClasses == 0) ChooseProfileAndTemplate(c, state);
+  if (c->profileMode)
+    c->diceMethod = 1;
+  else if (r[rec::kDiceMethod] != -1)
+    c->diceMethod = r[rec::kDiceMethod];
+  else if (!gDecide.chooseEverything)
+    c->diceMethod = random(state, 1, 2, "Würfelmethode wählen: 1 = 3W6, 2 = 4W6\n", 0);
+  else
+    c->diceMethod = 2;
+  if (kindByChance && !c->profileMode && c->templateIndex == 0)
+    c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gSettings.ChooseClass);
+  // NPC classes are weaker: more levels for the CR, also when the record asks for them.
+  // (No template nor profile goes with NPC classes: the level is still the CR's.)
+  if (c->npcClasses) c->Level = CharacterLevelForCR(c, c->cr);
+  KeepLowestCharacterCR(c);
+}
+
+// Ability scores: rolled, or for a class part its monster's body, its scores and its
+// missing abilities.
+void SetAbilityScores(Char* c) {
+  if (c->mixedPart && c->mixedMonster) {
+    for (int a = 0; a < kAttributes; ++a) {
+      int score = AbilityScore(c->mixedMonster, a);
+      AbilityScore(c, a) = score < 1 ? 0 : score;
+      c->absent[a] = score < 1;
+    }
+    ComputeModifiers(c);
   } else {
-    c->region = DrawOne(state, gSource.regions, gSource.regionCount, "Region auswählen!", 0);
-    DebugPrint(2, "Starting Character Creation\n");
-    bool kindByChance = r[rec::kKind] == -1;
-    c->kind = kindByChance ? random(state, 0, 1, "0 Char / 1 Monster", gSettings.ChooseClass) : r[rec::kKind];
-    RestoreChooseEverything();
-    DebugPrint(1, "\nHG wird festgelegt\n");
-    c->cr = random(state, r[rec::kCRMin], r[rec::kCRMax], "HG der Kreatur wählen!\n", 0);
+    RollAttributes(c, c->diceMethod);
+  }
+}
 
-    if (c->kind == 1) {
-      BuildMonster(c, r, kindByChance);
-    } else {
-      c->Level = CharacterLevelForCR(c, c->cr);
-      c->npcClasses = r[rec::kNpcClasses];
-      if (c->npcClasses == 0) ChooseProfileAndTemplate(c, state);
-      if (c->profileMode)
-        c->diceMethod = 1;
-      else if (r[rec::kDiceMethod] != -1)
-        c->diceMethod = r[rec::kDiceMethod];
-      else if (!gDecide.chooseEverything)
-        c->diceMethod = random(state, 1, 2, "Würfelmethode wählen: 1 = 3W6, 2 = 4W6\n", 0);
-      else
-        c->diceMethod = 2;
-      if (kindByChance && !c->profileMode && c->templateIndex == 0)
-        c->npcClasses = YesNo(state, "NPC Klassen verwenden?", 20, 1, gSettings.ChooseClass);
-      // NPC classes are weaker: more levels for the CR, also when the record asks for them.
-      // (No template nor profile goes with NPC classes: the level is still the CR's.)
-      if (c->npcClasses) c->Level = CharacterLevelForCR(c, c->cr);
-      KeepLowestCharacterCR(c);
-      if (c->mixedPart && c->mixedMonster) {
-        // The class part has the monster's body: its scores, its missing abilities.
-        for (int a = 0; a < kAttributes; ++a) {
-          int score = AbilityScore(c->mixedMonster, a);
-          AbilityScore(c, a) = score < 1 ? 0 : score;
-          c->absent[a] = score < 1;
-        }
-        ComputeModifiers(c);
-      } else {
-        RollAttributes(c, c->diceMethod);
-      }
-      RestoreChooseEverything();
-      ChooseRace(c);
-      RestoreChooseEverything();
-      ChooseClasses(c, c->diceMethod);
-      ApplyRaceAdjustments(c);
-      IncreaseAttributes(c);
-      if (c->templateIndex > 0) {
-        const int32_t* change = gSource.templates[c->templateIndex].attributeMods;
-        for (int a = 0; a < kAttributes; ++a)
-          if (!c->absent[a]) AbilityScore(c, a) += change[a];
-      }
-      ComputeModifiers(c);
-      CalcBaseValues(c);
-      c->getAllRequired = 1;
-      if (const CharSource* main = ClassAt(MainClass(c)); main && main->noEquipment == 2)
-        if (random(state, 0, 3, "0 > Get All Required Feats for Weapon/Armor/Shield", 0) == 0) c->getAllRequired = 0;
-      for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
-        if (const CharSource* k = ClassAt(c->classes[s]); k && k->psiCrystals) {
-          ++c->Crystals;
-          break;
-        }
-      ClassFeatScripts(c);
-      DoLores(c);
-      DoHierophantAbilities(c);
-      RestoreChooseEverything();
-      DebugPrint(1, "\nAngriffsart wird bestimmt\n");
-      ChooseFightingStyle(c);
-      RestoreChooseEverything();
-      DebugPrint(1, "\nAusrüstung wird bestimmt\n");
-      if (!c->noEquipment && (!c->mixedPart || MixedPartEquipped(c, state))) GenerateEquipment(c);
-      if (c->noEquipment) {
-        c->wealth = 0;
-      } else if (c->mixedPart && c->mixedMonster) {
-        c->wealth = c->mixedMonster->wealth;
-      } else {
-        int32_t share = random(state, 75, 125, "Geldwert in %%", 0);
-        int cr = c->cr < 0 ? 0 : c->cr > 50 ? 50 : c->cr;
-        c->wealth = 2 * (share * gSource.treasure[cr] / 100);
-      }
-      c->treasureMoney = c->wealth;
-      InherentBonus(c);
-      RestoreChooseEverything();
-      DebugPrint(1, "\nZauber etc werden bestimmt\n");
-      ComputeModifiers(c);
-      DoDomainsSpecial(c);
-      SpellsBeforeFeats(c);
-      DoPowers(c);
-      // Scrolls and wands need the spells the creature casts.
-      if (Srd35(c) && c->kind == 0 && !c->noEquipment && c->drawnBudget > 0) CarriedItems(c);
-      RestoreChooseEverything();
-      DebugPrint(1, "\nTalente werden festgelegt\n");
-      std::vector<int32_t> inherited;  // feats the class part takes over from its monster
-      // (none from a monster hit die that the class levels replace)
-      if (c->mixedPart && c->mixedMonster && !ClassLevelsReplaceHitDice(c->mixedMonster)) {
-        const Char* m = c->mixedMonster;
-        for (int i = 0; i < m->featCount; ++i) {
-          int f = m->feats[i];
-          if (f >= 0 && f < gSource.featCount && gSource.feats[f].multi == 2 && !OwnsFeat(c, f)) {
-            AddFeat(c, f, nullptr, m->featParameters[i]);
-            inherited.push_back(f);
-          }
-        }
-      }
-      ClassFeatGroups(c);
-      CalculateFeats(c);
-      RequiredSkillRanks(c);
-      RestoreChooseEverything();
-      DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
-      CalculateSkills(c, 0);
-      SkillFeatChoice(c);
-      ComputeModifiers(c);
-      CalcBaseValues(c);
-      ReArrangeFeats(c);
-      if (inherited.empty()) {
-        RunFeatScripts(c);
-      } else {
-        // The monster's hit points already hold what its own feats give.
-        std::vector<int32_t> given((size_t)c->featCount + 1, 0);
-        RunFeatScripts(c, given.data());
-        for (int32_t f : inherited)
-          for (int i = 0; i < c->featCount; ++i)
-            if (c->feats[i] == f) {
-              c->inheritedTP += given[(size_t)i];
-              break;
-            }
-      }
-      ComputeModifiers(c);
-      RunRaceScripts(c);
-      DoSpecialAbilities(c);
-      RunClassScripts(c);
-      EquipmentSkillBonuses(c);
-      ComputeModifiers(c);
-      CalcBaseValues(c);
-      SpellsAfterAbilities(c);
-      DoCrystal(c);
-      RestoreChooseEverything();
-      DoCompanions(c);
-      ZeroAbsentAbilities(c);
-      RestoreChooseEverything();
-      RollHitPoints(c);
-      CalcWeapons(c, !c->noEquipment && !c->mixedPart);
-      FinishSkills(c);
-      if (c->templateIndex > 0) {
-        const char* name = gSource.templates[c->templateIndex].name.c_str();
-        if (c->specialText) TextAppend(c->specialText, name, strlen(name));
+// Race and classes, then what race, level increases and template add to the scores.
+void ChooseRaceAndClasses(Char* c) {
+  RestoreChooseEverything();
+  ChooseRace(c);
+  RestoreChooseEverything();
+  ChooseClasses(c, c->diceMethod);
+  ApplyRaceAdjustments(c);
+  IncreaseAttributes(c);
+  if (c->templateIndex > 0) {
+    const int32_t* change = gSource.templates[c->templateIndex].attributeMods;
+    for (int a = 0; a < kAttributes; ++a)
+      if (!c->absent[a]) AbilityScore(c, a) += change[a];
+  }
+  ComputeModifiers(c);
+  CalcBaseValues(c);
+}
+
+// Class features: whether every feat the gear requires is taken, a psionic crystal, the
+// classes' feat scripts, lores and hierophant abilities.
+void ClassFeatures(Char* c, IsaacState* state) {
+  c->getAllRequired = 1;
+  if (const CharSource* main = ClassAt(MainClass(c)); main && main->noEquipment == 2)
+    if (random(state, 0, 3, "0 > Get All Required Feats for Weapon/Armor/Shield", 0) == 0) c->getAllRequired = 0;
+  for (int s = 0; s < c->classCount && s < kMaxClassSlots; ++s)
+    if (const CharSource* k = ClassAt(c->classes[s]); k && k->psiCrystals) {
+      ++c->Crystals;
+      break;
+    }
+  ClassFeatScripts(c);
+  DoLores(c);
+  DoHierophantAbilities(c);
+}
+
+// Fighting style, equipment and the wealth: none without equipment, a class part's
+// monster's, else 75-125 % of the CR's figure, doubled.
+void EquipCharacter(Char* c, IsaacState* state) {
+  RestoreChooseEverything();
+  DebugPrint(1, "\nAngriffsart wird bestimmt\n");
+  ChooseFightingStyle(c);
+  RestoreChooseEverything();
+  DebugPrint(1, "\nAusrüstung wird bestimmt\n");
+  if (!c->noEquipment && (!c->mixedPart || MixedPartEquipped(c, state))) GenerateEquipment(c);
+  if (c->noEquipment) {
+    c->wealth = 0;
+  } else if (c->mixedPart && c->mixedMonster) {
+    c->wealth = c->mixedMonster->wealth;
+  } else {
+    int32_t share = random(state, 75, 125, "Geldwert in %%", 0);
+    int cr = c->cr < 0 ? 0 : c->cr > 50 ? 50 : c->cr;
+    c->wealth = 2 * (share * gSource.treasure[cr] / 100);
+  }
+  c->treasureMoney = c->wealth;
+  InherentBonus(c);
+}
+
+// Domains, the spells drawn before the feats and powers.
+void CharacterSpells(Char* c) {
+  RestoreChooseEverything();
+  DebugPrint(1, "\nZauber etc werden bestimmt\n");
+  ComputeModifiers(c);
+  DoDomainsSpecial(c);
+  SpellsBeforeFeats(c);
+  DoPowers(c);
+  // Scrolls and wands need the spells the creature casts.
+  if (Srd35(c) && c->kind == 0 && !c->noEquipment && c->drawnBudget > 0) CarriedItems(c);
+}
+
+// The feats a class part takes over from its monster (none from a monster hit die that
+// the class levels replace).
+std::vector<int32_t> InheritFeats(Char* c) {
+  std::vector<int32_t> inherited;
+  if (c->mixedPart && c->mixedMonster && !ClassLevelsReplaceHitDice(c->mixedMonster)) {
+    const Char* m = c->mixedMonster;
+    for (int i = 0; i < m->featCount; ++i) {
+      int f = m->feats[i];
+      if (f >= 0 && f < gSource.featCount && gSource.feats[f].multi == 2 && !OwnsFeat(c, f)) {
+        AddFeat(c, f, nullptr, m->featParameters[i]);
+        inherited.push_back(f);
       }
     }
   }
-  if (!treasureOnly) {
-    SpecialTexts(c);
-    ZeroAbsentAbilities(c);
+  return inherited;
+}
+
+// The feats' scripts. The monster's hit points already hold what its own feats give:
+// for an inherited feat that part is noted apart.
+void RunFeatScriptsBesides(Char* c, const std::vector<int32_t>& inherited) {
+  if (inherited.empty()) {
+    RunFeatScripts(c);
+    return;
   }
+  std::vector<int32_t> given((size_t)c->featCount + 1, 0);
+  RunFeatScripts(c, given.data());
+  for (int32_t f : inherited)
+    for (int i = 0; i < c->featCount; ++i)
+      if (c->feats[i] == f) {
+        c->inheritedTP += given[(size_t)i];
+        break;
+      }
+}
+
+// Feats and skills, then the feats' scripts.
+void FeatsAndSkills(Char* c) {
+  RestoreChooseEverything();
+  DebugPrint(1, "\nTalente werden festgelegt\n");
+  std::vector<int32_t> inherited = InheritFeats(c);
+  ClassFeatGroups(c);
+  CalculateFeats(c);
+  RequiredSkillRanks(c);
+  RestoreChooseEverything();
+  DebugPrint(2, "\nFertigkeiten werden festgelegt\n");
+  CalculateSkills(c, 0);
+  SkillFeatChoice(c);
+  ComputeModifiers(c);
+  CalcBaseValues(c);
+  ReArrangeFeats(c);
+  RunFeatScriptsBesides(c, inherited);
+}
+
+// Race, special-ability and class scripts, then the spells that depend on them.
+void AbilityScripts(Char* c) {
+  ComputeModifiers(c);
+  RunRaceScripts(c);
+  DoSpecialAbilities(c);
+  RunClassScripts(c);
+  EquipmentSkillBonuses(c);
+  ComputeModifiers(c);
+  CalcBaseValues(c);
+  SpellsAfterAbilities(c);
+  DoCrystal(c);
+}
+
+// Companions, hit points, weapons and skills; the template's name goes into the
+// special-ability text.
+void FinishCharacter(Char* c) {
+  RestoreChooseEverything();
+  DoCompanions(c);
+  ZeroAbsentAbilities(c);
+  RestoreChooseEverything();
+  RollHitPoints(c);
+  CalcWeapons(c, !c->noEquipment && !c->mixedPart);
+  FinishSkills(c);
+  if (c->templateIndex > 0) {
+    const char* name = gSource.templates[c->templateIndex].name.c_str();
+    if (c->specialText) TextAppend(c->specialText, name, strlen(name));
+  }
+}
+
+// A character (or the class part of a mixed creature), stage by stage.
+void BuildCharacter(Char* c, const int32_t* r, IsaacState* state, bool kindByChance) {
+  ChooseCharacterFrame(c, r, state, kindByChance);
+  SetAbilityScores(c);
+  ChooseRaceAndClasses(c);
+  ClassFeatures(c, state);
+  EquipCharacter(c, state);
+  CharacterSpells(c);
+  FeatsAndSkills(c);
+  AbilityScripts(c);
+  FinishCharacter(c);
+}
+
+// The class part of a mixed creature: a character of the class share, built by a
+// recursive call and merged in. Returns the class levels it rolled hit dice for.
+int BuildClassPart(Char* c) {
+  DebugPrint(1, "Creating Mixed Char\n");
+  Char* part = c->context.classPart;
+  int32_t* spare = c->context.spareRecord;
+  if (!part || !spare) return 0;
+  // Zeroed: dice method 0 draws nothing (the scores are the monster's), kind 0.
+  memset(spare, 0, kRecordBytes);
+  SetRecordRuleSet(spare, c->rules);
+  spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
+  spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch");
+  part->record = spare;
+  part->mixedPart = 1;
+  part->mixedMonster = c;
+  part->context = c->context;
+  c->classPartTime = CreateCreature(part, 1);
+  MergeMixed(c, part);
+  // Hit dice are the levels the class part rolled for (a profile may leave some
+  // of its `Level` without a class).
   int classDice = 0;
-  if (c->mixed) {
-    // The class part: a character of the class share, built by a recursive call.
-    DebugPrint(1, "Creating Mixed Char\n");
-    Char* part = c->context.classPart;
-    int32_t* spare = c->context.spareRecord;
-    if (part && spare) {
-      // Zeroed: dice method 0 draws nothing (the scores are the monster's), kind 0.
-      memset(spare, 0, kRecordBytes);
-      SetRecordRuleSet(spare, c->rules);
-      spare[rec::kCRMin] = spare[rec::kCRMax] = c->crShare;
-      spare[rec::kFixedRace] = FindByName(gSource.races, gSource.raceCount, "Mensch");
-      part->record = spare;
-      part->mixedPart = 1;
-      part->mixedMonster = c;
-      part->context = c->context;
-      c->classPartTime = CreateCreature(part, 1);
-      MergeMixed(c, part);
-      // Hit dice are the levels the class part rolled for (a profile may leave some
-      // of its `Level` without a class).
-      for (int s = 0; s < part->classCount && s < kMaxClassSlots; ++s) classDice += part->classLevels[s];
-    }
+  for (int s = 0; s < part->classCount && s < kMaxClassSlots; ++s) classDice += part->classLevels[s];
+  return classDice;
+}
+
+// Feats and skills in their final order; what is left of the wealth becomes item
+// treasure.
+void SortAndItemTreasure(Char* c) {
+  RemoveDuplicateFeats(c);
+  TotalSkills(c);
+  if (c->kind == 0 && !c->mixedPart) DropUnlistedSkills(c);
+  ReArrangeFeats(c);
+  ReArrangeSkills(c);
+  c->treasureIndex = c->itemCount;
+  if (!c->mixedPart && !c->noEquipment) {
+    // For a character, what its equipment put into treasure did not take (the weapon
+    // values left it as the treasure budget); a monster has spent none of its wealth.
+    if (c->kind == 0)
+      c->treasureMoney = c->treasureBudget;
+    else
+      c->treasureBudget = c->treasureMoney;
+    ItemTreasure(c);
   }
-  if (!treasureOnly) {
-    RemoveDuplicateFeats(c);
-    TotalSkills(c);
-    if (c->kind == 0 && !c->mixedPart) DropUnlistedSkills(c);
-    ReArrangeFeats(c);
-    ReArrangeSkills(c);
-    c->treasureIndex = c->itemCount;
-    if (!c->mixedPart && !c->noEquipment) {
-      // What is left of the wealth becomes item treasure: for a character, what its
-      // equipment put into treasure did not take (the weapon values left it as the
-      // treasure budget); a monster has spent none of its wealth.
-      if (c->kind == 0)
-        c->treasureMoney = c->treasureBudget;
-      else
-        c->treasureBudget = c->treasureMoney;
-      ItemTreasure(c);
-    }
-  }
+}
+
+// Treasure into the equipment, sale value, the hit dice with the class part's levels and
+// the shown hit points; a top-level creation then draws its last details and closes its
+// random stream.
+void FinishCreation(Char* c, int32_t* r, int sub, bool treasureOnly, int classDice) {
   if (!c->mixedPart && !c->noEquipment) InsertTreasure(c);
   SaleValue(c);
   // The class levels count as hit dice from here on; the treasure above was drawn for
@@ -472,6 +532,31 @@ int64_t CreateCreature(Char* c, int sub) {
   if (!sub) EndCreationRandom(r, &c->shownHitPoints);
   // The master's hit points are final only now.
   if (!c->mixedPart) FamiliarHitPoints(c);
+}
+
+}  // namespace
+
+int64_t CreateCreature(Char* c, int sub) {
+  int64_t start = PerfCounter();
+  int32_t* r = c->record;
+  IsaacState* state = c->context.random;
+  BeginCreation(c, r, state, sub);
+  bool treasureOnly = r[rec::kTreasureOnly] != 0;
+  if (treasureOnly) {
+    CreateTreasure(c, 0);
+    c->wealth = c->budget;
+  } else {
+    bool kindByChance = DrawKindAndCR(c, r, state);
+    if (c->kind == 1)
+      BuildMonster(c, r, kindByChance);
+    else
+      BuildCharacter(c, r, state, kindByChance);
+    SpecialTexts(c);
+    ZeroAbsentAbilities(c);
+  }
+  int classDice = c->mixed ? BuildClassPart(c) : 0;
+  if (!treasureOnly) SortAndItemTreasure(c);
+  FinishCreation(c, r, sub, treasureOnly, classDice);
   c->creationTime = (PerfCounter() - start) * 1000000 / gProcess.perfFrequency;
   return c->creationTime;
 }
