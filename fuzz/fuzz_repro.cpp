@@ -30,7 +30,7 @@ IsaacState gState;
 int32_t gRecord[kRecordWords];
 FILE* gSheet = nullptr;
 
-bool BuildRules() {
+bool LoadShippedRules() {
   fuzz::QuietInRepository();
   // A replay that asks (its flag words can switch asking on) finds no answer: the rest
   // of the creature falls to chance, as in a piped run. Sheets and messages go nowhere.
@@ -67,7 +67,7 @@ void ReproduceSettings() {
 
 // The rules are built before the first input, so that their build (seconds under the
 // sanitizers on a busy machine) does not count against the first input's time-out.
-extern "C" int LLVMFuzzerInitialize(int*, char***) { return BuildRules() ? 0 : 1; }
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return LoadShippedRules() ? 0 : 1; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The check judges the bytes as they are; the replay takes them as the file of one
