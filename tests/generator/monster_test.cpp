@@ -68,7 +68,7 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
     for (int t = 0; t < std::min(gSource.templateCount, 11); ++t) {
       for (int k = 0; k < 4; ++k) {
         int32_t high = 0;
-        int32_t low = DetermineCR(m, k, t, &high, false, false);
+        int32_t low = DetermineCR(m, k, t, &high, false);
         if (low >= 1024) continue;
         Char* c = Build(m, k, t, low);
         SCOPED_TRACE(std::string(row.name.c_str()) + " template " + gSource.templates[t].name.c_str() + " variant " +
@@ -499,7 +499,7 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
       if (humanoidOnly && !s.humanoid) continue;  // these templates take humanoids
       if (tpl == "Ghost" && s.cha < 6) continue;
       int32_t high = 0;
-      int cr = std::max(DetermineCR(m, 0, t, &high, false, false) % 1024, 1);
+      int cr = std::max(DetermineCR(m, 0, t, &high, false) % 1024, 1);
       int low = 1 << 30, top = 0;
       std::string who = std::string(s.name) + " " + tpl;
       bool were = tpl.rfind("Were", 0) == 0 || tpl == "Lycanthrope" || tpl == "DireWereboar";
@@ -611,6 +611,6 @@ TEST_F(Templates, LycanthropesTakeHumanoidsAndGiants) {  // wererats too may be 
     int t = TemplateId(name);
     ASSERT_GE(t, 0) << name;
     int32_t high = 0;
-    EXPECT_LT(DetermineCR(giant, 0, t, &high, false, false), 1024) << name;
+    EXPECT_LT(DetermineCR(giant, 0, t, &high, false), 1024) << name;
   }
 }

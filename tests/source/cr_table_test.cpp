@@ -62,7 +62,7 @@ class CRTable : public ShippedGrammar {
   }
   int32_t Low(int m, int k, int t, int32_t* high = nullptr) {
     int32_t h;
-    int32_t low = DetermineCR(m, k, t, &h, false, false);
+    int32_t low = DetermineCR(m, k, t, &h, false);
     if (high) *high = h;
     return low;
   }
@@ -72,7 +72,7 @@ class CRTable : public ShippedGrammar {
 }  // namespace
 
 TEST_F(CRTable, VariantsTemplatesAndImpossibleOptions) {
-  DetermineCR(0, 0, 0, nullptr, false, true);
+  BuildMonsterCRTable();
   int32_t high;
   EXPECT_EQ(Low(0, 0, 0, &high), 3);
   EXPECT_EQ(high, 3);
@@ -95,5 +95,5 @@ TEST_F(CRTable, VariantsTemplatesAndImpossibleOptions) {
   // The mixed query adds what the type and template forbid.
   gSource.monsterTypes[0].mixed = 0;
   gSource.templates[0].mixed = 1;
-  EXPECT_EQ(DetermineCR(0, 0, 0, nullptr, true, false), 3 + 1024);
+  EXPECT_EQ(DetermineCR(0, 0, 0, nullptr, true), 3 + 1024);
 }

@@ -67,7 +67,7 @@ void CountOptionWeights(int cr, bool mixed, bool useTemplates, int templates, in
     for (int k = 0; k < 4; ++k)
       for (int t = useTemplates ? 1 : 0; t < (useTemplates ? templates : 1); ++t) {
         int32_t high = 0;
-        int32_t low = kSrd ? DetermineSrdCR(m, k, t, &high, mixed) : DetermineCR(m, k, t, &high, mixed, false);
+        int32_t low = kSrd ? DetermineSrdCR(m, k, t, &high, mixed) : DetermineCR(m, k, t, &high, mixed);
         if (cr < low || cr > high) continue;
         row[m] += 1 + (t == 0 ? 15 : 0) + (k == 0 ? 5 : 0);
       }

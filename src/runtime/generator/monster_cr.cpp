@@ -135,36 +135,36 @@ int32_t TableCR(int rules, int monster, int variant, int templ, int32_t* high, b
 
 }  // namespace
 
-int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build) {
-  if (build) {
-    // A template that no monster type may take is a mistake of the table.
-    for (int t = 0; t < gSource.templateCount; ++t) {
-      WhereRow("Build/Data/Templates.txt", t);
-      const TemplateSource& tpl = gSource.templates[t];
-      bool forbids = tpl.forbidTypes.length && tpl.forbidTypes.c_str()[0];
-      bool forces = tpl.forceTypes.length && tpl.forceTypes.c_str()[0];
-      int fitting = 0;
-      for (int type = 0; type < gSource.monsterTypeCount; ++type)
-        fitting += !(forbids && TypeListed(tpl.forbidTypes, type)) && !(forces && !TypeListed(tpl.forceTypes, type));
-      if (fitting == 0) {
-        ConsolePrint("Template %s fits no monster type\n", tpl.name.c_str());
-        TableFault();
-      }
+void BuildMonsterCRTable() {
+  // A template that no monster type may take is a mistake of the table.
+  for (int t = 0; t < gSource.templateCount; ++t) {
+    WhereRow("Build/Data/Templates.txt", t);
+    const TemplateSource& tpl = gSource.templates[t];
+    bool forbids = tpl.forbidTypes.length && tpl.forbidTypes.c_str()[0];
+    bool forces = tpl.forceTypes.length && tpl.forceTypes.c_str()[0];
+    int fitting = 0;
+    for (int type = 0; type < gSource.monsterTypeCount; ++type)
+      fitting += !(forbids && TypeListed(tpl.forbidTypes, type)) && !(forces && !TypeListed(tpl.forceTypes, type));
+    if (fitting == 0) {
+      ConsolePrint("Template %s fits no monster type\n", tpl.name.c_str());
+      TableFault();
     }
-    WhereClear();
-    gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton");
-    size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
-    gSource.monsterCR =
-        static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
-    for (int r = 0; r < 2; ++r)
-      for (int m = 0; m < gSource.monsterCount; ++m)
-        for (int t = 0; t < gSource.templateCount; ++t)
-          for (int k = 0; k < 4; ++k) {
-            size_t e = (((size_t)r * gSource.monsterCount + m) * gSource.templateCount + t) * 4 + k;
-            gSource.monsterCR[2 * e] = OptionCR(m, k, t, &gSource.monsterCR[2 * e + 1], r == 1);
-          }
-    return 0;
   }
+  WhereClear();
+  gSkeleton = FindByName(gSource.templates, gSource.templateCount, "Skelleton");
+  size_t pairs = (size_t)gSource.monsterCount * (size_t)(gSource.templateCount ? gSource.templateCount : 1) * 4 * 2;
+  gSource.monsterCR =
+      static_cast<int32_t*>(mallocloga(sizeof(int32_t) * 2 * (pairs ? pairs : 1), "DetermineCR-MonsterCR"));
+  for (int r = 0; r < 2; ++r)
+    for (int m = 0; m < gSource.monsterCount; ++m)
+      for (int t = 0; t < gSource.templateCount; ++t)
+        for (int k = 0; k < 4; ++k) {
+          size_t e = (((size_t)r * gSource.monsterCount + m) * gSource.templateCount + t) * 4 + k;
+          gSource.monsterCR[2 * e] = OptionCR(m, k, t, &gSource.monsterCR[2 * e + 1], r == 1);
+        }
+}
+
+int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed) {
   return TableCR(0, monster, variant, templ, high, mixed);
 }
 
@@ -175,7 +175,7 @@ int32_t DetermineSrdCR(int monster, int variant, int templ, int32_t* high, bool 
 int BuildRules(bool warn) {
   BindCreatureScripts();
   if (SourceInit(warn) != 0) return 1;
-  if (!gSource.monsterCR) DetermineCR(0, 0, 0, nullptr, false, true);
+  if (!gSource.monsterCR) BuildMonsterCRTable();
   return 0;
 }
 

@@ -23,14 +23,16 @@ int MonsterSizeSteps(const MonsterSource& m, int dice, bool srd);
 // adds one per the type's number of added hit dice and one for growing to Large or larger.
 int32_t AdvancedMonsterCR(int monster, int32_t dice, bool srd);
 
+// Derives the CR table (both rule sets) from the loaded rule database; a template no
+// monster type may take ends the program with its row named.
+void BuildMonsterCRTable();
 // Monster CR table: the lowest CR of an option; *high receives the highest.
-int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed, bool build);
+int32_t DetermineCR(int monster, int variant, int templ, int32_t* high, bool mixed);
 // The same under SRD 3.5 (the table's second half).
 int32_t DetermineSrdCR(int monster, int variant, int templ, int32_t* high, bool mixed);
 // The table of the creature's rule set.
 inline int32_t OptionCRRange(bool srd, int monster, int variant, int templ, int32_t* high, bool mixed) {
-  return srd ? DetermineSrdCR(monster, variant, templ, high, mixed)
-             : DetermineCR(monster, variant, templ, high, mixed, false);
+  return srd ? DetermineSrdCR(monster, variant, templ, high, mixed) : DetermineCR(monster, variant, templ, high, mixed);
 }
 
 }  // namespace RUNTIME_NS

@@ -600,7 +600,7 @@ int ListingMode() {
     ConsolePrint("Template: %s\n", DisplayName(gSource.templates[t]));
     for (int k = 0; k < 4; ++k) {
       int32_t high;
-      int32_t low = DetermineCR(monster, k, t, &high, false, false);
+      int32_t low = DetermineCR(monster, k, t, &high, false);
       if (low < 61) ConsolePrint("\tHD Inc: %2d - Possible CRs: %2d - %2d\n", k, low, high);
     }
     ConsolePrint("\n");
