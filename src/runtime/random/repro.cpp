@@ -86,8 +86,9 @@ const char* CheckRecordFields(const uint8_t* r) {
   int32_t monsters = limits.monsters, races = limits.races, templates = limits.templates;
   if (!within(w(rec::kDiceMethod), -1, 2) || !within(w(rec::kDrawType), -1, 1) || !within(w(rec::kCalcType), -1, 2))
     return "Reproduce File is damaged: a record holds an unknown dice method, draw type or weighting\n";
-  if (!within(w(rec::kCRMin), 0, kMaxRepCR) || !within(w(rec::kCRMax), w(rec::kCRMin), kMaxRepCR))
-    return "Reproduce File is damaged: a record holds a CR range outside 0 to 50\n";
+  if (!within(w(rec::kCRMin), -kRepCRSpread, kMaxRepCR + kRepCRSpread) ||
+      !within(w(rec::kCRMax), w(rec::kCRMin), kMaxRepCR + kRepCRSpread))
+    return "Reproduce File is damaged: a record holds an impossible CR range\n";
   if (w(rec::kFixedClasses) != 0 || w(rec::kFixedClassCount) != 0 || w(rec::kFixedAbilities) != 0)
     return "Reproduce File is damaged: a record refers to fixed classes or abilities\n";
   if (!within(w(rec::kKind), -1, 1) || !within(w(rec::kForceMixed), 0, 1) || !within(w(rec::kTreasureOnly), 0, 1) ||

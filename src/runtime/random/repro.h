@@ -18,6 +18,9 @@ constexpr int kMaxRepRecords = 99;
 // Bounds of the creation parameters a file may hold: the input line's CR and amounts,
 // and the hit dice a companion's record asks of its monster.
 constexpr int32_t kMaxRepCR = 50;
+// A batch moves each creature's CR off the batch's by up to batch CR / 5 + 1 either way,
+// and the lower end may fall below 0: a record's CR lies within this much of the range.
+constexpr int32_t kRepCRSpread = kMaxRepCR / 5 + 1;
 constexpr int32_t kMaxRepAmount = 99;
 constexpr int32_t kMaxRepHitDice = 60;
 // A typed file name keeps at most this many bytes before its suffix (a file name may
