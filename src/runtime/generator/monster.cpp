@@ -736,12 +736,10 @@ bool KeepsSpecialAbilities(const Char* c) {
   return !(Srd35(c) && c->templateIndex == n.zombie);
 }
 
-void SetMonster(Char* c) {
-  const Named& n = Names();
+// The option: untemplated and unadvanced ones are much more likely. Sets the template
+// and returns the option's extra hit dice.
+int ChooseMonsterOption(Char* c) {
   IsaacState* state = c->context.random;
-  const MonsterSource& m = gSource.monsters[c->monster];
-
-  // 1. The option: untemplated and unadvanced ones are much more likely.
   Scratch<int32_t, kMonsterOptions> weights((size_t)std::max(c->optionCount, 1), 0);
   std::vector<std::string> texts;
   Scratch<const char*, kMonsterOptions> names((size_t)std::max(c->optionCount, 1), "");
@@ -773,8 +771,13 @@ void SetMonster(Char* c) {
   char line[200];
   snprintf(line, sizeof line, "Template: %s, Bonus TW Level: %d\n", tpl.name.c_str(), variant);
   Append(c, line);
+  return variant;
+}
 
-  // 2. The row: hit die, size, type; no classes; the type's base values at base dice.
+// The row: hit die, size and type (with the template's type change), no classes, the
+// type's base values at the row's dice, the abilities and the totals of the stat block.
+void TakeMonsterRow(Char* c, const MonsterSource& m, const TemplateSource& tpl) {
+  const Named& n = Names();
   c->kind = 1;
   c->MonsterTWType = m.hdType;
   c->sizeIndex = m.size;
@@ -785,14 +788,14 @@ void SetMonster(Char* c) {
   TypeBase(c, c->Level, c->monsterBase);
   Append(c, tpl.description);
 
-  // 3. Type changes of the template.
+  // Type changes of the template.
   if (BecomesMagicalBeast(c)) c->creatureType = n.magicalBeast;
   if (tpl.newType.length > 0 && tpl.newType.c_str()[0] != ';' && tpl.newType.c_str()[0] != 0) {
     int t = FindContaining(gSource.monsterTypes, gSource.monsterTypeCount, tpl.newType.c_str());
     if (t >= 0) c->creatureType = t;
   }
 
-  // 4. Abilities and the totals of the stat block.
+  // Abilities and the totals of the stat block.
   for (int i = 0; i < kAttributes; ++i) {
     AbilityScore(c, i) = m.abilities[i];
     c->absent[i] = m.abilities[i] == 0;
@@ -808,18 +811,20 @@ void SetMonster(Char* c) {
   c->RWZaehRest = m.fortitude - c->monsterBase[3] - c->MKO;
   c->hitPoints = m.tp;
   c->Init = m.init - c->MGE;
+}
 
-  // 5. Treasure.
+// Treasure.
+void MonsterTreasure(Char* c, const MonsterSource& m) {
   auto wealth = [](int cr) { return gSource.treasure[std::clamp(cr, 0, 50)]; };
   int32_t value = wealth(c->cr + c->crShare) * m.treasure;
   if (value == 0 && c->crShare > 0) value = wealth(c->crShare);
-  int32_t share = random(state, 75, 175, "Geldwert in %%", 0);
+  int32_t share = random(c->context.random, 75, 175, "Geldwert in %%", 0);
   StoreMoney(c, (int32_t)((int64_t)share * value / 100));
+}
 
-  // 6. Speed in metres.
-  c->Range = (float)m.speed / 10.0f * 3.0f;
-
-  // 7. Feats and skills.
+// Feats and skills of the stat block.
+void MonsterBlockFeatsAndSkills(Char* c, const MonsterSource& m) {
+  const Named& n = Names();
   if (c->creatureType == n.dragon && n.dragon >= 0 && m.featCount == 0) {
     c->skillCount = 0;
     DragonFeats(c, m);
@@ -833,11 +838,15 @@ void SetMonster(Char* c) {
     }
     EnterSkills(c, m);
   }
+}
 
-  // 8. Natural attacks.
-  CopyAttacks(c, m);
+// What the advancement left: the hit dice and the feat counts before and after it.
+struct MonsterAdvance {
+  int dice, blockFeats, advancedFeats;
+};
 
-  // 9. to 11. Hit dice, their feats and skills, and the growth they bring.
+// Hit dice, their feats and skills, and the growth they bring.
+MonsterAdvance AdvanceMonster(Char* c, const MonsterSource& m, int variant) {
   // A companion asks for its hit dice (record word 9 with a fixed monster).
   int requested = c->record && c->record[rec::kFixedMonster] == c->monster ? c->record[rec::kMonsterOption] : 0;
   int dice = requested > 0 ? requested : DrawHitDice(c, variant);
@@ -856,14 +865,16 @@ void SetMonster(Char* c) {
   // A companion's bonus dice do not grow it.
   for (int grow = MonsterSizeSteps(m, dice - c->context.bonusDice, Srd35(c)); grow > 0; --grow) MonsterSizeIncrease(c);
   AdvancementAbilityIncrease(c, m.hd, dice - c->context.bonusDice);
+  return {dice, blockFeats, advancedFeats};
+}
 
-  // 12. Hit points: the row's bonus and one roll per hit die.
-  const RolledDice rolled = MonsterHitPoints(c, m);
-
-  // 13. The template's ability changes (which also step every damage die) and script.
-  // An undead template takes Constitution away, skeleton and zombie Intelligence too;
-  // the hit points keep the rolls and what the stat block adds beyond Constitution
-  // (its feats', which skeleton and zombie lose with the feats).
+// The template's ability changes (which also step every damage die) and script.
+// An undead template takes Constitution away, skeleton and zombie Intelligence too;
+// the hit points keep the rolls and what the stat block adds beyond Constitution
+// (its feats', which skeleton and zombie lose with the feats).
+void ApplyMonsterTemplate(Char* c, const MonsterSource& m, const TemplateSource& tpl, const MonsterAdvance& advance,
+                          const RolledDice& rolled) {
+  const Named& n = Names();
   bool undead = c->templateIndex != n.none && strstr(tpl.newType.c_str(), "Undead") != nullptr;
   bool mindless =
       (c->templateIndex == n.skeleton && n.skeleton >= 0) || (c->templateIndex == n.zombie && n.zombie >= 0);
@@ -881,10 +892,13 @@ void SetMonster(Char* c) {
   if (c->templateIndex != n.none && tpl.script.data)
     RunScript(c, nullptr, c->specialText, tpl.script.data, tpl.name.c_str(), -1, c->specialText);
   PresentGivenAbilities(c);
-  GainedFeatEffects(c, blockFeats, advancedFeats, ownFeats);
+  GainedFeatEffects(c, advance.blockFeats, advance.advancedFeats, ownFeats);
   RescaleHitDice(c, rolled);
+}
 
-  // 14. A skeleton keeps one claw, no skills and Improved Initiative.
+// A skeleton keeps one claw, no skills and Improved Initiative.
+bool SkeletonRemains(Char* c) {
+  const Named& n = Names();
   bool skeleton = c->templateIndex == n.skeleton && n.skeleton >= 0;
   if (skeleton) {
     CharAttack claw;
@@ -905,8 +919,13 @@ void SetMonster(Char* c) {
       RunFeatScripts(c, 0);
     }
   }
+  return skeleton;
+}
 
-  // 15. Description, spellcasting, spell resistance and monster abilities.
+// Description, spellcasting, spell resistance and monster abilities; final
+// values for the final type and hit dice. The skills keep the stat block's ranks and
+// racial parts; their ability part follows the final scores.
+void FinishMonster(Char* c, const MonsterSource& m, bool skeleton) {
   ComputeModifiers(c);
   if (!skeleton) Append(c, m.description);
   if (KeepsSpecialAbilities(c)) {
@@ -915,10 +934,23 @@ void SetMonster(Char* c) {
     RunMonsterAbilities(c, m);
   }
 
-  // 16. Final values for the final type and hit dice. The skills keep the stat block's
-  // ranks and racial parts; their ability part follows the final scores.
   MonsterFinalValues(c);
   MonsterSkillAbilities(c);
+}
+
+void SetMonster(Char* c) {
+  const MonsterSource& m = gSource.monsters[c->monster];
+  const int variant = ChooseMonsterOption(c);
+  const TemplateSource& tpl = gSource.templates[c->templateIndex];
+  TakeMonsterRow(c, m, tpl);
+  MonsterTreasure(c, m);
+  c->Range = (float)m.speed / 10.0f * 3.0f;  // speed in metres
+  MonsterBlockFeatsAndSkills(c, m);
+  CopyAttacks(c, m);  // natural attacks
+  const MonsterAdvance advance = AdvanceMonster(c, m, variant);
+  const RolledDice rolled = MonsterHitPoints(c, m);  // the row's bonus and one roll per hit die
+  ApplyMonsterTemplate(c, m, tpl, advance, rolled);
+  FinishMonster(c, m, SkeletonRemains(c));
 }
 
 int DetermineMonster(Char* c) {
