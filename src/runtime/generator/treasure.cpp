@@ -457,37 +457,13 @@ static void TakeEffects(Char* c, CharItem* it, int64_t price, bool treasure) {
   DebugPrint(2, "\n\nSpend %d from %d Money\n\n", (int)price, c->money);
 }
 
-void DoEffects2(Char* c, int number) {
-  CharItem* it = &c->items[number];
-  IsaacState* state = c->context.random;
-  int n = gSource.effectCount;
-  if (n <= 0) return;
-  it->secondEffect = it->effectCount;
-  if (it->effectCount <= 0 && !DebugOn(2)) {
-    // Nothing to choose: every try draws nothing and prices the bare enhancement, so
-    // the first try's price is the one paid (the tries only print).
-    it->effectCount = 0;
-    if (IsArms(it->equipType)) it->secondEffect = 0;
-    TakeEffects(c, it, Price(c, it, 0, 0, true), TreasureMode(c));
-    return;
-  }
-  // The effect tables are small: their weights stay on the stack unless a table grows.
-  constexpr int kStackEffects = 512;
-  int32_t stackWeights[kStackEffects], stackSaved[kStackEffects], stackCosts[kStackEffects];
-  TrackedPtr<int32_t> heapWeights, heapSaved, heapCosts;
-  if (n > kStackEffects) {
-    heapWeights.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProb")));
-    heapSaved.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProbA")));
-    heapCosts.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectCost")));
-  }
-  int32_t* weights = n > kStackEffects ? heapWeights.get() : stackWeights;
-  int32_t* saved = n > kStackEffects ? heapSaved.get() : stackSaved;
-  // The points of each effect side by side: arms drop the effects they cannot afford
-  // before every draw.
-  int32_t* costs = n > kStackEffects ? heapCosts.get() : stackCosts;
-  int slot = SlotOf(it->equipType);
+// The effect tables are small: their weights stay on the stack unless a table grows.
+constexpr int kStackEffects = 512;
+
+// The weight of each effect for this item (its slot, the creature's profile and classes),
+// 0 for those too costly for the level or already taken; `costs` holds their points.
+static void EffectWeights(const Char* c, const CharItem* it, int n, int32_t* weights, int32_t* saved, int32_t* costs) {
   bool treasure = TreasureMode(c);
-  bool ranged = it->attackType == 4;
   // How many of the creature's classes are in each effect group: an effect's group weight
   // counts once per such class.
   int64_t classesInGroup[4] = {};
@@ -498,7 +474,7 @@ void DoEffects2(Char* c, int number) {
       int bits = gSource.classes[cls].effects;
       for (int g = 0; g < 4; ++g) classesInGroup[g] += (bits >> g) & 1;
     }
-  EffectRowKey key{slot, treasure, it->equipType == 0, ranged, {}, nullptr, 0};
+  EffectRowKey key{SlotOf(it->equipType), treasure, it->equipType == 0, it->attackType == 4, {}, nullptr, 0};
   std::copy(classesInGroup, classesInGroup + 4, key.groups);
   if (c->profileMode && c->profile >= 0) {
     key.profile = &gSource.profiles[c->profile];
@@ -519,8 +495,146 @@ void DoEffects2(Char* c, int number) {
     bool out = (cost2 >= 0 && (int64_t)cost2 > levelLimit) || (done && done[e]);
     weights[e] = saved[e] = out ? 0 : row[e];
   }
+}
 
-  int entryCount = it->effectCount, entryEnhancement = it->enhancement;
+namespace {
+
+// The draws of the tries: up to a hundred tries draw from the same weights; each try takes
+// out what it drew (and arms what they cannot afford), and the next try puts exactly
+// those back.
+class EffectDraws {
+ public:
+  EffectDraws(int32_t* weights, int32_t* saved, const int32_t* costs, int n, const CharItem* it)
+      : weights_(weights), saved_(saved), costs_(costs), n_(n), changed_((size_t)n + kItemEffects) {
+    dear_ = DearEffects(&dearCount_, dearSpare_.data());
+    // The first draw of every try drops the same effects (those dearer than all the item's
+    // points): they leave the saved weights once, and each try goes on from there.
+    if (IsArms(it->equipType) && it->effectCount >= 1)
+      for (; firstDropped_ < dearCount_ && costs_[dear_[firstDropped_]] > it->effectCount; ++firstDropped_)
+        weights_[dear_[firstDropped_]] = saved_[dear_[firstDropped_]] = 0;
+    table_.emplace(weights_, n_);
+  }
+
+  // One try: draws the item's effects into it; returns the points they use.
+  int32_t Draw(IsaacState* state, CharItem* it) {
+    Restore();
+    int32_t used = 0;
+    int k = 0;
+    int dropped = firstDropped_;
+    while (used < it->effectCount && k < kItemEffects) {
+      if (IsArms(it->equipType)) DropUnaffordable(it->effectCount - k, &dropped);
+      char named[128];
+      const char* label = "Effeckt wählen! ()";
+      if (gRandom.labelFlag) {
+        snprintf(named, sizeof named, "Effeckt wählen! (%s)", ItemName(*it));
+        label = named;
+      }
+      int chosen = table_->Pick(state, &gSource.effects[0].name.text, sizeof(EffectSource), label, 0, true, 0, false);
+      if (chosen < 0) break;
+      const EffectSource& x = gSource.effects[chosen];
+      it->effects[k] = chosen;
+      if (x.multi == 0) it->effectCount = k + 1;
+      TakeOut(chosen);
+      used += IsArms(it->equipType) && it->equipType != 11 ? x.cost : 1;
+      ++k;
+    }
+    it->effectCount = k;
+    return used;
+  }
+
+ private:
+  // Puts back what the last try took out.
+  void Restore() {
+    if (lost_) {
+      memcpy(weights_, saved_, sizeof(int32_t) * (size_t)n_);
+      table_->Resum();
+      changes_ = 0;
+      lost_ = false;
+    }
+    while (changes_ > 0) {
+      int e = changed_[(size_t)--changes_];
+      table_->Set(e, saved_[e]);
+    }
+  }
+  void TakeOut(int e) {
+    if (e < 0 || e >= n_) return;
+    if (changes_ < (int)changed_.size())
+      changed_[(size_t)changes_++] = e;
+    else
+      lost_ = true;
+    table_->Set(e, 0);
+  }
+  // Arms drop effects dearer than the points left; while a point is left, only effects
+  // of two points and more can drop. Dearest first: as the points left only shrink during
+  // a try, what it has dropped so far is a prefix of this list.
+  void DropUnaffordable(int32_t points, int* dropped) {
+    if (points >= 1) {
+      for (; *dropped < dearCount_ && costs_[dear_[*dropped]] > points; ++*dropped) {
+        int e = dear_[*dropped];
+        if (weights_[e] != 0) TakeOut(e);
+      }
+    } else {
+      for (int e = 0; e < n_; ++e)
+        if (costs_[e] > points && weights_[e] != 0) TakeOut(e);
+    }
+  }
+
+  int32_t* weights_;
+  int32_t* saved_;
+  const int32_t* costs_;
+  int n_;
+  int dearCount_ = 0, firstDropped_ = 0;
+  Scratch<int32_t, 1> dearSpare_{n_ > kSortedEffects ? (size_t)n_ : 0};
+  const int32_t* dear_ = nullptr;
+  std::optional<WeightedTable> table_;
+  Scratch<int32_t, kStackEffects + kItemEffects> changed_;
+  int changes_ = 0;
+  bool lost_ = false;  // more changes than the list holds: the next try starts from a copy
+};
+
+}  // namespace
+
+// Arms turn the points their effects left unused into enhancement, as far as the level's
+// draw and the creature's ceiling allow.
+static void EnhanceWithUnusedPoints(Char* c, CharItem* it, int32_t used) {
+  if (!IsArms(it->equipType)) return;
+  if (used < it->secondEffect) {
+    int32_t rest = it->secondEffect - used;
+    int32_t limit = EnhancementDraw(c->context.random, c->Level, -1) - it->enhancement;
+    if (rest > limit) rest = limit;
+    rest = std::min(rest, EnhancementCeiling(c) - it->enhancement);
+    if (rest > 0) it->enhancement += rest;
+  }
+  it->secondEffect = used;
+}
+
+void DoEffects2(Char* c, int number) {
+  CharItem* it = &c->items[number];
+  int n = gSource.effectCount;
+  if (n <= 0) return;
+  it->secondEffect = it->effectCount;
+  if (it->effectCount <= 0 && !DebugOn(2)) {
+    // Nothing to choose: every try draws nothing and prices the bare enhancement, so
+    // the first try's price is the one paid (the tries only print).
+    it->effectCount = 0;
+    if (IsArms(it->equipType)) it->secondEffect = 0;
+    TakeEffects(c, it, Price(c, it, 0, 0, true), TreasureMode(c));
+    return;
+  }
+  int32_t stackWeights[kStackEffects], stackSaved[kStackEffects], stackCosts[kStackEffects];
+  TrackedPtr<int32_t> heapWeights, heapSaved, heapCosts;
+  if (n > kStackEffects) {
+    heapWeights.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProb")));
+    heapSaved.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectProbA")));
+    heapCosts.reset(static_cast<int32_t*>(mallocloga(sizeof(int32_t) * (size_t)n, "DoEffects2-EffectCost")));
+  }
+  int32_t* weights = n > kStackEffects ? heapWeights.get() : stackWeights;
+  int32_t* saved = n > kStackEffects ? heapSaved.get() : stackSaved;
+  int32_t* costs = n > kStackEffects ? heapCosts.get() : stackCosts;
+  EffectWeights(c, it, n, weights, saved, costs);
+
+  const bool treasure = TreasureMode(c);
+  const int entryCount = it->effectCount, entryEnhancement = it->enhancement;
   int64_t cheapestPrice = -1;
   StrengthMemo strengths;
   // A try changes the effects, their strengths, the enhancement and the counts; the
@@ -528,86 +642,14 @@ void DoEffects2(Char* c, int number) {
   constexpr size_t kTried = offsetof(CharItem, effectTextAt);
   alignas(CharItem) unsigned char cheapest[kTried];
   memcpy(cheapest, it, kTried);
-  // Arms drop effects dearer than the points left; while a point is left, only effects
-  // of two points and more can drop. Dearest first: as the points left only shrink during
-  // a try, what it has dropped so far is a prefix of this list.
-  int dearCount = 0;
-  Scratch<int32_t, 1> dearSpare(n > kSortedEffects ? (size_t)n : 0);
-  const int32_t* dear = DearEffects(&dearCount, dearSpare.data());
-  // The first draw of every try drops the same effects (those dearer than all the item's
-  // points): they leave the saved weights once, and each try goes on from there.
-  int firstDropped = 0;
-  if (IsArms(it->equipType) && entryCount >= 1)
-    for (; firstDropped < dearCount && costs[dear[firstDropped]] > entryCount; ++firstDropped)
-      weights[dear[firstDropped]] = saved[dear[firstDropped]] = 0;
-  WeightedTable table(weights, n);
-  // Up to a hundred tries draw from the same weights: each try takes out what it drew (and
-  // arms what they cannot afford), and the next try puts exactly those back.
-  Scratch<int32_t, kStackEffects + kItemEffects> changed((size_t)n + kItemEffects);
-  int changes = 0;
-  bool lost = false;  // more changes than the list holds: the next try starts from a copy
-  auto takeOut = [&](int e) {
-    if (e < 0 || e >= n) return;
-    if (changes < (int)changed.size())
-      changed[(size_t)changes++] = e;
-    else
-      lost = true;
-    table.Set(e, 0);
-  };
+  EffectDraws draws(weights, saved, costs, n, it);
   const int64_t itemCeiling = ItemCeiling(c);
   for (int tries = 0;; ++tries) {
     it->effectCount = entryCount;
     it->enhancement = entryEnhancement;
-    int32_t used = 0;
-    int k = 0;
-    int dropped = firstDropped;
-    if (lost) {
-      memcpy(weights, saved, sizeof(int32_t) * (size_t)n);
-      table.Resum();
-      changes = 0;
-      lost = false;
-    }
-    while (changes > 0) {
-      int e = changed[(size_t)--changes];
-      table.Set(e, saved[e]);
-    }
-    while (used < it->effectCount && k < kItemEffects) {
-      if (IsArms(it->equipType)) {
-        int32_t points = it->effectCount - k;
-        if (points >= 1) {
-          for (; dropped < dearCount && costs[dear[dropped]] > points; ++dropped) {
-            int e = dear[dropped];
-            if (weights[e] != 0) takeOut(e);
-          }
-        } else {
-          for (int e = 0; e < n; ++e)
-            if (costs[e] > points && weights[e] != 0) takeOut(e);
-        }
-      }
-      char named[128];
-      const char* label = "Effeckt wählen! ()";
-      if (gRandom.labelFlag) {
-        snprintf(named, sizeof named, "Effeckt wählen! (%s)", ItemName(*it));
-        label = named;
-      }
-      int chosen = table.Pick(state, &gSource.effects[0].name.text, sizeof(EffectSource), label, 0, true, 0, false);
-      if (chosen < 0) break;
-      const EffectSource& x = gSource.effects[chosen];
-      it->effects[k] = chosen;
-      if (x.multi == 0) it->effectCount = k + 1;
-      takeOut(chosen);
-      used += IsArms(it->equipType) && it->equipType != 11 ? x.cost : 1;
-      ++k;
-    }
-    it->effectCount = k;
-    if (IsArms(it->equipType) && used < it->secondEffect) {
-      int32_t rest = it->secondEffect - used;
-      int32_t limit = EnhancementDraw(state, c->Level, -1) - it->enhancement;
-      if (rest > limit) rest = limit;
-      rest = std::min(rest, EnhancementCeiling(c) - it->enhancement);
-      if (rest > 0) it->enhancement += rest;
-    }
-    if (IsArms(it->equipType)) it->secondEffect = used;
+    const int32_t used = draws.Draw(c->context.random, it);
+    const int k = it->effectCount;
+    EnhanceWithUnusedPoints(c, it, used);
     bool later = number + 1 < c->itemCount || c->equipmentFollows;
     int64_t allowed = later ? c->money / 3 : c->money;
     int64_t ceiling = itemCeiling - it->price - it->value;

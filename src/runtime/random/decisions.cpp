@@ -389,6 +389,97 @@ int32_t random(IsaacState* state, int32_t min, int32_t max, const char* label, i
   return v;
 }
 
+namespace {
+
+// The share of each option in a draw by the weighting: linear, squared (the weights scaled
+// down first when large) or root.
+struct Shares {
+  const Options& opts;
+  int calctype;
+  int32_t divisor;
+  int64_t operator()(int i) const {
+    int64_t w = WeightAt(opts, i);
+    if (calctype == 1) {
+      if (divisor) w /= divisor;
+      // Only a negative weight can square past 2^30; capped, any number of them sums exactly.
+      return std::min<int64_t>(w * w, int64_t{1} << 44);
+    }
+    if (calctype == -1) return (int64_t)std::sqrt((double)w);
+    return w;
+  }
+};
+
+// The option of the largest weight, and the divisor that keeps large weights from
+// squaring past the draw's range.
+int LargestOption(const Options& opts, int32_t* divisor) {
+  int32_t largest = 0;
+  int index = 0;
+  for (int i = 0; i < opts.n; ++i)
+    if (WeightAt(opts, i) > largest) {
+      largest = WeightAt(opts, i);
+      index = i;
+    }
+  if (largest > 30000)
+    *divisor = largest / 16384 > 1 ? largest / 16384 : 1;
+  else if (largest > 15000)
+    *divisor = 1;
+  return index;
+}
+
+// The total of the shares; with `blockSums` (plain int32 weights) also the sums of their
+// blocks, so that the pick skips whole blocks. -1 when a weight is negative.
+int64_t ShareTotal(const Shares& share, bool dense, int blocks, int64_t* blockSums) {
+  const Options& opts = share.opts;
+  int64_t total = 0;
+  if (dense) {
+    if (SumBlocks(static_cast<const int32_t*>(opts.weights), opts.n, blockSums) > 0) return -1;
+    for (int b = 0; b < blocks; ++b) total += blockSums[b];
+    return total;
+  }
+  for (int i = 0; i < opts.n; ++i) {
+    // Squaring leaves no weight negative; a root of one fails like a linear one.
+    if (WeightAt(opts, i) < 0 && share.calctype != 1) return -1;
+    total += share(i);
+  }
+  return total;
+}
+
+// A question the user must answer shows its options whatever the output level (a listing
+// asks with the level of a normal run).
+void ShowOptions(const Shares& share, int64_t total, int shift, const void* texts, int textStride, bool indirect,
+                 const char* label, bool asks, uint32_t caller) {
+  int level = asks ? 0 : 1;
+  DebugPrint(level,
+             "\n-------------------------------------------------------------------------------\n"
+             "Manuel AdvancedRand (-1 = This Random, -2 = All Random, -3 = One Step Back)\n");
+  DebugPrint(level, "(%s:)\n", label);
+  DebugPrint(2, "(Called from %d)\n", caller);
+  if (DebugOn(level))
+    for (int i = 0; i < share.opts.n; ++i)
+      if (WeightAt(share.opts, i) > 0)
+        DebugPrint(level, "%d: (%d / %d): %s\n", i, (int)share(i), (int)(total >> shift),
+                   TextAt(texts, textStride, indirect, i));
+}
+
+// The first option whose running sum reaches `threshold`; it always has a share, since
+// the sum before it stayed below.
+int FirstOptionReaching(const Shares& share, bool dense, int blocks, const int64_t* blockSums, int64_t threshold) {
+  const Options& opts = share.opts;
+  int64_t running = 0;
+  if (dense) {
+    int b = 0;
+    while (b + 1 < blocks && running + blockSums[b] < threshold) running += blockSums[b++];
+    return FirstReaching(static_cast<const int32_t*>(opts.weights), b * kPickBlock, opts.n, running, threshold);
+  }
+  for (int i = 0; i < opts.n; ++i) {
+    running += share(i);
+    if (running >= threshold) return i;
+  }
+  return opts.n - 1;
+}
+
+}  // namespace
+
 int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride, const void* texts, int textStride,
                  const char* label, int ask, bool indirect, uint32_t caller, bool zeroTotalIsError,
                  std::source_location where) {
@@ -409,71 +500,29 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   }
   if (r == Replay::kEnded) zeroTotalIsError = true;
 
-  int calctype = gSettings.calctype;
-  int32_t divisor = 0;
-  if (calctype == 1 || calctype == 2) {
-    int32_t largest = 0;
-    int index = 0;
-    for (int i = 0; i < opts.n; ++i)
-      if (WeightAt(opts, i) > largest) {
-        largest = WeightAt(opts, i);
-        index = i;
-      }
-    if (calctype == 2 && ask != 1 && !gDecide.chooseEverything) {
-      Record(index);
-      return index;
+  Shares share{opts, gSettings.calctype, 0};
+  if (share.calctype == 1 || share.calctype == 2) {
+    int largest = LargestOption(opts, &share.divisor);
+    if (share.calctype == 2 && ask != 1 && !gDecide.chooseEverything) {
+      Record(largest);
+      return largest;
     }
-    if (largest > 30000)
-      divisor = largest / 16384 > 1 ? largest / 16384 : 1;
-    else if (largest > 15000)
-      divisor = 1;
   }
-  // The share of option i in the draw.
-  auto share = [&](int i) -> int64_t {
-    int64_t w = WeightAt(opts, i);
-    if (calctype == 1) {
-      if (divisor) w /= divisor;
-      // Only a negative weight can square past 2^30; capped, any number of them sums exactly.
-      return std::min<int64_t>(w * w, int64_t{1} << 44);
-    }
-    if (calctype == -1) return (int64_t)std::sqrt((double)w);
-    return w;
-  };
 
-  // Most draws are plain weights in an int32 array: one tight pass finds the total and
-  // the sums of blocks of options, so that the pick skips whole blocks.
-  constexpr int kBlock = kPickBlock, kStackBlocks = 64;
-  bool plain = calctype != 1 && calctype != -1;
-  bool dense = plain && weightStride == (int)sizeof(int32_t);
-  int blocks = dense ? (opts.n + kBlock - 1) / kBlock : 0;
+  bool dense = share.calctype != 1 && share.calctype != -1 && weightStride == (int)sizeof(int32_t);
+  constexpr int kStackBlocks = 64;
+  int blocks = dense ? (opts.n + kPickBlock - 1) / kPickBlock : 0;
   int64_t stackBlockSums[kStackBlocks];
   TrackedPtr<int64_t> heapBlockSums;
   if (blocks > kStackBlocks)
     heapBlockSums.reset(static_cast<int64_t*>(mallocloga(sizeof(int64_t) * (size_t)blocks, "AdvancedRand-tempvals")));
   int64_t* blockSums = blocks > kStackBlocks ? heapBlockSums.get() : stackBlockSums;
-  int64_t total = 0;
-  int32_t lowest = 0;
-  if (dense) {
-    const int32_t* w = static_cast<const int32_t*>(weights);
-    if (SumBlocks(w, opts.n, blockSums) > 0) lowest = -1;
-    for (int b = 0; b < blocks; ++b) total += blockSums[b];
-  } else {
-    for (int i = 0; i < opts.n; ++i) {
-      int32_t raw = WeightAt(opts, i);
-      // Squaring leaves no weight negative; a root of one fails like a linear one.
-      if (raw < 0 && calctype != 1) {
-        lowest = raw;
-        break;
-      }
-      total += share(i);
-    }
-  }
-  if (lowest < 0) {
+  const int64_t total = ShareTotal(share, dense, blocks, blockSums);
+  if (total < 0) {
     ConsolePrint("Negative Probability...\n");
     QuitOnError(true);
     return -2;
   }
-
   if (total == 0) {
     if (zeroTotalIsError) {
       gProcess.loopRunning = false;
@@ -489,51 +538,17 @@ int AdvancedRand(IsaacState* state, int n, const void* weights, int weightStride
   // (options of weight 0 keep an empty share).
   int shift = 0;
   while ((total >> shift) > INT32_MAX) ++shift;
-
-  if (asks || gProcess.debugOutput || gOutput.log >= 1) {
-    // A question the user must answer shows its options whatever the output level
-    // (a listing asks with the level of a normal run).
-    int level = asks ? 0 : 1;
-    DebugPrint(level,
-               "\n-------------------------------------------------------------------------------\n"
-               "Manuel AdvancedRand (-1 = This Random, -2 = All Random, -3 = One Step Back)\n");
-    DebugPrint(level, "(%s:)\n", label);
-    DebugPrint(2, "(Called from %d)\n", caller);
-    if (DebugOn(level))
-      for (int i = 0; i < opts.n; ++i)
-        if (WeightAt(opts, i) > 0)
-          DebugPrint(level, "%d: (%d / %d): %s\n", i, (int)share(i), (int)(total >> shift),
-                     TextAt(texts, textStride, indirect, i));
-  }
+  if (asks || gProcess.debugOutput || gOutput.log >= 1)
+    ShowOptions(share, total, shift, texts, textStride, indirect, label, asks, caller);
 
   int32_t answer;
   if (ManualAnswer(caller, asks, ValidOption, ExplainOption, &opts, &answer)) {
     Record(answer);
     return answer;
   }
-
-  int32_t top = (int32_t)(total >> shift);
-  int64_t drawn = random(state, 1, top, "", 0, true);
-  // The first option whose running sum reaches the drawn value; it always has a share,
-  // since the sum before it stayed below the value.
-  int chosen = opts.n - 1;
-  int64_t running = 0;
+  int64_t drawn = random(state, 1, (int32_t)(total >> shift), "", 0, true);
   // (running >> shift) >= drawn, without a shift per option.
-  const int64_t threshold = drawn << shift;
-  if (dense) {
-    const int32_t* w = static_cast<const int32_t*>(weights);
-    int b = 0;
-    while (b + 1 < blocks && running + blockSums[b] < threshold) running += blockSums[b++];
-    chosen = FirstReaching(w, b * kBlock, opts.n, running, threshold);
-  } else {
-    for (int i = 0; i < opts.n; ++i) {
-      running += share(i);
-      if (running >= threshold) {
-        chosen = i;
-        break;
-      }
-    }
-  }
+  int chosen = FirstOptionReaching(share, dense, blocks, blockSums, drawn << shift);
   DebugPrint(2, "Selected: %d\n", chosen);
   Record(chosen);
   return chosen;
