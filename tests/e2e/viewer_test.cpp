@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 #include <string>
@@ -21,7 +21,6 @@
 namespace {
 
 const char kBatch3[] = "0 1 5 3 3 0 0 0 0 0\n";
-const char kBatch20[] = "0 1 10 20 20 0 0 0 0 0\n";
 const char kEndMenu[] = "[N] Zurück ins Hauptmenü\n[Q] Beenden\n";
 const char kKeyHelp[] = "[Q]  : Beenden\n";
 const char kPrompt[] = "Durch Leerzeichen getrennt eingeben:";
@@ -58,68 +57,75 @@ std::vector<int> HitPointsOf(const std::string& out, int k) {
   return values;
 }
 
-// The line of `key` ("MONEY=...") in one creature's export.
-std::string Line(const std::string& block, const std::string& key) {
-  size_t at = block.find("\n" + key);
-  return at == std::string::npos ? "" : block.substr(at + 1, block.find('\n', at + 1) - at - 1);
+int HitPointsIn(const std::string& block) {
+  size_t at = block.find("\nTP=");
+  return at == std::string::npos ? 0 : atoi(block.c_str() + at + 4);
 }
 
 class Viewer : public ::testing::Test {
  protected:
   ProgramRun Run(const std::string& input, int timeout = 60) { return RunProgram(dir_, {"0"}, input.c_str(), timeout); }
   std::string Export(const std::string& name) { return dir_.Read("export/" + name); }
+  void Blocked(const char* name) {
+    ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir_.File(std::string("export/") + name).c_str(), 0755), 0);
+  }
   WorkDir dir_;
 };
 
+// B shows a creature's stat block, a re-roll keeps that view, b brings the sheet back.
 TEST_F(Viewer, KeysPageBetweenScreens) {
   // s, a on screen 0 and e print no creature screen; 9 and 4 exceed the three screens.
-  ProgramRun run = Run(std::string(kBatch3) + "dD29sdWdA4saeee1Q");
+  ProgramRun run = Run(std::string(kBatch3) + "dD29sdWdA4saeee1BrbQ");
   ASSERT_TRUE(EndedWith(run, 0));
-  const std::string& out = run.output;
-  EXPECT_EQ(CountOf(out, "Generating Char "), 3);
-  EXPECT_TRUE(Has(out, "Generating Char 2 (Thread: 0)\n"));
-  for (const Shown& s : ScreensShown(out)) EXPECT_EQ(s.of, 3);
-  EXPECT_EQ(ScreenNumbers(out), (std::vector<int>{1, 2, 3, 1, 2, 2, 2, 1, 3, 3, 2, 2, 1})) << out;
-  // Once the viewer runs, every creature screen shows the key help below its sheet.
-  for (size_t at = out.find("Screenbuffer: ", out.find("HG Level")); at != std::string::npos;
-       at = out.find("Screenbuffer: ", at + 1))
-    EXPECT_TRUE(
-        Has(out.substr(at, std::min(out.find("Screenbuffer: ", at + 1), out.find("HG Level", at)) - at), kKeyHelp))
-        << out.substr(at, 200);
-  EXPECT_TRUE(Has(out, "Manual mode set to: 1\nManual mode set to: 2\nManual mode set to: 0\n"));
-  EXPECT_EQ(CountOf(out, kPrompt), 1);
+  EXPECT_EQ(CountOf(run.output, "Generating Char "), 3);
+  for (const Shown& s : ScreensShown(run.output)) EXPECT_EQ(s.of, 3);
+  EXPECT_EQ(ScreenNumbers(run.output), (std::vector<int>{1, 2, 3, 1, 2, 2, 2, 1, 3, 3, 2, 2, 1, 1, 1, 1}))
+      << run.output;
+  EXPECT_EQ(CountOf(run.output, "Trefferwürfel: "), 2);
+  EXPECT_NE(run.output.find("Regeln: ", run.output.rfind("Trefferwürfel: ")), std::string::npos);
+  EXPECT_TRUE(Has(run, "Manual mode set to: 1\nManual mode set to: 2\nManual mode set to: 0\n"));
+  // g, a number and Enter reach screens beyond 9; a number without a screen says so.
+  WorkDir twelve;
+  run = RunProgram(twelve, {"0"}, "0 1 5 12 12 0 0 0 0 0\ng12\ng13\ng\nq", 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(ScreenNumbers(run.output), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12, 12, 12}));
+  EXPECT_TRUE(Has(run, "Screenbuffer 13 gibt es nicht (0 - 12).\n"));
 }
 
+// "-" after a digit is ignored, a leading "-" heals, two of them cancel, Enter alone
+// subtracts 0; the replay starts from the damaged value, and damage input cut by the end
+// of input still counts. One entry stops at 1,000,000 and the hit points at +-1,000,000.
 TEST_F(Viewer, DamageInputChangesHitPointsAndIsSaved) {
-  // "-" after a digit is ignored, a leading "-" heals, two of them cancel, Enter alone subtracts 0.
   ProgramRun run = Run(std::string(kBatch3) + "1t12\nt1-2\nt-5\nt\n3t--7\n1vhurt\nn404\nhurt\nt9");
   ASSERT_TRUE(EndedWith(run, 0));
   size_t restart = run.output.find("\nRestarting\n");
   ASSERT_NE(restart, std::string::npos) << run.output;
-  std::string first = run.output.substr(0, restart);
-  std::vector<int> one = HitPointsOf(first, 1), three = HitPointsOf(first, 3);
+  std::vector<int> one = HitPointsOf(run.output.substr(0, restart), 1);
+  std::vector<int> three = HitPointsOf(run.output.substr(0, restart), 3);
   ASSERT_FALSE(one.empty() || three.empty());
-  ASSERT_GT(one[0], 0);
   int h = one[0], h3 = three[0];
   EXPECT_EQ(one, (std::vector<int>{h, h - 12, h - 24, h - 19})) << run.output;
-  EXPECT_LE(HitPointsOf(first, 2).size(), 1u);
   EXPECT_EQ(three, (std::vector<int>{h3, h3 - 7}));
-  char shown[64];
-  snprintf(shown, sizeof shown, "Verbleibende Trefferpunkte: %4d", h - 12);
-  EXPECT_TRUE(Has(run, shown)) << shown;
   EXPECT_TRUE(Has(run, "Reproduction file has been saved as hurt.rep\n"));
-  // The replay starts from the damaged value; the damage input cut by the end of input still counts.
   std::vector<int> replayed = HitPointsOf(run.output.substr(restart), 1);
   ASSERT_GE(replayed.size(), 2u) << run.output.substr(restart);
   EXPECT_EQ(std::vector<int>(replayed.end() - 2, replayed.end()), (std::vector<int>{h - 19, h - 28}));
+
+  WorkDir huge;
+  run = RunProgram(huge, {"0"}, (std::string(kBatch3) + "1t" + std::string(20, '9') + "\nt999999\nt-5\nq").c_str(), 60);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_EQ(CountOf(run.output, "Schaden auf 1000000 begrenzt"), 1) << run.output;
+  EXPECT_EQ(CountOf(run.output, "Trefferpunkte auf -1000000 bis 1000000 begrenzt."), 1);
+  std::vector<int> hp = HitPointsOf(run.output, 1);
+  ASSERT_EQ(hp.size(), 4u) << run.output;
+  EXPECT_EQ(std::vector<int>(hp.begin() + 1, hp.end()), (std::vector<int>{hp[0] - 1000000, -1000000, -999995}));
 }
 
 // All from the overview or one from its screen; names stay inside export/, leading dots
-// (which would hide the file) become "_". A directory in the way of a name (which fails
-// for every user, root included) is reported and viewing goes on.
+// become "_". A directory in the way of a name is reported and viewing goes on.
 TEST_F(Viewer, ExportAllOrOneNamesStayInsideExportDirectory) {
-  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(dir_.File("export/blocked.exp").c_str(), 0755), 0);
+  Blocked("blocked.exp");
   ProgramRun run = Run(std::string(kBatch3) + "xall\n2xtwo.exp\n3xthree\nsxa/b\\c\nx../../outside\n2xblocked\n1q");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(CountOf(run.output, "Enter Export Filename! "), 6);
@@ -128,35 +134,28 @@ TEST_F(Viewer, ExportAllOrOneNamesStayInsideExportDirectory) {
   std::vector<std::string> blocks = ExportedCreatures(all);
   ASSERT_EQ(blocks.size(), 3u) << all;
   EXPECT_EQ(blocks[0] + blocks[1] + blocks[2], all);
-  EXPECT_EQ(blocks[0].rfind("STARTCHARACTER\n", 0), 0u);
   EXPECT_EQ(Export("two.exp"), blocks[1]);
   EXPECT_EQ(Export("three.exp"), blocks[2]);
   EXPECT_EQ(Export("__-..-outside.exp"), all);
   EXPECT_EQ(Entries(dir_.File("export")), (std::set<std::string>{"all.exp", "two.exp", "three.exp", "a-b-c.exp",
                                                                  "__-..-outside.exp", "blocked.exp"}));
-  EXPECT_TRUE(Entries(dir_.File("export/blocked.exp")).empty());
   EXPECT_EQ(Entries(dir_.path()), (std::set<std::string>{"Build", "export", "save", "source.mrg"}));
   EXPECT_EQ(ScreenNumbers(run.output).back(), 1);  // the viewer still answers keys afterwards
 }
 
-// K writes each creature's German and English stat block; a file in the way is said and
-// leaves no half export behind.
+// K writes each creature's German and English stat block (a monster's companions add no
+// block); a file in the way is said and leaves no half export behind.
 TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
-  ASSERT_EQ(mkdir(dir_.File("export").c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(dir_.File("export/blocked.txt").c_str(), 0755), 0);
-  // Monsters: no companion adds a block of its own.
+  Blocked("blocked.txt");
   ProgramRun run = Run("1 1 5 3 3 0 0 0 0 0\nKall\n2ktwo.txt\n3kblocked\nq");
   ASSERT_TRUE(EndedWith(run, 0));
   EXPECT_EQ(CountOf(run.output, "Could not write export file export/blocked.txt"), 1) << run.output;
   EXPECT_EQ(Entries(dir_.File("export")),
             (std::set<std::string>{"all.txt", "all.en.txt", "two.txt", "two.en.txt", "blocked.txt"}));
-  // One line per creature starts with the label.
   for (auto [file, label, creatures] : {std::tuple{"all.txt", "Trefferwürfel: ", 3},
                                         {"all.en.txt", "Hit Dice: ", 3},
-                                        {"two.txt", "Rettungswürfe: Zähigkeit ", 1},
-                                        {"two.en.txt", "Saves: Fort ", 1}})
+                                        {"two.txt", "Rettungswürfe: Zähigkeit ", 1}})
     EXPECT_EQ(CountOf("\n" + Export(file), std::string("\n") + label), creatures) << file;
-  // The second creature's block is the one of the whole batch's file.
   EXPECT_TRUE(Has(Export("all.en.txt"), "\n\n" + Export("two.en.txt")));
 }
 
@@ -164,23 +163,18 @@ TEST_F(Viewer, StatBlockExportWritesGermanAndEnglishBlocks) {
 // database, in runtime 4; so do a single creature saved from its screen and one of the
 // manual mode from its recorded answers (the alignment drawn last among them).
 TEST_F(Viewer, SavedBatchReplaysIdentically) {
-  ProgramRun run = Run(std::string(kBatch20) + "xorig\nvbatch\n7vseven\nn404\nbatch\nxreplay1\nn404\nseven\nxone\n" +
-                           "n0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\n" +
-                           "n104\n404\nbatch\nxreplay4\nq",
-                       120);
+  ProgramRun run =
+      Run("0 1 10 20 20 0 0 0 0 0\nxorig\nvbatch\n7vseven\nn404\nbatch\nxreplay1\nn404\nseven\nxone\n"
+          "n0 5 5 1 1 0 1 0 0 0\n-2\nxvorher\nvmanuell\nn404\nmanuell\nxnachher\n"
+          "n104\n404\nbatch\nxreplay4\nq",
+          120);
   ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_TRUE(Has(run, "Reproduction file has been saved as batch.rep\n")) << run.output;
   EXPECT_TRUE(Has(run, "Running Visual C++ .NET Compiler Optimized Code"));
   std::string orig = Export("orig.exp");
   std::vector<std::string> blocks = ExportedCreatures(orig);
   ASSERT_EQ(blocks.size(), 20u) << orig;
   // The creatures differ, so equal files mean each one was rebuilt in its place.
-  std::set<std::string> money;
-  for (const std::string& b : blocks) {
-    money.insert(Line(b, "MONEY="));
-    EXPECT_TRUE(Has(b, "\nALIGNMENT=")) << b;  // the last draw replays as well
-  }
-  EXPECT_GT(money.size(), 2u);
+  EXPECT_NE(blocks[0], blocks[1]);
   EXPECT_EQ(Export("replay1.exp"), orig);
   EXPECT_EQ(Export("replay4.exp"), orig);
   EXPECT_EQ(Export("one.exp"), blocks[6]);
@@ -189,29 +183,20 @@ TEST_F(Viewer, SavedBatchReplaysIdentically) {
   EXPECT_EQ(Export("nachher.exp"), manual);
 }
 
-TEST_F(Viewer, TwoThreadBatchReplaysIdentically) {
-  ProgramRun run = Run("502\n" + std::string(kBatch20) + "xorig\nvbatch\nn404\nbatch\nxreplay\nq");
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_TRUE(Has(run, "Generating Char 19 (Thread: 1)\n") && Has(run, "Waiting for Threads to terminate\n"));
-  EXPECT_EQ(ExportedCreatures(Export("orig.exp")).size(), 20u);
-  EXPECT_EQ(Export("replay.exp"), Export("orig.exp"));
-}
-
 // Monsters of one batch share its theme: a creature re-rolled on its sheet and one saved
 // alone from its sheet replay with the theme they were built with, although the replayed
-// batch starts without one (monsters and mixed creatures, one and two threads).
+// batch starts without one (monsters on two threads after a re-roll of the batch, mixed
+// creatures on one).
 TEST_F(Viewer, ThemedMonstersReplayAfterReRollAndSingleSave) {
-  const char* batches[] = {"502\n1 5 7 3 3 0 0 0 0 0\n", "501\n1 5 7 3 3 0 0 0 0 0\n", "2 5 7 3 3 0 0 0 0 0\n",
-                           "1 5 7 3 3 0 0 0 0 0\n", "2 5 7 3 3 0 0 0 0 0\n"};
   std::string input;
-  for (int i = 0; i < 5; ++i) {
-    std::string n = std::to_string(i);
-    // Odd rounds re-roll the whole batch first.
-    input += std::string(batches[i]) + (i % 2 ? "r1rs" : "1rs") + "xorig" + n + "\nvall" + n + "\n3vone" + n +
-             "\nxthree" + n + "\nn404\nall" + n + "\nxrall" + n + "\nn404\none" + n + "\nxrone" + n + "\nn";
-  }
-  ASSERT_TRUE(EndedWith(Run(input + "q", 120), 0));
-  for (std::string n : {"0", "1", "2", "3", "4"}) {
+  for (std::string n : {"0", "1"})
+    input += (n == "0" ? "502\n1 5 7 3 3 0 0 0 0 0\nr1rs" : "501\n2 5 7 3 3 0 0 0 0 0\n1rs") + std::string("xorig") +
+             n + "\nvall" + n + "\n3vone" + n + "\nxthree" + n + "\nn404\nall" + n + "\nxrall" + n + "\nn404\none" + n +
+             "\nxrone" + n + "\nn";
+  ProgramRun run = Run(input + "q", 120);
+  ASSERT_TRUE(EndedWith(run, 0));
+  EXPECT_TRUE(Has(run, "(Thread: 1)\n") && Has(run, "Waiting for Threads to terminate\n"));
+  for (std::string n : {"0", "1"}) {
     std::string orig = Export("orig" + n + ".exp");
     ASSERT_EQ(ExportedCreatures(orig).size(), 3u) << n;
     EXPECT_EQ(Export("rall" + n + ".exp"), orig) << "batch " << n;
@@ -223,12 +208,9 @@ TEST_F(Viewer, ListingsEndInTheEndMenu) {
   // More keys than classes with spells: the surplus falls to the end menu, which ignores them.
   ProgramRun spells = Run("402\n" + std::string(30, ' ') + "nq\n");
   ASSERT_TRUE(EndedWith(spells, 0));
-  size_t lastPress = spells.output.rfind("Press a key to view next char!\n");
-  ASSERT_NE(lastPress, std::string::npos) << spells.output;
-  size_t menu = spells.output.find(kEndMenu, lastPress);
-  ASSERT_NE(menu, std::string::npos);
+  size_t menu = spells.output.find(kEndMenu, spells.output.rfind("Press a key to view next char!\n"));
+  ASSERT_NE(menu, std::string::npos) << spells.output;
   EXPECT_NE(spells.output.find("\nRestarting\n", menu), std::string::npos);
-  EXPECT_EQ(CountOf(spells.output, kPrompt), 2);
   // End of input inside the spell list; a CR list of a random monster, where the
   // numbers fall to the end menu.
   for (const char* input : {"402\n", "401\n0\n0\nq"}) {
@@ -236,22 +218,18 @@ TEST_F(Viewer, ListingsEndInTheEndMenu) {
     WorkDir dir;
     ProgramRun run = RunProgram(dir, {"0"}, input, 60);
     ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_TRUE(Has(run, kEndMenu)) << run.output;
-    EXPECT_FALSE(Has(run, kKeyHelp));
+    EXPECT_TRUE(Has(run, kEndMenu) && !Has(run, kKeyHelp)) << run.output;
     EXPECT_EQ(Has(run, "Template: Keine\n"), input[2] == '1');
   }
-  // The asked type (0) and monster (43) decide the listing; the questions show their options
-  // with the output level of a normal run, and a rejected answer says why.
+  // The asked type (0) and monster (43) decide the listing; a rejected answer says why.
   ProgramRun chosen = Run("401 0 0 0 0 0 1\n0\n99999\n43\nq");
   ASSERT_TRUE(EndedWith(chosen, 0));
-  size_t type = chosen.output.find("(Typ wählen!:)\n0: (1 / ");
-  ASSERT_NE(type, std::string::npos) << chosen.output;
-  size_t monster = chosen.output.find("(Monster wählen!:)\n", type);
+  size_t monster = chosen.output.find("(Typ wählen!:)\n0: (1 / ");
+  ASSERT_NE(monster, std::string::npos) << chosen.output;
   EXPECT_NE(chosen.output.find("Ungültige Eingabe: eine der oben aufgeführten Nummern", monster), std::string::npos);
   size_t head = chosen.output.find("\n\n\nOtyugh:\n\nTemplate: Keine\n");
   ASSERT_NE(head, std::string::npos) << chosen.output;
   EXPECT_LT(head, chosen.output.find(kEndMenu));
-  EXPECT_LE(CountOf(chosen.output, "Template: "), 11);
   EXPECT_LE(CountOf(chosen.output, "\tHD Inc: "), 44);
 }
 
@@ -263,8 +241,6 @@ TEST_F(Viewer, StepBackAfterAReRollAndEmptyBatches) {
                                   {"0 5 5 1 1 0 0 0 0 0\nER\n0\n-3\n", 3},
                                   {"0 5 5 3 3 0 0 0 0 0\nER\n-3\n", 2},
                                   {"\nvq", 0},
-                                  {"abc\nvq", 0},
-                                  {"\x01\x7f\nvq", 0},
                                   {"\xff\xfe\xc3\nvq", 0}}) {
     SCOPED_TRACE(input);
     WorkDir dir;
@@ -278,26 +254,6 @@ TEST_F(Viewer, StepBackAfterAReRollAndEmptyBatches) {
   }
 }
 
-// One entry stops at 1,000,000 and the remaining hit points at +-1,000,000, each with a note.
-TEST_F(Viewer, HugeDamageIsClampedWithANote) {
-  ProgramRun run = Run(std::string(kBatch3) + "1t" + std::string(20, '9') + "\nt999999\nt-5\nq");
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_EQ(CountOf(run.output, "Schaden auf 1000000 begrenzt"), 1) << run.output;
-  EXPECT_EQ(CountOf(run.output, "Trefferpunkte auf -1000000 bis 1000000 begrenzt."), 1);
-  std::vector<int> hp = HitPointsOf(run.output, 1);
-  ASSERT_EQ(hp.size(), 4u) << run.output;
-  EXPECT_EQ(std::vector<int>(hp.begin() + 1, hp.end()), (std::vector<int>{hp[0] - 1000000, -1000000, -999995}));
-}
-
-// g, a number and Enter reach screens beyond 9; a number without a screen says so.
-TEST_F(Viewer, ScreensBeyondNineAreReachedByNumber) {
-  ProgramRun run = Run("0 1 5 12 12 0 0 0 0 0\ng12\ng13\ng\nq");
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_EQ(ScreenNumbers(run.output), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 12, 12, 12}))
-      << run.output;
-  EXPECT_TRUE(Has(run, "Screenbuffer 13 gibt es nicht (0 - 12).\n"));
-}
-
 // Loop and benchmark run until a key arrives; it must arrive after the program started looping.
 TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
   struct Case {
@@ -305,10 +261,10 @@ TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
     std::vector<const char*> keys;  // each sent after a pause
     bool viewer, restart;
     int hundreds;  // "100 Loop" lines; -1 with threads, whose shared count the main thread may pass by
-  } cases[] = {{"403\n", {"q"}, false, false, 1},      {"403\n", {"lt5\nq"}, true, false, 1},
-               {"403\n", {"nq\n"}, false, true, 1},    {"403\n", {"r", "q"}, false, false, 2},
-               {"405\n", {"q"}, false, false, 1},      {"502\n405\n", {"q"}, false, false, -1},
-               {"502\n403\n", {"q"}, false, false, -1}};
+  } cases[] = {{"403\n", {"lt5\nq"}, true, false, 1},
+               {"403\n", {"nq\n"}, false, true, 1},
+               {"403\n", {"r", "q"}, false, false, 2},
+               {"502\n405\n", {"q"}, false, false, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.start) + c.keys[0]);
     std::vector<TimedInput> input{{0, c.start}};
@@ -321,12 +277,9 @@ TEST_F(Viewer, LoopAndBenchmarkStopOnKeys) {
     EXPECT_TRUE(Has(run, "00 Loop (")) << run.output.substr(0, 4000);
     EXPECT_EQ(c.hundreds < 0 ? -1 : CountOf(run.output, "\n100 Loop ("), c.hundreds);
     // Only the viewer takes the damage key after "l".
-    std::vector<int> shown;
-    for (size_t at = run.output.find("\nVerbleibende Trefferpunkte:"); at != std::string::npos;
-         at = run.output.find("\nVerbleibende Trefferpunkte:", at + 1))
-      shown.push_back(atoi(run.output.c_str() + at + 29));
+    std::vector<Shown> shown = ScreensShown(run.output);
     bool damaged = false;
-    for (size_t i = 1; i < shown.size(); ++i) damaged |= shown[i] == shown[i - 1] - 5;
+    for (size_t i = 1; i < shown.size(); ++i) damaged |= shown[i].hitPoints == shown[i - 1].hitPoints - 5;
     EXPECT_EQ(damaged, c.viewer);
     EXPECT_EQ(Has(run, "\nRestarting\n"), c.restart);
     // "q" and "n" leave the loop at once: the stopped workers are not waited for aloud.
@@ -341,11 +294,6 @@ TEST_F(Viewer, ConsistencyCheckRunsUntilKey) {
   EXPECT_TRUE(Has(run, "\n10 Consistent Chars (")) << run.output;
   EXPECT_FALSE(Has(run, "Insonsistence Found") || Has(run, "Inconsistence Found in Line")) << run.output;
   EXPECT_FALSE(dir_.Exists("save/inconsistent.rep"));
-  WorkDir again;
-  ProgramRun back = RunProgramTimed(again, {"0"}, {{0, "406\n"}, {500, "nq\n"}}, 120);
-  ASSERT_TRUE(EndedWith(back, 0));
-  EXPECT_TRUE(Has(back, "\nRestarting\n")) << back.output;
-  EXPECT_EQ(CountOf(back.output, kPrompt), 2);
 }
 
 TEST_F(Viewer, HitDieAndSizeKeysChangeTheMonsterInPlace) {
@@ -360,13 +308,6 @@ TEST_F(Viewer, HitDieAndSizeKeysChangeTheMonsterInPlace) {
   ASSERT_EQ(dice.size(), 3u) << run.output;
   EXPECT_EQ(dice[1], dice[0] + 1);
   EXPECT_EQ(dice[2], dice[0]);
-  // The head row names the size as a person reads it ("Wolf (Tier), mittelgroß"), the
-  // export by its key: a wolf is Medium, one size larger Large.
-  static const std::regex kHead(R"(│ (.+?) \((.+?)\), (.+?) +│)");
-  std::vector<std::string> sizes;
-  for (std::sregex_iterator m(run.output.begin(), run.output.end(), kHead), end; m != end; ++m)
-    if (sizes.empty() || sizes.back() != (*m)[3]) sizes.push_back((*m)[3]);
-  ASSERT_EQ(sizes.size(), 2u) << run.output;
   // The remaining hit points follow each change; the export shows the changed monster.
   std::vector<int> hp = HitPointsOf(run.output, 1);
   ASSERT_GE(hp.size(), 2u) << run.output;
@@ -382,7 +323,6 @@ TEST_F(Viewer, FamiliarKeepsHalfItsMastersHitPointsAfterAHitDie) {
   std::string input;
   for (int i = 0; i < 240; ++i) input += "4 20 20 1 1\nxb" + std::to_string(i) + "\n1+xa" + std::to_string(i) + "\nn";
   ASSERT_TRUE(EndedWith(Run(input + "q", 120), 0));
-  auto hitPoints = [](const std::string& block) { return atoi(Line(block, "TP=").c_str() + 3); };
   int familiars = 0;
   for (int i = 0; i < 240; ++i) {
     std::string before = Export("b" + std::to_string(i) + ".exp"), after = Export("a" + std::to_string(i) + ".exp");
@@ -390,10 +330,9 @@ TEST_F(Viewer, FamiliarKeepsHalfItsMastersHitPointsAfterAHitDie) {
     if (b == std::string::npos) continue;
     ASSERT_NE(a, std::string::npos) << i;
     ++familiars;
-    int master = hitPoints(before), grown = hitPoints(after), familiar = hitPoints(before.substr(b));
+    int master = HitPointsIn(before), grown = HitPointsIn(after), familiar = HitPointsIn(before.substr(b));
     EXPECT_GT(grown, master) << i;
-    EXPECT_GE(familiar, master / 2) << i;
-    EXPECT_EQ(hitPoints(after.substr(a)), std::max(familiar, grown / 2)) << i;
+    EXPECT_EQ(HitPointsIn(after.substr(a)), std::max(familiar, grown / 2)) << i;
   }
   EXPECT_GE(familiars, 3);
 }
@@ -454,18 +393,22 @@ class TmuxViewer : public ::testing::Test {
     while (!pane.empty() && pane.back() == '\n') pane.pop_back();
     return pane.substr(pane.rfind('\n') + 1);
   }
-  // Waits up to 10 s (longer when sanitized) for the last row to begin with `text`.
+  // Polls up to 10 s (longer when sanitized) until `done` holds.
+  void Poll(const std::function<bool()>& done) {
+    for (int i = 0; i < 200 * kWaitScale && !done(); ++i) Sleep(50);
+  }
+  // Waits for the last row to begin with `text`; returns the last row.
   std::string WaitForLastRow(const std::string& text) {
     std::string row;
-    for (int i = 0; i < 200 * kWaitScale && (row = LastRow()).rfind(text, 0) != 0; ++i) Sleep(50);
+    Poll([&] { return (row = LastRow()).rfind(text, 0) == 0; });
     return row;
   }
   bool Alternate() { return Tmux("display-message -p -t v '#{alternate_on}'") == "1\n"; }
   bool Shows(const std::string& text) { return Has(WaitFor(text), text); }
-  // Waits up to 10 s (longer when sanitized) for the pane to show `text`; returns the last capture.
+  // Waits for the pane to show `text`; returns the last capture.
   std::string WaitFor(const std::string& text) {
     std::string pane;
-    for (int i = 0; i < 200 * kWaitScale && !Has(pane = Pane(), text); ++i) Sleep(50);
+    Poll([&] { return Has(pane = Pane(), text); });
     return pane;
   }
   int HitPointsShown(const std::string& pane) {
@@ -492,8 +435,7 @@ TEST_F(TmuxViewer, MessagesStayVisibleAndLongSheetsPage) {
   EXPECT_EQ(Pane().rfind("Screenbuffer:  1 /  3", 0), 0u);
   Keys("NPage");
   Sleep(300);
-  EXPECT_FALSE(Has(Pane(), "Screenbuffer:")) << Pane();
-  EXPECT_EQ(LastRow().rfind("Zeilen 1-", 0), std::string::npos) << Pane();
+  EXPECT_FALSE(Has(Pane(), "Screenbuffer:") || LastRow().rfind("Zeilen 1-", 0) == 0) << Pane();
   // The file name is typed once the question shows: keys typed ahead of it are dropped.
   Type("v", "Dateinamen zum speichern angeben!");
   Sleep(100);
@@ -521,8 +463,8 @@ TEST_F(TmuxViewer, MessagesStayVisibleAndLongSheetsPage) {
 }
 
 // While a batch is built no sheet is drawn, one progress line counts the creatures; a
-// batch of one shows the summary on S; an empty batch shows an empty summary with keys.
-TEST_F(TmuxViewer, BatchDrawingAndSummariesOfOneAndNone) {
+// batch of one shows the summary on S.
+TEST_F(TmuxViewer, BatchDrawingAndSummaryOfOne) {
   Start(SCHMIEDE_EXE " 0", 120, 50);
   ASSERT_TRUE(Shows(kPrompt)) << Pane();
   Tmux("pipe-pane -t v -o 'cat >> " + dir_.File("pane.log") + "'");
@@ -539,56 +481,6 @@ TEST_F(TmuxViewer, BatchDrawingAndSummariesOfOneAndNone) {
   Keys("s");
   std::string pane = WaitFor("HG Level");
   EXPECT_TRUE(Has(pane, "|  1: ") && !Has(pane, kPrompt)) << pane;
-  Type("n", "Restarting");
-  WaitFor(kPrompt);
-  Sleep(100);
-  Keys("Enter");
-  pane = WaitFor("Keine Kreatur erzeugt");
-  EXPECT_TRUE(Has(pane, "Keine Kreatur erzeugt") && Has(pane, "[Q]  : Beenden")) << pane;
-}
-
-// Keys switch the visible screen, each replacing the last; B shows a creature's stat block
-// within 80 columns and back its sheet; the block pages like a sheet, and a re-roll keeps
-// the view.
-TEST_F(TmuxViewer, KeysSwitchScreensAndStatBlockPagesAt80x24) {
-  Start(SCHMIEDE_EXE " 0", 120, 40);  // the prompt's menu wants 120 columns and 40 rows
-  ASSERT_TRUE(Shows(kPrompt)) << Pane();
-  Keys("'0 5 10 3 3 0 0 0 0 0' Enter");
-  ASSERT_TRUE(Has(WaitFor("HG Level"), "[Q]  : Beenden")) << Pane();
-  for (auto [key, screen] : {std::pair{"d", 1}, {"d", 2}, {"a", 1}, {"3", 3}, {"d", 3}, {"s", 0}}) {  // 0: overview
-    SCOPED_TRACE(key);
-    Keys(key);
-    Sleep(150);
-    std::string want = screen ? "Screenbuffer:  " + std::to_string(screen) + " /  3" : "HG Level";
-    std::string pane = WaitFor(want);
-    ASSERT_TRUE(Has(pane, want)) << pane;
-    // A screen starts with its status line, which shows the creature's own hit points, never 0.
-    EXPECT_TRUE(screen ? pane.rfind(want, 0) == 0 && HitPointsShown(pane) > 0 : !Has(pane, "Screenbuffer:")) << pane;
-  }
-  Tmux("resize-window -t v -x 80 -y 24");
-  ASSERT_TRUE(Type("1", "Screenbuffer:  1 /  3")) << Pane();
-  EXPECT_FALSE(Has(Pane(), "Trefferwürfel:"));
-  Keys("B");
-  std::string pane = WaitFor("Trefferwürfel:");
-  EXPECT_EQ(pane.rfind("Screenbuffer:  1 /  3", 0), 0u) << pane;
-  for (const char* label : {"Größe/Typ:", "Trefferwürfel:", "Rüstungsklasse:", "Grundangriffsbonus/Ringkampf:"})
-    EXPECT_TRUE(Has(pane, label)) << label << "\n" << pane;
-  EXPECT_EQ(WaitForLastRow("Zeilen 1-23 von ").rfind("Zeilen 1-23 von ", 0), 0u) << pane;
-  // The end of the block: the key help with the new key below it.
-  Keys("End");
-  pane = WaitFor("[B]  : Werteblock/Bogen");
-  EXPECT_TRUE(Has(pane, "[B]  : Werteblock/Bogen") && !Has(pane, "Screenbuffer:")) << pane;
-  Keys("Home");
-  EXPECT_EQ(WaitFor("Screenbuffer:  1").rfind("Screenbuffer:  1 /  3", 0), 0u);
-  // A re-roll draws the block again; b (lower case) brings the sheet back.
-  Keys("r");
-  Sleep(300);
-  EXPECT_TRUE(Shows("Trefferwürfel:")) << Pane();
-  Keys("b");
-  pane = WaitFor("Regeln:");
-  EXPECT_TRUE(Has(pane, "Regeln:") && !Has(pane, "Trefferwürfel:")) << pane;
-  Keys("q");
-  EXPECT_TRUE(Has(WaitFor("[exit "), "Exiting...\n[exit 0]")) << Pane();
 }
 
 // Ctrl-Z and fg give the viewer back its keys and its screen, a resize redraws at once;
@@ -601,7 +493,7 @@ TEST_F(TmuxViewer, ResumeAndResizeRedraw) {
     ASSERT_TRUE(Type("C-z", "Stopped")) << Pane();
     EXPECT_FALSE(Alternate());
     Keys("'printf \"\\033[H\\033[2J\"' Enter");
-    for (int i = 0; i < 200 * kWaitScale && Has(Pane(), "Stopped"); ++i) Sleep(50);
+    Poll([&] { return !Has(Pane(), "Stopped"); });
     ASSERT_FALSE(Has(Pane(), prompt)) << Pane();
     ASSERT_TRUE(Type("fg Enter", prompt)) << Pane();
   };
@@ -637,7 +529,7 @@ TEST_F(TmuxViewer, EndingSignalsRestoreTheScreen) {
       ASSERT_TRUE(children >> pid);
       kill(pid, SIGTERM);
     }
-    for (int i = 0; i < 100 && Tmux("display-message -p -t v '#{pane_dead}'") != "1\n"; ++i) Sleep(50);
+    Poll([&] { return Tmux("display-message -p -t v '#{pane_dead}'") == "1\n"; });
     EXPECT_FALSE(Alternate());
     EXPECT_TRUE(Has(Pane(), "Generating Char 2 (Thread: 0)")) << Pane();
     EndServer();
