@@ -3,7 +3,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -82,11 +81,7 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
                   ? char(((unsigned char)spells[++i] & 0x3F) | 0xC0)
                   : spells[i];
   const std::map<std::string, std::string> bytes = {
-      {"nothing", ""},
-      {"headers", races.substr(0, races.find('\n', races.find('\n') + 1) + 1)},
-      {"latin1", latin1},
-      {"katze", dir.Read("Build/MonsterText/Katze") + "Gr\xF6\xDF"
-                                                      "e\n"}};
+      {"headers", races.substr(0, races.find('\n', races.find('\n') + 1) + 1)}, {"latin1", latin1}};
   const struct {
     std::string fault;
     std::vector<std::string> says;
@@ -100,39 +95,29 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
       {"set Build/Data/Monsters.txt AnimatedObjectMedium HDMin 1", {"HDMin < HD: AnimatedObjectMedium: 1 < 2\n"}},
       {"set Build/Data/Monsters.txt Otyugh Gesinnung Meist:NX",
        {"Invalid alignment code \"NX\" in Meist:NX of Otyugh (", "In Build/Data/Monsters.txt, line "}},
-      {"set Build/Data/Races.txt Zwerg Gesinnung Selten:RG",
-       {"Invalid alignment code \"Selten\" in Selten:RG of Zwerg (", "In Build/Data/Races.txt, line "}},
       {"set Build/Data/Feats.txt Doppelschlag Req XY,1;",
        {"Unknown Feat Rule: XY 1\nIn Build/Data/Feats.txt, line 52\n"}},
       {"set Build/Data/Feats.txt Doppelschlag Req ST,13;PR,Kraftangriff;",
        {"Not found: Kraftangriff\nIn Build/Data/Feats.txt, line 52\n"}},
       {"set Build/Data/Monsters.txt Wolf Type Drache", {"Not found: Drache\n"}},
-      {"set Build/Data/Monsters.txt Wolf Size Riesig", {"Not found: Riesig\n"}},
       {"set Build/Data/Templates.txt Celestial ForbitType Aberration;Animal;Construct;Dragon;Elemental;Fey;Giant;"
        "Humanoid;MagicalBeast;MonstrousHumanoid;Ooze;Outsider;Plant;Undead;Vermin;",
        {"Template Celestial fits no monster type\n"}},
       {"replace Build/Data/Spells2.txt \nBarbar \nBerserker",
        {"Not found: Berserker\nIn Build/Data/Spells2.txt, line 3\n"}},
-      {"set Build/Data/Skills.txt Springen Synergy Purzeln;",
-       {"Not found: Purzeln\nIn Build/Data/Skills.txt, line 20\n"}},
       {"replace Build/Data/Specials.txt \"\nHippogriff\t\" \"\nSchlachtross\t\"",
        {"Companion Schlachtross of the class extras names no monster\n"}},
       {"set Build/Data/Characters.txt Kämpfer GAType gut",
        {"Invalid progression GAType (1 good, 2 medium, 3 poor)\n"
         "Invalid Number of Arguments in CharSource Database (Kämpfer)\n"}},
       {"set Build/Data/Specific.txt SilberDolch On Silberdolch", {"Not found: Silberdolch\n"}},
-      {"replace Build/Data/Equipment.txt \"\nKleidung \" \"\nKleidungX \"", {"Not found: Kleidung\n"}},
       // The form of a table file: the message names the file and, where there is one, the line.
-      {"write Build/Data/Races.txt nothing",
-       {"Value not found: Name\nIn Build/Data/Races.txt, which holds no header line\n"}},
       {"write Build/Data/Races.txt headers",
        {"Not found: Mensch\nIn Build/Profiles.txt, profile [Stadtwache], key Race\n"
         "Looked up in Build/Data/Races.txt (0 rows)\n"}},
       {"write Build/Data/Spells.txt latin1",
        {"Text that is not UTF-8: byte 0xE4 at position 113 (save the file as UTF-8)\n"
         "In Build/Data/Spells.txt, line 1\n"}},
-      {"write Build/MonsterText/Katze katze",
-       {"Text that is not UTF-8: byte 0xF6 at position 3 (save the file as UTF-8)\nIn Build/MonsterText/Katze, line "}},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.fault);
@@ -146,32 +131,28 @@ TEST_F(DataFault, EachFaultStopsTheRebuildWithItsMessage) {
     ProgramRun run = RunProgram(dir, {"0"}, "0\nq\n", 60);
     ASSERT_TRUE(EndedWith(run, 1));
     for (const std::string& s : k.says) EXPECT_TRUE(Has(run, s)) << s << "\n" << run.output;
-    EXPECT_TRUE(Has(run, "Quitting due to error\n"));
-    EXPECT_FALSE(Has(run, "Init took"));
+    EXPECT_TRUE(Has(run, "Quitting due to error\n") && !Has(run, "Init took"));
     dir.Write(f[1], pristine);
   }
 }
 
 // Faults the rebuild gets over: a monster text named in another case, attack columns after
-// the list's end, a price or number field that is no number (read and warned about once),
-// byte-order marks.
+// the list's end, a field that is no number (warned about once), byte-order marks.
 TEST_F(DataFault, ToleratedFaultsBuildWithTheirWarnings) {
   ASSERT_EQ(rename(dir.File("Build/MonsterText/Katze").c_str(), dir.File("Build/MonsterText/KATZE").c_str()), 0);
   SetField("Build/Data/Monsters.txt", "Wolf", "Type3", "Klaue");  // Type2 "0" ends the list
   SetField("Build/Data/Equipment.txt", "Langschwert", "Price", "15gm");
-  SetField("Build/Data/Races.txt", "Zwerg", "Prob", "vierzig");
   SetField("Build/Data/Races.txt", "Elf", "RaceMod", "0;2;acht;0;0;0;");
   Replace("Build/Profiles.txt", "Attributes=16:", "Attributes=sechzehn:");
   ProgramRun run = RunToEnd();
   for (const char* warning :
        {"Warning: Build/Data/Equipment.txt, line 33, column Price: \"15gm\" is no whole number, read as 15\n",
-        "Warning: Build/Data/Races.txt, line 4, column Prob: \"vierzig\" is no whole number, read as 0\n",
         "Warning: Build/Data/Races.txt, line 5, column RaceMod: \"acht\" is no whole number, read as 0\n",
         "Warning: Build/Profiles.txt, profile [Stadtwache], key Attributes: \"sechzehn\" is no whole number, read as "
         "0\n",
-        "Warning: 4 table fields are no whole number"})
+        "Warning: 3 table fields are no whole number"})
     EXPECT_TRUE(Has(run, warning)) << warning << "\n" << run.output;
-  EXPECT_EQ(CountOf(run.output, "is no whole number, read as"), 4) << "printed once, not once per build";
+  EXPECT_EQ(CountOf(run.output, "is no whole number, read as"), 3) << "printed once, not once per build";
   // A byte-order mark is accepted, also before the first section of the profiles.
   ASSERT_EQ(unlink(dir.File("source.mrg").c_str()), 0);  // the next run rebuilds
   std::string profiles;
@@ -219,8 +200,7 @@ TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
   EXPECT_TRUE(
       Has(later, "The tables are newer than source.mrg (" + file + " changed), but the last rebuild from them failed"))
       << later.output;
-  EXPECT_FALSE(Has(later, "Rebuilding"));
-  EXPECT_TRUE(Has(later, "Generating Char 0"));
+  EXPECT_TRUE(!Has(later, "Rebuilding") && Has(later, "Generating Char 0"));
   // Fixed, the table is newer than the failed rebuild: the next start rebuilds.
   dir.Write(file, pristine);
   ProgramRun fixed = RunProgram(dir, {"1"}, "0 1 1 1 1 0 0 0 0 0\nq\n", 60);
@@ -228,36 +208,4 @@ TEST_F(DataFault, ARebuildThatFailsKeepsTheOldDumpAndLaterStartsSaySo) {
   EXPECT_TRUE(Has(fixed, "Dumping Source...Done")) << fixed.output;
   EXPECT_EQ(dir.Read("source.mrg"), good);
   EXPECT_FALSE(dir.Exists("source.mrg.failed"));
-}
-
-// A CR-20 hoard nearly always carries magic items whose effects describe themselves; a few
-// hoards make sure one does. Nobody wears them: the hoard gains no ability, armour or
-// resistance, and the items' values and the rest stay within the budget.
-TEST(TreasureBatch, HoardsFollowTheTreasureTableAndWearNothing) {
-  WorkDir dir;
-  std::string exported;
-  for (int tries = 0; tries < 5 && CountOf(exported, "EQUIPEFFECT=") == 0; ++tries) {
-    ASSERT_TRUE(EndedWith(RunProgram(dir, {"0"}, "3 20 20 1 3 0 0 0 0 0\nx\nhort\nq\n", 60), 0));
-    exported = dir.Read("export/hort.exp");
-  }
-  EXPECT_GE(CountOf(exported, "EQUIPEFFECT="), 1) << exported;
-  EXPECT_EQ(CountOf(exported, "EQUIPEND"), CountOf(exported, "TREASURESTART="));
-  int wealth = 0, coins = 0, sale = 0, budget = 0, rest = 0;
-  ASSERT_TRUE(Has(exported, "MONEY=")) << exported;
-  ASSERT_EQ(sscanf(exported.c_str() + exported.find("MONEY="), "MONEY=%d,%d,%d,%d,%d", &wealth, &coins, &sale, &budget,
-                   &rest),
-            5);
-  long spent = 0;
-  for (size_t at = exported.find("EQUIPMENT="); at != std::string::npos; at = exported.find("EQUIPMENT=", at + 1)) {
-    int kind = 0, value = 0, treasure = 0;
-    char name[128];
-    ASSERT_EQ(sscanf(exported.c_str() + at, "EQUIPMENT=%d,%127[^,],%d,%d", &kind, name, &value, &treasure), 4);
-    EXPECT_EQ(treasure, 1);
-    spent += value;
-  }
-  // A drawn-again weapon, armour or shield leaves its price paid, so they may fall short.
-  EXPECT_LE(spent + rest, budget) << exported;
-  EXPECT_GE(rest, 0);
-  for (int a = 0; a < 6; ++a) EXPECT_TRUE(Has(exported, "ATTRIBUTE=" + std::to_string(a) + ",0,0\n")) << exported;
-  EXPECT_TRUE(Has(exported, "SR=0\n") && Has(exported, "RK=10,0,0,0,0,0\n"));
 }
