@@ -31,17 +31,66 @@ class Startup : public ::testing::Test {
   WorkDir dir_;
 };
 
-TEST_F(Startup, QuitWordsEndCleanlyAfterBannerAndMissingDump) {
-  for (const char* input : {"q\n", "Quit\n", "Q\n"}) {
-    SCOPED_TRACE(input);
+// Each run in a fresh directory: what the output holds and what it must not, by arguments
+// and input (null: no input at all).
+TEST_F(Startup, ArgumentsQuitWordsAndEndOfInput) {
+  const std::string dashes(120, '-'), longWord(5000, '7');
+  const std::string longLine = "0 " + longWord + "\nq\n", longName = "404\n" + longWord + "\nq\n";
+  const std::vector<std::string> nine{"0", "5", "1", "2", "1", "0", "0", "0", "0"};
+  struct Case {
+    std::vector<std::string> args;
+    const char* input;
+    int exitCode;
+    std::vector<std::string> has, hasNot;
+  } cases[] = {
+      {{}, "q\n", 0, {"Loading Source Dump...Could not open File\nwill rebuild later...\n"}, {"Aborting"}},
+      {{}, "Quit\n", 0, {}, {}},
+      {{}, "Q\n", 0, {}, {}},
+      // An unknown runtime, by argument or by switch code, ends the program with an error.
+      {{"7"}, nullptr, 1, {"Runtime choosen by Argument\nUnknown Runtime\nExiting...\n", "Aborting...\n"}, {kHelp}},
+      {{}, "107\nq\n", 1, {"Switching Runtime\n" + dashes + "\nUnknown Runtime\nExiting...\n", "Aborting...\n"}, {}},
+      // One argument selects the runtime; text that is no number reads as 0.
+      {{"0"}, nullptr, 0, {"Runtime choosen by Argument\n\nRunning Debug Code\n"}, {"CPU found"}},
+      {{"abc"}, nullptr, 0, {"Runtime choosen by Argument\n\nRunning Debug Code\n"}, {}},
+      {{"1"}, nullptr, 0, {"Runtime choosen by Argument\n\nRunning Intel Compiler Prescott Optimized Code\n"}, {}},
+      {{"2"}, nullptr, 0, {"Runtime choosen by Argument\n\nRunning VectorC Compiler Optimized Code\n"}, {}},
+      {{"3"}, nullptr, 0, {"Runtime choosen by Argument\n\nRunning GCC Compiler SSE3 Optimized Code\n"}, {}},
+      // Nine arguments are the parameters; the processor's runtime has no rebuild code, so
+      // runtime 0 builds the rule database. The echo shows the values as given.
+      {nine,
+       "q\n",
+       0,
+       {"Rebuilding as Dump could not be loaded correctly\nCannot Rebuild AS Rebuild Code is not included!\n",
+        "Took Arguments from Command Line:\nCreatureType: 0\tCR: 5 - 1\tAmount: 2-1\n"
+        "DrawType: 0\tChooseClass: 0\tcalctype: 0\tworktype: 0\n"},
+       {"Runtime choosen by Argument"}},
+      // Other counts go to the prompt.
+      {{"0", "0"}, "q\n", 0, {"CPU found, using"}, {"Took Arguments", "Runtime choosen by Argument", kBatchStub}},
+      {std::vector<std::string>(11, "0"), "q\n", 0, {"CPU found, using"}, {"Took Arguments", kBatchStub}},
+      // Without a "q" the program notices the end of input at whichever prompt it waits.
+      {{"0"}, "", 0, {}, {}},
+      {{"0"}, "0 0 0 0 0\n", 0, {}, {}},
+      {{"0"}, "0 0 51", 0, {}, {}},
+      {{"0"}, "104\n", 0, {}, {}},
+      {{"0"}, "404\n", 0, {}, {}},
+      {{}, nullptr, 0, {}, {}},
+      // Lines beyond the input buffer are cut, not written past its end.
+      {{"0"}, longLine.c_str(), 0, {}, {"Generating Char"}},
+      {{"0"}, longName.c_str(), 0, {}, {"Generating Char"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input ? std::string(c.input).substr(0, 10) : c.args.empty() ? "-" : c.args[0]);
     WorkDir dir;
-    ProgramRun run = RunProgram(dir, {}, input);
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_EQ(run.output.rfind("Kreaturenschmiede V. 1.2 (Build 1033)\n\n", 0), 0u) << run.output;
-    EXPECT_TRUE(Has(run, "Loading Source Dump...Could not open File\nwill rebuild later...\n"));
-    EXPECT_EQ(CountOf(run.output, kHelp), 1);
-    EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n") && !Has(run, "Aborting")) << run.output;
-    EXPECT_TRUE(IsDirectory(dir.File("save")) && IsDirectory(dir.File("export")));
+    ProgramRun run = RunProgram(dir, c.args, c.input);
+    ASSERT_TRUE(EndedWith(run, c.exitCode));
+    if (&c == cases) {
+      EXPECT_EQ(run.output.rfind("Kreaturenschmiede V. 1.2 (Build 1033)\n\n", 0), 0u) << run.output;
+      EXPECT_EQ(CountOf(run.output, kHelp), 1);
+      EXPECT_TRUE(IsDirectory(dir.File("save")) && IsDirectory(dir.File("export")));
+    }
+    EXPECT_TRUE(c.exitCode || EndsWith(run.output, "Exiting...\n")) << run.output;
+    for (const std::string& h : c.has) EXPECT_TRUE(Has(run, h)) << h << "\n" << run.output;
+    for (const std::string& h : c.hasNot) EXPECT_FALSE(Has(run, h)) << h << "\n" << run.output;
   }
 }
 
@@ -53,79 +102,9 @@ TEST_F(Startup, PlainFileInPlaceOfSaveOrExportAborts) {
     dir.Write(blocker, "not a directory");
     ProgramRun run = RunProgram(dir, {}, "q\n");
     ASSERT_TRUE(EndedWith(run, 1));
-    EXPECT_TRUE(Has(run, "Cannot Create Save Directory\n") && Has(run, "Aborting...\n")) << run.output;
-    EXPECT_FALSE(Has(run, kHelp));
-    EXPECT_EQ(dir.Read(blocker), "not a directory");
-  }
-}
-
-// By argument or by switch code: an unknown runtime ends the program with an error.
-TEST_F(Startup, UnknownRuntimeFails) {
-  WorkDir other;
-  ProgramRun byArgument = Run({"7"}, nullptr), bySwitch = RunProgram(other, {}, "107\nq\n");
-  for (const ProgramRun* run : {&byArgument, &bySwitch}) {
-    ASSERT_TRUE(EndedWith(*run, 1));
-    EXPECT_TRUE(Has(*run, "Unknown Runtime\nExiting...\n") && Has(*run, "Aborting...\n")) << run->output;
-  }
-  EXPECT_TRUE(Has(byArgument, "Runtime choosen by Argument\n"));
-  EXPECT_FALSE(Has(byArgument, kHelp));
-  EXPECT_TRUE(Has(bySwitch, "Switching Runtime\n" + std::string(120, '-') + "\nUnknown Runtime\n"));
-}
-
-TEST_F(Startup, SingleArgumentSelectsRuntime) {
-  // Text that is no number reads as 0.
-  for (auto [arg, startLine] : {std::pair{"0", "\nRunning Debug Code\n"},
-                                {"abc", "\nRunning Debug Code\n"},
-                                {"1", "\nRunning Intel Compiler Prescott Optimized Code\n"},
-                                {"2", "\nRunning VectorC Compiler Optimized Code\n"},
-                                {"3", "\nRunning GCC Compiler SSE3 Optimized Code\n"},
-                                {"4", "Running Visual C++ .NET Compiler Optimized Code\n"}}) {
-    SCOPED_TRACE(arg);
-    ProgramRun run = Run({arg}, nullptr);
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_TRUE(Has(run, std::string("Runtime choosen by Argument\n") + startLine)) << run.output;
-    EXPECT_FALSE(Has(run, "CPU found"));
-    EXPECT_EQ(CountOf(run.output, kHelp), 1);
-  }
-}
-
-TEST_F(Startup, NineArgumentsAreTakenAsParameters) {
-  ProgramRun run = Run({"0", "5", "1", "2", "1", "0", "0", "0", "0"}, "q\n");
-  // The processor's runtime has no rebuild code and no rule-database image exists yet:
-  // runtime 0 builds it for the batch. The echo shows the values as given; swapping happens later.
-  ASSERT_TRUE(EndedWith(run, 0));
-  EXPECT_TRUE(Has(run,
-                  "Rebuilding as Dump could not be loaded correctly\n"
-                  "Cannot Rebuild AS Rebuild Code is not included!\n"))
-      << run.output;
-  EXPECT_TRUE(Has(run,
-                  "Took Arguments from Command Line:\nCreatureType: 0\tCR: 5 - 1\tAmount: 2-1\n"
-                  "DrawType: 0\tChooseClass: 0\tcalctype: 0\tworktype: 0\n"))
-      << run.output;
-  EXPECT_FALSE(Has(run, "Runtime choosen by Argument"));
-}
-
-TEST_F(Startup, OtherArgumentCountsGoToThePrompt) {
-  for (int count : {2, 8, 11}) {
-    SCOPED_TRACE(count);
-    ProgramRun run = Run(std::vector<std::string>(count, "0"), "q\n");
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_FALSE(Has(run, "Took Arguments") || Has(run, "Runtime choosen by Argument") || Has(run, kBatchStub))
+    EXPECT_TRUE(Has(run, "Cannot Create Save Directory\n") && Has(run, "Aborting...\n") && !Has(run, kHelp))
         << run.output;
-    EXPECT_TRUE(Has(run, "CPU found, using"));
-    EXPECT_EQ(CountOf(run.output, kHelp), 1);
-  }
-}
-
-// Without a "q" the program must notice the end of input at whichever prompt it waits.
-TEST_F(Startup, EndOfInputEndsTheProgram) {
-  for (const char* input :
-       {"", "501\n", "0 0 0 0 0\n", "0 0 51", "104\n", "404\n", "404\nnothing\n", static_cast<const char*>(nullptr)}) {
-    SCOPED_TRACE(input ? input : "no input");
-    WorkDir dir;
-    ProgramRun run = RunProgram(dir, input ? std::vector<std::string>{"0"} : std::vector<std::string>{}, input);
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_TRUE(EndsWith(run.output, "Exiting...\n")) << run.output;
+    EXPECT_EQ(dir.Read(blocker), "not a directory");
   }
 }
 
@@ -164,18 +143,6 @@ TEST_F(Prompt, FieldRangesAreChecked) {
     }
 }
 
-// Lines beyond the input buffer must be cut, not written past its end.
-TEST_F(Prompt, OverlongLinesAreSurvived) {
-  const std::string longWord(5000, '7');
-  for (std::string input : {"0 " + longWord + "\nq\n", "404\n" + longWord + "\nq\n"}) {
-    SCOPED_TRACE(input.substr(0, 8));
-    WorkDir dir;
-    ProgramRun run = RunProgram(dir, {"0"}, input.c_str());
-    ASSERT_TRUE(EndedWith(run, 0));
-    EXPECT_TRUE(EndsWith(run.output, "\nExiting...\n") && !Has(run, "Generating Char")) << run.output;
-  }
-}
-
 TEST_F(Prompt, LoggingCodesOpenAndCloseDebugOut) {
   // The second 601 must keep the open log rather than truncate it.
   ASSERT_TRUE(EndedWith(Run({"0"}, "601\n0 0 0 0 0 0 0 0 0 1\n601\nq\n"), 0));
@@ -184,8 +151,7 @@ TEST_F(Prompt, LoggingCodesOpenAndCloseDebugOut) {
   WorkDir offDir;
   ProgramRun off = RunProgram(offDir, {"0"}, "601\n600\n0 0 0 0 0 0 0 0 0 1\nq\n");
   ASSERT_TRUE(EndedWith(off, 0));
-  EXPECT_TRUE(Has(off, kBatchStub));
-  EXPECT_TRUE(offDir.Exists("debug.out"));
+  EXPECT_TRUE(Has(off, kBatchStub) && offDir.Exists("debug.out"));
   EXPECT_FALSE(Has(offDir.Read("debug.out"), kBatchStub) || Has(offDir.Read("debug.out"), "Exiting"));
   WorkDir never;
   ASSERT_TRUE(EndedWith(RunProgram(never, {"0"}, "0 0 0 0 0 0 0 0 0 1\nq\n"), 0));
