@@ -25,15 +25,10 @@ WorkDir::WorkDir() {
   if (symlink(build.c_str(), (path_ + "/Build").c_str()) != 0) throw std::runtime_error("symlink failed");
 }
 
-WorkDir::~WorkDir() {
-  std::string cmd = "rm -rf '" + path_ + "'";
-  if (system(cmd.c_str()) != 0) {
-  }
-}
+WorkDir::~WorkDir() { [[maybe_unused]] int rc = system(("rm -rf '" + path_ + "'").c_str()); }
 
 void WorkDir::Write(const std::string& relative, const std::string& bytes) const {
-  std::ofstream f(File(relative), std::ios::binary);
-  f.write(bytes.data(), (std::streamsize)bytes.size());
+  std::ofstream(File(relative), std::ios::binary) << bytes;
 }
 
 std::string WorkDir::Read(const std::string& relative) const { return ReadFile(File(relative)); }
@@ -71,9 +66,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
   std::stringstream s;
-  s << f.rdbuf();
+  s << std::ifstream(path, std::ios::binary).rdbuf();
   return s.str();
 }
 
