@@ -252,37 +252,14 @@ namespace {
 
 // A sample of the reference's weapon table: damage of the Small and the Medium make (the
 // first head of a double weapon), lowest threatening roll and multiplier.
-const struct SrdWeapon {
-  const char* name;
-  int small, smallDie, dice, die, threat, multiplier;
-} kSrdWeapons[] = {
-    {"Kampfhandschuh", 1, 2, 1, 3, 20, 2},
-    {"Dolch", 1, 3, 1, 4, 19, 2},
-    {"Knüppel", 1, 4, 1, 6, 20, 2},
-    {"Morgenstern", 1, 6, 1, 8, 20, 2},
-    {"Langspeer", 1, 6, 1, 8, 20, 3},
-    {"Kampfstab", 1, 4, 1, 6, 20, 2},
-    {"LeichteArmbrust", 1, 6, 1, 8, 19, 2},
-    {"SchwereArmbrust", 1, 8, 1, 10, 19, 2},
-    {"Wurfspeer", 1, 4, 1, 6, 20, 2},
-    {"Schleuder", 1, 3, 1, 4, 20, 2},
-    {"Kukri", 1, 3, 1, 4, 18, 2},
-    {"LeichteSpitzhacke", 1, 3, 1, 4, 20, 4},
-    {"Kurzschwert", 1, 4, 1, 6, 19, 2},
-    {"Streitaxt", 1, 6, 1, 8, 20, 3},
-    {"Langschwert", 1, 6, 1, 8, 19, 2},
-    {"Rapier", 1, 4, 1, 6, 18, 2},
-    {"Krummsäbel", 1, 4, 1, 6, 18, 2},
-    {"Falchion", 1, 6, 2, 4, 18, 2},
-    {"Zweihandaxt", 1, 10, 1, 12, 20, 3},
-    {"Zweihänder", 1, 10, 2, 6, 19, 2},
-    {"Hellebarde", 1, 8, 1, 10, 20, 3},
-    {"Sense", 1, 6, 2, 4, 20, 4},
-    {"Langbogen", 1, 6, 1, 8, 20, 3},
-    {"Kurzbogen", 1, 4, 1, 6, 20, 3},
-    {"Zweiklingenschwert", 1, 6, 1, 8, 19, 2},
-    {"Wurfstern", 1, 1, 1, 2, 20, 2},
-};
+const char kSrdWeapons[] =
+    " Kampfhandschuh 1d2 1d3 20x2 Dolch 1d3 1d4 19x2 Knüppel 1d4 1d6 20x2 Morgenstern 1d6 1d8 20x2 "
+    "Langspeer 1d6 1d8 20x3 Kampfstab 1d4 1d6 20x2 LeichteArmbrust 1d6 1d8 19x2 SchwereArmbrust 1d8 1d10 19x2 "
+    "Wurfspeer 1d4 1d6 20x2 Schleuder 1d3 1d4 20x2 Kukri 1d3 1d4 18x2 LeichteSpitzhacke 1d3 1d4 20x4 "
+    "Kurzschwert 1d4 1d6 19x2 Streitaxt 1d6 1d8 20x3 Langschwert 1d6 1d8 19x2 Rapier 1d4 1d6 18x2 "
+    "Krummsäbel 1d4 1d6 18x2 Falchion 1d6 2d4 18x2 Zweihandaxt 1d10 1d12 20x3 Zweihänder 1d10 2d6 19x2 "
+    "Hellebarde 1d8 1d10 20x3 Sense 1d6 2d4 20x4 Langbogen 1d6 1d8 20x3 Kurzbogen 1d4 1d6 20x3 "
+    "Zweiklingenschwert 1d6 1d8 19x2 Wurfstern 1d1 1d2 20x2 ";
 const char kFinesse[] =
     " Kampfhandschuh Dolch Stoßdolch Stachelhandschuh LeichterStreitkolben Sichel Wurfaxt LeichterHammer Handaxt Kukri "
     "LeichteSpitzhacke Totschläger LeichterStachelschild Rüstungsdornen Kurzschwert Rapier Kama Nunchaku Sai Siangham "
@@ -325,18 +302,19 @@ TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
         EXPECT_EQ(it.enhancement, kSrdSpecifics.at(shown).second);
         ++specificChecked;
       }
-      const SrdWeapon* w = nullptr;
-      for (const SrdWeapon& k : kSrdWeapons) w = name == k.name ? &k : w;
-      if (!w) continue;
-      EXPECT_EQ(it.damage[0] * 100 + it.damage[1], isSmall ? w->small * 100 + w->smallDie : w->dice * 100 + w->die);
+      const char* row = strstr(kSrdWeapons, (" " + name + " ").c_str());
+      int w[6] = {};  // Small dice and die, Medium dice and die, threat, multiplier
+      if (!row || sscanf(row + name.size() + 2, "%dd%d %dd%d %dx%d", w, w + 1, w + 2, w + 3, w + 4, w + 5) != 6)
+        continue;
+      EXPECT_EQ(it.damage[0] * 100 + it.damage[1], isSmall ? w[0] * 100 + w[1] : w[2] * 100 + w[3]);
       bool twice = false;
       for (int k = 0; k < it.effectCount; ++k) twice |= it.effects[k] == keen;
       for (int k = 0; k < c->featCount; ++k)
         twice |=
             c->feats[k] == improvedCritical && (c->featParameters[k] == it.equipment || c->featParameters[k] == -1);
       if (!it.mercury) {  // (a material of another rule set, with a critical of its own)
-        EXPECT_EQ(ThreatLowest(c, it), twice ? 21 - 2 * (21 - w->threat) : w->threat);
-        EXPECT_EQ(it.criticalMultiplier, w->multiplier);
+        EXPECT_EQ(ThreatLowest(c, it), twice ? 21 - 2 * (21 - w[4]) : w[4]);
+        EXPECT_EQ(it.criticalMultiplier, w[5]);
       }
       ++checked;
       small += isSmall;
