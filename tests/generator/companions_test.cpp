@@ -188,9 +188,6 @@ TEST_F(Companions, CompanionsFollowTheMastersNumbers) {
   EXPECT_GE(servants, 3);
 }
 
-// ---- by the SRD 3.5 rules: the druid's companion list and table, the paladin's mount
-// table, the familiar list and its hit points, and monsters with class levels ----
-
 namespace {
 
 // A sample of the druid's list: the animal, the first druid level of its list, its hit dice
