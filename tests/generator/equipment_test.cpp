@@ -1,5 +1,4 @@
-// Equipment bought from the wealth by level: the money adds up, two-handed weapons
-// leave the off hand free, and every item points at rows that exist.
+// Equipment bought from the wealth by level, and what worn items give.
 #include <array>
 #include <optional>
 #include <sstream>
@@ -34,8 +33,8 @@ class Equipment : public generator_test::SourceFixture {
   int32_t position_ = 0;
 };
 
-// The hand wishes the fighting styles produce: none, weapon and shield, two weapons,
-// two-handed, ranged, ranged with a one-handed weapon.
+// Hand wishes of the fighting styles: none, weapon and shield, two weapons, two-handed, ranged (and a
+// one-handed weapon).
 const int kWishes[][2] = {{0, 0}, {1, 0}, {1, 1}, {2, 0}, {3, 0}, {4, 0}, {4, 1}};
 
 int64_t Cost(const CharItem& it) { return (int64_t)it.price + it.value; }
@@ -156,10 +155,8 @@ TEST_F(Equipment, FightingStylesBecomeHandWishes) {
   EXPECT_LT(unarmed, 250);
 }
 
-// Treasure names its effects on the carrier itself: scripts that keep the creature run
-// as they are, scripts that write fields and typed bonuses run under a ScriptUndo. Every
-// shipped effect script must leave the creature byte for byte as it was, its own bonus
-// records included; only scripts that change more are left to the copy.
+// Every shipped effect script, run on its carrier as it is or under a ScriptUndo, leaves it byte for
+// byte as it was, its own bonus records included.
 TEST_F(Equipment, EffectScriptsOnTheCarrierLeaveItUnchanged) {
   Char* c = NewChar();
   std::vector<unsigned char> before(sizeof(Char));
@@ -232,8 +229,7 @@ TEST_F(Equipment, WondrousItemsWithoutEffectsStayBought) {  // vests and bracers
   }
 }
 
-// The best armour within reach counts only for a creature trained in medium armour: a
-// fighter with heavy armour alone weighs every armour, light ones too.
+// Armour within reach counts only with the medium-armour feat: heavy armour alone weighs light ones too.
 TEST_F(Equipment, ArmourReachNeedsTheMediumArmourFeat) {
   Char* c = NewChar();
   int light = 0;
@@ -268,8 +264,7 @@ TEST_F(Equipment, AHundredEffectTriesThenTheCheapest) {
   EXPECT_EQ(c->items[0].value, c->budget);
 }
 
-// Goods are bought: the money pays each record's price, and the goods' value leaves the
-// treasure money and then the money.
+// Goods: the money pays each record's price, their value leaves the treasure money and then the money.
 TEST_F(Equipment, GoodsCostTheirPriceAndTheirValue) {
   Char* c = NewChar();
   int goods = 0;
@@ -288,8 +283,7 @@ TEST_F(Equipment, GoodsCostTheirPriceAndTheirValue) {
   EXPECT_GT(goods, 20);
 }
 
-// A hoard item drawn again leaves the price of its weapon, armour or shield paid: the
-// money is noted after the purchase.
+// A redrawn hoard arm leaves its price paid: the money is noted after the purchase.
 TEST_F(Equipment, HoardsKeepThePriceOfRedrawnArms) {
   Char* c = NewChar();
   Prepare(c, 10, kNone);
@@ -511,10 +505,9 @@ struct WithoutAbilityItems {
 
 }  // namespace
 
-// Armour class, saves, spell resistance and abilities of characters and NPCs are what
-// their worn items give: bracers an armour bonus (the higher of bracers and armour),
-// rings and cloaks of protection deflection, amulets natural armour, cloaks and the robe
-// resistance, ability items enhancement; the best bonus of each type counts.
+// Armour class, saves, spell resistance and abilities are what worn items give, the best bonus per type:
+// bracers armour (or the armour's), protection deflection, amulets natural armour, cloaks and the robe
+// resistance, ability items enhancement.
 TEST_F(WornItems, WornItemEffectsFollowTheirBonusTypes) {
   Char* c = NewChar();
   Char* plain = NewChar();
