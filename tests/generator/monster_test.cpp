@@ -84,8 +84,7 @@ TEST_F(Monsters, EveryRowBuildsWithItsTemplates) {
           ASSERT_EQ(c->attackCount * 10 + c->featCount, 11);
           EXPECT_STREQ(c->naturals[0].name, "Klaue");
           EXPECT_TRUE(gSource.feats[c->feats[0]].name == "VerbesserteInitiative" && c->skillCount == 0);
-          // The claw: half the hit dice plus Dexterity, then the change of the base
-          // attack from the row's type at its hit dice to the final one.
+          // Claw: half the HD plus Dexterity, plus the base attack's change from the row's type and HD.
           int first = BaseAttack(gSource.monsterTypes[row.type].attackType, std::max(row.hd, 1));
           EXPECT_EQ(c->naturals[0].attack, c->Level / 2 + c->MGE + c->GA - first);
         } else {
@@ -151,8 +150,7 @@ TEST_F(Monsters, HitDieAndSizeKeys) {
   c->Level = c->hitPoints = 1;  // one hit die: '-' changes nothing, hit points stay at least 1
   ChangeHitDice(c, '-');
   EXPECT_EQ(c->Level * 10 + c->hitPoints, 11);
-  // '*' is for monsters only; '+' moves a character's weapon total with its base
-  // attack (a fighter of level 3 to 4: +3 to +4).
+  // '*' is for monsters only; '+' moves a fighter's weapon total with his base attack (3 to 4).
   Char* hero = Blank(3);
   hero->kind = 0;
   hero->sizeIndex = -1;
@@ -183,9 +181,8 @@ class MonsterCorpus : public CreationFixture {
   }
   static int Modifier(int score) { return score >= 10 ? (score - 10) / 2 : -((11 - score) / 2); }
 
-  // The skill entries of a monster or companion: the ability part of each total is the
-  // modifier of the creature's final score; hit dice beyond the row's add at most one
-  // rank per hit die to a skill (the maximum rises by one rank per hit die).
+  // A monster's or companion's skills: the ability part is the final score's modifier; each hit die
+  // beyond the row's adds at most one rank to a skill.
   void CheckSkills(const Char* x, const std::string& who, int* checked) {
     const MonsterSource& row = gSource.monsters[x->monster];
     for (int e = 0; e < x->skillCount; ++e) {
@@ -204,9 +201,8 @@ class MonsterCorpus : public CreationFixture {
 
 }  // namespace
 
-// Skills over a corpus under our rules; under SRD 3.5 every fourth creature is a monster
-// with at least 1 hit point per hit die and, untemplated, its CR from the type's hit dice
-// per +1 CR (+1 for growing to Large or larger).
+// Skills over a corpus under our rules; every fourth creature a monster under SRD 3.5 with 1 hit point
+// per hit die at least and, untemplated, its CR from the type's HD per +1 CR (+1 for Large or larger).
 TEST_F(MonsterCorpus, SkillTotalsFollowTheFinalAbilitiesAndSrd35AdvancedCR) {
   const std::pair<const char*, int> perCR[] = {
       {"Animal", 3}, {"MagicalBeast", 3}, {"MonstrousHumanoid", 3}, {"Dragon", 2}, {"Outsider", 2}};
@@ -245,8 +241,7 @@ TEST_F(MonsterCorpus, SkillTotalsFollowTheFinalAbilitiesAndSrd35AdvancedCR) {
 }
 
 TEST_F(MonsterCorpus, AdvancedMonstersTakeTheSavesAndFeatsOfTheirHitDice) {
-  // From the reference stat blocks: base hit dice, the good saves (Reflex, Will,
-  // Fortitude), the feats listed, the top of the advancement, and whether mindless.
+  // Stat blocks: hit dice, good saves (Reflex, Will, Fortitude), feats, top advancement, mindless.
   std::istringstream rows(
       "Wolf 2 RF 2 6, Schreckenswolf 6 RWF 4 18, AirElementalLarge 8 R 5 15, EarthElementalLarge 8 F 3 15, "
       "Magmin 2 R 1 6, Zelekhut 8 - 3 24, WillOWisp 9 W 5 18, GrayOoze 3 - 0 9 mindless, "
@@ -289,9 +284,8 @@ class Srd35Monsters : public CreationFixture {
   }
 };
 
-// Advanced monsters: size from the first hit die of the Advancement bracket, CR by the
-// type's hit dice per +1 and +1 for growing to Large or larger, damage by the size
-// table, attack with the size change once, and 1 + 1 per 3 HD feats.
+// Advanced monsters: size by the Advancement bracket, CR by the type's HD per +1 (+1 for Large or larger),
+// damage by the size table, attack with the size change once, 1 + 1 per 3 HD feats.
 TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
   struct Row {
     const char* monster;
@@ -320,9 +314,8 @@ TEST_F(Srd35Monsters, AdvancementFollowsTheImprovingMonstersTables) {
   }
 }
 
-// The template rules: celestial vermin become magical beasts, a zombie keeps no
-// spellcasting or spell resistance, a vampire keeps the base creature's base attack and
-// saves, a paragon has maximum hit points (plus 12 per HD) with Constitution per die.
+// Celestial vermin become magical beasts, a zombie keeps no spellcasting or spell resistance, a vampire
+// keeps base attack and saves, a paragon has maximum hit points (plus 12 per HD) and Constitution per die.
 TEST_F(Srd35Monsters, TemplatesFollowTheSrd) {
   Char* c = NewChar();
   Build(c, "GiantAntWorker", 2, "Celestial");
@@ -336,9 +329,8 @@ TEST_F(Srd35Monsters, TemplatesFollowTheSrd) {
   EXPECT_EQ(c->hitPoints + c->TP, 2 * (8 + 10) + 2 * 12);
 }
 
-// Advanced monsters: +1 to the highest physical score per four hit dice beyond the stat
-// block's, carried into attack and damage; a Strength change moves a sole natural attack's
-// damage by 1 1/2 times the modifier change, a primary one's once, a secondary one's by half.
+// Advanced monsters: +1 to the highest physical score per 4 HD beyond the block's, into attack and damage;
+// a sole natural attack's damage moves by 1 1/2 times the modifier change, a primary's once, a secondary's half.
 TEST_F(Srd35Monsters, AdvancementRaisesStrengthAndItsShareOfDamage) {
   struct Row {
     const char* monster;
@@ -373,10 +365,8 @@ TEST_F(Srd35Monsters, AdvancementGivesAtLeastOneSkillPointPerDie) {
   EXPECT_EQ(ranks("Tiger", 12) - ranks("Tiger", 6), 6);
 }
 
-// Base creatures (reference stat blocks): size index (0 Fine .. 8 Colossal), Dex, Cha,
-// natural armour, armour class, hit dice and hit die; animal, humanoid, armour worn (its
-// stat block's armour class does not say what is natural, so natural armour is not
-// checked on it).
+// Base creatures' stat blocks: size (0 Fine .. 8 Colossal), Dex, Cha, natural armour, armour class, HD, die;
+// animal, humanoid, armour worn (then natural armour is unknown and not checked).
 struct Subject {
   const char* name;
   int size, dex, cha, natural, ac, hd, die;
@@ -475,9 +465,8 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         }
         EXPECT_EQ(c->Level, dice);
         EXPECT_EQ(c->MonsterTWType, die);
-        // Undead have no Constitution: their d12s alone give hit points (a zombie's
-        // Toughness 3 more); skeletons and zombies have no Intelligence either, and
-        // their Fortitude is the undead base save (1 per 3 hit dice) alone.
+        // Undead have no Constitution: d12s alone give hit points (a zombie's Toughness 3 more); skeletons and
+        // zombies have no Intelligence, and Fortitude is the undead base save (1 per 3 HD) alone.
         if (die == 12 && tpl != "HalfDragon") {
           EXPECT_EQ(c->KO, 0);
           EXPECT_GE(c->shownHitPoints, dice);
@@ -489,8 +478,7 @@ TEST_F(Templates, TemplateEffectsFollowTheReference) {
         }
         seen.insert(tpl);
       }
-      // The rolls spread over the template's die: never wider, and wider than the base
-      // creature's die allows where the template enlarges it.
+      // The rolls spread over the template's die: never wider, wider than the base die where it grows.
       if (were) continue;  // a lycanthrope adds its animal's dice
       EXPECT_LE(top - low, dice * (die - 1));
       EXPECT_TRUE(dice * die <= s.hd * s.die || dice > 2 || top - low > s.hd * (s.die - 1)) << top - low;
