@@ -1,6 +1,5 @@
-// Combat values by both rule sets: a weapon's attack and damage, two-weapon and
-// proficiency penalties, weapon feats, armour class, saves, potions and the sale value; and
-// a corpus of weapons against the reference's table.
+// Combat values by both rule sets: attack and damage, two-weapon and proficiency penalties, weapon feats,
+// armour class, saves, potions, sale value; a corpus of weapons against the reference's table.
 #include <cstddef>
 #include <map>
 
@@ -80,8 +79,7 @@ TEST_F(Combat, WeaponAttackAndDamageMatchTheirBreakdown) {
     EXPECT_EQ(c->items[i].finalAttack, expected[i][0]) << i;
     EXPECT_EQ(c->items[i].finalDamage, expected[i][1]) << i;
   }
-  // A Strength penalty counts in full, also with a bow limit, and a thrown weapon without
-  // a Strength bonus takes the bow's rule.
+  // A Strength penalty counts in full, also with a bow limit; so does a thrown weapon's without a bonus.
   for (int st : {8, 10}) {
     c = Fighter(1, st, 14);
     Carry(c, "Kurzbogen").bowStrength = 2;
@@ -135,8 +133,7 @@ TEST_F(Combat, PotionsOnlyAboveSixHundredAndSaleValue) {
     EXPECT_NE(lines.find("Träkne kleinere Wunden heilen (1W8 + 1)"), std::string::npos) << lines;
     EXPECT_LT(c->money, 1000);
   }
-  // The remaining budget, 85-95 % of the treasure's prices, half the effect prices, less
-  // 100 per magic item.
+  // Sale value: the budget left, 85-95 % of treasure prices, half the effect prices, less 100 per magic item.
   c->itemCount = 0;
   CharItem& a = Carry(c, "Langschwert");
   a.price = 1000;
@@ -250,8 +247,7 @@ TEST_F(Combat, Srd35NonproficiencyPenalties) {
 
 namespace {
 
-// A sample of the reference's weapon table: damage of the Small and the Medium make (the
-// first head of a double weapon), lowest threatening roll and multiplier.
+// Sample of the reference's weapons: Small and Medium damage (first head), lowest threat and multiplier.
 const char kSrdWeapons[] =
     " Kampfhandschuh 1d2 1d3 20x2 Dolch 1d3 1d4 19x2 Knüppel 1d4 1d6 20x2 Morgenstern 1d6 1d8 20x2 "
     "Langspeer 1d6 1d8 20x3 Kampfstab 1d4 1d6 20x2 LeichteArmbrust 1d6 1d8 19x2 SchwereArmbrust 1d8 1d10 19x2 "
@@ -264,8 +260,7 @@ const char kFinesse[] =
     " Kampfhandschuh Dolch Stoßdolch Stachelhandschuh LeichterStreitkolben Sichel Wurfaxt LeichterHammer Handaxt Kukri "
     "LeichteSpitzhacke Totschläger LeichterStachelschild Rüstungsdornen Kurzschwert Rapier Kama Nunchaku Sai Siangham "
     "Peitsche Stachelkette ";
-// Specific weapons of the reference: base weapon and enhancement bonus (0: masterwork, +1
-// on attack rolls only).
+// Specific weapons of the reference: base weapon and enhancement (0: masterwork, +1 on attack only).
 const std::map<std::string, std::pair<std::string, int>> kSrdSpecifics = {
     {"SilberDolch", {"Dolch", 0}},          {"KalteisenLangschwert", {"Langschwert", 0}},
     {"AdamantStreitaxt", {"Streitaxt", 0}}, {"BlitzWurfspeer", {"Wurfspeer", 0}},
@@ -276,10 +271,9 @@ const char kSmallRaces[] = " Gnom Halbling Svirfneblin Waldgnom Tiefenhalbling G
 
 }  // namespace
 
-// Characters and NPC-class characters of every level: a weapon of the reference sample has
-// its dice for their size, its threat range doubled once by Improved Critical (for that
-// weapon) or keenness; weapon finesse only with a weapon it applies to; a specific
-// weapon's bonus on that weapon alone.
+// Characters and NPC-class characters: a sampled weapon has its dice for their size, its threat range
+// doubled once by Improved Critical (for it) or keenness; weapon finesse only with a weapon it applies to;
+// a specific weapon's bonus on that weapon alone.
 TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
   const int improvedCritical = FeatId("VerbesserterKritischerTreffer"), finesse = FeatId("Waffenfinesse");
   const int keen = EffectId("Scharf");
@@ -324,8 +318,7 @@ TEST_F(Combat, CorpusAttackDamageDiceAndThreatRangeOfSmallAndMediumCharacters) {
       bool everyAttack = b->variable == (int)offsetof(Char, AttackMod) || b->variable == (int)offsetof(Char, DmgMod);
       EXPECT_FALSE(everyAttack && b->source && kSrdSpecifics.count(b->source)) << n << ": " << b->source;
     }
-    // (A template may grant the feat for its natural weapons; the duelist needs it to
-    // enter the class, whatever it fights with.)
+    // (A template may grant the feat for natural weapons; a duelist needs it to enter the class.)
     if (c->templateIndex == 0 && Levels(c, "Duellant") == 0 && OwnsFeat(c, finesse)) {
       EXPECT_TRUE(finesseWeapon) << n << " has weapon finesse without a weapon it applies to";
       ++finesseChecked;
