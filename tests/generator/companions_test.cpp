@@ -98,9 +98,8 @@ TEST_F(Companions, MixedCreaturesMergeTheirClassPart) {
 }
 
 TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth) {
-  // Humans of CR 9 have level 10; NPC classes, also when the record asks for them,
-  // 10 / 5 + 10 + 1 = 13. Equipment put into treasure is paid out of the wealth:
-  // only the rest is the treasure budget that goods and the sale value start from.
+  // Humans of CR 9 have level 10; NPC classes, also when the record asks for them, 10 / 5 + 10 + 1 = 13.
+  // Equipment put into treasure is paid from the wealth: the rest is the treasure budget.
   Char* c = Wired();
   int human = RaceId("Mensch"), paid = 0;
   for (int n = 0; n < 40; ++n) {
@@ -119,8 +118,7 @@ TEST_F(Companions, NpcClassesAddLevelsAndCharactersHandOnWhatIsLeftOfTheirWealth
 }
 
 TEST_F(Companions, TemplatedCharactersTakeTheTemplatesAbilityChanges) {
-  // Every template raises Strength by 30 here: at levels 1 to 4 only a templated
-  // character reaches 29, and every templated one does.
+  // Every template raises Strength by 30 here: at levels 1 to 4 exactly the templated reach 29.
   std::vector<std::array<int32_t, kAttributes>> saved((size_t)gSource.templateCount);
   for (int t = 0; t < gSource.templateCount; ++t) {
     std::copy_n(gSource.templates[t].attributeMods, kAttributes, saved[(size_t)t].begin());
@@ -190,16 +188,14 @@ TEST_F(Companions, CompanionsFollowTheMastersNumbers) {
 
 namespace {
 
-// A sample of the druid's list: the animal, the first druid level of its list, its hit dice
-// and size.
+// A sample of the druid's list: animal, first druid level of its list, hit dice and size.
 const char kCompanions[] =
     "Dachs 1 1 Small, Kamel 1 3 Large, Hund 1 1 Small, Reithund 1 2 Medium, Falke 1 1 Tiny, Reitpferd 1 3 Large, "
     "Wolf 1 2 Medium, Menschenaffe 4 4 Large, Schwarzbär 4 3 Medium, Bison 4 5 Large, Leopard 4 3 Medium, "
     "Braunbär 7 6 Large, Riesenkrokodil 7 7 Huge, Tiger 7 6 Large, Eisbär 10 8 Large, Megaraptor 10 8 Huge, "
     "Schreckensbär 13 12 Large, Elefant 13 11 Huge, Schreckenstiger 16 16 Large, Tyrannosaurus 16 18 Huge";
 
-// Bonus hit dice of the companion table by effective druid level; above 20th, +2 per
-// three levels.
+// Bonus hit dice of the companion table by effective druid level; above 20th, +2 per three levels.
 int CompanionBonusDice(int level) {
   const int kRows[][2] = {{1, 0}, {3, 2}, {6, 4}, {9, 6}, {12, 8}, {15, 10}, {18, 12}};
   int bonus = 0;
