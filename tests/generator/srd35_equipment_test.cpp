@@ -1,6 +1,5 @@
-// Equipment and treasure under SRD 3.5: what magic arms cost, what a character may carry
-// and wear, named items at their price with the charges and spells they can hold, hoards
-// by the treasure table, and the sale value.
+// Equipment and treasure under SRD 3.5: prices of magic arms and named items, what may be carried and
+// worn, hoards by the treasure table, and the sale value.
 #include <map>
 #include <set>
 
@@ -57,11 +56,11 @@ bool Consumable(const std::string& name) {
 
 }  // namespace
 
-// One corpus of characters (0), NPC classes (4), hoards (3) and monsters (1). Carried gear:
-// potions of the 3rd spell level at most, no enhanced clothing, ammunition only with its
-// launcher, monks unarmoured, arcane casters only in armour they are trained for, druids in
-// no metal armour, no item above half the gear value. Named items cost their price with
-// the charges and spells they can hold; treasure sells at half, valuables in full.
+// One corpus of characters (0), NPC classes (4), hoards (3) and monsters (1). Carried gear: potions of
+// spell level 3 at most, no enhanced clothing, ammunition with its launcher, monks unarmoured, arcane
+// casters only in armour they are trained for, druids in no metal armour, no item above half the gear
+// value. Named items at their price with the charges and spells they can hold; treasure sells at half,
+// valuables in full.
 TEST_F(Srd35Treasure, CorpusPricesGearNamedItemsAndSaleValue) {
   const std::map<std::string, std::set<std::string>> kLaunchers = {
       {"Pfeile",
