@@ -5,6 +5,7 @@
 
 #include "generator/creature_ops.h"
 #include "generator/source_fixture.h"
+#include "generator/treasure.h"
 
 using namespace debugspace;
 using namespace generator_test;
@@ -28,20 +29,9 @@ class Combat : public CreationFixture {
   }
   Char* Srd(int levels, int st, const char* cls = "Kämpfer") { return Fighter(levels, st, 10, cls, kRulesSrd35); }
   static CharItem& Carry(Char* c, const char* name) {
-    CharItem& it = c->items[c->itemCount++];
-    it = CharItem();
-    it.equipment = ItemId(name);
-    const EquipSource& e = gSource.equipment[it.equipment];
-    it.equipType = e.equipType;
-    it.attackType = e.attackType;
-    it.size = e.size;
-    it.damage[0] = e.damageCount;
-    it.damage[1] = e.damageDie;
-    it.armor = e.armor;
-    it.maxDex = e.maxDex;
-    it.penalty = e.penalty;
-    it.primary = 1;
-    return it;
+    EquipItem(c, ItemId(name), c->itemCount, false);
+    c->items[c->itemCount].primary = 1;
+    return c->items[c->itemCount++];
   }
 };
 
