@@ -45,30 +45,4 @@ inline int BaseAttackOf(const ClassRule& k, int l) {
 }
 inline int SaveOf(bool good, int l) { return good ? kGoodSave[l] : kPoorSave[l]; }
 
-// Ranks a prestige class asks for before it is entered (Perform as dance or any, Craft
-// as alchemy; the loremaster's two Knowledge skills as our table picks them): class, then
-// skill and ranks.
-inline const std::map<std::string, std::map<std::string, int>> kEntryRanks = [] {
-  std::map<std::string, std::map<std::string, int>> entry;
-  std::istringstream in(
-      "Assasin Verkleiden 4 Verstecken 8 LeiseBewegen 8, "
-      "ArkanerBetrüger SchriftzeichenEntschlüsseln 7 MechanismusAusschalten 7 Entfesselungskünstler 7 "
-      "WissenArkanes 4, "
-      "Erzmagier WissenArkanes 15 Zauberkunde 15, SchwarzerRitter Verstecken 5 WissenReligion 2, "
-      "Drachenjünger WissenArkanes 8, Duellant Auftreten 3 Akrobatik 5, Hierophant WissenReligion 15, "
-      "Horizontwanderer WissenGeographie 8, MystischerTheurg WissenArkanes 6 WissenReligion 6, "
-      "Schattentänzer LeiseBewegen 8 Verstecken 10 Auftreten 5, Zerebromant WissenArkanes 6 WissenPsionik 6, "
-      "Elokator Konzentration 8, PsionischeFaust Konzentration 9, Gedankenschlächter WissenGewölbe 4, "
-      "Metageist WissenPsionik 8 Psikunde 4, EntkörperterPsion WissenPsionik 8 Psikunde 8, "
-      "Pyrokinet Konzentration 8 Handwerk 1 WissenPsionik 2, Hörigenhirte Diplomatie 4 WissenPsionik 8, "
-      "Kriegsgeist WissenGeschichte 2 WissenPsionik 8");
-  for (std::string row; std::getline(in, row, ',');) {
-    std::istringstream fields(row);
-    std::string cls, skill;
-    fields >> cls;
-    for (int ranks; fields >> skill >> ranks;) entry[cls][skill] = ranks;
-  }
-  return entry;
-}();
-
 }  // namespace generator_test
