@@ -18,7 +18,7 @@ struct Keyed {
 TEST(StableSortShort, OrdersAsStableSortOnShortAndLongLists) {
   uint32_t state = 12345;
   for (int n = 0; n <= 100; ++n)
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < 3; ++round) {
       std::vector<Keyed> mine((size_t)n), theirs;
       for (int i = 0; i < n; ++i) {
         state = state * 1103515245u + 12345u;
@@ -28,10 +28,7 @@ TEST(StableSortShort, OrdersAsStableSortOnShortAndLongLists) {
       auto less = [](const Keyed& a, const Keyed& b) { return a.key < b.key; };
       StableSortShort(mine.data(), mine.data() + n, less);
       std::stable_sort(theirs.begin(), theirs.end(), less);
-      for (int i = 0; i < n; ++i) {
-        ASSERT_EQ(mine[(size_t)i].key, theirs[(size_t)i].key) << "n=" << n;
-        ASSERT_EQ(mine[(size_t)i].order, theirs[(size_t)i].order) << "n=" << n;
-      }
+      for (int i = 0; i < n; ++i) ASSERT_EQ(mine[(size_t)i].order, theirs[(size_t)i].order) << "n=" << n;
     }
 }
 
@@ -43,9 +40,7 @@ TEST(Scratch, LargeArraysUseTheTrackedHeapAndFill) {
     EXPECT_EQ(TrackerCount(), before);
     Scratch<int32_t, 8> large(9, 3);
     EXPECT_EQ(TrackerCount(), before + 1);
-    EXPECT_EQ(small[7], 7);
-    EXPECT_EQ(large[8], 3);
-    EXPECT_EQ(large.end() - large.begin(), 9);
+    EXPECT_EQ(std::vector<int>({small[7], large[8], (int)(large.end() - large.begin())}), std::vector<int>({7, 3, 9}));
   }
   EXPECT_EQ(TrackerCount(), before);
 }
