@@ -23,23 +23,22 @@ using Alignment = CreationFixture;
 }  // namespace
 
 TEST_F(Alignment, TableLinesAndTheirGermanText) {
-  struct Case {
+  // Field, the alignments it allows, its text; or the part a faulty field is refused for.
+  const struct {
     const char *field, *codes, *text, *bad;
-  } cases[] = {
-      {"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr},
-      {"Oft:N", "N", "Oft neutral", nullptr},
-      {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
-      {"Beliebig:*", "RG NG CG RN N CN RB NB CB", "Beliebig", nullptr},
-      {"Beliebig:B", "RB NB CB", "Beliebig (böse)", nullptr},
-      {"Beliebig:nR", "NG CG N CN NB CB", "Beliebig (nicht rechtschaffen)", nullptr},
-      {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr},
-      {";", "", "", nullptr},
-      {"Selten:N", "", "", "Selten"},
-      {"Meist:XY", "", "", "XY"},
-      {"Meist:N,", "", "", ""},
-      {"Immer", "", "", "Immer"},
-  };
-  for (const Case& k : cases) {
+  } cases[] = {{"Immer:RB", "RB", "Immer rechtschaffen böse", nullptr},
+               {"Oft:N", "N", "Oft neutral", nullptr},
+               {"Meist:C", "CG CN CB", "Meist chaotisch", nullptr},
+               {"Beliebig:*", "RG NG CG RN N CN RB NB CB", "Beliebig", nullptr},
+               {"Beliebig:B", "RB NB CB", "Beliebig (böse)", nullptr},
+               {"Beliebig:nR", "NG CG N CN NB CB", "Beliebig (nicht rechtschaffen)", nullptr},
+               {"Meist:NG,NB", "NG NB", "Meist neutral gut oder neutral böse", nullptr},
+               {";", "", "", nullptr},
+               {"Selten:N", "", "", "Selten"},
+               {"Meist:XY", "", "", "XY"},
+               {"Meist:N,", "", "", ""},
+               {"Immer", "", "", "Immer"}};
+  for (const auto& k : cases) {
     SCOPED_TRACE(k.field);
     AlignmentLine line;
     std::string bad;
@@ -62,30 +61,24 @@ TEST_F(Alignment, ClassesDomainsAndAnAlwaysLineDecide) {
     std::vector<std::pair<const char*, int>> classes;
     std::vector<const char*> domains;
     const char* expected;
-  } cases[] = {
-      {nullptr, {{"Paladin", 5}, {"Barbar", 3}}, {}, "RG"},                // the paladin has more levels
-      {nullptr, {{"Barbar", 5}, {"Paladin", 3}}, {}, "NG CG N CN NB CB"},  // the barbarian has
-      {nullptr, {{"Paladin", 4}, {"Barbar", 4}}, {}, "RG"},                // a tie: the first class
-      {nullptr, {{"Kleriker", 6}}, {"Böses", "Krieg"}, "RB NB CB"},
-      {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"},
-      // The SRD's demands: dwarven defender any lawful, war mind any nonchaotic.
-      {nullptr, {{"ZwergischerVerteidiger", 3}}, {}, "RG RN RB"},
-      {nullptr, {{"Kriegsgeist", 3}}, {}, "RG NG RN N RB NB"},
-      {"Unicorn", {{"Paladin", 4}}, {}, "CG"},  // always chaotic good, whatever its class
-      {"Otyugh", {{"Paladin", 4}}, {}, "RG"},   // usually neutral gives way
-  };
-  for (const Case& k : cases) {
+  } cases[] = {{nullptr, {{"Paladin", 5}, {"Barbar", 3}}, {}, "RG"},                // the paladin has more levels
+               {nullptr, {{"Barbar", 5}, {"Paladin", 3}}, {}, "NG CG N CN NB CB"},  // the barbarian has
+               {nullptr, {{"Paladin", 4}, {"Barbar", 4}}, {}, "RG"},                // a tie: the first class
+               {nullptr, {{"Kleriker", 6}}, {"Böses", "Krieg"}, "RB NB CB"},
+               {nullptr, {{"Druide", 4}, {"Mönch", 2}}, {}, "RN"},
+               // The SRD's demands: dwarven defender any lawful, war mind any nonchaotic.
+               {nullptr, {{"ZwergischerVerteidiger", 3}}, {}, "RG RN RB"},
+               {nullptr, {{"Kriegsgeist", 3}}, {}, "RG NG RN N RB NB"},
+               {"Unicorn", {{"Paladin", 4}}, {}, "CG"},  // always chaotic good, whatever its class
+               {"Otyugh", {{"Paladin", 4}}, {}, "RG"}};  // usually neutral gives way
+  for (const auto& k : cases) {
     SCOPED_TRACE(k.expected);
     Codes drawn;
     for (int n = 0; n < 60; ++n) {
       Char* c = Wired();
       ResetChar(c);
-      if (k.monster) {
-        c->kind = 1;
-        c->monster = MonsterId(k.monster);
-      } else {
-        c->race = RaceId("Mensch");
-      }
+      c->kind = k.monster != nullptr;
+      (k.monster ? c->monster : c->race) = k.monster ? MonsterId(k.monster) : RaceId("Mensch");
       for (auto [name, levels] : k.classes) {
         c->classes[c->classCount] = ClassId(name);
         c->classLevels[c->classCount++] = levels;

@@ -64,17 +64,14 @@ inline std::string TypeName(const Char* c) { return gSource.monsterTypes[c->crea
 inline std::string Notes(const Char* c) {
   return c->specialText && c->specialText->data ? std::string(c->specialText->data, c->specialText->length) : "";
 }
-// Levels in the named class, over all slots.
+// Levels in the named class over all slots; how often the creature holds the named feat.
 inline int Levels(const Char* c, const char* cls) {
   int n = 0;
   for (int s = 0; s < c->classCount; ++s) n += gSource.classes[c->classes[s]].name == cls ? c->classLevels[s] : 0;
   return n;
 }
-// How often the creature holds the named feat.
 inline int Holds(const Char* c, const char* feat) {
-  int n = 0;
-  for (int i = 0; i < c->featCount; ++i) n += gSource.feats[c->feats[i]].name == feat;
-  return n;
+  return (int)std::count_if(c->feats, c->feats + c->featCount, [&](int f) { return gSource.feats[f].name == feat; });
 }
 inline int Ranks(const Char* c, const char* skill) {
   for (int i = 0; i < c->skillCount; ++i)
