@@ -278,26 +278,6 @@ TEST_F(Feats, EveryOwnedFeatHasOneAgainDraw) {
   }
 }
 
-TEST_F(Feats, ExtraHitDiceAddFeatsAndRanks) {
-  Char* c = Make("Kämpfer", 1);
-  c->classCount = 0;  // a monster: no class slot
-  c->skillCount = 2;
-  c->skills[0].skill = 0;
-  c->skills[0].ranks = 4;
-  c->skills[1].skill = 1;
-  c->skills[1].ranks = 0;
-  c->MIN = -1;
-  IncreaseHDFeatSkill(c, 4, 9, 2, 3);
-  EXPECT_EQ(c->featCount, 9 / 3 - 4 / 3);
-  EXPECT_EQ(c->classCount, 0);
-  for (int i = 0; i < c->featCount; ++i)
-    if (gSource.feats[c->feats[i]].dep == 1 && c->featParameters[i] >= 0) {
-      EXPECT_STREQ(FeatParameterText(c, i), "Klaue");
-    }
-  // (2 + 0) × 5 points for the skill that has ranks, one rank per added hit die.
-  EXPECT_EQ(std::pair(c->skills[0].ranks, c->skills[1].ranks), std::pair(4 + 5, 0));
-}
-
 // Classes never repeat and share the level; feats never repeat unless they stack; hit
 // points, base attack and saves follow the class figures typed from the rules.
 TEST_F(Feats, ThousandCharactersFollowTheRules) {

@@ -201,9 +201,8 @@ TEST_F(Spells, Srd35SlotsByTheClassTablesAndTheFinalKeyAbility) {
 
 TEST(PowerTables, PointsAndPowersKnown) {
   // Full manifester (1): 2 points at level 1, 2 + 1 + 1 + 3 = 7 at 4; partial (2): 2 at 1.
-  EXPECT_EQ(BasePowerPoints(1, 1), 2);
-  EXPECT_EQ(BasePowerPoints(1, 4), 7);
-  EXPECT_EQ(BasePowerPoints(2, 1), 2);
+  EXPECT_EQ(std::vector<int>({BasePowerPoints(1, 1), BasePowerPoints(1, 4), BasePowerPoints(2, 1)}),
+            std::vector<int>({2, 7, 2}));
   // Type, class level, power level, known: level 0 holds 3 at level 1 and one more for
   // each even level 4 to 12; the first level-1 power comes at level 2; a partial
   // manifester has none above level 6.
