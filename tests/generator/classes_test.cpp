@@ -1,6 +1,5 @@
-// Classes, skills and hit points against the class tables, the prerequisite language, and
-// characters by SRD 3.5.
-#include <map>
+// Classes and skills against the class tables, the prerequisite language, and characters
+// by SRD 3.5: levels, skill points and spell levels.
 #include <set>
 
 #include "generator/creature_ops.h"

@@ -1,5 +1,5 @@
-// The feat stage, and a corpus of characters whose feats, hit points, base attack and saves
-// are checked against the rules.
+// The feat stage, the class weapon lists, and a corpus of characters whose classes, feats,
+// hit points, base attack and saves are checked against the rules.
 #include <map>
 #include <set>
 #include <tuple>

@@ -1,6 +1,5 @@
 // Spells and powers: counts per class and level against the class tables, bonus spells,
 // the drawn spells and powers, class extras that cost or add slots; both rule sets.
-#include <cstring>
 #include <numeric>
 #include <set>
 #include <sstream>
