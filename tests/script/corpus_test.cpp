@@ -1,8 +1,8 @@
 // Scripts as the rule tables hold them. Each must compile; those that need no creature
 // also run, and must write the expected text and leave exactly the expected temporaries.
-#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,8 +14,6 @@
 
 namespace {
 
-using corpus::CorpusScript;
-using corpus::TempValue;
 using namespace corpus;
 
 std::string CaseName(const testing::TestParamInfo<CorpusScript>& info) { return info.param.name; }
@@ -51,21 +49,12 @@ TEST_P(CorpusScripts, CompileAndRun) {
     int32_t low = 0, high = 0;
     for (const TempValue& t : s.temps)
       if (t.name == c) low = t.low, high = t.high;
-    EXPECT_GE(Temp(c), low) << "temporary " << c;
-    EXPECT_LE(Temp(c), high) << "temporary " << c;
+    EXPECT_TRUE(Temp(c) >= low && Temp(c) <= high) << c << " = " << Temp(c);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(CorpusDocs, CorpusScripts, testing::ValuesIn(kDocExamples), CaseName);
-
-INSTANTIATE_TEST_SUITE_P(CorpusLexical, CorpusScripts, testing::ValuesIn(kLexical), CaseName);
-
-INSTANTIATE_TEST_SUITE_P(CorpusArithmetic, CorpusScripts, testing::ValuesIn(kArithmetic), CaseName);
-
-INSTANTIATE_TEST_SUITE_P(CorpusControl, CorpusScripts, testing::ValuesIn(kControl), CaseName);
-
-INSTANTIATE_TEST_SUITE_P(CorpusSheetText, CorpusScripts, testing::ValuesIn(kSheetText), CaseName);
-
+INSTANTIATE_TEST_SUITE_P(CorpusLanguage, CorpusScripts, testing::ValuesIn(kLanguage), CaseName);
 INSTANTIATE_TEST_SUITE_P(CorpusCreature, CorpusScripts, testing::ValuesIn(kCreatureScripts), CaseName);
 
 // The byte form itself, spelled out once so the renderer is checked too.
@@ -106,16 +95,12 @@ TEST_F(CorpusBytes, NamesAreWholeIdentifiers) {
   }
 }
 
-TEST_F(CorpusBytes, EmptyScriptIsOneEndByte) {
-  std::string compiled = Compile("");
-  EXPECT_EQ(compiled, std::string(1, '\0')) << lastMessage;
-  EXPECT_EQ(Run(compiled), "");
-}
+TEST_F(CorpusBytes, EmptyScriptIsOneEndByte) { EXPECT_EQ(Compile(""), std::string(1, '\0')); }
 
 // Every script block of the manual (all fenced blocks but ```text) is a corpus script.
 TEST(CorpusManual, ExamplesAreInTheCorpus) {
   std::ifstream in(SCHMIEDE_SOURCE_DIR "/docs/scripts.md");
-  ASSERT_TRUE(in) << "docs/scripts.md";
+  ASSERT_TRUE(in);
   std::vector<std::string> blocks;
   std::string line, block;
   bool inside = false, script = false;
@@ -129,12 +114,11 @@ TEST(CorpusManual, ExamplesAreInTheCorpus) {
       block += line + "\n";
     }
   }
-  EXPECT_FALSE(inside) << "unclosed code block";
-  EXPECT_GE(blocks.size(), 10u);
+  EXPECT_FALSE(inside);
   for (const std::string& b : blocks) {
     bool found = false;
     for (const CorpusScript& s : kDocExamples) found = found || b == s.script;
-    EXPECT_TRUE(found) << "manual example not in the corpus:\n" << b;
+    EXPECT_TRUE(found) << b;
   }
   EXPECT_EQ(blocks.size(), std::size(kDocExamples));
 }
@@ -178,19 +162,13 @@ while (n < 300) {
   EXPECT_EQ(Temp('f'), 0);
 }
 
-// No argument or -1 draws the element; another number outside 0 to 5 names none.
+// No argument or -1 draws one of the first five elements; another number outside 0 to 5 names none.
 TEST_F(CorpusRuns, ElementWithoutArgumentIsOneOfTheFirstFive) {
   for (const char* script : {"Text(Element());", "Text(Element(-1));"}) {
     std::string c = Compile(script);
-    ASSERT_FALSE(c.empty()) << lastMessage;
-    std::vector<std::string> seen;
-    for (int i = 0; i < 200; ++i) {
-      std::string t = Run(c);
-      EXPECT_TRUE(t == "\"Feuer\"" || t == "\"Kälte\"" || t == "\"Blitz\"" || t == "\"Schall\"" || t == "\"Säure\"")
-          << t;
-      if (std::find(seen.begin(), seen.end(), t) == seen.end()) seen.push_back(t);
-    }
-    EXPECT_EQ(seen.size(), 5u) << script;
+    std::set<std::string> seen;
+    for (int i = 0; i < 200; ++i) seen.insert(Run(c));
+    EXPECT_EQ(seen, (std::set<std::string>{"\"Feuer\"", "\"Kälte\"", "\"Blitz\"", "\"Schall\"", "\"Säure\""}));
   }
   EXPECT_EQ(Run(Compile("Text(Element(7));")), "\"\"");
 }
