@@ -53,53 +53,6 @@ TEST_F(ScreenBuffers, WriteFillAndAttributesByCodePoint) {
   EXPECT_EQ(ConsoleUsedRows(s), 0);
 }
 
-TEST_F(ScreenBuffers, ActivatingPrintsUsedRowsWhenNotATerminal) {
-  s = ConsoleCreate();
-  ConsoleWriteText(s, "Kobold\n\nHG 1/4   \n");
-  testing::internal::CaptureStdout();
-  ConsoleSetActive(s);
-  ConsoleSetActive(ConsoleStandard());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Kobold\n\nHG 1/4\n");
-}
-
-// A fake terminal of 5 rows: a window of 4 rows and the status line below it.
-TEST_F(ScreenBuffers, TerminalShowsAWindowAndAStatusLine) {
-  ConsoleSetTerminalMode(1);
-  ConsoleSetTerminalSize(40, 5);
-  s = ConsoleCreate();
-  for (int i = 1; i <= 10; ++i) ConsoleWriteText(s, ("Zeile " + std::to_string(i) + "\n").c_str());
-  testing::internal::CaptureStdout();
-  ConsoleSetActive(s);
-  std::string top = testing::internal::GetCapturedStdout();
-  EXPECT_NE(top.find("Zeile 4\x1b"), std::string::npos) << top;
-  EXPECT_EQ(top.find("Zeile 5"), std::string::npos);
-  EXPECT_NE(top.find("Zeilen 1-4 von 10 "), std::string::npos);
-  testing::internal::CaptureStdout();
-  ConsoleScroll(s, kScrollEnd);
-  ConsoleSetStatus("Gespeichert");
-  ConsoleRefresh();
-  ConsoleSetStatus("");
-  ConsoleCaptureBegin();
-  ConsoleSetActive(ConsoleStandard());
-  std::string left = ConsoleCaptureEnd();
-  std::string end = testing::internal::GetCapturedStdout();
-  EXPECT_NE(end.find("Zeile 10\x1b"), std::string::npos) << end;
-  EXPECT_EQ(end.find("Zeile 6\x1b"), std::string::npos);
-  EXPECT_NE(end.find("Gespeichert"), std::string::npos);
-  EXPECT_EQ(left, "\x1b[0m\x1b[?1049l");  // back on the normal screen, also collected
-  // A row wider than the terminal is cut, and the window moves sideways to its end.
-  ConsoleWriteText(s, (std::string(50, '-') + "Ende\n").c_str());
-  ConsoleSetActive(s);
-  testing::internal::CaptureStdout();
-  ConsoleScroll(s, kScrollEnd);
-  ConsoleScrollColumns(s, 1000);
-  ConsoleRefresh();
-  std::string side = testing::internal::GetCapturedStdout();
-  ConsoleSetActive(ConsoleStandard());
-  EXPECT_NE(side.find(std::string(36, '-') + "Ende\x1b"), std::string::npos) << side;
-  EXPECT_EQ(side.find(std::string(37, '-')), std::string::npos);
-}
-
 TEST(Keys, PipedInputNeverBlocks) {
   InputUseText("ab\nzeile eins\r\n  wort rest\n");
   EXPECT_EQ(ReadKey('q'), 'a');
