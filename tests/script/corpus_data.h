@@ -157,11 +157,6 @@ inline const CorpusScript kLanguage[] = {
      .script = "a = 100; a -= 30; a /= 4; a %= 5; a *= -3; b = 9; b /= 0; c = 9; c %= 0;",
      .text = "",
      .temps = {{'a', -6}}},
-    {.name = "AbilityModifierOddLowScore",
-     .script = "m = (s / 2) - 5; n = (s - 10) / 2;",
-     .text = "",
-     .preset = {{'s', 7}},
-     .temps = {{'s', 7}, {'m', -2}, {'n', -1}}},
     {.name = "ComparisonOperators",
      .script = "if (3 == 3) { a = 1; } if (3 != 3) { b = 1; } if (2 < 3) { c = 1; } if (3 > 3) { d = 1; } "
                "if (3 <= 3) { e = 1; } if (4 >= 5) { f = 1; } if (-4 < -3) { g = 1; } if (n - 2) { h = 1; }",
@@ -198,11 +193,6 @@ inline const CorpusScript kLanguage[] = {
     {.name = "OnlyTheFirstTrueBlockRuns",
      .script = R"s(if (1) { Text("a"); } else if (1) { Text("b"); } else { Text("c"); })s",
      .text = "a"},
-    {.name = "IfChainMiddle",
-     .script = kIfChainHighScript,
-     .text = "Veteran",
-     .preset = {{'l', 6}},
-     .temps = {{'l', 6}}},
     {.name = "IfChainElse",
      .script = kIfChainHighScript,
      .text = "Anfänger",
@@ -216,10 +206,6 @@ inline const CorpusScript kLanguage[] = {
      .script = "n = 0; for (i = 0; i < 3; i++) { for (j = 0; j < 4; j++) { n++; } }",
      .text = "",
      .temps = {{'n', 12}, {'i', 3}, {'j', 4}}},
-    {.name = "ForWithBareFlag",
-     .script = "k = 1; n = 0; for (i = 0; k; i++) { n++; if (n >= 3) { k = 0; } }",
-     .text = "",
-     .temps = {{'n', 3}, {'i', 3}}},
     {.name = "ForStepsUpAndDown",
      .script = R"s(for (i = 2; i <= 8; i += 2) { Text(i, " "); } for (j = 3; j > 0; j--) { Text(j); })s",
      .text = "2 4 6 8 321",
@@ -228,15 +214,6 @@ inline const CorpusScript kLanguage[] = {
      .script = "if (a) {} else {} if (1) { } for (i = 0; i < 5; i++) {}",
      .text = "",
      .temps = {{'i', 5}}},
-    {.name = "NestedIfElse",
-     .script = R"s(if (a > 0) {
-  if (b > 0) { Text("beide"); } else { Text("nur a"); }
-} else {
-  Text("kein a");
-})s",
-     .text = "nur a",
-     .preset = {{'a', 1}},
-     .temps = {{'a', 1}}},
     {.name = "WhileInsideIfSkipsElse",
      .script =
          R"s(if (1) { while (a < 3) { a++; } } else { b = 1; } if (0) { c = 1; } else { while (c < 2) { c++; } })s",
@@ -255,11 +232,6 @@ while (n < 4) {
      .text = "Waffenloser Schlag 2W6",
      .preset = {{'l', 13}},
      .temps = {{'l', 13}}},
-    {.name = "SneakAttackLevel20",
-     .script = R"s(w = (l + 1) / 2; Text("Hinterhältiger Angriff +", w, "W6");)s",
-     .text = "Hinterhältiger Angriff +10W6",
-     .preset = {{'l', 20}},
-     .temps = {{'l', 20}, {'w', 10}}},
     {.name = "ArmorClassWithNegativeModifier",
      .script = R"s(Text("RK ", 10 + d, ", ", -5);)s",
      .text = "RK 9, -5",
@@ -268,13 +240,6 @@ while (n < 4) {
     {.name = "EmptyTextLinesAndSubTextTwice",
      .script = R"s(TextLine(); Text("A"); SubText(); Text("b"); MainText(); Text("C"); SubText(); TextLine("d");)s",
      .text = "\nAC|sub:bd\n"},
-    {.name = "SpellsPerDayTable",
-     .script = R"s(for (g = 0; g <= (l + 1) / 2; g++) {
-  TextLine("Grad ", g, ": ", Max(1, 3 - g));
-})s",
-     .text = "Grad 0: 3\nGrad 1: 2\nGrad 2: 1\n",
-     .preset = {{'l', 3}},
-     .temps = {{'l', 3}, {'g', 3}}},
     {.name = "ElementOutOfRange", .script = R"s(Text(Element(-1), "/", Element(6));)s", .text = "\"\"/\"\""},
 };
 
