@@ -2,6 +2,9 @@
 // those that need a creature must compile. Shared by the tests and the benchmark.
 #pragma once
 #include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 namespace corpus {
@@ -15,20 +18,12 @@ struct TempValue {
 
 struct CorpusScript {
   const char* name;
-  const char* script;
+  const char* script = nullptr;        // null for the manual's examples: read from docs/scripts.md
   const char* text = nullptr;          // text of a run; null: not run (needs the creature)
   std::vector<TempValue> preset = {};  // temporaries set before the run
   std::vector<TempValue> temps = {};   // every temporary that is not 0 after the run
 };
 
-// Scripts that run more than once with other starting values.
-inline constexpr const char* kIfChainHighScript = R"s(if (l >= 11) {
-  Text("Meister");
-} else if (l >= 6) {
-  Text("Veteran");
-} else {
-  Text("Anfänger");
-})s";
 inline constexpr const char* kMonkUnarmedDamageScript = R"s(/* Waffenloser Schlag des Mönchs, l = Stufe */
 Text("Waffenloser Schlag ");
 if (l >= 20) { Text("2W10"); }
@@ -38,92 +33,29 @@ else if (l >= 8) { Text("1W10"); }
 else if (l >= 4) { Text("1W8"); }
 else { Text("1W6"); })s";
 
-// The examples of docs/scripts.md, verbatim.
+// What the examples of docs/scripts.md do, in the order the manual shows them.
 inline const CorpusScript kDocExamples[] = {
-    {.name = "IntroFighterBonusFeat", .script = R"s(/* Stufe 1 oder eine gerade Stufe: Ausweichen */
-if (Level == 1 | (Level % 2) == 0) {
-  AddFeat("Ausweichen");
-})s"},
-    {.name = "Comments",
-     .script = R"s(a = 1; /* eins */
-/* mehrzeilig:
-   b = 2; wird nicht ausgeführt */
-c = 3;)s",
-     .text = "",
-     .temps = {{'a', 1}, {'c', 3}}},
-    {.name = "Strings",
-     .script = R"s(Text("Waffenfokus_(Langschwert)", '; sagt "Hallo"');)s",
-     .text = R"s(Waffenfokus (Langschwert); sagt "Hallo")s"},
-    {.name = "Assignments",
-     .script = R"s(a = 10;
-a += 5;
-a *= 2;
-a--;
-b = a % 7;)s",
-     .text = "",
-     .temps = {{'a', 29}, {'b', 1}}},
-    {.name = "Arithmetic",
-     .script = R"s(s = 14;
-m = (s - 10) / 2;
-t = ((s - 10) / 2) + 1;
-n = -7 / 2;
-r = -7 % 2;
-z = 5 / 0;)s",
-     .text = "",
-     .temps = {{'s', 14}, {'m', 2}, {'t', 3}, {'n', -3}, {'r', -1}}},
-    {.name = "LinksGroupFromTheRight",
-     .script = R"s(a = 0; b = 0; c = 1;
-if (a & b | c) { x = 1; }
-if ((a & b) | c) { y = 1; }
-if (!a & b) { z = 1; }
-if ((!a) & b) { w = 1; })s",
-     .text = "",
-     .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
-    {.name = "IfChainHigh",
-     .script = kIfChainHighScript,
-     .text = "Meister",
-     .preset = {{'l', 12}},
-     .temps = {{'l', 12}}},
-    {.name = "IterativeAttacks",
-     .script = R"s(/* Iterative Angriffe aus dem Grundangriffsbonus in g */
-while (g > 0) {
-  Text("+", g);
-  g -= 5;
-  if (g > 0) { Text("/"); }
-})s",
-     .text = "+11/+6/+1",
-     .preset = {{'g', 11}},
-     .temps = {{'g', -4}}},
-    {.name = "ForHitPoints",
-     .script = R"s(for (i = 1; i <= 3; i++) {
-  TextLine("Stufe ", i, ": ", i * 2, " TP");
-})s",
-     .text = "Stufe 1: 2 TP\nStufe 2: 4 TP\nStufe 3: 6 TP\n",
-     .temps = {{'i', 4}}},
-    {.name = "ForNeedsExactlyOne",
-     .script = R"s(n = 0;
-for (i = 0; 2; i++) { n++; }
-if (2) { Text("wahr"); })s",
-     .text = "wahr"},
-    {.name = "ForAllItemsArmor", .script = R"s(ForAllItems {
-  a++;
-})s"},
+    {
+        .name = "IntroFighterBonusFeat",
+    },
+    {.name = "Comments", .text = "", .temps = {{'a', 1}, {'c', 3}}},
+    {.name = "Strings", .text = R"s(Waffenfokus (Langschwert); sagt "Hallo")s"},
+    {.name = "Assignments", .text = "", .temps = {{'a', 29}, {'b', 1}}},
+    {.name = "Arithmetic", .text = "", .temps = {{'s', 14}, {'m', 2}, {'t', 3}, {'n', -3}, {'r', -1}}},
+    {.name = "LinksGroupFromTheRight", .text = "", .temps = {{'c', 1}, {'y', 1}, {'z', 1}}},
+    {.name = "IfChainHigh", .text = "Meister", .preset = {{'l', 12}}, .temps = {{'l', 12}}},
+    {.name = "IterativeAttacks", .text = "+11/+6/+1", .preset = {{'g', 11}}, .temps = {{'g', -4}}},
+    {.name = "ForHitPoints", .text = "Stufe 1: 2 TP\nStufe 2: 4 TP\nStufe 3: 6 TP\n", .temps = {{'i', 4}}},
+    {.name = "ForNeedsExactlyOne", .text = "wahr"},
+    {
+        .name = "ForAllItemsArmor",
+    },
     {.name = "ValueFunctionsAndSubText",
-     .script = R"s(a = Max(3, 8);
-b = Min(0 - 2, 5);
-c = Random(1, 6);
-Text("Odem (", Element(5), ")");
-SubText();
-TextLine("Kegel 9 m, Schaden ", a, "W6");
-MainText();)s",
      .text = "Odem (\"Gift\")|sub:Kegel 9 m, Schaden 8W6\n",
      .temps = {{'a', 8}, {'b', -2}, {'c', 1, 6}}},
-    {.name = "PowerAttackRequirement", .script = R"s(/* Heftiger Angriff verlangt ST 13 */
-if ((ST >= 13) & !HasFeat("HeftigerAngriff")) {
-  AddFeat("HeftigerAngriff");
-}
-SpecialAbilities += 1;
-AddBonus(RWRefMage, 2, "Volk", "gegen Zauber");)s"},
+    {
+        .name = "PowerAttackRequirement",
+    },
 };
 
 // Layout, names, numbers, strings, arithmetic, conditions and loops.
@@ -193,9 +125,9 @@ inline const CorpusScript kLanguage[] = {
     {.name = "OnlyTheFirstTrueBlockRuns",
      .script = R"s(if (1) { Text("a"); } else if (1) { Text("b"); } else { Text("c"); })s",
      .text = "a"},
-    {.name = "IfChainElse",
-     .script = kIfChainHighScript,
-     .text = "Anfänger",
+    {.name = "MonkUnarmedDamageLevel1",
+     .script = kMonkUnarmedDamageScript,
+     .text = "Waffenloser Schlag 1W6",
      .preset = {{'l', 1}},
      .temps = {{'l', 1}}},
     {.name = "LoopsFalseAtOnce",
@@ -269,13 +201,48 @@ AddBonus(RK, Level / 5, "Mönch");)s"},
 })s"},
 };
 
+// The fenced blocks of docs/scripts.md but ```text ones, in order; a block left open ends the list
+// with an empty one.
+inline std::vector<std::string> ManualScripts() {
+  std::ifstream in(SCHMIEDE_SOURCE_DIR "/docs/scripts.md");
+  std::vector<std::string> blocks;
+  std::string line, block;
+  bool inside = false, script = false;
+  while (std::getline(in, line)) {
+    if (line.rfind("```", 0) == 0) {
+      if (inside && script) blocks.push_back(block.substr(0, block.empty() ? 0 : block.size() - 1));
+      script = !inside && line != "```text";
+      inside = !inside;
+      block.clear();
+    } else if (inside) {
+      block += line + "\n";
+    }
+  }
+  if (inside) blocks.emplace_back();
+  return blocks;
+}
+
+// kDocExamples with their scripts from the manual.
+inline const std::vector<CorpusScript>& DocExamples() {
+  static const std::vector<std::string> scripts = ManualScripts();
+  static const std::vector<CorpusScript> examples = [] {
+    std::vector<CorpusScript> all;
+    for (size_t i = 0; i < std::size(kDocExamples) && i < scripts.size(); ++i) {
+      all.push_back(kDocExamples[i]);
+      all.back().script = scripts[i].c_str();
+    }
+    return all;
+  }();
+  return examples;
+}
+
 // Every corpus script, for the benchmark.
 inline std::vector<const CorpusScript*> All() {
   std::vector<const CorpusScript*> all;
   auto add = [&all](const auto& table) {
     for (const CorpusScript& s : table) all.push_back(&s);
   };
-  add(kDocExamples);
+  add(DocExamples());
   add(kLanguage);
   add(kCreatureScripts);
   return all;
