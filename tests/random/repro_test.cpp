@@ -213,17 +213,6 @@ TEST_F(ReproTest, DamagedImagesAreRefused) {
   EXPECT_NE(check(copies), nullptr);
 }
 
-TEST_F(ReproTest, TransferRecordReplaysWithoutAFile) {
-  for (int w = 0; w < kRecordWords; ++w) gRandom.transferRecord[w] = w;
-  ReproduceInRuntime0();
-  ASSERT_EQ(LoadReproduction(), 0);
-  EXPECT_FALSE(gRandom.reproduceInRuntime0);
-  ASSERT_EQ(gBatch.size, 1);
-  EXPECT_EQ(gBatch.records[rec::kReplayMark], 1);
-  EXPECT_EQ(gBatch.records[100], 100);
-  EXPECT_EQ(gRandom.recordFlag, 0);
-}
-
 TEST_F(ReproTest, ReadLineWithSuffixSkipsEmptyLines) {
   char buf[256];
   InputUseText("\n\nheld\nzwei.REP\n");

@@ -284,35 +284,3 @@ TEST_F(CreatureScripts, BonusRecordsBeyondTheCharsOwnGoToTheHeapAndBack) {
   EXPECT_EQ(TrackerCount(), blocks);
   EXPECT_EQ(creature->keptBonusCount, 0);
 }
-
-// The second pass of the compiler: names of rule records become their codes.
-namespace {
-
-// Codes a rule database would give: the table number times 100 plus the name's length.
-int32_t FakeCodes(debugspace::NameTable table, const char* name) {
-  return (int32_t)table * 100 + (int32_t)strlen(name);
-}
-
-std::string Resolved(const std::string& compiled) {
-  uint8_t* block = static_cast<uint8_t*>(mallocloga(compiled.size(), "test-script"));
-  memcpy(block, compiled.data(), compiled.size());
-  debugspace::OptimizeScript2(&block, FakeCodes);
-  std::string out(reinterpret_cast<char*>(block), (size_t)debugspace::SkipItems(block, 0));
-  freeloga(block);
-  return out;
-}
-
-}  // namespace
-
-TEST_F(ShippedGrammar, SecondPassTurnsNameArgumentsIntoCodes) {
-  // Name arguments become val nodes with the record's code; numbers and other
-  // arguments stay as they are.
-  std::string byName = Compile("if (IsRace(\"Elf\")) { BoostSkillTyped(\"Springen\", 2, \"Kompetenz\"); }");
-  std::string byCode = Compile("if (IsRace(3)) { BoostSkillTyped(708, 2, 309); }");
-  std::string expected = Compile("if (IsRace(403)) { BoostSkillTyped(308, 2, 109); }");
-  ASSERT_FALSE(byName.empty() || byCode.empty() || expected.empty());
-  EXPECT_EQ(Resolved(byName), expected);
-  EXPECT_EQ(Resolved(byCode), byCode);
-  std::string feats = Compile("AddFeatPerFeat(\"Ausweichen\", \"Beweglichkeit\"); AddFeat(\"Finte\", \"Dolch\");");
-  EXPECT_EQ(Resolved(feats), Compile("AddFeatPerFeat(210, 213); AddFeat(205, \"Dolch\");"));
-}
