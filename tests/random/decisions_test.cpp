@@ -293,25 +293,6 @@ TEST_F(DecisionTest, RecordedStreamReplaysAndContinuesRecording) {
   EXPECT_EQ(stream[19], second[9]);
 }
 
-TEST_F(DecisionTest, ReplayRestoresChooseEverythingFromFlagWords) {
-  Recording();
-  random(&state, 1, 6, "A", 0);  // flag word 0
-  ChooseEverything();
-  InputUseText("4\n");
-  Quiet([&] { random(&state, 1, 6, "B", 1); });  // flag word 1
-  ChooseEverything(false);
-  int32_t last = random(&state, 1, 6, "C", 0);
-  stream[position + 1] = kStreamEnd;
-  Replaying();
-  random(&state, 1, 6, "A", 0);
-  EXPECT_TRUE(gDecide.chooseEverything);  // the next decision was asked for
-  EXPECT_TRUE(gRandom.savedChooseEverything);
-  EXPECT_EQ(random(&state, 1, 6, "B", 1), 4);
-  EXPECT_EQ(random(&state, 1, 6, "C", 0), last);
-  EXPECT_FALSE(gDecide.chooseEverything);
-  EXPECT_FALSE(gRandom.savedChooseEverything);
-}
-
 // A replayed answer is checked as a typed one: callers use it as an index.
 TEST_F(DecisionTest, ReplayedValueOutsideTheRangeEndsTheRun) {
   static const int32_t w[3] = {1, 0, 1}, none[2] = {0, 0};
