@@ -122,6 +122,11 @@ inline const CorpusScript kLanguage[] = {
                "if (Element(1) == 0) { c = 1; } if (Element(4) <= 0) { d = 1; }",
      .text = "",
      .temps = {{'a', 1}, {'c', 1}, {'d', 1}}},
+    {.name = "RandomCoversItsRangeInEitherOrder",
+     .script = "l = 99; h = -99; while (n < 300) { r = Random(6, 1); l = Min(l, r); h = Max(h, r); "
+               "q = Random(-3, -1); if (q < -3 | q > -1) { f++; } if (Random(4, 4) != 4) { f++; } n++; }",
+     .text = "",
+     .temps = {{'l', 1}, {'h', 6}, {'n', 300}, {'r', 1, 6}, {'q', -3, -1}}},
     {.name = "OnlyTheFirstTrueBlockRuns",
      .script = R"s(if (1) { Text("a"); } else if (1) { Text("b"); } else { Text("c"); })s",
      .text = "a"},

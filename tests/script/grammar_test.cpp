@@ -182,10 +182,6 @@ TEST_F(GrammarLoad, MatchesAsTheGrammarSays) {
        {{"mm", "start(start sub 0(maybe(maybe sub 0(m)))start sub 0(maybe(maybe sub 0(m))))"},
         {"m  ", "start(start sub 0(maybe(maybe sub 0(m)))start sub 0())"},
         {"", ""}}},
-      {"an empty literal inside a sequence adds nothing",
-       "start = \"a\" , \"\" , \"b\" ;",
-       kInit,
-       {{"ab", "start(ab)"}}},
       // The end marker may overlap the start marker; an unterminated comment runs to the end.
       {"comments are skipped like separators",
        "start = \"a\" , \"b\" , \"\" ;",
