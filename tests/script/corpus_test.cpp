@@ -1,7 +1,9 @@
 // Scripts as the rule tables hold them. Each must compile; those that need no creature
 // also run, and must write the expected text and leave exactly the expected temporaries.
+#include <array>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,18 +38,29 @@ class SeededScripts : public ShippedGrammar {
 
 class CorpusScripts : public SeededScripts, public testing::WithParamInterface<CorpusScript> {};
 
+// "a=3 c=1..6": the lowest and highest value of each temporary named, 0 for the others.
+std::array<std::pair<long, long>, 26> Ranges(const char* list) {
+  std::array<std::pair<long, long>, 26> range{};
+  std::istringstream in(list);
+  for (std::string item; in >> item;) {
+    size_t dots = item.find("..");
+    range[(size_t)(item[0] - 'a')] = {std::stol(item.substr(2)),
+                                      std::stol(item.substr(dots == std::string::npos ? 2 : dots + 2))};
+  }
+  return range;
+}
+
 TEST_P(CorpusScripts, CompileAndRun) {
   const CorpusScript& s = GetParam();
   std::string compiled = Compile(s.script);
   ASSERT_FALSE(compiled.empty()) << lastMessage;
   if (!s.text) return;
   ClearTemps();
-  for (const TempValue& t : s.preset) Temp(t.name) = t.low;
+  auto preset = Ranges(s.preset), expected = Ranges(s.temps);
+  for (int i = 0; i < 26; ++i) debugspace::Temporaries()[i] = (int32_t)preset[(size_t)i].first;
   EXPECT_EQ(Run(compiled), s.text);
   for (char c = 'a'; c <= 'z'; ++c) {
-    int32_t low = 0, high = 0;
-    for (const TempValue& t : s.temps)
-      if (t.name == c) low = t.low, high = t.high;
+    auto [low, high] = expected[(size_t)(c - 'a')];
     EXPECT_TRUE(Temp(c) >= low && Temp(c) <= high) << c << " = " << Temp(c);
   }
 }
