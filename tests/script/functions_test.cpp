@@ -32,8 +32,7 @@ class CreatureScripts : public ShippedGrammar {
     return t;
   }
   void SetUp() override {
-    saved_ = gSource;
-    gSource = Source{};
+    Keep(gSource, Source{});  // a small rule database of its own
     gSource.feats = Table<FeatSource>({"Ausweichen", "Waffenfokus", "Finte", "Zauberfokus"}, &gSource.featCount);
     gSource.feats[1].dep = 1;  // parameter: a weapon
     gSource.feats[3].dep = 4;  // a kind the scripts cannot name
@@ -58,7 +57,6 @@ class CreatureScripts : public ShippedGrammar {
     creature->~Char();
     freeloga(creature);
     for (auto& drop : tables_) drop();
-    gSource = saved_;
   }
   // Compiles, resolves names and runs a script on the creature; returns its text.
   std::string RunOn(const std::string& text, int featSlot = -1) {
@@ -87,7 +85,6 @@ class CreatureScripts : public ShippedGrammar {
   }
   Char* creature = nullptr;
   IsaacState rng{};
-  Source saved_;
   std::vector<std::function<void()>> tables_;
   std::string compiled_;
 };
