@@ -13,7 +13,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "launcher/process.h"
@@ -189,19 +188,15 @@ using DumpRoot = DumpTest;
 
 }  // namespace
 
-TEST(DumpChecksum, EveryBitOfEveryLaneAndTheLengthCount) {
-  // Three rounds of the four 8-byte lanes and a 5-byte tail.
-  uint8_t small[101] = {};
+TEST(DumpChecksum, EveryByteAndTheLengthCount) {
+  uint8_t small[101] = {};  // three rounds of the four 8-byte lanes and a 5-byte tail
   const uint32_t zero = ImageChecksum(small, sizeof small);
-  for (size_t i = 0; i < sizeof small; ++i)
-    for (int bit = 0; bit < 8; ++bit) {
-      small[i] = (uint8_t)(1 << bit);
-      EXPECT_NE(ImageChecksum(small, sizeof small), zero) << i << " bit " << bit;
-      small[i] = 0;
-    }
-  EXPECT_NE(ImageChecksum(small, 100), zero);
+  for (size_t i = 0; i < sizeof small; ++i) {
+    small[i] = (uint8_t)(1 << i % 8);
+    EXPECT_NE(ImageChecksum(small, sizeof small), zero) << i;
+    small[i] = 0;
+  }
   EXPECT_NE(ImageChecksum(small, 32), ImageChecksum(small, 33));
-  EXPECT_NE(ImageChecksum(small, 32), ImageChecksum(small, 0));
 }
 
 TEST_F(DumpRoot, PacksEveryFieldAndInstallsWhatItPacked) {
@@ -435,15 +430,6 @@ TEST_F(DumpFile, WritesEveryFieldInOrderAndLoadsItBack) {
     freeloga(o.blocks[i]);
   }
   EXPECT_TRUE(ReleaseFixedRegion());
-
-  // The magic is not looked at.
-  std::vector<uint8_t> other = valid_;
-  memcpy(other.data(), "\x01\xFFxy\x7F", 5);
-  WriteBytes("other.mrg", other);
-  o = Load("other.mrg");
-  ASSERT_EQ(o.result, 0) << o.out;
-  EXPECT_EQ(FixedRegionSize(), kImage);
-  for (void* b : o.blocks) freeloga(b);
 }
 
 TEST_F(DumpFile, ReplacesTheOldFileOnlyWhenTheWriteSucceeded) {
@@ -462,33 +448,18 @@ TEST_F(DumpFile, ReplacesTheOldFileOnlyWhenTheWriteSucceeded) {
             std::make_pair(1, std::string("Dumping Source...Could not Open File: no/such/dir/source.mrg\n")));
 }
 
-TEST_F(DumpFile, ACutFileIsRefusedAtEveryFieldAndInsideIt) {
-  // Fields of the file and the message when the first missing byte lies in them.
-  struct Field {
-    const char* name;
-    size_t length;
-    const char* message;
-  };
-  const char* kShortHeader = "Error reading File\n";
-  const char* kShortImage = "Could not read file\n";
-  const char* kShort = "Error Reading File\n";
-  const Field fields[] = {
-      {"magic", 5, kShortHeader},          {"image size", 4, kShortHeader},
-      {"image", kImage, kShortImage},      {"root size", 4, kShort},
-      {"root", kSourceRootSize, kShort},   {"length 1", 4, kShort},
-      {"block 1", kBlock1.size(), kShort}, {"length 2", 4, kShort},
-      {"block 2", kBlock2.size(), kShort}, {"length 3", 4, kShort},
-  };
-  size_t start = 0;
-  for (const Field& f : fields) {
-    for (size_t cut : {start, start + f.length / 2, start + f.length - 1}) {
-      std::vector<uint8_t> bytes(valid_.begin(), valid_.begin() + (ptrdiff_t)cut);
-      ExpectRefusedFile(bytes, f.message, std::string(f.name) + " cut at " + std::to_string(cut));
-    }
-    start += f.length;
-  }
-  ASSERT_EQ(start, valid_.size());
-
+TEST_F(DumpFile, ACutFileIsRefusedWithTheMessageOfTheFieldCut) {
+  // Cut inside the header, the image, the root and the second block (the first one stays read).
+  const size_t root = 13 + kImage, block2 = root + kSourceRootSize + 8 + kBlock1.size();
+  const std::pair<size_t, const char*> cuts[] = {{0, "Error reading File\n"},
+                                                 {7, "Error reading File\n"},
+                                                 {9 + kImage / 2, "Could not read file\n"},
+                                                 {root + 100, "Error Reading File\n"},
+                                                 {block2 + 3, "Error Reading File\n"},
+                                                 {valid_.size() - 1, "Error Reading File\n"}};
+  for (const auto& [cut, message] : cuts)
+    ExpectRefusedFile(std::vector<uint8_t>(valid_.begin(), valid_.begin() + (ptrdiff_t)cut), message,
+                      "cut at " + std::to_string(cut));
   std::vector<uint8_t> longer = valid_;
   longer.push_back(0);
   ExpectRefusedFile(longer, "Dump File Size did not fit\n", "one byte more");
@@ -499,16 +470,14 @@ TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
   ExpectRefused(o, "Could not open File\n", "missing");
 
   const size_t rootSizeAt = 9 + kImage;
-  for (uint32_t size : {kSourceRootSize - 1u, kSourceRootSize + 1u, 0u}) {
-    std::vector<uint8_t> bytes = valid_;
-    SetWord(bytes.data() + rootSizeAt, 0, size);
-    ExpectRefusedFile(bytes, "Size of Source Class Differs, Dump too old?\n", "root size " + std::to_string(size));
-  }
+  std::vector<uint8_t> bytes = valid_;
+  SetWord(bytes.data() + rootSizeAt, 0, kSourceRootSize + 1u);
+  ExpectRefusedFile(bytes, "Size of Source Class Differs, Dump too old?\n", "root size");
 
   // An image length beyond the file is refused before the region is committed: a
   // garbage length must not populate gigabytes first.
-  for (uint32_t size : {(uint32_t)valid_.size() + 1u, 0x7FFFFFF0u, 0xFFFFFFF0u}) {
-    std::vector<uint8_t> bytes = valid_;
+  for (uint32_t size : {(uint32_t)valid_.size() + 1u, 0xFFFFFFF0u}) {
+    bytes = valid_;
     SetWord(bytes.data() + 5, 0, size);
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
@@ -520,18 +489,13 @@ TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
   // A block length beyond the file is refused before anything is allocated for it;
   // the second one fails after the first block was read.
   const size_t length1At = rootSizeAt + 4 + kSourceRootSize;
-  const size_t length2At = length1At + 4 + kBlock1.size();
-  for (size_t at : {length1At, length2At}) {
-    std::vector<uint8_t> bytes = valid_;
+  for (size_t at : {length1At, length1At + 4 + kBlock1.size()}) {
+    bytes = valid_;
     SetWord(bytes.data() + at, 0, 0xFFFFFFF0u);
     ExpectRefusedFile(bytes, "Error Reading File\n", "length at " + std::to_string(at));
   }
-  // A first block that swallows the second: the second block is then the empty one
-  // and the third length is missing.
-  std::vector<uint8_t> bytes = valid_;
-  SetWord(bytes.data() + length1At, 0, (uint32_t)(kBlock1.size() + 4 + kBlock2.size()));
-  ExpectRefusedFile(bytes, "Error Reading File\n", "longer block");
   // One byte short: the next length is read one byte early and the block runs out.
+  bytes = valid_;
   SetWord(bytes.data() + length1At, 0, (uint32_t)kBlock1.size() - 1);
   ExpectRefusedFile(bytes, "Error Reading File\n", "shorter block");
 
@@ -585,52 +549,4 @@ TEST_F(DumpFile, AJudgeSeesTheWholeDumpAndMayRefuseIt) {
   EXPECT_EQ(std::make_pair(o.result, gJudged.calls), std::make_pair(0, 1));
   EXPECT_TRUE(gProcess.regionHeld);
   for (void* b : o.blocks) freeloga(b);
-}
-
-TEST_F(DumpFile, InstalledDumpBecomesTheSourceOrIsRefused) {
-  FakeLayout layout;
-  ASSERT_TRUE(HoldFixedRegion(layout.imageSize));
-  const Source fake = MakeFakeSource(layout);
-  uint8_t root[kSourceRootSize];
-  PackSourceRoot(fake, layout.imageSize, root);
-  const std::string names = std::string("Kobold\0Ork\0", 11);
-  const DumpBlock blocks[] = {{names.data(), (uint32_t)names.size()}, {nullptr, 0}};
-  ASSERT_EQ(Captured([&] { return DumpSource(layout.imageSize, "fake.mrg", root, kSourceRootSize, blocks); }).first, 0);
-  ASSERT_TRUE(ReleaseFixedRegion());
-  Names(nullptr, 0);
-  // The result, what was printed and the change in live blocks.
-  auto load = [] {
-    int change = 0;
-    auto [result, out] = Captured([&] {
-      change = TrackerCount();
-      int r = LoadInstalledDump("fake.mrg");
-      change = TrackerCount() - change;
-      return r;
-    });
-    return std::make_tuple(result, out, change);
-  };
-  EXPECT_EQ(load(), std::make_tuple(0, std::string("Loading Source Dump...Done\n\n"), 1));
-  EXPECT_TRUE(gProcess.sourceLoaded);
-  EXPECT_EQ(gSource.featCount, 0);
-  EXPECT_EQ(gSource.schoolCount, 9);
-  EXPECT_EQ(gSource.races, fake.races);
-  EXPECT_TRUE(gSource.attributeNames[0].name == "St");
-  EXPECT_EQ(gSource.treasure[50], -2500);
-  ASSERT_EQ(gProcess.symbolNamesSize, names.size());
-  EXPECT_EQ(gSource.symbolNames, gProcess.symbolNames);
-  EXPECT_EQ(std::string(gSource.symbolNames, names.size()), names);
-  ForgetLoadedSource();
-  ASSERT_TRUE(ReleaseFixedRegion());
-  freeloga(gProcess.symbolNames);
-  Names(nullptr, 0);
-
-  // One flipped image byte: refused after the load; only the name block read stays.
-  std::vector<uint8_t> bytes = ReadBytes("fake.mrg");
-  bytes[9 + layout.imageSize / 3] ^= 1;
-  WriteBytes("fake.mrg", bytes);
-  EXPECT_EQ(load(), std::make_tuple(1, std::string("Loading Source Dump...Dump File is damaged\n"), 1));
-  EXPECT_FALSE(gProcess.regionHeld || gProcess.sourceLoaded);
-  ASSERT_NE(gProcess.symbolNames, nullptr);
-  freeloga(gProcess.symbolNames);
-  Names(nullptr, 0);
 }
