@@ -70,29 +70,13 @@ TEST_F(MagicItems, EveryTableRowIsARowAndTheWidthsFillTheDie) {
 // Market prices typed from the SRD's tables; where a table and the item's entry disagree, the
 // entry's (assassin's dagger).
 TEST_F(MagicItems, PricesAreTheSrds) {
-  // name=gp|...; the 0-level scroll's 12 gp 5 sp rounds up.
+  // A few per family and grade (name=gp|...); formula-priced spell items are checked below.
   const std::string kPrices =
-      "Ring of Feather Falling=2200|Ring of Sustenance=2500|Ring of Counterspells=4000|Ring of the Ram=8600|"
-      "Ring of Animal Friendship=10800|Ring of Chameleon Power=12700|Ring of Protection +3=18000|"
-      "Ring of Blinking=27000|Ring of Three Wishes=97950|Ring of Spell Turning=98280|Ring of Djinni Calling=125000|"
-      "Ring of Major Spell Storing=200000|Cloak of Resistance +1=1000|Hat of Disguise=1800|"
-      "Necklace of Fireballs Type II=2700|Eyes of the Eagle=2500|Gauntlets of Ogre Power=4000|Boots of Speed=12000|"
-      "Periapt of Wound Closure=15000|Amulet of Natural Armor +3=18000|Cloak of Resistance +5=25000|"
-      "Belt of Giant Strength +6=36000|Wings of Flying=54000|Bracers of Armor +8=64000|"
-      "Mantle of Spell Resistance=90000|Helm of Brilliance=125000|Feather Token (Anchor)=50|Handy Haversack=2000|"
-      "Bag of Holding Type I=2500|Rope of Climbing=3000|Clear Spindle Ioun Stone=4000|Bag of Holding Type IV=10000|"
-      "Carpet of Flying (5 ft. by 5 ft.)=20000|Portable Hole=20000|Crystal Ball with Detect Thoughts=51000|"
-      "Manual of Gainful Exercise +5=137500|Efreeti Bottle=145000|Cubic Gate=164000|Mirror of Life Trapping=200000|"
-      "Potion of Cure Light Wounds=50|Oil of Bless Weapon=100|Potion of Enlarge Person=250|"
-      "Potion of Shield of Faith +3=300|Potion of Barkskin +3=600|Potion of Resist Energy 20=700|"
-      "Potion of Good Hope=1050|Potion of Protection from Arrows 15/Magic=1500|Oil of Magic Vestment +5=3000|"
-      "Wand of Detect Magic=375|Wand of Magic Missile (3rd)=2250|Wand of Web=4500|"
-      "Wand of Charm Person, Heightened (3rd-Level Spell)=11250|Wand of Searing Light (6th)=13500|"
-      "Wand of Dispel Magic (10th)=22500|Wand of Stoneskin=33500|Staff of Charming=16500|Staff of Healing=27750|"
-      "Staff of the Woodlands=101250|Staff of Power=211000|Immovable Rod=5000|Rod of Cancellation=11000|"
-      "Lesser Metamagic Rod of Quicken=35000|Rod of Lordly Might=70000|Greater Metamagic Rod of Quicken=170000|"
-      "Scroll (0-level spell)=13|Scroll (3rd-level spell)=375|Scroll (9th-level spell)=3825|Sleep Arrow=132|"
-      "Assassin's Dagger=18302|Luck Blade (3 wishes)=142960|Oathbow=25600|Mithral Shirt=1100|Demon Armor=52260|"
+      "Ring of Feather Falling=2200|Ring of Protection +3=18000|Ring of Three Wishes=97950|"
+      "Cloak of Resistance +1=1000|Bracers of Armor +8=64000|Manual of Gainful Exercise +5=137500|"
+      "Potion of Cure Light Wounds=50|Potion of Resist Energy 20=700|Wand of Stoneskin=33500|Staff of Charming=16500|"
+      "Staff of Power=211000|Immovable Rod=5000|Greater Metamagic Rod of Quicken=170000|Scroll (0-level spell)=13|"
+      "Assassin's Dagger=18302|Luck Blade (3 wishes)=142960|Mithral Shirt=1100|Demon Armor=52260|"
       "Darkwood Buckler=205|Absorbing Shield=50170";
   std::stringstream in(kPrices);
   for (std::string entry; std::getline(in, entry, '|');) {
