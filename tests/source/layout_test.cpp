@@ -58,15 +58,6 @@ TEST(LayoutFirstPlan, EveryBlockOnPagesOfItsOwn) {
   EXPECT_EQ(PageMap(plan, kBase, 4096), (std::vector<int32_t>{-1, 0, 1, 1, 2, 3, -1, -1, 4, 4, 4}));
 }
 
-TEST(LayoutFirstPlan, PageMapWithSmallPagesSeesEveryByteOfABlock) {
-  // Pages of 16: a block of 20 spans two pages, an empty block occupies one byte.
-  const std::vector<LayoutBlock> blocks = {{1, 20}, {2, 0}, {3, 16}, {4, 33}};
-  LayoutPlan plan = FirstPlan(blocks, kBase, 16);
-  EXPECT_EQ(Offsets(plan), (std::vector<uintptr_t>{32, 64, 80, 128}));
-  EXPECT_EQ(plan.imageSize, 161u);
-  EXPECT_EQ(PageMap(plan, kBase, 16), (std::vector<int32_t>{-1, -1, 0, 0, 1, 2, -1, -1, 3, 3, 3}));
-}
-
 TEST(LayoutCluster, HalfRowAndHalvedColumnDecideTheLaterMerges) {
   // Merge 1: tie of 5 at (2,0) and (2,1), row-major first is (2,0): 2 joins 0; row 0
   //   gains (0,1) = 5/2 = 2, column 0 only holds the cleared diagonal.
