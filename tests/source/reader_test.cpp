@@ -108,36 +108,32 @@ TEST_F(TableFiles, ANameGivenTwiceIsReadAndTheFirstRowIsFound) {
   EXPECT_EQ(FindByNameOrFault(t.rows, t.count, "Zwerg"), 0);
 }
 
-TEST_F(TableFiles, LineTwoIsSkippedAndEmptyLinesAreIgnored) {
+TEST_F(TableFiles, LineTwoIsSkippedAndMissingFieldsKeepTheRecordsDefaults) {
   Entries t;
-  // Columns in any order and any case; line 2 is lost even when it holds data.
-  ASSERT_EQ(ReadRows(Write("a.txt", "Wert Name\r\n5 Verloren\r\n1 Erster\r\n\r\n\n2 \"Zweiter Eintrag\"\n"), &t, 1), 0);
+  // Columns in any order and any case; line 2 is lost even when it holds data; "Bonus" is
+  // absent and ";" in a blankable column gives nothing.
+  ASSERT_EQ(ReadRows(Write("a.txt",
+                           "Wert Name Reichweite Notiz\r\n5 Verloren 1 x\r\n1 Erster ; ;\r\n\r\n\n"
+                           "2 \"Zweiter Eintrag\" 15 Hügel\n"),
+                     &t, 1),
+            0);
   ASSERT_EQ(t.count, 2);
   EXPECT_STREQ(t.rows[0].name.c_str(), "Erster");
   EXPECT_EQ(t.rows[0].value, 1);
-  EXPECT_STREQ(t.rows[1].name.c_str(), "Zweiter Eintrag");
-  EXPECT_EQ(t.rows[1].value, 2);
-  EXPECT_STREQ(t.rows[2].name.c_str(), "");  // the extra slot is default-made
-  EXPECT_EQ(t.rows[2].name.owned, 0u);
-}
-
-TEST_F(TableFiles, AMissingFileIsReported) {
-  Entries t;
-  CaptureStdout();
-  EXPECT_EQ(ReadRows(dir.path() + "/fehlt.txt", &t), 1);
-  EXPECT_EQ(GetCapturedStdout(), "FAILED\nCould not open " + dir.path() + "/fehlt.txt: No such file or directory\n");
-}
-
-TEST_F(TableFiles, OptionalColumnsKeepTheRecordsDefaults) {
-  Entries t;
-  // "Bonus" is absent; ";" in a blankable column gives nothing.
-  ASSERT_EQ(ReadRows(Write("o.txt", "Name Wert Reichweite Notiz\n-\nOger 1 ; ;\nRiese 2 15 Hügel\n"), &t), 0);
-  ASSERT_EQ(t.count, 2);
   EXPECT_EQ(t.rows[0].reach, -1);
   EXPECT_STREQ(t.rows[0].note.c_str(), "");
+  EXPECT_STREQ(t.rows[1].name.c_str(), "Zweiter Eintrag");
+  EXPECT_EQ(t.rows[1].value, 2);
   EXPECT_EQ(t.rows[1].reach, 15);
   EXPECT_STREQ(t.rows[1].note.c_str(), "Hügel");
   EXPECT_EQ(t.rows[0].bonus + t.rows[1].bonus, 10);
+  EXPECT_STREQ(t.rows[2].name.c_str(), "");  // the extra slot is default-made
+  EXPECT_EQ(t.rows[2].name.owned, 0u);
+
+  Entries missing;
+  CaptureStdout();
+  EXPECT_EQ(ReadRows(dir.path() + "/fehlt.txt", &missing), 1);
+  EXPECT_EQ(GetCapturedStdout(), "FAILED\nCould not open " + dir.path() + "/fehlt.txt: No such file or directory\n");
 }
 
 TEST_F(TableFiles, FaultsNameTheirMessageAndPlace) {
