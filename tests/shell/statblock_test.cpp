@@ -134,18 +134,13 @@ TEST_F(StatBlockTest, UnadvancedMonstersShowTheirRuleBookFigures) {
     int dice, cr;
     std::vector<std::string> lines;
   };
+  // German wording and the lines the English comparison (SrdBlocksTest) does not read.
   const Row rows[] = {
-      {"Ogre",
-       4,
-       3,
-       {"Trefferwürfel: 4W8+11 (", "Durchschnitt 29)", "Initiative: -1", "Bewegungsrate: 9 m (6 Felder)",
-        "Rüstungsklasse: 16 (", "Berührung 8, auf dem falschen Fuß 16", "Grundangriffsbonus/Ringkampf: +3/+12",
-        "Angriffsfläche/Reichweite: 3 m/3 m", "Rettungswürfe: Zähigkeit +6, Reflex +0, Wille +1",
-        "Attribute: St 21, Ge 8, Ko 15, In 6, We 10, Ch 7", "Herausforderungsgrad: 3", "Schätze: Standard"}},
+      {"Ogre", 4, 3, {"Initiative: -1", "Schätze: Standard"}},
       {"Troll",
        6,
        5,
-       {"Trefferwürfel: 6W8+36 (", "Durchschnitt 63)", "Initiative: +2", "Bewegungsrate: 9 m (6 Felder)",
+       {"Trefferwürfel: 6W8+36 (", "Durchschnitt 63)",
         "Rüstungsklasse: 16 (-1 Größe, +2 GE, +5 natürlich), Berührung 11, auf dem falschen Fuß 14",
         "Grundangriffsbonus/Ringkampf: +4/+14", "Angriffsfläche/Reichweite: 3 m/3 m",
         "Rettungswürfe: Zähigkeit +11, Reflex +4, Wille +3", "Attribute: St 23, Ge 14, Ko 23, In 6, We 9, Ch 6",
@@ -153,10 +148,8 @@ TEST_F(StatBlockTest, UnadvancedMonstersShowTheirRuleBookFigures) {
       {"Wolf",
        2,
        1,
-       {"Trefferwürfel: 2W8+4 (", "Durchschnitt 13)", "Initiative: +2", "Bewegungsrate: 15 m (10 Felder)",
-        "Rüstungsklasse: 14 (+2 GE, +2 natürlich), Berührung 12, auf dem falschen Fuß 12",
-        "Grundangriffsbonus/Ringkampf: +1/+2", "Angriffsfläche/Reichweite: 1,5 m/1,5 m",
-        "Rettungswürfe: Zähigkeit +5, Reflex +5, Wille +1", "Aufstieg: 3 TW (", "); 4–6 TW ("}},
+       {"Bewegungsrate: 15 m (10 Felder)", "Angriffsfläche/Reichweite: 1,5 m/1,5 m", "Aufstieg: 3 TW (",
+        "); 4–6 TW ("}},
       // No reach in its row ("varies"): a colossal creature's 30 ft.
       {"GeniusLoci", 70, 30, {"Angriffsfläche/Reichweite: 9 m/9 m"}},
   };
