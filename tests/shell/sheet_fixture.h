@@ -1,7 +1,6 @@
 // A creature and its sheet's text as the consistency check collects it, for the tests
 // of what a person reads.
 #pragma once
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,23 +12,23 @@ namespace shell_test {
 
 using namespace debugspace;
 
-// The creature's export records as the export file holds them (its companions' follow
-// nested after its own).
-inline std::string ExportText(Char* c) {
-  FILE* f = tmpfile();
-  PrintChar(c, 1, 1, f);
-  std::string text(static_cast<size_t>(ftell(f)), '\0');
-  rewind(f);
-  text.resize(fread(text.data(), 1, text.size(), f));
-  fclose(f);
-  return text;
-}
-
 inline std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// A creature's own part of its sheet or export: a companion's begins at its title or START line.
+inline std::vector<std::string> Own(const std::vector<std::string>& lines) {
+  std::vector<std::string> own;
+  for (const std::string& line : lines) {
+    for (const char* start : {"│ Vertrauter:", "│ Paladin Mount:", "│ Fiendish Servant:", "│ Tiergefährte (",
+                              "STARTFAMILIAR", "STARTMOUNT", "STARTSERVANT", "STARTCOMPANION="})
+      if (line.rfind(start, 0) == 0) return own;
+    own.push_back(line);
+  }
+  return own;
 }
 
 // The creature and its companions, the master first.

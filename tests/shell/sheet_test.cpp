@@ -84,6 +84,7 @@ size_t CheckCreature(const std::vector<std::string>& lines, size_t at, std::set<
 }
 
 using shell_test::Lines;
+using shell_test::Own;
 
 class Sheet : public shell_test::SheetFixture {
  protected:
@@ -108,18 +109,6 @@ std::string Format(const char* format, int a, int b = 0) {
   char text[64];
   snprintf(text, sizeof text, format, a, b);
   return text;
-}
-
-// A creature's own part of its sheet or export: a companion's begins at its title or START line.
-std::vector<std::string> Own(const std::vector<std::string>& lines) {
-  std::vector<std::string> own;
-  for (const std::string& line : lines) {
-    for (const char* start : {"│ Vertrauter:", "│ Paladin Mount:", "│ Fiendish Servant:", "│ Tiergefährte (",
-                              "STARTFAMILIAR", "STARTMOUNT", "STARTSERVANT", "STARTCOMPANION="})
-      if (line.rfind(start, 0) == 0) return own;
-    own.push_back(line);
-  }
-  return own;
 }
 
 // Arcane spell failure in percent of armour and shields, from the SRD armour table.
