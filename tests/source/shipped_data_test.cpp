@@ -36,23 +36,11 @@ class ShippedData : public generator_test::SourceFixture {
   }
 };
 
-// A word as a key writes it: a lower-case letter right before an upper-case one
-// ("LeiseBewegen", "ÜberlegeneInitiative"); umlauts are the two-byte letters of UTF-8.
+// A word as a key writes it: a small letter right before a capital ("LeiseBewegen",
+// "ÜberlegeneInitiative"), umlauts included.
 bool HasCamelCase(const std::string& s) {
-  int previous = 0;  // 1 lower case, 2 upper case, 0 other
-  for (size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = (unsigned char)s[i];
-    int kind = 0;
-    if (c >= 'a' && c <= 'z') kind = 1;
-    if (c >= 'A' && c <= 'Z') kind = 2;
-    if (c == 0xC3 && i + 1 < s.size()) {
-      unsigned char d = (unsigned char)s[++i];
-      kind = d == 0x84 || d == 0x96 || d == 0x9C ? 2 : d == 0xA4 || d == 0xB6 || d == 0xBC || d == 0x9F ? 1 : 0;
-    }
-    if (previous == 1 && kind == 2) return true;
-    previous = kind;
-  }
-  return false;
+  static const std::regex kKey("(?:[a-z]|ä|ö|ü|ß)(?:[A-Z]|Ä|Ö|Ü)");
+  return std::regex_search(s, kKey);
 }
 
 // Every row's display name: present, and words a person reads rather than a key.
