@@ -321,7 +321,7 @@ class DumpFile : public DumpTest {
     dir_ = std::make_unique<TempWorkDir>();
     for (int i = 0; i < kSourceRootSize; ++i) root_[i] = (uint8_t)(i * 13 + 1);
     ASSERT_TRUE(HoldFixedRegion(kImage));
-    FillRegion();
+    for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
     EXPECT_EQ(Write("source.mrg"), std::make_pair(0, std::string("Dumping Source...Done\n\n")));
     ASSERT_TRUE(ReleaseFixedRegion());
     valid_ = ReadBytes("source.mrg");
@@ -331,10 +331,7 @@ class DumpFile : public DumpTest {
     dir_.reset();
   }
 
-  // The known image in the held region, and the blocks written after the root.
-  void FillRegion() {
-    for (uint32_t i = 0; i < kImage; ++i) Region()[i] = (uint8_t)(i * 251 + 9);
-  }
+  // Writes the held region with the root and the blocks after it.
   std::pair<int, std::string> Write(const char* path) {
     const DumpBlock blocks[] = {
         {kBlock1.data(), (uint32_t)kBlock1.size()}, {kBlock2.data(), (uint32_t)kBlock2.size()}, {"", 0}, {nullptr, 0}};
@@ -432,13 +429,9 @@ TEST_F(DumpFile, WritesEveryFieldInOrderAndLoadsItBack) {
   EXPECT_TRUE(ReleaseFixedRegion());
 }
 
-TEST_F(DumpFile, ReplacesTheOldFileOnlyWhenTheWriteSucceeded) {
-  WriteBytes("source.mrg", {'a', 'l', 't'});
+// Replacing an older file: SourceDump.UnusableDumpsAreRefusedRebuiltAndReplaced.
+TEST_F(DumpFile, AFailedWriteLeavesNoHalfWrittenFile) {
   ASSERT_TRUE(HoldFixedRegion(kImage));
-  FillRegion();
-  EXPECT_EQ(Write("source.mrg").first, 0);
-  EXPECT_EQ(ReadBytes("source.mrg"), Expected());
-
   // A directory cannot be replaced by the file: the error is reported and no
   // half-written file stays beside it.
   ASSERT_EQ(mkdir("taken", 0755), 0);
@@ -513,40 +506,23 @@ TEST_F(DumpFile, RefusesWrongSizesAndATakenRegion) {
 
 namespace {
 
-// What the judge of a dump saw; it runs without captures, so it reports here.
-struct Judged {
-  int calls = 0;
-  const void* root = nullptr;
-  uint32_t imageSize = 0;
-  uint8_t lastRootByte = 0, lastImageByte = 0;
-} gJudged;
-
+int gJudged = 0;  // calls of the judge of a dump
 template <int kVerdict>
-int Judge(const void* root, uint32_t imageSize) {
-  gJudged = {gJudged.calls + 1, root, imageSize, static_cast<const uint8_t*>(root)[kSourceRootSize - 1],
-             Region()[imageSize - 1]};
+int Judge(const void*, uint32_t) {
+  ++gJudged;
   if (kVerdict) ConsolePrint("Abgelehnt\n");
   return kVerdict;
 }
 
 }  // namespace
 
-TEST_F(DumpFile, AJudgeSeesTheWholeDumpAndMayRefuseIt) {
-  gJudged = Judged{};
+// An accepted dump: SourceDump.CreaturesAreTheSameFromRebuildAndFromDump.
+TEST_F(DumpFile, AJudgesRefusalReleasesWhatTheLoadTook) {
+  gJudged = 0;
   ExpectRefused(Load("source.mrg", Judge<1>), "Abgelehnt\n", "refused");
-  EXPECT_EQ(gJudged.calls, 1);
-  EXPECT_EQ(gJudged.root, loadedRoot_);
-  EXPECT_EQ(gJudged.imageSize, kImage);
-  EXPECT_EQ(gJudged.lastRootByte, root_[kSourceRootSize - 1]);
-  EXPECT_EQ(gJudged.lastImageByte, (uint8_t)((kImage - 1) * 251 + 9));
+  EXPECT_EQ(gJudged, 1);
   // A file refused on its own is never judged.
   WriteBytes("cut.mrg", std::vector<uint8_t>(valid_.begin(), valid_.end() - 1));
-  gJudged = Judged{};
   ExpectRefused(Load("cut.mrg", Judge<0>), "Error Reading File\n", "cut");
-  EXPECT_EQ(gJudged.calls, 0);
-  Outcome o = Load("source.mrg", Judge<0>);
-  EXPECT_EQ(o.out, "Loading Source Dump...Done\n\n");
-  EXPECT_EQ(std::make_pair(o.result, gJudged.calls), std::make_pair(0, 1));
-  EXPECT_TRUE(gProcess.regionHeld);
-  for (void* b : o.blocks) freeloga(b);
+  EXPECT_EQ(gJudged, 1);
 }
