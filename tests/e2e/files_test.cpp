@@ -93,7 +93,7 @@ TEST_F(ReproductionFiles, DamagedFilesAreRefused) {
       {"batch_cr_minus_one", RepFile(2, {Record(kSeedMode), Record(kSeedMode, 0, 0, 3, 2)}, "MRGR", -1), damaged},
       {"batch_cr_huge", RepFile(1, {Record(kSeedMode)}, "MRGR", 0x40000000), damaged},
       {"cr_range_reversed", RepFile(1, {Record(kSeedMode, 0, 0, 2, 9)}), damaged},
-      {"cr_above_50", RepFile(1, {Record(kSeedMode, 0, 0, 3, 51)}), damaged},
+      {"cr_beyond_any_spread", RepFile(1, {Record(kSeedMode, 0, 0, 3, 70)}), damaged},
       {"kind_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 7, 5)}), damaged},
       {"race_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 14, 100000)}), damaged},
       {"monster_unknown", RepFile(1, {Record(kSeedMode, 0, 0, 8, 1 << 30)}), damaged},

@@ -209,8 +209,12 @@ TEST_F(ReproTest, DamagedImagesAreRefused) {
   EXPECT_NE(check(copies), nullptr);
   // A batch spreads its CR by up to batch CR / 5 + 1 each way, below 0 too: at HG 50 a
   // creature of two may get 47 + 11, the other 47 - 11; at HG 1 one of many gets 0 - 1.
-  for (auto [low, high, sound] : {std::tuple{-1, -1, true}, {-11, -11, true}, {58, 58, true}, {-12, -12, false},
-                                  {70, 70, false}, {5, 4, false}}) {
+  for (auto [low, high, sound] : {std::tuple{-1, -1, true},
+                                  {-11, -11, true},
+                                  {58, 58, true},
+                                  {-12, -12, false},
+                                  {70, 70, false},
+                                  {5, 4, false}}) {
     std::string spread = good;
     int32_t cr[2] = {low, high};
     memcpy(&spread[12 + 4 * rec::kCRMin], cr, sizeof cr);

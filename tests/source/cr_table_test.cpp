@@ -11,8 +11,7 @@ namespace {
 class CRTable : public ShippedGrammar {
  protected:
   void SetUp() override {
-    saved_ = gSource;
-    gSource = Source{};
+    Keep(gSource, Source{});  // a small rule database of its own
     gSource.monsterTypes = NewRecords<MonsterTypeSource>(2, "test");
     gSource.monsterTypes[0].name.Assign("Animal");
     gSource.monsterTypes[1].name.Assign("Undead");
@@ -36,7 +35,6 @@ class CRTable : public ShippedGrammar {
     DeleteRecords(gSource.templates);
     DeleteRecords(gSource.monsters);
     if (gSource.monsterCR) freeloga(gSource.monsterCR);
-    gSource = saved_;
   }
   void SetTemplate(int i, const char* name, const char* script, const char* forbid) {
     TemplateSource& t = gSource.templates[i];
@@ -66,7 +64,6 @@ class CRTable : public ShippedGrammar {
     if (high) *high = h;
     return low;
   }
-  Source saved_;
 };
 
 }  // namespace

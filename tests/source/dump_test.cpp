@@ -160,7 +160,7 @@ class DumpTest : public StateTest {
   void SetUp() override {
     ASSERT_FALSE(gProcess.regionHeld) << "an earlier test left the fixed region held";
     ASSERT_FALSE(gProcess.sourceLoaded) << "an earlier test left a loaded Source";
-    savedSource_ = gSource;
+    Keep(gSource, gSource);
     Names(gProcess.symbolNames, gProcess.symbolNamesSize);
     prepared_ = true;
   }
@@ -168,7 +168,6 @@ class DumpTest : public StateTest {
     if (!prepared_) return;  // what an earlier test left is not ours to drop
     ForgetLoadedSource();
     ReleaseFixedRegion();
-    gSource = savedSource_;
   }
   // The process's block of symbol names.
   void Names(void* block, uint32_t size) {
@@ -180,7 +179,6 @@ class DumpTest : public StateTest {
   }
 
  private:
-  Source savedSource_;
   bool prepared_ = false;
 };
 
