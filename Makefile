@@ -83,6 +83,8 @@ test-tsan:
 	@$(PREREQS) test
 	cmake --preset tsan >/dev/null
 	cmake --build --preset tsan --target e2e_tests
+	@# the preset names its tests: a renamed or merged test must not drop out unnoticed
+	@ctest --preset tsan -N | grep -q 'Total Tests: 3$$' || { echo "the tsan preset no longer finds its 3 tests"; exit 1; }
 	ctest --preset tsan </dev/null
 
 # Loop on two threads for 100,000 creatures and the consistency check for 10,000; not
