@@ -505,15 +505,13 @@ namespace {
 class EffectDraws {
  public:
   EffectDraws(int32_t* weights, int32_t* saved, const int32_t* costs, int n, const CharItem* it)
-      : weights_(weights), saved_(saved), costs_(costs), n_(n), changed_((size_t)n + kItemEffects) {
-    dear_ = DearEffects(&dearCount_, dearSpare_.data());
-    // The first draw of every try drops the same effects (those dearer than all the item's
-    // points): they leave the saved weights once, and each try goes on from there.
-    if (IsArms(it->equipType) && it->effectCount >= 1)
-      for (; firstDropped_ < dearCount_ && costs_[dear_[firstDropped_]] > it->effectCount; ++firstDropped_)
-        weights_[dear_[firstDropped_]] = saved_[dear_[firstDropped_]] = 0;
-    table_.emplace(weights_, n_);
-  }
+      : weights_(weights),
+        saved_(saved),
+        costs_(costs),
+        n_(n),
+        firstDropped_(DropBeyondAllPoints(it)),
+        table_(weights_, n_),
+        changed_((size_t)n + kItemEffects) {}
 
   // One try: draws the item's effects into it; returns the points they use.
   int32_t Draw(IsaacState* state, CharItem* it) {
@@ -529,7 +527,7 @@ class EffectDraws {
         snprintf(named, sizeof named, "Effeckt wählen! (%s)", ItemName(*it));
         label = named;
       }
-      int chosen = table_->Pick(state, &gSource.effects[0].name.text, sizeof(EffectSource), label, 0, true, 0, false);
+      int chosen = table_.Pick(state, &gSource.effects[0].name.text, sizeof(EffectSource), label, 0, true, 0, false);
       if (chosen < 0) break;
       const EffectSource& x = gSource.effects[chosen];
       it->effects[k] = chosen;
@@ -543,17 +541,26 @@ class EffectDraws {
   }
 
  private:
+  // The first draw of every try drops the same effects (those dearer than all the item's
+  // points): they leave the saved weights once, and each try goes on from there.
+  int DropBeyondAllPoints(const CharItem* it) {
+    int dropped = 0;
+    if (IsArms(it->equipType) && it->effectCount >= 1)
+      for (; dropped < dearCount_ && costs_[dear_[dropped]] > it->effectCount; ++dropped)
+        weights_[dear_[dropped]] = saved_[dear_[dropped]] = 0;
+    return dropped;
+  }
   // Puts back what the last try took out.
   void Restore() {
     if (lost_) {
       memcpy(weights_, saved_, sizeof(int32_t) * (size_t)n_);
-      table_->Resum();
+      table_.Resum();
       changes_ = 0;
       lost_ = false;
     }
     while (changes_ > 0) {
       int e = changed_[(size_t)--changes_];
-      table_->Set(e, saved_[e]);
+      table_.Set(e, saved_[e]);
     }
   }
   void TakeOut(int e) {
@@ -562,7 +569,7 @@ class EffectDraws {
       changed_[(size_t)changes_++] = e;
     else
       lost_ = true;
-    table_->Set(e, 0);
+    table_.Set(e, 0);
   }
   // Arms drop effects dearer than the points left; while a point is left, only effects
   // of two points and more can drop. Dearest first: as the points left only shrink during
@@ -583,10 +590,12 @@ class EffectDraws {
   int32_t* saved_;
   const int32_t* costs_;
   int n_;
-  int dearCount_ = 0, firstDropped_ = 0;
+  int dearCount_ = 0;
   Scratch<int32_t, 1> dearSpare_{n_ > kSortedEffects ? (size_t)n_ : 0};
-  const int32_t* dear_ = nullptr;
-  std::optional<WeightedTable> table_;
+  // Dearest first; declared after dearCount_ and dearSpare_, which it fills and uses.
+  const int32_t* dear_ = DearEffects(&dearCount_, dearSpare_.data());
+  int firstDropped_;
+  WeightedTable table_;
   Scratch<int32_t, kStackEffects + kItemEffects> changed_;
   int changes_ = 0;
   bool lost_ = false;  // more changes than the list holds: the next try starts from a copy
